@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, and only those that are missing.
+set -euo pipefail
+
+packages=(
+  # build, tests, benchmarks
+  cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  # Unicode
+  libicu-dev
+  # Qt and coroutines
+  qt6-base-dev qcoro-qt6-dev
+  # audio and speech
+  libpulse-dev libsamplerate0-dev libsndfile1-dev
+  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  # test desktop, test speech, scoring cross-check
+  pulseaudio pulseaudio-utils xvfb xauth sox espeak-ng pocketsphinx-testdata sctk
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Orvinta needs these Debian packages, which are not installed:" >&2
+  echo "  ${missing[*]}" >&2
+  echo "Run this script as root (or: sudo apt-get install ${missing[*]})." >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test against a private
+# sound server and virtual display.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh
+
+echo "== TranscriptionCore under AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORVINTA_CORE_ONLY=ON -DORVINTA_SANITIZE=ON
+ctest --test-dir build-sanitize --output-on-failure -j2
+
+echo "== Release build"
+scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
+
+source scripts/test-services.sh
+start_test_services
+ctest --test-dir build --output-on-failure

@@ -1,0 +1,123 @@
+#include <TranscriptionCore/AudioPreprocessor.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+using namespace TranscriptionCore;
+
+namespace {
+
+AudioPreprocessor engineSetting() { return AudioPreprocessor(16000, 80, -20, 12); }
+
+std::vector<float> sine(std::size_t count, double frequency, double amplitude, double rate = 16000)
+{
+    std::vector<float> s(count);
+    for (std::size_t i = 0; i < count; ++i)
+        s[i] = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
+    return s;
+}
+
+double rmsDB(const std::vector<float> &s)
+{
+    double sum = 0;
+    for (float v : s)
+        sum += double(v) * v;
+    return 20 * std::log10(std::sqrt(sum / double(s.size())));
+}
+
+// Level change the preprocessor applies to a 1 kHz tone at `levelDB` (well
+// above the cut-off, so the filter passes it almost unchanged).
+double gainAppliedAt(double levelDB)
+{
+    auto p = engineSetting();
+    const double amplitude = std::pow(10.0, levelDB / 20) * std::sqrt(2.0);
+    auto block = sine(16000, 1000, amplitude);
+    const double before = rmsDB(block);
+    p.process(block.data(), std::ssize(block));
+    return rmsDB(block) - before;
+}
+
+} // namespace
+
+TEST(AudioPreprocessor, coefficientsOfTheHighPassFilter)
+{
+    const auto p = engineSetting();
+    EXPECT_NEAR(p.b0(), 0.988773, 1e-6);
+    EXPECT_NEAR(p.b1(), -1.977545, 1e-6);
+    EXPECT_EQ(p.b2(), p.b0());
+    EXPECT_NEAR(p.a1(), -1.977057, 1e-6);
+    EXPECT_NEAR(p.a2(), 0.978033, 1e-6);
+    EXPECT_NEAR(p.targetRMS(), 0.1f, 1e-7);
+}
+
+TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain)
+{
+    auto p = engineSetting();
+    std::vector<float> zeros(512, 0.0f);
+    p.process(zeros.data(), std::ssize(zeros));
+    EXPECT_TRUE(std::all_of(zeros.begin(), zeros.end(), [](float v) { return v == 0.0f; }));
+
+    std::vector<float> dc(512, 0.5f);
+    p.process(dc.data(), std::ssize(dc));
+    EXPECT_TRUE(std::all_of(dc.begin(), dc.end(), [](float v) { return std::fabs(v) < 1e-6f; }));
+
+    std::vector<float> untouched{0.3f, 0.4f};
+    p.process(untouched.data(), 0);
+    p.process(untouched.data(), -5);
+    EXPECT_EQ(untouched, (std::vector<float>{0.3f, 0.4f}));
+}
+
+TEST(AudioPreprocessor, levelsTowardsTargetWithinTheGainLimit)
+{
+    EXPECT_NEAR(gainAppliedAt(-40), 12.0, 0.1);
+    EXPECT_NEAR(gainAppliedAt(-26), 6.0, 0.1);
+    EXPECT_NEAR(gainAppliedAt(-5), -12.0, 0.1);
+
+    auto p = engineSetting();
+    auto loud = sine(4096, 300, 40.0); // far beyond full scale: gain limited, then clipped
+    p.process(loud.data(), std::ssize(loud));
+    EXPECT_TRUE(std::all_of(loud.begin(), loud.end(), [](float v) { return v >= -1.0f && v <= 1.0f; }));
+    EXPECT_GT(*std::max_element(loud.begin(), loud.end()), 0.99f);
+}
+
+TEST(AudioPreprocessor, filterStateCarriesAcrossBlocksUntilReset)
+{
+    // A gain limit of 0 dB takes levelling out, so only the filter history differs.
+    const auto signal = sine(2048, 50, 0.3);
+    const std::vector<float> secondHalf(signal.begin() + 1024, signal.end());
+
+    AudioPreprocessor carried(16000, 80, -20, 0);
+    std::vector<float> first(signal.begin(), signal.begin() + 1024);
+    auto second = secondHalf;
+    carried.process(first.data(), std::ssize(first));
+    carried.process(second.data(), std::ssize(second));
+
+    AudioPreprocessor fresh(16000, 80, -20, 0);
+    auto alone = secondHalf;
+    fresh.process(alone.data(), std::ssize(alone));
+    EXPECT_NE(second.front(), alone.front());
+
+    carried.reset();
+    auto again = secondHalf;
+    carried.process(again.data(), std::ssize(again));
+    EXPECT_EQ(again, alone);
+}
+
+TEST(AudioPreprocessor, nonFiniteSamplesDoNotPoisonLaterBlocks)
+{
+    auto p = engineSetting();
+    auto bad = sine(1024, 440, 0.1);
+    bad[10] = std::numeric_limits<float>::quiet_NaN();
+    bad[20] = std::numeric_limits<float>::infinity();
+    p.process(bad.data(), std::ssize(bad));
+    EXPECT_TRUE(std::all_of(bad.begin(), bad.end(), [](float v) { return std::isfinite(v); }));
+    auto next = sine(1024, 440, 0.1);
+    p.process(next.data(), std::ssize(next));
+    EXPECT_TRUE(std::all_of(next.begin(), next.end(), [](float v) { return std::isfinite(v); }));
+    EXPECT_NEAR(rmsDB(next), -20, 1.0);
+}

@@ -1,0 +1,115 @@
+#include <TranscriptionCore/Scoring.h>
+
+#include <PlainAlgorithms.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace TranscriptionCore;
+
+TEST(NormalizeForScoring, removesCasePunctuationAndAnnotations)
+{
+    EXPECT_EQ(normalizeForScoring("Hello, World!"), "hello world");
+    EXPECT_EQ(normalizeForScoring("[Music] I said (quietly) hi"), "i said hi");
+    EXPECT_EQ(normalizeForScoring("[a\nb] c"), "a\nb c"); // brackets never span lines
+    EXPECT_EQ(normalizeForScoring("Mr. Smith met Dr. Jones"), "mister smith met doctor jones");
+    EXPECT_EQ(normalizeForScoring("items."), "itemiss");
+    EXPECT_EQ(normalizeForScoring("1,234,567 people"), "1234567 people");
+    EXPECT_EQ(normalizeForScoring("1,234,567,890"), "1234 567890");
+    EXPECT_EQ(normalizeForScoring("50%"), "50퍼센트");
+    EXPECT_EQ(normalizeForScoring("3.5"), "3 5");
+    EXPECT_EQ(normalizeForScoring(""), "");
+    EXPECT_EQ(normalizeForScoring("  \t ...  "), "");
+}
+
+TEST(NormalizeForScoring, englishNumberWordsBecomeDigits)
+{
+    EXPECT_EQ(normalizeForScoring("twenty one"), "21");
+    EXPECT_EQ(normalizeForScoring("one hundred twenty three"), "123");
+    EXPECT_EQ(normalizeForScoring("two thousand twenty four"), "2024");
+    EXPECT_EQ(normalizeForScoring("Hundred"), "100");
+    EXPECT_EQ(normalizeForScoring("zero"), "0");
+    EXPECT_EQ(normalizeForScoring("zero zero"), "zero zero");
+    EXPECT_EQ(normalizeForScoring("one hundred and five"), "100 and 5");
+    EXPECT_EQ(normalizeForScoring("three million two"), "3000002");
+    // Out of range: left as words rather than wrapped around.
+    std::string huge = "hundred";
+    for (int i = 0; i < 10; ++i)
+        huge += " hundred";
+    EXPECT_EQ(normalizeForScoring(huge), huge);
+}
+
+TEST(NormalizeForScoring, koreanNumbersAndCounters)
+{
+    EXPECT_EQ(normalizeForScoring("삼백 오십"), "350");
+    EXPECT_EQ(normalizeForScoring("이천이십사"), "2024");
+    EXPECT_EQ(normalizeForScoring("만"), "10000");
+    EXPECT_EQ(normalizeForScoring("십만"), "100000");
+    EXPECT_EQ(normalizeForScoring("일억이천만"), "120000000");
+    EXPECT_EQ(normalizeForScoring("삼 사"), "4");
+    EXPECT_EQ(normalizeForScoring("3 개"), "3개");
+    EXPECT_EQ(normalizeForScoring("3 a"), "3 a");
+    EXPECT_EQ(normalizeForScoring("삼개"), "삼개");
+}
+
+TEST(ErrorRates, characterAndWordRates)
+{
+    EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abd"), 1.0 / 3);
+    EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abc"), 0.0);
+    EXPECT_DOUBLE_EQ(characterErrorRate("abc", ""), 1.0);
+    EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abcdef"), 1.0);
+    EXPECT_DOUBLE_EQ(characterErrorRate("", ""), 0.0);
+    EXPECT_DOUBLE_EQ(characterErrorRate("", "x"), 1.0);
+    EXPECT_DOUBLE_EQ(characterErrorRate("ab", "wxyzwxyz"), 4.0);
+
+    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "the cat sat"), 0.0);
+    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "the bat sat"), 1.0 / 3);
+    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "the cat"), 1.0 / 3);
+    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "The cat sat"), 1.0 / 3);
+    EXPECT_DOUBLE_EQ(wordErrorRate("a b", "   "), 1.0);
+    EXPECT_DOUBLE_EQ(wordErrorRate("a  b", "a b"), 0.0);
+    EXPECT_DOUBLE_EQ(wordErrorRate("a\tb", "a b"), 2.0); // one word against two
+    EXPECT_DOUBLE_EQ(wordErrorRate(" ", ""), 0.0);
+}
+
+TEST(ErrorRates, wordRateAgreesWithTwoRowAlgorithmOnLongTranscripts)
+{
+    std::mt19937 random(99);
+    const std::vector<std::string> vocabulary{"the", "a", "cat", "sat", "on", "mat", "dog", "ran", "über", "한국"};
+    for (int round = 0; round < 10; ++round) {
+        std::string ref, hyp;
+        for (int i = 0; i < 300; ++i) {
+            const std::string word = vocabulary[random() % vocabulary.size()];
+            ref += word + " ";
+            if (random() % 5 != 0)
+                hyp += (random() % 7 == 0 ? vocabulary[random() % vocabulary.size()] : word) + " ";
+        }
+        ASSERT_DOUBLE_EQ(wordErrorRate(ref, hyp), plain::wordErrorRate(ref, hyp));
+    }
+}
+
+TEST(SessionScoreReport, meanWeighsUtterancesAggregateWeighsUnits)
+{
+    const SessionScoreReport empty;
+    EXPECT_EQ(empty.meanCER(), 0.0);
+    EXPECT_EQ(empty.meanWER(), 0.0);
+    EXPECT_EQ(empty.aggregateCER(), 0.0);
+    EXPECT_EQ(empty.aggregateWER(), 0.0);
+
+    SessionScoreReport session{{TranscriptionScoreReport("ab", "ab"), TranscriptionScoreReport("abcd", "wxyz")}};
+    EXPECT_DOUBLE_EQ(session.meanCER(), 0.5);
+    EXPECT_DOUBLE_EQ(session.aggregateCER(), 4.0 / 6);
+    EXPECT_EQ(session.reports[1].reference, "abcd");
+    EXPECT_EQ(session.reports[1].hypothesis, "wxyz");
+
+    SessionScoreReport words{{TranscriptionScoreReport("one two three", "one two"),
+                              TranscriptionScoreReport("", "extra words"),
+                              TranscriptionScoreReport("x", "x")}};
+    EXPECT_DOUBLE_EQ(words.meanWER(), (1.0 / 3 + 1.0 + 0.0) / 3);
+    EXPECT_DOUBLE_EQ(words.aggregateWER(), 3.0 / 4); // 1 deletion + 2 insertions over 4 words
+
+    const SessionScoreReport emptyReferences{{TranscriptionScoreReport("", "x")}};
+    EXPECT_EQ(emptyReferences.aggregateCER(), 0.0);
+    EXPECT_EQ(emptyReferences.aggregateWER(), 0.0);
+}
