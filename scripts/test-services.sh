@@ -6,7 +6,7 @@ start_test_services() {
   export ORVINTA_TEST_RUNTIME
 
   cat >"$ORVINTA_TEST_RUNTIME/default.pa" <<PA
-load-module module-native-protocol-unix socket=$ORVINTA_TEST_RUNTIME/pulse auth-anonymous=1
+load-module module-native-protocol-unix socket=$ORVINTA_TEST_RUNTIME/pulse-socket auth-anonymous=1
 load-module module-null-sink sink_name=orvinta_speakers sink_properties=device.description=Speakers
 load-module module-null-sink sink_name=orvinta_mic_feed sink_properties=device.description=Mic_feed
 load-module module-remap-source source_name=orvinta_mic master=orvinta_mic_feed.monitor source_properties=device.description=Virtual_Microphone
@@ -17,7 +17,7 @@ PA
     pulseaudio -n -F "$ORVINTA_TEST_RUNTIME/default.pa" --exit-idle-time=-1 \
     --daemonize=no --use-pid-file=no --log-target=file:"$ORVINTA_TEST_RUNTIME/pulse.log" &
   ORVINTA_PULSE_PID=$!
-  export PULSE_SERVER=unix:$ORVINTA_TEST_RUNTIME/pulse
+  export PULSE_SERVER=unix:$ORVINTA_TEST_RUNTIME/pulse-socket
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl info >/dev/null 2>&1 || { echo "test sound server did not start" >&2; return 1; }
 
