@@ -1,0 +1,18 @@
+#pragma once
+
+#include <OrvintaEngine/AudioCapture.h>
+#include <OrvintaEngine/EngineTypes.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace Orvinta {
+
+/// Replaces `availableDevices` with the registry's inputs that are not
+/// monitors, in registry order, and selects the first when nothing is
+/// selected. A registry that cannot be read changes nothing.
+void refreshAudioDevices(AudioCaptureBackend &registry, std::vector<AudioDevice> &availableDevices,
+                         std::optional<std::uint32_t> &selectedDeviceID);
+
+} // namespace Orvinta

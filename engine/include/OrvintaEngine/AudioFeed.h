@@ -1,0 +1,51 @@
+#pragma once
+
+#include <OrvintaEngine/AnalyzerInputQueue.h>
+#include <OrvintaEngine/AudioFormat.h>
+#include <OrvintaEngine/BufferConverter.h>
+
+#include <TranscriptionCore/AudioPreprocessor.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace Orvinta {
+
+/// The path from a capture thread into the analyzer's queue: the gate, the
+/// conversion to the analyzer's format, levelling and queueing. The lock is
+/// held only to read or change the gate, never while audio is processed.
+class AudioFeed {
+public:
+    /// Opens the gate onto `queue`, with a new converter and preprocessor.
+    void enable(std::shared_ptr<AnalyzerInputQueue> queue, const AudioFormat &targetFormat);
+    /// Closes the gate and hands back the queue it fed, if any.
+    std::shared_ptr<AnalyzerInputQueue> disable();
+
+    /// The format of the raw samples that `feedSampleBuffer` receives.
+    void setSampleFormat(std::optional<AudioFormat> format);
+
+    /// From a capture thread.
+    void feedBuffer(const AudioBuffer &buffer);
+    /// Mono float samples of the system-audio stream, from its thread.
+    void feedSampleBuffer(const std::byte *bytes, std::size_t length);
+
+    /// Buffers waiting in the open queue.
+    std::size_t queuedBuffers() const;
+
+private:
+    enum class Origin { microphone, systemAudio };
+    void convertAndQueue(const AudioBuffer &buffer, Origin origin,
+                         const std::shared_ptr<AnalyzerInputQueue> &queue,
+                         const std::shared_ptr<BufferConverter> &converter,
+                         const std::shared_ptr<TranscriptionCore::AudioPreprocessor> &preprocessor);
+
+    mutable std::mutex m_lock;
+    bool m_feedingEnabled = false;
+    std::shared_ptr<AnalyzerInputQueue> m_inputContinuation;
+    std::shared_ptr<BufferConverter> m_bufferConverter;
+    std::shared_ptr<TranscriptionCore::AudioPreprocessor> m_preprocessor;
+    std::optional<AudioFormat> m_sampleFormat;
+};
+
+} // namespace Orvinta

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <OrvintaEngine/AudioCapture.h>
+
+#include <memory>
+#include <string>
+
+namespace Orvinta {
+
+class PulseConnection;
+
+/// Capture and device registry on the PulseAudio client API (also served by
+/// pipewire-pulse). The microphone records from a source (id = source index,
+/// none = the default source); system audio records from the monitor of the
+/// default sink on its own connection and thread.
+class PulseAudioCapture : public AudioCaptureBackend {
+public:
+    PulseAudioCapture();
+    ~PulseAudioCapture() override;
+
+    MicrophoneAccess requestMicrophoneAccess() override;
+    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override;
+    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override;
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override;
+
+private:
+    std::shared_ptr<PulseConnection> m_connection;
+};
+
+} // namespace Orvinta

@@ -1,0 +1,100 @@
+#include <OrvintaEngine/AudioFeed.h>
+
+#include <OrvintaEngine/SpeechLog.h>
+
+#include <cstring>
+
+namespace Orvinta {
+
+void AudioFeed::enable(std::shared_ptr<AnalyzerInputQueue> queue, const AudioFormat &targetFormat) {
+    std::lock_guard lock(m_lock);
+    m_inputContinuation = std::move(queue);
+    m_bufferConverter = std::make_shared<BufferConverter>(targetFormat);
+    m_preprocessor = std::make_shared<TranscriptionCore::AudioPreprocessor>(
+        targetFormat.sampleRate, 80.0, -20.0f, 12.0f);
+    m_feedingEnabled = true;
+}
+
+std::shared_ptr<AnalyzerInputQueue> AudioFeed::disable() {
+    std::lock_guard lock(m_lock);
+    auto queue = std::move(m_inputContinuation);
+    m_feedingEnabled = false;
+    m_inputContinuation.reset();
+    m_bufferConverter.reset();
+    m_preprocessor.reset();
+    return queue;
+}
+
+void AudioFeed::setSampleFormat(std::optional<AudioFormat> format) {
+    std::lock_guard lock(m_lock);
+    m_sampleFormat = format;
+}
+
+std::size_t AudioFeed::queuedBuffers() const {
+    std::shared_ptr<AnalyzerInputQueue> queue;
+    {
+        std::lock_guard lock(m_lock);
+        queue = m_inputContinuation;
+    }
+    return queue ? queue->size() : 0;
+}
+
+void AudioFeed::feedBuffer(const AudioBuffer &buffer) {
+    std::shared_ptr<AnalyzerInputQueue> queue;
+    std::shared_ptr<BufferConverter> converter;
+    std::shared_ptr<TranscriptionCore::AudioPreprocessor> preprocessor;
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_feedingEnabled || !m_bufferConverter || !m_inputContinuation)
+            return;
+        queue = m_inputContinuation;
+        converter = m_bufferConverter;
+        preprocessor = m_preprocessor;
+    }
+    convertAndQueue(buffer, Origin::microphone, queue, converter, preprocessor);
+}
+
+void AudioFeed::feedSampleBuffer(const std::byte *bytes, std::size_t length) {
+    std::shared_ptr<AnalyzerInputQueue> queue;
+    std::shared_ptr<BufferConverter> converter;
+    std::shared_ptr<TranscriptionCore::AudioPreprocessor> preprocessor;
+    std::optional<AudioFormat> sampleFormat;
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_feedingEnabled || !m_bufferConverter || !m_inputContinuation)
+            return;
+        queue = m_inputContinuation;
+        converter = m_bufferConverter;
+        preprocessor = m_preprocessor;
+        sampleFormat = m_sampleFormat;
+    }
+    if (!bytes || length < 1 || !sampleFormat)
+        return;
+    const auto frames = static_cast<std::uint32_t>(length / 4);
+    AudioBuffer buffer(*sampleFormat, frames);
+    buffer.setFrameLength(frames);
+    std::memcpy(buffer.planeBytes(0), bytes, static_cast<std::size_t>(frames) * 4);
+    convertAndQueue(buffer, Origin::systemAudio, queue, converter, preprocessor);
+}
+
+void AudioFeed::convertAndQueue(
+    const AudioBuffer &buffer, Origin origin, const std::shared_ptr<AnalyzerInputQueue> &queue,
+    const std::shared_ptr<BufferConverter> &converter,
+    const std::shared_ptr<TranscriptionCore::AudioPreprocessor> &preprocessor) {
+    std::optional<AudioBuffer> converted;
+    try {
+        converted = converter->convert(buffer);
+    } catch (const EngineError &error) {
+        const QString description = QString::fromStdString(error.description());
+        if (origin == Origin::systemAudio)
+            qCInfo(lcSpeech).noquote() << "[Speech] System audio conversion error: " + description;
+        else
+            qCInfo(lcSpeech).noquote() << "[Speech] Buffer conversion error: " + description;
+        return;
+    }
+    if (float *samples = converted->floatChannel(0); samples && preprocessor)
+        preprocessor->process(samples, converted->frameLength());
+    queue->put(std::move(*converted));
+}
+
+} // namespace Orvinta
