@@ -1,6 +1,7 @@
 // orvinta-score REF HYP: character and word error rates of a recognised
 // transcript against a reference, one utterance per line.
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -118,13 +119,16 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    std::printf("%-24s %8s %8s %7s\n", "utterance", "CER", "WER", "errors");
+    int width = 10;
+    for (const auto &label : labels)
+        width = std::max(width, static_cast<int>(label.size()));
+    std::printf("%-*s %8s %8s  %s\n", width, "utterance", "CER", "WER", "word errors");
     for (std::size_t i = 0; i < session.reports.size(); ++i) {
         const auto &r = session.reports[i];
-        std::printf("%-24s %8.4f %8.4f %3lld/%-3lld\n", labels[i].c_str(), r.cer, r.wer,
+        std::printf("%-*s %8.4f %8.4f  %lld/%lld\n", width, labels[i].c_str(), r.cer, r.wer,
                     static_cast<long long>(wordErrors[i]), static_cast<long long>(wordCount(r.reference)));
     }
-    std::printf("\n%-24s %8.4f %8.4f\n", "mean", session.meanCER(), session.meanWER());
-    std::printf("%-24s %8.4f %8.4f\n", "aggregate", session.aggregateCER(), session.aggregateWER());
+    std::printf("\n%-*s %8.4f %8.4f\n", width, "mean", session.meanCER(), session.meanWER());
+    std::printf("%-*s %8.4f %8.4f\n", width, "aggregate", session.aggregateCER(), session.aggregateWER());
     return 0;
 }

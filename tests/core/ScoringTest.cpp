@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
+
+#include <TranscriptionCore/SentenceSplitter.h>
 
 using namespace TranscriptionCore;
 
@@ -112,4 +116,25 @@ TEST(SessionScoreReport, meanWeighsUtterancesAggregateWeighsUnits)
     const SessionScoreReport emptyReferences{{TranscriptionScoreReport("", "x")}};
     EXPECT_EQ(emptyReferences.aggregateCER(), 0.0);
     EXPECT_EQ(emptyReferences.aggregateWER(), 0.0);
+}
+
+TEST(TextPieces, giveTheSameAnswersFromManyThreadsAtOnce)
+{
+    // Tables, patterns and segmenters are shared or per thread; none may race.
+    const std::string text = "Dr. Smith paid 1,234 dollars. Twenty one people came! 삼백 오십 명.";
+    const std::string expected = normalizeForScoring(text);
+    const std::size_t expectedSentences = splitSentences(text).size();
+    std::vector<std::jthread> threads;
+    std::atomic<int> mismatches = 0;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                if (normalizeForScoring(text) != expected || splitSentences(text).size() != expectedSentences)
+                    ++mismatches;
+            }
+        });
+    }
+    threads.clear();
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(expected, "doctor smith paid 1234 dollars 21 people came 350명");
 }
