@@ -105,7 +105,8 @@ void fail(const QString &message) {
 QCoro::Task<int> runEngine(OnDeviceSpeechEngine &engine, CliDelegate &delegate,
                            StopRequest &stop, AudioSourceType source,
                            std::optional<std::uint32_t> device) {
-    co_await engine.loadModel(delegate.selectedLocale());
+    QString locale = delegate.selectedLocale();
+    co_await engine.loadModel(std::move(locale));
     if (!delegate.isLoaded()) {
         fail(delegate.error());
         co_return 1;

@@ -152,20 +152,25 @@ QCoro::Task<> OnDeviceSpeechEngine::loadModel(QString /*locale*/) {
     if (STTEngineDelegate *d = delegate())
         d->setModelLoadingStatus(QStringLiteral("Checking assets..."));
 
-    std::optional<EngineError> failure =
-        co_await runInBackground([transcriber] { transcriber->reserveAssets(); });
+    // Work is named before it is awaited: GCC 12 destroys temporaries of a
+    // co_await operand twice.
+    std::function<void()> reserve = [transcriber] { transcriber->reserveAssets(); };
+    std::optional<EngineError> failure = co_await runInBackground(std::move(reserve));
     if (!self)
         co_return;
     if (!failure) {
-        bool needsInstallation = false;
-        failure = co_await runInBackground(
-            [transcriber, &needsInstallation] { needsInstallation = transcriber->assetsNeedInstallation(); });
+        auto needsInstallation = std::make_shared<bool>(false);
+        std::function<void()> check = [transcriber, needsInstallation] {
+            *needsInstallation = transcriber->assetsNeedInstallation();
+        };
+        failure = co_await runInBackground(std::move(check));
         if (!self)
             co_return;
-        if (!failure && needsInstallation) {
+        if (!failure && *needsInstallation) {
             if (STTEngineDelegate *d = delegate())
                 d->setModelLoadingStatus(QStringLiteral("Loading speech assets..."));
-            failure = co_await runInBackground([transcriber] { transcriber->installAssets(); });
+            std::function<void()> install = [transcriber] { transcriber->installAssets(); };
+            failure = co_await runInBackground(std::move(install));
             if (!self)
                 co_return;
         }
@@ -207,7 +212,7 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
         auto oldAnalyzer = std::move(m_analyzer);
         m_analyzer.reset();
         qCInfo(lcSpeech) << "[Speech] cleanup: finalizing old analyzer";
-        co_await finishAnalyzer(oldAnalyzer);
+        co_await finishAnalyzer(std::move(oldAnalyzer));
         if (!self)
             co_return;
         qCInfo(lcSpeech) << "[Speech] cleanup: old analyzer done";
@@ -297,7 +302,7 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
         auto analyzer = std::move(m_analyzer);
         m_analyzer.reset();
         qCInfo(lcSpeech) << "[Speech] stop: finalizing analyzer";
-        co_await finishAnalyzer(analyzer);
+        co_await finishAnalyzer(std::move(analyzer));
         if (!self)
             co_return;
         qCInfo(lcSpeech) << "[Speech] stop: analyzer finalized";

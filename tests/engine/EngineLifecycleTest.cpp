@@ -1,0 +1,286 @@
+#include "Fakes.h"
+
+#include <OrvintaEngine/MainThread.h>
+#include <OrvintaEngine/OnDeviceSpeechEngine.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using namespace OrvintaTest;
+
+namespace {
+
+// QCoro::waitFor loses an exception and never returns, so failures are
+// caught inside the awaited coroutine and rethrown here.
+void await(QCoro::Task<> task) {
+    std::exception_ptr failure;
+    QCoro::waitFor([](QCoro::Task<> inner, std::exception_ptr &caught) -> QCoro::Task<> {
+        try {
+            co_await std::move(inner);
+        } catch (...) {
+            caught = std::current_exception();
+        }
+    }(std::move(task), failure));
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void processEvents() {
+    await(yieldMainThread());
+    QCoreApplication::processEvents();
+}
+
+class EngineLifecycleTest : public ::testing::Test {
+protected:
+    LogCapture log;
+    FakeDelegate delegate;
+    std::shared_ptr<ScriptedRecognizer> recognizer = std::make_shared<ScriptedRecognizer>();
+    std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
+    std::unique_ptr<OnDeviceSpeechEngine> engine =
+        std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture);
+
+    void loadModel() {
+        await(engine->loadModel(delegate.locale));
+        ASSERT_TRUE(delegate.isModelLoaded);
+    }
+
+    /// The error the start failed with, or nothing.
+    std::optional<EngineError> start(AudioSourceType source,
+                                     std::optional<std::uint32_t> device = std::nullopt) {
+        try {
+            await(engine->startTranscribing(source, device));
+        } catch (const EngineError &error) {
+            return error;
+        }
+        return std::nullopt;
+    }
+
+    bool logged(const QString &line) const { return log.lines().contains(line); }
+};
+
+TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndStartNeedsALoadedModel) {
+    auto failure = start(AudioSourceType::microphone);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(capture->microphone->created, 0);
+    EXPECT_TRUE(recognizer->analyzers.empty());
+
+    loadModel();
+    EXPECT_EQ(delegate.statuses, (QStringList{"Preparing...", "Checking assets...", "Ready"}));
+    EXPECT_FALSE(delegate.isModelLoading);
+    EXPECT_FALSE(delegate.errorMessage);
+    EXPECT_TRUE(logged("[Speech] Model ready"));
+}
+
+TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
+    delegate.locale = "de-DE";
+    await(engine->loadModel(delegate.locale));
+    EXPECT_EQ(delegate.statuses.last(), "Loading failed");
+    EXPECT_FALSE(delegate.isModelLoaded);
+    EXPECT_FALSE(delegate.isModelLoading);
+    ASSERT_TRUE(delegate.errorMessage);
+    EXPECT_EQ(*delegate.errorMessage, "Failed to prepare speech recognition: No speech model for "
+                                      "de-DE is installed");
+    EXPECT_TRUE(start(AudioSourceType::systemAudio));
+}
+
+TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
+    OnDeviceSpeechEngine orphan(nullptr, recognizer, capture);
+    await(orphan.loadModel("fr-FR"));
+    EXPECT_EQ(recognizer->transcriberLocales, std::vector<std::string>{"en-US"});
+    EXPECT_TRUE(orphan.targetFormat());
+}
+
+TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
+    loadModel();
+    recognizer->prepare = [](AnalyzerScript &script) {
+        script.finalResults = {finalResult({{"Hello ", {0.0, 0.4}}, {"world. ", {0.4, 0.9}},
+                                            {"How ", {1.0, 1.2}}, {"are ", {1.2, 1.4}},
+                                            {"you?", {1.4, 1.9}}})};
+    };
+    ASSERT_FALSE(start(AudioSourceType::microphone, 7));
+    ASSERT_EQ(recognizer->analyzers.size(), 1u);
+    auto analyzer = recognizer->analyzers.back();
+    EXPECT_EQ(capture->microphone->device, 7u);
+    EXPECT_EQ(capture->microphone->tapFrames, 4096u);
+    EXPECT_TRUE(capture->microphone->running);
+    EXPECT_TRUE(logged("[Speech] mic: installing tap (rate=48000.000000)"));
+
+    // 48 kHz stereo in, 16 kHz mono float out, levelled.
+    capture->microphone->deliver(4096);
+    capture->microphone->deliver(4096);
+    ASSERT_EQ(analyzer->queue->size(), 2u);
+    auto item = analyzer->queue->take(std::chrono::milliseconds(0));
+    EXPECT_EQ(item.buffer->format(), (AudioFormat{16000, 1, SampleType::float32, false}));
+    EXPECT_LE(item.buffer->frameLength(), 4096u / 3 + 2);
+
+    analyzer->deliverResult(volatileResult("Hello world. How"));
+    processEvents();
+    EXPECT_EQ(delegate.events, (QStringList{"interim:How", "line:Hello world."}));
+
+    const CapturedBufferHandler tap = capture->microphone->tap;
+    await(engine->stopTranscribing());
+    EXPECT_EQ(delegate.lines, (QStringList{"Hello world.", "How are you?"}));
+    EXPECT_TRUE(delegate.interimText.isEmpty());
+    EXPECT_FALSE(capture->microphone->running);
+    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_TRUE(analyzer->queue->isFinished());
+
+    // Stop order: capture, then the end of input, the analyzer, the results.
+    qsizetype at = 0;
+    for (const char *line :
+         {"[Speech] Stopping", "[Speech] stop: disableFeeding", "[Speech] stop: audio capture stopped",
+          "[Speech] stop: finalizing analyzer", "[Speech] stop: analyzer finalized",
+          "[Speech] stop: waiting for results task", "[Speech] stop: results task done",
+          "[Speech] stop: complete"}) {
+        const qsizetype found = log.indexOf(line, at);
+        ASSERT_GE(found, at) << line;
+        at = found;
+    }
+
+    // A buffer the old tap delivers after the stop is dropped.
+    const std::size_t queued = analyzer->queue->size();
+    AudioBuffer late(capture->microphone->format, 4096);
+    late.setFrameLength(4096);
+    tap(late);
+    EXPECT_EQ(analyzer->queue->size(), queued);
+}
+
+TEST_F(EngineLifecycleTest, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
+    loadModel();
+    ASSERT_FALSE(start(AudioSourceType::microphone, 7));
+    auto first = recognizer->analyzers.back();
+    auto firstTap = capture->microphone->tap;
+
+    delegate.locale = "en-GB"; // a language change takes effect at the next start
+    recognizer->installedLocales.insert("en-GB");
+    ASSERT_FALSE(start(AudioSourceType::microphone));
+    EXPECT_TRUE(first->finalized);
+    EXPECT_TRUE(first->queue->isFinished());
+    EXPECT_EQ(capture->microphone->created, 1);
+    EXPECT_EQ(capture->microphone->tapsInstalled, 1);
+    EXPECT_EQ(capture->microphone->device, 7u); // kept from the first run
+    EXPECT_EQ(recognizer->transcriberLocales.back(), "en-GB");
+    EXPECT_TRUE(logged("[Speech] cleanup: finalizing old analyzer"));
+    EXPECT_TRUE(logged("[Speech] mic: reusing existing AVAudioEngine"));
+
+    // The first run's feed is closed: its old tap feeds nothing anywhere.
+    AudioBuffer buffer(capture->microphone->format, 4096);
+    buffer.setFrameLength(4096);
+    firstTap(buffer);
+    EXPECT_EQ(first->queue->size(), 0u);
+    await(engine->stopTranscribing());
+}
+
+TEST_F(EngineLifecycleTest, StopWhenIdleCompletesAtOnce) {
+    await(engine->stopTranscribing());
+    EXPECT_TRUE(logged("[Speech] Stopping"));
+    EXPECT_TRUE(logged("[Speech] stop: audio capture stopped"));
+    EXPECT_TRUE(logged("[Speech] stop: complete"));
+    EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
+}
+
+TEST_F(EngineLifecycleTest, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
+    loadModel();
+    recognizer->prepare = [](AnalyzerScript &script) { script.finishesOnFinalize = false; };
+    ASSERT_FALSE(start(AudioSourceType::systemAudio));
+    auto analyzer = recognizer->analyzers.back();
+
+    QElapsedTimer timer;
+    timer.start();
+    await(engine->stopTranscribing());
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_TRUE(analyzer->cancelled);
+    EXPECT_GE(elapsed, 5500);
+    EXPECT_LT(elapsed, 9000);
+    EXPECT_TRUE(logged("[Speech] stop: complete"));
+
+    // A result that straggles in after the results task was cancelled is dropped.
+    analyzer->deliverResult(volatileResult("Too late."));
+    processEvents();
+    EXPECT_TRUE(delegate.lines.isEmpty());
+}
+
+TEST_F(EngineLifecycleTest, CaptureFailureStopsTheRunBeforeReportingIt) {
+    loadModel();
+    capture->systemAudio->startFailure = CaptureError::permissionDenied();
+    auto failure = start(AudioSourceType::systemAudio);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), "System audio access denied. Allow Orvinta to record from "
+                                      "the sound server in your sound settings.");
+    EXPECT_TRUE(logged("[Speech] stop: complete"));
+    EXPECT_TRUE(recognizer->analyzers.back()->finalized);
+    EXPECT_FALSE(logged("[Speech] Transcription started"));
+
+    capture->access = MicrophoneAccess::denied;
+    failure = start(AudioSourceType::microphone);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->domain(), "com.orvinta");
+    EXPECT_EQ(failure->code(), -2);
+    EXPECT_EQ(capture->microphone->created, 0);
+
+    capture->access = MicrophoneAccess::granted;
+    failure = start(AudioSourceType::microphone, 99);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), -1);
+    EXPECT_EQ(failure->description(), "Could not configure audio input device");
+    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+}
+
+TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
+    loadModel();
+    ASSERT_FALSE(start(AudioSourceType::systemAudio));
+    auto analyzer = recognizer->analyzers.back();
+    EXPECT_EQ(capture->systemAudio->sampleRate, 16000u);
+    EXPECT_TRUE(logged("[Speech] System audio capture started (sampleRate=16000)"));
+
+    std::vector<float> samples(1600, 0.1f);
+    capture->systemAudio->handler(reinterpret_cast<const std::byte *>(samples.data()),
+                                  samples.size() * sizeof(float));
+    ASSERT_EQ(analyzer->queue->size(), 1u);
+
+    capture->systemAudio->stopFailure = EngineError("PulseAudio", 1, "gone");
+    auto handler = capture->systemAudio->handler;
+    await(engine->stopTranscribing());
+    EXPECT_TRUE(logged("[Speech] stopCapture error: gone"));
+    handler(reinterpret_cast<const std::byte *>(samples.data()), samples.size() * sizeof(float));
+    EXPECT_EQ(analyzer->queue->size(), 1u);
+}
+
+TEST_F(EngineLifecycleTest, FallingBehindKeepsTheNewestBuffers) {
+    loadModel();
+    ASSERT_FALSE(start(AudioSourceType::systemAudio));
+    auto analyzer = recognizer->analyzers.back();
+    for (int i = 0; i < 100; ++i) {
+        std::vector<float> samples(160 * static_cast<std::size_t>(i + 10), 0.1f);
+        capture->systemAudio->handler(reinterpret_cast<const std::byte *>(samples.data()),
+                                      samples.size() * sizeof(float));
+    }
+    EXPECT_EQ(analyzer->queue->size(), 64u);
+    EXPECT_EQ(analyzer->queue->discardedCount(), 36u);
+    // Oldest kept is the 37th: the resampler may hold back a few frames.
+    auto first = analyzer->queue->take(std::chrono::milliseconds(0));
+    EXPECT_NEAR(first.buffer->frameLength(), 160 * 46, 64);
+    await(engine->stopTranscribing());
+}
+
+TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
+    loadModel();
+    ASSERT_FALSE(start(AudioSourceType::systemAudio));
+    auto analyzer = recognizer->analyzers.back();
+    analyzer->deliverResult(volatileResult("One."));
+    analyzer->deliverResult(volatileResult("One. Two."));
+    analyzer->deliverResult(finalResult({{"One. ", {0, 0.5}}, {"Two. ", {0.5, 1}}, {"Three", {1, 1.5}}}));
+    processEvents();
+    EXPECT_EQ(delegate.lines, (QStringList{"One.", "Two.", "Three"}));
+
+    analyzer->deliverResult(volatileResult("Four."));
+    engine.reset();
+    processEvents();
+    EXPECT_EQ(delegate.lines.size(), 3);
+}
+
+} // namespace

@@ -1,0 +1,268 @@
+#pragma once
+
+// Scripted stand-ins for the recogniser, the capture devices and the
+// application state, for testing the engine's logic without devices.
+
+#include <OrvintaEngine/AudioCapture.h>
+#include <OrvintaEngine/STTEngine.h>
+#include <OrvintaEngine/SpeechRecognizer.h>
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <set>
+#include <vector>
+
+inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace OrvintaTest {
+
+using namespace Orvinta;
+
+class FakeDelegate : public QObject, public STTEngineDelegate {
+public:
+    QString locale = QStringLiteral("en-US");
+    bool isModelLoading = false;
+    bool isModelLoaded = false;
+    QStringList statuses;
+    std::optional<QString> errorMessage;
+    QString interimText;
+    QStringList lines;
+    QStringList events; // "interim:…" and "line:…" in call order
+
+    QString selectedLocale() const override { return locale; }
+    void setIsModelLoading(bool loading) override { isModelLoading = loading; }
+    void setIsModelLoaded(bool loaded) override { isModelLoaded = loaded; }
+    void setModelLoadingStatus(const QString &status) override { statuses << status; }
+    void setErrorMessage(const std::optional<QString> &message) override { errorMessage = message; }
+    void setInterimText(const QString &text) override {
+        interimText = text;
+        events << QStringLiteral("interim:") + text;
+    }
+    void addConfirmedLine(const QString &text) override {
+        interimText.clear();
+        lines << text;
+        events << QStringLiteral("line:") + text;
+    }
+};
+
+/// What the test controls and observes of one analyzer; outlives it.
+struct AnalyzerScript {
+    std::shared_ptr<AnalyzerInputQueue> queue;
+    SpeechAnalyzer::Callbacks callbacks;
+    std::optional<EngineError> startFailure;
+    /// Delivered by finalize, before the results end.
+    std::vector<RecognitionResult> finalResults;
+    bool finishesOnFinalize = true;
+    bool endsResultsOnCancel = false;
+    bool finalized = false;
+    bool cancelled = false;
+    bool destroyed = false;
+    std::function<void()> pendingDone;
+
+    void deliverResult(RecognitionResult result) { callbacks.result(std::move(result)); }
+};
+
+class ScriptedAnalyzer : public SpeechAnalyzer {
+public:
+    explicit ScriptedAnalyzer(std::shared_ptr<AnalyzerScript> script)
+        : m_script(std::move(script)) {}
+    ~ScriptedAnalyzer() override { m_script->destroyed = true; }
+
+    void start(std::shared_ptr<AnalyzerInputQueue> input, Callbacks callbacks,
+               std::function<void(std::optional<EngineError>)> started) override {
+        m_script->queue = std::move(input);
+        m_script->callbacks = std::move(callbacks);
+        started(m_script->startFailure);
+    }
+
+    void finalizeAndFinishThroughEndOfInput(std::function<void()> done) override {
+        m_script->finalized = true;
+        if (!m_script->finishesOnFinalize) {
+            m_script->pendingDone = std::move(done);
+            return;
+        }
+        for (auto &result : m_script->finalResults)
+            m_script->callbacks.result(result);
+        m_script->callbacks.resultsEnded(std::nullopt);
+        done();
+    }
+
+    void cancelFinalize() override {
+        m_script->cancelled = true;
+        if (m_script->endsResultsOnCancel)
+            m_script->callbacks.resultsEnded(std::string("cancelled"));
+        if (auto done = std::move(m_script->pendingDone))
+            done();
+    }
+
+private:
+    std::shared_ptr<AnalyzerScript> m_script;
+};
+
+class ScriptedRecognizer : public SpeechRecognizer {
+public:
+    std::vector<std::string> transcriberLocales;
+    std::set<std::string> installedLocales{"en-US"};
+    std::optional<AudioFormat> format = AudioFormat{16000, 1, SampleType::float32, false};
+    std::vector<std::shared_ptr<AnalyzerScript>> analyzers;
+    /// Settings for the next analyzer made.
+    std::function<void(AnalyzerScript &)> prepare;
+
+    std::shared_ptr<SpeechTranscriber> makeTranscriber(const std::string &locale) override;
+};
+
+class ScriptedTranscriber : public SpeechTranscriber {
+public:
+    ScriptedTranscriber(ScriptedRecognizer &recognizer, std::string locale)
+        : m_recognizer(recognizer)
+        , m_locale(std::move(locale)) {}
+
+    void reserveAssets() override {
+        if (!m_recognizer.installedLocales.contains(m_locale))
+            throw EngineError("test", -1, "No speech model for " + m_locale + " is installed");
+    }
+    bool assetsNeedInstallation() override { return false; }
+    void installAssets() override {}
+    std::optional<AudioFormat> bestAvailableAudioFormat() const override {
+        return m_recognizer.format;
+    }
+    std::unique_ptr<SpeechAnalyzer> makeAnalyzer() override {
+        auto script = std::make_shared<AnalyzerScript>();
+        if (m_recognizer.prepare)
+            m_recognizer.prepare(*script);
+        m_recognizer.analyzers.push_back(script);
+        return std::make_unique<ScriptedAnalyzer>(script);
+    }
+
+private:
+    ScriptedRecognizer &m_recognizer;
+    std::string m_locale;
+};
+
+inline std::shared_ptr<SpeechTranscriber> ScriptedRecognizer::makeTranscriber(const std::string &locale) {
+    transcriberLocales.push_back(locale);
+    return std::make_shared<ScriptedTranscriber>(*this, locale);
+}
+
+struct MicrophoneScript {
+    int created = 0;
+    std::optional<std::uint32_t> device;
+    std::set<std::uint32_t> knownDevices{1, 7};
+    AudioFormat format{48000, 2, SampleType::float32, true};
+    CapturedBufferHandler tap;
+    std::uint32_t tapFrames = 0;
+    int tapsInstalled = 0; // currently installed
+    bool running = false;
+    std::optional<EngineError> startFailure;
+
+    /// A buffer of the native format at constant level, as the tap would deliver it.
+    void deliver(std::uint32_t frames, float level = 0.25f) {
+        AudioBuffer buffer(format, frames);
+        auto *samples = buffer.floatChannel(0);
+        for (std::uint32_t i = 0; i < frames * format.channels; ++i)
+            samples[i] = (i / format.channels) % 2 ? level : -level;
+        buffer.setFrameLength(frames);
+        if (tap)
+            tap(buffer);
+    }
+};
+
+class FakeMicrophone : public MicrophoneCapture {
+public:
+    explicit FakeMicrophone(std::shared_ptr<MicrophoneScript> script)
+        : m_script(std::move(script)) {}
+
+    bool selectDevice(std::uint32_t id) override {
+        if (!m_script->knownDevices.contains(id))
+            return false;
+        m_script->device = id;
+        return true;
+    }
+    AudioFormat inputFormat() override { return m_script->format; }
+    void installTap(std::uint32_t frames, const AudioFormat &, CapturedBufferHandler handler) override {
+        m_script->tapFrames = frames;
+        m_script->tap = std::move(handler);
+        m_script->tapsInstalled = 1;
+    }
+    void removeTap() override {
+        m_script->tap = nullptr;
+        m_script->tapsInstalled = 0;
+    }
+    void start() override {
+        if (m_script->startFailure)
+            throw *m_script->startFailure;
+        m_script->running = true;
+    }
+    void stop() override { m_script->running = false; }
+
+private:
+    std::shared_ptr<MicrophoneScript> m_script;
+};
+
+struct SystemAudioScript {
+    std::optional<CaptureError> startFailure;
+    std::optional<EngineError> stopFailure;
+    CapturedSampleHandler handler;
+    std::uint32_t sampleRate = 0;
+    bool running = false;
+};
+
+class FakeSystemAudio : public SystemAudioCapture {
+public:
+    explicit FakeSystemAudio(std::shared_ptr<SystemAudioScript> script)
+        : m_script(std::move(script)) {}
+    void start(std::uint32_t rate, CapturedSampleHandler handler) override {
+        if (m_script->startFailure)
+            throw *m_script->startFailure;
+        m_script->sampleRate = rate;
+        m_script->handler = std::move(handler);
+        m_script->running = true;
+    }
+    void stop() override {
+        m_script->running = false;
+        m_script->handler = nullptr;
+        if (m_script->stopFailure)
+            throw *m_script->stopFailure;
+    }
+
+private:
+    std::shared_ptr<SystemAudioScript> m_script;
+};
+
+class FakeCapture : public AudioCaptureBackend {
+public:
+    MicrophoneAccess access = MicrophoneAccess::granted;
+    std::shared_ptr<MicrophoneScript> microphone = std::make_shared<MicrophoneScript>();
+    std::shared_ptr<SystemAudioScript> systemAudio = std::make_shared<SystemAudioScript>();
+    std::optional<std::vector<InputDeviceRecord>> devices = std::vector<InputDeviceRecord>{};
+
+    MicrophoneAccess requestMicrophoneAccess() override { return access; }
+    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override {
+        ++microphone->created;
+        return std::make_unique<FakeMicrophone>(microphone);
+    }
+    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override {
+        return std::make_unique<FakeSystemAudio>(systemAudio);
+    }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return devices; }
+};
+
+/// Collects the engine's log lines while alive.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    /// Index of the first line equal to `line` at or after `from`, or -1.
+    qsizetype indexOf(const QString &line, qsizetype from = 0) const;
+};
+
+/// A timed run of words, ending at `end` seconds.
+RecognitionResult finalResult(const std::vector<std::pair<std::string, std::pair<double, double>>> &words);
+RecognitionResult volatileResult(const std::string &text);
+
+} // namespace OrvintaTest
