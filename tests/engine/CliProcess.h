@@ -1,0 +1,66 @@
+#pragma once
+
+// Runs orvinta-cli and the sound server's tools as child processes.
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace OrvintaTest {
+
+inline QString cliPath() { return QStringLiteral(ORVINTA_CLI_PATH); }
+
+inline const QString librivoxFolder =
+    QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
+
+inline QString librivoxFile(const QString &id) {
+    return librivoxFolder + QStringLiteral("/sense_and_sensibility_01_austen_64kb-") + id +
+           QStringLiteral(".wav");
+}
+
+struct CliResult {
+    int exitCode = -1;
+    bool crashed = false;
+    QStringList lines; // standard output
+    QString errors;    // standard error
+};
+
+inline CliResult runCli(const QStringList &arguments, int timeoutMs = 60000,
+                        const QProcessEnvironment &environment =
+                            QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(cliPath(), arguments);
+    CliResult result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
+    }
+    result.crashed = process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitCode();
+    result.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    result.errors = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+/// The texts of confirmed lines, checking their "[HH:mm:ss] text" form.
+inline QStringList confirmedTexts(const QStringList &lines) {
+    static const QRegularExpression form(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] (\\S.*)$"));
+    QStringList texts;
+    for (const QString &line : lines) {
+        const auto match = form.match(line);
+        EXPECT_TRUE(match.hasMatch()) << line.toStdString();
+        if (match.hasMatch())
+            texts << match.captured(1);
+    }
+    return texts;
+}
+
+/// The reference transcript of a librivox utterance.
+QString librivoxReference(const QString &id);
+
+} // namespace OrvintaTest
