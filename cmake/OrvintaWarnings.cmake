@@ -2,7 +2,7 @@
 add_library(orvinta_warnings INTERFACE)
 target_compile_options(orvinta_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
-  -Wcast-align -Woverloaded-virtual -Wconversion -Wnull-dereference
+  -Wcast-align -Woverloaded-virtual -Wconversion
   -Wimplicit-fallthrough
   # GCC 12 reports std::string operator+ chains as overlapping copies (GCC bug 105329).
   -Wno-restrict

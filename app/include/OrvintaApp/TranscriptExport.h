@@ -1,0 +1,49 @@
+#pragma once
+
+#include <OrvintaApp/ConfirmedLine.h>
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimeZone>
+
+#include <functional>
+#include <optional>
+
+namespace Orvinta {
+
+namespace ExportFormatNS {
+Q_NAMESPACE
+enum class ExportFormat { plainText, srt };
+Q_ENUM_NS(ExportFormat)
+} // namespace ExportFormatNS
+using ExportFormatNS::ExportFormat;
+
+QString rawValue(ExportFormat format);
+QString fileExtension(ExportFormat format);
+
+/// "[HH:mm:ss] text" per line in the given time zone, joined with line feeds.
+QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone = QTimeZone::systemTimeZone());
+/// Numbered cues timed from the first line, ending at the next line's start
+/// or after 15 characters per second (at least 2 s).
+QString srtTranscript(const QList<ConfirmedLine> &lines);
+/// "HH:MM:SS,mmm"; offsets before the start read as zero.
+QString srtTime(double seconds);
+QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format);
+/// "orvinta-" plus the UTC date and the extension.
+QString suggestedExportFileName(ExportFormat format, const QDateTime &now = QDateTime::currentDateTimeUtc());
+
+/// Writes UTF-8 text atomically; returns the error description on failure.
+std::optional<QString> writeTextFile(const QString &path, const QString &content);
+
+/// The save dialog, behind an interface so tests can answer it.
+class SaveDialog {
+public:
+    virtual ~SaveDialog() = default;
+    /// Calls `done` later with the chosen path, or nothing when cancelled.
+    virtual void askForLocation(const QString &suggestedName, ExportFormat format,
+                                std::function<void(std::optional<QString> path)> done) = 0;
+};
+
+} // namespace Orvinta

@@ -1,0 +1,52 @@
+#include <OrvintaApp/CancellableTask.h>
+
+#include <QCoroSignal>
+
+namespace Orvinta {
+
+QCoro::Task<bool> CancellationToken::sleep(std::chrono::milliseconds duration) const
+{
+    auto state = m_state;
+    if (!state->cancelled)
+        co_await qCoro(state.get(), &detail::TaskState::cancellationRequested, duration);
+    co_return !state->cancelled;
+}
+
+std::shared_ptr<CancellableTask> CancellableTask::start(Body body)
+{
+    std::shared_ptr<CancellableTask> task(new CancellableTask);
+    [](std::shared_ptr<detail::TaskState> state, Body work) -> QCoro::Task<> {
+        try {
+            co_await work(CancellationToken(state));
+        } catch (const std::exception &error) {
+            qWarning("Background task failed: %s", error.what());
+        }
+        state->finished = true;
+        Q_EMIT state->done();
+    }(task->m_state, std::move(body));
+    return task;
+}
+
+void CancellableTask::cancel()
+{
+    if (m_state->cancelled || m_state->finished)
+        return;
+    m_state->cancelled = true;
+    Q_EMIT m_state->cancellationRequested();
+}
+
+QCoro::Task<> CancellableTask::finished() const
+{
+    auto state = m_state;
+    if (!state->finished)
+        co_await qCoro(state.get(), &detail::TaskState::done);
+}
+
+void cancelTask(TaskHandle &slot)
+{
+    if (slot)
+        slot->cancel();
+    slot.reset();
+}
+
+} // namespace Orvinta

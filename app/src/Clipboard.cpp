@@ -1,0 +1,46 @@
+#include <OrvintaApp/Clipboard.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+
+namespace Orvinta {
+
+namespace {
+
+QClipboard *systemClipboard()
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QGuiApplication::clipboard();
+    static bool warned = false;
+    if (!warned) {
+        qWarning("No display: the clipboard is not available");
+        warned = true;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void SystemClipboard::clear()
+{
+    if (QClipboard *clipboard = systemClipboard())
+        clipboard->clear(QClipboard::Clipboard);
+}
+
+void SystemClipboard::writeText(const QString &text)
+{
+    if (QClipboard *clipboard = systemClipboard())
+        clipboard->setText(text, QClipboard::Clipboard);
+}
+
+std::optional<QString> SystemClipboard::readText() const
+{
+    QClipboard *clipboard = systemClipboard();
+    if (!clipboard)
+        return std::nullopt;
+    const QString text = clipboard->text(QClipboard::Clipboard);
+    return text.isNull() ? std::nullopt : std::optional(text);
+}
+
+} // namespace Orvinta

@@ -1,0 +1,98 @@
+#include <OrvintaApp/TranscriptExport.h>
+
+#include <QSaveFile>
+#include <QStringList>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Orvinta {
+
+namespace {
+
+qsizetype characterCount(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+} // namespace
+
+QString rawValue(ExportFormat format)
+{
+    return format == ExportFormat::srt ? QStringLiteral("SRT Subtitles") : QStringLiteral("Plain Text");
+}
+
+QString fileExtension(ExportFormat format)
+{
+    return format == ExportFormat::srt ? QStringLiteral("srt") : QStringLiteral("txt");
+}
+
+QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone)
+{
+    QStringList out;
+    for (const ConfirmedLine &line : lines) {
+        const QDateTime time =
+            QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::floor(line.timestamp + referenceDateOffset)), zone);
+        out << QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), line.text);
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+QString srtTime(double seconds)
+{
+    if (!(seconds > 0))
+        seconds = 0;
+    const auto whole = static_cast<long long>(seconds);
+    // A hair of tolerance so that 3723.04 - 3723 (0.0399999...) reads as 40 ms.
+    const auto millis = std::min(999LL, static_cast<long long>((seconds - std::floor(seconds)) * 1000.0 + 1e-6));
+    return QString::asprintf("%02lld:%02lld:%02lld,%03lld", whole / 3600, (whole % 3600) / 60, whole % 60, millis);
+}
+
+QString srtTranscript(const QList<ConfirmedLine> &lines)
+{
+    if (lines.isEmpty())
+        return {};
+    const double reference = lines.front().timestamp;
+    QStringList cues;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const ConfirmedLine &line = lines[i];
+        const double estimatedEnd =
+            line.timestamp + std::max(static_cast<double>(characterCount(line.text)) / 15.0, 2.0);
+        double end = estimatedEnd;
+        if (i + 1 < lines.size() && lines[i + 1].timestamp < estimatedEnd)
+            end = lines[i + 1].timestamp;
+        cues << QStringLiteral("%1\n%2 --> %3\n%4")
+                    .arg(i + 1)
+                    .arg(srtTime(line.timestamp - reference), srtTime(end - reference), line.text);
+    }
+    return cues.join(QStringLiteral("\n\n"));
+}
+
+QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format)
+{
+    return format == ExportFormat::srt ? srtTranscript(lines) : plainTextTranscript(lines);
+}
+
+QString suggestedExportFileName(ExportFormat format, const QDateTime &now)
+{
+    return QStringLiteral("orvinta-%1.%2")
+        .arg(now.toUTC().toString(Qt::ISODate).left(10), fileExtension(format));
+}
+
+std::optional<QString> writeTextFile(const QString &path, const QString &content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    file.write(content.toUtf8());
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+} // namespace Orvinta
