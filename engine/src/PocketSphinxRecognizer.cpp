@@ -43,8 +43,11 @@ Decoder makeDecoder(const PocketSphinxModel &model) {
     const std::string hmm = model.acousticModel.string();
     const std::string lm = model.languageModel.string();
     const std::string dict = model.dictionary.string();
-    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-lm",
-                                   lm.c_str(), "-dict", dict.c_str(), nullptr);
+    // 0.2 s of silence ends an utterance (the default waits 0.5 s): a line is
+    // confirmed soon after its speaker pauses, at no cost in accuracy here.
+    cmd_ln_t *config =
+        cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-lm", lm.c_str(), "-dict",
+                    dict.c_str(), "-vad_postspeech", "20", nullptr);
     if (!config)
         throw EngineError(errorDomain, -2, "The PocketSphinx configuration was refused");
     Decoder decoder(ps_init(config));
