@@ -7,6 +7,7 @@
 
 #include <OrvintaEngine/AudioDevices.h>
 
+#include <QCoreApplication>
 #include <QCoroFuture>
 #include <QPointer>
 #include <QStringList>
@@ -79,6 +80,9 @@ AppState::AppState(AppServices services, QObject *parent) : QObject(parent), m_s
         m_services.hotkeys->start();
     if (m_services.setUpDictation)
         m_services.setUpDictation(*this);
+    // A translation that arrived just before quitting is saved, not lost.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &AppState::flushPendingSave);
     QPointer<AppState> self(this);
     m_startupTask = CancellableTask::start([self](CancellationToken) -> QCoro::Task<> {
         if (!self)
@@ -91,6 +95,7 @@ AppState::AppState(AppServices services, QObject *parent) : QObject(parent), m_s
 
 AppState::~AppState()
 {
+    flushPendingSave();
     for (TaskHandle *task : {&m_toggleTask, &m_recordingTimer, &m_iconAnimationTask, &m_errorDismissTask,
                              &m_debouncedSaveTask, &m_startupTask})
         cancelTask(*task);

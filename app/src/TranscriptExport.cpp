@@ -47,9 +47,11 @@ QString srtTime(double seconds)
 {
     if (!(seconds > 0))
         seconds = 0;
-    const auto whole = static_cast<long long>(seconds);
-    // A hair of tolerance so that 3723.04 - 3723 (0.0399999...) reads as 40 ms.
-    const auto millis = std::min(999LL, static_cast<long long>((seconds - std::floor(seconds)) * 1000.0 + 1e-6));
+    // Offsets are differences of large timestamps, so 0.8 s arrives as
+    // 0.79999995: round to the microsecond first, then cut to milliseconds.
+    const long long micros = std::llround(seconds * 1e6);
+    const long long whole = micros / 1'000'000;
+    const long long millis = (micros % 1'000'000) / 1000;
     return QString::asprintf("%02lld:%02lld:%02lld,%03lld", whole / 3600, (whole % 3600) / 60, whole % 60, millis);
 }
 

@@ -1,0 +1,88 @@
+#include "AppTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+namespace Orvinta::Testing {
+
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeout.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void spin(std::chrono::milliseconds duration)
+{
+    waitUntil([] { return false; }, duration);
+}
+
+void run(QCoro::Task<> task) { QCoro::waitFor(task); }
+
+std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
+
+QCoro::Task<> ScriptedEngine::loadModel(QString locale)
+{
+    script->locales.push_back(locale);
+    m_delegate->setIsModelLoading(true);
+    m_delegate->setIsModelLoaded(false);
+    m_delegate->setModelLoadingStatus(QStringLiteral("Preparing..."));
+    if (script->loadFails) {
+        m_delegate->setErrorMessage(QStringLiteral("Failed to prepare speech recognition: no model"));
+        m_delegate->setModelLoadingStatus(QStringLiteral("Loading failed"));
+    } else {
+        m_delegate->setIsModelLoaded(true);
+        m_delegate->setModelLoadingStatus(QStringLiteral("Ready"));
+    }
+    m_delegate->setIsModelLoading(false);
+    co_return;
+}
+
+QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source, std::optional<std::uint32_t>)
+{
+    ++script->starts;
+    script->lastSource = source;
+    if (script->startError)
+        throw EngineError("com.orvinta", -1, *script->startError);
+    co_return;
+}
+
+QCoro::Task<> ScriptedEngine::stopTranscribing()
+{
+    ++script->stops;
+    co_return;
+}
+
+AppFixture::AppFixture()
+    : preferences(std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("Orvinta.conf"))))
+    , session(std::make_shared<SessionStore>(folder.filePath(QStringLiteral("data"))))
+{
+    ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
+    state = makeState();
+}
+
+std::unique_ptr<AppState> AppFixture::makeState()
+{
+    AppServices services;
+    services.preferences = preferences;
+    services.session = session;
+    services.clipboard = clipboard;
+    services.paster = paster;
+    services.sounds = sounds;
+    services.saveDialog = saveDialog;
+    services.makeEngine = [](STTEngineDelegate *delegate) { return std::make_unique<ScriptedEngine>(delegate); };
+    services.timings = timings;
+    auto appState = std::make_unique<AppState>(std::move(services));
+    run(appState->startupFinished());
+    return appState;
+}
+
+QString AppFixture::sessionPath() const { return folder.filePath(QStringLiteral("data/Orvinta/session.json")); }
+
+} // namespace Orvinta::Testing

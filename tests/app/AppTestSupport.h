@@ -1,0 +1,103 @@
+#pragma once
+
+#include <OrvintaApp/AppState.h>
+#include <OrvintaApp/Clipboard.h>
+#include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaApp/SessionStore.h>
+#include <OrvintaApp/TranscriptExport.h>
+
+#include <QCoroTask>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Orvinta::Testing {
+
+/// Runs the event loop until `done` holds or `timeout` passes.
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+/// Runs the event loop for `duration`.
+void spin(std::chrono::milliseconds duration);
+/// Runs a task to completion on the event loop.
+void run(QCoro::Task<> task);
+
+class FakeClipboard : public Clipboard {
+public:
+    void clear() override { text.reset(), ++clears; }
+    void writeText(const QString &t) override { text = t; }
+    std::optional<QString> readText() const override { return text; }
+    std::optional<QString> text;
+    int clears = 0;
+};
+
+class FakePaster : public CursorPaster {
+public:
+    void pasteTextAtCursor(const QString &text) override { pasted.push_back(text); }
+    std::vector<QString> pasted;
+};
+
+class FakeSounds : public SoundPlayer {
+public:
+    void play(Sound sound) override { played.push_back(sound); }
+    std::vector<Sound> played;
+};
+
+class FakeSaveDialog : public SaveDialog {
+public:
+    void askForLocation(const QString &suggestedName, ExportFormat, std::function<void(std::optional<QString>)> done) override
+    {
+        suggested = suggestedName;
+        done(answer);
+    }
+    std::optional<QString> answer;
+    QString suggested;
+};
+
+/// A scripted engine: loading succeeds (or fails) at once, starts can be made
+/// to fail, and the test confirms lines through the delegate itself.
+class ScriptedEngine : public STTEngine {
+public:
+    explicit ScriptedEngine(STTEngineDelegate *delegate) : m_delegate(delegate) {}
+
+    QCoro::Task<> loadModel(QString locale) override;
+    QCoro::Task<> startTranscribing(AudioSourceType source, std::optional<std::uint32_t> deviceID) override;
+    QCoro::Task<> stopTranscribing() override;
+
+    struct Script {
+        bool loadFails = false;
+        std::optional<std::string> startError;
+        std::vector<QString> locales;
+        int starts = 0;
+        int stops = 0;
+        std::optional<AudioSourceType> lastSource;
+    };
+    static std::shared_ptr<Script> script;
+
+private:
+    STTEngineDelegate *m_delegate;
+};
+
+/// An AppState on temporary storage with fakes for every device.
+struct AppFixture {
+    AppFixture();
+    std::unique_ptr<AppState> makeState();
+    void restart() { state.reset(), state = makeState(); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<PreferencesStore> preferences;
+    std::shared_ptr<SessionStore> session;
+    std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
+    std::shared_ptr<FakePaster> paster = std::make_shared<FakePaster>();
+    std::shared_ptr<FakeSounds> sounds = std::make_shared<FakeSounds>();
+    std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
+    Timings timings{std::chrono::milliseconds(80), std::chrono::milliseconds(50), std::chrono::milliseconds(20),
+                    std::chrono::milliseconds(10)};
+    std::unique_ptr<AppState> state;
+
+    QString sessionPath() const;
+};
+
+} // namespace Orvinta::Testing

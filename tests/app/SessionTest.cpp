@@ -1,0 +1,152 @@
+#include "AppTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+SessionData sessionOf(int lines, const QString &targetLanguage)
+{
+    SessionData data;
+    data.targetLanguage = targetLanguage;
+    for (int i = 1; i <= lines; ++i) {
+        const ConfirmedLine line{QUuid::createUuid(), QStringLiteral("Line %1").arg(i), 700000000.0 + i + 0.125};
+        data.lines.append(line);
+        data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(), QStringLiteral("Línea %1").arg(i));
+    }
+    return data;
+}
+
+} // namespace
+
+TEST(Session, fileFormatIsCompactUpperCaseAndPrivate)
+{
+    AppFixture f;
+    f.state->setTargetLanguage(QStringLiteral("es-ES"));
+    f.state->addConfirmedLine(QStringLiteral("Grüße \"quoted\""));
+    const ConfirmedLine line = f.state->confirmedLines().front();
+    f.state->setTranslation(QStringLiteral("Saludos"), line.id);
+    f.state->flushPendingSave();
+
+    const QByteArray bytes = readAll(f.sessionPath());
+    EXPECT_FALSE(bytes.contains('\n'));
+    const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+    const QString idText = line.id.toString(QUuid::WithoutBraces).toUpper();
+    const QJsonObject stored = root[QStringLiteral("lines")].toArray().at(0).toObject();
+    EXPECT_EQ(stored[QStringLiteral("id")].toString(), idText);
+    EXPECT_EQ(stored[QStringLiteral("text")].toString(), line.text);
+    EXPECT_EQ(stored[QStringLiteral("timestamp")].toDouble(), line.timestamp); // exact round trip
+    EXPECT_EQ(root[QStringLiteral("translations")].toObject()[idText].toString(), QStringLiteral("Saludos"));
+    EXPECT_EQ(root[QStringLiteral("targetLanguage")].toString(), QStringLiteral("es-ES"));
+    const QFile::Permissions permissions = QFile::permissions(f.sessionPath());
+    EXPECT_TRUE(permissions.testFlags(QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_FALSE(permissions & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+}
+
+TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations)
+{
+    AppFixture f;
+    f.state.reset();
+    const SessionData data = sessionOf(750, QStringLiteral("en-US"));
+    writeAll(f.sessionPath(), encodeSession(data));
+    f.restart();
+    const AppState &s = *f.state;
+    ASSERT_EQ(s.lineCount(), 500);
+    EXPECT_EQ(s.confirmedLines().front(), data.lines[250]);
+    EXPECT_EQ(s.confirmedLines().back(), data.lines[749]);
+    EXPECT_EQ(s.translations().size(), 750); // also those of dropped lines
+    EXPECT_EQ(s.translations().value(data.lines[749].id), QStringLiteral("Línea 750"));
+    EXPECT_TRUE(s.interimText().isEmpty());
+}
+
+TEST(Session, translationsNeedTheSameTargetAndUuidKeys)
+{
+    AppFixture f;
+    f.state.reset();
+    SessionData data = sessionOf(3, QStringLiteral("de-DE"));
+    writeAll(f.sessionPath(), encodeSession(data));
+    f.restart();
+    EXPECT_EQ(f.state->lineCount(), 3);
+    EXPECT_TRUE(f.state->translations().isEmpty());
+
+    // Lower-case ids and a key that is no UUID.
+    f.state.reset();
+    data.targetLanguage = QStringLiteral("en-US");
+    QByteArray json = encodeSession(data);
+    for (const ConfirmedLine &line : data.lines) {
+        const QByteArray upper = line.id.toString(QUuid::WithoutBraces).toUpper().toUtf8();
+        json.replace(upper, upper.toLower());
+    }
+    json.replace("\"translations\":{", "\"translations\":{\"not-a-uuid\":\"x\",");
+    writeAll(f.sessionPath(), json);
+    f.restart();
+    EXPECT_EQ(f.state->confirmedLines(), data.lines);
+    EXPECT_EQ(f.state->translations().size(), 3);
+    EXPECT_EQ(f.state->translations().value(data.lines[0].id), QStringLiteral("Línea 1"));
+}
+
+TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten)
+{
+    AppFixture f;
+    f.state.reset();
+    const QByteArray broken = R"({"lines":[],"targetLanguage":"en-US"})"; // no "translations"
+    writeAll(f.sessionPath(), broken);
+    f.restart();
+    EXPECT_EQ(f.state->lineCount(), 0);
+    EXPECT_EQ(readAll(f.sessionPath()), broken); // restore leaves it in place
+
+    f.state->addConfirmedLine(QStringLiteral("New line."));
+    const QStringList backups = QDir(QFileInfo(f.sessionPath()).path())
+                                    .entryList({QStringLiteral("session.unreadable-*.json")}, QDir::Files);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_EQ(readAll(QFileInfo(f.sessionPath()).dir().filePath(backups.front())), broken);
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 1);
+
+    for (const QByteArray &bad : {QByteArray("not json"), QByteArray("[]"),
+                                  QByteArray(R"({"lines":[{"id":"x","text":"a","timestamp":1}],"translations":{},"targetLanguage":""})"),
+                                  QByteArray(R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"a"}],"translations":{},"targetLanguage":""})")})
+        EXPECT_THROW(decodeSession(bad), SessionFormatError) << bad.constData();
+}
+
+TEST(Session, translationsSaveOnceAfterABurstAndAtQuit)
+{
+    AppFixture f;
+    f.state->addConfirmedLine(QStringLiteral("One."));
+    f.state->addConfirmedLine(QStringLiteral("Two."));
+    const auto lines = f.state->confirmedLines();
+    const QByteArray beforeTranslations = readAll(f.sessionPath());
+
+    f.state->setTranslation(QStringLiteral("Uno."), lines[0].id);
+    spin(std::chrono::milliseconds(20));
+    f.state->setTranslation(QStringLiteral("Dos."), lines[1].id);
+    EXPECT_EQ(readAll(f.sessionPath()), beforeTranslations); // still debouncing
+    ASSERT_TRUE(waitUntil([&] { return readAll(f.sessionPath()) != beforeTranslations; }));
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).translations.size(), 2);
+
+    // A translation just before quitting is written at quit, not lost.
+    f.state->setTranslation(QStringLiteral("Dos!"), lines[1].id);
+    f.state.reset();
+    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains(QStringLiteral("Dos!")));
+}
