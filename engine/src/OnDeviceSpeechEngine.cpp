@@ -357,6 +357,9 @@ QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::ui
     if (!m_microphone) {
         qCInfo(lcSpeech) << "[Speech] mic: creating new AVAudioEngine";
         m_microphone = m_capture->makeMicrophoneCapture();
+        if (!m_microphone)
+            throw EngineError(std::string(orvintaErrorDomain), -1,
+                              "Could not configure audio input device");
     } else {
         qCInfo(lcSpeech) << "[Speech] mic: reusing existing AVAudioEngine";
         stopMicrophone();

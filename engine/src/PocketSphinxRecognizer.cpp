@@ -19,6 +19,9 @@ namespace {
 
 constexpr double decoderSampleRate = 16000;
 constexpr double decoderFrameRate = 100; // frames per second of the feature stream
+// Speech without a pause (or music taken for speech) is cut into utterances of
+// at most this length, so a final result always comes and memory stays bounded.
+constexpr std::uint64_t maxUtteranceSamples = 20 * 16000;
 const std::string errorDomain = "com.orvinta.PocketSphinx";
 const std::string cancelledText = "Analysis cancelled";
 
@@ -217,9 +220,12 @@ private:
             }
             m_samplesAnalysed += samples.size();
             const bool inSpeech = ps_get_in_speech(decoder.get()) != 0;
+            if (m_inUtterance)
+                m_utteranceSamples += samples.size();
             if (inSpeech && !m_inUtterance) {
                 m_inUtterance = true;
-            } else if (!inSpeech && m_inUtterance) {
+                m_utteranceSamples = samples.size();
+            } else if (m_inUtterance && (!inSpeech || m_utteranceSamples > maxUtteranceSamples)) {
                 if (!finishUtterance(decoder.get()) || ps_start_utt(decoder.get()) < 0) {
                     failure = "PocketSphinx could not end an utterance";
                     break;
@@ -341,6 +347,7 @@ private:
     bool m_inUtterance = false;
     std::string m_lastPartial;
     std::uint64_t m_samplesAnalysed = 0;
+    std::uint64_t m_utteranceSamples = 0;
     std::jthread m_thread;
 };
 

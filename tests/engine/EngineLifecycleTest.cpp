@@ -85,6 +85,16 @@ TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
     EXPECT_EQ(*delegate.errorMessage, "Failed to prepare speech recognition: No speech model for "
                                       "de-DE is installed");
     EXPECT_TRUE(start(AudioSourceType::systemAudio));
+
+    // A recogniser that names no audio format is "Ready" but cannot run.
+    delegate.locale = "en-US";
+    recognizer->format.reset();
+    await(engine->loadModel(delegate.locale));
+    EXPECT_TRUE(delegate.isModelLoaded);
+    EXPECT_EQ(delegate.statuses.last(), "Ready");
+    auto failure = start(AudioSourceType::systemAudio);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), "Audio engine setup failed: Speech model not loaded");
 }
 
 TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {

@@ -91,6 +91,14 @@ TEST(Recognition, BadInputEndsWithOneClearLineAndAnError) {
                                QStringLiteral("de-DE"), librivoxFile(QStringLiteral("0880"))}),
                        "de-DE");
 
+    QProcessEnvironment withoutServer = QProcessEnvironment::systemEnvironment();
+    withoutServer.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
+    expectClearFailure(runCli({QStringLiteral("devices")}, 20000, withoutServer), "sound server");
+    expectClearFailure(runCli({QStringLiteral("listen")}, 20000, withoutServer), "sound server");
+    expectClearFailure(runCli({QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("microphone")},
+                              20000, withoutServer),
+                       "sound server");
+
     QProcessEnvironment withoutModel = QProcessEnvironment::systemEnvironment();
     withoutModel.insert(QStringLiteral("ORVINTA_POCKETSPHINX_MODEL_DIR"), folder.path());
     expectClearFailure(runCli({QStringLiteral("transcribe"), librivoxFile(QStringLiteral("0880"))},
