@@ -48,7 +48,20 @@ void PreferencesStore::registerDefaults(const QVariantMap &defaults)
         m_defaults.insert(it.key(), it.value());
 }
 
-QVariant PreferencesStore::lookup(const QString &key) const { return m_settings->value(key); }
+QVariant PreferencesStore::lookup(const QString &key) const
+{
+    if (auto it = m_memory.find(key); it != m_memory.end())
+        return *it;
+    return m_settings->value(key);
+}
+
+void PreferencesStore::write(const QString &key, const QVariant &value)
+{
+    if (m_writesInMemory)
+        m_memory.insert(key, value);
+    else
+        m_settings->setValue(key, value);
+}
 
 bool PreferencesStore::boolValue(const QString &key) const
 {
@@ -83,9 +96,9 @@ std::optional<QByteArray> PreferencesStore::dataValue(const QString &key) const
     return std::nullopt;
 }
 
-void PreferencesStore::setBool(const QString &key, bool value) { m_settings->setValue(key, value); }
-void PreferencesStore::setString(const QString &key, const QString &value) { m_settings->setValue(key, value); }
-void PreferencesStore::setDouble(const QString &key, double value) { m_settings->setValue(key, value); }
-void PreferencesStore::setData(const QString &key, const QByteArray &value) { m_settings->setValue(key, value); }
+void PreferencesStore::setBool(const QString &key, bool value) { write(key, value); }
+void PreferencesStore::setString(const QString &key, const QString &value) { write(key, value); }
+void PreferencesStore::setDouble(const QString &key, double value) { write(key, value); }
+void PreferencesStore::setData(const QString &key, const QByteArray &value) { write(key, value); }
 
 } // namespace Orvinta

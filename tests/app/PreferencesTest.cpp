@@ -87,3 +87,22 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntry)
     EXPECT_FALSE(autostart.isEnabled());
     EXPECT_TRUE(autostart.setEnabled(false).isEmpty()); // already off
 }
+
+TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Orvinta.conf"));
+    PreferencesStore(path).setString(QStringLiteral("app.selectedLocale"), QStringLiteral("de-DE"));
+
+    PreferencesStore overriding(path);
+    overriding.keepWritesInMemory();
+    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("de-DE"));
+    overriding.setString(QStringLiteral("app.selectedLocale"), QStringLiteral("en-US"));
+    overriding.setBool(QStringLiteral("app.soundEnabled"), false);
+    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("en-US"));
+    EXPECT_FALSE(overriding.boolValue(QStringLiteral("app.soundEnabled")));
+
+    const PreferencesStore reread(path);
+    EXPECT_EQ(reread.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("de-DE"));
+    EXPECT_FALSE(reread.stringValue(QStringLiteral("app.soundEnabled")));
+}

@@ -39,11 +39,18 @@ public:
 
     QString fileName() const { return m_settings->fileName(); }
 
+    /// From now on writes stay in memory: a command-line run reads the
+    /// user's choices and may override them without changing them.
+    void keepWritesInMemory() { m_writesInMemory = true; }
+
 private:
     QVariant lookup(const QString &key) const;
+    void write(const QString &key, const QVariant &value);
 
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_defaults;
+    QVariantMap m_memory;
+    bool m_writesInMemory = false;
 };
 
 } // namespace Orvinta
