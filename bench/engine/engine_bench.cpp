@@ -99,7 +99,10 @@ QString reference(const QString &id) {
         return {};
     for (const QString &line : QString::fromUtf8(file.readAll()).split('\n'))
         if (line.contains(QStringLiteral("(") + id + QStringLiteral(")")))
-            return line.section('(', 0, 0).remove(QStringLiteral("<s>")).remove(QStringLiteral("</s>")).trimmed();
+            return line.section('(', 0, 0)
+                .remove(QStringLiteral("<s>"))
+                .remove(QStringLiteral("</s>"))
+                .trimmed();
     return {};
 }
 
@@ -144,7 +147,8 @@ void realTimeFactor(const std::shared_ptr<PocketSphinxRecognizer> &recognizer) {
         enginePointer = nullptr;
 
         const std::string ref = TranscriptionCore::normalizeForScoring(reference(id).toStdString());
-        const std::string hyp = TranscriptionCore::normalizeForScoring(delegate.lines.join(' ').toStdString());
+        const std::string hyp =
+            TranscriptionCore::normalizeForScoring(delegate.lines.join(' ').toStdString());
         errors += TranscriptionCore::wordEditDistance(ref, hyp);
         words += TranscriptionCore::wordCount(ref);
     }
@@ -162,20 +166,28 @@ public:
     explicit OnsetWatchingCapture(std::shared_ptr<AudioCaptureBackend> inner)
         : m_inner(std::move(inner)) {}
 
-    MicrophoneAccess requestMicrophoneAccess() override { return m_inner->requestMicrophoneAccess(); }
-    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return m_inner->makeMicrophoneCapture(); }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return m_inner->inputDevices(); }
+    MicrophoneAccess requestMicrophoneAccess() override {
+        return m_inner->requestMicrophoneAccess();
+    }
+    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override {
+        return m_inner->makeMicrophoneCapture();
+    }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+        return m_inner->inputDevices();
+    }
 
     std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override {
         class Watching : public SystemAudioCapture {
         public:
             Watching(std::unique_ptr<SystemAudioCapture> inner, OnsetWatchingCapture &owner)
-                : m_inner(std::move(inner)), m_owner(owner) {}
+                : m_inner(std::move(inner))
+                , m_owner(owner) {}
             void start(std::uint32_t rate, CapturedSampleHandler handler) override {
-                m_inner->start(rate, [this, rate, handler](const std::byte *bytes, std::size_t length) {
-                    m_owner.observe(bytes, length, rate);
-                    handler(bytes, length);
-                });
+                m_inner->start(rate,
+                               [this, rate, handler](const std::byte *bytes, std::size_t length) {
+                                   m_owner.observe(bytes, length, rate);
+                                   handler(bytes, length);
+                               });
             }
             void stop() override { m_inner->stop(); }
 
@@ -212,7 +224,8 @@ private:
         }
         if (!lastLoudEnd)
             return;
-        const auto after = std::chrono::duration<double>(static_cast<double>(count - *lastLoudEnd) / rate);
+        const auto after =
+            std::chrono::duration<double>(static_cast<double>(count - *lastLoudEnd) / rate);
         std::lock_guard lock(m_mutex);
         m_lastLoud = now - std::chrono::duration_cast<Clock::duration>(after);
     }
@@ -235,14 +248,16 @@ void liveFigures(const std::shared_ptr<PocketSphinxRecognizer> &recognizer) {
     QElapsedTimer idle;
     idle.start();
     waitFor(std::chrono::milliseconds(10000));
-    const double idleShare = (cpuSeconds() - cpuBefore) / (static_cast<double>(idle.nsecsElapsed()) / 1e9);
+    const double idleShare =
+        (cpuSeconds() - cpuBefore) / (static_cast<double>(idle.nsecsElapsed()) / 1e9);
 
     std::vector<double> latencies;
     for (const QString &id : fileIds()) {
         capture->forget();
         const qsizetype before = delegate.lines.size();
         QProcess player;
-        player.start(QStringLiteral("paplay"), {librivox + QLatin1Char('/') + id + QStringLiteral(".wav")});
+        player.start(QStringLiteral("paplay"),
+                     {librivox + QLatin1Char('/') + id + QStringLiteral(".wav")});
         while (player.state() != QProcess::NotRunning)
             waitFor(std::chrono::milliseconds(20));
         waitFor(std::chrono::milliseconds(2500));
@@ -254,17 +269,20 @@ void liveFigures(const std::shared_ptr<PocketSphinxRecognizer> &recognizer) {
     }
     await(engine.stopTranscribing());
 
-    std::printf("Live system audio (%zu utterances played into the default sink):\n", latencies.size());
+    std::printf("Live system audio (%zu utterances played into the default sink):\n",
+                latencies.size());
     if (!latencies.empty()) {
         double sum = 0, worst = 0;
         for (double latency : latencies) {
             sum += latency;
             worst = std::max(worst, latency);
         }
-        std::printf("  latency, utterance end to confirmed line: mean %.2f s, worst %.2f s   (target <= 0.8 s)\n",
+        std::printf("  latency, utterance end to confirmed line: mean %.2f s, worst %.2f s   "
+                    "(target <= 0.8 s)\n",
                     sum / static_cast<double>(latencies.size()), worst);
     }
-    std::printf("  CPU while listening to silence: %.1f %% of one core   (target < 5 %%)\n", idleShare * 100);
+    std::printf("  CPU while listening to silence: %.1f %% of one core   (target < 5 %%)\n",
+                idleShare * 100);
 }
 
 /// A private sound server when none is configured; stopped on destruction.
@@ -278,17 +296,21 @@ public:
         QFile config(m_runtime.filePath(QStringLiteral("default.pa")));
         if (!config.open(QIODevice::WriteOnly))
             return false;
-        config.write(QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
-                                    "load-module module-null-sink sink_name=bench_speakers\n"
-                                    "set-default-sink bench_speakers\n").arg(socket).toUtf8());
+        config.write(
+            QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
+                           "load-module module-null-sink sink_name=bench_speakers\n"
+                           "set-default-sink bench_speakers\n")
+                .arg(socket)
+                .toUtf8());
         config.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), m_runtime.path());
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         m_server.setProcessEnvironment(environment);
-        m_server.start(pulseaudio, {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
-                                    QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
-                                    QStringLiteral("--use-pid-file=no")});
+        m_server.start(pulseaudio,
+                       {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
+                        QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
+                        QStringLiteral("--use-pid-file=no")});
         if (!m_server.waitForStarted())
             return false;
         for (int i = 0; i < 50 && !QFile::exists(socket); ++i)
@@ -314,7 +336,8 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("com.orvinta.*=false"));
     if (fileIds().isEmpty()) {
-        std::fprintf(stderr, "bench-engine: the LibriVox set of pocketsphinx-testdata is not installed\n");
+        std::fprintf(stderr,
+                     "bench-engine: the LibriVox set of pocketsphinx-testdata is not installed\n");
         return 1;
     }
     auto recognizer = std::make_shared<PocketSphinxRecognizer>();
@@ -323,7 +346,8 @@ int main(int argc, char **argv) {
 
     PrivateSoundServer server;
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER") && !server.start()) {
-        std::printf("Live figures skipped: no sound server (set PULSE_SERVER or install pulseaudio)\n");
+        std::printf(
+            "Live figures skipped: no sound server (set PULSE_SERVER or install pulseaudio)\n");
     } else {
         liveFigures(recognizer);
     }

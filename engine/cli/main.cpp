@@ -49,7 +49,9 @@ public:
     }
 
     bool isLoaded() const { return m_loaded; }
-    QString error() const { return m_error.value_or(QStringLiteral("The speech model could not be prepared")); }
+    QString error() const {
+        return m_error.value_or(QStringLiteral("The speech model could not be prepared"));
+    }
 
 private:
     QString m_locale;
@@ -102,9 +104,8 @@ void fail(const QString &message) {
     std::fprintf(stderr, "orvinta-cli: %s\n", message.toUtf8().constData());
 }
 
-QCoro::Task<int> runEngine(OnDeviceSpeechEngine &engine, CliDelegate &delegate,
-                           StopRequest &stop, AudioSourceType source,
-                           std::optional<std::uint32_t> device) {
+QCoro::Task<int> runEngine(OnDeviceSpeechEngine &engine, CliDelegate &delegate, StopRequest &stop,
+                           AudioSourceType source, std::optional<std::uint32_t> device) {
     QString locale = delegate.selectedLocale();
     co_await engine.loadModel(std::move(locale));
     if (!delegate.isLoaded()) {
@@ -142,13 +143,23 @@ int main(int argc, char **argv) {
         "  transcribe   transcribe an audio file (WAV, FLAC, Ogg and what else libsndfile reads)\n"
         "  devices      list the audio input devices (id and name)"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("listen, transcribe or devices"));
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("audio file (transcribe)"), QStringLiteral("[FILE]"));
-    const QCommandLineOption sourceOption(QStringLiteral("source"), QStringLiteral("system or microphone (default system)"), QStringLiteral("source"), QStringLiteral("system"));
-    const QCommandLineOption deviceOption(QStringLiteral("device"), QStringLiteral("input device id for the microphone"), QStringLiteral("id"));
-    const QCommandLineOption localeOption(QStringLiteral("locale"), QStringLiteral("recognition language (default en-US)"), QStringLiteral("id"), QStringLiteral("en-US"));
-    const QCommandLineOption interimOption(QStringLiteral("interim"), QStringLiteral("print the interim text on standard error"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("log the engine's steps on standard error"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("listen, transcribe or devices"));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("audio file (transcribe)"),
+                                 QStringLiteral("[FILE]"));
+    const QCommandLineOption sourceOption(QStringLiteral("source"),
+                                          QStringLiteral("system or microphone (default system)"),
+                                          QStringLiteral("source"), QStringLiteral("system"));
+    const QCommandLineOption deviceOption(QStringLiteral("device"),
+                                          QStringLiteral("input device id for the microphone"),
+                                          QStringLiteral("id"));
+    const QCommandLineOption localeOption(QStringLiteral("locale"),
+                                          QStringLiteral("recognition language (default en-US)"),
+                                          QStringLiteral("id"), QStringLiteral("en-US"));
+    const QCommandLineOption interimOption(
+        QStringLiteral("interim"), QStringLiteral("print the interim text on standard error"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"), QStringLiteral("log the engine's steps on standard error"));
     parser.addOptions({sourceOption, deviceOption, localeOption, interimOption, verboseOption});
     parser.process(app);
 
@@ -190,7 +201,9 @@ int main(int argc, char **argv) {
         try {
             auto file = std::make_unique<FileAudioSource>(
                 arguments.at(1).toStdString(),
-                [&enginePointer] { return enginePointer && enginePointer->queuedInputBuffers() < 8; },
+                [&enginePointer] {
+                    return enginePointer && enginePointer->queuedInputBuffers() < 8;
+                },
                 [&stop] { postToMainThread([&stop] { stop.request(); }); });
             capture = std::make_shared<FileCaptureBackend>(std::move(file));
         } catch (const EngineError &error) {
@@ -202,15 +215,18 @@ int main(int argc, char **argv) {
         const QString sourceName = parser.value(sourceOption);
         if (sourceName == QLatin1String("microphone") || sourceName == QLatin1String("mic"))
             source = AudioSourceType::microphone;
-        else if (sourceName != QLatin1String("system") && sourceName != QLatin1String("systemAudio")) {
-            fail(QStringLiteral("unknown source \"%1\" (use system or microphone)").arg(sourceName));
+        else if (sourceName != QLatin1String("system") &&
+                 sourceName != QLatin1String("systemAudio")) {
+            fail(
+                QStringLiteral("unknown source \"%1\" (use system or microphone)").arg(sourceName));
             return 2;
         }
         if (parser.isSet(deviceOption)) {
             bool ok = false;
             const uint id = parser.value(deviceOption).toUInt(&ok);
             if (!ok) {
-                fail(QStringLiteral("device id must be a number, as \"orvinta-cli devices\" lists them"));
+                fail(QStringLiteral(
+                    "device id must be a number, as \"orvinta-cli devices\" lists them"));
                 return 2;
             }
             device = id;

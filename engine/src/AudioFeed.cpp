@@ -10,8 +10,8 @@ void AudioFeed::enable(std::shared_ptr<AnalyzerInputQueue> queue, const AudioFor
     std::lock_guard lock(m_lock);
     m_inputContinuation = std::move(queue);
     m_bufferConverter = std::make_shared<BufferConverter>(targetFormat);
-    m_preprocessor = std::make_shared<TranscriptionCore::AudioPreprocessor>(
-        targetFormat.sampleRate, 80.0, -20.0f, 12.0f);
+    m_preprocessor = std::make_shared<TranscriptionCore::AudioPreprocessor>(targetFormat.sampleRate,
+                                                                            80.0, -20.0f, 12.0f);
     m_feedingEnabled = true;
 }
 

@@ -50,8 +50,8 @@ void writeSample(std::byte *plane, std::size_t index, SampleType type, float val
         std::memcpy(plane + index * 4, &value, 4);
         return;
     case SampleType::int16: {
-        const auto scaled = static_cast<std::int16_t>(
-            std::lround(std::clamp(value, -1.0f, 1.0f) * 32767.0f));
+        const auto scaled =
+            static_cast<std::int16_t>(std::lround(std::clamp(value, -1.0f, 1.0f) * 32767.0f));
         std::memcpy(plane + index * 2, &scaled, 2);
         return;
     }
@@ -71,7 +71,9 @@ BufferConversionError::BufferConversionError(Kind kind)
                   conversionDescription(kind))
     , m_kind(kind) {}
 
-void BufferConverter::SrcDeleter::operator()(SRC_STATE *state) const { src_delete(state); }
+void BufferConverter::SrcDeleter::operator()(SRC_STATE *state) const {
+    src_delete(state);
+}
 
 BufferConverter::BufferConverter(const AudioFormat &targetFormat)
     : m_targetFormat(targetFormat) {}
@@ -97,8 +99,7 @@ void BufferConverter::appendAsTargetChannels(const AudioBuffer &input) {
 
     auto sampleAt = [&](std::size_t frame, std::size_t channel) {
         if (format.interleaved)
-            return readSample(input.planeBytes(0), frame * inChannels + channel,
-                              format.sampleType);
+            return readSample(input.planeBytes(0), frame * inChannels + channel, format.sampleType);
         return readSample(input.planeBytes(channel), frame, format.sampleType);
     };
 
@@ -133,8 +134,8 @@ AudioBuffer BufferConverter::convert(const AudioBuffer &input) {
         m_pending.clear();
     }
 
-    const std::uint32_t capacity = outputCapacity(input.frameLength(), inputFormat.sampleRate,
-                                                  m_targetFormat.sampleRate);
+    const std::uint32_t capacity =
+        outputCapacity(input.frameLength(), inputFormat.sampleRate, m_targetFormat.sampleRate);
     // A request beyond ten minutes of audio is a corrupt buffer, not audio.
     if (capacity > static_cast<std::uint32_t>(m_targetFormat.sampleRate * 600))
         throw BufferConversionError(BufferConversionError::Kind::outputBufferCreationFailed);
@@ -155,9 +156,9 @@ AudioBuffer BufferConverter::convert(const AudioBuffer &input) {
         throw EngineError("libsamplerate", error, src_strerror(error));
 
     m_pending.erase(m_pending.begin(),
-                    m_pending.begin() + static_cast<std::ptrdiff_t>(
-                                            static_cast<std::size_t>(data.input_frames_used) *
-                                            channels));
+                    m_pending.begin() +
+                        static_cast<std::ptrdiff_t>(
+                            static_cast<std::size_t>(data.input_frames_used) * channels));
 
     const auto generated = static_cast<std::uint32_t>(data.output_frames_gen);
     if (generated == 0)

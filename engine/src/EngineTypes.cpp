@@ -72,7 +72,11 @@ CaptureError::CaptureError(Kind kind, std::string message)
 CaptureError CaptureError::engineSetupFailed(std::string message) {
     return CaptureError(Kind::engineSetupFailed, std::move(message));
 }
-CaptureError CaptureError::noDisplay() { return CaptureError(Kind::noDisplay, {}); }
-CaptureError CaptureError::permissionDenied() { return CaptureError(Kind::permissionDenied, {}); }
+CaptureError CaptureError::noDisplay() {
+    return CaptureError(Kind::noDisplay, {});
+}
+CaptureError CaptureError::permissionDenied() {
+    return CaptureError(Kind::permissionDenied, {});
+}
 
 } // namespace Orvinta

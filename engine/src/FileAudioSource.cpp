@@ -7,7 +7,9 @@
 
 namespace Orvinta {
 
-void FileAudioSource::FileCloser::operator()(SNDFILE *file) const { sf_close(file); }
+void FileAudioSource::FileCloser::operator()(SNDFILE *file) const {
+    sf_close(file);
+}
 
 FileAudioSource::FileAudioSource(const std::filesystem::path &path, std::function<bool()> mayFeed,
                                  std::function<void()> finished)
@@ -17,17 +19,19 @@ FileAudioSource::FileAudioSource(const std::filesystem::path &path, std::functio
     m_file.reset(sf_open(path.c_str(), SFM_READ, &info));
     if (!m_file)
         throw EngineError("libsndfile", sf_error(nullptr),
-                          "Cannot read audio file " + path.string() + ": " +
-                              sf_strerror(nullptr));
+                          "Cannot read audio file " + path.string() + ": " + sf_strerror(nullptr));
     if (info.channels < 1 || info.samplerate < 1)
-        throw EngineError("libsndfile", -1, "Cannot read audio file " + path.string() +
-                                                ": it holds no audio channels");
+        throw EngineError("libsndfile", -1,
+                          "Cannot read audio file " + path.string() +
+                              ": it holds no audio channels");
     m_format = AudioFormat{static_cast<double>(info.samplerate),
                            static_cast<std::uint32_t>(info.channels), SampleType::float32, true};
     m_frames = info.frames;
 }
 
-FileAudioSource::~FileAudioSource() { stop(); }
+FileAudioSource::~FileAudioSource() {
+    stop();
+}
 
 double FileAudioSource::durationSeconds() const {
     return static_cast<double>(m_frames) / m_format.sampleRate;
@@ -39,7 +43,9 @@ void FileAudioSource::installTap(std::uint32_t bufferFrames, const AudioFormat &
     m_handler = std::move(handler);
 }
 
-void FileAudioSource::removeTap() { m_handler = nullptr; }
+void FileAudioSource::removeTap() {
+    m_handler = nullptr;
+}
 
 void FileAudioSource::start() {
     if (m_started)

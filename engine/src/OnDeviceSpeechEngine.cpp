@@ -15,7 +15,9 @@ QString text(std::string_view value) {
     return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
 }
 
-QString describe(const EngineError &error) { return QString::fromStdString(error.description()); }
+QString describe(const EngineError &error) {
+    return QString::fromStdString(error.description());
+}
 
 /// Runs blocking back-end work off the main thread and awaits it there.
 QCoro::Task<std::optional<EngineError>> runInBackground(std::function<void()> work) {
@@ -247,8 +249,7 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
         co_return;
     if (!answered) {
         analyzer->cancelFinalize();
-        throw EngineError(std::string(orvintaErrorDomain), -3,
-                          "The speech analyzer did not start");
+        throw EngineError(std::string(orvintaErrorDomain), -3, "The speech analyzer did not start");
     }
     if (const auto &failure = *started->value())
         throw *failure;
@@ -372,9 +373,8 @@ QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::ui
     const AudioFormat format = m_microphone->inputFormat();
     const QString rate = QString::asprintf("%f", format.sampleRate);
     qCInfo(lcSpeech).noquote() << "[Speech] mic: installing tap (rate=" + rate + ")";
-    m_microphone->installTap(4096, format, [feed = m_feed](const AudioBuffer &buffer) {
-        feed->feedBuffer(buffer);
-    });
+    m_microphone->installTap(
+        4096, format, [feed = m_feed](const AudioBuffer &buffer) { feed->feedBuffer(buffer); });
     m_microphone->start();
     qCInfo(lcSpeech).noquote() << "[Speech] Microphone capture started (rate=" + rate + ")";
     co_return;
@@ -383,8 +383,7 @@ QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::ui
 QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture() {
     const auto rate = static_cast<std::uint32_t>(
         m_targetFormat ? std::trunc(m_targetFormat->sampleRate) : 16000.0);
-    m_feed->setSampleFormat(
-        AudioFormat{static_cast<double>(rate), 1, SampleType::float32, false});
+    m_feed->setSampleFormat(AudioFormat{static_cast<double>(rate), 1, SampleType::float32, false});
     auto stream = m_capture->makeSystemAudioCapture();
     stream->start(rate, [feed = m_feed](const std::byte *bytes, std::size_t length) {
         feed->feedSampleBuffer(bytes, length);

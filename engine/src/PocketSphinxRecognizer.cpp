@@ -48,17 +48,16 @@ Decoder makeDecoder(const PocketSphinxModel &model) {
     const std::string dict = model.dictionary.string();
     // 0.2 s of silence ends an utterance (the default waits 0.5 s): a line is
     // confirmed soon after its speaker pauses, at no cost in accuracy here.
-    cmd_ln_t *config =
-        cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-lm", lm.c_str(), "-dict",
-                    dict.c_str(), "-vad_postspeech", "20", nullptr);
+    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-lm", lm.c_str(),
+                                   "-dict", dict.c_str(), "-vad_postspeech", "20", nullptr);
     if (!config)
         throw EngineError(errorDomain, -2, "The PocketSphinx configuration was refused");
     Decoder decoder(ps_init(config));
     cmd_ln_free_r(config);
     if (!decoder)
         throw EngineError(errorDomain, -3,
-                          "The PocketSphinx model in " + model.acousticModel.parent_path().string() +
-                              " could not be loaded");
+                          "The PocketSphinx model in " +
+                              model.acousticModel.parent_path().string() + " could not be loaded");
     return decoder;
 }
 
@@ -295,8 +294,7 @@ private:
         };
 
         RecognitionResult result{true, {}};
-        for (ps_seg_t *segment = ps_seg_iter(decoder); segment;
-             segment = ps_seg_next(segment)) {
+        for (ps_seg_t *segment = ps_seg_iter(decoder); segment; segment = ps_seg_next(segment)) {
             std::string word = PocketSphinxText::wordText(ps_seg_word(segment));
             if (word.empty())
                 continue;
@@ -304,8 +302,8 @@ private:
             int endFrame = 0;
             ps_seg_frames(segment, &startFrame, &endFrame);
             const MediaTime start = toTime(startFrame);
-            result.runs.push_back(TextRun{std::move(word),
-                                          AudioTimeRange{start, toTime(endFrame + 1) - start}});
+            result.runs.push_back(
+                TextRun{std::move(word), AudioTimeRange{start, toTime(endFrame + 1) - start}});
         }
         const bool hadPartial = !m_lastPartial.empty();
         m_lastPartial.clear();
@@ -366,8 +364,8 @@ public:
             throw EngineError(errorDomain, -1,
                               "No speech model for " + m_locale +
                                   " is installed (PocketSphinx has a model for en-US only)");
-        for (const auto &path : {m_model->acousticModel / "mdef", m_model->languageModel,
-                                 m_model->dictionary}) {
+        for (const auto &path :
+             {m_model->acousticModel / "mdef", m_model->languageModel, m_model->dictionary}) {
             std::error_code error;
             if (!std::filesystem::exists(path, error))
                 throw EngineError(errorDomain, -1,
@@ -413,7 +411,8 @@ std::filesystem::path PocketSphinxRecognizer::defaultModelRoot() {
     return "/usr/share/pocketsphinx/model";
 }
 
-std::shared_ptr<SpeechTranscriber> PocketSphinxRecognizer::makeTranscriber(const std::string &locale) {
+std::shared_ptr<SpeechTranscriber>
+PocketSphinxRecognizer::makeTranscriber(const std::string &locale) {
     return std::make_shared<PocketSphinxTranscriber>(locale, modelFor(m_modelRoot, locale),
                                                      m_modelRoot, m_decoders);
 }

@@ -91,7 +91,8 @@ public:
         if (!m_context)
             throw EngineError(errorDomain, PA_ERR_INTERNAL, "Cannot create a sound server context");
         pa_context_set_state_callback(
-            m_context, [](pa_context *, void *loop) {
+            m_context,
+            [](pa_context *, void *loop) {
                 pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
             },
             m_loop);
@@ -168,7 +169,9 @@ public:
         return query.info;
     }
 
-    int lastError() const { return m_context ? pa_context_errno(m_context) : PA_ERR_CONNECTIONREFUSED; }
+    int lastError() const {
+        return m_context ? pa_context_errno(m_context) : PA_ERR_CONNECTIONREFUSED;
+    }
 
     EngineError connectionError() const {
         const int code = lastError();
@@ -206,7 +209,8 @@ public:
         if (!m_stream)
             throw error("Cannot create a recording stream");
         pa_stream_set_state_callback(
-            m_stream, [](pa_stream *, void *loop) {
+            m_stream,
+            [](pa_stream *, void *loop) {
                 pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
             },
             connection.loop());
@@ -333,7 +337,8 @@ public:
         pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(m_format.sampleRate),
                             static_cast<std::uint8_t>(m_format.channels)};
         if (!pa_sample_spec_valid(&spec))
-            throw EngineError(errorDomain, PA_ERR_INVALID, "The input device's format is not usable");
+            throw EngineError(errorDomain, PA_ERR_INVALID,
+                              "The input device's format is not usable");
         const std::string device = m_device ? std::to_string(*m_device) : std::string();
         const std::size_t frameBytes = m_format.bytesPerPlaneFrame();
         m_stream = std::make_unique<RecordStream>(
@@ -394,7 +399,8 @@ public:
         m_handler = std::move(handler);
         const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
         if (!pa_sample_spec_valid(&spec))
-            throw CaptureError::engineSetupFailed("Unusable sample rate " + std::to_string(sampleRate));
+            throw CaptureError::engineSetupFailed("Unusable sample rate " +
+                                                  std::to_string(sampleRate));
         try {
             // 50 ms fragments: quick enough for live captions, few wake-ups
             m_stream = std::make_unique<RecordStream>(
@@ -420,7 +426,8 @@ public:
         m_stream.reset();
         if (!ok) {
             const int code = m_connection->lastError();
-            throw EngineError(errorDomain, code, std::string("Cannot stop recording: ") + pa_strerror(code));
+            throw EngineError(errorDomain, code,
+                              std::string("Cannot stop recording: ") + pa_strerror(code));
         }
     }
 
@@ -514,9 +521,8 @@ std::optional<std::vector<InputDeviceRecord>> PulseAudioCapture::inputDevices() 
                     q->failed = true;
                 if (eol == 0 && info) {
                     const SourceInfo source = sourceInfoFrom(info);
-                    q->records.push_back(
-                        InputDeviceRecord{source.index, source.description, source.channels,
-                                          source.isMonitor});
+                    q->records.push_back(InputDeviceRecord{source.index, source.description,
+                                                           source.channels, source.isMonitor});
                 }
                 if (eol != 0)
                     pa_threaded_mainloop_signal(q->loop, 0);

@@ -22,11 +22,11 @@ std::size_t leadingSpaceLength(std::string_view text) {
         return 2;
     if (text.size() >= 3) {
         const unsigned a = byte(0), b = byte(1), c = byte(2);
-        if ((a == 0xE1 && b == 0x9A && c == 0x80) ||           // U+1680
+        if ((a == 0xE1 && b == 0x9A && c == 0x80) ||              // U+1680
             (a == 0xE2 && b == 0x80 && c >= 0x80 && c <= 0x8A) || // U+2000..U+200A
-            (a == 0xE2 && b == 0x80 && c == 0xAF) ||           // U+202F
-            (a == 0xE2 && b == 0x81 && c == 0x9F) ||           // U+205F
-            (a == 0xE3 && b == 0x80 && c == 0x80))             // U+3000
+            (a == 0xE2 && b == 0x80 && c == 0xAF) ||              // U+202F
+            (a == 0xE2 && b == 0x81 && c == 0x9F) ||              // U+205F
+            (a == 0xE3 && b == 0x80 && c == 0x80))                // U+3000
             return 3;
     }
     return 0;
@@ -103,8 +103,8 @@ void ResultConfirmation::handleVolatileResult(std::string_view text) {
 
     const std::string_view interim = trimSpaces(text.substr(std::min(cursor, text.size())));
     if (STTEngineDelegate *delegate = m_delegate())
-        delegate->setInterimText(QString::fromUtf8(interim.data(),
-                                                   static_cast<qsizetype>(interim.size())));
+        delegate->setInterimText(
+            QString::fromUtf8(interim.data(), static_cast<qsizetype>(interim.size())));
     for (const auto &sentence : accepted) {
         qCInfo(lcSpeech).noquote() << "[Speech] CONFIRMED (punctuation): " + quoted(sentence);
         deliver(sentence);
@@ -141,7 +141,8 @@ void ResultConfirmation::handleFinalResult(const RecognitionResult &result) {
             break;
     }
 
-    const std::string tail(trimSpaces(std::string_view(text).substr(std::min(cursor, text.size()))));
+    const std::string tail(
+        trimSpaces(std::string_view(text).substr(std::min(cursor, text.size()))));
     if (!tail.empty() && accept(tail)) {
         qCInfo(lcSpeech).noquote() << "[Speech] CONFIRMED (final flush): " + quoted(tail);
         deliver(tail);

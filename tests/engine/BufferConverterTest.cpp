@@ -17,7 +17,8 @@ AudioBuffer stereoSine(std::uint32_t first, std::uint32_t frames) {
     AudioBuffer buffer(cdStereo, frames);
     float *samples = buffer.floatChannel(0);
     for (std::uint32_t i = 0; i < frames; ++i) {
-        const float value = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * (first + i) / 44100.0));
+        const float value =
+            0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * (first + i) / 44100.0));
         samples[2 * i] = value;
         samples[2 * i + 1] = value / 2;
     }

@@ -11,10 +11,11 @@
 
 namespace OrvintaTest {
 
-inline QString cliPath() { return QStringLiteral(ORVINTA_CLI_PATH); }
+inline QString cliPath() {
+    return QStringLiteral(ORVINTA_CLI_PATH);
+}
 
-inline const QString librivoxFolder =
-    QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
+inline const QString librivoxFolder = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
 
 inline QString librivoxFile(const QString &id) {
     return librivoxFolder + QStringLiteral("/sense_and_sensibility_01_austen_64kb-") + id +
@@ -28,9 +29,9 @@ struct CliResult {
     QString errors;    // standard error
 };
 
-inline CliResult runCli(const QStringList &arguments, int timeoutMs = 60000,
-                        const QProcessEnvironment &environment =
-                            QProcessEnvironment::systemEnvironment()) {
+inline CliResult
+runCli(const QStringList &arguments, int timeoutMs = 60000,
+       const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(cliPath(), arguments);
@@ -42,7 +43,8 @@ inline CliResult runCli(const QStringList &arguments, int timeoutMs = 60000,
     }
     result.crashed = process.exitStatus() == QProcess::CrashExit;
     result.exitCode = process.exitCode();
-    result.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    result.lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     result.errors = QString::fromUtf8(process.readAllStandardError());
     return result;
 }

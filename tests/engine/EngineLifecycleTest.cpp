@@ -107,8 +107,10 @@ TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
 TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     loadModel();
     recognizer->prepare = [](AnalyzerScript &script) {
-        script.finalResults = {finalResult({{"Hello ", {0.0, 0.4}}, {"world. ", {0.4, 0.9}},
-                                            {"How ", {1.0, 1.2}}, {"are ", {1.2, 1.4}},
+        script.finalResults = {finalResult({{"Hello ", {0.0, 0.4}},
+                                            {"world. ", {0.4, 0.9}},
+                                            {"How ", {1.0, 1.2}},
+                                            {"are ", {1.2, 1.4}},
                                             {"you?", {1.4, 1.9}}})};
     };
     ASSERT_FALSE(start(AudioSourceType::microphone, 7));
@@ -142,10 +144,10 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
     // Stop order: capture, then the end of input, the analyzer, the results.
     qsizetype at = 0;
     for (const char *line :
-         {"[Speech] Stopping", "[Speech] stop: disableFeeding", "[Speech] stop: audio capture stopped",
-          "[Speech] stop: finalizing analyzer", "[Speech] stop: analyzer finalized",
-          "[Speech] stop: waiting for results task", "[Speech] stop: results task done",
-          "[Speech] stop: complete"}) {
+         {"[Speech] Stopping", "[Speech] stop: disableFeeding",
+          "[Speech] stop: audio capture stopped", "[Speech] stop: finalizing analyzer",
+          "[Speech] stop: analyzer finalized", "[Speech] stop: waiting for results task",
+          "[Speech] stop: results task done", "[Speech] stop: complete"}) {
         const qsizetype found = log.indexOf(line, at);
         ASSERT_GE(found, at) << line;
         at = found;
@@ -283,7 +285,8 @@ TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
     auto analyzer = recognizer->analyzers.back();
     analyzer->deliverResult(volatileResult("One."));
     analyzer->deliverResult(volatileResult("One. Two."));
-    analyzer->deliverResult(finalResult({{"One. ", {0, 0.5}}, {"Two. ", {0.5, 1}}, {"Three", {1, 1.5}}}));
+    analyzer->deliverResult(
+        finalResult({{"One. ", {0, 0.5}}, {"Two. ", {0.5, 1}}, {"Three", {1, 1.5}}}));
     processEvents();
     EXPECT_EQ(delegate.lines, (QStringList{"One.", "Two.", "Three"}));
 

@@ -11,7 +11,8 @@ QtMessageHandler previousHandler = nullptr;
 
 void collect(QtMsgType, const QMessageLogContext &context, const QString &message) {
     QMutexLocker lock(&logMutex);
-    if (collected && context.category && QLatin1String(context.category) == QLatin1String("com.orvinta.Speech"))
+    if (collected && context.category &&
+        QLatin1String(context.category) == QLatin1String("com.orvinta.Speech"))
         collected->append(message);
 }
 } // namespace
@@ -38,7 +39,8 @@ qsizetype LogCapture::indexOf(const QString &line, qsizetype from) const {
     return lines().indexOf(line, from);
 }
 
-RecognitionResult finalResult(const std::vector<std::pair<std::string, std::pair<double, double>>> &words) {
+RecognitionResult
+finalResult(const std::vector<std::pair<std::string, std::pair<double, double>>> &words) {
     RecognitionResult result{true, {}};
     for (const auto &[text, range] : words) {
         const auto start = MediaTime(static_cast<std::int64_t>(range.first * 1e6));

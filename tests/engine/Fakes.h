@@ -16,7 +16,9 @@
 #include <set>
 #include <vector>
 
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace OrvintaTest {
 
@@ -143,7 +145,8 @@ private:
     std::string m_locale;
 };
 
-inline std::shared_ptr<SpeechTranscriber> ScriptedRecognizer::makeTranscriber(const std::string &locale) {
+inline std::shared_ptr<SpeechTranscriber>
+ScriptedRecognizer::makeTranscriber(const std::string &locale) {
     transcriberLocales.push_back(locale);
     return std::make_shared<ScriptedTranscriber>(*this, locale);
 }
@@ -183,7 +186,8 @@ public:
         return true;
     }
     AudioFormat inputFormat() override { return m_script->format; }
-    void installTap(std::uint32_t frames, const AudioFormat &, CapturedBufferHandler handler) override {
+    void installTap(std::uint32_t frames, const AudioFormat &,
+                    CapturedBufferHandler handler) override {
         m_script->tapFrames = frames;
         m_script->tap = std::move(handler);
         m_script->tapsInstalled = 1;
@@ -262,7 +266,8 @@ public:
 };
 
 /// A timed run of words, ending at `end` seconds.
-RecognitionResult finalResult(const std::vector<std::pair<std::string, std::pair<double, double>>> &words);
+RecognitionResult
+finalResult(const std::vector<std::pair<std::string, std::pair<double, double>>> &words);
 RecognitionResult volatileResult(const std::string &text);
 
 } // namespace OrvintaTest

@@ -16,7 +16,9 @@ using namespace OrvintaTest;
 
 namespace {
 
-bool haveSoundServer() { return !qEnvironmentVariableIsEmpty("PULSE_SERVER"); }
+bool haveSoundServer() {
+    return !qEnvironmentVariableIsEmpty("PULSE_SERVER");
+}
 
 #define REQUIRE_SOUND_SERVER()                                                                     \
     if (!haveSoundServer())                                                                        \
@@ -27,10 +29,12 @@ bool haveSoundServer() { return !qEnvironmentVariableIsEmpty("PULSE_SERVER"); }
 /// A running `orvinta-cli listen`.
 class Listener {
 public:
-    explicit Listener(const QStringList &arguments,
-                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    explicit Listener(const QStringList &arguments, const QProcessEnvironment &environment =
+                                                        QProcessEnvironment::systemEnvironment()) {
         m_process.setProcessEnvironment(environment);
-        m_process.start(cliPath(), QStringList{QStringLiteral("listen"), QStringLiteral("--verbose")} + arguments);
+        m_process.start(cliPath(),
+                        QStringList{QStringLiteral("listen"), QStringLiteral("--verbose")} +
+                            arguments);
     }
 
     ~Listener() {
@@ -63,7 +67,8 @@ public:
             ADD_FAILURE() << "orvinta-cli did not stop after Ctrl-C";
         result.crashed = m_process.exitStatus() == QProcess::CrashExit;
         result.exitCode = m_process.exitCode();
-        result.lines = QString::fromUtf8(m_process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        result.lines =
+            QString::fromUtf8(m_process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         result.errors = m_errors + QString::fromUtf8(m_process.readAllStandardError());
         return result;
     }
@@ -80,7 +85,8 @@ void play(const QString &device, const QStringList &ids,
     for (const QString &id : ids) {
         QProcess player;
         player.setProcessEnvironment(environment);
-        player.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + device, librivoxFile(id)});
+        player.start(QStringLiteral("paplay"),
+                     {QStringLiteral("--device=") + device, librivoxFile(id)});
         ASSERT_TRUE(player.waitForFinished(30000));
         ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
         QThread::msleep(600);
@@ -91,7 +97,8 @@ double wordErrorRate(const QStringList &ids, const QStringList &texts) {
     QStringList references;
     for (const QString &id : ids)
         references << librivoxReference(id);
-    const std::string reference = TranscriptionCore::normalizeForScoring(references.join(' ').toStdString());
+    const std::string reference =
+        TranscriptionCore::normalizeForScoring(references.join(' ').toStdString());
     const std::string heard = TranscriptionCore::normalizeForScoring(texts.join(' ').toStdString());
     std::printf("heard: %s\n", heard.c_str());
     return static_cast<double>(TranscriptionCore::wordEditDistance(reference, heard)) /
@@ -117,17 +124,20 @@ TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
     REQUIRE_SOUND_SERVER();
     const CliResult result = runCli({QStringLiteral("devices")});
     ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    EXPECT_EQ(result.lines.filter(QRegularExpression(QStringLiteral("^\\d+\\tVirtual_Microphone$"))).size(), 1)
+    EXPECT_EQ(result.lines.filter(QRegularExpression(QStringLiteral("^\\d+\\tVirtual_Microphone$")))
+                  .size(),
+              1)
         << result.lines.join('\n').toStdString();
     EXPECT_TRUE(result.lines.filter(QStringLiteral("onitor")).isEmpty())
         << result.lines.join('\n').toStdString();
 
     // An unknown device id is refused with one clear line.
-    const CliResult unknown = runCli({QStringLiteral("listen"), QStringLiteral("--source"),
-                                      QStringLiteral("microphone"), QStringLiteral("--device"),
-                                      QStringLiteral("4000000")});
+    const CliResult unknown =
+        runCli({QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("microphone"),
+                QStringLiteral("--device"), QStringLiteral("4000000")});
     EXPECT_EQ(unknown.exitCode, 1);
-    EXPECT_EQ(unknown.errors.trimmed(), QStringLiteral("orvinta-cli: Could not configure audio input device"));
+    EXPECT_EQ(unknown.errors.trimmed(),
+              QStringLiteral("orvinta-cli: Could not configure audio input device"));
 }
 
 TEST(LiveAudio, SystemAudioRunConfirmsWhatTheSpeakersPlay) {
@@ -154,11 +164,12 @@ TEST(LiveAudio, SoundServerDyingMidRunNeitherCrashesNorHangs) {
         const QString socket = runtime.filePath(QStringLiteral("socket"));
         QFile config(runtime.filePath(QStringLiteral("default.pa")));
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write(QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
-                                    "load-module module-null-sink sink_name=doomed\n"
-                                    "set-default-sink doomed\nset-default-source doomed.monitor\n")
-                         .arg(socket)
-                         .toUtf8());
+        config.write(
+            QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
+                           "load-module module-null-sink sink_name=doomed\n"
+                           "set-default-sink doomed\nset-default-source doomed.monitor\n")
+                .arg(socket)
+                .toUtf8());
         config.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), runtime.path());
@@ -166,9 +177,10 @@ TEST(LiveAudio, SoundServerDyingMidRunNeitherCrashesNorHangs) {
         environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
         QProcess server;
         server.setProcessEnvironment(environment);
-        server.start(pulseaudio, {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
-                                  QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
-                                  QStringLiteral("--use-pid-file=no")});
+        server.start(pulseaudio,
+                     {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
+                      QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
+                      QStringLiteral("--use-pid-file=no")});
         ASSERT_TRUE(server.waitForStarted());
         for (int i = 0; i < 50 && !QFileInfo::exists(socket); ++i)
             QThread::msleep(100);

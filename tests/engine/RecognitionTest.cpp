@@ -85,19 +85,22 @@ TEST(Recognition, BadInputEndsWithOneClearLineAndAnError) {
     };
 
     expectClearFailure(runCli({QStringLiteral("transcribe"), corrupt.fileName()}), "corrupt.wav");
-    expectClearFailure(runCli({QStringLiteral("transcribe"), folder.filePath(QStringLiteral("missing.flac"))}),
-                       "missing.flac");
+    expectClearFailure(
+        runCli({QStringLiteral("transcribe"), folder.filePath(QStringLiteral("missing.flac"))}),
+        "missing.flac");
     expectClearFailure(runCli({QStringLiteral("transcribe"), QStringLiteral("--locale"),
                                QStringLiteral("de-DE"), librivoxFile(QStringLiteral("0880"))}),
                        "de-DE");
 
     QProcessEnvironment withoutServer = QProcessEnvironment::systemEnvironment();
-    withoutServer.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
+    withoutServer.insert(QStringLiteral("PULSE_SERVER"),
+                         QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
     expectClearFailure(runCli({QStringLiteral("devices")}, 20000, withoutServer), "sound server");
     expectClearFailure(runCli({QStringLiteral("listen")}, 20000, withoutServer), "sound server");
-    expectClearFailure(runCli({QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("microphone")},
-                              20000, withoutServer),
-                       "sound server");
+    expectClearFailure(
+        runCli({QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("microphone")},
+               20000, withoutServer),
+        "sound server");
 
     QProcessEnvironment withoutModel = QProcessEnvironment::systemEnvironment();
     withoutModel.insert(QStringLiteral("ORVINTA_POCKETSPHINX_MODEL_DIR"), folder.path());

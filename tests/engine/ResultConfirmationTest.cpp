@@ -71,8 +71,8 @@ TEST_F(ResultConfirmationTest, RepeatsAndBareTerminatorsAreNotConfirmed) {
 
 TEST_F(ResultConfirmationTest, FinalWithoutTerminatorIsFlushedWhole) {
     confirmation.handleVolatileResult("and then we");
-    confirmation.handleFinalResult(finalResult({{"and ", {0, 0.2}}, {"then ", {0.2, 0.4}},
-                                                {"we ", {0.4, 0.5}}, {"left", {0.5, 0.9}}}));
+    confirmation.handleFinalResult(finalResult(
+        {{"and ", {0, 0.2}}, {"then ", {0.2, 0.4}}, {"we ", {0.4, 0.5}}, {"left", {0.5, 0.9}}}));
     EXPECT_EQ(delegate.lines, QStringList{"and then we left"});
     EXPECT_TRUE(log.lines().contains("[Speech] CONFIRMED (final flush): \"and then we left\""));
     EXPECT_EQ(delegate.interimText, "");
@@ -83,8 +83,8 @@ TEST_F(ResultConfirmationTest, FinalSkipsWordsOfAudioAnEarlierFinalCovered) {
     ASSERT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(1.0));
 
     // Leading runs before 1.0 s are skipped, the rest is confirmed.
-    confirmation.handleFinalResult(finalResult({{"two ", {0.5, 1.0}}, {"three ", {1.0, 1.4}},
-                                                {"four.", {1.4, 2.0}}}));
+    confirmation.handleFinalResult(
+        finalResult({{"two ", {0.5, 1.0}}, {"three ", {1.0, 1.4}}, {"four.", {1.4, 2.0}}}));
     EXPECT_EQ(delegate.lines, (QStringList{"One two.", "three four."}));
 
     // Entirely old audio confirms nothing, and the end moves back to its own.
@@ -95,13 +95,15 @@ TEST_F(ResultConfirmationTest, FinalSkipsWordsOfAudioAnEarlierFinalCovered) {
 
     // An untimed first run stops the skipping, and without any time ranges the
     // end stays where it was.
-    RecognitionResult untimed{true, {TextRun{"Fresh ", std::nullopt}, TextRun{"start.", std::nullopt}}};
+    RecognitionResult untimed{true,
+                              {TextRun{"Fresh ", std::nullopt}, TextRun{"start.", std::nullopt}}};
     confirmation.handleFinalResult(untimed);
     EXPECT_EQ(delegate.lines.last(), "Fresh start.");
     EXPECT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(1.5));
 
     const RecognitionResult timed = finalResult({{"early ", {0.1, 0.3}}, {"words.", {0.3, 0.8}}});
-    RecognitionResult firstUntimed{true, {TextRun{"Still ", std::nullopt}, timed.runs[0], timed.runs[1]}};
+    RecognitionResult firstUntimed{true,
+                                   {TextRun{"Still ", std::nullopt}, timed.runs[0], timed.runs[1]}};
     confirmation.handleFinalResult(firstUntimed);
     EXPECT_EQ(delegate.lines.last(), "Still early words.");
     EXPECT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(0.8));

@@ -69,6 +69,7 @@ private:
 template <> struct std::hash<Orvinta::AudioDevice> {
     std::size_t operator()(const Orvinta::AudioDevice &device) const noexcept {
         const std::size_t h = std::hash<std::uint32_t>{}(device.id);
-        return h ^ (std::hash<std::string>{}(device.name) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+        return h ^ (std::hash<std::string>{}(device.name) + 0x9e3779b97f4a7c15ULL + (h << 6) +
+                    (h >> 2));
     }
 };

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QObject>
 #include <QCoroSignal>
 #include <QCoroTask>
+#include <QObject>
 
 #include <chrono>
 #include <functional>
@@ -28,7 +28,9 @@ Q_SIGNALS:
 /// A value produced once on any thread and awaited on the main thread.
 template <typename T> class Completion : public std::enable_shared_from_this<Completion<T>> {
 public:
-    static std::shared_ptr<Completion> create() { return std::shared_ptr<Completion>(new Completion); }
+    static std::shared_ptr<Completion> create() {
+        return std::shared_ptr<Completion>(new Completion);
+    }
 
     /// From any thread; the value lands on the main thread.
     static void post(const std::weak_ptr<Completion> &target, T value) {

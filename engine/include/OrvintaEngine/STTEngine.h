@@ -2,9 +2,9 @@
 
 #include <OrvintaEngine/EngineTypes.h>
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
-#include <QCoroTask>
 
 #include <cstdint>
 #include <optional>
