@@ -242,6 +242,24 @@ TEST_F(EngineLifecycleTest, CaptureFailureStopsTheRunBeforeReportingIt) {
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
 }
 
+TEST_F(EngineLifecycleTest, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
+    loadModel();
+    recognizer->prepare = [](AnalyzerScript &script) {
+        script.startFailure = EngineError("test", 7, "decoder refused");
+    };
+    auto failure = start(AudioSourceType::systemAudio);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->description(), "decoder refused");
+    EXPECT_FALSE(capture->systemAudio->running);
+    auto analyzer = recognizer->analyzers.back();
+    EXPECT_FALSE(analyzer->queue->isFinished()); // the feed stays open until the stop
+
+    await(engine->stopTranscribing());
+    EXPECT_TRUE(analyzer->queue->isFinished());
+    EXPECT_TRUE(analyzer->finalized);
+    EXPECT_TRUE(logged("[Speech] stop: analyzer finalized"));
+}
+
 TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
     loadModel();
     ASSERT_FALSE(start(AudioSourceType::systemAudio));
