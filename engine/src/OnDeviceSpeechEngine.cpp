@@ -37,7 +37,6 @@ QCoro::Task<std::optional<EngineError>> runInBackground(std::function<void()> wo
     co_return *outcome->value();
 }
 
-const auto unlimited = std::chrono::milliseconds(-1);
 // How long an analyzer may take to load its model before a start gives up.
 const auto analyzerStartLimit = std::chrono::milliseconds(30000);
 

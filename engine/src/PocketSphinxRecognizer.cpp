@@ -352,11 +352,9 @@ private:
 class PocketSphinxTranscriber : public SpeechTranscriber {
 public:
     PocketSphinxTranscriber(std::string locale, std::optional<PocketSphinxModel> model,
-                            std::filesystem::path modelRoot,
                             std::shared_ptr<PocketSphinxRecognizer::DecoderCache> decoders)
         : m_locale(std::move(locale))
         , m_model(std::move(model))
-        , m_modelRoot(std::move(modelRoot))
         , m_decoders(std::move(decoders)) {}
 
     void reserveAssets() override {
@@ -393,7 +391,6 @@ public:
 private:
     std::string m_locale;
     std::optional<PocketSphinxModel> m_model;
-    std::filesystem::path m_modelRoot;
     std::shared_ptr<PocketSphinxRecognizer::DecoderCache> m_decoders;
 };
 
@@ -414,7 +411,7 @@ std::filesystem::path PocketSphinxRecognizer::defaultModelRoot() {
 std::shared_ptr<SpeechTranscriber>
 PocketSphinxRecognizer::makeTranscriber(const std::string &locale) {
     return std::make_shared<PocketSphinxTranscriber>(locale, modelFor(m_modelRoot, locale),
-                                                     m_modelRoot, m_decoders);
+                                                     m_decoders);
 }
 
 } // namespace Orvinta
