@@ -12,6 +12,8 @@ packages=(
   # audio and speech
   libpulse-dev libsamplerate0-dev libsndfile1-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  # translation (the Italian pair's pipeline runs cg-proc from cg3)
+  apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # test desktop, test speech, scoring cross-check
   pulseaudio pulseaudio-utils xvfb xauth sox espeak-ng pocketsphinx-testdata sctk
 )

@@ -1,0 +1,190 @@
+#include <OrvintaApp/TranslationController.h>
+
+#include <OrvintaApp/AppState.h>
+
+#include <algorithm>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcOverlay, "com.orvinta.Overlay")
+
+namespace Orvinta {
+namespace {
+
+/// The words of a text, without case, punctuation or spacing.
+QString comparableWords(const QString &text) {
+    QString words;
+    for (const QChar c : text.toCaseFolded()) {
+        if (c.isLetterOrNumber())
+            words += c;
+    }
+    return words;
+}
+
+} // namespace
+
+TranslationController::TranslationController(AppState &state,
+                                             std::shared_ptr<TranslationBackend> backend,
+                                             std::chrono::milliseconds interimDelay,
+                                             QObject *parent)
+    : QObject(parent)
+    , m_state(&state)
+    , m_translator(std::move(backend))
+    , m_lineCount(state.lineCount()) {
+    m_interimTranslationTask.setSingleShot(true);
+    m_interimTranslationTask.setInterval(interimDelay);
+    connect(&m_interimTranslationTask, &QTimer::timeout, this, [this] {
+        if (m_translator.configuration())
+            m_translator.invalidate();
+    });
+    m_translator.setAction(
+        [this](std::shared_ptr<TranslationSession> session, CancellationToken token) {
+            return performTranslation(std::move(session), std::move(token));
+        });
+    connect(&state, &AppState::isListeningChanged, this,
+            &TranslationController::handleListeningChanged);
+    connect(&state, &AppState::selectedLocaleChanged, this,
+            &TranslationController::handleLanguageChanged);
+    connect(&state, &AppState::targetLanguageChanged, this,
+            &TranslationController::handleLanguageChanged);
+    connect(&state, &AppState::confirmedLinesChanged, this,
+            &TranslationController::handleLineCountChanged);
+    connect(&state, &AppState::interimTextChanged, this, [this] {
+        if (m_state)
+            scheduleInterimTranslation(m_state->interimText());
+    });
+}
+
+TranslationController::~TranslationController() = default;
+
+bool TranslationController::shouldShowTranslation() const {
+    return m_state && m_state->selectedLocale() != m_state->targetLanguage();
+}
+
+bool TranslationController::isBusy() const {
+    return m_translator.isRunning() || m_interimTranslationTask.isActive();
+}
+
+TranslationConfiguration TranslationController::makeTranslationConfig() const {
+    return TranslationConfiguration{m_state->selectedLocale(), m_state->targetLanguage()};
+}
+
+void TranslationController::handleListeningChanged() {
+    if (m_state && m_state->isListening() && shouldShowTranslation() &&
+        !m_translator.configuration())
+        m_translator.setConfiguration(makeTranslationConfig());
+}
+
+void TranslationController::handleLanguageChanged() {
+    m_retranslateAll = true;
+    setTranslatedInterim({});
+    m_translationSessionReady = false;
+    m_provisional.clear();
+    m_translator.setConfiguration(std::nullopt);
+    Q_EMIT shouldShowTranslationChanged();
+}
+
+void TranslationController::handleLineCountChanged() {
+    if (!m_state)
+        return;
+    const qsizetype oldCount = std::exchange(m_lineCount, m_state->lineCount());
+    if (m_lineCount == oldCount)
+        return;
+    m_interimTranslationTask.stop();
+    const QList<ConfirmedLine> &lines = m_state->confirmedLines();
+    if (m_lineCount > oldCount && shouldShowTranslation() && !m_translatedInterim.isEmpty() &&
+        !lines.isEmpty()) {
+        // Shown at once; an interim text that is not the line's final text
+        // leaves a translation of a different sentence, so it is replaced.
+        const ConfirmedLine &line = lines.last();
+        if (comparableWords(m_translatedInterimSource) != comparableWords(line.text))
+            m_provisional.insert(line.id);
+        const QUuid id = line.id;
+        m_state->setTranslation(m_translatedInterim, id, false);
+        Q_EMIT translationDelivered(id, false);
+    }
+    setTranslatedInterim({});
+    if (shouldShowTranslation() && m_translationSessionReady)
+        m_translator.invalidate();
+}
+
+void TranslationController::scheduleInterimTranslation(const QString &text) {
+    m_interimTranslationTask.stop();
+    if (shouldShowTranslation() && !text.isEmpty() && m_translationSessionReady) {
+        m_interimTranslationTask.start();
+        return;
+    }
+    if (!shouldShowTranslation())
+        setTranslatedInterim({});
+}
+
+void TranslationController::setTranslatedInterim(const QString &text, const QString &source) {
+    m_translatedInterimSource = text.isEmpty() ? QString() : source;
+    if (text == m_translatedInterim)
+        return;
+    m_translatedInterim = text;
+    Q_EMIT translatedInterimChanged();
+}
+
+QCoro::Task<> TranslationController::performTranslation(std::shared_ptr<TranslationSession> session,
+                                                        CancellationToken token) {
+    // The controller may be gone when a wait ends; every wait is followed by
+    // a check of the token, which its destruction cancels.
+    const QPointer<TranslationController> self(this);
+    const QPointer<AppState> state = m_state;
+    if (!state)
+        co_return;
+    m_translationSessionReady = true;
+    const bool translateAll = std::exchange(m_retranslateAll, false);
+
+    const QString sentInterim = state->interimText();
+    if (!sentInterim.isEmpty()) {
+        std::optional<QString> translated;
+        try {
+            translated = co_await session->translate(sentInterim);
+        } catch (const TranslationError &) {
+        }
+        if (token.isCancelled() || !self || !state)
+            co_return;
+        if (!translated)
+            setTranslatedInterim({});
+        else if (state->interimText() == sentInterim)
+            setTranslatedInterim(*translated, sentInterim);
+    }
+
+    QList<TranslationRequest> requests;
+    const QList<ConfirmedLine> &lines = state->confirmedLines();
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        if (translateAll || !state->translations().contains(line->id) ||
+            m_provisional.contains(line->id))
+            requests.append(
+                TranslationRequest{line->text, line->id.toString(QUuid::WithoutBraces).toUpper()});
+    }
+    if (requests.isEmpty()) {
+        Q_EMIT passFinished();
+        co_return;
+    }
+
+    const bool animated = requests.size() == 1;
+    try {
+        TranslationBatch batch = session->translations(std::move(requests));
+        while (const std::optional<TranslationResponse> response = co_await batch.next()) {
+            if (token.isCancelled() || !self || !state)
+                co_return;
+            const QUuid id = QUuid::fromString(response->clientIdentifier);
+            if (id.isNull())
+                continue;
+            m_provisional.remove(id);
+            state->setTranslation(response->targetText, id, animated);
+            Q_EMIT translationDelivered(id, animated);
+        }
+    } catch (const TranslationError &error) {
+        if (token.isCancelled() || !self)
+            co_return;
+        qCCritical(lcOverlay, "Translation batch failed: %s", error.what());
+    }
+    if (token.isCancelled() || !self)
+        co_return;
+    Q_EMIT passFinished();
+}
+
+} // namespace Orvinta

@@ -1,0 +1,239 @@
+#include <OrvintaApp/Translator.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThreadPool>
+
+#include <atomic>
+#include <coroutine>
+#include <deque>
+
+namespace Orvinta {
+namespace detail {
+
+/// Where the worker thread delivers a batch's results; read on the main thread.
+class TranslationChannel : public QObject {
+    Q_OBJECT
+
+public:
+    std::deque<TranslationResponse> responses;
+    std::optional<QString> error;
+    bool finished = false;
+    /// Set by the main thread when nobody waits for further responses.
+    std::atomic<bool> stopped{false};
+    /// The coroutine waiting in next(), resumed by the next update.
+    std::coroutine_handle<> waiter;
+
+    void updateArrived() {
+        if (waiter)
+            std::exchange(waiter, {}).resume();
+    }
+
+    /// Suspends until the worker delivers something new.
+    auto update() {
+        struct Awaiter {
+            TranslationChannel &channel;
+            bool await_ready() const noexcept { return false; }
+            void await_suspend(std::coroutine_handle<> handle) noexcept { channel.waiter = handle; }
+            void await_resume() const noexcept {}
+        };
+        return Awaiter{*this};
+    }
+
+    static std::shared_ptr<TranslationChannel> create() {
+        // The worker may drop the last reference; the object dies on the main thread.
+        return std::shared_ptr<TranslationChannel>(
+            new TranslationChannel, [](TranslationChannel *channel) { channel->deleteLater(); });
+    }
+};
+
+/// One worker thread per translator, so the back end sees one request at a time.
+class TranslationWorker {
+public:
+    explicit TranslationWorker(std::shared_ptr<TranslationBackend> backend)
+        : m_backend(std::move(backend)) {
+        m_pool.setMaxThreadCount(1);
+        m_pool.setExpiryTimeout(-1);
+    }
+
+    ~TranslationWorker() { close(); }
+
+    /// Stops the queued work and waits for the request in progress.
+    void close() {
+        m_closed->store(true);
+        m_pool.waitForDone();
+    }
+
+    std::shared_ptr<TranslationChannel> start(const TranslationConfiguration &configuration,
+                                              QList<TranslationRequest> requests) {
+        auto channel = TranslationChannel::create();
+        if (m_closed->load()) {
+            channel->error = QStringLiteral("The translator has been shut down");
+            channel->finished = true;
+            return channel;
+        }
+        m_pool.start([backend = m_backend, closed = m_closed, channel,
+                      from = configuration.source.toStdString(),
+                      to = configuration.target.toStdString(), requests = std::move(requests)] {
+            const auto deliver = [&channel](auto update) {
+                QMetaObject::invokeMethod(
+                    channel.get(),
+                    [channel, update = std::move(update)] {
+                        update(*channel);
+                        channel->updateArrived();
+                    },
+                    Qt::QueuedConnection);
+            };
+            for (const TranslationRequest &request : requests) {
+                if (channel->stopped.load() || closed->load())
+                    break;
+                QString error;
+                TranslationResponse response{request.clientIdentifier, request.sourceText, {}};
+                try {
+                    response.targetText = QString::fromStdString(
+                        backend->translate(from, to, request.sourceText.toStdString()));
+                } catch (const std::exception &failure) {
+                    error = QString::fromUtf8(failure.what());
+                } catch (...) {
+                    error = QStringLiteral("Translation failed");
+                }
+                if (!error.isEmpty()) {
+                    deliver([error](TranslationChannel &target) {
+                        target.error = error;
+                        target.finished = true;
+                    });
+                    return;
+                }
+                deliver([response = std::move(response)](TranslationChannel &target) {
+                    target.responses.push_back(response);
+                });
+            }
+            deliver([](TranslationChannel &target) { target.finished = true; });
+        });
+        return channel;
+    }
+
+private:
+    std::shared_ptr<TranslationBackend> m_backend;
+    std::shared_ptr<std::atomic<bool>> m_closed = std::make_shared<std::atomic<bool>>(false);
+    QThreadPool m_pool;
+};
+
+} // namespace detail
+
+TranslationBatch::TranslationBatch(std::shared_ptr<detail::TranslationChannel> channel)
+    : m_channel(std::move(channel)) {}
+
+TranslationBatch::~TranslationBatch() {
+    if (m_channel)
+        m_channel->stopped.store(true);
+}
+
+QCoro::Task<std::optional<TranslationResponse>> TranslationBatch::next() {
+    const auto channel = m_channel;
+    while (channel->responses.empty() && !channel->finished)
+        co_await channel->update();
+    if (!channel->responses.empty()) {
+        TranslationResponse response = std::move(channel->responses.front());
+        channel->responses.pop_front();
+        co_return response;
+    }
+    if (channel->error)
+        throw TranslationError(channel->error->toStdString());
+    co_return std::nullopt;
+}
+
+TranslationSession::TranslationSession(TranslationConfiguration configuration,
+                                       std::shared_ptr<detail::TranslationWorker> worker)
+    : m_configuration(std::move(configuration))
+    , m_worker(std::move(worker)) {}
+
+QCoro::Task<QString> TranslationSession::translate(const QString &text) {
+    TranslationBatch batch = translations({TranslationRequest{text, {}}});
+    const std::optional<TranslationResponse> response = co_await batch.next();
+    if (!response)
+        throw TranslationError("The translator gave no answer");
+    co_return response->targetText;
+}
+
+TranslationBatch TranslationSession::translations(QList<TranslationRequest> requests) {
+    return TranslationBatch(m_worker->start(m_configuration, std::move(requests)));
+}
+
+namespace {
+
+/// Resumes the awaiting coroutine from the event loop.
+struct NextEventLoopTurn {
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> handle) const {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
+    }
+    void await_resume() const noexcept {}
+};
+
+QCoro::Task<> runAction(Translator::Action action, std::shared_ptr<TranslationSession> session,
+                        CancellationToken token) {
+    // Runs after the change that asked for it has completed, and only once
+    // for several requests in the same turn.
+    co_await NextEventLoopTurn{};
+    if (token.isCancelled())
+        co_return;
+    co_await action(std::move(session), std::move(token));
+}
+
+} // namespace
+
+Translator::Translator(std::shared_ptr<TranslationBackend> backend, QObject *parent)
+    : QObject(parent)
+    , m_worker(std::make_shared<detail::TranslationWorker>(std::move(backend))) {}
+
+Translator::~Translator() {
+    cancelTask(m_running);
+    m_worker->close();
+}
+
+void Translator::setAction(Action action) {
+    m_action = std::move(action);
+}
+
+void Translator::setConfiguration(const std::optional<TranslationConfiguration> &configuration) {
+    if (configuration == m_configuration)
+        return;
+    cancelTask(m_running);
+    m_configuration = configuration;
+    m_session =
+        configuration ? std::make_shared<TranslationSession>(*configuration, m_worker) : nullptr;
+    if (m_session)
+        run();
+}
+
+void Translator::invalidate() {
+    if (!m_session)
+        return;
+    cancelTask(m_running);
+    run();
+}
+
+bool Translator::isRunning() const {
+    return m_running && !m_running->isFinished();
+}
+
+QCoro::Task<> Translator::idle() const {
+    const TaskHandle running = m_running;
+    if (running && !running->isFinished())
+        co_await running->finished();
+}
+
+void Translator::run() {
+    if (!m_action)
+        return;
+    m_running =
+        CancellableTask::start([action = m_action, session = m_session](CancellationToken token) {
+            return runAction(action, session, std::move(token));
+        });
+}
+
+} // namespace Orvinta
+
+#include "Translator.moc"

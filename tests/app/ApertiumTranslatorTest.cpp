@@ -1,0 +1,154 @@
+#include <OrvintaApp/ApertiumTranslator.h>
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <thread>
+
+using namespace Orvinta;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::size_t countOf(const std::string &text, const std::string &piece) {
+    std::size_t count = 0;
+    for (auto at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + piece.size()))
+        ++count;
+    return count;
+}
+
+/// True once no process of the group led by `pid` is left (zombies included).
+bool groupGone(int pid, std::chrono::milliseconds within = 3s) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    while (::kill(-pid, 0) == 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return errno == ESRCH;
+}
+
+std::string errorOf(ApertiumTranslator &translator, const std::string &from, const std::string &to,
+                    const std::string &text = "Good morning.") {
+    try {
+        translator.translate(from, to, text);
+    } catch (const TranslationError &error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanish) {
+    ApertiumTranslator translator;
+    EXPECT_EQ(translator.translate("en-US", "es-ES", "Good morning."), "Buenos días.");
+    EXPECT_EQ(translator.translate("en-US", "fr-FR", "Good morning."), "Bonjour.");
+    EXPECT_EQ(translator.route("en-US", "fr-FR"), (std::vector<std::string>{"eng-spa", "es-fr"}));
+    EXPECT_EQ(translator.route("it-IT", "pt-BR"),
+              (std::vector<std::string>{"ita-spa", "es-pt_BR"}));
+    EXPECT_EQ(translator.route("es-ES", "en-US"), std::vector<std::string>{"spa-eng_US"});
+    EXPECT_EQ(translator.translate("es-ES", "en-US", "Buenos días."), "Good morning.");
+
+    // The same language in another region needs no translator.
+    EXPECT_TRUE(translator.route("en-US", "en-GB").empty());
+    EXPECT_EQ(translator.translate("en-US", "en-GB", "Colour"), "Colour");
+}
+
+TEST(ApertiumTranslator, aMissingPairNamesThePair) {
+    ApertiumTranslator translator;
+    EXPECT_EQ(errorOf(translator, "en-US", "de-DE"),
+              "No translation for English → German is installed (apertium pair eng-deu)");
+    EXPECT_EQ(errorOf(translator, "ja-JP", "xx-YY"),
+              "No translation for Japanese → xx-YY is installed (apertium pair jpn-xx)");
+    EXPECT_TRUE(translator.runningPipelines().empty());
+}
+
+TEST(ApertiumTranslator, keepsReservedCharactersSpacingAndLineBreaks) {
+    ApertiumTranslator translator;
+    const std::string tricky = "a^b ~ $5 [note] {x} <tag> a/b back\\slash *star mail@example.com";
+    const std::string translated = translator.translate("en-US", "es-ES", tricky);
+    for (const char *piece :
+         {"^", "~", "$5", "[", "]", "{", "}", "<", ">", "/", "\\", "*", "@example.com"})
+        EXPECT_EQ(countOf(translated, piece), countOf(tricky, piece))
+            << piece << " in " << translated;
+
+    // Texts that end in a reserved character must not stall the stream.
+    EXPECT_EQ(translator.translate("en-US", "es-ES", "dog ^"), "Perro ^");
+    EXPECT_EQ(translator.translate("en-US", "es-ES", "^^"), "^^");
+
+    EXPECT_EQ(translator.translate("en-US", "es-ES", "  Good morning.\n"), "  Buenos días.\n");
+    EXPECT_EQ(translator.translate("en-US", "es-ES", "Good morning.\nGood night."),
+              "Buenos días.\nNoche buena.");
+    EXPECT_EQ(translator.translate("en-US", "es-ES", ""), "");
+    EXPECT_EQ(translator.translate("en-US", "es-ES", std::string("Good\0 morning.", 14)),
+              "Buenos días.");
+
+    // Each answer still belongs to its own request.
+    EXPECT_EQ(translator.translate("en-US", "es-ES", "Good morning."), "Buenos días.");
+}
+
+TEST(ApertiumTranslator, translatesATextLongerThanThePipeBuffers) {
+    ApertiumTranslator translator;
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "The dog is in the house. ";
+    ASSERT_GT(text.size(), 65536u);
+    const std::string translated = translator.translate("en-US", "es-ES", text);
+    EXPECT_EQ(countOf(translated, "El perro es en la casa."), 3000u) << translated.substr(0, 200);
+}
+
+TEST(ApertiumTranslator, restartsAPipelineThatDiedAndCleansUpOnDestruction) {
+    int restarted = 0;
+    {
+        ApertiumTranslator translator;
+        ASSERT_EQ(translator.translate("en-US", "es-ES", "Good morning."), "Buenos días.");
+        ASSERT_EQ(translator.runningPipelines().size(), 1u);
+        const int killed = translator.runningPipelines().front();
+        ASSERT_EQ(::kill(-killed, SIGKILL), 0);
+
+        EXPECT_EQ(translator.translate("en-US", "es-ES", "Good morning."), "Buenos días.");
+        ASSERT_EQ(translator.runningPipelines().size(), 1u);
+        restarted = translator.runningPipelines().front();
+        EXPECT_NE(restarted, killed);
+        EXPECT_TRUE(groupGone(killed)) << "the killed pipeline was not reaped";
+    }
+    EXPECT_TRUE(groupGone(restarted)) << "a pipeline outlived its translator";
+}
+
+TEST(ApertiumTranslator, aBrokenOrSilentPipelineFailsInsteadOfHanging) {
+    QTemporaryDir modes;
+    ASSERT_TRUE(modes.isValid());
+    const std::string folder = modes.path().toStdString();
+    // The null-flush form adds -z to each program: cat refuses it and exits,
+    // tail -z -f waits for ever without reading.
+    std::ofstream(folder + "/aa-bb.mode") << "cat\n";
+    std::ofstream(folder + "/cc-dd.mode") << "tail -f /dev/null\n";
+    std::ofstream(folder + "/ee-ff.mode") << "cat | orvinta-no-such-program x\n";
+
+    ApertiumTranslator::Options options;
+    options.modesDirectory = folder;
+    options.stallTimeout = 300ms;
+    ApertiumTranslator translator(options);
+
+    const std::string died = errorOf(translator, "aa", "bb");
+    EXPECT_EQ(died.rfind("The apertium pair aa-bb stopped unexpectedly", 0), 0u) << died;
+    EXPECT_TRUE(translator.runningPipelines().empty());
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf(translator, "cc", "dd"),
+              "The apertium pair cc-dd gave no answer within 0.3 s");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_TRUE(translator.runningPipelines().empty());
+
+    EXPECT_EQ(errorOf(translator, "ee", "ff"),
+              "The apertium pair ee-ff needs orvinta-no-such-program, which is not installed");
+    EXPECT_EQ(errorOf(translator, "cc", "ee"),
+              "No translation for cc → ee is installed (apertium pair cc-ee)");
+}

@@ -1,0 +1,394 @@
+#include "AppTestSupport.h"
+
+#include <OrvintaApp/ApertiumTranslator.h>
+#include <OrvintaApp/TranslationController.h>
+#include <OrvintaApp/Translator.h>
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+static void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// Answers "<target>:<text>", records every call, and fails when told to.
+class ScriptedBackend : public TranslationBackend {
+public:
+    std::string translate(const std::string &, const std::string &to,
+                          const std::string &text) override {
+        std::chrono::milliseconds pause;
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back({text, Clock::now()});
+            if (m_successesLeft && (*m_successesLeft)-- <= 0)
+                throw TranslationError("scripted failure");
+            pause = m_delay;
+        }
+        std::this_thread::sleep_for(pause);
+        return to + ":" + text;
+    }
+
+    std::vector<QString> texts() const {
+        std::lock_guard lock(m_mutex);
+        std::vector<QString> result;
+        for (const Call &call : m_calls)
+            result.push_back(QString::fromStdString(call.text));
+        return result;
+    }
+    std::vector<Clock::time_point> times() const {
+        std::lock_guard lock(m_mutex);
+        std::vector<Clock::time_point> result;
+        for (const Call &call : m_calls)
+            result.push_back(call.at);
+        return result;
+    }
+    void forget() {
+        std::lock_guard lock(m_mutex);
+        m_calls.clear();
+    }
+    /// Fail every call after `successes` more have succeeded; none: never fail.
+    void failAfter(std::optional<int> successes) {
+        std::lock_guard lock(m_mutex);
+        m_successesLeft = successes;
+    }
+    void setDelay(std::chrono::milliseconds delay) {
+        std::lock_guard lock(m_mutex);
+        m_delay = delay;
+    }
+
+private:
+    struct Call {
+        std::string text;
+        Clock::time_point at;
+    };
+    mutable std::mutex m_mutex;
+    std::vector<Call> m_calls;
+    std::optional<int> m_successesLeft;
+    std::chrono::milliseconds m_delay{0};
+};
+
+/// Collects the critical messages of the overlay's log category.
+class OverlayLog {
+public:
+    OverlayLog() { s_previous = qInstallMessageHandler(&OverlayLog::handle); }
+    ~OverlayLog() {
+        qInstallMessageHandler(s_previous);
+        s_messages.clear();
+    }
+    const QStringList &messages() const { return s_messages; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+        if (type == QtCriticalMsg && qstrcmp(context.category, "com.orvinta.Overlay") == 0)
+            s_messages << message;
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+    static inline QStringList s_messages;
+};
+
+struct TranslationFixture {
+    explicit TranslationFixture(const QString &target = QStringLiteral("es-ES"),
+                                std::chrono::milliseconds interimDelay = 150ms)
+        : state(*app.state) {
+        state.setTargetLanguage(target);
+        controller = std::make_unique<TranslationController>(state, backend, interimDelay);
+    }
+
+    void toggleListening() {
+        state.toggleListening();
+        run(state.toggleFinished());
+    }
+    void addLines(int from, int to) {
+        for (int i = from; i <= to; ++i)
+            state.addConfirmedLine(QStringLiteral("Line %1.").arg(i));
+    }
+    QString translationOf(int line) const {
+        return state.translations().value(state.confirmedLines().at(line - 1).id);
+    }
+    /// Waits until no pass runs or waits for its debounce.
+    void settle() {
+        spin(20ms);
+        ASSERT_TRUE(waitUntil([&] { return !controller->isBusy(); }));
+    }
+
+    AppFixture app;
+    AppState &state;
+    std::shared_ptr<ScriptedBackend> backend = std::make_shared<ScriptedBackend>();
+    std::unique_ptr<TranslationController> controller;
+};
+
+std::vector<QString> lineTexts(std::initializer_list<int> numbers) {
+    std::vector<QString> texts;
+    for (int n : numbers)
+        texts.push_back(QStringLiteral("Line %1.").arg(n));
+    return texts;
+}
+
+} // namespace
+
+TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
+    TranslationFixture f;
+    f.addLines(1, 5);
+    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
+    QSignalSpy delivered(f.controller.get(), &TranslationController::translationDelivered);
+    spin(50ms);
+    EXPECT_TRUE(f.backend->texts().empty()) << "translation begins with the first listening run";
+    EXPECT_FALSE(f.controller->translationConfig());
+
+    f.toggleListening();
+    EXPECT_EQ(f.controller->translationConfig(),
+              (TranslationConfiguration{QStringLiteral("en-US"), QStringLiteral("es-ES")}));
+    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+    EXPECT_TRUE(f.controller->translationSessionReady());
+    EXPECT_EQ(f.backend->texts(), lineTexts({5, 4, 3, 2, 1}));
+    EXPECT_EQ(f.translationOf(1), QStringLiteral("es-ES:Line 1."));
+    EXPECT_EQ(f.translationOf(5), QStringLiteral("es-ES:Line 5."));
+    ASSERT_EQ(delivered.count(), 5);
+    for (const QList<QVariant> &signal : delivered)
+        EXPECT_FALSE(signal.at(1).toBool());
+
+    // A new line starts a pass of its own at once, for that line only.
+    f.backend->forget();
+    f.addLines(6, 6);
+    ASSERT_TRUE(waitUntil([&] { return passes.count() == 2; }));
+    EXPECT_EQ(f.backend->texts(), lineTexts({6}));
+    ASSERT_EQ(delivered.count(), 6);
+    EXPECT_EQ(delivered.last().at(0).value<QUuid>(), f.state.confirmedLines().last().id);
+    EXPECT_TRUE(delivered.last().at(1).toBool());
+
+    // Stopping does not end the session; deleting a line asks for nothing new.
+    f.toggleListening();
+    const QUuid first = f.state.confirmedLines().first().id;
+    f.state.deleteLine(first);
+    f.addLines(7, 7);
+    ASSERT_TRUE(waitUntil([&] { return f.state.translations().size() == 6; }));
+    EXPECT_EQ(f.backend->texts(), lineTexts({6, 7}));
+}
+
+TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
+    const auto delay = 150ms;
+    TranslationFixture f(QStringLiteral("es-ES"), delay);
+    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
+    f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+
+    QString text;
+    for (int i = 0; i < 20; ++i) {
+        text += QStringLiteral(" word%1").arg(i);
+        f.state.setInterimText(text.trimmed());
+        spin(10ms);
+    }
+    const auto lastChange = Clock::now();
+    EXPECT_TRUE(f.backend->texts().empty());
+    ASSERT_TRUE(waitUntil([&] { return !f.controller->translatedInterim().isEmpty(); }));
+    EXPECT_EQ(f.controller->translatedInterim(), QStringLiteral("es-ES:") + text.trimmed());
+    spin(delay + 100ms);
+    ASSERT_EQ(f.backend->texts(), std::vector<QString>{text.trimmed()});
+    EXPECT_GE(f.backend->times().front() - lastChange, delay - 20ms);
+    EXPECT_EQ(passes.count(), 2);
+
+    // A failing interim translation leaves nothing under the interim bubble.
+    OverlayLog log;
+    f.backend->failAfter(0);
+    f.state.setInterimText(QStringLiteral("Something else"));
+    ASSERT_TRUE(waitUntil([&] { return f.controller->translatedInterim().isEmpty(); }));
+    EXPECT_TRUE(log.messages().isEmpty());
+}
+
+TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
+    TranslationFixture f;
+    auto &pasted = f.app.paster->pasted;
+    f.state.setAutoPasteAtCursor(true);
+    f.state.setAutoPasteSource(AutoPasteSource::translation);
+    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
+    f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+
+    f.state.setInterimText(QStringLiteral("Hello world"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return f.controller->translatedInterim() == QStringLiteral("es-ES:Hello world"); }));
+    f.state.addConfirmedLine(QStringLiteral("Hello world."));
+    EXPECT_EQ(f.translationOf(1), QStringLiteral("es-ES:Hello world")); // at once
+    EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
+    f.settle();
+    EXPECT_EQ(f.backend->texts(), std::vector<QString>{QStringLiteral("Hello world")})
+        << "not sent again";
+
+    // An interim text that was not yet the whole sentence is shown at once,
+    // then replaced by the translation of the line itself.
+    f.state.setInterimText(QStringLiteral("How are"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return f.controller->translatedInterim() == QStringLiteral("es-ES:How are"); }));
+    f.state.addConfirmedLine(QStringLiteral("How are you today?"));
+    EXPECT_EQ(f.translationOf(2), QStringLiteral("es-ES:How are"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return f.translationOf(2) == QStringLiteral("es-ES:How are you today?"); }));
+    f.settle();
+    EXPECT_EQ(f.translationOf(1), QStringLiteral("es-ES:Hello world"));
+
+    // Each line's first translation is pasted once.
+    EXPECT_EQ(pasted, (std::vector<QString>{QStringLiteral("es-ES:Hello world"),
+                                            QStringLiteral("es-ES:How are")}));
+}
+
+TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
+    TranslationFixture f;
+    OverlayLog log;
+    f.addLines(1, 6);
+    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
+    f.backend->failAfter(3);
+    f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+    EXPECT_EQ(f.state.translations().size(), 3);
+    for (int line : {4, 5, 6})
+        EXPECT_EQ(f.translationOf(line), QStringLiteral("es-ES:Line %1.").arg(line));
+    EXPECT_EQ(log.messages(),
+              QStringList{QStringLiteral("Translation batch failed: scripted failure")});
+
+    f.backend->failAfter(std::nullopt);
+    f.backend->forget();
+    f.addLines(7, 7);
+    ASSERT_TRUE(waitUntil([&] { return passes.count() == 2; }));
+    EXPECT_EQ(f.backend->texts(), lineTexts({7, 3, 2, 1}));
+    EXPECT_EQ(f.state.translations().size(), 7);
+}
+
+TEST(Translation, aNewPassCancelsTheRunningOne) {
+    TranslationFixture f;
+    f.backend->setDelay(20ms);
+    f.addLines(1, 10);
+    QSignalSpy delivered(f.controller.get(), &TranslationController::translationDelivered);
+    f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return delivered.count() >= 2; }));
+    f.addLines(11, 11);
+    ASSERT_TRUE(waitUntil([&] { return f.state.translations().size() == 11; }));
+    f.settle();
+    // Every line got exactly one translation: the cancelled pass stored nothing more.
+    QSet<QUuid> ids;
+    for (const QList<QVariant> &signal : delivered)
+        ids.insert(signal.at(0).value<QUuid>());
+    EXPECT_EQ(delivered.count(), 11);
+    EXPECT_EQ(ids.size(), 11);
+}
+
+TEST(Translation, theSameLanguageTranslatesNothing) {
+    TranslationFixture f(QStringLiteral("en-US"));
+    EXPECT_FALSE(f.controller->shouldShowTranslation());
+    f.toggleListening();
+    f.addLines(1, 2);
+    f.state.setInterimText(QStringLiteral("Hello"));
+    spin(250ms);
+    EXPECT_FALSE(f.controller->translationConfig());
+    EXPECT_TRUE(f.backend->texts().empty());
+    EXPECT_TRUE(f.state.translations().isEmpty());
+    EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
+
+    // 'en-US' and 'en-GB' are different identifiers.
+    f.state.setTargetLanguage(QStringLiteral("en-GB"));
+    EXPECT_TRUE(f.controller->shouldShowTranslation());
+}
+
+TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
+    TranslationFixture f;
+    f.state.setAutoPasteAtCursor(true);
+    f.state.setAutoPasteSource(AutoPasteSource::translation);
+    f.toggleListening();
+    for (int line : {1, 2}) {
+        f.addLines(line, line);
+        ASSERT_TRUE(waitUntil([&] { return f.state.translations().size() == line; }));
+    }
+    f.state.setInterimText(QStringLiteral("Hello"));
+    ASSERT_TRUE(waitUntil([&] { return !f.controller->translatedInterim().isEmpty(); }));
+
+    f.state.setTargetLanguage(QStringLiteral("fr-FR"));
+    EXPECT_FALSE(f.controller->translationConfig());
+    EXPECT_FALSE(f.controller->translationSessionReady());
+    EXPECT_TRUE(f.controller->retranslateAll());
+    EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
+
+    f.backend->forget();
+    f.state.setInterimText(QString());
+    f.addLines(3, 3);
+    spin(250ms);
+    EXPECT_TRUE(f.backend->texts().empty()) << "no session until listening starts again";
+
+    f.toggleListening();
+    f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return f.translationOf(1) == QStringLiteral("fr-FR:Line 1."); }));
+    f.settle();
+    EXPECT_EQ(f.backend->texts(), lineTexts({3, 2, 1}));
+    EXPECT_EQ(f.translationOf(2), QStringLiteral("fr-FR:Line 2."));
+    EXPECT_FALSE(f.controller->retranslateAll());
+    // Replacing a translation never pastes; line 3's first one does.
+    EXPECT_EQ(f.app.paster->pasted, (std::vector<QString>{QStringLiteral("es-ES:Line 1."),
+                                                          QStringLiteral("es-ES:Line 2."),
+                                                          QStringLiteral("fr-FR:Line 3.")}));
+}
+
+TEST(Translation, aControllerCreatedDuringARunWaitsForTheNextRun) {
+    AppFixture app;
+    AppState &state = *app.state;
+    state.setTargetLanguage(QStringLiteral("es-ES"));
+    state.toggleListening();
+    run(state.toggleFinished());
+    auto backend = std::make_shared<ScriptedBackend>();
+    TranslationController controller(state, backend, 50ms);
+    state.addConfirmedLine(QStringLiteral("Good morning."));
+    spin(100ms);
+    EXPECT_TRUE(backend->texts().empty());
+
+    state.toggleListening();
+    run(state.toggleFinished());
+    state.toggleListening();
+    run(state.toggleFinished());
+    ASSERT_TRUE(waitUntil([&] { return state.translations().size() == 1; }));
+}
+
+TEST(Translation, realApertiumThroughTheTranslator) {
+    Translator translator(std::make_shared<ApertiumTranslator>());
+    std::vector<QString> results;
+    QString failure;
+    translator.setAction(
+        [&](std::shared_ptr<TranslationSession> session, CancellationToken) -> QCoro::Task<> {
+            try {
+                results.push_back(co_await session->translate(QStringLiteral("Good morning.")));
+                TranslationBatch batch = session->translations(
+                    {{QStringLiteral("The dog is in the house."), QStringLiteral("A")},
+                     {QStringLiteral("Good morning."), QStringLiteral("B")}});
+                while (const auto response = co_await batch.next())
+                    results.push_back(response->clientIdentifier + QLatin1Char('=') +
+                                      response->targetText);
+            } catch (const TranslationError &error) {
+                failure = QString::fromUtf8(error.what());
+            }
+        });
+    translator.setConfiguration(
+        TranslationConfiguration{QStringLiteral("en-US"), QStringLiteral("fr-FR")});
+    run(translator.idle());
+    EXPECT_EQ(results, (std::vector<QString>{QStringLiteral("Bonjour."),
+                                             QStringLiteral("A=Le chien est dans la maison."),
+                                             QStringLiteral("B=Bonjour.")}));
+    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
+
+    results.clear();
+    translator.setConfiguration(
+        TranslationConfiguration{QStringLiteral("en-US"), QStringLiteral("de-DE")});
+    run(translator.idle());
+    EXPECT_TRUE(results.empty());
+    EXPECT_EQ(
+        failure,
+        QStringLiteral("No translation for English → German is installed (apertium pair eng-deu)"));
+}
