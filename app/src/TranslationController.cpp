@@ -29,13 +29,8 @@ TranslationController::TranslationController(AppState &state,
     : QObject(parent)
     , m_state(&state)
     , m_translator(std::move(backend))
+    , m_interimDelay(interimDelay)
     , m_lineCount(state.lineCount()) {
-    m_interimTranslationTask.setSingleShot(true);
-    m_interimTranslationTask.setInterval(interimDelay);
-    connect(&m_interimTranslationTask, &QTimer::timeout, this, [this] {
-        if (m_translator.configuration())
-            m_translator.invalidate();
-    });
     m_translator.setAction(
         [this](std::shared_ptr<TranslationSession> session, CancellationToken token) {
             return performTranslation(std::move(session), std::move(token));
@@ -54,14 +49,17 @@ TranslationController::TranslationController(AppState &state,
     });
 }
 
-TranslationController::~TranslationController() = default;
+TranslationController::~TranslationController() {
+    cancelTask(m_interimTranslationTask);
+}
 
 bool TranslationController::shouldShowTranslation() const {
     return m_state && m_state->selectedLocale() != m_state->targetLanguage();
 }
 
 bool TranslationController::isBusy() const {
-    return m_translator.isRunning() || m_interimTranslationTask.isActive();
+    return m_translator.isRunning() ||
+           (m_interimTranslationTask && !m_interimTranslationTask->isFinished());
 }
 
 TranslationConfiguration TranslationController::makeTranslationConfig() const {
@@ -89,7 +87,7 @@ void TranslationController::handleLineCountChanged() {
     const qsizetype oldCount = std::exchange(m_lineCount, m_state->lineCount());
     if (m_lineCount == oldCount)
         return;
-    m_interimTranslationTask.stop();
+    cancelTask(m_interimTranslationTask);
     const QList<ConfirmedLine> &lines = m_state->confirmedLines();
     if (m_lineCount > oldCount && shouldShowTranslation() && !m_translatedInterim.isEmpty() &&
         !lines.isEmpty()) {
@@ -108,13 +106,27 @@ void TranslationController::handleLineCountChanged() {
 }
 
 void TranslationController::scheduleInterimTranslation(const QString &text) {
-    m_interimTranslationTask.stop();
+    cancelTask(m_interimTranslationTask);
     if (shouldShowTranslation() && !text.isEmpty() && m_translationSessionReady) {
-        m_interimTranslationTask.start();
+        m_interimTranslationTask = CancellableTask::start(
+            [self = QPointer(this), delay = m_interimDelay](CancellationToken token) {
+                return invalidateAfter(self, delay, std::move(token));
+            });
         return;
     }
     if (!shouldShowTranslation())
         setTranslatedInterim({});
+}
+
+QCoro::Task<> TranslationController::invalidateAfter(QPointer<TranslationController> self,
+                                                     std::chrono::milliseconds delay,
+                                                     CancellationToken token) {
+    // GCC 12 miscompiles a co_await inside a short-circuit condition.
+    const bool slept = co_await token.sleep(delay);
+    if (!slept || !self)
+        co_return;
+    if (self->m_translator.configuration())
+        self->m_translator.invalidate();
 }
 
 void TranslationController::setTranslatedInterim(const QString &text, const QString &source) {

@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QTimer>
 #include <QUuid>
 
 #include <chrono>
@@ -66,6 +65,8 @@ Q_SIGNALS:
 private:
     QCoro::Task<> performTranslation(std::shared_ptr<TranslationSession> session,
                                      CancellationToken token);
+    static QCoro::Task<> invalidateAfter(QPointer<TranslationController> self,
+                                         std::chrono::milliseconds delay, CancellationToken token);
     void handleListeningChanged();
     void handleLanguageChanged();
     void handleLineCountChanged();
@@ -73,12 +74,12 @@ private:
 
     QPointer<AppState> m_state;
     Translator m_translator;
+    std::chrono::milliseconds m_interimDelay;
     QString m_translatedInterim;
     /// The interim text that m_translatedInterim translates.
     QString m_translatedInterimSource;
     bool m_retranslateAll = false;
-    /// The pending, debounced interim pass; stopping it cancels the pass.
-    QTimer m_interimTranslationTask;
+    TaskHandle m_interimTranslationTask;
     bool m_translationSessionReady = false;
     qsizetype m_lineCount = 0;
     /// Lines that got the translation of an interim text that differs from
