@@ -100,6 +100,12 @@ void TranslationController::handleLineCountChanged() {
         m_state->setTranslation(m_translatedInterim, id, false);
         Q_EMIT translationDelivered(id, false);
     }
+    if (m_lineCount < oldCount) {
+        QSet<QUuid> present;
+        for (const ConfirmedLine &line : lines)
+            present.insert(line.id);
+        m_provisional.intersect(present);
+    }
     setTranslatedInterim({});
     if (shouldShowTranslation() && m_translationSessionReady)
         m_translator.invalidate();
