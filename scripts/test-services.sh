@@ -18,6 +18,7 @@ PA
     --daemonize=no --use-pid-file=no --log-target=file:"$ORVINTA_TEST_RUNTIME/pulse.log" &
   ORVINTA_PULSE_PID=$!
   export PULSE_SERVER=unix:$ORVINTA_TEST_RUNTIME/pulse-socket
+  export XDG_RUNTIME_DIR=$ORVINTA_TEST_RUNTIME
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl info >/dev/null 2>&1 || { echo "test sound server did not start" >&2; return 1; }
 

@@ -304,7 +304,8 @@ void AppState::setErrorMessage(const std::optional<QString> &message)
     QPointer<AppState> self(this);
     const auto delay = m_services.timings.errorBanner;
     m_errorDismissTask = CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
-        if (!co_await token.sleep(delay) || !self)
+        const bool slept = co_await token.sleep(delay);
+        if (!slept || !self)
             co_return;
         self->m_errorDismissTask.reset();
         if (assign(self->m_errorMessage, std::optional<QString>()))
@@ -351,7 +352,7 @@ void AppState::addConfirmedLine(const QString &text)
     saveSession();
 }
 
-void AppState::deleteLine(const QUuid &id)
+void AppState::deleteLine(QUuid id)
 {
     const auto removed = m_confirmedLines.removeIf([&](const ConfirmedLine &line) { return line.id == id; });
     if (removed > 0)
@@ -436,7 +437,8 @@ void AppState::scheduleDebouncedSave()
     QPointer<AppState> self(this);
     const auto delay = m_services.timings.sessionSaveDebounce;
     m_debouncedSaveTask = CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
-        if (!co_await token.sleep(delay) || !self)
+        const bool slept = co_await token.sleep(delay);
+        if (!slept || !self)
             co_return;
         self->m_debouncedSaveTask.reset();
         self->saveSession();
@@ -537,10 +539,8 @@ void AppState::toggleListening()
     m_toggleTask = CancellableTask::start([self](CancellationToken token) -> QCoro::Task<> {
         if (!self)
             co_return;
-        if (self->m_isListening)
-            co_await self->stopListeningAction(token);
-        else
-            co_await self->startListeningAction(token);
+        QCoro::Task<> action = self->m_isListening ? self->stopListeningAction(token) : self->startListeningAction(token);
+        co_await action;
     });
 }
 
@@ -571,7 +571,9 @@ QCoro::Task<> AppState::startListeningAction(CancellationToken token)
         if (!self)
             co_return;
         if (m_micPermission != MicPermission::authorized) {
-            setErrorMessage(microphoneAccessRequired);
+            setErrorMessage(m_micPermission == MicPermission::notDetermined && m_micProbeFailure
+                                ? *m_micProbeFailure
+                                : microphoneAccessRequired);
             setIsTransitioning(false);
             co_return;
         }
@@ -639,7 +641,8 @@ QCoro::Task<> AppState::prepareEngine()
     m_transcriptionEngine = m_services.makeEngine(this);
     std::optional<QString> failure;
     try {
-        co_await m_transcriptionEngine->loadModel(m_selectedLocale);
+        QCoro::Task<> loading = m_transcriptionEngine->loadModel(m_selectedLocale);
+        co_await loading;
     } catch (const std::exception &error) {
         failure = describe(error);
     }
@@ -669,19 +672,36 @@ QCoro::Task<> AppState::requestMicPermission()
 {
     QPointer<AppState> self(this);
     std::shared_ptr<AudioCaptureBackend> audio = m_services.audio;
-    bool granted = false;
-    if (audio) {
-        granted = co_await QtConcurrent::run([audio] {
-            try {
-                return audio->requestMicrophoneAccess() == MicrophoneAccess::granted;
-            } catch (const std::exception &error) {
-                qCWarning(lcAppState, "Microphone probe failed: %s", error.what());
-                return false;
-            }
-        });
+    if (!audio) {
+        setMicPermission(MicPermission::denied);
+        co_return;
     }
-    if (self)
-        setMicPermission(granted ? MicPermission::authorized : MicPermission::denied);
+    // The probe talks to the sound server, so it runs off the main thread.
+    // A server that cannot be asked at all says nothing about permission:
+    // the status stays undetermined and the reason is kept for the banner.
+    struct ProbeResult {
+        std::optional<MicPermission> permission;
+        QString failure;
+    };
+    QFuture<ProbeResult> probe = QtConcurrent::run([audio]() -> ProbeResult {
+        try {
+            return {audio->requestMicrophoneAccess() == MicrophoneAccess::granted ? MicPermission::authorized
+                                                                                  : MicPermission::denied,
+                    {}};
+        } catch (const std::exception &error) {
+            return {std::nullopt, describe(error)};
+        }
+    });
+    const ProbeResult result = co_await probe;
+    if (!self)
+        co_return;
+    if (result.permission) {
+        m_micProbeFailure.reset();
+        setMicPermission(*result.permission);
+    } else {
+        qCWarning(lcAppState, "Microphone probe failed: %s", qUtf8Printable(result.failure));
+        m_micProbeFailure = result.failure;
+    }
 }
 
 void AppState::startRecordingClock()

@@ -17,7 +17,11 @@ std::shared_ptr<CancellableTask> CancellableTask::start(Body body)
     std::shared_ptr<CancellableTask> task(new CancellableTask);
     [](std::shared_ptr<detail::TaskState> state, Body work) -> QCoro::Task<> {
         try {
-            co_await work(CancellationToken(state));
+            // Named before awaiting: GCC 12 destroys temporaries inside a
+            // co_await operand twice.
+            const CancellationToken token(state);
+            QCoro::Task<> running = work(token);
+            co_await running;
         } catch (const std::exception &error) {
             qWarning("Background task failed: %s", error.what());
         }

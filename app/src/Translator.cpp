@@ -179,7 +179,9 @@ QCoro::Task<> runAction(Translator::Action action, std::shared_ptr<TranslationSe
     co_await NextEventLoopTurn{};
     if (token.isCancelled())
         co_return;
-    co_await action(std::move(session), std::move(token));
+    // Named before awaiting: GCC 12 destroys temporaries inside a co_await operand twice.
+    QCoro::Task<> running = action(std::move(session), std::move(token));
+    co_await running;
 }
 
 } // namespace

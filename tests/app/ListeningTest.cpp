@@ -137,6 +137,31 @@ TEST(Listening, requestsThatMayNotStart)
     }
 }
 
+TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal)
+{
+    struct NoServer : AudioCaptureBackend {
+        MicrophoneAccess requestMicrophoneAccess() override
+        {
+            throw EngineError("com.orvinta", -2, "Cannot connect to the sound server: Connection refused");
+        }
+        std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
+        std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
+        std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return std::nullopt; }
+    };
+    AppFixture f;
+    f.state.reset();
+    AppServices services;
+    services.audio = std::make_shared<NoServer>();
+    services.makeEngine = [](STTEngineDelegate *delegate) { return std::make_unique<ScriptedEngine>(delegate); };
+    AppState s(services);
+    run(s.startupFinished());
+    s.setSelectedSource(AudioSourceType::microphone);
+    toggleAndWait(s);
+    EXPECT_EQ(s.errorMessageText(), QStringLiteral("Cannot connect to the sound server: Connection refused"));
+    EXPECT_EQ(s.micPermission(), MicPermission::notDetermined); // asked again next time
+    EXPECT_EQ(ScriptedEngine::script->starts, 0);
+}
+
 TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage)
 {
     AppFixture f;

@@ -97,9 +97,11 @@ TEST(Transcript, deleteClearAndWordCount)
 
     const ConfirmedLine first = s.confirmedLines().front();
     s.setTranslation(QStringLiteral("x y"), first.id);
-    s.deleteLine(first.id);
+    s.setTranslation(QStringLiteral("z"), s.confirmedLines()[1].id);
+    s.deleteLine(s.confirmedLines().front().id); // an id that lives inside the list being changed
     EXPECT_EQ(s.lineCount(), 2);
     EXPECT_FALSE(s.translations().contains(first.id));
+    EXPECT_EQ(s.translations().value(s.confirmedLines().front().id), QStringLiteral("z"));
     EXPECT_EQ(s.confirmedLines().front().text, QStringLiteral("c"));
     s.deleteLine(first.id); // already gone: nothing changes
     EXPECT_EQ(s.lineCount(), 2);

@@ -33,7 +33,7 @@ public:
                                                         QProcessEnvironment::systemEnvironment()) {
         m_process.setProcessEnvironment(environment);
         m_process.start(cliPath(),
-                        QStringList{QStringLiteral("listen"), QStringLiteral("--verbose")} +
+                        QStringList{QStringLiteral("listen"), QStringLiteral("--no-save"), QStringLiteral("--verbose")} +
                             arguments);
     }
 
@@ -133,7 +133,7 @@ TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
 
     // An unknown device id is refused with one clear line.
     const CliResult unknown =
-        runCli({QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("microphone"),
+        runCli({QStringLiteral("listen"), QStringLiteral("--no-save"), QStringLiteral("--source"), QStringLiteral("microphone"),
                 QStringLiteral("--device"), QStringLiteral("4000000")});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_EQ(unknown.errors.trimmed(),

@@ -96,9 +96,11 @@ TEST(Recognition, BadInputEndsWithOneClearLineAndAnError) {
     withoutServer.insert(QStringLiteral("PULSE_SERVER"),
                          QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
     expectClearFailure(runCli({QStringLiteral("devices")}, 20000, withoutServer), "sound server");
-    expectClearFailure(runCli({QStringLiteral("listen")}, 20000, withoutServer), "sound server");
+    expectClearFailure(runCli({QStringLiteral("listen"), QStringLiteral("--no-save")}, 20000, withoutServer),
+                       "sound server");
     expectClearFailure(
-        runCli({QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("microphone")},
+        runCli({QStringLiteral("listen"), QStringLiteral("--no-save"), QStringLiteral("--source"),
+                QStringLiteral("microphone")},
                20000, withoutServer),
         "sound server");
 

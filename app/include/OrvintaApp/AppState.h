@@ -72,7 +72,7 @@ public:
     const QHash<QUuid, QString> &translations() const { return m_translations; }
     QVariantMap translationsVariant() const;
     void addConfirmedLine(const QString &text) override;
-    Q_INVOKABLE void deleteLine(const QUuid &id);
+    Q_INVOKABLE void deleteLine(QUuid id);
     Q_INVOKABLE void clearAll();
     /// Stores one translation; the first one of a line may be auto-pasted.
     void setTranslation(const QString &text, const QUuid &id, bool animated = false);
@@ -228,6 +228,7 @@ private:
     AudioSourceType m_selectedSource = AudioSourceType::systemAudio;
     std::optional<std::uint32_t> m_selectedDeviceID;
     MicPermission m_micPermission = MicPermission::notDetermined;
+    std::optional<QString> m_micProbeFailure;
     bool m_isModelLoaded = false;
     bool m_isModelLoading = false;
     QString m_modelLoadingStatus;
