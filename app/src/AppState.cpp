@@ -132,41 +132,32 @@ void AppState::loadPreferences()
     setDictationModeEnabled(prefs->boolValue(Key::dictationModeEnabled));
 }
 
-#define ORVINTA_PERSISTED_SETTER(Setter, field, signal, write)                                                  \
-    void AppState::Setter(decltype(field) value)                                                              \
-    {                                                                                                          \
-        const bool changed = assign(field, value);                                                             \
-        if (m_services.preferences)                                                                           \
-            write;                                                                                             \
-        if (changed)                                                                                           \
-            Q_EMIT signal();                                                                                   \
-    }
+template <class T, class Write>
+void AppState::assignPersisted(T &field, const T &value, void (AppState::*changed)(), Write write)
+{
+    const bool differs = assign(field, value);
+    if (m_services.preferences)
+        write(*m_services.preferences);
+    if (differs)
+        Q_EMIT(this->*changed)();
+}
 
 void AppState::setSelectedLocale(const QString &locale)
 {
-    const bool changed = assign(m_selectedLocale, locale);
-    if (m_services.preferences)
-        m_services.preferences->setString(Key::selectedLocale, locale);
-    if (changed)
-        Q_EMIT selectedLocaleChanged();
+    assignPersisted(m_selectedLocale, locale, &AppState::selectedLocaleChanged,
+                    [&](PreferencesStore &p) { p.setString(Key::selectedLocale, locale); });
 }
 
 void AppState::setTargetLanguage(const QString &language)
 {
-    const bool changed = assign(m_targetLanguage, language);
-    if (m_services.preferences)
-        m_services.preferences->setString(Key::targetLanguage, language);
-    if (changed)
-        Q_EMIT targetLanguageChanged();
+    assignPersisted(m_targetLanguage, language, &AppState::targetLanguageChanged,
+                    [&](PreferencesStore &p) { p.setString(Key::targetLanguage, language); });
 }
 
 void AppState::setSelectedSource(AudioSourceType source)
 {
-    const bool changed = assign(m_selectedSource, source);
-    if (m_services.preferences)
-        m_services.preferences->setString(Key::selectedSource, selectedSourceRaw());
-    if (changed)
-        Q_EMIT selectedSourceChanged();
+    assignPersisted(m_selectedSource, source, &AppState::selectedSourceChanged,
+                    [&](PreferencesStore &p) { p.setString(Key::selectedSource, selectedSourceRaw()); });
 }
 
 QString AppState::selectedSourceRaw() const { return QString::fromUtf8(rawValue(m_selectedSource)); }
@@ -179,30 +170,38 @@ void AppState::setSelectedSourceRaw(const QString &raw)
 
 void AppState::setAutoPasteSource(AutoPasteSource source)
 {
-    const bool changed = assign(m_autoPasteSource, source);
-    if (m_services.preferences)
-        m_services.preferences->setString(Key::autoPasteSource, rawValue(source));
-    if (changed)
-        Q_EMIT autoPasteSourceChanged();
+    assignPersisted(m_autoPasteSource, source, &AppState::autoPasteSourceChanged,
+                    [&](PreferencesStore &p) { p.setString(Key::autoPasteSource, rawValue(source)); });
 }
 
-ORVINTA_PERSISTED_SETTER(setShowOverlay, m_showOverlay, showOverlayChanged,
-                         m_services.preferences->setBool(Key::showOverlay, value))
-ORVINTA_PERSISTED_SETTER(setAutoCopyToClipboard, m_autoCopyToClipboard, autoCopyToClipboardChanged,
-                         m_services.preferences->setBool(Key::autoCopyToClipboard, value))
-ORVINTA_PERSISTED_SETTER(setAutoPasteAtCursor, m_autoPasteAtCursor, autoPasteAtCursorChanged,
-                         m_services.preferences->setBool(Key::autoPasteAtCursor, value))
-ORVINTA_PERSISTED_SETTER(setSoundEnabled, m_soundEnabled, soundEnabledChanged,
-                         m_services.preferences->setBool(Key::soundEnabled, value))
-#undef ORVINTA_PERSISTED_SETTER
+void AppState::setShowOverlay(bool show)
+{
+    assignPersisted(m_showOverlay, show, &AppState::showOverlayChanged,
+                    [&](PreferencesStore &p) { p.setBool(Key::showOverlay, show); });
+}
+
+void AppState::setAutoCopyToClipboard(bool enabled)
+{
+    assignPersisted(m_autoCopyToClipboard, enabled, &AppState::autoCopyToClipboardChanged,
+                    [&](PreferencesStore &p) { p.setBool(Key::autoCopyToClipboard, enabled); });
+}
+
+void AppState::setAutoPasteAtCursor(bool enabled)
+{
+    assignPersisted(m_autoPasteAtCursor, enabled, &AppState::autoPasteAtCursorChanged,
+                    [&](PreferencesStore &p) { p.setBool(Key::autoPasteAtCursor, enabled); });
+}
+
+void AppState::setSoundEnabled(bool enabled)
+{
+    assignPersisted(m_soundEnabled, enabled, &AppState::soundEnabledChanged,
+                    [&](PreferencesStore &p) { p.setBool(Key::soundEnabled, enabled); });
+}
 
 void AppState::setDictationModeEnabled(bool enabled)
 {
-    const bool changed = assign(m_dictationModeEnabled, enabled);
-    if (m_services.preferences)
-        m_services.preferences->setBool(Key::dictationModeEnabled, enabled);
-    if (changed)
-        Q_EMIT dictationModeEnabledChanged();
+    assignPersisted(m_dictationModeEnabled, enabled, &AppState::dictationModeEnabledChanged,
+                    [&](PreferencesStore &p) { p.setBool(Key::dictationModeEnabled, enabled); });
     Q_EMIT dictationMonitorRequested(enabled);
 }
 

@@ -39,51 +39,33 @@ std::size_t AudioFeed::queuedBuffers() const {
     return queue ? queue->size() : 0;
 }
 
+std::optional<AudioFeed::OpenGate> AudioFeed::openGate() const {
+    std::lock_guard lock(m_lock);
+    if (!m_feedingEnabled || !m_bufferConverter || !m_inputContinuation)
+        return std::nullopt;
+    return OpenGate{m_inputContinuation, m_bufferConverter, m_preprocessor, m_sampleFormat};
+}
+
 void AudioFeed::feedBuffer(const AudioBuffer &buffer) {
-    std::shared_ptr<AnalyzerInputQueue> queue;
-    std::shared_ptr<BufferConverter> converter;
-    std::shared_ptr<TranscriptionCore::AudioPreprocessor> preprocessor;
-    {
-        std::lock_guard lock(m_lock);
-        if (!m_feedingEnabled || !m_bufferConverter || !m_inputContinuation)
-            return;
-        queue = m_inputContinuation;
-        converter = m_bufferConverter;
-        preprocessor = m_preprocessor;
-    }
-    convertAndQueue(buffer, Origin::microphone, queue, converter, preprocessor);
+    if (const std::optional<OpenGate> gate = openGate())
+        convertAndQueue(buffer, Origin::microphone, *gate);
 }
 
 void AudioFeed::feedSampleBuffer(const std::byte *bytes, std::size_t length) {
-    std::shared_ptr<AnalyzerInputQueue> queue;
-    std::shared_ptr<BufferConverter> converter;
-    std::shared_ptr<TranscriptionCore::AudioPreprocessor> preprocessor;
-    std::optional<AudioFormat> sampleFormat;
-    {
-        std::lock_guard lock(m_lock);
-        if (!m_feedingEnabled || !m_bufferConverter || !m_inputContinuation)
-            return;
-        queue = m_inputContinuation;
-        converter = m_bufferConverter;
-        preprocessor = m_preprocessor;
-        sampleFormat = m_sampleFormat;
-    }
-    if (!bytes || length < 1 || !sampleFormat)
+    const std::optional<OpenGate> gate = openGate();
+    if (!gate || !bytes || length < 1 || !gate->sampleFormat)
         return;
     const auto frames = static_cast<std::uint32_t>(length / 4);
-    AudioBuffer buffer(*sampleFormat, frames);
+    AudioBuffer buffer(*gate->sampleFormat, frames);
     buffer.setFrameLength(frames);
     std::memcpy(buffer.planeBytes(0), bytes, static_cast<std::size_t>(frames) * 4);
-    convertAndQueue(buffer, Origin::systemAudio, queue, converter, preprocessor);
+    convertAndQueue(buffer, Origin::systemAudio, *gate);
 }
 
-void AudioFeed::convertAndQueue(
-    const AudioBuffer &buffer, Origin origin, const std::shared_ptr<AnalyzerInputQueue> &queue,
-    const std::shared_ptr<BufferConverter> &converter,
-    const std::shared_ptr<TranscriptionCore::AudioPreprocessor> &preprocessor) {
+void AudioFeed::convertAndQueue(const AudioBuffer &buffer, Origin origin, const OpenGate &gate) {
     std::optional<AudioBuffer> converted;
     try {
-        converted = converter->convert(buffer);
+        converted = gate.converter->convert(buffer);
     } catch (const EngineError &error) {
         const QString description = QString::fromStdString(error.description());
         if (origin == Origin::systemAudio)
@@ -92,9 +74,9 @@ void AudioFeed::convertAndQueue(
             qCInfo(lcSpeech).noquote() << "[Speech] Buffer conversion error: " + description;
         return;
     }
-    if (float *samples = converted->floatChannel(0); samples && preprocessor)
-        preprocessor->process(samples, converted->frameLength());
-    queue->put(std::move(*converted));
+    if (float *samples = converted->floatChannel(0); samples && gate.preprocessor)
+        gate.preprocessor->process(samples, converted->frameLength());
+    gate.queue->put(std::move(*converted));
 }
 
 } // namespace Orvinta

@@ -193,6 +193,9 @@ Q_SIGNALS:
     void dictationMonitorRequested(bool enabled);
 
 private:
+    /// Stores a persisted field: notifies only on change, writes every time.
+    template <class T, class Write>
+    void assignPersisted(T &field, const T &value, void (AppState::*changed)(), Write write);
     QCoro::Task<> startListeningAction(CancellationToken token);
     QCoro::Task<> stopListeningAction(CancellationToken token);
     QCoro::Task<> runStartup();

@@ -35,10 +35,16 @@ public:
 
 private:
     enum class Origin { microphone, systemAudio };
-    void convertAndQueue(const AudioBuffer &buffer, Origin origin,
-                         const std::shared_ptr<AnalyzerInputQueue> &queue,
-                         const std::shared_ptr<BufferConverter> &converter,
-                         const std::shared_ptr<TranscriptionCore::AudioPreprocessor> &preprocessor);
+    /// What one buffer needs, taken under the lock and used outside it.
+    struct OpenGate {
+        std::shared_ptr<AnalyzerInputQueue> queue;
+        std::shared_ptr<BufferConverter> converter;
+        std::shared_ptr<TranscriptionCore::AudioPreprocessor> preprocessor;
+        std::optional<AudioFormat> sampleFormat;
+    };
+    /// Nothing while feeding is off.
+    std::optional<OpenGate> openGate() const;
+    static void convertAndQueue(const AudioBuffer &buffer, Origin origin, const OpenGate &gate);
 
     mutable std::mutex m_lock;
     bool m_feedingEnabled = false;
