@@ -97,7 +97,7 @@ AppState::~AppState()
 {
     flushPendingSave();
     for (TaskHandle *task : {&m_toggleTask, &m_recordingTimer, &m_iconAnimationTask, &m_errorDismissTask,
-                             &m_debouncedSaveTask, &m_startupTask})
+                             &m_debouncedSaveTask, &m_startupTask, &m_dictationReconcileTask})
         cancelTask(*task);
 }
 
@@ -232,6 +232,7 @@ ORVINTA_PLAIN_SETTER(setIsDictating, bool, m_isDictating, isDictatingChanged)
 ORVINTA_PLAIN_SETTER(setDictationBuffer, const QString &, m_dictationBuffer, dictationBufferChanged)
 ORVINTA_PLAIN_SETTER(setDictationInterimText, const QString &, m_dictationInterimText, dictationInterimTextChanged)
 ORVINTA_PLAIN_SETTER(setDictationState, DictationState, m_dictationState, dictationStateChanged)
+ORVINTA_PLAIN_SETTER(setWantsDictating, bool, m_wantsDictating, wantsDictatingChanged)
 ORVINTA_PLAIN_SETTER(setMicPermission, MicPermission, m_micPermission, micPermissionChanged)
 ORVINTA_PLAIN_SETTER(setIsModelLoading, bool, m_isModelLoading, isModelLoadingChanged)
 ORVINTA_PLAIN_SETTER(setIsModelLoaded, bool, m_isModelLoaded, isModelLoadedChanged)

@@ -38,6 +38,7 @@ class AppState : public QObject, public STTEngineDelegate {
     Q_PROPERTY(QString dictationBuffer READ dictationBuffer WRITE setDictationBuffer NOTIFY dictationBufferChanged)
     Q_PROPERTY(QString dictationInterimText READ dictationInterimText WRITE setDictationInterimText NOTIFY dictationInterimTextChanged)
     Q_PROPERTY(Orvinta::DictationState dictationState READ dictationState WRITE setDictationState NOTIFY dictationStateChanged)
+    Q_PROPERTY(bool wantsDictating READ wantsDictating WRITE setWantsDictating NOTIFY wantsDictatingChanged)
     Q_PROPERTY(QString selectedLocale READ selectedLocale WRITE setSelectedLocale NOTIFY selectedLocaleChanged)
     Q_PROPERTY(QString selectedSource READ selectedSourceRaw WRITE setSelectedSourceRaw NOTIFY selectedSourceChanged)
     Q_PROPERTY(QVariant selectedDeviceID READ selectedDeviceIDVariant WRITE setSelectedDeviceIDVariant NOTIFY selectedDeviceIDChanged)
@@ -122,6 +123,10 @@ public:
     void setDictationInterimText(const QString &text);
     DictationState dictationState() const { return m_dictationState; }
     void setDictationState(DictationState state);
+    bool wantsDictating() const { return m_wantsDictating; }
+    void setWantsDictating(bool wants);
+    /// The dictation flow's pending reconciliation (driven by the input layer).
+    TaskHandle &dictationReconcileTask() { return m_dictationReconcileTask; }
     AudioSourceType selectedSource() const { return m_selectedSource; }
     void setSelectedSource(AudioSourceType source);
     QString selectedSourceRaw() const;
@@ -170,6 +175,7 @@ Q_SIGNALS:
     void dictationBufferChanged();
     void dictationInterimTextChanged();
     void dictationStateChanged();
+    void wantsDictatingChanged();
     void selectedLocaleChanged();
     void selectedSourceChanged();
     void selectedDeviceIDChanged();
@@ -255,6 +261,8 @@ private:
     std::unique_ptr<SettingsController> m_settingsController;
     std::unique_ptr<STTEngine> m_transcriptionEngine;
     TaskHandle m_toggleTask;
+    bool m_wantsDictating = false;
+    TaskHandle m_dictationReconcileTask;
     TaskHandle m_startupTask;
 };
 
