@@ -31,8 +31,9 @@ std::optional<double> asDouble(const QVariant &value)
 
 } // namespace
 
+// The native format on Linux is an INI file named Orvinta.conf.
 PreferencesStore::PreferencesStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              QStringLiteral("Orvinta"), QStringLiteral("Orvinta")))
 {
 }

@@ -106,3 +106,12 @@ TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone)
     EXPECT_EQ(reread.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("de-DE"));
     EXPECT_FALSE(reread.stringValue(QStringLiteral("app.soundEnabled")));
 }
+
+TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome)
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    PreferencesStore store;
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(store.fileName(), config.filePath(QStringLiteral("Orvinta/Orvinta.conf")));
+}
