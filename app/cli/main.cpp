@@ -1,7 +1,7 @@
 // orvinta-cli: Orvinta without a desktop, for scripts and servers.
 
-#include <OrvintaApp/AppState.h>
 #include <OrvintaApp/ApertiumTranslator.h>
+#include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
@@ -26,8 +26,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <string_view>
 #include <cstdio>
+#include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,17 +35,18 @@ using namespace Orvinta;
 
 namespace {
 
-void fail(const QString &message) { std::fprintf(stderr, "orvinta-cli: %s\n", message.toUtf8().constData()); }
+void fail(const QString &message) {
+    std::fprintf(stderr, "orvinta-cli: %s\n", message.toUtf8().constData());
+}
 
-void printLine(const QDateTime &time, const QString &text)
-{
-    const QString line = QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), text);
+void printLine(const QDateTime &time, const QString &text) {
+    const QString line =
+        QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), text);
     std::fprintf(stdout, "%s\n", line.toUtf8().constData());
     std::fflush(stdout);
 }
 
-void printInterim(const QString &text)
-{
+void printInterim(const QString &text) {
     std::fprintf(stderr, "... %s\n", text.toUtf8().constData());
     std::fflush(stderr);
 }
@@ -53,27 +54,29 @@ void printInterim(const QString &text)
 /// The delegate of a file transcription: prints lines, keeps nothing.
 class PrintingDelegate : public QObject, public STTEngineDelegate {
 public:
-    PrintingDelegate(QString locale, bool showInterim) : m_locale(std::move(locale)), m_showInterim(showInterim) {}
+    PrintingDelegate(QString locale, bool showInterim)
+        : m_locale(std::move(locale))
+        , m_showInterim(showInterim) {}
 
     QString selectedLocale() const override { return m_locale; }
     void setIsModelLoading(bool) override {}
     void setIsModelLoaded(bool loaded) override { m_loaded = loaded; }
     void setModelLoadingStatus(const QString &) override {}
     void setErrorMessage(const std::optional<QString> &message) override { m_error = message; }
-    void setInterimText(const QString &text) override
-    {
+    void setInterimText(const QString &text) override {
         if (m_showInterim && !text.isEmpty() && text != m_lastInterim)
             printInterim(text);
         m_lastInterim = text;
     }
-    void addConfirmedLine(const QString &text) override
-    {
+    void addConfirmedLine(const QString &text) override {
         printLine(QDateTime::currentDateTime(), text.trimmed());
         m_lastInterim.clear();
     }
 
     bool isLoaded() const { return m_loaded; }
-    QString error() const { return m_error.value_or(QStringLiteral("The speech model could not be prepared")); }
+    QString error() const {
+        return m_error.value_or(QStringLiteral("The speech model could not be prepared"));
+    }
 
 private:
     QString m_locale;
@@ -87,8 +90,7 @@ private:
 class StopRequest : public QObject {
     Q_OBJECT
 public:
-    StopRequest()
-    {
+    StopRequest() {
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_fds) != 0)
             return;
         m_notifier = new QSocketNotifier(s_fds[1], QSocketNotifier::Read, this);
@@ -108,14 +110,12 @@ public:
         sigaction(SIGTERM, &action, nullptr);
     }
 
-    void request()
-    {
+    void request() {
         m_requested = true;
         Q_EMIT requested();
     }
     bool isRequested() const { return m_requested; }
-    QCoro::Task<> wait()
-    {
+    QCoro::Task<> wait() {
         if (!m_requested)
             co_await qCoro(this, &StopRequest::requested);
     }
@@ -129,8 +129,8 @@ private:
     bool m_requested = false;
 };
 
-QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &delegate, StopRequest &stop)
-{
+QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &delegate,
+                            StopRequest &stop) {
     QCoro::Task<> loading = engine.loadModel(delegate.selectedLocale());
     co_await loading;
     if (!delegate.isLoaded()) {
@@ -150,11 +150,11 @@ QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &dele
 
 /// A listening run through the application state, so that lines reach the
 /// transcript, the clipboard and translation exactly as in the application.
-QCoro::Task<int> listen(AppState &state, StopRequest &stop)
-{
+QCoro::Task<int> listen(AppState &state, StopRequest &stop) {
     co_await state.startupFinished();
     if (!state.isModelLoaded()) {
-        fail(state.errorMessage().value_or(QStringLiteral("The speech model could not be prepared")));
+        fail(state.errorMessage().value_or(
+            QStringLiteral("The speech model could not be prepared")));
         co_return 1;
     }
     state.toggleListening();
@@ -170,14 +170,12 @@ QCoro::Task<int> listen(AppState &state, StopRequest &stop)
     co_return 0;
 }
 
-int usage(const QCommandLineParser &parser)
-{
+int usage(const QCommandLineParser &parser) {
     std::fprintf(stderr, "%s", parser.helpText().toUtf8().constData());
     return 2;
 }
 
-int listDevices()
-{
+int listDevices() {
     PulseAudioCapture capture;
     try {
         capture.requestMicrophoneAccess();
@@ -193,20 +191,21 @@ int listDevices()
     return 0;
 }
 
-int exportTranscript(const QStringList &arguments)
-{
+int exportTranscript(const QStringList &arguments) {
     if (arguments.size() < 2 || arguments.size() > 3 ||
         (arguments[1] != QLatin1String("txt") && arguments[1] != QLatin1String("srt"))) {
         fail(QStringLiteral("usage: orvinta-cli export txt|srt [FILE]"));
         return 2;
     }
-    const ExportFormat format = arguments[1] == QLatin1String("srt") ? ExportFormat::srt : ExportFormat::plainText;
+    const ExportFormat format =
+        arguments[1] == QLatin1String("srt") ? ExportFormat::srt : ExportFormat::plainText;
     SessionStore store;
     std::optional<SessionData> session;
     try {
         session = store.read();
     } catch (const SessionFormatError &error) {
-        fail(QStringLiteral("the saved transcript cannot be read: %1").arg(QString::fromUtf8(error.what())));
+        fail(QStringLiteral("the saved transcript cannot be read: %1")
+                 .arg(QString::fromUtf8(error.what())));
         return 1;
     }
     const QString content = session ? exportContent(session->lines, format) : QString();
@@ -221,19 +220,19 @@ int exportTranscript(const QStringList &arguments)
     return 0;
 }
 
-QCoro::Task<int> translate(QString from, QString to, QString text)
-{
+QCoro::Task<int> translate(QString from, QString to, QString text) {
     Translator translator(std::make_shared<ApertiumTranslator>());
     int exitCode = 1;
-    translator.setAction([&](std::shared_ptr<TranslationSession> session, CancellationToken) -> QCoro::Task<> {
-        try {
-            const QString translated = co_await session->translate(text);
-            std::fprintf(stdout, "%s\n", translated.toUtf8().constData());
-            exitCode = 0;
-        } catch (const TranslationError &error) {
-            fail(QString::fromUtf8(error.what()));
-        }
-    });
+    translator.setAction(
+        [&](std::shared_ptr<TranslationSession> session, CancellationToken) -> QCoro::Task<> {
+            try {
+                const QString translated = co_await session->translate(text);
+                std::fprintf(stdout, "%s\n", translated.toUtf8().constData());
+                exitCode = 0;
+            } catch (const TranslationError &error) {
+                fail(QString::fromUtf8(error.what()));
+            }
+        });
     translator.setConfiguration(TranslationConfiguration{from, to});
     co_await translator.idle();
     co_return exitCode;
@@ -241,21 +240,22 @@ QCoro::Task<int> translate(QString from, QString to, QString text)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     // Without --verbose the tool says only what it reports itself; this is
     // set before the application object, which may warn while it starts.
-    const bool verbose = std::any_of(argv + 1, argv + argc, [](const char *a) { return std::string_view(a) == "--verbose"; });
+    const bool verbose = std::any_of(
+        argv + 1, argv + argc, [](const char *a) { return std::string_view(a) == "--verbose"; });
     if (!verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
 
     // Listening with a display brings the clipboard for auto-copy; every
     // other command, and listening without a display, needs no GUI.
-    const bool wantsClipboard =
-        argc > 1 && std::string_view(argv[1]) == "listen" &&
-        (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
-    std::unique_ptr<QCoreApplication> app = wantsClipboard ? std::make_unique<QGuiApplication>(argc, argv)
-                                                           : std::make_unique<QCoreApplication>(argc, argv);
+    const bool wantsClipboard = argc > 1 && std::string_view(argv[1]) == "listen" &&
+                                (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+                                 !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+    std::unique_ptr<QCoreApplication> app = wantsClipboard
+                                                ? std::make_unique<QGuiApplication>(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvinta-cli"));
 
     QCommandLineParser parser;
@@ -264,23 +264,41 @@ int main(int argc, char **argv)
         "Commands:\n"
         "  listen             print each confirmed line of live audio as \"[HH:mm:ss] text\" and\n"
         "                     save it in Orvinta's transcript (unless --no-save)\n"
-        "  transcribe FILE    transcribe an audio file (WAV, FLAC, Ogg and what else libsndfile reads)\n"
+        "  transcribe FILE    transcribe an audio file (WAV, FLAC, Ogg and what else libsndfile "
+        "reads)\n"
         "  devices            list the audio input devices (id and name)\n"
         "  export txt|srt [FILE]  write the saved transcript (standard output without FILE)\n"
         "  translate --to ID TEXT...  translate a text"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("listen, transcribe, devices, export or translate"));
-    const QCommandLineOption sourceOption(QStringLiteral("source"), QStringLiteral("system or microphone (default: Orvinta's setting)"), QStringLiteral("source"));
-    const QCommandLineOption deviceOption(QStringLiteral("device"), QStringLiteral("input device id for the microphone"), QStringLiteral("id"));
-    const QCommandLineOption localeOption(QStringLiteral("locale"), QStringLiteral("recognition language (default: Orvinta's setting, en-US)"), QStringLiteral("id"));
-    const QCommandLineOption interimOption(QStringLiteral("interim"), QStringLiteral("print the interim text on standard error"));
-    const QCommandLineOption noSaveOption(QStringLiteral("no-save"), QStringLiteral("listen without saving into Orvinta's transcript"));
-    const QCommandLineOption fromOption(QStringLiteral("from"), QStringLiteral("language to translate from (default en-US)"), QStringLiteral("id"), QStringLiteral("en-US"));
-    const QCommandLineOption toOption(QStringLiteral("to"), QStringLiteral("language to translate into"), QStringLiteral("id"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("log each step on standard error"));
-    parser.addOptions({sourceOption, deviceOption, localeOption, interimOption, noSaveOption, fromOption, toOption, verboseOption});
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("listen, transcribe, devices, export or translate"));
+    const QCommandLineOption sourceOption(
+        QStringLiteral("source"),
+        QStringLiteral("system or microphone (default: Orvinta's setting)"),
+        QStringLiteral("source"));
+    const QCommandLineOption deviceOption(QStringLiteral("device"),
+                                          QStringLiteral("input device id for the microphone"),
+                                          QStringLiteral("id"));
+    const QCommandLineOption localeOption(
+        QStringLiteral("locale"),
+        QStringLiteral("recognition language (default: Orvinta's setting, en-US)"),
+        QStringLiteral("id"));
+    const QCommandLineOption interimOption(
+        QStringLiteral("interim"), QStringLiteral("print the interim text on standard error"));
+    const QCommandLineOption noSaveOption(
+        QStringLiteral("no-save"),
+        QStringLiteral("listen without saving into Orvinta's transcript"));
+    const QCommandLineOption fromOption(
+        QStringLiteral("from"), QStringLiteral("language to translate from (default en-US)"),
+        QStringLiteral("id"), QStringLiteral("en-US"));
+    const QCommandLineOption toOption(
+        QStringLiteral("to"), QStringLiteral("language to translate into"), QStringLiteral("id"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+                                           QStringLiteral("log each step on standard error"));
+    parser.addOptions({sourceOption, deviceOption, localeOption, interimOption, noSaveOption,
+                       fromOption, toOption, verboseOption});
     parser.process(*app);
-
 
     const QStringList arguments = parser.positionalArguments();
     if (arguments.isEmpty())
@@ -307,7 +325,8 @@ int main(int argc, char **argv)
             fail(QStringLiteral("usage: orvinta-cli translate --to ID [--from ID] TEXT..."));
             return 2;
         }
-        return runTask(translate(parser.value(fromOption), parser.value(toOption), arguments.mid(1).join(QLatin1Char(' '))));
+        return runTask(translate(parser.value(fromOption), parser.value(toOption),
+                                 arguments.mid(1).join(QLatin1Char(' '))));
     }
 
     StopRequest stop;
@@ -319,14 +338,17 @@ int main(int argc, char **argv)
         try {
             auto file = std::make_unique<FileAudioSource>(
                 arguments.at(1).toStdString(),
-                [&enginePointer] { return enginePointer && enginePointer->queuedInputBuffers() < 8; },
+                [&enginePointer] {
+                    return enginePointer && enginePointer->queuedInputBuffers() < 8;
+                },
                 [&stop] { postToMainThread([&stop] { stop.request(); }); });
             capture = std::make_shared<FileCaptureBackend>(std::move(file));
         } catch (const EngineError &error) {
             fail(QString::fromStdString(error.description()));
             return 1;
         }
-        PrintingDelegate delegate(parser.value(localeOption).isEmpty() ? QStringLiteral("en-US") : parser.value(localeOption),
+        PrintingDelegate delegate(parser.value(localeOption).isEmpty() ? QStringLiteral("en-US")
+                                                                       : parser.value(localeOption),
                                   parser.isSet(interimOption));
         OnDeviceSpeechEngine engine(&delegate, std::make_shared<PocketSphinxRecognizer>(), capture);
         enginePointer = &engine;
@@ -344,22 +366,26 @@ int main(int argc, char **argv)
     if (parser.isSet(sourceOption)) {
         const QString name = parser.value(sourceOption);
         if (name == QLatin1String("microphone") || name == QLatin1String("mic"))
-            services.preferences->setString(QStringLiteral("app.selectedSource"), QStringLiteral("microphone"));
+            services.preferences->setString(QStringLiteral("app.selectedSource"),
+                                            QStringLiteral("microphone"));
         else if (name == QLatin1String("system") || name == QLatin1String("systemAudio"))
-            services.preferences->setString(QStringLiteral("app.selectedSource"), QStringLiteral("systemAudio"));
+            services.preferences->setString(QStringLiteral("app.selectedSource"),
+                                            QStringLiteral("systemAudio"));
         else {
             fail(QStringLiteral("unknown source \"%1\" (use system or microphone)").arg(name));
             return 2;
         }
     }
     if (parser.isSet(localeOption))
-        services.preferences->setString(QStringLiteral("app.selectedLocale"), parser.value(localeOption));
+        services.preferences->setString(QStringLiteral("app.selectedLocale"),
+                                        parser.value(localeOption));
     std::optional<std::uint32_t> device;
     if (parser.isSet(deviceOption)) {
         bool ok = false;
         device = parser.value(deviceOption).toUInt(&ok);
         if (!ok) {
-            fail(QStringLiteral("device id must be a number, as \"orvinta-cli devices\" lists them"));
+            fail(QStringLiteral(
+                "device id must be a number, as \"orvinta-cli devices\" lists them"));
             return 2;
         }
     }
@@ -368,7 +394,8 @@ int main(int argc, char **argv)
     if (parser.isSet(noSaveOption)) {
         services.session.reset();
     } else if (!transcriptLock.claim()) {
-        fail(QStringLiteral("Orvinta is running and keeps the transcript; quit it, or listen with --no-save"));
+        fail(QStringLiteral(
+            "Orvinta is running and keeps the transcript; quit it, or listen with --no-save"));
         return 1;
     }
     services.sounds.reset();

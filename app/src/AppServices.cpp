@@ -12,8 +12,7 @@
 
 namespace Orvinta {
 
-AppServices AppServices::desktop()
-{
+AppServices AppServices::desktop() {
     AppServices services;
     services.preferences = std::make_shared<PreferencesStore>();
     services.clipboard = std::make_shared<SystemClipboard>();
@@ -21,7 +20,8 @@ AppServices AppServices::desktop()
     auto audio = std::make_shared<PulseAudioCapture>();
     services.audio = audio;
     auto recognizer = std::make_shared<PocketSphinxRecognizer>();
-    services.makeEngine = [audio, recognizer](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
+    services.makeEngine = [audio,
+                           recognizer](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
         return std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio);
     };
     services.sounds = std::make_shared<ToneSoundPlayer>();

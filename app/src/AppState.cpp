@@ -35,26 +35,23 @@ const QString dictationModeEnabled = QStringLiteral("app.dictationModeEnabled");
 
 constexpr qsizetype maxRestoredLines = 500;
 
-const QString microphoneAccessRequired =
-    QStringLiteral("Microphone access required. Check that a microphone is connected and that Orvinta may "
-                   "record from it in your sound settings.");
+const QString microphoneAccessRequired = QStringLiteral(
+    "Microphone access required. Check that a microphone is connected and that Orvinta may "
+    "record from it in your sound settings.");
 
-QString describe(const std::exception &error)
-{
+QString describe(const std::exception &error) {
     if (const auto *engineError = dynamic_cast<const EngineError *>(&error))
         return QString::fromStdString(engineError->description());
     return QString::fromUtf8(error.what());
 }
 
-QString trimmedWhiteSpace(const QString &text)
-{
+QString trimmedWhiteSpace(const QString &text) {
     // QString::trimmed covers the Unicode white-space and line-break characters.
     return text.trimmed();
 }
 
 // Assigns and reports whether observers need telling.
-template <class T> bool assign(T &field, const T &value)
-{
+template <class T> bool assign(T &field, const T &value) {
     if (field == value)
         return false;
     field = value;
@@ -63,16 +60,16 @@ template <class T> bool assign(T &field, const T &value)
 
 } // namespace
 
-QString formatRecordingTime(double elapsedSeconds)
-{
+QString formatRecordingTime(double elapsedSeconds) {
     const auto s = static_cast<long long>(std::trunc(std::max(0.0, elapsedSeconds)));
     if (s < 3600)
         return QString::asprintf("%lld:%02lld", (s % 3600) / 60, s % 60);
     return QString::asprintf("%lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
 }
 
-AppState::AppState(AppServices services, QObject *parent) : QObject(parent), m_services(std::move(services))
-{
+AppState::AppState(AppServices services, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services)) {
     loadPreferences();
     restoreSession();
     installHotkeyActions();
@@ -93,18 +90,17 @@ AppState::AppState(AppServices services, QObject *parent) : QObject(parent), m_s
     });
 }
 
-AppState::~AppState()
-{
+AppState::~AppState() {
     flushPendingSave();
-    for (TaskHandle *task : {&m_toggleTask, &m_recordingTimer, &m_iconAnimationTask, &m_errorDismissTask,
-                             &m_debouncedSaveTask, &m_startupTask, &m_dictationReconcileTask})
+    for (TaskHandle *task :
+         {&m_toggleTask, &m_recordingTimer, &m_iconAnimationTask, &m_errorDismissTask,
+          &m_debouncedSaveTask, &m_startupTask, &m_dictationReconcileTask})
         cancelTask(*task);
 }
 
 // --- Preferences -----------------------------------------------------------
 
-void AppState::loadPreferences()
-{
+void AppState::loadPreferences() {
     PreferencesStore *prefs = m_services.preferences.get();
     if (!prefs)
         return;
@@ -133,8 +129,7 @@ void AppState::loadPreferences()
 }
 
 template <class T, class Write>
-void AppState::assignPersisted(T &field, const T &value, void (AppState::*changed)(), Write write)
-{
+void AppState::assignPersisted(T &field, const T &value, void (AppState::*changed)(), Write write) {
     const bool differs = assign(field, value);
     if (m_services.preferences)
         write(*m_services.preferences);
@@ -142,73 +137,68 @@ void AppState::assignPersisted(T &field, const T &value, void (AppState::*change
         Q_EMIT(this->*changed)();
 }
 
-void AppState::setSelectedLocale(const QString &locale)
-{
+void AppState::setSelectedLocale(const QString &locale) {
     assignPersisted(m_selectedLocale, locale, &AppState::selectedLocaleChanged,
                     [&](PreferencesStore &p) { p.setString(Key::selectedLocale, locale); });
 }
 
-void AppState::setTargetLanguage(const QString &language)
-{
+void AppState::setTargetLanguage(const QString &language) {
     assignPersisted(m_targetLanguage, language, &AppState::targetLanguageChanged,
                     [&](PreferencesStore &p) { p.setString(Key::targetLanguage, language); });
 }
 
-void AppState::setSelectedSource(AudioSourceType source)
-{
-    assignPersisted(m_selectedSource, source, &AppState::selectedSourceChanged,
-                    [&](PreferencesStore &p) { p.setString(Key::selectedSource, selectedSourceRaw()); });
+void AppState::setSelectedSource(AudioSourceType source) {
+    assignPersisted(
+        m_selectedSource, source, &AppState::selectedSourceChanged,
+        [&](PreferencesStore &p) { p.setString(Key::selectedSource, selectedSourceRaw()); });
 }
 
-QString AppState::selectedSourceRaw() const { return QString::fromUtf8(rawValue(m_selectedSource)); }
+QString AppState::selectedSourceRaw() const {
+    return QString::fromUtf8(rawValue(m_selectedSource));
+}
 
-void AppState::setSelectedSourceRaw(const QString &raw)
-{
+void AppState::setSelectedSourceRaw(const QString &raw) {
     if (auto source = audioSourceTypeFromRaw(raw.toStdString()))
         setSelectedSource(*source);
 }
 
-void AppState::setAutoPasteSource(AutoPasteSource source)
-{
-    assignPersisted(m_autoPasteSource, source, &AppState::autoPasteSourceChanged,
-                    [&](PreferencesStore &p) { p.setString(Key::autoPasteSource, rawValue(source)); });
+void AppState::setAutoPasteSource(AutoPasteSource source) {
+    assignPersisted(
+        m_autoPasteSource, source, &AppState::autoPasteSourceChanged,
+        [&](PreferencesStore &p) { p.setString(Key::autoPasteSource, rawValue(source)); });
 }
 
-void AppState::setShowOverlay(bool show)
-{
+void AppState::setShowOverlay(bool show) {
     assignPersisted(m_showOverlay, show, &AppState::showOverlayChanged,
                     [&](PreferencesStore &p) { p.setBool(Key::showOverlay, show); });
 }
 
-void AppState::setAutoCopyToClipboard(bool enabled)
-{
+void AppState::setAutoCopyToClipboard(bool enabled) {
     assignPersisted(m_autoCopyToClipboard, enabled, &AppState::autoCopyToClipboardChanged,
                     [&](PreferencesStore &p) { p.setBool(Key::autoCopyToClipboard, enabled); });
 }
 
-void AppState::setAutoPasteAtCursor(bool enabled)
-{
+void AppState::setAutoPasteAtCursor(bool enabled) {
     assignPersisted(m_autoPasteAtCursor, enabled, &AppState::autoPasteAtCursorChanged,
                     [&](PreferencesStore &p) { p.setBool(Key::autoPasteAtCursor, enabled); });
 }
 
-void AppState::setSoundEnabled(bool enabled)
-{
+void AppState::setSoundEnabled(bool enabled) {
     assignPersisted(m_soundEnabled, enabled, &AppState::soundEnabledChanged,
                     [&](PreferencesStore &p) { p.setBool(Key::soundEnabled, enabled); });
 }
 
-void AppState::setDictationModeEnabled(bool enabled)
-{
+void AppState::setDictationModeEnabled(bool enabled) {
     assignPersisted(m_dictationModeEnabled, enabled, &AppState::dictationModeEnabledChanged,
                     [&](PreferencesStore &p) { p.setBool(Key::dictationModeEnabled, enabled); });
     Q_EMIT dictationMonitorRequested(enabled);
 }
 
-bool AppState::launchAtLogin() const { return m_services.loginItems && m_services.loginItems->isEnabled(); }
+bool AppState::launchAtLogin() const {
+    return m_services.loginItems && m_services.loginItems->isEnabled();
+}
 
-void AppState::setLaunchAtLogin(bool enabled)
-{
+void AppState::setLaunchAtLogin(bool enabled) {
     if (!m_services.loginItems)
         return;
     const QString error = m_services.loginItems->setEnabled(enabled);
@@ -219,51 +209,49 @@ void AppState::setLaunchAtLogin(bool enabled)
 
 // --- Plain observable fields -----------------------------------------------
 
-#define ORVINTA_PLAIN_SETTER(Setter, Type, field, signal)                                                      \
-    void AppState::Setter(Type value)                                                                          \
-    {                                                                                                          \
-        if (assign(field, value))                                                                              \
-            Q_EMIT signal();                                                                                   \
+#define ORVINTA_PLAIN_SETTER(Setter, Type, field, signal)                                          \
+    void AppState::Setter(Type value) {                                                            \
+        if (assign(field, value))                                                                  \
+            Q_EMIT signal();                                                                       \
     }
 
 ORVINTA_PLAIN_SETTER(setIsListening, bool, m_isListening, isListeningChanged)
 ORVINTA_PLAIN_SETTER(setIsTransitioning, bool, m_isTransitioning, isTransitioningChanged)
 ORVINTA_PLAIN_SETTER(setIsDictating, bool, m_isDictating, isDictatingChanged)
 ORVINTA_PLAIN_SETTER(setDictationBuffer, const QString &, m_dictationBuffer, dictationBufferChanged)
-ORVINTA_PLAIN_SETTER(setDictationInterimText, const QString &, m_dictationInterimText, dictationInterimTextChanged)
+ORVINTA_PLAIN_SETTER(setDictationInterimText, const QString &, m_dictationInterimText,
+                     dictationInterimTextChanged)
 ORVINTA_PLAIN_SETTER(setDictationState, DictationState, m_dictationState, dictationStateChanged)
 ORVINTA_PLAIN_SETTER(setWantsDictating, bool, m_wantsDictating, wantsDictatingChanged)
 ORVINTA_PLAIN_SETTER(setMicPermission, MicPermission, m_micPermission, micPermissionChanged)
 ORVINTA_PLAIN_SETTER(setIsModelLoading, bool, m_isModelLoading, isModelLoadingChanged)
 ORVINTA_PLAIN_SETTER(setIsModelLoaded, bool, m_isModelLoaded, isModelLoadedChanged)
-ORVINTA_PLAIN_SETTER(setModelLoadingStatus, const QString &, m_modelLoadingStatus, modelLoadingStatusChanged)
+ORVINTA_PLAIN_SETTER(setModelLoadingStatus, const QString &, m_modelLoadingStatus,
+                     modelLoadingStatusChanged)
 ORVINTA_PLAIN_SETTER(setRecordingElapsed, double, m_recordingElapsed, recordingElapsedChanged)
 ORVINTA_PLAIN_SETTER(setMenuBarIconFrame, int, m_menuBarIconFrame, menuBarIconFrameChanged)
-ORVINTA_PLAIN_SETTER(setSelectedDeviceID, std::optional<std::uint32_t>, m_selectedDeviceID, selectedDeviceIDChanged)
+ORVINTA_PLAIN_SETTER(setSelectedDeviceID, std::optional<std::uint32_t>, m_selectedDeviceID,
+                     selectedDeviceIDChanged)
 #undef ORVINTA_PLAIN_SETTER
 
-void AppState::setInterimText(const QString &text)
-{
+void AppState::setInterimText(const QString &text) {
     if (assign(m_interimText, text))
         Q_EMIT interimTextChanged();
     if (m_isDictating)
         setDictationInterimText(text);
 }
 
-QVariant AppState::selectedDeviceIDVariant() const
-{
+QVariant AppState::selectedDeviceIDVariant() const {
     return m_selectedDeviceID ? QVariant::fromValue(*m_selectedDeviceID) : QVariant();
 }
 
-void AppState::setSelectedDeviceIDVariant(const QVariant &id)
-{
+void AppState::setSelectedDeviceIDVariant(const QVariant &id) {
     bool ok = false;
     const uint value = id.toUInt(&ok);
     setSelectedDeviceID(ok ? std::optional<std::uint32_t>(value) : std::nullopt);
 }
 
-QVariantList AppState::availableDevicesVariant() const
-{
+QVariantList AppState::availableDevicesVariant() const {
     QVariantList list;
     for (const AudioDevice &device : m_availableDevices)
         list.append(QVariantMap{{QStringLiteral("id"), device.id},
@@ -271,16 +259,14 @@ QVariantList AppState::availableDevicesVariant() const
     return list;
 }
 
-QVariantMap AppState::translationsVariant() const
-{
+QVariantMap AppState::translationsVariant() const {
     QVariantMap map;
     for (auto it = m_translations.begin(); it != m_translations.end(); ++it)
         map.insert(it.key().toString(QUuid::WithoutBraces), it.value());
     return map;
 }
 
-void AppState::refreshAudioDevices()
-{
+void AppState::refreshAudioDevices() {
     if (!m_services.audio)
         return;
     const auto devicesBefore = m_availableDevices;
@@ -294,8 +280,7 @@ void AppState::refreshAudioDevices()
 
 // --- Error banner ------------------------------------------------------------
 
-void AppState::setErrorMessage(const std::optional<QString> &message)
-{
+void AppState::setErrorMessage(const std::optional<QString> &message) {
     cancelTask(m_errorDismissTask);
     if (assign(m_errorMessage, message))
         Q_EMIT errorMessageChanged();
@@ -303,20 +288,20 @@ void AppState::setErrorMessage(const std::optional<QString> &message)
         return;
     QPointer<AppState> self(this);
     const auto delay = m_services.timings.errorBanner;
-    m_errorDismissTask = CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
-        const bool slept = co_await token.sleep(delay);
-        if (!slept || !self)
-            co_return;
-        self->m_errorDismissTask.reset();
-        if (assign(self->m_errorMessage, std::optional<QString>()))
-            Q_EMIT self->errorMessageChanged();
-    });
+    m_errorDismissTask =
+        CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
+            const bool slept = co_await token.sleep(delay);
+            if (!slept || !self)
+                co_return;
+            self->m_errorDismissTask.reset();
+            if (assign(self->m_errorMessage, std::optional<QString>()))
+                Q_EMIT self->errorMessageChanged();
+        });
 }
 
 // --- Transcript ----------------------------------------------------------------
 
-void AppState::addConfirmedLine(const QString &text)
-{
+void AppState::addConfirmedLine(const QString &text) {
     const QString trimmed = trimmedWhiteSpace(text);
     if (trimmed.isEmpty()) {
         qCDebug(lcAppState) << "addConfirmedLine: empty after trim, ignored";
@@ -352,9 +337,9 @@ void AppState::addConfirmedLine(const QString &text)
     saveSession();
 }
 
-void AppState::deleteLine(QUuid id)
-{
-    const auto removed = m_confirmedLines.removeIf([&](const ConfirmedLine &line) { return line.id == id; });
+void AppState::deleteLine(QUuid id) {
+    const auto removed =
+        m_confirmedLines.removeIf([&](const ConfirmedLine &line) { return line.id == id; });
     if (removed > 0)
         Q_EMIT confirmedLinesChanged();
     if (m_translations.remove(id) > 0)
@@ -362,8 +347,7 @@ void AppState::deleteLine(QUuid id)
     saveSession();
 }
 
-void AppState::clearAll()
-{
+void AppState::clearAll() {
     setInterimText(QString());
     if (!m_confirmedLines.isEmpty()) {
         m_confirmedLines.clear();
@@ -376,8 +360,7 @@ void AppState::clearAll()
     saveSession();
 }
 
-int AppState::totalWordCount() const
-{
+int AppState::totalWordCount() const {
     int total = 0;
     for (const ConfirmedLine &line : m_confirmedLines) {
         bool inWord = false;
@@ -391,26 +374,24 @@ int AppState::totalWordCount() const
     return total;
 }
 
-void AppState::setTranslation(const QString &text, const QUuid &id, bool /*animated*/)
-{
+void AppState::setTranslation(const QString &text, const QUuid &id, bool /*animated*/) {
     const bool isNew = !m_translations.contains(id);
     m_translations.insert(id, text);
     Q_EMIT translationsChanged();
-    if (isNew && m_autoPasteAtCursor && m_autoPasteSource == AutoPasteSource::translation && m_services.paster)
+    if (isNew && m_autoPasteAtCursor && m_autoPasteSource == AutoPasteSource::translation &&
+        m_services.paster)
         m_services.paster->pasteTextAtCursor(text);
     scheduleDebouncedSave();
 }
 
-void AppState::copyToClipboard(const QString &text)
-{
+void AppState::copyToClipboard(const QString &text) {
     if (!m_services.clipboard)
         return;
     m_services.clipboard->clear();
     m_services.clipboard->writeText(text);
 }
 
-void AppState::copyAllTranscript()
-{
+void AppState::copyAllTranscript() {
     if (m_confirmedLines.isEmpty())
         return;
     QStringList texts;
@@ -421,8 +402,7 @@ void AppState::copyAllTranscript()
 
 // --- Session -----------------------------------------------------------------
 
-void AppState::saveSession()
-{
+void AppState::saveSession() {
     if (!m_services.session)
         return;
     SessionData data{m_confirmedLines, {}, m_targetLanguage};
@@ -431,30 +411,28 @@ void AppState::saveSession()
     m_services.session->save(data);
 }
 
-void AppState::scheduleDebouncedSave()
-{
+void AppState::scheduleDebouncedSave() {
     cancelTask(m_debouncedSaveTask);
     QPointer<AppState> self(this);
     const auto delay = m_services.timings.sessionSaveDebounce;
-    m_debouncedSaveTask = CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
-        const bool slept = co_await token.sleep(delay);
-        if (!slept || !self)
-            co_return;
-        self->m_debouncedSaveTask.reset();
-        self->saveSession();
-    });
+    m_debouncedSaveTask =
+        CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
+            const bool slept = co_await token.sleep(delay);
+            if (!slept || !self)
+                co_return;
+            self->m_debouncedSaveTask.reset();
+            self->saveSession();
+        });
 }
 
-void AppState::flushPendingSave()
-{
+void AppState::flushPendingSave() {
     if (!m_debouncedSaveTask)
         return;
     cancelTask(m_debouncedSaveTask);
     saveSession();
 }
 
-void AppState::restoreSession()
-{
+void AppState::restoreSession() {
     if (!m_services.session)
         return;
     std::optional<SessionData> data;
@@ -468,7 +446,8 @@ void AppState::restoreSession()
         return;
     QList<ConfirmedLine> lines = std::move(data->lines);
     if (lines.size() > maxRestoredLines) {
-        qCInfo(lcAppState, "Session truncated from %ld to 500 lines", static_cast<long>(lines.size()));
+        qCInfo(lcAppState, "Session truncated from %ld to 500 lines",
+               static_cast<long>(lines.size()));
         lines = lines.mid(lines.size() - maxRestoredLines);
     }
     m_confirmedLines = std::move(lines);
@@ -481,13 +460,13 @@ void AppState::restoreSession()
         qCInfo(lcAppState, "Target language changed (%s → %s), skipping translation restore",
                qUtf8Printable(data->targetLanguage), qUtf8Printable(m_targetLanguage));
     }
-    qCInfo(lcAppState, "Restored %ld lines from previous session", static_cast<long>(m_confirmedLines.size()));
+    qCInfo(lcAppState, "Restored %ld lines from previous session",
+           static_cast<long>(m_confirmedLines.size()));
 }
 
 // --- Export ------------------------------------------------------------------
 
-void AppState::exportTranscript(ExportFormat format)
-{
+void AppState::exportTranscript(ExportFormat format) {
     if (m_confirmedLines.isEmpty() || !m_services.saveDialog)
         return;
     const QString content = exportContent(m_confirmedLines, format);
@@ -506,8 +485,7 @@ void AppState::exportTranscript(ExportFormat format)
 
 // --- Listening lifecycle -------------------------------------------------------
 
-void AppState::installHotkeyActions()
-{
+void AppState::installHotkeyActions() {
     if (!m_services.hotkeys)
         return;
     QPointer<AppState> self(this);
@@ -532,32 +510,29 @@ void AppState::installHotkeyActions()
     m_services.hotkeys->setActions(std::move(actions));
 }
 
-void AppState::toggleListening()
-{
+void AppState::toggleListening() {
     cancelTask(m_toggleTask);
     QPointer<AppState> self(this);
     m_toggleTask = CancellableTask::start([self](CancellationToken token) -> QCoro::Task<> {
         if (!self)
             co_return;
-        QCoro::Task<> action = self->m_isListening ? self->stopListeningAction(token) : self->startListeningAction(token);
+        QCoro::Task<> action = self->m_isListening ? self->stopListeningAction(token)
+                                                   : self->startListeningAction(token);
         co_await action;
     });
 }
 
-QCoro::Task<> AppState::toggleFinished() const
-{
+QCoro::Task<> AppState::toggleFinished() const {
     if (auto task = m_toggleTask)
         co_await task->finished();
 }
 
-QCoro::Task<> AppState::startupFinished() const
-{
+QCoro::Task<> AppState::startupFinished() const {
     if (auto task = m_startupTask)
         co_await task->finished();
 }
 
-QCoro::Task<> AppState::startListeningAction(CancellationToken token)
-{
+QCoro::Task<> AppState::startListeningAction(CancellationToken token) {
     if (m_isTransitioning || m_isDictating || token.isCancelled())
         co_return;
     QPointer<AppState> self(this);
@@ -615,8 +590,7 @@ QCoro::Task<> AppState::startListeningAction(CancellationToken token)
     setIsTransitioning(false);
 }
 
-QCoro::Task<> AppState::stopListeningAction(CancellationToken token)
-{
+QCoro::Task<> AppState::stopListeningAction(CancellationToken token) {
     if (m_isTransitioning || token.isCancelled())
         co_return;
     QPointer<AppState> self(this);
@@ -633,8 +607,7 @@ QCoro::Task<> AppState::stopListeningAction(CancellationToken token)
     setIsTransitioning(false);
 }
 
-QCoro::Task<> AppState::prepareEngine()
-{
+QCoro::Task<> AppState::prepareEngine() {
     if (m_isModelLoaded || m_isModelLoading || !m_services.makeEngine)
         co_return;
     QPointer<AppState> self(this);
@@ -650,8 +623,7 @@ QCoro::Task<> AppState::prepareEngine()
         setErrorMessage(*failure);
 }
 
-QCoro::Task<> AppState::reloadEngine()
-{
+QCoro::Task<> AppState::reloadEngine() {
     cancelTask(m_toggleTask);
     QPointer<AppState> self(this);
     if (m_isListening) {
@@ -668,8 +640,7 @@ QCoro::Task<> AppState::reloadEngine()
     co_await prepareEngine();
 }
 
-QCoro::Task<> AppState::requestMicPermission()
-{
+QCoro::Task<> AppState::requestMicPermission() {
     QPointer<AppState> self(this);
     std::shared_ptr<AudioCaptureBackend> audio = m_services.audio;
     if (!audio) {
@@ -685,8 +656,9 @@ QCoro::Task<> AppState::requestMicPermission()
     };
     QFuture<ProbeResult> probe = QtConcurrent::run([audio]() -> ProbeResult {
         try {
-            return {audio->requestMicrophoneAccess() == MicrophoneAccess::granted ? MicPermission::authorized
-                                                                                  : MicPermission::denied,
+            return {audio->requestMicrophoneAccess() == MicrophoneAccess::granted
+                        ? MicPermission::authorized
+                        : MicPermission::denied,
                     {}};
         } catch (const std::exception &error) {
             return {std::nullopt, describe(error)};
@@ -704,60 +676,58 @@ QCoro::Task<> AppState::requestMicPermission()
     }
 }
 
-void AppState::startRecordingClock()
-{
+void AppState::startRecordingClock() {
     cancelTask(m_recordingTimer);
     QPointer<AppState> self(this);
     const auto period = m_services.timings.recordingClock;
-    m_recordingTimer = CancellableTask::start([self, period](CancellationToken token) -> QCoro::Task<> {
-        while (self && !token.isCancelled()) {
-            if (self->m_recordingStartTime)
-                self->setRecordingElapsed(currentTimestamp() - *self->m_recordingStartTime);
-            if (!co_await token.sleep(period))
-                co_return;
-        }
-    });
+    m_recordingTimer =
+        CancellableTask::start([self, period](CancellationToken token) -> QCoro::Task<> {
+            while (self && !token.isCancelled()) {
+                if (self->m_recordingStartTime)
+                    self->setRecordingElapsed(currentTimestamp() - *self->m_recordingStartTime);
+                if (!co_await token.sleep(period))
+                    co_return;
+            }
+        });
 }
 
-void AppState::stopRecordingClock()
-{
+void AppState::stopRecordingClock() {
     cancelTask(m_recordingTimer);
     m_recordingStartTime.reset();
     setRecordingElapsed(0);
 }
 
-QString AppState::formattedRecordingTime() const { return formatRecordingTime(m_recordingElapsed); }
+QString AppState::formattedRecordingTime() const {
+    return formatRecordingTime(m_recordingElapsed);
+}
 
-void AppState::restartIconAnimation()
-{
+void AppState::restartIconAnimation() {
     stopIconAnimation();
     QPointer<AppState> self(this);
     const auto period = m_services.timings.iconFrame;
-    m_iconAnimationTask = CancellableTask::start([self, period](CancellationToken token) -> QCoro::Task<> {
-        while (self && !token.isCancelled()) {
-            self->setMenuBarIconFrame((self->m_menuBarIconFrame + 1) % 12);
-            if (!co_await token.sleep(period))
-                co_return;
-        }
-    });
+    m_iconAnimationTask =
+        CancellableTask::start([self, period](CancellationToken token) -> QCoro::Task<> {
+            while (self && !token.isCancelled()) {
+                self->setMenuBarIconFrame((self->m_menuBarIconFrame + 1) % 12);
+                if (!co_await token.sleep(period))
+                    co_return;
+            }
+        });
 }
 
-void AppState::stopIconAnimation()
-{
+void AppState::stopIconAnimation() {
     cancelTask(m_iconAnimationTask);
     setMenuBarIconFrame(0);
 }
 
-void AppState::playSound(SoundPlayer::Sound sound)
-{
+void AppState::playSound(SoundPlayer::Sound sound) {
     if (m_soundEnabled && m_services.sounds)
         m_services.sounds->play(sound);
 }
 
 // --- Windows -------------------------------------------------------------------
 
-void AppState::showOverlayPanel()
-{
+void AppState::showOverlayPanel() {
     if (!m_overlayController)
         return;
     if (!m_overlayController->hasPanel() && !m_overlayController->ensurePanel())
@@ -765,8 +735,7 @@ void AppState::showOverlayPanel()
     m_overlayController->showPanel();
 }
 
-void AppState::toggleOverlay()
-{
+void AppState::toggleOverlay() {
     setShowOverlay(!m_showOverlay);
     if (m_showOverlay)
         showOverlayPanel();
@@ -774,8 +743,7 @@ void AppState::toggleOverlay()
         m_overlayController->hidePanel();
 }
 
-void AppState::setupOverlay()
-{
+void AppState::setupOverlay() {
     if (m_overlayController || !m_services.makeOverlayController)
         return;
     m_overlayController = m_services.makeOverlayController(*this);
@@ -783,8 +751,7 @@ void AppState::setupOverlay()
         showOverlayPanel();
 }
 
-void AppState::showSettings()
-{
+void AppState::showSettings() {
     if (!m_settingsController && m_services.makeSettingsController)
         m_settingsController = m_services.makeSettingsController(*this);
     if (m_settingsController)

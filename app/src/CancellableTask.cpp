@@ -4,16 +4,14 @@
 
 namespace Orvinta {
 
-QCoro::Task<bool> CancellationToken::sleep(std::chrono::milliseconds duration) const
-{
+QCoro::Task<bool> CancellationToken::sleep(std::chrono::milliseconds duration) const {
     auto state = m_state;
     if (!state->cancelled)
         co_await qCoro(state.get(), &detail::TaskState::cancellationRequested, duration);
     co_return !state->cancelled;
 }
 
-std::shared_ptr<CancellableTask> CancellableTask::start(Body body)
-{
+std::shared_ptr<CancellableTask> CancellableTask::start(Body body) {
     std::shared_ptr<CancellableTask> task(new CancellableTask);
     [](std::shared_ptr<detail::TaskState> state, Body work) -> QCoro::Task<> {
         try {
@@ -31,23 +29,20 @@ std::shared_ptr<CancellableTask> CancellableTask::start(Body body)
     return task;
 }
 
-void CancellableTask::cancel()
-{
+void CancellableTask::cancel() {
     if (m_state->cancelled || m_state->finished)
         return;
     m_state->cancelled = true;
     Q_EMIT m_state->cancellationRequested();
 }
 
-QCoro::Task<> CancellableTask::finished() const
-{
+QCoro::Task<> CancellableTask::finished() const {
     auto state = m_state;
     if (!state->finished)
         co_await qCoro(state.get(), &detail::TaskState::done);
 }
 
-void cancelTask(TaskHandle &slot)
-{
+void cancelTask(TaskHandle &slot) {
     if (slot)
         slot->cancel();
     slot.reset();

@@ -8,8 +8,7 @@ namespace Orvinta {
 
 namespace {
 
-QClipboard *systemClipboard()
-{
+QClipboard *systemClipboard() {
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return QGuiApplication::clipboard();
     static bool warned = false;
@@ -22,20 +21,17 @@ QClipboard *systemClipboard()
 
 } // namespace
 
-void SystemClipboard::clear()
-{
+void SystemClipboard::clear() {
     if (QClipboard *clipboard = systemClipboard())
         clipboard->clear(QClipboard::Clipboard);
 }
 
-void SystemClipboard::writeText(const QString &text)
-{
+void SystemClipboard::writeText(const QString &text) {
     if (QClipboard *clipboard = systemClipboard())
         clipboard->setText(text, QClipboard::Clipboard);
 }
 
-std::optional<QString> SystemClipboard::readText() const
-{
+std::optional<QString> SystemClipboard::readText() const {
     QClipboard *clipboard = systemClipboard();
     if (!clipboard)
         return std::nullopt;

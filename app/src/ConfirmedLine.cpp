@@ -2,30 +2,29 @@
 
 namespace Orvinta {
 
-ConfirmedLine ConfirmedLine::create(QString text, double timestamp)
-{
+ConfirmedLine ConfirmedLine::create(QString text, double timestamp) {
     return {QUuid::createUuid(), std::move(text), timestamp};
 }
 
-QDateTime ConfirmedLine::time() const { return dateTimeFromTimestamp(timestamp); }
+QDateTime ConfirmedLine::time() const {
+    return dateTimeFromTimestamp(timestamp);
+}
 
-double currentTimestamp()
-{
+double currentTimestamp() {
     return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
 }
 
-QDateTime dateTimeFromTimestamp(double timestamp)
-{
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>((timestamp + referenceDateOffset) * 1000.0));
+QDateTime dateTimeFromTimestamp(double timestamp) {
+    return QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>((timestamp + referenceDateOffset) * 1000.0));
 }
 
-QString rawValue(AutoPasteSource source)
-{
-    return source == AutoPasteSource::translation ? QStringLiteral("translation") : QStringLiteral("original");
+QString rawValue(AutoPasteSource source) {
+    return source == AutoPasteSource::translation ? QStringLiteral("translation")
+                                                  : QStringLiteral("original");
 }
 
-std::optional<AutoPasteSource> autoPasteSourceFromRaw(const QString &raw)
-{
+std::optional<AutoPasteSource> autoPasteSourceFromRaw(const QString &raw) {
     if (raw == QLatin1String("original"))
         return AutoPasteSource::original;
     if (raw == QLatin1String("translation"))

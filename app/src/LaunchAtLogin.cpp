@@ -10,19 +10,16 @@
 namespace Orvinta {
 
 XdgAutostart::XdgAutostart(QString configHome, QString command)
-    : m_configHome(configHome.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                                        : std::move(configHome))
-    , m_command(command.isEmpty() ? QCoreApplication::applicationFilePath() : std::move(command))
-{
-}
+    : m_configHome(configHome.isEmpty()
+                       ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                       : std::move(configHome))
+    , m_command(command.isEmpty() ? QCoreApplication::applicationFilePath() : std::move(command)) {}
 
-QString XdgAutostart::entryPath() const
-{
+QString XdgAutostart::entryPath() const {
     return QDir(m_configHome).filePath(QStringLiteral("autostart/orvinta.desktop"));
 }
 
-bool XdgAutostart::isEnabled() const
-{
+bool XdgAutostart::isEnabled() const {
     QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -31,8 +28,7 @@ bool XdgAutostart::isEnabled() const
     return !contents.contains(QLatin1String("\nHidden=true"));
 }
 
-QString XdgAutostart::setEnabled(bool enabled)
-{
+QString XdgAutostart::setEnabled(bool enabled) {
     const QString path = entryPath();
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path))

@@ -16,22 +16,24 @@ namespace Orvinta {
 
 namespace {
 
-QString idText(const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString idText(const QUuid &id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
-QJsonValue member(const QJsonObject &object, const char *name, QJsonValue::Type type, const char *what)
-{
+QJsonValue member(const QJsonObject &object, const char *name, QJsonValue::Type type,
+                  const char *what) {
     const QJsonValue value = object.value(QLatin1String(name));
     if (value.isUndefined())
         throw SessionFormatError(std::string("missing member \"") + name + "\" in " + what);
     if (value.type() != type)
-        throw SessionFormatError(std::string("member \"") + name + "\" of " + what + " has the wrong type");
+        throw SessionFormatError(std::string("member \"") + name + "\" of " + what +
+                                 " has the wrong type");
     return value;
 }
 
 } // namespace
 
-QHash<QUuid, QString> SessionData::uuidTranslations() const
-{
+QHash<QUuid, QString> SessionData::uuidTranslations() const {
     QHash<QUuid, QString> result;
     for (auto it = translations.begin(); it != translations.end(); ++it) {
         const QUuid id = QUuid::fromString(it.key());
@@ -41,8 +43,7 @@ QHash<QUuid, QString> SessionData::uuidTranslations() const
     return result;
 }
 
-QByteArray encodeSession(const SessionData &session)
-{
+QByteArray encodeSession(const SessionData &session) {
     QJsonArray lines;
     for (const ConfirmedLine &line : session.lines) {
         lines.append(QJsonObject{{QStringLiteral("id"), idText(line.id)},
@@ -58,19 +59,19 @@ QByteArray encodeSession(const SessionData &session)
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
-SessionData decodeSession(const QByteArray &json)
-{
+SessionData decodeSession(const QByteArray &json) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        throw SessionFormatError("malformed JSON: " + parseError.errorString().toStdString() + " at offset " +
-                                 std::to_string(parseError.offset));
+        throw SessionFormatError("malformed JSON: " + parseError.errorString().toStdString() +
+                                 " at offset " + std::to_string(parseError.offset));
     if (!document.isObject())
         throw SessionFormatError("the file does not hold a JSON object");
     const QJsonObject root = document.object();
 
     SessionData session;
-    for (const QJsonValue &value : member(root, "lines", QJsonValue::Array, "the session").toArray()) {
+    for (const QJsonValue &value :
+         member(root, "lines", QJsonValue::Array, "the session").toArray()) {
         if (!value.isObject())
             throw SessionFormatError("a line is not a JSON object");
         const QJsonObject line = value.toObject();
@@ -85,17 +86,19 @@ SessionData decodeSession(const QByteArray &json)
         member(root, "translations", QJsonValue::Object, "the session").toObject();
     for (auto it = translations.begin(); it != translations.end(); ++it) {
         if (!it.value().isString())
-            throw SessionFormatError("the translation of " + it.key().toStdString() + " is not a string");
+            throw SessionFormatError("the translation of " + it.key().toStdString() +
+                                     " is not a string");
         session.translations.insert(it.key(), it.value().toString());
     }
-    session.targetLanguage = member(root, "targetLanguage", QJsonValue::String, "the session").toString();
+    session.targetLanguage =
+        member(root, "targetLanguage", QJsonValue::String, "the session").toString();
     return session;
 }
 
-SessionStore::SessionStore(std::optional<QString> dataHome) : m_dataHome(std::move(dataHome)) {}
+SessionStore::SessionStore(std::optional<QString> dataHome)
+    : m_dataHome(std::move(dataHome)) {}
 
-std::optional<QString> SessionStore::sessionFileURL() const
-{
+std::optional<QString> SessionStore::sessionFileURL() const {
     const QString dataHome =
         m_dataHome.value_or(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     if (dataHome.isEmpty()) {
@@ -111,8 +114,7 @@ std::optional<QString> SessionStore::sessionFileURL() const
     return QDir(folder).filePath(QStringLiteral("session.json"));
 }
 
-std::optional<SessionData> SessionStore::read()
-{
+std::optional<SessionData> SessionStore::read() {
     const std::optional<QString> path = sessionFileURL();
     if (!path || !QFile::exists(*path))
         return std::nullopt;
@@ -130,21 +132,21 @@ std::optional<SessionData> SessionStore::read()
     }
 }
 
-void SessionStore::keepUnreadableFile(const QString &path)
-{
+void SessionStore::keepUnreadableFile(const QString &path) {
     if (!m_unreadableFile || *m_unreadableFile != path || !QFile::exists(path))
         return;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString backup = QFileInfo(path).dir().filePath(QStringLiteral("session.unreadable-%1.json").arg(stamp));
+    const QString backup =
+        QFileInfo(path).dir().filePath(QStringLiteral("session.unreadable-%1.json").arg(stamp));
     if (QFile::rename(path, backup))
         qCInfo(lcAppState, "Kept the unreadable session file as %s", qUtf8Printable(backup));
     else
-        qCWarning(lcAppState, "Could not keep the unreadable session file as %s", qUtf8Printable(backup));
+        qCWarning(lcAppState, "Could not keep the unreadable session file as %s",
+                  qUtf8Printable(backup));
     m_unreadableFile.reset();
 }
 
-void SessionStore::save(const SessionData &session)
-{
+void SessionStore::save(const SessionData &session) {
     const std::optional<QString> path = sessionFileURL();
     if (!path)
         return;

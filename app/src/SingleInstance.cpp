@@ -12,9 +12,9 @@ constexpr char activateMessage[] = "activate\n";
 
 SingleInstance::SingleInstance(QString runtimeFolder, QObject *parent)
     : QObject(parent)
-    , m_folder(runtimeFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                                       : std::move(runtimeFolder))
-{
+    , m_folder(runtimeFolder.isEmpty()
+                   ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                   : std::move(runtimeFolder)) {
     if (m_folder.isEmpty())
         m_folder = QDir::tempPath();
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
@@ -31,12 +31,15 @@ SingleInstance::SingleInstance(QString runtimeFolder, QObject *parent)
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::lockPath() const { return QDir(m_folder).filePath(QStringLiteral("orvinta.lock")); }
+QString SingleInstance::lockPath() const {
+    return QDir(m_folder).filePath(QStringLiteral("orvinta.lock"));
+}
 
-QString SingleInstance::socketPath() const { return QDir(m_folder).filePath(QStringLiteral("orvinta.socket")); }
+QString SingleInstance::socketPath() const {
+    return QDir(m_folder).filePath(QStringLiteral("orvinta.socket"));
+}
 
-bool SingleInstance::claim()
-{
+bool SingleInstance::claim() {
     if (m_lock && m_lock->isLocked())
         return true;
     QDir().mkpath(m_folder);
@@ -47,15 +50,13 @@ bool SingleInstance::claim()
     return m_lock->tryLock(0);
 }
 
-bool SingleInstance::acceptHandOvers()
-{
+bool SingleInstance::acceptHandOvers() {
     QLocalServer::removeServer(socketPath());
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     return m_server.listen(socketPath());
 }
 
-bool SingleInstance::handOver()
-{
+bool SingleInstance::handOver() {
     QLocalSocket socket;
     socket.connectToServer(socketPath());
     if (!socket.waitForConnected(1000))

@@ -22,13 +22,13 @@ struct ToneSoundPlayer::Workers {
     std::vector<Worker> workers;
 };
 
-ToneSoundPlayer::ToneSoundPlayer() : m_workers(std::make_unique<Workers>()) {}
+ToneSoundPlayer::ToneSoundPlayer()
+    : m_workers(std::make_unique<Workers>()) {}
 
 // Joins the players still sounding; each lasts a fraction of a second.
 ToneSoundPlayer::~ToneSoundPlayer() = default;
 
-std::vector<float> ToneSoundPlayer::synthesize(Sound sound, int rate)
-{
+std::vector<float> ToneSoundPlayer::synthesize(Sound sound, int rate) {
     // Start: a rising pair of notes; stop: a falling one. Soft attack and
     // decay so neither clicks.
     const double first = sound == Sound::start ? 660.0 : 880.0;
@@ -41,30 +41,28 @@ std::vector<float> ToneSoundPlayer::synthesize(Sound sound, int rate)
         const double t = static_cast<double>(n) / rate;
         const double attack = std::min(1.0, n / (0.005 * rate));
         const double decay = std::exp(-4.0 * n / noteLength);
-        samples[static_cast<std::size_t>(i)] =
-            static_cast<float>(0.25 * attack * decay * std::sin(2 * std::numbers::pi * frequency * t));
+        samples[static_cast<std::size_t>(i)] = static_cast<float>(
+            0.25 * attack * decay * std::sin(2 * std::numbers::pi * frequency * t));
     }
     return samples;
 }
 
-void ToneSoundPlayer::play(Sound sound)
-{
+void ToneSoundPlayer::play(Sound sound) {
     const std::lock_guard guard(m_workers->lock);
     std::erase_if(m_workers->workers, [](const Workers::Worker &w) { return w.done->load(); });
     auto done = std::make_shared<std::atomic<bool>>(false);
     m_workers->workers.push_back({done, std::jthread([sound, done] {
-        playTone(sound);
-        done->store(true);
-    })});
+                                      playTone(sound);
+                                      done->store(true);
+                                  })});
 }
 
-void ToneSoundPlayer::playTone(Sound sound)
-{
+void ToneSoundPlayer::playTone(Sound sound) {
     const std::vector<float> samples = synthesize(sound, sampleRate);
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
     int error = 0;
-    pa_simple *stream = pa_simple_new(nullptr, "Orvinta", PA_STREAM_PLAYBACK, nullptr, "Orvinta sound",
-                                      &spec, nullptr, nullptr, &error);
+    pa_simple *stream = pa_simple_new(nullptr, "Orvinta", PA_STREAM_PLAYBACK, nullptr,
+                                      "Orvinta sound", &spec, nullptr, nullptr, &error);
     if (!stream) {
         qCWarning(lcAppState, "Cannot play sound: %s", pa_strerror(error));
         return;

@@ -11,8 +11,7 @@ namespace Orvinta {
 
 namespace {
 
-qsizetype characterCount(const QString &text)
-{
+qsizetype characterCount(const QString &text) {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype count = 0;
     while (finder.toNextBoundary() != -1)
@@ -22,29 +21,26 @@ qsizetype characterCount(const QString &text)
 
 } // namespace
 
-QString rawValue(ExportFormat format)
-{
-    return format == ExportFormat::srt ? QStringLiteral("SRT Subtitles") : QStringLiteral("Plain Text");
+QString rawValue(ExportFormat format) {
+    return format == ExportFormat::srt ? QStringLiteral("SRT Subtitles")
+                                       : QStringLiteral("Plain Text");
 }
 
-QString fileExtension(ExportFormat format)
-{
+QString fileExtension(ExportFormat format) {
     return format == ExportFormat::srt ? QStringLiteral("srt") : QStringLiteral("txt");
 }
 
-QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone)
-{
+QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone) {
     QStringList out;
     for (const ConfirmedLine &line : lines) {
-        const QDateTime time =
-            QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::floor(line.timestamp + referenceDateOffset)), zone);
+        const QDateTime time = QDateTime::fromSecsSinceEpoch(
+            static_cast<qint64>(std::floor(line.timestamp + referenceDateOffset)), zone);
         out << QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), line.text);
     }
     return out.join(QLatin1Char('\n'));
 }
 
-QString srtTime(double seconds)
-{
+QString srtTime(double seconds) {
     if (!(seconds > 0))
         seconds = 0;
     // Offsets are differences of large timestamps, so 0.8 s arrives as
@@ -52,11 +48,11 @@ QString srtTime(double seconds)
     const long long micros = std::llround(seconds * 1e6);
     const long long whole = micros / 1'000'000;
     const long long millis = (micros % 1'000'000) / 1000;
-    return QString::asprintf("%02lld:%02lld:%02lld,%03lld", whole / 3600, (whole % 3600) / 60, whole % 60, millis);
+    return QString::asprintf("%02lld:%02lld:%02lld,%03lld", whole / 3600, (whole % 3600) / 60,
+                             whole % 60, millis);
 }
 
-QString srtTranscript(const QList<ConfirmedLine> &lines)
-{
+QString srtTranscript(const QList<ConfirmedLine> &lines) {
     if (lines.isEmpty())
         return {};
     const double reference = lines.front().timestamp;
@@ -75,19 +71,16 @@ QString srtTranscript(const QList<ConfirmedLine> &lines)
     return cues.join(QStringLiteral("\n\n"));
 }
 
-QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format)
-{
+QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format) {
     return format == ExportFormat::srt ? srtTranscript(lines) : plainTextTranscript(lines);
 }
 
-QString suggestedExportFileName(ExportFormat format, const QDateTime &now)
-{
+QString suggestedExportFileName(ExportFormat format, const QDateTime &now) {
     return QStringLiteral("orvinta-%1.%2")
         .arg(now.toUTC().toString(Qt::ISODate).left(10), fileExtension(format));
 }
 
-std::optional<QString> writeTextFile(const QString &path, const QString &content)
-{
+std::optional<QString> writeTextFile(const QString &path, const QString &content) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();

@@ -10,16 +10,16 @@ using namespace Orvinta;
 
 namespace {
 
-SessionData transcript(int lines)
-{
+SessionData transcript(int lines) {
     SessionData data;
     data.targetLanguage = QStringLiteral("es-ES");
     for (int i = 0; i < lines; ++i) {
-        const ConfirmedLine line{QUuid::createUuid(),
-                                 QStringLiteral("Line %1 of a long meeting, where somebody said something worth "
-                                                "keeping for later.")
-                                     .arg(i),
-                                 800000000.0 + i * 3.25};
+        const ConfirmedLine line{
+            QUuid::createUuid(),
+            QStringLiteral("Line %1 of a long meeting, where somebody said something worth "
+                           "keeping for later.")
+                .arg(i),
+            800000000.0 + i * 3.25};
         data.lines.append(line);
         data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(),
                                  QStringLiteral("Línea %1 de una reunión larga.").arg(i));
@@ -27,8 +27,7 @@ SessionData transcript(int lines)
     return data;
 }
 
-void BM_SaveSession(benchmark::State &state)
-{
+void BM_SaveSession(benchmark::State &state) {
     QTemporaryDir folder;
     SessionStore store(folder.path());
     const SessionData data = transcript(static_cast<int>(state.range(0)));
@@ -37,8 +36,7 @@ void BM_SaveSession(benchmark::State &state)
     state.counters["bytes"] = static_cast<double>(encodeSession(data).size());
 }
 
-void BM_RestoreSession(benchmark::State &state)
-{
+void BM_RestoreSession(benchmark::State &state) {
     QTemporaryDir folder;
     SessionStore store(folder.path());
     store.save(transcript(static_cast<int>(state.range(0))));

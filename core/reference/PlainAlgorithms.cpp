@@ -12,18 +12,17 @@ namespace TranscriptionCore::plain {
 
 namespace {
 
-icu::UnicodeString nfc(const icu::UnicodeString &s)
-{
+icu::UnicodeString nfc(const icu::UnicodeString &s) {
     UErrorCode status = U_ZERO_ERROR;
     return icu::Normalizer2::getNFCInstance(status)->normalize(s, status);
 }
 
-std::vector<icu::UnicodeString> characters(std::string_view text)
-{
-    const icu::UnicodeString u =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+std::vector<icu::UnicodeString> characters(std::string_view text) {
+    const icu::UnicodeString u = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    std::unique_ptr<icu::BreakIterator> it(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     it->setText(u);
     std::vector<icu::UnicodeString> out;
     int32_t start = it->first();
@@ -32,8 +31,7 @@ std::vector<icu::UnicodeString> characters(std::string_view text)
     return out;
 }
 
-template <class T> std::int64_t twoRowDistance(const std::vector<T> &a, const std::vector<T> &b)
-{
+template <class T> std::int64_t twoRowDistance(const std::vector<T> &a, const std::vector<T> &b) {
     const std::size_t m = a.size(), n = b.size();
     if (m == 0)
         return static_cast<std::int64_t>(n);
@@ -55,8 +53,7 @@ template <class T> std::int64_t twoRowDistance(const std::vector<T> &a, const st
     return previous[n];
 }
 
-std::vector<std::string> words(std::string_view text)
-{
+std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> out;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -69,35 +66,33 @@ std::vector<std::string> words(std::string_view text)
     return out;
 }
 
-std::string nfcKey(std::string_view text)
-{
+std::string nfcKey(std::string_view text) {
     std::string out;
-    nfc(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))))
+    nfc(icu::UnicodeString::fromUTF8(
+            icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))))
         .toUTF8String(out);
     return out;
 }
 
 } // namespace
 
-std::int64_t levenshteinDistance(std::string_view a, std::string_view b)
-{
+std::int64_t levenshteinDistance(std::string_view a, std::string_view b) {
     return twoRowDistance(characters(a), characters(b));
 }
 
-double wordErrorRate(std::string_view reference, std::string_view hypothesis)
-{
+double wordErrorRate(std::string_view reference, std::string_view hypothesis) {
     const auto ref = words(reference), hyp = words(hypothesis);
     if (ref.empty())
         return hyp.empty() ? 0.0 : 1.0;
     return static_cast<double>(twoRowDistance(ref, hyp)) / static_cast<double>(ref.size());
 }
 
-bool DedupTracker::isDuplicate(std::string_view text) const
-{
+bool DedupTracker::isDuplicate(std::string_view text) const {
     if (m_forms.contains(nfcKey(text)))
         return true;
     for (const std::string &stored : m_forms) {
-        const auto longer = static_cast<std::int64_t>(std::max(characters(stored).size(), characters(text).size()));
+        const auto longer =
+            static_cast<std::int64_t>(std::max(characters(stored).size(), characters(text).size()));
         if (longer < 1)
             continue;
         const std::int64_t d = levenshteinDistance(stored, text);
@@ -108,6 +103,8 @@ bool DedupTracker::isDuplicate(std::string_view text) const
     return false;
 }
 
-void DedupTracker::insert(std::string_view text) { m_forms.insert(nfcKey(text)); }
+void DedupTracker::insert(std::string_view text) {
+    m_forms.insert(nfcKey(text));
+}
 
 } // namespace TranscriptionCore::plain

@@ -13,8 +13,7 @@ constexpr float silenceFloor = 1e-8f;
 
 AudioPreprocessor::AudioPreprocessor(double sampleRate, double highPassCutoff, float targetRMSdB,
                                      float maxGainDB)
-    : m_maxGainDB(maxGainDB)
-{
+    : m_maxGainDB(maxGainDB) {
     const double w0 = twoPi * highPassCutoff / sampleRate;
     const double s = std::sin(w0);
     const double c = std::cos(w0);
@@ -28,8 +27,7 @@ AudioPreprocessor::AudioPreprocessor(double sampleRate, double highPassCutoff, f
     m_targetRMS = std::pow(10.0f, targetRMSdB / 20.0f);
 }
 
-void AudioPreprocessor::process(float *samples, std::ptrdiff_t count)
-{
+void AudioPreprocessor::process(float *samples, std::ptrdiff_t count) {
     if (count < 1)
         return;
     const std::lock_guard guard(m_lock);
@@ -76,8 +74,7 @@ void AudioPreprocessor::process(float *samples, std::ptrdiff_t count)
                    [gain](float s) { return std::clamp(s * gain, -1.0f, 1.0f); });
 }
 
-void AudioPreprocessor::reset()
-{
+void AudioPreprocessor::reset() {
     const std::lock_guard guard(m_lock);
     m_x1 = m_x2 = m_y1 = m_y2 = 0;
 }

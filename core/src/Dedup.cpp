@@ -13,13 +13,12 @@ using namespace detail;
 
 namespace {
 
-bool isTerminator(char16_t c)
-{
-    return c == u'.' || c == u'!' || c == u'?' || c == u'\u3002' || c == u'\uFF01' || c == u'\uFF1F';
+bool isTerminator(char16_t c) {
+    return c == u'.' || c == u'!' || c == u'?' || c == u'\u3002' || c == u'\uFF01' ||
+           c == u'\uFF1F';
 }
 
-std::string normalizeAscii(std::string_view text)
-{
+std::string normalizeAscii(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     bool pendingSpace = false;
@@ -41,22 +40,21 @@ std::string normalizeAscii(std::string_view text)
     return first < last ? std::string(first, last) : std::string();
 }
 
-double duplicateThreshold(std::int64_t longerLength)
-{
+double duplicateThreshold(std::int64_t longerLength) {
     return std::min(0.19 + 0.002 * static_cast<double>(longerLength), 0.25);
 }
 
-bool isWithinThreshold(std::int64_t distance, std::int64_t longerLength)
-{
+bool isWithinThreshold(std::int64_t distance, std::int64_t longerLength) {
     return static_cast<double>(distance) / static_cast<double>(longerLength) <=
            duplicateThreshold(longerLength);
 }
 
 // The largest distance that still counts as a duplicate at this length,
 // found with exactly the comparison that decides.
-std::int64_t largestDuplicateDistance(std::int64_t longerLength)
-{
-    auto d = static_cast<std::int64_t>(duplicateThreshold(longerLength) * static_cast<double>(longerLength)) + 1;
+std::int64_t largestDuplicateDistance(std::int64_t longerLength) {
+    auto d = static_cast<std::int64_t>(duplicateThreshold(longerLength) *
+                                       static_cast<double>(longerLength)) +
+             1;
     while (d >= 0 && !isWithinThreshold(d, longerLength))
         --d;
     return d;
@@ -64,8 +62,7 @@ std::int64_t largestDuplicateDistance(std::int64_t longerLength)
 
 } // namespace
 
-std::string normalizeForDedup(std::string_view text)
-{
+std::string normalizeForDedup(std::string_view text) {
     if (isAscii(text))
         return normalizeAscii(text);
     const icu::UnicodeString folded = lowerCase(nfkc(fromUtf8(text)));
@@ -77,8 +74,7 @@ std::string normalizeForDedup(std::string_view text)
     return toUtf8(trimWhiteSpace(joinWithSpaces(splitAtSpaces(kept))));
 }
 
-std::int64_t levenshteinDistance(std::string_view a, std::string_view b)
-{
+std::int64_t levenshteinDistance(std::string_view a, std::string_view b) {
     ClusterTable clusters;
     CharacterInterner interner(clusters);
     const std::vector<std::uint32_t> left = characterIds(a, interner);
@@ -86,8 +82,7 @@ std::int64_t levenshteinDistance(std::string_view a, std::string_view b)
     return editDistance(left, right);
 }
 
-bool DedupTracker::isDuplicate(std::string_view text) const
-{
+bool DedupTracker::isDuplicate(std::string_view text) const {
     if (m_confirmedHashes.empty())
         return false;
     if (m_confirmedHashes.contains(canonicalKey(text)))
@@ -115,8 +110,7 @@ bool DedupTracker::isDuplicate(std::string_view text) const
     return false;
 }
 
-void DedupTracker::insert(std::string_view text)
-{
+void DedupTracker::insert(std::string_view text) {
     std::string key = canonicalKey(text);
     if (m_confirmedHashes.contains(key))
         return;
@@ -125,8 +119,7 @@ void DedupTracker::insert(std::string_view text)
     m_confirmedHashes.emplace(std::move(key), std::move(characters));
 }
 
-void DedupTracker::removeAll()
-{
+void DedupTracker::removeAll() {
     m_confirmedHashes.clear();
     m_clusters = {};
 }

@@ -12,8 +12,7 @@ EditDistancePattern::EditDistancePattern(std::span<const std::uint32_t> pattern)
     : m_size(pattern.size())
     , m_words((pattern.size() + 63) / 64)
     , m_small(SmallAlphabet * m_words, 0)
-    , m_zero(m_words, 0)
-{
+    , m_zero(m_words, 0) {
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const std::uint32_t symbol = pattern[i];
         std::uint64_t *row;
@@ -28,16 +27,15 @@ EditDistancePattern::EditDistancePattern(std::span<const std::uint32_t> pattern)
     }
 }
 
-const std::uint64_t *EditDistancePattern::masks(std::uint32_t symbol) const
-{
+const std::uint64_t *EditDistancePattern::masks(std::uint32_t symbol) const {
     if (symbol < SmallAlphabet)
         return &m_small[symbol * m_words];
     auto found = m_large.find(symbol);
     return found == m_large.end() ? m_zero.data() : found->second.data();
 }
 
-std::int64_t EditDistancePattern::distance(std::span<const std::uint32_t> text, std::int64_t bound) const
-{
+std::int64_t EditDistancePattern::distance(std::span<const std::uint32_t> text,
+                                           std::int64_t bound) const {
     const auto textLength = static_cast<std::int64_t>(text.size());
     if (m_size == 0)
         return textLength;
@@ -92,8 +90,7 @@ std::int64_t EditDistancePattern::distance(std::span<const std::uint32_t> text, 
     return score;
 }
 
-std::int64_t editDistance(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b)
-{
+std::int64_t editDistance(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b) {
     if (a.size() > b.size())
         std::swap(a, b);
     return EditDistancePattern(a).distance(b);

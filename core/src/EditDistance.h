@@ -29,7 +29,7 @@ private:
 
     std::size_t m_size;
     std::size_t m_words;
-    std::vector<std::uint64_t> m_small;                        // symbols below 256
+    std::vector<std::uint64_t> m_small; // symbols below 256
     std::unordered_map<std::uint32_t, std::vector<std::uint64_t>> m_large;
     std::vector<std::uint64_t> m_zero;
 };

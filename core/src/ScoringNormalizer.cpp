@@ -21,9 +21,17 @@ struct KoreanNumber {
     char16_t character;
     std::int64_t value;
 };
-constexpr std::array<KoreanNumber, 11> koDigitValues{{{u'영', 0}, {u'공', 0}, {u'일', 1}, {u'이', 2},
-                                                      {u'삼', 3}, {u'사', 4}, {u'오', 5}, {u'육', 6},
-                                                      {u'칠', 7}, {u'팔', 8}, {u'구', 9}}};
+constexpr std::array<KoreanNumber, 11> koDigitValues{{{u'영', 0},
+                                                      {u'공', 0},
+                                                      {u'일', 1},
+                                                      {u'이', 2},
+                                                      {u'삼', 3},
+                                                      {u'사', 4},
+                                                      {u'오', 5},
+                                                      {u'육', 6},
+                                                      {u'칠', 7},
+                                                      {u'팔', 8},
+                                                      {u'구', 9}}};
 constexpr std::array<KoreanNumber, 3> koSmallMult{{{u'십', 10}, {u'백', 100}, {u'천', 1000}}};
 constexpr std::array<KoreanNumber, 3> koLargeMult{
     {{u'만', 10'000}, {u'억', 100'000'000}, {u'조', 1'000'000'000'000}}};
@@ -32,23 +40,25 @@ struct EnglishNumber {
     std::u16string_view word;
     std::int64_t value;
 };
-constexpr std::array<EnglishNumber, 20> enBasic{{{u"zero", 0},     {u"one", 1},        {u"two", 2},
-                                                 {u"three", 3},    {u"four", 4},       {u"five", 5},
-                                                 {u"six", 6},      {u"seven", 7},      {u"eight", 8},
-                                                 {u"nine", 9},     {u"ten", 10},       {u"eleven", 11},
-                                                 {u"twelve", 12},  {u"thirteen", 13},  {u"fourteen", 14},
-                                                 {u"fifteen", 15}, {u"sixteen", 16},   {u"seventeen", 17},
-                                                 {u"eighteen", 18}, {u"nineteen", 19}}};
-constexpr std::array<EnglishNumber, 8> enTens{{{u"twenty", 20}, {u"thirty", 30}, {u"forty", 40},
-                                               {u"fifty", 50}, {u"sixty", 60}, {u"seventy", 70},
-                                               {u"eighty", 80}, {u"ninety", 90}}};
+constexpr std::array<EnglishNumber, 20> enBasic{
+    {{u"zero", 0},     {u"one", 1},      {u"two", 2},        {u"three", 3},     {u"four", 4},
+     {u"five", 5},     {u"six", 6},      {u"seven", 7},      {u"eight", 8},     {u"nine", 9},
+     {u"ten", 10},     {u"eleven", 11},  {u"twelve", 12},    {u"thirteen", 13}, {u"fourteen", 14},
+     {u"fifteen", 15}, {u"sixteen", 16}, {u"seventeen", 17}, {u"eighteen", 18}, {u"nineteen", 19}}};
+constexpr std::array<EnglishNumber, 8> enTens{{{u"twenty", 20},
+                                               {u"thirty", 30},
+                                               {u"forty", 40},
+                                               {u"fifty", 50},
+                                               {u"sixty", 60},
+                                               {u"seventy", 70},
+                                               {u"eighty", 80},
+                                               {u"ninety", 90}}};
 constexpr std::array<EnglishNumber, 4> enMult{{{u"hundred", 100},
                                                {u"thousand", 1'000},
                                                {u"million", 1'000'000},
                                                {u"billion", 1'000'000'000}}};
 
-template <class Table, class Key> std::optional<std::int64_t> lookup(const Table &table, Key key)
-{
+template <class Table, class Key> std::optional<std::int64_t> lookup(const Table &table, Key key) {
     for (const auto &entry : table) {
         if constexpr (requires { entry.word; }) {
             if (entry.word == key)
@@ -60,14 +70,12 @@ template <class Table, class Key> std::optional<std::int64_t> lookup(const Table
     return std::nullopt;
 }
 
-std::u16string_view view(const icu::UnicodeString &s)
-{
+std::u16string_view view(const icu::UnicodeString &s) {
     return {s.getBuffer(), static_cast<std::size_t>(s.length())};
 }
 
 // a * b + c, or nothing when that leaves the 64-bit range.
-std::optional<std::int64_t> mulAdd(std::int64_t a, std::int64_t b, std::int64_t c)
-{
+std::optional<std::int64_t> mulAdd(std::int64_t a, std::int64_t b, std::int64_t c) {
     std::int64_t product = 0;
     std::int64_t sum = 0;
     if (__builtin_mul_overflow(a, b, &product) || __builtin_add_overflow(product, c, &sum))
@@ -75,27 +83,23 @@ std::optional<std::int64_t> mulAdd(std::int64_t a, std::int64_t b, std::int64_t 
     return sum;
 }
 
-bool isKoreanNumberCharacter(char16_t c)
-{
+bool isKoreanNumberCharacter(char16_t c) {
     return lookup(koDigitValues, c) || lookup(koSmallMult, c) || lookup(koLargeMult, c);
 }
 
-bool isKoreanNumberToken(const icu::UnicodeString &token)
-{
+bool isKoreanNumberToken(const icu::UnicodeString &token) {
     for (int32_t i = 0; i < token.length(); ++i)
         if (!isKoreanNumberCharacter(token.charAt(i)))
             return false;
     return true;
 }
 
-bool isEnglishNumberWord(const icu::UnicodeString &token)
-{
+bool isEnglishNumberWord(const icu::UnicodeString &token) {
     const std::u16string_view word = view(token);
     return lookup(enBasic, word) || lookup(enTens, word) || lookup(enMult, word);
 }
 
-std::optional<std::int64_t> parseSinoKorean(const icu::UnicodeString &characters)
-{
+std::optional<std::int64_t> parseSinoKorean(const icu::UnicodeString &characters) {
     if (characters.isEmpty())
         return std::nullopt;
     std::int64_t total = 0, section = 0, current = 0;
@@ -123,8 +127,7 @@ std::optional<std::int64_t> parseSinoKorean(const icu::UnicodeString &characters
     return mulAdd(1, total, section + current);
 }
 
-std::optional<std::int64_t> parseEnglishNumber(const std::vector<icu::UnicodeString> &words)
-{
+std::optional<std::int64_t> parseEnglishNumber(const std::vector<icu::UnicodeString> &words) {
     if (words.empty())
         return std::nullopt;
     std::int64_t total = 0, current = 0;
@@ -157,8 +160,8 @@ std::optional<std::int64_t> parseEnglishNumber(const std::vector<icu::UnicodeStr
 
 // Replaces each run of number tokens by the decimal value it denotes.
 template <class IsNumberToken, class Parse>
-icu::UnicodeString replaceNumberRuns(const icu::UnicodeString &text, IsNumberToken isNumberToken, Parse parse)
-{
+icu::UnicodeString replaceNumberRuns(const icu::UnicodeString &text, IsNumberToken isNumberToken,
+                                     Parse parse) {
     const std::vector<icu::UnicodeString> tokens = splitAtSpaces(text);
     std::vector<icu::UnicodeString> output;
     for (std::size_t i = 0; i < tokens.size();) {
@@ -170,7 +173,8 @@ icu::UnicodeString replaceNumberRuns(const icu::UnicodeString &text, IsNumberTok
         while (runEnd < tokens.size() && isNumberToken(tokens[runEnd]))
             ++runEnd;
         const std::vector<icu::UnicodeString> run(tokens.begin() + static_cast<std::ptrdiff_t>(i),
-                                                  tokens.begin() + static_cast<std::ptrdiff_t>(runEnd));
+                                                  tokens.begin() +
+                                                      static_cast<std::ptrdiff_t>(runEnd));
         if (const std::optional<std::int64_t> value = parse(run))
             output.emplace_back(icu::UnicodeString::fromUTF8(std::to_string(*value)));
         else
@@ -180,30 +184,29 @@ icu::UnicodeString replaceNumberRuns(const icu::UnicodeString &text, IsNumberTok
     return joinWithSpaces(output);
 }
 
-icu::UnicodeString replaceKoreanNumbers(const icu::UnicodeString &text)
-{
-    return replaceNumberRuns(text, isKoreanNumberToken, [](const std::vector<icu::UnicodeString> &run) {
-        icu::UnicodeString characters;
-        for (const auto &token : run)
-            characters.append(token);
-        return parseSinoKorean(characters);
-    });
+icu::UnicodeString replaceKoreanNumbers(const icu::UnicodeString &text) {
+    return replaceNumberRuns(text, isKoreanNumberToken,
+                             [](const std::vector<icu::UnicodeString> &run) {
+                                 icu::UnicodeString characters;
+                                 for (const auto &token : run)
+                                     characters.append(token);
+                                 return parseSinoKorean(characters);
+                             });
 }
 
-icu::UnicodeString replaceEnglishNumbers(const icu::UnicodeString &text)
-{
+icu::UnicodeString replaceEnglishNumbers(const icu::UnicodeString &text) {
     return replaceNumberRuns(text, isEnglishNumberWord, parseEnglishNumber);
 }
 
-bool isHangul(UChar32 c)
-{
-    return (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F);
+bool isHangul(UChar32 c) {
+    return (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0x1100 && c <= 0x11FF) ||
+           (c >= 0x3130 && c <= 0x318F);
 }
 
-icu::UnicodeString joinDigitAndHangul(const icu::UnicodeString &text)
-{
+icu::UnicodeString joinDigitAndHangul(const icu::UnicodeString &text) {
     std::vector<std::pair<int32_t, int32_t>> characters;
-    forEachCluster(text, [&](int32_t start, int32_t limit) { characters.emplace_back(start, limit); });
+    forEachCluster(text,
+                   [&](int32_t start, int32_t limit) { characters.emplace_back(start, limit); });
     if (characters.size() < 3)
         return text;
     icu::UnicodeString out;
@@ -219,8 +222,7 @@ icu::UnicodeString joinDigitAndHangul(const icu::UnicodeString &text)
     return out;
 }
 
-const icu::RegexPattern &compiledPattern(const char16_t *source)
-{
+const icu::RegexPattern &compiledPattern(const char16_t *source) {
     UErrorCode status = U_ZERO_ERROR;
     auto *pattern = icu::RegexPattern::compile(icu::UnicodeString(source), 0, status);
     if (U_FAILURE(status) || pattern == nullptr)
@@ -229,8 +231,7 @@ const icu::RegexPattern &compiledPattern(const char16_t *source)
 }
 
 icu::UnicodeString replaceAll(const icu::RegexPattern &pattern, const icu::UnicodeString &text,
-                              const icu::UnicodeString &replacement)
-{
+                              const icu::UnicodeString &replacement) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(text, status));
     if (U_FAILURE(status))
@@ -243,8 +244,7 @@ icu::UnicodeString replaceAll(const icu::RegexPattern &pattern, const icu::Unico
 
 } // namespace
 
-std::string normalizeForScoring(std::string_view input)
-{
+std::string normalizeForScoring(std::string_view input) {
     // Compiled once; patterns are immutable and safe to share between threads.
     static const icu::RegexPattern &bracketed = compiledPattern(uR"(\[.*?\])");
     static const icu::RegexPattern &parenthesised = compiledPattern(uR"(\(.*?\))");
@@ -254,7 +254,11 @@ std::string normalizeForScoring(std::string_view input)
     text = replaceAll(bracketed, text, u" ");
     text = replaceAll(parenthesised, text, u" ");
     constexpr std::array<std::pair<const char16_t *, const char16_t *>, 5> literals{
-        {{u"mr.", u"mister"}, {u"mrs.", u"missus"}, {u"ms.", u"miss"}, {u"dr.", u"doctor"}, {u"%", u"퍼센트"}}};
+        {{u"mr.", u"mister"},
+         {u"mrs.", u"missus"},
+         {u"ms.", u"miss"},
+         {u"dr.", u"doctor"},
+         {u"%", u"퍼센트"}}};
     for (const auto &[from, to] : literals)
         text.findAndReplace(from, to);
     for (int pass = 0; pass < 2; ++pass)

@@ -18,21 +18,24 @@ enum class AbbreviationType { title, other, none };
 
 // Sorted, so that a lookup is a binary search over constant data: nothing to
 // build at run time, nothing to synchronise.
-constexpr std::array<std::string_view, 15> titleAbbreviations{
-    "capt", "col", "cpl", "dr", "gen", "gov", "jr", "lt", "mr", "mrs", "ms", "prof", "pvt", "sgt", "sr"};
+constexpr std::array<std::string_view, 15> titleAbbreviations{"capt", "col",  "cpl", "dr",  "gen",
+                                                              "gov",  "jr",   "lt",  "mr",  "mrs",
+                                                              "ms",   "prof", "pvt", "sgt", "sr"};
 constexpr std::array<std::string_view, 28> otherAbbreviations{
-    "approx", "apr", "aug", "ave", "blvd", "co", "corp", "dec", "dept", "eq", "est", "etc", "feb", "fig",
-    "inc", "jan", "jul", "jun", "ltd", "mar", "no", "nov", "oct", "sep", "st", "univ", "vol", "vs"};
+    "approx", "apr", "aug", "ave", "blvd", "co",   "corp", "dec", "dept", "eq",
+    "est",    "etc", "feb", "fig", "inc",  "jan",  "jul",  "jun", "ltd",  "mar",
+    "no",     "nov", "oct", "sep", "st",   "univ", "vol",  "vs"};
 
-template <std::size_t N> bool contains(const std::array<std::string_view, N> &table, std::string_view word)
-{
+template <std::size_t N>
+bool contains(const std::array<std::string_view, N> &table, std::string_view word) {
     return std::binary_search(table.begin(), table.end(), word);
 }
 
-bool isCjkTerminator(UChar32 c) { return c == 0x3002 || c == 0xFF01 || c == 0xFF1F; }
+bool isCjkTerminator(UChar32 c) {
+    return c == 0x3002 || c == 0xFF01 || c == 0xFF1F;
+}
 
-bool isUpperCase(ClusterScanner &text, std::size_t pos)
-{
+bool isUpperCase(ClusterScanner &text, std::size_t pos) {
     const UChar32 first = text.firstCodePoint(pos);
     if (first < 0x80 && text.next(pos) == pos + 1)
         return first >= 'A' && first <= 'Z';
@@ -42,8 +45,8 @@ bool isUpperCase(ClusterScanner &text, std::size_t pos)
     return lowerCase(cluster) != cluster && upper == cluster;
 }
 
-AbbreviationType abbreviationType(ClusterScanner &text, std::string_view bytes, std::size_t fullStop)
-{
+AbbreviationType abbreviationType(ClusterScanner &text, std::string_view bytes,
+                                  std::size_t fullStop) {
     std::size_t wordStart = fullStop;
     while (wordStart > 0) {
         const std::size_t before = text.previous(wordStart);
@@ -62,11 +65,13 @@ AbbreviationType abbreviationType(ClusterScanner &text, std::string_view bytes, 
     return AbbreviationType::none;
 }
 
-std::optional<std::size_t> findBoundary(ClusterScanner &text, std::string_view bytes, std::size_t start)
-{
+std::optional<std::size_t> findBoundary(ClusterScanner &text, std::string_view bytes,
+                                        std::size_t start) {
     const std::size_t end = text.size();
     const auto isSpaceAt = [&](std::size_t pos) { return pos < end && text.clusterIs(pos, ' '); };
-    const auto isFullStopAt = [&](std::size_t pos) { return pos < end && text.clusterIs(pos, '.'); };
+    const auto isFullStopAt = [&](std::size_t pos) {
+        return pos < end && text.clusterIs(pos, '.');
+    };
     const auto isNumericAt = [&](std::size_t pos) { return isNumeric(text.firstCodePoint(pos)); };
 
     std::size_t i = text.boundaryAtOrBefore(start);
@@ -123,8 +128,7 @@ std::optional<std::size_t> findBoundary(ClusterScanner &text, std::string_view b
     return std::nullopt;
 }
 
-std::string_view trimSpacesAndTabs(std::string_view piece)
-{
+std::string_view trimSpacesAndTabs(std::string_view piece) {
     std::size_t begin = 0;
     for (std::size_t next = 0; begin < piece.size() && isSpaceOrTab(decodeUtf8(piece, next));)
         begin = next;
@@ -136,16 +140,14 @@ std::string_view trimSpacesAndTabs(std::string_view piece)
 
 } // namespace
 
-std::optional<std::size_t> findFirstSentenceBoundary(std::string_view text, std::size_t after)
-{
+std::optional<std::size_t> findFirstSentenceBoundary(std::string_view text, std::size_t after) {
     if (after >= text.size())
         return std::nullopt;
     ClusterScanner scanner(text);
     return findBoundary(scanner, text, after);
 }
 
-std::vector<std::string> splitSentences(std::string_view text)
-{
+std::vector<std::string> splitSentences(std::string_view text) {
     std::vector<std::string> sentences;
     ClusterScanner scanner(text);
     const auto appendTrimmed = [&](std::size_t start, std::size_t limit) {

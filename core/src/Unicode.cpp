@@ -12,8 +12,7 @@ namespace TranscriptionCore::detail {
 
 namespace {
 
-const icu::Normalizer2 &normalizer(bool compatibility)
-{
+const icu::Normalizer2 &normalizer(bool compatibility) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2 *n = compatibility ? icu::Normalizer2::getNFKCInstance(status)
                                               : icu::Normalizer2::getNFCInstance(status);
@@ -22,8 +21,7 @@ const icu::Normalizer2 &normalizer(bool compatibility)
     return *n;
 }
 
-icu::UnicodeString normalize(const icu::UnicodeString &text, bool compatibility)
-{
+icu::UnicodeString normalize(const icu::UnicodeString &text, bool compatibility) {
     const icu::Normalizer2 &n = normalizer(compatibility);
     UErrorCode status = U_ZERO_ERROR;
     if (n.isNormalized(text, status) && U_SUCCESS(status))
@@ -35,17 +33,18 @@ icu::UnicodeString normalize(const icu::UnicodeString &text, bool compatibility)
     return result;
 }
 
-bool isAsciiByte(char c) { return static_cast<unsigned char>(c) < 0x80; }
+bool isAsciiByte(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
 
 } // namespace
 
-icu::UnicodeString fromUtf8(std::string_view text)
-{
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+icu::UnicodeString fromUtf8(std::string_view text) {
+    return icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
 }
 
-std::string toUtf8(const icu::UnicodeString &text)
-{
+std::string toUtf8(const icu::UnicodeString &text) {
     std::string out;
     text.toUTF8String(out);
     return out;
@@ -54,8 +53,7 @@ std::string toUtf8(const icu::UnicodeString &text)
 // ICU's UTF-8 macros narrow ints internally.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wconversion"
-UChar32 decodeUtf8(std::string_view text, std::size_t &pos)
-{
+UChar32 decodeUtf8(std::string_view text, std::size_t &pos) {
     auto i = static_cast<int32_t>(pos);
     UChar32 c;
     U8_NEXT(text.data(), i, static_cast<int32_t>(text.size()), c);
@@ -63,8 +61,7 @@ UChar32 decodeUtf8(std::string_view text, std::size_t &pos)
     return c < 0 ? 0xFFFD : c;
 }
 
-UChar32 decodeUtf8Before(std::string_view text, std::size_t &pos)
-{
+UChar32 decodeUtf8Before(std::string_view text, std::size_t &pos) {
     auto i = static_cast<int32_t>(pos);
     UChar32 c;
     U8_PREV(text.data(), 0, i, c);
@@ -73,33 +70,42 @@ UChar32 decodeUtf8Before(std::string_view text, std::size_t &pos)
 }
 #pragma GCC diagnostic pop
 
-bool isAscii(std::string_view text)
-{
+bool isAscii(std::string_view text) {
     for (char c : text)
         if (!isAsciiByte(c))
             return false;
     return true;
 }
 
-icu::UnicodeString nfc(const icu::UnicodeString &text) { return normalize(text, false); }
-icu::UnicodeString nfkc(const icu::UnicodeString &text) { return normalize(text, true); }
+icu::UnicodeString nfc(const icu::UnicodeString &text) {
+    return normalize(text, false);
+}
+icu::UnicodeString nfkc(const icu::UnicodeString &text) {
+    return normalize(text, true);
+}
 
-icu::UnicodeString lowerCase(icu::UnicodeString text)
-{
+icu::UnicodeString lowerCase(icu::UnicodeString text) {
     text.toLower(icu::Locale::getRoot());
     return text;
 }
 
-bool isAlphabetic(UChar32 c) { return u_hasBinaryProperty(c, UCHAR_ALPHABETIC); }
+bool isAlphabetic(UChar32 c) {
+    return u_hasBinaryProperty(c, UCHAR_ALPHABETIC);
+}
 
-bool isNumeric(UChar32 c) { return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE; }
+bool isNumeric(UChar32 c) {
+    return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
 
-bool isWhiteSpace(UChar32 c) { return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE); }
+bool isWhiteSpace(UChar32 c) {
+    return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE);
+}
 
-bool isSpaceOrTab(UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }
+bool isSpaceOrTab(UChar32 c) {
+    return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
+}
 
-std::vector<icu::UnicodeString> splitAtSpaces(const icu::UnicodeString &text)
-{
+std::vector<icu::UnicodeString> splitAtSpaces(const icu::UnicodeString &text) {
     std::vector<icu::UnicodeString> pieces;
     int32_t start = 0;
     for (int32_t i = 0; i <= text.length(); ++i) {
@@ -112,8 +118,7 @@ std::vector<icu::UnicodeString> splitAtSpaces(const icu::UnicodeString &text)
     return pieces;
 }
 
-icu::UnicodeString joinWithSpaces(const std::vector<icu::UnicodeString> &pieces)
-{
+icu::UnicodeString joinWithSpaces(const std::vector<icu::UnicodeString> &pieces) {
     icu::UnicodeString joined;
     for (const auto &piece : pieces) {
         if (!joined.isEmpty())
@@ -123,8 +128,7 @@ icu::UnicodeString joinWithSpaces(const std::vector<icu::UnicodeString> &pieces)
     return joined;
 }
 
-icu::UnicodeString trimWhiteSpace(const icu::UnicodeString &text)
-{
+icu::UnicodeString trimWhiteSpace(const icu::UnicodeString &text) {
     int32_t start = 0;
     int32_t limit = text.length();
     while (start < limit && isWhiteSpace(text.char32At(start)))
@@ -134,8 +138,7 @@ icu::UnicodeString trimWhiteSpace(const icu::UnicodeString &text)
     return icu::UnicodeString(text, start, limit - start);
 }
 
-icu::BreakIterator &characterBreakIterator()
-{
+icu::BreakIterator &characterBreakIterator() {
     thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::BreakIterator> it(
@@ -147,8 +150,7 @@ icu::BreakIterator &characterBreakIterator()
     return *iterator;
 }
 
-std::uint32_t CharacterInterner::id(const icu::UnicodeString &cluster)
-{
+std::uint32_t CharacterInterner::id(const icu::UnicodeString &cluster) {
     if (cluster.length() <= 2 && cluster.countChar32() == 1)
         return static_cast<std::uint32_t>(cluster.char32At(0));
     std::u16string key(cluster.getBuffer(), static_cast<std::size_t>(cluster.length()));
@@ -162,8 +164,7 @@ std::uint32_t CharacterInterner::id(const icu::UnicodeString &cluster)
     return it->second;
 }
 
-std::vector<std::uint32_t> characterIds(std::string_view text, CharacterInterner &interner)
-{
+std::vector<std::uint32_t> characterIds(std::string_view text, CharacterInterner &interner) {
     std::vector<std::uint32_t> ids;
     if (isAscii(text)) {
         ids.reserve(text.size());
@@ -188,27 +189,26 @@ std::vector<std::uint32_t> characterIds(std::string_view text, CharacterInterner
     return ids;
 }
 
-std::string canonicalKey(std::string_view text)
-{
+std::string canonicalKey(std::string_view text) {
     if (isAscii(text))
         return std::string(text);
     return toUtf8(nfc(fromUtf8(text)));
 }
 
-ClusterScanner::ClusterScanner(std::string_view text) : m_text(text) {}
+ClusterScanner::ClusterScanner(std::string_view text)
+    : m_text(text) {}
 
-ClusterScanner::~ClusterScanner()
-{
+ClusterScanner::~ClusterScanner() {
     if (m_utext)
         utext_close(m_utext);
 }
 
-icu::BreakIterator &ClusterScanner::iterator()
-{
+icu::BreakIterator &ClusterScanner::iterator() {
     if (!m_iterator) {
         std::unique_ptr<icu::BreakIterator> it(characterBreakIterator().clone());
         UErrorCode status = U_ZERO_ERROR;
-        m_utext = utext_openUTF8(m_utext, m_text.data(), static_cast<int64_t>(m_text.size()), &status);
+        m_utext =
+            utext_openUTF8(m_utext, m_text.data(), static_cast<int64_t>(m_text.size()), &status);
         if (U_SUCCESS(status) && it)
             it->setText(m_utext, status);
         if (U_FAILURE(status) || !it)
@@ -218,8 +218,7 @@ icu::BreakIterator &ClusterScanner::iterator()
     return *m_iterator;
 }
 
-std::size_t ClusterScanner::next(std::size_t pos)
-{
+std::size_t ClusterScanner::next(std::size_t pos) {
     // Between two ASCII characters there is always a boundary, except inside CR LF.
     if (isAsciiByte(m_text[pos]) &&
         (pos + 1 == m_text.size() ||
@@ -228,38 +227,35 @@ std::size_t ClusterScanner::next(std::size_t pos)
     return static_cast<std::size_t>(iterator().following(static_cast<int32_t>(pos)));
 }
 
-std::size_t ClusterScanner::previous(std::size_t pos)
-{
+std::size_t ClusterScanner::previous(std::size_t pos) {
     if (isAsciiByte(m_text[pos - 1]) && (pos == m_text.size() || isAsciiByte(m_text[pos])) &&
-        (pos == 1 || (isAsciiByte(m_text[pos - 2]) && !(m_text[pos - 2] == '\r' && m_text[pos - 1] == '\n'))))
+        (pos == 1 ||
+         (isAsciiByte(m_text[pos - 2]) && !(m_text[pos - 2] == '\r' && m_text[pos - 1] == '\n'))))
         return pos - 1;
     return static_cast<std::size_t>(iterator().preceding(static_cast<int32_t>(pos)));
 }
 
-std::size_t ClusterScanner::boundaryAtOrBefore(std::size_t pos)
-{
+std::size_t ClusterScanner::boundaryAtOrBefore(std::size_t pos) {
     if (pos == 0 || pos >= m_text.size())
         return std::min(pos, m_text.size());
-    if (isAsciiByte(m_text[pos]) && isAsciiByte(m_text[pos - 1]) && !(m_text[pos - 1] == '\r' && m_text[pos] == '\n'))
+    if (isAsciiByte(m_text[pos]) && isAsciiByte(m_text[pos - 1]) &&
+        !(m_text[pos - 1] == '\r' && m_text[pos] == '\n'))
         return pos;
     icu::BreakIterator &it = iterator();
     const auto p = static_cast<int32_t>(pos);
     return static_cast<std::size_t>(it.isBoundary(p) ? p : it.preceding(p));
 }
 
-UChar32 ClusterScanner::firstCodePoint(std::size_t pos) const
-{
+UChar32 ClusterScanner::firstCodePoint(std::size_t pos) const {
     return decodeUtf8(m_text, pos);
 }
 
-bool ClusterScanner::clusterIs(std::size_t pos, UChar32 c)
-{
+bool ClusterScanner::clusterIs(std::size_t pos, UChar32 c) {
     std::size_t after = pos;
     return decodeUtf8(m_text, after) == c && next(pos) == after;
 }
 
-icu::UnicodeString ClusterScanner::cluster(std::size_t pos)
-{
+icu::UnicodeString ClusterScanner::cluster(std::size_t pos) {
     return fromUtf8(m_text.substr(pos, next(pos) - pos));
 }
 

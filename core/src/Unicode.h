@@ -50,8 +50,7 @@ icu::UnicodeString trimWhiteSpace(const icu::UnicodeString &text);
 icu::BreakIterator &characterBreakIterator();
 
 // Calls f(start, limit) for every grapheme cluster of `text` (UTF-16 offsets).
-template <class F> void forEachCluster(const icu::UnicodeString &text, F &&f)
-{
+template <class F> void forEachCluster(const icu::UnicodeString &text, F &&f) {
     icu::BreakIterator &it = characterBreakIterator();
     it.setText(text);
     int32_t start = it.first();
@@ -69,9 +68,8 @@ template <class F> void forEachCluster(const icu::UnicodeString &text, F &&f)
 class CharacterInterner {
 public:
     explicit CharacterInterner(ClusterTable &table, const ClusterTable *parent = nullptr)
-        : m_table(table), m_parent(parent)
-    {
-    }
+        : m_table(table)
+        , m_parent(parent) {}
 
     std::uint32_t id(const icu::UnicodeString &cluster);
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -13,16 +13,14 @@ namespace TranscriptionCore::tools {
 namespace {
 
 // Builds messages by appending: GCC 12 misreports operator+ chains on strings (-Wrestrict).
-ParseError error(std::initializer_list<std::string_view> parts)
-{
+ParseError error(std::initializer_list<std::string_view> parts) {
     std::string message;
     for (std::string_view part : parts)
         message.append(part);
     return {message};
 }
 
-std::string trimmed(const std::string &s)
-{
+std::string trimmed(const std::string &s) {
     const auto first = s.find_first_not_of(" \t\r\n");
     if (first == std::string::npos)
         return {};
@@ -30,8 +28,7 @@ std::string trimmed(const std::string &s)
     return s.substr(first, last - first + 1);
 }
 
-Utterance parseLine(const std::string &line)
-{
+Utterance parseLine(const std::string &line) {
     const std::string text = trimmed(line);
     if (!text.empty() && text.back() == ')') {
         const auto open = text.rfind('(');
@@ -43,8 +40,7 @@ Utterance parseLine(const std::string &line)
 
 enum class IdUse { none, all, mixed };
 
-IdUse idUse(const std::vector<Utterance> &utterances)
-{
+IdUse idUse(const std::vector<Utterance> &utterances) {
     std::size_t withId = 0;
     for (const auto &u : utterances)
         withId += u.id ? 1 : 0;
@@ -55,8 +51,7 @@ IdUse idUse(const std::vector<Utterance> &utterances)
 
 } // namespace
 
-std::vector<Utterance> readUtterances(const std::string &path)
-{
+std::vector<Utterance> readUtterances(const std::string &path) {
     std::ifstream in(path);
     if (!in)
         throw error({"cannot open ", path, ": ", std::strerror(errno)});
@@ -72,8 +67,7 @@ std::vector<Utterance> readUtterances(const std::string &path)
 }
 
 std::vector<UtterancePair> pairUtterances(const std::vector<Utterance> &references,
-                                          const std::vector<Utterance> &hypotheses)
-{
+                                          const std::vector<Utterance> &hypotheses) {
     const IdUse refIds = idUse(references);
     const IdUse hypIds = idUse(hypotheses);
     std::vector<UtterancePair> pairs;

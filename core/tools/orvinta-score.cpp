@@ -25,16 +25,25 @@ constexpr std::string_view usage =
     "  --normalize  compare the texts after scoring normalisation\n"
     "  --json       print machine-readable output\n";
 
-std::string jsonString(std::string_view s)
-{
+std::string jsonString(std::string_view s) {
     std::string out = "\"";
     for (const char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 char escaped[8];
@@ -48,8 +57,7 @@ std::string jsonString(std::string_view s)
     return out + "\"";
 }
 
-std::string number(double value)
-{
+std::string number(double value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.6f", value);
     return buffer;
@@ -57,8 +65,7 @@ std::string number(double value)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     bool normalize = false;
     bool json = false;
     std::vector<std::string> files;
@@ -108,8 +115,9 @@ int main(int argc, char **argv)
             const auto &r = session.reports[i];
             std::cout << (i ? ",\n" : "\n") << "    {\"id\": " << jsonString(labels[i])
                       << ", \"reference\": " << jsonString(r.reference)
-                      << ", \"hypothesis\": " << jsonString(r.hypothesis) << ", \"cer\": " << number(r.cer)
-                      << ", \"wer\": " << number(r.wer) << ", \"wordErrors\": " << wordErrors[i]
+                      << ", \"hypothesis\": " << jsonString(r.hypothesis)
+                      << ", \"cer\": " << number(r.cer) << ", \"wer\": " << number(r.wer)
+                      << ", \"wordErrors\": " << wordErrors[i]
                       << ", \"referenceWords\": " << wordCount(r.reference) << "}";
         }
         std::cout << "\n  ],\n  \"meanCER\": " << number(session.meanCER())
@@ -126,9 +134,11 @@ int main(int argc, char **argv)
     for (std::size_t i = 0; i < session.reports.size(); ++i) {
         const auto &r = session.reports[i];
         std::printf("%-*s %8.4f %8.4f  %lld/%lld\n", width, labels[i].c_str(), r.cer, r.wer,
-                    static_cast<long long>(wordErrors[i]), static_cast<long long>(wordCount(r.reference)));
+                    static_cast<long long>(wordErrors[i]),
+                    static_cast<long long>(wordCount(r.reference)));
     }
     std::printf("\n%-*s %8.4f %8.4f\n", width, "mean", session.meanCER(), session.meanWER());
-    std::printf("%-*s %8.4f %8.4f\n", width, "aggregate", session.aggregateCER(), session.aggregateWER());
+    std::printf("%-*s %8.4f %8.4f\n", width, "aggregate", session.aggregateCER(),
+                session.aggregateWER());
     return 0;
 }

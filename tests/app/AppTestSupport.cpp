@@ -6,8 +6,7 @@
 
 namespace Orvinta::Testing {
 
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
@@ -18,23 +17,25 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
     return true;
 }
 
-void spin(std::chrono::milliseconds duration)
-{
+void spin(std::chrono::milliseconds duration) {
     waitUntil([] { return false; }, duration);
 }
 
-void run(QCoro::Task<> task) { QCoro::waitFor(task); }
+void run(QCoro::Task<> task) {
+    QCoro::waitFor(task);
+}
 
-std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
+std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script =
+    std::make_shared<ScriptedEngine::Script>();
 
-QCoro::Task<> ScriptedEngine::loadModel(QString locale)
-{
+QCoro::Task<> ScriptedEngine::loadModel(QString locale) {
     script->locales.push_back(locale);
     m_delegate->setIsModelLoading(true);
     m_delegate->setIsModelLoaded(false);
     m_delegate->setModelLoadingStatus(QStringLiteral("Preparing..."));
     if (script->loadFails) {
-        m_delegate->setErrorMessage(QStringLiteral("Failed to prepare speech recognition: no model"));
+        m_delegate->setErrorMessage(
+            QStringLiteral("Failed to prepare speech recognition: no model"));
         m_delegate->setModelLoadingStatus(QStringLiteral("Loading failed"));
     } else {
         m_delegate->setIsModelLoaded(true);
@@ -44,8 +45,8 @@ QCoro::Task<> ScriptedEngine::loadModel(QString locale)
     co_return;
 }
 
-QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source, std::optional<std::uint32_t>)
-{
+QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source,
+                                                std::optional<std::uint32_t>) {
     ++script->starts;
     script->lastSource = source;
     if (script->startError)
@@ -53,22 +54,20 @@ QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source, std::opt
     co_return;
 }
 
-QCoro::Task<> ScriptedEngine::stopTranscribing()
-{
+QCoro::Task<> ScriptedEngine::stopTranscribing() {
     ++script->stops;
     co_return;
 }
 
 AppFixture::AppFixture()
-    : preferences(std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("Orvinta.conf"))))
-    , session(std::make_shared<SessionStore>(folder.filePath(QStringLiteral("data"))))
-{
+    : preferences(
+          std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("Orvinta.conf"))))
+    , session(std::make_shared<SessionStore>(folder.filePath(QStringLiteral("data")))) {
     ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
     state = makeState();
 }
 
-std::unique_ptr<AppState> AppFixture::makeState()
-{
+std::unique_ptr<AppState> AppFixture::makeState() {
     AppServices services;
     services.preferences = preferences;
     services.session = session;
@@ -76,13 +75,17 @@ std::unique_ptr<AppState> AppFixture::makeState()
     services.paster = paster;
     services.sounds = sounds;
     services.saveDialog = saveDialog;
-    services.makeEngine = [](STTEngineDelegate *delegate) { return std::make_unique<ScriptedEngine>(delegate); };
+    services.makeEngine = [](STTEngineDelegate *delegate) {
+        return std::make_unique<ScriptedEngine>(delegate);
+    };
     services.timings = timings;
     auto appState = std::make_unique<AppState>(std::move(services));
     run(appState->startupFinished());
     return appState;
 }
 
-QString AppFixture::sessionPath() const { return folder.filePath(QStringLiteral("data/Orvinta/session.json")); }
+QString AppFixture::sessionPath() const {
+    return folder.filePath(QStringLiteral("data/Orvinta/session.json"));
+}
 
 } // namespace Orvinta::Testing

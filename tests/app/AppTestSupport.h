@@ -18,7 +18,8 @@
 namespace Orvinta::Testing {
 
 /// Runs the event loop until `done` holds or `timeout` passes.
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+bool waitUntil(const std::function<bool()> &done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));
 /// Runs the event loop for `duration`.
 void spin(std::chrono::milliseconds duration);
 /// Runs a task to completion on the event loop.
@@ -47,8 +48,8 @@ public:
 
 class FakeSaveDialog : public SaveDialog {
 public:
-    void askForLocation(const QString &suggestedName, ExportFormat, std::function<void(std::optional<QString>)> done) override
-    {
+    void askForLocation(const QString &suggestedName, ExportFormat,
+                        std::function<void(std::optional<QString>)> done) override {
         suggested = suggestedName;
         done(answer);
     }
@@ -60,10 +61,12 @@ public:
 /// to fail, and the test confirms lines through the delegate itself.
 class ScriptedEngine : public STTEngine {
 public:
-    explicit ScriptedEngine(STTEngineDelegate *delegate) : m_delegate(delegate) {}
+    explicit ScriptedEngine(STTEngineDelegate *delegate)
+        : m_delegate(delegate) {}
 
     QCoro::Task<> loadModel(QString locale) override;
-    QCoro::Task<> startTranscribing(AudioSourceType source, std::optional<std::uint32_t> deviceID) override;
+    QCoro::Task<> startTranscribing(AudioSourceType source,
+                                    std::optional<std::uint32_t> deviceID) override;
     QCoro::Task<> stopTranscribing() override;
 
     struct Script {
@@ -93,8 +96,8 @@ struct AppFixture {
     std::shared_ptr<FakePaster> paster = std::make_shared<FakePaster>();
     std::shared_ptr<FakeSounds> sounds = std::make_shared<FakeSounds>();
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
-    Timings timings{std::chrono::milliseconds(80), std::chrono::milliseconds(50), std::chrono::milliseconds(20),
-                    std::chrono::milliseconds(10)};
+    Timings timings{std::chrono::milliseconds(80), std::chrono::milliseconds(50),
+                    std::chrono::milliseconds(20), std::chrono::milliseconds(10)};
     std::unique_ptr<AppState> state;
 
     QString sessionPath() const;

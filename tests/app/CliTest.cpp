@@ -27,8 +27,7 @@ struct Result {
 /// A private home: settings, transcript and lock of their own.
 struct Home {
     QTemporaryDir folder;
-    QProcessEnvironment environment() const
-    {
+    QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), folder.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("config")));
@@ -36,17 +35,17 @@ struct Home {
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
         return env;
     }
-    QString sessionPath() const { return folder.filePath(QStringLiteral("data/Orvinta/session.json")); }
+    QString sessionPath() const {
+        return folder.filePath(QStringLiteral("data/Orvinta/session.json"));
+    }
 };
 
-void startCli(QProcess &process, const Home &home, const QStringList &arguments)
-{
+void startCli(QProcess &process, const Home &home, const QStringList &arguments) {
     process.setProcessEnvironment(home.environment());
     process.start(QStringLiteral(ORVINTA_CLI_PATH), arguments);
 }
 
-Result runCli(const Home &home, const QStringList &arguments, int timeoutMs = 30000)
-{
+Result runCli(const Home &home, const QStringList &arguments, int timeoutMs = 30000) {
     QProcess process;
     startCli(process, home, arguments);
     if (!process.waitForFinished(timeoutMs)) {
@@ -55,31 +54,34 @@ Result runCli(const Home &home, const QStringList &arguments, int timeoutMs = 30
         ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
-const QString librivox = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox/sense_and_sensibility_01_austen_64kb-0880.wav");
+const QString librivox = QStringLiteral(
+    "/usr/share/pocketsphinx/test/data/librivox/sense_and_sensibility_01_austen_64kb-0880.wav");
 
 } // namespace
 
-TEST(Cli, translatesThroughApertium)
-{
+TEST(Cli, translatesThroughApertium) {
     Home home;
-    Result spanish = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("es-ES"),
-                                   QStringLiteral("Good"), QStringLiteral("morning.")});
+    Result spanish =
+        runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("es-ES"),
+                      QStringLiteral("Good"), QStringLiteral("morning.")});
     EXPECT_EQ(spanish.exitCode, 0) << spanish.err.toStdString();
     EXPECT_EQ(spanish.out, QStringLiteral("Buenos días.\n"));
-    Result french = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("fr-FR"),
-                                  QStringLiteral("Good morning.")});
+    Result french = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"),
+                                  QStringLiteral("fr-FR"), QStringLiteral("Good morning.")});
     EXPECT_EQ(french.out, QStringLiteral("Bonjour.\n"));
-    Result german = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("de-DE"),
-                                  QStringLiteral("Good morning.")});
+    Result german = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"),
+                                  QStringLiteral("de-DE"), QStringLiteral("Good morning.")});
     EXPECT_EQ(german.exitCode, 1);
-    EXPECT_TRUE(german.err.startsWith(QStringLiteral("orvinta-cli: No translation for English → German"))) << german.err.toStdString();
+    EXPECT_TRUE(
+        german.err.startsWith(QStringLiteral("orvinta-cli: No translation for English → German")))
+        << german.err.toStdString();
 }
 
-TEST(Cli, exportsTheSavedTranscript)
-{
+TEST(Cli, exportsTheSavedTranscript) {
     Home home;
     Result empty = runCli(home, {QStringLiteral("export"), QStringLiteral("txt")});
     EXPECT_EQ(empty.exitCode, 0);
@@ -106,27 +108,33 @@ TEST(Cli, exportsTheSavedTranscript)
     broken.close();
     Result unreadable = runCli(home, {QStringLiteral("export"), QStringLiteral("txt")});
     EXPECT_EQ(unreadable.exitCode, 1);
-    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("cannot be read"))) << unreadable.err.toStdString();
+    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("cannot be read")))
+        << unreadable.err.toStdString();
 }
 
-TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime)
-{
+TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFile::exists(librivox))
         GTEST_SKIP() << "needs the test sound server (./test.sh) and pocketsphinx-testdata";
     Home home;
     QProcess listener;
-    startCli(listener, home, {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system"),
-                              QStringLiteral("--verbose")});
+    startCli(listener, home,
+             {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system"),
+              QStringLiteral("--verbose")});
     QString log;
-    ASSERT_TRUE(waitUntil([&] {
-        listener.waitForReadyRead(50);
-        log += QString::fromUtf8(listener.readAllStandardError());
-        return log.contains(QStringLiteral("Listening started")) || listener.state() == QProcess::NotRunning;
-    }, std::chrono::seconds(30)));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            listener.waitForReadyRead(50);
+            log += QString::fromUtf8(listener.readAllStandardError());
+            return log.contains(QStringLiteral("Listening started")) ||
+                   listener.state() == QProcess::NotRunning;
+        },
+        std::chrono::seconds(30)));
     ASSERT_TRUE(log.contains(QStringLiteral("Listening started"))) << log.toStdString();
 
-    // A second saving run is refused while this one holds the transcript; one without saving may run.
-    Result second = runCli(home, {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system")});
+    // A second saving run is refused while this one holds the transcript; one without saving may
+    // run.
+    Result second = runCli(
+        home, {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system")});
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.err.contains(QStringLiteral("--no-save"))) << second.err.toStdString();
 
@@ -137,9 +145,11 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime)
     ::kill(static_cast<pid_t>(listener.processId()), SIGINT);
     ASSERT_TRUE(listener.waitForFinished(15000));
     EXPECT_EQ(listener.exitCode(), 0);
-    const QStringList printed = QString::fromUtf8(listener.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList printed =
+        QString::fromUtf8(listener.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(printed.isEmpty());
-    EXPECT_TRUE(printed.front().contains(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\S"))));
+    EXPECT_TRUE(printed.front().contains(
+        QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\S"))));
 
     // What was printed is what was saved, and export gives it back.
     SessionStore store(home.folder.filePath(QStringLiteral("data")));
@@ -147,5 +157,6 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime)
     ASSERT_TRUE(saved);
     ASSERT_EQ(saved->lines.size(), printed.size());
     EXPECT_TRUE(printed.back().endsWith(saved->lines.back().text));
-    EXPECT_EQ(runCli(home, {QStringLiteral("export"), QStringLiteral("txt")}).out.trimmed(), printed.join('\n'));
+    EXPECT_EQ(runCli(home, {QStringLiteral("export"), QStringLiteral("txt")}).out.trimmed(),
+              printed.join('\n'));
 }

@@ -10,45 +10,52 @@ using namespace Orvinta::Testing;
 namespace {
 
 // Seconds since 2001 for a UTC wall-clock time on 2026-12-05.
-double at(int hour, int minute, double second)
-{
+double at(int hour, int minute, double second) {
     const QDateTime midnight(QDate(2026, 12, 5), QTime(0, 0), QTimeZone::utc());
-    return static_cast<double>(midnight.toSecsSinceEpoch()) - referenceDateOffset + hour * 3600 + minute * 60 + second;
+    return static_cast<double>(midnight.toSecsSinceEpoch()) - referenceDateOffset + hour * 3600 +
+           minute * 60 + second;
 }
 
-ConfirmedLine line(double timestamp, QString text) { return {QUuid::createUuid(), std::move(text), timestamp}; }
+ConfirmedLine line(double timestamp, QString text) {
+    return {QUuid::createUuid(), std::move(text), timestamp};
+}
 
 } // namespace
 
-TEST(Export, srtCuesEndAtTheNextLineOrTheirReadingTime)
-{
+TEST(Export, srtCuesEndAtTheNextLineOrTheirReadingTime) {
     EXPECT_EQ(srtTranscript({line(at(10, 0, 0), QString(30, QLatin1Char('a')))}),
               QStringLiteral("1\n00:00:00,000 --> 00:00:02,000\n") + QString(30, QLatin1Char('a')));
 
     const QString first(20, QLatin1Char('f')), second(45, QLatin1Char('s'));
     EXPECT_EQ(srtTranscript({line(at(10, 0, 0), first), line(at(10, 0, 1.5), second)}),
-              QStringLiteral("1\n00:00:00,000 --> 00:00:01,500\n%1\n\n2\n00:00:01,500 --> 00:00:04,500\n%2")
+              QStringLiteral(
+                  "1\n00:00:00,000 --> 00:00:01,500\n%1\n\n2\n00:00:01,500 --> 00:00:04,500\n%2")
                   .arg(first, second));
 
     const auto ends = [](const QString &srt) { return srt.section(QLatin1Char('\n'), 1, 1); };
-    EXPECT_EQ(ends(srtTranscript({line(at(10, 0, 0), QString(60, QLatin1Char('x'))), line(at(10, 0, 10), QStringLiteral("y"))})),
+    EXPECT_EQ(ends(srtTranscript({line(at(10, 0, 0), QString(60, QLatin1Char('x'))),
+                                  line(at(10, 0, 10), QStringLiteral("y"))})),
               QStringLiteral("00:00:00,000 --> 00:00:04,000"));
-    EXPECT_EQ(ends(srtTranscript({line(at(10, 0, 0), QStringLiteral("x")), line(at(10, 0, 0.8), QStringLiteral("y"))})),
+    EXPECT_EQ(ends(srtTranscript({line(at(10, 0, 0), QStringLiteral("x")),
+                                  line(at(10, 0, 0.8), QStringLiteral("y"))})),
               QStringLiteral("00:00:00,000 --> 00:00:00,800"));
     // Characters, not code units: 30 emoji are 30 characters (2 s), not 60.
     EXPECT_EQ(ends(srtTranscript({line(at(10, 0, 0), QString::fromUtf8("👍🏽").repeated(15))})),
               QStringLiteral("00:00:00,000 --> 00:00:02,000"));
 
     // A long run, and a clock set back: no negative times.
-    EXPECT_EQ(srtTranscript({line(at(10, 0, 0), QStringLiteral("a")), line(at(11, 2, 3.04), QStringLiteral("b\nc"))}),
-              QStringLiteral("1\n00:00:00,000 --> 00:00:02,000\na\n\n2\n01:02:03,040 --> 01:02:05,040\nb\nc"));
-    EXPECT_EQ(srtTranscript({line(at(10, 0, 0), QStringLiteral("a")), line(at(9, 59, 0), QStringLiteral("d"))}),
-              QStringLiteral("1\n00:00:00,000 --> 00:00:00,000\na\n\n2\n00:00:00,000 --> 00:00:00,000\nd"));
+    EXPECT_EQ(srtTranscript({line(at(10, 0, 0), QStringLiteral("a")),
+                             line(at(11, 2, 3.04), QStringLiteral("b\nc"))}),
+              QStringLiteral(
+                  "1\n00:00:00,000 --> 00:00:02,000\na\n\n2\n01:02:03,040 --> 01:02:05,040\nb\nc"));
+    EXPECT_EQ(srtTranscript({line(at(10, 0, 0), QStringLiteral("a")),
+                             line(at(9, 59, 0), QStringLiteral("d"))}),
+              QStringLiteral(
+                  "1\n00:00:00,000 --> 00:00:00,000\na\n\n2\n00:00:00,000 --> 00:00:00,000\nd"));
     EXPECT_EQ(srtTime(360000.5), QStringLiteral("100:00:00,500"));
 }
 
-TEST(Export, plainTextUsesLocalTimeAndTheFileNameTheUtcDate)
-{
+TEST(Export, plainTextUsesLocalTimeAndTheFileNameTheUtcDate) {
     const QList<ConfirmedLine> lines{line(at(14, 3, 7.9), QStringLiteral("Good morning.")),
                                      line(at(14, 3, 11), QStringLiteral("Let us begin."))};
     EXPECT_EQ(plainTextTranscript(lines, QTimeZone::utc()),
@@ -58,12 +65,13 @@ TEST(Export, plainTextUsesLocalTimeAndTheFileNameTheUtcDate)
 
     // 23:30 in New York is already the next day in UTC.
     const QDateTime evening(QDate(2026, 12, 5), QTime(23, 30), QTimeZone("America/New_York"));
-    EXPECT_EQ(suggestedExportFileName(ExportFormat::plainText, evening), QStringLiteral("orvinta-2026-12-06.txt"));
-    EXPECT_EQ(suggestedExportFileName(ExportFormat::srt, evening), QStringLiteral("orvinta-2026-12-06.srt"));
+    EXPECT_EQ(suggestedExportFileName(ExportFormat::plainText, evening),
+              QStringLiteral("orvinta-2026-12-06.txt"));
+    EXPECT_EQ(suggestedExportFileName(ExportFormat::srt, evening),
+              QStringLiteral("orvinta-2026-12-06.srt"));
 }
 
-TEST(Export, throughTheDialogAndCopyAll)
-{
+TEST(Export, throughTheDialogAndCopyAll) {
     AppFixture f;
     AppState &s = *f.state;
     f.clipboard->text = QStringLiteral("before");
@@ -87,5 +95,6 @@ TEST(Export, throughTheDialogAndCopyAll)
 
     f.saveDialog->answer = f.folder.filePath(QStringLiteral("missing/folder/out.txt"));
     s.exportTranscript(ExportFormat::plainText);
-    EXPECT_TRUE(s.errorMessageText().startsWith(QStringLiteral("Export failed: "))) << s.errorMessageText().toStdString();
+    EXPECT_TRUE(s.errorMessageText().startsWith(QStringLiteral("Export failed: ")))
+        << s.errorMessageText().toStdString();
 }

@@ -10,8 +10,7 @@ using Sound = SoundPlayer::Sound;
 
 namespace {
 
-void toggleAndWait(AppState &s)
-{
+void toggleAndWait(AppState &s) {
     s.toggleListening();
     run(s.toggleFinished());
 }
@@ -38,8 +37,7 @@ public:
 
 } // namespace
 
-TEST(Listening, aRunFromStartThroughLinesToStop)
-{
+TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
     EXPECT_TRUE(s.isModelLoaded()); // prepared at start-up
@@ -79,8 +77,7 @@ TEST(Listening, aRunFromStartThroughLinesToStop)
     EXPECT_EQ(f.sounds->played.size(), 2u);
 }
 
-TEST(Listening, failuresShowABannerThatDismissesItself)
-{
+TEST(Listening, failuresShowABannerThatDismissesItself) {
     AppFixture f;
     AppState &s = *f.state;
     ScriptedEngine::script->startError = "Audio engine setup failed: boom";
@@ -103,15 +100,15 @@ TEST(Listening, failuresShowABannerThatDismissesItself)
     EXPECT_EQ(s.errorMessageText(), QStringLiteral("fresh")); // the cleared one's timer is gone
 }
 
-TEST(Listening, requestsThatMayNotStart)
-{
+TEST(Listening, requestsThatMayNotStart) {
     {
         // No microphone access: the banner, and no engine start.
         AppFixture f;
         f.state->setSelectedSource(AudioSourceType::microphone);
         toggleAndWait(*f.state);
         EXPECT_EQ(f.state->micPermission(), MicPermission::denied);
-        EXPECT_TRUE(f.state->errorMessageText().startsWith(QStringLiteral("Microphone access required.")));
+        EXPECT_TRUE(
+            f.state->errorMessageText().startsWith(QStringLiteral("Microphone access required.")));
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
         EXPECT_FALSE(f.state->isTransitioning());
     }
@@ -137,33 +134,36 @@ TEST(Listening, requestsThatMayNotStart)
     }
 }
 
-TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal)
-{
+TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     struct NoServer : AudioCaptureBackend {
-        MicrophoneAccess requestMicrophoneAccess() override
-        {
-            throw EngineError("com.orvinta", -2, "Cannot connect to the sound server: Connection refused");
+        MicrophoneAccess requestMicrophoneAccess() override {
+            throw EngineError("com.orvinta", -2,
+                              "Cannot connect to the sound server: Connection refused");
         }
         std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
         std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-        std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return std::nullopt; }
+        std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+            return std::nullopt;
+        }
     };
     AppFixture f;
     f.state.reset();
     AppServices services;
     services.audio = std::make_shared<NoServer>();
-    services.makeEngine = [](STTEngineDelegate *delegate) { return std::make_unique<ScriptedEngine>(delegate); };
+    services.makeEngine = [](STTEngineDelegate *delegate) {
+        return std::make_unique<ScriptedEngine>(delegate);
+    };
     AppState s(services);
     run(s.startupFinished());
     s.setSelectedSource(AudioSourceType::microphone);
     toggleAndWait(s);
-    EXPECT_EQ(s.errorMessageText(), QStringLiteral("Cannot connect to the sound server: Connection refused"));
+    EXPECT_EQ(s.errorMessageText(),
+              QStringLiteral("Cannot connect to the sound server: Connection refused"));
     EXPECT_EQ(s.micPermission(), MicPermission::notDetermined); // asked again next time
     EXPECT_EQ(ScriptedEngine::script->starts, 0);
 }
 
-TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage)
-{
+TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage) {
     AppFixture f;
     AppState &s = *f.state;
     toggleAndWait(s);
@@ -178,8 +178,7 @@ TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage)
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start}); // no stop sound on reload
 }
 
-TEST(Listening, shortcutsAndOverlay)
-{
+TEST(Listening, shortcutsAndOverlay) {
     AppFixture f;
     auto hotkeys = std::make_shared<FakeHotkeys>();
     auto overlay = std::make_shared<FakeOverlay>();
@@ -220,8 +219,7 @@ TEST(Listening, shortcutsAndOverlay)
     EXPECT_EQ(overlay->hidden, 1);
 }
 
-TEST(Listening, recordingTimeFormat)
-{
+TEST(Listening, recordingTimeFormat) {
     EXPECT_EQ(formatRecordingTime(0), QStringLiteral("0:00"));
     EXPECT_EQ(formatRecordingTime(75.9), QStringLiteral("1:15"));
     EXPECT_EQ(formatRecordingTime(3599.99), QStringLiteral("59:59"));

@@ -9,8 +9,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Preferences, freshInstallationDefaults)
-{
+TEST(Preferences, freshInstallationDefaults) {
     AppFixture f;
     const AppState &s = *f.state;
     EXPECT_EQ(s.selectedLocale(), QStringLiteral("en-US"));
@@ -25,8 +24,7 @@ TEST(Preferences, freshInstallationDefaults)
     EXPECT_FALSE(s.selectedDeviceID());
 }
 
-TEST(Preferences, surviveARestart)
-{
+TEST(Preferences, surviveARestart) {
     AppFixture f;
     f.state->setSelectedLocale(QStringLiteral("de-DE"));
     f.state->setTargetLanguage(QStringLiteral("fr-FR"));
@@ -52,8 +50,7 @@ TEST(Preferences, surviveARestart)
     EXPECT_FALSE(s.selectedDeviceID()); // the device choice is not kept
 }
 
-TEST(Preferences, badStoredValuesAreIgnored)
-{
+TEST(Preferences, badStoredValuesAreIgnored) {
     AppFixture f;
     f.state.reset();
     f.preferences->setString(QStringLiteral("app.selectedSource"), QStringLiteral("speaker"));
@@ -64,15 +61,15 @@ TEST(Preferences, badStoredValuesAreIgnored)
     f.restart();
     const AppState &s = *f.state;
     EXPECT_EQ(s.selectedSource(), AudioSourceType::systemAudio);
-    EXPECT_EQ(f.preferences->stringValue(QStringLiteral("app.selectedSource")), QStringLiteral("speaker"));
+    EXPECT_EQ(f.preferences->stringValue(QStringLiteral("app.selectedSource")),
+              QStringLiteral("speaker"));
     EXPECT_EQ(s.autoPasteSource(), AutoPasteSource::original);
     EXPECT_TRUE(s.showOverlay());
     EXPECT_FALSE(s.soundEnabled());
     EXPECT_EQ(s.selectedLocale(), QStringLiteral("en-US"));
 }
 
-TEST(Preferences, launchAtLoginWritesAnAutostartEntry)
-{
+TEST(Preferences, launchAtLoginWritesAnAutostartEntry) {
     QTemporaryDir config;
     XdgAutostart autostart(config.path(), QStringLiteral("/usr/bin/orvinta"));
     EXPECT_FALSE(autostart.isEnabled());
@@ -88,18 +85,19 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntry)
     EXPECT_TRUE(autostart.setEnabled(false).isEmpty()); // already off
 }
 
-TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone)
-{
+TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("Orvinta.conf"));
     PreferencesStore(path).setString(QStringLiteral("app.selectedLocale"), QStringLiteral("de-DE"));
 
     PreferencesStore overriding(path);
     overriding.keepWritesInMemory();
-    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("de-DE"));
+    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")),
+              QStringLiteral("de-DE"));
     overriding.setString(QStringLiteral("app.selectedLocale"), QStringLiteral("en-US"));
     overriding.setBool(QStringLiteral("app.soundEnabled"), false);
-    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("en-US"));
+    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")),
+              QStringLiteral("en-US"));
     EXPECT_FALSE(overriding.boolValue(QStringLiteral("app.soundEnabled")));
 
     const PreferencesStore reread(path);
@@ -107,8 +105,7 @@ TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone)
     EXPECT_FALSE(reread.stringValue(QStringLiteral("app.soundEnabled")));
 }
 
-TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome)
-{
+TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     PreferencesStore store;

@@ -13,36 +13,34 @@ using namespace Orvinta::Testing;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
+QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeAll(const QString &path, const QByteArray &bytes)
-{
+void writeAll(const QString &path, const QByteArray &bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-SessionData sessionOf(int lines, const QString &targetLanguage)
-{
+SessionData sessionOf(int lines, const QString &targetLanguage) {
     SessionData data;
     data.targetLanguage = targetLanguage;
     for (int i = 1; i <= lines; ++i) {
-        const ConfirmedLine line{QUuid::createUuid(), QStringLiteral("Line %1").arg(i), 700000000.0 + i + 0.125};
+        const ConfirmedLine line{QUuid::createUuid(), QStringLiteral("Line %1").arg(i),
+                                 700000000.0 + i + 0.125};
         data.lines.append(line);
-        data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(), QStringLiteral("Línea %1").arg(i));
+        data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(),
+                                 QStringLiteral("Línea %1").arg(i));
     }
     return data;
 }
 
 } // namespace
 
-TEST(Session, fileFormatIsCompactUpperCaseAndPrivate)
-{
+TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
     AppFixture f;
     f.state->setTargetLanguage(QStringLiteral("es-ES"));
     f.state->addConfirmedLine(QStringLiteral("Grüße \"quoted\""));
@@ -58,15 +56,16 @@ TEST(Session, fileFormatIsCompactUpperCaseAndPrivate)
     EXPECT_EQ(stored[QStringLiteral("id")].toString(), idText);
     EXPECT_EQ(stored[QStringLiteral("text")].toString(), line.text);
     EXPECT_EQ(stored[QStringLiteral("timestamp")].toDouble(), line.timestamp); // exact round trip
-    EXPECT_EQ(root[QStringLiteral("translations")].toObject()[idText].toString(), QStringLiteral("Saludos"));
+    EXPECT_EQ(root[QStringLiteral("translations")].toObject()[idText].toString(),
+              QStringLiteral("Saludos"));
     EXPECT_EQ(root[QStringLiteral("targetLanguage")].toString(), QStringLiteral("es-ES"));
     const QFile::Permissions permissions = QFile::permissions(f.sessionPath());
     EXPECT_TRUE(permissions.testFlags(QFile::ReadOwner | QFile::WriteOwner));
-    EXPECT_FALSE(permissions & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+    EXPECT_FALSE(permissions &
+                 (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
 }
 
-TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations)
-{
+TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations) {
     AppFixture f;
     f.state.reset();
     const SessionData data = sessionOf(750, QStringLiteral("en-US"));
@@ -81,8 +80,7 @@ TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations)
     EXPECT_TRUE(s.interimText().isEmpty());
 }
 
-TEST(Session, translationsNeedTheSameTargetAndUuidKeys)
-{
+TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     AppFixture f;
     f.state.reset();
     SessionData data = sessionOf(3, QStringLiteral("de-DE"));
@@ -107,8 +105,7 @@ TEST(Session, translationsNeedTheSameTargetAndUuidKeys)
     EXPECT_EQ(f.state->translations().value(data.lines[0].id), QStringLiteral("Línea 1"));
 }
 
-TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten)
-{
+TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
     AppFixture f;
     f.state.reset();
     const QByteArray broken = R"({"lines":[],"targetLanguage":"en-US"})"; // no "translations"
@@ -118,20 +115,24 @@ TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten)
     EXPECT_EQ(readAll(f.sessionPath()), broken); // restore leaves it in place
 
     f.state->addConfirmedLine(QStringLiteral("New line."));
-    const QStringList backups = QDir(QFileInfo(f.sessionPath()).path())
-                                    .entryList({QStringLiteral("session.unreadable-*.json")}, QDir::Files);
+    const QStringList backups =
+        QDir(QFileInfo(f.sessionPath()).path())
+            .entryList({QStringLiteral("session.unreadable-*.json")}, QDir::Files);
     ASSERT_EQ(backups.size(), 1);
     EXPECT_EQ(readAll(QFileInfo(f.sessionPath()).dir().filePath(backups.front())), broken);
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 1);
 
-    for (const QByteArray &bad : {QByteArray("not json"), QByteArray("[]"),
-                                  QByteArray(R"({"lines":[{"id":"x","text":"a","timestamp":1}],"translations":{},"targetLanguage":""})"),
-                                  QByteArray(R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"a"}],"translations":{},"targetLanguage":""})")})
+    for (
+        const QByteArray &bad :
+        {QByteArray("not json"), QByteArray("[]"),
+         QByteArray(
+             R"({"lines":[{"id":"x","text":"a","timestamp":1}],"translations":{},"targetLanguage":""})"),
+         QByteArray(
+             R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"a"}],"translations":{},"targetLanguage":""})")})
         EXPECT_THROW(decodeSession(bad), SessionFormatError) << bad.constData();
 }
 
-TEST(Session, translationsSaveOnceAfterABurstAndAtQuit)
-{
+TEST(Session, translationsSaveOnceAfterABurstAndAtQuit) {
     AppFixture f;
     f.state->addConfirmedLine(QStringLiteral("One."));
     f.state->addConfirmedLine(QStringLiteral("Two."));
@@ -148,5 +149,7 @@ TEST(Session, translationsSaveOnceAfterABurstAndAtQuit)
     // A translation just before quitting is written at quit, not lost.
     f.state->setTranslation(QStringLiteral("Dos!"), lines[1].id);
     f.state.reset();
-    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains(QStringLiteral("Dos!")));
+    EXPECT_TRUE(decodeSession(readAll(f.sessionPath()))
+                    .translations.values()
+                    .contains(QStringLiteral("Dos!")));
 }

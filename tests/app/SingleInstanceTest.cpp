@@ -14,8 +14,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(SingleInstance, theSecondStartHandsOverToTheFirst)
-{
+TEST(SingleInstance, theSecondStartHandsOverToTheFirst) {
     QTemporaryDir runtime;
     SingleInstance first(runtime.path());
     ASSERT_TRUE(first.claim());
@@ -28,8 +27,7 @@ TEST(SingleInstance, theSecondStartHandsOverToTheFirst)
     EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
 }
 
-TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver)
-{
+TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver) {
     QTemporaryDir runtime;
     {
         // A holder that died without cleaning up: its lock names a dead process.
@@ -43,29 +41,29 @@ TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver)
     EXPECT_FALSE(nobodyListening.handOver());
 }
 
-TEST(Sounds, startAndStopTonesAreDistinctAndClean)
-{
+TEST(Sounds, startAndStopTonesAreDistinctAndClean) {
     using Sound = SoundPlayer::Sound;
     const auto start = ToneSoundPlayer::synthesize(Sound::start, 44100);
     const auto stop = ToneSoundPlayer::synthesize(Sound::stop, 44100);
     EXPECT_NE(start, stop);
     for (const auto *tone : {&start, &stop}) {
-        EXPECT_GT(tone->size(), 4410u);                  // audible: over 0.1 s
-        EXPECT_LT(tone->size(), 22050u);                 // short: under 0.5 s
-        EXPECT_LT(std::fabs(tone->front()), 1e-3f);      // no click at the start
+        EXPECT_GT(tone->size(), 4410u);             // audible: over 0.1 s
+        EXPECT_LT(tone->size(), 22050u);            // short: under 0.5 s
+        EXPECT_LT(std::fabs(tone->front()), 1e-3f); // no click at the start
         for (float s : *tone)
             ASSERT_LE(std::fabs(s), 1.0f);
     }
 }
 
-TEST(Sounds, playThroughTheSoundServer)
-{
+TEST(Sounds, playThroughTheSoundServer) {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
         GTEST_SKIP() << "needs the test sound server (./test.sh starts one)";
     // Record what the default sink plays while the start tone sounds.
     QProcess recorder;
-    recorder.start(QStringLiteral("parec"), {QStringLiteral("--device=@DEFAULT_MONITOR@"), QStringLiteral("--format=float32le"),
-                                             QStringLiteral("--channels=1"), QStringLiteral("--rate=16000"), QStringLiteral("--raw")});
+    recorder.start(QStringLiteral("parec"),
+                   {QStringLiteral("--device=@DEFAULT_MONITOR@"),
+                    QStringLiteral("--format=float32le"), QStringLiteral("--channels=1"),
+                    QStringLiteral("--rate=16000"), QStringLiteral("--raw")});
     ASSERT_TRUE(recorder.waitForStarted());
     spin(std::chrono::milliseconds(300));
     {

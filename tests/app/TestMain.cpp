@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 // QCoro tasks and timers need an event loop; the clipboard needs a GUI application.
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -8,8 +8,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves)
-{
+TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
     AppFixture f;
     AppState &s = *f.state;
     s.setInterimText(QStringLiteral("Hello wor"));
@@ -36,8 +35,7 @@ TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves)
     EXPECT_NE(s.confirmedLines()[0].id, s.confirmedLines()[1].id);
 }
 
-TEST(Transcript, dictationCollectsIntoTheBufferInstead)
-{
+TEST(Transcript, dictationCollectsIntoTheBufferInstead) {
     AppFixture f;
     AppState &s = *f.state;
     s.setIsDictating(true);
@@ -53,8 +51,7 @@ TEST(Transcript, dictationCollectsIntoTheBufferInstead)
     EXPECT_FALSE(f.clipboard->text);
 }
 
-TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet)
-{
+TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {
     AppFixture f;
     AppState &s = *f.state;
 
@@ -86,8 +83,7 @@ TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet)
     EXPECT_EQ(s.translations().value(id), QStringLiteral("Espera otra vez."));
 }
 
-TEST(Transcript, deleteClearAndWordCount)
-{
+TEST(Transcript, deleteClearAndWordCount) {
     AppFixture f;
     AppState &s = *f.state;
     s.addConfirmedLine(QStringLiteral("a  b"));
@@ -120,13 +116,12 @@ TEST(Transcript, deleteClearAndWordCount)
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
 }
 
-TEST(Transcript, propertiesNotifyOnlyOnChangeButAlwaysPersist)
-{
+TEST(Transcript, propertiesNotifyOnlyOnChangeButAlwaysPersist) {
     AppFixture f;
     AppState &s = *f.state;
     QSignalSpy changed(&s, &AppState::soundEnabledChanged);
     f.preferences->setBool(QStringLiteral("app.soundEnabled"), false); // written behind its back
-    s.setSoundEnabled(true);                                            // equal value: no signal...
+    s.setSoundEnabled(true);                                           // equal value: no signal...
     EXPECT_EQ(changed.count(), 0);
     EXPECT_TRUE(f.preferences->boolValue(QStringLiteral("app.soundEnabled"))); // ...but written
     s.setSoundEnabled(false);

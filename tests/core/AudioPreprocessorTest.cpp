@@ -12,18 +12,20 @@ using namespace TranscriptionCore;
 
 namespace {
 
-AudioPreprocessor engineSetting() { return AudioPreprocessor(16000, 80, -20, 12); }
+AudioPreprocessor engineSetting() {
+    return AudioPreprocessor(16000, 80, -20, 12);
+}
 
-std::vector<float> sine(std::size_t count, double frequency, double amplitude, double rate = 16000)
-{
+std::vector<float> sine(std::size_t count, double frequency, double amplitude,
+                        double rate = 16000) {
     std::vector<float> s(count);
     for (std::size_t i = 0; i < count; ++i)
-        s[i] = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
+        s[i] = static_cast<float>(
+            amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
     return s;
 }
 
-double rmsDB(const std::vector<float> &s)
-{
+double rmsDB(const std::vector<float> &s) {
     double sum = 0;
     for (float v : s)
         sum += double(v) * v;
@@ -32,8 +34,7 @@ double rmsDB(const std::vector<float> &s)
 
 // Level change the preprocessor applies to a 1 kHz tone at `levelDB` (well
 // above the cut-off, so the filter passes it almost unchanged).
-double gainAppliedAt(double levelDB)
-{
+double gainAppliedAt(double levelDB) {
     auto p = engineSetting();
     const double amplitude = std::pow(10.0, levelDB / 20) * std::sqrt(2.0);
     auto block = sine(16000, 1000, amplitude);
@@ -44,8 +45,7 @@ double gainAppliedAt(double levelDB)
 
 } // namespace
 
-TEST(AudioPreprocessor, coefficientsOfTheHighPassFilter)
-{
+TEST(AudioPreprocessor, coefficientsOfTheHighPassFilter) {
     const auto p = engineSetting();
     EXPECT_NEAR(p.b0(), 0.988773, 1e-6);
     EXPECT_NEAR(p.b1(), -1.977545, 1e-6);
@@ -55,8 +55,7 @@ TEST(AudioPreprocessor, coefficientsOfTheHighPassFilter)
     EXPECT_NEAR(p.targetRMS(), 0.1f, 1e-7);
 }
 
-TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain)
-{
+TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain) {
     auto p = engineSetting();
     std::vector<float> zeros(512, 0.0f);
     p.process(zeros.data(), std::ssize(zeros));
@@ -72,8 +71,7 @@ TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain)
     EXPECT_EQ(untouched, (std::vector<float>{0.3f, 0.4f}));
 }
 
-TEST(AudioPreprocessor, levelsTowardsTargetWithinTheGainLimit)
-{
+TEST(AudioPreprocessor, levelsTowardsTargetWithinTheGainLimit) {
     EXPECT_NEAR(gainAppliedAt(-40), 12.0, 0.1);
     EXPECT_NEAR(gainAppliedAt(-26), 6.0, 0.1);
     EXPECT_NEAR(gainAppliedAt(-5), -12.0, 0.1);
@@ -81,12 +79,12 @@ TEST(AudioPreprocessor, levelsTowardsTargetWithinTheGainLimit)
     auto p = engineSetting();
     auto loud = sine(4096, 300, 40.0); // far beyond full scale: gain limited, then clipped
     p.process(loud.data(), std::ssize(loud));
-    EXPECT_TRUE(std::all_of(loud.begin(), loud.end(), [](float v) { return v >= -1.0f && v <= 1.0f; }));
+    EXPECT_TRUE(
+        std::all_of(loud.begin(), loud.end(), [](float v) { return v >= -1.0f && v <= 1.0f; }));
     EXPECT_GT(*std::max_element(loud.begin(), loud.end()), 0.99f);
 }
 
-TEST(AudioPreprocessor, filterStateCarriesAcrossBlocksUntilReset)
-{
+TEST(AudioPreprocessor, filterStateCarriesAcrossBlocksUntilReset) {
     // A gain limit of 0 dB takes levelling out, so only the filter history differs.
     const auto signal = sine(2048, 50, 0.3);
     const std::vector<float> secondHalf(signal.begin() + 1024, signal.end());
@@ -108,8 +106,7 @@ TEST(AudioPreprocessor, filterStateCarriesAcrossBlocksUntilReset)
     EXPECT_EQ(again, alone);
 }
 
-TEST(AudioPreprocessor, nonFiniteSamplesDoNotPoisonLaterBlocks)
-{
+TEST(AudioPreprocessor, nonFiniteSamplesDoNotPoisonLaterBlocks) {
     auto p = engineSetting();
     auto bad = sine(1024, 440, 0.1);
     bad[10] = std::numeric_limits<float>::quiet_NaN();

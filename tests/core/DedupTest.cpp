@@ -13,8 +13,7 @@ using namespace TranscriptionCore;
 namespace {
 
 // A string of `length` characters: `base` with the first `changes` characters replaced.
-std::string withChanges(std::size_t length, std::size_t changes)
-{
+std::string withChanges(std::size_t length, std::size_t changes) {
     std::string s(length, 'a');
     for (std::size_t i = 0; i < length; ++i)
         s[i] = static_cast<char>('a' + i % 26);
@@ -23,8 +22,7 @@ std::string withChanges(std::size_t length, std::size_t changes)
     return s;
 }
 
-bool duplicateOf(std::string_view stored, std::string_view candidate)
-{
+bool duplicateOf(std::string_view stored, std::string_view candidate) {
     DedupTracker tracker;
     tracker.insert(stored);
     return tracker.isDuplicate(candidate);
@@ -32,8 +30,7 @@ bool duplicateOf(std::string_view stored, std::string_view candidate)
 
 } // namespace
 
-TEST(DedupNormalization, reducesToComparisonForm)
-{
+TEST(DedupNormalization, reducesToComparisonForm) {
     EXPECT_EQ(normalizeForDedup("Hello, World!"), "hello, world");
     EXPECT_EQ(normalizeForDedup("  Dr.  Smith  arrived. "), "dr smith arrived");
     EXPECT_EQ(normalizeForDedup("...!?"), "");
@@ -45,8 +42,7 @@ TEST(DedupNormalization, reducesToComparisonForm)
     EXPECT_EQ(normalizeForDedup("İSTANBUL Σ"), "i̇stanbul σ");
 }
 
-TEST(DedupNormalization, splitsOnlyAtSpacesAndTrimsAllWhiteSpace)
-{
+TEST(DedupNormalization, splitsOnlyAtSpacesAndTrimsAllWhiteSpace) {
     EXPECT_EQ(normalizeForDedup("a\tb"), "a\tb");
     EXPECT_EQ(normalizeForDedup("\ta  b\t"), "a b");
     EXPECT_EQ(normalizeForDedup("\u00A0\u3000Word\u2028\n"), "word");
@@ -54,16 +50,14 @@ TEST(DedupNormalization, splitsOnlyAtSpacesAndTrimsAllWhiteSpace)
     EXPECT_EQ(normalizeForDedup("a.\u0301"), "a.\u0301");
 }
 
-TEST(DedupNormalization, invalidUtf8ReadsAsReplacementCharacters)
-{
+TEST(DedupNormalization, invalidUtf8ReadsAsReplacementCharacters) {
     EXPECT_EQ(normalizeForDedup("ab\xFF\xFE."), "ab\uFFFD\uFFFD");
     EXPECT_EQ(normalizeForDedup("\xC3"), "\uFFFD");
     EXPECT_EQ(levenshteinDistance("a\xC3", "a\uFFFD"), 0);
     EXPECT_FALSE(findFirstSentenceBoundary("\xE2\x82. x", 0) == std::nullopt);
 }
 
-TEST(LevenshteinDistance, countsEditsOverUserPerceivedCharacters)
-{
+TEST(LevenshteinDistance, countsEditsOverUserPerceivedCharacters) {
     EXPECT_EQ(levenshteinDistance("saturday", "sunday"), 3);
     EXPECT_EQ(levenshteinDistance("", "abc"), 3);
     EXPECT_EQ(levenshteinDistance("abc", ""), 3);
@@ -75,14 +69,14 @@ TEST(LevenshteinDistance, countsEditsOverUserPerceivedCharacters)
     EXPECT_EQ(levenshteinDistance("한국어", "한국"), 1);
 }
 
-TEST(LevenshteinDistance, agreesWithTwoRowAlgorithmAcrossBlockSizes)
-{
+TEST(LevenshteinDistance, agreesWithTwoRowAlgorithmAcrossBlockSizes) {
     // Lengths around the 64-character word size exercise the carries between blocks.
     std::mt19937 random(7);
     const std::vector<std::string> alphabet{"a", "b", "c", "é", "e\u0301", "한", "字", " ", "😀"};
     for (int round = 0; round < 120; ++round) {
         std::string a, b;
-        const int lengthA = static_cast<int>(random() % 200), lengthB = static_cast<int>(random() % 200);
+        const int lengthA = static_cast<int>(random() % 200),
+                  lengthB = static_cast<int>(random() % 200);
         for (int i = 0; i < lengthA; ++i)
             a += alphabet[random() % alphabet.size()];
         b = a.substr(0, a.size() / 2);
@@ -93,8 +87,7 @@ TEST(LevenshteinDistance, agreesWithTwoRowAlgorithmAcrossBlockSizes)
     }
 }
 
-TEST(DedupTracker, nearDuplicateThresholdGrowsWithLength)
-{
+TEST(DedupTracker, nearDuplicateThresholdGrowsWithLength) {
     EXPECT_TRUE(duplicateOf(withChanges(10, 0), withChanges(10, 2)));
     EXPECT_FALSE(duplicateOf(withChanges(10, 0), withChanges(10, 3)));
     EXPECT_TRUE(duplicateOf(withChanges(40, 0), withChanges(40, 10)));
@@ -109,8 +102,7 @@ TEST(DedupTracker, nearDuplicateThresholdGrowsWithLength)
     EXPECT_FALSE(duplicateOf(withChanges(120, 0), withChanges(120, 31)));
 }
 
-TEST(DedupTracker, exactMatchEmptyFormsAndReset)
-{
+TEST(DedupTracker, exactMatchEmptyFormsAndReset) {
     DedupTracker tracker;
     EXPECT_FALSE(tracker.isDuplicate(""));
     EXPECT_FALSE(tracker.isDuplicate("anything"));
@@ -131,13 +123,13 @@ TEST(DedupTracker, exactMatchEmptyFormsAndReset)
     EXPECT_TRUE(tracker.isDuplicate("cafe\u0301"));
 }
 
-TEST(DedupTracker, answersExactlyAsThePlainAlgorithm)
-{
+TEST(DedupTracker, answersExactlyAsThePlainAlgorithm) {
     // Near and far variants of stored forms in several scripts, with combining
     // marks and characters made of several code points.
     std::mt19937 random(2024);
-    const std::vector<std::string> alphabet{"a", "b", "c", "d", " ", "é", "e\u0301", "ñ", "한", "국",
-                                            "字", "Я", "ж", "👍🏽", "ก", "\u0E31"};
+    const std::vector<std::string> alphabet{"a",       "b",        "c",  "d",     " ",  "é",
+                                            "e\u0301", "ñ",        "한", "국",    "字", "Я",
+                                            "ж",       "👍🏽", "ก",  "\u0E31"};
     const auto randomText = [&](std::size_t length) {
         std::string s;
         for (std::size_t i = 0; i < length; ++i)
@@ -164,8 +156,9 @@ TEST(DedupTracker, answersExactlyAsThePlainAlgorithm)
         }
         for (int probe = 0; probe < 30; ++probe) {
             const std::string &base = stored[random() % stored.size()];
-            const std::string candidate =
-                probe % 3 == 0 ? randomText(1 + random() % 70) : mutated(base, static_cast<int>(random() % 12));
+            const std::string candidate = probe % 3 == 0
+                                              ? randomText(1 + random() % 70)
+                                              : mutated(base, static_cast<int>(random() % 12));
             ASSERT_EQ(fast.isDuplicate(candidate), reference.isDuplicate(candidate)) << candidate;
         }
     }

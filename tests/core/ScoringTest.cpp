@@ -12,8 +12,7 @@
 
 using namespace TranscriptionCore;
 
-TEST(NormalizeForScoring, removesCasePunctuationAndAnnotations)
-{
+TEST(NormalizeForScoring, removesCasePunctuationAndAnnotations) {
     EXPECT_EQ(normalizeForScoring("Hello, World!"), "hello world");
     EXPECT_EQ(normalizeForScoring("[Music] I said (quietly) hi"), "i said hi");
     EXPECT_EQ(normalizeForScoring("[a\nb] c"), "a\nb c"); // brackets never span lines
@@ -27,8 +26,7 @@ TEST(NormalizeForScoring, removesCasePunctuationAndAnnotations)
     EXPECT_EQ(normalizeForScoring("  \t ...  "), "");
 }
 
-TEST(NormalizeForScoring, englishNumberWordsBecomeDigits)
-{
+TEST(NormalizeForScoring, englishNumberWordsBecomeDigits) {
     EXPECT_EQ(normalizeForScoring("twenty one"), "21");
     EXPECT_EQ(normalizeForScoring("one hundred twenty three"), "123");
     EXPECT_EQ(normalizeForScoring("two thousand twenty four"), "2024");
@@ -44,8 +42,7 @@ TEST(NormalizeForScoring, englishNumberWordsBecomeDigits)
     EXPECT_EQ(normalizeForScoring(huge), huge);
 }
 
-TEST(NormalizeForScoring, koreanNumbersAndCounters)
-{
+TEST(NormalizeForScoring, koreanNumbersAndCounters) {
     EXPECT_EQ(normalizeForScoring("삼백 오십"), "350");
     EXPECT_EQ(normalizeForScoring("이천이십사"), "2024");
     EXPECT_EQ(normalizeForScoring("만"), "10000");
@@ -57,8 +54,7 @@ TEST(NormalizeForScoring, koreanNumbersAndCounters)
     EXPECT_EQ(normalizeForScoring("삼개"), "삼개");
 }
 
-TEST(ErrorRates, characterAndWordRates)
-{
+TEST(ErrorRates, characterAndWordRates) {
     EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abd"), 1.0 / 3);
     EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abc"), 0.0);
     EXPECT_DOUBLE_EQ(characterErrorRate("abc", ""), 1.0);
@@ -77,10 +73,10 @@ TEST(ErrorRates, characterAndWordRates)
     EXPECT_DOUBLE_EQ(wordErrorRate(" ", ""), 0.0);
 }
 
-TEST(ErrorRates, wordRateAgreesWithTwoRowAlgorithmOnLongTranscripts)
-{
+TEST(ErrorRates, wordRateAgreesWithTwoRowAlgorithmOnLongTranscripts) {
     std::mt19937 random(99);
-    const std::vector<std::string> vocabulary{"the", "a", "cat", "sat", "on", "mat", "dog", "ran", "über", "한국"};
+    const std::vector<std::string> vocabulary{"the", "a",   "cat", "sat",  "on",
+                                              "mat", "dog", "ran", "über", "한국"};
     for (int round = 0; round < 10; ++round) {
         std::string ref, hyp;
         for (int i = 0; i < 300; ++i) {
@@ -93,15 +89,15 @@ TEST(ErrorRates, wordRateAgreesWithTwoRowAlgorithmOnLongTranscripts)
     }
 }
 
-TEST(SessionScoreReport, meanWeighsUtterancesAggregateWeighsUnits)
-{
+TEST(SessionScoreReport, meanWeighsUtterancesAggregateWeighsUnits) {
     const SessionScoreReport empty;
     EXPECT_EQ(empty.meanCER(), 0.0);
     EXPECT_EQ(empty.meanWER(), 0.0);
     EXPECT_EQ(empty.aggregateCER(), 0.0);
     EXPECT_EQ(empty.aggregateWER(), 0.0);
 
-    SessionScoreReport session{{TranscriptionScoreReport("ab", "ab"), TranscriptionScoreReport("abcd", "wxyz")}};
+    SessionScoreReport session{
+        {TranscriptionScoreReport("ab", "ab"), TranscriptionScoreReport("abcd", "wxyz")}};
     EXPECT_DOUBLE_EQ(session.meanCER(), 0.5);
     EXPECT_DOUBLE_EQ(session.aggregateCER(), 4.0 / 6);
     EXPECT_EQ(session.reports[1].reference, "abcd");
@@ -118,8 +114,7 @@ TEST(SessionScoreReport, meanWeighsUtterancesAggregateWeighsUnits)
     EXPECT_EQ(emptyReferences.aggregateWER(), 0.0);
 }
 
-TEST(TextPieces, giveTheSameAnswersFromManyThreadsAtOnce)
-{
+TEST(TextPieces, giveTheSameAnswersFromManyThreadsAtOnce) {
     // Tables, patterns and segmenters are shared or per thread; none may race.
     const std::string text = "Dr. Smith paid 1,234 dollars. Twenty one people came! 삼백 오십 명.";
     const std::string expected = normalizeForScoring(text);
@@ -129,7 +124,8 @@ TEST(TextPieces, giveTheSameAnswersFromManyThreadsAtOnce)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
-                if (normalizeForScoring(text) != expected || splitSentences(text).size() != expectedSentences)
+                if (normalizeForScoring(text) != expected ||
+                    splitSentences(text).size() != expectedSentences)
                     ++mismatches;
             }
         });

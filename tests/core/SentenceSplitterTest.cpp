@@ -5,8 +5,7 @@
 using namespace TranscriptionCore;
 using Sentences = std::vector<std::string>;
 
-TEST(SplitSentences, endsAtTerminatorsFollowedBySpaceOrEnd)
-{
+TEST(SplitSentences, endsAtTerminatorsFollowedBySpaceOrEnd) {
     EXPECT_EQ(splitSentences("Hello world. How are you? Fine!"),
               (Sentences{"Hello world.", "How are you?", "Fine!"}));
     EXPECT_EQ(splitSentences("Really?!"), (Sentences{"Really?!"}));
@@ -21,8 +20,7 @@ TEST(SplitSentences, endsAtTerminatorsFollowedBySpaceOrEnd)
     EXPECT_EQ(splitSentences("no terminator here "), (Sentences{"no terminator here"}));
 }
 
-TEST(SplitSentences, abbreviationsNumbersAndEllipses)
-{
+TEST(SplitSentences, abbreviationsNumbersAndEllipses) {
     EXPECT_EQ(splitSentences("Dr. Smith arrived."), (Sentences{"Dr. Smith arrived."}));
     EXPECT_EQ(splitSentences("I met Mr. Jones"), (Sentences{"I met Mr. Jones"}));
     EXPECT_EQ(splitSentences("We sell apples, pears etc. and more."),
@@ -30,8 +28,10 @@ TEST(SplitSentences, abbreviationsNumbersAndEllipses)
     EXPECT_EQ(splitSentences("We sell apples, pears etc. The end."),
               (Sentences{"We sell apples, pears etc.", "The end."}));
     EXPECT_EQ(splitSentences("See no. 5 please."), (Sentences{"See no. 5 please."}));
-    EXPECT_EQ(splitSentences("It was Jan. Then it rained."), (Sentences{"It was Jan.", "Then it rained."}));
-    EXPECT_EQ(splitSentences("It was JAN. Élan followed."), (Sentences{"It was JAN.", "Élan followed."}));
+    EXPECT_EQ(splitSentences("It was Jan. Then it rained."),
+              (Sentences{"It was Jan.", "Then it rained."}));
+    EXPECT_EQ(splitSentences("It was JAN. Élan followed."),
+              (Sentences{"It was JAN.", "Élan followed."}));
     EXPECT_EQ(splitSentences("Pi is 3.14 today."), (Sentences{"Pi is 3.14 today."}));
     EXPECT_EQ(splitSentences("Pi is ٣.١٤ today."), (Sentences{"Pi is ٣.١٤ today."}));
     EXPECT_EQ(splitSentences("Version 2. Next step."), (Sentences{"Version 2.", "Next step."}));
@@ -40,14 +40,12 @@ TEST(SplitSentences, abbreviationsNumbersAndEllipses)
     EXPECT_EQ(splitSentences("e.g. this"), (Sentences{"e.g.", "this"}));
 }
 
-TEST(SplitSentences, fullWidthTerminatorsEndAtOnce)
-{
+TEST(SplitSentences, fullWidthTerminatorsEndAtOnce) {
     EXPECT_EQ(splitSentences("你好。我很好。"), (Sentences{"你好。", "我很好。"}));
     EXPECT_EQ(splitSentences("本当！はい？"), (Sentences{"本当！", "はい？"}));
 }
 
-TEST(FindFirstSentenceBoundary, returnsByteOffsetOfTheTerminator)
-{
+TEST(FindFirstSentenceBoundary, returnsByteOffsetOfTheTerminator) {
     EXPECT_EQ(findFirstSentenceBoundary("Hi. There.", 0), 2u);
     EXPECT_EQ(findFirstSentenceBoundary("Hi. There.", 3), 9u);
     EXPECT_EQ(findFirstSentenceBoundary("Hi. There.", 2), 2u); // the start is inclusive
@@ -64,8 +62,7 @@ TEST(FindFirstSentenceBoundary, returnsByteOffsetOfTheTerminator)
     EXPECT_EQ(findFirstSentenceBoundary("a!\u0301 b. c", 0), 6u);
 }
 
-TEST(FindFirstSentenceBoundary, invalidUtf8NeverReadsOutOfBounds)
-{
+TEST(FindFirstSentenceBoundary, invalidUtf8NeverReadsOutOfBounds) {
     const std::string broken = "ab\xC3. \xF0\x9F. \xE2";
     const auto first = findFirstSentenceBoundary(broken, 0);
     ASSERT_TRUE(first.has_value());

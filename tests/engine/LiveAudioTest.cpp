@@ -33,7 +33,8 @@ public:
                                                         QProcessEnvironment::systemEnvironment()) {
         m_process.setProcessEnvironment(environment);
         m_process.start(cliPath(),
-                        QStringList{QStringLiteral("listen"), QStringLiteral("--no-save"), QStringLiteral("--verbose")} +
+                        QStringList{QStringLiteral("listen"), QStringLiteral("--no-save"),
+                                    QStringLiteral("--verbose")} +
                             arguments);
     }
 
@@ -132,9 +133,9 @@ TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
         << result.lines.join('\n').toStdString();
 
     // An unknown device id is refused with one clear line.
-    const CliResult unknown =
-        runCli({QStringLiteral("listen"), QStringLiteral("--no-save"), QStringLiteral("--source"), QStringLiteral("microphone"),
-                QStringLiteral("--device"), QStringLiteral("4000000")});
+    const CliResult unknown = runCli({QStringLiteral("listen"), QStringLiteral("--no-save"),
+                                      QStringLiteral("--source"), QStringLiteral("microphone"),
+                                      QStringLiteral("--device"), QStringLiteral("4000000")});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_EQ(unknown.errors.trimmed(),
               QStringLiteral("orvinta-cli: Could not configure audio input device"));

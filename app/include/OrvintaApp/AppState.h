@@ -33,32 +33,47 @@ class AppState : public QObject, public STTEngineDelegate {
     Q_PROPERTY(QList<ConfirmedLine> confirmedLines READ confirmedLines NOTIFY confirmedLinesChanged)
     Q_PROPERTY(int lineCount READ lineCount NOTIFY confirmedLinesChanged)
     Q_PROPERTY(int totalWordCount READ totalWordCount NOTIFY confirmedLinesChanged)
-    Q_PROPERTY(bool dictationModeEnabled READ dictationModeEnabled WRITE setDictationModeEnabled NOTIFY dictationModeEnabledChanged)
+    Q_PROPERTY(bool dictationModeEnabled READ dictationModeEnabled WRITE setDictationModeEnabled
+                   NOTIFY dictationModeEnabledChanged)
     Q_PROPERTY(bool isDictating READ isDictating WRITE setIsDictating NOTIFY isDictatingChanged)
-    Q_PROPERTY(QString dictationBuffer READ dictationBuffer WRITE setDictationBuffer NOTIFY dictationBufferChanged)
-    Q_PROPERTY(QString dictationInterimText READ dictationInterimText WRITE setDictationInterimText NOTIFY dictationInterimTextChanged)
-    Q_PROPERTY(Orvinta::DictationState dictationState READ dictationState WRITE setDictationState NOTIFY dictationStateChanged)
-    Q_PROPERTY(bool wantsDictating READ wantsDictating WRITE setWantsDictating NOTIFY wantsDictatingChanged)
-    Q_PROPERTY(QString selectedLocale READ selectedLocale WRITE setSelectedLocale NOTIFY selectedLocaleChanged)
-    Q_PROPERTY(QString selectedSource READ selectedSourceRaw WRITE setSelectedSourceRaw NOTIFY selectedSourceChanged)
-    Q_PROPERTY(QVariant selectedDeviceID READ selectedDeviceIDVariant WRITE setSelectedDeviceIDVariant NOTIFY selectedDeviceIDChanged)
+    Q_PROPERTY(QString dictationBuffer READ dictationBuffer WRITE setDictationBuffer NOTIFY
+                   dictationBufferChanged)
+    Q_PROPERTY(QString dictationInterimText READ dictationInterimText WRITE setDictationInterimText
+                   NOTIFY dictationInterimTextChanged)
+    Q_PROPERTY(Orvinta::DictationState dictationState READ dictationState WRITE setDictationState
+                   NOTIFY dictationStateChanged)
+    Q_PROPERTY(bool wantsDictating READ wantsDictating WRITE setWantsDictating NOTIFY
+                   wantsDictatingChanged)
+    Q_PROPERTY(QString selectedLocale READ selectedLocale WRITE setSelectedLocale NOTIFY
+                   selectedLocaleChanged)
+    Q_PROPERTY(QString selectedSource READ selectedSourceRaw WRITE setSelectedSourceRaw NOTIFY
+                   selectedSourceChanged)
+    Q_PROPERTY(QVariant selectedDeviceID READ selectedDeviceIDVariant WRITE
+                   setSelectedDeviceIDVariant NOTIFY selectedDeviceIDChanged)
     Q_PROPERTY(Orvinta::MicPermission micPermission READ micPermission NOTIFY micPermissionChanged)
     Q_PROPERTY(bool isModelLoaded READ isModelLoaded NOTIFY isModelLoadedChanged)
     Q_PROPERTY(bool isModelLoading READ isModelLoading NOTIFY isModelLoadingChanged)
     Q_PROPERTY(QString modelLoadingStatus READ modelLoadingStatus NOTIFY modelLoadingStatusChanged)
-    Q_PROPERTY(QVariantList availableDevices READ availableDevicesVariant NOTIFY availableDevicesChanged)
+    Q_PROPERTY(
+        QVariantList availableDevices READ availableDevicesVariant NOTIFY availableDevicesChanged)
     Q_PROPERTY(bool showOverlay READ showOverlay WRITE setShowOverlay NOTIFY showOverlayChanged)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
-    Q_PROPERTY(QString targetLanguage READ targetLanguage WRITE setTargetLanguage NOTIFY targetLanguageChanged)
-    Q_PROPERTY(bool autoCopyToClipboard READ autoCopyToClipboard WRITE setAutoCopyToClipboard NOTIFY autoCopyToClipboardChanged)
-    Q_PROPERTY(bool autoPasteAtCursor READ autoPasteAtCursor WRITE setAutoPasteAtCursor NOTIFY autoPasteAtCursorChanged)
-    Q_PROPERTY(Orvinta::AutoPasteSource autoPasteSource READ autoPasteSource WRITE setAutoPasteSource NOTIFY autoPasteSourceChanged)
+    Q_PROPERTY(QString targetLanguage READ targetLanguage WRITE setTargetLanguage NOTIFY
+                   targetLanguageChanged)
+    Q_PROPERTY(bool autoCopyToClipboard READ autoCopyToClipboard WRITE setAutoCopyToClipboard NOTIFY
+                   autoCopyToClipboardChanged)
+    Q_PROPERTY(bool autoPasteAtCursor READ autoPasteAtCursor WRITE setAutoPasteAtCursor NOTIFY
+                   autoPasteAtCursorChanged)
+    Q_PROPERTY(Orvinta::AutoPasteSource autoPasteSource READ autoPasteSource WRITE
+                   setAutoPasteSource NOTIFY autoPasteSourceChanged)
     Q_PROPERTY(bool soundEnabled READ soundEnabled WRITE setSoundEnabled NOTIFY soundEnabledChanged)
     Q_PROPERTY(QVariantMap translations READ translationsVariant NOTIFY translationsChanged)
     Q_PROPERTY(double recordingElapsed READ recordingElapsed NOTIFY recordingElapsedChanged)
-    Q_PROPERTY(QString formattedRecordingTime READ formattedRecordingTime NOTIFY recordingElapsedChanged)
+    Q_PROPERTY(
+        QString formattedRecordingTime READ formattedRecordingTime NOTIFY recordingElapsedChanged)
     Q_PROPERTY(int menuBarIconFrame READ menuBarIconFrame NOTIFY menuBarIconFrameChanged)
-    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(
+        bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
     /// Builds the state in its fixed order: fields, preferences, session,

@@ -24,7 +24,8 @@ Q_SIGNALS:
 /// What a running task checks after each wait.
 class CancellationToken {
 public:
-    explicit CancellationToken(std::shared_ptr<detail::TaskState> state) : m_state(std::move(state)) {}
+    explicit CancellationToken(std::shared_ptr<detail::TaskState> state)
+        : m_state(std::move(state)) {}
 
     bool isCancelled() const { return m_state->cancelled; }
     /// Sleeps on the main thread; false when the task was cancelled before or

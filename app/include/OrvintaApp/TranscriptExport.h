@@ -24,7 +24,8 @@ QString rawValue(ExportFormat format);
 QString fileExtension(ExportFormat format);
 
 /// "[HH:mm:ss] text" per line in the given time zone, joined with line feeds.
-QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone = QTimeZone::systemTimeZone());
+QString plainTextTranscript(const QList<ConfirmedLine> &lines,
+                            const QTimeZone &zone = QTimeZone::systemTimeZone());
 /// Numbered cues timed from the first line, ending at the next line's start
 /// or after 15 characters per second (at least 2 s).
 QString srtTranscript(const QList<ConfirmedLine> &lines);
@@ -32,7 +33,8 @@ QString srtTranscript(const QList<ConfirmedLine> &lines);
 QString srtTime(double seconds);
 QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format);
 /// "orvinta-" plus the UTC date and the extension.
-QString suggestedExportFileName(ExportFormat format, const QDateTime &now = QDateTime::currentDateTimeUtc());
+QString suggestedExportFileName(ExportFormat format,
+                                const QDateTime &now = QDateTime::currentDateTimeUtc());
 
 /// Writes UTF-8 text atomically; returns the error description on failure.
 std::optional<QString> writeTextFile(const QString &path, const QString &content);
