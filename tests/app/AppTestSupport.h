@@ -96,7 +96,7 @@ struct AppFixture {
     std::shared_ptr<FakePaster> paster = std::make_shared<FakePaster>();
     std::shared_ptr<FakeSounds> sounds = std::make_shared<FakeSounds>();
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
-    Timings timings{std::chrono::milliseconds(80), std::chrono::milliseconds(50),
+    Timings timings{std::chrono::milliseconds(150), std::chrono::milliseconds(50),
                     std::chrono::milliseconds(20), std::chrono::milliseconds(10)};
     std::unique_ptr<AppState> state;
 

@@ -86,10 +86,10 @@ TEST(Listening, failuresShowABannerThatDismissesItself) {
     EXPECT_FALSE(s.isTransitioning());
     EXPECT_EQ(s.errorMessageText(), QStringLiteral("Audio engine setup failed: boom"));
 
-    // A second message part-way through restarts the full period (80 ms in tests).
-    spin(std::chrono::milliseconds(50));
+    // A second message part-way through restarts the full period (150 ms in tests).
+    spin(std::chrono::milliseconds(100));
     s.setErrorMessage(QStringLiteral("second"));
-    spin(std::chrono::milliseconds(50));
+    spin(std::chrono::milliseconds(70));
     EXPECT_EQ(s.errorMessageText(), QStringLiteral("second"));
     ASSERT_TRUE(waitUntil([&] { return !s.errorMessage(); }, std::chrono::milliseconds(500)));
 
