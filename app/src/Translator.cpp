@@ -41,9 +41,16 @@ public:
     }
 
     static std::shared_ptr<TranslationChannel> create() {
-        // The worker may drop the last reference; the object dies on the main thread.
-        return std::shared_ptr<TranslationChannel>(
-            new TranslationChannel, [](TranslationChannel *channel) { channel->deleteLater(); });
+        // The worker may drop the last reference; the object dies on the main
+        // thread. While the application object is being destroyed, its
+        // undelivered events release references under the event-queue lock,
+        // where posting another event would deadlock: delete at once then.
+        return std::shared_ptr<TranslationChannel>(new TranslationChannel, [](TranslationChannel *channel) {
+            if (QCoreApplication::closingDown())
+                delete channel;
+            else
+                channel->deleteLater();
+        });
     }
 };
 
