@@ -2,6 +2,7 @@
 
 #include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/AppState.h>
+#include <OrvintaApp/AtomicFile.h>
 #include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
@@ -210,7 +211,7 @@ int exportTranscript(const QStringList &arguments) {
     }
     const QString content = session ? exportContent(session->lines, format) : QString();
     if (arguments.size() == 3) {
-        if (const auto error = writeTextFile(arguments[2], content)) {
+        if (const auto error = writeFileAtomically(arguments[2], content.toUtf8())) {
             fail(QStringLiteral("cannot write %1: %2").arg(arguments[2], *error));
             return 1;
         }
@@ -407,7 +408,6 @@ int main(int argc, char **argv) {
     QObject::connect(&state, &AppState::confirmedLinesChanged, &state, [&] {
         for (; printed < state.lineCount(); ++printed)
             printLine(state.confirmedLines()[printed].time(), state.confirmedLines()[printed].text);
-        printed = std::min(printed, static_cast<qsizetype>(state.lineCount()));
     });
     if (parser.isSet(interimOption))
         QObject::connect(&state, &AppState::interimTextChanged, &state, [&] {

@@ -1,5 +1,6 @@
 #include <OrvintaApp/AppState.h>
 
+#include <OrvintaApp/AtomicFile.h>
 #include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
@@ -43,11 +44,6 @@ QString describe(const std::exception &error) {
     if (const auto *engineError = dynamic_cast<const EngineError *>(&error))
         return QString::fromStdString(engineError->description());
     return QString::fromUtf8(error.what());
-}
-
-QString trimmedWhiteSpace(const QString &text) {
-    // QString::trimmed covers the Unicode white-space and line-break characters.
-    return text.trimmed();
 }
 
 // Assigns and reports whether observers need telling.
@@ -302,7 +298,8 @@ void AppState::setErrorMessage(const std::optional<QString> &message) {
 // --- Transcript ----------------------------------------------------------------
 
 void AppState::addConfirmedLine(const QString &text) {
-    const QString trimmed = trimmedWhiteSpace(text);
+    // QString::trimmed covers the Unicode white-space and line-break characters.
+    const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {
         qCDebug(lcAppState) << "addConfirmedLine: empty after trim, ignored";
         return;
@@ -475,7 +472,7 @@ void AppState::exportTranscript(ExportFormat format) {
         suggestedExportFileName(format), format, [self, content](std::optional<QString> path) {
             if (!path)
                 return;
-            if (const std::optional<QString> error = writeTextFile(*path, content)) {
+            if (const std::optional<QString> error = writeFileAtomically(*path, content.toUtf8())) {
                 qCCritical(lcAppState, "Export failed: %s", qUtf8Printable(*error));
                 if (self)
                     self->setErrorMessage(QStringLiteral("Export failed: ") + *error);

@@ -1,9 +1,10 @@
 #include <OrvintaApp/LaunchAtLogin.h>
 
+#include <OrvintaApp/AtomicFile.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -37,25 +38,20 @@ QString XdgAutostart::setEnabled(bool enabled) {
     }
     if (!QDir().mkpath(QFileInfo(path).path()))
         return QStringLiteral("cannot create %1").arg(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
     QString command = m_command;
     if (command.contains(QLatin1Char(' ')))
         command = QLatin1Char('"') + command + QLatin1Char('"');
-    file.write(QStringLiteral("[Desktop Entry]\n"
-                              "Type=Application\n"
-                              "Name=Orvinta\n"
-                              "Comment=Live speech-to-text subtitles\n"
-                              "Exec=%1\n"
-                              "Icon=orvinta\n"
-                              "Terminal=false\n"
-                              "X-GNOME-Autostart-enabled=true\n")
-                   .arg(command)
-                   .toUtf8());
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    const QByteArray entry = QStringLiteral("[Desktop Entry]\n"
+                                            "Type=Application\n"
+                                            "Name=Orvinta\n"
+                                            "Comment=Live speech-to-text subtitles\n"
+                                            "Exec=%1\n"
+                                            "Icon=orvinta\n"
+                                            "Terminal=false\n"
+                                            "X-GNOME-Autostart-enabled=true\n")
+                                 .arg(command)
+                                 .toUtf8();
+    return writeFileAtomically(path, entry).value_or(QString());
 }
 
 } // namespace Orvinta

@@ -1,16 +1,14 @@
 #include <OrvintaApp/SessionStore.h>
 
 #include <OrvintaApp/AppLog.h>
+#include <OrvintaApp/AtomicFile.h>
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
-
-#include <sys/stat.h>
 
 namespace Orvinta {
 
@@ -155,16 +153,9 @@ void SessionStore::save(const SessionData &session) {
         QFile::remove(*path);
         return;
     }
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(file.errorString()));
-        return;
-    }
-    // Transcripts are private: the new file is the owner's alone before any byte is written.
-    ::fchmod(file.handle(), S_IRUSR | S_IWUSR);
-    file.write(encodeSession(session));
-    if (!file.commit())
-        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(file.errorString()));
+    // Transcripts are private.
+    if (const auto error = writeFileAtomically(*path, encodeSession(session), /*ownerOnly=*/true))
+        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*error));
 }
 
 } // namespace Orvinta

@@ -1,25 +1,13 @@
 #include <OrvintaApp/TranscriptExport.h>
 
-#include <QSaveFile>
+#include <TranscriptionCore/Scoring.h>
+
 #include <QStringList>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
 
 namespace Orvinta {
-
-namespace {
-
-qsizetype characterCount(const QString &text) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
-    return count;
-}
-
-} // namespace
 
 QString rawValue(ExportFormat format) {
     return format == ExportFormat::srt ? QStringLiteral("SRT Subtitles")
@@ -60,7 +48,10 @@ QString srtTranscript(const QList<ConfirmedLine> &lines) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const ConfirmedLine &line = lines[i];
         const double estimatedEnd =
-            line.timestamp + std::max(static_cast<double>(characterCount(line.text)) / 15.0, 2.0);
+            line.timestamp + std::max(static_cast<double>(TranscriptionCore::characterCount(
+                                          line.text.toStdString())) /
+                                          15.0,
+                                      2.0);
         double end = estimatedEnd;
         if (i + 1 < lines.size() && lines[i + 1].timestamp < estimatedEnd)
             end = lines[i + 1].timestamp;
@@ -78,16 +69,6 @@ QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format) {
 QString suggestedExportFileName(ExportFormat format, const QDateTime &now) {
     return QStringLiteral("orvinta-%1.%2")
         .arg(now.toUTC().toString(Qt::ISODate).left(10), fileExtension(format));
-}
-
-std::optional<QString> writeTextFile(const QString &path, const QString &content) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    file.write(content.toUtf8());
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
 }
 
 } // namespace Orvinta

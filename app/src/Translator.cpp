@@ -45,12 +45,13 @@ public:
         // thread. While the application object is being destroyed, its
         // undelivered events release references under the event-queue lock,
         // where posting another event would deadlock: delete at once then.
-        return std::shared_ptr<TranslationChannel>(new TranslationChannel, [](TranslationChannel *channel) {
-            if (QCoreApplication::closingDown())
-                delete channel;
-            else
-                channel->deleteLater();
-        });
+        return std::shared_ptr<TranslationChannel>(new TranslationChannel,
+                                                   [](TranslationChannel *channel) {
+                                                       if (QCoreApplication::closingDown())
+                                                           delete channel;
+                                                       else
+                                                           channel->deleteLater();
+                                                   });
     }
 };
 

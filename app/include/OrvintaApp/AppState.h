@@ -178,7 +178,6 @@ public:
 
     STTEngine *transcriptionEngine() const { return m_transcriptionEngine.get(); }
     OverlayController *overlayController() const { return m_overlayController.get(); }
-    const AppServices &services() const { return m_services; }
 
 Q_SIGNALS:
     void isListeningChanged();

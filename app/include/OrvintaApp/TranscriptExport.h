@@ -36,9 +36,6 @@ QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format);
 QString suggestedExportFileName(ExportFormat format,
                                 const QDateTime &now = QDateTime::currentDateTimeUtc());
 
-/// Writes UTF-8 text atomically; returns the error description on failure.
-std::optional<QString> writeTextFile(const QString &path, const QString &content);
-
 /// The save dialog, behind an interface so tests can answer it.
 class SaveDialog {
 public:
