@@ -80,7 +80,10 @@ AppState::AppState(AppServices services, QObject *parent)
     m_startupTask = CancellableTask::start([self](CancellationToken) -> QCoro::Task<> {
         if (!self)
             co_return;
-        self->refreshAudioDevices();
+        QCoro::Task<> devices = self->refreshAudioDevices();
+        co_await devices;
+        if (!self)
+            co_return;
         if (self->m_services.speechAnalyzerAvailable)
             co_await self->prepareEngine();
     });
@@ -262,16 +265,32 @@ QVariantMap AppState::translationsVariant() const {
     return map;
 }
 
-void AppState::refreshAudioDevices() {
-    if (!m_services.audio)
-        return;
-    const auto devicesBefore = m_availableDevices;
-    const auto selectedBefore = m_selectedDeviceID;
-    Orvinta::refreshAudioDevices(*m_services.audio, m_availableDevices, m_selectedDeviceID);
-    if (m_availableDevices != devicesBefore)
+QCoro::Task<> AppState::refreshAudioDevices() {
+    std::shared_ptr<AudioCaptureBackend> audio = m_services.audio;
+    if (!audio)
+        co_return;
+    QPointer<AppState> self(this);
+    // Asking the sound server is a round trip; the main thread stays free.
+    struct Listing {
+        std::vector<AudioDevice> devices;
+        std::optional<std::uint32_t> selected;
+    };
+    const std::optional<std::uint32_t> selectedBefore = m_selectedDeviceID;
+    QFuture<Listing> query =
+        QtConcurrent::run([audio, listing = Listing{m_availableDevices, selectedBefore}]() mutable {
+            Orvinta::refreshAudioDevices(*audio, listing.devices, listing.selected);
+            return listing;
+        });
+    const Listing listing = co_await query;
+    if (!self)
+        co_return;
+    if (m_availableDevices != listing.devices) {
+        m_availableDevices = listing.devices;
         Q_EMIT availableDevicesChanged();
-    if (m_selectedDeviceID != selectedBefore)
-        Q_EMIT selectedDeviceIDChanged();
+    }
+    // A device chosen while the server was being asked stays chosen.
+    if (m_selectedDeviceID == selectedBefore)
+        setSelectedDeviceID(listing.selected);
 }
 
 // --- Error banner ------------------------------------------------------------

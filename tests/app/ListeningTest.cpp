@@ -163,6 +163,31 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     EXPECT_EQ(ScriptedEngine::script->starts, 0);
 }
 
+TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne)
+{
+    struct Registry : AudioCaptureBackend {
+        MicrophoneAccess requestMicrophoneAccess() override { return MicrophoneAccess::granted; }
+        std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
+        std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
+        std::optional<std::vector<InputDeviceRecord>> inputDevices() override
+        {
+            return std::vector<InputDeviceRecord>{{3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false},
+                                                  {9, "Headset", 1, false}};
+        }
+    };
+    AppServices services;
+    services.audio = std::make_shared<Registry>();
+    AppState s(services);
+    run(s.startupFinished());
+    ASSERT_EQ(s.availableDevices().size(), 2u);
+    EXPECT_EQ(s.availableDevices()[1].name, "Headset");
+    EXPECT_EQ(s.selectedDeviceID(), 5u);
+
+    s.setSelectedDeviceID(9);
+    run(s.refreshAudioDevices());
+    EXPECT_EQ(s.selectedDeviceID(), 9u);
+}
+
 TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage) {
     AppFixture f;
     AppState &s = *f.state;

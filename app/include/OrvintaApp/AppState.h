@@ -105,7 +105,9 @@ public:
     QCoro::Task<> toggleFinished() const;
     /// Completes when start-up's device refresh and engine preparation are done.
     QCoro::Task<> startupFinished() const;
-    Q_INVOKABLE void refreshAudioDevices();
+    /// Re-reads the input devices (off the main thread); selects the first
+    /// when none is selected.
+    QCoro::Task<> refreshAudioDevices();
 
     // Session
     void saveSession();
