@@ -15,4 +15,13 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 
 source scripts/test-services.sh
 start_test_services
-ctest --test-dir build --output-on-failure
+# End-to-end tests skip themselves without a sound server; here they must run.
+log=$(mktemp)
+status=0
+ctest --test-dir build --output-on-failure | tee "$log" || status=$?
+if grep -q "tests did not run" "$log"; then
+  echo "Some tests were skipped although test.sh provides their sound server and display." >&2
+  status=1
+fi
+rm -f "$log"
+exit $status
