@@ -8,7 +8,7 @@ packages=(
   # Unicode
   libicu-dev
   # Qt and coroutines
-  qt6-base-dev qcoro-qt6-dev
+  qt6-base-dev qt6-declarative-dev qcoro-qt6-dev
   # audio and speech
   libpulse-dev libsamplerate0-dev libsndfile1-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us

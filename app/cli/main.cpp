@@ -3,13 +3,14 @@
 #include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/AtomicFile.h>
-#include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
-#include <OrvintaApp/SingleInstance.h>
 #include <OrvintaApp/TranscriptExport.h>
 #include <OrvintaApp/TranslationController.h>
 #include <OrvintaApp/Translator.h>
+#include <OrvintaPlatform/DesktopServices.h>
+#include <OrvintaPlatform/SingleInstance.h>
+#include <OrvintaPlatform/SystemClipboard.h>
 
 #include <OrvintaEngine/AudioDevices.h>
 #include <OrvintaEngine/FileAudioSource.h>
@@ -153,21 +154,22 @@ QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &dele
 /// transcript, the clipboard and translation exactly as in the application.
 QCoro::Task<int> listen(AppState &state, StopRequest &stop) {
     co_await state.startupFinished();
-    if (!state.isModelLoaded()) {
-        fail(state.errorMessage().value_or(
+    ListeningController &listening = *state.listening();
+    if (!listening.isModelLoaded()) {
+        fail(listening.errorMessage().value_or(
             QStringLiteral("The speech model could not be prepared")));
         co_return 1;
     }
-    state.toggleListening();
-    co_await state.toggleFinished();
-    if (!state.isListening()) {
-        fail(state.errorMessage().value_or(QStringLiteral("Listening could not start")));
+    listening.toggleListening();
+    co_await listening.toggleFinished();
+    if (!listening.isListening()) {
+        fail(listening.errorMessage().value_or(QStringLiteral("Listening could not start")));
         co_return 1;
     }
     co_await stop.wait();
-    state.toggleListening();
-    co_await state.toggleFinished();
-    state.flushPendingSave();
+    listening.toggleListening();
+    co_await listening.toggleFinished();
+    state.sessionSaver().flush();
     co_return 0;
 }
 
@@ -246,8 +248,9 @@ int main(int argc, char **argv) {
     // set before the application object, which may warn while it starts.
     const bool verbose = std::any_of(
         argv + 1, argv + argc, [](const char *a) { return std::string_view(a) == "--verbose"; });
-    if (!verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
+    // With it, the quoted transcript text is logged too: this is the user's own terminal.
+    QLoggingCategory::setFilterRules(verbose ? QStringLiteral("com.orvinta.AppState.text.info=true")
+                                             : QStringLiteral("*=false"));
 
     // Listening with a display brings the clipboard for auto-copy; every
     // other command, and listening without a display, needs no GUI.
@@ -362,7 +365,7 @@ int main(int argc, char **argv) {
     }
 
     // The user's settings, with this run's choices laid over them in memory.
-    AppServices services = AppServices::desktop();
+    AppServices services = desktopServices();
     services.preferences->keepWritesInMemory();
     if (parser.isSet(sourceOption)) {
         const QString name = parser.value(sourceOption);
@@ -403,16 +406,18 @@ int main(int argc, char **argv) {
 
     AppState state(std::move(services));
     if (device)
-        state.setSelectedDeviceID(*device);
-    qsizetype printed = state.lineCount();
-    QObject::connect(&state, &AppState::confirmedLinesChanged, &state, [&] {
-        for (; printed < state.lineCount(); ++printed)
-            printLine(state.confirmedLines()[printed].time(), state.confirmedLines()[printed].text);
+        state.audioDevices()->setSelectedDeviceID(*device);
+    const Transcript &transcript = *state.transcript();
+    qsizetype printed = transcript.lineCount();
+    QObject::connect(&transcript, &Transcript::lineCountChanged, &state, [&] {
+        for (; printed < transcript.lineCount(); ++printed)
+            printLine(transcript.confirmedLines()[printed].time(),
+                      transcript.confirmedLines()[printed].text);
     });
     if (parser.isSet(interimOption))
-        QObject::connect(&state, &AppState::interimTextChanged, &state, [&] {
-            if (!state.interimText().isEmpty())
-                printInterim(state.interimText());
+        QObject::connect(&transcript, &Transcript::interimTextChanged, &state, [&] {
+            if (!transcript.interimText().isEmpty())
+                printInterim(transcript.interimText());
         });
     TranslationController translation(state, std::make_shared<ApertiumTranslator>());
     return runTask(listen(state, stop));

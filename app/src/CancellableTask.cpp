@@ -1,5 +1,7 @@
 #include <OrvintaApp/CancellableTask.h>
 
+#include <OrvintaApp/AppLog.h>
+
 #include <QCoroSignal>
 
 namespace Orvinta {
@@ -21,7 +23,7 @@ std::shared_ptr<CancellableTask> CancellableTask::start(Body body) {
             QCoro::Task<> running = work(token);
             co_await running;
         } catch (const std::exception &error) {
-            qWarning("Background task failed: %s", error.what());
+            qCWarning(lcTasks, "Background task failed: %s", error.what());
         }
         state->finished = true;
         Q_EMIT state->done();

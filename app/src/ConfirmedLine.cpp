@@ -19,17 +19,4 @@ QDateTime dateTimeFromTimestamp(double timestamp) {
         static_cast<qint64>((timestamp + referenceDateOffset) * 1000.0));
 }
 
-QString rawValue(AutoPasteSource source) {
-    return source == AutoPasteSource::translation ? QStringLiteral("translation")
-                                                  : QStringLiteral("original");
-}
-
-std::optional<AutoPasteSource> autoPasteSourceFromRaw(const QString &raw) {
-    if (raw == QLatin1String("original"))
-        return AutoPasteSource::original;
-    if (raw == QLatin1String("translation"))
-        return AutoPasteSource::translation;
-    return std::nullopt;
-}
-
 } // namespace Orvinta

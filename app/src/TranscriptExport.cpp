@@ -9,15 +9,6 @@
 
 namespace Orvinta {
 
-QString rawValue(ExportFormat format) {
-    return format == ExportFormat::srt ? QStringLiteral("SRT Subtitles")
-                                       : QStringLiteral("Plain Text");
-}
-
-QString fileExtension(ExportFormat format) {
-    return format == ExportFormat::srt ? QStringLiteral("srt") : QStringLiteral("txt");
-}
-
 QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone) {
     QStringList out;
     for (const ConfirmedLine &line : lines) {

@@ -30,22 +30,22 @@ TranslationController::TranslationController(AppState &state,
     , m_state(&state)
     , m_translator(std::move(backend))
     , m_interimDelay(interimDelay)
-    , m_lineCount(state.lineCount()) {
+    , m_lineCount(state.transcript()->lineCount()) {
     m_translator.setAction(
         [this](std::shared_ptr<TranslationSession> session, CancellationToken token) {
             return performTranslation(std::move(session), std::move(token));
         });
-    connect(&state, &AppState::isListeningChanged, this,
+    connect(state.listening(), &ListeningController::isListeningChanged, this,
             &TranslationController::handleListeningChanged);
-    connect(&state, &AppState::selectedLocaleChanged, this,
+    connect(state.preferences(), &Preferences::selectedLocaleChanged, this,
             &TranslationController::handleLanguageChanged);
-    connect(&state, &AppState::targetLanguageChanged, this,
+    connect(state.preferences(), &Preferences::targetLanguageChanged, this,
             &TranslationController::handleLanguageChanged);
-    connect(&state, &AppState::confirmedLinesChanged, this,
+    connect(state.transcript(), &Transcript::lineCountChanged, this,
             &TranslationController::handleLineCountChanged);
-    connect(&state, &AppState::interimTextChanged, this, [this] {
+    connect(state.transcript(), &Transcript::interimTextChanged, this, [this] {
         if (m_state)
-            scheduleInterimTranslation(m_state->interimText());
+            scheduleInterimTranslation(m_state->transcript()->interimText());
     });
 }
 
@@ -54,7 +54,8 @@ TranslationController::~TranslationController() {
 }
 
 bool TranslationController::shouldShowTranslation() const {
-    return m_state && m_state->selectedLocale() != m_state->targetLanguage();
+    return m_state &&
+           m_state->preferences()->selectedLocale() != m_state->preferences()->targetLanguage();
 }
 
 bool TranslationController::isBusy() const {
@@ -63,11 +64,12 @@ bool TranslationController::isBusy() const {
 }
 
 TranslationConfiguration TranslationController::makeTranslationConfig() const {
-    return TranslationConfiguration{m_state->selectedLocale(), m_state->targetLanguage()};
+    return TranslationConfiguration{m_state->preferences()->selectedLocale(),
+                                    m_state->preferences()->targetLanguage()};
 }
 
 void TranslationController::handleListeningChanged() {
-    if (m_state && m_state->isListening() && shouldShowTranslation() &&
+    if (m_state && m_state->listening()->isListening() && shouldShowTranslation() &&
         !m_translator.configuration())
         m_translator.setConfiguration(makeTranslationConfig());
 }
@@ -84,11 +86,11 @@ void TranslationController::handleLanguageChanged() {
 void TranslationController::handleLineCountChanged() {
     if (!m_state)
         return;
-    const qsizetype oldCount = std::exchange(m_lineCount, m_state->lineCount());
+    const qsizetype oldCount = std::exchange(m_lineCount, m_state->transcript()->lineCount());
     if (m_lineCount == oldCount)
         return;
     cancelTask(m_interimTranslationTask);
-    const QList<ConfirmedLine> &lines = m_state->confirmedLines();
+    const QList<ConfirmedLine> &lines = m_state->transcript()->confirmedLines();
     if (m_lineCount > oldCount && shouldShowTranslation() && !m_translatedInterim.isEmpty() &&
         !lines.isEmpty()) {
         // Shown at once; an interim text that is not the line's final text
@@ -97,7 +99,7 @@ void TranslationController::handleLineCountChanged() {
         if (comparableWords(m_translatedInterimSource) != comparableWords(line.text))
             m_provisional.insert(line.id);
         const QUuid id = line.id;
-        m_state->setTranslation(m_translatedInterim, id, false);
+        m_state->setTranslation(m_translatedInterim, id);
         Q_EMIT translationDelivered(id, false);
     }
     if (m_lineCount < oldCount) {
@@ -154,7 +156,7 @@ QCoro::Task<> TranslationController::performTranslation(std::shared_ptr<Translat
     m_translationSessionReady = true;
     const bool translateAll = std::exchange(m_retranslateAll, false);
 
-    const QString sentInterim = state->interimText();
+    const QString sentInterim = state->transcript()->interimText();
     if (!sentInterim.isEmpty()) {
         std::optional<QString> translated;
         try {
@@ -165,14 +167,14 @@ QCoro::Task<> TranslationController::performTranslation(std::shared_ptr<Translat
             co_return;
         if (!translated)
             setTranslatedInterim({});
-        else if (state->interimText() == sentInterim)
+        else if (state->transcript()->interimText() == sentInterim)
             setTranslatedInterim(*translated, sentInterim);
     }
 
     QList<TranslationRequest> requests;
-    const QList<ConfirmedLine> &lines = state->confirmedLines();
+    const QList<ConfirmedLine> &lines = state->transcript()->confirmedLines();
     for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        if (translateAll || !state->translations().contains(line->id) ||
+        if (translateAll || !state->transcript()->translations().contains(line->id) ||
             m_provisional.contains(line->id))
             requests.append(
                 TranslationRequest{line->text, line->id.toString(QUuid::WithoutBraces).toUpper()});
@@ -192,7 +194,7 @@ QCoro::Task<> TranslationController::performTranslation(std::shared_ptr<Translat
             if (id.isNull())
                 continue;
             m_provisional.remove(id);
-            state->setTranslation(response->targetText, id, animated);
+            state->setTranslation(response->targetText, id);
             Q_EMIT translationDelivered(id, animated);
         }
     } catch (const TranslationError &error) {

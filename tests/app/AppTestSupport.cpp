@@ -1,8 +1,12 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaEngine/SerialWorker.h>
+
 #include <QCoreApplication>
+#include <QCoroTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPointer>
 
 namespace Orvinta::Testing {
 
@@ -29,10 +33,18 @@ std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script =
     std::make_shared<ScriptedEngine::Script>();
 
 QCoro::Task<> ScriptedEngine::loadModel(QString locale) {
+    QPointer<ScriptedEngine> self(this);
     script->locales.push_back(locale);
     m_delegate->setIsModelLoading(true);
     m_delegate->setIsModelLoaded(false);
     m_delegate->setModelLoadingStatus(QStringLiteral("Preparing..."));
+    if (script->loadDelay.count() > 0) {
+        m_delegate->setModelLoadingStatus(QStringLiteral("Checking assets..."));
+        QCoro::Task<> pause = QCoro::sleepFor(script->loadDelay);
+        co_await pause;
+        if (!self)
+            throw OperationCancelled();
+    }
     if (script->loadFails) {
         m_delegate->setErrorMessage(
             QStringLiteral("Failed to prepare speech recognition: no model"));
@@ -47,8 +59,15 @@ QCoro::Task<> ScriptedEngine::loadModel(QString locale) {
 
 QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source,
                                                 std::optional<std::uint32_t>) {
+    QPointer<ScriptedEngine> self(this);
     ++script->starts;
     script->lastSource = source;
+    if (script->startDelay.count() > 0) {
+        QCoro::Task<> pause = QCoro::sleepFor(script->startDelay);
+        co_await pause;
+        if (!self)
+            throw OperationCancelled();
+    }
     if (script->startError)
         throw EngineError("com.orvinta", -1, *script->startError);
     co_return;
@@ -67,7 +86,7 @@ AppFixture::AppFixture()
     state = makeState();
 }
 
-std::unique_ptr<AppState> AppFixture::makeState() {
+std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
     AppServices services;
     services.preferences = preferences;
     services.session = session;
@@ -75,12 +94,14 @@ std::unique_ptr<AppState> AppFixture::makeState() {
     services.paster = paster;
     services.sounds = sounds;
     services.saveDialog = saveDialog;
+    services.soundServer = std::make_shared<SerialWorker>("test-sound");
     services.makeEngine = [](STTEngineDelegate *delegate) {
         return std::make_unique<ScriptedEngine>(delegate);
     };
     services.timings = timings;
     auto appState = std::make_unique<AppState>(std::move(services));
-    run(appState->startupFinished());
+    if (waitForStartup)
+        run(appState->startupFinished());
     return appState;
 }
 

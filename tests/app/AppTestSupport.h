@@ -36,6 +36,7 @@ public:
 
 class FakePaster : public CursorPaster {
 public:
+    bool isAvailable() const override { return true; }
     void pasteTextAtCursor(const QString &text) override { pasted.push_back(text); }
     std::vector<QString> pasted;
 };
@@ -57,12 +58,17 @@ public:
     QString suggested;
 };
 
-/// A scripted engine: loading succeeds (or fails) at once, starts can be made
-/// to fail, and the test confirms lines through the delegate itself.
+/// A scripted engine: loading succeeds (or fails), at once or after a delay,
+/// starts can be made to fail or to take a while, and the test confirms
+/// lines through the delegate itself. Like the real engine, an operation
+/// that outlives its engine throws OperationCancelled.
 class ScriptedEngine : public STTEngine {
 public:
     explicit ScriptedEngine(STTEngineDelegate *delegate)
-        : m_delegate(delegate) {}
+        : m_delegate(delegate) {
+        ++script->engines;
+    }
+    ~ScriptedEngine() override { ++script->enginesDestroyed; }
 
     QCoro::Task<> loadModel(QString locale) override;
     QCoro::Task<> startTranscribing(AudioSourceType source,
@@ -71,6 +77,10 @@ public:
 
     struct Script {
         bool loadFails = false;
+        std::chrono::milliseconds loadDelay{0};
+        std::chrono::milliseconds startDelay{0};
+        int engines = 0;
+        int enginesDestroyed = 0;
         std::optional<std::string> startError;
         std::vector<QString> locales;
         int starts = 0;
@@ -86,7 +96,7 @@ private:
 /// An AppState on temporary storage with fakes for every device.
 struct AppFixture {
     AppFixture();
-    std::unique_ptr<AppState> makeState();
+    std::unique_ptr<AppState> makeState(bool waitForStartup = true);
     void restart() { state.reset(), state = makeState(); }
 
     QTemporaryDir folder;
@@ -101,6 +111,8 @@ struct AppFixture {
     std::unique_ptr<AppState> state;
 
     QString sessionPath() const;
+    /// Waits until the session writes handed over so far are on disk.
+    void settle() const { state->sessionSaver().waitForWrites(); }
 };
 
 } // namespace Orvinta::Testing

@@ -75,26 +75,26 @@ TEST(Export, throughTheDialogAndCopyAll) {
     AppFixture f;
     AppState &s = *f.state;
     f.clipboard->text = QStringLiteral("before");
-    s.copyAllTranscript();
-    s.exportTranscript(ExportFormat::plainText);
+    s.transcript()->copyAllTranscript();
+    s.transcript()->exportTranscript(ExportFormat::plainText);
     EXPECT_EQ(f.clipboard->text, QStringLiteral("before")); // empty transcript: nothing happens
     EXPECT_TRUE(f.saveDialog->suggested.isEmpty());
 
     s.addConfirmedLine(QStringLiteral("One."));
     s.addConfirmedLine(QStringLiteral("Two."));
-    s.copyAllTranscript();
+    s.transcript()->copyAllTranscript();
     EXPECT_EQ(f.clipboard->text, QStringLiteral("One.\nTwo."));
 
     const QString target = f.folder.filePath(QStringLiteral("out.srt"));
     f.saveDialog->answer = target;
-    s.exportTranscript(ExportFormat::srt);
+    s.transcript()->exportTranscript(ExportFormat::srt);
     EXPECT_TRUE(f.saveDialog->suggested.startsWith(QStringLiteral("orvinta-")));
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), srtTranscript(s.confirmedLines()));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), srtTranscript(s.transcript()->confirmedLines()));
 
     f.saveDialog->answer = f.folder.filePath(QStringLiteral("missing/folder/out.txt"));
-    s.exportTranscript(ExportFormat::plainText);
-    EXPECT_TRUE(s.errorMessageText().startsWith(QStringLiteral("Export failed: ")))
-        << s.errorMessageText().toStdString();
+    s.transcript()->exportTranscript(ExportFormat::plainText);
+    EXPECT_TRUE(s.listening()->errorMessageText().startsWith(QStringLiteral("Export failed: ")))
+        << s.listening()->errorMessageText().toStdString();
 }

@@ -1,5 +1,8 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaEngine/SerialWorker.h>
+
+#include <QFile>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -10,29 +13,26 @@ using Sound = SoundPlayer::Sound;
 
 namespace {
 
+void toggleAndWait(ListeningController &listening) {
+    listening.toggleListening();
+    run(listening.toggleFinished());
+}
+
 void toggleAndWait(AppState &s) {
-    s.toggleListening();
-    run(s.toggleFinished());
+    toggleAndWait(*s.listening());
 }
 
 class FakeHotkeys : public HotkeyService {
 public:
     void setActions(HotkeyActions a) override { actions = std::move(a); }
+    void setFailureHandler(FailureHandler h) override { onFailure = std::move(h); }
     void start() override { started = true; }
+    std::optional<QKeyCombination> combination(HotkeyAction) const override { return {}; }
+    void setCombination(HotkeyAction, std::optional<QKeyCombination>) override {}
+    void setSuspended(bool) override {}
     HotkeyActions actions;
+    FailureHandler onFailure;
     bool started = false;
-};
-
-class FakeOverlay : public OverlayController {
-public:
-    bool hasPanel() const override { return panel; }
-    bool ensurePanel() override { return panel = canCreate; }
-    void showPanel() override { ++shown; }
-    void hidePanel() override { ++hidden; }
-    bool canCreate = true;
-    bool panel = false;
-    int shown = 0;
-    int hidden = 0;
 };
 
 } // namespace
@@ -40,38 +40,40 @@ public:
 TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
-    EXPECT_TRUE(s.isModelLoaded()); // prepared at start-up
-    EXPECT_EQ(s.modelLoadingStatus(), QStringLiteral("Ready"));
+    EXPECT_TRUE(s.listening()->isModelLoaded()); // prepared at start-up
+    EXPECT_EQ(s.listening()->modelLoadingStatus(), QStringLiteral("Ready"));
     EXPECT_EQ(ScriptedEngine::script->locales, std::vector<QString>{QStringLiteral("en-US")});
 
-    QSignalSpy listening(&s, &AppState::isListeningChanged);
+    QSignalSpy listening(s.listening(), &ListeningController::isListeningChanged);
     toggleAndWait(s);
-    EXPECT_TRUE(s.isListening());
-    EXPECT_FALSE(s.isTransitioning());
+    EXPECT_TRUE(s.listening()->isListening());
+    EXPECT_FALSE(s.listening()->isTransitioning());
     EXPECT_EQ(ScriptedEngine::script->lastSource, AudioSourceType::systemAudio);
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
 
     // The engine reports through the delegate.
-    STTEngineDelegate &delegate = s;
+    STTEngineDelegate &delegate = *s.listening();
     delegate.setInterimText(QStringLiteral("Good mor"));
     delegate.addConfirmedLine(QStringLiteral("Good morning."));
-    EXPECT_EQ(s.lineCount(), 1);
+    EXPECT_EQ(s.transcript()->lineCount(), 1);
 
     // The clock and the icon run while listening.
-    ASSERT_TRUE(waitUntil([&] { return s.recordingElapsed() > 0.05 && s.menuBarIconFrame() > 2; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return s.listening()->recordingElapsed() > 0.05 && s.listening()->menuBarIconFrame() > 2;
+    }));
 
     toggleAndWait(s);
-    EXPECT_FALSE(s.isListening());
+    EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(listening.count(), 2);
     EXPECT_EQ(ScriptedEngine::script->stops, 1);
-    EXPECT_EQ(s.recordingElapsed(), 0);
-    EXPECT_EQ(s.formattedRecordingTime(), QStringLiteral("0:00"));
-    EXPECT_EQ(s.menuBarIconFrame(), 0);
+    EXPECT_EQ(s.listening()->recordingElapsed(), 0);
+    EXPECT_EQ(s.listening()->formattedRecordingTime(), QStringLiteral("0:00"));
+    EXPECT_EQ(s.listening()->menuBarIconFrame(), 0);
     EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
     spin(std::chrono::milliseconds(30));
-    EXPECT_EQ(s.menuBarIconFrame(), 0); // the animation really stopped
+    EXPECT_EQ(s.listening()->menuBarIconFrame(), 0); // the animation really stopped
 
-    s.setSoundEnabled(false);
+    s.preferences()->setSoundEnabled(false);
     toggleAndWait(s);
     toggleAndWait(s);
     EXPECT_EQ(f.sounds->played.size(), 2u);
@@ -82,42 +84,44 @@ TEST(Listening, failuresShowABannerThatDismissesItself) {
     AppState &s = *f.state;
     ScriptedEngine::script->startError = "Audio engine setup failed: boom";
     toggleAndWait(s);
-    EXPECT_FALSE(s.isListening());
-    EXPECT_FALSE(s.isTransitioning());
-    EXPECT_EQ(s.errorMessageText(), QStringLiteral("Audio engine setup failed: boom"));
+    EXPECT_FALSE(s.listening()->isListening());
+    EXPECT_FALSE(s.listening()->isTransitioning());
+    EXPECT_EQ(s.listening()->errorMessageText(), QStringLiteral("Audio engine setup failed: boom"));
 
     // A second message part-way through restarts the full period (150 ms in tests).
     spin(std::chrono::milliseconds(100));
-    s.setErrorMessage(QStringLiteral("second"));
+    s.listening()->setErrorMessage(QStringLiteral("second"));
     spin(std::chrono::milliseconds(70));
-    EXPECT_EQ(s.errorMessageText(), QStringLiteral("second"));
-    ASSERT_TRUE(waitUntil([&] { return !s.errorMessage(); }, std::chrono::milliseconds(500)));
+    EXPECT_EQ(s.listening()->errorMessageText(), QStringLiteral("second"));
+    ASSERT_TRUE(
+        waitUntil([&] { return !s.listening()->errorMessage(); }, std::chrono::milliseconds(500)));
 
-    s.setErrorMessage(QStringLiteral("cleared early"));
-    s.setErrorMessage(std::nullopt);
-    s.setErrorMessage(QStringLiteral("fresh"));
+    s.listening()->setErrorMessage(QStringLiteral("cleared early"));
+    s.listening()->setErrorMessage(std::nullopt);
+    s.listening()->setErrorMessage(QStringLiteral("fresh"));
     spin(std::chrono::milliseconds(40));
-    EXPECT_EQ(s.errorMessageText(), QStringLiteral("fresh")); // the cleared one's timer is gone
+    EXPECT_EQ(s.listening()->errorMessageText(),
+              QStringLiteral("fresh")); // the cleared one's timer is gone
 }
 
 TEST(Listening, requestsThatMayNotStart) {
     {
         // No microphone access: the banner, and no engine start.
         AppFixture f;
-        f.state->setSelectedSource(AudioSourceType::microphone);
+        f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
         toggleAndWait(*f.state);
-        EXPECT_EQ(f.state->micPermission(), MicPermission::denied);
-        EXPECT_TRUE(
-            f.state->errorMessageText().startsWith(QStringLiteral("Microphone access required.")));
+        EXPECT_EQ(f.state->listening()->micPermission(), MicPermission::denied);
+        EXPECT_TRUE(f.state->listening()->errorMessageText().startsWith(
+            QStringLiteral("Microphone access required.")));
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
-        EXPECT_FALSE(f.state->isTransitioning());
+        EXPECT_FALSE(f.state->listening()->isTransitioning());
     }
     {
         // Dictating: toggling does nothing.
         AppFixture f;
-        f.state->setIsDictating(true);
+        f.state->dictation()->setIsDictating(true);
         toggleAndWait(*f.state);
-        EXPECT_FALSE(f.state->isListening());
+        EXPECT_FALSE(f.state->listening()->isListening());
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
     }
     {
@@ -125,12 +129,12 @@ TEST(Listening, requestsThatMayNotStart) {
         AppFixture f;
         ScriptedEngine::script->loadFails = true;
         f.restart();
-        const QString banner = f.state->errorMessageText();
+        const QString banner = f.state->listening()->errorMessageText();
         EXPECT_TRUE(banner.startsWith(QStringLiteral("Failed to prepare")));
         toggleAndWait(*f.state);
-        EXPECT_FALSE(f.state->isListening());
+        EXPECT_FALSE(f.state->listening()->isListening());
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
-        EXPECT_EQ(f.state->modelLoadingStatus(), QStringLiteral("Loading failed"));
+        EXPECT_EQ(f.state->listening()->modelLoadingStatus(), QStringLiteral("Loading failed"));
     }
 }
 
@@ -150,98 +154,170 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     f.state.reset();
     AppServices services;
     services.audio = std::make_shared<NoServer>();
+    services.soundServer = std::make_shared<SerialWorker>("test-sound");
     services.makeEngine = [](STTEngineDelegate *delegate) {
         return std::make_unique<ScriptedEngine>(delegate);
     };
     AppState s(services);
     run(s.startupFinished());
-    s.setSelectedSource(AudioSourceType::microphone);
+    s.preferences()->setSelectedSource(AudioSourceType::microphone);
     toggleAndWait(s);
-    EXPECT_EQ(s.errorMessageText(),
+    EXPECT_EQ(s.listening()->errorMessageText(),
               QStringLiteral("Cannot connect to the sound server: Connection refused"));
-    EXPECT_EQ(s.micPermission(), MicPermission::notDetermined); // asked again next time
+    EXPECT_EQ(s.listening()->micPermission(),
+              MicPermission::notDetermined); // asked again next time
     EXPECT_EQ(ScriptedEngine::script->starts, 0);
 }
 
-TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne)
-{
+TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
     struct Registry : AudioCaptureBackend {
         MicrophoneAccess requestMicrophoneAccess() override { return MicrophoneAccess::granted; }
         std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
         std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-        std::optional<std::vector<InputDeviceRecord>> inputDevices() override
-        {
-            return std::vector<InputDeviceRecord>{{3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false},
+        std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+            return std::vector<InputDeviceRecord>{{3, "Speakers monitor", 2, true},
+                                                  {5, "USB mic", 1, false},
                                                   {9, "Headset", 1, false}};
         }
     };
     AppServices services;
     services.audio = std::make_shared<Registry>();
+    services.soundServer = std::make_shared<SerialWorker>("test-sound");
     AppState s(services);
     run(s.startupFinished());
-    ASSERT_EQ(s.availableDevices().size(), 2u);
-    EXPECT_EQ(s.availableDevices()[1].name, "Headset");
-    EXPECT_EQ(s.selectedDeviceID(), 5u);
+    ASSERT_EQ(s.audioDevices()->availableDevices().size(), 2u);
+    EXPECT_EQ(s.audioDevices()->availableDevices()[1].name, "Headset");
+    EXPECT_EQ(s.audioDevices()->selectedDeviceID(), 5u);
 
-    s.setSelectedDeviceID(9);
-    run(s.refreshAudioDevices());
-    EXPECT_EQ(s.selectedDeviceID(), 9u);
+    s.audioDevices()->setSelectedDeviceID(9);
+    run(s.audioDevices()->refresh());
+    EXPECT_EQ(s.audioDevices()->selectedDeviceID(), 9u);
 }
 
 TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage) {
     AppFixture f;
     AppState &s = *f.state;
     toggleAndWait(s);
-    ASSERT_TRUE(s.isListening());
-    s.setSelectedLocale(QStringLiteral("fr-FR"));
-    run(s.reloadEngine());
-    EXPECT_FALSE(s.isListening());
+    ASSERT_TRUE(s.listening()->isListening());
+    s.preferences()->setSelectedLocale(QStringLiteral("fr-FR"));
+    run(s.listening()->reloadEngine());
+    EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(ScriptedEngine::script->stops, 1);
-    EXPECT_EQ(s.recordingElapsed(), 0);
+    EXPECT_EQ(s.listening()->recordingElapsed(), 0);
     EXPECT_EQ(ScriptedEngine::script->locales.back(), QStringLiteral("fr-FR"));
-    EXPECT_TRUE(s.isModelLoaded());
+    EXPECT_TRUE(s.listening()->isModelLoaded());
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start}); // no stop sound on reload
 }
 
-TEST(Listening, shortcutsAndOverlay) {
+TEST(Listening, shortcutsAndOverlayRequests) {
     AppFixture f;
     auto hotkeys = std::make_shared<FakeHotkeys>();
-    auto overlay = std::make_shared<FakeOverlay>();
     f.state.reset();
     AppServices services;
     services.preferences = f.preferences;
     services.hotkeys = hotkeys;
-    services.makeOverlayController = [overlay](AppState &) {
-        struct Forward : OverlayController {
-            std::shared_ptr<FakeOverlay> o;
-            bool hasPanel() const override { return o->hasPanel(); }
-            bool ensurePanel() override { return o->ensurePanel(); }
-            void showPanel() override { o->showPanel(); }
-            void hidePanel() override { o->hidePanel(); }
-        };
-        auto forward = std::make_unique<Forward>();
-        forward->o = overlay;
-        return forward;
-    };
     AppState s(services);
     EXPECT_TRUE(hotkeys->started);
+    QSignalSpy overlay(&s, &AppState::overlayVisibilityRequested);
+    QSignalSpy failures(&s, &AppState::hotkeyRegistrationFailed);
 
     hotkeys->actions.toggleAutoCopy();
-    EXPECT_TRUE(s.autoCopyToClipboard());
+    EXPECT_TRUE(s.preferences()->autoCopyToClipboard());
     EXPECT_TRUE(f.preferences->boolValue(QStringLiteral("app.autoCopyToClipboard")));
     hotkeys->actions.toggleAutoPaste();
     EXPECT_TRUE(f.preferences->boolValue(QStringLiteral("app.autoPasteAtCursor")));
 
     // Before the overlay exists the shortcut only flips and persists the flag.
     hotkeys->actions.toggleOverlay();
-    EXPECT_FALSE(s.showOverlay());
+    EXPECT_FALSE(s.preferences()->showOverlay());
     EXPECT_FALSE(f.preferences->boolValue(QStringLiteral("app.showOverlay")));
+    EXPECT_EQ(overlay.count(), 0);
+    QSignalSpy setUp(&s, &AppState::overlaySetupRequested);
     s.setupOverlay();
-    EXPECT_EQ(overlay->shown, 0);
+    s.setupOverlay();
+    EXPECT_EQ(setUp.count(), 1);
+    EXPECT_EQ(overlay.count(), 0); // hidden by the user, so not shown
     hotkeys->actions.toggleOverlay();
-    EXPECT_EQ(overlay->shown, 1);
     hotkeys->actions.toggleOverlay();
-    EXPECT_EQ(overlay->hidden, 1);
+    ASSERT_EQ(overlay.count(), 2);
+    EXPECT_TRUE(overlay[0][0].toBool());
+    EXPECT_FALSE(overlay[1][0].toBool());
+
+    hotkeys->onFailure(HotkeyAction::toggleOverlay, QStringLiteral("taken"));
+    ASSERT_EQ(failures.count(), 1);
+    EXPECT_EQ(failures[0][0].value<HotkeyAction>(), HotkeyAction::toggleOverlay);
+}
+
+TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
+    AppFixture f;
+    f.state.reset();
+    ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
+    ScriptedEngine::script->loadDelay = std::chrono::milliseconds(100);
+    f.state = f.makeState(/*waitForStartup=*/false);
+    ListeningController &listening = *f.state->listening();
+    ASSERT_TRUE(listening.isModelLoading());
+
+    // A start during the first load waits for it instead of giving up.
+    toggleAndWait(listening);
+    EXPECT_TRUE(listening.isListening());
+    EXPECT_TRUE(listening.errorMessageText().isEmpty());
+    toggleAndWait(listening);
+
+    // The language changes twice while a model loads: the load under way
+    // ends, and the engine left behind is loaded and usable.
+    f.state->preferences()->setSelectedLocale(QStringLiteral("fr-FR"));
+    QCoro::Task<> firstReload = listening.reloadEngine();
+    ASSERT_TRUE(waitUntil([&] { return listening.isModelLoading(); }));
+    f.state->preferences()->setSelectedLocale(QStringLiteral("de-DE"));
+    run(listening.reloadEngine());
+    run(std::move(firstReload));
+    EXPECT_FALSE(listening.isModelLoading());
+    EXPECT_TRUE(listening.isModelLoaded());
+    EXPECT_EQ(listening.modelLoadingStatus(), QStringLiteral("Ready"));
+    EXPECT_EQ(ScriptedEngine::script->locales.back(), QStringLiteral("de-DE"));
+    EXPECT_EQ(ScriptedEngine::script->engines - ScriptedEngine::script->enginesDestroyed, 1);
+    toggleAndWait(listening);
+    EXPECT_TRUE(listening.isListening());
+}
+
+TEST(Listening, aReloadDuringAStartStopsThatRun) {
+    AppFixture f;
+    ListeningController &listening = *f.state->listening();
+    ScriptedEngine::script->startDelay = std::chrono::milliseconds(100);
+    listening.toggleListening();
+    ASSERT_TRUE(waitUntil([] { return ScriptedEngine::script->starts == 1; }));
+    run(listening.reloadEngine());
+    EXPECT_FALSE(listening.isListening());
+    EXPECT_FALSE(listening.isTransitioning());
+    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(listening.recordingElapsed(), 0);
+    EXPECT_EQ(listening.menuBarIconFrame(), 0);
+    EXPECT_TRUE(listening.isModelLoaded());
+}
+
+TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
+    AppFixture f;
+    AppState &s = *f.state;
+    ListeningController &listening = *s.listening();
+    toggleAndWait(listening);
+    ASSERT_TRUE(listening.isListening());
+    STTEngineDelegate &delegate = listening;
+    delegate.addConfirmedLine(QStringLiteral("Said before the failure."));
+
+    delegate.captureDidFail(QStringLiteral("The sound server stopped: Connection terminated"));
+    run(listening.toggleFinished());
+    EXPECT_FALSE(listening.isListening());
+    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(listening.errorMessageText(),
+              QStringLiteral("The sound server stopped: Connection terminated"));
+    EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
+    EXPECT_EQ(s.transcript()->lineCount(), 1);
+    f.settle();
+    EXPECT_TRUE(QFile::exists(f.sessionPath()));
+
+    // Listening can start again afterwards.
+    toggleAndWait(listening);
+    EXPECT_TRUE(listening.isListening());
 }
 
 TEST(Listening, recordingTimeFormat) {

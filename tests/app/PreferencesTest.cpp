@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 
-#include <OrvintaApp/LaunchAtLogin.h>
+#include <OrvintaPlatform/LaunchAtLogin.h>
 
 #include <QFile>
 
@@ -11,43 +11,43 @@ using namespace Orvinta::Testing;
 
 TEST(Preferences, freshInstallationDefaults) {
     AppFixture f;
-    const AppState &s = *f.state;
-    EXPECT_EQ(s.selectedLocale(), QStringLiteral("en-US"));
-    EXPECT_EQ(s.targetLanguage(), QStringLiteral("en-US"));
-    EXPECT_EQ(s.selectedSource(), AudioSourceType::systemAudio);
-    EXPECT_TRUE(s.showOverlay());
-    EXPECT_TRUE(s.soundEnabled());
-    EXPECT_FALSE(s.autoCopyToClipboard());
-    EXPECT_FALSE(s.autoPasteAtCursor());
-    EXPECT_EQ(s.autoPasteSource(), AutoPasteSource::original);
-    EXPECT_FALSE(s.dictationModeEnabled());
-    EXPECT_FALSE(s.selectedDeviceID());
+    AppState &s = *f.state;
+    EXPECT_EQ(s.preferences()->selectedLocale(), QStringLiteral("en-US"));
+    EXPECT_EQ(s.preferences()->targetLanguage(), QStringLiteral("en-US"));
+    EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::systemAudio);
+    EXPECT_TRUE(s.preferences()->showOverlay());
+    EXPECT_TRUE(s.preferences()->soundEnabled());
+    EXPECT_FALSE(s.preferences()->autoCopyToClipboard());
+    EXPECT_FALSE(s.preferences()->autoPasteAtCursor());
+    EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::original);
+    EXPECT_FALSE(s.preferences()->dictationModeEnabled());
+    EXPECT_FALSE(s.audioDevices()->selectedDeviceID());
 }
 
 TEST(Preferences, surviveARestart) {
     AppFixture f;
-    f.state->setSelectedLocale(QStringLiteral("de-DE"));
-    f.state->setTargetLanguage(QStringLiteral("fr-FR"));
-    f.state->setSelectedSource(AudioSourceType::microphone);
-    f.state->setShowOverlay(false);
-    f.state->setSoundEnabled(false);
-    f.state->setAutoPasteSource(AutoPasteSource::translation);
-    f.state->setDictationModeEnabled(true);
-    f.state->setSelectedDeviceID(7);
+    f.state->preferences()->setSelectedLocale(QStringLiteral("de-DE"));
+    f.state->preferences()->setTargetLanguage(QStringLiteral("fr-FR"));
+    f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
+    f.state->preferences()->setShowOverlay(false);
+    f.state->preferences()->setSoundEnabled(false);
+    f.state->preferences()->setAutoPasteSource(AutoPasteSource::translation);
+    f.state->preferences()->setDictationModeEnabled(true);
+    f.state->audioDevices()->setSelectedDeviceID(7);
     f.state.reset();
 
     // A new store object reads the file afresh, as a new process would.
     f.preferences = std::make_shared<PreferencesStore>(f.preferences->fileName());
     f.restart();
-    const AppState &s = *f.state;
-    EXPECT_EQ(s.selectedLocale(), QStringLiteral("de-DE"));
-    EXPECT_EQ(s.targetLanguage(), QStringLiteral("fr-FR"));
-    EXPECT_EQ(s.selectedSource(), AudioSourceType::microphone);
-    EXPECT_FALSE(s.showOverlay());
-    EXPECT_FALSE(s.soundEnabled());
-    EXPECT_EQ(s.autoPasteSource(), AutoPasteSource::translation);
-    EXPECT_TRUE(s.dictationModeEnabled());
-    EXPECT_FALSE(s.selectedDeviceID()); // the device choice is not kept
+    AppState &s = *f.state;
+    EXPECT_EQ(s.preferences()->selectedLocale(), QStringLiteral("de-DE"));
+    EXPECT_EQ(s.preferences()->targetLanguage(), QStringLiteral("fr-FR"));
+    EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::microphone);
+    EXPECT_FALSE(s.preferences()->showOverlay());
+    EXPECT_FALSE(s.preferences()->soundEnabled());
+    EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::translation);
+    EXPECT_TRUE(s.preferences()->dictationModeEnabled());
+    EXPECT_FALSE(s.audioDevices()->selectedDeviceID()); // the device choice is not kept
 }
 
 TEST(Preferences, badStoredValuesAreIgnored) {
@@ -59,14 +59,14 @@ TEST(Preferences, badStoredValuesAreIgnored) {
     f.preferences->setString(QStringLiteral("app.soundEnabled"), QStringLiteral("false"));
     f.preferences->setData(QStringLiteral("app.selectedLocale"), QByteArray("\x01\x02"));
     f.restart();
-    const AppState &s = *f.state;
-    EXPECT_EQ(s.selectedSource(), AudioSourceType::systemAudio);
+    AppState &s = *f.state;
+    EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::systemAudio);
     EXPECT_EQ(f.preferences->stringValue(QStringLiteral("app.selectedSource")),
               QStringLiteral("speaker"));
-    EXPECT_EQ(s.autoPasteSource(), AutoPasteSource::original);
-    EXPECT_TRUE(s.showOverlay());
-    EXPECT_FALSE(s.soundEnabled());
-    EXPECT_EQ(s.selectedLocale(), QStringLiteral("en-US"));
+    EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::original);
+    EXPECT_TRUE(s.preferences()->showOverlay());
+    EXPECT_FALSE(s.preferences()->soundEnabled());
+    EXPECT_EQ(s.preferences()->selectedLocale(), QStringLiteral("en-US"));
 }
 
 TEST(Preferences, launchAtLoginWritesAnAutostartEntry) {

@@ -42,11 +42,11 @@ SessionData sessionOf(int lines, const QString &targetLanguage) {
 
 TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
     AppFixture f;
-    f.state->setTargetLanguage(QStringLiteral("es-ES"));
+    f.state->preferences()->setTargetLanguage(QStringLiteral("es-ES"));
     f.state->addConfirmedLine(QStringLiteral("Grüße \"quoted\""));
-    const ConfirmedLine line = f.state->confirmedLines().front();
+    const ConfirmedLine line = f.state->transcript()->confirmedLines().front();
     f.state->setTranslation(QStringLiteral("Saludos"), line.id);
-    f.state->flushPendingSave();
+    f.state->sessionSaver().flush();
 
     const QByteArray bytes = readAll(f.sessionPath());
     EXPECT_FALSE(bytes.contains('\n'));
@@ -71,13 +71,14 @@ TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations) {
     const SessionData data = sessionOf(750, QStringLiteral("en-US"));
     writeAll(f.sessionPath(), encodeSession(data));
     f.restart();
-    const AppState &s = *f.state;
-    ASSERT_EQ(s.lineCount(), 500);
-    EXPECT_EQ(s.confirmedLines().front(), data.lines[250]);
-    EXPECT_EQ(s.confirmedLines().back(), data.lines[749]);
-    EXPECT_EQ(s.translations().size(), 750); // also those of dropped lines
-    EXPECT_EQ(s.translations().value(data.lines[749].id), QStringLiteral("Línea 750"));
-    EXPECT_TRUE(s.interimText().isEmpty());
+    AppState &s = *f.state;
+    ASSERT_EQ(s.transcript()->lineCount(), 500);
+    EXPECT_EQ(s.transcript()->confirmedLines().front(), data.lines[250]);
+    EXPECT_EQ(s.transcript()->confirmedLines().back(), data.lines[749]);
+    EXPECT_EQ(s.transcript()->translations().size(), 750); // also those of dropped lines
+    EXPECT_EQ(s.transcript()->translations().value(data.lines[749].id),
+              QStringLiteral("Línea 750"));
+    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
 }
 
 TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
@@ -86,8 +87,8 @@ TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     SessionData data = sessionOf(3, QStringLiteral("de-DE"));
     writeAll(f.sessionPath(), encodeSession(data));
     f.restart();
-    EXPECT_EQ(f.state->lineCount(), 3);
-    EXPECT_TRUE(f.state->translations().isEmpty());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 3);
+    EXPECT_TRUE(f.state->transcript()->translations().isEmpty());
 
     // Lower-case ids and a key that is no UUID.
     f.state.reset();
@@ -100,9 +101,10 @@ TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     json.replace("\"translations\":{", "\"translations\":{\"not-a-uuid\":\"x\",");
     writeAll(f.sessionPath(), json);
     f.restart();
-    EXPECT_EQ(f.state->confirmedLines(), data.lines);
-    EXPECT_EQ(f.state->translations().size(), 3);
-    EXPECT_EQ(f.state->translations().value(data.lines[0].id), QStringLiteral("Línea 1"));
+    EXPECT_EQ(f.state->transcript()->confirmedLines(), data.lines);
+    EXPECT_EQ(f.state->transcript()->translations().size(), 3);
+    EXPECT_EQ(f.state->transcript()->translations().value(data.lines[0].id),
+              QStringLiteral("Línea 1"));
 }
 
 TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
@@ -111,10 +113,11 @@ TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
     const QByteArray broken = R"({"lines":[],"targetLanguage":"en-US"})"; // no "translations"
     writeAll(f.sessionPath(), broken);
     f.restart();
-    EXPECT_EQ(f.state->lineCount(), 0);
+    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
     EXPECT_EQ(readAll(f.sessionPath()), broken); // restore leaves it in place
 
     f.state->addConfirmedLine(QStringLiteral("New line."));
+    f.settle();
     const QStringList backups =
         QDir(QFileInfo(f.sessionPath()).path())
             .entryList({QStringLiteral("session.unreadable-*.json")}, QDir::Files);
@@ -136,7 +139,8 @@ TEST(Session, translationsSaveOnceAfterABurstAndAtQuit) {
     AppFixture f;
     f.state->addConfirmedLine(QStringLiteral("One."));
     f.state->addConfirmedLine(QStringLiteral("Two."));
-    const auto lines = f.state->confirmedLines();
+    const auto lines = f.state->transcript()->confirmedLines();
+    f.settle();
     const QByteArray beforeTranslations = readAll(f.sessionPath());
 
     f.state->setTranslation(QStringLiteral("Uno."), lines[0].id);
@@ -152,4 +156,20 @@ TEST(Session, translationsSaveOnceAfterABurstAndAtQuit) {
     EXPECT_TRUE(decodeSession(readAll(f.sessionPath()))
                     .translations.values()
                     .contains(QStringLiteral("Dos!")));
+}
+
+TEST(Session, aBurstOfLinesEndsWithTheNewestOnDisk) {
+    AppFixture f;
+    for (int i = 1; i <= 300; ++i)
+        f.state->addConfirmedLine(QStringLiteral("Line %1.").arg(i));
+    f.state->transcript()->deleteLine(f.state->transcript()->confirmedLines().front().id);
+    f.settle();
+    const SessionData saved = decodeSession(readAll(f.sessionPath()));
+    ASSERT_EQ(saved.lines.size(), 299);
+    EXPECT_EQ(saved.lines.front().text, QStringLiteral("Line 2."));
+    EXPECT_EQ(saved.lines.back().text, QStringLiteral("Line 300."));
+
+    f.state->transcript()->clearAll();
+    f.settle();
+    EXPECT_FALSE(QFile::exists(f.sessionPath()));
 }

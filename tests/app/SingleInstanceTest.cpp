@@ -1,7 +1,7 @@
 #include "AppTestSupport.h"
 
-#include <OrvintaApp/SingleInstance.h>
-#include <OrvintaApp/ToneSoundPlayer.h>
+#include <OrvintaPlatform/SingleInstance.h>
+#include <OrvintaPlatform/ToneSoundPlayer.h>
 
 #include <QProcess>
 #include <QSignalSpy>

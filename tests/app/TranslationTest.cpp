@@ -103,20 +103,21 @@ struct TranslationFixture {
     explicit TranslationFixture(const QString &target = QStringLiteral("es-ES"),
                                 std::chrono::milliseconds interimDelay = 150ms)
         : state(*app.state) {
-        state.setTargetLanguage(target);
+        state.preferences()->setTargetLanguage(target);
         controller = std::make_unique<TranslationController>(state, backend, interimDelay);
     }
 
     void toggleListening() {
-        state.toggleListening();
-        run(state.toggleFinished());
+        state.listening()->toggleListening();
+        run(state.listening()->toggleFinished());
     }
     void addLines(int from, int to) {
         for (int i = from; i <= to; ++i)
             state.addConfirmedLine(QStringLiteral("Line %1.").arg(i));
     }
     QString translationOf(int line) const {
-        return state.translations().value(state.confirmedLines().at(line - 1).id);
+        return state.transcript()->translations().value(
+            state.transcript()->confirmedLines().at(line - 1).id);
     }
     /// Waits until no pass runs or waits for its debounce.
     void settle() {
@@ -166,15 +167,16 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 2; }));
     EXPECT_EQ(f.backend->texts(), lineTexts({6}));
     ASSERT_EQ(delivered.count(), 6);
-    EXPECT_EQ(delivered.last().at(0).value<QUuid>(), f.state.confirmedLines().last().id);
+    EXPECT_EQ(delivered.last().at(0).value<QUuid>(),
+              f.state.transcript()->confirmedLines().last().id);
     EXPECT_TRUE(delivered.last().at(1).toBool());
 
     // Stopping does not end the session; deleting a line asks for nothing new.
     f.toggleListening();
-    const QUuid first = f.state.confirmedLines().first().id;
-    f.state.deleteLine(first);
+    const QUuid first = f.state.transcript()->confirmedLines().first().id;
+    f.state.transcript()->deleteLine(first);
     f.addLines(7, 7);
-    ASSERT_TRUE(waitUntil([&] { return f.state.translations().size() == 6; }));
+    ASSERT_TRUE(waitUntil([&] { return f.state.transcript()->translations().size() == 6; }));
     EXPECT_EQ(f.backend->texts(), lineTexts({6, 7}));
 }
 
@@ -211,8 +213,8 @@ TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
 TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
     TranslationFixture f;
     auto &pasted = f.app.paster->pasted;
-    f.state.setAutoPasteAtCursor(true);
-    f.state.setAutoPasteSource(AutoPasteSource::translation);
+    f.state.preferences()->setAutoPasteAtCursor(true);
+    f.state.preferences()->setAutoPasteSource(AutoPasteSource::translation);
     QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
@@ -252,7 +254,7 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     f.backend->failAfter(3);
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
-    EXPECT_EQ(f.state.translations().size(), 3);
+    EXPECT_EQ(f.state.transcript()->translations().size(), 3);
     for (int line : {4, 5, 6})
         EXPECT_EQ(f.translationOf(line), QStringLiteral("es-ES:Line %1.").arg(line));
     EXPECT_EQ(log.messages(),
@@ -263,7 +265,7 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     f.addLines(7, 7);
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 2; }));
     EXPECT_EQ(f.backend->texts(), lineTexts({7, 3, 2, 1}));
-    EXPECT_EQ(f.state.translations().size(), 7);
+    EXPECT_EQ(f.state.transcript()->translations().size(), 7);
 }
 
 TEST(Translation, aNewPassCancelsTheRunningOne) {
@@ -274,7 +276,7 @@ TEST(Translation, aNewPassCancelsTheRunningOne) {
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return delivered.count() >= 2; }));
     f.addLines(11, 11);
-    ASSERT_TRUE(waitUntil([&] { return f.state.translations().size() == 11; }));
+    ASSERT_TRUE(waitUntil([&] { return f.state.transcript()->translations().size() == 11; }));
     f.settle();
     // Every line got exactly one translation: the cancelled pass stored nothing more.
     QSet<QUuid> ids;
@@ -293,27 +295,27 @@ TEST(Translation, theSameLanguageTranslatesNothing) {
     spin(250ms);
     EXPECT_FALSE(f.controller->translationConfig());
     EXPECT_TRUE(f.backend->texts().empty());
-    EXPECT_TRUE(f.state.translations().isEmpty());
+    EXPECT_TRUE(f.state.transcript()->translations().isEmpty());
     EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
 
     // 'en-US' and 'en-GB' are different identifiers.
-    f.state.setTargetLanguage(QStringLiteral("en-GB"));
+    f.state.preferences()->setTargetLanguage(QStringLiteral("en-GB"));
     EXPECT_TRUE(f.controller->shouldShowTranslation());
 }
 
 TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
     TranslationFixture f;
-    f.state.setAutoPasteAtCursor(true);
-    f.state.setAutoPasteSource(AutoPasteSource::translation);
+    f.state.preferences()->setAutoPasteAtCursor(true);
+    f.state.preferences()->setAutoPasteSource(AutoPasteSource::translation);
     f.toggleListening();
     for (int line : {1, 2}) {
         f.addLines(line, line);
-        ASSERT_TRUE(waitUntil([&] { return f.state.translations().size() == line; }));
+        ASSERT_TRUE(waitUntil([&] { return f.state.transcript()->translations().size() == line; }));
     }
     f.state.setInterimText(QStringLiteral("Hello"));
     ASSERT_TRUE(waitUntil([&] { return !f.controller->translatedInterim().isEmpty(); }));
 
-    f.state.setTargetLanguage(QStringLiteral("fr-FR"));
+    f.state.preferences()->setTargetLanguage(QStringLiteral("fr-FR"));
     EXPECT_FALSE(f.controller->translationConfig());
     EXPECT_FALSE(f.controller->translationSessionReady());
     EXPECT_TRUE(f.controller->retranslateAll());
@@ -341,20 +343,20 @@ TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
 TEST(Translation, aControllerCreatedDuringARunWaitsForTheNextRun) {
     AppFixture app;
     AppState &state = *app.state;
-    state.setTargetLanguage(QStringLiteral("es-ES"));
-    state.toggleListening();
-    run(state.toggleFinished());
+    state.preferences()->setTargetLanguage(QStringLiteral("es-ES"));
+    state.listening()->toggleListening();
+    run(state.listening()->toggleFinished());
     auto backend = std::make_shared<ScriptedBackend>();
     TranslationController controller(state, backend, 50ms);
     state.addConfirmedLine(QStringLiteral("Good morning."));
     spin(100ms);
     EXPECT_TRUE(backend->texts().empty());
 
-    state.toggleListening();
-    run(state.toggleFinished());
-    state.toggleListening();
-    run(state.toggleFinished());
-    ASSERT_TRUE(waitUntil([&] { return state.translations().size() == 1; }));
+    state.listening()->toggleListening();
+    run(state.listening()->toggleFinished());
+    state.listening()->toggleListening();
+    run(state.listening()->toggleFinished());
+    ASSERT_TRUE(waitUntil([&] { return state.transcript()->translations().size() == 1; }));
 }
 
 TEST(Translation, realApertiumThroughTheTranslator) {

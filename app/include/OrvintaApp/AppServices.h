@@ -1,24 +1,24 @@
 #pragma once
 
-#include <OrvintaApp/ConfirmedLine.h>
-
 #include <OrvintaEngine/AudioCapture.h>
 #include <OrvintaEngine/STTEngine.h>
 
-#include <QCoroTask>
+#include <QKeyCombination>
 #include <QString>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Orvinta {
 
-class AppState;
 class Clipboard;
+class DictationController;
 class PreferencesStore;
-class SessionStore;
 class SaveDialog;
+class SerialWorker;
+class SessionStore;
 
 /// Delays of the application state; tests shorten them.
 struct Timings {
@@ -36,14 +36,19 @@ public:
     virtual void play(Sound sound) = 0;
 };
 
-/// Pastes text at the text cursor of the focused window (filled by the input layer).
+/// Pastes text at the text cursor of the focused window.
 class CursorPaster {
 public:
     virtual ~CursorPaster() = default;
+    /// False where the desktop offers no way to paste (no display, no XTest).
+    virtual bool isAvailable() const = 0;
     virtual void pasteTextAtCursor(const QString &text) = 0;
 };
 
-/// The four shortcut actions, installed into the hot-key manager at start-up.
+/// The four global shortcuts, with their registration ids.
+enum class HotkeyAction { toggleListening = 1, toggleAutoCopy, toggleAutoPaste, toggleOverlay };
+
+/// What each shortcut does, installed at start-up.
 struct HotkeyActions {
     std::function<void()> toggleListening;
     std::function<void()> toggleAutoCopy;
@@ -51,32 +56,24 @@ struct HotkeyActions {
     std::function<void()> toggleOverlay;
 };
 
-/// The global shortcut service (filled by the input layer).
+/// The global shortcut service. Combinations are the user's, kept by the
+/// service; changing one re-registers all four.
 class HotkeyService {
 public:
+    /// Called on the main thread for each shortcut that could not be
+    /// registered (another program holds it, or no display).
+    using FailureHandler = std::function<void(HotkeyAction action, const QString &reason)>;
+
     virtual ~HotkeyService() = default;
     virtual void setActions(HotkeyActions actions) = 0;
+    virtual void setFailureHandler(FailureHandler handler) = 0;
+    /// Registers the four shortcuts.
     virtual void start() = 0;
-};
-
-/// The overlay window as the application state drives it (filled by the UI layer).
-class OverlayController {
-public:
-    virtual ~OverlayController() = default;
-    virtual bool hasPanel() const = 0;
-    /// Creates the panel when there is none; false when it cannot be created.
-    virtual bool ensurePanel() = 0;
-    /// Full opacity, in front, without taking the keyboard focus.
-    virtual void showPanel() = 0;
-    /// Off the screen; the panel and its view stay alive.
-    virtual void hidePanel() = 0;
-};
-
-/// The settings window (filled by the UI layer).
-class SettingsController {
-public:
-    virtual ~SettingsController() = default;
-    virtual void showWindow() = 0;
+    virtual std::optional<QKeyCombination> combination(HotkeyAction action) const = 0;
+    /// Stores the combination (none switches the shortcut off) and registers again.
+    virtual void setCombination(HotkeyAction action, std::optional<QKeyCombination> combo) = 0;
+    /// While suspended no shortcut fires, so that a recorder can take any combination.
+    virtual void setSuspended(bool suspended) = 0;
 };
 
 /// The login-item switch.
@@ -89,29 +86,25 @@ public:
 };
 
 /// Everything the application state talks to outside itself, so that the
-/// real devices and windows and the fakes of tests plug in the same way.
+/// real devices and the fakes of tests plug in the same way. Empty members
+/// are simply not there (a command-line run has no paster or shortcuts).
 struct AppServices {
     std::shared_ptr<PreferencesStore> preferences;
     std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<SessionStore> session;
     std::shared_ptr<SaveDialog> saveDialog;
     std::shared_ptr<AudioCaptureBackend> audio;
+    /// The one thread that talks to the sound server and loads models.
+    std::shared_ptr<SerialWorker> soundServer;
     std::function<std::unique_ptr<STTEngine>(STTEngineDelegate *delegate)> makeEngine;
     std::shared_ptr<SoundPlayer> sounds;
     std::shared_ptr<LoginItems> loginItems;
-    // Seams that the input and window layers fill; empty means "not there yet".
     std::shared_ptr<CursorPaster> paster;
     std::shared_ptr<HotkeyService> hotkeys;
-    std::function<void(AppState &)> setUpDictation;
-    std::function<std::unique_ptr<OverlayController>(AppState &)> makeOverlayController;
-    std::function<std::unique_ptr<SettingsController>(AppState &)> makeSettingsController;
+    std::function<void(DictationController &)> setUpDictation;
     /// Whether the on-device recogniser is installed at all.
     bool speechAnalyzerAvailable = true;
     Timings timings;
-
-    /// The real services of this desktop: QSettings, the X clipboard, the
-    /// session file in the XDG data home, PulseAudio, PocketSphinx.
-    static AppServices desktop();
 };
 
 } // namespace Orvinta

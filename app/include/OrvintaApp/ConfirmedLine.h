@@ -2,11 +2,8 @@
 
 #include <QDateTime>
 #include <QMetaType>
-#include <QObject>
 #include <QString>
 #include <QUuid>
-
-#include <optional>
 
 namespace Orvinta {
 
@@ -36,32 +33,6 @@ public:
 /// Now, as a stored timestamp.
 double currentTimestamp();
 QDateTime dateTimeFromTimestamp(double timestamp);
-
-/// What auto-paste puts at the cursor.
-namespace AutoPasteSourceNS {
-Q_NAMESPACE
-enum class AutoPasteSource { original, translation };
-Q_ENUM_NS(AutoPasteSource)
-} // namespace AutoPasteSourceNS
-using AutoPasteSourceNS::AutoPasteSource;
-
-QString rawValue(AutoPasteSource source);
-std::optional<AutoPasteSource> autoPasteSourceFromRaw(const QString &raw);
-
-namespace DictationStateNS {
-Q_NAMESPACE
-enum class DictationState { idle, recording, processing, done };
-Q_ENUM_NS(DictationState)
-} // namespace DictationStateNS
-using DictationStateNS::DictationState;
-
-/// Microphone authorisation, with the platform's numbering.
-namespace MicPermissionNS {
-Q_NAMESPACE
-enum class MicPermission { notDetermined = 0, restricted = 1, denied = 2, authorized = 3 };
-Q_ENUM_NS(MicPermission)
-} // namespace MicPermissionNS
-using MicPermissionNS::MicPermission;
 
 } // namespace Orvinta
 

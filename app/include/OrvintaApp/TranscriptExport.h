@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OrvintaApp/AppEnums.h>
 #include <OrvintaApp/ConfirmedLine.h>
 
 #include <QDateTime>
@@ -12,16 +13,6 @@
 #include <optional>
 
 namespace Orvinta {
-
-namespace ExportFormatNS {
-Q_NAMESPACE
-enum class ExportFormat { plainText, srt };
-Q_ENUM_NS(ExportFormat)
-} // namespace ExportFormatNS
-using ExportFormatNS::ExportFormat;
-
-QString rawValue(ExportFormat format);
-QString fileExtension(ExportFormat format);
 
 /// "[HH:mm:ss] text" per line in the given time zone, joined with line feeds.
 QString plainTextTranscript(const QList<ConfirmedLine> &lines,

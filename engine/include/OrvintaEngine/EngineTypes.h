@@ -64,6 +64,20 @@ private:
     std::string m_message;
 };
 
+/// Temporary stand-in.
+class OperationCancelled : public EngineError {
+public:
+    OperationCancelled()
+        : EngineError("com.orvinta", -999, "The operation was cancelled") {}
+};
+
+/// Temporary stand-in.
+inline std::string describe(const std::exception &error) {
+    if (const auto *e = dynamic_cast<const EngineError *>(&error))
+        return e->description();
+    return error.what();
+}
+
 } // namespace Orvinta
 
 template <> struct std::hash<Orvinta::AudioDevice> {

@@ -4,6 +4,12 @@
 #include <QCoroTask>
 #include <QObject>
 
+#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngine/SerialWorker.h>
+
+#include <exception>
+#include <variant>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -66,5 +72,32 @@ private:
     std::unique_ptr<CompletionSignal> m_signal = std::make_unique<CompletionSignal>();
     std::optional<T> m_value;
 };
+
+/// Temporary stand-in: runs `work` on `worker`, resumes on the main thread.
+template <typename T>
+QCoro::Task<T> runOn(std::shared_ptr<SerialWorker> worker, std::function<T()> work) {
+    using Outcome = std::variant<std::monostate, std::conditional_t<std::is_void_v<T>, bool, T>,
+                                 std::exception_ptr>;
+    auto outcome = Completion<Outcome>::create();
+    worker->post([work = std::move(work), target = std::weak_ptr(outcome)] {
+        Outcome result;
+        try {
+            if constexpr (std::is_void_v<T>) {
+                work();
+                result = true;
+            } else
+                result = work();
+        } catch (...) {
+            result = std::current_exception();
+        }
+        Completion<Outcome>::post(target, std::move(result));
+    });
+    co_await outcome->wait(std::chrono::milliseconds(-1));
+    Outcome &result = const_cast<Outcome &>(*outcome->value());
+    if (auto *e = std::get_if<std::exception_ptr>(&result))
+        std::rethrow_exception(*e);
+    if constexpr (!std::is_void_v<T>)
+        co_return std::move(std::get<1>(result));
+}
 
 } // namespace Orvinta

@@ -24,6 +24,7 @@ public:
     virtual void setErrorMessage(const std::optional<QString> &message) = 0;
     virtual void setInterimText(const QString &text) = 0;
     virtual void addConfirmedLine(const QString &text) = 0;
+    virtual void captureDidFail(const QString &description) { setErrorMessage(description); }
 };
 
 /// The speech-to-text engine. Operations run on the main thread and must not

@@ -1,8 +1,9 @@
-#include <OrvintaApp/Clipboard.h>
+#include <OrvintaPlatform/SystemClipboard.h>
+
+#include <OrvintaPlatform/PlatformLog.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 
 namespace Orvinta {
 
@@ -13,7 +14,7 @@ QClipboard *systemClipboard() {
         return QGuiApplication::clipboard();
     static bool warned = false;
     if (!warned) {
-        qWarning("No display: the clipboard is not available");
+        qCWarning(lcClipboard, "No display: the clipboard is not available");
         warned = true;
     }
     return nullptr;

@@ -1,4 +1,4 @@
-#include <OrvintaApp/LaunchAtLogin.h>
+#include <OrvintaPlatform/LaunchAtLogin.h>
 
 #include <OrvintaApp/AtomicFile.h>
 

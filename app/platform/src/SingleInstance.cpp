@@ -1,4 +1,4 @@
-#include <OrvintaApp/SingleInstance.h>
+#include <OrvintaPlatform/SingleInstance.h>
 
 #include <QDir>
 #include <QLocalSocket>

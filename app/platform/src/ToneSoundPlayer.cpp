@@ -1,6 +1,6 @@
-#include <OrvintaApp/ToneSoundPlayer.h>
+#include <OrvintaPlatform/ToneSoundPlayer.h>
 
-#include <OrvintaApp/AppLog.h>
+#include <OrvintaPlatform/PlatformLog.h>
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -64,12 +64,12 @@ void ToneSoundPlayer::playTone(Sound sound) {
     pa_simple *stream = pa_simple_new(nullptr, "Orvinta", PA_STREAM_PLAYBACK, nullptr,
                                       "Orvinta sound", &spec, nullptr, nullptr, &error);
     if (!stream) {
-        qCWarning(lcAppState, "Cannot play sound: %s", pa_strerror(error));
+        qCWarning(lcSounds, "Cannot play sound: %s", pa_strerror(error));
         return;
     }
     if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(float), &error) < 0 ||
         pa_simple_drain(stream, &error) < 0)
-        qCWarning(lcAppState, "Cannot play sound: %s", pa_strerror(error));
+        qCWarning(lcSounds, "Cannot play sound: %s", pa_strerror(error));
     pa_simple_free(stream);
 }
 

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <OrvintaApp/AppEnums.h>
+#include <OrvintaApp/AppServices.h>
+#include <OrvintaApp/CancellableTask.h>
+
+#include <OrvintaEngine/STTEngine.h>
+
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+#include <optional>
+
+namespace Orvinta {
+
+class AudioDeviceList;
+class Dictation;
+class Preferences;
+
+/// Where recognised text goes: the transcript, or the dictation buffer.
+class RecognizedTextSink {
+public:
+    virtual ~RecognizedTextSink() = default;
+    virtual void setInterimText(const QString &text) = 0;
+    virtual void addConfirmedLine(const QString &text) = 0;
+};
+
+/// The listening lifecycle: prepares the engine, starts and stops runs, and
+/// keeps what the panel shows of them (model status, banner, clock, icon).
+/// Starts, stops and reloads share one task slot, so they never overlap.
+class ListeningController : public QObject, public STTEngineDelegate {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The listening lifecycle belongs to AppState")
+    Q_PROPERTY(bool isListening READ isListening NOTIFY isListeningChanged)
+    Q_PROPERTY(bool isTransitioning READ isTransitioning NOTIFY isTransitioningChanged)
+    Q_PROPERTY(bool isModelLoaded READ isModelLoaded NOTIFY isModelLoadedChanged)
+    Q_PROPERTY(bool isModelLoading READ isModelLoading NOTIFY isModelLoadingChanged)
+    Q_PROPERTY(QString modelLoadingStatus READ modelLoadingStatus NOTIFY modelLoadingStatusChanged)
+    Q_PROPERTY(Orvinta::MicPermission micPermission READ micPermission NOTIFY micPermissionChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
+    Q_PROPERTY(double recordingElapsed READ recordingElapsed NOTIFY recordingElapsedChanged)
+    Q_PROPERTY(
+        QString formattedRecordingTime READ formattedRecordingTime NOTIFY recordingElapsedChanged)
+    Q_PROPERTY(int menuBarIconFrame READ menuBarIconFrame NOTIFY menuBarIconFrameChanged)
+
+public:
+    ListeningController(const AppServices &services, const Preferences &preferences,
+                        const AudioDeviceList &devices, const Dictation &dictation,
+                        RecognizedTextSink &sink, QObject *parent = nullptr);
+    ~ListeningController() override;
+
+    bool isListening() const { return m_isListening; }
+    bool isTransitioning() const { return m_isTransitioning; }
+    bool isModelLoaded() const { return m_isModelLoaded; }
+    bool isModelLoading() const { return m_isModelLoading; }
+    QString modelLoadingStatus() const { return m_modelLoadingStatus; }
+    MicPermission micPermission() const { return m_micPermission; }
+    const std::optional<QString> &errorMessage() const { return m_errorMessage; }
+    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
+    double recordingElapsed() const { return m_recordingElapsed; }
+    QString formattedRecordingTime() const;
+    int menuBarIconFrame() const { return m_menuBarIconFrame; }
+    STTEngine *transcriptionEngine() const { return m_transcriptionEngine.get(); }
+
+    Q_INVOKABLE void toggleListening();
+    /// Completes when the latest start, stop or reload has run to its end.
+    QCoro::Task<> toggleFinished() const;
+    /// Makes a loaded engine: awaits a load already under way, else starts one.
+    QCoro::Task<> prepareEngine();
+    /// After the recognition language changed: stops a run, then prepares a
+    /// new engine. Waits for a start, stop or load under way to finish first.
+    QCoro::Task<> reloadEngine();
+    /// Asks the sound server whether recording is allowed (off the main thread).
+    QCoro::Task<> requestMicPermission();
+
+    // STTEngineDelegate
+    QString selectedLocale() const override;
+    void setIsModelLoading(bool loading) override;
+    void setIsModelLoaded(bool loaded) override;
+    void setModelLoadingStatus(const QString &status) override;
+    /// Shows the banner, which dismisses itself after a while.
+    void setErrorMessage(const std::optional<QString> &message) override;
+    void setInterimText(const QString &text) override;
+    void addConfirmedLine(const QString &text) override;
+    void captureDidFail(const QString &description) override;
+
+Q_SIGNALS:
+    void isListeningChanged();
+    void isTransitioningChanged();
+    void isModelLoadedChanged();
+    void isModelLoadingChanged();
+    void modelLoadingStatusChanged();
+    void micPermissionChanged();
+    void errorMessageChanged();
+    void recordingElapsedChanged();
+    void menuBarIconFrameChanged();
+
+private:
+    using Body = CancellableTask::Body;
+    /// Puts a task in the lifecycle slot, cancelling the one there; with
+    /// `afterPrevious` it first waits until that one has ended.
+    void schedule(Body body, bool afterPrevious);
+    QCoro::Task<> startListeningAction(CancellationToken token);
+    QCoro::Task<> stopListeningAction(CancellationToken token);
+    QCoro::Task<> stopRun(bool playStopSound);
+    QCoro::Task<> reload();
+    void setIsListening(bool listening);
+    void setIsTransitioning(bool transitioning);
+    void setMicPermission(MicPermission permission);
+    void setRecordingElapsed(double seconds);
+    void setMenuBarIconFrame(int frame);
+    void startRecordingClock();
+    void stopRecordingClock();
+    void restartIconAnimation();
+    void stopIconAnimation();
+    void playSound(SoundPlayer::Sound sound);
+
+    AppServices m_services;
+    const Preferences &m_preferences;
+    const AudioDeviceList &m_devices;
+    const Dictation &m_dictation;
+    RecognizedTextSink &m_sink;
+
+    bool m_isListening = false;
+    bool m_isTransitioning = false;
+    bool m_isModelLoaded = false;
+    bool m_isModelLoading = false;
+    QString m_modelLoadingStatus;
+    MicPermission m_micPermission = MicPermission::notDetermined;
+    std::optional<QString> m_micProbeFailure;
+    std::optional<QString> m_errorMessage;
+    TaskHandle m_errorDismissTask;
+    std::optional<double> m_recordingStartTime;
+    double m_recordingElapsed = 0;
+    TaskHandle m_recordingTimer;
+    int m_menuBarIconFrame = 0;
+    TaskHandle m_iconAnimationTask;
+    std::unique_ptr<STTEngine> m_transcriptionEngine;
+    TaskHandle m_loadTask;
+    TaskHandle m_toggleTask;
+};
+
+/// "m:ss" below an hour, "h:mm:ss" from then on.
+QString formatRecordingTime(double elapsedSeconds);
+
+} // namespace Orvinta

@@ -1,0 +1,84 @@
+#include <OrvintaApp/AudioDeviceList.h>
+
+#include <OrvintaEngine/AudioDevices.h>
+#include <OrvintaEngine/MainThread.h>
+
+#include <QPointer>
+
+namespace Orvinta {
+
+AudioDeviceList::AudioDeviceList(std::shared_ptr<AudioCaptureBackend> audio,
+                                 std::shared_ptr<SerialWorker> soundServer, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_audio(std::move(audio))
+    , m_soundServer(std::move(soundServer)) {}
+
+int AudioDeviceList::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_devices.size());
+}
+
+QVariant AudioDeviceList::data(const QModelIndex &index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const AudioDevice &device = m_devices[static_cast<std::size_t>(index.row())];
+    if (role == IdRole)
+        return device.id;
+    if (role == NameRole || role == Qt::DisplayRole)
+        return QString::fromStdString(device.name);
+    return {};
+}
+
+QHash<int, QByteArray> AudioDeviceList::roleNames() const {
+    return {{IdRole, "deviceId"}, {NameRole, "name"}};
+}
+
+void AudioDeviceList::setSelectedDeviceID(std::optional<std::uint32_t> id) {
+    if (m_selectedDeviceID == id)
+        return;
+    m_selectedDeviceID = id;
+    Q_EMIT selectedDeviceIDChanged();
+}
+
+QVariant AudioDeviceList::selectedDeviceIDVariant() const {
+    return m_selectedDeviceID ? QVariant::fromValue(*m_selectedDeviceID) : QVariant();
+}
+
+void AudioDeviceList::selectDevice(const QVariant &id) {
+    bool ok = false;
+    const uint value = id.toUInt(&ok);
+    setSelectedDeviceID(ok ? std::optional<std::uint32_t>(value) : std::nullopt);
+}
+
+QCoro::Task<> AudioDeviceList::refresh() {
+    if (!m_audio || !m_soundServer)
+        co_return;
+    QPointer<AudioDeviceList> self(this);
+    struct Listing {
+        std::vector<AudioDevice> devices;
+        std::optional<std::uint32_t> selected;
+    };
+    const std::optional<std::uint32_t> selectedBefore = m_selectedDeviceID;
+    std::function<Listing()> query = [audio = m_audio,
+                                      listing = Listing{m_devices, selectedBefore}]() mutable {
+        refreshAudioDevices(*audio, listing.devices, listing.selected);
+        return listing;
+    };
+    std::optional<Listing> listing;
+    try {
+        QCoro::Task<Listing> asking = runOn(m_soundServer, std::move(query));
+        listing = co_await asking;
+    } catch (const OperationCancelled &) {
+        co_return;
+    }
+    if (!self)
+        co_return;
+    if (m_devices != listing->devices) {
+        beginResetModel();
+        m_devices = listing->devices;
+        endResetModel();
+    }
+    if (m_selectedDeviceID == selectedBefore)
+        setSelectedDeviceID(listing->selected);
+}
+
+} // namespace Orvinta

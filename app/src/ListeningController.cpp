@@ -1,0 +1,422 @@
+#include <OrvintaApp/ListeningController.h>
+
+#include <OrvintaApp/AppLog.h>
+#include <OrvintaApp/AudioDeviceList.h>
+#include <OrvintaApp/ConfirmedLine.h>
+#include <OrvintaApp/Dictation.h>
+#include <OrvintaApp/Preferences.h>
+
+#include <OrvintaEngine/MainThread.h>
+
+#include <QPointer>
+
+#include <cmath>
+
+namespace Orvinta {
+
+namespace {
+
+const QString microphoneAccessRequired = QStringLiteral(
+    "Microphone access required. Check that a microphone is connected and that Orvinta may "
+    "record from it in your sound settings.");
+
+QString describeError(const std::exception &error) {
+    return QString::fromStdString(describe(error));
+}
+
+template <class T> bool assign(T &field, const T &value) {
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+QString formatRecordingTime(double elapsedSeconds) {
+    const auto s = static_cast<long long>(std::trunc(std::max(0.0, elapsedSeconds)));
+    if (s < 3600)
+        return QString::asprintf("%lld:%02lld", (s % 3600) / 60, s % 60);
+    return QString::asprintf("%lld:%02lld:%02lld", s / 3600, (s % 3600) / 60, s % 60);
+}
+
+ListeningController::ListeningController(const AppServices &services,
+                                         const Preferences &preferences,
+                                         const AudioDeviceList &devices, const Dictation &dictation,
+                                         RecognizedTextSink &sink, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_preferences(preferences)
+    , m_devices(devices)
+    , m_dictation(dictation)
+    , m_sink(sink) {}
+
+ListeningController::~ListeningController() {
+    for (TaskHandle *task :
+         {&m_toggleTask, &m_loadTask, &m_recordingTimer, &m_iconAnimationTask, &m_errorDismissTask})
+        cancelTask(*task);
+}
+
+// --- Delegate ------------------------------------------------------------------
+
+QString ListeningController::selectedLocale() const {
+    return m_preferences.selectedLocale();
+}
+
+void ListeningController::setIsModelLoading(bool loading) {
+    if (assign(m_isModelLoading, loading))
+        Q_EMIT isModelLoadingChanged();
+}
+
+void ListeningController::setIsModelLoaded(bool loaded) {
+    if (assign(m_isModelLoaded, loaded))
+        Q_EMIT isModelLoadedChanged();
+}
+
+void ListeningController::setModelLoadingStatus(const QString &status) {
+    if (assign(m_modelLoadingStatus, status))
+        Q_EMIT modelLoadingStatusChanged();
+}
+
+void ListeningController::setInterimText(const QString &text) {
+    m_sink.setInterimText(text);
+}
+
+void ListeningController::addConfirmedLine(const QString &text) {
+    m_sink.addConfirmedLine(text);
+}
+
+void ListeningController::setErrorMessage(const std::optional<QString> &message) {
+    cancelTask(m_errorDismissTask);
+    if (assign(m_errorMessage, message))
+        Q_EMIT errorMessageChanged();
+    if (!message)
+        return;
+    QPointer<ListeningController> self(this);
+    const auto delay = m_services.timings.errorBanner;
+    m_errorDismissTask =
+        CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
+            const bool slept = co_await token.sleep(delay);
+            if (!slept || !self)
+                co_return;
+            self->m_errorDismissTask.reset();
+            if (assign(self->m_errorMessage, std::optional<QString>()))
+                Q_EMIT self->errorMessageChanged();
+        });
+}
+
+void ListeningController::captureDidFail(const QString &description) {
+    qCCritical(lcAppState, "[AppState] Capture failed: %s", qUtf8Printable(description));
+    QPointer<ListeningController> self(this);
+    schedule(
+        [self, description](CancellationToken) -> QCoro::Task<> {
+            if (!self)
+                co_return;
+            if (self->m_isListening && !self->m_isTransitioning) {
+                QCoro::Task<> stopping = self->stopRun(/*playStopSound=*/true);
+                co_await stopping;
+            }
+            if (self)
+                self->setErrorMessage(description);
+        },
+        /*afterPrevious=*/true);
+}
+
+// --- Lifecycle -------------------------------------------------------------------
+
+void ListeningController::schedule(Body body, bool afterPrevious) {
+    TaskHandle previous = afterPrevious ? m_toggleTask : nullptr;
+    cancelTask(m_toggleTask);
+    m_toggleTask = CancellableTask::start(
+        [previous, body = std::move(body)](CancellationToken token) -> QCoro::Task<> {
+            if (previous) {
+                QCoro::Task<> ended = previous->finished();
+                co_await ended;
+            }
+            QCoro::Task<> running = body(token);
+            co_await running;
+        });
+}
+
+void ListeningController::toggleListening() {
+    QPointer<ListeningController> self(this);
+    schedule(
+        [self](CancellationToken token) -> QCoro::Task<> {
+            if (!self)
+                co_return;
+            QCoro::Task<> action = self->m_isListening ? self->stopListeningAction(token)
+                                                       : self->startListeningAction(token);
+            co_await action;
+        },
+        /*afterPrevious=*/false);
+}
+
+QCoro::Task<> ListeningController::toggleFinished() const {
+    if (auto task = m_toggleTask)
+        co_await task->finished();
+}
+
+QCoro::Task<> ListeningController::startListeningAction(CancellationToken token) {
+    if (m_isTransitioning || m_dictation.isDictating() || token.isCancelled())
+        co_return;
+    QPointer<ListeningController> self(this);
+    setIsTransitioning(true);
+    const AudioSourceType source = m_preferences.selectedSource();
+    qCInfo(lcAppState, "[AppState] startListening: source=%s",
+           qUtf8Printable(m_preferences.selectedSourceRaw()));
+    setErrorMessage(std::nullopt);
+
+    if (source == AudioSourceType::microphone) {
+        if (m_micPermission == MicPermission::notDetermined)
+            co_await requestMicPermission();
+        if (!self)
+            co_return;
+        if (m_micPermission != MicPermission::authorized) {
+            setErrorMessage(m_micPermission == MicPermission::notDetermined && m_micProbeFailure
+                                ? *m_micProbeFailure
+                                : microphoneAccessRequired);
+            setIsTransitioning(false);
+            co_return;
+        }
+    }
+    if (!m_isModelLoaded)
+        co_await prepareEngine();
+    if (!self)
+        co_return;
+    if (token.isCancelled()) {
+        setIsTransitioning(false);
+        co_return;
+    }
+    if (!m_isModelLoaded || !m_transcriptionEngine) {
+        qCInfo(lcAppState) << "[AppState] Model not ready, aborting start";
+        setIsTransitioning(false);
+        co_return;
+    }
+
+    std::optional<QString> failure;
+    try {
+        QCoro::Task<> starting =
+            m_transcriptionEngine->startTranscribing(source, m_devices.selectedDeviceID());
+        co_await starting;
+    } catch (const OperationCancelled &) {
+        co_return; // the engine went away with its owner
+    } catch (const std::exception &error) {
+        failure = describeError(error);
+    }
+    if (!self)
+        co_return;
+    if (failure) {
+        qCCritical(lcAppState, "[AppState] Failed: %s", qUtf8Printable(*failure));
+        setErrorMessage(*failure);
+        setIsTransitioning(false);
+        co_return;
+    }
+    setIsListening(true);
+    m_recordingStartTime = currentTimestamp();
+    startRecordingClock();
+    restartIconAnimation();
+    playSound(SoundPlayer::Sound::start);
+    qCInfo(lcAppState) << "[AppState] Listening started";
+    setIsTransitioning(false);
+}
+
+QCoro::Task<> ListeningController::stopListeningAction(CancellationToken token) {
+    if (m_isTransitioning || token.isCancelled())
+        co_return;
+    QCoro::Task<> stopping = stopRun(/*playStopSound=*/true);
+    co_await stopping;
+}
+
+QCoro::Task<> ListeningController::stopRun(bool playStopSound) {
+    QPointer<ListeningController> self(this);
+    setIsTransitioning(true);
+    qCInfo(lcAppState) << "[AppState] stopListening";
+    if (m_transcriptionEngine)
+        co_await m_transcriptionEngine->stopTranscribing();
+    if (!self)
+        co_return;
+    setIsListening(false);
+    stopRecordingClock();
+    stopIconAnimation();
+    if (playStopSound)
+        playSound(SoundPlayer::Sound::stop);
+    setIsTransitioning(false);
+}
+
+QCoro::Task<> ListeningController::prepareEngine() {
+    if (m_isModelLoaded || !m_services.makeEngine)
+        co_return;
+    if (!m_loadTask || m_loadTask->isFinished()) {
+        m_transcriptionEngine = m_services.makeEngine(this);
+        QPointer<ListeningController> self(this);
+        STTEngine *engine = m_transcriptionEngine.get();
+        const QString locale = selectedLocale();
+        m_loadTask =
+            CancellableTask::start([self, engine, locale](CancellationToken) -> QCoro::Task<> {
+                std::optional<QString> failure;
+                try {
+                    QCoro::Task<> loading = engine->loadModel(locale);
+                    co_await loading;
+                } catch (const OperationCancelled &) {
+                    co_return; // only when the engine's owner is gone
+                } catch (const std::exception &error) {
+                    failure = describeError(error);
+                }
+                if (self && failure) {
+                    self->setIsModelLoading(false);
+                    self->setErrorMessage(*failure);
+                }
+            });
+    }
+    // A load already under way is awaited, never abandoned or started twice.
+    TaskHandle loading = m_loadTask;
+    co_await loading->finished();
+}
+
+QCoro::Task<> ListeningController::reloadEngine() {
+    QPointer<ListeningController> self(this);
+    schedule(
+        [self](CancellationToken) -> QCoro::Task<> {
+            if (!self)
+                co_return;
+            QCoro::Task<> reloading = self->reload();
+            co_await reloading;
+        },
+        /*afterPrevious=*/true);
+    TaskHandle reloading = m_toggleTask;
+    co_await reloading->finished();
+}
+
+QCoro::Task<> ListeningController::reload() {
+    QPointer<ListeningController> self(this);
+    // No start or stop may slip in while the engine is replaced.
+    setIsTransitioning(true);
+    if (TaskHandle loading = m_loadTask) {
+        co_await loading->finished();
+        if (!self)
+            co_return;
+    }
+    if (m_isListening) {
+        QCoro::Task<> stopping = stopRun(/*playStopSound=*/false);
+        co_await stopping;
+        if (!self)
+            co_return;
+    }
+    setIsTransitioning(false);
+    setIsModelLoaded(false);
+    m_transcriptionEngine.reset();
+    co_await prepareEngine();
+}
+
+QCoro::Task<> ListeningController::requestMicPermission() {
+    QPointer<ListeningController> self(this);
+    std::shared_ptr<AudioCaptureBackend> audio = m_services.audio;
+    if (!audio || !m_services.soundServer) {
+        setMicPermission(MicPermission::denied);
+        co_return;
+    }
+    // A server that cannot be asked at all says nothing about permission:
+    // the status stays undetermined and the reason is kept for the banner.
+    std::optional<MicPermission> permission;
+    QString failure;
+    try {
+        std::function<MicrophoneAccess()> probe = [audio] {
+            return audio->requestMicrophoneAccess();
+        };
+        QCoro::Task<MicrophoneAccess> asking = runOn(m_services.soundServer, std::move(probe));
+        const MicrophoneAccess access = co_await asking;
+        permission =
+            access == MicrophoneAccess::granted ? MicPermission::authorized : MicPermission::denied;
+    } catch (const OperationCancelled &) {
+        co_return;
+    } catch (const std::exception &error) {
+        failure = describeError(error);
+    }
+    if (!self)
+        co_return;
+    if (permission) {
+        m_micProbeFailure.reset();
+        setMicPermission(*permission);
+    } else {
+        qCWarning(lcAppState, "Microphone probe failed: %s", qUtf8Printable(failure));
+        m_micProbeFailure = failure;
+    }
+}
+
+// --- Shown state ---------------------------------------------------------------------
+
+void ListeningController::setIsListening(bool listening) {
+    if (assign(m_isListening, listening))
+        Q_EMIT isListeningChanged();
+}
+
+void ListeningController::setIsTransitioning(bool transitioning) {
+    if (assign(m_isTransitioning, transitioning))
+        Q_EMIT isTransitioningChanged();
+}
+
+void ListeningController::setMicPermission(MicPermission permission) {
+    if (assign(m_micPermission, permission))
+        Q_EMIT micPermissionChanged();
+}
+
+void ListeningController::setRecordingElapsed(double seconds) {
+    if (assign(m_recordingElapsed, seconds))
+        Q_EMIT recordingElapsedChanged();
+}
+
+void ListeningController::setMenuBarIconFrame(int frame) {
+    if (assign(m_menuBarIconFrame, frame))
+        Q_EMIT menuBarIconFrameChanged();
+}
+
+void ListeningController::startRecordingClock() {
+    cancelTask(m_recordingTimer);
+    QPointer<ListeningController> self(this);
+    const auto period = m_services.timings.recordingClock;
+    m_recordingTimer =
+        CancellableTask::start([self, period](CancellationToken token) -> QCoro::Task<> {
+            while (self && !token.isCancelled()) {
+                if (self->m_recordingStartTime)
+                    self->setRecordingElapsed(currentTimestamp() - *self->m_recordingStartTime);
+                if (!co_await token.sleep(period))
+                    co_return;
+            }
+        });
+}
+
+void ListeningController::stopRecordingClock() {
+    cancelTask(m_recordingTimer);
+    m_recordingStartTime.reset();
+    setRecordingElapsed(0);
+}
+
+QString ListeningController::formattedRecordingTime() const {
+    return formatRecordingTime(m_recordingElapsed);
+}
+
+void ListeningController::restartIconAnimation() {
+    stopIconAnimation();
+    QPointer<ListeningController> self(this);
+    const auto period = m_services.timings.iconFrame;
+    m_iconAnimationTask =
+        CancellableTask::start([self, period](CancellationToken token) -> QCoro::Task<> {
+            while (self && !token.isCancelled()) {
+                self->setMenuBarIconFrame((self->m_menuBarIconFrame + 1) % 12);
+                if (!co_await token.sleep(period))
+                    co_return;
+            }
+        });
+}
+
+void ListeningController::stopIconAnimation() {
+    cancelTask(m_iconAnimationTask);
+    setMenuBarIconFrame(0);
+}
+
+void ListeningController::playSound(SoundPlayer::Sound sound) {
+    if (m_preferences.soundEnabled() && m_services.sounds)
+        m_services.sounds->play(sound);
+}
+
+} // namespace Orvinta

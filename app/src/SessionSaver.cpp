@@ -1,0 +1,165 @@
+#include <OrvintaApp/SessionSaver.h>
+
+#include <OrvintaApp/AppLog.h>
+#include <OrvintaApp/Preferences.h>
+#include <OrvintaApp/SessionStore.h>
+#include <OrvintaApp/Transcript.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace Orvinta {
+
+namespace {
+constexpr qsizetype maxRestoredLines = 500;
+}
+
+/// One thread that writes the newest snapshot handed to it.
+class SessionSaver::Writer {
+public:
+    explicit Writer(std::shared_ptr<SessionStore> store)
+        : m_store(std::move(store))
+        , m_thread([this](std::stop_token stop) { run(stop); }) {}
+
+    ~Writer() {
+        waitUntilIdle();
+        m_thread.request_stop();
+        m_wake.notify_all();
+    }
+
+    void submit(SessionData data) {
+        {
+            const std::lock_guard guard(m_lock);
+            m_pending = std::move(data);
+        }
+        m_wake.notify_all();
+    }
+
+    void waitUntilIdle() {
+        std::unique_lock guard(m_lock);
+        m_idle.wait(guard, [this] { return !m_pending && !m_writing; });
+    }
+
+private:
+    void run(std::stop_token stop) {
+        std::unique_lock guard(m_lock);
+        while (true) {
+            m_wake.wait(guard, stop, [this] { return m_pending.has_value(); });
+            if (!m_pending)
+                return; // stop requested with nothing left
+            SessionData data = std::move(*m_pending);
+            m_pending.reset();
+            m_writing = true;
+            guard.unlock();
+            m_store->save(data);
+            guard.lock();
+            m_writing = false;
+            m_idle.notify_all();
+        }
+    }
+
+    std::shared_ptr<SessionStore> m_store;
+    std::mutex m_lock;
+    std::condition_variable_any m_wake;
+    std::condition_variable m_idle;
+    std::optional<SessionData> m_pending;
+    bool m_writing = false;
+    std::jthread m_thread; // last: started once the rest exists
+};
+
+SessionSaver::SessionSaver(std::shared_ptr<SessionStore> store, Transcript &transcript,
+                           const Preferences &preferences, std::chrono::milliseconds debounce,
+                           QObject *parent)
+    : QObject(parent)
+    , m_store(std::move(store))
+    , m_transcript(transcript)
+    , m_preferences(preferences)
+    , m_debounce(debounce)
+    , m_writer(m_store ? std::make_unique<Writer>(m_store) : nullptr) {
+    connect(&transcript, &Transcript::linesEdited, this, &SessionSaver::saveSession);
+    connect(&transcript, &Transcript::translationStored, this,
+            &SessionSaver::scheduleDebouncedSave);
+    // A translation that arrived just before quitting is saved, not lost.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &SessionSaver::flush);
+}
+
+SessionSaver::~SessionSaver() {
+    flush();
+}
+
+void SessionSaver::restore() {
+    if (!m_store)
+        return;
+    std::optional<SessionData> data;
+    try {
+        data = m_store->read();
+    } catch (const SessionFormatError &error) {
+        qCCritical(lcAppState, "Failed to restore session: %s", error.what());
+        return;
+    }
+    if (!data)
+        return;
+    QList<ConfirmedLine> lines = std::move(data->lines);
+    if (lines.size() > maxRestoredLines) {
+        qCInfo(lcAppState, "Session truncated from %ld to 500 lines",
+               static_cast<long>(lines.size()));
+        lines = lines.mid(lines.size() - maxRestoredLines);
+    }
+    QHash<QUuid, QString> translations;
+    const QString target = m_preferences.targetLanguage();
+    if (data->targetLanguage == target) {
+        translations = data->uuidTranslations();
+        qCInfo(lcAppState, "Restored %ld translations", static_cast<long>(translations.size()));
+    } else {
+        qCInfo(lcAppState, "Target language changed (%s → %s), skipping translation restore",
+               qUtf8Printable(data->targetLanguage), qUtf8Printable(target));
+    }
+    m_transcript.restore(std::move(lines), std::move(translations));
+    qCInfo(lcAppState, "Restored %ld lines from previous session",
+           static_cast<long>(m_transcript.lineCount()));
+}
+
+void SessionSaver::saveSession() {
+    if (!m_writer)
+        return;
+    SessionData data{m_transcript.confirmedLines(), {}, m_preferences.targetLanguage()};
+    const QHash<QUuid, QString> &translations = m_transcript.translations();
+    for (auto it = translations.begin(); it != translations.end(); ++it)
+        data.translations.insert(it.key().toString(QUuid::WithoutBraces).toUpper(), it.value());
+    m_writer->submit(std::move(data));
+}
+
+void SessionSaver::scheduleDebouncedSave() {
+    cancelTask(m_debouncedSaveTask);
+    QPointer<SessionSaver> self(this);
+    const auto delay = m_debounce;
+    m_debouncedSaveTask =
+        CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
+            const bool slept = co_await token.sleep(delay);
+            if (!slept || !self)
+                co_return;
+            self->m_debouncedSaveTask.reset();
+            self->saveSession();
+        });
+}
+
+void SessionSaver::flush() {
+    if (m_debouncedSaveTask) {
+        cancelTask(m_debouncedSaveTask);
+        saveSession();
+    }
+    waitForWrites();
+}
+
+void SessionSaver::waitForWrites() {
+    if (m_writer)
+        m_writer->waitUntilIdle();
+}
+
+} // namespace Orvinta
