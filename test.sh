@@ -6,6 +6,9 @@ cd "$(dirname "$0")"
 
 scripts/deps.sh
 
+echo "== Formatting"
+scripts/check-format.sh
+
 echo "== TranscriptionCore under AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORVINTA_CORE_ONLY=ON -DORVINTA_SANITIZE=ON
 ctest --test-dir build-sanitize --output-on-failure -j2

@@ -4,11 +4,12 @@ set -euo pipefail
 
 packages=(
   # build, tests, benchmarks
-  cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # Unicode
   libicu-dev
   # Qt and coroutines
   qt6-base-dev qt6-declarative-dev qcoro-qt6-dev
+  qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
   # audio and speech
   libpulse-dev libsamplerate0-dev libsndfile1-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us

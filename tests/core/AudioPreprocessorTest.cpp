@@ -45,16 +45,6 @@ double gainAppliedAt(double levelDB) {
 
 } // namespace
 
-TEST(AudioPreprocessor, coefficientsOfTheHighPassFilter) {
-    const auto p = engineSetting();
-    EXPECT_NEAR(p.b0(), 0.988773, 1e-6);
-    EXPECT_NEAR(p.b1(), -1.977545, 1e-6);
-    EXPECT_EQ(p.b2(), p.b0());
-    EXPECT_NEAR(p.a1(), -1.977057, 1e-6);
-    EXPECT_NEAR(p.a2(), 0.978033, 1e-6);
-    EXPECT_NEAR(p.targetRMS(), 0.1f, 1e-7);
-}
-
 TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain) {
     auto p = engineSetting();
     std::vector<float> zeros(512, 0.0f);
