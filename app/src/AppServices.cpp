@@ -20,9 +20,10 @@ AppServices AppServices::desktop() {
     auto audio = std::make_shared<PulseAudioCapture>();
     services.audio = audio;
     auto recognizer = std::make_shared<PocketSphinxRecognizer>();
-    services.makeEngine = [audio,
-                           recognizer](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
-        return std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio);
+    auto worker = std::make_shared<SerialWorker>("orvinta-speech");
+    services.makeEngine = [audio, recognizer,
+                           worker](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
+        return std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio, worker);
     };
     services.sounds = std::make_shared<ToneSoundPlayer>();
     services.loginItems = std::make_shared<XdgAutostart>();

@@ -40,12 +40,6 @@ const QString microphoneAccessRequired = QStringLiteral(
     "Microphone access required. Check that a microphone is connected and that Orvinta may "
     "record from it in your sound settings.");
 
-QString describe(const std::exception &error) {
-    if (const auto *engineError = dynamic_cast<const EngineError *>(&error))
-        return QString::fromStdString(engineError->description());
-    return QString::fromUtf8(error.what());
-}
-
 // Assigns and reports whether observers need telling.
 template <class T> bool assign(T &field, const T &value) {
     if (field == value)
@@ -312,6 +306,10 @@ void AppState::setErrorMessage(const std::optional<QString> &message) {
             if (assign(self->m_errorMessage, std::optional<QString>()))
                 Q_EMIT self->errorMessageChanged();
         });
+}
+
+void AppState::captureDidFail(const QString &description) {
+    setErrorMessage(description);
 }
 
 // --- Transcript ----------------------------------------------------------------
@@ -587,7 +585,7 @@ QCoro::Task<> AppState::startListeningAction(CancellationToken token) {
     try {
         co_await m_transcriptionEngine->startTranscribing(m_selectedSource, m_selectedDeviceID);
     } catch (const std::exception &error) {
-        failure = describe(error);
+        failure = QString::fromStdString(describe(error));
     }
     if (!self)
         co_return;
@@ -633,7 +631,7 @@ QCoro::Task<> AppState::prepareEngine() {
         QCoro::Task<> loading = m_transcriptionEngine->loadModel(m_selectedLocale);
         co_await loading;
     } catch (const std::exception &error) {
-        failure = describe(error);
+        failure = QString::fromStdString(describe(error));
     }
     if (self && failure)
         setErrorMessage(*failure);
@@ -677,7 +675,7 @@ QCoro::Task<> AppState::requestMicPermission() {
                         : MicPermission::denied,
                     {}};
         } catch (const std::exception &error) {
-            return {std::nullopt, describe(error)};
+            return {std::nullopt, QString::fromStdString(describe(error))};
         }
     });
     const ProbeResult result = co_await probe;

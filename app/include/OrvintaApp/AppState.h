@@ -126,6 +126,7 @@ public:
     void setModelLoadingStatus(const QString &status) override;
     void setErrorMessage(const std::optional<QString> &message) override;
     void setInterimText(const QString &text) override;
+    void captureDidFail(const QString &description) override;
 
     bool isListening() const { return m_isListening; }
     bool isTransitioning() const { return m_isTransitioning; }

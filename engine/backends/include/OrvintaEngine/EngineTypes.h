@@ -45,6 +45,15 @@ private:
 
 inline constexpr std::string_view orvintaErrorDomain = "com.orvinta";
 
+/// An operation abandoned because the object it ran for was destroyed first.
+class OperationCancelled : public EngineError {
+public:
+    OperationCancelled();
+};
+
+/// The user-facing text of any error: an EngineError's description, else what().
+std::string describe(const std::exception &error);
+
 /// The engine's own capture errors.
 class CaptureError : public EngineError {
 public:
