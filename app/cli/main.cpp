@@ -74,6 +74,8 @@ public:
         printLine(QDateTime::currentDateTime(), text.trimmed());
         m_lastInterim.clear();
     }
+    // A file source does not fail mid-run; should capture fail anyway, say so.
+    void captureDidFail(const QString &description) override { fail(description); }
 
     bool isLoaded() const { return m_loaded; }
     QString error() const {
@@ -354,7 +356,8 @@ int main(int argc, char **argv) {
         PrintingDelegate delegate(parser.value(localeOption).isEmpty() ? QStringLiteral("en-US")
                                                                        : parser.value(localeOption),
                                   parser.isSet(interimOption));
-        OnDeviceSpeechEngine engine(&delegate, std::make_shared<PocketSphinxRecognizer>(), capture);
+        OnDeviceSpeechEngine engine(&delegate, std::make_shared<PocketSphinxRecognizer>(), capture,
+                                    std::make_shared<SerialWorker>("orvinta-speech"));
         enginePointer = &engine;
         return runTask(transcribe(engine, delegate, stop));
     }

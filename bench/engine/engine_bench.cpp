@@ -56,6 +56,7 @@ public:
         lines << text;
         confirmedAt.push_back(Clock::now());
     }
+    void captureDidFail(const QString &description) override { error = description; }
 
     bool isLoaded = false;
     std::optional<QString> error;
@@ -134,7 +135,8 @@ void realTimeFactor(const std::shared_ptr<PocketSphinxRecognizer> &recognizer) {
             [&finished] { finished = true; });
         audioSeconds += source->durationSeconds();
         OnDeviceSpeechEngine engine(&delegate, recognizer,
-                                    std::make_shared<FileCaptureBackend>(std::move(source)));
+                                    std::make_shared<FileCaptureBackend>(std::move(source)),
+                                    nullptr);
         enginePointer = &engine;
         await(engine.loadModel(QStringLiteral("en-US"))); // the decoder is cached: not timed
         QElapsedTimer timer;
@@ -182,12 +184,15 @@ public:
             Watching(std::unique_ptr<SystemAudioCapture> inner, OnsetWatchingCapture &owner)
                 : m_inner(std::move(inner))
                 , m_owner(owner) {}
-            void start(std::uint32_t rate, CapturedSampleHandler handler) override {
-                m_inner->start(rate,
-                               [this, rate, handler](const std::byte *bytes, std::size_t length) {
-                                   m_owner.observe(bytes, length, rate);
-                                   handler(bytes, length);
-                               });
+            void start(std::uint32_t rate, CapturedSampleHandler handler,
+                       CaptureFailureHandler onFailure) override {
+                m_inner->start(
+                    rate,
+                    [this, rate, handler](const std::byte *bytes, std::size_t length) {
+                        m_owner.observe(bytes, length, rate);
+                        handler(bytes, length);
+                    },
+                    std::move(onFailure));
             }
             void stop() override { m_inner->stop(); }
 
@@ -238,7 +243,7 @@ private:
 void liveFigures(const std::shared_ptr<PocketSphinxRecognizer> &recognizer) {
     auto capture = std::make_shared<OnsetWatchingCapture>(std::make_shared<PulseAudioCapture>());
     RecordingDelegate delegate;
-    OnDeviceSpeechEngine engine(&delegate, recognizer, capture);
+    OnDeviceSpeechEngine engine(&delegate, recognizer, capture, nullptr);
     await(engine.loadModel(QStringLiteral("en-US")));
     await(engine.startTranscribing(AudioSourceType::systemAudio, std::nullopt));
 

@@ -67,7 +67,7 @@ void AudioFeed::convertAndQueue(const AudioBuffer &buffer, Origin origin, const 
     try {
         converted = gate.converter->convert(buffer);
     } catch (const EngineError &error) {
-        const QString description = QString::fromStdString(error.description());
+        const QString description = QString::fromStdString(describe(error));
         if (origin == Origin::systemAudio)
             qCInfo(lcSpeech).noquote() << "[Speech] System audio conversion error: " + description;
         else

@@ -3,9 +3,9 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/SpeechLog.h>
 
+#include <atomic>
 #include <cmath>
 #include <exception>
-#include <thread>
 
 namespace Orvinta {
 
@@ -15,30 +15,15 @@ QString text(std::string_view value) {
     return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
 }
 
-QString describe(const EngineError &error) {
-    return QString::fromStdString(error.description());
+QString describeText(const std::exception &error) {
+    return QString::fromStdString(describe(error));
 }
 
-/// Runs blocking back-end work off the main thread and awaits it there.
-QCoro::Task<std::optional<EngineError>> runInBackground(std::function<void()> work) {
-    auto outcome = Completion<std::optional<EngineError>>::create();
-    std::thread([work = std::move(work), target = std::weak_ptr(outcome)] {
-        std::optional<EngineError> failure;
-        try {
-            work();
-        } catch (const EngineError &error) {
-            failure = error;
-        } catch (const std::exception &error) {
-            failure = EngineError(std::string(orvintaErrorDomain), -3, error.what());
-        }
-        Completion<std::optional<EngineError>>::post(target, std::move(failure));
-    }).detach();
-    co_await outcome->wait(std::chrono::milliseconds(-1));
-    co_return *outcome->value();
+EngineError engineError(int code, std::string description) {
+    return EngineError(std::string(orvintaErrorDomain), code, std::move(description));
 }
 
-// How long an analyzer may take to load its model before a start gives up.
-const auto analyzerStartLimit = std::chrono::milliseconds(30000);
+const char *const noInputDevice = "Could not configure audio input device";
 
 } // namespace
 
@@ -72,7 +57,8 @@ public:
 
     QCoro::Task<bool> waitUntilEnded(std::chrono::milliseconds timeout) {
         auto ended = m_ended;
-        co_return co_await ended->wait(timeout);
+        QCoro::Task<bool> waiting = ended->wait(timeout);
+        co_return co_await waiting;
     }
 
 private:
@@ -94,32 +80,71 @@ private:
     std::shared_ptr<Completion<bool>> m_ended = Completion<bool>::create();
 };
 
+/// The capture objects of the engine. They live on the worker: only jobs
+/// running there touch them.
+struct OnDeviceSpeechEngine::CaptureDevices {
+    std::shared_ptr<MicrophoneCapture> microphone;
+    std::unique_ptr<SystemAudioCapture> systemAudio;
+
+    void stopMicrophone() {
+        if (microphone) {
+            microphone->stop();
+            microphone->removeTap();
+        }
+    }
+
+    /// Stops all capture; the description of a failed stop, if one failed.
+    std::optional<std::string> stopAll() {
+        stopMicrophone();
+        auto stream = std::move(systemAudio);
+        if (!stream)
+            return std::nullopt;
+        try {
+            stream->stop();
+        } catch (const std::exception &error) {
+            return describe(error);
+        }
+        return std::nullopt;
+    }
+};
+
+/// One run's capture, as far as its failure goes: a failure that arrives while
+/// the start is still under way is held until the start completed.
+struct OnDeviceSpeechEngine::CaptureRun {
+    bool started = false;
+    std::optional<QString> pendingFailure;
+};
+
 OnDeviceSpeechEngine::OnDeviceSpeechEngine(STTEngineDelegate *delegate,
                                            std::shared_ptr<SpeechRecognizer> recognizer,
                                            std::shared_ptr<AudioCaptureBackend> capture,
-                                           QObject *parent)
+                                           std::shared_ptr<SerialWorker> worker,
+                                           EngineTimings timings, QObject *parent)
     : STTEngine(parent)
     , m_delegate(delegate)
     , m_delegateObject(dynamic_cast<QObject *>(delegate))
     , m_delegateIsObject(m_delegateObject != nullptr)
     , m_recognizer(std::move(recognizer))
     , m_capture(std::move(capture))
+    , m_worker(worker ? std::move(worker) : std::make_shared<SerialWorker>("orvinta-engine"))
+    , m_timings(timings)
+    , m_devices(std::make_shared<CaptureDevices>())
     , m_confirmation([this] { return this->delegate(); }) {}
 
 OnDeviceSpeechEngine::~OnDeviceSpeechEngine() {
     // Capture first, so no thread feeds a queue whose analyzer is going away.
+    // The stops run on the worker; nothing here waits on the sound server.
     m_feed->disable();
-    stopMicrophone();
-    if (m_systemAudio) {
-        try {
-            m_systemAudio->stop();
-        } catch (const EngineError &) {
-        }
-    }
+    m_run.reset();
+    m_worker->post([devices = std::move(m_devices)] { devices->stopAll(); });
     if (m_resultsTask)
         m_resultsTask->cancel();
     if (m_analyzer)
         m_analyzer->cancelFinalize();
+    if (auto finishing = m_finishingAnalyzer.lock())
+        finishing->cancelFinalize();
+    // A start waiting for its analyzer resumes at once and finds the engine gone.
+    Completion<std::optional<EngineError>>::post(m_pendingStart, std::nullopt);
 }
 
 STTEngineDelegate *OnDeviceSpeechEngine::delegate() const {
@@ -153,34 +178,34 @@ QCoro::Task<> OnDeviceSpeechEngine::loadModel(QString /*locale*/) {
     if (STTEngineDelegate *d = delegate())
         d->setModelLoadingStatus(QStringLiteral("Checking assets..."));
 
-    // Work is named before it is awaited: GCC 12 destroys temporaries of a
-    // co_await operand twice.
-    std::function<void()> reserve = [transcriber] { transcriber->reserveAssets(); };
-    std::optional<EngineError> failure = co_await runInBackground(std::move(reserve));
-    if (!self)
-        co_return;
-    if (!failure) {
-        auto needsInstallation = std::make_shared<bool>(false);
-        std::function<void()> check = [transcriber, needsInstallation] {
-            *needsInstallation = transcriber->assetsNeedInstallation();
+    std::optional<QString> failure;
+    try {
+        std::function<bool()> check = [transcriber] {
+            transcriber->reserveAssets();
+            return transcriber->assetsNeedInstallation();
         };
-        failure = co_await runInBackground(std::move(check));
+        QCoro::Task<bool> checking = runOn(m_worker, std::move(check));
+        const bool needsInstallation = co_await checking;
         if (!self)
-            co_return;
-        if (!failure && *needsInstallation) {
+            throw OperationCancelled();
+        if (needsInstallation) {
             if (STTEngineDelegate *d = delegate())
                 d->setModelLoadingStatus(QStringLiteral("Loading speech assets..."));
             std::function<void()> install = [transcriber] { transcriber->installAssets(); };
-            failure = co_await runInBackground(std::move(install));
-            if (!self)
-                co_return;
+            QCoro::Task<> installing = runOn(m_worker, std::move(install));
+            co_await installing;
         }
+    } catch (const OperationCancelled &) {
+        throw;
+    } catch (const std::exception &error) {
+        failure = describeText(error);
     }
+    if (!self)
+        throw OperationCancelled();
     if (failure) {
-        qCCritical(lcSpeech).noquote() << "[Speech] loadModel: " + describe(*failure);
+        qCCritical(lcSpeech).noquote() << "[Speech] loadModel: " + *failure;
         if (STTEngineDelegate *d = delegate()) {
-            d->setErrorMessage(QStringLiteral("Failed to prepare speech recognition: ") +
-                               describe(*failure));
+            d->setErrorMessage(QStringLiteral("Failed to prepare speech recognition: ") + *failure);
             d->setModelLoadingStatus(QStringLiteral("Loading failed"));
             d->setIsModelLoading(false);
         }
@@ -209,20 +234,25 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
     qCInfo(lcSpeech) << "[Speech] cleanup: disableFeeding";
     if (auto oldQueue = m_feed->disable())
         oldQueue->finish();
+    m_run.reset();
     if (m_analyzer) {
         auto oldAnalyzer = std::move(m_analyzer);
         m_analyzer.reset();
         qCInfo(lcSpeech) << "[Speech] cleanup: finalizing old analyzer";
-        co_await finishAnalyzer(std::move(oldAnalyzer));
+        QCoro::Task<> finishing = finishAnalyzer(std::move(oldAnalyzer));
+        co_await finishing;
         if (!self)
-            co_return;
+            throw OperationCancelled();
         qCInfo(lcSpeech) << "[Speech] cleanup: old analyzer done";
     }
     if (m_resultsTask) {
         m_resultsTask->cancel();
         m_resultsTask.reset();
     }
-    stopMicrophone();
+    QCoro::Task<> stopping = stopMicrophone();
+    co_await stopping;
+    if (!self)
+        throw OperationCancelled();
     m_confirmation.reset();
 
     qCInfo(lcSpeech) << "[Speech] creating new transcriber + analyzer";
@@ -239,16 +269,19 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
             self->handleResult(result);
     });
     auto started = Completion<std::optional<EngineError>>::create();
+    m_pendingStart = started;
     analyzer->start(queue, resultsTask->callbacks(),
                     [target = std::weak_ptr(started)](std::optional<EngineError> failure) {
                         Completion<std::optional<EngineError>>::post(target, std::move(failure));
                     });
-    const bool answered = co_await started->wait(analyzerStartLimit);
+    QCoro::Task<bool> starting = started->wait(m_timings.analyzerStartLimit);
+    const bool answered = co_await starting;
     if (!self)
-        co_return;
+        throw OperationCancelled();
+    m_pendingStart.reset();
     if (!answered) {
         analyzer->cancelFinalize();
-        throw EngineError(std::string(orvintaErrorDomain), -3, "The speech analyzer did not start");
+        throw engineError(-3, "The speech analyzer did not start");
     }
     if (const auto &failure = *started->value())
         throw *failure;
@@ -256,26 +289,46 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
     qCInfo(lcSpeech) << "[Speech] analyzer.start completed";
     qCInfo(lcSpeech).noquote() << "[Speech] starting audio capture (source=" + sourceName + ")";
 
+    auto run = std::make_shared<CaptureRun>();
+    m_run = run;
     std::exception_ptr captureFailure;
     try {
-        if (source == AudioSourceType::systemAudio)
-            co_await startSystemAudioCapture();
-        else
-            co_await startMicrophoneCapture(deviceID);
-    } catch (const EngineError &error) {
-        qCCritical(lcSpeech).noquote() << "[Speech] audio capture: " + describe(error);
-        captureFailure = std::current_exception();
+        if (source == AudioSourceType::systemAudio) {
+            QCoro::Task<> capturing = startSystemAudioCapture(failureHandler(run));
+            co_await capturing;
+        } else {
+            QCoro::Task<> capturing = startMicrophoneCapture(deviceID, failureHandler(run));
+            co_await capturing;
+        }
+    } catch (const OperationCancelled &) {
+        throw;
+    } catch (const std::exception &error) {
+        if (self)
+            qCCritical(lcSpeech).noquote() << "[Speech] audio capture: " + describeText(error);
+        captureFailure = dynamic_cast<const EngineError *>(&error)
+                             ? std::current_exception()
+                             : std::make_exception_ptr(engineError(-3, describe(error)));
     }
     if (!self)
-        co_return;
+        throw OperationCancelled();
     if (captureFailure) {
-        co_await stopTranscribing();
+        QCoro::Task<> cleanup = stopTranscribing();
+        co_await cleanup;
+        if (!self)
+            throw OperationCancelled();
         std::rethrow_exception(captureFailure);
     }
 
     qCInfo(lcSpeech) << "[Speech] audio capture started";
     m_resultsTask = resultsTask;
     qCInfo(lcSpeech) << "[Speech] Transcription started";
+    run->started = true;
+    if (run->pendingFailure)
+        postToMainThread([self, target = std::weak_ptr(run)] {
+            auto held = target.lock();
+            if (self && held && held == self->m_run)
+                self->reportCaptureFailure(*held->pendingFailure);
+        });
 }
 
 QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
@@ -283,17 +336,24 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
     qCInfo(lcSpeech) << "[Speech] Stopping";
     qCInfo(lcSpeech) << "[Speech] stop: disableFeeding";
     auto queue = m_feed->disable();
+    m_run.reset(); // a capture failure from here on is part of the stop
 
-    stopMicrophone();
-    if (m_systemAudio) {
-        auto stream = std::move(m_systemAudio);
-        m_systemAudio.reset();
-        try {
-            stream->stop();
-        } catch (const EngineError &error) {
-            qCCritical(lcSpeech).noquote() << "[Speech] stopCapture error: " + describe(error);
-        }
+    std::optional<std::string> stopFailure;
+    try {
+        std::function<std::optional<std::string>()> stop = [devices = m_devices] {
+            return devices->stopAll();
+        };
+        QCoro::Task<std::optional<std::string>> stoppingCapture = runOn(m_worker, std::move(stop));
+        stopFailure = co_await stoppingCapture;
+    } catch (const OperationCancelled &) {
+        // the worker is gone, and with it the capture
+    } catch (const std::exception &error) {
+        stopFailure = describe(error);
     }
+    if (!self)
+        co_return;
+    if (stopFailure)
+        qCCritical(lcSpeech).noquote() << "[Speech] stopCapture error: " + text(*stopFailure);
     qCInfo(lcSpeech) << "[Speech] stop: audio capture stopped";
     if (queue)
         queue->finish();
@@ -302,7 +362,8 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
         auto analyzer = std::move(m_analyzer);
         m_analyzer.reset();
         qCInfo(lcSpeech) << "[Speech] stop: finalizing analyzer";
-        co_await finishAnalyzer(std::move(analyzer));
+        QCoro::Task<> finishing = finishAnalyzer(std::move(analyzer));
+        co_await finishing;
         if (!self)
             co_return;
         qCInfo(lcSpeech) << "[Speech] stop: analyzer finalized";
@@ -312,14 +373,16 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
         auto resultsTask = std::move(m_resultsTask);
         m_resultsTask.reset();
         qCInfo(lcSpeech) << "[Speech] stop: waiting for results task";
-        if (!co_await resultsTask->waitUntilEnded(boundedWait))
+        QCoro::Task<bool> draining = resultsTask->waitUntilEnded(m_timings.boundedWait);
+        if (!co_await draining)
             resultsTask->cancel();
         if (!self)
             co_return;
         qCInfo(lcSpeech) << "[Speech] stop: results task done";
     }
 
-    co_await yieldMainThread();
+    QCoro::Task<> yielding = yieldMainThread();
+    co_await yielding;
     if (!self)
         co_return;
     m_feed->setSampleFormat(std::nullopt);
@@ -328,69 +391,147 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
 }
 
 QCoro::Task<> OnDeviceSpeechEngine::finishAnalyzer(std::shared_ptr<SpeechAnalyzer> analyzer) {
+    // Only the first lines may touch the engine: it may be gone after a wait.
+    const auto boundedWait = m_timings.boundedWait;
+    m_finishingAnalyzer = analyzer;
     auto finished = Completion<bool>::create();
     analyzer->finalizeAndFinishThroughEndOfInput(
         [target = std::weak_ptr(finished)] { Completion<bool>::post(target, true); });
-    if (co_await finished->wait(boundedWait))
+    QCoro::Task<bool> finishing = finished->wait(boundedWait);
+    if (co_await finishing)
         co_return;
     analyzer->cancelFinalize();
     // A cancelled finalize returns promptly; should one not, the engine goes on
     // rather than hang.
-    if (!co_await finished->wait(boundedWait))
+    QCoro::Task<bool> cancelling = finished->wait(boundedWait);
+    if (!co_await cancelling)
         qCWarning(lcSpeech) << "[Speech] analyzer did not end after cancellation";
 }
 
-void OnDeviceSpeechEngine::stopMicrophone() {
-    if (m_microphone) {
-        m_microphone->stop();
-        m_microphone->removeTap();
-    }
+QCoro::Task<> OnDeviceSpeechEngine::stopMicrophone() {
+    if (!m_microphoneMade)
+        co_return;
+    std::function<void()> stop = [devices = m_devices] { devices->stopMicrophone(); };
+    QCoro::Task<> stopping = runOn(m_worker, std::move(stop));
+    co_await stopping;
 }
 
-QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::uint32_t> deviceID) {
+QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::uint32_t> deviceID,
+                                                           CaptureFailureHandler onFailure) {
+    QPointer<OnDeviceSpeechEngine> self(this);
+    const auto resumed = [&self] {
+        if (!self)
+            throw OperationCancelled();
+    };
     qCInfo(lcSpeech) << "[Speech] mic: requesting permission";
-    if (m_capture->requestMicrophoneAccess() != MicrophoneAccess::granted)
-        throw EngineError(std::string(orvintaErrorDomain), -2,
-                          "Microphone access required. Check that a microphone is connected and "
-                          "that Orvinta may record from it in your sound settings.");
+    std::function<MicrophoneAccess()> ask = [capture = m_capture] {
+        return capture->requestMicrophoneAccess();
+    };
+    QCoro::Task<MicrophoneAccess> asking = runOn(m_worker, std::move(ask));
+    const MicrophoneAccess access = co_await asking;
+    resumed();
+    if (access != MicrophoneAccess::granted)
+        throw engineError(-2, "Microphone access required. Check that a microphone is connected "
+                              "and that Orvinta may record from it in your sound settings.");
 
-    if (!m_microphone) {
+    if (!m_microphoneMade)
         qCInfo(lcSpeech) << "[Speech] mic: creating new AVAudioEngine";
-        m_microphone = m_capture->makeMicrophoneCapture();
-        if (!m_microphone)
-            throw EngineError(std::string(orvintaErrorDomain), -1,
-                              "Could not configure audio input device");
-    } else {
+    else
         qCInfo(lcSpeech) << "[Speech] mic: reusing existing AVAudioEngine";
-        stopMicrophone();
-    }
+    std::function<void()> prepare = [capture = m_capture, devices = m_devices] {
+        if (devices->microphone) {
+            devices->stopMicrophone();
+            return;
+        }
+        devices->microphone = capture->makeMicrophoneCapture();
+        if (!devices->microphone)
+            throw engineError(-1, noInputDevice);
+    };
+    QCoro::Task<> preparing = runOn(m_worker, std::move(prepare));
+    co_await preparing;
+    resumed();
+    m_microphoneMade = true;
 
-    if (deviceID && !m_microphone->selectDevice(*deviceID))
-        throw EngineError(std::string(orvintaErrorDomain), -1,
-                          "Could not configure audio input device");
+    std::function<AudioFormat()> choose = [devices = m_devices, deviceID] {
+        if (deviceID && !devices->microphone->selectDevice(*deviceID))
+            throw engineError(-1, noInputDevice);
+        return devices->microphone->inputFormat();
+    };
+    QCoro::Task<AudioFormat> choosing = runOn(m_worker, std::move(choose));
+    const AudioFormat format = co_await choosing;
+    resumed();
 
-    const AudioFormat format = m_microphone->inputFormat();
     const QString rate = QString::asprintf("%f", format.sampleRate);
     qCInfo(lcSpeech).noquote() << "[Speech] mic: installing tap (rate=" + rate + ")";
-    m_microphone->installTap(
-        4096, format, [feed = m_feed](const AudioBuffer &buffer) { feed->feedBuffer(buffer); });
-    m_microphone->start();
+    std::function<void()> begin = [devices = m_devices, feed = m_feed, format,
+                                   onFailure = std::move(onFailure)] {
+        devices->microphone->installTap(
+            4096, format, [feed](const AudioBuffer &buffer) { feed->feedBuffer(buffer); },
+            onFailure);
+        devices->microphone->start();
+    };
+    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    co_await beginning;
+    resumed();
     qCInfo(lcSpeech).noquote() << "[Speech] Microphone capture started (rate=" + rate + ")";
-    co_return;
 }
 
-QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture() {
+QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture(CaptureFailureHandler onFailure) {
+    QPointer<OnDeviceSpeechEngine> self(this);
     const auto rate = static_cast<std::uint32_t>(
         m_targetFormat ? std::trunc(m_targetFormat->sampleRate) : 16000.0);
     m_feed->setSampleFormat(AudioFormat{static_cast<double>(rate), 1, SampleType::float32, false});
-    auto stream = m_capture->makeSystemAudioCapture();
-    stream->start(rate, [feed = m_feed](const std::byte *bytes, std::size_t length) {
-        feed->feedSampleBuffer(bytes, length);
-    });
-    m_systemAudio = std::move(stream);
+    std::function<void()> begin = [capture = m_capture, devices = m_devices, feed = m_feed, rate,
+                                   onFailure = std::move(onFailure)] {
+        auto stream = capture->makeSystemAudioCapture();
+        stream->start(
+            rate,
+            [feed](const std::byte *bytes, std::size_t length) {
+                feed->feedSampleBuffer(bytes, length);
+            },
+            onFailure);
+        devices->systemAudio = std::move(stream);
+    };
+    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    co_await beginning;
+    if (!self)
+        throw OperationCancelled();
     qCInfo(lcSpeech).noquote() << "[Speech] System audio capture started (sampleRate=" +
                                       QString::number(rate) + ")";
-    co_return;
+}
+
+CaptureFailureHandler OnDeviceSpeechEngine::failureHandler(const std::shared_ptr<CaptureRun> &run) {
+    // Called on the back end's thread: one hop to the main thread, once.
+    return [once = std::make_shared<std::atomic<bool>>(false),
+            self = QPointer<OnDeviceSpeechEngine>(this),
+            target = std::weak_ptr(run)](CaptureFailureKind kind, std::string reason) {
+        if (once->exchange(true))
+            return;
+        const QString description = (kind == CaptureFailureKind::serverStopped
+                                         ? QStringLiteral("The sound server stopped: ")
+                                         : QStringLiteral("Audio capture failed: ")) +
+                                    text(reason);
+        postToMainThread([self, target, description] {
+            if (auto held = target.lock(); held && self)
+                self->captureFailed(*held, description);
+        });
+    };
+}
+
+void OnDeviceSpeechEngine::captureFailed(CaptureRun &run, const QString &description) {
+    if (&run != m_run.get())
+        return; // the run is being stopped, or a later one replaced it
+    if (!run.started) {
+        run.pendingFailure = description;
+        return;
+    }
+    reportCaptureFailure(description);
+}
+
+void OnDeviceSpeechEngine::reportCaptureFailure(const QString &description) {
+    qCWarning(lcSpeech).noquote() << "[Speech] capture failed: " + description;
+    if (STTEngineDelegate *d = delegate())
+        d->captureDidFail(description);
 }
 
 } // namespace Orvinta

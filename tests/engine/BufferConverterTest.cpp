@@ -30,12 +30,6 @@ std::vector<float> samplesOf(const AudioBuffer &buffer) {
     return {buffer.floatChannel(0), buffer.floatChannel(0) + buffer.frameLength()};
 }
 
-TEST(BufferConverter, CapacityIsTheScaledLengthRoundedUpPlusOne) {
-    EXPECT_EQ(BufferConverter::outputCapacity(4096, 44100, 16000), 1488u);
-    EXPECT_EQ(BufferConverter::outputCapacity(4800, 48000, 16000), 1601u);
-    EXPECT_EQ(BufferConverter::outputCapacity(0, 44100, 16000), 1u);
-}
-
 TEST(BufferConverter, PiecewiseConversionEqualsConvertingTheWhole) {
     constexpr std::uint32_t total = 4096 * 20;
     BufferConverter whole(target);

@@ -5,33 +5,20 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
 
 using namespace Orvinta;
 using namespace OrvintaTest;
 
 namespace {
 
-// QCoro::waitFor loses an exception and never returns, so failures are
-// caught inside the awaited coroutine and rethrown here.
-void await(QCoro::Task<> task) {
-    std::exception_ptr failure;
-    QCoro::waitFor([](QCoro::Task<> inner, std::exception_ptr &caught) -> QCoro::Task<> {
-        try {
-            co_await std::move(inner);
-        } catch (...) {
-            caught = std::current_exception();
-        }
-    }(std::move(task), failure));
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-void processEvents() {
-    await(yieldMainThread());
-    QCoreApplication::processEvents();
-}
+const EngineTimings shortTimings{std::chrono::milliseconds(200), std::chrono::milliseconds(5000)};
 
 class EngineLifecycleTest : public ::testing::Test {
 protected:
@@ -39,8 +26,19 @@ protected:
     FakeDelegate delegate;
     std::shared_ptr<ScriptedRecognizer> recognizer = std::make_shared<ScriptedRecognizer>();
     std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
-    std::unique_ptr<OnDeviceSpeechEngine> engine =
-        std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture);
+    std::shared_ptr<SerialWorker> worker = std::make_shared<SerialWorker>("engine-test");
+    std::unique_ptr<OnDeviceSpeechEngine> engine = makeEngine();
+
+    std::unique_ptr<OnDeviceSpeechEngine> makeEngine() {
+        return std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture, worker,
+                                                      shortTimings);
+    }
+
+    /// Returns once every job posted to the worker so far has run.
+    void drainWorker() {
+        std::function<void()> nothing = [] {};
+        await(runOn(worker, std::move(nothing)));
+    }
 
     void loadModel() {
         await(engine->loadModel(delegate.locale));
@@ -98,7 +96,7 @@ TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
 }
 
 TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
-    OnDeviceSpeechEngine orphan(nullptr, recognizer, capture);
+    OnDeviceSpeechEngine orphan(nullptr, recognizer, capture, nullptr);
     await(orphan.loadModel("fr-FR"));
     EXPECT_EQ(recognizer->transcriberLocales, std::vector<std::string>{"en-US"});
     EXPECT_TRUE(orphan.targetFormat());
@@ -206,8 +204,8 @@ TEST_F(EngineLifecycleTest, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverF
     await(engine->stopTranscribing());
     const qint64 elapsed = timer.elapsed();
     EXPECT_TRUE(analyzer->cancelled);
-    EXPECT_GE(elapsed, 5500);
-    EXPECT_LT(elapsed, 9000);
+    EXPECT_GE(elapsed, 2 * shortTimings.boundedWait.count() - 20);
+    EXPECT_LT(elapsed, 2000);
     EXPECT_TRUE(logged("[Speech] stop: complete"));
 
     // A result that straggles in after the results task was cancelled is dropped.
@@ -315,3 +313,146 @@ TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
 }
 
 } // namespace
+
+namespace {
+
+/// Waits until `flag` is set; the worker job that sets it then blocks until released.
+void waitFor(const std::atomic<bool> &flag) {
+    ASSERT_TRUE(processEventsUntil([&] { return flag.load(); }));
+}
+
+/// True when `task` ended with OperationCancelled.
+bool endsCancelled(QCoro::Task<> task) {
+    try {
+        await(std::move(task));
+    } catch (const OperationCancelled &) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
+    std::atomic<bool> reserving{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    recognizer->whileReserving = [&reserving, released] {
+        reserving = true;
+        released.wait();
+    };
+    QCoro::Task<> loading = engine->loadModel(delegate.locale);
+    waitFor(reserving);
+    const QStringList statuses = delegate.statuses;
+    engine.reset();
+    release.set_value();
+
+    EXPECT_TRUE(endsCancelled(std::move(loading)));
+    EXPECT_EQ(delegate.statuses, statuses);
+    EXPECT_FALSE(delegate.isModelLoaded);
+    EXPECT_FALSE(logged("[Speech] Model ready"));
+}
+
+TEST_F(EngineLifecycleTest, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
+    loadModel();
+
+    // While the analyzer loads: the start ends at once, not after the start limit.
+    recognizer->prepare = [](AnalyzerScript &script) { script.startsLater = true; };
+    QCoro::Task<> starting = engine->startTranscribing(AudioSourceType::systemAudio, std::nullopt);
+    QElapsedTimer timer;
+    timer.start();
+    engine.reset();
+    EXPECT_TRUE(endsCancelled(std::move(starting)));
+    EXPECT_LT(timer.elapsed(), shortTimings.analyzerStartLimit.count() / 2);
+    EXPECT_TRUE(recognizer->analyzers.back()->cancelled);
+
+    // While the microphone starts on the worker: what it started is stopped.
+    recognizer->prepare = nullptr;
+    engine = makeEngine();
+    loadModel();
+    std::atomic<bool> inStart{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    capture->microphone->whileStarting = [&inStart, released] {
+        inStart = true;
+        released.wait();
+    };
+    starting = engine->startTranscribing(AudioSourceType::microphone, std::nullopt);
+    waitFor(inStart);
+    engine.reset();
+    release.set_value();
+    EXPECT_TRUE(endsCancelled(std::move(starting)));
+    drainWorker();
+    EXPECT_FALSE(capture->microphone->running);
+    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_FALSE(logged("[Speech] Transcription started"));
+}
+
+TEST_F(EngineLifecycleTest, MainThreadRunsOnWhileTheSoundServerIsSlow) {
+    loadModel();
+    capture->microphone->whileStarting = [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    };
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(20);
+    ASSERT_FALSE(start(AudioSourceType::microphone));
+    timer.stop();
+    EXPECT_GE(ticks, 10);
+    EXPECT_TRUE(capture->microphone->running);
+    await(engine->stopTranscribing());
+}
+
+TEST_F(EngineLifecycleTest, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
+    loadModel();
+    recognizer->prepare = [](AnalyzerScript &script) {
+        script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
+    };
+    ASSERT_FALSE(start(AudioSourceType::systemAudio));
+    auto analyzer = recognizer->analyzers.back();
+    std::vector<float> samples(1600, 0.1f);
+    capture->systemAudio->handler(reinterpret_cast<const std::byte *>(samples.data()),
+                                  samples.size() * sizeof(float));
+
+    // The back end's thread reports; a second report of the same run is dropped.
+    const CaptureFailureHandler onFailure = capture->systemAudio->onFailure;
+    ASSERT_TRUE(onFailure);
+    std::thread soundServer([onFailure] {
+        onFailure(CaptureFailureKind::serverStopped, "Connection terminated");
+        onFailure(CaptureFailureKind::streamFailed, "Entity killed");
+    });
+    soundServer.join();
+    ASSERT_TRUE(processEventsUntil([&] { return !delegate.captureFailures.isEmpty(); }));
+    processEvents();
+    EXPECT_EQ(delegate.captureFailures,
+              QStringList{"The sound server stopped: Connection terminated"});
+    EXPECT_FALSE(delegate.failureOffMainThread);
+    EXPECT_EQ(analyzer->queue->size(), 1u);
+
+    await(engine->stopTranscribing());
+    EXPECT_EQ(delegate.lines, QStringList{"Still here."});
+    EXPECT_TRUE(analyzer->queue->isFinished());
+    EXPECT_TRUE(logged("[Speech] stop: complete"));
+
+    // A stream failure names the stream; one that comes once the stop began is ignored.
+    recognizer->prepare = nullptr;
+    ASSERT_FALSE(start(AudioSourceType::microphone));
+    std::thread([handler = capture->microphone->onFailure] {
+        handler(CaptureFailureKind::streamFailed, "Entity killed");
+    }).join();
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.captureFailures.size() == 2; }));
+    EXPECT_EQ(delegate.captureFailures.last(), "Audio capture failed: Entity killed");
+    await(engine->stopTranscribing());
+
+    ASSERT_FALSE(start(AudioSourceType::microphone));
+    const CaptureFailureHandler late = capture->microphone->onFailure;
+    QCoro::Task<> stopping = engine->stopTranscribing();
+    std::thread([late] {
+        late(CaptureFailureKind::serverStopped, "Connection terminated");
+    }).join();
+    await(std::move(stopping));
+    processEvents();
+    EXPECT_EQ(delegate.captureFailures.size(), 2);
+}

@@ -7,22 +7,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <unordered_set>
-
 using namespace Orvinta;
 using namespace OrvintaTest;
 
 namespace {
 
-TEST(AudioSourceType, RawValuesMatchExactly) {
-    EXPECT_EQ(audioSourceTypeFromRaw("microphone"), AudioSourceType::microphone);
-    EXPECT_EQ(audioSourceTypeFromRaw("systemAudio"), AudioSourceType::systemAudio);
+TEST(AudioSourceType, StoredValuesReadBackExactly) {
+    for (AudioSourceType source : allAudioSourceTypes())
+        EXPECT_EQ(audioSourceTypeFromRaw(rawValue(source)), source);
     for (const char *raw : {"Microphone", "mic", "", "systemaudio"})
         EXPECT_FALSE(audioSourceTypeFromRaw(raw)) << raw;
-    EXPECT_EQ(allAudioSourceTypes(),
-              (std::vector{AudioSourceType::systemAudio, AudioSourceType::microphone}));
-    EXPECT_EQ(label(AudioSourceType::systemAudio), "System Audio");
 }
 
 TEST(CaptureError, DescriptionsNameThePermissionOnlyForItsMarkers) {
@@ -35,14 +29,6 @@ TEST(CaptureError, DescriptionsNameThePermissionOnlyForItsMarkers) {
     EXPECT_EQ(CaptureError::engineSetupFailed("").description(), "Audio engine setup failed: ");
     EXPECT_EQ(CaptureError::noDisplay().description(), "No audio output found to capture");
     EXPECT_EQ(CaptureError::permissionDenied().kind(), CaptureError::Kind::permissionDenied);
-}
-
-TEST(AudioDevice, IdentityIsBothFields) {
-    const AudioDevice a{3, "USB"}, b{3, "Headset"};
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a, (AudioDevice{3, "USB"}));
-    std::unordered_set<AudioDevice> set{a, b, AudioDevice{3, "USB"}};
-    EXPECT_EQ(set.size(), 2u);
 }
 
 TEST(RefreshAudioDevices, ListsInputsThatAreNotMonitorsAndSelectsTheFirstOnce) {
@@ -72,22 +58,8 @@ TEST(RefreshAudioDevices, ListsInputsThatAreNotMonitorsAndSelectsTheFirstOnce) {
     EXPECT_FALSE(selected);
 }
 
-TEST(LocaleData, TablesAndShortNames) {
-    EXPECT_EQ(LocaleData::supportedLocales().size(), 22u);
-    EXPECT_EQ(LocaleData::translationTargets().size(), 23u);
-    EXPECT_EQ(LocaleData::supportedLocales().front().id, "ko-KR");
-    EXPECT_EQ(LocaleData::translationTargets().back().label, "Chinese (Traditional)");
-    const auto contains = [](const std::vector<LanguageEntry> &table, const std::string &id) {
-        return std::any_of(table.begin(), table.end(), [&](const auto &e) { return e.id == id; });
-    };
-    EXPECT_TRUE(contains(LocaleData::translationTargets(), "zh-TW"));
-    EXPECT_FALSE(contains(LocaleData::supportedLocales(), "zh-TW"));
-    for (const char *id : {"yue-CN", "fi-FI", "he-IL", "ms-MY"}) {
-        EXPECT_TRUE(contains(LocaleData::supportedLocales(), id)) << id;
-        EXPECT_FALSE(contains(LocaleData::translationTargets(), id)) << id;
-    }
+TEST(LocaleData, ShortNamesFallBackToTheIdentifier) {
     EXPECT_EQ(languageName("en-GB"), "English");
-    EXPECT_EQ(languageName("en-US"), "English");
     EXPECT_EQ(languageName("zh-TW"), "Chinese (Trad)");
     EXPECT_EQ(languageName("pt-PT"), "pt-PT");
 }

@@ -1,6 +1,12 @@
 #include "Fakes.h"
 
+#include <OrvintaEngine/MainThread.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMutex>
+#include <QTimer>
 
 namespace OrvintaTest {
 
@@ -37,6 +43,35 @@ QStringList LogCapture::lines() const {
 
 qsizetype LogCapture::indexOf(const QString &line, qsizetype from) const {
     return lines().indexOf(line, from);
+}
+
+void await(QCoro::Task<> task) {
+    std::exception_ptr failure;
+    QCoro::waitFor([](QCoro::Task<> inner, std::exception_ptr &caught) -> QCoro::Task<> {
+        try {
+            co_await inner;
+        } catch (...) {
+            caught = std::current_exception();
+        }
+    }(std::move(task), failure));
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void processEvents() {
+    await(yieldMainThread());
+    QCoreApplication::processEvents();
+}
+
+bool processEventsUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeout.count()) {
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return done();
 }
 
 RecognitionResult

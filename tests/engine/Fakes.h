@@ -7,9 +7,12 @@
 #include <OrvintaEngine/STTEngine.h>
 #include <OrvintaEngine/SpeechRecognizer.h>
 
+#include <QCoroTask>
 #include <QObject>
 #include <QStringList>
+#include <QThread>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -34,6 +37,8 @@ public:
     QString interimText;
     QStringList lines;
     QStringList events; // "interim:…" and "line:…" in call order
+    QStringList captureFailures;
+    bool failureOffMainThread = false;
 
     QString selectedLocale() const override { return locale; }
     void setIsModelLoading(bool loading) override { isModelLoading = loading; }
@@ -49,6 +54,10 @@ public:
         lines << text;
         events << QStringLiteral("line:") + text;
     }
+    void captureDidFail(const QString &description) override {
+        failureOffMainThread |= QThread::currentThread() != thread();
+        captureFailures << description;
+    }
 };
 
 /// What the test controls and observes of one analyzer; outlives it.
@@ -56,6 +65,8 @@ struct AnalyzerScript {
     std::shared_ptr<AnalyzerInputQueue> queue;
     SpeechAnalyzer::Callbacks callbacks;
     std::optional<EngineError> startFailure;
+    bool startsLater = false; // keeps `started` in pendingStart
+    std::function<void(std::optional<EngineError>)> pendingStart;
     /// Delivered by finalize, before the results end.
     std::vector<RecognitionResult> finalResults;
     bool finishesOnFinalize = true;
@@ -78,7 +89,10 @@ public:
                std::function<void(std::optional<EngineError>)> started) override {
         m_script->queue = std::move(input);
         m_script->callbacks = std::move(callbacks);
-        started(m_script->startFailure);
+        if (m_script->startsLater)
+            m_script->pendingStart = std::move(started);
+        else
+            started(m_script->startFailure);
     }
 
     void finalizeAndFinishThroughEndOfInput(std::function<void()> done) override {
@@ -113,6 +127,8 @@ public:
     std::vector<std::shared_ptr<AnalyzerScript>> analyzers;
     /// Settings for the next analyzer made.
     std::function<void(AnalyzerScript &)> prepare;
+    /// Runs inside reserveAssets, on the engine's worker.
+    std::function<void()> whileReserving;
 
     std::shared_ptr<SpeechTranscriber> makeTranscriber(const std::string &locale) override;
 };
@@ -124,6 +140,8 @@ public:
         , m_locale(std::move(locale)) {}
 
     void reserveAssets() override {
+        if (m_recognizer.whileReserving)
+            m_recognizer.whileReserving();
         if (!m_recognizer.installedLocales.contains(m_locale))
             throw EngineError("test", -1, "No speech model for " + m_locale + " is installed");
     }
@@ -157,10 +175,13 @@ struct MicrophoneScript {
     std::set<std::uint32_t> knownDevices{1, 7};
     AudioFormat format{48000, 2, SampleType::float32, true};
     CapturedBufferHandler tap;
+    CaptureFailureHandler onFailure;
     std::uint32_t tapFrames = 0;
     int tapsInstalled = 0; // currently installed
     bool running = false;
     std::optional<EngineError> startFailure;
+    /// Runs inside start, on the engine's worker.
+    std::function<void()> whileStarting;
 
     /// A buffer of the native format at constant level, as the tap would deliver it.
     void deliver(std::uint32_t frames, float level = 0.25f) {
@@ -186,17 +207,21 @@ public:
         return true;
     }
     AudioFormat inputFormat() override { return m_script->format; }
-    void installTap(std::uint32_t frames, const AudioFormat &,
-                    CapturedBufferHandler handler) override {
+    void installTap(std::uint32_t frames, const AudioFormat &, CapturedBufferHandler handler,
+                    CaptureFailureHandler onFailure) override {
         m_script->tapFrames = frames;
         m_script->tap = std::move(handler);
+        m_script->onFailure = std::move(onFailure);
         m_script->tapsInstalled = 1;
     }
     void removeTap() override {
         m_script->tap = nullptr;
+        m_script->onFailure = nullptr;
         m_script->tapsInstalled = 0;
     }
     void start() override {
+        if (m_script->whileStarting)
+            m_script->whileStarting();
         if (m_script->startFailure)
             throw *m_script->startFailure;
         m_script->running = true;
@@ -211,6 +236,7 @@ struct SystemAudioScript {
     std::optional<CaptureError> startFailure;
     std::optional<EngineError> stopFailure;
     CapturedSampleHandler handler;
+    CaptureFailureHandler onFailure;
     std::uint32_t sampleRate = 0;
     bool running = false;
 };
@@ -219,16 +245,19 @@ class FakeSystemAudio : public SystemAudioCapture {
 public:
     explicit FakeSystemAudio(std::shared_ptr<SystemAudioScript> script)
         : m_script(std::move(script)) {}
-    void start(std::uint32_t rate, CapturedSampleHandler handler) override {
+    void start(std::uint32_t rate, CapturedSampleHandler handler,
+               CaptureFailureHandler onFailure) override {
         if (m_script->startFailure)
             throw *m_script->startFailure;
         m_script->sampleRate = rate;
         m_script->handler = std::move(handler);
+        m_script->onFailure = std::move(onFailure);
         m_script->running = true;
     }
     void stop() override {
         m_script->running = false;
         m_script->handler = nullptr;
+        m_script->onFailure = nullptr;
         if (m_script->stopFailure)
             throw *m_script->stopFailure;
     }
@@ -254,6 +283,15 @@ public:
     }
     std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return devices; }
 };
+
+/// Runs the event loop until `task` completed and rethrows what it threw
+/// (QCoro::waitFor alone never returns from a task that threw).
+void await(QCoro::Task<> task);
+/// Handles what is queued on the main thread now.
+void processEvents();
+/// Runs the event loop until `done` holds or `timeout` passed; returns `done()`.
+bool processEventsUntil(const std::function<bool()> &done,
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
 /// Collects the engine's log lines while alive.
 class LogCapture {

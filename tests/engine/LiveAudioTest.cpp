@@ -2,6 +2,10 @@
 // ./test.sh starts (a null sink as speakers, a remapped source as microphone).
 
 #include "CliProcess.h"
+#include "Fakes.h"
+
+#include <OrvintaEngine/OnDeviceSpeechEngine.h>
+#include <OrvintaEngine/PulseAudioCapture.h>
 
 #include <TranscriptionCore/Scoring.h>
 
@@ -19,6 +23,74 @@ namespace {
 bool haveSoundServer() {
     return !qEnvironmentVariableIsEmpty("PULSE_SERVER");
 }
+
+/// A sound server of the test's own, with one null sink as default sink and
+/// its monitor as default source, so that killing it leaves the shared one alone.
+class PrivateSoundServer {
+public:
+    PrivateSoundServer() {
+        QFile config(m_runtime.filePath(QStringLiteral("default.pa")));
+        if (!config.open(QIODevice::WriteOnly))
+            return;
+        config.write(
+            QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
+                           "load-module module-null-sink sink_name=doomed\n"
+                           "set-default-sink doomed\nset-default-source doomed.monitor\n")
+                .arg(socket())
+                .toUtf8());
+        config.close();
+        m_environment.insert(QStringLiteral("HOME"), m_runtime.path());
+        m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        m_environment.insert(QStringLiteral("PULSE_SERVER"), address());
+        m_server.setProcessEnvironment(m_environment);
+        m_server.start(QStandardPaths::findExecutable(QStringLiteral("pulseaudio")),
+                       {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
+                        QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
+                        QStringLiteral("--use-pid-file=no")});
+        if (!m_server.waitForStarted())
+            return;
+        for (int i = 0; i < 50 && !QFileInfo::exists(socket()); ++i)
+            QThread::msleep(100);
+    }
+
+    ~PrivateSoundServer() { kill(); }
+
+    static bool available() {
+        return !QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty();
+    }
+    bool isRunning() const {
+        return m_server.state() == QProcess::Running && QFileInfo::exists(socket());
+    }
+    QString address() const { return QStringLiteral("unix:") + socket(); }
+    const QProcessEnvironment &environment() const { return m_environment; }
+
+    void kill() {
+        if (m_server.state() == QProcess::NotRunning)
+            return;
+        m_server.kill();
+        m_server.waitForFinished();
+    }
+
+    /// Unplugs the only sink, and with it the source every stream records from.
+    void removeTheDevice() {
+        EXPECT_EQ(pactl({QStringLiteral("unload-module"), QStringLiteral("module-null-sink")}), 0);
+    }
+
+private:
+    QString socket() const { return m_runtime.filePath(QStringLiteral("socket")); }
+
+    int pactl(const QStringList &arguments) {
+        QProcess tool;
+        tool.setProcessEnvironment(m_environment);
+        tool.start(QStringLiteral("pactl"), arguments);
+        tool.waitForFinished(10000);
+        return tool.exitCode();
+    }
+
+    QTemporaryDir m_runtime;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcess m_server;
+};
 
 #define REQUIRE_SOUND_SERVER()                                                                     \
     if (!haveSoundServer())                                                                        \
@@ -155,42 +227,16 @@ TEST(LiveAudio, MicrophoneRunConfirmsWhatTheMicrophoneHears) {
 
 TEST(LiveAudio, SoundServerDyingMidRunNeitherCrashesNorHangs) {
     REQUIRE_SOUND_SERVER();
-    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-    if (pulseaudio.isEmpty())
+    if (!PrivateSoundServer::available())
         GTEST_SKIP() << "pulseaudio is not installed";
 
     for (const QString source : {"system", "microphone"}) {
-        // A server of our own, so killing it leaves the shared one alone.
-        QTemporaryDir runtime;
-        const QString socket = runtime.filePath(QStringLiteral("socket"));
-        QFile config(runtime.filePath(QStringLiteral("default.pa")));
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write(
-            QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
-                           "load-module module-null-sink sink_name=doomed\n"
-                           "set-default-sink doomed\nset-default-source doomed.monitor\n")
-                .arg(socket)
-                .toUtf8());
-        config.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), runtime.path());
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
-        QProcess server;
-        server.setProcessEnvironment(environment);
-        server.start(pulseaudio,
-                     {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
-                      QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
-                      QStringLiteral("--use-pid-file=no")});
-        ASSERT_TRUE(server.waitForStarted());
-        for (int i = 0; i < 50 && !QFileInfo::exists(socket); ++i)
-            QThread::msleep(100);
-
-        Listener listener({QStringLiteral("--source"), source}, environment);
+        PrivateSoundServer server;
+        ASSERT_TRUE(server.isRunning());
+        Listener listener({QStringLiteral("--source"), source}, server.environment());
         ASSERT_TRUE(listener.waitUntilListening()) << listener.errors().toStdString();
         QThread::msleep(300);
         server.kill();
-        server.waitForFinished();
         QThread::msleep(500);
 
         QElapsedTimer timer;
@@ -200,6 +246,52 @@ TEST(LiveAudio, SoundServerDyingMidRunNeitherCrashesNorHangs) {
         EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
         EXPECT_TRUE(result.errors.contains(QStringLiteral("[Speech] stop: complete")));
         EXPECT_LT(timer.elapsed(), 10000);
+    }
+}
+
+// The engine on the real PulseAudio back end (and a scripted recogniser): a
+// recording stream that loses its device, and then a dead server, each reach
+// the delegate once, and the run still stops in order.
+TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
+    REQUIRE_SOUND_SERVER();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+
+    const auto expectReported = [](AudioSourceType source, const QString &description,
+                                   const std::function<void(PrivateSoundServer &)> &fail) {
+        PrivateSoundServer server;
+        ASSERT_TRUE(server.isRunning());
+        LogCapture log;
+        FakeDelegate delegate;
+        OnDeviceSpeechEngine engine(
+            &delegate, std::make_shared<ScriptedRecognizer>(),
+            std::make_shared<PulseAudioCapture>(server.address().toStdString()),
+            std::make_shared<SerialWorker>("live-test"),
+            EngineTimings{std::chrono::milliseconds(500), std::chrono::milliseconds(5000)});
+        await(engine.loadModel(delegate.locale));
+        await(engine.startTranscribing(source, std::nullopt));
+        fail(server);
+        ASSERT_TRUE(processEventsUntil([&] { return !delegate.captureFailures.isEmpty(); }));
+        EXPECT_TRUE(delegate.captureFailures.first().startsWith(description))
+            << delegate.captureFailures.first().toStdString();
+        EXPECT_FALSE(delegate.failureOffMainThread);
+
+        QElapsedTimer timer;
+        timer.start();
+        await(engine.stopTranscribing());
+        EXPECT_LT(timer.elapsed(), 5000);
+        processEvents();
+        EXPECT_EQ(delegate.captureFailures.size(), 1);
+        EXPECT_TRUE(log.lines().contains("[Speech] stop: complete"));
+    };
+
+    for (const AudioSourceType source :
+         {AudioSourceType::systemAudio, AudioSourceType::microphone}) {
+        SCOPED_TRACE(std::string(rawValue(source)));
+        expectReported(source, QStringLiteral("The sound server stopped: "),
+                       [](PrivateSoundServer &server) { server.kill(); });
+        expectReported(source, QStringLiteral("Audio capture failed: "),
+                       [](PrivateSoundServer &server) { server.removeTheDevice(); });
     }
 }
 

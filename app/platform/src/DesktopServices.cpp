@@ -26,7 +26,7 @@ AppServices desktopServices() {
     auto recognizer = std::make_shared<PocketSphinxRecognizer>();
     services.makeEngine = [audio, recognizer,
                            worker](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
-        return std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio); // MERGE: worker
+        return std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio, worker);
     };
     services.sounds = std::make_shared<ToneSoundPlayer>();
     services.loginItems = std::make_shared<XdgAutostart>();

@@ -1,19 +1,18 @@
 #pragma once
 
+#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngine/SerialWorker.h>
+
 #include <QCoroSignal>
 #include <QCoroTask>
 #include <QObject>
 
-#include <OrvintaEngine/EngineTypes.h>
-#include <OrvintaEngine/SerialWorker.h>
-
-#include <exception>
-#include <variant>
-
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace Orvinta {
 
@@ -73,31 +72,88 @@ private:
     std::optional<T> m_value;
 };
 
-/// Temporary stand-in: runs `work` on `worker`, resumes on the main thread.
+namespace detail {
+
+/// What one job produced: its value or its exception.
+template <typename T> struct JobOutcome {
+    std::optional<T> value;
+    std::exception_ptr error;
+    T take() {
+        if (error)
+            std::rethrow_exception(error);
+        return std::move(*value);
+    }
+};
+
+template <> struct JobOutcome<void> {
+    std::exception_ptr error;
+    void take() {
+        if (error)
+            std::rethrow_exception(error);
+    }
+};
+
+/// One job on its way through a worker. Destroyed without having run (the
+/// worker went away first), it reports OperationCancelled.
+template <typename T> class WorkerJob {
+public:
+    using Outcome = std::shared_ptr<JobOutcome<T>>;
+
+    WorkerJob(std::function<T()> work, std::weak_ptr<Completion<Outcome>> target)
+        : m_work(std::move(work))
+        , m_target(std::move(target)) {}
+
+    ~WorkerJob() {
+        if (m_work) {
+            auto outcome = std::make_shared<JobOutcome<T>>();
+            outcome->error = std::make_exception_ptr(OperationCancelled());
+            Completion<Outcome>::post(m_target, std::move(outcome));
+        }
+    }
+
+    WorkerJob(const WorkerJob &) = delete;
+    WorkerJob &operator=(const WorkerJob &) = delete;
+
+    void run() {
+        auto outcome = std::make_shared<JobOutcome<T>>();
+        try {
+            if constexpr (std::is_void_v<T>)
+                m_work();
+            else
+                outcome->value.emplace(m_work());
+        } catch (...) {
+            outcome->error = std::current_exception();
+        }
+        m_work = nullptr;
+        Completion<Outcome>::post(m_target, std::move(outcome));
+    }
+
+private:
+    std::function<T()> m_work;
+    std::weak_ptr<Completion<Outcome>> m_target;
+};
+
+} // namespace detail
+
+/// Runs `work` on `worker` and resumes the awaiting main-thread coroutine with its result;
+/// an exception thrown by `work` is rethrown in the awaiting coroutine. If the worker is
+/// destroyed before the job ran, throws OperationCancelled.
 template <typename T>
 QCoro::Task<T> runOn(std::shared_ptr<SerialWorker> worker, std::function<T()> work) {
-    using Outcome = std::variant<std::monostate, std::conditional_t<std::is_void_v<T>, bool, T>,
-                                 std::exception_ptr>;
-    auto outcome = Completion<Outcome>::create();
-    worker->post([work = std::move(work), target = std::weak_ptr(outcome)] {
-        Outcome result;
-        try {
-            if constexpr (std::is_void_v<T>) {
-                work();
-                result = true;
-            } else
-                result = work();
-        } catch (...) {
-            result = std::current_exception();
-        }
-        Completion<Outcome>::post(target, std::move(result));
-    });
-    co_await outcome->wait(std::chrono::milliseconds(-1));
-    Outcome &result = const_cast<Outcome &>(*outcome->value());
-    if (auto *e = std::get_if<std::exception_ptr>(&result))
-        std::rethrow_exception(*e);
-    if constexpr (!std::is_void_v<T>)
-        co_return std::move(std::get<1>(result));
+    using Outcome = typename detail::WorkerJob<T>::Outcome;
+    if (!worker)
+        throw OperationCancelled();
+    auto done = Completion<Outcome>::create();
+    auto job = std::make_shared<detail::WorkerJob<T>>(std::move(work), done);
+    worker->post([job] { job->run(); });
+    job.reset();
+    worker.reset(); // the wait must not keep the worker alive
+    QCoro::Task<bool> waiting = done->wait(std::chrono::milliseconds(-1));
+    co_await waiting;
+    if constexpr (std::is_void_v<T>)
+        (*done->value())->take();
+    else
+        co_return (*done->value())->take();
 }
 
 } // namespace Orvinta

@@ -2,12 +2,15 @@
 
 #include <OrvintaEngine/AudioCapture.h>
 #include <OrvintaEngine/AudioFeed.h>
+#include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/ResultConfirmation.h>
 #include <OrvintaEngine/STTEngine.h>
+#include <OrvintaEngine/SerialWorker.h>
 #include <OrvintaEngine/SpeechRecognizer.h>
 
 #include <QPointer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -15,14 +18,25 @@ namespace Orvinta {
 
 class ResultsTask;
 
+struct EngineTimings {
+    std::chrono::milliseconds boundedWait{3000}; // analyzer finish and results drain, each
+    std::chrono::milliseconds analyzerStartLimit{30000};
+};
+
 /// The engine on an on-device recogniser: prepares the model, runs capture
 /// into the analyzer and confirms its results towards the delegate.
 class OnDeviceSpeechEngine : public STTEngine {
     Q_OBJECT
 public:
-    /// The delegate is held weakly when it is a QObject.
+    /// The delegate is held weakly when it is a QObject. Every blocking call
+    /// into the recogniser's assets and the capture back end runs on `worker`;
+    /// a null worker means the engine makes its own. Destroying the engine
+    /// waits for nothing but the job `worker` is running, if the engine holds
+    /// its last reference.
     OnDeviceSpeechEngine(STTEngineDelegate *delegate, std::shared_ptr<SpeechRecognizer> recognizer,
-                         std::shared_ptr<AudioCaptureBackend> capture, QObject *parent = nullptr);
+                         std::shared_ptr<AudioCaptureBackend> capture,
+                         std::shared_ptr<SerialWorker> worker, EngineTimings timings = {},
+                         QObject *parent = nullptr);
     ~OnDeviceSpeechEngine() override;
 
     QCoro::Task<> loadModel(QString locale) override;
@@ -34,27 +48,38 @@ public:
     std::size_t queuedInputBuffers() const { return m_feed->queuedBuffers(); }
     const std::optional<AudioFormat> &targetFormat() const { return m_targetFormat; }
 
-    static constexpr std::chrono::milliseconds boundedWait{3000};
-
 private:
+    struct CaptureDevices;
+    struct CaptureRun;
+
     STTEngineDelegate *delegate() const;
     std::string currentLocale() const;
     void handleResult(const RecognitionResult &result);
     QCoro::Task<> finishAnalyzer(std::shared_ptr<SpeechAnalyzer> analyzer);
-    QCoro::Task<> startMicrophoneCapture(std::optional<std::uint32_t> deviceID);
-    QCoro::Task<> startSystemAudioCapture();
-    void stopMicrophone();
+    QCoro::Task<> startMicrophoneCapture(std::optional<std::uint32_t> deviceID,
+                                         CaptureFailureHandler onFailure);
+    QCoro::Task<> startSystemAudioCapture(CaptureFailureHandler onFailure);
+    QCoro::Task<> stopMicrophone();
+    CaptureFailureHandler failureHandler(const std::shared_ptr<CaptureRun> &run);
+    void captureFailed(CaptureRun &run, const QString &description);
+    void reportCaptureFailure(const QString &description);
 
     STTEngineDelegate *m_delegate;
     QPointer<QObject> m_delegateObject;
     bool m_delegateIsObject;
     std::shared_ptr<SpeechRecognizer> m_recognizer;
     std::shared_ptr<AudioCaptureBackend> m_capture;
+    std::shared_ptr<SerialWorker> m_worker;
+    EngineTimings m_timings;
     std::shared_ptr<SpeechTranscriber> m_speechTranscriber;
     std::shared_ptr<SpeechAnalyzer> m_analyzer;
+    std::weak_ptr<SpeechAnalyzer> m_finishingAnalyzer;
+    std::weak_ptr<Completion<std::optional<EngineError>>> m_pendingStart;
     std::shared_ptr<AudioFeed> m_feed = std::make_shared<AudioFeed>();
-    std::unique_ptr<SystemAudioCapture> m_systemAudio;
-    std::unique_ptr<MicrophoneCapture> m_microphone;
+    /// Touched only by jobs on the worker.
+    std::shared_ptr<CaptureDevices> m_devices;
+    bool m_microphoneMade = false;
+    std::shared_ptr<CaptureRun> m_run;
     std::shared_ptr<ResultsTask> m_resultsTask;
     std::optional<AudioFormat> m_targetFormat;
     ResultConfirmation m_confirmation;

@@ -24,7 +24,10 @@ public:
     virtual void setErrorMessage(const std::optional<QString> &message) = 0;
     virtual void setInterimText(const QString &text) = 0;
     virtual void addConfirmedLine(const QString &text) = 0;
-    virtual void captureDidFail(const QString &description) { setErrorMessage(description); }
+    /// Capture ended on its own mid-run (the sound server went away, or its
+    /// stream failed). At most once per run; the run stays open until the
+    /// delegate stops it with stopTranscribing().
+    virtual void captureDidFail(const QString &description) = 0;
 };
 
 /// The speech-to-text engine. Operations run on the main thread and must not
@@ -34,12 +37,16 @@ class STTEngine : public QObject {
 public:
     using QObject::QObject;
 
-    /// Prepares the language assets; never throws, reports through the delegate.
+    /// Prepares the language assets. Failures are reported through the
+    /// delegate; throws only OperationCancelled, when the engine was destroyed
+    /// before it finished.
     virtual QCoro::Task<> loadModel(QString locale) = 0;
-    /// Starts one run. Throws EngineError (CaptureError among them).
+    /// Starts one run. Throws EngineError (CaptureError among them;
+    /// OperationCancelled when the engine was destroyed before it finished).
     virtual QCoro::Task<> startTranscribing(AudioSourceType source,
                                             std::optional<std::uint32_t> deviceID) = 0;
     /// Stops the run, delivering the results of the audio already captured.
+    /// Does not fail; it simply completes when the engine is destroyed meanwhile.
     virtual QCoro::Task<> stopTranscribing() = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace Orvinta {
@@ -16,6 +17,17 @@ namespace Orvinta {
 using CapturedBufferHandler = std::function<void(const AudioBuffer &buffer)>;
 /// Receives mono float samples as raw bytes on the system-audio thread.
 using CapturedSampleHandler = std::function<void(const std::byte *bytes, std::size_t length)>;
+
+/// How a running capture ended on its own.
+enum class CaptureFailureKind {
+    serverStopped, ///< the connection to the sound server died
+    streamFailed,  ///< the recording stream failed; the server is still there
+};
+/// Told once, from the back end's thread, that a started capture ended on its
+/// own; `reason` is the sound server's error text. Must not block or call
+/// back into the capture. Never called after the capture's stop (or, for the
+/// microphone, removeTap) returned.
+using CaptureFailureHandler = std::function<void(CaptureFailureKind kind, std::string reason)>;
 
 /// The microphone side of capture. One object is kept from run to run, so a
 /// device chosen once stays chosen until another is.
@@ -28,9 +40,11 @@ public:
     virtual bool selectDevice(std::uint32_t deviceID) = 0;
     /// The native format of the chosen (or default) input. Throws EngineError.
     virtual AudioFormat inputFormat() = 0;
-    /// At most one tap; installing replaces the previous one.
+    /// At most one tap; installing replaces the previous one. `onFailure`
+    /// hears of a failure of the capture started after it.
     virtual void installTap(std::uint32_t bufferFrames, const AudioFormat &format,
-                            CapturedBufferHandler handler) = 0;
+                            CapturedBufferHandler handler, CaptureFailureHandler onFailure) = 0;
+    /// Drops both handlers.
     virtual void removeTap() = 0;
     /// Throws EngineError.
     virtual void start() = 0;
@@ -43,8 +57,9 @@ public:
     virtual ~SystemAudioCapture() = default;
 
     /// Throws CaptureError (noDisplay, permissionDenied, engineSetupFailed) or
-    /// EngineError.
-    virtual void start(std::uint32_t sampleRate, CapturedSampleHandler handler) = 0;
+    /// EngineError. `onFailure` hears of a failure after the start succeeded.
+    virtual void start(std::uint32_t sampleRate, CapturedSampleHandler handler,
+                       CaptureFailureHandler onFailure) = 0;
     /// No callbacks after it returns. Throws EngineError when stopping failed.
     virtual void stop() = 0;
 };

@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -52,7 +53,8 @@ SourceInfo sourceInfoFrom(const pa_source_info *info) {
 /// went away. Every wait is bounded, so a hung server cannot hang the caller.
 class PulseConnection {
 public:
-    explicit PulseConnection(const char *threadName) {
+    PulseConnection(const char *threadName, std::string server)
+        : m_server(std::move(server)) {
         m_loop = pa_threaded_mainloop_new();
         if (!m_loop)
             return;
@@ -96,7 +98,8 @@ public:
                 pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
             },
             m_loop);
-        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        if (pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(),
+                               PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             throw connectionError();
         waitUntil([this] {
             const pa_context_state_t state = pa_context_get_state(m_context);
@@ -189,31 +192,29 @@ private:
         m_context = nullptr;
     }
 
+    std::string m_server;
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_context = nullptr;
 };
 
 namespace {
 
-/// A record stream; its read callback runs on the connection's thread.
+/// A record stream; its read and failure callbacks run on the connection's thread.
 class RecordStream {
 public:
     using Reader = std::function<void(const void *data, std::size_t bytes)>;
 
     /// Lock held. Throws EngineError with the server's error code.
     RecordStream(PulseConnection &connection, const char *name, const pa_sample_spec &spec,
-                 const char *device, std::uint32_t fragmentBytes, Reader reader)
+                 const char *device, std::uint32_t fragmentBytes, Reader reader,
+                 CaptureFailureHandler onFailure)
         : m_connection(connection)
-        , m_reader(std::move(reader)) {
+        , m_reader(std::move(reader))
+        , m_onFailure(std::move(onFailure)) {
         m_stream = pa_stream_new(connection.context(), name, &spec, nullptr);
         if (!m_stream)
             throw error("Cannot create a recording stream");
-        pa_stream_set_state_callback(
-            m_stream,
-            [](pa_stream *, void *loop) {
-                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
-            },
-            connection.loop());
+        pa_stream_set_state_callback(m_stream, &RecordStream::onStateChange, this);
         pa_stream_set_read_callback(m_stream, &RecordStream::onRead, this);
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
@@ -231,6 +232,7 @@ public:
             release();
             throw failure;
         }
+        m_running = true;
     }
 
     /// Lock held.
@@ -241,6 +243,7 @@ public:
 
     /// Lock held. False when the server reported a failure on the way out.
     bool disconnect() {
+        m_running = false;
         if (!m_stream)
             return true;
         const bool alive = PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream));
@@ -250,6 +253,21 @@ public:
     }
 
 private:
+    // When the server goes away the context fails first and then fails its
+    // streams, so a failed stream can tell which of the two happened.
+    static void onStateChange(pa_stream *stream, void *data) {
+        auto *self = static_cast<RecordStream *>(data);
+        pa_threaded_mainloop_signal(self->m_connection.loop(), 0);
+        if (pa_stream_get_state(stream) != PA_STREAM_FAILED || !self->m_running.exchange(false))
+            return;
+        pa_context *context = self->m_connection.context();
+        const bool serverGone = !context || !PA_CONTEXT_IS_GOOD(pa_context_get_state(context));
+        if (self->m_onFailure)
+            self->m_onFailure(serverGone ? CaptureFailureKind::serverStopped
+                                         : CaptureFailureKind::streamFailed,
+                              pa_strerror(self->m_connection.lastError()));
+    }
+
     static void onRead(pa_stream *stream, std::size_t, void *data) {
         auto *self = static_cast<RecordStream *>(data);
         const void *bytes = nullptr;
@@ -265,6 +283,7 @@ private:
     }
 
     void release() {
+        m_running = false;
         if (!m_stream)
             return;
         pa_stream_set_read_callback(m_stream, nullptr, nullptr);
@@ -282,6 +301,8 @@ private:
 
     PulseConnection &m_connection;
     Reader m_reader;
+    CaptureFailureHandler m_onFailure;
+    std::atomic<bool> m_running{false}; // between READY and our own disconnect
     pa_stream *m_stream = nullptr;
 };
 
@@ -318,16 +339,18 @@ public:
     }
 
     void installTap(std::uint32_t bufferFrames, const AudioFormat &format,
-                    CapturedBufferHandler handler) override {
+                    CapturedBufferHandler handler, CaptureFailureHandler onFailure) override {
         MainloopLock lock(m_connection->loop());
         m_bufferFrames = bufferFrames;
         m_format = format;
         m_handler = std::move(handler);
+        m_onFailure = std::move(onFailure);
     }
 
     void removeTap() override {
         MainloopLock lock(m_connection->loop());
         m_handler = nullptr;
+        m_onFailure = nullptr;
     }
 
     void start() override {
@@ -352,6 +375,10 @@ public:
                 std::memcpy(buffer.planeBytes(0), data, frames * frameBytes);
                 buffer.setFrameLength(frames);
                 m_handler(buffer);
+            },
+            [this](CaptureFailureKind kind, std::string reason) {
+                if (m_onFailure)
+                    m_onFailure(kind, std::move(reason));
             });
     }
 
@@ -368,13 +395,15 @@ private:
     std::uint32_t m_bufferFrames = 4096;
     AudioFormat m_format;
     CapturedBufferHandler m_handler;
+    CaptureFailureHandler m_onFailure;
     std::unique_ptr<RecordStream> m_stream;
 };
 
 class PulseSystemAudioCapture : public SystemAudioCapture {
 public:
-    PulseSystemAudioCapture()
-        : m_connection(std::make_unique<PulseConnection>("com.orvinta.speech-audio")) {}
+    explicit PulseSystemAudioCapture(std::string server)
+        : m_connection(
+              std::make_unique<PulseConnection>("com.orvinta.speech-audio", std::move(server))) {}
 
     ~PulseSystemAudioCapture() override {
         try {
@@ -383,7 +412,8 @@ public:
         }
     }
 
-    void start(std::uint32_t sampleRate, CapturedSampleHandler handler) override {
+    void start(std::uint32_t sampleRate, CapturedSampleHandler handler,
+               CaptureFailureHandler onFailure) override {
         MainloopLock lock(m_connection->loop());
         try {
             m_connection->ensureConnected();
@@ -397,6 +427,7 @@ public:
             throw CaptureError::noDisplay();
 
         m_handler = std::move(handler);
+        m_onFailure = std::move(onFailure);
         const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
         if (!pa_sample_spec_valid(&spec))
             throw CaptureError::engineSetupFailed("Unusable sample rate " +
@@ -409,6 +440,10 @@ public:
                 [this](const void *data, std::size_t bytes) {
                     if (m_handler)
                         m_handler(static_cast<const std::byte *>(data), bytes);
+                },
+                [this](CaptureFailureKind kind, std::string reason) {
+                    if (m_onFailure)
+                        m_onFailure(kind, std::move(reason));
                 });
         } catch (const EngineError &error) {
             if (error.code() == PA_ERR_ACCESS)
@@ -420,6 +455,7 @@ public:
     void stop() override {
         MainloopLock lock(m_connection->loop());
         m_handler = nullptr;
+        m_onFailure = nullptr;
         if (!m_stream)
             return;
         const bool ok = m_stream->disconnect();
@@ -471,13 +507,15 @@ private:
 
     std::unique_ptr<PulseConnection> m_connection;
     CapturedSampleHandler m_handler;
+    CaptureFailureHandler m_onFailure;
     std::unique_ptr<RecordStream> m_stream;
 };
 
 } // namespace
 
-PulseAudioCapture::PulseAudioCapture()
-    : m_connection(std::make_shared<PulseConnection>("orvinta-pulse")) {}
+PulseAudioCapture::PulseAudioCapture(std::string server)
+    : m_server(std::move(server))
+    , m_connection(std::make_shared<PulseConnection>("orvinta-pulse", m_server)) {}
 
 PulseAudioCapture::~PulseAudioCapture() = default;
 
@@ -498,7 +536,7 @@ std::unique_ptr<MicrophoneCapture> PulseAudioCapture::makeMicrophoneCapture() {
 }
 
 std::unique_ptr<SystemAudioCapture> PulseAudioCapture::makeSystemAudioCapture() {
-    return std::make_unique<PulseSystemAudioCapture>();
+    return std::make_unique<PulseSystemAudioCapture>(m_server);
 }
 
 std::optional<std::vector<InputDeviceRecord>> PulseAudioCapture::inputDevices() {

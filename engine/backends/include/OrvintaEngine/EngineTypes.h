@@ -45,6 +45,15 @@ private:
 
 inline constexpr std::string_view orvintaErrorDomain = "com.orvinta";
 
+/// An operation abandoned because the object it ran for was destroyed first.
+class OperationCancelled : public EngineError {
+public:
+    OperationCancelled();
+};
+
+/// The user-facing text of any error: an EngineError's description, else what().
+std::string describe(const std::exception &error);
+
 /// The engine's own capture errors.
 class CaptureError : public EngineError {
 public:
@@ -63,20 +72,6 @@ private:
     Kind m_kind;
     std::string m_message;
 };
-
-/// Temporary stand-in.
-class OperationCancelled : public EngineError {
-public:
-    OperationCancelled()
-        : EngineError("com.orvinta", -999, "The operation was cancelled") {}
-};
-
-/// Temporary stand-in.
-inline std::string describe(const std::exception &error) {
-    if (const auto *e = dynamic_cast<const EngineError *>(&error))
-        return e->description();
-    return error.what();
-}
 
 } // namespace Orvinta
 

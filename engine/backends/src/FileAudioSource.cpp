@@ -38,7 +38,7 @@ double FileAudioSource::durationSeconds() const {
 }
 
 void FileAudioSource::installTap(std::uint32_t bufferFrames, const AudioFormat &,
-                                 CapturedBufferHandler handler) {
+                                 CapturedBufferHandler handler, CaptureFailureHandler) {
     m_bufferFrames = bufferFrames;
     m_handler = std::move(handler);
 }

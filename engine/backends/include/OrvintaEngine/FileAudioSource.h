@@ -26,8 +26,9 @@ public:
 
     bool selectDevice(std::uint32_t) override { return true; }
     AudioFormat inputFormat() override { return m_format; }
+    /// A file cannot fail mid-run: its end is reported through `finished`.
     void installTap(std::uint32_t bufferFrames, const AudioFormat &format,
-                    CapturedBufferHandler handler) override;
+                    CapturedBufferHandler handler, CaptureFailureHandler onFailure) override;
     void removeTap() override;
     void start() override;
     void stop() override;

@@ -12,10 +12,12 @@ class PulseConnection;
 /// Capture and device registry on the PulseAudio client API (also served by
 /// pipewire-pulse). The microphone records from a source (id = source index,
 /// none = the default source); system audio records from the monitor of the
-/// default sink on its own connection and thread.
+/// default sink on its own connection and thread. A capture that fails
+/// mid-run, or loses the server, tells its CaptureFailureHandler.
 class PulseAudioCapture : public AudioCaptureBackend {
 public:
-    PulseAudioCapture();
+    /// `server` as in PULSE_SERVER; empty means the usual one.
+    explicit PulseAudioCapture(std::string server = {});
     ~PulseAudioCapture() override;
 
     MicrophoneAccess requestMicrophoneAccess() override;
@@ -24,6 +26,7 @@ public:
     std::optional<std::vector<InputDeviceRecord>> inputDevices() override;
 
 private:
+    std::string m_server;
     std::shared_ptr<PulseConnection> m_connection;
 };
 

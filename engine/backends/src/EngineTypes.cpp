@@ -42,6 +42,15 @@ EngineError::EngineError(std::string domain, int code, std::string description)
     , m_code(code)
     , m_description(std::move(description)) {}
 
+OperationCancelled::OperationCancelled()
+    : EngineError(std::string(orvintaErrorDomain), -999, "The operation was cancelled") {}
+
+std::string describe(const std::exception &error) {
+    if (const auto *engineError = dynamic_cast<const EngineError *>(&error))
+        return engineError->description();
+    return error.what();
+}
+
 namespace {
 
 std::string captureDescription(CaptureError::Kind kind, const std::string &message) {

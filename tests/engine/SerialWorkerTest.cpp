@@ -1,0 +1,98 @@
+#include "Fakes.h"
+
+#include <OrvintaEngine/MainThread.h>
+#include <OrvintaEngine/SerialWorker.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <numeric>
+#include <thread>
+
+using namespace Orvinta;
+using namespace OrvintaTest;
+
+namespace {
+
+template <typename T> T awaitValue(QCoro::Task<T> task) {
+    std::optional<T> value;
+    await([](QCoro::Task<T> inner, std::optional<T> &out) -> QCoro::Task<> {
+        out = co_await inner;
+    }(std::move(task), value));
+    return std::move(*value);
+}
+
+TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThread) {
+    auto worker = std::make_shared<SerialWorker>("order-test");
+    std::vector<int> order; // touched only by the jobs
+    std::atomic<int> running{0};
+    std::atomic<bool> overlapped{false};
+    for (int i = 0; i < 50; ++i)
+        worker->post([&, i] {
+            overlapped = overlapped || running.fetch_add(1) != 0;
+            order.push_back(i);
+            std::this_thread::yield();
+            running.fetch_sub(1);
+        });
+    std::function<std::thread::id()> where = [] { return std::this_thread::get_id(); };
+    EXPECT_NE(awaitValue(runOn(worker, std::move(where))), std::this_thread::get_id());
+    EXPECT_FALSE(overlapped);
+    std::vector<int> expected(50);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
+}
+
+TEST(SerialWorker, RunOnHandsBackValuesAndExceptions) {
+    auto worker = std::make_shared<SerialWorker>("result-test");
+    std::function<std::unique_ptr<int>()> make = [] { return std::make_unique<int>(42); };
+    EXPECT_EQ(*awaitValue(runOn(worker, std::move(make))), 42);
+
+    std::function<int()> failing = []() -> int {
+        throw EngineError("PulseAudio", 6, "Connection terminated");
+    };
+    try {
+        awaitValue(runOn(worker, std::move(failing)));
+        FAIL() << "no exception";
+    } catch (const EngineError &error) {
+        EXPECT_EQ(error.description(), "Connection terminated");
+        EXPECT_EQ(error.code(), 6);
+    }
+    std::function<void()> throwsOther = [] { throw std::runtime_error("bad"); };
+    EXPECT_THROW(await(runOn(worker, std::move(throwsOther))), std::runtime_error);
+
+    // The worker goes on after a failed job.
+    bool ran = false;
+    std::function<void()> later = [&ran] { ran = true; };
+    await(runOn(worker, std::move(later)));
+    EXPECT_TRUE(ran);
+}
+
+TEST(SerialWorker, DestroyedWithQueuedJobsCancelsThemWithoutHanging) {
+    auto worker = std::make_shared<SerialWorker>("drop-test");
+    std::atomic<bool> blocking{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    bool queuedRan = false;
+    std::function<void()> busy = [&blocking, released] {
+        blocking = true;
+        released.wait();
+    };
+    std::function<void()> queued = [&queuedRan] { queuedRan = true; };
+    QCoro::Task<> running = runOn(worker, std::move(busy));
+    QCoro::Task<> waiting = runOn(worker, std::move(queued));
+    ASSERT_TRUE(processEventsUntil([&] { return blocking.load(); }));
+
+    std::thread releaser([&release] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        release.set_value();
+    });
+    worker.reset(); // waits for the running job only
+    releaser.join();
+    EXPECT_NO_THROW(await(std::move(running)));
+    EXPECT_THROW(await(std::move(waiting)), OperationCancelled);
+    EXPECT_FALSE(queuedRan);
+    EXPECT_THROW(await(runOn(worker, std::function<void()>([] {}))), OperationCancelled);
+}
+
+} // namespace
