@@ -1,5 +1,7 @@
 #include <OrvintaApp/ApertiumTranslator.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -218,4 +220,36 @@ TEST(ApertiumTranslator, cancellingOrDestroyingEndsAStalledRequestAtOnce) {
     EXPECT_EQ(stalled.get(), "The translation was cancelled");
     EXPECT_TRUE(groupGone(stalledId)) << "a pipeline outlived its translator";
     EXPECT_TRUE(groupGone(working.front())) << "a pipeline outlived its translator";
+}
+
+TEST(ApertiumTranslator, languageIdentifiersNeverLeadOutOfTheModesFolder) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QDir folder(root.path());
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("modes/eng-../x")));
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("x")));
+    const std::string marker = folder.filePath(QStringLiteral("ran")).toStdString();
+    // sed creates the file it writes to as soon as it starts.
+    for (const char *planted : {"x/evil-spa.mode", "modes/eng-../x/evil.mode"})
+        std::ofstream(folder.filePath(QString::fromLatin1(planted)).toStdString())
+            << "sed 'w " << marker << "'\n";
+
+    ApertiumTranslator::Options options;
+    options.modesDirectory = folder.filePath(QStringLiteral("modes")).toStdString();
+    ApertiumTranslator translator(options);
+    for (const auto &[from, to, bad] :
+         {std::tuple{"../x/evil", "es-ES", "../x/evil"}, std::tuple{"en", "../x/evil", "../x/evil"},
+          std::tuple{"en-US", "", ""}, std::tuple{"en/../../x", "es", "en/../../x"},
+          std::tuple{"es", "en--US", "en--US"}}) {
+        const std::string expected = std::string("Unknown language: ") + bad;
+        EXPECT_EQ(errorOf(translator, from, to), expected);
+        try {
+            translator.route(from, to);
+            ADD_FAILURE() << from << " → " << to << " has a route";
+        } catch (const TranslationError &error) {
+            EXPECT_EQ(error.what(), expected);
+        }
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(marker))) << "a planted mode ran";
+    EXPECT_TRUE(translator.runningPipelines().empty());
 }

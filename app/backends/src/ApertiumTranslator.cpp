@@ -210,6 +210,39 @@ std::string tidy(std::string text, bool sourceHasDoubleSpaces) {
     return text;
 }
 
+/// Identifiers become file names: parts of ASCII letters and digits joined
+/// by '-' or '_', nothing else.
+bool isValidIdentifier(std::string_view identifier) {
+    if (identifier.empty() || identifier.size() > 64)
+        return false;
+    bool afterSeparator = true;
+    for (char c : identifier) {
+        const bool separator = c == '-' || c == '_';
+        const bool alphanumeric =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric && (!separator || afterSeparator))
+            return false;
+        afterSeparator = separator;
+    }
+    return !afterSeparator;
+}
+
+/// A mode name made of valid identifiers: a plain file name, never a path.
+bool isValidModeName(std::string_view mode) {
+    return !mode.empty() && std::all_of(mode.begin(), mode.end(), [](char c) {
+        return c == '-' || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               (c >= '0' && c <= '9');
+    });
+}
+
+TranslationError unknownLanguage(std::string identifier) {
+    for (char &c : identifier) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
+            c = '?';
+    }
+    return TranslationError("Unknown language: " + identifier);
+}
+
 } // namespace
 
 struct ApertiumTranslator::Impl {
@@ -268,6 +301,8 @@ struct ApertiumTranslator::Impl {
     }
 
     bool installed(const std::string &mode) const {
+        if (!isValidModeName(mode))
+            return false;
         std::error_code error;
         return std::filesystem::is_regular_file(
             std::filesystem::path(options.modesDirectory) / (mode + ".mode"), error);
@@ -292,6 +327,10 @@ struct ApertiumTranslator::Impl {
 
     std::vector<std::string> route(const std::string &fromIdentifier,
                                    const std::string &toIdentifier) const {
+        for (const std::string *identifier : {&fromIdentifier, &toIdentifier}) {
+            if (!isValidIdentifier(*identifier))
+                throw unknownLanguage(*identifier);
+        }
         const Locale from(fromIdentifier);
         const Locale to(toIdentifier);
         if (from.sameLanguage(to))

@@ -37,7 +37,8 @@ public:
 
     /// The installed modes a translation goes through, in order: empty when
     /// both identifiers name the same language. Throws TranslationError when
-    /// no route is installed.
+    /// no route is installed or an identifier is not of letters, digits, '-'
+    /// and '_'.
     std::vector<std::string> route(const std::string &from, const std::string &to) const;
 
     /// Process ids of the running pipelines (each leads its own process group).
