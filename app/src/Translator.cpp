@@ -55,6 +55,10 @@ public:
     }
 };
 
+QString shutDownMessage() {
+    return QStringLiteral("The translator has been shut down");
+}
+
 /// One worker thread per translator, so the back end sees one request at a time.
 class TranslationWorker {
 public:
@@ -66,17 +70,21 @@ public:
 
     ~TranslationWorker() { close(); }
 
-    /// Stops the queued work and waits for the request in progress.
+    /// Stops the queued work, cancels the request in progress and waits for
+    /// the worker to leave the back end.
     void close() {
         m_closed->store(true);
-        m_pool.waitForDone();
+        // Cancelling again covers a request that started after a cancel.
+        do {
+            m_backend->cancel();
+        } while (!m_pool.waitForDone(20));
     }
 
     std::shared_ptr<TranslationChannel> start(const TranslationConfiguration &configuration,
                                               QList<TranslationRequest> requests) {
         auto channel = TranslationChannel::create();
         if (m_closed->load()) {
-            channel->error = QStringLiteral("The translator has been shut down");
+            channel->error = shutDownMessage();
             channel->finished = true;
             return channel;
         }
@@ -97,13 +105,26 @@ public:
                     break;
                 QString error;
                 TranslationResponse response{request.clientIdentifier, request.sourceText, {}};
-                try {
-                    response.targetText = QString::fromStdString(
-                        backend->translate(from, to, request.sourceText.toStdString()));
-                } catch (const std::exception &failure) {
-                    error = QString::fromUtf8(failure.what());
-                } catch (...) {
-                    error = QStringLiteral("Translation failed");
+                const std::string text = request.sourceText.toStdString();
+                for (int attempt = 0;; ++attempt) {
+                    try {
+                        response.targetText =
+                            QString::fromStdString(backend->translate(from, to, text));
+                    } catch (const TranslationCancelled &failure) {
+                        if (closed->load())
+                            error = shutDownMessage();
+                        else if (channel->stopped.load())
+                            return;
+                        else if (attempt == 0)
+                            continue; // cancelled for another user of a shared back end
+                        else
+                            error = QString::fromUtf8(failure.what());
+                    } catch (const std::exception &failure) {
+                        error = QString::fromUtf8(failure.what());
+                    } catch (...) {
+                        error = QStringLiteral("Translation failed");
+                    }
+                    break;
                 }
                 if (!error.isEmpty()) {
                     deliver([error](TranslationChannel &target) {

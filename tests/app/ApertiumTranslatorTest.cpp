@@ -1,5 +1,7 @@
 #include <OrvintaApp/ApertiumTranslator.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -7,6 +9,8 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -14,6 +18,8 @@ using namespace Orvinta;
 using namespace std::chrono_literals;
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 std::size_t countOf(const std::string &text, const std::string &piece) {
     std::size_t count = 0;
@@ -42,6 +48,14 @@ std::string errorOf(ApertiumTranslator &translator, const std::string &from, con
         return error.what();
     }
     return "(no error)";
+}
+
+/// Waits until `count` pipelines run, and returns their ids.
+std::vector<int> waitForPipelines(const ApertiumTranslator &translator, std::size_t count) {
+    const auto deadline = Clock::now() + 5s;
+    while (translator.runningPipelines().size() != count && Clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    return translator.runningPipelines();
 }
 
 } // namespace
@@ -151,4 +165,91 @@ TEST(ApertiumTranslator, aBrokenOrSilentPipelineFailsInsteadOfHanging) {
               "The apertium pair ee-ff needs orvinta-no-such-program, which is not installed");
     EXPECT_EQ(errorOf(translator, "cc", "ee"),
               "No translation for cc → ee is installed (apertium pair cc-ee)");
+}
+
+TEST(ApertiumTranslator, cancellingOrDestroyingEndsAStalledRequestAtOnce) {
+    QTemporaryDir modes;
+    ASSERT_TRUE(modes.isValid());
+    const std::string folder = modes.path().toStdString();
+    // tail -z -f never reads its input; sed -z -u answers each block.
+    std::ofstream(folder + "/aa-bb.mode") << "tail -f /dev/null\n";
+    std::ofstream(folder + "/cc-dd.mode") << "sed -u s/morning/night/\n";
+
+    ApertiumTranslator::Options options;
+    options.modesDirectory = folder;
+    options.stallTimeout = 10s;
+    auto translator = std::make_unique<ApertiumTranslator>(options);
+
+    // A cancel with no request in progress leaves the next one alone.
+    translator->cancel();
+    ASSERT_EQ(translator->translate("cc", "dd", "Good morning."), "Good night.");
+    const std::vector<int> working = translator->runningPipelines();
+    ASSERT_EQ(working.size(), 1u);
+
+    const auto stall = [&] {
+        return std::async(std::launch::async,
+                          [&translator] { return errorOf(*translator, "aa", "bb"); });
+    };
+    const auto stalledPipeline = [&] {
+        for (int id : waitForPipelines(*translator, 2)) {
+            if (id != working.front())
+                return id;
+        }
+        return 0;
+    };
+
+    std::future<std::string> stalled = stall();
+    int stalledId = stalledPipeline();
+    ASSERT_NE(stalledId, 0);
+    auto started = Clock::now();
+    translator->cancel();
+    ASSERT_EQ(stalled.wait_for(5s), std::future_status::ready);
+    EXPECT_LT(Clock::now() - started, 1s);
+    EXPECT_EQ(stalled.get(), "The translation was cancelled");
+    EXPECT_TRUE(groupGone(stalledId)) << "the cancelled pipeline is still running";
+    EXPECT_EQ(translator->runningPipelines(), working);
+    EXPECT_EQ(translator->translate("cc", "dd", "Good morning."), "Good night.");
+
+    stalled = stall();
+    stalledId = stalledPipeline();
+    ASSERT_NE(stalledId, 0);
+    started = Clock::now();
+    translator.reset();
+    EXPECT_LT(Clock::now() - started, 1s);
+    ASSERT_EQ(stalled.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(stalled.get(), "The translation was cancelled");
+    EXPECT_TRUE(groupGone(stalledId)) << "a pipeline outlived its translator";
+    EXPECT_TRUE(groupGone(working.front())) << "a pipeline outlived its translator";
+}
+
+TEST(ApertiumTranslator, languageIdentifiersNeverLeadOutOfTheModesFolder) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QDir folder(root.path());
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("modes/eng-../x")));
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("x")));
+    const std::string marker = folder.filePath(QStringLiteral("ran")).toStdString();
+    // sed creates the file it writes to as soon as it starts.
+    for (const char *planted : {"x/evil-spa.mode", "modes/eng-../x/evil.mode"})
+        std::ofstream(folder.filePath(QString::fromLatin1(planted)).toStdString())
+            << "sed 'w " << marker << "'\n";
+
+    ApertiumTranslator::Options options;
+    options.modesDirectory = folder.filePath(QStringLiteral("modes")).toStdString();
+    ApertiumTranslator translator(options);
+    for (const auto &[from, to, bad] :
+         {std::tuple{"../x/evil", "es-ES", "../x/evil"}, std::tuple{"en", "../x/evil", "../x/evil"},
+          std::tuple{"en-US", "", ""}, std::tuple{"en/../../x", "es", "en/../../x"},
+          std::tuple{"es", "en--US", "en--US"}}) {
+        const std::string expected = std::string("Unknown language: ") + bad;
+        EXPECT_EQ(errorOf(translator, from, to), expected);
+        try {
+            translator.route(from, to);
+            ADD_FAILURE() << from << " → " << to << " has a route";
+        } catch (const TranslationError &error) {
+            EXPECT_EQ(error.what(), expected);
+        }
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(marker))) << "a planted mode ran";
+    EXPECT_TRUE(translator.runningPipelines().empty());
 }

@@ -40,7 +40,8 @@ struct TranslationResponse {
 };
 
 /// The responses of one batch, in request order, as they arrive. Destroying
-/// the batch stops the work on the requests not yet translated.
+/// the batch stops the work on the requests not yet translated; the one in
+/// progress runs to its end and its result is dropped.
 class TranslationBatch {
 public:
     explicit TranslationBatch(std::shared_ptr<detail::TranslationChannel> channel);
@@ -76,7 +77,8 @@ private:
 
 /// Runs an action with a translation session whenever a configuration is set
 /// and each time it is invalidated; a new run cancels the running one.
-/// Lives on the main thread.
+/// Lives on the main thread. Destroying it cancels the request in progress
+/// and waits only for the back end to give it up.
 class Translator : public QObject {
     Q_OBJECT
 

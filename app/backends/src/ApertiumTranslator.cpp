@@ -1,34 +1,22 @@
 #include <OrvintaApp/ApertiumTranslator.h>
+#include <OrvintaApp/Subprocess.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace Orvinta {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // The stream format reserves these; they travel escaped with a backslash.
@@ -117,296 +105,6 @@ struct Locale {
         return known ? known == other.known : language == other.language;
     }
 };
-
-class Fd {
-public:
-    explicit Fd(int fd = -1)
-        : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd &&other) noexcept
-        : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd &operator=(Fd &&other) noexcept {
-        reset(std::exchange(other.m_fd, -1));
-        return *this;
-    }
-    int get() const { return m_fd; }
-    explicit operator bool() const { return m_fd >= 0; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
-
-std::string systemError(const std::string &what, int error) {
-    return what + ": " + std::strerror(error);
-}
-
-void makePipe(Fd &readEnd, Fd &writeEnd) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        throw TranslationError(systemError("Cannot create a pipe for Apertium", errno));
-    readEnd.reset(fds[0]);
-    writeEnd.reset(fds[1]);
-}
-
-/// Starts `argv` in a process group of its own with the given standard streams.
-pid_t spawn(const std::vector<std::string> &argv, int input, int output, int errors) {
-    std::vector<char *> args;
-    for (const std::string &arg : argv)
-        args.push_back(const_cast<char *>(arg.c_str()));
-    args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errors, STDERR_FILENO);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigset_t noMask;
-    sigemptyset(&noMask);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &noMask);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                              POSIX_SPAWN_SETSIGMASK);
-
-    pid_t pid = -1;
-    const int error = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (error != 0)
-        throw TranslationError(systemError("Cannot start " + argv[0], error));
-    return pid;
-}
-
-void reap(pid_t pid) {
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-}
-
-/// True once `pid` has exited; it stays unreaped (so its id cannot be reused).
-bool hasExited(pid_t pid) {
-    siginfo_t info{};
-    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
-        return errno != EINTR;
-    return info.si_pid == pid;
-}
-
-int millisecondsUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
-}
-
-std::string formatSeconds(milliseconds duration) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(duration.count()) / 1000.0);
-    return text;
-}
-
-struct PipelineFailure {
-    std::string reason;
-    bool timedOut = false;
-};
-
-/// One running Apertium pipeline: text in on a socket, NUL-terminated answers out.
-class Pipeline {
-public:
-    explicit Pipeline(const std::string &command) {
-        int pair[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-            throw TranslationError(systemError("Cannot create a socket for Apertium", errno));
-        m_input.reset(pair[0]);
-        Fd childInput(pair[1]);
-        Fd childOutput, childErrors;
-        makePipe(m_output, childOutput);
-        makePipe(m_errors, childErrors);
-        m_pid = spawn({"/bin/sh", "-c", command}, childInput.get(), childOutput.get(),
-                      childErrors.get());
-        for (const Fd *fd : {&m_input, &m_output, &m_errors})
-            ::fcntl(fd->get(), F_SETFL, ::fcntl(fd->get(), F_GETFL) | O_NONBLOCK);
-    }
-
-    ~Pipeline() { kill(); }
-
-    pid_t pid() const { return m_pid; }
-
-    /// Sends one NUL-terminated block and returns the answer without its NUL.
-    std::string process(const std::string &block, milliseconds stallTimeout) {
-        // Output before a request, or a pipeline that ended, means an earlier
-        // stage failed; such a pipeline cannot answer in step any more.
-        pollfd probe{m_output.get(), POLLIN, 0};
-        if (hasExited(m_pid) || ::poll(&probe, 1, 0) > 0)
-            throw PipelineFailure{stoppedMessage()};
-
-        std::string answer;
-        std::size_t written = 0;
-        auto deadline = Clock::now() + stallTimeout;
-        for (;;) {
-            pollfd fds[3];
-            nfds_t count = 0;
-            fds[count++] = {m_output.get(), POLLIN, 0};
-            const bool watchErrors = static_cast<bool>(m_errors);
-            if (watchErrors)
-                fds[count++] = {m_errors.get(), POLLIN, 0};
-            const bool writing = written < block.size();
-            if (writing)
-                fds[count++] = {m_input.get(), POLLOUT, 0};
-
-            const int timeout = millisecondsUntil(deadline);
-            if (timeout == 0)
-                throw PipelineFailure{"gave no answer within " + formatSeconds(stallTimeout), true};
-            const int ready = ::poll(fds, count, timeout);
-            if (ready < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw PipelineFailure{systemError("poll failed", errno)};
-            }
-            if (ready == 0)
-                continue;
-
-            if (watchErrors && fds[1].revents != 0)
-                drainErrors();
-            if (writing && (fds[count - 1].revents & (POLLOUT | POLLERR | POLLHUP))) {
-                const ssize_t sent = ::send(m_input.get(), block.data() + written,
-                                            block.size() - written, MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-                    throw PipelineFailure{stoppedMessage()};
-                if (sent > 0) {
-                    written += static_cast<std::size_t>(sent);
-                    deadline = Clock::now() + stallTimeout;
-                }
-            }
-            if (fds[0].revents != 0) {
-                char buffer[16384];
-                const ssize_t received = ::read(m_output.get(), buffer, sizeof buffer);
-                if (received == 0)
-                    throw PipelineFailure{stoppedMessage()};
-                if (received < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-                    throw PipelineFailure{systemError("reading its output failed", errno)};
-                if (received > 0) {
-                    answer.append(buffer, static_cast<std::size_t>(received));
-                    deadline = Clock::now() + stallTimeout;
-                    const auto end = answer.find('\0');
-                    if (end != std::string::npos) {
-                        // Anything after the answer, or an answer before all
-                        // input was taken, comes from a stage that gave up.
-                        if (end + 1 != answer.size() || written < block.size())
-                            throw PipelineFailure{stoppedMessage()};
-                        answer.resize(end);
-                        return answer;
-                    }
-                }
-            }
-        }
-    }
-
-    /// Ends the pipeline gracefully: end of input, then a grace period.
-    void closeInput() {
-        m_input.reset();
-        m_output.reset();
-        m_errors.reset();
-    }
-
-    /// Waits until `deadline` for the pipeline to end by itself, then kills
-    /// what is left of its process group and reaps it.
-    void finish(Clock::time_point deadline) {
-        if (m_pid <= 0)
-            return;
-        while (!hasExited(m_pid) && Clock::now() < deadline)
-            std::this_thread::sleep_for(milliseconds(5));
-        kill();
-    }
-
-    void kill() {
-        closeInput();
-        if (m_pid <= 0)
-            return;
-        ::kill(-m_pid, SIGKILL);
-        reap(m_pid);
-        m_pid = -1;
-    }
-
-private:
-    void drainErrors() {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t received = ::read(m_errors.get(), buffer, sizeof buffer);
-            if (received == 0) {
-                m_errors.reset();
-                return;
-            }
-            if (received < 0)
-                return;
-            m_errorTail.append(buffer, static_cast<std::size_t>(received));
-            if (m_errorTail.size() > 2000)
-                m_errorTail.erase(0, m_errorTail.size() - 2000);
-        }
-    }
-
-    std::string stoppedMessage() {
-        if (m_errors) {
-            // Give the dying process a moment to say why.
-            pollfd fd{m_errors.get(), POLLIN, 0};
-            if (::poll(&fd, 1, 100) > 0)
-                drainErrors();
-        }
-        std::string last = m_errorTail;
-        while (!last.empty() && std::isspace(static_cast<unsigned char>(last.back())))
-            last.pop_back();
-        if (const auto newline = last.rfind('\n'); newline != std::string::npos)
-            last.erase(0, newline + 1);
-        return last.empty() ? "stopped unexpectedly" : "stopped unexpectedly: " + last;
-    }
-
-    pid_t m_pid = -1;
-    Fd m_input;
-    Fd m_output;
-    Fd m_errors;
-    std::string m_errorTail;
-};
-
-/// Runs a short command and returns its standard output.
-std::string runForOutput(const std::vector<std::string> &argv, milliseconds timeout) {
-    Fd output, childOutput;
-    makePipe(output, childOutput);
-    Fd nullDevice(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    const pid_t pid = spawn(argv, nullDevice.get(), childOutput.get(), nullDevice.get());
-    childOutput.reset();
-    std::string result;
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        pollfd fd{output.get(), POLLIN, 0};
-        const int ready = ::poll(&fd, 1, millisecondsUntil(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0) {
-            ::kill(-pid, SIGKILL);
-            reap(pid);
-            throw TranslationError(argv[0] + " gave no answer");
-        }
-        char buffer[4096];
-        const ssize_t received = ::read(output.get(), buffer, sizeof buffer);
-        if (received < 0 && errno == EINTR)
-            continue;
-        if (received <= 0)
-            break;
-        result.append(buffer, static_cast<std::size_t>(received));
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw TranslationError(argv[0] + " failed");
-    return result;
-}
 
 void replaceAll(std::string &text, std::string_view from, std::string_view to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
@@ -512,15 +210,99 @@ std::string tidy(std::string text, bool sourceHasDoubleSpaces) {
     return text;
 }
 
+/// Identifiers become file names: parts of ASCII letters and digits joined
+/// by '-' or '_', nothing else.
+bool isValidIdentifier(std::string_view identifier) {
+    if (identifier.empty() || identifier.size() > 64)
+        return false;
+    bool afterSeparator = true;
+    for (char c : identifier) {
+        const bool separator = c == '-' || c == '_';
+        const bool alphanumeric =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric && (!separator || afterSeparator))
+            return false;
+        afterSeparator = separator;
+    }
+    return !afterSeparator;
+}
+
+/// A mode name made of valid identifiers: a plain file name, never a path.
+bool isValidModeName(std::string_view mode) {
+    return !mode.empty() && std::all_of(mode.begin(), mode.end(), [](char c) {
+        return c == '-' || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               (c >= '0' && c <= '9');
+    });
+}
+
+TranslationError unknownLanguage(std::string identifier) {
+    for (char &c : identifier) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
+            c = '?';
+    }
+    return TranslationError("Unknown language: " + identifier);
+}
+
 } // namespace
 
 struct ApertiumTranslator::Impl {
     Options options;
+    /// Held for a whole request.
     mutable std::mutex mutex;
-    std::map<std::string, std::unique_ptr<Pipeline>> pipelines;
+    std::map<std::string, std::unique_ptr<Subprocess>> pipelines;
     std::map<std::string, std::string> commands;
 
+    CancelSignal cancelSignal;
+    /// Guards what cancel() and runningPipelines() read during a request.
+    mutable std::mutex stateMutex;
+    bool busy = false;
+    bool closing = false;
+    std::vector<int> pipelineIds;
+
+    /// Marks a request in progress, so that cancel() applies to it alone.
+    class Request {
+    public:
+        explicit Request(Impl &impl)
+            : m_impl(impl) {
+            std::lock_guard lock(m_impl.stateMutex);
+            if (m_impl.closing)
+                throw TranslationCancelled();
+            m_impl.cancelSignal.clear();
+            m_impl.busy = true;
+        }
+        ~Request() {
+            std::lock_guard lock(m_impl.stateMutex);
+            m_impl.busy = false;
+            m_impl.cancelSignal.clear();
+        }
+        Request(const Request &) = delete;
+        Request &operator=(const Request &) = delete;
+
+    private:
+        Impl &m_impl;
+    };
+
+    void cancel(bool forGood) {
+        std::lock_guard lock(stateMutex);
+        closing = closing || forGood;
+        if (busy)
+            cancelSignal.raise();
+    }
+
+    /// Called with `mutex` held after each change to `pipelines`.
+    void publishPipelines() {
+        std::vector<int> ids;
+        for (const auto &[mode, pipeline] : pipelines) {
+            if (pipeline)
+                ids.push_back(pipeline->pid());
+        }
+        std::lock_guard lock(stateMutex);
+        pipelineIds = std::move(ids);
+    }
+
     bool installed(const std::string &mode) const {
+        if (!isValidModeName(mode))
+            return false;
         std::error_code error;
         return std::filesystem::is_regular_file(
             std::filesystem::path(options.modesDirectory) / (mode + ".mode"), error);
@@ -545,6 +327,10 @@ struct ApertiumTranslator::Impl {
 
     std::vector<std::string> route(const std::string &fromIdentifier,
                                    const std::string &toIdentifier) const {
+        for (const std::string *identifier : {&fromIdentifier, &toIdentifier}) {
+            if (!isValidIdentifier(*identifier))
+                throw unknownLanguage(*identifier);
+        }
         const Locale from(fromIdentifier);
         const Locale to(toIdentifier);
         if (from.sameLanguage(to))
@@ -572,10 +358,13 @@ struct ApertiumTranslator::Impl {
         std::string command;
         try {
             // The null-flush form of the mode answers each NUL-terminated block at once.
-            command = runForOutput({"apertium-wblank-mode", "-z", file}, milliseconds(10000));
-        } catch (const TranslationError &error) {
-            throw TranslationError("Cannot read the apertium pair " + mode + " (" + error.what() +
-                                   ")");
+            command = Subprocess::run({"apertium-wblank-mode", "-z", file}, milliseconds(10000),
+                                      &cancelSignal);
+        } catch (const SubprocessError &error) {
+            if (error.reason() == SubprocessError::Reason::Cancelled)
+                throw TranslationCancelled();
+            throw TranslationError("Cannot read the apertium pair " + mode +
+                                   " (apertium-wblank-mode " + error.what() + ")");
         }
         while (!command.empty() && isBlank(command.back()))
             command.pop_back();
@@ -597,18 +386,30 @@ struct ApertiumTranslator::Impl {
         const std::string block = escapeForStream(text) + '\n' + '\0';
         const bool sourceHasDoubleSpaces = text.find("  ") != std::string::npos;
         for (int attempt = 0;; ++attempt) {
-            std::unique_ptr<Pipeline> &pipeline = pipelines[mode];
-            if (!pipeline)
-                pipeline = std::make_unique<Pipeline>(command(mode));
+            std::unique_ptr<Subprocess> &pipeline = pipelines[mode];
+            if (!pipeline) {
+                const std::string &line = command(mode);
+                try {
+                    pipeline = Subprocess::shell(line);
+                } catch (const SubprocessError &error) {
+                    throw TranslationError("The apertium pair " + mode + " " + error.what());
+                }
+                publishPipelines();
+            }
             try {
-                std::string answer = pipeline->process(block, options.stallTimeout);
+                std::string answer =
+                    pipeline->exchange(block, '\0', options.stallTimeout, &cancelSignal);
                 return tidy(unescapeFromStream(answer), sourceHasDoubleSpaces);
-            } catch (const PipelineFailure &failure) {
+            } catch (const SubprocessError &failure) {
+                // Out of step for good: a later request starts it again.
                 pipeline.reset();
+                publishPipelines();
+                if (failure.reason() == SubprocessError::Reason::Cancelled)
+                    throw TranslationCancelled();
                 // A pipeline that died is restarted once; one that hangs is not
                 // waited for twice.
-                if (failure.timedOut || attempt > 0)
-                    throw TranslationError("The apertium pair " + mode + " " + failure.reason);
+                if (failure.reason() == SubprocessError::Reason::TimedOut || attempt > 0)
+                    throw TranslationError("The apertium pair " + mode + " " + failure.what());
             }
         }
     }
@@ -623,21 +424,17 @@ ApertiumTranslator::ApertiumTranslator(Options options)
 }
 
 ApertiumTranslator::~ApertiumTranslator() {
+    m_impl->cancel(true);
+    // Waits only for a request in progress to give up; the pipelines hold
+    // nothing worth a graceful end.
     std::lock_guard lock(m_impl->mutex);
-    for (auto &[mode, pipeline] : m_impl->pipelines) {
-        if (pipeline)
-            pipeline->closeInput();
-    }
-    const auto deadline = Clock::now() + milliseconds(2000);
-    for (auto &[mode, pipeline] : m_impl->pipelines) {
-        if (pipeline)
-            pipeline->finish(deadline);
-    }
+    m_impl->pipelines.clear();
 }
 
 std::string ApertiumTranslator::translate(const std::string &from, const std::string &to,
                                           const std::string &text) {
     std::lock_guard lock(m_impl->mutex);
+    const Impl::Request request(*m_impl);
     const std::vector<std::string> modes = m_impl->route(from, to);
     const auto first = std::find_if_not(text.begin(), text.end(), isBlank);
     const auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
@@ -649,19 +446,18 @@ std::string ApertiumTranslator::translate(const std::string &from, const std::st
     return std::string(text.begin(), first) + translation + std::string(last, text.end());
 }
 
+void ApertiumTranslator::cancel() {
+    m_impl->cancel(false);
+}
+
 std::vector<std::string> ApertiumTranslator::route(const std::string &from,
                                                    const std::string &to) const {
     return m_impl->route(from, to);
 }
 
 std::vector<int> ApertiumTranslator::runningPipelines() const {
-    std::lock_guard lock(m_impl->mutex);
-    std::vector<int> pids;
-    for (const auto &[mode, pipeline] : m_impl->pipelines) {
-        if (pipeline && pipeline->pid() > 0)
-            pids.push_back(pipeline->pid());
-    }
-    return pids;
+    std::lock_guard lock(m_impl->stateMutex);
+    return m_impl->pipelineIds;
 }
 
 } // namespace Orvinta

@@ -12,7 +12,9 @@ namespace Orvinta {
 /// Translation through Apertium: one persistent pipeline per installed pair,
 /// started on first use and kept until the translator is destroyed. Where no
 /// direct pair is installed, the text goes through Spanish (English → French
-/// is eng-spa, then es-fr). Thread-safe; one request at a time.
+/// is eng-spa, then es-fr). Thread-safe; one request at a time. Cancelling a
+/// request, or destroying the translator during one, kills its pipeline at
+/// once; the next request starts it again.
 class ApertiumTranslator final : public TranslationBackend {
 public:
     struct Options {
@@ -31,10 +33,12 @@ public:
 
     std::string translate(const std::string &from, const std::string &to,
                           const std::string &text) override;
+    void cancel() override;
 
     /// The installed modes a translation goes through, in order: empty when
     /// both identifiers name the same language. Throws TranslationError when
-    /// no route is installed.
+    /// no route is installed or an identifier is not of letters, digits, '-'
+    /// and '_'.
     std::vector<std::string> route(const std::string &from, const std::string &to) const;
 
     /// Process ids of the running pipelines (each leads its own process group).
