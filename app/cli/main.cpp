@@ -251,8 +251,10 @@ int main(int argc, char **argv) {
     const bool verbose = std::any_of(
         argv + 1, argv + argc, [](const char *a) { return std::string_view(a) == "--verbose"; });
     // With it, the quoted transcript text is logged too: this is the user's own terminal.
-    QLoggingCategory::setFilterRules(verbose ? QStringLiteral("com.orvinta.AppState.text.info=true")
-                                             : QStringLiteral("*=false"));
+    QLoggingCategory::setFilterRules(verbose
+                                         ? QStringLiteral("com.orvinta.AppState.text.info=true\n"
+                                                          "com.orvinta.Speech.text.info=true")
+                                         : QStringLiteral("*=false"));
 
     // Listening with a display brings the clipboard for auto-copy; every
     // other command, and listening without a display, needs no GUI.

@@ -93,7 +93,7 @@ void ResultConfirmation::handleVolatileResult(std::string_view text) {
             if (accept(sentence))
                 accepted.emplace_back(sentence);
             else
-                qCInfo(lcSpeech).noquote()
+                qCInfo(lcSpeechText).noquote()
                     << "[Speech] SKIPPED duplicate (volatile): " + quoted(sentence);
         }
         cursor = end;
@@ -106,7 +106,7 @@ void ResultConfirmation::handleVolatileResult(std::string_view text) {
         delegate->setInterimText(
             QString::fromUtf8(interim.data(), static_cast<qsizetype>(interim.size())));
     for (const auto &sentence : accepted) {
-        qCInfo(lcSpeech).noquote() << "[Speech] CONFIRMED (punctuation): " + quoted(sentence);
+        qCInfo(lcSpeechText).noquote() << "[Speech] CONFIRMED (punctuation): " + quoted(sentence);
         deliver(sentence);
     }
 }
@@ -129,10 +129,10 @@ void ResultConfirmation::handleFinalResult(const RecognitionResult &result) {
         const std::string sentence(trimSpaces(std::string_view(text).substr(cursor, end - cursor)));
         if (!sentence.empty()) {
             if (accept(sentence)) {
-                qCInfo(lcSpeech).noquote() << "[Speech] CONFIRMED (final): " + quoted(sentence);
+                qCInfo(lcSpeechText).noquote() << "[Speech] CONFIRMED (final): " + quoted(sentence);
                 deliver(sentence);
             } else {
-                qCInfo(lcSpeech).noquote()
+                qCInfo(lcSpeechText).noquote()
                     << "[Speech] SKIPPED duplicate (final): " + quoted(sentence);
             }
         }
@@ -144,7 +144,7 @@ void ResultConfirmation::handleFinalResult(const RecognitionResult &result) {
     const std::string tail(
         trimSpaces(std::string_view(text).substr(std::min(cursor, text.size()))));
     if (!tail.empty() && accept(tail)) {
-        qCInfo(lcSpeech).noquote() << "[Speech] CONFIRMED (final flush): " + quoted(tail);
+        qCInfo(lcSpeechText).noquote() << "[Speech] CONFIRMED (final flush): " + quoted(tail);
         deliver(tail);
     }
 

@@ -1,5 +1,7 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaEngine/ResultConfirmation.h>
+
 #include <QFile>
 #include <QSignalSpy>
 
@@ -178,6 +180,9 @@ TEST(Transcript, whatWasSaidStaysOutOfTheDefaultLog) {
     s.addConfirmedLine(QStringLiteral("Private words."));
     s.dictation()->setIsDictating(true);
     s.addConfirmedLine(QStringLiteral("Dictated secret."));
+    ResultConfirmation engineSide([]() -> STTEngineDelegate * { return nullptr; });
+    engineSide.handleVolatileResult("Private sentence one. And");
+    engineSide.handleFinalResult({true, {{"Private sentence two", std::nullopt}}});
     qInstallMessageHandler(previous);
 
     EXPECT_TRUE(capturedLog.filter(QStringLiteral("addConfirmedLine")).size() == 1)

@@ -1,6 +1,7 @@
 #include "Fakes.h"
 
 #include <OrvintaEngine/MainThread.h>
+#include <OrvintaEngine/SpeechLog.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,7 +19,7 @@ QtMessageHandler previousHandler = nullptr;
 void collect(QtMsgType, const QMessageLogContext &context, const QString &message) {
     QMutexLocker lock(&logMutex);
     if (collected && context.category &&
-        QLatin1String(context.category) == QLatin1String("com.orvinta.Speech"))
+        QLatin1String(context.category).startsWith(QLatin1String("com.orvinta.Speech")))
         collected->append(message);
 }
 } // namespace
@@ -27,9 +28,12 @@ LogCapture::LogCapture() {
     QMutexLocker lock(&logMutex);
     collected = new QStringList;
     previousHandler = qInstallMessageHandler(collect);
+    // The lines that quote speech are off by default; these tests read them.
+    const_cast<QLoggingCategory &>(lcSpeechText()).setEnabled(QtInfoMsg, true);
 }
 
 LogCapture::~LogCapture() {
+    const_cast<QLoggingCategory &>(lcSpeechText()).setEnabled(QtInfoMsg, false);
     qInstallMessageHandler(previousHandler);
     QMutexLocker lock(&logMutex);
     delete collected;
