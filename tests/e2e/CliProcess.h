@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -22,19 +23,43 @@ inline QString librivoxFile(const QString &id) {
            QStringLiteral(".wav");
 }
 
+/// A home of its own: settings, transcript and lock apart from the user's.
+struct PrivateHome {
+    QTemporaryDir folder;
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), folder.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), folder.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+        return env;
+    }
+    QString dataHome() const { return folder.filePath(QStringLiteral("data")); }
+    QString sessionPath() const {
+        return folder.filePath(QStringLiteral("data/Orvinta/session.json"));
+    }
+};
+
 struct CliResult {
     int exitCode = -1;
     bool crashed = false;
-    QStringList lines; // standard output
+    QString output;    // standard output as written
+    QStringList lines; // its non-empty lines
     QString errors;    // standard error
 };
+
+inline void
+startCli(QProcess &process, const QStringList &arguments,
+         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    process.setProcessEnvironment(environment);
+    process.start(cliPath(), arguments);
+}
 
 inline CliResult
 runCli(const QStringList &arguments, int timeoutMs = 60000,
        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(cliPath(), arguments);
+    startCli(process, arguments, environment);
     CliResult result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -43,8 +68,8 @@ runCli(const QStringList &arguments, int timeoutMs = 60000,
     }
     result.crashed = process.exitStatus() == QProcess::CrashExit;
     result.exitCode = process.exitCode();
-    result.lines =
-        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    result.lines = result.output.split('\n', Qt::SkipEmptyParts);
     result.errors = QString::fromUtf8(process.readAllStandardError());
     return result;
 }

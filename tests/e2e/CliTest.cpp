@@ -2,6 +2,7 @@
 // the same transcript as the application.
 
 #include "AppTestSupport.h"
+#include "CliProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,47 +16,12 @@
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
+using namespace OrvintaTest;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-/// A private home: settings, transcript and lock of their own.
-struct Home {
-    QTemporaryDir folder;
-    QProcessEnvironment environment() const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), folder.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), folder.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
-        return env;
-    }
-    QString sessionPath() const {
-        return folder.filePath(QStringLiteral("data/Orvinta/session.json"));
-    }
-};
-
-void startCli(QProcess &process, const Home &home, const QStringList &arguments) {
-    process.setProcessEnvironment(home.environment());
-    process.start(QStringLiteral(ORVINTA_CLI_PATH), arguments);
-}
-
-Result runCli(const Home &home, const QStringList &arguments, int timeoutMs = 30000) {
-    QProcess process;
-    startCli(process, home, arguments);
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+CliResult cli(const PrivateHome &home, const QStringList &arguments) {
+    return runCli(arguments, 30000, home.environment());
 }
 
 const QString librivox = QStringLiteral(
@@ -64,28 +30,28 @@ const QString librivox = QStringLiteral(
 } // namespace
 
 TEST(Cli, translatesThroughApertium) {
-    Home home;
-    Result spanish =
-        runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("es-ES"),
-                      QStringLiteral("Good"), QStringLiteral("morning.")});
-    EXPECT_EQ(spanish.exitCode, 0) << spanish.err.toStdString();
-    EXPECT_EQ(spanish.out, QStringLiteral("Buenos días.\n"));
-    Result french = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"),
+    PrivateHome home;
+    CliResult spanish =
+        cli(home, {QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("es-ES"),
+                   QStringLiteral("Good"), QStringLiteral("morning.")});
+    EXPECT_EQ(spanish.exitCode, 0) << spanish.errors.toStdString();
+    EXPECT_EQ(spanish.output, QStringLiteral("Buenos días.\n"));
+    CliResult french = cli(home, {QStringLiteral("translate"), QStringLiteral("--to"),
                                   QStringLiteral("fr-FR"), QStringLiteral("Good morning.")});
-    EXPECT_EQ(french.out, QStringLiteral("Bonjour.\n"));
-    Result german = runCli(home, {QStringLiteral("translate"), QStringLiteral("--to"),
+    EXPECT_EQ(french.output, QStringLiteral("Bonjour.\n"));
+    CliResult german = cli(home, {QStringLiteral("translate"), QStringLiteral("--to"),
                                   QStringLiteral("de-DE"), QStringLiteral("Good morning.")});
     EXPECT_EQ(german.exitCode, 1);
-    EXPECT_TRUE(
-        german.err.startsWith(QStringLiteral("orvinta-cli: No translation for English → German")))
-        << german.err.toStdString();
+    EXPECT_TRUE(german.errors.startsWith(
+        QStringLiteral("orvinta-cli: No translation for English → German")))
+        << german.errors.toStdString();
 }
 
 TEST(Cli, exportsTheSavedTranscript) {
-    Home home;
-    Result empty = runCli(home, {QStringLiteral("export"), QStringLiteral("txt")});
+    PrivateHome home;
+    CliResult empty = cli(home, {QStringLiteral("export"), QStringLiteral("txt")});
     EXPECT_EQ(empty.exitCode, 0);
-    EXPECT_TRUE(empty.out.isEmpty());
+    EXPECT_TRUE(empty.output.isEmpty());
 
     SessionStore store(home.folder.filePath(QStringLiteral("data")));
     SessionData data;
@@ -93,33 +59,34 @@ TEST(Cli, exportsTheSavedTranscript) {
     data.lines = {{QUuid::createUuid(), QStringLiteral("First line."), 800000000.0},
                   {QUuid::createUuid(), QStringLiteral("Second line."), 800000001.5}};
     store.save(data);
-    Result srt = runCli(home, {QStringLiteral("export"), QStringLiteral("srt")});
-    EXPECT_EQ(srt.out, srtTranscript(data.lines) + QLatin1Char('\n'));
+    CliResult srt = cli(home, {QStringLiteral("export"), QStringLiteral("srt")});
+    EXPECT_EQ(srt.output, srtTranscript(data.lines) + QLatin1Char('\n'));
     const QString target = home.folder.filePath(QStringLiteral("out.txt"));
-    EXPECT_EQ(runCli(home, {QStringLiteral("export"), QStringLiteral("txt"), target}).exitCode, 0);
+    EXPECT_EQ(cli(home, {QStringLiteral("export"), QStringLiteral("txt"), target}).exitCode, 0);
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(file.readAll()), plainTextTranscript(data.lines));
 
-    EXPECT_EQ(runCli(home, {QStringLiteral("export"), QStringLiteral("pdf")}).exitCode, 2);
+    EXPECT_EQ(cli(home, {QStringLiteral("export"), QStringLiteral("pdf")}).exitCode, 2);
     QFile broken(home.sessionPath());
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("{\"lines\":");
     broken.close();
-    Result unreadable = runCli(home, {QStringLiteral("export"), QStringLiteral("txt")});
+    CliResult unreadable = cli(home, {QStringLiteral("export"), QStringLiteral("txt")});
     EXPECT_EQ(unreadable.exitCode, 1);
-    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("cannot be read")))
-        << unreadable.err.toStdString();
+    EXPECT_TRUE(unreadable.errors.contains(QStringLiteral("cannot be read")))
+        << unreadable.errors.toStdString();
 }
 
 TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFile::exists(librivox))
         GTEST_SKIP() << "needs the test sound server (./test.sh) and pocketsphinx-testdata";
-    Home home;
+    PrivateHome home;
     QProcess listener;
-    startCli(listener, home,
+    startCli(listener,
              {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system"),
-              QStringLiteral("--verbose")});
+              QStringLiteral("--verbose")},
+             home.environment());
     QString log;
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -133,10 +100,10 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
 
     // A second saving run is refused while this one holds the transcript; one without saving may
     // run.
-    Result second = runCli(
-        home, {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system")});
+    CliResult second =
+        cli(home, {QStringLiteral("listen"), QStringLiteral("--source"), QStringLiteral("system")});
     EXPECT_EQ(second.exitCode, 1);
-    EXPECT_TRUE(second.err.contains(QStringLiteral("--no-save"))) << second.err.toStdString();
+    EXPECT_TRUE(second.errors.contains(QStringLiteral("--no-save"))) << second.errors.toStdString();
 
     QProcess player;
     player.start(QStringLiteral("paplay"), {QStringLiteral("--device=orvinta_speakers"), librivox});
@@ -157,6 +124,6 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     ASSERT_TRUE(saved);
     ASSERT_EQ(saved->lines.size(), printed.size());
     EXPECT_TRUE(printed.back().endsWith(saved->lines.back().text));
-    EXPECT_EQ(runCli(home, {QStringLiteral("export"), QStringLiteral("txt")}).out.trimmed(),
+    EXPECT_EQ(cli(home, {QStringLiteral("export"), QStringLiteral("txt")}).output.trimmed(),
               printed.join('\n'));
 }
