@@ -14,6 +14,7 @@
 
 #include <OrvintaEngine/AudioDevices.h>
 #include <OrvintaEngine/FileAudioSource.h>
+#include <OrvintaEngine/LocaleData.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PocketSphinxRecognizer.h>
@@ -27,8 +28,10 @@
 #include <QTime>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,11 +44,43 @@ void fail(const QString &message) {
     std::fprintf(stderr, "orvinta-cli: %s\n", message.toUtf8().constData());
 }
 
-void printLine(const QDateTime &time, const QString &text) {
-    const QString line =
-        QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), text);
-    std::fprintf(stdout, "%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
+/// The errno of the first failed write to standard output, or 0.
+int outputError = 0;
+
+/// Writes to standard output by length (a NUL inside a line stays) and
+/// unbuffered; false once a write has failed.
+bool print(const QString &text) {
+    if (outputError == 0)
+        outputError = writeAll(STDOUT_FILENO, (text + QLatin1Char('\n')).toUtf8());
+    return outputError == 0;
+}
+
+/// The exit status after standard output failed: a reader that went away
+/// (`| head`) ends the command quietly; anything else is an error.
+int outputStatus() {
+    if (outputError == 0 || outputError == EPIPE)
+        return 0;
+    fail(QStringLiteral("cannot write to standard output: %1")
+             .arg(QString::fromLocal8Bit(std::strerror(outputError))));
+    return 1;
+}
+
+bool printLine(const QDateTime &time, const QString &text) {
+    return print(QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), text));
+}
+
+/// Whether `id` is one of the languages Orvinta knows; says so when not.
+bool knownLanguage(const QString &id, const std::vector<LanguageEntry> &table, const char *option) {
+    const std::string wanted = id.toStdString();
+    if (std::any_of(table.begin(), table.end(),
+                    [&](const LanguageEntry &entry) { return entry.id == wanted; }))
+        return true;
+    QStringList ids;
+    for (const LanguageEntry &entry : table)
+        ids << QString::fromStdString(entry.id);
+    fail(QStringLiteral("unknown language \"%1\" for %2 (one of: %3)")
+             .arg(id, QLatin1String(option), ids.join(QStringLiteral(", "))));
+    return false;
 }
 
 void printInterim(const QString &text) {
@@ -71,9 +106,12 @@ public:
         m_lastInterim = text;
     }
     void addConfirmedLine(const QString &text) override {
-        printLine(QDateTime::currentDateTime(), text.trimmed());
+        if (!printLine(QDateTime::currentDateTime(), text.trimmed()) && m_outputClosed)
+            m_outputClosed();
         m_lastInterim.clear();
     }
+    /// Called once standard output cannot take more lines.
+    void onOutputClosed(std::function<void()> handler) { m_outputClosed = std::move(handler); }
     // A file source does not fail mid-run; should capture fail anyway, say so.
     void captureDidFail(const QString &description) override { fail(description); }
 
@@ -88,6 +126,7 @@ private:
     bool m_loaded = false;
     std::optional<QString> m_error;
     QString m_lastInterim;
+    std::function<void()> m_outputClosed;
 };
 
 /// Turns SIGINT and SIGTERM, and the end of a file, into one main-thread signal.
@@ -154,9 +193,20 @@ QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &dele
 
 /// A listening run through the application state, so that lines reach the
 /// transcript, the clipboard and translation exactly as in the application.
-QCoro::Task<int> listen(AppState &state, StopRequest &stop) {
+QCoro::Task<int> listen(AppState &state, StopRequest &stop, std::optional<std::uint32_t> device) {
     co_await state.startupFinished();
     ListeningController &listening = *state.listening();
+    if (device) {
+        const std::vector<AudioDevice> &devices = state.audioDevices()->availableDevices();
+        if (std::none_of(devices.begin(), devices.end(),
+                         [&](const AudioDevice &d) { return d.id == *device; })) {
+            fail(
+                QStringLiteral("no input device has the id %1 (\"orvinta-cli devices\" lists them)")
+                    .arg(*device));
+            co_return 1;
+        }
+        state.audioDevices()->setSelectedDeviceID(device);
+    }
     if (!listening.isModelLoaded()) {
         fail(listening.errorMessage().value_or(
             QStringLiteral("The speech model could not be prepared")));
@@ -168,10 +218,27 @@ QCoro::Task<int> listen(AppState &state, StopRequest &stop) {
         fail(listening.errorMessage().value_or(QStringLiteral("Listening could not start")));
         co_return 1;
     }
+    // The run also ends by itself when its capture fails.
+    const QMetaObject::Connection ended =
+        QObject::connect(&listening, &ListeningController::isListeningChanged, &stop, [&] {
+            if (!listening.isListening())
+                stop.request();
+        });
     co_await stop.wait();
-    listening.toggleListening();
-    co_await listening.toggleFinished();
+    QObject::disconnect(ended);
+    std::optional<QString> failure;
+    if (listening.isListening()) {
+        listening.toggleListening();
+        co_await listening.toggleFinished();
+    } else {
+        co_await listening.toggleFinished();
+        failure = listening.errorMessage();
+    }
     state.sessionSaver().flush();
+    if (failure) {
+        fail(*failure);
+        co_return 1;
+    }
     co_return 0;
 }
 
@@ -192,8 +259,10 @@ int listDevices() {
     std::optional<std::uint32_t> selected;
     refreshAudioDevices(capture, devices, selected);
     for (const auto &device : devices)
-        std::printf("%u\t%s\n", device.id, device.name.c_str());
-    return 0;
+        if (!print(
+                QStringLiteral("%1\t%2").arg(device.id).arg(QString::fromStdString(device.name))))
+            break;
+    return outputStatus();
 }
 
 int exportTranscript(const QStringList &arguments) {
@@ -216,13 +285,14 @@ int exportTranscript(const QStringList &arguments) {
     const QString content = session ? exportContent(session->lines, format) : QString();
     if (arguments.size() == 3) {
         if (const auto error = writeFileAtomically(arguments[2], content.toUtf8())) {
-            fail(QStringLiteral("cannot write %1: %2").arg(arguments[2], *error));
+            fail(QStringLiteral("cannot write %1").arg(*error));
             return 1;
         }
-    } else if (!content.isEmpty()) {
-        std::fprintf(stdout, "%s\n", content.toUtf8().constData());
+        return 0;
     }
-    return 0;
+    if (!content.isEmpty())
+        print(content);
+    return outputStatus();
 }
 
 QCoro::Task<int> translate(QString from, QString to, QString text) {
@@ -231,9 +301,10 @@ QCoro::Task<int> translate(QString from, QString to, QString text) {
     translator.setAction(
         [&](std::shared_ptr<TranslationSession> session, CancellationToken) -> QCoro::Task<> {
             try {
-                const QString translated = co_await session->translate(text);
-                std::fprintf(stdout, "%s\n", translated.toUtf8().constData());
-                exitCode = 0;
+                QCoro::Task<QString> translating = session->translate(text);
+                const QString translated = co_await translating;
+                print(translated);
+                exitCode = outputStatus();
             } catch (const TranslationError &error) {
                 fail(QString::fromUtf8(error.what()));
             }
@@ -246,6 +317,8 @@ QCoro::Task<int> translate(QString from, QString to, QString text) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // A closed standard output is noticed as a failed write, not a killed process.
+    std::signal(SIGPIPE, SIG_IGN);
     // Without --verbose the tool says only what it reports itself; this is
     // set before the application object, which may warn while it starts.
     const bool verbose = std::any_of(
@@ -333,9 +406,16 @@ int main(int argc, char **argv) {
             fail(QStringLiteral("usage: orvinta-cli translate --to ID [--from ID] TEXT..."));
             return 2;
         }
+        if (!knownLanguage(parser.value(toOption), LocaleData::translationTargets(), "--to") ||
+            !knownLanguage(parser.value(fromOption), LocaleData::translationTargets(), "--from"))
+            return 2;
         return runTask(translate(parser.value(fromOption), parser.value(toOption),
                                  arguments.mid(1).join(QLatin1Char(' '))));
     }
+
+    if (parser.isSet(localeOption) &&
+        !knownLanguage(parser.value(localeOption), LocaleData::supportedLocales(), "--locale"))
+        return 2;
 
     StopRequest stop;
     if (command == QLatin1String("transcribe")) {
@@ -361,7 +441,9 @@ int main(int argc, char **argv) {
         OnDeviceSpeechEngine engine(&delegate, std::make_shared<PocketSphinxRecognizer>(), capture,
                                     std::make_shared<SerialWorker>("orvinta-speech"));
         enginePointer = &engine;
-        return runTask(transcribe(engine, delegate, stop));
+        delegate.onOutputClosed([&stop] { stop.request(); });
+        const int status = runTask(transcribe(engine, delegate, stop));
+        return outputError != 0 ? outputStatus() : status;
     }
 
     if (command != QLatin1String("listen")) {
@@ -399,25 +481,44 @@ int main(int argc, char **argv) {
         }
     }
 
-    SingleInstance transcriptLock;
+    // Whoever saves holds the lock next to the transcript.
+    SingleInstance transcriptLock(services.session->folder());
+    bool notSaved = false;
     if (parser.isSet(noSaveOption)) {
         services.session.reset();
-    } else if (!transcriptLock.claim()) {
+    } else if (const auto claim = transcriptLock.claim();
+               claim == SingleInstance::Claim::heldElsewhere) {
         fail(QStringLiteral(
             "Orvinta is running and keeps the transcript; quit it, or listen with --no-save"));
         return 1;
+    } else if (claim == SingleInstance::Claim::impossible) {
+        // Listening still helps; the run ends with a failure since nothing was kept.
+        fail(QStringLiteral("The transcript cannot be saved: %1").arg(transcriptLock.claimError()));
+        services.session.reset();
+        notSaved = true;
     }
     services.sounds.reset();
 
     AppState state(std::move(services));
-    if (device)
-        state.audioDevices()->setSelectedDeviceID(*device);
+    SessionSaver &saver = state.sessionSaver();
+    if (const auto &error = saver.restoreError())
+        fail(QStringLiteral("the saved transcript cannot be read (%1); it is kept aside when the "
+                            "first new line is saved")
+                 .arg(*error));
+    QObject::connect(&saver, &SessionSaver::fileKeptAside, &state, [](const QString &path) {
+        fail(QStringLiteral("the previous transcript file was kept as %1").arg(path));
+    });
+    QObject::connect(&saver, &SessionSaver::saveFailed, &state, [&](const QString &description) {
+        fail(description);
+        notSaved = true;
+    });
     const Transcript &transcript = *state.transcript();
     qsizetype printed = transcript.lineCount();
     QObject::connect(&transcript, &Transcript::lineCountChanged, &state, [&] {
         for (; printed < transcript.lineCount(); ++printed)
-            printLine(transcript.confirmedLines()[printed].time(),
-                      transcript.confirmedLines()[printed].text);
+            if (!printLine(transcript.confirmedLines()[printed].time(),
+                           transcript.confirmedLines()[printed].text))
+                stop.request(); // nobody reads any more: end the run, keeping what was said
     });
     if (parser.isSet(interimOption))
         QObject::connect(&transcript, &Transcript::interimTextChanged, &state, [&] {
@@ -425,7 +526,12 @@ int main(int argc, char **argv) {
                 printInterim(transcript.interimText());
         });
     TranslationController translation(state, std::make_shared<ApertiumTranslator>());
-    return runTask(listen(state, stop));
+    const int status = runTask(listen(state, stop, device));
+    if (status != 0)
+        return status;
+    if (outputError != 0)
+        return outputStatus();
+    return notSaved ? 1 : 0;
 }
 
 #include "main.moc"

@@ -21,8 +21,11 @@ AppState::AppState(AppServices services, QObject *parent)
                      m_services.timings.sessionSaveDebounce) {
     connect(&m_preferences, &Preferences::dictationModeAssigned, &m_dictationController,
             &DictationController::dictationMonitorRequested);
-    connect(&m_transcript, &Transcript::exportFailed, &m_listening,
-            [this](const QString &description) { m_listening.setErrorMessage(description); });
+    const auto showBanner = [this](const QString &description) {
+        m_listening.setErrorMessage(description);
+    };
+    connect(&m_transcript, &Transcript::exportFailed, &m_listening, showBanner);
+    connect(&m_sessionSaver, &SessionSaver::saveFailed, &m_listening, showBanner);
 
     m_preferences.load();
     m_sessionSaver.restore();

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace Orvinta {
 
@@ -22,8 +23,11 @@ constexpr qsizetype maxRestoredLines = 500;
 /// One thread that writes the newest snapshot handed to it.
 class SessionSaver::Writer {
 public:
-    explicit Writer(std::shared_ptr<SessionStore> store)
+    using Reporter = std::function<void(const SessionSaveResult &)>;
+
+    Writer(std::shared_ptr<SessionStore> store, Reporter report)
         : m_store(std::move(store))
+        , m_report(std::move(report))
         , m_thread([this](std::stop_token stop) { run(stop); }) {}
 
     ~Writer() {
@@ -56,7 +60,8 @@ private:
             m_pending.reset();
             m_writing = true;
             guard.unlock();
-            m_store->save(data);
+            const SessionSaveResult result = m_store->save(data);
+            m_report(result);
             guard.lock();
             m_writing = false;
             m_idle.notify_all();
@@ -64,6 +69,7 @@ private:
     }
 
     std::shared_ptr<SessionStore> m_store;
+    Reporter m_report;
     std::mutex m_lock;
     std::condition_variable_any m_wake;
     std::condition_variable m_idle;
@@ -80,7 +86,15 @@ SessionSaver::SessionSaver(std::shared_ptr<SessionStore> store, Transcript &tran
     , m_transcript(transcript)
     , m_preferences(preferences)
     , m_debounce(debounce)
-    , m_writer(m_store ? std::make_unique<Writer>(m_store) : nullptr) {
+    , m_writer(m_store ? std::make_unique<Writer>(m_store,
+                                                  [this](const SessionSaveResult &result) {
+                                                      // The writer is joined before this
+                                                      // object goes, so `this` is alive here.
+                                                      QMetaObject::invokeMethod(
+                                                          this, [this, result] { report(result); },
+                                                          Qt::QueuedConnection);
+                                                  })
+                       : nullptr) {
     connect(&transcript, &Transcript::linesEdited, this, &SessionSaver::saveSession);
     connect(&transcript, &Transcript::translationStored, this,
             &SessionSaver::scheduleDebouncedSave);
@@ -101,6 +115,7 @@ void SessionSaver::restore() {
         data = m_store->read();
     } catch (const SessionFormatError &error) {
         qCCritical(lcAppState, "Failed to restore session: %s", error.what());
+        m_restoreError = QString::fromUtf8(error.what());
         return;
     }
     if (!data)
@@ -110,6 +125,7 @@ void SessionSaver::restore() {
         qCInfo(lcAppState, "Session truncated from %ld to 500 lines",
                static_cast<long>(lines.size()));
         lines = lines.mid(lines.size() - maxRestoredLines);
+        m_store->archiveBeforeNextSave();
     }
     QHash<QUuid, QString> translations;
     const QString target = m_preferences.targetLanguage();
@@ -123,6 +139,18 @@ void SessionSaver::restore() {
     m_transcript.restore(std::move(lines), std::move(translations));
     qCInfo(lcAppState, "Restored %ld lines from previous session",
            static_cast<long>(m_transcript.lineCount()));
+}
+
+void SessionSaver::report(const SessionSaveResult &result) {
+    if (result.keptAside)
+        Q_EMIT fileKeptAside(*result.keptAside);
+    if (!result.error) {
+        m_failing = false;
+        return;
+    }
+    // One report per run of failures: every later line would fail alike.
+    if (!std::exchange(m_failing, true))
+        Q_EMIT saveFailed(QStringLiteral("The transcript cannot be saved: ") + *result.error);
 }
 
 void SessionSaver::saveSession() {
@@ -158,8 +186,11 @@ void SessionSaver::flush() {
 }
 
 void SessionSaver::waitForWrites() {
-    if (m_writer)
-        m_writer->waitUntilIdle();
+    if (!m_writer)
+        return;
+    m_writer->waitUntilIdle();
+    // What the writes reported is known before this returns.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 } // namespace Orvinta

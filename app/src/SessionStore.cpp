@@ -3,8 +3,10 @@
 #include <OrvintaApp/AppLog.h>
 #include <OrvintaApp/AtomicFile.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -96,66 +98,97 @@ SessionData decodeSession(const QByteArray &json) {
 SessionStore::SessionStore(std::optional<QString> dataHome)
     : m_dataHome(std::move(dataHome)) {}
 
-std::optional<QString> SessionStore::sessionFileURL() const {
+QString SessionStore::folder() const {
     const QString dataHome =
         m_dataHome.value_or(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    if (dataHome.isEmpty()) {
+    return dataHome.isEmpty() ? QString() : QDir(dataHome).filePath(QStringLiteral("Orvinta"));
+}
+
+std::optional<QString> SessionStore::sessionFileURL(QString *error) const {
+    const QString dir = folder();
+    if (dir.isEmpty()) {
         qCCritical(lcAppState) << "Cannot locate Application Support directory";
+        if (error)
+            *error = QStringLiteral("no data folder (HOME and XDG_DATA_HOME are not set)");
         return std::nullopt;
     }
-    const QString folder = QDir(dataHome).filePath(QStringLiteral("Orvinta"));
-    if (!QDir().mkpath(folder)) {
-        qCCritical(lcAppState, "Cannot create session directory: %s",
-                   qUtf8Printable(QStringLiteral("cannot create %1").arg(folder)));
+    if (!QDir().mkpath(dir) || !QFileInfo(dir).isDir()) {
+        const QString reason = QStringLiteral("cannot create the folder %1").arg(dir);
+        qCCritical(lcAppState, "Cannot create session directory: %s", qUtf8Printable(reason));
+        if (error)
+            *error = reason;
         return std::nullopt;
     }
-    return QDir(folder).filePath(QStringLiteral("session.json"));
+    return QDir(dir).filePath(QStringLiteral("session.json"));
 }
 
 std::optional<SessionData> SessionStore::read() {
-    const std::optional<QString> path = sessionFileURL();
-    if (!path || !QFile::exists(*path))
+    const QString path = QDir(folder()).filePath(QStringLiteral("session.json"));
+    if (folder().isEmpty() || !QFileInfo::exists(path))
         return std::nullopt;
-    QFile file(*path);
+    const std::variant<QByteArray, QString> content = readRegularFile(path, maxFileSize);
     try {
-        if (!file.open(QIODevice::ReadOnly))
-            throw SessionFormatError(file.errorString().toStdString());
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw SessionFormatError(file.errorString().toStdString());
-        return decodeSession(bytes);
+        if (const auto *error = std::get_if<QString>(&content))
+            throw SessionFormatError(error->toStdString());
+        return decodeSession(std::get<QByteArray>(content));
     } catch (const SessionFormatError &) {
-        m_unreadableFile = *path;
+        m_unreadableFile = path;
         throw;
     }
 }
 
-void SessionStore::keepUnreadableFile(const QString &path) {
-    if (!m_unreadableFile || *m_unreadableFile != path || !QFile::exists(path))
-        return;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString backup =
-        QFileInfo(path).dir().filePath(QStringLiteral("session.unreadable-%1.json").arg(stamp));
-    if (QFile::rename(path, backup))
-        qCInfo(lcAppState, "Kept the unreadable session file as %s", qUtf8Printable(backup));
-    else
-        qCWarning(lcAppState, "Could not keep the unreadable session file as %s",
-                  qUtf8Printable(backup));
-    m_unreadableFile.reset();
+void SessionStore::archiveBeforeNextSave() {
+    m_archiveBeforeSave = true;
 }
 
-void SessionStore::save(const SessionData &session) {
-    const std::optional<QString> path = sessionFileURL();
-    if (!path)
-        return;
-    keepUnreadableFile(*path);
+std::optional<QString> SessionStore::moveAside(const QString &path, const QString &kind) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside =
+        QFileInfo(path).dir().filePath(QStringLiteral("session.%1-%2.json").arg(kind, stamp));
+    if (!QFile::rename(path, aside))
+        return std::nullopt;
+    return aside;
+}
+
+SessionSaveResult SessionStore::save(const SessionData &session) {
+    SessionSaveResult result;
+    QString folderError;
+    const std::optional<QString> path = sessionFileURL(&folderError);
+    if (!path) {
+        result.error = folderError;
+        return result;
+    }
+    if (m_unreadableFile && *m_unreadableFile == *path && QFile::exists(*path)) {
+        result.keptAside = moveAside(*path, QStringLiteral("unreadable"));
+        if (result.keptAside)
+            qCInfo(lcAppState, "Kept the unreadable session file as %s",
+                   qUtf8Printable(*result.keptAside));
+        else
+            qCWarning(lcAppState, "Could not keep the unreadable session file aside");
+    } else if (m_archiveBeforeSave && QFile::exists(*path)) {
+        result.keptAside = moveAside(*path, QStringLiteral("archive"));
+        if (result.keptAside)
+            qCInfo(lcAppState, "Kept the whole session before the 500-line cut as %s",
+                   qUtf8Printable(*result.keptAside));
+    }
+    // Until the old file is safe elsewhere, it is not replaced.
+    if ((m_unreadableFile || m_archiveBeforeSave) && QFile::exists(*path)) {
+        result.error = QStringLiteral("%1: the previous file could not be kept aside").arg(*path);
+        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*result.error));
+        return result;
+    }
+    m_unreadableFile.reset();
+    m_archiveBeforeSave = false;
     if (session.lines.isEmpty()) {
-        QFile::remove(*path);
-        return;
+        if (QFile::exists(*path) && !QFile::remove(*path))
+            result.error = QStringLiteral("%1: cannot be removed").arg(*path);
+        return result;
     }
     // Transcripts are private.
-    if (const auto error = writeFileAtomically(*path, encodeSession(session), /*ownerOnly=*/true))
-        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*error));
+    result.error = writeFileAtomically(*path, encodeSession(session), /*ownerOnly=*/true);
+    if (result.error)
+        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*result.error));
+    return result;
 }
 
 } // namespace Orvinta

@@ -12,16 +12,26 @@ namespace Orvinta {
 QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &zone) {
     QStringList out;
     for (const ConfirmedLine &line : lines) {
-        const QDateTime time = QDateTime::fromSecsSinceEpoch(
-            static_cast<qint64>(std::floor(line.timestamp + referenceDateOffset)), zone);
+        // A stored time far outside any real date still gives a clock time,
+        // never an overflow.
+        const double seconds = std::isfinite(line.timestamp)
+                                   ? std::clamp(line.timestamp + referenceDateOffset, -1e14, 1e14)
+                                   : 0.0;
+        const QDateTime time =
+            QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::floor(seconds)), zone);
         out << QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), line.text);
     }
     return out.join(QLatin1Char('\n'));
 }
 
 QString srtTime(double seconds) {
+    // Offsets beyond any recording (a clock far off, a damaged file) are held
+    // at a million hours, so the arithmetic below cannot overflow into a
+    // malformed cue time.
+    constexpr double latest = 1e6 * 3600 - 0.001;
     if (!(seconds > 0))
         seconds = 0;
+    seconds = std::min(seconds, latest);
     // Offsets are differences of large timestamps, so 0.8 s arrives as
     // 0.79999995: round to the microsecond first, then cut to milliseconds.
     const long long micros = std::llround(seconds * 1e6);

@@ -2,7 +2,11 @@
 
 #include <QFile>
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -53,6 +57,16 @@ TEST(Export, srtCuesEndAtTheNextLineOrTheirReadingTime) {
               QStringLiteral(
                   "1\n00:00:00,000 --> 00:00:00,000\na\n\n2\n00:00:00,000 --> 00:00:00,000\nd"));
     EXPECT_EQ(srtTime(360000.5), QStringLiteral("100:00:00,500"));
+
+    // Times far outside any real date keep their form.
+    EXPECT_EQ(srtTime(1e15), QStringLiteral("999999:59:59,999"));
+    EXPECT_EQ(srtTime(std::numeric_limits<double>::infinity()), QStringLiteral("999999:59:59,999"));
+    EXPECT_EQ(srtTime(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("00:00:00,000"));
+    const QString plain = plainTextTranscript(
+        {line(1e300, QStringLiteral("far")), line(-1e300, QStringLiteral("before"))});
+    EXPECT_TRUE(plain.contains(QRegularExpression(
+        QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] far\n\\[\\d\\d:\\d\\d:\\d\\d\\] before$"))))
+        << plain.toStdString();
 }
 
 TEST(Export, plainTextUsesLocalTimeAndTheFileNameTheUtcDate) {

@@ -3,14 +3,17 @@
 #include <OrvintaApp/CancellableTask.h>
 
 #include <QObject>
+#include <QString>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace Orvinta {
 
 class Preferences;
 class SessionStore;
+struct SessionSaveResult;
 class Transcript;
 
 /// Keeps the session file in step with the transcript: an edit of the lines
@@ -38,15 +41,30 @@ public:
     void flush();
     /// Waits until every snapshot handed over is written.
     void waitForWrites();
+    /// Why the saved session could not be restored; it is kept aside at the
+    /// first save.
+    const std::optional<QString> &restoreError() const { return m_restoreError; }
+
+Q_SIGNALS:
+    /// The first failure after a success (or at start): the user learns once
+    /// that the transcript is not being saved, not once per line.
+    void saveFailed(const QString &description);
+    /// The previous file was moved aside (unreadable, or the whole session
+    /// before the 500-line cut), to this path.
+    void fileKeptAside(const QString &path);
 
 private:
     class Writer;
+
+    void report(const SessionSaveResult &result);
 
     std::shared_ptr<SessionStore> m_store;
     Transcript &m_transcript;
     const Preferences &m_preferences;
     std::chrono::milliseconds m_debounce;
     TaskHandle m_debouncedSaveTask;
+    bool m_failing = false;
+    std::optional<QString> m_restoreError;
     std::unique_ptr<Writer> m_writer;
 };
 

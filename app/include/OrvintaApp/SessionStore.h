@@ -32,30 +32,47 @@ QByteArray encodeSession(const SessionData &session);
 /// Throws SessionFormatError when a member is missing or has the wrong type.
 SessionData decodeSession(const QByteArray &json);
 
+/// What became of one save.
+struct SessionSaveResult {
+    /// Why the file could not be written (the path and the reason); the file
+    /// on disk is then the previous one.
+    std::optional<QString> error;
+    /// Where the previous file was kept before this save replaced it.
+    std::optional<QString> keptAside;
+};
+
 /// The session file, session.json in the Orvinta folder of the XDG data
 /// home. Written atomically and readable by its owner only.
 class SessionStore {
 public:
+    /// Larger files are not read: a session of 5,000 lines is about 1 MB.
+    static constexpr qint64 maxFileSize = 64 * 1024 * 1024;
+
     /// `dataHome` replaces the XDG data home (tests, other tools).
     explicit SessionStore(std::optional<QString> dataHome = std::nullopt);
 
-    /// The file's path, creating its folder; nothing (logged) when that fails.
-    std::optional<QString> sessionFileURL() const;
-
+    /// The Orvinta folder that holds the transcript (and its writer's lock).
+    QString folder() const;
+    /// The file's path, creating its folder; nothing when that fails, with
+    /// the reason in `error`.
+    std::optional<QString> sessionFileURL(QString *error = nullptr) const;
     /// Nothing when there is no file; throws SessionFormatError (or a read
     /// error as one) when it cannot be used. The file is then kept and
     /// moved aside before the next save replaces it.
     std::optional<SessionData> read();
-
+    /// The file holds more than will be kept: before the next save replaces
+    /// it, it is moved aside as an archive, so nothing said is lost.
+    void archiveBeforeNextSave();
     /// Writes the session, or removes the file when there are no lines.
-    /// Failures are logged; the old file stays as it was.
-    void save(const SessionData &session);
+    SessionSaveResult save(const SessionData &session);
 
 private:
-    void keepUnreadableFile(const QString &path);
+    /// Moves the file aside as session.<kind>-<date>.json; the new path, or nothing.
+    std::optional<QString> moveAside(const QString &path, const QString &kind);
 
     std::optional<QString> m_dataHome;
     std::optional<QString> m_unreadableFile;
+    bool m_archiveBeforeSave = false;
 };
 
 } // namespace Orvinta

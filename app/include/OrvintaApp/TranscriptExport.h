@@ -20,7 +20,8 @@ QString plainTextTranscript(const QList<ConfirmedLine> &lines,
 /// Numbered cues timed from the first line, ending at the next line's start
 /// or after 15 characters per second (at least 2 s).
 QString srtTranscript(const QList<ConfirmedLine> &lines);
-/// "HH:MM:SS,mmm"; offsets before the start read as zero.
+/// "HH:MM:SS,mmm"; offsets before the start read as zero, those beyond a
+/// million hours as 999999:59:59,999.
 QString srtTime(double seconds);
 QString exportContent(const QList<ConfirmedLine> &lines, ExportFormat format);
 /// "orvinta-" plus the UTC date and the extension.

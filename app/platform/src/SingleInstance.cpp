@@ -1,6 +1,9 @@
 #include <OrvintaPlatform/SingleInstance.h>
 
+#include <OrvintaApp/SessionStore.h>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 
@@ -10,13 +13,15 @@ namespace {
 constexpr char activateMessage[] = "activate\n";
 }
 
-SingleInstance::SingleInstance(QString runtimeFolder, QObject *parent)
+SingleInstance::SingleInstance(QString transcriptFolder, QString runtimeFolder, QObject *parent)
     : QObject(parent)
-    , m_folder(runtimeFolder.isEmpty()
-                   ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                   : std::move(runtimeFolder)) {
-    if (m_folder.isEmpty())
-        m_folder = QDir::tempPath();
+    , m_lockFolder(transcriptFolder.isEmpty() ? SessionStore().folder()
+                                              : std::move(transcriptFolder))
+    , m_runtimeFolder(runtimeFolder.isEmpty()
+                          ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                          : std::move(runtimeFolder)) {
+    if (m_runtimeFolder.isEmpty())
+        m_runtimeFolder = QDir::tempPath();
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -32,22 +37,31 @@ SingleInstance::SingleInstance(QString runtimeFolder, QObject *parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::lockPath() const {
-    return QDir(m_folder).filePath(QStringLiteral("orvinta.lock"));
+    return QDir(m_lockFolder).filePath(QStringLiteral("orvinta.lock"));
 }
 
 QString SingleInstance::socketPath() const {
-    return QDir(m_folder).filePath(QStringLiteral("orvinta.socket"));
+    return QDir(m_runtimeFolder).filePath(QStringLiteral("orvinta.socket"));
 }
 
-bool SingleInstance::claim() {
+SingleInstance::Claim SingleInstance::claim() {
     if (m_lock && m_lock->isLocked())
-        return true;
-    QDir().mkpath(m_folder);
+        return Claim::taken;
+    if (m_lockFolder.isEmpty() || !QDir().mkpath(m_lockFolder) ||
+        !QFileInfo(m_lockFolder).isDir()) {
+        m_claimError = QStringLiteral("cannot create the folder %1").arg(m_lockFolder);
+        return Claim::impossible;
+    }
     m_lock = std::make_unique<QLockFile>(lockPath());
     // The lock never goes stale while its holder lives; a crashed holder's
     // lock is recognised by its dead process id and taken over.
     m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    if (m_lock->tryLock(0))
+        return Claim::taken;
+    if (m_lock->error() == QLockFile::LockFailedError)
+        return Claim::heldElsewhere;
+    m_claimError = QStringLiteral("cannot write %1").arg(lockPath());
+    return Claim::impossible;
 }
 
 bool SingleInstance::acceptHandOvers() {

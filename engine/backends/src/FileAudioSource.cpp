@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 
 namespace Orvinta {
 
@@ -15,6 +16,15 @@ FileAudioSource::FileAudioSource(const std::filesystem::path &path, std::functio
                                  std::function<void()> finished)
     : m_mayFeed(std::move(mayFeed))
     , m_finished(std::move(finished)) {
+    // Only regular files: a pipe or a device would block here or never end.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status))
+        throw EngineError("libsndfile", -1,
+                          "Cannot read audio file " + path.string() + ": it is a folder");
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw EngineError("libsndfile", -1,
+                          "Cannot read audio file " + path.string() + ": it is not a regular file");
     SF_INFO info{};
     m_file.reset(sf_open(path.c_str(), SFM_READ, &info));
     if (!m_file)
@@ -24,6 +34,12 @@ FileAudioSource::FileAudioSource(const std::filesystem::path &path, std::functio
         throw EngineError("libsndfile", -1,
                           "Cannot read audio file " + path.string() +
                               ": it holds no audio channels");
+    if (info.samplerate < minimumSampleRate || info.samplerate > maximumSampleRate)
+        throw EngineError("libsndfile", -1,
+                          "Cannot read audio file " + path.string() + ": its sample rate of " +
+                              std::to_string(info.samplerate) + " Hz is not supported (" +
+                              std::to_string(minimumSampleRate) + " to " +
+                              std::to_string(maximumSampleRate) + " Hz)");
     m_format = AudioFormat{static_cast<double>(info.samplerate),
                            static_cast<std::uint32_t>(info.channels), SampleType::float32, true};
     m_frames = info.frames;

@@ -15,12 +15,19 @@ namespace Orvinta {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    /// `runtimeFolder` replaces the XDG runtime folder (tests).
-    explicit SingleInstance(QString runtimeFolder = {}, QObject *parent = nullptr);
+    /// The lock lives next to the transcript it guards (`transcriptFolder`,
+    /// by default the Orvinta folder of the XDG data home), so two writers
+    /// of one transcript always meet it; the hand-over socket lives in the
+    /// XDG runtime folder (`runtimeFolder` replaces it).
+    explicit SingleInstance(QString transcriptFolder = {}, QString runtimeFolder = {},
+                            QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    /// Takes the lock; false when another process holds it.
-    bool claim();
+    enum class Claim { taken, heldElsewhere, impossible };
+    /// Takes the lock; `impossible` when the lock file cannot be made there
+    /// (an unwritable folder), with the reason in claimError().
+    Claim claim();
+    QString claimError() const { return m_claimError; }
     /// Listens for hand-overs from later starts (the application only).
     bool acceptHandOvers();
     /// Asks the running holder to show itself; false when nobody answered.
@@ -35,7 +42,9 @@ Q_SIGNALS:
 private:
     QString socketPath() const;
 
-    QString m_folder;
+    QString m_lockFolder;
+    QString m_runtimeFolder;
+    QString m_claimError;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer m_server;
 };

@@ -17,6 +17,10 @@ namespace Orvinta {
 /// count, from its own thread, as fast as `mayFeed` allows.
 class FileAudioSource : public MicrophoneCapture {
 public:
+    /// Rates outside these are refused: the converter cannot make speech of them.
+    static constexpr int minimumSampleRate = 4000;
+    static constexpr int maximumSampleRate = 384000;
+
     /// Throws EngineError when the file cannot be opened as audio.
     FileAudioSource(const std::filesystem::path &path, std::function<bool()> mayFeed,
                     std::function<void()> finished);
