@@ -1,0 +1,187 @@
+// Files as an unlucky or hostile user leaves them: a full disk, a pipe or a
+// device where a file should be, a folder that cannot be written.
+
+#include "AppTestSupport.h"
+
+#include <OrvintaApp/AtomicFile.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// Files may grow to `bytes` while it lives, as with `ulimit -f`.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+SessionData sessionOf(int lines) {
+    SessionData data;
+    data.targetLanguage = QStringLiteral("en-US");
+    for (int i = 0; i < lines; ++i)
+        data.lines.append(ConfirmedLine::create(QStringLiteral("Line number %1.").arg(i), i));
+    return data;
+}
+
+} // namespace
+
+TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
+    QTemporaryDir folder;
+    SessionStore store(folder.path());
+    ASSERT_FALSE(store.save(sessionOf(2)).error);
+    const QString path = folder.filePath(QStringLiteral("Orvinta/session.json"));
+    const QByteArray before = readAll(path);
+
+    std::optional<QString> error;
+    {
+        const FileSizeLimit limit(4096);
+        error = store.save(sessionOf(400)).error;
+    }
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->startsWith(path)) << error->toStdString();
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(QDir(folder.filePath(QStringLiteral("Orvinta"))).entryList(QDir::Files).size(), 1);
+
+    const QString exported = folder.filePath(QStringLiteral("export.txt"));
+    ASSERT_FALSE(writeFileAtomically(exported, "old"));
+    {
+        const FileSizeLimit limit(1024);
+        EXPECT_TRUE(writeFileAtomically(exported, QByteArray(8192, 'x')));
+    }
+    EXPECT_EQ(readAll(exported), QByteArray("old"));
+}
+
+TEST(FileSafety, theAppSaysOncePerRunOfFailuresThatTheTranscriptIsNotSaved) {
+    AppFixture f;
+    f.state->addConfirmedLine(QStringLiteral("Saved."));
+    f.settle();
+    QSignalSpy failed(&f.state->sessionSaver(), &SessionSaver::saveFailed);
+    {
+        const FileSizeLimit diskFull(64);
+        f.state->addConfirmedLine(QStringLiteral("Not saved."));
+        f.state->addConfirmedLine(QStringLiteral("Not saved either."));
+        f.settle();
+    }
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_TRUE(failed[0][0].toString().startsWith(
+        QStringLiteral("The transcript cannot be saved: %1").arg(f.sessionPath())));
+    EXPECT_EQ(f.state->listening()->errorMessageText(), failed[0][0].toString());
+
+    f.state->addConfirmedLine(QStringLiteral("Saved again."));
+    f.settle();
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 4);
+}
+
+TEST(FileSafety, onlyRegularFilesAreReadAndSpecialFilesAreWrittenThrough) {
+    QTemporaryDir folder;
+    SessionStore store(folder.path());
+    const QString path = folder.filePath(QStringLiteral("Orvinta/session.json"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+
+    // A pipe nobody writes, an endless device, a folder: refused at once.
+    for (const auto &make : std::vector<std::function<bool()>>{
+             [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
+             [&] { return QFile::link(QStringLiteral("/dev/zero"), path); },
+             [&] { return QDir().mkdir(path); }}) {
+        ASSERT_TRUE(make());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_THROW(store.read(), SessionFormatError);
+        EXPECT_LT(timer.elapsed(), 1000);
+        QFile::remove(path) || QDir().rmdir(path);
+    }
+    QFile huge(path);
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(SessionStore::maxFileSize + 1));
+    huge.close();
+    EXPECT_THROW(store.read(), SessionFormatError);
+
+    // Writing to a pipe writes through it and leaves it a pipe; a full
+    // device is an error, not replaced by a file.
+    const QString pipe = folder.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_TRUE(writeFileAtomically(pipe, "nobody reads")); // refused, not blocked
+    QFile reader(pipe);
+    std::thread readSide([&] {
+        ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+        EXPECT_EQ(reader.readAll(), QByteArray("exported\0text", 13));
+    });
+    std::optional<QString> error;
+    for (int tries = 0; tries < 100; ++tries) { // until the reader has opened its end
+        error = writeFileAtomically(pipe, QByteArray("exported\0text", 13));
+        if (!error)
+            break;
+        QThread::msleep(10);
+    }
+    readSide.join();
+    EXPECT_FALSE(error) << error->toStdString();
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(pipe).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    const std::optional<QString> full = writeFileAtomically(QStringLiteral("/dev/full"), "x");
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(full->contains(QStringLiteral("No space left on device"))) << full->toStdString();
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+TEST(FileSafety, aCutSessionIsArchivedBeforeTheFirstSave) {
+    AppFixture f;
+    f.state.reset();
+    const SessionData full = sessionOf(750);
+    ASSERT_FALSE(f.session->save(full).error);
+    f.restart();
+    ASSERT_EQ(f.state->transcript()->lineCount(), 500);
+    QSignalSpy keptAside(&f.state->sessionSaver(), &SessionSaver::fileKeptAside);
+    f.state->addConfirmedLine(QStringLiteral("A new line."));
+    f.settle();
+
+    const QDir folder = QFileInfo(f.sessionPath()).dir();
+    const QStringList archives =
+        folder.entryList({QStringLiteral("session.archive-*.json")}, QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, full.lines);
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 501);
+    ASSERT_EQ(keptAside.count(), 1);
+    EXPECT_EQ(keptAside[0][0].toString(), folder.filePath(archives.front()));
+
+    // Only once: the next save does not archive the cut session again.
+    f.state->addConfirmedLine(QStringLiteral("Another."));
+    f.settle();
+    EXPECT_EQ(folder.entryList({QStringLiteral("session.archive-*.json")}, QDir::Files).size(), 1);
+}
