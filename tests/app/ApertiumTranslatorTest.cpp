@@ -65,8 +65,6 @@ TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanish) {
     EXPECT_EQ(translator.translate("en-US", "es-ES", "Good morning."), "Buenos días.");
     EXPECT_EQ(translator.translate("en-US", "fr-FR", "Good morning."), "Bonjour.");
     EXPECT_EQ(translator.route("en-US", "fr-FR"), (std::vector<std::string>{"eng-spa", "es-fr"}));
-    EXPECT_EQ(translator.route("it-IT", "pt-BR"),
-              (std::vector<std::string>{"ita-spa", "es-pt_BR"}));
     EXPECT_EQ(translator.route("es-ES", "en-US"), std::vector<std::string>{"spa-eng_US"});
     EXPECT_EQ(translator.translate("es-ES", "en-US", "Buenos días."), "Good morning.");
 

@@ -107,22 +107,6 @@ std::unique_ptr<Translator> startTranslating(std::shared_ptr<TranslationBackend>
     return translator;
 }
 
-QString translateOnce(Translator &translator) {
-    QString result;
-    translator.setAction([&result](std::shared_ptr<TranslationSession> session,
-                                   CancellationToken) -> QCoro::Task<> {
-        try {
-            QCoro::Task<QString> translating = session->translate(QStringLiteral("Good morning."));
-            result = co_await translating;
-        } catch (const TranslationError &error) {
-            result = QStringLiteral("error: ") + QString::fromUtf8(error.what());
-        }
-    });
-    translator.setConfiguration(englishToSpanish);
-    waitUntil([&] { return !result.isEmpty(); });
-    return result;
-}
-
 } // namespace
 
 TEST(Translator, closingCancelsTheRequestInProgressAndDropsTheRest) {
@@ -145,8 +129,10 @@ TEST(Translator, closingCancelsTheRequestInProgressAndDropsTheRest) {
 
     // The back end itself is still usable.
     backend->release();
-    Translator again(backend);
-    EXPECT_EQ(translateOnce(again), QStringLiteral("es-ES:Good morning."));
+    auto again = std::make_shared<BatchOutcome>();
+    translator = startTranslating(backend, {QStringLiteral("Good morning.")}, again);
+    ASSERT_TRUE(waitUntil([&] { return again->finished; }));
+    EXPECT_EQ(again->responses, std::vector<QString>{QStringLiteral("es-ES:Good morning.")});
 }
 
 TEST(Translator, closingDuringAStalledApertiumRequestReturnsAtOnce) {

@@ -29,24 +29,22 @@ bool haveSoundServer() {
 class PrivateSoundServer {
 public:
     PrivateSoundServer() {
-        QFile config(m_runtime.filePath(QStringLiteral("default.pa")));
+        QFile config(m_runtime.filePath("default.pa"));
         if (!config.open(QIODevice::WriteOnly))
             return;
         config.write(
-            QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
-                           "load-module module-null-sink sink_name=doomed\n"
+            QStringLiteral("load-module module-native-protocol-unix socket=%1 "
+                           "auth-anonymous=1\nload-module module-null-sink sink_name=doomed\n"
                            "set-default-sink doomed\nset-default-source doomed.monitor\n")
                 .arg(socket())
                 .toUtf8());
         config.close();
-        m_environment.insert(QStringLiteral("HOME"), m_runtime.path());
-        m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-        m_environment.insert(QStringLiteral("PULSE_SERVER"), address());
+        m_environment.insert("HOME", m_runtime.path());
+        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        m_environment.insert("PULSE_SERVER", address());
         m_server.setProcessEnvironment(m_environment);
-        m_server.start(QStandardPaths::findExecutable(QStringLiteral("pulseaudio")),
-                       {QStringLiteral("-n"), QStringLiteral("-F"), config.fileName(),
-                        QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no"),
-                        QStringLiteral("--use-pid-file=no")});
+        m_server.start("pulseaudio", {"-n", "-F", config.fileName(), "--exit-idle-time=-1",
+                                      "--daemonize=no", "--use-pid-file=no"});
         if (!m_server.waitForStarted())
             return;
         for (int i = 0; i < 50 && !QFileInfo::exists(socket()); ++i)
@@ -73,19 +71,15 @@ public:
 
     /// Unplugs the only sink, and with it the source every stream records from.
     void removeTheDevice() {
-        EXPECT_EQ(pactl({QStringLiteral("unload-module"), QStringLiteral("module-null-sink")}), 0);
+        QProcess pactl;
+        pactl.setProcessEnvironment(m_environment);
+        pactl.start("pactl", {"unload-module", "module-null-sink"});
+        pactl.waitForFinished(10000);
+        EXPECT_EQ(pactl.exitCode(), 0);
     }
 
 private:
-    QString socket() const { return m_runtime.filePath(QStringLiteral("socket")); }
-
-    int pactl(const QStringList &arguments) {
-        QProcess tool;
-        tool.setProcessEnvironment(m_environment);
-        tool.start(QStringLiteral("pactl"), arguments);
-        tool.waitForFinished(10000);
-        return tool.exitCode();
-    }
+    QString socket() const { return m_runtime.filePath("socket"); }
 
     QTemporaryDir m_runtime;
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
@@ -103,11 +97,8 @@ class Listener {
 public:
     explicit Listener(const QStringList &arguments, const QProcessEnvironment &environment =
                                                         QProcessEnvironment::systemEnvironment()) {
-        m_process.setProcessEnvironment(environment);
-        m_process.start(cliPath(),
-                        QStringList{QStringLiteral("listen"), QStringLiteral("--no-save"),
-                                    QStringLiteral("--verbose")} +
-                            arguments);
+        startCli(m_process, QStringList{"listen", "--no-save", "--verbose"} + arguments,
+                 environment);
     }
 
     ~Listener() {
@@ -123,7 +114,7 @@ public:
         timer.start();
         while (timer.elapsed() < timeoutMs) {
             m_errors += QString::fromUtf8(m_process.readAllStandardError());
-            if (m_errors.contains(QStringLiteral("[Speech] Transcription started")))
+            if (m_errors.contains("[Speech] Transcription started"))
                 return true;
             if (m_process.state() == QProcess::NotRunning)
                 return false;
@@ -163,8 +154,7 @@ void play(const QString &device, const QStringList &ids,
     for (const QString &id : ids) {
         QProcess player;
         player.setProcessEnvironment(environment);
-        player.start(QStringLiteral("paplay"),
-                     {QStringLiteral("--device=") + device, librivoxFile(id)});
+        player.start("paplay", {"--device=" + device, librivoxFile(id)});
         ASSERT_TRUE(player.waitForFinished(30000));
         ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
         QThread::msleep(600);
@@ -184,13 +174,13 @@ double wordErrorRate(const QStringList &ids, const QStringList &texts) {
 }
 
 void expectTranscribed(const QString &source, const QString &device, const QStringList &ids) {
-    Listener listener({QStringLiteral("--source"), source});
+    Listener listener({"--source", source});
     ASSERT_TRUE(listener.waitUntilListening()) << listener.errors().toStdString();
     play(device, ids);
     const CliResult result = listener.interrupt();
     EXPECT_FALSE(result.crashed);
     EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    EXPECT_TRUE(result.errors.contains(QStringLiteral("[Speech] stop: complete")));
+    EXPECT_TRUE(result.errors.contains("[Speech] stop: complete"));
     const QStringList texts = confirmedTexts(result.lines);
     ASSERT_FALSE(texts.isEmpty()) << result.errors.toStdString();
     const double wer = wordErrorRate(ids, texts);
@@ -200,35 +190,30 @@ void expectTranscribed(const QString &source, const QString &device, const QStri
 
 TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
     REQUIRE_SOUND_SERVER();
-    const CliResult result = runCli({QStringLiteral("devices")});
+    const CliResult result = runCli({"devices"});
     ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    EXPECT_EQ(result.lines.filter(QRegularExpression(QStringLiteral("^\\d+\\tVirtual_Microphone$")))
-                  .size(),
-              1)
-        << result.lines.join('\n').toStdString();
-    EXPECT_TRUE(result.lines.filter(QStringLiteral("onitor")).isEmpty())
-        << result.lines.join('\n').toStdString();
+    const QStringList microphones =
+        result.lines.filter(QRegularExpression("^\\d+\\tVirtual_Microphone$"));
+    EXPECT_EQ(microphones.size(), 1) << result.output.toStdString();
+    EXPECT_TRUE(result.lines.filter("onitor").isEmpty()) << result.output.toStdString();
 
     // An unknown device id is refused with one clear line.
-    const CliResult unknown = runCli({QStringLiteral("listen"), QStringLiteral("--no-save"),
-                                      QStringLiteral("--source"), QStringLiteral("microphone"),
-                                      QStringLiteral("--device"), QStringLiteral("4000000")});
+    const CliResult unknown =
+        runCli({"listen", "--no-save", "--source", "microphone", "--device", "4000000"});
     EXPECT_EQ(unknown.exitCode, 1);
-    EXPECT_EQ(unknown.errors.trimmed(),
-              QStringLiteral("orvinta-cli: no input device has the id 4000000 (\"orvinta-cli "
-                             "devices\" lists them)"));
+    EXPECT_EQ(
+        unknown.errors.trimmed(),
+        "orvinta-cli: no input device has the id 4000000 (\"orvinta-cli devices\" lists them)");
 }
 
 TEST(LiveAudio, SystemAudioRunConfirmsWhatTheSpeakersPlay) {
     REQUIRE_SOUND_SERVER();
-    expectTranscribed(QStringLiteral("system"), QStringLiteral("orvinta_speakers"),
-                      {QStringLiteral("0880"), QStringLiteral("0890")});
+    expectTranscribed("system", "orvinta_speakers", {"0880", "0890"});
 }
 
 TEST(LiveAudio, MicrophoneRunConfirmsWhatTheMicrophoneHears) {
     REQUIRE_SOUND_SERVER();
-    expectTranscribed(QStringLiteral("microphone"), QStringLiteral("orvinta_mic_feed"),
-                      {QStringLiteral("0890"), QStringLiteral("0880")});
+    expectTranscribed("microphone", "orvinta_mic_feed", {"0890", "0880"});
 }
 
 TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
@@ -239,7 +224,7 @@ TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
     for (const QString source : {"system", "microphone"}) {
         PrivateSoundServer server;
         ASSERT_TRUE(server.isRunning());
-        Listener listener({QStringLiteral("--source"), source}, server.environment());
+        Listener listener({"--source", source}, server.environment());
         ASSERT_TRUE(listener.waitUntilListening()) << listener.errors().toStdString();
         QThread::msleep(300);
         QElapsedTimer timer;
@@ -249,10 +234,10 @@ TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
         const CliResult result = listener.waitForExit(12000);
         EXPECT_FALSE(result.crashed) << source.toStdString();
         EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
-        EXPECT_TRUE(result.errors.contains(
-            QStringLiteral("orvinta-cli: The sound server stopped: Connection terminated")))
+        EXPECT_TRUE(
+            result.errors.contains("orvinta-cli: The sound server stopped: Connection terminated"))
             << result.errors.toStdString();
-        EXPECT_TRUE(result.errors.contains(QStringLiteral("[Speech] stop: complete")));
+        EXPECT_TRUE(result.errors.contains("[Speech] stop: complete"));
         EXPECT_LT(timer.elapsed(), 10000);
     }
 }
@@ -296,10 +281,12 @@ TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
     for (const AudioSourceType source :
          {AudioSourceType::systemAudio, AudioSourceType::microphone}) {
         SCOPED_TRACE(std::string(rawValue(source)));
-        expectReported(source, QStringLiteral("The sound server stopped: "),
-                       [](PrivateSoundServer &server) { server.kill(); });
-        expectReported(source, QStringLiteral("Audio capture failed: "),
-                       [](PrivateSoundServer &server) { server.removeTheDevice(); });
+        expectReported(source, "The sound server stopped: ", [](PrivateSoundServer &server) {
+            server.kill();
+        });
+        expectReported(source, "Audio capture failed: ", [](PrivateSoundServer &server) {
+            server.removeTheDevice();
+        });
     }
 }
 

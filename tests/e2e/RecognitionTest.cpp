@@ -42,7 +42,7 @@ TEST(Recognition, LibrivoxSetThroughTranscribeScoresWithinTheBound) {
     std::int64_t errors = 0;
     std::int64_t words = 0;
     for (const QString id : {"0870", "0880", "0890", "0920", "0930"}) {
-        const CliResult result = runCli({QStringLiteral("transcribe"), librivoxFile(id)});
+        const CliResult result = runCli({"transcribe", librivoxFile(id)});
         ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
         const QString hypothesis = confirmedTexts(result.lines).join(' ');
         for (const char *token : {"<sil>", "<s>", "[NOISE]", "++", "(2)"})
@@ -68,7 +68,7 @@ TEST(Recognition, BadInputEndsWithOneClearLineAndAnError) {
     if (!haveSpeechData())
         GTEST_SKIP() << "pocketsphinx-testdata or pocketsphinx-en-us is not installed";
     QTemporaryDir folder;
-    QFile corrupt(folder.filePath(QStringLiteral("corrupt.wav")));
+    QFile corrupt(folder.filePath("corrupt.wav"));
     ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
     corrupt.write("RIFF\x10\x00\x00\x00WAVEjunk that is not audio");
     corrupt.close();
@@ -84,31 +84,23 @@ TEST(Recognition, BadInputEndsWithOneClearLineAndAnError) {
             << errorLines.first().toStdString();
     };
 
-    expectClearFailure(runCli({QStringLiteral("transcribe"), corrupt.fileName()}), "corrupt.wav");
-    expectClearFailure(
-        runCli({QStringLiteral("transcribe"), folder.filePath(QStringLiteral("missing.flac"))}),
-        "missing.flac");
-    expectClearFailure(runCli({QStringLiteral("transcribe"), QStringLiteral("--locale"),
-                               QStringLiteral("de-DE"), librivoxFile(QStringLiteral("0880"))}),
-                       "de-DE");
+    const QString speech = librivoxFile(QStringLiteral("0880"));
+    expectClearFailure(runCli({"transcribe", corrupt.fileName()}), "corrupt.wav");
+    expectClearFailure(runCli({"transcribe", folder.filePath("missing.flac")}), "missing.flac");
+    expectClearFailure(runCli({"transcribe", "--locale", "de-DE", speech}), "de-DE");
 
     QProcessEnvironment withoutServer = QProcessEnvironment::systemEnvironment();
-    withoutServer.insert(QStringLiteral("PULSE_SERVER"),
-                         QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
-    expectClearFailure(runCli({QStringLiteral("devices")}, 20000, withoutServer), "sound server");
-    expectClearFailure(
-        runCli({QStringLiteral("listen"), QStringLiteral("--no-save")}, 20000, withoutServer),
-        "sound server");
-    expectClearFailure(runCli({QStringLiteral("listen"), QStringLiteral("--no-save"),
-                               QStringLiteral("--source"), QStringLiteral("microphone")},
-                              20000, withoutServer),
-                       "sound server");
+    withoutServer.insert("PULSE_SERVER", "unix:" + folder.filePath("none"));
+    for (const QStringList &arguments :
+         {QStringList{"devices"}, QStringList{"listen", "--no-save"},
+          QStringList{"listen", "--no-save", "--source", "microphone"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        expectClearFailure(runCli(arguments, 20000, withoutServer), "sound server");
+    }
 
     QProcessEnvironment withoutModel = QProcessEnvironment::systemEnvironment();
-    withoutModel.insert(QStringLiteral("ORVINTA_POCKETSPHINX_MODEL_DIR"), folder.path());
-    expectClearFailure(runCli({QStringLiteral("transcribe"), librivoxFile(QStringLiteral("0880"))},
-                              60000, withoutModel),
-                       "pocketsphinx-en-us");
+    withoutModel.insert("ORVINTA_POCKETSPHINX_MODEL_DIR", folder.path());
+    expectClearFailure(runCli({"transcribe", speech}, 60000, withoutModel), "pocketsphinx-en-us");
 }
 
 } // namespace

@@ -20,6 +20,28 @@ namespace {
 
 const EngineTimings shortTimings{std::chrono::milliseconds(200), std::chrono::milliseconds(5000)};
 
+/// Hands `frames` samples of 16 kHz mono to a system-audio handler.
+void feed(const CapturedSampleHandler &handler, std::size_t frames = 1600) {
+    const std::vector<float> samples(frames, 0.1f);
+    handler(reinterpret_cast<const std::byte *>(samples.data()), samples.size() * sizeof(float));
+}
+
+/// Waits until `flag` is set; the worker job that sets it then blocks until released.
+void waitFor(const std::atomic<bool> &flag) {
+    ASSERT_TRUE(processEventsUntil([&] { return flag.load(); }));
+}
+
+/// True when `task` ended with OperationCancelled.
+bool endsCancelled(QCoro::Task<> task) {
+    try {
+        await(std::move(task));
+    } catch (const OperationCancelled &) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
 class EngineLifecycleTest : public ::testing::Test {
 protected:
     LogCapture log;
@@ -117,7 +139,6 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
     EXPECT_EQ(capture->microphone->device, 7u);
     EXPECT_EQ(capture->microphone->tapFrames, 4096u);
     EXPECT_TRUE(capture->microphone->running);
-    EXPECT_TRUE(logged("[Speech] mic: installing tap (rate=48000.000000)"));
 
     // 48 kHz stereo in, 16 kHz mono float out, levelled.
     capture->microphone->deliver(4096);
@@ -140,22 +161,21 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
     EXPECT_TRUE(analyzer->queue->isFinished());
 
     // Stop order: capture, then the end of input, the analyzer, the results.
+    const QStringList lines = log.lines();
     qsizetype at = 0;
     for (const char *line :
          {"[Speech] Stopping", "[Speech] stop: disableFeeding",
           "[Speech] stop: audio capture stopped", "[Speech] stop: finalizing analyzer",
           "[Speech] stop: analyzer finalized", "[Speech] stop: waiting for results task",
           "[Speech] stop: results task done", "[Speech] stop: complete"}) {
-        const qsizetype found = log.indexOf(line, at);
+        const qsizetype found = lines.indexOf(line, at);
         ASSERT_GE(found, at) << line;
         at = found;
     }
 
     // A buffer the old tap delivers after the stop is dropped.
     const std::size_t queued = analyzer->queue->size();
-    AudioBuffer late(capture->microphone->format, 4096);
-    late.setFrameLength(4096);
-    tap(late);
+    tap(capture->microphone->buffer(4096));
     EXPECT_EQ(analyzer->queue->size(), queued);
 }
 
@@ -174,21 +194,15 @@ TEST_F(EngineLifecycleTest, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone
     EXPECT_EQ(capture->microphone->tapsInstalled, 1);
     EXPECT_EQ(capture->microphone->device, 7u); // kept from the first run
     EXPECT_EQ(recognizer->transcriberLocales.back(), "en-GB");
-    EXPECT_TRUE(logged("[Speech] cleanup: finalizing old analyzer"));
-    EXPECT_TRUE(logged("[Speech] mic: reusing existing AVAudioEngine"));
 
     // The first run's feed is closed: its old tap feeds nothing anywhere.
-    AudioBuffer buffer(capture->microphone->format, 4096);
-    buffer.setFrameLength(4096);
-    firstTap(buffer);
+    firstTap(capture->microphone->buffer(4096));
     EXPECT_EQ(first->queue->size(), 0u);
     await(engine->stopTranscribing());
 }
 
 TEST_F(EngineLifecycleTest, StopWhenIdleCompletesAtOnce) {
     await(engine->stopTranscribing());
-    EXPECT_TRUE(logged("[Speech] Stopping"));
-    EXPECT_TRUE(logged("[Speech] stop: audio capture stopped"));
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
 }
@@ -228,14 +242,11 @@ TEST_F(EngineLifecycleTest, CaptureFailureStopsTheRunBeforeReportingIt) {
     capture->access = MicrophoneAccess::denied;
     failure = start(AudioSourceType::microphone);
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->domain(), "com.orvinta");
-    EXPECT_EQ(failure->code(), -2);
     EXPECT_EQ(capture->microphone->created, 0);
 
     capture->access = MicrophoneAccess::granted;
     failure = start(AudioSourceType::microphone, 99);
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), -1);
     EXPECT_EQ(failure->description(), "Could not configure audio input device");
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
 }
@@ -255,7 +266,6 @@ TEST_F(EngineLifecycleTest, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCl
     await(engine->stopTranscribing());
     EXPECT_TRUE(analyzer->queue->isFinished());
     EXPECT_TRUE(analyzer->finalized);
-    EXPECT_TRUE(logged("[Speech] stop: analyzer finalized"));
 }
 
 TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
@@ -263,18 +273,15 @@ TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
     ASSERT_FALSE(start(AudioSourceType::systemAudio));
     auto analyzer = recognizer->analyzers.back();
     EXPECT_EQ(capture->systemAudio->sampleRate, 16000u);
-    EXPECT_TRUE(logged("[Speech] System audio capture started (sampleRate=16000)"));
 
-    std::vector<float> samples(1600, 0.1f);
-    capture->systemAudio->handler(reinterpret_cast<const std::byte *>(samples.data()),
-                                  samples.size() * sizeof(float));
+    feed(capture->systemAudio->handler);
     ASSERT_EQ(analyzer->queue->size(), 1u);
 
     capture->systemAudio->stopFailure = EngineError("PulseAudio", 1, "gone");
     auto handler = capture->systemAudio->handler;
     await(engine->stopTranscribing());
     EXPECT_TRUE(logged("[Speech] stopCapture error: gone"));
-    handler(reinterpret_cast<const std::byte *>(samples.data()), samples.size() * sizeof(float));
+    feed(handler);
     EXPECT_EQ(analyzer->queue->size(), 1u);
 }
 
@@ -282,11 +289,8 @@ TEST_F(EngineLifecycleTest, FallingBehindKeepsTheNewestBuffers) {
     loadModel();
     ASSERT_FALSE(start(AudioSourceType::systemAudio));
     auto analyzer = recognizer->analyzers.back();
-    for (int i = 0; i < 100; ++i) {
-        std::vector<float> samples(160 * static_cast<std::size_t>(i + 10), 0.1f);
-        capture->systemAudio->handler(reinterpret_cast<const std::byte *>(samples.data()),
-                                      samples.size() * sizeof(float));
-    }
+    for (std::size_t i = 0; i < 100; ++i)
+        feed(capture->systemAudio->handler, 160 * (i + 10));
     EXPECT_EQ(analyzer->queue->size(), 64u);
     EXPECT_EQ(analyzer->queue->discardedCount(), 36u);
     // Oldest kept is the 37th: the resampler may hold back a few frames.
@@ -311,28 +315,6 @@ TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
     processEvents();
     EXPECT_EQ(delegate.lines.size(), 3);
 }
-
-} // namespace
-
-namespace {
-
-/// Waits until `flag` is set; the worker job that sets it then blocks until released.
-void waitFor(const std::atomic<bool> &flag) {
-    ASSERT_TRUE(processEventsUntil([&] { return flag.load(); }));
-}
-
-/// True when `task` ended with OperationCancelled.
-bool endsCancelled(QCoro::Task<> task) {
-    try {
-        await(std::move(task));
-    } catch (const OperationCancelled &) {
-        return true;
-    } catch (...) {
-    }
-    return false;
-}
-
-} // namespace
 
 TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
     std::atomic<bool> reserving{false};
@@ -412,9 +394,7 @@ TEST_F(EngineLifecycleTest, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQ
     };
     ASSERT_FALSE(start(AudioSourceType::systemAudio));
     auto analyzer = recognizer->analyzers.back();
-    std::vector<float> samples(1600, 0.1f);
-    capture->systemAudio->handler(reinterpret_cast<const std::byte *>(samples.data()),
-                                  samples.size() * sizeof(float));
+    feed(capture->systemAudio->handler);
 
     // The back end's thread reports; a second report of the same run is dropped.
     const CaptureFailureHandler onFailure = capture->systemAudio->onFailure;
@@ -456,3 +436,5 @@ TEST_F(EngineLifecycleTest, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQ
     processEvents();
     EXPECT_EQ(delegate.captureFailures.size(), 2);
 }
+
+} // namespace

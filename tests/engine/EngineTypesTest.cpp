@@ -20,15 +20,11 @@ TEST(AudioSourceType, StoredValuesReadBackExactly) {
 }
 
 TEST(CaptureError, DescriptionsNameThePermissionOnlyForItsMarkers) {
-    const std::string permission = "System audio recording permission required. Allow Orvinta to "
-                                   "record from the sound server in your sound settings.";
-    EXPECT_EQ(CaptureError::engineSetupFailed("user declined access").description(), permission);
-    EXPECT_EQ(CaptureError::engineSetupFailed("TCC refused").description(), permission);
+    EXPECT_EQ(CaptureError::engineSetupFailed("user declined access").description(),
+              "System audio recording permission required. Allow Orvinta to record from the "
+              "sound server in your sound settings.");
     EXPECT_EQ(CaptureError::engineSetupFailed("User Declined").description(),
               "Audio engine setup failed: User Declined");
-    EXPECT_EQ(CaptureError::engineSetupFailed("").description(), "Audio engine setup failed: ");
-    EXPECT_EQ(CaptureError::noDisplay().description(), "No audio output found to capture");
-    EXPECT_EQ(CaptureError::permissionDenied().kind(), CaptureError::Kind::permissionDenied);
 }
 
 TEST(RefreshAudioDevices, ListsInputsThatAreNotMonitorsAndSelectsTheFirstOnce) {
@@ -60,7 +56,6 @@ TEST(RefreshAudioDevices, ListsInputsThatAreNotMonitorsAndSelectsTheFirstOnce) {
 
 TEST(LocaleData, ShortNamesFallBackToTheIdentifier) {
     EXPECT_EQ(languageName("en-GB"), "English");
-    EXPECT_EQ(languageName("zh-TW"), "Chinese (Trad)");
     EXPECT_EQ(languageName("pt-PT"), "pt-PT");
 }
 
@@ -76,17 +71,14 @@ TEST(PocketSphinxText, FillersNoiseAndVariantMarkersNeverReachTheText) {
 
 TEST(PocketSphinxRecognizer, LanguagesWithoutAModelFailToReserveNamingIt) {
     PocketSphinxRecognizer recognizer("/nonexistent/model/root");
-    try {
-        recognizer.makeTranscriber("de-DE")->reserveAssets();
-        FAIL() << "reserved a missing model";
-    } catch (const EngineError &error) {
-        EXPECT_NE(error.description().find("de-DE"), std::string::npos) << error.description();
-    }
-    try {
-        recognizer.makeTranscriber("en-US")->reserveAssets();
-        FAIL() << "reserved a missing model";
-    } catch (const EngineError &error) {
-        EXPECT_NE(error.description().find("pocketsphinx-en-us"), std::string::npos);
+    for (const auto &[locale, named] :
+         {std::pair{"de-DE", "de-DE"}, std::pair{"en-US", "pocketsphinx-en-us"}}) {
+        try {
+            recognizer.makeTranscriber(locale)->reserveAssets();
+            ADD_FAILURE() << "reserved a missing model for " << locale;
+        } catch (const EngineError &error) {
+            EXPECT_NE(error.description().find(named), std::string::npos) << error.description();
+        }
     }
 }
 

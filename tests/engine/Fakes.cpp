@@ -45,10 +45,6 @@ QStringList LogCapture::lines() const {
     return collected ? *collected : QStringList();
 }
 
-qsizetype LogCapture::indexOf(const QString &line, qsizetype from) const {
-    return lines().indexOf(line, from);
-}
-
 void await(QCoro::Task<> task) {
     std::exception_ptr failure;
     QCoro::waitFor([](QCoro::Task<> inner, std::exception_ptr &caught) -> QCoro::Task<> {

@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -70,10 +69,8 @@ struct AnalyzerScript {
     /// Delivered by finalize, before the results end.
     std::vector<RecognitionResult> finalResults;
     bool finishesOnFinalize = true;
-    bool endsResultsOnCancel = false;
     bool finalized = false;
     bool cancelled = false;
-    bool destroyed = false;
     std::function<void()> pendingDone;
 
     void deliverResult(RecognitionResult result) { callbacks.result(std::move(result)); }
@@ -83,7 +80,6 @@ class ScriptedAnalyzer : public SpeechAnalyzer {
 public:
     explicit ScriptedAnalyzer(std::shared_ptr<AnalyzerScript> script)
         : m_script(std::move(script)) {}
-    ~ScriptedAnalyzer() override { m_script->destroyed = true; }
 
     void start(std::shared_ptr<AnalyzerInputQueue> input, Callbacks callbacks,
                std::function<void(std::optional<EngineError>)> started) override {
@@ -109,8 +105,6 @@ public:
 
     void cancelFinalize() override {
         m_script->cancelled = true;
-        if (m_script->endsResultsOnCancel)
-            m_script->callbacks.resultsEnded(std::string("cancelled"));
         if (auto done = std::move(m_script->pendingDone))
             done();
     }
@@ -184,15 +178,15 @@ struct MicrophoneScript {
     std::function<void()> whileStarting;
 
     /// A buffer of the native format at constant level, as the tap would deliver it.
-    void deliver(std::uint32_t frames, float level = 0.25f) {
-        AudioBuffer buffer(format, frames);
-        auto *samples = buffer.floatChannel(0);
+    AudioBuffer buffer(std::uint32_t frames) const {
+        AudioBuffer out(format, frames);
+        auto *samples = out.floatChannel(0);
         for (std::uint32_t i = 0; i < frames * format.channels; ++i)
-            samples[i] = (i / format.channels) % 2 ? level : -level;
-        buffer.setFrameLength(frames);
-        if (tap)
-            tap(buffer);
+            samples[i] = (i / format.channels) % 2 ? 0.25f : -0.25f;
+        out.setFrameLength(frames);
+        return out;
     }
+    void deliver(std::uint32_t frames) const { tap(buffer(frames)); }
 };
 
 class FakeMicrophone : public MicrophoneCapture {
@@ -299,8 +293,6 @@ public:
     LogCapture();
     ~LogCapture();
     QStringList lines() const;
-    /// Index of the first line equal to `line` at or after `from`, or -1.
-    qsizetype indexOf(const QString &line, qsizetype from = 0) const;
 };
 
 /// A timed run of words, ending at `end` seconds.
