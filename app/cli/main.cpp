@@ -317,8 +317,10 @@ QCoro::Task<int> translate(QString from, QString to, QString text) {
 } // namespace
 
 int main(int argc, char **argv) {
-    // A closed standard output is noticed as a failed write, not a killed process.
+    // A closed standard output, or a file that may grow no further, is
+    // noticed as a failed write rather than a killed process.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     // Without --verbose the tool says only what it reports itself; this is
     // set before the application object, which may warn while it starts.
     const bool verbose = std::any_of(
