@@ -16,6 +16,9 @@ ctest --test-dir build-sanitize --output-on-failure -j2
 echo "== Release build"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 
+echo "== Fuzz targets on their seed corpus"
+scripts/fuzz.sh 5
+
 source scripts/test-services.sh
 start_test_services
 # End-to-end tests skip themselves without a sound server; here they must run.

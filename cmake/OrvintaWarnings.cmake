@@ -5,5 +5,5 @@ target_compile_options(orvinta_warnings INTERFACE
   -Wcast-align -Woverloaded-virtual -Wconversion
   -Wimplicit-fallthrough
   # GCC 12 reports std::string operator+ chains as overlapping copies (GCC bug 105329).
-  -Wno-restrict
+  $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>
   $<$<BOOL:${ORVINTA_WERROR}>:-Werror>)

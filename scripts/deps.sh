@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   # build, tests, benchmarks
   cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  # fuzzing: clang with libFuzzer
+  clang libclang-rt-14-dev
   # Unicode
   libicu-dev
   # Qt and coroutines

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
+#include <cmath>
+
 namespace Orvinta {
 
 namespace {
@@ -79,8 +81,12 @@ SessionData decodeSession(const QByteArray &json) {
         const QUuid id = QUuid::fromString(idString);
         if (id.isNull())
             throw SessionFormatError("line id \"" + idString.toStdString() + "\" is not a UUID");
-        session.lines.append({id, member(line, "text", QJsonValue::String, "a line").toString(),
-                              member(line, "timestamp", QJsonValue::Double, "a line").toDouble()});
+        const double timestamp = member(line, "timestamp", QJsonValue::Double, "a line").toDouble();
+        // A number beyond any double would load as infinity and never save back.
+        if (!std::isfinite(timestamp))
+            throw SessionFormatError("a line's timestamp is not a finite number");
+        session.lines.append(
+            {id, member(line, "text", QJsonValue::String, "a line").toString(), timestamp});
     }
     const QJsonObject translations =
         member(root, "translations", QJsonValue::Object, "the session").toObject();
