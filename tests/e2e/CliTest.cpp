@@ -286,7 +286,30 @@ TEST(Cli, outputThatCannotBeWrittenIsAFailure) {
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
 
-TEST(Cli, listenWithAnUnwritableDataFolderSaysSoAtOnceAndFailsAtTheEnd) {
+namespace {
+
+/// Starts `listen` and returns its first line on standard error.
+QString firstComplaint(QProcess &listener, const PrivateHome &home) {
+    startCli(listener, {"listen", "--source", "system"}, home.environment());
+    QString errors;
+    waitUntil(
+        [&] {
+            listener.waitForReadyRead(50);
+            errors += QString::fromUtf8(listener.readAllStandardError());
+            return errors.contains(QLatin1Char('\n')) || listener.state() == QProcess::NotRunning;
+        },
+        std::chrono::seconds(30));
+    return errors;
+}
+
+int interrupt(QProcess &listener) {
+    ::kill(static_cast<pid_t>(listener.processId()), SIGINT);
+    return listener.waitForFinished(15000) ? listener.exitCode() : -1;
+}
+
+} // namespace
+
+TEST(Cli, listenSaysAtOnceWhenTheTranscriptCannotBeReadOrSaved) {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
         GTEST_SKIP() << "needs the test sound server (./test.sh)";
     PrivateHome home;
@@ -295,21 +318,23 @@ TEST(Cli, listenWithAnUnwritableDataFolderSaysSoAtOnceAndFailsAtTheEnd) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
     blocker.close();
     QProcess listener;
-    startCli(listener, {"listen", "--source", "system"}, home.environment());
-    QString errors;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            listener.waitForReadyRead(50);
-            errors += QString::fromUtf8(listener.readAllStandardError());
-            return errors.contains(QLatin1Char('\n')) || listener.state() == QProcess::NotRunning;
-        },
-        std::chrono::seconds(30)));
+    const QString errors = firstComplaint(listener, home);
     EXPECT_TRUE(errors.startsWith(QStringLiteral("orvinta-cli: The transcript cannot be saved: "
                                                  "cannot create the folder %1")
                                       .arg(blocker.fileName())))
         << errors.toStdString();
     EXPECT_EQ(listener.state(), QProcess::Running); // listening goes on
-    ::kill(static_cast<pid_t>(listener.processId()), SIGINT);
-    ASSERT_TRUE(listener.waitForFinished(15000));
-    EXPECT_EQ(listener.exitCode(), 1);
+    EXPECT_EQ(interrupt(listener), 1);
+
+    PrivateHome damaged;
+    QDir().mkpath(QFileInfo(damaged.sessionPath()).path());
+    QFile broken(damaged.sessionPath());
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("{\"lines\":");
+    broken.close();
+    QProcess second;
+    EXPECT_TRUE(
+        firstComplaint(second, damaged)
+            .startsWith(QStringLiteral("orvinta-cli: the saved transcript cannot be read")));
+    EXPECT_EQ(interrupt(second), 0);
 }
