@@ -1,5 +1,7 @@
 #include <OrvintaApp/AudioDeviceList.h>
 
+#include <OrvintaApp/Observable.h>
+
 #include <OrvintaEngine/AudioDevices.h>
 #include <OrvintaEngine/MainThread.h>
 
@@ -33,10 +35,7 @@ QHash<int, QByteArray> AudioDeviceList::roleNames() const {
 }
 
 void AudioDeviceList::setSelectedDeviceID(std::optional<std::uint32_t> id) {
-    if (m_selectedDeviceID == id)
-        return;
-    m_selectedDeviceID = id;
-    Q_EMIT selectedDeviceIDChanged();
+    assignNotifying(this, m_selectedDeviceID, id, &AudioDeviceList::selectedDeviceIDChanged);
 }
 
 QVariant AudioDeviceList::selectedDeviceIDVariant() const {

@@ -1,41 +1,28 @@
 #include <OrvintaApp/Dictation.h>
 
 #include <OrvintaApp/AppLog.h>
+#include <OrvintaApp/Observable.h>
 
 namespace Orvinta {
 
-namespace {
-template <class T> bool assign(T &field, const T &value) {
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-} // namespace
-
 void Dictation::setIsDictating(bool dictating) {
-    if (assign(m_isDictating, dictating))
-        Q_EMIT isDictatingChanged();
+    assignNotifying(this, m_isDictating, dictating, &Dictation::isDictatingChanged);
 }
 
 void Dictation::setWantsDictating(bool wants) {
-    if (assign(m_wantsDictating, wants))
-        Q_EMIT wantsDictatingChanged();
+    assignNotifying(this, m_wantsDictating, wants, &Dictation::wantsDictatingChanged);
 }
 
 void Dictation::setDictationBuffer(const QString &buffer) {
-    if (assign(m_dictationBuffer, buffer))
-        Q_EMIT dictationBufferChanged();
+    assignNotifying(this, m_dictationBuffer, buffer, &Dictation::dictationBufferChanged);
 }
 
 void Dictation::setDictationInterimText(const QString &text) {
-    if (assign(m_dictationInterimText, text))
-        Q_EMIT dictationInterimTextChanged();
+    assignNotifying(this, m_dictationInterimText, text, &Dictation::dictationInterimTextChanged);
 }
 
 void Dictation::setDictationState(DictationState state) {
-    if (assign(m_dictationState, state))
-        Q_EMIT dictationStateChanged();
+    assignNotifying(this, m_dictationState, state, &Dictation::dictationStateChanged);
 }
 
 DictationController::DictationController(Dictation &dictation, QObject *parent)

@@ -4,6 +4,7 @@
 #include <OrvintaApp/AudioDeviceList.h>
 #include <OrvintaApp/ConfirmedLine.h>
 #include <OrvintaApp/Dictation.h>
+#include <OrvintaApp/Observable.h>
 #include <OrvintaApp/Preferences.h>
 
 #include <OrvintaEngine/MainThread.h>
@@ -22,13 +23,6 @@ const QString microphoneAccessRequired = QStringLiteral(
 
 QString describeError(const std::exception &error) {
     return QString::fromStdString(describe(error));
-}
-
-template <class T> bool assign(T &field, const T &value) {
-    if (field == value)
-        return false;
-    field = value;
-    return true;
 }
 
 } // namespace
@@ -64,18 +58,16 @@ QString ListeningController::selectedLocale() const {
 }
 
 void ListeningController::setIsModelLoading(bool loading) {
-    if (assign(m_isModelLoading, loading))
-        Q_EMIT isModelLoadingChanged();
+    assignNotifying(this, m_isModelLoading, loading, &ListeningController::isModelLoadingChanged);
 }
 
 void ListeningController::setIsModelLoaded(bool loaded) {
-    if (assign(m_isModelLoaded, loaded))
-        Q_EMIT isModelLoadedChanged();
+    assignNotifying(this, m_isModelLoaded, loaded, &ListeningController::isModelLoadedChanged);
 }
 
 void ListeningController::setModelLoadingStatus(const QString &status) {
-    if (assign(m_modelLoadingStatus, status))
-        Q_EMIT modelLoadingStatusChanged();
+    assignNotifying(this, m_modelLoadingStatus, status,
+                    &ListeningController::modelLoadingStatusChanged);
 }
 
 void ListeningController::setInterimText(const QString &text) {
@@ -88,8 +80,7 @@ void ListeningController::addConfirmedLine(const QString &text) {
 
 void ListeningController::setErrorMessage(const std::optional<QString> &message) {
     cancelTask(m_errorDismissTask);
-    if (assign(m_errorMessage, message))
-        Q_EMIT errorMessageChanged();
+    assignNotifying(this, m_errorMessage, message, &ListeningController::errorMessageChanged);
     if (!message)
         return;
     QPointer<ListeningController> self(this);
@@ -100,8 +91,8 @@ void ListeningController::setErrorMessage(const std::optional<QString> &message)
             if (!slept || !self)
                 co_return;
             self->m_errorDismissTask.reset();
-            if (assign(self->m_errorMessage, std::optional<QString>()))
-                Q_EMIT self->errorMessageChanged();
+            assignNotifying(self.data(), self->m_errorMessage, std::optional<QString>(),
+                            &ListeningController::errorMessageChanged);
         });
 }
 
@@ -346,28 +337,25 @@ QCoro::Task<> ListeningController::requestMicPermission() {
 // --- Shown state ---------------------------------------------------------------------
 
 void ListeningController::setIsListening(bool listening) {
-    if (assign(m_isListening, listening))
-        Q_EMIT isListeningChanged();
+    assignNotifying(this, m_isListening, listening, &ListeningController::isListeningChanged);
 }
 
 void ListeningController::setIsTransitioning(bool transitioning) {
-    if (assign(m_isTransitioning, transitioning))
-        Q_EMIT isTransitioningChanged();
+    assignNotifying(this, m_isTransitioning, transitioning,
+                    &ListeningController::isTransitioningChanged);
 }
 
 void ListeningController::setMicPermission(MicPermission permission) {
-    if (assign(m_micPermission, permission))
-        Q_EMIT micPermissionChanged();
+    assignNotifying(this, m_micPermission, permission, &ListeningController::micPermissionChanged);
 }
 
 void ListeningController::setRecordingElapsed(double seconds) {
-    if (assign(m_recordingElapsed, seconds))
-        Q_EMIT recordingElapsedChanged();
+    assignNotifying(this, m_recordingElapsed, seconds,
+                    &ListeningController::recordingElapsedChanged);
 }
 
 void ListeningController::setMenuBarIconFrame(int frame) {
-    if (assign(m_menuBarIconFrame, frame))
-        Q_EMIT menuBarIconFrameChanged();
+    assignNotifying(this, m_menuBarIconFrame, frame, &ListeningController::menuBarIconFrameChanged);
 }
 
 void ListeningController::startRecordingClock() {

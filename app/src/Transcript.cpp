@@ -3,6 +3,7 @@
 #include <OrvintaApp/AppLog.h>
 #include <OrvintaApp/AtomicFile.h>
 #include <OrvintaApp/Clipboard.h>
+#include <OrvintaApp/Observable.h>
 #include <OrvintaApp/TranscriptExport.h>
 
 #include <QPointer>
@@ -75,10 +76,7 @@ int Transcript::rowOf(const QUuid &id) const {
 }
 
 void Transcript::setInterimText(const QString &text) {
-    if (m_interimText == text)
-        return;
-    m_interimText = text;
-    Q_EMIT interimTextChanged();
+    assignNotifying(this, m_interimText, text, &Transcript::interimTextChanged);
 }
 
 const ConfirmedLine &Transcript::append(const QString &text) {

@@ -6,6 +6,7 @@
 #include <QCoroTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QPointer>
 
 namespace Orvinta::Testing {
@@ -19,6 +20,11 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
+}
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void spin(std::chrono::milliseconds duration) {

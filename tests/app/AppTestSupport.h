@@ -13,9 +13,17 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <vector>
 
+inline void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace Orvinta::Testing {
+
+/// The file's bytes; empty when it cannot be read.
+QByteArray readAll(const QString &path);
 
 /// Runs the event loop until `done` holds or `timeout` passes.
 bool waitUntil(const std::function<bool()> &done,

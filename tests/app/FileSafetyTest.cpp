@@ -23,11 +23,6 @@ using namespace Orvinta::Testing;
 
 namespace {
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 /// Files may grow to `bytes` while it lives, as with `ulimit -f`.
 class FileSizeLimit {
 public:

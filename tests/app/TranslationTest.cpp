@@ -12,10 +12,6 @@
 #include <mutex>
 #include <thread>
 
-static void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using namespace std::chrono_literals;

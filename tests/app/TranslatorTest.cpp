@@ -13,10 +13,6 @@
 #include <fstream>
 #include <mutex>
 
-static void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using namespace std::chrono_literals;
