@@ -9,21 +9,6 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Preferences, freshInstallationDefaults) {
-    AppFixture f;
-    AppState &s = *f.state;
-    EXPECT_EQ(s.preferences()->selectedLocale(), QStringLiteral("en-US"));
-    EXPECT_EQ(s.preferences()->targetLanguage(), QStringLiteral("en-US"));
-    EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::systemAudio);
-    EXPECT_TRUE(s.preferences()->showOverlay());
-    EXPECT_TRUE(s.preferences()->soundEnabled());
-    EXPECT_FALSE(s.preferences()->autoCopyToClipboard());
-    EXPECT_FALSE(s.preferences()->autoPasteAtCursor());
-    EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::original);
-    EXPECT_FALSE(s.preferences()->dictationModeEnabled());
-    EXPECT_FALSE(s.audioDevices()->selectedDeviceID());
-}
-
 TEST(Preferences, surviveARestart) {
     AppFixture f;
     f.state->preferences()->setSelectedLocale(QStringLiteral("de-DE"));
