@@ -27,6 +27,8 @@ TEST(Qml, windowsReadTheStateThroughTypedObjects) {
             property bool listening: AppState.listening.isListening
             property bool dictating: AppState.dictation.isDictating
             property int pasteSource: AppState.preferences.autoPasteSource
+            property int tr: AutoPasteSource.translation
+            property int mic: MicPermission.authorized
         })",
                    QUrl());
     std::unique_ptr<QObject> object(reader.create());
@@ -35,6 +37,8 @@ TEST(Qml, windowsReadTheStateThroughTypedObjects) {
     EXPECT_EQ(object->property("source").toString(), QStringLiteral("systemAudio"));
     EXPECT_FALSE(object->property("listening").toBool());
     EXPECT_EQ(object->property("pasteSource").toInt(), 0);
+    EXPECT_EQ(object->property("tr").toInt(), 1);
+    EXPECT_EQ(object->property("mic").toInt(), 3);
     f.state->addConfirmedLine(QStringLiteral("And again."));
     EXPECT_EQ(object->property("lines").toInt(), 2);
 
