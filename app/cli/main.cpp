@@ -186,15 +186,18 @@ QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &dele
         fail(QString::fromStdString(error.description()));
         co_return 1;
     }
-    co_await stop.wait();
-    co_await engine.stopTranscribing();
+    QCoro::Task<> stopRequested = stop.wait();
+    co_await stopRequested;
+    QCoro::Task<> stopping = engine.stopTranscribing();
+    co_await stopping;
     co_return 0;
 }
 
 /// A listening run through the application state, so that lines reach the
 /// transcript, the clipboard and translation exactly as in the application.
 QCoro::Task<int> listen(AppState &state, StopRequest &stop, std::optional<std::uint32_t> device) {
-    co_await state.startupFinished();
+    QCoro::Task<> startup = state.startupFinished();
+    co_await startup;
     ListeningController &listening = *state.listening();
     if (device) {
         const std::vector<AudioDevice> &devices = state.audioDevices()->availableDevices();
@@ -213,7 +216,8 @@ QCoro::Task<int> listen(AppState &state, StopRequest &stop, std::optional<std::u
         co_return 1;
     }
     listening.toggleListening();
-    co_await listening.toggleFinished();
+    QCoro::Task<> started = listening.toggleFinished();
+    co_await started;
     if (!listening.isListening()) {
         fail(listening.errorMessage().value_or(QStringLiteral("Listening could not start")));
         co_return 1;
@@ -224,14 +228,17 @@ QCoro::Task<int> listen(AppState &state, StopRequest &stop, std::optional<std::u
             if (!listening.isListening())
                 stop.request();
         });
-    co_await stop.wait();
+    QCoro::Task<> stopRequested = stop.wait();
+    co_await stopRequested;
     QObject::disconnect(ended);
     std::optional<QString> failure;
     if (listening.isListening()) {
         listening.toggleListening();
-        co_await listening.toggleFinished();
+        QCoro::Task<> stopped = listening.toggleFinished();
+        co_await stopped;
     } else {
-        co_await listening.toggleFinished();
+        QCoro::Task<> stopped = listening.toggleFinished();
+        co_await stopped;
         failure = listening.errorMessage();
     }
     state.sessionSaver().flush();

@@ -12,13 +12,16 @@ QPointer<AppState> AppState::s_instance;
 AppState::AppState(AppServices services, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
-    , m_preferences(m_services.preferences, m_services.loginItems)
-    , m_transcript(m_services.clipboard, m_services.saveDialog)
-    , m_audioDevices(m_services.audio, m_services.soundServer)
-    , m_dictationController(m_dictation)
-    , m_listening(m_services, m_preferences, m_audioDevices, m_dictation, *this)
+    // The parts are members, and children too, so that QML sees one object
+    // tree owned by C++; each leaves its parent before the parent goes.
+    , m_preferences(m_services.preferences, m_services.loginItems, this)
+    , m_transcript(m_services.clipboard, m_services.saveDialog, this)
+    , m_audioDevices(m_services.audio, m_services.soundServer, this)
+    , m_dictation(this)
+    , m_dictationController(m_dictation, this)
+    , m_listening(m_services, m_preferences, m_audioDevices, m_dictation, *this, this)
     , m_sessionSaver(m_services.session, m_transcript, m_preferences,
-                     m_services.timings.sessionSaveDebounce) {
+                     m_services.timings.sessionSaveDebounce, this) {
     connect(&m_preferences, &Preferences::dictationModeAssigned, &m_dictationController,
             &DictationController::dictationMonitorRequested);
     const auto showBanner = [this](const QString &description) {
@@ -64,8 +67,10 @@ AppState *AppState::create(QQmlEngine *, QJSEngine *) {
 }
 
 QCoro::Task<> AppState::startupFinished() const {
-    if (auto task = m_startupTask)
-        co_await task->finished();
+    if (auto task = m_startupTask) {
+        QCoro::Task<> ended = task->finished();
+        co_await ended;
+    }
 }
 
 // --- Recognised text ------------------------------------------------------------

@@ -143,8 +143,10 @@ void ListeningController::toggleListening() {
 }
 
 QCoro::Task<> ListeningController::toggleFinished() const {
-    if (auto task = m_toggleTask)
-        co_await task->finished();
+    if (auto task = m_toggleTask) {
+        QCoro::Task<> ended = task->finished();
+        co_await ended;
+    }
 }
 
 QCoro::Task<> ListeningController::startListeningAction(CancellationToken token) {
@@ -158,8 +160,10 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
     setErrorMessage(std::nullopt);
 
     if (source == AudioSourceType::microphone) {
-        if (m_micPermission == MicPermission::notDetermined)
-            co_await requestMicPermission();
+        if (m_micPermission == MicPermission::notDetermined) {
+            QCoro::Task<> asking = requestMicPermission();
+            co_await asking;
+        }
         if (!self)
             co_return;
         if (m_micPermission != MicPermission::authorized) {
@@ -170,8 +174,10 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
             co_return;
         }
     }
-    if (!m_isModelLoaded)
-        co_await prepareEngine();
+    if (!m_isModelLoaded) {
+        QCoro::Task<> preparing = prepareEngine();
+        co_await preparing;
+    }
     if (!self)
         co_return;
     if (token.isCancelled()) {
@@ -222,8 +228,10 @@ QCoro::Task<> ListeningController::stopRun(bool playStopSound) {
     QPointer<ListeningController> self(this);
     setIsTransitioning(true);
     qCInfo(lcAppState) << "[AppState] stopListening";
-    if (m_transcriptionEngine)
-        co_await m_transcriptionEngine->stopTranscribing();
+    if (m_transcriptionEngine) {
+        QCoro::Task<> stopping = m_transcriptionEngine->stopTranscribing();
+        co_await stopping;
+    }
     if (!self)
         co_return;
     setIsListening(false);
@@ -261,7 +269,8 @@ QCoro::Task<> ListeningController::prepareEngine() {
     }
     // A load already under way is awaited, never abandoned or started twice.
     TaskHandle loading = m_loadTask;
-    co_await loading->finished();
+    QCoro::Task<> loaded = loading->finished();
+    co_await loaded;
 }
 
 QCoro::Task<> ListeningController::reloadEngine() {
@@ -275,7 +284,8 @@ QCoro::Task<> ListeningController::reloadEngine() {
         },
         /*afterPrevious=*/true);
     TaskHandle reloading = m_toggleTask;
-    co_await reloading->finished();
+    QCoro::Task<> reloaded = reloading->finished();
+    co_await reloaded;
 }
 
 QCoro::Task<> ListeningController::reload() {
@@ -283,7 +293,8 @@ QCoro::Task<> ListeningController::reload() {
     // No start or stop may slip in while the engine is replaced.
     setIsTransitioning(true);
     if (TaskHandle loading = m_loadTask) {
-        co_await loading->finished();
+        QCoro::Task<> loaded = loading->finished();
+        co_await loaded;
         if (!self)
             co_return;
     }
@@ -296,7 +307,8 @@ QCoro::Task<> ListeningController::reload() {
     setIsTransitioning(false);
     setIsModelLoaded(false);
     m_transcriptionEngine.reset();
-    co_await prepareEngine();
+    QCoro::Task<> preparing = prepareEngine();
+    co_await preparing;
 }
 
 QCoro::Task<> ListeningController::requestMicPermission() {
