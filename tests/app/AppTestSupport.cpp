@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QCoroTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -27,6 +28,12 @@ QByteArray readAll(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 void spin(std::chrono::milliseconds duration) {
     waitUntil([] { return false; }, duration);
 }
@@ -43,21 +50,20 @@ QCoro::Task<> ScriptedEngine::loadModel(QString locale) {
     script->locales.push_back(locale);
     m_delegate->setIsModelLoading(true);
     m_delegate->setIsModelLoaded(false);
-    m_delegate->setModelLoadingStatus(QStringLiteral("Preparing..."));
+    m_delegate->setModelLoadingStatus("Preparing...");
     if (script->loadDelay.count() > 0) {
-        m_delegate->setModelLoadingStatus(QStringLiteral("Checking assets..."));
+        m_delegate->setModelLoadingStatus("Checking assets...");
         QCoro::Task<> pause = QCoro::sleepFor(script->loadDelay);
         co_await pause;
         if (!self)
             throw OperationCancelled();
     }
     if (script->loadFails) {
-        m_delegate->setErrorMessage(
-            QStringLiteral("Failed to prepare speech recognition: no model"));
-        m_delegate->setModelLoadingStatus(QStringLiteral("Loading failed"));
+        m_delegate->setErrorMessage("Failed to prepare speech recognition: no model");
+        m_delegate->setModelLoadingStatus("Loading failed");
     } else {
         m_delegate->setIsModelLoaded(true);
-        m_delegate->setModelLoadingStatus(QStringLiteral("Ready"));
+        m_delegate->setModelLoadingStatus("Ready");
     }
     m_delegate->setIsModelLoading(false);
     co_return;
@@ -85,9 +91,8 @@ QCoro::Task<> ScriptedEngine::stopTranscribing() {
 }
 
 AppFixture::AppFixture()
-    : preferences(
-          std::make_shared<PreferencesStore>(folder.filePath(QStringLiteral("Orvinta.conf"))))
-    , session(std::make_shared<SessionStore>(folder.filePath(QStringLiteral("data")))) {
+    : preferences(std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf")))
+    , session(std::make_shared<SessionStore>(folder.filePath("data"))) {
     ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
     state = makeState();
 }
@@ -112,7 +117,7 @@ std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
 }
 
 QString AppFixture::sessionPath() const {
-    return folder.filePath(QStringLiteral("data/Orvinta/session.json"));
+    return folder.filePath("data/Orvinta/session.json");
 }
 
 } // namespace Orvinta::Testing

@@ -24,6 +24,8 @@ namespace Orvinta::Testing {
 
 /// The file's bytes; empty when it cannot be read.
 QByteArray readAll(const QString &path);
+/// Writes `bytes` to `path`, creating its folder; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 /// Runs the event loop until `done` holds or `timeout` passes.
 bool waitUntil(const std::function<bool()> &done,

@@ -35,14 +35,33 @@ public:
     bool started = false;
 };
 
+/// A sound server with three inputs, one of them a monitor, or none at all.
+struct DeviceRegistry : AudioCaptureBackend {
+    bool reachable = true;
+    MicrophoneAccess requestMicrophoneAccess() override {
+        if (!reachable)
+            throw EngineError("com.orvinta", -2,
+                              "Cannot connect to the sound server: Connection refused");
+        return MicrophoneAccess::granted;
+    }
+    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
+    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+        if (!reachable)
+            return std::nullopt;
+        return std::vector<InputDeviceRecord>{
+            {3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}};
+    }
+};
+
 } // namespace
 
 TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
     EXPECT_TRUE(s.listening()->isModelLoaded()); // prepared at start-up
-    EXPECT_EQ(s.listening()->modelLoadingStatus(), QStringLiteral("Ready"));
-    EXPECT_EQ(ScriptedEngine::script->locales, std::vector<QString>{QStringLiteral("en-US")});
+    EXPECT_EQ(s.listening()->modelLoadingStatus(), "Ready");
+    EXPECT_EQ(ScriptedEngine::script->locales, std::vector<QString>{"en-US"});
 
     QSignalSpy listening(s.listening(), &ListeningController::isListeningChanged);
     toggleAndWait(s);
@@ -53,8 +72,8 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
 
     // The engine reports through the delegate.
     STTEngineDelegate &delegate = *s.listening();
-    delegate.setInterimText(QStringLiteral("Good mor"));
-    delegate.addConfirmedLine(QStringLiteral("Good morning."));
+    delegate.setInterimText("Good mor");
+    delegate.addConfirmedLine("Good morning.");
     EXPECT_EQ(s.transcript()->lineCount(), 1);
 
     // The clock and the icon run while listening.
@@ -67,7 +86,7 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
     EXPECT_EQ(listening.count(), 2);
     EXPECT_EQ(ScriptedEngine::script->stops, 1);
     EXPECT_EQ(s.listening()->recordingElapsed(), 0);
-    EXPECT_EQ(s.listening()->formattedRecordingTime(), QStringLiteral("0:00"));
+    EXPECT_EQ(s.listening()->formattedRecordingTime(), "0:00");
     EXPECT_EQ(s.listening()->menuBarIconFrame(), 0);
     EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
     spin(std::chrono::milliseconds(30));
@@ -86,22 +105,22 @@ TEST(Listening, failuresShowABannerThatDismissesItself) {
     toggleAndWait(s);
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
-    EXPECT_EQ(s.listening()->errorMessageText(), QStringLiteral("Audio engine setup failed: boom"));
+    EXPECT_EQ(s.listening()->errorMessageText(), "Audio engine setup failed: boom");
 
     // A second message part-way through restarts the full period (150 ms in tests).
     spin(std::chrono::milliseconds(100));
-    s.listening()->setErrorMessage(QStringLiteral("second"));
+    s.listening()->setErrorMessage("second");
     spin(std::chrono::milliseconds(70));
-    EXPECT_EQ(s.listening()->errorMessageText(), QStringLiteral("second"));
+    EXPECT_EQ(s.listening()->errorMessageText(), "second");
     ASSERT_TRUE(
         waitUntil([&] { return !s.listening()->errorMessage(); }, std::chrono::milliseconds(500)));
 
-    s.listening()->setErrorMessage(QStringLiteral("cleared early"));
+    s.listening()->setErrorMessage("cleared early");
     s.listening()->setErrorMessage(std::nullopt);
-    s.listening()->setErrorMessage(QStringLiteral("fresh"));
+    s.listening()->setErrorMessage("fresh");
     spin(std::chrono::milliseconds(40));
     EXPECT_EQ(s.listening()->errorMessageText(),
-              QStringLiteral("fresh")); // the cleared one's timer is gone
+              "fresh"); // the cleared one's timer is gone
 }
 
 TEST(Listening, requestsThatMayNotStart) {
@@ -111,8 +130,8 @@ TEST(Listening, requestsThatMayNotStart) {
         f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
         toggleAndWait(*f.state);
         EXPECT_EQ(f.state->listening()->micPermission(), MicPermission::denied);
-        EXPECT_TRUE(f.state->listening()->errorMessageText().startsWith(
-            QStringLiteral("Microphone access required.")));
+        EXPECT_TRUE(
+            f.state->listening()->errorMessageText().startsWith("Microphone access required."));
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
         EXPECT_FALSE(f.state->listening()->isTransitioning());
     }
@@ -130,30 +149,21 @@ TEST(Listening, requestsThatMayNotStart) {
         ScriptedEngine::script->loadFails = true;
         f.restart();
         const QString banner = f.state->listening()->errorMessageText();
-        EXPECT_TRUE(banner.startsWith(QStringLiteral("Failed to prepare")));
+        EXPECT_TRUE(banner.startsWith("Failed to prepare"));
         toggleAndWait(*f.state);
         EXPECT_FALSE(f.state->listening()->isListening());
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
-        EXPECT_EQ(f.state->listening()->modelLoadingStatus(), QStringLiteral("Loading failed"));
+        EXPECT_EQ(f.state->listening()->modelLoadingStatus(), "Loading failed");
     }
 }
 
 TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
-    struct NoServer : AudioCaptureBackend {
-        MicrophoneAccess requestMicrophoneAccess() override {
-            throw EngineError("com.orvinta", -2,
-                              "Cannot connect to the sound server: Connection refused");
-        }
-        std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-        std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-        std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-            return std::nullopt;
-        }
-    };
     AppFixture f;
     f.state.reset();
+    auto audio = std::make_shared<DeviceRegistry>();
+    audio->reachable = false;
     AppServices services;
-    services.audio = std::make_shared<NoServer>();
+    services.audio = audio;
     services.soundServer = std::make_shared<SerialWorker>("test-sound");
     services.makeEngine = [](STTEngineDelegate *delegate) {
         return std::make_unique<ScriptedEngine>(delegate);
@@ -163,25 +173,15 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     s.preferences()->setSelectedSource(AudioSourceType::microphone);
     toggleAndWait(s);
     EXPECT_EQ(s.listening()->errorMessageText(),
-              QStringLiteral("Cannot connect to the sound server: Connection refused"));
+              "Cannot connect to the sound server: Connection refused");
     EXPECT_EQ(s.listening()->micPermission(),
               MicPermission::notDetermined); // asked again next time
     EXPECT_EQ(ScriptedEngine::script->starts, 0);
 }
 
 TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
-    struct Registry : AudioCaptureBackend {
-        MicrophoneAccess requestMicrophoneAccess() override { return MicrophoneAccess::granted; }
-        std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-        std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-        std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-            return std::vector<InputDeviceRecord>{{3, "Speakers monitor", 2, true},
-                                                  {5, "USB mic", 1, false},
-                                                  {9, "Headset", 1, false}};
-        }
-    };
     AppServices services;
-    services.audio = std::make_shared<Registry>();
+    services.audio = std::make_shared<DeviceRegistry>();
     services.soundServer = std::make_shared<SerialWorker>("test-sound");
     AppState s(services);
     run(s.startupFinished());
@@ -199,12 +199,12 @@ TEST(Listening, reloadStopsTheRunAndPreparesTheNewLanguage) {
     AppState &s = *f.state;
     toggleAndWait(s);
     ASSERT_TRUE(s.listening()->isListening());
-    s.preferences()->setSelectedLocale(QStringLiteral("fr-FR"));
+    s.preferences()->setSelectedLocale("fr-FR");
     run(s.listening()->reloadEngine());
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(ScriptedEngine::script->stops, 1);
     EXPECT_EQ(s.listening()->recordingElapsed(), 0);
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), QStringLiteral("fr-FR"));
+    EXPECT_EQ(ScriptedEngine::script->locales.back(), "fr-FR");
     EXPECT_TRUE(s.listening()->isModelLoaded());
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start}); // no stop sound on reload
 }
@@ -223,14 +223,14 @@ TEST(Listening, shortcutsAndOverlayRequests) {
 
     hotkeys->actions.toggleAutoCopy();
     EXPECT_TRUE(s.preferences()->autoCopyToClipboard());
-    EXPECT_TRUE(f.preferences->boolValue(QStringLiteral("app.autoCopyToClipboard")));
+    EXPECT_TRUE(f.preferences->boolValue("app.autoCopyToClipboard"));
     hotkeys->actions.toggleAutoPaste();
-    EXPECT_TRUE(f.preferences->boolValue(QStringLiteral("app.autoPasteAtCursor")));
+    EXPECT_TRUE(f.preferences->boolValue("app.autoPasteAtCursor"));
 
     // Before the overlay exists the shortcut only flips and persists the flag.
     hotkeys->actions.toggleOverlay();
     EXPECT_FALSE(s.preferences()->showOverlay());
-    EXPECT_FALSE(f.preferences->boolValue(QStringLiteral("app.showOverlay")));
+    EXPECT_FALSE(f.preferences->boolValue("app.showOverlay"));
     EXPECT_EQ(overlay.count(), 0);
     QSignalSpy setUp(&s, &AppState::overlaySetupRequested);
     s.setupOverlay();
@@ -243,7 +243,7 @@ TEST(Listening, shortcutsAndOverlayRequests) {
     EXPECT_TRUE(overlay[0][0].toBool());
     EXPECT_FALSE(overlay[1][0].toBool());
 
-    hotkeys->onFailure(HotkeyAction::toggleOverlay, QStringLiteral("taken"));
+    hotkeys->onFailure(HotkeyAction::toggleOverlay, "taken");
     ASSERT_EQ(failures.count(), 1);
     EXPECT_EQ(failures[0][0].value<HotkeyAction>(), HotkeyAction::toggleOverlay);
 }
@@ -265,16 +265,16 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
 
     // The language changes twice while a model loads: the load under way
     // ends, and the engine left behind is loaded and usable.
-    f.state->preferences()->setSelectedLocale(QStringLiteral("fr-FR"));
+    f.state->preferences()->setSelectedLocale("fr-FR");
     QCoro::Task<> firstReload = listening.reloadEngine();
     ASSERT_TRUE(waitUntil([&] { return listening.isModelLoading(); }));
-    f.state->preferences()->setSelectedLocale(QStringLiteral("de-DE"));
+    f.state->preferences()->setSelectedLocale("de-DE");
     run(listening.reloadEngine());
     run(std::move(firstReload));
     EXPECT_FALSE(listening.isModelLoading());
     EXPECT_TRUE(listening.isModelLoaded());
-    EXPECT_EQ(listening.modelLoadingStatus(), QStringLiteral("Ready"));
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), QStringLiteral("de-DE"));
+    EXPECT_EQ(listening.modelLoadingStatus(), "Ready");
+    EXPECT_EQ(ScriptedEngine::script->locales.back(), "de-DE");
     EXPECT_EQ(ScriptedEngine::script->engines - ScriptedEngine::script->enginesDestroyed, 1);
     toggleAndWait(listening);
     EXPECT_TRUE(listening.isListening());
@@ -302,14 +302,13 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     toggleAndWait(listening);
     ASSERT_TRUE(listening.isListening());
     STTEngineDelegate &delegate = listening;
-    delegate.addConfirmedLine(QStringLiteral("Said before the failure."));
+    delegate.addConfirmedLine("Said before the failure.");
 
-    delegate.captureDidFail(QStringLiteral("The sound server stopped: Connection terminated"));
+    delegate.captureDidFail("The sound server stopped: Connection terminated");
     run(listening.toggleFinished());
     EXPECT_FALSE(listening.isListening());
     EXPECT_EQ(ScriptedEngine::script->stops, 1);
-    EXPECT_EQ(listening.errorMessageText(),
-              QStringLiteral("The sound server stopped: Connection terminated"));
+    EXPECT_EQ(listening.errorMessageText(), "The sound server stopped: Connection terminated");
     EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
     EXPECT_EQ(s.transcript()->lineCount(), 1);
     f.settle();
@@ -321,9 +320,8 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
 }
 
 TEST(Listening, recordingTimeFormat) {
-    EXPECT_EQ(formatRecordingTime(0), QStringLiteral("0:00"));
-    EXPECT_EQ(formatRecordingTime(75.9), QStringLiteral("1:15"));
-    EXPECT_EQ(formatRecordingTime(3599.99), QStringLiteral("59:59"));
-    EXPECT_EQ(formatRecordingTime(3661), QStringLiteral("1:01:01"));
-    EXPECT_EQ(formatRecordingTime(3725), QStringLiteral("1:02:05"));
+    EXPECT_EQ(formatRecordingTime(0), "0:00");
+    EXPECT_EQ(formatRecordingTime(75.9), "1:15");
+    EXPECT_EQ(formatRecordingTime(3599.99), "59:59");
+    EXPECT_EQ(formatRecordingTime(3725), "1:02:05");
 }

@@ -13,22 +13,15 @@ using namespace Orvinta::Testing;
 
 namespace {
 
-void writeAll(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 SessionData sessionOf(int lines, const QString &targetLanguage) {
     SessionData data;
     data.targetLanguage = targetLanguage;
     for (int i = 1; i <= lines; ++i) {
-        const ConfirmedLine line{QUuid::createUuid(), QStringLiteral("Line %1").arg(i),
+        const ConfirmedLine line{QUuid::createUuid(), QString("Line %1").arg(i),
                                  700000000.0 + i + 0.125};
         data.lines.append(line);
         data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(),
-                                 QStringLiteral("Línea %1").arg(i));
+                                 QString("Línea %1").arg(i));
     }
     return data;
 }
@@ -37,23 +30,22 @@ SessionData sessionOf(int lines, const QString &targetLanguage) {
 
 TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
     AppFixture f;
-    f.state->preferences()->setTargetLanguage(QStringLiteral("es-ES"));
-    f.state->addConfirmedLine(QStringLiteral("Grüße \"quoted\""));
+    f.state->preferences()->setTargetLanguage("es-ES");
+    f.state->addConfirmedLine("Grüße \"quoted\"");
     const ConfirmedLine line = f.state->transcript()->confirmedLines().front();
-    f.state->setTranslation(QStringLiteral("Saludos"), line.id);
+    f.state->setTranslation("Saludos", line.id);
     f.state->sessionSaver().flush();
 
     const QByteArray bytes = readAll(f.sessionPath());
     EXPECT_FALSE(bytes.contains('\n'));
     const QJsonObject root = QJsonDocument::fromJson(bytes).object();
     const QString idText = line.id.toString(QUuid::WithoutBraces).toUpper();
-    const QJsonObject stored = root[QStringLiteral("lines")].toArray().at(0).toObject();
-    EXPECT_EQ(stored[QStringLiteral("id")].toString(), idText);
-    EXPECT_EQ(stored[QStringLiteral("text")].toString(), line.text);
-    EXPECT_EQ(stored[QStringLiteral("timestamp")].toDouble(), line.timestamp); // exact round trip
-    EXPECT_EQ(root[QStringLiteral("translations")].toObject()[idText].toString(),
-              QStringLiteral("Saludos"));
-    EXPECT_EQ(root[QStringLiteral("targetLanguage")].toString(), QStringLiteral("es-ES"));
+    const QJsonObject stored = root["lines"].toArray().at(0).toObject();
+    EXPECT_EQ(stored["id"].toString(), idText);
+    EXPECT_EQ(stored["text"].toString(), line.text);
+    EXPECT_EQ(stored["timestamp"].toDouble(), line.timestamp); // exact round trip
+    EXPECT_EQ(root["translations"].toObject()[idText].toString(), "Saludos");
+    EXPECT_EQ(root["targetLanguage"].toString(), "es-ES");
     const QFile::Permissions permissions = QFile::permissions(f.sessionPath());
     EXPECT_TRUE(permissions.testFlags(QFile::ReadOwner | QFile::WriteOwner));
     EXPECT_FALSE(permissions &
@@ -63,59 +55,56 @@ TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
 TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations) {
     AppFixture f;
     f.state.reset();
-    const SessionData data = sessionOf(750, QStringLiteral("en-US"));
-    writeAll(f.sessionPath(), encodeSession(data));
+    const SessionData data = sessionOf(750, "en-US");
+    ASSERT_TRUE(writeFile(f.sessionPath(), encodeSession(data)));
     f.restart();
     AppState &s = *f.state;
     ASSERT_EQ(s.transcript()->lineCount(), 500);
     EXPECT_EQ(s.transcript()->confirmedLines().front(), data.lines[250]);
     EXPECT_EQ(s.transcript()->confirmedLines().back(), data.lines[749]);
     EXPECT_EQ(s.transcript()->translations().size(), 750); // also those of dropped lines
-    EXPECT_EQ(s.transcript()->translations().value(data.lines[749].id),
-              QStringLiteral("Línea 750"));
+    EXPECT_EQ(s.transcript()->translations().value(data.lines[749].id), "Línea 750");
     EXPECT_TRUE(s.transcript()->interimText().isEmpty());
 }
 
 TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     AppFixture f;
     f.state.reset();
-    SessionData data = sessionOf(3, QStringLiteral("de-DE"));
-    writeAll(f.sessionPath(), encodeSession(data));
+    SessionData data = sessionOf(3, "de-DE");
+    ASSERT_TRUE(writeFile(f.sessionPath(), encodeSession(data)));
     f.restart();
     EXPECT_EQ(f.state->transcript()->lineCount(), 3);
     EXPECT_TRUE(f.state->transcript()->translations().isEmpty());
 
     // Lower-case ids and a key that is no UUID.
     f.state.reset();
-    data.targetLanguage = QStringLiteral("en-US");
+    data.targetLanguage = "en-US";
     QByteArray json = encodeSession(data);
     for (const ConfirmedLine &line : data.lines) {
         const QByteArray upper = line.id.toString(QUuid::WithoutBraces).toUpper().toUtf8();
         json.replace(upper, upper.toLower());
     }
     json.replace("\"translations\":{", "\"translations\":{\"not-a-uuid\":\"x\",");
-    writeAll(f.sessionPath(), json);
+    ASSERT_TRUE(writeFile(f.sessionPath(), json));
     f.restart();
     EXPECT_EQ(f.state->transcript()->confirmedLines(), data.lines);
     EXPECT_EQ(f.state->transcript()->translations().size(), 3);
-    EXPECT_EQ(f.state->transcript()->translations().value(data.lines[0].id),
-              QStringLiteral("Línea 1"));
+    EXPECT_EQ(f.state->transcript()->translations().value(data.lines[0].id), "Línea 1");
 }
 
 TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
     AppFixture f;
     f.state.reset();
     const QByteArray broken = R"({"lines":[],"targetLanguage":"en-US"})"; // no "translations"
-    writeAll(f.sessionPath(), broken);
+    ASSERT_TRUE(writeFile(f.sessionPath(), broken));
     f.restart();
     EXPECT_EQ(f.state->transcript()->lineCount(), 0);
     EXPECT_EQ(readAll(f.sessionPath()), broken); // restore leaves it in place
 
-    f.state->addConfirmedLine(QStringLiteral("New line."));
+    f.state->addConfirmedLine("New line.");
     f.settle();
-    const QStringList backups =
-        QDir(QFileInfo(f.sessionPath()).path())
-            .entryList({QStringLiteral("session.unreadable-*.json")}, QDir::Files);
+    const QStringList backups = QDir(QFileInfo(f.sessionPath()).path())
+                                    .entryList({"session.unreadable-*.json"}, QDir::Files);
     ASSERT_EQ(backups.size(), 1);
     EXPECT_EQ(readAll(QFileInfo(f.sessionPath()).dir().filePath(backups.front())), broken);
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 1);
@@ -132,37 +121,35 @@ TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
 
 TEST(Session, translationsSaveOnceAfterABurstAndAtQuit) {
     AppFixture f;
-    f.state->addConfirmedLine(QStringLiteral("One."));
-    f.state->addConfirmedLine(QStringLiteral("Two."));
+    f.state->addConfirmedLine("One.");
+    f.state->addConfirmedLine("Two.");
     const auto lines = f.state->transcript()->confirmedLines();
     f.settle();
     const QByteArray beforeTranslations = readAll(f.sessionPath());
 
-    f.state->setTranslation(QStringLiteral("Uno."), lines[0].id);
+    f.state->setTranslation("Uno.", lines[0].id);
     spin(std::chrono::milliseconds(20));
-    f.state->setTranslation(QStringLiteral("Dos."), lines[1].id);
+    f.state->setTranslation("Dos.", lines[1].id);
     EXPECT_EQ(readAll(f.sessionPath()), beforeTranslations); // still debouncing
     ASSERT_TRUE(waitUntil([&] { return readAll(f.sessionPath()) != beforeTranslations; }));
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).translations.size(), 2);
 
     // A translation just before quitting is written at quit, not lost.
-    f.state->setTranslation(QStringLiteral("Dos!"), lines[1].id);
+    f.state->setTranslation("Dos!", lines[1].id);
     f.state.reset();
-    EXPECT_TRUE(decodeSession(readAll(f.sessionPath()))
-                    .translations.values()
-                    .contains(QStringLiteral("Dos!")));
+    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains("Dos!"));
 }
 
 TEST(Session, aBurstOfLinesEndsWithTheNewestOnDisk) {
     AppFixture f;
     for (int i = 1; i <= 300; ++i)
-        f.state->addConfirmedLine(QStringLiteral("Line %1.").arg(i));
+        f.state->addConfirmedLine(QString("Line %1.").arg(i));
     f.state->transcript()->deleteLine(f.state->transcript()->confirmedLines().front().id);
     f.settle();
     const SessionData saved = decodeSession(readAll(f.sessionPath()));
     ASSERT_EQ(saved.lines.size(), 299);
-    EXPECT_EQ(saved.lines.front().text, QStringLiteral("Line 2."));
-    EXPECT_EQ(saved.lines.back().text, QStringLiteral("Line 300."));
+    EXPECT_EQ(saved.lines.front().text, "Line 2.");
+    EXPECT_EQ(saved.lines.back().text, "Line 300.");
 
     f.state->transcript()->clearAll();
     f.settle();

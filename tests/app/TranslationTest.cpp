@@ -1,8 +1,6 @@
 #include "AppTestSupport.h"
 
-#include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/TranslationController.h>
-#include <OrvintaApp/Translator.h>
 
 #include <QSignalSpy>
 
@@ -87,7 +85,7 @@ private:
 };
 
 struct TranslationFixture {
-    explicit TranslationFixture(const QString &target = QStringLiteral("es-ES"),
+    explicit TranslationFixture(const QString &target = "es-ES",
                                 std::chrono::milliseconds interimDelay = 150ms)
         : state(*app.state) {
         state.preferences()->setTargetLanguage(target);
@@ -100,7 +98,7 @@ struct TranslationFixture {
     }
     void addLines(int from, int to) {
         for (int i = from; i <= to; ++i)
-            state.addConfirmedLine(QStringLiteral("Line %1.").arg(i));
+            state.addConfirmedLine(QString("Line %1.").arg(i));
     }
     QString translationOf(int line) const {
         return state.transcript()->translations().value(
@@ -121,7 +119,7 @@ struct TranslationFixture {
 std::vector<QString> lineTexts(std::initializer_list<int> numbers) {
     std::vector<QString> texts;
     for (int n : numbers)
-        texts.push_back(QStringLiteral("Line %1.").arg(n));
+        texts.push_back(QString("Line %1.").arg(n));
     return texts;
 }
 
@@ -137,13 +135,12 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     EXPECT_FALSE(f.controller->translationConfig());
 
     f.toggleListening();
-    EXPECT_EQ(f.controller->translationConfig(),
-              (TranslationConfiguration{QStringLiteral("en-US"), QStringLiteral("es-ES")}));
+    EXPECT_EQ(f.controller->translationConfig(), (TranslationConfiguration{"en-US", "es-ES"}));
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
     EXPECT_TRUE(f.controller->translationSessionReady());
     EXPECT_EQ(f.backend->texts(), lineTexts({5, 4, 3, 2, 1}));
-    EXPECT_EQ(f.translationOf(1), QStringLiteral("es-ES:Line 1."));
-    EXPECT_EQ(f.translationOf(5), QStringLiteral("es-ES:Line 5."));
+    EXPECT_EQ(f.translationOf(1), "es-ES:Line 1.");
+    EXPECT_EQ(f.translationOf(5), "es-ES:Line 5.");
     ASSERT_EQ(delivered.count(), 5);
     for (const QList<QVariant> &signal : delivered)
         EXPECT_FALSE(signal.at(1).toBool());
@@ -169,21 +166,21 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
 
 TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
     const auto delay = 150ms;
-    TranslationFixture f(QStringLiteral("es-ES"), delay);
+    TranslationFixture f("es-ES", delay);
     QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
 
     QString text;
     for (int i = 0; i < 20; ++i) {
-        text += QStringLiteral(" word%1").arg(i);
+        text += QString(" word%1").arg(i);
         f.state.setInterimText(text.trimmed());
         spin(10ms);
     }
     const auto lastChange = Clock::now();
     EXPECT_TRUE(f.backend->texts().empty());
     ASSERT_TRUE(waitUntil([&] { return !f.controller->translatedInterim().isEmpty(); }));
-    EXPECT_EQ(f.controller->translatedInterim(), QStringLiteral("es-ES:") + text.trimmed());
+    EXPECT_EQ(f.controller->translatedInterim(), "es-ES:" + text.trimmed());
     spin(delay + 100ms);
     ASSERT_EQ(f.backend->texts(), std::vector<QString>{text.trimmed()});
     EXPECT_GE(f.backend->firstCallTime() - lastChange, delay - 20ms);
@@ -192,7 +189,7 @@ TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
     // A failing interim translation leaves nothing under the interim bubble.
     OverlayLog log;
     f.backend->failAfter(0);
-    f.state.setInterimText(QStringLiteral("Something else"));
+    f.state.setInterimText("Something else");
     ASSERT_TRUE(waitUntil([&] { return f.controller->translatedInterim().isEmpty(); }));
     EXPECT_TRUE(log.messages().isEmpty());
 }
@@ -206,31 +203,27 @@ TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
 
-    f.state.setInterimText(QStringLiteral("Hello world"));
-    ASSERT_TRUE(waitUntil(
-        [&] { return f.controller->translatedInterim() == QStringLiteral("es-ES:Hello world"); }));
-    f.state.addConfirmedLine(QStringLiteral("Hello world."));
-    EXPECT_EQ(f.translationOf(1), QStringLiteral("es-ES:Hello world")); // at once
+    f.state.setInterimText("Hello world");
+    ASSERT_TRUE(
+        waitUntil([&] { return f.controller->translatedInterim() == "es-ES:Hello world"; }));
+    f.state.addConfirmedLine("Hello world.");
+    EXPECT_EQ(f.translationOf(1), "es-ES:Hello world"); // at once
     EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
     f.settle();
-    EXPECT_EQ(f.backend->texts(), std::vector<QString>{QStringLiteral("Hello world")})
-        << "not sent again";
+    EXPECT_EQ(f.backend->texts(), std::vector<QString>{"Hello world"}) << "not sent again";
 
     // An interim text that was not yet the whole sentence is shown at once,
     // then replaced by the translation of the line itself.
-    f.state.setInterimText(QStringLiteral("How are"));
-    ASSERT_TRUE(waitUntil(
-        [&] { return f.controller->translatedInterim() == QStringLiteral("es-ES:How are"); }));
-    f.state.addConfirmedLine(QStringLiteral("How are you today?"));
-    EXPECT_EQ(f.translationOf(2), QStringLiteral("es-ES:How are"));
-    ASSERT_TRUE(waitUntil(
-        [&] { return f.translationOf(2) == QStringLiteral("es-ES:How are you today?"); }));
+    f.state.setInterimText("How are");
+    ASSERT_TRUE(waitUntil([&] { return f.controller->translatedInterim() == "es-ES:How are"; }));
+    f.state.addConfirmedLine("How are you today?");
+    EXPECT_EQ(f.translationOf(2), "es-ES:How are");
+    ASSERT_TRUE(waitUntil([&] { return f.translationOf(2) == "es-ES:How are you today?"; }));
     f.settle();
-    EXPECT_EQ(f.translationOf(1), QStringLiteral("es-ES:Hello world"));
+    EXPECT_EQ(f.translationOf(1), "es-ES:Hello world");
 
     // Each line's first translation is pasted once.
-    EXPECT_EQ(pasted, (std::vector<QString>{QStringLiteral("es-ES:Hello world"),
-                                            QStringLiteral("es-ES:How are")}));
+    EXPECT_EQ(pasted, (std::vector<QString>{"es-ES:Hello world", "es-ES:How are"}));
 }
 
 TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
@@ -243,9 +236,8 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
     EXPECT_EQ(f.state.transcript()->translations().size(), 3);
     for (int line : {4, 5, 6})
-        EXPECT_EQ(f.translationOf(line), QStringLiteral("es-ES:Line %1.").arg(line));
-    EXPECT_EQ(log.messages(),
-              QStringList{QStringLiteral("Translation batch failed: scripted failure")});
+        EXPECT_EQ(f.translationOf(line), QString("es-ES:Line %1.").arg(line));
+    EXPECT_EQ(log.messages(), QStringList{"Translation batch failed: scripted failure"});
 
     f.backend->failAfter(std::nullopt);
     f.backend->forget();
@@ -274,11 +266,11 @@ TEST(Translation, aNewPassCancelsTheRunningOne) {
 }
 
 TEST(Translation, theSameLanguageTranslatesNothing) {
-    TranslationFixture f(QStringLiteral("en-US"));
+    TranslationFixture f("en-US");
     EXPECT_FALSE(f.controller->shouldShowTranslation());
     f.toggleListening();
     f.addLines(1, 2);
-    f.state.setInterimText(QStringLiteral("Hello"));
+    f.state.setInterimText("Hello");
     spin(250ms);
     EXPECT_FALSE(f.controller->translationConfig());
     EXPECT_TRUE(f.backend->texts().empty());
@@ -286,7 +278,7 @@ TEST(Translation, theSameLanguageTranslatesNothing) {
     EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
 
     // 'en-US' and 'en-GB' are different identifiers.
-    f.state.preferences()->setTargetLanguage(QStringLiteral("en-GB"));
+    f.state.preferences()->setTargetLanguage("en-GB");
     EXPECT_TRUE(f.controller->shouldShowTranslation());
 }
 
@@ -299,10 +291,10 @@ TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
         f.addLines(line, line);
         ASSERT_TRUE(waitUntil([&] { return f.state.transcript()->translations().size() == line; }));
     }
-    f.state.setInterimText(QStringLiteral("Hello"));
+    f.state.setInterimText("Hello");
     ASSERT_TRUE(waitUntil([&] { return !f.controller->translatedInterim().isEmpty(); }));
 
-    f.state.preferences()->setTargetLanguage(QStringLiteral("fr-FR"));
+    f.state.preferences()->setTargetLanguage("fr-FR");
     EXPECT_FALSE(f.controller->translationConfig());
     EXPECT_FALSE(f.controller->translationSessionReady());
     EXPECT_TRUE(f.controller->retranslateAll());
@@ -316,15 +308,14 @@ TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
 
     f.toggleListening();
     f.toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return f.translationOf(1) == QStringLiteral("fr-FR:Line 1."); }));
+    ASSERT_TRUE(waitUntil([&] { return f.translationOf(1) == "fr-FR:Line 1."; }));
     f.settle();
     EXPECT_EQ(f.backend->texts(), lineTexts({3, 2, 1}));
-    EXPECT_EQ(f.translationOf(2), QStringLiteral("fr-FR:Line 2."));
+    EXPECT_EQ(f.translationOf(2), "fr-FR:Line 2.");
     EXPECT_FALSE(f.controller->retranslateAll());
     // Replacing a translation never pastes; line 3's first one does.
-    EXPECT_EQ(f.app.paster->pasted, (std::vector<QString>{QStringLiteral("es-ES:Line 1."),
-                                                          QStringLiteral("es-ES:Line 2."),
-                                                          QStringLiteral("fr-FR:Line 3.")}));
+    EXPECT_EQ(f.app.paster->pasted,
+              (std::vector<QString>{"es-ES:Line 1.", "es-ES:Line 2.", "fr-FR:Line 3."}));
 }
 
 TEST(Translation, aControllerCreatedDuringARunWaitsForTheNextRun) {
@@ -339,31 +330,4 @@ TEST(Translation, aControllerCreatedDuringARunWaitsForTheNextRun) {
     f.toggleListening();
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return f.state.transcript()->translations().size() == 1; }));
-}
-
-TEST(Translation, realApertiumThroughTheTranslator) {
-    Translator translator(std::make_shared<ApertiumTranslator>());
-    std::vector<QString> results;
-    QString failure;
-    translator.setAction(
-        [&](std::shared_ptr<TranslationSession> session, CancellationToken) -> QCoro::Task<> {
-            try {
-                results.push_back(co_await session->translate(QStringLiteral("Good morning.")));
-                TranslationBatch batch = session->translations(
-                    {{QStringLiteral("The dog is in the house."), QStringLiteral("A")},
-                     {QStringLiteral("Good morning."), QStringLiteral("B")}});
-                while (const auto response = co_await batch.next())
-                    results.push_back(response->clientIdentifier + QLatin1Char('=') +
-                                      response->targetText);
-            } catch (const TranslationError &error) {
-                failure = QString::fromUtf8(error.what());
-            }
-        });
-    translator.setConfiguration(
-        TranslationConfiguration{QStringLiteral("en-US"), QStringLiteral("fr-FR")});
-    run(translator.idle());
-    EXPECT_EQ(results, (std::vector<QString>{QStringLiteral("Bonjour."),
-                                             QStringLiteral("A=Le chien est dans la maison."),
-                                             QStringLiteral("B=Bonjour.")}));
-    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
 }
