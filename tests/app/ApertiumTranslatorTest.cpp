@@ -224,16 +224,16 @@ TEST(ApertiumTranslator, languageIdentifiersNeverLeadOutOfTheModesFolder) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     const QDir folder(root.path());
-    ASSERT_TRUE(folder.mkpath(QStringLiteral("modes/eng-../x")));
-    ASSERT_TRUE(folder.mkpath(QStringLiteral("x")));
-    const std::string marker = folder.filePath(QStringLiteral("ran")).toStdString();
+    ASSERT_TRUE(folder.mkpath("modes/eng-../x"));
+    ASSERT_TRUE(folder.mkpath("x"));
+    const std::string marker = folder.filePath("ran").toStdString();
     // sed creates the file it writes to as soon as it starts.
     for (const char *planted : {"x/evil-spa.mode", "modes/eng-../x/evil.mode"})
         std::ofstream(folder.filePath(QString::fromLatin1(planted)).toStdString())
             << "sed 'w " << marker << "'\n";
 
     ApertiumTranslator::Options options;
-    options.modesDirectory = folder.filePath(QStringLiteral("modes")).toStdString();
+    options.modesDirectory = folder.filePath("modes").toStdString();
     ApertiumTranslator translator(options);
     for (const auto &[from, to, bad] :
          {std::tuple{"../x/evil", "es-ES", "../x/evil"}, std::tuple{"en", "../x/evil", "../x/evil"},

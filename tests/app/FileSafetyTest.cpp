@@ -45,9 +45,9 @@ private:
 
 SessionData sessionOf(int lines) {
     SessionData data;
-    data.targetLanguage = QStringLiteral("en-US");
+    data.targetLanguage = "en-US";
     for (int i = 0; i < lines; ++i)
-        data.lines.append(ConfirmedLine::create(QStringLiteral("Line number %1.").arg(i), i));
+        data.lines.append(ConfirmedLine::create(QString("Line number %1.").arg(i), i));
     return data;
 }
 
@@ -57,7 +57,7 @@ TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
     QTemporaryDir folder;
     SessionStore store(folder.path());
     ASSERT_FALSE(store.save(sessionOf(2)).error);
-    const QString path = folder.filePath(QStringLiteral("Orvinta/session.json"));
+    const QString path = folder.filePath("Orvinta/session.json");
     const QByteArray before = readAll(path);
 
     std::optional<QString> error;
@@ -68,9 +68,9 @@ TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->startsWith(path)) << error->toStdString();
     EXPECT_EQ(readAll(path), before);
-    EXPECT_EQ(QDir(folder.filePath(QStringLiteral("Orvinta"))).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(QDir(folder.filePath("Orvinta")).entryList(QDir::Files).size(), 1);
 
-    const QString exported = folder.filePath(QStringLiteral("export.txt"));
+    const QString exported = folder.filePath("export.txt");
     ASSERT_FALSE(writeFileAtomically(exported, "old"));
     {
         const FileSizeLimit limit(1024);
@@ -81,21 +81,21 @@ TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
 
 TEST(FileSafety, theAppSaysOncePerRunOfFailuresThatTheTranscriptIsNotSaved) {
     AppFixture f;
-    f.state->addConfirmedLine(QStringLiteral("Saved."));
+    f.state->addConfirmedLine("Saved.");
     f.settle();
     QSignalSpy failed(&f.state->sessionSaver(), &SessionSaver::saveFailed);
     {
         const FileSizeLimit diskFull(64);
-        f.state->addConfirmedLine(QStringLiteral("Not saved."));
-        f.state->addConfirmedLine(QStringLiteral("Not saved either."));
+        f.state->addConfirmedLine("Not saved.");
+        f.state->addConfirmedLine("Not saved either.");
         f.settle();
     }
     ASSERT_EQ(failed.count(), 1);
     EXPECT_TRUE(failed[0][0].toString().startsWith(
-        QStringLiteral("The transcript cannot be saved: %1").arg(f.sessionPath())));
+        QString("The transcript cannot be saved: %1").arg(f.sessionPath())));
     EXPECT_EQ(f.state->listening()->errorMessageText(), failed[0][0].toString());
 
-    f.state->addConfirmedLine(QStringLiteral("Saved again."));
+    f.state->addConfirmedLine("Saved again.");
     f.settle();
     EXPECT_EQ(failed.count(), 1);
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 4);
@@ -104,14 +104,13 @@ TEST(FileSafety, theAppSaysOncePerRunOfFailuresThatTheTranscriptIsNotSaved) {
 TEST(FileSafety, onlyRegularFilesAreReadAndSpecialFilesAreWrittenThrough) {
     QTemporaryDir folder;
     SessionStore store(folder.path());
-    const QString path = folder.filePath(QStringLiteral("Orvinta/session.json"));
+    const QString path = folder.filePath("Orvinta/session.json");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
 
     // A pipe nobody writes, an endless device, a folder: refused at once.
     for (const auto &make : std::vector<std::function<bool()>>{
              [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
-             [&] { return QFile::link(QStringLiteral("/dev/zero"), path); },
-             [&] { return QDir().mkdir(path); }}) {
+             [&] { return QFile::link("/dev/zero", path); }, [&] { return QDir().mkdir(path); }}) {
         ASSERT_TRUE(make());
         QElapsedTimer timer;
         timer.start();
@@ -127,7 +126,7 @@ TEST(FileSafety, onlyRegularFilesAreReadAndSpecialFilesAreWrittenThrough) {
 
     // Writing to a pipe writes through it and leaves it a pipe; a full
     // device is an error, not replaced by a file.
-    const QString pipe = folder.filePath(QStringLiteral("pipe"));
+    const QString pipe = folder.filePath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     EXPECT_TRUE(writeFileAtomically(pipe, "nobody reads")); // refused, not blocked
     QFile reader(pipe);
@@ -148,9 +147,9 @@ TEST(FileSafety, onlyRegularFilesAreReadAndSpecialFilesAreWrittenThrough) {
     ASSERT_EQ(::stat(QFile::encodeName(pipe).constData(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
 
-    const std::optional<QString> full = writeFileAtomically(QStringLiteral("/dev/full"), "x");
+    const std::optional<QString> full = writeFileAtomically("/dev/full", "x");
     ASSERT_TRUE(full);
-    EXPECT_TRUE(full->contains(QStringLiteral("No space left on device"))) << full->toStdString();
+    EXPECT_TRUE(full->contains("No space left on device")) << full->toStdString();
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
@@ -163,12 +162,11 @@ TEST(FileSafety, aCutSessionIsArchivedBeforeTheFirstSave) {
     f.restart();
     ASSERT_EQ(f.state->transcript()->lineCount(), 500);
     QSignalSpy keptAside(&f.state->sessionSaver(), &SessionSaver::fileKeptAside);
-    f.state->addConfirmedLine(QStringLiteral("A new line."));
+    f.state->addConfirmedLine("A new line.");
     f.settle();
 
     const QDir folder = QFileInfo(f.sessionPath()).dir();
-    const QStringList archives =
-        folder.entryList({QStringLiteral("session.archive-*.json")}, QDir::Files);
+    const QStringList archives = folder.entryList({"session.archive-*.json"}, QDir::Files);
     ASSERT_EQ(archives.size(), 1);
     EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, full.lines);
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 501);
@@ -176,7 +174,7 @@ TEST(FileSafety, aCutSessionIsArchivedBeforeTheFirstSave) {
     EXPECT_EQ(keptAside[0][0].toString(), folder.filePath(archives.front()));
 
     // Only once: the next save does not archive the cut session again.
-    f.state->addConfirmedLine(QStringLiteral("Another."));
+    f.state->addConfirmedLine("Another.");
     f.settle();
-    EXPECT_EQ(folder.entryList({QStringLiteral("session.archive-*.json")}, QDir::Files).size(), 1);
+    EXPECT_EQ(folder.entryList({"session.archive-*.json"}, QDir::Files).size(), 1);
 }

@@ -11,8 +11,8 @@ using namespace Orvinta::Testing;
 
 TEST(Preferences, surviveARestart) {
     AppFixture f;
-    f.state->preferences()->setSelectedLocale(QStringLiteral("de-DE"));
-    f.state->preferences()->setTargetLanguage(QStringLiteral("fr-FR"));
+    f.state->preferences()->setSelectedLocale("de-DE");
+    f.state->preferences()->setTargetLanguage("fr-FR");
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
     f.state->preferences()->setShowOverlay(false);
     f.state->preferences()->setSoundEnabled(false);
@@ -25,8 +25,8 @@ TEST(Preferences, surviveARestart) {
     f.preferences = std::make_shared<PreferencesStore>(f.preferences->fileName());
     f.restart();
     AppState &s = *f.state;
-    EXPECT_EQ(s.preferences()->selectedLocale(), QStringLiteral("de-DE"));
-    EXPECT_EQ(s.preferences()->targetLanguage(), QStringLiteral("fr-FR"));
+    EXPECT_EQ(s.preferences()->selectedLocale(), "de-DE");
+    EXPECT_EQ(s.preferences()->targetLanguage(), "fr-FR");
     EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::microphone);
     EXPECT_FALSE(s.preferences()->showOverlay());
     EXPECT_FALSE(s.preferences()->soundEnabled());
@@ -38,25 +38,24 @@ TEST(Preferences, surviveARestart) {
 TEST(Preferences, badStoredValuesAreIgnored) {
     AppFixture f;
     f.state.reset();
-    f.preferences->setString(QStringLiteral("app.selectedSource"), QStringLiteral("speaker"));
-    f.preferences->setString(QStringLiteral("app.autoPasteSource"), QStringLiteral("Translation"));
-    f.preferences->setString(QStringLiteral("app.showOverlay"), QStringLiteral("banana"));
-    f.preferences->setString(QStringLiteral("app.soundEnabled"), QStringLiteral("false"));
-    f.preferences->setData(QStringLiteral("app.selectedLocale"), QByteArray("\x01\x02"));
+    f.preferences->setString("app.selectedSource", "speaker");
+    f.preferences->setString("app.autoPasteSource", "Translation");
+    f.preferences->setString("app.showOverlay", "banana");
+    f.preferences->setString("app.soundEnabled", "false");
+    f.preferences->setData("app.selectedLocale", QByteArray("\x01\x02"));
     f.restart();
     AppState &s = *f.state;
     EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::systemAudio);
-    EXPECT_EQ(f.preferences->stringValue(QStringLiteral("app.selectedSource")),
-              QStringLiteral("speaker"));
+    EXPECT_EQ(f.preferences->stringValue("app.selectedSource"), "speaker");
     EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::original);
     EXPECT_TRUE(s.preferences()->showOverlay());
     EXPECT_FALSE(s.preferences()->soundEnabled());
-    EXPECT_EQ(s.preferences()->selectedLocale(), QStringLiteral("en-US"));
+    EXPECT_EQ(s.preferences()->selectedLocale(), "en-US");
 }
 
 TEST(Preferences, launchAtLoginWritesAnAutostartEntry) {
     QTemporaryDir config;
-    XdgAutostart autostart(config.path(), QStringLiteral("/usr/bin/orvinta"));
+    XdgAutostart autostart(config.path(), "/usr/bin/orvinta");
     EXPECT_FALSE(autostart.isEnabled());
     EXPECT_TRUE(autostart.setEnabled(true).isEmpty());
     EXPECT_TRUE(autostart.isEnabled());
@@ -72,22 +71,20 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntry) {
 
 TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("Orvinta.conf"));
-    PreferencesStore(path).setString(QStringLiteral("app.selectedLocale"), QStringLiteral("de-DE"));
+    const QString path = folder.filePath("Orvinta.conf");
+    PreferencesStore(path).setString("app.selectedLocale", "de-DE");
 
     PreferencesStore overriding(path);
     overriding.keepWritesInMemory();
-    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")),
-              QStringLiteral("de-DE"));
-    overriding.setString(QStringLiteral("app.selectedLocale"), QStringLiteral("en-US"));
-    overriding.setBool(QStringLiteral("app.soundEnabled"), false);
-    EXPECT_EQ(overriding.stringValue(QStringLiteral("app.selectedLocale")),
-              QStringLiteral("en-US"));
-    EXPECT_FALSE(overriding.boolValue(QStringLiteral("app.soundEnabled")));
+    EXPECT_EQ(overriding.stringValue("app.selectedLocale"), "de-DE");
+    overriding.setString("app.selectedLocale", "en-US");
+    overriding.setBool("app.soundEnabled", false);
+    EXPECT_EQ(overriding.stringValue("app.selectedLocale"), "en-US");
+    EXPECT_FALSE(overriding.boolValue("app.soundEnabled"));
 
     const PreferencesStore reread(path);
-    EXPECT_EQ(reread.stringValue(QStringLiteral("app.selectedLocale")), QStringLiteral("de-DE"));
-    EXPECT_FALSE(reread.stringValue(QStringLiteral("app.soundEnabled")));
+    EXPECT_EQ(reread.stringValue("app.selectedLocale"), "de-DE");
+    EXPECT_FALSE(reread.stringValue("app.soundEnabled"));
 }
 
 TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome) {
@@ -95,5 +92,5 @@ TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome) {
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     PreferencesStore store;
     qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(store.fileName(), config.filePath(QStringLiteral("Orvinta/Orvinta.conf")));
+    EXPECT_EQ(store.fileName(), config.filePath("Orvinta/Orvinta.conf"));
 }

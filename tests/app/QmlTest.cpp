@@ -13,7 +13,7 @@ using namespace Orvinta::Testing;
 TEST(Qml, windowsReadTheStateThroughTypedObjects) {
     AppFixture f;
     AppState::setInstance(f.state.get());
-    f.state->addConfirmedLine(QStringLiteral("Hello there."));
+    f.state->addConfirmedLine("Hello there.");
 
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral(ORVINTA_QML_IMPORT_PATH));
@@ -34,12 +34,12 @@ TEST(Qml, windowsReadTheStateThroughTypedObjects) {
     std::unique_ptr<QObject> object(reader.create());
     ASSERT_TRUE(object) << reader.errorString().toStdString();
     EXPECT_EQ(object->property("lines").toInt(), 1);
-    EXPECT_EQ(object->property("source").toString(), QStringLiteral("systemAudio"));
+    EXPECT_EQ(object->property("source").toString(), "systemAudio");
     EXPECT_FALSE(object->property("listening").toBool());
     EXPECT_EQ(object->property("pasteSource").toInt(), 0);
     EXPECT_EQ(object->property("tr").toInt(), 1);
     EXPECT_EQ(object->property("mic").toInt(), 3);
-    f.state->addConfirmedLine(QStringLiteral("And again."));
+    f.state->addConfirmedLine("And again.");
     EXPECT_EQ(object->property("lines").toInt(), 2);
 
     QQmlComponent writer(&engine);

@@ -27,7 +27,7 @@ TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver) {
     QTemporaryDir runtime;
     {
         // A holder that died without cleaning up: its lock names a dead process.
-        QFile stale(QDir(runtime.path()).filePath(QStringLiteral("orvinta.lock")));
+        QFile stale(QDir(runtime.path()).filePath("orvinta.lock"));
         ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
         stale.write("999999\norvinta\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     }

@@ -30,10 +30,8 @@ TEST(Sounds, playThroughTheSoundServer) {
         GTEST_SKIP() << "needs the test sound server (./test.sh starts one)";
     // Record what the default sink plays while the start tone sounds.
     QProcess recorder;
-    recorder.start(QStringLiteral("parec"),
-                   {QStringLiteral("--device=@DEFAULT_MONITOR@"),
-                    QStringLiteral("--format=float32le"), QStringLiteral("--channels=1"),
-                    QStringLiteral("--rate=16000"), QStringLiteral("--raw")});
+    recorder.start("parec", {"--device=@DEFAULT_MONITOR@", "--format=float32le", "--channels=1",
+                             "--rate=16000", "--raw"});
     ASSERT_TRUE(recorder.waitForStarted());
     spin(std::chrono::milliseconds(300));
     {

@@ -13,19 +13,19 @@ using namespace Orvinta::Testing;
 TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
     AppFixture f;
     AppState &s = *f.state;
-    s.setInterimText(QStringLiteral("Hello wor"));
+    s.setInterimText("Hello wor");
     QSignalSpy lines(s.transcript(), &Transcript::lineCountChanged);
 
-    s.addConfirmedLine(QStringLiteral("  \n "));
+    s.addConfirmedLine("  \n ");
     EXPECT_EQ(lines.count(), 0);
-    EXPECT_EQ(s.transcript()->interimText(), QStringLiteral("Hello wor"));
+    EXPECT_EQ(s.transcript()->interimText(), "Hello wor");
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
 
     const double before = currentTimestamp();
-    s.addConfirmedLine(QStringLiteral("  Hello world. \u00A0"));
+    s.addConfirmedLine("  Hello world. \u00A0");
     ASSERT_EQ(s.transcript()->lineCount(), 1);
     const ConfirmedLine &line = s.transcript()->confirmedLines().front();
-    EXPECT_EQ(line.text, QStringLiteral("Hello world."));
+    EXPECT_EQ(line.text, "Hello world.");
     EXPECT_FALSE(line.id.isNull());
     EXPECT_GE(line.timestamp, before - 0.001);
     EXPECT_LE(line.timestamp, currentTimestamp() + 0.001);
@@ -34,7 +34,7 @@ TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
     f.settle();
     EXPECT_TRUE(QFile::exists(f.sessionPath()));
 
-    s.addConfirmedLine(QStringLiteral("Again."));
+    s.addConfirmedLine("Again.");
     EXPECT_NE(s.transcript()->confirmedLines()[0].id, s.transcript()->confirmedLines()[1].id);
 }
 
@@ -42,11 +42,11 @@ TEST(Transcript, dictationCollectsIntoTheBufferInstead) {
     AppFixture f;
     AppState &s = *f.state;
     s.dictation()->setIsDictating(true);
-    s.setInterimText(QStringLiteral("Hel"));
-    EXPECT_EQ(s.dictation()->dictationInterimText(), QStringLiteral("Hel"));
-    s.addConfirmedLine(QStringLiteral("Hello"));
-    s.addConfirmedLine(QStringLiteral(" world "));
-    EXPECT_EQ(s.dictation()->dictationBuffer(), QStringLiteral("Hello world"));
+    s.setInterimText("Hel");
+    EXPECT_EQ(s.dictation()->dictationInterimText(), "Hel");
+    s.addConfirmedLine("Hello");
+    s.addConfirmedLine(" world ");
+    EXPECT_EQ(s.dictation()->dictationBuffer(), "Hello world");
     EXPECT_TRUE(s.dictation()->dictationInterimText().isEmpty());
     EXPECT_TRUE(s.transcript()->interimText().isEmpty());
     EXPECT_EQ(s.transcript()->lineCount(), 0);
@@ -59,44 +59,44 @@ TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {
     AppState &s = *f.state;
 
     s.preferences()->setAutoCopyToClipboard(true);
-    s.addConfirmedLine(QStringLiteral("First."));
-    s.addConfirmedLine(QStringLiteral("Second."));
-    EXPECT_EQ(f.clipboard->text, QStringLiteral("Second."));
+    s.addConfirmedLine("First.");
+    s.addConfirmedLine("Second.");
+    EXPECT_EQ(f.clipboard->text, "Second.");
     EXPECT_EQ(f.clipboard->clears, 2);
     EXPECT_TRUE(f.paster->pasted.empty());
 
     // Pasting the original replaces the copy step.
     s.preferences()->setAutoCopyToClipboard(false);
     s.preferences()->setAutoPasteAtCursor(true);
-    s.addConfirmedLine(QStringLiteral("Pasted."));
-    EXPECT_EQ(f.paster->pasted, std::vector<QString>{QStringLiteral("Pasted.")});
+    s.addConfirmedLine("Pasted.");
+    EXPECT_EQ(f.paster->pasted, std::vector<QString>{"Pasted."});
     EXPECT_EQ(f.clipboard->clears, 2);
 
     // Pasting translations waits for the translation; copy still copies the text.
     s.preferences()->setAutoPasteSource(AutoPasteSource::translation);
     s.preferences()->setAutoCopyToClipboard(true);
-    s.addConfirmedLine(QStringLiteral("Waits."));
+    s.addConfirmedLine("Waits.");
     EXPECT_EQ(f.paster->pasted.size(), 1u);
-    EXPECT_EQ(f.clipboard->text, QStringLiteral("Waits."));
+    EXPECT_EQ(f.clipboard->text, "Waits.");
     const QUuid id = s.transcript()->confirmedLines().back().id;
-    s.setTranslation(QStringLiteral("Espera."), id);
-    s.setTranslation(QStringLiteral("Espera otra vez."), id); // a replacement never pastes
-    EXPECT_EQ(f.paster->pasted.back(), QStringLiteral("Espera."));
+    s.setTranslation("Espera.", id);
+    s.setTranslation("Espera otra vez.", id); // a replacement never pastes
+    EXPECT_EQ(f.paster->pasted.back(), "Espera.");
     EXPECT_EQ(f.paster->pasted.size(), 2u);
-    EXPECT_EQ(s.transcript()->translations().value(id), QStringLiteral("Espera otra vez."));
+    EXPECT_EQ(s.transcript()->translations().value(id), "Espera otra vez.");
 }
 
 TEST(Transcript, deleteClearAndWordCount) {
     AppFixture f;
     AppState &s = *f.state;
-    s.addConfirmedLine(QStringLiteral("a  b"));
-    s.addConfirmedLine(QStringLiteral("c"));
-    s.addConfirmedLine(QStringLiteral("你好世界 tab\there"));
+    s.addConfirmedLine("a  b");
+    s.addConfirmedLine("c");
+    s.addConfirmedLine("你好世界 tab\there");
     EXPECT_EQ(s.transcript()->totalWordCount(), 6);
 
     const ConfirmedLine first = s.transcript()->confirmedLines().front();
-    s.setTranslation(QStringLiteral("x y"), first.id);
-    s.setTranslation(QStringLiteral("z"), s.transcript()->confirmedLines()[1].id);
+    s.setTranslation("x y", first.id);
+    s.setTranslation("z", s.transcript()->confirmedLines()[1].id);
     s.transcript()->deleteLine(s.transcript()
                                    ->confirmedLines()
                                    .front()
@@ -104,8 +104,8 @@ TEST(Transcript, deleteClearAndWordCount) {
     EXPECT_EQ(s.transcript()->lineCount(), 2);
     EXPECT_FALSE(s.transcript()->translations().contains(first.id));
     EXPECT_EQ(s.transcript()->translations().value(s.transcript()->confirmedLines().front().id),
-              QStringLiteral("z"));
-    EXPECT_EQ(s.transcript()->confirmedLines().front().text, QStringLiteral("c"));
+              "z");
+    EXPECT_EQ(s.transcript()->confirmedLines().front().text, "c");
     s.transcript()->deleteLine(first.id); // already gone: nothing changes
     EXPECT_EQ(s.transcript()->lineCount(), 2);
 
@@ -114,8 +114,8 @@ TEST(Transcript, deleteClearAndWordCount) {
     f.settle();
     EXPECT_FALSE(QFile::exists(f.sessionPath())); // the last line took the file with it
 
-    s.addConfirmedLine(QStringLiteral("More."));
-    s.setInterimText(QStringLiteral("typing"));
+    s.addConfirmedLine("More.");
+    s.setInterimText("typing");
     s.transcript()->clearAll();
     EXPECT_EQ(s.transcript()->lineCount(), 0);
     EXPECT_TRUE(s.transcript()->interimText().isEmpty());
@@ -129,12 +129,12 @@ TEST(Transcript, aNewLineInsertsOneRowAndATranslationUpdatesOnlyItsRow) {
     AppFixture f;
     AppState &s = *f.state;
     Transcript &model = *s.transcript();
-    s.addConfirmedLine(QStringLiteral("First line."));
+    s.addConfirmedLine("First line.");
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
-    s.addConfirmedLine(QStringLiteral("Second  line here."));
+    s.addConfirmedLine("Second  line here.");
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted[0][1].toInt(), 1);
     EXPECT_EQ(inserted[0][2].toInt(), 1);
@@ -142,13 +142,11 @@ TEST(Transcript, aNewLineInsertsOneRowAndATranslationUpdatesOnlyItsRow) {
     EXPECT_EQ(model.totalWordCount(), 5);
 
     const QModelIndex second = model.index(1);
-    EXPECT_EQ(model.data(second, Transcript::TextRole).toString(),
-              QStringLiteral("Second  line here."));
-    s.setTranslation(QStringLiteral("Segunda línea."), model.confirmedLines()[1].id);
+    EXPECT_EQ(model.data(second, Transcript::TextRole).toString(), "Second  line here.");
+    s.setTranslation("Segunda línea.", model.confirmedLines()[1].id);
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].toModelIndex(), second);
-    EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(),
-              QStringLiteral("Segunda línea."));
+    EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(), "Segunda línea.");
     EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
@@ -156,10 +154,10 @@ TEST(Transcript, propertiesNotifyOnlyOnChangeButAlwaysPersist) {
     AppFixture f;
     AppState &s = *f.state;
     QSignalSpy changed(s.preferences(), &Preferences::soundEnabledChanged);
-    f.preferences->setBool(QStringLiteral("app.soundEnabled"), false); // written behind its back
-    s.preferences()->setSoundEnabled(true);                            // equal value: no signal...
+    f.preferences->setBool("app.soundEnabled", false); // written behind its back
+    s.preferences()->setSoundEnabled(true);            // equal value: no signal...
     EXPECT_EQ(changed.count(), 0);
-    EXPECT_TRUE(f.preferences->boolValue(QStringLiteral("app.soundEnabled"))); // ...but written
+    EXPECT_TRUE(f.preferences->boolValue("app.soundEnabled")); // ...but written
     s.preferences()->setSoundEnabled(false);
     EXPECT_EQ(changed.count(), 1);
 }
@@ -176,19 +174,19 @@ TEST(Transcript, whatWasSaidStaysOutOfTheDefaultLog) {
     AppState &s = *f.state;
     capturedLog.clear();
     const QtMessageHandler previous = qInstallMessageHandler(capture);
-    s.setInterimText(QStringLiteral("private wor"));
-    s.addConfirmedLine(QStringLiteral("Private words."));
+    s.setInterimText("private wor");
+    s.addConfirmedLine("Private words.");
     s.dictation()->setIsDictating(true);
-    s.addConfirmedLine(QStringLiteral("Dictated secret."));
+    s.addConfirmedLine("Dictated secret.");
     ResultConfirmation engineSide([]() -> STTEngineDelegate * { return nullptr; });
     engineSide.handleVolatileResult("Private sentence one. And");
     engineSide.handleFinalResult({true, {{"Private sentence two", std::nullopt}}});
     qInstallMessageHandler(previous);
 
-    EXPECT_TRUE(capturedLog.filter(QStringLiteral("addConfirmedLine")).size() == 1)
-        << capturedLog.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(capturedLog.filter("addConfirmedLine").size() == 1)
+        << capturedLog.join('\n').toStdString();
     for (const QString &message : capturedLog) {
-        EXPECT_FALSE(message.contains(QStringLiteral("rivate"))) << message.toStdString();
-        EXPECT_FALSE(message.contains(QStringLiteral("secret"))) << message.toStdString();
+        EXPECT_FALSE(message.contains("rivate")) << message.toStdString();
+        EXPECT_FALSE(message.contains("secret")) << message.toStdString();
     }
 }

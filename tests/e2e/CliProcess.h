@@ -16,11 +16,10 @@ inline QString cliPath() {
     return QStringLiteral(ORVINTA_CLI_PATH);
 }
 
-inline const QString librivoxFolder = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
+inline const QString librivoxFolder = "/usr/share/pocketsphinx/test/data/librivox";
 
 inline QString librivoxFile(const QString &id) {
-    return librivoxFolder + QStringLiteral("/sense_and_sensibility_01_austen_64kb-") + id +
-           QStringLiteral(".wav");
+    return librivoxFolder + "/sense_and_sensibility_01_austen_64kb-" + id + ".wav";
 }
 
 /// A home of its own: settings, transcript and lock apart from the user's.
@@ -28,16 +27,14 @@ struct PrivateHome {
     QTemporaryDir folder;
     QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), folder.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), folder.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+        env.insert("HOME", folder.path());
+        env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+        env.insert("XDG_DATA_HOME", folder.filePath("data"));
+        env.insert("XDG_RUNTIME_DIR", folder.path());
         return env;
     }
-    QString dataHome() const { return folder.filePath(QStringLiteral("data")); }
-    QString sessionPath() const {
-        return folder.filePath(QStringLiteral("data/Orvinta/session.json"));
-    }
+    QString dataHome() const { return folder.filePath("data"); }
+    QString sessionPath() const { return folder.filePath("data/Orvinta/session.json"); }
 };
 
 struct CliResult {
@@ -76,7 +73,7 @@ runCli(const QStringList &arguments, int timeoutMs = 60000,
 
 /// The texts of confirmed lines, checking their "[HH:mm:ss] text" form.
 inline QStringList confirmedTexts(const QStringList &lines) {
-    static const QRegularExpression form(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] (\\S.*)$"));
+    static const QRegularExpression form("^\\[\\d\\d:\\d\\d:\\d\\d\\] (\\S.*)$");
     QStringList texts;
     for (const QString &line : lines) {
         const auto match = form.match(line);

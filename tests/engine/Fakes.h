@@ -28,7 +28,7 @@ using namespace Orvinta;
 
 class FakeDelegate : public QObject, public STTEngineDelegate {
 public:
-    QString locale = QStringLiteral("en-US");
+    QString locale = "en-US";
     bool isModelLoading = false;
     bool isModelLoaded = false;
     QStringList statuses;
@@ -46,12 +46,12 @@ public:
     void setErrorMessage(const std::optional<QString> &message) override { errorMessage = message; }
     void setInterimText(const QString &text) override {
         interimText = text;
-        events << QStringLiteral("interim:") + text;
+        events << "interim:" + text;
     }
     void addConfirmedLine(const QString &text) override {
         interimText.clear();
         lines << text;
-        events << QStringLiteral("line:") + text;
+        events << "line:" + text;
     }
     void captureDidFail(const QString &description) override {
         failureOffMainThread |= QThread::currentThread() != thread();

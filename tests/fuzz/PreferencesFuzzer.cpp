@@ -12,9 +12,8 @@ using namespace Orvinta;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     PreferencesStore store(QString::fromStdString(OrvintaFuzz::asFile(data, size, ".conf")));
-    store.registerDefaults({{QStringLiteral("app.soundEnabled"), true},
-                            {QStringLiteral("app.selectedLocale"), QStringLiteral("en-US")},
-                            {QStringLiteral("overlay.opacity"), 0.85}});
+    store.registerDefaults(
+        {{"app.soundEnabled", true}, {"app.selectedLocale", "en-US"}, {"overlay.opacity", 0.85}});
     for (const char *key : {"app.soundEnabled", "app.showOverlay", "app.autoCopyToClipboard",
                             "app.dictationModeEnabled", "overlay.pinned"})
         (void)store.boolValue(QLatin1String(key));
@@ -24,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
     for (const char *key : {"overlay.opacity", "overlay.fontSize"})
         (void)store.doubleValue(QLatin1String(key));
-    (void)store.dataValue(QStringLiteral("app.hotkeyCombo"));
+    (void)store.dataValue("app.hotkeyCombo");
     return 0;
 }
