@@ -23,6 +23,19 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
     return true;
 }
 
+SessionData sessionOf(int lines, const QString &targetLanguage) {
+    SessionData data;
+    data.targetLanguage = targetLanguage;
+    for (int i = 1; i <= lines; ++i) {
+        const ConfirmedLine line{QUuid::createUuid(), QString("Line %1").arg(i),
+                                 700000000.0 + i + 0.125};
+        data.lines.append(line);
+        data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(),
+                                 QString("Línea %1").arg(i));
+    }
+    return data;
+}
+
 QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -22,6 +22,9 @@ inline void PrintTo(const QString &text, std::ostream *out) {
 
 namespace Orvinta::Testing {
 
+/// A saved session of `lines` lines, each with a translation into `targetLanguage`.
+SessionData sessionOf(int lines, const QString &targetLanguage);
+
 /// The file's bytes; empty when it cannot be read.
 QByteArray readAll(const QString &path);
 /// Writes `bytes` to `path`, creating its folder; false when it cannot.

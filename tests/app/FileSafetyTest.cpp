@@ -43,27 +43,19 @@ private:
     void (*m_handler)(int) = nullptr;
 };
 
-SessionData sessionOf(int lines) {
-    SessionData data;
-    data.targetLanguage = "en-US";
-    for (int i = 0; i < lines; ++i)
-        data.lines.append(ConfirmedLine::create(QString("Line number %1.").arg(i), i));
-    return data;
-}
-
 } // namespace
 
 TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
     QTemporaryDir folder;
     SessionStore store(folder.path());
-    ASSERT_FALSE(store.save(sessionOf(2)).error);
+    ASSERT_FALSE(store.save(sessionOf(2, "en-US")).error);
     const QString path = folder.filePath("Orvinta/session.json");
     const QByteArray before = readAll(path);
 
     std::optional<QString> error;
     {
         const FileSizeLimit limit(4096);
-        error = store.save(sessionOf(400)).error;
+        error = store.save(sessionOf(400, "en-US")).error;
     }
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->startsWith(path)) << error->toStdString();
@@ -152,29 +144,4 @@ TEST(FileSafety, onlyRegularFilesAreReadAndSpecialFilesAreWrittenThrough) {
     EXPECT_TRUE(full->contains("No space left on device")) << full->toStdString();
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
-}
-
-TEST(FileSafety, aCutSessionIsArchivedBeforeTheFirstSave) {
-    AppFixture f;
-    f.state.reset();
-    const SessionData full = sessionOf(750);
-    ASSERT_FALSE(f.session->save(full).error);
-    f.restart();
-    ASSERT_EQ(f.state->transcript()->lineCount(), 500);
-    QSignalSpy keptAside(&f.state->sessionSaver(), &SessionSaver::fileKeptAside);
-    f.state->addConfirmedLine("A new line.");
-    f.settle();
-
-    const QDir folder = QFileInfo(f.sessionPath()).dir();
-    const QStringList archives = folder.entryList({"session.archive-*.json"}, QDir::Files);
-    ASSERT_EQ(archives.size(), 1);
-    EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, full.lines);
-    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 501);
-    ASSERT_EQ(keptAside.count(), 1);
-    EXPECT_EQ(keptAside[0][0].toString(), folder.filePath(archives.front()));
-
-    // Only once: the next save does not archive the cut session again.
-    f.state->addConfirmedLine("Another.");
-    f.settle();
-    EXPECT_EQ(folder.entryList({"session.archive-*.json"}, QDir::Files).size(), 1);
 }

@@ -5,28 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
-
-namespace {
-
-SessionData sessionOf(int lines, const QString &targetLanguage) {
-    SessionData data;
-    data.targetLanguage = targetLanguage;
-    for (int i = 1; i <= lines; ++i) {
-        const ConfirmedLine line{QUuid::createUuid(), QString("Line %1").arg(i),
-                                 700000000.0 + i + 0.125};
-        data.lines.append(line);
-        data.translations.insert(line.id.toString(QUuid::WithoutBraces).toUpper(),
-                                 QString("Línea %1").arg(i));
-    }
-    return data;
-}
-
-} // namespace
 
 TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
     AppFixture f;
@@ -65,6 +49,19 @@ TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations) {
     EXPECT_EQ(s.transcript()->translations().size(), 750); // also those of dropped lines
     EXPECT_EQ(s.transcript()->translations().value(data.lines[749].id), "Línea 750");
     EXPECT_TRUE(s.transcript()->interimText().isEmpty());
+
+    // Before the first save replaces it, the uncut file is archived, once.
+    QSignalSpy keptAside(&s.sessionSaver(), &SessionSaver::fileKeptAside);
+    s.addConfirmedLine("A new line.");
+    s.addConfirmedLine("Another.");
+    f.settle();
+    const QDir folder = QFileInfo(f.sessionPath()).dir();
+    const QStringList archives = folder.entryList({"session.archive-*.json"}, QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, data.lines);
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 502);
+    ASSERT_EQ(keptAside.count(), 1);
+    EXPECT_EQ(keptAside[0][0].toString(), folder.filePath(archives.front()));
 }
 
 TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
