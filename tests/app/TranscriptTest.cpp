@@ -89,38 +89,36 @@ TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {
 TEST(Transcript, deleteClearAndWordCount) {
     AppFixture f;
     AppState &s = *f.state;
+    Transcript &t = *s.transcript();
     s.addConfirmedLine("a  b");
     s.addConfirmedLine("c");
     s.addConfirmedLine("你好世界 tab\there");
-    EXPECT_EQ(s.transcript()->totalWordCount(), 6);
+    EXPECT_EQ(t.totalWordCount(), 6);
 
-    const ConfirmedLine first = s.transcript()->confirmedLines().front();
+    const ConfirmedLine first = t.confirmedLines().front();
     s.setTranslation("x y", first.id);
-    s.setTranslation("z", s.transcript()->confirmedLines()[1].id);
-    s.transcript()->deleteLine(s.transcript()
-                                   ->confirmedLines()
-                                   .front()
-                                   .id); // an id that lives inside the list being changed
-    EXPECT_EQ(s.transcript()->lineCount(), 2);
-    EXPECT_FALSE(s.transcript()->translations().contains(first.id));
-    EXPECT_EQ(s.transcript()->translations().value(s.transcript()->confirmedLines().front().id),
-              "z");
-    EXPECT_EQ(s.transcript()->confirmedLines().front().text, "c");
-    s.transcript()->deleteLine(first.id); // already gone: nothing changes
-    EXPECT_EQ(s.transcript()->lineCount(), 2);
+    s.setTranslation("z", t.confirmedLines()[1].id);
+    t.deleteLine(s.transcript()->confirmedLines().front().id); // an id that lives inside the list
+                                                               // being changed
+    EXPECT_EQ(t.lineCount(), 2);
+    EXPECT_FALSE(t.translations().contains(first.id));
+    EXPECT_EQ(t.translations().value(t.confirmedLines().front().id), "z");
+    EXPECT_EQ(t.confirmedLines().front().text, "c");
+    t.deleteLine(first.id); // already gone: nothing changes
+    EXPECT_EQ(t.lineCount(), 2);
 
-    s.transcript()->deleteLine(s.transcript()->confirmedLines().front().id);
-    s.transcript()->deleteLine(s.transcript()->confirmedLines().front().id);
+    t.deleteLine(t.confirmedLines().front().id);
+    t.deleteLine(t.confirmedLines().front().id);
     f.settle();
     EXPECT_FALSE(QFile::exists(f.sessionPath())); // the last line took the file with it
 
     s.addConfirmedLine("More.");
     s.setInterimText("typing");
-    s.transcript()->clearAll();
-    EXPECT_EQ(s.transcript()->lineCount(), 0);
-    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
-    EXPECT_TRUE(s.transcript()->translations().isEmpty());
-    EXPECT_EQ(s.transcript()->totalWordCount(), 0);
+    t.clearAll();
+    EXPECT_EQ(t.lineCount(), 0);
+    EXPECT_TRUE(t.interimText().isEmpty());
+    EXPECT_TRUE(t.translations().isEmpty());
+    EXPECT_EQ(t.totalWordCount(), 0);
     f.settle();
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
 }
