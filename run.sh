@@ -10,4 +10,4 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 # front end on a LibriVox recording from Debian's pocketsphinx-testdata.
 recording=/usr/share/pocketsphinx/test/data/librivox/sense_and_sensibility_01_austen_64kb-0870.wav
 echo "Transcribing $recording:"
-build/app/orvinta-cli transcribe "$recording"
+build/shell/cli/orvinta-cli transcribe "$recording"
