@@ -22,9 +22,12 @@ PA
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl info >/dev/null 2>&1 || { echo "test sound server did not start" >&2; return 1; }
 
-  Xvfb :97 -screen 0 1280x800x24 -nolisten tcp >"$ORVINTA_TEST_RUNTIME/xvfb.log" 2>&1 &
+  # ORVINTA_TEST_DISPLAY lets two test runs share a machine.
+  local display=${ORVINTA_TEST_DISPLAY:-:97}
+  Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >"$ORVINTA_TEST_RUNTIME/xvfb.log" 2>&1 &
   ORVINTA_XVFB_PID=$!
-  export DISPLAY=:97
+  export DISPLAY=$display
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
   trap stop_test_services EXIT
 }
 
