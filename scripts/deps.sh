@@ -12,13 +12,19 @@ packages=(
   # Qt and coroutines
   qt6-base-dev qt6-declarative-dev qcoro-qt6-dev
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
+  # windows: Qt Quick and its controls, dialogs, SVG icons, an icon theme
+  qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
+  qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtquick-dialogs
+  qml6-module-qt-labs-folderlistmodel qml6-module-qttest libqt6svg6 adwaita-icon-theme
+  # keyboard and paste on X11; release notes
+  libx11-dev libxi-dev libxtst-dev libxml2-dev
   # audio and speech
   libpulse-dev libsamplerate0-dev libsndfile1-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   # translation (the Italian pair's pipeline runs cg-proc from cg3)
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # test desktop, test speech, scoring cross-check
-  pulseaudio pulseaudio-utils xvfb xauth sox espeak-ng pocketsphinx-testdata sctk
+  pulseaudio pulseaudio-utils xvfb xauth trayer xdotool openssl sox espeak-ng pocketsphinx-testdata sctk
 )
 
 missing=()
