@@ -1,0 +1,153 @@
+#include <OrvintaUpdates/NotesHtml.h>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/HTMLtree.h>
+
+#include <QSet>
+#include <QUrl>
+
+#include <memory>
+#include <mutex>
+
+namespace Orvinta::NotesHtml {
+
+namespace {
+
+struct DocFree {
+    void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
+};
+struct BufferFree {
+    void operator()(xmlBuffer *buffer) const { xmlBufferFree(buffer); }
+};
+
+QString name(const xmlChar *value) {
+    return QString::fromUtf8(reinterpret_cast<const char *>(value)).toLower();
+}
+
+bool isDroppedElement(const QString &element) {
+    static const QSet<QString> dropped = {
+        "script", "style",  "iframe", "frame",  "frameset", "object", "embed",
+        "applet", "form",   "input",  "button", "textarea", "select", "link",
+        "meta",   "base",   "svg",    "math",   "template", "audio",  "video",
+        "source", "canvas", "noscript"};
+    return dropped.contains(element);
+}
+
+bool isAddressAttribute(const QString &attribute) {
+    static const QSet<QString> addresses = {"href", "src", "action", "formaction", "background",
+                                            "poster", "srcset", "xlink:href"};
+    return addresses.contains(attribute);
+}
+
+/// Whether a link may stay: a web page or a mail address. Anything else
+/// (javascript:, data:, file:, relative with no base) is dropped.
+bool isSafeLink(const QString &value) {
+    const QUrl url(value.trimmed());
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == "http" || scheme == "https" || scheme == "mailto");
+}
+
+/// An image may show only what is already inside the program.
+bool isLocalImage(const xmlNode *node) {
+    xmlChar *src = xmlGetProp(node, reinterpret_cast<const xmlChar *>("src"));
+    const QString value = src ? QString::fromUtf8(reinterpret_cast<const char *>(src)) : QString();
+    xmlFree(src);
+    const QString scheme = QUrl(value.trimmed()).scheme().toLower();
+    return scheme == "qrc" || scheme == "data";
+}
+
+void clean(xmlNode *parent) {
+    xmlNode *child = parent->children;
+    while (child) {
+        xmlNode *next = child->next;
+        if (child->type == XML_ELEMENT_NODE) {
+            const QString element = name(child->name);
+            if (isDroppedElement(element) || (element == "img" && !isLocalImage(child))) {
+                xmlUnlinkNode(child);
+                xmlFreeNode(child);
+            } else {
+                xmlAttr *attribute = child->properties;
+                while (attribute) {
+                    xmlAttr *nextAttribute = attribute->next;
+                    const QString attributeName = name(attribute->name);
+                    bool keep = !attributeName.startsWith(QLatin1String("on"));
+                    if (keep && isAddressAttribute(attributeName) && element != "img") {
+                        xmlChar *value = xmlNodeGetContent(reinterpret_cast<xmlNode *>(attribute));
+                        keep = isSafeLink(
+                            QString::fromUtf8(reinterpret_cast<const char *>(value)));
+                        xmlFree(value);
+                    }
+                    if (!keep)
+                        xmlRemoveProp(attribute);
+                    attribute = nextAttribute;
+                }
+                clean(child);
+            }
+        } else if (child->type == XML_COMMENT_NODE || child->type == XML_PI_NODE) {
+            xmlUnlinkNode(child);
+            xmlFreeNode(child);
+        }
+        child = next;
+    }
+}
+
+xmlNode *findElement(xmlNode *node, const char *wanted) {
+    for (; node; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE && name(node->name) == QLatin1String(wanted))
+            return node;
+        if (xmlNode *found = findElement(node->children, wanted))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QString sanitize(const QString &fragment) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { xmlInitParser(); });
+    if (fragment.trimmed().isEmpty())
+        return QString();
+    const QByteArray html = "<html><body>" + fragment.toUtf8() + "</body></html>";
+    std::unique_ptr<xmlDoc, DocFree> doc(
+        htmlReadMemory(html.constData(), int(html.size()), nullptr, "UTF-8",
+                       HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING));
+    if (!doc)
+        return QString();
+    xmlNode *body = findElement(xmlDocGetRootElement(doc.get()), "body");
+    if (!body)
+        return QString();
+    clean(body);
+    std::unique_ptr<xmlBuffer, BufferFree> buffer(xmlBufferCreate());
+    if (!buffer)
+        return QString();
+    for (xmlNode *child = body->children; child; child = child->next)
+        htmlNodeDump(buffer.get(), doc.get(), child);
+    return QString::fromUtf8(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())),
+                             xmlBufferLength(buffer.get()))
+        .trimmed();
+}
+
+QString document(const QString &fragment, ColorScheme scheme) {
+    const QLatin1String textColour =
+        scheme == ColorScheme::dark ? QLatin1String("#e0e0e0") : QLatin1String("#333");
+    // Qt's rich text knows no media queries, so the colour scheme is chosen here.
+    return QStringLiteral("<!DOCTYPE html>\n"
+                          "<html>\n"
+                          "<head>\n"
+                          "<meta charset=\"utf-8\">\n"
+                          "<style>\n"
+                          "body { font-family: -apple-system, BlinkMacSystemFont, sans-serif; "
+                          "font-size: 13px; line-height: 1.6; padding: 16px 20px; margin: 0; "
+                          "background: transparent; color: %1; }\n"
+                          "h3 { font-size: 15px; margin: 12px 0 6px; }\n"
+                          "ul { padding-left: 20px; margin: 4px 0; }\n"
+                          "li { margin-bottom: 4px; }\n"
+                          "</style>\n"
+                          "</head>\n"
+                          "<body>\n")
+               .arg(textColour) +
+           sanitize(fragment) + QStringLiteral("</body>\n</html>");
+}
+
+} // namespace Orvinta::NotesHtml

@@ -1,0 +1,191 @@
+#include <OrvintaUpdates/UpdateCheck.h>
+#include <OrvintaUpdates/UpdateLog.h>
+#include <OrvintaUpdates/Version.h>
+
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace Orvinta {
+
+namespace {
+
+bool isLoopbackHost(const QString &host) {
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+QString seconds(std::chrono::milliseconds duration) {
+    const auto ms = duration.count();
+    const QString number =
+        ms % 1000 == 0 ? QString::number(ms / 1000) : QString::number(double(ms) / 1000.0);
+    return number + (ms == 1000 ? QStringLiteral(" second") : QStringLiteral(" seconds"));
+}
+
+} // namespace
+
+bool isAllowedFeedUrl(const QUrl &url) {
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("https") ||
+           (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
+}
+
+QString UpdateCheckResult::message() const {
+    switch (outcome) {
+    case Outcome::upToDate:
+        return QStringLiteral("Orvinta %1 is up to date").arg(currentVersion);
+    case Outcome::updateAvailable:
+        return QStringLiteral("Orvinta %1 is available (you have %2)")
+            .arg(newest ? newest->displayedVersion() : QString(), currentVersion);
+    case Outcome::failed:
+        break;
+    }
+    return error;
+}
+
+UpdateCheck::UpdateCheck(QNetworkAccessManager &network, UpdateCheckOptions options,
+                         QObject *parent)
+    : QObject(parent)
+    , m_network(network)
+    , m_options(std::move(options)) {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("The update check timed out after %1").arg(seconds(m_options.timeout)));
+    });
+}
+
+UpdateCheck::~UpdateCheck() {
+    dropReply();
+}
+
+void UpdateCheck::start() {
+    if (m_running)
+        return;
+    m_running = true;
+    m_body.clear();
+    const QUrl &url = m_options.feedUrl;
+    if (!isAllowedFeedUrl(url)) {
+        // Reported from the event loop, as every other outcome is.
+        QTimer::singleShot(0, this, [this, url] {
+            fail(QStringLiteral("The update feed address must use HTTPS: %1")
+                     .arg(url.toDisplayString()));
+        });
+        return;
+    }
+    qCInfo(lcUpdater).noquote() << "Checking for updates at" << url.toDisplayString();
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(5);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QStringLiteral("Orvinta/%1").arg(m_options.currentVersion));
+    if (m_options.ssl)
+        request.setSslConfiguration(*m_options.ssl);
+    m_reply = m_network.get(request);
+    connect(m_reply, &QNetworkReply::redirected, this, &UpdateCheck::onRedirected);
+    connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::onReplyFinished);
+    m_deadline.start(m_options.timeout);
+}
+
+void UpdateCheck::onRedirected(const QUrl &target) {
+    if (!m_reply)
+        return;
+    const QUrl from = m_reply->url();
+    const QUrl to = from.resolved(target);
+    const bool leavesHttps = from.scheme().toLower() == QLatin1String("https") &&
+                             to.scheme().toLower() != QLatin1String("https");
+    if (leavesHttps || !isAllowedFeedUrl(to)) {
+        fail(QStringLiteral("The update feed redirected to an address that is not secure: %1")
+                 .arg(to.toDisplayString()));
+        return;
+    }
+    qCDebug(lcUpdater).noquote() << "Following redirect to" << to.toDisplayString();
+    Q_EMIT m_reply->redirectAllowed();
+}
+
+void UpdateCheck::onReadyRead() {
+    if (!m_reply)
+        return;
+    // Read one byte past the cap, so that "exactly at the cap" still passes.
+    m_body += m_reply->read(m_options.maxBytes + 1 - m_body.size());
+    if (m_body.size() > m_options.maxBytes)
+        fail(QStringLiteral("The update feed is larger than %1 KB")
+                 .arg(m_options.maxBytes / 1024));
+}
+
+void UpdateCheck::onReplyFinished() {
+    if (!m_reply || !m_running)
+        return;
+    onReadyRead();
+    if (!m_running)
+        return;
+    QNetworkReply *reply = m_reply;
+    if (reply->error() != QNetworkReply::NoError) {
+        fail(QStringLiteral("The update feed could not be read: %1").arg(reply->errorString()));
+        return;
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status != 200) {
+        fail(QStringLiteral("The update feed could not be read: the server answered %1")
+                 .arg(status));
+        return;
+    }
+    QString parseError;
+    const auto items = parseAppcast(m_body, &parseError);
+    if (!items) {
+        fail(QStringLiteral("The update feed cannot be understood: %1").arg(parseError));
+        return;
+    }
+    UpdateCheckResult result;
+    result.currentVersion = m_options.currentVersion;
+    result.newest = newestItem(*items);
+    if (!result.newest) {
+        fail(QStringLiteral("The update feed cannot be understood: it lists no release with a "
+                            "version"));
+        return;
+    }
+    result.outcome = isNewerVersion(result.newest->displayedVersion(), m_options.currentVersion)
+                         ? UpdateCheckResult::Outcome::updateAvailable
+                         : UpdateCheckResult::Outcome::upToDate;
+    finish(std::move(result));
+}
+
+void UpdateCheck::fail(const QString &error) {
+    if (!m_running)
+        return;
+    UpdateCheckResult result;
+    result.currentVersion = m_options.currentVersion;
+    result.error = error;
+    finish(std::move(result));
+}
+
+void UpdateCheck::finish(UpdateCheckResult result) {
+    m_running = false;
+    m_deadline.stop();
+    dropReply();
+    m_body.clear();
+    if (result.outcome == UpdateCheckResult::Outcome::failed)
+        qCWarning(lcUpdater).noquote() << "Update check failed:" << result.error;
+    else
+        qCInfo(lcUpdater).noquote() << result.message();
+    Q_EMIT finished(result);
+}
+
+void UpdateCheck::dropReply() {
+    if (QNetworkReply *reply = m_reply) {
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+} // namespace Orvinta

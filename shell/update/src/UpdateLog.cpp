@@ -1,0 +1,3 @@
+#include <OrvintaUpdates/UpdateLog.h>
+
+Q_LOGGING_CATEGORY(lcUpdater, "com.orvinta.Updater")
