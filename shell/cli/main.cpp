@@ -11,6 +11,9 @@
 #include <OrvintaPlatform/DesktopServices.h>
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaPlatform/SystemClipboard.h>
+#include <OrvintaUpdates/AppVersion.h>
+
+#include "UpdateCommands.h"
 
 #include <OrvintaEngine/AudioDevices.h>
 #include <OrvintaEngine/FileAudioSource.h>
@@ -347,6 +350,9 @@ int main(int argc, char **argv) {
                                                 ? std::make_unique<QGuiApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvinta-cli"));
+    QCoreApplication::setApplicationVersion(AppVersion::displayVersion());
+    if (argc > 1 && std::string_view(argv[1]) == "check-update")
+        return checkUpdateCommand(*app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -358,11 +364,13 @@ int main(int argc, char **argv) {
         "reads)\n"
         "  devices            list the audio input devices (id and name)\n"
         "  export txt|srt [FILE]  write the saved transcript (standard output without FILE)\n"
-        "  translate --to ID TEXT...  translate a text"));
+        "  translate --to ID TEXT...  translate a text\n"
+        "  check-update [--feed URL] [--ca-file PEM]  say whether a newer Orvinta is available"));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("listen, transcribe, devices, export or translate"));
+        QStringLiteral("listen, transcribe, devices, export, translate or check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
         QStringLiteral("system or microphone (default: Orvinta's setting)"),

@@ -126,14 +126,15 @@ std::optional<QList<AppcastItem>> parseAppcast(QByteArrayView data, QString *err
     }
     // No network, no external subset, no entity substitution, and no
     // messages on standard error: a failure is reported once, by the caller.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                        XML_PARSE_NOCDATA;
+    const int options =
+        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
     std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
         parser.get(), data.data(), int(data.size()), "appcast.xml", nullptr, options));
     if (!doc) {
         const xmlError *last = xmlCtxtGetLastError(parser.get());
         QString reason = last && last->message ? text(xml(last->message)).trimmed()
                                                : QStringLiteral("unknown error");
+        reason = reason.simplified();
         fail(error, last ? QStringLiteral("the feed is not well-formed XML (line %1: %2)")
                                .arg(last->line)
                                .arg(reason)
@@ -143,7 +144,8 @@ std::optional<QList<AppcastItem>> parseAppcast(QByteArrayView data, QString *err
     // Entities are only declared in a document type, and an appcast has
     // none; refusing it keeps entity expansion out of every later read.
     if (doc->intSubset || doc->extSubset) {
-        fail(error, QStringLiteral("the feed declares a document type, which an appcast never has"));
+        fail(error,
+             QStringLiteral("the feed declares a document type, which an appcast never has"));
         return std::nullopt;
     }
     const xmlNode *root = xmlDocGetRootElement(doc.get());

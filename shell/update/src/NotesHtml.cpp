@@ -26,16 +26,15 @@ QString name(const xmlChar *value) {
 
 bool isDroppedElement(const QString &element) {
     static const QSet<QString> dropped = {
-        "script", "style",  "iframe", "frame",  "frameset", "object", "embed",
-        "applet", "form",   "input",  "button", "textarea", "select", "link",
-        "meta",   "base",   "svg",    "math",   "template", "audio",  "video",
-        "source", "canvas", "noscript"};
+        "script", "style", "iframe",   "frame",    "frameset", "object", "embed",  "applet",
+        "form",   "input", "button",   "textarea", "select",   "link",   "meta",   "base",
+        "svg",    "math",  "template", "audio",    "video",    "source", "canvas", "noscript"};
     return dropped.contains(element);
 }
 
 bool isAddressAttribute(const QString &attribute) {
-    static const QSet<QString> addresses = {"href", "src", "action", "formaction", "background",
-                                            "poster", "srcset", "xlink:href"};
+    static const QSet<QString> addresses = {"href",       "src",    "action", "formaction",
+                                            "background", "poster", "srcset", "xlink:href"};
     return addresses.contains(attribute);
 }
 
@@ -56,7 +55,15 @@ bool isLocalImage(const xmlNode *node) {
     return scheme == "qrc" || scheme == "data";
 }
 
-void clean(xmlNode *parent) {
+/// Qt's rich text gives headings its own relative sizes and ignores a
+/// pixel size for them; a paragraph of class "h3" takes the style sheet's.
+void renameHeading(xmlNode *node) {
+    xmlNodeSetName(node, reinterpret_cast<const xmlChar *>("p"));
+    xmlSetProp(node, reinterpret_cast<const xmlChar *>("class"),
+               reinterpret_cast<const xmlChar *>("h3"));
+}
+
+void clean(xmlNode *parent, bool forQtRichText) {
     xmlNode *child = parent->children;
     while (child) {
         xmlNode *next = child->next;
@@ -73,15 +80,16 @@ void clean(xmlNode *parent) {
                     bool keep = !attributeName.startsWith(QLatin1String("on"));
                     if (keep && isAddressAttribute(attributeName) && element != "img") {
                         xmlChar *value = xmlNodeGetContent(reinterpret_cast<xmlNode *>(attribute));
-                        keep = isSafeLink(
-                            QString::fromUtf8(reinterpret_cast<const char *>(value)));
+                        keep = isSafeLink(QString::fromUtf8(reinterpret_cast<const char *>(value)));
                         xmlFree(value);
                     }
                     if (!keep)
                         xmlRemoveProp(attribute);
                     attribute = nextAttribute;
                 }
-                clean(child);
+                if (forQtRichText && element == "h3")
+                    renameHeading(child);
+                clean(child, forQtRichText);
             }
         } else if (child->type == XML_COMMENT_NODE || child->type == XML_PI_NODE) {
             xmlUnlinkNode(child);
@@ -101,9 +109,7 @@ xmlNode *findElement(xmlNode *node, const char *wanted) {
     return nullptr;
 }
 
-} // namespace
-
-QString sanitize(const QString &fragment) {
+QString cleaned(const QString &fragment, bool forQtRichText) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { xmlInitParser(); });
     if (fragment.trimmed().isEmpty())
@@ -117,7 +123,7 @@ QString sanitize(const QString &fragment) {
     xmlNode *body = findElement(xmlDocGetRootElement(doc.get()), "body");
     if (!body)
         return QString();
-    clean(body);
+    clean(body, forQtRichText);
     std::unique_ptr<xmlBuffer, BufferFree> buffer(xmlBufferCreate());
     if (!buffer)
         return QString();
@@ -126,6 +132,12 @@ QString sanitize(const QString &fragment) {
     return QString::fromUtf8(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())),
                              xmlBufferLength(buffer.get()))
         .trimmed();
+}
+
+} // namespace
+
+QString sanitize(const QString &fragment) {
+    return cleaned(fragment, false);
 }
 
 QString document(const QString &fragment, ColorScheme scheme) {
@@ -140,14 +152,14 @@ QString document(const QString &fragment, ColorScheme scheme) {
                           "body { font-family: -apple-system, BlinkMacSystemFont, sans-serif; "
                           "font-size: 13px; line-height: 1.6; padding: 16px 20px; margin: 0; "
                           "background: transparent; color: %1; }\n"
-                          "h3 { font-size: 15px; margin: 12px 0 6px; }\n"
+                          "h3, p.h3 { font-size: 15px; font-weight: bold; margin: 12px 0 6px; }\n"
                           "ul { padding-left: 20px; margin: 4px 0; }\n"
                           "li { margin-bottom: 4px; }\n"
                           "</style>\n"
                           "</head>\n"
                           "<body>\n")
                .arg(textColour) +
-           sanitize(fragment) + QStringLiteral("</body>\n</html>");
+           cleaned(fragment, true) + QStringLiteral("</body>\n</html>");
 }
 
 } // namespace Orvinta::NotesHtml

@@ -88,6 +88,7 @@ void UpdateCheck::start() {
                       QStringLiteral("Orvinta/%1").arg(m_options.currentVersion));
     if (m_options.ssl)
         request.setSslConfiguration(*m_options.ssl);
+    m_currentUrl = url;
     m_reply = m_network.get(request);
     connect(m_reply, &QNetworkReply::redirected, this, &UpdateCheck::onRedirected);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::onReadyRead);
@@ -98,7 +99,9 @@ void UpdateCheck::start() {
 void UpdateCheck::onRedirected(const QUrl &target) {
     if (!m_reply)
         return;
-    const QUrl from = m_reply->url();
+    // The reply already carries the new address here, so the one being left
+    // is kept apart.
+    const QUrl from = m_currentUrl;
     const QUrl to = from.resolved(target);
     const bool leavesHttps = from.scheme().toLower() == QLatin1String("https") &&
                              to.scheme().toLower() != QLatin1String("https");
@@ -108,6 +111,7 @@ void UpdateCheck::onRedirected(const QUrl &target) {
         return;
     }
     qCDebug(lcUpdater).noquote() << "Following redirect to" << to.toDisplayString();
+    m_currentUrl = to;
     Q_EMIT m_reply->redirectAllowed();
 }
 
@@ -117,8 +121,7 @@ void UpdateCheck::onReadyRead() {
     // Read one byte past the cap, so that "exactly at the cap" still passes.
     m_body += m_reply->read(m_options.maxBytes + 1 - m_body.size());
     if (m_body.size() > m_options.maxBytes)
-        fail(QStringLiteral("The update feed is larger than %1 KB")
-                 .arg(m_options.maxBytes / 1024));
+        fail(QStringLiteral("The update feed is larger than %1 KB").arg(m_options.maxBytes / 1024));
 }
 
 void UpdateCheck::onReplyFinished() {

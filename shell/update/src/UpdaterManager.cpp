@@ -70,8 +70,7 @@ QString UpdaterManager::releaseNotesHtml() const {
 QUrl UpdaterManager::downloadUrl() const {
     if (m_state != State::updateAvailable || !m_newest)
         return QUrl();
-    // The release's own page when the item names no download.
-    return m_newest->downloadUrl.isEmpty() ? m_newest->releaseNotesLink : m_newest->downloadUrl;
+    return m_newest->downloadPage();
 }
 
 void UpdaterManager::setFeedUrl(const QUrl &url) {
@@ -156,8 +155,8 @@ void UpdaterManager::schedule() {
     QDateTime next;
     if (m_automatic && m_scheduleStarted) {
         next = dueTime();
-        const qint64 wait = std::clamp<qint64>(m_options.clock().msecsTo(next), 0,
-                                               longestWait.count());
+        const qint64 wait =
+            std::clamp<qint64>(m_options.clock().msecsTo(next), 0, longestWait.count());
         m_scheduleTimer.start(std::chrono::milliseconds(wait));
     }
     if (next != m_nextCheck) {

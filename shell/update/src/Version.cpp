@@ -35,7 +35,7 @@ std::strong_ordering comparePart(QStringView a, QStringView b) {
 
 } // namespace
 
-std::optional<std::strong_ordering> compareVersions(QStringView a, QStringView b) {
+std::optional<std::strong_ordering> compareVersions(const QString &a, const QString &b) {
     const auto left = numericParts(a);
     const auto right = numericParts(b);
     if (!left || !right)
@@ -50,7 +50,7 @@ std::optional<std::strong_ordering> compareVersions(QStringView a, QStringView b
     return std::strong_ordering::equal;
 }
 
-bool isNewerVersion(QStringView candidate, QStringView current) {
+bool isNewerVersion(const QString &candidate, const QString &current) {
     const auto order = compareVersions(candidate, current);
     return order && *order == std::strong_ordering::greater;
 }

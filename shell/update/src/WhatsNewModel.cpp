@@ -1,3 +1,4 @@
+#include <OrvintaUpdates/ReleaseNotes.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
 namespace Orvinta {
@@ -32,6 +33,14 @@ void WhatsNewModel::show(const QString &version, const QString &notesHtml) {
     m_visible = true;
     Q_EMIT visibleChanged();
     Q_EMIT raiseRequested();
+}
+
+bool WhatsNewModel::showNotesIfNew(ReleaseNotes &notes) {
+    const std::optional<QString> html = notes.takeNotesToShow();
+    if (!html || !notes.shortVersion())
+        return false;
+    show(*notes.shortVersion(), *html);
+    return true;
 }
 
 void WhatsNewModel::dismiss() {

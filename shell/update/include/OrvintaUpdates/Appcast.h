@@ -33,6 +33,8 @@ struct AppcastItem {
 
     /// The version a user reads: the short version, else the build version.
     QString displayedVersion() const;
+    /// Where the user gets this release: the download, else its notes page.
+    QUrl downloadPage() const { return downloadUrl.isEmpty() ? releaseNotesLink : downloadUrl; }
 };
 
 /// Parses an appcast. No network access, no document type, no entity

@@ -74,6 +74,7 @@ private:
     QNetworkAccessManager &m_network;
     UpdateCheckOptions m_options;
     QPointer<QNetworkReply> m_reply;
+    QUrl m_currentUrl;
     QByteArray m_body;
     QTimer m_deadline;
     bool m_running = false;

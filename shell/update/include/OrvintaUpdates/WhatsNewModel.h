@@ -7,6 +7,8 @@
 
 namespace Orvinta {
 
+class ReleaseNotes;
+
 /// What the "What's New" window shows, and whether it is up. The window
 /// binds to the properties, calls dismiss() from its "Continue" button and
 /// its close button, and comes to the front on raiseRequested().
@@ -18,8 +20,8 @@ class WhatsNewModel : public QObject {
     /// The whole notes document, for a Text item in rich-text format.
     Q_PROPERTY(QString html READ html NOTIFY contentChanged)
     Q_PROPERTY(bool visible READ isVisible NOTIFY visibleChanged)
-    Q_PROPERTY(bool darkColorScheme READ darkColorScheme WRITE setDarkColorScheme NOTIFY
-                   contentChanged)
+    Q_PROPERTY(
+        bool darkColorScheme READ darkColorScheme WRITE setDarkColorScheme NOTIFY contentChanged)
 
 public:
     explicit WhatsNewModel(QObject *parent = nullptr);
@@ -35,6 +37,9 @@ public:
     /// the front and keeps what it shows.
     Q_INVOKABLE void show(const QString &version, const QString &notesHtml);
     Q_INVOKABLE void dismiss();
+    /// The start-up job: shows the running version's notes when they are
+    /// due (marking them seen); true when it did.
+    bool showNotesIfNew(ReleaseNotes &notes);
 
 Q_SIGNALS:
     void contentChanged();

@@ -1,0 +1,179 @@
+#include "TestFeedServer.h"
+
+#include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/Appcast.h>
+#include <OrvintaUpdates/Version.h>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+
+namespace {
+
+std::optional<int> order(const char *a, const char *b) {
+    const auto result = compareVersions(QString::fromUtf8(a), QString::fromUtf8(b));
+    if (!result)
+        return std::nullopt;
+    return *result < 0 ? -1 : *result > 0 ? 1 : 0;
+}
+
+QString parseError(const QByteArray &xml) {
+    QString error;
+    const auto items = parseAppcast(xml, &error);
+    EXPECT_FALSE(items.has_value()) << xml.left(200).toStdString();
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.contains('\n')) << error.toStdString();
+    return error;
+}
+
+const QByteArray rssStart = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\" "
+                            "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/"
+                            "sparkle\"><channel>";
+
+} // namespace
+
+TEST(VersionTest, ComparesByNumericPartsAndNeverCallsANonVersionNewer) {
+    EXPECT_EQ(order("1.10", "1.9"), 1);
+    EXPECT_EQ(order("1.9", "1.10"), -1);
+    EXPECT_EQ(order("1.4", "1.4.0"), 0);
+    EXPECT_EQ(order("1.4.0.1", "1.4"), 1);
+    EXPECT_EQ(order("01.2", "1.2"), 0);
+    EXPECT_EQ(order(" 2.0 ", "2.0"), 0);
+    EXPECT_EQ(order("2", "1.99.99"), 1);
+    // Parts longer than any integer type still compare.
+    EXPECT_EQ(order("99999999999999999999999.1", "99999999999999999999998.7"), 1);
+    EXPECT_EQ(order("1.0", "99999999999999999999999"), -1);
+
+    for (const char *notAVersion :
+         {"", " ", "1..4", ".1", "1.", "1.4-beta", "v1.4", "1,4", "1.4 2", "—", "١.٢", "0x10"}) {
+        EXPECT_EQ(order(notAVersion, "1.0"), std::nullopt) << notAVersion;
+        EXPECT_FALSE(isNewerVersion(QString::fromUtf8(notAVersion), "0.0.1")) << notAVersion;
+        EXPECT_FALSE(isNewerVersion("999.0", QString::fromUtf8(notAVersion))) << notAVersion;
+    }
+    EXPECT_TRUE(isNewerVersion("0.2.0", "0.1.9"));
+    EXPECT_FALSE(isNewerVersion("0.1.0", "0.1.0"));
+}
+
+TEST(VersionTest, DisplayVersionShowsADashForAMissingPart) {
+    EXPECT_EQ(AppVersion::displayVersion(QString("1.4"), QString("27")), "1.4 (27)");
+    EXPECT_EQ(AppVersion::displayVersion(QString("1.4"), std::nullopt), "1.4 (—)");
+    EXPECT_EQ(AppVersion::displayVersion(QString("1.4"), QString()), "1.4 (—)");
+    EXPECT_EQ(AppVersion::displayVersion(std::nullopt, QString("27")), "— (27)");
+    // The running program's own version is a version that the feed can be compared with.
+    EXPECT_TRUE(compareVersions(AppVersion::shortVersion(), "0").has_value());
+    EXPECT_TRUE(AppVersion::displayVersion().startsWith(AppVersion::shortVersion() + " ("));
+}
+
+TEST(AppcastTest, ReadsEveryFieldOfAnItemByNamespaceNotPrefix) {
+    const QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<rss version=\"2.0\" xmlns:s=\"http://www.andymatuschak.org/xml-namespaces/sparkle\" "
+        "xmlns:other=\"urn:other\"><channel><title>Feed</title>\n"
+        "<item><title> Orvinta 1.3 </title><s:version>130</s:version>"
+        "<s:shortVersionString>1.3</s:shortVersionString>"
+        "<s:releaseNotesLink>https://orvinta.app/notes/1.3</s:releaseNotesLink>"
+        "<description>\n  <![CDATA[<h3>New</h3><ul><li>Faster</li></ul>]]>\n  </description>"
+        "<enclosure url=\"https://orvinta.app/d/1.3.tar.gz\" type=\"application/gzip\"/></item>\n"
+        // Versions on the enclosure, the page as a plain link; unnamespaced or
+        // foreign shortVersionString elements are not the framework's.
+        "<item><title>Old</title><shortVersionString>9.9</shortVersionString>"
+        "<other:shortVersionString>8.8</other:shortVersionString>"
+        "<link>https://orvinta.app/releases/1.2</link>"
+        "<enclosure url=\"relative/path.tar.gz\" s:version=\"120\" s:shortVersionString=\"1.2\"/>"
+        "</item>\n"
+        "<item><s:shortVersionString>1.1</s:shortVersionString><description/></item>\n"
+        "</channel></rss>";
+    QString error;
+    const auto items = parseAppcast(xml, &error);
+    ASSERT_TRUE(items) << error.toStdString();
+    ASSERT_EQ(items->size(), 3);
+    const AppcastItem &first = items->at(0);
+    EXPECT_EQ(first.title, "Orvinta 1.3");
+    EXPECT_EQ(first.version, "130");
+    EXPECT_EQ(first.shortVersion, "1.3");
+    EXPECT_EQ(first.descriptionHtml, "<h3>New</h3><ul><li>Faster</li></ul>");
+    EXPECT_TRUE(first.hasDescription);
+    EXPECT_EQ(first.releaseNotesLink, QUrl("https://orvinta.app/notes/1.3"));
+    EXPECT_EQ(first.downloadPage(), QUrl("https://orvinta.app/d/1.3.tar.gz"));
+
+    const AppcastItem &second = items->at(1);
+    EXPECT_EQ(second.version, "120");
+    EXPECT_EQ(second.shortVersion, "1.2");
+    EXPECT_FALSE(second.hasDescription);
+    // A relative address has nothing to be relative to: the item's link stands in.
+    EXPECT_EQ(second.downloadPage(), QUrl("https://orvinta.app/releases/1.2"));
+
+    EXPECT_TRUE(items->at(2).hasDescription);
+    EXPECT_TRUE(items->at(2).descriptionHtml.isEmpty());
+    EXPECT_TRUE(items->at(2).downloadPage().isEmpty());
+
+    EXPECT_EQ(newestItem(*items)->shortVersion, "1.3");
+}
+
+TEST(AppcastTest, NewestItemComparesNumericallyAndSkipsWhatIsNoVersion) {
+    QString error;
+    const auto items = parseAppcast(
+        OrvintaTest::appcastXml({{"1.9", ""}, {"1.10", ""}, {"99.0-beta", ""}, {"latest", ""}}),
+        &error);
+    ASSERT_TRUE(items) << error.toStdString();
+    EXPECT_EQ(newestItem(*items)->shortVersion, "1.10");
+    const auto none = parseAppcast(OrvintaTest::appcastXml({{"next", ""}}));
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(newestItem(*none));
+    const auto empty = parseAppcast(rssStart + "</channel></rss>");
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->isEmpty());
+}
+
+TEST(AppcastTest, MalformedFeedsAreErrorsWithOneLineReason) {
+    EXPECT_TRUE(parseError("").contains("empty"));
+    EXPECT_TRUE(parseError(rssStart + "<item><title>cut off").contains("not well-formed"));
+    parseError("this is not XML at all");
+    parseError(QByteArray("\x00\x01\x02\xff\xfe<rss", 10));
+    // Bytes that are not UTF-8 in a document that says it is.
+    parseError(rssStart + "<item><title>\xff\xfe\xfd</title></item></channel></rss>");
+    parseError(rssStart + "<item></channel></rss>");
+    EXPECT_TRUE(parseError("<html><body><h1>502 Bad Gateway</h1></body></html>")
+                    .contains("not an RSS document"));
+    parseError("<?xml version=\"1.0\"?><rss><channel></channel></rss><rss/>");
+}
+
+TEST(AppcastTest, HostileFeedsFailFastWithoutNetworkFilesOrExpansion) {
+    // Exponential entity expansion ("billion laughs").
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE rss [\n<!ENTITY l0 \"ha\">\n";
+    for (int i = 1; i <= 30; ++i)
+        laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" +
+                  QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">\n";
+    laughs += "]>\n<rss version=\"2.0\"><channel><item><title>&l30;</title>"
+              "<description>&l30;</description></item></channel></rss>";
+    parseError(laughs);
+
+    // A file of this computer through an external entity.
+    const QString xxe = parseError(
+        "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+        "<rss version=\"2.0\"><channel><item><title>&x;</title></item></channel></rss>");
+    EXPECT_FALSE(xxe.contains("root:"));
+
+    // An external document type on the network is neither fetched nor accepted.
+    OrvintaTest::TestFeedServer server(OrvintaTest::TestFeedServer::Scheme::http);
+    server.serve("/evil.dtd", OrvintaTest::FeedResponse::feed("<!ENTITY x \"evil\">"));
+    parseError("<?xml version=\"1.0\"?><!DOCTYPE rss SYSTEM \"" +
+               server.url("/evil.dtd").toEncoded() + "\"><rss version=\"2.0\"><channel/></rss>");
+    EXPECT_EQ(server.totalRequests(), 0);
+
+    // Nesting far deeper than any feed.
+    parseError(rssStart + QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000) +
+               "</channel></rss>");
+
+    // Over the size cap, even when well-formed; just under it, a feed still reads.
+    QByteArray big = rssStart;
+    const QByteArray item = OrvintaTest::appcastXml({{"1.0", "<p>notes</p>"}});
+    const QByteArray oneItem =
+        item.mid(item.indexOf("<item>"), item.indexOf("</item>") + 7 - item.indexOf("<item>"));
+    while (big.size() + oneItem.size() + 20 < maxAppcastBytes)
+        big += oneItem;
+    const auto underCap = parseAppcast(big + "</channel></rss>");
+    ASSERT_TRUE(underCap);
+    EXPECT_GT(underCap->size(), 1000);
+    EXPECT_TRUE(parseError(big + oneItem + oneItem + "</channel></rss>").contains("larger than"));
+}

@@ -1,0 +1,215 @@
+#include "TestFeedServer.h"
+
+#include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/NotesHtml.h>
+#include <OrvintaUpdates/ReleaseNotes.h>
+#include <OrvintaUpdates/WhatsNewModel.h>
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+
+namespace {
+
+const QString notes13 = "<h3>New in 1.3</h3><ul><li>Faster</li></ul>";
+
+/// A preferences file and a bundled feed of releases, as a program sees
+/// them from one launch to the next.
+struct Installation {
+    QTemporaryDir folder;
+    QString appcastPath = folder.filePath("appcast.xml");
+    std::shared_ptr<PreferencesStore> store = reopen();
+
+    Installation() {
+        QByteArray xml = OrvintaTest::appcastXml({{"1.2", "<p>Old notes</p>"},
+                                                  {"1.3", "\n   " + notes13 + "\n  "},
+                                                  {"1.4", ""},
+                                                  {" 1.5", "<p>Spaced</p>"}});
+        xml.replace("</channel>", "<item><sparkle:shortVersionString>1.6</"
+                                  "sparkle:shortVersionString><description>  </description>"
+                                  "</item></channel>");
+        write(xml);
+    }
+    void write(const QByteArray &xml) {
+        QFile file(appcastPath);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(xml);
+    }
+    std::shared_ptr<PreferencesStore> reopen() {
+        return std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+    }
+    /// One launch of the program at `version`: the notes its start-up shows.
+    std::optional<QString> launch(const QString &version) {
+        store = reopen();
+        return ReleaseNotes(store, version, appcastPath).takeNotesToShow();
+    }
+    std::optional<QString> lastSeen() const {
+        return store->stringValue(ReleaseNotes::lastSeenVersionKey);
+    }
+};
+
+} // namespace
+
+TEST(ReleaseNotesTest, FirstLaunchRecordsTheVersionAndShowsNothing) {
+    Installation installation;
+    EXPECT_EQ(installation.launch("1.3"), std::nullopt);
+    EXPECT_EQ(installation.lastSeen(), "1.3");
+    EXPECT_EQ(installation.launch("1.3"), std::nullopt);
+
+    Installation unknownVersion;
+    EXPECT_FALSE(ReleaseNotes(unknownVersion.store, std::nullopt, unknownVersion.appcastPath)
+                     .shouldShowWhatsNew());
+    EXPECT_EQ(unknownVersion.lastSeen(), std::nullopt);
+}
+
+TEST(ReleaseNotesTest, AnUpgradeWithNotesShowsThemOnce) {
+    Installation installation;
+    installation.launch("1.2");
+    EXPECT_EQ(installation.launch("1.3"), notes13); // trimmed
+    EXPECT_EQ(installation.lastSeen(), "1.3");
+    EXPECT_EQ(installation.launch("1.3"), std::nullopt);
+
+    // The same through the window's model, as the start-up job runs it.
+    installation.store->setString(ReleaseNotes::lastSeenVersionKey, "1.2");
+    WhatsNewModel window;
+    ReleaseNotes launch(installation.store, "1.3", installation.appcastPath);
+    EXPECT_TRUE(window.showNotesIfNew(launch));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.title(), "What's New in 1.3");
+    window.dismiss();
+    ReleaseNotes relaunch(installation.reopen(), "1.3", installation.appcastPath);
+    EXPECT_FALSE(window.showNotesIfNew(relaunch));
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(ReleaseNotesTest, AVersionWithoutNotesShowsNothingAndKeepsTheOldVersion) {
+    Installation installation;
+    installation.launch("1.2");
+    for (const char *version : {"1.4", "1.6", "1.7", "1.5"}) {
+        // No description, an empty one, no item, and an item whose version
+        // matches only after trimming (" 1.5").
+        EXPECT_EQ(installation.launch(version), std::nullopt) << version;
+        EXPECT_EQ(installation.lastSeen(), "1.2") << version;
+    }
+    ReleaseNotes notes(installation.store, "1.5", installation.appcastPath);
+    EXPECT_EQ(notes.releaseNotesHTML("1.5"), std::nullopt);
+    EXPECT_EQ(notes.releaseNotesHTML(" 1.5"), "<p>Spaced</p>");
+    EXPECT_EQ(notes.releaseNotesHTML("1.3 "), std::nullopt);
+
+    // A later version with notes still shows them.
+    EXPECT_EQ(installation.launch("1.3"), notes13);
+}
+
+TEST(ReleaseNotesTest, GoingBackToAnOlderReleaseShowsNothing) {
+    Installation installation;
+    installation.launch("1.3");
+    EXPECT_EQ(installation.launch("1.2"), std::nullopt);
+    EXPECT_EQ(installation.lastSeen(), "1.3");
+    EXPECT_EQ(installation.launch("1.3"), std::nullopt);
+}
+
+TEST(ReleaseNotesTest, AMissingOrBrokenFeedShowsNothingAndChangesNothing) {
+    Installation installation;
+    installation.launch("1.2");
+    installation.write(OrvintaTest::appcastXml({{"1.3", notes13}}).left(200));
+    EXPECT_EQ(installation.launch("1.3"), std::nullopt);
+    QFile::remove(installation.appcastPath);
+    EXPECT_EQ(installation.launch("1.3"), std::nullopt);
+    EXPECT_EQ(installation.lastSeen(), "1.2");
+}
+
+TEST(ReleaseNotesTest, TheBundledFeedHasNotesForThisVersion) {
+    Installation installation;
+    installation.store->setString(ReleaseNotes::lastSeenVersionKey, "0.0.1");
+    ReleaseNotes notes(installation.store);
+    ASSERT_EQ(notes.shortVersion(), AppVersion::shortVersion());
+    const auto shown = notes.takeNotesToShow();
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(shown->contains("<li>"));
+    EXPECT_EQ(installation.lastSeen(), AppVersion::shortVersion());
+}
+
+TEST(NotesHtmlTest, ScriptsAndOtherActiveContentHaveNoEffect) {
+    const QString hostile =
+        "<h3>New</h3><script>document.write('INJECTED')</script>"
+        "<SCRIPT type=\"text/javascript\">alert('UPPER')</SCRIPT>"
+        "<p onclick=\"steal()\" onmouseover=\"steal()\">Hi "
+        "<a href=\"javascript:alert(1)\">bad</a> <a href=\" JavaScript:alert(2)\">bad2</a> "
+        "<a href=\"https://orvinta.app/\">site</a> <a href=\"mailto:support@orvinta.app\">mail</a>"
+        "</p><img src=\"https://tracker.example/pixel.png\"><iframe src=\"https://x.example\">"
+        "</iframe><style>body { display: none }</style><object data=\"x.swf\"></object>"
+        "<!-- comment --><p>End</p><script>unterminated('TAIL')";
+    const QString clean = NotesHtml::sanitize(hostile);
+    for (const char *gone :
+         {"script", "SCRIPT", "INJECTED", "UPPER", "TAIL", "onclick", "onmouseover", "javascript",
+          "JavaScript", "tracker", "iframe", "display", "object", "comment"})
+        EXPECT_FALSE(clean.contains(gone)) << gone << " in " << clean.toStdString();
+    for (const char *kept :
+         {"<h3>New</h3>", "https://orvinta.app/", "mailto:support@orvinta.app", "End"})
+        EXPECT_TRUE(clean.contains(kept)) << kept << " missing in " << clean.toStdString();
+
+    // What the window renders: the words, none of the script.
+    QTextDocument rendered;
+    rendered.setHtml(NotesHtml::document(hostile));
+    const QString text = rendered.toPlainText();
+    EXPECT_TRUE(text.contains("New"));
+    EXPECT_TRUE(text.contains("Hi"));
+    EXPECT_FALSE(text.contains("INJECTED"));
+    EXPECT_FALSE(text.contains("alert"));
+}
+
+TEST(NotesHtmlTest, TheStyleSheetReachesQtRichText) {
+    const QString fragment = "<h3>Heading</h3><ul><li>Item</li></ul>";
+    const QString document = NotesHtml::document(fragment);
+    EXPECT_TRUE(document.startsWith("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">"));
+    EXPECT_TRUE(document.endsWith("<li>Item</li></ul></body>\n</html>"));
+
+    const auto formatOf = [](const QString &html, const QString &text) {
+        QTextDocument rendered;
+        rendered.setHtml(html);
+        for (QTextBlock block = rendered.begin(); block.isValid(); block = block.next())
+            if (block.text() == text)
+                return block.begin().fragment().charFormat();
+        ADD_FAILURE() << text.toStdString() << " not rendered";
+        return QTextCharFormat();
+    };
+    EXPECT_EQ(formatOf(document, "Heading").font().pixelSize(), 15);
+    EXPECT_TRUE(formatOf(document, "Heading").font().bold());
+    EXPECT_EQ(formatOf(document, "Item").font().pixelSize(), 13);
+    EXPECT_EQ(formatOf(document, "Item").foreground().color(), QColor("#333"));
+    EXPECT_EQ(formatOf(NotesHtml::document(fragment, NotesHtml::ColorScheme::dark), "Item")
+                  .foreground()
+                  .color(),
+              QColor("#e0e0e0"));
+}
+
+TEST(WhatsNewModelTest, ShowingWhileVisibleRaisesWithoutReplacingTheNotes) {
+    WhatsNewModel model;
+    QSignalSpy raised(&model, &WhatsNewModel::raiseRequested);
+    EXPECT_FALSE(model.isVisible());
+    model.show("1.3", notes13);
+    EXPECT_TRUE(model.isVisible());
+    EXPECT_EQ(model.title(), "What's New in 1.3");
+    EXPECT_TRUE(model.html().contains("<li>Faster</li>"));
+    EXPECT_EQ(raised.count(), 1);
+
+    model.show("1.4", "<p>Other</p>");
+    EXPECT_EQ(raised.count(), 2);
+    EXPECT_EQ(model.version(), "1.3");
+    EXPECT_TRUE(model.html().contains("<li>Faster</li>"));
+    EXPECT_FALSE(model.html().contains("Other"));
+
+    model.dismiss();
+    EXPECT_FALSE(model.isVisible());
+    model.show("1.4", "<p>Other</p><script>x()</script>");
+    EXPECT_EQ(model.title(), "What's New in 1.4");
+    EXPECT_TRUE(model.html().contains("Other"));
+    EXPECT_FALSE(model.html().contains("script"));
+}

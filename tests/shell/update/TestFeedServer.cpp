@@ -1,0 +1,163 @@
+#include "TestFeedServer.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace OrvintaTest {
+
+const TestCertificate &TestCertificate::get() {
+    static QTemporaryDir folder;
+    static const TestCertificate certificate = [] {
+        TestCertificate made{folder.filePath("cert.pem"), folder.filePath("key.pem")};
+        QProcess openssl;
+        openssl.start("openssl",
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                       "-nodes", "-keyout", made.keyPath, "-out", made.certificatePath, "-days",
+                       "2", "-subj", "/CN=localhost", "-addext",
+                       "subjectAltName=DNS:localhost,IP:127.0.0.1"});
+        if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+            ADD_FAILURE() << "openssl could not make a certificate: "
+                          << openssl.readAllStandardError().toStdString();
+        return made;
+    }();
+    return certificate;
+}
+
+QSslConfiguration trustingTestCertificate() {
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificates(TestCertificate::get().certificatePath);
+    return configuration;
+}
+
+TestFeedServer::TestFeedServer(Scheme scheme)
+    : m_scheme(scheme) {
+    if (scheme == Scheme::https) {
+        auto server = std::make_unique<QSslServer>();
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        const TestCertificate &certificate = TestCertificate::get();
+        const auto chain = QSslCertificate::fromPath(certificate.certificatePath);
+        if (!chain.isEmpty())
+            configuration.setLocalCertificate(chain.first());
+        QFile key(certificate.keyPath);
+        if (key.open(QIODevice::ReadOnly))
+            configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        server->setSslConfiguration(configuration);
+        m_server = std::move(server);
+    } else {
+        m_server = std::make_unique<QTcpServer>();
+    }
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, [this] {
+        while (QTcpSocket *socket = m_server->nextPendingConnection())
+            onConnection(socket);
+    });
+    EXPECT_TRUE(m_server->listen(QHostAddress::LocalHost)) << m_server->errorString().toStdString();
+}
+
+TestFeedServer::~TestFeedServer() = default;
+
+QUrl TestFeedServer::url(const QString &path) const {
+    QUrl url;
+    url.setScheme(m_scheme == Scheme::https ? "https" : "http");
+    url.setHost("127.0.0.1");
+    url.setPort(m_server->serverPort());
+    url.setPath(path);
+    return url;
+}
+
+void TestFeedServer::serve(const QString &path, FeedResponse response) {
+    m_routes.insert(path, std::move(response));
+}
+
+int TestFeedServer::totalRequests() const {
+    int total = 0;
+    for (int count : m_requests)
+        total += count;
+    return total;
+}
+
+void TestFeedServer::onConnection(QTcpSocket *socket) {
+    socket->setParent(this);
+    auto request = std::make_shared<QByteArray>();
+    connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+        if (request->endsWith("\r\n\r\n"))
+            return;
+        *request += socket->readAll();
+        const qsizetype end = request->indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
+        request->truncate(end + 4);
+        answer(socket, requestLine.size() >= 2 ? QString::fromLatin1(requestLine[1]) : QString());
+    });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+}
+
+void TestFeedServer::answer(QTcpSocket *socket, const QString &path) {
+    m_requests[path] += 1;
+    const auto route = m_routes.constFind(path);
+    if (route == m_routes.constEnd()) {
+        socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
+    const FeedResponse &response = *route;
+    if (response.kind == FeedResponse::Kind::silent)
+        return;
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) +
+                      (response.status == 200 ? " OK" : " Found") + "\r\n";
+    for (const auto &[name, value] : response.headers)
+        head += name + ": " + value + "\r\n";
+    head += "Content-Type: application/rss+xml\r\nConnection: close\r\n";
+    if (response.kind == FeedResponse::Kind::endless) {
+        // No length: the body ends only when the connection does.
+        socket->write(head + "\r\n<?xml version=\"1.0\"?><rss version=\"2.0\"><channel>");
+        const QByteArray filler = QByteArray("<!-- more -->").repeated(5000);
+        // Fed only as the peer reads, and bounded, so a client that never
+        // stops reading ends the test instead of exhausting memory.
+        auto sent = std::make_shared<qint64>(0);
+        const auto more = [socket, filler, sent] {
+            auto *ssl = qobject_cast<QSslSocket *>(socket);
+            const qint64 queued = socket->bytesToWrite() + (ssl ? ssl->encryptedBytesToWrite() : 0);
+            if (socket->state() == QAbstractSocket::ConnectedState && queued < filler.size() &&
+                *sent < 64 * 1024 * 1024) {
+                socket->write(filler);
+                *sent += filler.size();
+            }
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        if (auto *ssl = qobject_cast<QSslSocket *>(socket))
+            connect(ssl, &QSslSocket::encryptedBytesWritten, socket, more);
+        more();
+        return;
+    }
+    socket->write(head + "Content-Length: " + QByteArray::number(response.body.size()) +
+                  "\r\n\r\n" + response.body);
+    socket->disconnectFromHost();
+}
+
+QByteArray appcastXml(const QList<QPair<QString, QString>> &releases) {
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                     "<rss version=\"2.0\" "
+                     "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
+                     "<channel><title>Orvinta</title>\n";
+    for (const auto &[version, notes] : releases) {
+        const QByteArray v = version.toUtf8();
+        xml += "<item><title>Orvinta " + v + "</title>\n<sparkle:version>" + v +
+               "</sparkle:version>\n<sparkle:shortVersionString>" + v +
+               "</sparkle:shortVersionString>\n";
+        if (!notes.isEmpty())
+            xml += "<description><![CDATA[" + notes.toUtf8() + "]]></description>\n";
+        xml += "<enclosure url=\"https://orvinta.app/downloads/orvinta-" + v +
+               ".tar.gz\" type=\"application/gzip\"/>\n</item>\n";
+    }
+    return xml + "</channel></rss>\n";
+}
+
+} // namespace OrvintaTest

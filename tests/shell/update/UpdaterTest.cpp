@@ -1,0 +1,342 @@
+#include "TestFeedServer.h"
+
+#include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/UpdaterManager.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using OrvintaTest::FeedResponse;
+using OrvintaTest::TestFeedServer;
+using State = UpdaterManager::State;
+
+namespace {
+
+constexpr int waitLimitMs = 60000;
+const QString running = "1.4";
+
+/// Preferences that survive "restarts" of the updater, and a clock the test moves.
+struct UpdaterFixture {
+    QTemporaryDir folder;
+    QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
+    std::chrono::milliseconds timeout = std::chrono::seconds(20);
+
+    std::shared_ptr<PreferencesStore> store() const {
+        return std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+    }
+    /// A new updater, as after a restart of the program.
+    std::unique_ptr<UpdaterManager> start(const QUrl &feed, bool trusted = true) {
+        UpdaterManager::Options options;
+        options.clock = [this] { return now; };
+        options.timeout = timeout;
+        options.currentVersion = running;
+        if (trusted)
+            options.ssl = OrvintaTest::trustingTestCertificate();
+        auto updater = std::make_unique<UpdaterManager>(store(), options);
+        updater->setFeedUrl(feed);
+        return updater;
+    }
+};
+
+/// Runs one manual check to its end.
+void check(UpdaterManager &updater) {
+    QSignalSpy finished(&updater, &UpdaterManager::checkFinished);
+    updater.checkForUpdates();
+    EXPECT_EQ(updater.state(), State::checking);
+    EXPECT_FALSE(updater.canCheckForUpdates());
+    EXPECT_TRUE(finished.wait(waitLimitMs)) << "the check did not end";
+    EXPECT_TRUE(updater.canCheckForUpdates());
+}
+
+} // namespace
+
+TEST(UpdaterTest, ManualCheckSaysUpToDateOrAvailableWithNotesAndDownload) {
+    TestFeedServer server;
+    server.serve("/newer.xml",
+                 FeedResponse::feed(OrvintaTest::appcastXml(
+                     {{"1.3", "<p>old</p>"},
+                      {"1.10", "<h3>Big</h3><ul><li>Better</li></ul><script>boom()</script>"},
+                      {"1.9", ""}})));
+    server.serve("/same.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.4.0", ""}})));
+    server.serve("/older.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.3.9", ""}})));
+    // Versions that are not versions never claim an update.
+    server.serve("/garbage-versions.xml", FeedResponse::feed(OrvintaTest::appcastXml(
+                                              {{"99.0-beta", ""}, {"next", ""}, {"1.2", ""}})));
+
+    UpdaterFixture fixture;
+    auto updater = fixture.start(server.url("/newer.xml"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::updateAvailable);
+    EXPECT_TRUE(updater->isUserInitiated());
+    EXPECT_EQ(updater->message(), "Orvinta 1.10 is available (you have 1.4)");
+    EXPECT_EQ(updater->availableVersion(), "1.10");
+    EXPECT_EQ(updater->downloadUrl(), QUrl("https://orvinta.app/downloads/orvinta-1.10.tar.gz"));
+    EXPECT_TRUE(updater->releaseNotesHtml().contains("<li>Better</li>"));
+    EXPECT_FALSE(updater->releaseNotesHtml().contains("boom"));
+
+    for (const char *path : {"/same.xml", "/older.xml", "/garbage-versions.xml"}) {
+        updater->setFeedUrl(server.url(path));
+        check(*updater);
+        EXPECT_EQ(updater->state(), State::upToDate) << path;
+        EXPECT_EQ(updater->message(), "Orvinta 1.4 is up to date") << path;
+        EXPECT_TRUE(updater->downloadUrl().isEmpty());
+        EXPECT_TRUE(updater->availableVersion().isEmpty());
+    }
+}
+
+TEST(UpdaterTest, FeedsThatCannotBeReadOrUnderstoodAreErrorsThatSaySo) {
+    TestFeedServer server;
+    TestFeedServer plain(TestFeedServer::Scheme::http);
+    const QByteArray good = OrvintaTest::appcastXml({{"9.0", "<p>x</p>"}});
+    server.serve("/malformed.xml", FeedResponse::feed(good.left(good.size() / 2)));
+    server.serve("/no-versions.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"soon", ""}})));
+    server.serve("/slow.xml", FeedResponse::silent());
+    server.serve("/endless.xml", FeedResponse::endless());
+    server.serve("/to-plain.xml", FeedResponse::redirect(plain.url("/appcast.xml")));
+    server.serve("/to-https.xml", FeedResponse::redirect(server.url("/appcast.xml")));
+    server.serve("/appcast.xml", FeedResponse::feed(good));
+    plain.serve("/appcast.xml", FeedResponse::feed(good));
+
+    UpdaterFixture fixture;
+    fixture.timeout = std::chrono::milliseconds(500);
+    auto updater = fixture.start(server.url("/malformed.xml"));
+    const auto expectFailure = [&](const QString &path, const char *saying) {
+        updater->setFeedUrl(path.startsWith("http") ? QUrl(path) : server.url(path));
+        check(*updater);
+        EXPECT_EQ(updater->state(), State::failed) << path.toStdString();
+        EXPECT_TRUE(updater->message().contains(saying))
+            << path.toStdString() << ": " << updater->message().toStdString();
+        EXPECT_TRUE(updater->availableVersion().isEmpty());
+    };
+    expectFailure("/malformed.xml", "not well-formed");
+    expectFailure("/no-versions.xml", "no release with a version");
+    expectFailure("/missing.xml", "could not be read");
+    expectFailure("/slow.xml", "timed out after 0.5 seconds");
+    expectFailure("/endless.xml", "larger than 1024 KB");
+    expectFailure("/to-plain.xml", "not secure");
+    EXPECT_EQ(plain.requests("/appcast.xml"), 0);
+    expectFailure("http://orvinta.app/appcast.xml", "must use HTTPS");
+
+    // A redirect that stays on HTTPS is followed; plain HTTP serves only on this computer.
+    updater->setFeedUrl(server.url("/to-https.xml"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::updateAvailable);
+    updater->setFeedUrl(plain.url("/appcast.xml"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::updateAvailable);
+
+    // The test's certificate is trusted only where the test says so.
+    auto untrusting = fixture.start(server.url("/appcast.xml"), false);
+    check(*untrusting);
+    EXPECT_EQ(untrusting->state(), State::failed);
+    EXPECT_TRUE(untrusting->message().contains("could not be read"));
+}
+
+TEST(UpdaterTest, AutomaticChecksRunOnceADayAcrossRestarts) {
+    TestFeedServer server;
+    server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.4", ""}})));
+    const QUrl feed = server.url("/appcast.xml");
+    UpdaterFixture fixture;
+    const QDateTime firstLaunch = fixture.now;
+
+    // Never checked: the start-up job checks at once.
+    {
+        auto updater = fixture.start(feed);
+        EXPECT_TRUE(updater->automaticallyChecksForUpdates());
+        updater->startAutomaticChecks();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->state(), State::upToDate, waitLimitMs);
+        EXPECT_FALSE(updater->isUserInitiated());
+        EXPECT_EQ(updater->lastCheckTime(), firstLaunch);
+        EXPECT_EQ(updater->nextAutomaticCheck(), firstLaunch.addDays(1));
+    }
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
+
+    // A restart an hour later does not check again; the day still counts from the first check.
+    fixture.now = firstLaunch.addSecs(3600);
+    {
+        auto updater = fixture.start(feed);
+        EXPECT_EQ(updater->lastCheckTime(), firstLaunch);
+        updater->startAutomaticChecks();
+        EXPECT_EQ(updater->nextAutomaticCheck(), firstLaunch.addDays(1));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(updater->state(), State::idle);
+
+        // The running program checks when the day is over.
+        fixture.now = firstLaunch.addDays(1).addMSecs(-100);
+        updater->startAutomaticChecks();
+        fixture.now = firstLaunch.addDays(1);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->state(), State::upToDate, waitLimitMs);
+        EXPECT_EQ(updater->lastCheckTime(), firstLaunch.addDays(1));
+        EXPECT_EQ(updater->nextAutomaticCheck(), firstLaunch.addDays(2));
+    }
+    EXPECT_EQ(server.requests("/appcast.xml"), 2);
+
+    // A restart after more than a day checks at start-up.
+    fixture.now = firstLaunch.addDays(2).addSecs(60);
+    {
+        auto updater = fixture.start(feed);
+        updater->startAutomaticChecks();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->state(), State::upToDate, waitLimitMs);
+    }
+    EXPECT_EQ(server.requests("/appcast.xml"), 3);
+
+    // A last check in the future (a clock that was wrong) does not block checks.
+    fixture.now = firstLaunch;
+    {
+        auto updater = fixture.start(feed);
+        updater->startAutomaticChecks();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->state(), State::upToDate, waitLimitMs);
+    }
+    EXPECT_EQ(server.requests("/appcast.xml"), 4);
+}
+
+TEST(UpdaterTest, TurningAutomaticChecksOffSurvivesARestartAndStopsThem) {
+    TestFeedServer server;
+    server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"2.0", ""}})));
+    UpdaterFixture fixture;
+    {
+        auto updater = fixture.start(server.url("/appcast.xml"));
+        QSignalSpy changed(updater.get(), &UpdaterManager::automaticallyChecksForUpdatesChanged);
+        updater->setAutomaticallyChecksForUpdates(false);
+        EXPECT_EQ(changed.count(), 1);
+    }
+    auto updater = fixture.start(server.url("/appcast.xml"));
+    EXPECT_FALSE(updater->automaticallyChecksForUpdates());
+    updater->startAutomaticChecks();
+    EXPECT_FALSE(updater->nextAutomaticCheck().isValid());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(updater->state(), State::idle);
+    EXPECT_EQ(server.totalRequests(), 0);
+
+    // The user may still check by hand, and turning the switch on schedules again.
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::updateAvailable);
+    updater->setAutomaticallyChecksForUpdates(true);
+    EXPECT_EQ(updater->nextAutomaticCheck(), fixture.now.addDays(1));
+}
+
+TEST(UpdaterTest, AskingDuringABackgroundCheckMakesItsOutcomeTheUsers) {
+    TestFeedServer server;
+    server.serve("/slow.xml", FeedResponse::silent());
+    UpdaterFixture fixture;
+    fixture.timeout = std::chrono::milliseconds(300);
+    auto updater = fixture.start(server.url("/slow.xml"));
+    QSignalSpy finished(updater.get(), &UpdaterManager::checkFinished);
+    updater->startAutomaticChecks();
+    QTRY_COMPARE_WITH_TIMEOUT(updater->state(), State::checking, waitLimitMs);
+    EXPECT_FALSE(updater->isUserInitiated());
+    updater->checkForUpdates();
+    EXPECT_TRUE(updater->isUserInitiated());
+    ASSERT_TRUE(finished.wait(waitLimitMs));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(finished.first().first().toBool());
+    EXPECT_TRUE(updater->message().contains("timed out"));
+    EXPECT_EQ(server.totalRequests(), 1);
+}
+
+// orvinta-cli check-update, as a user runs it.
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QStringList out;
+    QStringList err;
+};
+
+CliRun runCli(const QStringList &arguments) {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(ORVINTA_CLI_PATH, arguments);
+    // Waiting through the event loop keeps the test's server answering.
+    if (!finished.wait(waitLimitMs)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
+    }
+    CliRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    return run;
+}
+
+} // namespace
+
+TEST(CheckUpdateCliTest, SaysWhetherANewerOrvintaIsAvailable) {
+    TestFeedServer server;
+    const QString current = AppVersion::shortVersion();
+    server.serve("/newer.xml", FeedResponse::feed(OrvintaTest::appcastXml(
+                                   {{current, "<p>this</p>"}, {"999.1", "<p>next</p>"}})));
+    server.serve("/same.xml", FeedResponse::feed(OrvintaTest::appcastXml({{current, ""}})));
+    server.serve("/older.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"0.0.1", ""}})));
+    const QString ca = OrvintaTest::TestCertificate::get().certificatePath;
+
+    CliRun newer =
+        runCli({"check-update", "--feed", server.url("/newer.xml").toString(), "--ca-file", ca});
+    EXPECT_EQ(newer.exitCode, 0) << newer.err.join('\n').toStdString();
+    EXPECT_EQ(newer.out, QStringList({"Orvinta 999.1 is available (you have " + current + ")",
+                                      "Download: https://orvinta.app/downloads/"
+                                      "orvinta-999.1.tar.gz"}));
+    for (const char *path : {"/same.xml", "/older.xml"}) {
+        CliRun run =
+            runCli({"check-update", "--feed", server.url(path).toString(), "--ca-file", ca});
+        EXPECT_EQ(run.exitCode, 0) << path;
+        EXPECT_EQ(run.out, QStringList({"Orvinta " + current + " is up to date"})) << path;
+        EXPECT_TRUE(run.err.isEmpty()) << path;
+    }
+
+    CliRun version = runCli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringList({"orvinta-cli " + AppVersion::displayVersion()}));
+}
+
+TEST(CheckUpdateCliTest, AFeedThatCannotBeReadIsOneLineOnStandardErrorAndExitOne) {
+    TestFeedServer server;
+    TestFeedServer plain(TestFeedServer::Scheme::http);
+    server.serve("/malformed.xml", FeedResponse::feed("<rss version=\"2.0\"><channel><item>"));
+    server.serve("/slow.xml", FeedResponse::silent());
+    server.serve("/endless.xml", FeedResponse::endless());
+    server.serve("/to-plain.xml", FeedResponse::redirect(plain.url("/appcast.xml")));
+    server.serve("/appcast.xml",
+                 FeedResponse::feed(OrvintaTest::appcastXml({{"999.0", "<p>x</p>"}})));
+    plain.serve("/appcast.xml",
+                FeedResponse::feed(OrvintaTest::appcastXml({{"999.0", "<p>x</p>"}})));
+    const QString ca = OrvintaTest::TestCertificate::get().certificatePath;
+
+    const auto expectFailure = [&](const QStringList &arguments, const char *saying) {
+        CliRun run = runCli(QStringList{"check-update"} + arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.join('\n').toStdString();
+        ASSERT_EQ(run.err.size(), 1) << run.err.join('\n').toStdString();
+        EXPECT_TRUE(run.err.first().startsWith("orvinta-cli: "));
+        EXPECT_TRUE(run.err.first().contains(saying)) << run.err.first().toStdString();
+    };
+    expectFailure({"--feed", server.url("/malformed.xml").toString(), "--ca-file", ca},
+                  "cannot be understood");
+    expectFailure(
+        {"--feed", server.url("/slow.xml").toString(), "--ca-file", ca, "--timeout", "0.5"},
+        "timed out");
+    expectFailure({"--feed", server.url("/endless.xml").toString(), "--ca-file", ca},
+                  "larger than");
+    expectFailure({"--feed", server.url("/to-plain.xml").toString(), "--ca-file", ca},
+                  "not secure");
+    // Without the test's certificate the server is not trusted.
+    expectFailure({"--feed", server.url("/appcast.xml").toString()}, "could not be read");
+    expectFailure({"--feed", "http://orvinta.app/appcast.xml"}, "must use HTTPS");
+    EXPECT_EQ(plain.requests("/appcast.xml"), 0);
+
+    CliRun wrongOption = runCli({"check-update", "--timeout", "0"});
+    EXPECT_EQ(wrongOption.exitCode, 2);
+}
