@@ -11,6 +11,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace Orvinta {

@@ -32,27 +32,56 @@ bool isDroppedElement(const QString &element) {
     return dropped.contains(element);
 }
 
-bool isAddressAttribute(const QString &attribute) {
-    static const QSet<QString> addresses = {"href",       "src",    "action", "formaction",
-                                            "background", "poster", "srcset", "xlink:href"};
-    return addresses.contains(attribute);
+/// Attributes followed when the reader clicks.
+bool isLinkAttribute(const QString &attribute) {
+    static const QSet<QString> links = {"href", "action", "formaction", "xlink:href"};
+    return links.contains(attribute);
+}
+
+/// Attributes that a renderer fetches on its own, without a click.
+bool isFetchedAttribute(const QString &attribute) {
+    static const QSet<QString> fetched = {"src",    "background", "poster",
+                                          "srcset", "lowsrc",     "dynsrc"};
+    return fetched.contains(attribute);
+}
+
+QString scheme(const QString &address) {
+    return QUrl(address.trimmed()).scheme().toLower();
 }
 
 /// Whether a link may stay: a web page or a mail address. Anything else
 /// (javascript:, data:, file:, relative with no base) is dropped.
 bool isSafeLink(const QString &value) {
-    const QUrl url(value.trimmed());
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == "http" || scheme == "https" || scheme == "mailto");
+    const QString s = scheme(value);
+    return QUrl(value.trimmed()).isValid() && (s == "http" || s == "https" || s == "mailto");
 }
 
-/// An image may show only what is already inside the program.
-bool isLocalImage(const xmlNode *node) {
-    xmlChar *src = xmlGetProp(node, reinterpret_cast<const xmlChar *>("src"));
-    const QString value = src ? QString::fromUtf8(reinterpret_cast<const char *>(src)) : QString();
-    xmlFree(src);
-    const QString scheme = QUrl(value.trimmed()).scheme().toLower();
-    return scheme == "qrc" || scheme == "data";
+/// What is fetched may only come from inside the program: the notes must
+/// not tell anyone that they were read.
+bool isLocalResource(const QString &value) {
+    const QString s = scheme(value);
+    return s == "qrc" || s == "data";
+}
+
+QString attributeValue(const xmlNode *node, const char *attribute) {
+    xmlChar *value = xmlGetProp(node, reinterpret_cast<const xmlChar *>(attribute));
+    const QString result =
+        value ? QString::fromUtf8(reinterpret_cast<const char *>(value)) : QString();
+    xmlFree(value);
+    return result;
+}
+
+bool keepsAttribute(const QString &attribute, const QString &value) {
+    if (attribute.startsWith(QLatin1String("on")))
+        return false;
+    if (isLinkAttribute(attribute))
+        return isSafeLink(value);
+    if (isFetchedAttribute(attribute))
+        return isLocalResource(value);
+    if (attribute == QLatin1String("style"))
+        return !value.contains(QLatin1String("url("), Qt::CaseInsensitive) &&
+               !value.contains(QLatin1String("expression("), Qt::CaseInsensitive);
+    return true;
 }
 
 /// Qt's rich text gives headings its own relative sizes and ignores a
@@ -69,20 +98,19 @@ void clean(xmlNode *parent, bool forQtRichText) {
         xmlNode *next = child->next;
         if (child->type == XML_ELEMENT_NODE) {
             const QString element = name(child->name);
-            if (isDroppedElement(element) || (element == "img" && !isLocalImage(child))) {
+            if (isDroppedElement(element) ||
+                (element == "img" && !isLocalResource(attributeValue(child, "src")))) {
                 xmlUnlinkNode(child);
                 xmlFreeNode(child);
             } else {
                 xmlAttr *attribute = child->properties;
                 while (attribute) {
                     xmlAttr *nextAttribute = attribute->next;
-                    const QString attributeName = name(attribute->name);
-                    bool keep = !attributeName.startsWith(QLatin1String("on"));
-                    if (keep && isAddressAttribute(attributeName) && element != "img") {
-                        xmlChar *value = xmlNodeGetContent(reinterpret_cast<xmlNode *>(attribute));
-                        keep = isSafeLink(QString::fromUtf8(reinterpret_cast<const char *>(value)));
-                        xmlFree(value);
-                    }
+                    xmlChar *value = xmlNodeGetContent(reinterpret_cast<xmlNode *>(attribute));
+                    const bool keep =
+                        keepsAttribute(name(attribute->name),
+                                       QString::fromUtf8(reinterpret_cast<const char *>(value)));
+                    xmlFree(value);
                     if (!keep)
                         xmlRemoveProp(attribute);
                     attribute = nextAttribute;

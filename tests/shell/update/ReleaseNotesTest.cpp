@@ -145,14 +145,16 @@ TEST(NotesHtmlTest, ScriptsAndOtherActiveContentHaveNoEffect) {
         "<a href=\"https://orvinta.app/\">site</a> <a href=\"mailto:support@orvinta.app\">mail</a>"
         "</p><img src=\"https://tracker.example/pixel.png\"><iframe src=\"https://x.example\">"
         "</iframe><style>body { display: none }</style><object data=\"x.swf\"></object>"
+        "<table><tr><td background=\"https://tracker.example/bg.png\">cell</td></tr></table>"
+        "<p style=\"color: red; background-image: url(https://tracker.example/x.png)\">Styled</p>"
         "<!-- comment --><p>End</p><script>unterminated('TAIL')";
     const QString clean = NotesHtml::sanitize(hostile);
     for (const char *gone :
          {"script", "SCRIPT", "INJECTED", "UPPER", "TAIL", "onclick", "onmouseover", "javascript",
           "JavaScript", "tracker", "iframe", "display", "object", "comment"})
         EXPECT_FALSE(clean.contains(gone)) << gone << " in " << clean.toStdString();
-    for (const char *kept :
-         {"<h3>New</h3>", "https://orvinta.app/", "mailto:support@orvinta.app", "End"})
+    for (const char *kept : {"<h3>New</h3>", "https://orvinta.app/", "mailto:support@orvinta.app",
+                             "End", "cell", "Styled"})
         EXPECT_TRUE(clean.contains(kept)) << kept << " missing in " << clean.toStdString();
 
     // What the window renders: the words, none of the script.
