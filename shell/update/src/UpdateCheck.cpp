@@ -176,7 +176,7 @@ void UpdateCheck::finish(UpdateCheckResult result) {
     dropReply();
     m_body.clear();
     if (result.outcome == UpdateCheckResult::Outcome::failed)
-        qCWarning(lcUpdater).noquote() << "Update check failed:" << result.error;
+        qCCritical(lcUpdater).noquote() << "Update check failed:" << result.error;
     else
         qCInfo(lcUpdater).noquote() << result.message();
     Q_EMIT finished(result);
