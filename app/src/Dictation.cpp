@@ -254,9 +254,10 @@ QCoro::Task<> DictationController::stopDictation() {
     const auto delay = m_idleDelay;
     m_idleTask = CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
         QCoro::Task<bool> sleeping = token.sleep(delay);
-        co_await sleeping;
-        // Also when cancelled: a new start cancels this first, then records.
-        if (self && self->m_dictation.dictationState() != DictationState::idle)
+        const bool slept = co_await sleeping;
+        // Only a new dictation cancels the wait, and it sets its own state:
+        // going idle then would show a running dictation as idle.
+        if (slept && self && self->m_dictation.dictationState() != DictationState::idle)
             self->m_dictation.setDictationState(DictationState::idle);
     });
     qCInfo(lcAppState, "[AppState] Dictation stopped, pasted: %s", boolText(produced));
