@@ -15,17 +15,31 @@ namespace {
 
 const QString qtImageFormat = QStringLiteral("application/x-qt-image");
 
+/// X selection protocol targets that Qt lists among the formats; they are
+/// answered by whoever owns the clipboard, never stored.
+bool isProtocolTarget(const QString &format) {
+    static const QStringList targets{"TARGETS",      "MULTIPLE", "TIMESTAMP",
+                                     "SAVE_TARGETS", "DELETE",   "INCR"};
+    return targets.contains(format);
+}
+
 /// A copy of every format, so that images, file lists and rich text come
-/// back as well as plain text.
+/// back as well as plain text. An image is read once and offered again in
+/// every image format, rather than fetched once per format.
 std::unique_ptr<QMimeData> copyOf(const QMimeData *source) {
     if (!source || source->formats().isEmpty())
         return nullptr;
     auto copy = std::make_unique<QMimeData>();
+    const bool hasImage = source->hasImage();
+    if (hasImage)
+        copy->setImageData(source->imageData());
     for (const QString &format : source->formats()) {
-        if (format == qtImageFormat)
-            copy->setImageData(source->imageData());
-        else
-            copy->setData(format, source->data(format));
+        if (isProtocolTarget(format))
+            continue;
+        if (hasImage && (format == qtImageFormat || format.startsWith(QLatin1String("image/")) ||
+                         format == QLatin1String("BITMAP") || format == QLatin1String("PIXMAP")))
+            continue;
+        copy->setData(format, source->data(format));
     }
     return copy;
 }

@@ -79,14 +79,14 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
     ASSERT_TRUE(dictate.waitForLog("Ready: hold Right Ctrl", std::chrono::seconds(60)))
         << dictate.errors().toStdString();
 
-    ASSERT_TRUE(xdotool({"keydown", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", true));
     ASSERT_TRUE(dictate.waitForLog("[AppState] startDictation complete", std::chrono::seconds(30)))
         << dictate.errors().toStdString();
     QProcess player;
     player.start("paplay", {"--device=orvinta_mic_feed", recording});
     ASSERT_TRUE(player.waitForFinished(30000));
     ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
-    ASSERT_TRUE(xdotool({"keyup", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", false));
 
     ASSERT_TRUE(
         dictate.waitForLog("[AppState] Dictation stopped, pasted: true", std::chrono::seconds(30)))

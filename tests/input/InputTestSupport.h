@@ -70,6 +70,10 @@ inline bool haveSoundServer() {
     if (!::Orvinta::InputTesting::haveDisplay())                                                   \
     GTEST_SKIP() << "needs an X display (./test.sh starts Xvfb)"
 
+/// Presses (or releases) exactly the key of `keysym` through XTest, as a
+/// keyboard would; xdotool also presses Control_L for Control_R.
+bool fakeKey(const char *keysym, bool down);
+
 /// xdotool with its arguments; true when it ran fine.
 inline bool xdotool(const QStringList &arguments) {
     QProcess process;

@@ -15,6 +15,8 @@
 
 #include <OrvintaApp/PreferencesStore.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -100,30 +102,32 @@ TEST(X11HoldKey, aHoldStartsAndEndsOnceAndShiftCancelsIt) {
     monitor.onHoldEnd = [&] { ++ends; };
     ASSERT_TRUE(monitor.start()) << monitor.lastError().toStdString();
 
-    ASSERT_TRUE(xdotool({"keydown", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", true));
     ASSERT_TRUE(waitFor([&] { return starts == 1; }));
-    ASSERT_TRUE(xdotool({"keyup", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", false));
     ASSERT_TRUE(waitFor([&] { return ends == 1; }));
 
     // Shift during the hold ends it at once; the release ends nothing more.
-    ASSERT_TRUE(xdotool({"keydown", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", true));
     ASSERT_TRUE(waitFor([&] { return starts == 2; }));
-    ASSERT_TRUE(xdotool({"keydown", "Shift_L"}));
+    ASSERT_TRUE(fakeKey("Shift_L", true));
     ASSERT_TRUE(waitFor([&] { return ends == 2; }));
-    ASSERT_TRUE(xdotool({"keyup", "Shift_L", "keyup", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Shift_L", false));
+    ASSERT_TRUE(fakeKey("Control_R", false));
     // The next full hold proves the release above was seen and ended nothing.
-    ASSERT_TRUE(xdotool({"keydown", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", true));
     ASSERT_TRUE(waitFor([&] { return starts == 3; }));
-    ASSERT_TRUE(xdotool({"keyup", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", false));
     ASSERT_TRUE(waitFor([&] { return ends == 3; }));
     EXPECT_EQ(starts, 3);
 
-    // The left Control key is a modifier, not the hold key.
-    ASSERT_TRUE(xdotool({"keydown", "Control_L"}));
-    ASSERT_TRUE(xdotool({"keydown", "Control_R"}));
-    ASSERT_TRUE(xdotool({"keyup", "Control_L"}));
+    // The left Control key is a modifier, not the hold key: pressed first,
+    // the hold starts only once it is up again.
+    ASSERT_TRUE(fakeKey("Control_L", true));
+    ASSERT_TRUE(fakeKey("Control_R", true));
+    ASSERT_TRUE(fakeKey("Control_L", false));
     ASSERT_TRUE(waitFor([&] { return starts == 4; }));
-    ASSERT_TRUE(xdotool({"keyup", "Control_R"}));
+    ASSERT_TRUE(fakeKey("Control_R", false));
     ASSERT_TRUE(waitFor([&] { return ends == 4; }));
 
     // An unknown hold key is refused with a reason.
@@ -159,8 +163,9 @@ TEST(X11Paste, textReachesAnotherClientAndEveryClipboardFormatComesBack) {
     // With auto-copy on, the text stays on the clipboard.
     store.preferences->setBool("app.autoCopyToClipboard", true);
     target.send("clear");
+    ASSERT_TRUE(target.waitForLine("text: "));
     paster.pasteTextAtCursor("kept");
-    ASSERT_TRUE(target.waitForLine("text: kept"));
+    ASSERT_TRUE(target.waitForLine("text: kept")) << target.lines().join('\n').toStdString();
     EXPECT_EQ(target.dumpClipboard().value("plain"), "kept");
     EXPECT_EQ(restored.count(), 1);
 
@@ -168,6 +173,7 @@ TEST(X11Paste, textReachesAnotherClientAndEveryClipboardFormatComesBack) {
     store.preferences->setBool("app.autoCopyToClipboard", false);
     QGuiApplication::clipboard()->clear();
     target.send("clear");
+    ASSERT_TRUE(target.waitForLine("text: "));
     paster.pasteTextAtCursor("once");
     ASSERT_TRUE(target.waitForLine("text: once"));
     ASSERT_TRUE(waitFor([&] { return restored.count() == 2; }));

@@ -41,7 +41,7 @@ X11ModifierKeySource::X11ModifierKeySource(std::shared_ptr<X11Connection> connec
     int event = 0;
     int error = 0;
     int major = 2;
-    int minor = 0;
+    int minor = 2;
     if (!XQueryExtension(m_connection->display(), "XInputExtension", &m_xiOpcode, &event, &error) ||
         XIQueryVersion(m_connection->display(), &major, &minor) != Success) {
         m_unavailable = QStringLiteral("the X server has no XInput 2");
@@ -125,7 +125,7 @@ void X11ModifierKeySource::selectRawEvents(bool on) {
         XISetMask(bits, XI_RawKeyRelease);
     }
     XIEventMask mask;
-    mask.deviceid = XIAllMasterDevices;
+    mask.deviceid = XIAllDevices;
     mask.mask_len = sizeof(bits);
     mask.mask = bits;
     Display *display = m_connection->display();
@@ -153,7 +153,9 @@ void X11ModifierKeySource::handleEvent(XEvent &event) {
     if (type == XI_RawKeyPress || type == XI_RawKeyRelease) {
         const auto *raw = static_cast<const XIRawEvent *>(event.xcookie.data);
         const auto code = static_cast<std::size_t>(raw->detail);
-        if (code < 256 && m_flagOf[code] != 0) {
+        // Each key event comes from its keyboard and again from the master
+        // device it drives; the keyboard's own copy counts.
+        if (raw->deviceid == raw->sourceid && code < 256 && m_flagOf[code] != 0) {
             m_down.set(code, type == XI_RawKeyPress);
             const std::uint64_t flags = currentFlags();
             // Only changes become events: key repeat and a second Shift say nothing new.
