@@ -94,6 +94,7 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
     ASSERT_TRUE(target.waitForLine([](const QString &line) { return line.startsWith("text: "); }));
     // The field may take the paste in one change; wait until it settles.
     const QString pasted = target.lastText();
+    std::printf("pasted: %s\n", pasted.toUtf8().constData());
     // "he was not an ill disposed young man": most of the words arrive.
     const QStringList reference{"he", "was", "not", "an", "ill", "disposed", "young", "man"};
     int heard = 0;

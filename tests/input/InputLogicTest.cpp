@@ -6,9 +6,11 @@
 
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
+#include <OrvintaInput/InputServices.h>
 #include <OrvintaInput/PasteKeystrokes.h>
 #include <OrvintaInput/ShortcutRecorderModel.h>
 
+#include <OrvintaApp/AppState.h>
 #include <OrvintaApp/PreferencesStore.h>
 
 #include <QTemporaryDir>
@@ -329,4 +331,38 @@ TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
     // A browser whose name merely contains "term" is no terminal.
     EXPECT_EQ(choosePasteShortcut("auto", {"terminal-notes", "Determinate"}), PasteShortcut::ctrlV);
     EXPECT_EQ(holdKeyDisplayName("Control_R"), "Right Ctrl");
+}
+
+TEST(InputServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    QTemporaryDir folder;
+    AppServices services;
+    services.preferences = std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+    services.preferences->setBool("app.dictationModeEnabled", true);
+    services.speechAnalyzerAvailable = false;
+    LogCapture log;
+    installInputServices(services);
+    ASSERT_TRUE(services.hotkeys && services.paster && services.setUpDictation);
+    EXPECT_EQ(installedHotkeyService(), services.hotkeys);
+    int failures = 0;
+    {
+        AppState state(services);
+        services.hotkeys->setFailureHandler([&](HotkeyAction, const QString &) { ++failures; });
+        services.hotkeys->setCombo(HotkeyAction::toggleOverlay, KeyCombo{40, KeyCombo::control});
+        EXPECT_FALSE(services.hotkeys->isRegistered(HotkeyAction::toggleListening));
+        EXPECT_FALSE(services.paster->isAvailable());
+        state.pasteAtCursor("nowhere");
+        state.preferences()->setDictationModeEnabled(false);
+        state.preferences()->setDictationModeEnabled(true);
+        // The shortcut is still stored for a session that has a display.
+        EXPECT_EQ(services.hotkeys->combo(HotkeyAction::toggleOverlay).displayString(), "⌃K");
+    }
+    if (!display.isEmpty())
+        qputenv("DISPLAY", display);
+    EXPECT_EQ(failures, 4);
+    EXPECT_EQ(log.count("Keyboard services unavailable: no X11 display"), 1);
+    EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);
+    EXPECT_EQ(log.count("Hold-key dictation unavailable"), 1);
+    EXPECT_EQ(log.count("Paste at the cursor unavailable"), 1);
 }
