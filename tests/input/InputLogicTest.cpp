@@ -13,6 +13,8 @@
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/PreferencesStore.h>
 
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QTemporaryDir>
 
 #include <map>
@@ -365,4 +367,26 @@ TEST(InputServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
     EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);
     EXPECT_EQ(log.count("Hold-key dictation unavailable"), 1);
     EXPECT_EQ(log.count("Paste at the cursor unavailable"), 1);
+}
+
+// The settings window creates its shortcut fields in QML.
+TEST(ShortcutRecorder, qmlCreatesAFieldAndFeedsItKeys) {
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral(ORVINTA_QML_IMPORT_PATH));
+    QQmlComponent component(&engine);
+    component.setData(R"(
+        import QtQml
+        import Orvinta.Input
+        ShortcutRecorderModel {
+            action: 2
+            Component.onCompleted: { toggleRecording(); handleKeyPress(Qt.Key_K, Qt.ControlModifier) }
+        })",
+                      QUrl());
+    std::unique_ptr<QObject> field(component.create());
+    ASSERT_TRUE(field) << component.errorString().toStdString();
+    EXPECT_EQ(field->property("label").toString(), "Toggle Auto Copy");
+    EXPECT_EQ(field->property("displayText").toString(), "⌃K");
+    EXPECT_FALSE(field->property("isRecording").toBool());
+    EXPECT_TRUE(field->property("canReset").toBool());
+    EXPECT_EQ(field->property("resetToolTip").toString(), "Reset to default (⌃⌥C)");
 }
