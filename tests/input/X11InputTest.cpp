@@ -198,9 +198,16 @@ TEST(X11Paste, aTerminalGetsCtrlShiftVUnlessThePreferenceSaysCtrlV) {
     ASSERT_TRUE(waitFor([&] { return restored.count() == 1; }));
     EXPECT_EQ(terminal.dumpClipboard().value("plain"), "before");
 
+    // Two pastes close together bring back the user's content, not the first paste's text.
+    paster.pasteTextAtCursor(" a");
+    paster.pasteTextAtCursor(" b");
+    ASSERT_TRUE(waitFor([&] { return restored.count() == 2; }));
+    EXPECT_EQ(terminal.dumpClipboard().value("plain"), "before");
+
     store.preferences->setString("app.pasteShortcut", "ctrl-v");
     paster.pasteTextAtCursor("pwd");
     ASSERT_TRUE(terminal.waitForLine("key: ctrl+v"));
-    ASSERT_TRUE(waitFor([&] { return restored.count() == 2; }, std::chrono::seconds(10)));
-    EXPECT_EQ(terminal.lastText(), "ls -l");
+    ASSERT_TRUE(waitFor([&] { return restored.count() == 3; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(terminal.lastText().startsWith("ls -l")) << terminal.lastText().toStdString();
+    EXPECT_FALSE(terminal.lastText().contains("pwd"));
 }
