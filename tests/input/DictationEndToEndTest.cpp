@@ -1,6 +1,7 @@
-// Dictation as a user meets it: orvinta-cli dictate under the test desktop,
-// the hold key pressed with XTest, a known recording played into the
-// virtual microphone, and the words pasted into another client's field.
+// orvinta-cli's keyboard commands as a user meets them: dictate under the
+// test desktop, the hold key pressed with XTest, a known recording played
+// into the virtual microphone, and the words pasted into another client's
+// field; shortcuts listing what this display registers.
 
 #include "InputTestSupport.h"
 
@@ -10,6 +11,9 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 using namespace Orvinta::InputTesting;
 
@@ -108,4 +112,40 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
 
     const QString printed = dictate.interrupt();
     EXPECT_EQ(printed.trimmed(), pasted);
+}
+
+TEST(CliShortcuts, listsEachShortcutAndNamesTheOneAnotherProgramHolds) {
+    REQUIRE_DISPLAY();
+    // Another client holds ⌃⌥V.
+    Display *other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    XGrabKey(other, XKeysymToKeycode(other, XK_v), ControlMask | Mod1Mask, DefaultRootWindow(other),
+             False, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+
+    QTemporaryDir home;
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(ORVINTA_CLI_PATH), {"shortcuts"});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    XCloseDisplay(other);
+    EXPECT_EQ(cli.exitCode(), 1);
+    const QStringList lines =
+        QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines,
+              (QStringList{"Toggle Recording\t⌃⌥S\tregistered", "Toggle Auto Copy\t⌃⌥C\tregistered",
+                           "Toggle Auto Paste\t⌃⌥V\tfailed: another program already uses "
+                           "this shortcut",
+                           "Toggle Overlay\t⌃⌥O\tregistered"}));
+
+    // Without a display: one clear line.
+    env.remove("DISPLAY");
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(ORVINTA_CLI_PATH), {"shortcuts"});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
+              "orvinta-cli: this command needs an X11 display (DISPLAY is not set)");
 }
