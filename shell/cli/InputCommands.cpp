@@ -1,5 +1,7 @@
 #include "InputCommands.h"
 
+#include "CliSupport.h"
+
 #include <OrvintaInput/InputServices.h>
 #include <OrvintaInput/ModifierKeySource.h>
 
@@ -9,53 +11,17 @@
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <string_view>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace Orvinta::Cli {
 
 namespace {
 
-void fail(const QString &message) {
-    std::fprintf(stderr, "orvinta-cli: %s\n", message.toUtf8().constData());
-}
-
 void say(const QString &message) {
     std::fprintf(stderr, "%s\n", message.toUtf8().constData());
     std::fflush(stderr);
-}
-
-bool print(const QString &text) {
-    const bool ok = std::fprintf(stdout, "%s\n", text.toUtf8().constData()) >= 0;
-    return std::fflush(stdout) == 0 && ok;
-}
-
-int s_signalPipe[2] = {-1, -1};
-
-/// Quits the event loop on SIGINT or SIGTERM, from the main thread.
-void quitOnSignals(QObject *context) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(s_signalPipe[1], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
-        char byte;
-        if (::read(s_signalPipe[1], &byte, 1) > 0)
-            QCoreApplication::quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = [](int) {
-        const char byte = 1;
-        [[maybe_unused]] auto written = ::write(s_signalPipe[0], &byte, 1);
-    };
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 bool haveDisplay() {
@@ -142,7 +108,8 @@ int dictate(int argc, char **argv) {
         if (const auto &message = state.listening()->errorMessage())
             fail(*message);
     });
-    quitOnSignals(&state);
+    StopRequest stop;
+    QObject::connect(&stop, &StopRequest::requested, &state, &QCoreApplication::quit);
 
     QCoro::Task<> startup = state.startupFinished();
     QCoro::connect(std::move(startup), &state, [&] {

@@ -1,5 +1,7 @@
 #include "UpdateCommands.h"
 
+#include "CliSupport.h"
+
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdateCheck.h>
@@ -18,16 +20,14 @@ namespace Orvinta {
 
 namespace {
 
-void fail(const QString &message) {
-    // One line, whatever the network layer put into its description.
-    std::fprintf(stderr, "orvinta-cli: %s\n", message.simplified().toUtf8().constData());
-}
+using Cli::fail;
 
 int printLines(const QStringList &lines) {
     for (const QString &line : lines)
-        std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+        if (!Cli::print(line))
+            break;
     // A reader that went away is no failure of the check.
-    return std::fflush(stdout) == 0 || errno == EPIPE ? 0 : 1;
+    return Cli::outputStatus();
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // orvinta-cli: Orvinta without a desktop, for scripts and servers.
 
+#include "CliSupport.h"
 #include "InputCommands.h"
+#include "UpdateCommands.h"
 
 #include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/AppState.h>
@@ -15,8 +17,6 @@
 #include <OrvintaPlatform/SystemClipboard.h>
 #include <OrvintaUpdates/AppVersion.h>
 
-#include "UpdateCommands.h"
-
 #include <OrvintaEngine/AudioDevices.h>
 #include <OrvintaEngine/FileAudioSource.h>
 #include <OrvintaEngine/LocaleData.h>
@@ -29,46 +29,21 @@
 #include <QCoroSignal>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QSocketNotifier>
 #include <QTime>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Orvinta;
+using Cli::fail;
+using Cli::outputFailed;
+using Cli::outputStatus;
+using Cli::print;
+using Cli::StopRequest;
 
 namespace {
-
-void fail(const QString &message) {
-    std::fprintf(stderr, "orvinta-cli: %s\n", message.toUtf8().constData());
-}
-
-/// The errno of the first failed write to standard output, or 0.
-int outputError = 0;
-
-/// Writes to standard output by length (a NUL inside a line stays) and
-/// unbuffered; false once a write has failed.
-bool print(const QString &text) {
-    if (outputError == 0)
-        outputError = writeAll(STDOUT_FILENO, (text + QLatin1Char('\n')).toUtf8());
-    return outputError == 0;
-}
-
-/// The exit status after standard output failed: a reader that went away
-/// (`| head`) ends the command quietly; anything else is an error.
-int outputStatus() {
-    if (outputError == 0 || outputError == EPIPE)
-        return 0;
-    fail(QStringLiteral("cannot write to standard output: %1")
-             .arg(QString::fromLocal8Bit(std::strerror(outputError))));
-    return 1;
-}
 
 bool printLine(const QDateTime &time, const QString &text) {
     return print(QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), text));
@@ -132,49 +107,6 @@ private:
     std::optional<QString> m_error;
     QString m_lastInterim;
     std::function<void()> m_outputClosed;
-};
-
-/// Turns SIGINT and SIGTERM, and the end of a file, into one main-thread signal.
-class StopRequest : public QObject {
-    Q_OBJECT
-public:
-    StopRequest() {
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_fds) != 0)
-            return;
-        m_notifier = new QSocketNotifier(s_fds[1], QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-            char byte;
-            if (::read(s_fds[1], &byte, 1) > 0)
-                request();
-        });
-        struct sigaction action {};
-        action.sa_handler = [](int) {
-            const char byte = 1;
-            [[maybe_unused]] auto written = ::write(s_fds[0], &byte, 1);
-        };
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-    }
-
-    void request() {
-        m_requested = true;
-        Q_EMIT requested();
-    }
-    bool isRequested() const { return m_requested; }
-    QCoro::Task<> wait() {
-        if (!m_requested)
-            co_await qCoro(this, &StopRequest::requested);
-    }
-
-Q_SIGNALS:
-    void requested();
-
-private:
-    static inline int s_fds[2] = {-1, -1};
-    QSocketNotifier *m_notifier = nullptr;
-    bool m_requested = false;
 };
 
 QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &delegate,
@@ -468,7 +400,7 @@ int main(int argc, char **argv) {
         enginePointer = &engine;
         delegate.onOutputClosed([&stop] { stop.request(); });
         const int status = runTask(transcribe(engine, delegate, stop));
-        return outputError != 0 ? outputStatus() : status;
+        return outputFailed() ? outputStatus() : status;
     }
 
     if (command != QLatin1String("listen")) {
@@ -554,9 +486,7 @@ int main(int argc, char **argv) {
     const int status = runTask(listen(state, stop, device));
     if (status != 0)
         return status;
-    if (outputError != 0)
+    if (outputFailed())
         return outputStatus();
     return notSaved ? 1 : 0;
 }
-
-#include "main.moc"
