@@ -5,6 +5,7 @@
 #include <OrvintaPlatform/DesktopServices.h>
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUi/FileSaveDialog.h>
+#include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/TrayIcon.h>
 
 #include <QApplication>
@@ -38,14 +39,6 @@ bool preferX11OnWayland(int argc, char **argv) {
     return true;
 }
 
-/// Symbols come from the desktop's icon theme; without one, from Adwaita,
-/// which the setup installs.
-void chooseIconTheme() {
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -64,7 +57,7 @@ int main(int argc, char **argv) {
         logo.addPixmap(QPixmap::fromImage(
             WaveformArt::logoImage(size, QApplication::palette().color(QPalette::WindowText))));
     QApplication::setWindowIcon(logo);
-    chooseIconTheme();
+    useSymbolIconTheme();
     if (movedToX11)
         qCInfo(lcApp, "Wayland session: Orvinta runs through XWayland; its shortcuts, hold key "
                       "and paste reach X11 applications only");

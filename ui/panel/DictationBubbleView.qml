@@ -28,6 +28,9 @@ Window {
     readonly property real strokeOpacity: 0.15
     readonly property real strokeWidth: 0.5
     readonly property int smallTextSize: 12
+    readonly property real shadowOpacity: 0.3
+    readonly property int shadowRadius: 12
+    readonly property int shadowOffset: 4
     readonly property color green: "#34c759"
     readonly property color primary: palette.windowText
     readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
@@ -65,6 +68,21 @@ Window {
             target: window.bubble
             function onFadeInRequested() { fade.stop(); content.opacity = 0; fade.to = 1; fade.start() }
             function onFadeOutRequested() { fade.stop(); fade.to = 0; fade.start() }
+        }
+
+        // A soft shadow: rings of fading black under the capsule.
+        Repeater {
+            model: window.shadowRadius / 2
+            Rectangle {
+                required property int index
+                readonly property int grow: (index + 1) * 2
+                x: capsule.x - grow / 2
+                y: capsule.y + window.shadowOffset - grow / 2
+                width: capsule.width + grow
+                height: capsule.height + grow
+                radius: height / 2
+                color: Qt.rgba(0, 0, 0, window.shadowOpacity / (window.shadowRadius / 2) * 0.6)
+            }
         }
 
         Rectangle {

@@ -4,11 +4,18 @@
 #include <OrvintaUi/TrayIcon.h>
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QScreen>
 
 namespace Orvinta {
+
+void useSymbolIconTheme() {
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+}
 
 std::unique_ptr<QQuickWindow> createUiWindow(QQmlEngine &engine, const QString &file,
                                              const QVariantMap &properties, QString *error) {

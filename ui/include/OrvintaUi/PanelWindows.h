@@ -16,6 +16,10 @@ namespace Orvinta {
 class DictationBubble;
 class MenuBarViewModel;
 
+/// The windows' symbols come from the desktop's icon theme; without one,
+/// from Adwaita, which the setup installs.
+void useSymbolIconTheme();
+
 /// Loads one window of the Orvinta.Ui module (`file` as listed in the
 /// module, e.g. "panel/MenuBarWindow.qml") with its required properties.
 /// Null, with the reason in `error`, when it does not load.
