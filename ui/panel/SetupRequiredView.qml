@@ -45,7 +45,7 @@ Pane {
         Button {
             Layout.alignment: Qt.AlignHCenter
             text: "Setup Guide"
-            icon.name: "view-refresh-symbolic"
+            icon.name: "help-browser-symbolic"
             highlighted: true
             onClicked: view.viewModel.openSetupGuide()
             Accessible.name: "Setup Guide"

@@ -2,6 +2,7 @@
 // (trayer), the private sound server and the real recogniser.
 
 #include "CliProcess.h"
+#include "DesktopDriver.h"
 
 #include <TranscriptionCore/Scoring.h>
 
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 using namespace OrvintaTest;
+using namespace OrvintaDesktop;
 
 namespace {
 
@@ -26,76 +28,6 @@ namespace {
         GTEST_SKIP() << "PULSE_SERVER or DISPLAY is not set; ./test.sh provides both";             \
     if (!QFileInfo::exists(librivoxFile("0880")))                                                  \
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"
-
-QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
-/// Where the X server shows the first window whose line in the window tree
-/// matches `pattern` (absolute position and size); empty when none does.
-QRect findWindow(const QRegularExpression &pattern) {
-    const QString tree = run("xwininfo", {"-root", "-tree"});
-    static const QRegularExpression geometry(
-        R"((\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+))");
-    for (const QString &line : tree.split('\n'))
-        if (pattern.match(line).hasMatch())
-            if (const auto m = geometry.match(line); m.hasMatch())
-                return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
-                             m.captured(2).toInt());
-    return {};
-}
-
-/// The tray icon: Orvinta's window inside trayer's panel.
-QRect trayIcon() {
-    const QString tree = run("xwininfo", {"-root", "-tree"});
-    const qsizetype panel = tree.indexOf("(\"panel\" \"trayer\")");
-    if (panel < 0)
-        return {};
-    const qsizetype icon = tree.indexOf("(\"orvinta\" \"Orvinta\")", panel);
-    if (icon < 0)
-        return {};
-    const qsizetype lineStart = tree.lastIndexOf('\n', icon) + 1;
-    const QString line = tree.mid(lineStart, tree.indexOf('\n', icon) - lineStart);
-    return findWindow(QRegularExpression(QRegularExpression::escape(line.trimmed())));
-}
-
-bool isViewable(const QRect &where, int width) {
-    // A mapped top-level Orvinta window of that width at that place.
-    const QString tree = run("xwininfo", {"-root", "-children"});
-    for (const QString &line : tree.split('\n')) {
-        if (!line.contains("(\"orvinta\" \"Orvinta\")") ||
-            !line.contains(QString("%1x").arg(width)))
-            continue;
-        const QString id = line.trimmed().section(' ', 0, 0);
-        const QString info = run("xwininfo", {"-id", id});
-        if (info.contains("Map State: IsViewable") &&
-            (where.isNull() || info.contains(QString("Absolute upper-left X:  %1").arg(where.x()))))
-            return true;
-    }
-    return false;
-}
-
-void click(const QPoint &point, int button = 1) {
-    run("xdotool", {"mousemove", QString::number(point.x()), QString::number(point.y()), "click",
-                    QString::number(button)});
-}
 
 QString artefactFolder() {
     const QString folder = QDir::temp().filePath("orvinta-app-artefacts");
@@ -114,96 +46,6 @@ void keepScreenshot(const QString &name) {
     EXPECT_EQ(grab.exitCode(), 0) << grab.readAllStandardError().toStdString();
     std::printf("Screenshot: %s\n", qPrintable(path));
 }
-
-/// A running tray host at the top right of the screen.
-class TrayHost {
-public:
-    TrayHost() {
-        m_process.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
-                                   "--width", "200", "--height", "24", "--SetDockType", "true"});
-        m_process.waitForStarted();
-    }
-    ~TrayHost() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    bool waitUntilReady() {
-        return waitFor(
-            [] { return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull(); },
-            10000);
-    }
-
-private:
-    QProcess m_process;
-};
-
-/// A running orvinta with a home of its own, its log collected.
-class App {
-public:
-    explicit App(const PrivateHome &home, QProcessEnvironment environment = {}) {
-        if (environment.isEmpty())
-            environment = home.environment();
-        environment.insert("QT_LOGGING_RULES", "com.orvinta.App.debug=true");
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_started.start();
-        m_process.start(QStringLiteral(ORVINTA_APP_PATH), {});
-    }
-    ~App() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    QString log() {
-        m_log += QString::fromUtf8(m_process.readAll());
-        return m_log;
-    }
-    bool waitForLog(const QString &text, int timeoutMs = 30000) {
-        return waitFor(
-                   [&] {
-                       m_process.waitForReadyRead(20);
-                       return log().contains(text) || m_process.state() == QProcess::NotRunning;
-                   },
-                   timeoutMs) &&
-               log().contains(text);
-    }
-    int count(const QString &text) { return static_cast<int>(log().count(text)); }
-    qint64 elapsed() const { return m_started.elapsed(); }
-    QProcess &process() { return m_process; }
-
-    struct Panel {
-        QRect window;
-        QRect startButton;
-    };
-    /// The panel's place from its last "Panel shown" line.
-    std::optional<Panel> lastPanel() {
-        static const QRegularExpression line(
-            R"(Panel shown at (-?\d+),(-?\d+) size (\d+)x(\d+); start button at (\d+),(\d+) size (\d+)x(\d+))");
-        auto matches = line.globalMatch(log());
-        std::optional<Panel> panel;
-        while (matches.hasNext()) {
-            const auto m = matches.next();
-            panel = Panel{QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
-                                m.captured(4).toInt()),
-                          QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt(),
-                                m.captured(8).toInt())};
-        }
-        return panel;
-    }
-
-private:
-    QProcess m_process;
-    QString m_log;
-    QElapsedTimer m_started;
-};
 
 QStringList sessionTexts(const PrivateHome &home) {
     QFile file(home.sessionPath());
@@ -250,7 +92,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     TrayHost tray;
     ASSERT_TRUE(tray.waitUntilReady()) << "trayer did not start";
     PrivateHome home;
-    App app(home);
+    App app(home.environment());
 
     // The icon appears in the tray host.
     ASSERT_TRUE(waitFor([] { return !trayIcon().isNull(); }, 20000)) << app.log().toStdString();
@@ -289,7 +131,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
 
     // A second start opens the first one's panel and ends.
     const int shown = app.count("Panel shown at");
-    App second(home);
+    App second(home.environment());
     ASSERT_TRUE(second.process().waitForFinished(20000));
     EXPECT_EQ(second.process().exitCode(), 0) << second.log().toStdString();
     EXPECT_TRUE(second.log().contains("Orvinta is already running: its panel opens"));
@@ -307,7 +149,7 @@ TEST(App, withoutATrayOrSpeechModelThePanelIsAWindowThatExplainsTheSetup) {
     QTemporaryDir noModels;
     QProcessEnvironment environment = home.environment();
     environment.insert("ORVINTA_POCKETSPHINX_MODEL_DIR", noModels.path());
-    App app(home, environment);
+    App app(environment);
     ASSERT_TRUE(app.waitForLog("Panel shown at", 20000)) << app.log().toStdString();
     EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
     EXPECT_TRUE(app.log().contains("The speech model is not installed"));
