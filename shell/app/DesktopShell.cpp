@@ -102,8 +102,9 @@ bool DesktopShell::start() {
 
     qCInfo(lcApp) << "Menu bar app ready — look for waveform icon in menu bar";
     connect(m_tray.get(), &TrayController::panelRequested, this, [this](const QRect &anchor) {
-        m_panel->showNear(anchor);
-        logPanelGeometry();
+        m_panel->toggleNear(anchor);
+        if (m_panel->window()->isVisible())
+            logPanelGeometry();
     });
     // Shown even without a tray: Qt embeds the icon once a tray appears.
     m_tray->show();

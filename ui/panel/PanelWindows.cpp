@@ -47,6 +47,11 @@ MenuBarPanel::MenuBarPanel(MenuBarViewModel &model, QQmlEngine &engine, Mode mod
                               {{QStringLiteral("viewModel"), QVariant::fromValue(&model)},
                                {QStringLiteral("popup"), mode == Mode::trayPopup}},
                               &m_error);
+    if (m_window)
+        connect(m_window.get(), &QWindow::visibleChanged, this, [this](bool visible) {
+            if (!visible)
+                m_sinceHidden.start();
+        });
 }
 
 MenuBarPanel::~MenuBarPanel() = default;
@@ -62,6 +67,16 @@ void MenuBarPanel::showNear(const QRect &anchor) {
     m_window->show();
     m_window->raise();
     m_window->requestActivate();
+}
+
+void MenuBarPanel::toggleNear(const QRect &anchor) {
+    if (!m_window)
+        return;
+    constexpr qint64 sameClick = 300;
+    if (m_window->isVisible())
+        m_window->close();
+    else if (!m_sinceHidden.isValid() || m_sinceHidden.elapsed() > sameClick)
+        showNear(anchor);
 }
 
 void MenuBarPanel::showWindow() {

@@ -86,9 +86,9 @@ int main(int argc, char **argv) {
     if (!orvinta.waitForLog("[AppState] Listening started", 20000))
         return 1;
     QProcess player;
-    player.start("paplay", {"--device=orvinta_speakers",
-                            "/usr/share/pocketsphinx/test/data/librivox/"
-                            "sense_and_sensibility_01_austen_64kb-0890.wav"});
+    player.start("paplay",
+                 {"--device=orvinta_speakers", "/usr/share/pocketsphinx/test/data/librivox/"
+                                               "sense_and_sensibility_01_austen_64kb-0890.wav"});
     double peak = 0;
     while (!player.waitForFinished(100))
         peak = std::max(peak, residentMiB(pid));

@@ -141,7 +141,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     keepScreenshot("panel-after-second-start");
 }
 
-TEST(App, withoutATrayOrSpeechModelThePanelIsAWindowThatExplainsTheSetup) {
+TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSetup) {
     REQUIRE_DESKTOP();
     ASSERT_TRUE(findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull())
         << "a tray host is still running";
@@ -149,14 +149,43 @@ TEST(App, withoutATrayOrSpeechModelThePanelIsAWindowThatExplainsTheSetup) {
     QTemporaryDir noModels;
     QProcessEnvironment environment = home.environment();
     environment.insert("ORVINTA_POCKETSPHINX_MODEL_DIR", noModels.path());
+    // A Wayland session whose compositor Orvinta could not use anyway: it
+    // runs through X11 by itself.
+    environment.insert("WAYLAND_DISPLAY", "orvinta-test-no-compositor");
+    environment.insert("XDG_SESSION_TYPE", "wayland");
     App app(environment);
     ASSERT_TRUE(app.waitForLog("Panel shown at", 20000)) << app.log().toStdString();
     EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
     EXPECT_TRUE(app.log().contains("The speech model is not installed"));
+    EXPECT_TRUE(app.log().contains("Wayland session: Orvinta runs through XWayland"));
     const auto panel = app.lastPanel();
     ASSERT_TRUE(panel);
     EXPECT_TRUE(isViewable(panel->window, panel->window.width()));
     EXPECT_TRUE(panel->startButton.isEmpty()); // the setup notice instead of the controls
     keepScreenshot("setup-required-window");
     EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
+}
+
+TEST(App, aSecondStartWhileTheCommandLineKeepsTheTranscriptSaysSoAndEnds) {
+    REQUIRE_DESKTOP();
+    PrivateHome home;
+    QProcess listener;
+    startCli(listener, {"listen", "--verbose"}, home.environment());
+    listener.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            listener.waitForReadyRead(20);
+            return listener.peek(1 << 20).contains("[Speech] Transcription started") ||
+                   listener.state() == QProcess::NotRunning;
+        },
+        30000));
+    ASSERT_EQ(listener.state(), QProcess::Running);
+
+    App app(home.environment());
+    ASSERT_TRUE(app.process().waitForFinished(20000));
+    EXPECT_EQ(app.process().exitCode(), 1);
+    EXPECT_TRUE(app.log().contains("Another Orvinta program keeps the transcript"))
+        << app.log().toStdString();
+    listener.terminate();
+    EXPECT_TRUE(listener.waitForFinished(20000));
 }

@@ -118,7 +118,11 @@ class App {
 public:
     explicit App(QProcessEnvironment environment) {
         environment.insert("QT_LOGGING_RULES", "com.orvinta.App.debug=true");
-        environment.insert("QT_QPA_PLATFORM", "xcb");
+        // The X server under test, unless the test plays a Wayland session.
+        if (environment.contains("WAYLAND_DISPLAY"))
+            environment.remove("QT_QPA_PLATFORM");
+        else
+            environment.insert("QT_QPA_PLATFORM", "xcb");
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_started.start();
@@ -175,6 +179,5 @@ private:
     QString m_log;
     QElapsedTimer m_started;
 };
-
 
 } // namespace OrvintaDesktop

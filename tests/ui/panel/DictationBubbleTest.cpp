@@ -125,6 +125,22 @@ TEST(DictationBubble, longTextKeepsItsEnd) {
     EXPECT_EQ(f.bubble.text(), "line one line two");
 }
 
+TEST(DictationBubble, growingTextKeepsTheBubbleCentredAndWholeOnScreen) {
+    // The bubble is placed when it appears and again whenever its content
+    // grows, so that a longer text is neither cut off nor off-centre.
+    BubbleFixture f;
+    QSignalSpy moved(&f.bubble, &DictationBubble::frameChanged);
+    f.bubble.show();
+    f.bubble.setFittingSize(QSize(300, 82));
+    const QRect first = f.bubble.frame();
+    f.bubble.setFittingSize(QSize(460, 82));
+    const QRect wider = f.bubble.frame();
+    EXPECT_EQ(wider.width(), 460);
+    EXPECT_EQ(wider.center().x(), first.center().x());
+    EXPECT_EQ(wider.bottom(), first.bottom());
+    EXPECT_GE(moved.count(), 3);
+}
+
 TEST(DictationBubble, sitsAtTheBottomCentreEightyPixelsUp) {
     const QRect screen(0, 0, 1440, 900);
     // At least 250 × 44; the bottom edge 80 px above the screen's.

@@ -6,6 +6,7 @@
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/TrayIcon.h>
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -127,6 +128,16 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
     EXPECT_TRUE(panel.showCopyConfirm());
     EXPECT_EQ(f.clipboard->text, QString("One.\nTwo."));
     EXPECT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
+
+    // A second copy shows its confirmation for the whole while, not only
+    // for what is left of the first one's.
+    QElapsedTimer clock;
+    panel.copyAllWithFeedback();
+    spin(60ms);
+    panel.copyAllWithFeedback();
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
+    EXPECT_GE(clock.elapsed(), 90);
 }
 
 TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {

@@ -69,6 +69,17 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     EXPECT_TRUE(waitUntil([&] { return window.isExposed(); }));
     keepPicture(window, "panel.png");
 
+    // A click on the icon closes the open panel; the click that closed the
+    // pop-up by going elsewhere does not open it again at once.
+    const QRect icon(1417, 1, 22, 22);
+    panel.toggleNear(icon);
+    EXPECT_FALSE(window.isVisible());
+    panel.toggleNear(icon);
+    EXPECT_FALSE(window.isVisible());
+    spin(std::chrono::milliseconds(400));
+    panel.toggleNear(icon);
+    EXPECT_TRUE(window.isVisible());
+
     MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(plain.isLoaded());
     EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QQuickWindow>
@@ -47,11 +48,16 @@ public:
 
     /// Opens the panel next to `anchor`, inside the screen that holds it.
     void showNear(const QRect &anchor);
+    /// A click on the tray icon: opens the panel, or closes it when it is
+    /// open. The click itself may have closed the pop-up a moment before (it
+    /// went to another window); then it stays closed.
+    void toggleNear(const QRect &anchor);
     /// Opens the panel where it was last (or centred), in front.
     void showWindow();
 
 private:
     Mode m_mode;
+    QElapsedTimer m_sinceHidden;
     QString m_error;
     std::unique_ptr<QQuickWindow> m_window;
 };
