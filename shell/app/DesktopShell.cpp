@@ -83,14 +83,46 @@ DesktopShell::~DesktopShell() {
     m_state.reset();
 }
 
-bool DesktopShell::start() {
+void DesktopShell::start() {
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     m_tray = std::make_unique<TrayController>(*m_state);
+    connect(m_tray.get(), &TrayController::panelRequested, this, [this](const QRect &anchor) {
+        if (!loadWindows())
+            return;
+        m_panel->toggleNear(anchor);
+        if (m_panel->window()->isVisible())
+            logPanelGeometry();
+    });
+    // Shown even without a tray: Qt embeds the icon once a tray appears.
+    m_tray->show();
+    qCInfo(lcApp) << "Menu bar app ready — look for waveform icon in menu bar";
+
+    // The windows load once the icon is on its way, so that it shows first.
+    QTimer::singleShot(0, this, [this] {
+        if (!loadWindows())
+            return;
+        if (!m_trayAvailable) {
+            qCInfo(lcApp, "This desktop shows no system tray (on GNOME, an AppIndicator "
+                          "extension adds one), so the panel opens as a window");
+            openPanel();
+        }
+    });
+    QTimer::singleShot(m_options.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
+    QTimer::singleShot(m_options.timings.releaseNotes, this, &DesktopShell::showReleaseNotesIfNew);
+    QTimer::singleShot(m_options.timings.updateCheck, this,
+                       &DesktopShell::checkForUpdatesInBackground);
+}
+
+bool DesktopShell::loadWindows() {
+    if (m_panel)
+        return m_panel->isLoaded();
     m_panel = std::make_unique<MenuBarPanel>(*m_panelModel, m_engine,
                                              m_trayAvailable ? MenuBarPanel::Mode::trayPopup
                                                              : MenuBarPanel::Mode::window);
     if (!m_panel->isLoaded()) {
+        // Without its panel Orvinta cannot be used: say why and end.
         qCCritical(lcApp, "The panel cannot be loaded: %s", qUtf8Printable(m_panel->errorString()));
+        QCoreApplication::exit(1);
         return false;
     }
     QString error;
@@ -99,30 +131,11 @@ bool DesktopShell::start() {
                        {{QStringLiteral("bubble"), QVariant::fromValue(m_bubble.get())}}, &error);
     if (!m_bubbleWindow)
         qCWarning(lcApp, "The dictation bubble cannot be loaded: %s", qUtf8Printable(error));
-
-    qCInfo(lcApp) << "Menu bar app ready — look for waveform icon in menu bar";
-    connect(m_tray.get(), &TrayController::panelRequested, this, [this](const QRect &anchor) {
-        m_panel->toggleNear(anchor);
-        if (m_panel->window()->isVisible())
-            logPanelGeometry();
-    });
-    // Shown even without a tray: Qt embeds the icon once a tray appears.
-    m_tray->show();
-    if (!m_trayAvailable) {
-        qCInfo(lcApp, "This desktop shows no system tray (on GNOME, an AppIndicator extension "
-                      "adds one), so the panel opens as a window");
-        openPanel();
-    }
-
-    QTimer::singleShot(m_options.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
-    QTimer::singleShot(m_options.timings.releaseNotes, this, &DesktopShell::showReleaseNotesIfNew);
-    QTimer::singleShot(m_options.timings.updateCheck, this,
-                       &DesktopShell::checkForUpdatesInBackground);
     return true;
 }
 
 void DesktopShell::openPanel() {
-    if (!m_panel)
+    if (!loadWindows())
         return;
     const QRect icon = m_tray ? m_tray->iconGeometry() : QRect();
     if (m_panel->mode() == MenuBarPanel::Mode::trayPopup && !icon.isEmpty())
@@ -136,10 +149,14 @@ void DesktopShell::logPanelGeometry() {
     QQuickWindow *window = m_panel->window();
     if (!window || !lcApp().isDebugEnabled())
         return;
-    // Once drawn, the layout is final.
+    // Once drawn, the layout is final. Frames are reported from the render
+    // thread, so a second one may be queued before the first is handled.
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(window, &QQuickWindow::frameSwapped, this, [this, connection] {
+        if (!*connection)
+            return;
         disconnect(*connection);
+        *connection = {};
         logPanelLayout();
     });
     window->update();

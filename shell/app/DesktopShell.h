@@ -55,18 +55,19 @@ public:
     DesktopShell(AppServices services, Options options, QObject *parent = nullptr);
     ~DesktopShell() override;
 
-    /// Shows the tray icon (or, without a tray, the panel as a window) and
-    /// schedules the start-up jobs. False when the windows cannot be loaded.
-    bool start();
+    /// Shows the tray icon (and, without a tray, the panel as a window) and
+    /// schedules the start-up jobs. The windows load right after; when they
+    /// cannot, the application ends with status 1.
+    void start();
     /// A second start handed over: the panel opens.
     void openPanel();
 
     AppState &state() { return *m_state; }
     MenuBarViewModel &panelModel() { return *m_panelModel; }
-    MenuBarPanel &panel() { return *m_panel; }
-    TrayController &tray() { return *m_tray; }
 
 private:
+    /// Loads the panel and the bubble once; false when the panel cannot load.
+    bool loadWindows();
     void showSettings();
     void setUpTrayClicks();
     void showReleaseNotesIfNew();

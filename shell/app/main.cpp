@@ -93,8 +93,7 @@ int main(int argc, char **argv) {
         qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
     // The update service of a later version fills options.updates.
     DesktopShell shell(std::move(services), std::move(options));
-    if (!shell.start())
-        return 1;
+    shell.start();
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell,
                      &DesktopShell::openPanel);
     if (!instance.acceptHandOvers())
