@@ -145,11 +145,23 @@ public:
         return waitFor(
                    [&] {
                        m_process.waitForReadyRead(20);
+                       if (m_process.state() == QProcess::NotRunning && displayRefused())
+                           startAgain();
                        return log().contains(text) || m_process.state() == QProcess::NotRunning;
                    },
                    timeoutMs) &&
                log().contains(text);
     }
+    /// Xvfb now and then refuses a connection while many clients come and
+    /// go; that start is repeated once, as a user would.
+    bool displayRefused() { return !m_restarted && log().contains("could not connect to display"); }
+    void startAgain() {
+        m_restarted = true;
+        m_log += "[test: the X server refused the connection; starting again]\n";
+        QThread::msleep(200);
+        m_process.start(QStringLiteral(ORVINTA_APP_PATH), {});
+    }
+
     int count(const QString &text) { return static_cast<int>(log().count(text)); }
     qint64 elapsed() const { return m_started.elapsed(); }
     QProcess &process() { return m_process; }
@@ -178,6 +190,7 @@ private:
     QProcess m_process;
     QString m_log;
     QElapsedTimer m_started;
+    bool m_restarted = false;
 };
 
 } // namespace OrvintaDesktop
