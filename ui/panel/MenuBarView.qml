@@ -39,6 +39,8 @@ Pane {
     readonly property MenuBarViewModel vm: viewModel
     readonly property bool listening: vm.listening
     readonly property bool dictating: vm.dictating
+    // Animations run only while the panel is on screen.
+    readonly property bool onScreen: Window.window !== null && Window.window.visible
 
     width: panelWidth
     padding: edgePadding
@@ -90,7 +92,7 @@ Pane {
                         scale: 1
                         opacity: 0.8
                         ParallelAnimation {
-                            running: view.vm.pulseActive && view.visible && ring.visible
+                            running: view.vm.pulseActive && view.onScreen && ring.visible
                             loops: Animation.Infinite
                             onStopped: { ring.scale = 1; ring.opacity = 0.8 }
                             NumberAnimation { target: ring; property: "scale"; from: 1; to: view.ringScale; duration: view.pulseMs; easing.type: Easing.OutQuad }
@@ -247,7 +249,7 @@ Pane {
                 spacing: 6
                 RowLayout {
                     BusyIndicator {
-                        running: view.vm.modelLoading && view.visible
+                        running: view.vm.modelLoading && view.onScreen
                         Layout.preferredWidth: 16
                         Layout.preferredHeight: 16
                     }

@@ -86,19 +86,6 @@ int frameIndex(int menuBarIconFrame) {
     return ((menuBarIconFrame % frameCount) + frameCount) % frameCount;
 }
 
-QByteArray logoSvg(const QColor &color) {
-    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"24\" height=\"24\" "
-                     "viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"" +
-                     color.name().toLatin1() + "\" stroke-width=\"2\" stroke-linecap=\"round\">";
-    for (const Bar &bar : logoBars)
-        svg += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%1\" y2=\"%3\"/>")
-                   .arg(bar.x)
-                   .arg(bar.top)
-                   .arg(bar.bottom)
-                   .toLatin1();
-    return svg + "</svg>\n";
-}
-
 } // namespace WaveformArt
 
 QPoint panelPosition(const QRect &anchor, const QSize &panel, const QRect &available) {

@@ -27,8 +27,6 @@ QImage logoImage(int height, const QColor &color);
 QImage frameImage(int k, int size, const QColor &color);
 /// Which frame a tray icon shows for the state's animation counter.
 int frameIndex(int menuBarIconFrame);
-/// The logo as an SVG document (the application icon).
-QByteArray logoSvg(const QColor &color);
 } // namespace WaveformArt
 
 /// Where the panel opens: next to `anchor` (the tray icon, or the pointer
