@@ -80,7 +80,7 @@ DesktopShell::~DesktopShell() {
     m_bubble.reset();
     m_panelModel.reset();
     AppState::setInstance(nullptr);
-    m_state.reset();
+    // The state goes last, after the QML engine that read it.
 }
 
 void DesktopShell::start() {
