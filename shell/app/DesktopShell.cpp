@@ -57,6 +57,8 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
     panelOptions.setupRequired = !m_options.speechModelInstalled;
     panelOptions.hotkeys = m_hotkeys;
     m_panelModel = std::make_unique<MenuBarViewModel>(*m_state, panelOptions);
+    if (!m_options.holdKeyName.isEmpty())
+        m_panelModel->setHoldKeyName(m_options.holdKeyName);
     m_bubble = std::make_unique<DictationBubble>(*m_state->dictation());
     // Integration point: reduced motion. The desktop's setting (DesktopMotion
     // of ui/common) sets `reducedMotion` on m_panelModel and m_bubble.

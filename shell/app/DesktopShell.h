@@ -48,6 +48,8 @@ public:
         /// Whether the recogniser's model is installed; without it the panel
         /// explains the setup and no engine is prepared.
         bool speechModelInstalled = true;
+        /// The dictation hold key as the panel names it ("Right Ctrl").
+        QString holdKeyName;
         UpdateHooks updates;
         ShellTimings timings;
     };

@@ -2,6 +2,9 @@
 
 #include "DesktopShell.h"
 
+#include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaInput/InputServices.h>
+#include <OrvintaInput/ModifierKeySource.h>
 #include <OrvintaPlatform/DesktopServices.h>
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUi/FileSaveDialog.h>
@@ -19,6 +22,7 @@
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_InputPlugin)
 
 using namespace Orvinta;
 
@@ -82,12 +86,12 @@ int main(int argc, char **argv) {
     }
 
     AppServices services = desktopServices();
-    // Integration point: keyboard shortcuts, hold-to-dictate and paste at the
-    // cursor from input/ join the services here:
-    //   installInputServices(services);
+    installInputServices(services);
     services.saveDialog = std::make_shared<FileSaveDialog>();
 
     DesktopShell::Options options;
+    options.holdKeyName = holdKeyDisplayName(
+        services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey));
     options.speechModelInstalled = speechModelInstalled();
     if (!options.speechModelInstalled)
         qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/PreferencesStore.h>
@@ -11,9 +12,11 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <vector>
 
 inline void PrintTo(const QString &text, std::ostream *out) {
@@ -21,6 +24,30 @@ inline void PrintTo(const QString &text, std::ostream *out) {
 }
 
 namespace Orvinta::Testing {
+
+/// Global shortcuts that are only remembered: the actions, the failure
+/// handler and the combinations.
+class FakeHotkeys : public HotkeyService {
+public:
+    void setActions(HotkeyActions a) override { actions = std::move(a); }
+    void setFailureHandler(FailureHandler h) override { onFailure = std::move(h); }
+    void start() override { started = true; }
+    KeyCombo combo(HotkeyAction action) const override {
+        const auto found = combos.find(action);
+        return found != combos.end() ? found->second : defaultCombo(action);
+    }
+    bool isRegistered(HotkeyAction action) const override {
+        return started && !refused.contains(action);
+    }
+    void setCombo(HotkeyAction action, const KeyCombo &combo) override { combos[action] = combo; }
+    void setSuspended(bool) override {}
+
+    HotkeyActions actions;
+    FailureHandler onFailure;
+    bool started = false;
+    std::map<HotkeyAction, KeyCombo> combos;
+    std::set<HotkeyAction> refused;
+};
 
 /// A saved session of `lines` lines, each with a translation into `targetLanguage`.
 SessionData sessionOf(int lines, const QString &targetLanguage);

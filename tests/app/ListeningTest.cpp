@@ -22,20 +22,6 @@ void toggleAndWait(AppState &s) {
     toggleAndWait(*s.listening());
 }
 
-class FakeHotkeys : public HotkeyService {
-public:
-    void setActions(HotkeyActions a) override { actions = std::move(a); }
-    void setFailureHandler(FailureHandler h) override { onFailure = std::move(h); }
-    void start() override { started = true; }
-    KeyCombo combo(HotkeyAction action) const override { return defaultCombo(action); }
-    bool isRegistered(HotkeyAction) const override { return started; }
-    void setCombo(HotkeyAction, const KeyCombo &) override {}
-    void setSuspended(bool) override {}
-    HotkeyActions actions;
-    FailureHandler onFailure;
-    bool started = false;
-};
-
 /// A sound server with three inputs, one of them a monitor, or none at all.
 struct DeviceRegistry : AudioCaptureBackend {
     bool reachable = true;

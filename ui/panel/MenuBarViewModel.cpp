@@ -4,7 +4,6 @@
 
 #include <OrvintaEngine/LocaleData.h>
 
-#include <QKeySequence>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -29,20 +28,6 @@ int indexIn(const std::vector<LanguageEntry> &table, const QString &id) {
 }
 
 } // namespace
-
-QString shortcutDisplayString(QKeyCombination combination) {
-    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
-    QString text;
-    if (modifiers & Qt::ControlModifier)
-        text += QChar(0x2303); // ⌃
-    if (modifiers & Qt::AltModifier)
-        text += QChar(0x2325); // ⌥
-    if (modifiers & Qt::ShiftModifier)
-        text += QChar(0x21E7); // ⇧
-    if (modifiers & Qt::MetaModifier)
-        text += QChar(0x2318); // ⌘
-    return text + QKeySequence(combination.key()).toString(QKeySequence::PortableText);
-}
 
 MenuBarViewModel::ErrorSettings errorSettingsFor(const QString &message) {
     // "screen" covers the capture errors of the reference platform; "System
@@ -463,9 +448,8 @@ void MenuBarViewModel::openSetupGuide() {
 
 void MenuBarViewModel::refreshShortcutText() {
     QString text;
-    if (m_options.hotkeys)
-        if (const auto combination = m_options.hotkeys->combination(HotkeyAction::toggleListening))
-            text = shortcutDisplayString(*combination);
+    if (m_options.hotkeys && m_options.hotkeys->isRegistered(HotkeyAction::toggleListening))
+        text = m_options.hotkeys->combo(HotkeyAction::toggleListening).displayString();
     if (text == m_shortcutText)
         return;
     m_shortcutText = text;

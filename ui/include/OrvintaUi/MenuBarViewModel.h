@@ -5,7 +5,6 @@
 #include <OrvintaApp/AudioDeviceList.h>
 #include <OrvintaApp/CancellableTask.h>
 
-#include <QKeyCombination>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -221,9 +220,6 @@ private:
     TaskHandle m_reloadTask;
     TaskHandle m_permissionTask;
 };
-
-/// A shortcut as the panel shows it: ⌃⌥⇧⌘ in that order, then the key.
-QString shortcutDisplayString(QKeyCombination combination);
 
 /// Which settings button an error message calls for.
 MenuBarViewModel::ErrorSettings errorSettingsFor(const QString &message);
