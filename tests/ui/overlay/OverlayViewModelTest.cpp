@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
@@ -368,4 +369,17 @@ TEST(OverlayTranslation, linesAndInterimTextAreTranslatedWhileListening) {
     ASSERT_TRUE(waitUntil([&] { return o.model->interimTranslation() == "es-ES:How are you"; }));
     o.f.state->preferences()->setTargetLanguage("en-US");
     EXPECT_EQ(o.model->interimTranslation(), "");
+}
+
+TEST(DesktopMotion, readsKdeAndGnomeSettings) {
+    QTemporaryDir folder;
+    const QString kde = folder.filePath("kdeglobals");
+    EXPECT_FALSE(DesktopMotion::kdeAsksForReducedMotion(kde));
+    writeFile(kde, "[KDE]\nAnimationDurationFactor=0\n");
+    EXPECT_TRUE(DesktopMotion::kdeAsksForReducedMotion(kde));
+    writeFile(kde, "[KDE]\nAnimationDurationFactor=0.5\n");
+    EXPECT_FALSE(DesktopMotion::kdeAsksForReducedMotion(kde));
+    EXPECT_TRUE(DesktopMotion::gnomeAnswerMeansReducedMotion("false\n"));
+    EXPECT_FALSE(DesktopMotion::gnomeAnswerMeansReducedMotion("true\n"));
+    EXPECT_FALSE(DesktopMotion::gnomeAnswerMeansReducedMotion(""));
 }

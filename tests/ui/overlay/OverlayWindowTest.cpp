@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QProcess>
 #include <QQmlEngine>
@@ -243,6 +244,50 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsed) {
     click(frame.topLeft() + QPoint(300, 150));
     spin(200ms);
     EXPECT_EQ(inputFocus(), otherId);
+}
+
+namespace {
+class PressCounter : public QRasterWindow {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override { ++presses; }
+};
+} // namespace
+
+TEST_F(OverlayWindow, anAutoHiddenOverlayLetsClicksThroughAndPinningFollowsTheSetting) {
+    PressCounter below;
+    below.setGeometry(0, 0, 1440, 900);
+    below.show();
+    ASSERT_TRUE(waitUntil([&] { return below.isExposed(); }, 10s));
+
+    Desk desk;
+    desk.f.state->addConfirmedLine("Covering the window below");
+    QQuickWindow *window = desk.show();
+    ASSERT_TRUE(window);
+    const QPoint inside = serverGeometry(window).center();
+    click(inside);
+    spin(100ms);
+    EXPECT_EQ(below.presses, 0) << "the shown overlay takes its own clicks";
+
+    desk.settings->setAutoHideDelay(0.2);
+    desk.settings->setAutoHideEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return desk.controller->backgroundHidden(); }, 5s));
+    spin(100ms);
+    click(inside);
+    ASSERT_TRUE(waitUntil([&] { return below.presses == 1; }, 5s))
+        << "an invisible overlay must not swallow clicks";
+    desk.f.state->setInterimText("Back");
+    EXPECT_FALSE(desk.controller->backgroundHidden());
+    EXPECT_FALSE(window->flags().testFlag(Qt::WindowTransparentForInput));
+
+    EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
+    desk.settings->setPinned(false);
+    EXPECT_FALSE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window->isVisible());
+    desk.settings->setPinned(true);
+    EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
