@@ -150,6 +150,7 @@ Item {
                     }
                 }
 
+                Component.onCompleted: positionViewAtEnd()
                 onContentYChanged: reportMetrics()
                 onContentHeightChanged: reportMetrics()
                 onHeightChanged: reportMetrics()
@@ -220,11 +221,13 @@ Item {
         }
 
         MenuItem {
+            objectName: "menuCopy"
             text: "Copy"
             Accessible.name: text
             onTriggered: view.viewModel.copyText(lineMenu.lineText)
         }
         MenuItem {
+            objectName: "menuCopyTranslation"
             text: "Copy Translation"
             Accessible.name: text
             visible: lineMenu.lineTranslation !== ""
@@ -233,6 +236,7 @@ Item {
         }
         MenuSeparator {}
         MenuItem {
+            objectName: "menuDelete"
             text: "Delete"
             Accessible.name: text
             palette.windowText: view.colors.red

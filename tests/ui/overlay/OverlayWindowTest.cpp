@@ -88,6 +88,26 @@ QString xprop(QWindow *window, const QString &property) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+/// The item of that name in the window's item tree (list delegates and
+/// popups are not QObject children of the window).
+QQuickItem *findItem(QQuickItem *root, const QString &name) {
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    for (QQuickItem *child : root->childItems())
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    return nullptr;
+}
+
+QQuickItem *findItem(QQuickWindow *window, const QString &name) {
+    QQuickItem *root = window->contentItem();
+    while (root->parentItem())
+        root = root->parentItem();
+    return findItem(root, name);
+}
+
 QPoint globalCentre(QQuickItem *item) {
     return item->mapToGlobal(QPointF(item->width() / 2, item->height() / 2)).toPoint();
 }
@@ -201,6 +221,65 @@ TEST_F(OverlayWindow, theBottomLeftHandleKeepsTheRightEdgeAndTheMinimumWidth) {
     xdotool({"mouseup", "1"});
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).height() == 150; }, 5s));
     EXPECT_EQ(serverGeometry(window), QRect(720, 540, 350, 150));
+
+    // Dragging the header moves the window (by following the pointer where no
+    // window manager moves it), and the new frame is saved.
+    const QPoint header = serverGeometry(window).topLeft() + QPoint(60, 8);
+    xdotool({"mousemove", QString::number(header.x()), QString::number(header.y())});
+    xdotool({"mousedown", "1"});
+    xdotool({"mousemove", QString::number(header.x() - 100), QString::number(header.y() - 50)});
+    xdotool({"mousemove", QString::number(header.x() - 200), QString::number(header.y() - 100)});
+    xdotool({"mouseup", "1"});
+    ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).topLeft() == QPoint(520, 440); }, 5s))
+        << serverGeometry(window).x() << "," << serverGeometry(window).y();
+    EXPECT_EQ(serverGeometry(window).size(), QSize(350, 150));
+    ASSERT_TRUE(
+        waitUntil([&] { return desk.settings->savedFrame() == QRect(520, 440, 350, 150); }, 5s));
+}
+
+TEST_F(OverlayWindow, doubleClickCopiesAndTheContextMenuCopiesAndDeletes) {
+    Desk desk;
+    desk.f.state->preferences()->setTargetLanguage("es-ES");
+    desk.f.state->addConfirmedLine("Only line here");
+    const QUuid id = desk.f.state->transcript()->confirmedLines().at(0).id;
+    desk.f.state->setTranslation("Única línea", id);
+    QQuickWindow *window = desk.show();
+    ASSERT_TRUE(window);
+    desk.controller->viewModel()->setClipboard(desk.f.clipboard);
+    QQuickItem *text = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        text = findItem(window, "lineText");
+        return text && text->isVisible();
+    }));
+    const QPoint onLine = globalCentre(text);
+    xdotool({"mousemove", QString::number(onLine.x()), QString::number(onLine.y())});
+    xdotool({"click", "--repeat", "2", "--delay", "80", "1"});
+    ASSERT_TRUE(waitUntil([&] { return desk.f.clipboard->text == "Only line here"; }, 5s));
+    EXPECT_FALSE(desk.controller->viewModel()->copiedLineId().isEmpty());
+
+    const auto menuItem = [&](const char *name) -> QQuickItem * {
+        QQuickItem *item = nullptr;
+        waitUntil(
+            [&] {
+                item = findItem(window, name);
+                return item && item->isVisible() && item->height() > 0;
+            },
+            5s);
+        return item;
+    };
+    xdotool({"click", "3"});
+    QQuickItem *copyTranslation = menuItem("menuCopyTranslation");
+    ASSERT_TRUE(copyTranslation);
+    click(globalCentre(copyTranslation));
+    ASSERT_TRUE(waitUntil([&] { return desk.f.clipboard->text == "Única línea"; }, 5s));
+
+    xdotool({"mousemove", QString::number(onLine.x()), QString::number(onLine.y())});
+    xdotool({"click", "3"});
+    QQuickItem *remove = menuItem("menuDelete");
+    ASSERT_TRUE(remove);
+    click(globalCentre(remove));
+    ASSERT_TRUE(waitUntil([&] { return desk.f.state->transcript()->lineCount() == 0; }, 5s));
+    EXPECT_TRUE(desk.f.state->transcript()->translations().isEmpty());
 }
 
 TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsed) {
