@@ -186,6 +186,27 @@ TEST(OverlaySearch, localeAwareListingAndExactMarks) {
         highlightedText("<b>bold</b>", "bold", Qt::yellow, Qt::yellow).startsWith("&lt;b&gt;"));
 }
 
+TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
+    Overlay o;
+    o.addLines(5);
+    QAbstractItemModel *lines = o.model->lines();
+    QSignalSpy inserted(lines, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(lines, &QAbstractItemModel::modelReset);
+    QSignalSpy layout(lines, &QAbstractItemModel::layoutChanged);
+    o.f.state->addConfirmedLine("Line 6");
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 5);
+    EXPECT_EQ(inserted.at(0).at(2).toInt(), 5);
+    o.model->setSearchQuery("Line");
+    inserted.clear();
+    o.f.state->addConfirmedLine("Line 7");
+    o.f.state->addConfirmedLine("Nothing to find");
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 6);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(layout.count(), 0);
+}
+
 TEST(OverlaySearch, aQueryWhoseFieldIsGoneIsCleared) {
     Overlay o;
     o.addLines(3);

@@ -441,6 +441,19 @@ TEST_F(OverlayWindow, screenshotsInLightAndDarkPalettes) {
         spin(300ms);
         ASSERT_TRUE(window->grabWindow().save(
             artifact(dark ? "overlay-search-dark.png" : "overlay-search-light.png")));
+
+        // Nothing said yet: the empty state, then the listening indicator.
+        Desk fresh;
+        QQuickWindow *empty = fresh.show();
+        ASSERT_TRUE(empty);
+        spin(300ms);
+        ASSERT_TRUE(empty->grabWindow().save(
+            artifact(dark ? "overlay-empty-dark.png" : "overlay-empty-light.png")));
+        fresh.f.state->listening()->toggleListening();
+        ASSERT_TRUE(waitUntil([&] { return fresh.f.state->listening()->isListening(); }));
+        spin(300ms);
+        ASSERT_TRUE(empty->grabWindow().save(
+            artifact(dark ? "overlay-listening-dark.png" : "overlay-listening-light.png")));
     }
     QGuiApplication::setPalette(original);
 }
