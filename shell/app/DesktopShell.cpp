@@ -2,8 +2,11 @@
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaEngine/PocketSphinxRecognizer.h>
+#include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/DictationBubble.h>
 #include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SystemSettings.h>
 #include <OrvintaUi/TrayIcon.h>
@@ -48,6 +51,7 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
     , m_options(std::move(options)) {
     services.speechAnalyzerAvailable = m_options.speechModelInstalled;
     m_hotkeys = services.hotkeys;
+    m_preferences = services.preferences;
     m_state = std::make_unique<AppState>(std::move(services));
     AppState::setInstance(m_state.get());
     qCInfo(lcApp) << "App starting...";
@@ -60,8 +64,14 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
     if (!m_options.holdKeyName.isEmpty())
         m_panelModel->setHoldKeyName(m_options.holdKeyName);
     m_bubble = std::make_unique<DictationBubble>(*m_state->dictation());
-    // Integration point: reduced motion. The desktop's setting (DesktopMotion
-    // of ui/common) sets `reducedMotion` on m_panelModel and m_bubble.
+    const auto followReducedMotion = [this] {
+        const bool reduced = DesktopMotion::instance()->reducedMotion();
+        m_panelModel->setReducedMotion(reduced);
+        m_bubble->setReducedMotion(reduced);
+    };
+    followReducedMotion();
+    connect(DesktopMotion::instance(), &DesktopMotion::reducedMotionChanged, this,
+            followReducedMotion);
 
     connect(m_panelModel.get(), &MenuBarViewModel::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
@@ -76,6 +86,7 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
 DesktopShell::~DesktopShell() {
     // Windows first: their bindings read the view models and the state.
     m_settingsPlaceholder.reset();
+    m_overlay.reset();
     m_bubbleWindow.reset();
     m_panel.reset();
     m_tray.reset();
@@ -215,11 +226,19 @@ void DesktopShell::showSettings() {
 }
 
 void DesktopShell::createOverlay() {
-    // Integration point: the subtitle overlay of ui/overlay, created once when
-    // the panel is first shown. It answers AppState::overlayVisibilityRequested.
-    //   m_overlaySettings = std::make_unique<OverlaySettings>(...);
-    //   m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings,
-    //                                                          m_engine);
+    if (m_overlay)
+        return;
+    m_overlaySettings = std::make_unique<OverlaySettings>(m_preferences);
+    m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings, m_engine);
+    const auto shortcut = [this](HotkeyAction action) {
+        return m_hotkeys && m_hotkeys->isRegistered(action)
+                   ? m_hotkeys->combo(action).displayString()
+                   : QString();
+    };
+    m_overlay->setShortcutTexts(shortcut(HotkeyAction::toggleListening),
+                                shortcut(HotkeyAction::toggleOverlay));
+    // The request that led here shows it.
+    m_overlay->show();
 }
 
 } // namespace Orvinta

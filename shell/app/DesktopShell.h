@@ -21,6 +21,9 @@ class AppState;
 class DictationBubble;
 class MenuBarPanel;
 class MenuBarViewModel;
+class OverlaySettings;
+class OverlayWindowController;
+class PreferencesStore;
 class TrayController;
 
 /// What the update service of a later version plugs in. An empty member
@@ -80,8 +83,11 @@ private:
 
     Options m_options;
     std::shared_ptr<HotkeyService> m_hotkeys;
+    std::shared_ptr<PreferencesStore> m_preferences;
     std::unique_ptr<AppState> m_state;
     QQmlEngine m_engine;
+    std::unique_ptr<OverlaySettings> m_overlaySettings;
+    std::unique_ptr<OverlayWindowController> m_overlay;
     std::unique_ptr<MenuBarViewModel> m_panelModel;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<MenuBarPanel> m_panel;

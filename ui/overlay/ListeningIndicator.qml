@@ -1,4 +1,5 @@
 import QtQuick
+import Orvinta.Ui
 
 // A pulsing red dot, five bouncing bars and "Listening...". Still under
 // reduced motion, and stopped whenever the overlay cannot be seen.

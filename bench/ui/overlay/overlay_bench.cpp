@@ -13,13 +13,13 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
