@@ -15,6 +15,7 @@
 #include <QIcon>
 #include <QPalette>
 #include <QPixmap>
+#include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <csignal>
@@ -49,6 +50,13 @@ int main(int argc, char **argv) {
     // A file that may grow no further is a failed write, not a killed process.
     std::signal(SIGXFSZ, SIG_IGN);
     const bool movedToX11 = preferX11OnWayland(argc, argv);
+    // The windows are flat text and shapes: the software scene graph redraws
+    // only what changed and spares the process a GPU driver (or, without a
+    // GPU, a GL rasteriser on the processor) — about 100 MB and most of the
+    // processor time while subtitles move. A user's choice of back end stays.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
+        qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvinta"));
