@@ -223,6 +223,7 @@ void OverlayViewModel::handleInterimTextChanged() {
 void OverlayViewModel::handleLineCountChanged() {
     const int count = lineCount();
     const int previous = std::exchange(m_knownLineCount, count);
+    qCDebug(lcOverlay, "Overlay shows %d lines", count);
     if (count > previous) {
         stopTyping();
         setDisplayedInterim(QString());

@@ -128,6 +128,11 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
         wordErrorRate({referenceOf("0880"), referenceOf("0890")}, sessionTexts(home));
     std::printf("system audio word error rate: %.3f\n", wer);
     EXPECT_LE(wer, 0.6);
+    // The same lines stand in the overlay, which opened with the panel at its
+    // first frame: 600 x 280, centred, 80 px above the bottom of the screen.
+    EXPECT_TRUE(isViewable(QRect(420, 540, 600, 280), 600));
+    EXPECT_TRUE(app.waitForLog(QString("Overlay shows %1 lines").arg(sessionTexts(home).size())))
+        << app.log().toStdString();
 
     // A second start opens the first one's panel and ends.
     const int shown = app.count("Panel shown at");

@@ -117,7 +117,8 @@ private:
 class App {
 public:
     explicit App(QProcessEnvironment environment) {
-        environment.insert("QT_LOGGING_RULES", "com.orvinta.App.debug=true");
+        environment.insert("QT_LOGGING_RULES",
+                           "com.orvinta.App.debug=true\ncom.orvinta.Overlay.debug=true");
         // The X server under test, unless the test plays a Wayland session.
         if (environment.contains("WAYLAND_DISPLAY"))
             environment.remove("QT_QPA_PLATFORM");
