@@ -1,6 +1,7 @@
 #include "DesktopShell.h"
 
 #include <OrvintaApp/AppState.h>
+#include <OrvintaApp/Dictation.h>
 #include <OrvintaEngine/PocketSphinxRecognizer.h>
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/DictationBubble.h>
@@ -64,6 +65,12 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
     if (!m_options.holdKeyName.isEmpty())
         m_panelModel->setHoldKeyName(m_options.holdKeyName);
     m_bubble = std::make_unique<DictationBubble>(*m_state->dictation());
+    // Shown once the microphone really runs, so a start that fails shows nothing;
+    // hidden after the done pause when the dictation produced text.
+    connect(&m_state->dictationController(), &DictationController::bubbleShowRequested,
+            m_bubble.get(), &DictationBubble::show);
+    connect(&m_state->dictationController(), &DictationController::bubbleHideRequested,
+            m_bubble.get(), &DictationBubble::hide);
     const auto followReducedMotion = [this] {
         const bool reduced = DesktopMotion::instance()->reducedMotion();
         m_panelModel->setReducedMotion(reduced);

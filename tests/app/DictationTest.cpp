@@ -110,8 +110,11 @@ TEST(Dictation, aReleaseDuringTheStartStopsRightAfterItAndNothingOverlaps) {
 TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
     DictationFixture f;
     ScriptedEngine::script->startError = "The microphone is busy";
+    QSignalSpy bubbleShown(&f.controller(), &DictationController::bubbleShowRequested);
     f.hold();
     EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    // The bubble comes only with a microphone that really runs.
+    EXPECT_EQ(bubbleShown.count(), 0);
     EXPECT_FALSE(f.dictation().isDictating());
     EXPECT_EQ(f.dictation().dictationState(), DictationState::idle);
     EXPECT_EQ(f.state->listening()->errorMessage(), "The microphone is busy");
@@ -121,6 +124,7 @@ TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
     f.hold();
     EXPECT_EQ(ScriptedEngine::script->starts, 2);
     EXPECT_TRUE(f.dictation().isDictating());
+    EXPECT_EQ(bubbleShown.count(), 1);
     f.release();
 }
 

@@ -25,14 +25,6 @@ DictationBubble::DictationBubble(Dictation &dictation, Timings timings, QObject 
     for (auto changed : {&Dictation::dictationStateChanged, &Dictation::dictationBufferChanged,
                          &Dictation::dictationInterimTextChanged})
         connect(&dictation, changed, this, &DictationBubble::contentChanged);
-    // The bubble follows the dictation: shown while it runs, hidden when it
-    // ends, after the done pause when it produced text.
-    connect(&dictation, &Dictation::isDictatingChanged, this, [this] {
-        if (m_dictation.isDictating())
-            show();
-        else
-            hide(m_dictation.dictationState() == DictationState::done);
-    });
 }
 
 DictationBubble::Content DictationBubble::content() const {

@@ -71,7 +71,7 @@ TEST(DictationBubble, followsTheDictationAndReadsItsState) {
     BubbleFixture f;
     Dictation &d = f.dictation;
 
-    d.setIsDictating(true);
+    f.bubble.show();
     d.setDictationState(DictationState::recording);
     EXPECT_TRUE(f.bubble.windowVisible());
     EXPECT_EQ(f.bubble.content(), DictationBubble::Content::listening);
@@ -89,14 +89,14 @@ TEST(DictationBubble, followsTheDictationAndReadsItsState) {
     EXPECT_EQ(f.bubble.text(), "Done");
 
     // Text was produced: the done state stays for the pause.
-    d.setIsDictating(false);
+    f.bubble.hide(true);
     EXPECT_TRUE(f.bubble.fadeOutPending());
     ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
 
-    // A start that failed, or a dictation without text: gone at once.
+    // A dictation without text: gone at once.
     d.setDictationState(DictationState::idle);
-    d.setIsDictating(true);
-    d.setIsDictating(false);
+    f.bubble.show();
+    f.bubble.hide(false);
     EXPECT_FALSE(f.bubble.fadeOutPending());
     EXPECT_EQ(f.fadeOuts.count(), 2);
 }

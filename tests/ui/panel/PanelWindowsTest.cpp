@@ -120,7 +120,7 @@ TEST(PanelWindows, bubbleWindowFollowsItsModel) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(window->flags() & Qt::WindowDoesNotAcceptFocus);
 
-    dictation.setIsDictating(true);
+    bubble.show();
     dictation.setDictationState(DictationState::recording);
     dictation.setDictationInterimText("the bubble shows what is being said");
     ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }));
