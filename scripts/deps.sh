@@ -24,7 +24,7 @@ packages=(
   # translation (the Italian pair's pipeline runs cg-proc from cg3)
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # test desktop, test speech, scoring cross-check
-  pulseaudio pulseaudio-utils xvfb xauth trayer xdotool openssl sox espeak-ng pocketsphinx-testdata sctk
+  pulseaudio pulseaudio-utils xvfb xauth x11-utils trayer xdotool openssl sox espeak-ng pocketsphinx-testdata sctk
 )
 
 missing=()

@@ -1,5 +1,30 @@
 # The tray icon's panel and the dictation bubble.
 list(APPEND ORVINTA_UI_SOURCES
+  include/OrvintaUi/DictationBubble.h panel/DictationBubble.cpp
+  include/OrvintaUi/FileSaveDialog.h common/FileSaveDialog.cpp
+  include/OrvintaUi/MenuBarViewModel.h panel/MenuBarViewModel.cpp
+  include/OrvintaUi/PanelWindows.h panel/PanelWindows.cpp
+  include/OrvintaUi/SystemSettings.h common/SystemSettings.cpp
+  include/OrvintaUi/TrayIcon.h panel/TrayIcon.cpp
 )
 list(APPEND ORVINTA_UI_QML
+  panel/ChoicePill.qml
+  panel/DictationBubbleView.qml
+  panel/MenuBarView.qml
+  panel/MenuBarWindow.qml
+  panel/SettingsPlaceholder.qml
+  panel/SetupRequiredView.qml
+  panel/TogglePill.qml
 )
+list(APPEND ORVINTA_UI_RESOURCES
+  panel/icons/logo.svg
+  panel/icons/swap.svg
+)
+# qmlcachegen's C++ for these files shadows its own parameters.
+foreach(file IN LISTS ORVINTA_UI_QML)
+  if(file MATCHES "^panel/(.*)\\.qml$")
+    set_source_files_properties(
+      ${CMAKE_CURRENT_BINARY_DIR}/.rcc/qmlcache/OrvintaUi_panel/${CMAKE_MATCH_1}_qml.cpp
+      PROPERTIES COMPILE_OPTIONS -Wno-shadow)
+  endif()
+endforeach()

@@ -1,0 +1,103 @@
+// orvinta: the tray application.
+
+#include "DesktopShell.h"
+
+#include <OrvintaPlatform/DesktopServices.h>
+#include <OrvintaPlatform/SingleInstance.h>
+#include <OrvintaUi/FileSaveDialog.h>
+#include <OrvintaUi/PanelWindows.h>
+#include <OrvintaUi/TrayIcon.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <csignal>
+#include <cstring>
+
+Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
+
+using namespace Orvinta;
+
+namespace {
+
+/// On a Wayland session the windows go through XWayland, since placing them
+/// and keeping them above others needs X11; a platform the user chose stays.
+/// True when this run was moved to X11.
+bool preferX11OnWayland(int argc, char **argv) {
+    const bool wayland =
+        qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!wayland || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
+            return false;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // A file that may grow no further is a failed write, not a killed process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const bool movedToX11 = preferX11OnWayland(argc, argv);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvinta"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVINTA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("orvinta"));
+    // The tray keeps Orvinta running; closing the panel or settings does not quit.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QIcon logo;
+    for (const int size : {16, 24, 32, 48, 64, 128})
+        logo.addPixmap(QPixmap::fromImage(
+            WaveformArt::logoImage(size, QApplication::palette().color(QPalette::WindowText))));
+    QApplication::setWindowIcon(logo);
+    useSymbolIconTheme();
+    if (movedToX11)
+        qCInfo(lcApp, "Wayland session: Orvinta runs through XWayland; its shortcuts, hold key "
+                      "and paste reach X11 applications only");
+
+    // One Orvinta per user: a second start opens the first one's panel.
+    SingleInstance instance;
+    switch (instance.claim()) {
+    case SingleInstance::Claim::heldElsewhere:
+        if (instance.handOver()) {
+            qCInfo(lcApp, "Orvinta is already running: its panel opens");
+            return 0;
+        }
+        qCCritical(lcApp, "Another Orvinta program keeps the transcript (an \"orvinta-cli "
+                          "listen\"?) and does not answer; quit it first");
+        return 1;
+    case SingleInstance::Claim::impossible:
+        qCWarning(lcApp, "The transcript cannot be saved: %s",
+                  qUtf8Printable(instance.claimError()));
+        break;
+    case SingleInstance::Claim::taken:
+        break;
+    }
+
+    AppServices services = desktopServices();
+    // Integration point: keyboard shortcuts, hold-to-dictate and paste at the
+    // cursor from input/ join the services here:
+    //   installInputServices(services);
+    services.saveDialog = std::make_shared<FileSaveDialog>();
+
+    DesktopShell::Options options;
+    options.speechModelInstalled = speechModelInstalled();
+    if (!options.speechModelInstalled)
+        qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
+    // The update service of a later version fills options.updates.
+    DesktopShell shell(std::move(services), std::move(options));
+    if (!shell.start())
+        return 1;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &shell,
+                     &DesktopShell::openPanel);
+    if (!instance.acceptHandOvers())
+        qCWarning(lcApp, "A second start cannot reach this one; it will say so");
+    return app.exec();
+}

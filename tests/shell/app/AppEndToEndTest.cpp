@@ -1,0 +1,162 @@
+// orvinta as a user meets it: under a real X server with a tray host
+// (trayer), the private sound server and the real recogniser.
+
+#include "CliProcess.h"
+#include "DesktopDriver.h"
+
+#include <TranscriptionCore/Scoring.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRect>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace OrvintaTest;
+using namespace OrvintaDesktop;
+
+namespace {
+
+#define REQUIRE_DESKTOP()                                                                          \
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || qEnvironmentVariableIsEmpty("DISPLAY"))     \
+        GTEST_SKIP() << "PULSE_SERVER or DISPLAY is not set; ./test.sh provides both";             \
+    if (!QFileInfo::exists(librivoxFile("0880")))                                                  \
+    GTEST_SKIP() << "pocketsphinx-testdata is not installed"
+
+QString artefactFolder() {
+    const QString folder = QDir::temp().filePath("orvinta-app-artefacts");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+void keepScreenshot(const QString &name) {
+    const QString path =
+        QDir(artefactFolder())
+            .filePath(QString("%1-%2.png")
+                          .arg(name, QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
+    QProcess grab;
+    grab.start(QStringLiteral(ORVINTA_SCREEN_GRAB_PATH), {path});
+    grab.waitForFinished(10000);
+    EXPECT_EQ(grab.exitCode(), 0) << grab.readAllStandardError().toStdString();
+    std::printf("Screenshot: %s\n", qPrintable(path));
+}
+
+QStringList sessionTexts(const PrivateHome &home) {
+    QFile file(home.sessionPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList texts;
+    for (const QJsonValue line : QJsonDocument::fromJson(file.readAll())["lines"].toArray())
+        texts << line["text"].toString();
+    return texts;
+}
+
+/// What the reader says in a librivox recording.
+QString referenceOf(const QString &id) {
+    QFile file(librivoxFolder + "/transcription");
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n'))
+        if (line.contains(id))
+            return line.section("</s>", 0, 0).remove("<s>").trimmed();
+    return {};
+}
+
+double wordErrorRate(const QStringList &references, const QStringList &texts) {
+    const std::string reference =
+        TranscriptionCore::normalizeForScoring(references.join(' ').toStdString());
+    const std::string heard = TranscriptionCore::normalizeForScoring(texts.join(' ').toStdString());
+    std::printf("heard: %s\n", heard.c_str());
+    return static_cast<double>(TranscriptionCore::wordEditDistance(reference, heard)) /
+           static_cast<double>(TranscriptionCore::wordCount(reference));
+}
+
+void play(const QString &id) {
+    QProcess player;
+    player.start("paplay", {"--device=orvinta_speakers", librivoxFile(id)});
+    ASSERT_TRUE(player.waitForFinished(30000));
+    ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
+    QThread::msleep(600);
+}
+
+} // namespace
+
+TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOver) {
+    REQUIRE_DESKTOP();
+    TrayHost tray;
+    ASSERT_TRUE(tray.waitUntilReady()) << "trayer did not start";
+    PrivateHome home;
+    App app(home.environment());
+
+    // The icon appears in the tray host.
+    ASSERT_TRUE(waitFor([] { return !trayIcon().isNull(); }, 20000)) << app.log().toStdString();
+    const QRect icon = trayIcon();
+    std::printf("tray icon at %d,%d (%dx%d), %lld ms after the start\n", icon.x(), icon.y(),
+                icon.width(), icon.height(), app.elapsed());
+    EXPECT_TRUE(app.waitForLog("Menu bar app ready — look for waveform icon in menu bar"));
+
+    // A click opens the 280-wide panel under the icon, inside the screen.
+    click(icon.center());
+    ASSERT_TRUE(app.waitForLog("Panel shown at", 10000)) << app.log().toStdString();
+    const auto panel = app.lastPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->window.width(), 280);
+    EXPECT_GT(panel->window.top(), icon.bottom());
+    EXPECT_LE(panel->window.right(), 1439);
+    EXPECT_TRUE(isViewable(panel->window, 280));
+    ASSERT_FALSE(panel->startButton.isEmpty());
+
+    // Start with system audio once the model is ready; the recording's words
+    // reach the transcript.
+    ASSERT_TRUE(app.waitForLog("[Speech] Model ready", 60000)) << app.log().toStdString();
+    const QPoint start = panel->window.topLeft() + panel->startButton.center();
+    click(start);
+    ASSERT_TRUE(app.waitForLog("[AppState] Listening started", 20000)) << app.log().toStdString();
+    play("0880");
+    play("0890");
+    keepScreenshot("panel-listening");
+    click(start); // now "Stop"
+    ASSERT_TRUE(app.waitForLog("[Speech] stop: complete", 20000)) << app.log().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !sessionTexts(home).isEmpty(); }, 10000));
+    const double wer =
+        wordErrorRate({referenceOf("0880"), referenceOf("0890")}, sessionTexts(home));
+    std::printf("system audio word error rate: %.3f\n", wer);
+    EXPECT_LE(wer, 0.6);
+
+    // A second start opens the first one's panel and ends.
+    const int shown = app.count("Panel shown at");
+    App second(home.environment());
+    ASSERT_TRUE(second.process().waitForFinished(20000));
+    EXPECT_EQ(second.process().exitCode(), 0) << second.log().toStdString();
+    EXPECT_TRUE(second.log().contains("Orvinta is already running: its panel opens"));
+    EXPECT_TRUE(app.waitForLog("Panel shown at", 10000));
+    EXPECT_TRUE(waitFor([&] { return app.count("Panel shown at") > shown; }, 10000));
+    EXPECT_TRUE(isViewable(panel->window, 280));
+    keepScreenshot("panel-after-second-start");
+}
+
+TEST(App, withoutATrayOrSpeechModelThePanelIsAWindowThatExplainsTheSetup) {
+    REQUIRE_DESKTOP();
+    ASSERT_TRUE(findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull())
+        << "a tray host is still running";
+    PrivateHome home;
+    QTemporaryDir noModels;
+    QProcessEnvironment environment = home.environment();
+    environment.insert("ORVINTA_POCKETSPHINX_MODEL_DIR", noModels.path());
+    App app(environment);
+    ASSERT_TRUE(app.waitForLog("Panel shown at", 20000)) << app.log().toStdString();
+    EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
+    EXPECT_TRUE(app.log().contains("The speech model is not installed"));
+    const auto panel = app.lastPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(isViewable(panel->window, panel->window.width()));
+    EXPECT_TRUE(panel->startButton.isEmpty()); // the setup notice instead of the controls
+    keepScreenshot("setup-required-window");
+    EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
+}

@@ -1,0 +1,180 @@
+#pragma once
+
+// Drives orvinta on an X server: a tray host, the program with its log, the
+// X window tree, and pointer clicks. Shared by the end-to-end tests and the
+// start-up benchmark.
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <functional>
+#include <optional>
+
+namespace OrvintaDesktop {
+
+inline QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+inline bool waitFor(const std::function<bool()> &done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+/// Where the X server shows the first window whose line in the window tree
+/// matches `pattern` (absolute position and size); empty when none does.
+inline QRect findWindow(const QRegularExpression &pattern) {
+    const QString tree = run("xwininfo", {"-root", "-tree"});
+    static const QRegularExpression geometry(
+        R"((\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+))");
+    for (const QString &line : tree.split('\n'))
+        if (pattern.match(line).hasMatch())
+            if (const auto m = geometry.match(line); m.hasMatch())
+                return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
+                             m.captured(2).toInt());
+    return {};
+}
+
+/// The tray icon: Orvinta's window inside trayer's panel.
+inline QRect trayIcon() {
+    const QString tree = run("xwininfo", {"-root", "-tree"});
+    const qsizetype panel = tree.indexOf("(\"panel\" \"trayer\")");
+    if (panel < 0)
+        return {};
+    const qsizetype icon = tree.indexOf("(\"orvinta\" \"Orvinta\")", panel);
+    if (icon < 0)
+        return {};
+    const qsizetype lineStart = tree.lastIndexOf('\n', icon) + 1;
+    const QString line = tree.mid(lineStart, tree.indexOf('\n', icon) - lineStart);
+    return findWindow(QRegularExpression(QRegularExpression::escape(line.trimmed())));
+}
+
+inline bool isViewable(const QRect &where, int width) {
+    // A mapped top-level Orvinta window of that width at that place.
+    const QString tree = run("xwininfo", {"-root", "-children"});
+    for (const QString &line : tree.split('\n')) {
+        if (!line.contains("(\"orvinta\" \"Orvinta\")") ||
+            !line.contains(QString("%1x").arg(width)))
+            continue;
+        const QString id = line.trimmed().section(' ', 0, 0);
+        const QString info = run("xwininfo", {"-id", id});
+        if (info.contains("Map State: IsViewable") &&
+            (where.isNull() || info.contains(QString("Absolute upper-left X:  %1").arg(where.x()))))
+            return true;
+    }
+    return false;
+}
+
+inline void click(const QPoint &point, int button = 1) {
+    run("xdotool", {"mousemove", QString::number(point.x()), QString::number(point.y()), "click",
+                    QString::number(button)});
+}
+
+/// A running tray host at the top right of the screen.
+class TrayHost {
+public:
+    TrayHost() {
+        m_process.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
+                                   "--width", "200", "--height", "24", "--SetDockType", "true"});
+        m_process.waitForStarted();
+    }
+    ~TrayHost() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    bool waitUntilReady() {
+        return waitFor(
+            [] { return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull(); },
+            10000);
+    }
+
+private:
+    QProcess m_process;
+};
+
+/// A running orvinta with a home of its own, its log collected.
+class App {
+public:
+    explicit App(QProcessEnvironment environment) {
+        environment.insert("QT_LOGGING_RULES", "com.orvinta.App.debug=true");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_started.start();
+        m_process.start(QStringLiteral(ORVINTA_APP_PATH), {});
+    }
+    ~App() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    QString log() {
+        m_log += QString::fromUtf8(m_process.readAll());
+        return m_log;
+    }
+    bool waitForLog(const QString &text, int timeoutMs = 30000) {
+        return waitFor(
+                   [&] {
+                       m_process.waitForReadyRead(20);
+                       return log().contains(text) || m_process.state() == QProcess::NotRunning;
+                   },
+                   timeoutMs) &&
+               log().contains(text);
+    }
+    int count(const QString &text) { return static_cast<int>(log().count(text)); }
+    qint64 elapsed() const { return m_started.elapsed(); }
+    QProcess &process() { return m_process; }
+
+    struct Panel {
+        QRect window;
+        QRect startButton;
+    };
+    /// The panel's place from its last "Panel shown" line.
+    std::optional<Panel> lastPanel() {
+        static const QRegularExpression line(
+            R"(Panel shown at (-?\d+),(-?\d+) size (\d+)x(\d+); start button at (\d+),(\d+) size (\d+)x(\d+))");
+        auto matches = line.globalMatch(log());
+        std::optional<Panel> panel;
+        while (matches.hasNext()) {
+            const auto m = matches.next();
+            panel = Panel{QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                                m.captured(4).toInt()),
+                          QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt(),
+                                m.captured(8).toInt())};
+        }
+        return panel;
+    }
+
+private:
+    QProcess m_process;
+    QString m_log;
+    QElapsedTimer m_started;
+};
+
+
+} // namespace OrvintaDesktop

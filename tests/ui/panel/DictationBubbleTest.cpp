@@ -1,0 +1,138 @@
+// The dictation bubble's state and timing, with shortened fades.
+
+#include "AppTestSupport.h"
+
+#include <OrvintaApp/Dictation.h>
+#include <OrvintaUi/DictationBubble.h>
+
+#include <QFontMetricsF>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct BubbleFixture {
+    Dictation dictation;
+    // Long enough to observe the pause, short enough for the test.
+    DictationBubble bubble{dictation, DictationBubble::Timings{40ms, 300ms}};
+    QSignalSpy fadeIns{&bubble, &DictationBubble::fadeInRequested};
+    QSignalSpy fadeOuts{&bubble, &DictationBubble::fadeOutRequested};
+};
+
+} // namespace
+
+TEST(DictationBubble, showingTwiceFadesInOnceMoreFromTransparent) {
+    BubbleFixture f;
+    f.bubble.show();
+    QSignalSpy opacity(&f.bubble, &DictationBubble::targetOpacityChanged);
+    f.bubble.show();
+    EXPECT_TRUE(f.bubble.windowVisible());
+    EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
+    EXPECT_EQ(f.fadeIns.count(), 2);
+    EXPECT_EQ(opacity.count(), 2); // back to 0, then 1 again
+}
+
+TEST(DictationBubble, hidingWithoutTextFadesAtOnceAndWithTextAfterThePause) {
+    BubbleFixture f;
+    f.bubble.show();
+    f.bubble.hide(false);
+    EXPECT_EQ(f.fadeOuts.count(), 1);
+    EXPECT_EQ(f.bubble.targetOpacity(), 0.0);
+    EXPECT_TRUE(f.bubble.windowVisible()); // still fading
+    ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
+
+    f.bubble.show();
+    f.bubble.hide(true);
+    EXPECT_EQ(f.fadeOuts.count(), 1);
+    EXPECT_TRUE(f.bubble.fadeOutPending());
+    EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
+    ASSERT_TRUE(waitUntil([&] { return f.fadeOuts.count() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
+}
+
+TEST(DictationBubble, showingDuringThePauseKeepsTheBubble) {
+    BubbleFixture f;
+    f.bubble.show();
+    f.bubble.hide(true);
+    f.bubble.show();
+    EXPECT_FALSE(f.bubble.fadeOutPending());
+    spin(500ms);
+    EXPECT_EQ(f.fadeOuts.count(), 0);
+    EXPECT_TRUE(f.bubble.windowVisible());
+    EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
+}
+
+TEST(DictationBubble, followsTheDictationAndReadsItsState) {
+    BubbleFixture f;
+    Dictation &d = f.dictation;
+
+    d.setIsDictating(true);
+    d.setDictationState(DictationState::recording);
+    EXPECT_TRUE(f.bubble.windowVisible());
+    EXPECT_EQ(f.bubble.content(), DictationBubble::Content::listening);
+    EXPECT_EQ(f.bubble.text(), "Listening...");
+    d.setDictationInterimText("hello wor");
+    EXPECT_EQ(f.bubble.content(), DictationBubble::Content::interim);
+    EXPECT_EQ(f.bubble.text(), "hello wor");
+    d.setDictationBuffer("Hello world.");
+    d.setDictationInterimText("");
+    EXPECT_EQ(f.bubble.content(), DictationBubble::Content::buffer);
+    EXPECT_EQ(f.bubble.contentName(), "buffer");
+    d.setDictationState(DictationState::processing);
+    EXPECT_EQ(f.bubble.text(), "Processing...");
+    d.setDictationState(DictationState::done);
+    EXPECT_EQ(f.bubble.text(), "Done");
+
+    // Text was produced: the done state stays for the pause.
+    d.setIsDictating(false);
+    EXPECT_TRUE(f.bubble.fadeOutPending());
+    ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
+
+    // A start that failed, or a dictation without text: gone at once.
+    d.setDictationState(DictationState::idle);
+    d.setIsDictating(true);
+    d.setIsDictating(false);
+    EXPECT_FALSE(f.bubble.fadeOutPending());
+    EXPECT_EQ(f.fadeOuts.count(), 2);
+}
+
+TEST(DictationBubble, reducedMotionStopsTheBars) {
+    BubbleFixture f;
+    EXPECT_FALSE(f.bubble.barsAnimating()); // not on screen
+    f.bubble.show();
+    EXPECT_TRUE(f.bubble.barsAnimating());
+    f.bubble.setReducedMotion(true);
+    EXPECT_FALSE(f.bubble.barsAnimating());
+}
+
+TEST(DictationBubble, longTextKeepsItsEnd) {
+    BubbleFixture f;
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += QString("word%1 ").arg(i);
+    text += "the newest words";
+    f.dictation.setDictationInterimText(text);
+    const QString shown = f.bubble.text();
+    EXPECT_TRUE(shown.endsWith("the newest words")) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(QFontMetricsF(f.bubble.textFont()).horizontalAdvance(shown), 340);
+    f.dictation.setDictationInterimText("line one\nline two");
+    EXPECT_EQ(f.bubble.text(), "line one line two");
+}
+
+TEST(DictationBubble, sitsAtTheBottomCentreEightyPixelsUp) {
+    const QRect screen(0, 0, 1440, 900);
+    // At least 250 × 44; the bottom edge 80 px above the screen's.
+    EXPECT_EQ(DictationBubble::frameFor(QSize(100, 30), screen), QRect(595, 776, 250, 44));
+    const QRect wide = DictationBubble::frameFor(QSize(400, 82), screen);
+    EXPECT_EQ(wide, QRect(520, 738, 400, 82));
+    EXPECT_EQ(wide.bottom() + 1, 900 - 80);
+    // A second screen to the right.
+    EXPECT_EQ(DictationBubble::frameFor(QSize(250, 44), QRect(1440, 0, 1920, 1080)).x(),
+              1440 + 835);
+}

@@ -1,0 +1,316 @@
+// The tray panel's rules, without pixels: what each control shows, when it
+// is enabled, and which AppState operation it calls.
+
+#include "AppTestSupport.h"
+
+#include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/TrayIcon.h>
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeHotkeys : public HotkeyService {
+public:
+    void setActions(HotkeyActions) override {}
+    void setFailureHandler(FailureHandler) override {}
+    void start() override {}
+    std::optional<QKeyCombination> combination(HotkeyAction action) const override {
+        if (action == HotkeyAction::toggleListening)
+            return toggle;
+        return std::nullopt;
+    }
+    void setCombination(HotkeyAction, std::optional<QKeyCombination> combo) override {
+        toggle = combo;
+    }
+    void setSuspended(bool) override {}
+    std::optional<QKeyCombination> toggle =
+        QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_S);
+};
+
+bool startListening(AppState &state) {
+    state.listening()->toggleListening();
+    return waitUntil([&] { return state.listening()->isListening(); });
+}
+
+} // namespace
+
+TEST(MenuBarViewModel, swapExchangesTheLanguagesOnlyWhenBothTablesHoldThem) {
+    AppFixture f;
+    MenuBarViewModel panel(*f.state);
+    Preferences &prefs = *f.state->preferences();
+
+    // Same language: no swap, and the note says there is no translation.
+    EXPECT_TRUE(panel.sameLanguage());
+    EXPECT_FALSE(panel.canSwapLanguages());
+
+    prefs.setTargetLanguage("es-ES");
+    EXPECT_FALSE(panel.sameLanguage());
+    ASSERT_TRUE(panel.canSwapLanguages());
+    panel.swapLanguages();
+    EXPECT_EQ(prefs.selectedLocale(), "es-ES");
+    EXPECT_EQ(prefs.targetLanguage(), "en-US");
+
+    // A target that cannot be recognised, or a source that cannot be a target,
+    // disables the swap; pressing it anyway changes nothing.
+    prefs.setSelectedLocale("en-US");
+    prefs.setTargetLanguage("zz-ZZ");
+    EXPECT_FALSE(panel.canSwapLanguages());
+    panel.swapLanguages();
+    EXPECT_EQ(prefs.selectedLocale(), "en-US");
+    EXPECT_EQ(prefs.targetLanguage(), "zz-ZZ");
+    prefs.setSelectedLocale("xx-XX");
+    prefs.setTargetLanguage("en-US");
+    EXPECT_FALSE(panel.canSwapLanguages());
+
+    // The pickers index into the tables, and picking writes the preference.
+    const QVariantList sources = panel.sourceLanguages();
+    ASSERT_FALSE(sources.isEmpty());
+    panel.selectSourceLanguage(0);
+    EXPECT_EQ(prefs.selectedLocale(), sources[0].toMap()["id"].toString());
+    EXPECT_EQ(panel.sourceLanguageIndex(), 0);
+}
+
+TEST(MenuBarViewModel, aNewRecognitionLanguageReloadsTheEngineAndStopsARun) {
+    AppFixture f;
+    MenuBarViewModel panel(*f.state);
+    ASSERT_TRUE(startListening(*f.state));
+    const int engines = ScriptedEngine::script->engines;
+
+    f.state->preferences()->setTargetLanguage("es-ES");
+    panel.swapLanguages();
+    ASSERT_TRUE(panel.reloadTask());
+    ASSERT_TRUE(waitUntil([&] { return panel.reloadTask()->isFinished(); }));
+    EXPECT_FALSE(f.state->listening()->isListening());
+    EXPECT_EQ(ScriptedEngine::script->engines, engines + 1);
+    EXPECT_EQ(ScriptedEngine::script->locales.back(), "es-ES");
+    EXPECT_TRUE(f.state->listening()->isModelLoaded());
+}
+
+TEST(MenuBarViewModel, clearingTakesTwoPressesAndCancelBringsTheTrashBack) {
+    AppFixture f;
+    f.state->addConfirmedLine("Keep me.");
+    MenuBarViewModel panel(*f.state);
+
+    panel.confirmClear(); // no confirm button yet: nothing happens
+    EXPECT_EQ(f.state->transcript()->lineCount(), 1);
+
+    panel.requestClear();
+    EXPECT_TRUE(panel.showClearConfirm());
+    panel.panelShown(); // reopening the panel keeps the question
+    EXPECT_TRUE(panel.showClearConfirm());
+    panel.cancelClear();
+    EXPECT_FALSE(panel.showClearConfirm());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 1);
+
+    panel.requestClear();
+    panel.confirmClear();
+    EXPECT_FALSE(panel.showClearConfirm());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
+}
+
+TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
+    AppFixture f;
+    f.state->addConfirmedLine("One.");
+    f.state->addConfirmedLine("Two.");
+    MenuBarViewModel::Options options;
+    options.copyConfirmDuration = 100ms;
+    MenuBarViewModel panel(*f.state, options);
+
+    panel.copyAllWithFeedback();
+    EXPECT_TRUE(panel.showCopyConfirm());
+    EXPECT_EQ(f.clipboard->text, QString("One.\nTwo."));
+    EXPECT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
+}
+
+TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
+    AppFixture f;
+    MenuBarViewModel panel(*f.state);
+    QSignalSpy pulse(&panel, &MenuBarViewModel::pulseActiveChanged);
+
+    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::idle);
+    EXPECT_EQ(panel.statusText(), "");
+    EXPECT_TRUE(panel.startStopEnabled());
+    EXPECT_TRUE(panel.sourcePickerEnabled());
+
+    ASSERT_TRUE(startListening(*f.state));
+    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::listening);
+    EXPECT_EQ(panel.statusText(), "0:00");
+    EXPECT_TRUE(panel.pulseActive());
+    EXPECT_FALSE(panel.sourcePickerEnabled());
+    panel.selectMicrophone(true); // the picker is disabled while listening
+    EXPECT_FALSE(panel.microphoneSelected());
+    panel.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return !f.state->listening()->isListening(); }));
+
+    // During dictation: "Dictating", and the start/stop button is disabled.
+    f.state->dictation()->setIsDictating(true);
+    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::dictating);
+    EXPECT_EQ(panel.statusText(), "Dictating");
+    EXPECT_FALSE(panel.startStopEnabled());
+    panel.toggleListening();
+    EXPECT_FALSE(f.state->listening()->isTransitioning());
+    // Under reduced motion the ring does not pulse.
+    panel.setReducedMotion(true);
+    EXPECT_FALSE(panel.pulseActive());
+    EXPECT_GE(pulse.count(), 3);
+}
+
+TEST(MenuBarViewModel, startStopWaitsForTheModel) {
+    AppFixture f;
+    ScriptedEngine::script->loadFails = true;
+    f.restart();
+    MenuBarViewModel panel(*f.state);
+    EXPECT_FALSE(panel.startStopEnabled());
+    panel.toggleListening();
+    EXPECT_FALSE(f.state->listening()->isTransitioning());
+    ScriptedEngine::script->loadFails = false;
+}
+
+TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
+    AppFixture f;
+    MenuBarViewModel panel(*f.state);
+    QSignalSpy opened(&panel, &MenuBarViewModel::soundSettingsRequested);
+    ListeningController &listening = *f.state->listening();
+
+    EXPECT_EQ(panel.errorSettingsText(), "");
+    listening.setErrorMessage(QString("System audio access denied. Allow Orvinta to record from "
+                                      "the sound server in your sound settings."));
+    EXPECT_EQ(panel.errorSettings(), MenuBarViewModel::ErrorSettings::privacy);
+    EXPECT_EQ(panel.errorSettingsText(), "Open Privacy Settings");
+    listening.setErrorMessage(QString("No display found for screen capture"));
+    EXPECT_EQ(panel.errorSettings(), MenuBarViewModel::ErrorSettings::privacy);
+    listening.setErrorMessage(QString("Microphone access required. Check that a microphone is "
+                                      "connected and that Orvinta may record from it in your "
+                                      "sound settings."));
+    EXPECT_EQ(panel.errorSettingsText(), "Open Microphone Settings");
+    listening.setErrorMessage(QString("Failed to prepare speech recognition: no model"));
+    EXPECT_EQ(panel.errorSettings(), MenuBarViewModel::ErrorSettings::none);
+    EXPECT_EQ(panel.errorSettingsText(), "");
+    panel.openSoundSettings();
+    EXPECT_EQ(opened.count(), 1);
+}
+
+TEST(MenuBarViewModel, choosingTheMicrophoneAsksForAccessOnce) {
+    AppFixture f;
+    MenuBarViewModel panel(*f.state);
+    EXPECT_EQ(panel.sourceDescription(), "Captures all audio playing on your computer");
+    EXPECT_FALSE(panel.showsGrantButton());
+
+    // The fixture has no sound server: asking ends in a refusal.
+    panel.selectMicrophone(true);
+    EXPECT_EQ(panel.sourceDescription(), "Captures audio from your microphone");
+    ASSERT_TRUE(waitUntil([&] { return panel.showsMicDenied(); }));
+    EXPECT_FALSE(panel.showsDevicePicker());
+    EXPECT_FALSE(panel.showsGrantButton());
+    panel.selectMicrophone(false);
+    EXPECT_FALSE(panel.showsMicDenied());
+}
+
+TEST(MenuBarViewModel, clipboardDictationAndOverlaySwitchesWriteThePreferences) {
+    AppFixture f;
+    MenuBarViewModel panel(*f.state);
+    Preferences &prefs = *f.state->preferences();
+    panel.setAutoCopy(true);
+    panel.setAutoPaste(true);
+    panel.setPasteTranslation(true);
+    panel.setDictationModeEnabled(true);
+    EXPECT_TRUE(prefs.autoCopyToClipboard());
+    EXPECT_TRUE(prefs.autoPasteAtCursor());
+    EXPECT_EQ(prefs.autoPasteSource(), AutoPasteSource::translation);
+    EXPECT_TRUE(prefs.dictationModeEnabled());
+
+    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
+    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
+    EXPECT_TRUE(panel.overlayShown());
+    panel.panelShown();
+    panel.panelShown();
+    EXPECT_EQ(setUp.count(), 1);
+    panel.toggleOverlay();
+    EXPECT_FALSE(panel.overlayShown());
+    ASSERT_EQ(shown.count(), 2);
+    EXPECT_FALSE(shown.last().first().toBool());
+
+    QSignalSpy settings(f.state.get(), &AppState::settingsRequested);
+    panel.openSettings();
+    EXPECT_EQ(settings.count(), 1);
+}
+
+TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
+    AppFixture f;
+    EXPECT_EQ(MenuBarViewModel(*f.state).shortcutText(), "");
+
+    auto hotkeys = std::make_shared<FakeHotkeys>();
+    MenuBarViewModel::Options options;
+    options.hotkeys = hotkeys;
+    MenuBarViewModel panel(*f.state, options);
+    EXPECT_EQ(panel.shortcutText(), QString::fromUtf8("⌃⌥S"));
+    // Changed elsewhere: read again when the panel opens.
+    hotkeys->toggle =
+        QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_Space);
+    panel.panelShown();
+    EXPECT_EQ(panel.shortcutText(), QString::fromUtf8("⌃⇧⌘Space"));
+    hotkeys->toggle.reset();
+    panel.panelShown();
+    EXPECT_EQ(panel.shortcutText(), "");
+    EXPECT_EQ(shortcutDisplayString(QKeyCombination(Qt::AltModifier, Qt::Key_F5)),
+              QString::fromUtf8("⌥F5"));
+}
+
+TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
+    EXPECT_EQ(WaveformArt::frameIndex(13), 1);
+    EXPECT_EQ(WaveformArt::frameIndex(12), 0);
+
+    AppFixture f;
+    TrayController tray(*f.state);
+    EXPECT_EQ(tray.shownFrame(), -1);
+    ASSERT_TRUE(startListening(*f.state));
+    // The animation advances the counter every 10 ms in the fixture.
+    ASSERT_TRUE(waitUntil([&] { return tray.shownFrame() > 0; }));
+    f.state->listening()->toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return !f.state->listening()->isListening(); }));
+    EXPECT_EQ(tray.shownFrame(), -1);
+    f.state->dictation()->setIsDictating(true);
+    EXPECT_EQ(tray.shownFrame(), 0);
+    f.state->dictation()->setIsDictating(false);
+
+    // Left and right clicks both ask for the panel; a middle click does not.
+    QSignalSpy requested(&tray, &TrayController::panelRequested);
+    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Trigger);
+    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Context);
+    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::MiddleClick);
+    EXPECT_EQ(requested.count(), 2);
+}
+
+TEST(TrayIcon, framesAreDistinctDrawings) {
+    const QImage logo = WaveformArt::logoImage(18, Qt::black);
+    EXPECT_EQ(logo.size(), QSize(18, 18));
+    EXPECT_TRUE(WaveformArt::logoImage(0, Qt::black).isNull());
+    QImage previous;
+    for (int k = 0; k < WaveformArt::frameCount; ++k) {
+        const QImage frame = WaveformArt::frameImage(k, 18, Qt::black);
+        EXPECT_EQ(frame.size(), QSize(18, 18));
+        EXPECT_NE(frame, previous) << k;
+        EXPECT_NE(frame, WaveformArt::frameImage(k, 18, Qt::transparent))
+            << "frame " << k << " is empty";
+        previous = frame;
+    }
+}
+
+TEST(TrayIcon, panelOpensNextToTheIconInsideTheScreen) {
+    const QRect screen(0, 0, 1440, 900);
+    const QSize panel(280, 528);
+    // An icon in a top-right tray: below it, pushed left to stay on screen.
+    EXPECT_EQ(panelPosition(QRect(1417, 1, 22, 22), panel, screen), QPoint(1160, 27));
+    // An icon in a bottom tray: above it, centred on it.
+    EXPECT_EQ(panelPosition(QRect(700, 876, 22, 22), panel, screen), QPoint(570, 344));
+    // A taller panel than the room above: kept inside the screen.
+    EXPECT_EQ(panelPosition(QRect(5, 876, 22, 22), QSize(280, 1000), screen).y(), 0);
+    EXPECT_EQ(panelPosition(QRect(5, 876, 22, 22), panel, screen).x(), 0);
+}

@@ -1,0 +1,121 @@
+// The panel and bubble windows load from the QML module with their view
+// models; each run keeps a picture of them for a person to look at.
+
+#include "AppTestSupport.h"
+
+#include <OrvintaApp/Dictation.h>
+#include <OrvintaUi/DictationBubble.h>
+#include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/PanelWindows.h>
+
+#include <QDir>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+
+namespace {
+
+QString artefact(const QString &name) {
+    const QString folder = QDir::temp().filePath("orvinta-ui-artefacts");
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(name);
+}
+
+void keepPicture(QQuickWindow &window, const QString &name) {
+    const QString path = artefact(name);
+    ASSERT_TRUE(window.grabWindow().save(path)) << path.toStdString();
+    std::printf("Picture of the window: %s\n", qPrintable(path));
+}
+
+/// The texts of every item, for finding what a view says.
+QStringList textsIn(QObject *root) {
+    QStringList texts;
+    for (QObject *object : root->findChildren<QObject *>())
+        if (const QVariant text = object->property("text"); text.isValid())
+            texts << text.toString();
+    return texts;
+}
+
+} // namespace
+
+TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
+    AppFixture f;
+    AppState::setInstance(f.state.get());
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
+    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
+    QQuickWindow &window = *panel.window();
+    EXPECT_EQ(window.width(), 280);
+    EXPECT_TRUE(window.flags() & Qt::FramelessWindowHint);
+    const QStringList texts = textsIn(&window);
+    for (const char *expected :
+         {"Orvinta", "Language", "Same language — no translation", "Audio Source", "System Audio",
+          "Microphone", "Captures all audio playing on your computer", "Start", "Hide Overlay",
+          "Copy All", "Auto Copy", "Auto Paste", "Dictation", "Right Ctrl Hold-to-Dictate",
+          "Settings", "Quit"})
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected;
+
+    panel.showWindow();
+    EXPECT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    keepPicture(window, "panel.png");
+
+    MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(plain.isLoaded());
+    EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
+    AppState::setInstance(nullptr);
+}
+
+TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {
+    AppFixture f;
+    AppState::setInstance(f.state.get());
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel::Options options;
+    options.setupRequired = true;
+    MenuBarViewModel model(*f.state, options);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
+    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
+    const QStringList texts = textsIn(panel.window());
+    EXPECT_TRUE(texts.contains("Speech Model Required"));
+    EXPECT_TRUE(
+        texts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
+    EXPECT_TRUE(texts.contains("Setup Guide"));
+    EXPECT_FALSE(texts.contains("Start"));
+    panel.showWindow();
+    EXPECT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
+    keepPicture(*panel.window(), "setup-required.png");
+    AppState::setInstance(nullptr);
+}
+
+TEST(PanelWindows, bubbleWindowFollowsItsModel) {
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    Dictation dictation;
+    DictationBubble bubble(dictation);
+    QString error;
+    auto window = createUiWindow(engine, "panel/DictationBubbleView.qml",
+                                 {{"bubble", QVariant::fromValue(&bubble)}}, &error);
+    ASSERT_TRUE(window) << error.toStdString();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->flags() & Qt::WindowDoesNotAcceptFocus);
+
+    dictation.setIsDictating(true);
+    dictation.setDictationState(DictationState::recording);
+    dictation.setDictationInterimText("the bubble shows what is being said");
+    ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }));
+    EXPECT_EQ(window->geometry(), bubble.frame());
+    EXPECT_GE(window->width(), 250);
+    EXPECT_GE(window->height(), 44);
+    spin(std::chrono::milliseconds(300)); // the fade-in
+    keepPicture(*window, "dictation-bubble.png");
+}

@@ -1,0 +1,499 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.impl
+import QtQuick.Layouts
+import Orvinta.App
+import Orvinta.Ui
+
+// The tray panel: languages, audio source, start/stop, clipboard,
+// dictation, settings and quit. Every decision is the view model's.
+Pane {
+    id: view
+
+    readonly property int panelWidth: 280
+    readonly property int sectionSpacing: 12
+    readonly property int edgePadding: 16
+    readonly property int headlineSize: 13
+    readonly property int subheadlineSize: 11
+    readonly property int captionSize: 10
+    readonly property int caption2Size: 10
+    readonly property int statusSize: 11
+    readonly property int dotSize: 8
+    readonly property real ringWidth: 1.5
+    readonly property real ringScale: 2.5
+    readonly property int pulseMs: 1500
+    readonly property int pulseOffMs: 200
+    readonly property int swapSymbolSize: 10
+    readonly property int hintSize: 10
+    readonly property int hintSymbolSize: 8
+    readonly property color green: "#34c759"
+    readonly property color orange: "#ff9500"
+    readonly property color red: "#ff3b30"
+    readonly property color blue: "#007aff"
+    readonly property color primary: palette.windowText
+    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
+    readonly property color tertiary: Qt.rgba(primary.r, primary.g, primary.b, 0.45)
+    readonly property color quaternary: Qt.rgba(primary.r, primary.g, primary.b, 0.3)
+
+    required property MenuBarViewModel viewModel
+    readonly property MenuBarViewModel vm: viewModel
+    readonly property bool listening: vm.listening
+    readonly property bool dictating: vm.dictating
+
+    width: panelWidth
+    padding: edgePadding
+
+    contentItem: ColumnLayout {
+        spacing: view.sectionSpacing
+
+        // Header
+        RowLayout {
+            Layout.fillWidth: true
+            IconImage {
+                source: "icons/logo.svg"
+                color: view.primary
+                sourceSize: Qt.size(20, 16)
+                fillMode: Image.PreserveAspectFit
+                Layout.preferredWidth: 20
+                Layout.preferredHeight: 16
+            }
+            Label {
+                text: "Orvinta"
+                font.pixelSize: view.headlineSize
+                font.bold: true
+            }
+            Item { Layout.fillWidth: true }
+            RowLayout {
+                spacing: 6
+                Label {
+                    visible: text.length > 0
+                    text: view.vm.statusText
+                    font.pixelSize: view.statusSize
+                    font.weight: Font.Medium
+                    font.family: view.listening ? "monospace" : font.family
+                    color: view.listening ? view.green : view.orange
+                    Accessible.name: view.listening ? "Recording time " + text : text
+                }
+                Item {
+                    Layout.preferredWidth: view.dotSize
+                    Layout.preferredHeight: view.dotSize
+                    readonly property color tint: view.dictating ? view.orange
+                                                 : view.listening ? view.green : "grey"
+                    Rectangle {
+                        id: ring
+                        anchors.fill: parent
+                        radius: width / 2
+                        color: "transparent"
+                        border.width: view.ringWidth
+                        border.color: Qt.rgba(parent.tint.r, parent.tint.g, parent.tint.b, 0.5)
+                        visible: (view.listening || view.dictating) && !view.vm.reducedMotion
+                        scale: 1
+                        opacity: 0.8
+                        ParallelAnimation {
+                            running: view.vm.pulseActive && view.visible && ring.visible
+                            loops: Animation.Infinite
+                            onStopped: { ring.scale = 1; ring.opacity = 0.8 }
+                            NumberAnimation { target: ring; property: "scale"; from: 1; to: view.ringScale; duration: view.pulseMs; easing.type: Easing.OutQuad }
+                            NumberAnimation { target: ring; property: "opacity"; from: 0.8; to: 0; duration: view.pulseMs; easing.type: Easing.OutQuad }
+                        }
+                    }
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: width / 2
+                        color: parent.tint
+                        Accessible.role: Accessible.Indicator
+                        Accessible.name: view.dictating ? "Dictating" : view.listening ? "Listening" : "Idle"
+                    }
+                }
+            }
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // Languages
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Label { text: "Language"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 4
+                ComboBox {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    model: view.vm.sourceLanguages
+                    textRole: "label"
+                    currentIndex: view.vm.sourceLanguageIndex
+                    onActivated: index => view.vm.selectSourceLanguage(index)
+                    font.pixelSize: view.captionSize + 1
+                    Accessible.name: "Recognition language"
+                }
+                ToolButton {
+                    icon.source: "icons/swap.svg"
+                    icon.width: view.swapSymbolSize
+                    icon.height: view.swapSymbolSize
+                    enabled: view.vm.canSwapLanguages
+                    onClicked: view.vm.swapLanguages()
+                    ToolTip.visible: hovered
+                    ToolTip.text: "Swap source and target languages"
+                    Accessible.name: "Swap source and target languages"
+                }
+                ComboBox {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    model: view.vm.targetLanguages
+                    textRole: "label"
+                    currentIndex: view.vm.targetLanguageIndex
+                    onActivated: index => view.vm.selectTargetLanguage(index)
+                    font.pixelSize: view.captionSize + 1
+                    Accessible.name: "Translation language"
+                }
+            }
+            Label {
+                visible: view.vm.sameLanguage
+                text: "Same language — no translation"
+                font.pixelSize: view.caption2Size
+                color: view.secondary
+            }
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // Audio source
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Label { text: "Audio Source"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 0
+                enabled: view.vm.sourcePickerEnabled
+                Button {
+                    Layout.fillWidth: true
+                    text: "System Audio"
+                    checkable: true
+                    checked: !view.vm.microphoneSelected
+                    onClicked: view.vm.selectMicrophone(false)
+                    font.pixelSize: view.captionSize + 1
+                    Accessible.name: "System Audio"
+                }
+                Button {
+                    Layout.fillWidth: true
+                    text: "Microphone"
+                    checkable: true
+                    checked: view.vm.microphoneSelected
+                    onClicked: view.vm.selectMicrophone(true)
+                    font.pixelSize: view.captionSize + 1
+                    Accessible.name: "Microphone"
+                }
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                visible: view.vm.showsDevicePicker
+                Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
+                ComboBox {
+                    Layout.fillWidth: true
+                    model: view.vm.devices
+                    textRole: "name"
+                    currentIndex: view.vm.deviceIndex
+                    enabled: view.vm.sourcePickerEnabled
+                    onActivated: index => view.vm.selectDevice(index)
+                    font.pixelSize: view.captionSize + 1
+                    Accessible.name: "Device"
+                }
+            }
+            Button {
+                visible: view.vm.showsGrantButton
+                flat: true
+                text: "Grant Microphone Access"
+                icon.name: "audio-input-microphone-symbolic"
+                font.pixelSize: view.captionSize
+                onClicked: view.vm.requestMicrophoneAccess()
+                Accessible.name: text
+            }
+            ColumnLayout {
+                visible: view.vm.showsMicDenied
+                RowLayout {
+                    IconImage {
+                        name: "microphone-disabled-symbolic"
+                        color: view.orange
+                        sourceSize: Qt.size(12, 12)
+                    }
+                    Label { text: "Microphone access denied"; font.pixelSize: view.captionSize; color: view.orange }
+                }
+                Button {
+                    text: "Open Microphone Settings"
+                    icon.name: "emblem-system-symbolic"
+                    font.pixelSize: view.captionSize
+                    onClicked: view.vm.openSoundSettings()
+                    Accessible.name: text
+                }
+            }
+            Label {
+                text: view.vm.sourceDescription
+                font.pixelSize: view.captionSize
+                color: view.secondary
+            }
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // Controls
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            ColumnLayout {
+                visible: view.vm.modelLoading
+                spacing: 6
+                RowLayout {
+                    BusyIndicator {
+                        running: view.vm.modelLoading && view.visible
+                        Layout.preferredWidth: 16
+                        Layout.preferredHeight: 16
+                    }
+                    Label { text: view.vm.modelLoadingStatus; font.pixelSize: view.captionSize + 1 }
+                }
+                Label {
+                    text: "This may take a moment on first launch"
+                    font.pixelSize: view.captionSize
+                    color: view.tertiary
+                }
+            }
+            Button {
+                id: startStop
+                objectName: "startStopButton"
+                visible: !view.vm.modelLoading
+                Layout.fillWidth: true
+                text: view.vm.listening ? "Stop" : "Start"
+                icon.name: view.vm.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
+                enabled: view.vm.startStopEnabled
+                highlighted: true
+                palette.button: view.vm.listening ? view.red : view.blue
+                palette.highlight: view.vm.listening ? view.red : view.blue
+                palette.buttonText: "white"
+                palette.highlightedText: "white"
+                icon.color: "white"
+                onClicked: view.vm.toggleListening()
+                ToolTip.visible: hovered
+                ToolTip.text: "Toggle speech-to-text transcription"
+                Accessible.name: view.vm.listening ? "Stop recording" : "Start recording"
+            }
+            Label {
+                visible: view.vm.errorMessage.length > 0
+                Layout.fillWidth: true
+                text: view.vm.errorMessage
+                wrapMode: Text.Wrap
+                font.pixelSize: view.captionSize
+                color: view.red
+            }
+            Button {
+                visible: text.length > 0
+                text: view.vm.errorSettingsText
+                icon.name: "emblem-system-symbolic"
+                font.pixelSize: view.captionSize
+                onClicked: view.vm.openSoundSettings()
+                Accessible.name: text
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 4
+                Button {
+                    Layout.fillWidth: true
+                    text: view.vm.overlayShown ? "Hide Overlay" : "Show Overlay"
+                    icon.name: view.vm.overlayShown ? "view-conceal-symbolic" : "view-reveal-symbolic"
+                    icon.width: 12; icon.height: 12
+                    font.pixelSize: view.captionSize
+                    leftPadding: 4; rightPadding: 4
+                    onClicked: view.vm.toggleOverlay()
+                    Accessible.name: text
+                }
+                Button {
+                    Layout.fillWidth: true
+                    text: view.vm.showCopyConfirm ? "Copied!" : "Copy All"
+                    icon.name: view.vm.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
+                    icon.width: 12; icon.height: 12
+                    font.pixelSize: view.captionSize
+                    leftPadding: 4; rightPadding: 4
+                    onClicked: view.vm.copyAllWithFeedback()
+                    Accessible.name: text
+                }
+                Button {
+                    id: exportButton
+                    icon.name: "document-send-symbolic"
+                    icon.width: 12; icon.height: 12
+                    leftPadding: 6; rightPadding: 6
+                    Layout.preferredWidth: 30
+                    onClicked: exportMenu.open()
+                    ToolTip.visible: hovered
+                    ToolTip.text: "Export transcript"
+                    Accessible.name: "Export transcript"
+                    Menu {
+                        id: exportMenu
+                        y: exportButton.height
+                        MenuItem {
+                            text: "Export as Plain Text (.txt)"
+                            onTriggered: view.vm.exportTranscript(ExportFormat.plainText)
+                        }
+                        MenuItem {
+                            text: "Export as SRT Subtitles (.srt)"
+                            onTriggered: view.vm.exportTranscript(ExportFormat.srt)
+                        }
+                    }
+                }
+                Button {
+                    visible: !view.vm.showClearConfirm
+                    icon.name: "user-trash-symbolic"
+                    icon.width: 12; icon.height: 12
+                    leftPadding: 6; rightPadding: 6
+                    Layout.preferredWidth: 30
+                    onClicked: view.vm.requestClear()
+                    ToolTip.visible: hovered
+                    ToolTip.text: "Clear all transcriptions"
+                    Accessible.name: "Clear all transcriptions"
+                }
+                Button {
+                    visible: view.vm.showClearConfirm
+                    icon.name: "object-select-symbolic"
+                    icon.width: 12; icon.height: 12
+                    leftPadding: 6; rightPadding: 6
+                    Layout.preferredWidth: 30
+                    onClicked: view.vm.confirmClear()
+                    ToolTip.visible: hovered
+                    ToolTip.text: "Confirm clear"
+                    Accessible.name: "Confirm clear"
+                }
+                Button {
+                    visible: view.vm.showClearConfirm
+                    icon.name: "window-close-symbolic"
+                    icon.width: 12; icon.height: 12
+                    leftPadding: 6; rightPadding: 6
+                    Layout.preferredWidth: 30
+                    onClicked: view.vm.cancelClear()
+                    ToolTip.visible: hovered
+                    ToolTip.text: "Cancel"
+                    Accessible.name: "Cancel"
+                }
+            }
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // Clipboard
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 6
+                TogglePill {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    text: "Auto Copy"
+                    symbol: "edit-copy-symbolic"
+                    on: view.vm.autoCopy
+                    onToggled: value => view.vm.autoCopy = value
+                }
+                TogglePill {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    text: "Auto Paste"
+                    symbol: "edit-paste-symbolic"
+                    on: view.vm.autoPaste
+                    onToggled: value => view.vm.autoPaste = value
+                }
+            }
+            RowLayout {
+                visible: view.vm.autoPaste
+                Layout.fillWidth: true
+                Item { Layout.fillWidth: true }
+                ChoicePill {
+                    text: "Original"
+                    selected: !view.vm.pasteTranslation
+                    onClicked: view.vm.pasteTranslation = false
+                }
+                ChoicePill {
+                    text: "Translation"
+                    selected: view.vm.pasteTranslation
+                    onClicked: view.vm.pasteTranslation = true
+                }
+            }
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // Dictation
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Label { text: "Dictation"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            TogglePill {
+                Layout.fillWidth: true
+                text: view.vm.holdKeyName + " Hold-to-Dictate"
+                symbol: "audio-input-microphone-symbolic"
+                on: view.vm.dictationModeEnabled
+                onToggled: value => view.vm.dictationModeEnabled = value
+            }
+            Label {
+                visible: view.vm.dictationModeEnabled
+                text: "Hold " + view.vm.holdKeyName + " to dictate, release to paste"
+                font.pixelSize: view.caption2Size
+                color: view.tertiary
+            }
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        Button {
+            Layout.fillWidth: true
+            flat: true
+            text: "Settings"
+            icon.name: "emblem-system-symbolic"
+            onClicked: view.vm.openSettings()
+            Accessible.name: "Settings"
+        }
+
+        MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // Footer
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                flat: true
+                text: "Quit"
+                icon.name: "system-shutdown-symbolic"
+                palette.buttonText: view.secondary
+                palette.windowText: view.secondary
+                onClicked: view.vm.quit()
+                Accessible.name: "Quit"
+            }
+            Item { Layout.fillWidth: true }
+            Rectangle {
+                visible: view.vm.shortcutText.length > 0
+                radius: 3
+                color: Qt.rgba(view.primary.r, view.primary.g, view.primary.b, 0.05)
+                implicitWidth: hint.implicitWidth + 12
+                implicitHeight: hint.implicitHeight + 4
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "Start and stop shortcut " + view.vm.shortcutText
+                Row {
+                    id: hint
+                    anchors.centerIn: parent
+                    spacing: 3
+                    IconImage {
+                        name: "input-keyboard-symbolic"
+                        color: view.quaternary
+                        sourceSize: Qt.size(view.hintSymbolSize, view.hintSymbolSize)
+                        anchors.verticalCenter: parent.verticalCenter
+                    }
+                    Text {
+                        text: view.vm.shortcutText
+                        font.pixelSize: view.hintSize
+                        font.weight: Font.Medium
+                        font.family: "monospace"
+                        color: view.quaternary
+                    }
+                }
+            }
+        }
+    }
+}

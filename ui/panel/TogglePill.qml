@@ -1,0 +1,65 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.impl
+
+// A switch drawn as a pill: accent-tinted while on.
+AbstractButton {
+    id: pill
+
+    readonly property int symbolSize: 10
+    readonly property int labelSize: 11
+    readonly property int spacingInside: 4
+    readonly property int pillVerticalPadding: 5
+    readonly property int radius: 6
+    readonly property real onFill: 0.15
+    readonly property real offFill: 0.05
+    readonly property real onOutline: 0.4
+    readonly property real offOutline: 0.1
+    readonly property real outlineWidth: 0.5
+
+    property string symbol
+    property bool on: false
+    property color accent: palette.highlight
+    property color primary: palette.windowText
+    property real secondaryOpacity: 0.6
+    signal toggled(bool value)
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.name: text
+    Accessible.checked: on
+    checkable: false
+    implicitHeight: content.implicitHeight + 2 * pillVerticalPadding
+    onClicked: toggled(!on)
+
+    readonly property color foreground: on ? accent : Qt.rgba(primary.r, primary.g, primary.b, secondaryOpacity)
+
+    background: Rectangle {
+        radius: pill.radius
+        color: pill.on ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.onFill)
+                       : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offFill)
+        border.width: pill.outlineWidth
+        border.color: pill.on ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.onOutline)
+                              : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offOutline)
+        Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.InOutQuad } }
+    }
+    contentItem: Item {
+        implicitHeight: content.implicitHeight
+        Row {
+            id: content
+            anchors.centerIn: parent
+            spacing: pill.spacingInside
+            IconImage {
+                name: pill.symbol
+                color: pill.foreground
+                sourceSize: Qt.size(pill.symbolSize, pill.symbolSize)
+                anchors.verticalCenter: parent.verticalCenter
+            }
+            Text {
+                text: pill.text
+                font.pixelSize: pill.labelSize
+                color: pill.foreground
+                anchors.verticalCenter: parent.verticalCenter
+            }
+        }
+    }
+}
