@@ -18,8 +18,11 @@ AppState::AppState(AppServices services, QObject *parent)
     , m_transcript(m_services.clipboard, m_services.saveDialog, this)
     , m_audioDevices(m_services.audio, m_services.soundServer, this)
     , m_dictation(this)
-    , m_dictationController(m_dictation, this)
     , m_listening(m_services, m_preferences, m_audioDevices, m_dictation, *this, this)
+    , m_dictationController(
+          m_dictation, m_listening, m_preferences, m_transcript, m_audioDevices,
+          [this](const QString &text) { pasteAtCursor(text); }, m_services.timings.dictationIdle,
+          this)
     , m_sessionSaver(m_services.session, m_transcript, m_preferences,
                      m_services.timings.sessionSaveDebounce, this) {
     connect(&m_preferences, &Preferences::dictationModeAssigned, &m_dictationController,
@@ -37,6 +40,7 @@ AppState::AppState(AppServices services, QObject *parent)
         m_services.hotkeys->start();
     if (m_services.setUpDictation)
         m_services.setUpDictation(m_dictationController);
+    m_dictationController.setupDictation();
 
     QPointer<AppState> self(this);
     m_startupTask = CancellableTask::start([self](CancellationToken) -> QCoro::Task<> {
@@ -118,8 +122,14 @@ void AppState::setTranslation(const QString &text, const QUuid &id) {
 }
 
 void AppState::pasteAtCursor(const QString &text) {
-    if (m_services.paster && m_services.paster->isAvailable())
+    if (m_services.paster && m_services.paster->isAvailable()) {
         m_services.paster->pasteTextAtCursor(text);
+        return;
+    }
+    // The paster that cannot paste has said why in its own log.
+    qCCritical(lcAppState) << "Auto-paste requires Accessibility permission";
+    if (m_preferences.autoCopyToClipboard())
+        copyToClipboard(m_services.clipboard.get(), text);
 }
 
 // --- Shortcuts and windows --------------------------------------------------------

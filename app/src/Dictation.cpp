@@ -1,9 +1,23 @@
 #include <OrvintaApp/Dictation.h>
 
 #include <OrvintaApp/AppLog.h>
+#include <OrvintaApp/AudioDeviceList.h>
+#include <OrvintaApp/ListeningController.h>
 #include <OrvintaApp/Observable.h>
+#include <OrvintaApp/Preferences.h>
+#include <OrvintaApp/Transcript.h>
+
+#include <QPointer>
 
 namespace Orvinta {
+
+namespace {
+
+const char *boolText(bool value) {
+    return value ? "true" : "false";
+}
+
+} // namespace
 
 void Dictation::setIsDictating(bool dictating) {
     assignNotifying(this, m_isDictating, dictating, &Dictation::isDictatingChanged);
@@ -25,12 +39,22 @@ void Dictation::setDictationState(DictationState state) {
     assignNotifying(this, m_dictationState, state, &Dictation::dictationStateChanged);
 }
 
-DictationController::DictationController(Dictation &dictation, QObject *parent)
+DictationController::DictationController(Dictation &dictation, ListeningController &listening,
+                                         const Preferences &preferences, Transcript &transcript,
+                                         const AudioDeviceList &devices, PasteAction paste,
+                                         std::chrono::milliseconds idleDelay, QObject *parent)
     : QObject(parent)
-    , m_dictation(dictation) {}
+    , m_dictation(dictation)
+    , m_listening(listening)
+    , m_preferences(preferences)
+    , m_transcript(transcript)
+    , m_devices(devices)
+    , m_paste(std::move(paste))
+    , m_idleDelay(idleDelay) {}
 
 DictationController::~DictationController() {
     cancelTask(m_reconcileTask);
+    cancelTask(m_idleTask);
 }
 
 void DictationController::collect(const QString &text) {
@@ -41,6 +65,203 @@ void DictationController::collect(const QString &text) {
     m_dictation.setDictationInterimText(QString());
     qCInfo(lcTranscriptText, "dictation buffer: \"%s\"",
            qUtf8Printable(m_dictation.dictationBuffer()));
+}
+
+void DictationController::setupDictation() {
+    if (m_preferences.dictationModeEnabled())
+        Q_EMIT dictationMonitorRequested(true);
+}
+
+void DictationController::holdStarted() {
+    if (!m_preferences.dictationModeEnabled())
+        return;
+    qCInfo(lcAppState) << "[AppState] fn hold start";
+    m_dictation.setWantsDictating(true);
+    reconcileDictation();
+}
+
+void DictationController::holdEnded() {
+    qCInfo(lcAppState) << "[AppState] fn hold end";
+    m_dictation.setWantsDictating(false);
+    reconcileDictation();
+}
+
+bool DictationController::listeningBusy() const {
+    // A listening start or stop under way owns the engine as much as a run does.
+    return m_listening.isListening() || m_listening.isTransitioning();
+}
+
+void DictationController::reconcileDictation() {
+    if (m_reconcileTask) {
+        qCInfo(lcAppState) << "[AppState] reconcile: already running, will pick up new state";
+        return;
+    }
+    QPointer<DictationController> self(this);
+    m_reconcileTask = CancellableTask::start([self](CancellationToken token) -> QCoro::Task<> {
+        while (self && !token.isCancelled()) {
+            Dictation &d = self->m_dictation;
+            if (d.wantsDictating() && !d.isDictating() && !self->listeningBusy()) {
+                qCInfo(lcAppState) << "[AppState] reconcile: want=true, starting dictation";
+                QCoro::Task<> starting = self->startDictation();
+                co_await starting;
+                // A start that failed ends this pass: retrying while the key
+                // is still held would fail again at once. The next hold tries again.
+                if (self && !self->m_dictation.isDictating())
+                    break;
+                continue;
+            }
+            if (!d.wantsDictating() && d.isDictating()) {
+                qCInfo(lcAppState) << "[AppState] reconcile: want=false, stopping dictation";
+                QCoro::Task<> stopping = self->stopDictation();
+                co_await stopping;
+                continue;
+            }
+            break;
+        }
+        if (!self || token.isCancelled())
+            co_return;
+        qCInfo(lcAppState, "[AppState] reconcile: done (want=%s, isDictating=%s)",
+               boolText(self->m_dictation.wantsDictating()),
+               boolText(self->m_dictation.isDictating()));
+        self->m_reconcileTask.reset();
+    });
+    // A body that never waited has already finished; its slot must not stay set.
+    if (m_reconcileTask && m_reconcileTask->isFinished())
+        m_reconcileTask.reset();
+}
+
+QCoro::Task<> DictationController::startDictation() {
+    QPointer<DictationController> self(this);
+    if (listeningBusy() || m_dictation.isDictating()) {
+        qCInfo(lcAppState, "[AppState] startDictation skipped (isListening=%s, isDictating=%s)",
+               boolText(m_listening.isListening()), boolText(m_dictation.isDictating()));
+        co_return;
+    }
+    qCInfo(lcAppState) << "[AppState] startDictation begin";
+    m_listening.setErrorMessage(std::nullopt);
+
+    if (m_listening.micPermission() == MicPermission::notDetermined) {
+        QCoro::Task<> asking = m_listening.requestMicPermission();
+        co_await asking;
+        if (!self)
+            co_return;
+    }
+    if (m_listening.micPermission() != MicPermission::authorized) {
+        m_listening.setErrorMessage(QStringLiteral("Microphone access required for dictation."));
+        co_return;
+    }
+    if (!m_listening.isModelLoaded()) {
+        QCoro::Task<> preparing = m_listening.prepareEngine();
+        co_await preparing;
+        if (!self)
+            co_return;
+    }
+    STTEngine *engine = m_listening.transcriptionEngine();
+    if (!m_listening.isModelLoaded() || !engine) {
+        qCInfo(lcAppState) << "[AppState] Model not ready, aborting dictation";
+        co_return;
+    }
+    // Listening may have started while the permission or the model was awaited.
+    if (listeningBusy()) {
+        qCInfo(lcAppState, "[AppState] startDictation skipped (isListening=%s, isDictating=%s)",
+               boolText(m_listening.isListening()), boolText(m_dictation.isDictating()));
+        co_return;
+    }
+
+    // The previous dictation's return to idle must not land in this one.
+    cancelTask(m_idleTask);
+    m_dictation.setIsDictating(true);
+    m_dictation.setDictationState(DictationState::recording);
+    m_dictation.setDictationBuffer(QString());
+    m_dictation.setDictationInterimText(QString());
+    m_transcript.setInterimText(QString());
+
+    qCInfo(lcAppState) << "[AppState] startDictation: calling engine.startTranscribing";
+    std::optional<QString> failure;
+    try {
+        // Dictation always listens to the microphone, whatever listening uses.
+        QCoro::Task<> starting =
+            engine->startTranscribing(AudioSourceType::microphone, m_devices.selectedDeviceID());
+        co_await starting;
+    } catch (const OperationCancelled &) {
+        failure = QString(); // the engine went away with a language change
+    } catch (const std::exception &error) {
+        failure = QString::fromStdString(describe(error));
+    }
+    if (!self)
+        co_return;
+    if (failure) {
+        if (!failure->isEmpty()) {
+            qCCritical(lcAppState, "[AppState] Dictation failed: %s", qUtf8Printable(*failure));
+            m_listening.setErrorMessage(*failure);
+        }
+        m_dictation.setIsDictating(false);
+        m_dictation.setDictationState(DictationState::idle);
+        co_return;
+    }
+    qCInfo(lcAppState) << "[AppState] startDictation: engine started successfully";
+    Q_EMIT bubbleShowRequested();
+    m_listening.restartIconAnimation();
+    m_listening.playSound(SoundPlayer::Sound::start);
+    qCInfo(lcAppState) << "[AppState] startDictation complete";
+}
+
+QCoro::Task<> DictationController::stopDictation() {
+    QPointer<DictationController> self(this);
+    if (!m_dictation.isDictating()) {
+        qCInfo(lcAppState) << "[AppState] stopDictation skipped (not dictating)";
+        co_return;
+    }
+    qCInfo(lcAppState) << "[AppState] stopDictation begin";
+    m_dictation.setDictationState(DictationState::processing);
+
+    qCInfo(lcAppState) << "[AppState] stopDictation: calling engine.stopTranscribing";
+    if (STTEngine *engine = m_listening.transcriptionEngine()) {
+        try {
+            QCoro::Task<> stopping = engine->stopTranscribing();
+            co_await stopping;
+        } catch (const std::exception &error) {
+            qCWarning(lcAppState, "[AppState] stopDictation: %s", describe(error).c_str());
+        }
+        if (!self)
+            co_return;
+    }
+    qCInfo(lcAppState) << "[AppState] stopDictation: engine stopped";
+
+    QString finalText = m_dictation.dictationBuffer();
+    const QString interim = m_transcript.interimText().trimmed();
+    if (!interim.isEmpty()) {
+        if (!finalText.isEmpty())
+            finalText += QLatin1Char(' ');
+        finalText += interim;
+    }
+    const bool produced = !finalText.isEmpty();
+    if (produced) {
+        m_dictation.setDictationState(DictationState::done);
+        if (m_paste)
+            m_paste(finalText);
+    }
+    Q_EMIT bubbleHideRequested(produced);
+    m_listening.playSound(SoundPlayer::Sound::stop);
+    m_listening.stopIconAnimation();
+
+    m_dictation.setIsDictating(false);
+    m_dictation.setDictationBuffer(QString());
+    m_dictation.setDictationInterimText(QString());
+    m_transcript.setInterimText(QString());
+
+    cancelTask(m_idleTask);
+    const auto delay = m_idleDelay;
+    m_idleTask = CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
+        QCoro::Task<bool> sleeping = token.sleep(delay);
+        const bool slept = co_await sleeping;
+        // Only a new dictation cancels the wait, and it sets its own state:
+        // going idle then would show a running dictation as idle.
+        if (slept && self && self->m_dictation.dictationState() != DictationState::idle)
+            self->m_dictation.setDictationState(DictationState::idle);
+    });
+    qCInfo(lcAppState, "[AppState] Dictation stopped, pasted: %s", boolText(produced));
+    Q_EMIT dictationFinished(finalText);
 }
 
 } // namespace Orvinta

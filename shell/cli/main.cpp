@@ -1,5 +1,7 @@
 // orvinta-cli: Orvinta without a desktop, for scripts and servers.
 
+#include "InputCommands.h"
+
 #include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/AtomicFile.h>
@@ -340,6 +342,8 @@ int main(int argc, char **argv) {
                                          ? QStringLiteral("com.orvinta.AppState.text.info=true\n"
                                                           "com.orvinta.Speech.text.info=true")
                                          : QStringLiteral("*=false"));
+    if (argc > 1 && Cli::isInputCommand(argv[1]))
+        return Cli::runInputCommand(argc, argv);
 
     // Listening with a display brings the clipboard for auto-copy; every
     // other command, and listening without a display, needs no GUI.
@@ -365,12 +369,16 @@ int main(int argc, char **argv) {
         "  devices            list the audio input devices (id and name)\n"
         "  export txt|srt [FILE]  write the saved transcript (standard output without FILE)\n"
         "  translate --to ID TEXT...  translate a text\n"
-        "  check-update [--feed URL] [--ca-file PEM]  say whether a newer Orvinta is available"));
+        "  check-update [--feed URL] [--ca-file PEM]  say whether a newer Orvinta is available\n"
+        "  dictate [--hold-key KEYSYM]  hold the key (default Right Ctrl), speak, release: the\n"
+        "                     text is printed and pasted at the cursor; Ctrl-C ends\n"
+        "  shortcuts          list the four global shortcuts and whether each registered"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("listen, transcribe, devices, export, translate or check-update"));
+        QStringLiteral(
+            "listen, transcribe, devices, export, translate, dictate, shortcuts or check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
         QStringLiteral("system or microphone (default: Orvinta's setting)"),

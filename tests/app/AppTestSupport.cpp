@@ -118,6 +118,7 @@ std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
     services.paster = paster;
     services.sounds = sounds;
     services.saveDialog = saveDialog;
+    services.audio = audio;
     services.soundServer = std::make_shared<SerialWorker>("test-sound");
     services.makeEngine = [](STTEngineDelegate *delegate) {
         return std::make_unique<ScriptedEngine>(delegate);

@@ -119,6 +119,8 @@ struct AppFixture {
     std::shared_ptr<FakePaster> paster = std::make_shared<FakePaster>();
     std::shared_ptr<FakeSounds> sounds = std::make_shared<FakeSounds>();
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
+    /// The sound server, where a test needs one (microphone permission, devices).
+    std::shared_ptr<AudioCaptureBackend> audio;
     Timings timings{std::chrono::milliseconds(150), std::chrono::milliseconds(50),
                     std::chrono::milliseconds(20), std::chrono::milliseconds(10)};
     std::unique_ptr<AppState> state;

@@ -27,8 +27,9 @@ public:
     void setActions(HotkeyActions a) override { actions = std::move(a); }
     void setFailureHandler(FailureHandler h) override { onFailure = std::move(h); }
     void start() override { started = true; }
-    std::optional<QKeyCombination> combination(HotkeyAction) const override { return {}; }
-    void setCombination(HotkeyAction, std::optional<QKeyCombination>) override {}
+    KeyCombo combo(HotkeyAction action) const override { return defaultCombo(action); }
+    bool isRegistered(HotkeyAction) const override { return started; }
+    void setCombo(HotkeyAction, const KeyCombo &) override {}
     void setSuspended(bool) override {}
     HotkeyActions actions;
     FailureHandler onFailure;

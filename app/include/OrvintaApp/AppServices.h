@@ -1,9 +1,10 @@
 #pragma once
 
+#include <OrvintaApp/KeyCombo.h>
+
 #include <OrvintaEngine/AudioCapture.h>
 #include <OrvintaEngine/STTEngine.h>
 
-#include <QKeyCombination>
 #include <QString>
 
 #include <chrono>
@@ -26,6 +27,8 @@ struct Timings {
     std::chrono::milliseconds sessionSaveDebounce{500};
     std::chrono::milliseconds recordingClock{1000};
     std::chrono::milliseconds iconFrame{150};
+    /// From the end of a dictation back to idle.
+    std::chrono::milliseconds dictationIdle{500};
 };
 
 /// The start and stop sounds.
@@ -36,7 +39,9 @@ public:
     virtual void play(Sound sound) = 0;
 };
 
-/// Pastes text at the text cursor of the focused window.
+/// Pastes text at the text cursor of the focused window: the text goes on
+/// the clipboard, the paste keystroke to the window, and unless auto-copy is
+/// on the clipboard's earlier content comes back shortly after.
 class CursorPaster {
 public:
     virtual ~CursorPaster() = default;
@@ -44,9 +49,6 @@ public:
     virtual bool isAvailable() const = 0;
     virtual void pasteTextAtCursor(const QString &text) = 0;
 };
-
-/// The four global shortcuts, with their registration ids.
-enum class HotkeyAction { toggleListening = 1, toggleAutoCopy, toggleAutoPaste, toggleOverlay };
 
 /// What each shortcut does, installed at start-up.
 struct HotkeyActions {
@@ -57,7 +59,7 @@ struct HotkeyActions {
 };
 
 /// The global shortcut service. Combinations are the user's, kept by the
-/// service; changing one re-registers all four.
+/// service in the preferences; changing one re-registers all four.
 class HotkeyService {
 public:
     /// Called on the main thread for each shortcut that could not be
@@ -65,14 +67,18 @@ public:
     using FailureHandler = std::function<void(HotkeyAction action, const QString &reason)>;
 
     virtual ~HotkeyService() = default;
+    /// Read when a press is handled, so actions set after start() are the ones that run.
     virtual void setActions(HotkeyActions actions) = 0;
     virtual void setFailureHandler(FailureHandler handler) = 0;
-    /// Registers the four shortcuts.
+    /// Registers the four shortcuts; a second call does nothing.
     virtual void start() = 0;
-    virtual std::optional<QKeyCombination> combination(HotkeyAction action) const = 0;
-    /// Stores the combination (none switches the shortcut off) and registers again.
-    virtual void setCombination(HotkeyAction action, std::optional<QKeyCombination> combo) = 0;
-    /// While suspended no shortcut fires, so that a recorder can take any combination.
+    virtual KeyCombo combo(HotkeyAction action) const = 0;
+    /// Whether the shortcut is registered with the desktop now.
+    virtual bool isRegistered(HotkeyAction action) const = 0;
+    /// Assigns, stores and registers everything again.
+    virtual void setCombo(HotkeyAction action, const KeyCombo &combo) = 0;
+    /// While suspended no shortcut is registered, so that a recorder
+    /// receives any combination; resuming registers them again.
     virtual void setSuspended(bool suspended) = 0;
 };
 
@@ -101,6 +107,8 @@ struct AppServices {
     std::shared_ptr<LoginItems> loginItems;
     std::shared_ptr<CursorPaster> paster;
     std::shared_ptr<HotkeyService> hotkeys;
+    /// Creates the hold-key monitor, connects it to the controller's
+    /// holdStarted()/holdEnded() and its dictationMonitorRequested(bool).
     std::function<void(DictationController &)> setUpDictation;
     /// Whether the on-device recogniser is installed at all.
     bool speechAnalyzerAvailable = true;

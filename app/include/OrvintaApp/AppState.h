@@ -55,6 +55,9 @@ public:
     void setInterimText(const QString &text) override;
     /// Stores one translation; the first one of a line may be auto-pasted.
     void setTranslation(const QString &text, const QUuid &id);
+    /// Pastes at the cursor where the desktop allows it; elsewhere only
+    /// copies, and only when auto-copy is on.
+    void pasteAtCursor(const QString &text);
 
     Q_INVOKABLE void toggleOverlay();
     /// The panel asks for the overlay once it is first shown.
@@ -75,15 +78,14 @@ Q_SIGNALS:
 
 private:
     void installHotkeyActions();
-    void pasteAtCursor(const QString &text);
 
     AppServices m_services;
     Preferences m_preferences;
     Transcript m_transcript;
     AudioDeviceList m_audioDevices;
     Dictation m_dictation;
-    DictationController m_dictationController;
     ListeningController m_listening;
+    DictationController m_dictationController;
     SessionSaver m_sessionSaver;
     bool m_overlaySetUp = false;
     TaskHandle m_startupTask;

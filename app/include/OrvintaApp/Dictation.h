@@ -3,11 +3,19 @@
 #include <OrvintaApp/AppEnums.h>
 #include <OrvintaApp/CancellableTask.h>
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
+
 namespace Orvinta {
+
+class AudioDeviceList;
+class ListeningController;
+class Preferences;
+class Transcript;
 
 /// What the dictation bubble and the tray icon show of a dictation.
 class Dictation : public QObject {
@@ -52,27 +60,65 @@ private:
     DictationState m_dictationState = DictationState::idle;
 };
 
-/// Drives a dictation: collects what is said while the hold key is down and
-/// owns the task that reconciles the key with the running engine.
+/// Push-to-talk: while the hold key is down the microphone is transcribed
+/// into the buffer; on release the engine stops and everything said is
+/// pasted at the cursor. One reconcile loop drives the engine towards the
+/// key's state one step at a time, so starts and stops never overlap.
 class DictationController : public QObject {
     Q_OBJECT
 public:
-    explicit DictationController(Dictation &dictation, QObject *parent = nullptr);
+    using PasteAction = std::function<void(const QString &text)>;
+
+    DictationController(Dictation &dictation, ListeningController &listening,
+                        const Preferences &preferences, Transcript &transcript,
+                        const AudioDeviceList &devices, PasteAction paste,
+                        std::chrono::milliseconds idleDelay, QObject *parent = nullptr);
     ~DictationController() override;
 
     Dictation &dictation() const { return m_dictation; }
-    /// The pending reconciliation of the key's state with the engine's.
+    /// The running reconcile loop, if any.
     TaskHandle &dictationReconcileTask() { return m_reconcileTask; }
     /// Appends a confirmed piece of text to the buffer.
     void collect(const QString &text);
 
+    /// After the key monitor is connected: starts it when dictation mode is on.
+    void setupDictation();
+
+    /// One attempt to start; never throws.
+    QCoro::Task<> startDictation();
+    /// One attempt to stop and paste.
+    QCoro::Task<> stopDictation();
+
+public Q_SLOTS:
+    /// The hold key has been down for the threshold (ignored with dictation mode off).
+    void holdStarted();
+    /// The hold key came up, or another modifier cancelled the hold.
+    void holdEnded();
+
 Q_SIGNALS:
     /// The dictation key monitor should run (true) or stop (false).
     void dictationMonitorRequested(bool enabled);
+    /// The bubble should appear (dictation runs) ...
+    void bubbleShowRequested();
+    /// ... and go, after showing whether text was produced.
+    void bubbleHideRequested(bool producedText);
+    /// A dictation ended with this text (empty when nothing was recognised).
+    void dictationFinished(const QString &text);
 
 private:
+    void reconcileDictation();
+    /// Busy with listening: running, or a start or stop under way.
+    bool listeningBusy() const;
+
     Dictation &m_dictation;
+    ListeningController &m_listening;
+    const Preferences &m_preferences;
+    Transcript &m_transcript;
+    const AudioDeviceList &m_devices;
+    PasteAction m_paste;
+    std::chrono::milliseconds m_idleDelay;
     TaskHandle m_reconcileTask;
+    TaskHandle m_idleTask;
 };
 
 } // namespace Orvinta

@@ -75,6 +75,11 @@ public:
     QCoro::Task<> reloadEngine();
     /// Asks the sound server whether recording is allowed (off the main thread).
     QCoro::Task<> requestMicPermission();
+    /// The tray icon's animation and the start and stop sounds, which a
+    /// dictation uses as listening does.
+    void restartIconAnimation();
+    void stopIconAnimation();
+    void playSound(SoundPlayer::Sound sound);
 
     // STTEngineDelegate
     QString selectedLocale() const override;
@@ -114,9 +119,6 @@ private:
     void setMenuBarIconFrame(int frame);
     void startRecordingClock();
     void stopRecordingClock();
-    void restartIconAnimation();
-    void stopIconAnimation();
-    void playSound(SoundPlayer::Sound sound);
 
     AppServices m_services;
     const Preferences &m_preferences;

@@ -1,0 +1,218 @@
+// What the keyboard services cost the user, measured on the real X server
+// and sound server (run under scripts/test-services.sh):
+//  1. hold-key press -> onHoldStart on the main thread (threshold 50 ms included);
+//  2. shortcut press -> its action runs;
+//  3. hold-key release -> the text of a 10-word dictation is in another window.
+
+#include "x11/X11Connection.h"
+#include "x11/X11KeyGrabber.h"
+#include "x11/X11ModifierKeySource.h"
+
+#include <OrvintaInput/DictationKeyMonitor.h>
+#include <OrvintaInput/HotkeyManager.h>
+
+#include <OrvintaApp/PreferencesStore.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+using namespace Orvinta;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+Display *s_keyboard = nullptr;
+
+void fakeKey(KeySym sym, bool down) {
+    XTestFakeKeyEvent(s_keyboard, XKeysymToKeycode(s_keyboard, sym), down ? True : False,
+                      CurrentTime);
+    XFlush(s_keyboard);
+}
+
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() > end)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void report(const char *what, std::vector<double> samples, const char *limit) {
+    if (samples.empty()) {
+        std::printf("%-58s no samples\n", what);
+        return;
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("%-58s median %8.2f ms  max %8.2f ms  (n=%zu, limit %s)\n", what,
+                samples[samples.size() / 2], samples.back(), samples.size(), limit);
+}
+
+std::vector<double> holdKeyLatency(const std::shared_ptr<X11Connection> &connection) {
+    DictationKeyMonitor monitor(std::make_unique<X11ModifierKeySource>(connection, QString()),
+                                [] { return QStringLiteral("Control_R"); });
+    Clock::time_point started;
+    bool held = false;
+    monitor.onHoldStart = [&] { started = Clock::now(), held = true; };
+    monitor.onHoldEnd = [] {};
+    std::vector<double> samples;
+    if (!monitor.start())
+        return samples;
+    for (int i = 0; i < 20; ++i) {
+        held = false;
+        const auto pressed = Clock::now();
+        fakeKey(XK_Control_R, true);
+        if (waitFor([&] { return held; }, std::chrono::seconds(2)))
+            samples.push_back(ms(started - pressed));
+        fakeKey(XK_Control_R, false);
+        waitFor([&] { return !monitor.isHolding(); }, std::chrono::seconds(2));
+    }
+    return samples;
+}
+
+std::vector<double> shortcutLatency(const std::shared_ptr<X11Connection> &connection,
+                                    const std::shared_ptr<PreferencesStore> &store) {
+    HotkeyManager manager(store, std::make_unique<X11KeyGrabber>(connection, QString()));
+    Clock::time_point ran;
+    bool toggled = false;
+    manager.setActions({[&] { ran = Clock::now(), toggled = true; }, {}, {}, {}});
+    manager.start();
+    std::vector<double> samples;
+    if (!manager.isRegistered(HotkeyAction::toggleListening))
+        return samples;
+    for (int i = 0; i < 20; ++i) {
+        toggled = false;
+        fakeKey(XK_Control_L, true);
+        fakeKey(XK_Alt_L, true);
+        const auto pressed = Clock::now();
+        fakeKey(XK_s, true);
+        if (waitFor([&] { return toggled; }, std::chrono::seconds(2)))
+            samples.push_back(ms(ran - pressed));
+        fakeKey(XK_s, false);
+        fakeKey(XK_Alt_L, false);
+        fakeKey(XK_Control_L, false);
+    }
+    return samples;
+}
+
+/// Reads lines of a child's output as they come.
+struct Lines {
+    QProcess &process;
+    QProcess::ProcessChannel channel;
+    QString pending;
+    bool waitFor(const QString &prefix, std::chrono::milliseconds timeout,
+                 QString *line = nullptr) {
+        return ::waitFor(
+            [&] {
+                process.setReadChannel(channel);
+                pending += QString::fromUtf8(process.readAll());
+                qsizetype end;
+                while ((end = pending.indexOf('\n')) >= 0) {
+                    const QString next = pending.left(end);
+                    pending.remove(0, end + 1);
+                    if (next.contains(prefix)) {
+                        if (line)
+                            *line = next;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            timeout);
+    }
+};
+
+std::vector<double> dictationLatency(const QString &speech) {
+    std::vector<double> samples;
+    QProcess target;
+    target.start(QStringLiteral(ORVINTA_PASTE_TARGET), {});
+    Lines targetLines{target, QProcess::StandardOutput, {}};
+    if (!targetLines.waitFor("ready", std::chrono::seconds(20)))
+        return samples;
+    QTemporaryDir home;
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(ORVINTA_CLI_PATH), {"dictate", "--verbose"});
+    Lines log{cli, QProcess::StandardError, {}};
+    if (!log.waitFor("Ready: hold", std::chrono::seconds(60)))
+        return samples;
+    for (int i = 0; i < 5; ++i) {
+        target.write("clear\n");
+        targetLines.waitFor("text: ", std::chrono::seconds(5));
+        fakeKey(XK_Control_R, true);
+        if (!log.waitFor("startDictation complete", std::chrono::seconds(30)))
+            break;
+        QProcess player;
+        player.start("paplay", {"--device=orvinta_mic_feed", speech});
+        player.waitForFinished(30000);
+        const auto released = Clock::now();
+        fakeKey(XK_Control_R, false);
+        QString line;
+        if (targetLines.waitFor("text: ", std::chrono::seconds(10), &line) && line.size() > 6) {
+            samples.push_back(ms(Clock::now() - released));
+            std::printf("  dictation %d pasted: %s\n", i + 1, qUtf8Printable(line.mid(6)));
+        }
+        log.waitFor("Dictation stopped", std::chrono::seconds(10));
+    }
+    cli.terminate();
+    cli.waitForFinished(10000);
+    target.write("quit\n");
+    target.waitForFinished(3000);
+    return samples;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        std::fprintf(stderr, "bench-input needs DISPLAY and PULSE_SERVER: run it under "
+                             "scripts/test-services.sh\n");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    s_keyboard = XOpenDisplay(nullptr);
+    QString error;
+    auto connection = X11Connection::open(&error);
+    if (!s_keyboard || !connection) {
+        std::fprintf(stderr, "cannot open the display: %s\n", qUtf8Printable(error));
+        return 1;
+    }
+    QTemporaryDir folder;
+    auto store = std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+
+    report("hold-key press -> onHoldStart (main thread)", holdKeyLatency(connection), "70 ms");
+    report("shortcut press -> onToggle runs", shortcutLatency(connection, store), "30 ms");
+
+    // Ten words, spoken by espeak-ng into the virtual microphone.
+    const QString speech = folder.filePath("ten-words.wav");
+    QProcess espeak;
+    espeak.start("espeak-ng", {"-s", "150", "-w", speech,
+                               "please send the quarterly report to the finance team today"});
+    espeak.waitForFinished(30000);
+    report("hold-key release -> 10-word text in another window", dictationLatency(speech),
+           "1000 ms");
+    return 0;
+}

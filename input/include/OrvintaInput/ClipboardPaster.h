@@ -1,0 +1,59 @@
+#pragma once
+
+#include <OrvintaApp/AppServices.h>
+#include <OrvintaInput/PasteKeystrokes.h>
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+class QMimeData;
+
+namespace Orvinta {
+
+class PreferencesStore;
+
+/// Paste at the cursor through the desktop clipboard: saves every format
+/// the clipboard holds, puts the text there, sends the paste keystroke
+/// (Ctrl+Shift+V to terminals) and, unless auto-copy is on, puts the saved
+/// content back 0.2 s later. The text is never typed key by key.
+class ClipboardPaster : public QObject, public CursorPaster {
+    Q_OBJECT
+public:
+    ClipboardPaster(std::unique_ptr<PasteKeystrokes> keystrokes,
+                    std::shared_ptr<PreferencesStore> preferences, QObject *parent = nullptr);
+    ~ClipboardPaster() override;
+
+    bool isAvailable() const override;
+    void pasteTextAtCursor(const QString &text) override;
+
+    static constexpr std::chrono::milliseconds restoreDelay{200};
+    /// The longest the restore waits for the focused window to fetch the text.
+    static constexpr std::chrono::milliseconds fetchWait{2000};
+
+Q_SIGNALS:
+    /// The keystroke went out, with the shortcut that was used.
+    void pasted(Orvinta::PasteShortcut shortcut);
+    /// The saved clipboard content is back.
+    void restored();
+
+private:
+    void restore();
+    void maybeRestore();
+
+    std::unique_ptr<PasteKeystrokes> m_keystrokes;
+    std::shared_ptr<PreferencesStore> m_preferences;
+    /// What the clipboard held before the first of overlapping pastes.
+    std::unique_ptr<QMimeData> m_saved;
+    bool m_restorePending = false;
+    bool m_delayPassed = false;
+    bool m_fetched = false;
+    quint64 m_serial = 0;
+    QTimer m_restoreTimer;
+    QTimer m_fetchTimer;
+    mutable bool m_unavailableLogged = false;
+};
+
+} // namespace Orvinta

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <OrvintaApp/KeyCombo.h>
+
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace Orvinta {
+
+class HotkeyService;
+
+/// What a key press does to a recording shortcut field.
+enum class CaptureDecision { cancel, record, ignore };
+
+/// The capture rule: Escape (reference key code 53) cancels whatever the
+/// modifiers; a press with any device-independent flag (mask 0xFFFF0000)
+/// records; a press without one is ignored.
+CaptureDecision captureDecision(std::uint16_t keyCode, std::uint64_t flags);
+
+/// The reference key code of a Qt key (shifted symbols of the US layout go
+/// to their key: '!' is the 1 key); nothing for modifier keys and keys
+/// without a reference code.
+std::optional<std::uint16_t> referenceKeyCode(int qtKey);
+/// The reference flags of Qt modifiers: Shift, Control, Alt and Meta
+/// (Super) only; the keypad flag is not a modifier a user presses.
+std::uint64_t referenceFlags(Qt::KeyboardModifiers modifiers);
+
+/// One shortcut field of the settings window with its reset button: bind
+/// `displayText`, `isRecording`, `canReset` and `resetToolTip`; call
+/// toggleRecording() on a click and handleKeyPress() with each key press
+/// while recording. While any field records, the global shortcuts are
+/// suspended so that the field receives the combination.
+class ShortcutRecorderModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    /// 1 Toggle Recording, 2 Toggle Auto Copy, 3 Toggle Auto Paste, 4 Toggle Overlay.
+    Q_PROPERTY(int action READ action WRITE setAction NOTIFY actionChanged)
+    Q_PROPERTY(QString label READ label NOTIFY actionChanged)
+    Q_PROPERTY(QString displayText READ displayText NOTIFY comboChanged)
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(bool canReset READ canReset NOTIFY comboChanged)
+    Q_PROPERTY(QString resetToolTip READ resetToolTip NOTIFY actionChanged)
+    /// Whether the desktop accepted the shortcut; `failureReason` says why not.
+    Q_PROPERTY(bool isRegistered READ isRegistered NOTIFY registrationChanged)
+
+public:
+    /// Uses the shortcut service that installInputServices() installed.
+    explicit ShortcutRecorderModel(QObject *parent = nullptr);
+    ShortcutRecorderModel(std::shared_ptr<HotkeyService> service, HotkeyAction action,
+                          QObject *parent = nullptr);
+    ~ShortcutRecorderModel() override;
+
+    int action() const { return static_cast<int>(m_action); }
+    void setAction(int action);
+    QString label() const;
+    KeyCombo combo() const;
+    QString displayText() const;
+    bool isRecording() const { return m_isRecording; }
+    bool canReset() const;
+    QString resetToolTip() const;
+    bool isRegistered() const;
+
+    Q_INVOKABLE void toggleRecording();
+    Q_INVOKABLE void cancelRecording();
+    /// A key press from the field; true when consumed (every press while recording).
+    Q_INVOKABLE bool handleKeyPress(int qtKey, int qtModifiers);
+    /// The capture rule in reference codes (what handleKeyPress() calls).
+    void handleReferenceKeyPress(std::uint16_t keyCode, std::uint64_t flags);
+    Q_INVOKABLE void resetToDefault();
+    /// The services' registrations changed (the shell forwards it; QML may poll).
+    Q_INVOKABLE void refresh();
+
+    /// How many fields record now (the shortcuts are suspended while > 0).
+    static int recordingCount();
+
+Q_SIGNALS:
+    void actionChanged();
+    void comboChanged();
+    void isRecordingChanged();
+    void registrationChanged();
+    /// A new combination was recorded and applied.
+    void recorded(const QString &displayText);
+
+private:
+    void setRecording(bool recording);
+    void apply(const KeyCombo &combo);
+
+    std::shared_ptr<HotkeyService> m_service;
+    HotkeyAction m_action = HotkeyAction::toggleListening;
+    bool m_isRecording = false;
+    /// The combo shown when there is no service (no display).
+    KeyCombo m_fallback = defaultCombo(HotkeyAction::toggleListening);
+};
+
+} // namespace Orvinta

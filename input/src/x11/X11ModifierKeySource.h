@@ -1,0 +1,39 @@
+#pragma once
+
+#include "X11Connection.h"
+
+#include <OrvintaInput/ModifierKeySource.h>
+
+#include <array>
+#include <bitset>
+
+namespace Orvinta {
+
+/// The hold key and the modifier keys from XInput2 raw key events of all
+/// keyboards: they reach the root window whichever window has the focus,
+/// Orvinta's own included.
+class X11ModifierKeySource : public ModifierKeySource {
+public:
+    X11ModifierKeySource(std::shared_ptr<X11Connection> connection, QString unavailableReason);
+    ~X11ModifierKeySource() override;
+
+    QString unavailableReason() const override { return m_unavailable; }
+    bool start(const QString &holdKey, QString *error) override;
+    void stop() override;
+
+private:
+    void handleEvent(XEvent &event);
+    std::uint64_t currentFlags() const;
+    void selectRawEvents(bool on);
+
+    std::shared_ptr<X11Connection> m_connection;
+    QString m_unavailable;
+    int m_xiOpcode = -1;
+    bool m_running = false;
+    /// The flag bit of each keycode (0 for keys that are not watched).
+    std::array<std::uint64_t, 256> m_flagOf{};
+    std::bitset<256> m_down;
+    std::uint64_t m_lastFlags = 0;
+};
+
+} // namespace Orvinta

@@ -1,0 +1,178 @@
+// The dictation flow of the application state: hold, speak, release, paste.
+
+#include "AppTestSupport.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+using Sound = SoundPlayer::Sound;
+
+namespace {
+
+/// A sound server that lets the microphone record.
+struct MicrophoneAllowed : AudioCaptureBackend {
+    MicrophoneAccess requestMicrophoneAccess() override { return MicrophoneAccess::granted; }
+    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
+    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+        return std::vector<InputDeviceRecord>{};
+    }
+};
+
+struct DictationFixture : AppFixture {
+    DictationFixture() {
+        state.reset();
+        audio = std::make_shared<MicrophoneAllowed>();
+        state = makeState();
+        state->preferences()->setDictationModeEnabled(true);
+        states = std::make_unique<std::vector<DictationState>>();
+        QObject::connect(state->dictation(), &Dictation::dictationStateChanged, state.get(),
+                         [this] { states->push_back(state->dictation()->dictationState()); });
+    }
+    DictationController &controller() { return state->dictationController(); }
+    Dictation &dictation() { return *state->dictation(); }
+    bool loopEnded() { return !controller().dictationReconcileTask(); }
+    void hold() {
+        controller().holdStarted();
+        ASSERT_TRUE(waitUntil([&] { return loopEnded(); }));
+    }
+    void release() {
+        controller().holdEnded();
+        ASSERT_TRUE(waitUntil([&] { return loopEnded(); }));
+    }
+    std::unique_ptr<std::vector<DictationState>> states;
+};
+
+} // namespace
+
+TEST(Dictation, holdSpeakReleasePastesTheWholeTextThenIdle) {
+    DictationFixture f;
+    // Dictation listens to the microphone even when listening uses system audio.
+    EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::systemAudio);
+    QSignalSpy monitor(&f.controller(), &DictationController::dictationMonitorRequested);
+    f.state->preferences()->setDictationModeEnabled(true);
+    EXPECT_EQ(monitor.count(), 1);
+
+    f.hold();
+    EXPECT_TRUE(f.dictation().isDictating());
+    EXPECT_EQ(ScriptedEngine::script->lastSource, AudioSourceType::microphone);
+    EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
+    STTEngineDelegate &engine = *f.state->listening();
+    engine.addConfirmedLine("Hello.");
+    engine.setInterimText(" world ");
+    EXPECT_EQ(f.dictation().dictationInterimText(), " world ");
+    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
+
+    f.release();
+    EXPECT_EQ(f.paster->pasted, std::vector<QString>{"Hello. world"});
+    EXPECT_FALSE(f.dictation().isDictating());
+    EXPECT_TRUE(f.dictation().dictationBuffer().isEmpty());
+    EXPECT_TRUE(f.state->transcript()->interimText().isEmpty());
+    EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
+    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == DictationState::idle; }));
+    EXPECT_EQ(*f.states,
+              (std::vector<DictationState>{DictationState::recording, DictationState::processing,
+                                           DictationState::done, DictationState::idle}));
+
+    // Only interim text: pasted trimmed, without a leading space.
+    f.hold();
+    engine.setInterimText("  just this ");
+    f.release();
+    EXPECT_EQ(f.paster->pasted.back(), "just this");
+
+    // Nothing said: processing, then idle, nothing pasted.
+    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == DictationState::idle; }));
+    f.states->clear();
+    f.hold();
+    f.release();
+    EXPECT_EQ(f.paster->pasted.size(), 2u);
+    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == DictationState::idle; }));
+    EXPECT_EQ(*f.states,
+              (std::vector<DictationState>{DictationState::recording, DictationState::processing,
+                                           DictationState::idle}));
+}
+
+TEST(Dictation, aReleaseDuringTheStartStopsRightAfterItAndNothingOverlaps) {
+    DictationFixture f;
+    ScriptedEngine::script->startDelay = std::chrono::milliseconds(200);
+    f.controller().holdStarted();
+    f.controller().holdEnded(); // picked up by the running loop
+    EXPECT_EQ(ScriptedEngine::script->stops, 0);
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded(); }));
+    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_FALSE(f.dictation().isDictating());
+}
+
+TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
+    DictationFixture f;
+    ScriptedEngine::script->startError = "The microphone is busy";
+    f.hold();
+    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_FALSE(f.dictation().isDictating());
+    EXPECT_EQ(f.dictation().dictationState(), DictationState::idle);
+    EXPECT_EQ(f.state->listening()->errorMessage(), "The microphone is busy");
+    EXPECT_TRUE(f.dictation().wantsDictating());
+    f.release();
+    ScriptedEngine::script->startError.reset();
+    f.hold();
+    EXPECT_EQ(ScriptedEngine::script->starts, 2);
+    EXPECT_TRUE(f.dictation().isDictating());
+    f.release();
+}
+
+TEST(Dictation, listeningOrAListeningStartUnderWayKeepsDictationOut) {
+    DictationFixture f;
+    // A listening start still waiting for the engine owns it as much as a run.
+    ScriptedEngine::script->startDelay = std::chrono::milliseconds(300);
+    f.state->listening()->toggleListening();
+    ASSERT_TRUE(f.state->listening()->isTransitioning());
+    f.hold();
+    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_FALSE(f.dictation().isDictating());
+    run(f.state->listening()->toggleFinished());
+    EXPECT_TRUE(f.state->listening()->isListening());
+    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+
+    // While listening, a hold ends the loop at once.
+    f.release();
+    f.hold();
+    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    f.release();
+
+    // With dictation mode off the hold is ignored.
+    f.state->listening()->toggleListening();
+    run(f.state->listening()->toggleFinished());
+    f.state->preferences()->setDictationModeEnabled(false);
+    f.controller().holdStarted();
+    EXPECT_FALSE(f.dictation().wantsDictating());
+    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+}
+
+TEST(Dictation, aDictationStartedWithinHalfASecondOfTheLastStaysRecording) {
+    DictationFixture f;
+    f.hold();
+    f.state->listening()->addConfirmedLine("One.");
+    f.release();
+    EXPECT_EQ(f.dictation().dictationState(), DictationState::done);
+    f.hold(); // the previous one's return to idle is still pending
+    EXPECT_EQ(f.dictation().dictationState(), DictationState::recording);
+    spin(std::chrono::milliseconds(800));
+    EXPECT_EQ(f.dictation().dictationState(), DictationState::recording);
+    f.release();
+}
+
+TEST(Dictation, withoutAPasterTheTextIsOnlyCopiedAndOnlyWithAutoCopy) {
+    AppFixture f;
+    f.state.reset();
+    f.paster.reset();
+    f.state = f.makeState();
+    f.state->pasteAtCursor("not kept");
+    EXPECT_FALSE(f.clipboard->text);
+    f.state->preferences()->setAutoCopyToClipboard(true);
+    f.state->pasteAtCursor("kept");
+    EXPECT_EQ(f.clipboard->text, "kept");
+}

@@ -1,0 +1,392 @@
+// The keyboard services' rules, without a display: shortcuts and their
+// stored form, registration, the hold-key threshold, the recorder's capture
+// rule and the choice of the paste keystroke.
+
+#include "InputTestSupport.h"
+
+#include <OrvintaInput/DictationKeyMonitor.h>
+#include <OrvintaInput/HotkeyManager.h>
+#include <OrvintaInput/InputServices.h>
+#include <OrvintaInput/PasteKeystrokes.h>
+#include <OrvintaInput/ShortcutRecorderModel.h>
+
+#include <OrvintaApp/AppState.h>
+#include <OrvintaApp/PreferencesStore.h>
+
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QTemporaryDir>
+
+#include <map>
+#include <set>
+
+using namespace Orvinta;
+using namespace Orvinta::InputTesting;
+
+namespace {
+
+constexpr std::uint64_t controlOption = KeyCombo::control | KeyCombo::option;
+
+class FakeGrabber : public KeyGrabber {
+public:
+    QString unavailableReason() const override { return unavailable; }
+    int grab(std::uint32_t id, const KeyCombo &combo) override {
+        ++grabCalls;
+        if (taken.contains(combo.displayString()))
+            return 10; // BadAccess
+        grabs[id] = combo;
+        return 0;
+    }
+    void ungrab(std::uint32_t id) override { grabs.erase(id); }
+    void press(std::uint32_t id) { reportPress(id); }
+
+    QString unavailable;
+    std::set<QString> taken;
+    std::map<std::uint32_t, KeyCombo> grabs;
+    int grabCalls = 0;
+};
+
+struct Shortcuts {
+    QTemporaryDir folder;
+    std::shared_ptr<PreferencesStore> store =
+        std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+    FakeGrabber *grabber = nullptr;
+
+    std::unique_ptr<HotkeyManager> make() {
+        auto fake = std::make_unique<FakeGrabber>();
+        grabber = fake.get();
+        return std::make_unique<HotkeyManager>(store, std::move(fake));
+    }
+};
+
+class FakeModifierSource : public ModifierKeySource {
+public:
+    QString unavailableReason() const override { return {}; }
+    bool start(const QString &holdKey, QString *) override {
+        ++starts;
+        running = true;
+        key = holdKey;
+        return true;
+    }
+    void stop() override { running = false; }
+    void send(std::uint64_t flags) { reportFlags(flags); }
+    int starts = 0;
+    bool running = false;
+    QString key;
+};
+
+struct Monitor {
+    FakeModifierSource *source = nullptr;
+    std::unique_ptr<DictationKeyMonitor> monitor;
+    int starts = 0;
+    int ends = 0;
+    Monitor() {
+        auto fake = std::make_unique<FakeModifierSource>();
+        source = fake.get();
+        monitor = std::make_unique<DictationKeyMonitor>(std::move(fake),
+                                                        [] { return QStringLiteral("Control_R"); });
+        monitor->onHoldStart = [this] { ++starts; };
+        monitor->onHoldEnd = [this] { ++ends; };
+        monitor->start();
+    }
+    static constexpr std::uint64_t hold = ModifierKeySource::holdKeyFlag;
+};
+
+} // namespace
+
+TEST(KeyCombo, defaultsDisplayStringsAndStoredForm) {
+    Shortcuts s;
+    auto manager = s.make();
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "⌃⌥S");
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoCopy).displayString(), "⌃⌥C");
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoPaste).displayString(), "⌃⌥V");
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleOverlay).displayString(), "⌃⌥O");
+
+    // The order of the symbols is fixed, whatever was pressed first.
+    EXPECT_EQ(
+        (KeyCombo{49, KeyCombo::command | KeyCombo::shift | KeyCombo::control}).displayString(),
+        "⌃⇧⌘Space");
+    EXPECT_EQ((KeyCombo{96, KeyCombo::option}).displayString(), "⌥F5");
+    EXPECT_EQ((KeyCombo{10, 0}).displayString(), "Key10");
+    EXPECT_EQ((KeyCombo{123, KeyCombo::control}).displayString(), "⌃←");
+    // Caps lock and the fn flag take no part in a registration.
+    EXPECT_EQ((KeyCombo{1, controlOption | 0x10000 | 0x800000}).carbonModifiers(), 0x1800u);
+
+    // The stored JSON round-trips; members in any order.
+    const KeyCombo combo{49, KeyCombo::command | KeyCombo::shift};
+    EXPECT_EQ(KeyCombo::fromJson(combo.toJson()), combo);
+    EXPECT_EQ(KeyCombo::fromJson(R"({"modifiers":1179648,"keyCode":49})"), combo);
+    for (const char *bad :
+         {"{\"keyCode\":1}", "{\"keyCode\":\"1\",\"modifiers\":0}", "not json", "[1,2]",
+          "{\"keyCode\":70000,\"modifiers\":0}", "{\"keyCode\":1.5,\"modifiers\":0}",
+          "{\"keyCode\":1,\"modifiers\":-1}"})
+        EXPECT_FALSE(KeyCombo::fromJson(bad)) << bad;
+}
+
+TEST(HotkeyManager, storedCombosLoadAndABadOneFallsBackAlone) {
+    Shortcuts s;
+    s.store->setData("app.hotkeyCombo", R"({"keyCode":49,"modifiers":1179648})");
+    s.store->setData("app.autoCopyCombo", "{\"keyCode\":3");    // not valid JSON
+    s.store->setData("app.autoPasteCombo", R"({"keyCode":3})"); // no modifiers
+    s.store->setString("app.toggleOverlayCombo", "not data at all");
+    LogCapture log;
+    auto manager = s.make();
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "⇧⌘Space");
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoCopy),
+              defaultCombo(HotkeyAction::toggleAutoCopy));
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoPaste),
+              defaultCombo(HotkeyAction::toggleAutoPaste));
+    manager->start();
+    EXPECT_TRUE(log.contains("com.orvinta.Hotkey: Hotkey manager started (⇧⌘Space)"));
+    // The bad value stays until the shortcut is changed.
+    EXPECT_EQ(s.store->dataValue("app.autoCopyCombo"), QByteArray("{\"keyCode\":3"));
+}
+
+TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {
+    Shortcuts s;
+    auto manager = s.make();
+    s.grabber->taken.insert("⌃⌥C"); // another program holds it
+    std::vector<std::pair<HotkeyAction, QString>> failures;
+    manager->setFailureHandler(
+        [&](HotkeyAction action, const QString &reason) { failures.emplace_back(action, reason); });
+    LogCapture log;
+    manager->start();
+    EXPECT_TRUE(log.contains("Failed to register hotkey 2: 10"));
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].first, HotkeyAction::toggleAutoCopy);
+    EXPECT_TRUE(manager->isRegistered(HotkeyAction::toggleListening));
+    EXPECT_FALSE(manager->isRegistered(HotkeyAction::toggleAutoCopy));
+    EXPECT_TRUE(manager->isRegistered(HotkeyAction::toggleOverlay));
+    EXPECT_EQ(s.grabber->grabs.size(), 3u);
+
+    // A second start changes nothing.
+    const int calls = s.grabber->grabCalls;
+    manager->start();
+    EXPECT_EQ(s.grabber->grabCalls, calls);
+
+    // The action runs after the press was handled, and the one set after
+    // start() is the one that runs.
+    int toggles = 0;
+    int overlays = 0;
+    manager->setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
+    s.grabber->press(1);
+    EXPECT_EQ(toggles, 0);
+    ASSERT_TRUE(waitFor([&] { return toggles == 1; }));
+    s.grabber->press(4);
+    s.grabber->press(3); // no action set: nothing happens
+    s.grabber->press(99);
+    ASSERT_TRUE(waitFor([&] { return overlays == 1; }));
+
+    // A change is stored and registers everything again; a key code
+    // without a name still registers.
+    manager->setCombo(HotkeyAction::toggleListening, KeyCombo{10, KeyCombo::command});
+    EXPECT_TRUE(log.contains("Hotkey restarted (⌘Key10)"));
+    EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{10, KeyCombo::command}));
+    EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
+              QByteArray(R"({"keyCode":10,"modifiers":1048576})"));
+
+    // Suspended, nothing is registered and nothing fires; resumed, all is back.
+    manager->setSuspended(true);
+    EXPECT_TRUE(s.grabber->grabs.empty());
+    s.grabber->press(4);
+    manager->setSuspended(false);
+    EXPECT_EQ(s.grabber->grabs.size(), 3u);
+    s.grabber->press(1);
+    ASSERT_TRUE(waitFor([&] { return toggles == 2; }));
+    EXPECT_EQ(overlays, 1);
+}
+
+TEST(HotkeyManager, withoutADisplayEveryShortcutReportsUnavailableAndTheLogSaysItOnce) {
+    Shortcuts s;
+    auto manager = s.make();
+    s.grabber->unavailable = "no X11 display (DISPLAY is not set)";
+    int failures = 0;
+    manager->setFailureHandler([&](HotkeyAction, const QString &) { ++failures; });
+    LogCapture log;
+    manager->start();
+    manager->restart();
+    EXPECT_EQ(failures, 8);
+    EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);
+    EXPECT_FALSE(log.contains("Failed to register"));
+    EXPECT_EQ(s.grabber->grabCalls, 0);
+}
+
+TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
+    Monitor m;
+    LogCapture log;
+    // A tap shorter than the threshold does nothing.
+    m.source->send(Monitor::hold);
+    m.source->send(0);
+    EXPECT_TRUE(log.contains("fn released before threshold — ignored"));
+    EXPECT_FALSE(m.monitor->isPending());
+
+    // A hold: one start after the threshold, one end at release; repeated
+    // events while held change nothing.
+    m.source->send(Monitor::hold);
+    ASSERT_TRUE(waitFor([&] { return m.starts == 1; }));
+    m.source->send(Monitor::hold);
+    m.source->send(0);
+    EXPECT_EQ(m.ends, 1);
+    EXPECT_EQ(m.starts, 1);
+
+    // Shift during a hold ends it at once; the later release ends nothing.
+    m.source->send(Monitor::hold);
+    ASSERT_TRUE(waitFor([&] { return m.starts == 2; }));
+    m.source->send(Monitor::hold | KeyCombo::shift);
+    EXPECT_EQ(m.ends, 2);
+    EXPECT_TRUE(log.contains("fn hold cancelled due to other modifier"));
+    m.source->send(Monitor::hold);
+    m.source->send(0);
+    EXPECT_EQ(m.ends, 2);
+    ASSERT_TRUE(waitFor([&] { return !m.monitor->isPending(); }));
+
+    // Shift already down: nothing; releasing Shift with the key still down starts the wait.
+    m.source->send(KeyCombo::shift);
+    m.source->send(Monitor::hold | KeyCombo::shift);
+    EXPECT_FALSE(m.monitor->isPending());
+    m.source->send(Monitor::hold);
+    EXPECT_TRUE(m.monitor->isPending());
+    ASSERT_TRUE(waitFor([&] { return m.starts == 3; }));
+
+    // stop() ends a hold without onHoldEnd; the release afterwards calls nothing.
+    const int ends = m.ends;
+    m.monitor->stop();
+    EXPECT_FALSE(m.monitor->isHolding());
+    m.source->send(0);
+    EXPECT_EQ(m.ends, ends);
+
+    // start() twice leaves one subscription.
+    m.monitor->start();
+    m.monitor->start();
+    EXPECT_TRUE(m.source->running);
+    EXPECT_EQ(m.source->key, "Control_R");
+}
+
+TEST(ShortcutRecorder, captureRuleQtKeysAndReset) {
+    Shortcuts s;
+    std::shared_ptr<HotkeyManager> manager = s.make();
+    manager->start();
+    ShortcutRecorderModel field(manager, HotkeyAction::toggleListening);
+    EXPECT_EQ(field.displayText(), "⌃⌥S");
+    EXPECT_FALSE(field.canReset());
+    EXPECT_EQ(field.resetToolTip(), "Reset to default (⌃⌥S)");
+
+    // Recording suspends the global shortcuts so that the field gets the keys.
+    field.toggleRecording();
+    EXPECT_TRUE(field.isRecording());
+    EXPECT_TRUE(manager->isSuspended());
+    EXPECT_TRUE(s.grabber->grabs.empty());
+    // A letter without modifiers and a lone modifier key keep it waiting.
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, Qt::NoModifier));
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Control, Qt::ControlModifier));
+    EXPECT_TRUE(field.isRecording());
+    // ⌥⌘K: key code 40, modifiers 0x180000.
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier | Qt::MetaModifier));
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening), (KeyCombo{40, 0x180000}));
+    EXPECT_EQ(field.displayText(), "⌥⌘K");
+    EXPECT_TRUE(field.canReset());
+    EXPECT_FALSE(manager->isSuspended());
+    EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{40, 0x180000}));
+    EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
+              QByteArray(R"({"keyCode":40,"modifiers":1572864})"));
+
+    // Shift+Escape cancels: the key decides before the modifiers.
+    field.toggleRecording();
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Escape, Qt::ShiftModifier));
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_EQ(field.displayText(), "⌥⌘K");
+    // Two clicks start and stop without a change; keys after that pass on.
+    field.toggleRecording();
+    field.toggleRecording();
+    EXPECT_FALSE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier));
+    EXPECT_EQ(field.displayText(), "⌥⌘K");
+
+    // Shifted symbols are their key: ⇧⌃! is ⌃⇧1.
+    field.toggleRecording();
+    field.handleKeyPress(Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(field.displayText(), "⌃⇧1");
+    field.resetToDefault();
+    EXPECT_EQ(field.displayText(), "⌃⌥S");
+    EXPECT_FALSE(field.canReset());
+    EXPECT_EQ(captureDecision(53, KeyCombo::shift), CaptureDecision::cancel);
+    EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::record); // caps lock counts
+    EXPECT_EQ(captureDecision(1, 0xFFFF), CaptureDecision::ignore);
+}
+
+TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
+    for (const QStringList &terminal : {QStringList{"xterm", "XTerm"},
+                                        {"gnome-terminal-server", "Gnome-terminal"},
+                                        {"konsole", "konsole"},
+                                        {"Alacritty", "Alacritty"},
+                                        {"kitty", "kitty"},
+                                        {"st-256color", "st-256color"},
+                                        {"org.wezfurlong.wezterm", "org.wezfurlong.wezterm"}})
+        EXPECT_EQ(choosePasteShortcut("auto", terminal), PasteShortcut::ctrlShiftV)
+            << terminal.join('/').toStdString();
+    EXPECT_EQ(choosePasteShortcut("auto", {"gedit", "Gedit"}), PasteShortcut::ctrlV);
+    EXPECT_EQ(choosePasteShortcut("", {}), PasteShortcut::ctrlV);
+    EXPECT_EQ(choosePasteShortcut("bogus", {"xterm", "XTerm"}), PasteShortcut::ctrlShiftV);
+    EXPECT_EQ(choosePasteShortcut("ctrl-v", {"xterm", "XTerm"}), PasteShortcut::ctrlV);
+    EXPECT_EQ(choosePasteShortcut("ctrl-shift-v", {"firefox", "Firefox"}),
+              PasteShortcut::ctrlShiftV);
+    // A browser whose name merely contains "term" is no terminal.
+    EXPECT_EQ(choosePasteShortcut("auto", {"terminal-notes", "Determinate"}), PasteShortcut::ctrlV);
+    EXPECT_EQ(holdKeyDisplayName("Control_R"), "Right Ctrl");
+}
+
+TEST(InputServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    QTemporaryDir folder;
+    AppServices services;
+    services.preferences = std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+    services.preferences->setBool("app.dictationModeEnabled", true);
+    services.speechAnalyzerAvailable = false;
+    LogCapture log;
+    installInputServices(services);
+    ASSERT_TRUE(services.hotkeys && services.paster && services.setUpDictation);
+    EXPECT_EQ(installedHotkeyService(), services.hotkeys);
+    int failures = 0;
+    {
+        AppState state(services);
+        services.hotkeys->setFailureHandler([&](HotkeyAction, const QString &) { ++failures; });
+        services.hotkeys->setCombo(HotkeyAction::toggleOverlay, KeyCombo{40, KeyCombo::control});
+        EXPECT_FALSE(services.hotkeys->isRegistered(HotkeyAction::toggleListening));
+        EXPECT_FALSE(services.paster->isAvailable());
+        state.pasteAtCursor("nowhere");
+        state.preferences()->setDictationModeEnabled(false);
+        state.preferences()->setDictationModeEnabled(true);
+        // The shortcut is still stored for a session that has a display.
+        EXPECT_EQ(services.hotkeys->combo(HotkeyAction::toggleOverlay).displayString(), "⌃K");
+    }
+    if (!display.isEmpty())
+        qputenv("DISPLAY", display);
+    EXPECT_EQ(failures, 4);
+    EXPECT_EQ(log.count("Keyboard services unavailable: no X11 display"), 1);
+    EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);
+    EXPECT_EQ(log.count("Hold-key dictation unavailable"), 1);
+    EXPECT_EQ(log.count("Paste at the cursor unavailable"), 1);
+}
+
+// The settings window creates its shortcut fields in QML.
+TEST(ShortcutRecorder, qmlCreatesAFieldAndFeedsItKeys) {
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral(ORVINTA_QML_IMPORT_PATH));
+    QQmlComponent component(&engine);
+    component.setData(R"(
+        import QtQml
+        import Orvinta.Input
+        ShortcutRecorderModel {
+            action: 2
+            Component.onCompleted: { toggleRecording(); handleKeyPress(Qt.Key_K, Qt.ControlModifier) }
+        })",
+                      QUrl());
+    std::unique_ptr<QObject> field(component.create());
+    ASSERT_TRUE(field) << component.errorString().toStdString();
+    EXPECT_EQ(field->property("label").toString(), "Toggle Auto Copy");
+    EXPECT_EQ(field->property("displayText").toString(), "⌃K");
+    EXPECT_FALSE(field->property("isRecording").toBool());
+    EXPECT_TRUE(field->property("canReset").toBool());
+    EXPECT_EQ(field->property("resetToolTip").toString(), "Reset to default (⌃⌥C)");
+}

@@ -1,0 +1,160 @@
+#pragma once
+
+// Helpers of the keyboard tests: log capture, the paste target client, xdotool.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+
+namespace Orvinta::InputTesting {
+
+/// Runs the event loop until `done` holds or `timeout` passes.
+inline bool waitFor(const std::function<bool()> &done,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeout.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+/// Collects every log line "category: message" while it exists.
+class LogCapture {
+public:
+    LogCapture() {
+        s_lines().clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    bool contains(const QString &text) const {
+        return std::any_of(s_lines().begin(), s_lines().end(),
+                           [&](const QString &line) { return line.contains(text); });
+    }
+    int count(const QString &text) const {
+        return static_cast<int>(std::count_if(s_lines().begin(), s_lines().end(),
+                                              [&](const QString &l) { return l.contains(text); }));
+    }
+    QString all() const { return s_lines().join('\n'); }
+
+private:
+    static QStringList &s_lines() {
+        static QStringList lines;
+        return lines;
+    }
+    static void handle(QtMsgType, const QMessageLogContext &context, const QString &message) {
+        s_lines() << QString("%1: %2").arg(QLatin1String(context.category), message);
+    }
+    QtMessageHandler m_previous = nullptr;
+};
+
+inline bool haveDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY");
+}
+
+inline bool haveSoundServer() {
+    return !qEnvironmentVariableIsEmpty("PULSE_SERVER");
+}
+
+#define REQUIRE_DISPLAY()                                                                          \
+    if (!::Orvinta::InputTesting::haveDisplay())                                                   \
+    GTEST_SKIP() << "needs an X display (./test.sh starts Xvfb)"
+
+/// Presses (or releases) exactly the key of `keysym` through XTest, as a
+/// keyboard would; xdotool also presses Control_L for Control_R.
+bool fakeKey(const char *keysym, bool down);
+
+/// xdotool with its arguments; true when it ran fine.
+inline bool xdotool(const QStringList &arguments) {
+    QProcess process;
+    process.start("xdotool", arguments);
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
+/// The paste target client, running until destroyed.
+class PasteTarget {
+public:
+    explicit PasteTarget(const QStringList &arguments) {
+        m_process.start(QStringLiteral(ORVINTA_PASTE_TARGET), arguments);
+    }
+    ~PasteTarget() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.write("quit\n");
+            if (!m_process.waitForFinished(3000)) {
+                m_process.kill();
+                m_process.waitForFinished();
+            }
+        }
+    }
+    /// Waits until the client printed a line for which `match` holds.
+    bool waitForLine(const std::function<bool(const QString &)> &match,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+        return waitFor(
+            [&] {
+                read();
+                for (qsizetype i = m_checked; i < m_lines.size(); ++i)
+                    if (match(m_lines[i])) {
+                        m_checked = i + 1;
+                        return true;
+                    }
+                return false;
+            },
+            timeout);
+    }
+    bool waitForLine(const QString &exact) {
+        return waitForLine([&](const QString &line) { return line == exact; });
+    }
+    bool waitUntilReady() { return waitForLine(QStringLiteral("ready")); }
+    /// The lines of a "dump", keyed by their label.
+    QMap<QString, QString> dumpClipboard() {
+        m_process.write("dump\n");
+        QMap<QString, QString> dump;
+        waitForLine([&](const QString &line) {
+            if (line == "end")
+                return true;
+            const qsizetype colon = line.indexOf(": ");
+            if (colon > 0)
+                dump.insert(line.left(colon), line.mid(colon + 2));
+            return false;
+        });
+        return dump;
+    }
+    QStringList lines() {
+        read();
+        return m_lines;
+    }
+    QString lastText() {
+        read();
+        for (qsizetype i = m_lines.size() - 1; i >= 0; --i)
+            if (m_lines[i].startsWith("text: "))
+                return m_lines[i].mid(6);
+        return {};
+    }
+    void send(const QByteArray &command) { m_process.write(command + '\n'); }
+
+private:
+    void read() {
+        m_partial += QString::fromUtf8(m_process.readAllStandardOutput());
+        qsizetype end;
+        while ((end = m_partial.indexOf('\n')) >= 0) {
+            m_lines << m_partial.left(end);
+            m_partial.remove(0, end + 1);
+        }
+    }
+    QProcess m_process;
+    QString m_partial;
+    QStringList m_lines;
+    qsizetype m_checked = 0;
+};
+
+} // namespace Orvinta::InputTesting

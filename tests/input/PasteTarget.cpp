@@ -1,0 +1,153 @@
+// A small X11 client for the keyboard tests: a window with one text field
+// that holds the keyboard focus. It prints "ready" once focused, "text: ..."
+// whenever its text changes and "key: ..." for each paste keystroke; with
+// --terminal it behaves as a terminal (pastes on Ctrl+Shift+V, not Ctrl+V)
+// and its WM_CLASS names xterm. Commands on standard input: "dump" prints
+// what the clipboard holds, as this client sees it through the X server.
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void say(const QString &line) {
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+class TerminalKeys : public QObject {
+public:
+    TerminalKeys(QLineEdit *field, bool terminal)
+        : QObject(field)
+        , m_field(field)
+        , m_terminal(terminal) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_V || !(key->modifiers() & Qt::ControlModifier))
+            return false;
+        const bool shift = key->modifiers() & Qt::ShiftModifier;
+        say(shift ? "key: ctrl+shift+v" : "key: ctrl+v");
+        if (!m_terminal)
+            return false; // the field pastes on Ctrl+V by itself
+        if (shift)
+            m_field->paste();
+        return true; // a terminal sends ^V to its program instead of pasting
+    }
+
+private:
+    QLineEdit *m_field;
+    bool m_terminal;
+};
+
+void setRichClipboard() {
+    auto *data = new QMimeData;
+    data->setText("before");
+    data->setHtml("<b>before</b>");
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    data->setImageData(image);
+    data->setUrls({QUrl::fromLocalFile("/tmp/orvinta-test-file.txt")});
+    QApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+}
+
+void dumpClipboard() {
+    const QMimeData *data = QApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (!data) {
+        say("clipboard: none");
+        return;
+    }
+    QStringList formats = data->formats();
+    formats.sort();
+    say("formats: " + formats.join(' '));
+    say("plain: " + data->text());
+    say("html: " + QString(data->html()).simplified());
+    const QImage image = qvariant_cast<QImage>(data->imageData());
+    say(QString("image: %1x%2").arg(image.width()).arg(image.height()));
+    QStringList urls;
+    for (const QUrl &url : data->urls())
+        urls << url.toString();
+    say("urls: " + urls.join(' '));
+    say("end");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    bool terminal = false;
+    QString clipboard;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--terminal")
+            terminal = true;
+        else if (arg == "--clipboard" && i + 1 < argc)
+            clipboard = QString::fromUtf8(argv[++i]);
+    }
+    if (terminal)
+        qputenv("RESOURCE_NAME", "xterm");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(terminal ? "XTerm" : "PasteTarget");
+
+    QLineEdit field;
+    field.setWindowTitle("Paste target");
+    field.resize(600, 40);
+    field.installEventFilter(new TerminalKeys(&field, terminal));
+    QObject::connect(&field, &QLineEdit::textChanged,
+                     [](const QString &text) { say("text: " + text); });
+    field.show();
+    field.activateWindow();
+    field.setFocus();
+
+    if (clipboard == "rich")
+        setRichClipboard();
+    else if (!clipboard.isEmpty())
+        QApplication::clipboard()->setText(clipboard, QClipboard::Clipboard);
+
+    QTimer readyCheck;
+    QObject::connect(&readyCheck, &QTimer::timeout, [&] {
+        if (QApplication::focusWidget() == &field && field.isActiveWindow()) {
+            readyCheck.stop();
+            say("ready");
+        } else {
+            field.activateWindow();
+        }
+    });
+    readyCheck.start(20);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, n);
+        while (pending.contains('\n')) {
+            const QByteArray line = pending.left(pending.indexOf('\n'));
+            pending.remove(0, line.size() + 1);
+            if (line == "dump")
+                dumpClipboard();
+            else if (line == "clear")
+                field.clear();
+            else if (line == "quit")
+                QApplication::quit();
+        }
+    });
+    return app.exec();
+}
