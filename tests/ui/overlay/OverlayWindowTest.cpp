@@ -1,0 +1,322 @@
+#include "AppTestSupport.h"
+
+#include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/OverlayViewModel.h>
+#include <OrvintaUi/OverlayWindowController.h>
+
+#include <OrvintaApp/TranslationBackend.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QProcess>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRasterWindow>
+#include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class EchoTranslator : public TranslationBackend {
+public:
+    std::string translate(const std::string &, const std::string &,
+                          const std::string &text) override {
+        return "¡" + text + "!";
+    }
+};
+
+bool onX11() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+xcb_connection_t *xcb() {
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+/// The window that has the keyboard focus, as the X server sees it.
+xcb_window_t inputFocus() {
+    xcb_get_input_focus_reply_t *reply =
+        xcb_get_input_focus_reply(xcb(), xcb_get_input_focus(xcb()), nullptr);
+    const xcb_window_t focus = reply ? reply->focus : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(reply);
+    return focus;
+}
+
+/// The window's frame on the screen, as the X server sees it.
+QRect serverGeometry(QWindow *window) {
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    xcb_get_geometry_reply_t *geometry =
+        xcb_get_geometry_reply(xcb(), xcb_get_geometry(xcb(), id), nullptr);
+    const xcb_setup_t *setup = xcb_get_setup(xcb());
+    const xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
+    xcb_translate_coordinates_reply_t *origin = xcb_translate_coordinates_reply(
+        xcb(), xcb_translate_coordinates(xcb(), id, root, 0, 0), nullptr);
+    QRect frame;
+    if (geometry && origin)
+        frame = QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    std::free(geometry);
+    std::free(origin);
+    return frame;
+}
+
+void xdotool(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    spin(30ms);
+}
+
+QString xprop(QWindow *window, const QString &property) {
+    QProcess process;
+    process.start(QStringLiteral("xprop"),
+                  {QStringLiteral("-id"), QString::number(window->winId()), property});
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QPoint globalCentre(QQuickItem *item) {
+    return item->mapToGlobal(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+}
+
+void click(QPoint at) {
+    xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())});
+    xdotool({"click", "1"});
+}
+
+struct Desk {
+    explicit Desk(std::optional<QString> savedFrame = std::nullopt) {
+        if (savedFrame)
+            f.preferences->setString("OrvintaOverlay", *savedFrame);
+        settings = std::make_unique<OverlaySettings>(f.preferences);
+        controller = std::make_unique<OverlayWindowController>(*f.state, *settings, engine);
+        controller->setTranslationBackend(std::make_shared<EchoTranslator>());
+    }
+    QQuickWindow *show() {
+        f.state->setupOverlay();
+        QQuickWindow *window = controller->window();
+        if (window)
+            waitUntil([&] { return window->isExposed(); }, 10s);
+        return window;
+    }
+
+    AppFixture f;
+    QQmlEngine engine;
+    std::unique_ptr<OverlaySettings> settings;
+    std::unique_ptr<OverlayWindowController> controller;
+};
+
+class OverlayWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!onX11())
+            GTEST_SKIP() << "needs an X display ($DISPLAY)";
+    }
+};
+
+QString artifact(const QString &name) {
+    const QString folder = qEnvironmentVariable("ORVINTA_ARTIFACT_DIR", ORVINTA_TEST_ARTIFACTS);
+    QDir().mkpath(folder);
+    return folder + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
+    ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1440, 900))
+        << "the test screen is 1440 x 900";
+    {
+        Desk desk;
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        EXPECT_EQ(serverGeometry(window), QRect(420, 900 - 80 - 280, 600, 280));
+        // No task-bar or pager entry, on every desktop, above the others.
+        const QString states = xprop(window, "_NET_WM_STATE");
+        for (const char *state : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
+                                  "_NET_WM_STATE_STICKY", "_NET_WM_STATE_ABOVE"})
+            EXPECT_TRUE(states.contains(QLatin1String(state))) << states.toStdString();
+        EXPECT_TRUE(xprop(window, "_NET_WM_DESKTOP").contains("4294967295"));
+        EXPECT_TRUE(xprop(window, "WM_HINTS").contains("False"))
+            << "the window must not ask for the keyboard focus";
+    }
+    {
+        Desk desk(QString("10 10 80 400"));
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        EXPECT_EQ(serverGeometry(window), QRect(420, 540, 600, 280));
+    }
+    {
+        Desk desk(QString("100 120 700 200"));
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        EXPECT_EQ(serverGeometry(window), QRect(100, 120, 700, 200));
+        // Hidden and shown again: the same frame, and the moves are saved.
+        desk.f.state->toggleOverlay();
+        EXPECT_FALSE(window->isVisible());
+        desk.f.state->toggleOverlay();
+        ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }, 10s));
+        EXPECT_EQ(serverGeometry(window), QRect(100, 120, 700, 200));
+        window->setPosition(200, 150);
+        ASSERT_TRUE(waitUntil(
+            [&] { return desk.settings->savedFrame() == QRect(200, 150, 700, 200); }, 5s));
+    }
+}
+
+TEST_F(OverlayWindow, theBottomLeftHandleKeepsTheRightEdgeAndTheMinimumWidth) {
+    Desk desk;
+    QQuickWindow *window = desk.show();
+    ASSERT_TRUE(window);
+    ASSERT_EQ(serverGeometry(window), QRect(420, 540, 600, 280));
+    auto *handle = window->findChild<QQuickItem *>("bottomLeftHandle");
+    ASSERT_TRUE(handle);
+    const QPoint start = globalCentre(handle);
+    xdotool({"mousemove", QString::number(start.x()), QString::number(start.y())});
+    xdotool({"mousedown", "1"});
+    for (int step = 1; step <= 5; ++step)
+        xdotool({"mousemove", QString::number(start.x() + 100 * step), QString::number(start.y())});
+    xdotool({"mouseup", "1"});
+    ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).width() == 300; }, 5s))
+        << serverGeometry(window).width();
+    EXPECT_EQ(serverGeometry(window), QRect(720, 540, 300, 280));
+
+    auto *right = window->findChild<QQuickItem *>("bottomRightHandle");
+    ASSERT_TRUE(right);
+    const QPoint corner = globalCentre(right);
+    xdotool({"mousemove", QString::number(corner.x()), QString::number(corner.y())});
+    xdotool({"mousedown", "1"});
+    xdotool({"mousemove", QString::number(corner.x() + 50), QString::number(corner.y() - 300)});
+    xdotool({"mouseup", "1"});
+    ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).height() == 150; }, 5s));
+    EXPECT_EQ(serverGeometry(window), QRect(720, 540, 350, 150));
+}
+
+TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsed) {
+    QRasterWindow other;
+    other.setGeometry(100, 100, 300, 200);
+    other.show();
+    ASSERT_TRUE(waitUntil([&] { return other.isExposed(); }, 10s));
+    other.requestActivate();
+    const auto otherId = static_cast<xcb_window_t>(other.winId());
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+
+    Desk desk;
+    for (int i = 1; i <= 4; ++i)
+        desk.f.state->addConfirmedLine(QString("Focus line %1").arg(i));
+    QQuickWindow *window = desk.show();
+    ASSERT_TRUE(window);
+    spin(200ms);
+    EXPECT_EQ(inputFocus(), otherId) << "showing the overlay took the focus";
+
+    // Clicks on the header, a line and the footer leave the focus where it is.
+    const QRect frame = serverGeometry(window);
+    click(frame.topLeft() + QPoint(100, 8));
+    click(frame.topLeft() + QPoint(300, 150));
+    click(frame.bottomLeft() + QPoint(300, -10));
+    spin(200ms);
+    EXPECT_EQ(inputFocus(), otherId) << "a click into the overlay took the focus";
+
+    auto *field = window->findChild<QQuickItem *>("searchField");
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(field->isVisible());
+    click(globalCentre(field));
+    const auto overlayId = static_cast<xcb_window_t>(window->winId());
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == overlayId; }, 5s));
+    xdotool({"type", "line 3"});
+    ASSERT_TRUE(
+        waitUntil([&] { return desk.controller->viewModel()->searchQuery() == "line 3"; }, 5s));
+    EXPECT_EQ(desk.controller->viewModel()->resultCount(), 1);
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_FALSE(desk.controller->searchInputActive());
+    click(frame.topLeft() + QPoint(300, 150));
+    spin(200ms);
+    EXPECT_EQ(inputFocus(), otherId);
+}
+
+TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
+    const QString blur = "_KDE_NET_WM_BLUR_BEHIND_REGION";
+    {
+        Desk desk;
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        EXPECT_FALSE(desk.controller->blurBehind());
+        EXPECT_FALSE(xprop(window, blur).contains("CARDINAL"));
+    }
+    // A compositor that blurs announces the region property on the root window.
+    QProcess::execute("xprop",
+                      {"-root", "-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", blur});
+    {
+        Desk desk;
+        desk.f.state->addConfirmedLine("Blurred");
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        EXPECT_TRUE(desk.controller->blurBehind());
+        EXPECT_TRUE(xprop(window, blur).contains("CARDINAL")) << xprop(window, blur).toStdString();
+        desk.controller->updateBackgroundHidden(true);
+        spin(100ms);
+        EXPECT_FALSE(xprop(window, blur).contains("CARDINAL")) << "a hidden overlay blurs nothing";
+    }
+    QProcess::execute("xprop", {"-root", "-remove", "_NET_SUPPORTED"});
+}
+
+TEST_F(OverlayWindow, screenshotsInLightAndDarkPalettes) {
+    const QPalette original = QGuiApplication::palette();
+    for (const bool dark : {false, true}) {
+        if (dark) {
+            QPalette palette;
+            palette.setColor(QPalette::Window, QColor(40, 40, 44));
+            palette.setColor(QPalette::WindowText, QColor(240, 240, 240));
+            palette.setColor(QPalette::Base, QColor(30, 30, 34));
+            palette.setColor(QPalette::Text, QColor(240, 240, 240));
+            palette.setColor(QPalette::Button, QColor(50, 50, 54));
+            palette.setColor(QPalette::ButtonText, QColor(240, 240, 240));
+            QGuiApplication::setPalette(palette);
+        }
+        Desk desk;
+        desk.f.state->preferences()->setTargetLanguage("es-ES");
+        desk.settings->setOpacity(0.85);
+        desk.f.state->addConfirmedLine("Welcome to the evening news.");
+        desk.f.state->addConfirmedLine("Tonight: the weather turns colder across the north.");
+        desk.f.state->addConfirmedLine("Our reporter has the details from the coast.");
+        const auto lines = desk.f.state->transcript()->confirmedLines();
+        desk.f.state->setTranslation("Bienvenidos a las noticias de la noche.", lines.at(0).id);
+        desk.f.state->setTranslation("Esta noche: el tiempo se vuelve más frío en el norte.",
+                                     lines.at(1).id);
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        desk.f.state->setInterimText("And in sports, the home team");
+        ASSERT_TRUE(waitUntil([&] {
+            return desk.controller->viewModel()->displayedInterim() ==
+                   "And in sports, the home team";
+        }));
+        desk.controller->viewModel()->setSearchQuery("");
+        spin(400ms);
+        // The list follows the newest content: the interim text is in view.
+        QQuickItem *list = window->findChild<QQuickItem *>("lineList");
+        ASSERT_TRUE(list);
+        EXPECT_TRUE(list->property("atBottom").toBool());
+        const QImage image = window->grabWindow();
+        ASSERT_FALSE(image.isNull());
+        const QString path = artifact(dark ? "overlay-dark.png" : "overlay-light.png");
+        ASSERT_TRUE(image.save(path));
+        std::printf("[ screenshot ] %s\n", qPrintable(path));
+        // Search marks, for a look at the highlight.
+        desk.controller->viewModel()->setSearchQuery("the");
+        spin(300ms);
+        ASSERT_TRUE(window->grabWindow().save(
+            artifact(dark ? "overlay-search-dark.png" : "overlay-search-light.png")));
+    }
+    QGuiApplication::setPalette(original);
+}

@@ -1,0 +1,184 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QColor>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QUuid>
+#include <QtQml/qqmlregistration.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace Orvinta {
+
+class AppState;
+class Clipboard;
+class OverlayLineModel;
+class OverlaySettings;
+class TranslationBackend;
+class TranslationController;
+
+/// The state and logic of the overlay's content: the searchable list, the
+/// typewriter that catches up with the interim text, the translation of lines
+/// and interim text, auto-hide, the scroll rules and the footer's texts. The
+/// QML view only lays these out. Main thread only; its timers run only while
+/// something is pending.
+class OverlayViewModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The overlay window controller makes the view model")
+    Q_PROPERTY(QAbstractItemModel *lines READ lines CONSTANT)
+    Q_PROPERTY(Orvinta::OverlaySettings *settings READ settings CONSTANT)
+    Q_PROPERTY(int lineCount READ lineCount NOTIFY lineCountChanged)
+    Q_PROPERTY(bool searchBarVisible READ searchBarVisible NOTIFY lineCountChanged)
+    Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
+    Q_PROPERTY(int resultCount READ resultCount NOTIFY resultCountChanged)
+    Q_PROPERTY(QString resultText READ resultText NOTIFY resultCountChanged)
+    Q_PROPERTY(QString displayedInterim READ displayedInterim NOTIFY displayedInterimChanged)
+    Q_PROPERTY(QString interimTranslation READ interimTranslation NOTIFY interimTranslationChanged)
+    Q_PROPERTY(bool shouldShowTranslation READ shouldShowTranslation NOTIFY languagesChanged)
+    Q_PROPERTY(QString sourceLabel READ sourceLabel NOTIFY languagesChanged)
+    Q_PROPERTY(QString targetLabel READ targetLabel NOTIFY languagesChanged)
+    Q_PROPERTY(Placeholder placeholder READ placeholder NOTIFY placeholderChanged)
+    Q_PROPERTY(bool isListening READ isListening NOTIFY listeningStateChanged)
+    Q_PROPERTY(bool canToggleListening READ canToggleListening NOTIFY listeningStateChanged)
+    Q_PROPERTY(bool showIdle READ showIdle NOTIFY footerChanged)
+    Q_PROPERTY(QString countsText READ countsText NOTIFY footerChanged)
+    Q_PROPERTY(QString startStopShortcut READ startStopShortcut NOTIFY shortcutsChanged)
+    Q_PROPERTY(QString closeToolTip READ closeToolTip NOTIFY shortcutsChanged)
+    Q_PROPERTY(bool isAutoHidden READ isAutoHidden NOTIFY isAutoHiddenChanged)
+    Q_PROPERTY(bool stickToBottom READ stickToBottom NOTIFY scrollStateChanged)
+    Q_PROPERTY(bool hasNewLines READ hasNewLines NOTIFY scrollStateChanged)
+    Q_PROPERTY(QString copiedLineId READ copiedLineId NOTIFY copiedLineIdChanged)
+    Q_PROPERTY(bool typing READ typing NOTIFY typingChanged)
+
+public:
+    /// What stands in the list where the interim bubble would be.
+    enum class Placeholder { None, Interim, Listening, Empty };
+    Q_ENUM(Placeholder)
+
+    static constexpr int typewriterChunk = 5;
+    static constexpr std::chrono::milliseconds typewriterStep{100};
+    static constexpr std::chrono::milliseconds copiedBadge{1500};
+    static constexpr int searchBarMinimumLines = 3;
+    static constexpr int unpinMinimumLines = 4;
+    static constexpr int atBottomTolerance = 40;
+
+    OverlayViewModel(AppState &state, OverlaySettings &settings,
+                     std::shared_ptr<TranslationBackend> translator, QObject *parent = nullptr);
+    ~OverlayViewModel() override;
+
+    QAbstractItemModel *lines() const;
+    OverlayLineModel *lineModel() const { return m_lines.get(); }
+    OverlaySettings *settings() const { return &m_settings; }
+    TranslationController *translation() const { return m_translation.get(); }
+
+    int lineCount() const;
+    bool searchBarVisible() const { return lineCount() >= searchBarMinimumLines; }
+    QString searchQuery() const { return m_searchQuery; }
+    void setSearchQuery(const QString &query);
+    int resultCount() const;
+    QString resultText() const;
+    QString displayedInterim() const { return m_displayedInterim; }
+    QString interimTranslation() const;
+    bool shouldShowTranslation() const;
+    QString sourceLabel() const;
+    QString targetLabel() const;
+    Placeholder placeholder() const;
+    bool isListening() const;
+    bool canToggleListening() const;
+    bool showIdle() const;
+    QString countsText() const;
+    QString startStopShortcut() const { return m_startStopShortcut; }
+    QString closeToolTip() const;
+    bool isAutoHidden() const { return m_isAutoHidden; }
+    bool stickToBottom() const { return m_stickToBottom; }
+    bool hasNewLines() const { return m_hasNewLines; }
+    QString copiedLineId() const;
+    bool typing() const { return m_typingTimer.isActive(); }
+    /// Whether any timer of the view runs (nothing should while nothing moves).
+    bool hasPendingTimers() const;
+
+    /// The display strings of the start/stop and show/hide-overlay shortcuts.
+    void setShortcutTexts(const QString &startStop, const QString &toggleOverlay);
+    /// Where copies go; the desktop clipboard when none is set.
+    void setClipboard(std::shared_ptr<Clipboard> clipboard);
+
+    /// The list's scroll position: whether its end is in view, and its content
+    /// height in whole pixels.
+    Q_INVOKABLE void updateScrollMetrics(bool atBottom, int contentHeight);
+    /// The "New" pill: follow the newest line again.
+    Q_INVOKABLE void jumpToNewLines();
+    Q_INVOKABLE void copyLine(const QString &lineId, const QString &text);
+    Q_INVOKABLE void copyText(const QString &text);
+    Q_INVOKABLE void deleteLine(const QString &lineId);
+    Q_INVOKABLE void toggleListening();
+    Q_INVOKABLE void hideOverlay();
+    Q_INVOKABLE void setMarkColors(const QColor &foreground, const QColor &background);
+
+Q_SIGNALS:
+    void lineCountChanged();
+    void searchQueryChanged();
+    void resultCountChanged();
+    void displayedInterimChanged();
+    void interimTranslationChanged();
+    void languagesChanged();
+    void placeholderChanged();
+    void listeningStateChanged();
+    void footerChanged();
+    void shortcutsChanged();
+    void isAutoHiddenChanged();
+    void scrollStateChanged();
+    void copiedLineIdChanged();
+    void typingChanged();
+    /// The list should show its end now.
+    void scrollToBottomRequested();
+
+private:
+    void handleInterimTextChanged();
+    void handleLineCountChanged();
+    void handleAutoHideEnabledChanged();
+    void updateInterimText(const QString &text);
+    void typeNextChunk();
+    void stopTyping();
+    void setDisplayedInterim(const QString &text);
+    void resetAutoHideTimer();
+    void setAutoHidden(bool hidden);
+    void setScrollState(bool stickToBottom, bool hasNewLines);
+    void writeClipboard(const QString &text);
+
+    AppState &m_state;
+    OverlaySettings &m_settings;
+    std::unique_ptr<OverlayLineModel> m_lines;
+    std::unique_ptr<TranslationController> m_translation;
+    std::shared_ptr<Clipboard> m_clipboard;
+    int m_knownLineCount = 0;
+
+    QString m_searchQuery;
+    QString m_displayedInterim;
+    QStringList m_pendingCharacters;
+    QTimer m_typingTimer;
+
+    bool m_isAutoHidden = false;
+    QTimer m_autoHideTimer;
+
+    bool m_stickToBottom = true;
+    bool m_hasNewLines = false;
+    std::optional<int> m_contentHeight;
+
+    QUuid m_copiedLine;
+    QTimer m_copiedTimer;
+
+    QString m_startStopShortcut = QStringLiteral("⌃⌥S");
+    QString m_toggleOverlayShortcut = QStringLiteral("⌃⌥O");
+};
+
+/// The user-perceived characters of a text.
+QStringList graphemeClusters(const QString &text);
+
+} // namespace Orvinta

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QQuickWindow>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+#include <optional>
+
+class QQmlEngine;
+
+namespace Orvinta {
+
+class AppState;
+class OverlaySettings;
+class OverlayViewModel;
+class OverlayWindowPlatform;
+class TranslationBackend;
+
+/// The subtitle overlay's window: frameless, translucent (blurred behind where
+/// the compositor offers it), on every desktop, above other windows while
+/// pinned, without a task-bar entry, and never taking the keyboard focus
+/// except while its search field is used. Built on first show and kept for
+/// the run; its frame is saved under the settings key "OrvintaOverlay".
+/// Answers AppState's overlay requests by itself.
+class OverlayWindowController : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The shell makes the overlay window controller")
+    Q_PROPERTY(bool backgroundHidden READ backgroundHidden NOTIFY backgroundHiddenChanged)
+    Q_PROPERTY(bool blurBehind READ blurBehind CONSTANT)
+    Q_PROPERTY(bool searchInputActive READ searchInputActive NOTIFY searchInputActiveChanged)
+
+public:
+    static constexpr QSize defaultSize{600, 280};
+    static constexpr int bottomOffset = 80;
+    /// A restored frame smaller than this is replaced by the default one.
+    static constexpr QSize smallestRestoredSize{100, 50};
+    static constexpr int cornerRadius = 14;
+
+    OverlayWindowController(AppState &state, OverlaySettings &settings, QQmlEngine &engine,
+                            QObject *parent = nullptr);
+    ~OverlayWindowController() override;
+
+    /// Builds the window if needed (nothing without a screen), fully opaque,
+    /// in front, without taking the focus.
+    void show();
+    /// Orders the window out; its frame, scroll position and search stay.
+    void hide();
+    /// Fades the whole window out (0.5 s) or back in (0.3 s).
+    void updateBackgroundHidden(bool hidden);
+
+    /// The window once built; for the shell's screenshots, tests and benchmarks.
+    QQuickWindow *window() const { return m_window; }
+    OverlayViewModel *viewModel() const { return m_viewModel.get(); }
+    /// The translator of the overlay's translations; Apertium unless set
+    /// before the window is built.
+    void setTranslationBackend(std::shared_ptr<TranslationBackend> backend);
+    /// The display strings of the start/stop and show/hide-overlay shortcuts.
+    void setShortcutTexts(const QString &startStop, const QString &toggleOverlay);
+    /// Replaces the desktop integration (tests); before the window is built.
+    void setPlatform(std::unique_ptr<OverlayWindowPlatform> platform);
+
+    bool backgroundHidden() const { return m_backgroundHidden; }
+    bool blurBehind() const;
+    bool searchInputActive() const { return m_searchInputActive; }
+    /// Whether AppState asked for the overlay to be set up.
+    bool isSetUp() const { return m_setUp; }
+
+    /// Centred horizontally, `bottomOffset` above the screen's bottom edge.
+    static QRect defaultFrame(const QRect &screen);
+    /// The saved frame, unless it is missing, smaller than
+    /// `smallestRestoredSize`, or on none of `screens`.
+    static QRect restoredFrame(const std::optional<QRect> &saved, const QRect &primaryScreen,
+                               const QList<QRect> &screens);
+
+    /// The search field was pressed: the window may take the focus now.
+    Q_INVOKABLE void beginSearchInput();
+    /// The search is left; with `giveFocusBack` the window that had the focus
+    /// before gets it again.
+    Q_INVOKABLE void endSearchInput(bool giveFocusBack);
+
+Q_SIGNALS:
+    void windowCreated();
+    void backgroundHiddenChanged();
+    void searchInputActiveChanged();
+
+private:
+    void createWindow();
+    void applyPinned();
+    void updateBlurRegion();
+    void saveFrame();
+
+    AppState &m_state;
+    OverlaySettings &m_settings;
+    QQmlEngine &m_engine;
+    std::shared_ptr<TranslationBackend> m_translationBackend;
+    std::unique_ptr<OverlayWindowPlatform> m_platform;
+    std::unique_ptr<OverlayViewModel> m_viewModel;
+    QPointer<QQuickWindow> m_window;
+    QString m_startStopShortcut;
+    QString m_toggleOverlayShortcut;
+    bool m_backgroundHidden = false;
+    bool m_searchInputActive = false;
+    bool m_frameReady = false;
+    bool m_setUp = false;
+    QTimer m_frameSaveTimer;
+};
+
+} // namespace Orvinta

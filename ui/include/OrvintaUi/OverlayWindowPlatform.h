@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QRegion>
+
+#include <memory>
+
+class QWindow;
+
+namespace Orvinta {
+
+/// What the overlay window needs of the desktop beyond Qt: no task-bar or
+/// pager entry, presence on every desktop, blur behind it where the
+/// compositor offers it, and handing the keyboard focus back. One
+/// implementation per windowing system; the default one does nothing.
+class OverlayWindowPlatform {
+public:
+    virtual ~OverlayWindowPlatform() = default;
+    /// Before the window is first mapped.
+    virtual void prepare(QWindow &window) { (void)window; }
+    /// After every show: a window manager may have reset the states.
+    virtual void shown(QWindow &window) { (void)window; }
+    virtual bool blurAvailable() const { return false; }
+    /// Blurs what lies behind `region` (window coordinates); an empty region
+    /// blurs nothing.
+    virtual void setBlurRegion(QWindow &window, const QRegion &region) {
+        (void)window, (void)region;
+    }
+    /// Notes which window has the keyboard focus now ...
+    virtual void rememberFocus() {}
+    /// ... and gives it back, if that window is still shown.
+    virtual void restoreFocus() {}
+};
+
+/// The implementation for the running platform (X11 under xcb).
+std::unique_ptr<OverlayWindowPlatform> makeOverlayWindowPlatform();
+
+} // namespace Orvinta

@@ -1,0 +1,69 @@
+import QtQuick
+
+// What the list shows before anything was said.
+Column {
+    id: empty
+
+    required property OverlayColors colors
+    required property string shortcut
+
+    readonly property int iconSize: 28
+    readonly property int titleFontSize: 12
+    readonly property int hintFontSize: 10
+    readonly property int verticalPadding: 24
+    readonly property real keyFillAlpha: 0.08
+
+    spacing: 10
+    topPadding: verticalPadding
+    bottomPadding: verticalPadding
+    Accessible.role: Accessible.StaticText
+    Accessible.name: "Ready to transcribe"
+
+    OverlayIcon {
+        anchors.horizontalCenter: parent.horizontalCenter
+        name: "audio-input-microphone-symbolic"
+        color: empty.colors.tertiary
+        size: empty.iconSize
+    }
+    Text {
+        anchors.horizontalCenter: parent.horizontalCenter
+        text: "Ready to transcribe"
+        font.pixelSize: empty.titleFontSize
+        font.weight: Font.Medium
+        color: empty.colors.tertiary
+    }
+    Row {
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 4
+
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            text: "Press"
+            font.pixelSize: empty.hintFontSize
+            color: empty.colors.quaternary
+        }
+        Rectangle {
+            anchors.verticalCenter: parent.verticalCenter
+            width: key.implicitWidth + 8
+            height: key.implicitHeight + 2
+            radius: 3
+            color: empty.colors.fill(empty.keyFillAlpha)
+            Text {
+                id: key
+                anchors.centerIn: parent
+                text: empty.shortcut
+                font.pixelSize: empty.hintFontSize
+                font.weight: Font.DemiBold
+                font.family: "monospace"
+                color: empty.colors.tertiary
+                Accessible.name: text
+            }
+        }
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            text: "or click Start in the menu bar"
+            font.pixelSize: empty.hintFontSize
+            color: empty.colors.quaternary
+        }
+    }
+}

@@ -1,0 +1,25 @@
+import QtQuick
+
+// The text colours at decreasing emphasis and the fixed accents, from the
+// desktop palette, so that light and dark palettes both read well.
+QtObject {
+    id: colors
+
+    readonly property SystemPalette palette: SystemPalette { colorGroup: SystemPalette.Active }
+    readonly property bool dark: palette.window.hslLightness < 0.5
+    readonly property color window: palette.window
+    readonly property color primary: palette.windowText
+    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.72)
+    readonly property color tertiary: Qt.rgba(primary.r, primary.g, primary.b, 0.52)
+    readonly property color quaternary: Qt.rgba(primary.r, primary.g, primary.b, 0.36)
+    readonly property color accent: dark ? "#0a84ff" : "#007aff"
+    readonly property color red: dark ? "#ff453a" : "#ff3b30"
+    readonly property color green: dark ? "#30d158" : "#28a745"
+    // Yellow marks: bright on dark backgrounds, deep amber on light ones.
+    readonly property color mark: dark ? "#ffd60a" : "#8a6100"
+    readonly property color markBackground: Qt.rgba(1, 0.84, 0.04, 0.2)
+
+    function fill(alpha) {
+        return Qt.rgba(primary.r, primary.g, primary.b, alpha)
+    }
+}

@@ -1,0 +1,48 @@
+import QtQuick
+import Orvinta.Ui
+
+// The drag strip with the close button at its right; dragging it moves the window.
+OverlayMoveArea {
+    id: header
+
+    required property OverlayColors colors
+    required property OverlayViewModel viewModel
+
+    readonly property int handleTopPadding: 8
+    readonly property int handleBottomPadding: 4
+    readonly property int closeSize: 16
+    readonly property int closeIconSize: 8
+    readonly property int closeTrailingPadding: 8
+    readonly property int closeTopPadding: 4
+    readonly property real closeFillAlpha: 0.10
+
+    implicitHeight: Math.max(dragHandle.height + handleTopPadding + handleBottomPadding,
+                             closeSize + closeTopPadding)
+
+    DragHandle {
+        id: dragHandle
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: header.handleTopPadding
+        colors: header.colors
+    }
+
+    OverlayIconButton {
+        id: closeButton
+        objectName: "closeButton"
+        anchors.right: parent.right
+        anchors.rightMargin: header.closeTrailingPadding
+        y: header.closeTopPadding
+        width: header.closeSize
+        height: header.closeSize
+        iconName: "window-close-symbolic"
+        iconColor: header.colors.secondary
+        iconSize: header.closeIconSize
+        toolTip: header.viewModel.closeToolTip
+        Accessible.name: "Hide overlay"
+        background: Rectangle {
+            radius: width / 2
+            color: header.colors.fill(header.closeFillAlpha)
+        }
+        onClicked: header.viewModel.hideOverlay()
+    }
+}

@@ -1,0 +1,87 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvinta.Ui
+
+// The search field. The overlay takes the keyboard focus only while it is used.
+Item {
+    id: bar
+
+    required property OverlayColors colors
+    required property OverlayViewModel viewModel
+    required property OverlayWindowController controller
+
+    readonly property int fontSize: 11
+    readonly property int iconSize: 11
+    readonly property int clearIconSize: 10
+    readonly property real fillAlpha: 0.06
+    readonly property int innerHorizontalPadding: 10
+    readonly property int innerVerticalPadding: 5
+    readonly property int outerHorizontalPadding: 12
+    readonly property int outerTopPadding: 4
+    readonly property int outerBottomPadding: 2
+
+    implicitHeight: visible ? field.implicitHeight + 2 * innerVerticalPadding + outerTopPadding + outerBottomPadding : 0
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.leftMargin: bar.outerHorizontalPadding
+        anchors.rightMargin: bar.outerHorizontalPadding
+        anchors.topMargin: bar.outerTopPadding
+        anchors.bottomMargin: bar.outerBottomPadding
+        radius: 6
+        color: bar.colors.fill(bar.fillAlpha)
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: bar.innerHorizontalPadding
+            anchors.rightMargin: bar.innerHorizontalPadding
+            spacing: 6
+
+            OverlayIcon {
+                name: "edit-find-symbolic"
+                color: bar.colors.tertiary
+                size: bar.iconSize
+            }
+            TextField {
+                id: field
+                objectName: "searchField"
+                Layout.fillWidth: true
+                placeholderText: "Search transcripts..."
+                placeholderTextColor: bar.colors.tertiary
+                color: bar.colors.primary
+                font.pixelSize: bar.fontSize
+                text: bar.viewModel.searchQuery
+                background: null
+                leftPadding: 0
+                rightPadding: 0
+                topPadding: 0
+                bottomPadding: 0
+                selectByMouse: true
+                Accessible.name: "Search transcripts"
+                onPressed: bar.controller.beginSearchInput()
+                onTextEdited: bar.viewModel.searchQuery = text
+                Keys.onEscapePressed: {
+                    field.focus = false
+                    bar.controller.endSearchInput(true)
+                }
+            }
+            OverlayIconButton {
+                visible: bar.viewModel.searchQuery !== ""
+                iconName: "edit-clear-symbolic"
+                iconColor: bar.colors.tertiary
+                iconSize: bar.clearIconSize
+                Accessible.name: "Clear search"
+                onClicked: bar.viewModel.searchQuery = ""
+            }
+        }
+    }
+
+    Connections {
+        target: bar.controller
+        function onSearchInputActiveChanged() {
+            if (!bar.controller.searchInputActive)
+                field.focus = false
+        }
+    }
+}

@@ -1,0 +1,121 @@
+#include <OrvintaUi/OverlaySettings.h>
+
+#include <OrvintaApp/Observable.h>
+#include <OrvintaApp/PreferencesStore.h>
+
+#include <QStringList>
+
+#include <cmath>
+
+namespace Orvinta {
+
+namespace {
+namespace Key {
+const QString opacity = QStringLiteral("overlay.opacity");
+const QString autoHideEnabled = QStringLiteral("overlay.autoHideEnabled");
+const QString autoHideDelay = QStringLiteral("overlay.autoHideDelay");
+const QString fontSize = QStringLiteral("overlay.fontSize");
+const QString pinned = QStringLiteral("overlay.pinned");
+} // namespace Key
+
+/// A value the overlay can draw: finite, and not negative where a size or a
+/// duration is meant.
+double usable(double value, double fallback, bool allowNegative) {
+    if (!std::isfinite(value) || (!allowNegative && value < 0))
+        return fallback;
+    return value;
+}
+} // namespace
+
+const QString OverlaySettings::frameKey = QStringLiteral("OrvintaOverlay");
+
+OverlaySettings::OverlaySettings(std::shared_ptr<PreferencesStore> store, QObject *parent)
+    : QObject(parent)
+    , m_store(std::move(store)) {
+    if (!m_store)
+        return;
+    m_store->registerDefaults({{Key::opacity, defaultOpacity},
+                               {Key::autoHideEnabled, defaultAutoHideEnabled},
+                               {Key::autoHideDelay, defaultAutoHideDelay},
+                               {Key::fontSize, defaultFontSize},
+                               {Key::pinned, defaultPinned}});
+    // Opacity below zero draws nothing, like zero; only a missing number falls back.
+    m_opacity = usable(m_store->doubleValue(Key::opacity), defaultOpacity, true);
+    m_autoHideEnabled = m_store->boolValue(Key::autoHideEnabled);
+    m_autoHideDelay = usable(m_store->doubleValue(Key::autoHideDelay), defaultAutoHideDelay, false);
+    m_fontSize = usable(m_store->doubleValue(Key::fontSize), defaultFontSize, false);
+    if (m_fontSize == 0)
+        m_fontSize = defaultFontSize;
+    m_pinned = m_store->boolValue(Key::pinned);
+}
+
+void OverlaySettings::assignDouble(double &field, double value, double fallback, bool allowNegative,
+                                   const QString &key, void (OverlaySettings::*changed)()) {
+    value = usable(value, fallback, allowNegative);
+    if (m_store)
+        m_store->setDouble(key, value);
+    assignNotifying(this, field, value, changed);
+}
+
+void OverlaySettings::assignBool(bool &field, bool value, const QString &key,
+                                 void (OverlaySettings::*changed)()) {
+    if (m_store)
+        m_store->setBool(key, value);
+    assignNotifying(this, field, value, changed);
+}
+
+void OverlaySettings::setOpacity(double opacity) {
+    assignDouble(m_opacity, opacity, defaultOpacity, true, Key::opacity,
+                 &OverlaySettings::opacityChanged);
+}
+
+void OverlaySettings::setAutoHideEnabled(bool enabled) {
+    assignBool(m_autoHideEnabled, enabled, Key::autoHideEnabled,
+               &OverlaySettings::autoHideEnabledChanged);
+}
+
+void OverlaySettings::setAutoHideDelay(double seconds) {
+    assignDouble(m_autoHideDelay, seconds, defaultAutoHideDelay, false, Key::autoHideDelay,
+                 &OverlaySettings::autoHideDelayChanged);
+}
+
+void OverlaySettings::setFontSize(double points) {
+    if (points == 0)
+        points = defaultFontSize;
+    assignDouble(m_fontSize, points, defaultFontSize, false, Key::fontSize,
+                 &OverlaySettings::fontSizeChanged);
+}
+
+void OverlaySettings::setPinned(bool pinned) {
+    assignBool(m_pinned, pinned, Key::pinned, &OverlaySettings::pinnedChanged);
+}
+
+std::optional<QRect> OverlaySettings::savedFrame() const {
+    if (!m_store)
+        return std::nullopt;
+    const std::optional<QString> saved = m_store->stringValue(frameKey);
+    if (!saved)
+        return std::nullopt;
+    const QStringList parts = saved->simplified().split(QLatin1Char(' '));
+    if (parts.size() != 4)
+        return std::nullopt;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    return QRect(values[0], values[1], values[2], values[3]);
+}
+
+void OverlaySettings::saveFrame(const QRect &frame) {
+    if (m_store)
+        m_store->setString(frameKey, QStringLiteral("%1 %2 %3 %4")
+                                         .arg(frame.x())
+                                         .arg(frame.y())
+                                         .arg(frame.width())
+                                         .arg(frame.height()));
+}
+
+} // namespace Orvinta

@@ -1,0 +1,243 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvinta.Ui
+
+// The overlay's content: drag header, search bar, the list of lines with the
+// interim text at its end, and the footer. It draws the translucent
+// background itself; a compositor that blurs blurs behind it.
+Item {
+    id: view
+
+    required property OverlayWindowController controller
+    required property OverlayViewModel viewModel
+
+    readonly property int cornerRadius: 14
+    readonly property real outlineWidth: 0.5
+    readonly property real outlineAlpha: 0.08
+    readonly property real dividerAlpha: 0.15
+    readonly property int listSpacing: 6
+    readonly property int listHorizontalPadding: 12
+    readonly property int listVerticalPadding: 8
+    readonly property int atBottomTolerance: 40
+    readonly property int resultsFontSize: 9
+    readonly property int pillBottomPadding: 4
+
+    readonly property OverlayColors colors: OverlayColors {}
+    readonly property bool animating: Window.visibility !== Window.Hidden
+                                      && !controller.backgroundHidden
+                                      && !DesktopMotion.reducedMotion
+    readonly property real fontSize: viewModel.settings.fontSize
+
+    Component.onCompleted: viewModel.setMarkColors(colors.mark, colors.markBackground)
+    Connections {
+        target: view.colors
+        function onDarkChanged() { view.viewModel.setMarkColors(view.colors.mark, view.colors.markBackground) }
+    }
+
+    Rectangle {
+        id: background
+        anchors.fill: parent
+        radius: view.cornerRadius
+        color: Qt.rgba(view.colors.window.r, view.colors.window.g, view.colors.window.b,
+                       Math.max(0, Math.min(1, view.viewModel.settings.opacity)))
+        border.width: view.outlineWidth
+        border.color: Qt.rgba(1, 1, 1, view.outlineAlpha)
+    }
+
+    // A press that nothing else takes moves the window.
+    OverlayMoveArea {
+        anchors.fill: parent
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        OverlayHeader {
+            Layout.fillWidth: true
+            colors: view.colors
+            viewModel: view.viewModel
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: view.colors.fill(view.dividerAlpha)
+        }
+
+        OverlaySearchBar {
+            Layout.fillWidth: true
+            visible: view.viewModel.searchBarVisible
+            colors: view.colors
+            viewModel: view.viewModel
+            controller: view.controller
+        }
+
+        Item {
+            id: listArea
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+
+            ListView {
+                id: list
+                objectName: "lineList"
+
+                readonly property bool atBottom: (originY + contentHeight + bottomMargin)
+                                                 - (contentY + height) < view.atBottomTolerance
+
+                function reportMetrics() {
+                    view.viewModel.updateScrollMetrics(atBottom, Math.floor(contentHeight))
+                }
+
+                // Few lines sit at the bottom, as subtitles do.
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                height: Math.min(parent.height, contentHeight + topMargin + bottomMargin)
+                topMargin: view.listVerticalPadding
+                bottomMargin: view.listVerticalPadding
+                spacing: view.listSpacing
+                boundsBehavior: Flickable.StopAtBounds
+                model: view.viewModel.lines
+                reuseItems: true
+                Accessible.name: "Transcript"
+
+                header: Item {
+                    width: list.width
+                    height: view.viewModel.searchQuery !== "" ? resultsLabel.implicitHeight + view.listSpacing : 0
+                    Text {
+                        id: resultsLabel
+                        x: view.listHorizontalPadding
+                        visible: view.viewModel.searchQuery !== ""
+                        text: view.viewModel.resultText
+                        font.pixelSize: view.resultsFontSize
+                        font.weight: Font.Medium
+                        color: view.colors.tertiary
+                        Accessible.name: text
+                    }
+                }
+
+                delegate: ConfirmedLineCard {
+                    x: view.listHorizontalPadding
+                    width: list.width - 2 * view.listHorizontalPadding
+                    colors: view.colors
+                    viewModel: view.viewModel
+                    fontSize: view.fontSize
+                    searching: view.viewModel.searchQuery !== ""
+                    showTranslation: view.viewModel.shouldShowTranslation
+                    animating: view.animating
+                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation)
+                }
+
+                footer: Item {
+                    width: list.width
+                    height: placeholderLoader.item ? placeholderLoader.item.implicitHeight + view.listSpacing + 1 : 1
+                    Loader {
+                        id: placeholderLoader
+                        x: view.listHorizontalPadding
+                        y: view.listSpacing
+                        width: parent.width - 2 * view.listHorizontalPadding
+                        sourceComponent: {
+                            switch (view.viewModel.placeholder) {
+                            case OverlayViewModel.Interim: return interimComponent
+                            case OverlayViewModel.Listening: return listeningComponent
+                            case OverlayViewModel.Empty: return emptyComponent
+                            default: return null
+                            }
+                        }
+                    }
+                }
+
+                onContentYChanged: reportMetrics()
+                onContentHeightChanged: reportMetrics()
+                onHeightChanged: reportMetrics()
+
+                ScrollBar.vertical: ScrollBar {
+                    policy: ScrollBar.AsNeeded
+                }
+            }
+
+            Connections {
+                target: view.viewModel
+                function onScrollToBottomRequested() { Qt.callLater(list.positionViewAtEnd) }
+            }
+
+            NewLinesPill {
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: view.pillBottomPadding
+                shown: view.viewModel.hasNewLines
+                animated: view.animating
+                onClicked: view.viewModel.jumpToNewLines()
+            }
+        }
+
+        OverlayFooter {
+            Layout.fillWidth: true
+            colors: view.colors
+            viewModel: view.viewModel
+        }
+    }
+
+    Component {
+        id: interimComponent
+        InterimTextBubble {
+            colors: view.colors
+            text: view.viewModel.displayedInterim
+            translatedText: view.viewModel.interimTranslation
+            fontSize: view.fontSize
+        }
+    }
+    Component {
+        id: listeningComponent
+        ListeningIndicator {
+            colors: view.colors
+            animating: view.animating
+        }
+    }
+    Component {
+        id: emptyComponent
+        EmptyStateView {
+            colors: view.colors
+            shortcut: view.viewModel.startStopShortcut
+        }
+    }
+
+    Menu {
+        id: lineMenu
+
+        property string lineId
+        property string lineText
+        property string lineTranslation
+
+        function openFor(id, text, translation) {
+            lineId = id
+            lineText = text
+            lineTranslation = translation
+            popup()
+        }
+
+        MenuItem {
+            text: "Copy"
+            Accessible.name: text
+            onTriggered: view.viewModel.copyText(lineMenu.lineText)
+        }
+        MenuItem {
+            text: "Copy Translation"
+            Accessible.name: text
+            visible: lineMenu.lineTranslation !== ""
+            height: visible ? implicitHeight : 0
+            onTriggered: view.viewModel.copyText(lineMenu.lineTranslation)
+        }
+        MenuSeparator {}
+        MenuItem {
+            text: "Delete"
+            Accessible.name: text
+            palette.windowText: view.colors.red
+            palette.text: view.colors.red
+            onTriggered: view.viewModel.deleteLine(lineMenu.lineId)
+        }
+    }
+}

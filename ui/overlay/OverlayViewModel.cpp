@@ -1,0 +1,401 @@
+#include <OrvintaUi/OverlayViewModel.h>
+
+#include <OrvintaUi/OverlayLineModel.h>
+#include <OrvintaUi/OverlaySettings.h>
+
+#include <OrvintaApp/AppState.h>
+#include <OrvintaApp/Clipboard.h>
+#include <OrvintaApp/TranslationController.h>
+
+#include <OrvintaEngine/LocaleData.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+
+namespace Orvinta {
+
+QStringList graphemeClusters(const QString &text) {
+    QStringList clusters;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    while (finder.toNextBoundary() != -1) {
+        const qsizetype end = finder.position();
+        if (end > start)
+            clusters.append(text.mid(start, end - start));
+        start = end;
+    }
+    return clusters;
+}
+
+namespace {
+
+/// Whether `prefix` is made of the first characters of `text`, comparing
+/// user-perceived characters by canonical equivalence.
+std::optional<qsizetype> characterPrefixLength(const QStringList &prefix, const QStringList &text) {
+    if (prefix.size() > text.size())
+        return std::nullopt;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (prefix[i] != text[i] && prefix[i].normalized(QString::NormalizationForm_C) !=
+                                        text[i].normalized(QString::NormalizationForm_C))
+            return std::nullopt;
+    }
+    return prefix.size();
+}
+
+QString plural(int count, const char *noun) {
+    return QStringLiteral("%1 %2%3")
+        .arg(count)
+        .arg(QLatin1String(noun))
+        .arg(count == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString languageLabel(const QString &identifier) {
+    return QString::fromStdString(languageName(identifier.toStdString()));
+}
+
+} // namespace
+
+OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
+                                   std::shared_ptr<TranslationBackend> translator, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_settings(settings)
+    , m_lines(std::make_unique<OverlayLineModel>(*state.transcript()))
+    , m_knownLineCount(state.transcript()->lineCount()) {
+    m_typingTimer.setTimerType(Qt::PreciseTimer);
+    m_typingTimer.setInterval(typewriterStep);
+    connect(&m_typingTimer, &QTimer::timeout, this, &OverlayViewModel::typeNextChunk);
+    m_autoHideTimer.setSingleShot(true);
+    connect(&m_autoHideTimer, &QTimer::timeout, this, [this] { setAutoHidden(true); });
+    m_copiedTimer.setSingleShot(true);
+    m_copiedTimer.setInterval(copiedBadge);
+    connect(&m_copiedTimer, &QTimer::timeout, this, [this] {
+        m_copiedLine = QUuid();
+        Q_EMIT copiedLineIdChanged();
+    });
+
+    Transcript *transcript = state.transcript();
+    // The view reacts before the translation hand-over, which connects later.
+    connect(transcript, &Transcript::interimTextChanged, this,
+            &OverlayViewModel::handleInterimTextChanged);
+    connect(transcript, &Transcript::lineCountChanged, this,
+            &OverlayViewModel::handleLineCountChanged);
+    connect(m_lines.get(), &OverlayLineModel::countChanged, this,
+            &OverlayViewModel::resultCountChanged);
+    connect(&settings, &OverlaySettings::autoHideEnabledChanged, this,
+            &OverlayViewModel::handleAutoHideEnabledChanged);
+
+    ListeningController *listening = state.listening();
+    for (const auto signal :
+         {&ListeningController::isListeningChanged, &ListeningController::isModelLoadedChanged,
+          &ListeningController::isTransitioningChanged})
+        connect(listening, signal, this, &OverlayViewModel::listeningStateChanged);
+    connect(listening, &ListeningController::isListeningChanged, this,
+            &OverlayViewModel::placeholderChanged);
+    connect(listening, &ListeningController::isListeningChanged, this,
+            &OverlayViewModel::footerChanged);
+    connect(state.preferences(), &Preferences::selectedLocaleChanged, this,
+            &OverlayViewModel::languagesChanged);
+    connect(state.preferences(), &Preferences::targetLanguageChanged, this,
+            &OverlayViewModel::languagesChanged);
+    connect(this, &OverlayViewModel::languagesChanged, this,
+            &OverlayViewModel::interimTranslationChanged);
+
+    m_translation = std::make_unique<TranslationController>(state, std::move(translator));
+    connect(m_translation.get(), &TranslationController::translatedInterimChanged, this,
+            &OverlayViewModel::interimTranslationChanged);
+
+    if (!m_settings.autoHideEnabled())
+        return;
+    resetAutoHideTimer();
+}
+
+OverlayViewModel::~OverlayViewModel() = default;
+
+QAbstractItemModel *OverlayViewModel::lines() const {
+    return m_lines.get();
+}
+
+int OverlayViewModel::lineCount() const {
+    return m_state.transcript()->lineCount();
+}
+
+void OverlayViewModel::setSearchQuery(const QString &query) {
+    if (query == m_searchQuery)
+        return;
+    const bool wasSearching = !m_searchQuery.isEmpty();
+    m_searchQuery = query;
+    m_lines->setQuery(query);
+    Q_EMIT searchQueryChanged();
+    Q_EMIT resultCountChanged();
+    Q_EMIT placeholderChanged();
+    // Leaving the search shows the newest lines again, as before it.
+    if (wasSearching && query.isEmpty() && m_stickToBottom)
+        Q_EMIT scrollToBottomRequested();
+}
+
+int OverlayViewModel::resultCount() const {
+    return m_lines->count();
+}
+
+QString OverlayViewModel::resultText() const {
+    return plural(resultCount(), "result");
+}
+
+QString OverlayViewModel::interimTranslation() const {
+    if (!shouldShowTranslation())
+        return {};
+    return m_translation->translatedInterim();
+}
+
+bool OverlayViewModel::shouldShowTranslation() const {
+    return m_state.preferences()->selectedLocale() != m_state.preferences()->targetLanguage();
+}
+
+QString OverlayViewModel::sourceLabel() const {
+    return languageLabel(m_state.preferences()->selectedLocale());
+}
+
+QString OverlayViewModel::targetLabel() const {
+    return languageLabel(m_state.preferences()->targetLanguage());
+}
+
+OverlayViewModel::Placeholder OverlayViewModel::placeholder() const {
+    if (!m_searchQuery.isEmpty())
+        return Placeholder::None;
+    if (!m_displayedInterim.isEmpty())
+        return Placeholder::Interim;
+    if (lineCount() > 0)
+        return Placeholder::None;
+    return isListening() ? Placeholder::Listening : Placeholder::Empty;
+}
+
+bool OverlayViewModel::isListening() const {
+    return m_state.listening()->isListening();
+}
+
+bool OverlayViewModel::canToggleListening() const {
+    return m_state.listening()->isModelLoaded() && !m_state.listening()->isTransitioning();
+}
+
+bool OverlayViewModel::showIdle() const {
+    return !isListening() && lineCount() > 0;
+}
+
+QString OverlayViewModel::countsText() const {
+    return plural(lineCount(), "line") + QStringLiteral(" · ") +
+           plural(m_state.transcript()->totalWordCount(), "word");
+}
+
+QString OverlayViewModel::closeToolTip() const {
+    return QStringLiteral("Hide overlay (%1)").arg(m_toggleOverlayShortcut);
+}
+
+QString OverlayViewModel::copiedLineId() const {
+    return m_copiedLine.isNull() ? QString() : m_copiedLine.toString(QUuid::WithoutBraces);
+}
+
+bool OverlayViewModel::hasPendingTimers() const {
+    return m_typingTimer.isActive() || m_autoHideTimer.isActive() || m_copiedTimer.isActive() ||
+           m_translation->isBusy();
+}
+
+void OverlayViewModel::setShortcutTexts(const QString &startStop, const QString &toggleOverlay) {
+    m_startStopShortcut = startStop;
+    m_toggleOverlayShortcut = toggleOverlay;
+    Q_EMIT shortcutsChanged();
+}
+
+void OverlayViewModel::setClipboard(std::shared_ptr<Clipboard> clipboard) {
+    m_clipboard = std::move(clipboard);
+}
+
+// --- Reactions to the transcript and the settings ----------------------------------
+
+void OverlayViewModel::handleInterimTextChanged() {
+    updateInterimText(m_state.transcript()->interimText());
+    resetAutoHideTimer();
+}
+
+void OverlayViewModel::handleLineCountChanged() {
+    const int count = lineCount();
+    const int previous = std::exchange(m_knownLineCount, count);
+    if (count > previous) {
+        stopTyping();
+        setDisplayedInterim(QString());
+    }
+    resetAutoHideTimer();
+    if (count > previous && m_searchQuery.isEmpty()) {
+        if (m_stickToBottom)
+            Q_EMIT scrollToBottomRequested();
+        else
+            setScrollState(false, true);
+    }
+    // A query whose field is gone would hide every new line with no way to
+    // clear it.
+    if (!searchBarVisible())
+        setSearchQuery(QString());
+    Q_EMIT lineCountChanged();
+    Q_EMIT footerChanged();
+    Q_EMIT placeholderChanged();
+}
+
+void OverlayViewModel::handleAutoHideEnabledChanged() {
+    if (m_settings.autoHideEnabled()) {
+        resetAutoHideTimer();
+        return;
+    }
+    m_autoHideTimer.stop();
+    setAutoHidden(false);
+}
+
+// --- Typewriter ------------------------------------------------------------------
+
+void OverlayViewModel::updateInterimText(const QString &text) {
+    stopTyping();
+    if (text.isEmpty()) {
+        setDisplayedInterim(QString());
+        return;
+    }
+    const QStringList shown = graphemeClusters(m_displayedInterim);
+    const QStringList characters = graphemeClusters(text);
+    const std::optional<qsizetype> prefix = characterPrefixLength(shown, characters);
+    if (!prefix) {
+        // The recogniser revised earlier words: show the new text at once.
+        setDisplayedInterim(text);
+        return;
+    }
+    m_pendingCharacters = characters.mid(*prefix);
+    if (m_pendingCharacters.isEmpty())
+        return;
+    typeNextChunk();
+    if (!m_pendingCharacters.isEmpty()) {
+        m_typingTimer.start();
+        Q_EMIT typingChanged();
+    }
+}
+
+void OverlayViewModel::typeNextChunk() {
+    const qsizetype take = std::min<qsizetype>(typewriterChunk, m_pendingCharacters.size());
+    QString chunk;
+    for (qsizetype i = 0; i < take; ++i)
+        chunk += m_pendingCharacters[i];
+    m_pendingCharacters.remove(0, take);
+    setDisplayedInterim(m_displayedInterim + chunk);
+    if (m_pendingCharacters.isEmpty())
+        stopTyping();
+}
+
+void OverlayViewModel::stopTyping() {
+    m_pendingCharacters.clear();
+    if (!m_typingTimer.isActive())
+        return;
+    m_typingTimer.stop();
+    Q_EMIT typingChanged();
+}
+
+void OverlayViewModel::setDisplayedInterim(const QString &text) {
+    if (text == m_displayedInterim)
+        return;
+    const bool wasEmpty = m_displayedInterim.isEmpty();
+    m_displayedInterim = text;
+    Q_EMIT displayedInterimChanged();
+    if (wasEmpty != text.isEmpty())
+        Q_EMIT placeholderChanged();
+    if (m_stickToBottom && m_searchQuery.isEmpty())
+        Q_EMIT scrollToBottomRequested();
+}
+
+// --- Auto-hide -------------------------------------------------------------------
+
+void OverlayViewModel::resetAutoHideTimer() {
+    m_autoHideTimer.stop();
+    setAutoHidden(false);
+    if (!m_settings.autoHideEnabled())
+        return;
+    const double seconds = std::max(0.0, m_settings.autoHideDelay());
+    // QTimer counts in int milliseconds; a day is as good as forever here.
+    m_autoHideTimer.start(static_cast<int>(std::min(seconds, 86400.0) * 1000));
+}
+
+void OverlayViewModel::setAutoHidden(bool hidden) {
+    if (hidden == m_isAutoHidden)
+        return;
+    m_isAutoHidden = hidden;
+    Q_EMIT isAutoHiddenChanged();
+}
+
+// --- Scrolling -------------------------------------------------------------------
+
+void OverlayViewModel::updateScrollMetrics(bool atBottom, int contentHeight) {
+    const std::optional<int> previousHeight = std::exchange(m_contentHeight, contentHeight);
+    if (atBottom)
+        setScrollState(true, false);
+    else if (previousHeight == contentHeight && lineCount() >= unpinMinimumLines &&
+             m_searchQuery.isEmpty())
+        setScrollState(false, m_hasNewLines);
+    if (m_stickToBottom && previousHeight && contentHeight > *previousHeight)
+        Q_EMIT scrollToBottomRequested();
+}
+
+void OverlayViewModel::jumpToNewLines() {
+    setScrollState(true, false);
+    Q_EMIT scrollToBottomRequested();
+}
+
+void OverlayViewModel::setScrollState(bool stickToBottom, bool hasNewLines) {
+    if (stickToBottom == m_stickToBottom && hasNewLines == m_hasNewLines)
+        return;
+    m_stickToBottom = stickToBottom;
+    m_hasNewLines = hasNewLines;
+    Q_EMIT scrollStateChanged();
+}
+
+// --- Actions ---------------------------------------------------------------------
+
+void OverlayViewModel::copyLine(const QString &lineId, const QString &text) {
+    writeClipboard(text);
+    m_copiedLine = QUuid::fromString(lineId);
+    Q_EMIT copiedLineIdChanged();
+    m_copiedTimer.start();
+}
+
+void OverlayViewModel::copyText(const QString &text) {
+    writeClipboard(text);
+}
+
+void OverlayViewModel::writeClipboard(const QString &text) {
+    if (m_clipboard) {
+        m_clipboard->clear();
+        m_clipboard->writeText(text);
+        return;
+    }
+    if (QClipboard *clipboard = QGuiApplication::clipboard()) {
+        clipboard->clear();
+        clipboard->setText(text);
+    }
+}
+
+void OverlayViewModel::deleteLine(const QString &lineId) {
+    const QUuid id = QUuid::fromString(lineId);
+    if (!id.isNull())
+        m_state.transcript()->deleteLine(id);
+}
+
+void OverlayViewModel::toggleListening() {
+    if (canToggleListening())
+        m_state.listening()->toggleListening();
+}
+
+void OverlayViewModel::hideOverlay() {
+    m_state.toggleOverlay();
+}
+
+void OverlayViewModel::setMarkColors(const QColor &foreground, const QColor &background) {
+    m_lines->setHighlightColors(foreground, background);
+}
+
+} // namespace Orvinta

@@ -1,0 +1,251 @@
+#include <OrvintaUi/OverlayWindowController.h>
+
+#include "OverlayIconProvider.h"
+
+#include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/OverlayViewModel.h>
+#include <OrvintaUi/OverlayWindowPlatform.h>
+
+#include <OrvintaApp/ApertiumTranslator.h>
+#include <OrvintaApp/AppState.h>
+#include <OrvintaApp/TranslationController.h>
+
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+
+namespace Orvinta {
+
+namespace {
+const QUrl windowSource(QStringLiteral("qrc:/Orvinta/Ui/overlay/OverlayWindow.qml"));
+constexpr int frameSaveDelayMs = 300;
+
+/// The rounded rectangle as rows of rectangles, which is what the blur
+/// region of the compositor takes.
+QRegion roundedRegion(const QSize &size, int radius) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(QPointF(0, 0), size), radius, radius);
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+} // namespace
+
+OverlayWindowController::OverlayWindowController(AppState &state, OverlaySettings &settings,
+                                                 QQmlEngine &engine, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_settings(settings)
+    , m_engine(engine) {
+    m_frameSaveTimer.setSingleShot(true);
+    m_frameSaveTimer.setInterval(frameSaveDelayMs);
+    connect(&m_frameSaveTimer, &QTimer::timeout, this, &OverlayWindowController::saveFrame);
+    connect(&state, &AppState::overlayVisibilityRequested, this, [this](bool visible) {
+        if (visible)
+            show();
+        else
+            hide();
+    });
+    // Setting up builds nothing yet: the window (and with it the view and its
+    // translations) comes with the first show, which follows the set-up
+    // request when the overlay is to be shown.
+    connect(&state, &AppState::overlaySetupRequested, this, [this] { m_setUp = true; });
+    connect(&settings, &OverlaySettings::pinnedChanged, this,
+            &OverlayWindowController::applyPinned);
+}
+
+OverlayWindowController::~OverlayWindowController() {
+    // The window's bindings read the view model: the window goes first.
+    delete m_window.data();
+}
+
+void OverlayWindowController::setTranslationBackend(std::shared_ptr<TranslationBackend> backend) {
+    m_translationBackend = std::move(backend);
+}
+
+void OverlayWindowController::setShortcutTexts(const QString &startStop,
+                                               const QString &toggleOverlay) {
+    m_startStopShortcut = startStop;
+    m_toggleOverlayShortcut = toggleOverlay;
+    if (m_viewModel)
+        m_viewModel->setShortcutTexts(startStop, toggleOverlay);
+}
+
+void OverlayWindowController::setPlatform(std::unique_ptr<OverlayWindowPlatform> platform) {
+    m_platform = std::move(platform);
+}
+
+bool OverlayWindowController::blurBehind() const {
+    return m_platform && m_platform->blurAvailable();
+}
+
+QRect OverlayWindowController::defaultFrame(const QRect &screen) {
+    return QRect(screen.x() + (screen.width() - defaultSize.width()) / 2,
+                 screen.y() + screen.height() - bottomOffset - defaultSize.height(),
+                 defaultSize.width(), defaultSize.height());
+}
+
+QRect OverlayWindowController::restoredFrame(const std::optional<QRect> &saved,
+                                             const QRect &primaryScreen,
+                                             const QList<QRect> &screens) {
+    if (!saved || saved->width() < smallestRestoredSize.width() ||
+        saved->height() < smallestRestoredSize.height())
+        return defaultFrame(primaryScreen);
+    // A frame left on a screen that is gone could never be seen or moved back.
+    for (const QRect &screen : screens)
+        if (screen.intersects(*saved))
+            return *saved;
+    return defaultFrame(primaryScreen);
+}
+
+void OverlayWindowController::show() {
+    if (!m_window)
+        createWindow();
+    if (!m_window)
+        return;
+    updateBackgroundHidden(false);
+    m_window->show();
+    m_platform->shown(*m_window);
+    updateBlurRegion();
+}
+
+void OverlayWindowController::hide() {
+    if (!m_window)
+        return;
+    if (m_searchInputActive)
+        endSearchInput(true);
+    if (m_frameSaveTimer.isActive()) {
+        m_frameSaveTimer.stop();
+        saveFrame();
+    }
+    m_window->hide();
+}
+
+void OverlayWindowController::updateBackgroundHidden(bool hidden) {
+    if (hidden == m_backgroundHidden)
+        return;
+    m_backgroundHidden = hidden;
+    if (m_window) {
+        // A window that cannot be seen lets clicks through to what lies below,
+        // and blurs nothing.
+        m_window->setFlag(Qt::WindowTransparentForInput, hidden);
+        updateBlurRegion();
+    }
+    Q_EMIT backgroundHiddenChanged();
+}
+
+void OverlayWindowController::createWindow() {
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    if (!m_platform)
+        m_platform = makeOverlayWindowPlatform();
+    if (!m_translationBackend)
+        m_translationBackend = std::make_shared<ApertiumTranslator>();
+    if (!m_engine.imageProvider(QLatin1String(OverlayIconProvider::providerId)))
+        m_engine.addImageProvider(QLatin1String(OverlayIconProvider::providerId),
+                                  new OverlayIconProvider);
+
+    m_viewModel = std::make_unique<OverlayViewModel>(m_state, m_settings, m_translationBackend);
+    if (!m_startStopShortcut.isEmpty())
+        m_viewModel->setShortcutTexts(m_startStopShortcut, m_toggleOverlayShortcut);
+    connect(m_viewModel.get(), &OverlayViewModel::isAutoHiddenChanged, this,
+            [this] { updateBackgroundHidden(m_viewModel->isAutoHidden()); });
+
+    QQmlComponent component(&m_engine, windowSource);
+    if (!component.isReady()) {
+        qCCritical(lcOverlay, "The overlay window could not be built: %s",
+                   qUtf8Printable(component.errorString()));
+        m_viewModel.reset();
+        return;
+    }
+    QObject *created = component.createWithInitialProperties(
+        {{QStringLiteral("controller"), QVariant::fromValue(this)},
+         {QStringLiteral("viewModel"), QVariant::fromValue(m_viewModel.get())}});
+    auto *window = qobject_cast<QQuickWindow *>(created);
+    if (!window) {
+        qCCritical(lcOverlay, "The overlay window could not be built: %s",
+                   qUtf8Printable(component.errorString()));
+        delete created;
+        m_viewModel.reset();
+        return;
+    }
+    QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
+    m_window = window;
+
+    QSurfaceFormat format = window->requestedFormat();
+    format.setAlphaBufferSize(8);
+    window->setFormat(format);
+    window->setColor(Qt::transparent);
+    window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                     Qt::NoDropShadowWindowHint |
+                     (m_settings.pinned() ? Qt::WindowStaysOnTopHint : Qt::Widget));
+    window->setProperty("_q_showWithoutActivating", true);
+    window->setTitle(QStringLiteral("Orvinta Overlay"));
+
+    QList<QRect> screens;
+    for (QScreen *each : QGuiApplication::screens())
+        screens.append(each->geometry());
+    window->setGeometry(restoredFrame(m_settings.savedFrame(), screen->geometry(), screens));
+    window->create();
+    m_platform->prepare(*window);
+
+    for (const auto signal :
+         {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
+        connect(window, signal, this, [this] {
+            if (m_frameReady)
+                m_frameSaveTimer.start();
+        });
+    connect(window, &QWindow::widthChanged, this, &OverlayWindowController::updateBlurRegion);
+    connect(window, &QWindow::heightChanged, this, &OverlayWindowController::updateBlurRegion);
+    connect(window, &QWindow::activeChanged, this, [this] {
+        if (m_window && !m_window->isActive() && m_searchInputActive)
+            endSearchInput(false);
+    });
+    m_frameReady = true;
+    Q_EMIT windowCreated();
+}
+
+void OverlayWindowController::applyPinned() {
+    if (!m_window)
+        return;
+    m_window->setFlag(Qt::WindowStaysOnTopHint, m_settings.pinned());
+    // Changing the flags may unmap a shown window on some platforms.
+    if (m_state.preferences()->showOverlay() && !m_window->isVisible())
+        show();
+}
+
+void OverlayWindowController::updateBlurRegion() {
+    if (!m_window || !m_platform || !m_platform->blurAvailable())
+        return;
+    m_platform->setBlurRegion(
+        *m_window, m_backgroundHidden ? QRegion() : roundedRegion(m_window->size(), cornerRadius));
+}
+
+void OverlayWindowController::saveFrame() {
+    if (m_window)
+        m_settings.saveFrame(m_window->geometry());
+}
+
+void OverlayWindowController::beginSearchInput() {
+    if (!m_window || m_searchInputActive)
+        return;
+    m_platform->rememberFocus();
+    m_searchInputActive = true;
+    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    m_window->requestActivate();
+    Q_EMIT searchInputActiveChanged();
+}
+
+void OverlayWindowController::endSearchInput(bool giveFocusBack) {
+    if (!m_window || !m_searchInputActive)
+        return;
+    m_searchInputActive = false;
+    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+    if (giveFocusBack)
+        m_platform->restoreFocus();
+    Q_EMIT searchInputActiveChanged();
+}
+
+} // namespace Orvinta
