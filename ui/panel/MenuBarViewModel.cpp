@@ -464,8 +464,7 @@ void MenuBarViewModel::openSetupGuide() {
 void MenuBarViewModel::refreshShortcutText() {
     QString text;
     if (m_options.hotkeys)
-        if (const auto combination = m_options.hotkeys->combination(HotkeyAction::toggleListening))
-            text = shortcutDisplayString(*combination);
+        text = m_options.hotkeys->combo(HotkeyAction::toggleListening).displayString();
     if (text == m_shortcutText)
         return;
     m_shortcutText = text;
