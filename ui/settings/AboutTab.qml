@@ -20,11 +20,12 @@ SettingsForm {
         Layout.fillWidth: true
         spacing: 8
 
-        Image {
+        IconImage {
             Layout.alignment: Qt.AlignHCenter
             source: "../panel/icons/logo.svg"
             sourceSize.height: tab.logoHeight
             fillMode: Image.PreserveAspectFit
+            color: palette.windowText
             Accessible.ignored: true
         }
         Label {
@@ -54,6 +55,7 @@ SettingsForm {
                 flat: true
                 text: "Website"
                 icon.name: "web-browser-symbolic"
+                icon.color: palette.buttonText
                 onClicked: tab.vm.openWebsite()
                 Accessible.name: text
             }
@@ -61,6 +63,7 @@ SettingsForm {
                 flat: true
                 text: "Contact Support"
                 icon.name: "mail-send-symbolic"
+                icon.color: palette.buttonText
                 onClicked: tab.vm.contactSupport()
                 Accessible.name: text
             }

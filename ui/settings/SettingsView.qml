@@ -22,7 +22,7 @@ Item {
         Rectangle {
             Layout.preferredWidth: view.sidebarWidth
             Layout.fillHeight: true
-            color: palette.alternateBase
+            color: palette.base
 
             ListView {
                 id: sidebar
@@ -40,6 +40,7 @@ Item {
                     icon.name: modelData.icon
                     icon.width: 16
                     icon.height: 16
+                    icon.color: highlighted ? palette.highlightedText : palette.windowText
                     highlighted: view.selectedTab === modelData.id
                     onClicked: view.selectedTab = modelData.id
                     Accessible.role: Accessible.PageTab

@@ -51,6 +51,8 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
                                                        m_services.holdKeyDisplayName))
     , m_displayVersion(m_services.displayVersion.isEmpty() ? AppVersion::displayVersion()
                                                            : m_services.displayVersion) {
+    for (QObject *recorder : m_services.shortcutRecorders)
+        m_recorders << QPointer<QObject>(recorder);
     refreshTrust();
     Preferences *prefs = m_state.preferences();
     connect(prefs, &Preferences::selectedLocaleChanged, this, &SettingsViewModel::languagesChanged);
@@ -83,6 +85,14 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
 }
 
 SettingsViewModel::~SettingsViewModel() = default;
+
+QList<QObject *> SettingsViewModel::shortcutRecorders() const {
+    QList<QObject *> recorders;
+    for (const QPointer<QObject> &recorder : m_recorders)
+        if (recorder)
+            recorders << recorder.data();
+    return recorders;
+}
 
 QVariantList SettingsViewModel::tabs() {
     const auto tab = [](const char *id, const char *title, const char *icon) {
@@ -230,9 +240,9 @@ void SettingsViewModel::contactSupport() {
 }
 
 void SettingsViewModel::cancelRecordings() {
-    for (QObject *recorder : m_services.shortcutRecorders)
+    for (const QPointer<QObject> &recorder : m_recorders)
         if (recorder)
-            QMetaObject::invokeMethod(recorder, "cancelRecording");
+            QMetaObject::invokeMethod(recorder.data(), "cancelRecording");
     m_holdKey->cancelRecording();
 }
 

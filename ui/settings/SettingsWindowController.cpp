@@ -1,5 +1,7 @@
 #include <OrvintaUi/SettingsWindowController.h>
 
+#include "WindowActivation.h"
+
 #include <OrvintaUi/PanelWindows.h>
 
 #include <QLoggingCategory>
@@ -34,7 +36,10 @@ SettingsWindowController::SettingsWindowController(QQmlEngine &engine, AppState 
           std::make_unique<SettingsViewModel>(state, overlay, updater, std::move(services))) {}
 
 SettingsWindowController::~SettingsWindowController() {
-    // The window's bindings read the view model.
+    // The window's bindings read the view model; its last hiding is not a
+    // user's and must not reach recorders that may be gone.
+    if (m_window)
+        m_window->disconnect(m_viewModel.get());
     m_window.reset();
 }
 
@@ -60,8 +65,7 @@ bool SettingsWindowController::show() {
     // focus even when another program is active (on X11 the window manager
     // is asked to activate it; without one Qt sets the input focus itself).
     m_window->show();
-    m_window->raise();
-    m_window->requestActivate();
+    activateWindow(*m_window);
     return true;
 }
 

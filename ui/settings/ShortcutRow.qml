@@ -36,6 +36,7 @@ RowLayout {
         icon.name: "edit-undo-symbolic"
         icon.width: row.resetSymbolSize
         icon.height: row.resetSymbolSize
+        icon.color: palette.buttonText
         ToolTip.text: row.recorder ? row.recorder.resetToolTip : ""
         ToolTip.visible: hovered
         ToolTip.delay: 500

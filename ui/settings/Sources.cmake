@@ -5,6 +5,7 @@ list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/SettingsViewModel.h settings/SettingsViewModel.cpp
   include/OrvintaUi/SettingsWindowController.h settings/SettingsWindowController.cpp
   include/OrvintaUi/UpdateWindowsController.h settings/UpdateWindowsController.cpp
+  settings/WindowActivation.h settings/WindowActivation.cpp
 )
 list(APPEND ORVINTA_UI_QML
   settings/SettingsWindow.qml

@@ -1,5 +1,7 @@
 #include <OrvintaUi/UpdateWindowsController.h>
 
+#include "WindowActivation.h"
+
 #include <OrvintaUi/PanelWindows.h>
 
 #include <OrvintaUpdates/UpdateLog.h>
@@ -7,7 +9,6 @@
 #include <OrvintaUpdates/WhatsNewModel.h>
 
 #include <QGuiApplication>
-#include <QPalette>
 #include <QQmlEngine>
 #include <QScreen>
 
@@ -20,10 +21,6 @@ void centreOnScreen(QQuickWindow &window) {
     if (screen)
         window.setPosition(screen->availableGeometry().center() -
                            QPoint(window.width() / 2, window.height() / 2));
-}
-
-bool darkPalette() {
-    return QGuiApplication::palette().color(QPalette::Window).lightnessF() < 0.5;
 }
 
 } // namespace
@@ -54,8 +51,7 @@ UpdateWindowsController::~UpdateWindowsController() {
 
 void UpdateWindowsController::bringToFront(QQuickWindow &window) {
     window.show();
-    window.raise();
-    window.requestActivate();
+    activateWindow(window);
 }
 
 void UpdateWindowsController::followWhatsNew() {
@@ -64,7 +60,6 @@ void UpdateWindowsController::followWhatsNew() {
             m_whatsNew->hide();
         return;
     }
-    m_whatsNewModel->setDarkColorScheme(darkPalette());
     if (!m_whatsNew) {
         QString error;
         m_whatsNew = createUiWindow(

@@ -15,6 +15,8 @@ ApplicationWindow {
     readonly property int symbolSize: 32
     readonly property int headerPadding: 24
     readonly property real titleScale: 1.6
+    readonly property int notesHorizontalPadding: 20
+    readonly property int notesVerticalPadding: 16
 
     title: "What's New"
     width: contentWidth
@@ -22,6 +24,13 @@ ApplicationWindow {
     minimumWidth: contentWidth
     minimumHeight: contentHeight
     visible: false
+
+    // The notes' text colour follows the colours this window is drawn in.
+    Binding {
+        target: window.model
+        property: "darkColorScheme"
+        value: window.palette.window.hslLightness < 0.5
+    }
 
     // The close button dismisses as "Continue" does.
     onClosing: model.dismiss()
@@ -31,7 +40,7 @@ ApplicationWindow {
         spacing: 0
 
         ColumnLayout {
-            Layout.fillWidth: true
+            Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: window.headerPadding
             Layout.bottomMargin: window.headerPadding
             spacing: 8
@@ -64,6 +73,10 @@ ApplicationWindow {
                 width: notesScroll.availableWidth
                 textFormat: Text.RichText
                 wrapMode: Text.Wrap
+                leftPadding: window.notesHorizontalPadding
+                rightPadding: window.notesHorizontalPadding
+                topPadding: window.notesVerticalPadding
+                bottomPadding: window.notesVerticalPadding
                 text: window.model.html
                 color: palette.windowText
                 onLinkActivated: (link) => Qt.openUrlExternally(link)

@@ -13,6 +13,7 @@
 #include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/UpdaterManager.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <QPalette>
 #include <QProcess>
 #include <QQmlEngine>
+#include <QQmlProperty>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <gtest/gtest.h>
@@ -48,6 +50,26 @@ WId focusedWindow() {
     return xdotool({QStringLiteral("getwindowfocus")}).toULongLong();
 }
 
+/// Draws `window` and its controls in dark colours, as a dark desktop theme does.
+void paintDark(QQuickWindow &window) {
+    const std::pair<const char *, QColor> roles[] = {{"window", QColor(0x2b, 0x2b, 0x2b)},
+                                                     {"windowText", QColor(0xe0, 0xe0, 0xe0)},
+                                                     {"base", QColor(0x33, 0x33, 0x33)},
+                                                     {"alternateBase", QColor(0x26, 0x26, 0x26)},
+                                                     {"text", QColor(0xe0, 0xe0, 0xe0)},
+                                                     {"button", QColor(0x3a, 0x3a, 0x3a)},
+                                                     {"buttonText", QColor(0xe0, 0xe0, 0xe0)},
+                                                     {"mid", QColor(0x55, 0x55, 0x55)},
+                                                     {"placeholderText", QColor(0xa0, 0xa0, 0xa0)},
+                                                     {"highlight", QColor(0x35, 0x84, 0xe4)},
+                                                     {"highlightedText", QColor(0xff, 0xff, 0xff)},
+                                                     {"light", QColor(0x48, 0x48, 0x48)},
+                                                     {"dark", QColor(0x1e, 0x1e, 0x1e)},
+                                                     {"midlight", QColor(0x40, 0x40, 0x40)}};
+    for (const auto &[role, colour] : roles)
+        QQmlProperty(&window, QStringLiteral("palette.") + QLatin1String(role)).write(colour);
+}
+
 void pressKeys(const QString &keys) {
     xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
 }
@@ -69,8 +91,8 @@ struct X11Settings {
             recorders.push_back(std::make_unique<ShortcutRecorderModel>(hotkeys, action));
             settings.shortcutRecorders << recorders.back().get();
         }
-        controller = std::make_unique<SettingsWindowController>(engine, *f.state, &overlay, nullptr,
-                                                                settings);
+        controller = std::make_unique<SettingsWindowController>(engine, *f.state, &overlay,
+                                                                &updater, settings);
     }
     ~X11Settings() {
         controller.reset();
@@ -96,6 +118,7 @@ struct X11Settings {
     std::shared_ptr<HotkeyService> hotkeys;
     QQmlEngine engine;
     OverlaySettings overlay{f.preferences};
+    UpdaterManager updater{f.preferences};
     std::vector<std::unique_ptr<ShortcutRecorderModel>> recorders;
     std::unique_ptr<SettingsWindowController> controller;
 };
@@ -180,8 +203,8 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     // A new run reads it back.
     AppServices restarted;
     restarted.preferences = s.f.preferences;
-    s.recorders.clear();
     s.controller.reset();
+    s.recorders.clear();
     s.hotkeys.reset();
     s.services = {};
     installInputServices(restarted);
@@ -196,27 +219,14 @@ TEST(SettingsWindowX11, picturesOfEachTabAndTheReleaseNotes) {
                                ? QStringLiteral(ORVINTA_DOCS_DIR)
                                : QDir::temp().filePath("orvinta-ui-artefacts");
     QDir().mkpath(folder);
-    const QPalette light = QGuiApplication::palette();
     for (const bool dark : {false, true}) {
-        if (dark) {
-            QPalette palette;
-            palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-            palette.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
-            palette.setColor(QPalette::Base, QColor(0x33, 0x33, 0x33));
-            palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
-            palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
-            palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-            palette.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
-            palette.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x55));
-            palette.setColor(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa0));
-            palette.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-            QGuiApplication::setPalette(palette);
-        }
         X11Settings s;
         s.f.state->preferences()->setAutoPasteAtCursor(true);
         s.overlay.setAutoHideEnabled(true);
         ASSERT_TRUE(s.showAndFocus());
         QQuickWindow &window = *s.controller->window();
+        if (dark)
+            paintDark(window);
         QQuickItem *view = itemNamed(&window, "settingsView");
         ASSERT_NE(view, nullptr);
         for (const char *tab : {"general", "appearance", "update", "about"}) {
@@ -227,6 +237,14 @@ TEST(SettingsWindowX11, picturesOfEachTabAndTheReleaseNotes) {
             EXPECT_TRUE(window.grabWindow().save(path)) << path.toStdString();
             std::printf("Picture of the window: %s\n", qPrintable(path));
         }
+        // The whole General tab, as it scrolls.
+        view->setProperty("selectedTab", QStringLiteral("general"));
+        window.resize(540, 1040);
+        spin(std::chrono::milliseconds(300));
+        const QString whole = QDir(folder).filePath(
+            QStringLiteral("settings-general-full%1.png").arg(dark ? "-dark" : ""));
+        EXPECT_TRUE(window.grabWindow().save(whole));
+        window.resize(540, 400);
         WhatsNewModel notes;
         UpdateWindowsController windows(s.engine, &notes, nullptr);
         notes.show(QStringLiteral("1.3"),
@@ -235,12 +253,14 @@ TEST(SettingsWindowX11, picturesOfEachTabAndTheReleaseNotes) {
                                   "recorded from the keyboard</li><li>Release notes like these, "
                                   "once per version</li></ul><script>alert('no')</script>"));
         ASSERT_NE(windows.whatsNewWindow(), nullptr);
+        if (dark)
+            paintDark(*windows.whatsNewWindow());
         EXPECT_TRUE(waitUntil([&] { return windows.whatsNewWindow()->isExposed(); }));
+        EXPECT_EQ(notes.darkColorScheme(), dark);
         QCoreApplication::processEvents();
         const QString path =
             QDir(folder).filePath(QStringLiteral("whats-new%1.png").arg(dark ? "-dark" : ""));
         EXPECT_TRUE(windows.whatsNewWindow()->grabWindow().save(path));
         std::printf("Picture of the window: %s\n", qPrintable(path));
     }
-    QGuiApplication::setPalette(light);
 }

@@ -113,7 +113,7 @@ public:
     bool showsDictationWarning() const;
     QString holdKeyName() const;
     HoldKeyRecorderModel *holdKeyRecorder() const { return m_holdKey.get(); }
-    QList<QObject *> shortcutRecorders() const { return m_services.shortcutRecorders; }
+    QList<QObject *> shortcutRecorders() const;
 
     OverlaySettings *overlay() const { return m_overlay; }
     QString opacityText() const;
@@ -158,6 +158,8 @@ private:
     QPointer<OverlaySettings> m_overlay;
     QPointer<UpdaterManager> m_updater;
     SettingsServices m_services;
+    /// The recorders may go before the window (the shell owns them).
+    QList<QPointer<QObject>> m_recorders;
     std::unique_ptr<HoldKeyRecorderModel> m_holdKey;
     QString m_displayVersion;
     bool m_trusted = true;
