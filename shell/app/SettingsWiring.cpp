@@ -31,9 +31,14 @@ SettingsWiring::SettingsWiring(const AppServices &services, QObject *parent)
 }
 
 SettingsWiring::~SettingsWiring() {
+    releaseWindows();
+}
+
+void SettingsWiring::releaseWindows() {
     // Windows before the models their bindings read.
     m_settings.reset();
     m_updateWindows.reset();
+    m_state = nullptr;
 }
 
 void SettingsWiring::attach(AppState &state) {

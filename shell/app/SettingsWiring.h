@@ -43,6 +43,10 @@ public:
     /// 5 s after start: the daily update checks begin.
     void startAutomaticUpdateChecks();
 
+    /// Closes and frees the windows; call before the application state goes
+    /// (at the end of main, after the event loop).
+    void releaseWindows();
+
     OverlaySettings &overlaySettings() { return *m_overlay; }
     UpdaterManager &updater() { return *m_updater; }
     WhatsNewModel &whatsNew() { return *m_whatsNew; }

@@ -55,6 +55,9 @@ bool SettingsWindowController::show() {
             return false;
         }
         centreOnScreen(*m_window);
+        // A recording must not outlive the window: hidden, it ends and the
+        // global shortcuts resume. (Losing the focus does not end it: on some
+        // desktops pressing Super alone moves the focus for a moment.)
         connect(m_window.get(), &QWindow::visibleChanged, m_viewModel.get(), [this](bool visible) {
             if (!visible)
                 m_viewModel->cancelRecordings();

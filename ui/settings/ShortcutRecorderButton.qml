@@ -66,12 +66,6 @@ AbstractButton {
             else
                 field.recorder.handleKeyPress(key, modifiers)
         }
-        // Leaving the field (another control, another window) ends the
-        // recording, so the suspended global shortcuts come back.
-        onActiveFocusChanged: {
-            if (!activeFocus && field.recording)
-                field.recorder.cancelRecording()
-        }
     }
     onRecordingChanged: {
         if (recording)
