@@ -62,8 +62,7 @@ ApplicationWindow {
         }
         Item { Layout.fillHeight: true; visible: !(window.available && window.updater.releaseNotesHtml !== "") }
         RowLayout {
-            Layout.fillWidth: true
-            Item { Layout.fillWidth: true }
+            Layout.alignment: Qt.AlignRight
             Button {
                 visible: !window.checking && window.available
                 text: "Download"

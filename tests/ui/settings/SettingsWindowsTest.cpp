@@ -14,6 +14,7 @@
 #include <OrvintaUpdates/UpdaterManager.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
+#include <QDir>
 #include <QFile>
 #include <QQmlEngine>
 #include <QTcpServer>
@@ -319,4 +320,9 @@ TEST(UpdateWindow, onlyAChecksTheUserAskedForOpensTheAnswer) {
     const QStringList texts = visibleTexts(&window);
     EXPECT_TRUE(texts.contains(updater.message())) << texts.join(" | ").toStdString();
     EXPECT_TRUE(texts.contains("Download"));
+    // A picture for a person to look at.
+    EXPECT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    const QString folder = QDir::temp().filePath("orvinta-ui-artefacts");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(window.grabWindow().save(QDir(folder).filePath("update-available.png")));
 }
