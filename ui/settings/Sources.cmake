@@ -1,5 +1,34 @@
 # The settings window and the update and release-notes windows.
 list(APPEND ORVINTA_UI_SOURCES
+  include/OrvintaUi/HoldKeyRecorderModel.h settings/HoldKeyRecorderModel.cpp
+  include/OrvintaUi/KeyCaptureItem.h settings/KeyCaptureItem.cpp
+  include/OrvintaUi/SettingsViewModel.h settings/SettingsViewModel.cpp
+  include/OrvintaUi/SettingsWindowController.h settings/SettingsWindowController.cpp
+  include/OrvintaUi/UpdateWindowsController.h settings/UpdateWindowsController.cpp
+  settings/WindowActivation.h settings/WindowActivation.cpp
 )
 list(APPEND ORVINTA_UI_QML
+  settings/SettingsWindow.qml
+  settings/SettingsView.qml
+  settings/SettingsForm.qml
+  settings/SettingsSection.qml
+  settings/Caption.qml
+  settings/WarningRow.qml
+  settings/SliderRow.qml
+  settings/ShortcutRecorderButton.qml
+  settings/ShortcutRow.qml
+  settings/GeneralTab.qml
+  settings/AppearanceTab.qml
+  settings/UpdateTab.qml
+  settings/AboutTab.qml
+  settings/WhatsNewWindow.qml
+  settings/UpdateCheckWindow.qml
 )
+# qmlcachegen's C++ for these files shadows its own parameters.
+foreach(file IN LISTS ORVINTA_UI_QML)
+  if(file MATCHES "^settings/(.*)\\.qml$")
+    set_source_files_properties(
+      ${CMAKE_CURRENT_BINARY_DIR}/.rcc/qmlcache/OrvintaUi_settings/${CMAKE_MATCH_1}_qml.cpp
+      PROPERTIES COMPILE_OPTIONS -Wno-shadow)
+  endif()
+endforeach()

@@ -1,0 +1,200 @@
+// The settings window's rules without pixels: what shows when, the value
+// labels, the hold-key field and what ends a recording.
+
+#include "AppTestSupport.h"
+#include "SettingsTestSupport.h"
+
+#include <OrvintaApp/Preferences.h>
+#include <OrvintaInput/ShortcutRecorderModel.h>
+#include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/SettingsViewModel.h>
+#include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/UpdaterManager.h>
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Orvinta;
+using namespace Orvinta::Testing;
+
+namespace {
+
+QString holdKeyLabel(const QString &keysym) {
+    if (keysym == QLatin1String("Control_R"))
+        return QStringLiteral("Right Ctrl");
+    if (keysym == QLatin1String("Alt_R"))
+        return QStringLiteral("Right Alt");
+    return keysym;
+}
+
+SettingsServices servicesFor(AppFixture &f, bool *trusted) {
+    SettingsServices services;
+    services.preferences = f.preferences;
+    services.accessibilityTrusted = [trusted] { return *trusted; };
+    services.holdKeyDisplayName = holdKeyLabel;
+    services.openUrl = [](const QUrl &) {};
+    return services;
+}
+
+} // namespace
+
+TEST(SettingsRules, pasteSourceAndTrustWarningsFollowTheSwitches) {
+    AppFixture f;
+    bool trusted = false;
+    SettingsViewModel vm(*f.state, nullptr, nullptr, servicesFor(f, &trusted));
+    Preferences &prefs = *f.state->preferences();
+
+    // Auto-paste off: neither the source picker nor the warning.
+    EXPECT_FALSE(vm.showsPasteSource());
+    EXPECT_FALSE(vm.showsPasteWarning());
+    prefs.setAutoPasteAtCursor(true);
+    EXPECT_TRUE(vm.showsPasteSource());
+    EXPECT_TRUE(vm.showsPasteWarning());
+    EXPECT_EQ(vm.pasteSourceCaption(),
+              "Pastes the original transcription at the cursor immediately.");
+    vm.setPasteTranslation(true);
+    EXPECT_EQ(prefs.autoPasteSource(), AutoPasteSource::translation);
+    EXPECT_EQ(vm.pasteSourceCaption(),
+              "Pastes the translated text at the cursor when translation completes.");
+    QSignalSpy clipboard(&vm, &SettingsViewModel::clipboardChanged);
+    prefs.setAutoPasteAtCursor(false);
+    EXPECT_FALSE(vm.showsPasteSource());
+    EXPECT_FALSE(vm.showsPasteWarning());
+    EXPECT_GE(clipboard.count(), 1);
+
+    // The dictation warning follows dictation mode, and both follow the trust,
+    // which is asked again when the window is shown.
+    EXPECT_FALSE(vm.showsDictationWarning());
+    prefs.setDictationModeEnabled(true);
+    EXPECT_TRUE(vm.showsDictationWarning());
+    trusted = true;
+    vm.refreshTrust();
+    EXPECT_FALSE(vm.showsDictationWarning());
+    prefs.setAutoPasteAtCursor(true);
+    EXPECT_FALSE(vm.showsPasteWarning());
+
+    // Same language: the caption says no translation happens.
+    prefs.setSelectedLocale("en-US");
+    prefs.setTargetLanguage("en-US");
+    EXPECT_TRUE(vm.sameLanguage());
+    const int other = vm.targetLanguageIndex() == 0 ? 1 : 0;
+    vm.setTargetLanguageIndex(other);
+    EXPECT_FALSE(vm.sameLanguage());
+    vm.setTargetLanguageIndex(9999); // out of the table: nothing changes
+    EXPECT_EQ(vm.targetLanguageIndex(), other);
+}
+
+TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
+    AppFixture f;
+    bool trusted = true;
+    OverlaySettings overlay(f.preferences);
+    SettingsViewModel vm(*f.state, &overlay, nullptr, servicesFor(f, &trusted));
+
+    EXPECT_EQ(vm.opacityText(), "60%");
+    EXPECT_EQ(vm.fontSizeText(), "15 pt");
+    EXPECT_EQ(vm.autoHideDelayText(), "5 s");
+    EXPECT_FALSE(vm.showsAutoHideDelay());
+    QSignalSpy changed(&vm, &SettingsViewModel::overlayChanged);
+    overlay.setAutoHideEnabled(true);
+    EXPECT_TRUE(vm.showsAutoHideDelay());
+    overlay.setAutoHideDelay(12);
+    overlay.setOpacity(0.85);
+    EXPECT_EQ(vm.autoHideDelayText(), "12 s");
+    EXPECT_EQ(vm.opacityText(), "85%");
+    EXPECT_GE(changed.count(), 3);
+    // A stored value outside the slider's range is shown as it is.
+    overlay.setOpacity(0.05);
+    EXPECT_EQ(vm.opacityText(), "5%");
+    overlay.setAutoHideEnabled(false);
+    EXPECT_FALSE(vm.showsAutoHideDelay());
+
+    // Without overlay settings the tab has nothing to change and says nothing wrong.
+    SettingsViewModel bare(*f.state, nullptr, nullptr, servicesFor(f, &trusted));
+    EXPECT_EQ(bare.opacityText(), "");
+    EXPECT_FALSE(bare.showsAutoHideDelay());
+}
+
+TEST(SettingsRules, displayVersionAndUpdateSwitch) {
+    EXPECT_EQ(AppVersion::displayVersion(QStringLiteral("1.4"), QStringLiteral("27")), "1.4 (27)");
+    EXPECT_EQ(AppVersion::displayVersion(QStringLiteral("1.4"), std::nullopt),
+              QString::fromUtf8("1.4 (—)"));
+
+    AppFixture f;
+    bool trusted = true;
+    SettingsServices services = servicesFor(f, &trusted);
+    services.displayVersion = AppVersion::displayVersion(QStringLiteral("1.4"), std::nullopt);
+    UpdaterManager updater(f.preferences);
+    SettingsViewModel vm(*f.state, nullptr, &updater, services);
+    EXPECT_EQ(vm.displayVersion(), QString::fromUtf8("1.4 (—)"));
+    EXPECT_EQ(vm.supportUrl().scheme(), "mailto");
+    EXPECT_EQ(vm.supportUrl().path(), AppVersion::supportEmail());
+
+    // The switch reads and writes the updater's own setting, which persists.
+    const bool before = vm.automaticallyChecksForUpdates();
+    vm.setAutomaticallyChecksForUpdates(!before);
+    EXPECT_EQ(updater.automaticallyChecksForUpdates(), !before);
+    UpdaterManager again(f.preferences);
+    EXPECT_EQ(again.automaticallyChecksForUpdates(), !before);
+}
+
+TEST(HoldKeyField, recordsOneHoldableKeyAndCancelsOnEscape) {
+    AppFixture f;
+    bool trusted = true;
+    SettingsViewModel vm(*f.state, nullptr, nullptr, servicesFor(f, &trusted));
+    HoldKeyRecorderModel &field = *vm.holdKeyRecorder();
+    EXPECT_EQ(field.displayText(), "Right Ctrl");
+    EXPECT_EQ(vm.holdKeyName(), "Right Ctrl");
+    EXPECT_FALSE(field.canReset());
+    EXPECT_EQ(field.resetToolTip(), "Reset to default (Right Ctrl)");
+
+    // Not recording: presses are not the field's.
+    EXPECT_FALSE(field.handleKeyPress(Qt::Key_Alt, 0xffea));
+
+    // Escape cancels, Shift+Escape too (the key decides, not the modifiers).
+    field.toggleRecording();
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Escape, 0xff1b));
+    EXPECT_FALSE(field.isRecording());
+    field.toggleRecording();
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Escape, 0xff1b));
+    EXPECT_FALSE(field.isRecording());
+
+    // A letter would type while held: the field keeps waiting.
+    field.toggleRecording();
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, 'k'));
+    EXPECT_TRUE(field.isRecording());
+
+    QSignalSpy changed(&vm, &SettingsViewModel::holdKeyChanged);
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_AltGr, 0xffea));
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_EQ(f.preferences->stringValue(HoldKeyRecorderModel::preferenceKey), "Alt_R");
+    EXPECT_EQ(vm.holdKeyName(), "Right Alt");
+    EXPECT_TRUE(field.canReset());
+    EXPECT_EQ(changed.count(), 1);
+
+    // A new run reads the stored key; the reset goes back to Right Ctrl.
+    SettingsViewModel later(*f.state, nullptr, nullptr, servicesFor(f, &trusted));
+    EXPECT_EQ(later.holdKeyName(), "Right Alt");
+    later.holdKeyRecorder()->resetToDefault();
+    EXPECT_EQ(f.preferences->stringValue(HoldKeyRecorderModel::preferenceKey), "Control_R");
+    EXPECT_FALSE(later.holdKeyRecorder()->canReset());
+}
+
+TEST(ShortcutFields, hidingTheWindowEndsRecordingSoShortcutsResume) {
+    AppFixture f;
+    bool trusted = true;
+    auto hotkeys = std::make_shared<RecordingHotkeys>(f.preferences);
+    ShortcutRecorderModel overlayField(hotkeys, HotkeyAction::toggleOverlay);
+    SettingsServices services = servicesFor(f, &trusted);
+    services.shortcutRecorders = {&overlayField};
+    SettingsViewModel vm(*f.state, nullptr, nullptr, services);
+
+    overlayField.toggleRecording();
+    EXPECT_TRUE(hotkeys->suspended);
+    vm.holdKeyRecorder()->toggleRecording();
+    vm.cancelRecordings();
+    EXPECT_FALSE(overlayField.isRecording());
+    EXPECT_FALSE(vm.holdKeyRecorder()->isRecording());
+    EXPECT_FALSE(hotkeys->suspended);
+    EXPECT_EQ(hotkeys->registrations, 0);
+}

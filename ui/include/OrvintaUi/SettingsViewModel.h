@@ -1,0 +1,168 @@
+#pragma once
+
+#include <OrvintaUi/HoldKeyRecorderModel.h>
+#include <OrvintaUi/OverlaySettings.h>
+
+#include <OrvintaApp/Preferences.h>
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+
+namespace Orvinta {
+
+class AppState;
+class PreferencesStore;
+class UpdaterManager;
+
+/// What the settings window needs from layers it does not see. The shell
+/// fills it; every member may stay empty (tests, a desktop without X11).
+struct SettingsServices {
+    std::shared_ptr<PreferencesStore> preferences;
+    /// Whether the desktop lets Orvinta type into other windows (on X11:
+    /// the display offers XTest). Asked each time the window is shown.
+    std::function<bool()> accessibilityTrusted;
+    /// The four shortcut fields' recorder models, in row order (Toggle
+    /// Recording, Auto Copy, Auto Paste, Overlay). The QML binds them by
+    /// property name: displayText, isRecording, canReset, resetToolTip,
+    /// label; toggleRecording(), cancelRecording(), handleKeyPress(key,
+    /// modifiers), resetToDefault().
+    QList<QObject *> shortcutRecorders;
+    /// "Right Ctrl" for "Control_R".
+    std::function<QString(const QString &)> holdKeyDisplayName;
+    /// Where "Open Accessibility Settings" leads. X11 has no grant to give
+    /// (XTest is on or off in the server), so by default it is the project's
+    /// web site, which explains it.
+    std::function<void()> openAccessibilityHelp;
+    /// Opens a web or mailto address; empty: the desktop's handler.
+    std::function<void(const QUrl &)> openUrl;
+    /// "1.4 (27)"; empty: the running program's.
+    QString displayVersion;
+};
+
+/// Everything the settings window shows that is more than a plain binding:
+/// visibility rules, value labels, the language tables, the version and
+/// links. Controls write straight through to the preferences, the overlay
+/// settings and the updater; nothing waits for an "apply".
+class SettingsViewModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The settings window controller makes its view model")
+    Q_PROPERTY(QVariantList tabs READ tabs CONSTANT)
+    // General
+    Q_PROPERTY(Orvinta::Preferences *preferences READ preferences CONSTANT)
+    Q_PROPERTY(QVariantList sourceLanguages READ sourceLanguages CONSTANT)
+    Q_PROPERTY(QVariantList targetLanguages READ targetLanguages CONSTANT)
+    Q_PROPERTY(int sourceLanguageIndex READ sourceLanguageIndex NOTIFY languagesChanged)
+    Q_PROPERTY(int targetLanguageIndex READ targetLanguageIndex NOTIFY languagesChanged)
+    Q_PROPERTY(bool sameLanguage READ sameLanguage NOTIFY languagesChanged)
+    Q_PROPERTY(bool pasteTranslation READ pasteTranslation NOTIFY clipboardChanged)
+    Q_PROPERTY(bool showsPasteSource READ showsPasteSource NOTIFY clipboardChanged)
+    Q_PROPERTY(QString pasteSourceCaption READ pasteSourceCaption NOTIFY clipboardChanged)
+    Q_PROPERTY(bool accessibilityTrusted READ accessibilityTrusted NOTIFY trustChanged)
+    Q_PROPERTY(bool showsPasteWarning READ showsPasteWarning NOTIFY warningsChanged)
+    Q_PROPERTY(bool showsDictationWarning READ showsDictationWarning NOTIFY warningsChanged)
+    Q_PROPERTY(QString holdKeyName READ holdKeyName NOTIFY holdKeyNameChanged)
+    Q_PROPERTY(Orvinta::HoldKeyRecorderModel *holdKeyRecorder READ holdKeyRecorder CONSTANT)
+    Q_PROPERTY(QList<QObject *> shortcutRecorders READ shortcutRecorders CONSTANT)
+    // Appearance
+    Q_PROPERTY(Orvinta::OverlaySettings *overlay READ overlay CONSTANT)
+    Q_PROPERTY(QString opacityText READ opacityText NOTIFY overlayChanged)
+    Q_PROPERTY(QString fontSizeText READ fontSizeText NOTIFY overlayChanged)
+    Q_PROPERTY(QString autoHideDelayText READ autoHideDelayText NOTIFY overlayChanged)
+    Q_PROPERTY(bool showsAutoHideDelay READ showsAutoHideDelay NOTIFY overlayChanged)
+    // Update and About
+    Q_PROPERTY(QObject *updater READ updater CONSTANT)
+    Q_PROPERTY(bool automaticallyChecksForUpdates READ automaticallyChecksForUpdates WRITE
+                   setAutomaticallyChecksForUpdates NOTIFY updaterChanged)
+    Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY updaterChanged)
+    Q_PROPERTY(QString displayVersion READ displayVersion CONSTANT)
+    Q_PROPERTY(QUrl websiteUrl READ websiteUrl CONSTANT)
+    Q_PROPERTY(QUrl supportUrl READ supportUrl CONSTANT)
+
+public:
+    /// `overlay` and `updater` may be null: their tabs then show nothing to change.
+    SettingsViewModel(AppState &state, OverlaySettings *overlay, UpdaterManager *updater,
+                      SettingsServices services, QObject *parent = nullptr);
+    ~SettingsViewModel() override;
+
+    static QVariantList tabs();
+
+    Preferences *preferences() const;
+    QVariantList sourceLanguages() const;
+    QVariantList targetLanguages() const;
+    int sourceLanguageIndex() const;
+    int targetLanguageIndex() const;
+    bool sameLanguage() const;
+    Q_INVOKABLE void setSourceLanguageIndex(int index);
+    Q_INVOKABLE void setTargetLanguageIndex(int index);
+
+    bool pasteTranslation() const;
+    Q_INVOKABLE void setPasteTranslation(bool translation);
+    bool showsPasteSource() const;
+    QString pasteSourceCaption() const;
+    bool accessibilityTrusted() const { return m_trusted; }
+    bool showsPasteWarning() const;
+    bool showsDictationWarning() const;
+    QString holdKeyName() const;
+    HoldKeyRecorderModel *holdKeyRecorder() const { return m_holdKey.get(); }
+    QList<QObject *> shortcutRecorders() const;
+
+    OverlaySettings *overlay() const { return m_overlay; }
+    QString opacityText() const;
+    QString fontSizeText() const;
+    QString autoHideDelayText() const;
+    bool showsAutoHideDelay() const;
+
+    QObject *updater() const;
+    bool automaticallyChecksForUpdates() const;
+    void setAutomaticallyChecksForUpdates(bool on);
+    bool canCheckForUpdates() const;
+    QString displayVersion() const { return m_displayVersion; }
+    QUrl websiteUrl() const;
+    QUrl supportUrl() const;
+
+    /// Asks the desktop again whether Orvinta may paste (the window does it when shown).
+    Q_INVOKABLE void refreshTrust();
+    Q_INVOKABLE void openAccessibilitySettings();
+    Q_INVOKABLE void openWebsite();
+    Q_INVOKABLE void contactSupport();
+    /// Ends every field's recording (the window was hidden), so the global
+    /// shortcuts are not left suspended.
+    Q_INVOKABLE void cancelRecordings();
+    /// The user's "Check for Updates...": the result dialog follows the updater.
+    Q_INVOKABLE void checkForUpdates();
+
+Q_SIGNALS:
+    void languagesChanged();
+    void clipboardChanged();
+    void trustChanged();
+    void warningsChanged();
+    void holdKeyNameChanged();
+    void overlayChanged();
+    void updaterChanged();
+    /// The stored hold key changed (the shell starts the key monitor again).
+    void holdKeyChanged();
+
+private:
+    void open(const QUrl &url);
+
+    AppState &m_state;
+    QPointer<OverlaySettings> m_overlay;
+    QPointer<UpdaterManager> m_updater;
+    SettingsServices m_services;
+    /// The recorders may go before the window (the shell owns them).
+    QList<QPointer<QObject>> m_recorders;
+    std::unique_ptr<HoldKeyRecorderModel> m_holdKey;
+    QString m_displayVersion;
+    bool m_trusted = true;
+};
+
+} // namespace Orvinta

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QQuickWindow>
+
+#include <memory>
+
+class QQmlEngine;
+
+namespace Orvinta {
+
+class UpdaterManager;
+class WhatsNewModel;
+
+/// The two windows of the update service: "What's New", which follows
+/// WhatsNewModel (up while `visible`, to the front on raiseRequested), and
+/// the result of a check the user asked for ("up to date", "version X is
+/// available" with its notes and the download button, or the error), which
+/// opens when such a check starts and follows the updater's state.
+class UpdateWindowsController : public QObject {
+    Q_OBJECT
+public:
+    /// Either model may be null; its window then never opens.
+    UpdateWindowsController(QQmlEngine &engine, WhatsNewModel *whatsNew, UpdaterManager *updater,
+                            QObject *parent = nullptr);
+    ~UpdateWindowsController() override;
+
+    QQuickWindow *whatsNewWindow() const { return m_whatsNew.get(); }
+    QQuickWindow *updateWindow() const { return m_update.get(); }
+
+private:
+    void followWhatsNew();
+    void raiseWhatsNew();
+    void followUpdater();
+    static void bringToFront(QQuickWindow &window);
+
+    QQmlEngine &m_engine;
+    WhatsNewModel *m_whatsNewModel;
+    UpdaterManager *m_updater;
+    std::unique_ptr<QQuickWindow> m_whatsNew;
+    std::unique_ptr<QQuickWindow> m_update;
+};
+
+} // namespace Orvinta

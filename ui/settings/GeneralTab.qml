@@ -1,0 +1,154 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Orvinta.Ui
+
+// Start-up, languages, sound, clipboard, dictation and the shortcuts.
+SettingsForm {
+    id: tab
+
+    required property SettingsViewModel vm
+    readonly property var prefs: vm.preferences
+    readonly property int pickerWidth: 180
+
+    SettingsSection {
+        title: "Startup"
+        Switch {
+            text: "Launch at Login"
+            checked: tab.prefs.launchAtLogin
+            onToggled: tab.prefs.setLaunchAtLogin(checked)
+            Accessible.name: text
+        }
+    }
+
+    SettingsSection {
+        title: "Default Language"
+        RowLayout {
+            Label { Layout.fillWidth: true; text: "Source Language" }
+            ComboBox {
+                Layout.preferredWidth: tab.pickerWidth
+                model: tab.vm.sourceLanguages
+                textRole: "label"
+                currentIndex: tab.vm.sourceLanguageIndex
+                onActivated: (index) => tab.vm.setSourceLanguageIndex(index)
+                Accessible.name: "Source Language"
+            }
+        }
+        RowLayout {
+            Label { Layout.fillWidth: true; text: "Target Language" }
+            ComboBox {
+                Layout.preferredWidth: tab.pickerWidth
+                model: tab.vm.targetLanguages
+                textRole: "label"
+                currentIndex: tab.vm.targetLanguageIndex
+                onActivated: (index) => tab.vm.setTargetLanguageIndex(index)
+                Accessible.name: "Target Language"
+            }
+        }
+        Caption {
+            visible: tab.vm.sameLanguage
+            text: "Same language — no translation"
+        }
+    }
+
+    SettingsSection {
+        title: "Sound"
+        Switch {
+            text: "Play sounds on start/stop"
+            checked: tab.prefs.soundEnabled
+            onToggled: tab.prefs.setSoundEnabled(checked)
+            Accessible.name: text
+        }
+        Caption { text: "Plays a subtle sound when transcription starts or stops." }
+    }
+
+    SettingsSection {
+        title: "Clipboard"
+        Switch {
+            text: "Auto-copy new transcriptions"
+            checked: tab.prefs.autoCopyToClipboard
+            onToggled: tab.prefs.setAutoCopyToClipboard(checked)
+            Accessible.name: text
+        }
+        Caption { text: "Automatically copies each confirmed sentence to the clipboard." }
+        Switch {
+            objectName: "autoPasteSwitch"
+            text: "Auto-paste at cursor position"
+            checked: tab.prefs.autoPasteAtCursor
+            onToggled: tab.prefs.setAutoPasteAtCursor(checked)
+            Accessible.name: text
+        }
+        RowLayout {
+            objectName: "pasteSourcePicker"
+            visible: tab.vm.showsPasteSource
+            Label { Layout.fillWidth: true; text: "Paste source" }
+            ButtonGroup { id: pasteSource }
+            Button {
+                text: "Original"
+                checkable: true
+                checked: !tab.vm.pasteTranslation
+                ButtonGroup.group: pasteSource
+                onClicked: tab.vm.setPasteTranslation(false)
+                Accessible.name: "Paste source: Original"
+            }
+            Button {
+                text: "Translation"
+                checkable: true
+                checked: tab.vm.pasteTranslation
+                ButtonGroup.group: pasteSource
+                onClicked: tab.vm.setPasteTranslation(true)
+                Accessible.name: "Paste source: Translation"
+            }
+        }
+        Caption {
+            visible: tab.vm.showsPasteSource
+            text: tab.vm.pasteSourceCaption
+        }
+        WarningRow {
+            objectName: "pasteWarning"
+            visible: tab.vm.showsPasteWarning
+            message: "Accessibility permission required"
+            onOpenSettings: tab.vm.openAccessibilitySettings()
+        }
+    }
+
+    SettingsSection {
+        title: "Dictation"
+        Switch {
+            text: "Hold " + tab.vm.holdKeyName + " key to dictate"
+            checked: tab.prefs.dictationModeEnabled
+            onToggled: tab.prefs.setDictationModeEnabled(checked)
+            Accessible.name: text
+        }
+        ShortcutRow {
+            objectName: "holdKeyRow"
+            label: "Hold Key"
+            holdKey: true
+            recorder: tab.vm.holdKeyRecorder
+        }
+        Caption {
+            text: "Hold the " + tab.vm.holdKeyName
+                  + " key to start dictating. Release to paste text at the cursor position."
+        }
+        Caption { text: "If this key conflicts with another shortcut, choose another hold key." }
+        WarningRow {
+            objectName: "dictationWarning"
+            visible: tab.vm.showsDictationWarning
+            message: "Accessibility permission required for pasting"
+            onOpenSettings: tab.vm.openAccessibilitySettings()
+        }
+    }
+
+    SettingsSection {
+        title: "Keyboard Shortcuts"
+        Repeater {
+            model: tab.vm.shortcutRecorders
+            delegate: ShortcutRow {
+                required property QtObject modelData
+                objectName: "shortcutRow"
+                recorder: modelData
+            }
+        }
+        Caption { text: "Click a shortcut field and press your desired key combination to change it." }
+    }
+}

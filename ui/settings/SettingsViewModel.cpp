@@ -1,0 +1,261 @@
+#include <OrvintaUi/SettingsViewModel.h>
+
+#include <OrvintaUi/OverlaySettings.h>
+
+#include <OrvintaApp/AppState.h>
+#include <OrvintaApp/Preferences.h>
+#include <OrvintaEngine/LocaleData.h>
+#include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/UpdaterManager.h>
+
+#include <QDesktopServices>
+#include <QVariantMap>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Orvinta {
+
+namespace {
+
+QVariantList languageList(const std::vector<LanguageEntry> &table) {
+    QVariantList list;
+    for (const LanguageEntry &entry : table)
+        list.append(QVariantMap{{QStringLiteral("id"), QString::fromStdString(entry.id)},
+                                {QStringLiteral("label"), QString::fromStdString(entry.label)}});
+    return list;
+}
+
+int indexIn(const std::vector<LanguageEntry> &table, const QString &id) {
+    const std::string wanted = id.toStdString();
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const LanguageEntry &entry) { return entry.id == wanted; });
+    return found == table.end() ? -1 : static_cast<int>(found - table.begin());
+}
+
+QString whole(double value) {
+    return QString::number(static_cast<long long>(std::llround(value)));
+}
+
+} // namespace
+
+SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
+                                     UpdaterManager *updater, SettingsServices services,
+                                     QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_overlay(overlay)
+    , m_updater(updater)
+    , m_services(std::move(services))
+    , m_holdKey(std::make_unique<HoldKeyRecorderModel>(m_services.preferences,
+                                                       m_services.holdKeyDisplayName))
+    , m_displayVersion(m_services.displayVersion.isEmpty() ? AppVersion::displayVersion()
+                                                           : m_services.displayVersion) {
+    for (QObject *recorder : m_services.shortcutRecorders)
+        m_recorders << QPointer<QObject>(recorder);
+    refreshTrust();
+    Preferences *prefs = m_state.preferences();
+    connect(prefs, &Preferences::selectedLocaleChanged, this, &SettingsViewModel::languagesChanged);
+    connect(prefs, &Preferences::targetLanguageChanged, this, &SettingsViewModel::languagesChanged);
+    for (auto signal :
+         {&Preferences::autoPasteAtCursorChanged, &Preferences::autoPasteSourceChanged}) {
+        connect(prefs, signal, this, &SettingsViewModel::clipboardChanged);
+    }
+    connect(prefs, &Preferences::autoPasteAtCursorChanged, this,
+            &SettingsViewModel::warningsChanged);
+    connect(prefs, &Preferences::dictationModeEnabledChanged, this,
+            &SettingsViewModel::warningsChanged);
+    connect(m_holdKey.get(), &HoldKeyRecorderModel::holdKeyChanged, this, [this] {
+        Q_EMIT holdKeyNameChanged();
+        Q_EMIT holdKeyChanged();
+    });
+    if (m_overlay) {
+        for (auto signal :
+             {&OverlaySettings::opacityChanged, &OverlaySettings::fontSizeChanged,
+              &OverlaySettings::autoHideDelayChanged, &OverlaySettings::autoHideEnabledChanged}) {
+            connect(m_overlay, signal, this, &SettingsViewModel::overlayChanged);
+        }
+    }
+    if (m_updater) {
+        connect(m_updater, &UpdaterManager::automaticallyChecksForUpdatesChanged, this,
+                &SettingsViewModel::updaterChanged);
+        connect(m_updater, &UpdaterManager::canCheckForUpdatesChanged, this,
+                &SettingsViewModel::updaterChanged);
+    }
+}
+
+SettingsViewModel::~SettingsViewModel() = default;
+
+QList<QObject *> SettingsViewModel::shortcutRecorders() const {
+    QList<QObject *> recorders;
+    for (const QPointer<QObject> &recorder : m_recorders)
+        if (recorder)
+            recorders << recorder.data();
+    return recorders;
+}
+
+QVariantList SettingsViewModel::tabs() {
+    const auto tab = [](const char *id, const char *title, const char *icon) {
+        return QVariantMap{{QStringLiteral("id"), QString::fromLatin1(id)},
+                           {QStringLiteral("title"), QString::fromLatin1(title)},
+                           {QStringLiteral("icon"), QString::fromLatin1(icon)}};
+    };
+    return {tab("general", "General", "emblem-system-symbolic"),
+            tab("appearance", "Appearance", "applications-graphics-symbolic"),
+            tab("update", "Update", "view-refresh-symbolic"),
+            tab("about", "About", "help-about-symbolic")};
+}
+
+Preferences *SettingsViewModel::preferences() const {
+    return m_state.preferences();
+}
+
+QVariantList SettingsViewModel::sourceLanguages() const {
+    return languageList(LocaleData::supportedLocales());
+}
+
+QVariantList SettingsViewModel::targetLanguages() const {
+    return languageList(LocaleData::translationTargets());
+}
+
+int SettingsViewModel::sourceLanguageIndex() const {
+    return indexIn(LocaleData::supportedLocales(), preferences()->selectedLocale());
+}
+
+int SettingsViewModel::targetLanguageIndex() const {
+    return indexIn(LocaleData::translationTargets(), preferences()->targetLanguage());
+}
+
+bool SettingsViewModel::sameLanguage() const {
+    return preferences()->selectedLocale() == preferences()->targetLanguage();
+}
+
+void SettingsViewModel::setSourceLanguageIndex(int index) {
+    const auto &table = LocaleData::supportedLocales();
+    if (index >= 0 && index < static_cast<int>(table.size()))
+        preferences()->setSelectedLocale(QString::fromStdString(table[std::size_t(index)].id));
+}
+
+void SettingsViewModel::setTargetLanguageIndex(int index) {
+    const auto &table = LocaleData::translationTargets();
+    if (index >= 0 && index < static_cast<int>(table.size()))
+        preferences()->setTargetLanguage(QString::fromStdString(table[std::size_t(index)].id));
+}
+
+bool SettingsViewModel::pasteTranslation() const {
+    return preferences()->autoPasteSource() == AutoPasteSource::translation;
+}
+
+void SettingsViewModel::setPasteTranslation(bool translation) {
+    preferences()->setAutoPasteSource(translation ? AutoPasteSource::translation
+                                                  : AutoPasteSource::original);
+}
+
+bool SettingsViewModel::showsPasteSource() const {
+    return preferences()->autoPasteAtCursor();
+}
+
+QString SettingsViewModel::pasteSourceCaption() const {
+    return pasteTranslation()
+               ? QStringLiteral("Pastes the translated text at the cursor when translation "
+                                "completes.")
+               : QStringLiteral("Pastes the original transcription at the cursor immediately.");
+}
+
+bool SettingsViewModel::showsPasteWarning() const {
+    return preferences()->autoPasteAtCursor() && !m_trusted;
+}
+
+bool SettingsViewModel::showsDictationWarning() const {
+    return preferences()->dictationModeEnabled() && !m_trusted;
+}
+
+QString SettingsViewModel::holdKeyName() const {
+    return m_holdKey->displayText();
+}
+
+QString SettingsViewModel::opacityText() const {
+    return m_overlay ? whole(m_overlay->opacity() * 100) + QLatin1Char('%') : QString();
+}
+
+QString SettingsViewModel::fontSizeText() const {
+    return m_overlay ? whole(m_overlay->fontSize()) + QStringLiteral(" pt") : QString();
+}
+
+QString SettingsViewModel::autoHideDelayText() const {
+    return m_overlay ? whole(m_overlay->autoHideDelay()) + QStringLiteral(" s") : QString();
+}
+
+bool SettingsViewModel::showsAutoHideDelay() const {
+    return m_overlay && m_overlay->autoHideEnabled();
+}
+
+QObject *SettingsViewModel::updater() const {
+    return m_updater;
+}
+
+bool SettingsViewModel::automaticallyChecksForUpdates() const {
+    return m_updater && m_updater->automaticallyChecksForUpdates();
+}
+
+void SettingsViewModel::setAutomaticallyChecksForUpdates(bool on) {
+    if (m_updater)
+        m_updater->setAutomaticallyChecksForUpdates(on);
+}
+
+bool SettingsViewModel::canCheckForUpdates() const {
+    return m_updater && m_updater->canCheckForUpdates();
+}
+
+QUrl SettingsViewModel::websiteUrl() const {
+    return AppVersion::websiteUrl();
+}
+
+QUrl SettingsViewModel::supportUrl() const {
+    return QUrl(QStringLiteral("mailto:") + AppVersion::supportEmail());
+}
+
+void SettingsViewModel::refreshTrust() {
+    const bool trusted = !m_services.accessibilityTrusted || m_services.accessibilityTrusted();
+    if (trusted == m_trusted)
+        return;
+    m_trusted = trusted;
+    Q_EMIT trustChanged();
+    Q_EMIT warningsChanged();
+}
+
+void SettingsViewModel::openAccessibilitySettings() {
+    if (m_services.openAccessibilityHelp)
+        m_services.openAccessibilityHelp();
+    else
+        open(websiteUrl());
+}
+
+void SettingsViewModel::openWebsite() {
+    open(websiteUrl());
+}
+
+void SettingsViewModel::contactSupport() {
+    open(supportUrl());
+}
+
+void SettingsViewModel::cancelRecordings() {
+    for (const QPointer<QObject> &recorder : m_recorders)
+        if (recorder)
+            QMetaObject::invokeMethod(recorder.data(), "cancelRecording");
+    m_holdKey->cancelRecording();
+}
+
+void SettingsViewModel::checkForUpdates() {
+    if (m_updater && m_updater->canCheckForUpdates())
+        m_updater->checkForUpdates();
+}
+
+void SettingsViewModel::open(const QUrl &url) {
+    if (m_services.openUrl)
+        m_services.openUrl(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+} // namespace Orvinta
