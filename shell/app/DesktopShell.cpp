@@ -1,4 +1,5 @@
 #include "DesktopShell.h"
+#include "SettingsWiring.h"
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
@@ -6,7 +7,6 @@
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/DictationBubble.h>
 #include <OrvintaUi/MenuBarViewModel.h>
-#include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SystemSettings.h>
@@ -52,9 +52,10 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
     , m_options(std::move(options)) {
     services.speechAnalyzerAvailable = m_options.speechModelInstalled;
     m_hotkeys = services.hotkeys;
-    m_preferences = services.preferences;
+    m_settings = std::make_unique<SettingsWiring>(services, m_engine);
     m_state = std::make_unique<AppState>(std::move(services));
     AppState::setInstance(m_state.get());
+    m_settings->attach(*m_state);
     qCInfo(lcApp) << "App starting...";
 
     m_engine.addImportPath(QStringLiteral("qrc:/"));
@@ -86,13 +87,16 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
             [] { SystemSettings::openSoundSettings(); });
     connect(m_panelModel.get(), &MenuBarViewModel::setupGuideRequested, this,
             [] { QDesktopServices::openUrl(setupGuideUrl()); });
-    connect(m_state.get(), &AppState::settingsRequested, this, &DesktopShell::showSettings);
+    connect(m_state.get(), &AppState::settingsRequested, m_settings.get(),
+            &SettingsWiring::showSettings);
+    connect(m_settings.get(), &SettingsWiring::holdKeyChanged, m_panelModel.get(),
+            &MenuBarViewModel::setHoldKeyName);
     connect(m_state.get(), &AppState::overlaySetupRequested, this, &DesktopShell::createOverlay);
 }
 
 DesktopShell::~DesktopShell() {
     // Windows first: their bindings read the view models and the state.
-    m_settingsPlaceholder.reset();
+    m_settings->releaseWindows();
     m_overlay.reset();
     m_bubbleWindow.reset();
     m_panel.reset();
@@ -128,9 +132,10 @@ void DesktopShell::start() {
         }
     });
     QTimer::singleShot(m_options.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
-    QTimer::singleShot(m_options.timings.releaseNotes, this, &DesktopShell::showReleaseNotesIfNew);
-    QTimer::singleShot(m_options.timings.updateCheck, this,
-                       &DesktopShell::checkForUpdatesInBackground);
+    QTimer::singleShot(m_options.timings.releaseNotes, m_settings.get(),
+                       &SettingsWiring::showReleaseNotesIfNew);
+    QTimer::singleShot(m_options.timings.updateCheck, m_settings.get(),
+                       &SettingsWiring::startAutomaticUpdateChecks);
 }
 
 bool DesktopShell::loadWindows() {
@@ -203,40 +208,11 @@ void DesktopShell::setUpTrayClicks() {
                       "once a tray does");
 }
 
-void DesktopShell::showReleaseNotesIfNew() {
-    if (m_options.updates.showReleaseNotesIfNew)
-        m_options.updates.showReleaseNotesIfNew();
-}
-
-void DesktopShell::checkForUpdatesInBackground() {
-    if (m_options.updates.checkForUpdatesInBackground)
-        m_options.updates.checkForUpdatesInBackground();
-    else
-        qCDebug(lcApp, "No update controller: background update check skipped");
-}
-
-// The settings window comes with a later version; until then a placeholder
-// says so.
-void DesktopShell::showSettings() {
-    if (!m_settingsPlaceholder) {
-        QString error;
-        m_settingsPlaceholder =
-            createUiWindow(m_engine, QStringLiteral("panel/SettingsPlaceholder.qml"), {}, &error);
-        if (!m_settingsPlaceholder) {
-            qCWarning(lcApp, "The settings window cannot be loaded: %s", qUtf8Printable(error));
-            return;
-        }
-    }
-    m_settingsPlaceholder->show();
-    m_settingsPlaceholder->raise();
-    m_settingsPlaceholder->requestActivate();
-}
-
 void DesktopShell::createOverlay() {
     if (m_overlay)
         return;
-    m_overlaySettings = std::make_unique<OverlaySettings>(m_preferences);
-    m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings, m_engine);
+    m_overlay = std::make_unique<OverlayWindowController>(*m_state, m_settings->overlaySettings(),
+                                                          m_engine);
     const auto shortcut = [this](HotkeyAction action) {
         return m_hotkeys && m_hotkeys->isRegistered(action)
                    ? m_hotkeys->combo(action).displayString()

@@ -21,19 +21,10 @@ class AppState;
 class DictationBubble;
 class MenuBarPanel;
 class MenuBarViewModel;
-class OverlaySettings;
 class OverlayWindowController;
 class PreferencesStore;
+class SettingsWiring;
 class TrayController;
-
-/// What the update service of a later version plugs in. An empty member
-/// means there is none yet, and its job is skipped.
-struct UpdateHooks {
-    /// Shows the release notes when this version is new to the user.
-    std::function<void()> showReleaseNotesIfNew;
-    /// Asks the update controller for a quiet check.
-    std::function<void()> checkForUpdatesInBackground;
-};
 
 /// Delays of the start-up jobs; tests shorten them.
 struct ShellTimings {
@@ -53,7 +44,6 @@ public:
         bool speechModelInstalled = true;
         /// The dictation hold key as the panel names it ("Right Ctrl").
         QString holdKeyName;
-        UpdateHooks updates;
         ShellTimings timings;
     };
 
@@ -73,27 +63,22 @@ public:
 private:
     /// Loads the panel and the bubble once; false when the panel cannot load.
     bool loadWindows();
-    void showSettings();
     void setUpTrayClicks();
-    void showReleaseNotesIfNew();
-    void checkForUpdatesInBackground();
     void createOverlay();
     void logPanelGeometry();
     void logPanelLayout();
 
     Options m_options;
     std::shared_ptr<HotkeyService> m_hotkeys;
-    std::shared_ptr<PreferencesStore> m_preferences;
     std::unique_ptr<AppState> m_state;
     QQmlEngine m_engine;
-    std::unique_ptr<OverlaySettings> m_overlaySettings;
+    std::unique_ptr<SettingsWiring> m_settings;
     std::unique_ptr<OverlayWindowController> m_overlay;
     std::unique_ptr<MenuBarViewModel> m_panelModel;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<MenuBarPanel> m_panel;
     std::unique_ptr<DictationBubble> m_bubble;
     std::unique_ptr<QQuickWindow> m_bubbleWindow;
-    std::unique_ptr<QQuickWindow> m_settingsPlaceholder;
     bool m_trayAvailable = false;
 };
 

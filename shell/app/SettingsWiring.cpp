@@ -14,15 +14,15 @@
 
 namespace Orvinta {
 
-SettingsWiring::SettingsWiring(const AppServices &services, QObject *parent)
+SettingsWiring::SettingsWiring(const AppServices &services, QQmlEngine &engine, QObject *parent)
     : QObject(parent)
     , m_preferences(services.preferences)
     , m_paster(services.paster)
     , m_hotkeys(services.hotkeys)
+    , m_engine(engine)
     , m_overlay(std::make_unique<OverlaySettings>(m_preferences))
     , m_updater(std::make_unique<UpdaterManager>(m_preferences))
     , m_whatsNew(std::make_unique<WhatsNewModel>()) {
-    m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_updateWindows =
         std::make_unique<UpdateWindowsController>(m_engine, m_whatsNew.get(), m_updater.get());
     if (m_hotkeys)
@@ -61,9 +61,10 @@ void SettingsWiring::showSettings() {
             m_engine, *m_state, m_overlay.get(), m_updater.get(), std::move(services));
         // A new hold key takes effect at once: the monitor starts again with it.
         AppState *state = m_state;
-        connect(&m_settings->viewModel(), &SettingsViewModel::holdKeyChanged, this, [state] {
+        connect(&m_settings->viewModel(), &SettingsViewModel::holdKeyChanged, this, [this, state] {
             if (state->preferences()->dictationModeEnabled())
                 Q_EMIT state->dictationController().dictationMonitorRequested(true);
+            Q_EMIT holdKeyChanged(m_settings->viewModel().holdKeyName());
         });
     }
     m_settings->show();

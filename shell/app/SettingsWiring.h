@@ -30,7 +30,7 @@ public:
     /// moves into the shell: it keeps the preferences, the paster (whose
     /// availability is the trust to type into other windows) and the
     /// shortcut service. Makes the one OverlaySettings of the run.
-    explicit SettingsWiring(const AppServices &services, QObject *parent = nullptr);
+    SettingsWiring(const AppServices &services, QQmlEngine &engine, QObject *parent = nullptr);
     ~SettingsWiring() override;
 
     /// The application state the settings bind to; before the first showSettings().
@@ -52,12 +52,16 @@ public:
     WhatsNewModel &whatsNew() { return *m_whatsNew; }
     SettingsWindowController *settingsWindow() const { return m_settings.get(); }
 
+Q_SIGNALS:
+    /// The user chose another hold key; `name` is how the panel names it.
+    void holdKeyChanged(const QString &name);
+
 private:
     std::shared_ptr<PreferencesStore> m_preferences;
     std::shared_ptr<CursorPaster> m_paster;
     std::shared_ptr<HotkeyService> m_hotkeys;
     AppState *m_state = nullptr;
-    QQmlEngine m_engine;
+    QQmlEngine &m_engine;
     std::unique_ptr<OverlaySettings> m_overlay;
     std::unique_ptr<UpdaterManager> m_updater;
     std::unique_ptr<WhatsNewModel> m_whatsNew;

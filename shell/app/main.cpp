@@ -103,7 +103,6 @@ int main(int argc, char **argv) {
     options.speechModelInstalled = speechModelInstalled();
     if (!options.speechModelInstalled)
         qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
-    // The update service of a later version fills options.updates.
     DesktopShell shell(std::move(services), std::move(options));
     shell.start();
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell,

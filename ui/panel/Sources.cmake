@@ -12,7 +12,6 @@ list(APPEND ORVINTA_UI_QML
   panel/DictationBubbleView.qml
   panel/MenuBarView.qml
   panel/MenuBarWindow.qml
-  panel/SettingsPlaceholder.qml
   panel/SetupRequiredView.qml
   panel/TogglePill.qml
 )

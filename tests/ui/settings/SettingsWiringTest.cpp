@@ -25,7 +25,9 @@ TEST(SettingsWiring, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonito
     services.preferences = f.preferences;
     services.paster = f.paster;
     services.hotkeys = std::make_shared<RecordingHotkeys>(f.preferences);
-    SettingsWiring wiring(services);
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    SettingsWiring wiring(services, engine);
     wiring.attach(*f.state);
 
     wiring.showSettings();
