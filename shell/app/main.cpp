@@ -10,6 +10,7 @@
 #include <OrvintaUi/FileSaveDialog.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/TrayIcon.h>
+#include <OrvintaUpdates/AppVersion.h>
 
 #include <QApplication>
 #include <QIcon>
@@ -19,6 +20,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
@@ -47,6 +49,19 @@ bool preferX11OnWayland(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Answered before anything needs a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("orvinta %s\n", qPrintable(AppVersion::displayVersion()));
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("Usage: orvinta [--version]\n"
+                        "Live speech to text in the system tray: click its icon for the panel.\n"
+                        "orvinta-cli does the same from a terminal.\n");
+            return 0;
+        }
+    }
     // A file that may grow no further is a failed write, not a killed process.
     std::signal(SIGXFSZ, SIG_IGN);
     const bool movedToX11 = preferX11OnWayland(argc, argv);
@@ -60,7 +75,7 @@ int main(int argc, char **argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvinta"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVINTA_VERSION));
+    QApplication::setApplicationVersion(AppVersion::displayVersion());
     QApplication::setDesktopFileName(QStringLiteral("orvinta"));
     // The tray keeps Orvinta running; closing the panel or settings does not quit.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -194,3 +194,24 @@ TEST(App, aSecondStartWhileTheCommandLineKeepsTheTranscriptSaysSoAndEnds) {
     listener.terminate();
     EXPECT_TRUE(listener.waitForFinished(20000));
 }
+
+TEST(App, answersVersionAndHelpWithoutADisplay) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    for (const QString &option : {QString("--version"), QString("--help")}) {
+        QProcess orvinta;
+        orvinta.setProcessEnvironment(environment);
+        orvinta.start(ORVINTA_APP_PATH, {option});
+        ASSERT_TRUE(orvinta.waitForFinished(10000));
+        EXPECT_EQ(orvinta.exitCode(), 0);
+        const QString out = QString::fromUtf8(orvinta.readAllStandardOutput());
+        if (option == "--version")
+            EXPECT_TRUE(QRegularExpression("^orvinta \\d+\\.\\d+\\.\\d+ \\((\\d+|—)\\)\\n$")
+                            .match(out)
+                            .hasMatch())
+                << out.toStdString();
+        else
+            EXPECT_TRUE(out.startsWith("Usage: orvinta")) << out.toStdString();
+    }
+}
