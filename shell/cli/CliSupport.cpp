@@ -2,6 +2,7 @@
 
 #include <OrvintaApp/AtomicFile.h>
 
+#include <QCommandLineParser>
 #include <QCoroSignal>
 #include <QSocketNotifier>
 
@@ -45,6 +46,17 @@ int outputStatus() {
     fail(QStringLiteral("cannot write to standard output: %1")
              .arg(QString::fromLocal8Bit(std::strerror(outputError))));
     return 1;
+}
+
+bool readDeviceOption(const QCommandLineParser &parser, const QCommandLineOption &option,
+                      std::optional<std::uint32_t> &device) {
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    device = parser.value(option).toUInt(&ok);
+    if (!ok)
+        fail(QStringLiteral("device id must be a number, as \"orvinta-cli devices\" lists them"));
+    return ok;
 }
 
 StopRequest::StopRequest() {

@@ -7,6 +7,11 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
+class QCommandLineOption;
+class QCommandLineParser;
 class QSocketNotifier;
 
 namespace Orvinta::Cli {
@@ -24,6 +29,11 @@ bool outputFailed();
 /// The exit status after standard output failed: a reader that went away
 /// (`| head`) ends the command quietly; anything else is an error.
 int outputStatus();
+
+/// Reads the --device option into `device` (left empty when the option is
+/// not given); false, with the error said, when it is not a device id.
+bool readDeviceOption(const QCommandLineParser &parser, const QCommandLineOption &option,
+                      std::optional<std::uint32_t> &device);
 
 /// Turns SIGINT and SIGTERM (and whatever else calls request()) into one
 /// main-thread signal.

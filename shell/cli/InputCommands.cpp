@@ -78,15 +78,8 @@ int dictate(int argc, char **argv) {
         services.preferences->setString(holdKeyPreference, key);
     }
     std::optional<std::uint32_t> device;
-    if (parser.isSet(deviceOption)) {
-        bool ok = false;
-        device = parser.value(deviceOption).toUInt(&ok);
-        if (!ok) {
-            fail(QStringLiteral(
-                "device id must be a number, as \"orvinta-cli devices\" lists them"));
-            return 2;
-        }
-    }
+    if (!readDeviceOption(parser, deviceOption, device))
+        return 2;
     QString holdKey = services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey);
     if (!isKnownKeysym(holdKey))
         holdKey = defaultHoldKey;

@@ -41,6 +41,7 @@ using Cli::fail;
 using Cli::outputFailed;
 using Cli::outputStatus;
 using Cli::print;
+using Cli::readDeviceOption;
 using Cli::StopRequest;
 
 namespace {
@@ -428,15 +429,8 @@ int main(int argc, char **argv) {
         services.preferences->setString(QStringLiteral("app.selectedLocale"),
                                         parser.value(localeOption));
     std::optional<std::uint32_t> device;
-    if (parser.isSet(deviceOption)) {
-        bool ok = false;
-        device = parser.value(deviceOption).toUInt(&ok);
-        if (!ok) {
-            fail(QStringLiteral(
-                "device id must be a number, as \"orvinta-cli devices\" lists them"));
-            return 2;
-        }
-    }
+    if (!readDeviceOption(parser, deviceOption, device))
+        return 2;
 
     // Whoever saves holds the lock next to the transcript.
     SingleInstance transcriptLock(services.session->folder());

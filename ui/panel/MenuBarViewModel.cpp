@@ -1,3 +1,4 @@
+#include <OrvintaUi/LanguageChoices.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 
 #include <OrvintaApp/AppState.h>
@@ -9,25 +10,6 @@
 #include <algorithm>
 
 namespace Orvinta {
-
-namespace {
-
-QVariantList languageList(const std::vector<LanguageEntry> &table) {
-    QVariantList list;
-    for (const LanguageEntry &entry : table)
-        list.append(QVariantMap{{QStringLiteral("id"), QString::fromStdString(entry.id)},
-                                {QStringLiteral("label"), QString::fromStdString(entry.label)}});
-    return list;
-}
-
-int indexIn(const std::vector<LanguageEntry> &table, const QString &id) {
-    const std::string wanted = id.toStdString();
-    const auto found = std::find_if(table.begin(), table.end(),
-                                    [&](const LanguageEntry &entry) { return entry.id == wanted; });
-    return found == table.end() ? -1 : static_cast<int>(found - table.begin());
-}
-
-} // namespace
 
 MenuBarViewModel::ErrorSettings errorSettingsFor(const QString &message) {
     // "screen" covers the capture errors of the reference platform; "System
@@ -172,26 +154,26 @@ bool MenuBarViewModel::pulseActive() const {
 // --- Languages ----------------------------------------------------------------------
 
 QVariantList MenuBarViewModel::sourceLanguages() const {
-    return languageList(LocaleData::supportedLocales());
+    return languageChoices(LocaleData::supportedLocales());
 }
 
 QVariantList MenuBarViewModel::targetLanguages() const {
-    return languageList(LocaleData::translationTargets());
+    return languageChoices(LocaleData::translationTargets());
 }
 
 int MenuBarViewModel::sourceLanguageIndex() const {
-    return indexIn(LocaleData::supportedLocales(), m_state.preferences()->selectedLocale());
+    return languageIndex(LocaleData::supportedLocales(), m_state.preferences()->selectedLocale());
 }
 
 int MenuBarViewModel::targetLanguageIndex() const {
-    return indexIn(LocaleData::translationTargets(), m_state.preferences()->targetLanguage());
+    return languageIndex(LocaleData::translationTargets(), m_state.preferences()->targetLanguage());
 }
 
 bool MenuBarViewModel::canSwapLanguages() const {
     const QString source = m_state.preferences()->selectedLocale();
     const QString target = m_state.preferences()->targetLanguage();
-    return indexIn(LocaleData::translationTargets(), source) >= 0 &&
-           indexIn(LocaleData::supportedLocales(), target) >= 0 && source != target;
+    return languageIndex(LocaleData::translationTargets(), source) >= 0 &&
+           languageIndex(LocaleData::supportedLocales(), target) >= 0 && source != target;
 }
 
 bool MenuBarViewModel::sameLanguage() const {

@@ -1,3 +1,4 @@
+#include <OrvintaUi/LanguageChoices.h>
 #include <OrvintaUi/SettingsViewModel.h>
 
 #include <OrvintaUi/OverlaySettings.h>
@@ -17,21 +18,6 @@
 namespace Orvinta {
 
 namespace {
-
-QVariantList languageList(const std::vector<LanguageEntry> &table) {
-    QVariantList list;
-    for (const LanguageEntry &entry : table)
-        list.append(QVariantMap{{QStringLiteral("id"), QString::fromStdString(entry.id)},
-                                {QStringLiteral("label"), QString::fromStdString(entry.label)}});
-    return list;
-}
-
-int indexIn(const std::vector<LanguageEntry> &table, const QString &id) {
-    const std::string wanted = id.toStdString();
-    const auto found = std::find_if(table.begin(), table.end(),
-                                    [&](const LanguageEntry &entry) { return entry.id == wanted; });
-    return found == table.end() ? -1 : static_cast<int>(found - table.begin());
-}
 
 QString whole(double value) {
     return QString::number(static_cast<long long>(std::llround(value)));
@@ -111,19 +97,19 @@ Preferences *SettingsViewModel::preferences() const {
 }
 
 QVariantList SettingsViewModel::sourceLanguages() const {
-    return languageList(LocaleData::supportedLocales());
+    return languageChoices(LocaleData::supportedLocales());
 }
 
 QVariantList SettingsViewModel::targetLanguages() const {
-    return languageList(LocaleData::translationTargets());
+    return languageChoices(LocaleData::translationTargets());
 }
 
 int SettingsViewModel::sourceLanguageIndex() const {
-    return indexIn(LocaleData::supportedLocales(), preferences()->selectedLocale());
+    return languageIndex(LocaleData::supportedLocales(), preferences()->selectedLocale());
 }
 
 int SettingsViewModel::targetLanguageIndex() const {
-    return indexIn(LocaleData::translationTargets(), preferences()->targetLanguage());
+    return languageIndex(LocaleData::translationTargets(), preferences()->targetLanguage());
 }
 
 bool SettingsViewModel::sameLanguage() const {
