@@ -20,11 +20,3 @@ list(APPEND ORVINTA_UI_RESOURCES
   panel/icons/logo.svg
   panel/icons/swap.svg
 )
-# qmlcachegen's C++ for these files shadows its own parameters.
-foreach(file IN LISTS ORVINTA_UI_QML)
-  if(file MATCHES "^panel/(.*)\\.qml$")
-    set_source_files_properties(
-      ${CMAKE_CURRENT_BINARY_DIR}/.rcc/qmlcache/OrvintaUi_panel/${CMAKE_MATCH_1}_qml.cpp
-      PROPERTIES COMPILE_OPTIONS -Wno-shadow)
-  endif()
-endforeach()

@@ -24,11 +24,3 @@ list(APPEND ORVINTA_UI_QML
   settings/WhatsNewWindow.qml
   settings/UpdateCheckWindow.qml
 )
-# qmlcachegen's C++ for these files shadows its own parameters.
-foreach(file IN LISTS ORVINTA_UI_QML)
-  if(file MATCHES "^settings/(.*)\\.qml$")
-    set_source_files_properties(
-      ${CMAKE_CURRENT_BINARY_DIR}/.rcc/qmlcache/OrvintaUi_settings/${CMAKE_MATCH_1}_qml.cpp
-      PROPERTIES COMPILE_OPTIONS -Wno-shadow)
-  endif()
-endforeach()
