@@ -2,7 +2,6 @@
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
-#include <OrvintaApp/Preferences.h>
 #include <OrvintaInput/ModifierKeySource.h>
 #include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -62,8 +61,8 @@ void SettingsWiring::showSettings() {
         // A new hold key takes effect at once: the monitor starts again with it.
         AppState *state = m_state;
         connect(&m_settings->viewModel(), &SettingsViewModel::holdKeyChanged, this, [this, state] {
-            if (state->preferences()->dictationModeEnabled())
-                Q_EMIT state->dictationController().dictationMonitorRequested(true);
+            // The monitor reads the hold key when it starts.
+            state->dictationController().setupDictation();
             Q_EMIT holdKeyChanged(m_settings->viewModel().holdKeyName());
         });
     }
