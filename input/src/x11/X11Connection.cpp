@@ -120,4 +120,10 @@ void X11Connection::processEvents() {
     }
 }
 
+QString unavailableWithout(const std::shared_ptr<X11Connection> &connection, QString reason) {
+    if (connection)
+        return {};
+    return reason.isEmpty() ? QStringLiteral("no X11 display") : reason;
+}
+
 } // namespace Orvinta

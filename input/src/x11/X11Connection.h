@@ -47,4 +47,8 @@ private:
     std::vector<std::pair<const void *, std::function<void(XEvent &)>>> m_handlers;
 };
 
+/// Why a back end cannot work without `connection`: `reason` (why the
+/// display could not be opened) or "no X11 display"; empty with a connection.
+QString unavailableWithout(const std::shared_ptr<X11Connection> &connection, QString reason);
+
 } // namespace Orvinta

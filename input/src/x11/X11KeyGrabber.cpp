@@ -236,9 +236,7 @@ constexpr unsigned int shortcutMask = ShiftMask | ControlMask | Mod1Mask | Mod4M
 
 X11KeyGrabber::X11KeyGrabber(std::shared_ptr<X11Connection> connection, QString unavailableReason)
     : m_connection(std::move(connection))
-    , m_unavailable(std::move(unavailableReason)) {
-    if (!m_connection && m_unavailable.isEmpty())
-        m_unavailable = QStringLiteral("no X11 display");
+    , m_unavailable(unavailableWithout(m_connection, std::move(unavailableReason))) {
     if (m_connection)
         m_connection->addHandler(this, [this](XEvent &event) { handleEvent(event); });
 }

@@ -33,9 +33,7 @@ QString holdKeyDisplayName(const QString &keysym) {
 X11ModifierKeySource::X11ModifierKeySource(std::shared_ptr<X11Connection> connection,
                                            QString unavailableReason)
     : m_connection(std::move(connection))
-    , m_unavailable(std::move(unavailableReason)) {
-    if (!m_connection && m_unavailable.isEmpty())
-        m_unavailable = QStringLiteral("no X11 display");
+    , m_unavailable(unavailableWithout(m_connection, std::move(unavailableReason))) {
     if (!m_connection)
         return;
     int event = 0;

@@ -74,9 +74,7 @@ KeyCode keycodeOf(Display *display, KeySym sym, KeyCode fallback) {
 X11PasteKeystrokes::X11PasteKeystrokes(std::shared_ptr<X11Connection> connection,
                                        QString unavailableReason)
     : m_connection(std::move(connection))
-    , m_unavailable(std::move(unavailableReason)) {
-    if (!m_connection && m_unavailable.isEmpty())
-        m_unavailable = QStringLiteral("no X11 display");
+    , m_unavailable(unavailableWithout(m_connection, std::move(unavailableReason))) {
     if (!m_connection)
         return;
     int event = 0;

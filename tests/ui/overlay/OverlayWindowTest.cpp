@@ -147,12 +147,6 @@ protected:
     }
 };
 
-QString artifact(const QString &name) {
-    const QString folder = qEnvironmentVariable("ORVINTA_ARTIFACT_DIR", ORVINTA_TEST_ARTIFACTS);
-    QDir().mkpath(folder);
-    return folder + QLatin1Char('/') + name;
-}
-
 } // namespace
 
 TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
@@ -393,67 +387,4 @@ TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
         EXPECT_FALSE(xprop(window, blur).contains("CARDINAL")) << "a hidden overlay blurs nothing";
     }
     QProcess::execute("xprop", {"-root", "-remove", "_NET_SUPPORTED"});
-}
-
-TEST_F(OverlayWindow, screenshotsInLightAndDarkPalettes) {
-    const QPalette original = QGuiApplication::palette();
-    for (const bool dark : {false, true}) {
-        if (dark) {
-            QPalette palette;
-            palette.setColor(QPalette::Window, QColor(40, 40, 44));
-            palette.setColor(QPalette::WindowText, QColor(240, 240, 240));
-            palette.setColor(QPalette::Base, QColor(30, 30, 34));
-            palette.setColor(QPalette::Text, QColor(240, 240, 240));
-            palette.setColor(QPalette::Button, QColor(50, 50, 54));
-            palette.setColor(QPalette::ButtonText, QColor(240, 240, 240));
-            QGuiApplication::setPalette(palette);
-        }
-        Desk desk;
-        desk.f.state->preferences()->setTargetLanguage("es-ES");
-        desk.settings->setOpacity(0.85);
-        desk.f.state->addConfirmedLine("Welcome to the evening news.");
-        desk.f.state->addConfirmedLine("Tonight: the weather turns colder across the north.");
-        desk.f.state->addConfirmedLine("Our reporter has the details from the coast.");
-        const auto lines = desk.f.state->transcript()->confirmedLines();
-        desk.f.state->setTranslation("Bienvenidos a las noticias de la noche.", lines.at(0).id);
-        desk.f.state->setTranslation("Esta noche: el tiempo se vuelve más frío en el norte.",
-                                     lines.at(1).id);
-        QQuickWindow *window = desk.show();
-        ASSERT_TRUE(window);
-        desk.f.state->setInterimText("And in sports, the home team");
-        ASSERT_TRUE(waitUntil([&] {
-            return desk.controller->viewModel()->displayedInterim() ==
-                   "And in sports, the home team";
-        }));
-        desk.controller->viewModel()->setSearchQuery("");
-        spin(400ms);
-        // The list follows the newest content: the interim text is in view.
-        QQuickItem *list = window->findChild<QQuickItem *>("lineList");
-        ASSERT_TRUE(list);
-        EXPECT_TRUE(list->property("atBottom").toBool());
-        const QImage image = window->grabWindow();
-        ASSERT_FALSE(image.isNull());
-        const QString path = artifact(dark ? "overlay-dark.png" : "overlay-light.png");
-        ASSERT_TRUE(image.save(path));
-        std::printf("[ screenshot ] %s\n", qPrintable(path));
-        // Search marks, for a look at the highlight.
-        desk.controller->viewModel()->setSearchQuery("the");
-        spin(300ms);
-        ASSERT_TRUE(window->grabWindow().save(
-            artifact(dark ? "overlay-search-dark.png" : "overlay-search-light.png")));
-
-        // Nothing said yet: the empty state, then the listening indicator.
-        Desk fresh;
-        QQuickWindow *empty = fresh.show();
-        ASSERT_TRUE(empty);
-        spin(300ms);
-        ASSERT_TRUE(empty->grabWindow().save(
-            artifact(dark ? "overlay-empty-dark.png" : "overlay-empty-light.png")));
-        fresh.f.state->listening()->toggleListening();
-        ASSERT_TRUE(waitUntil([&] { return fresh.f.state->listening()->isListening(); }));
-        spin(300ms);
-        ASSERT_TRUE(empty->grabWindow().save(
-            artifact(dark ? "overlay-listening-dark.png" : "overlay-listening-light.png")));
-    }
-    QGuiApplication::setPalette(original);
 }

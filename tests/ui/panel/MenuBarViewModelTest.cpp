@@ -281,21 +281,6 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     EXPECT_EQ(requested.count(), 2);
 }
 
-TEST(TrayIcon, framesAreDistinctDrawings) {
-    const QImage logo = WaveformArt::logoImage(18, Qt::black);
-    EXPECT_EQ(logo.size(), QSize(18, 18));
-    EXPECT_TRUE(WaveformArt::logoImage(0, Qt::black).isNull());
-    QImage previous;
-    for (int k = 0; k < WaveformArt::frameCount; ++k) {
-        const QImage frame = WaveformArt::frameImage(k, 18, Qt::black);
-        EXPECT_EQ(frame.size(), QSize(18, 18));
-        EXPECT_NE(frame, previous) << k;
-        EXPECT_NE(frame, WaveformArt::frameImage(k, 18, Qt::transparent))
-            << "frame " << k << " is empty";
-        previous = frame;
-    }
-}
-
 TEST(TrayIcon, panelOpensNextToTheIconInsideTheScreen) {
     const QRect screen(0, 0, 1440, 900);
     const QSize panel(280, 528);

@@ -161,7 +161,7 @@ TEST(SettingsWindow, resetButtonOnlyWhileTheShortcutDiffersAndNamesTheDefault) {
               defaultCombo(HotkeyAction::toggleListening));
 }
 
-TEST(SettingsWindow, appearanceDelayRowAndAboutVersion) {
+TEST(SettingsWindow, aboutShowsTheDisplayVersion) {
     SettingsFixture s;
     SettingsServices services;
     services.displayVersion =
@@ -171,17 +171,6 @@ TEST(SettingsWindow, appearanceDelayRowAndAboutVersion) {
     QQuickWindow &window = *controller.window();
     auto *view = itemNamed(&window, "settingsView");
     ASSERT_NE(view, nullptr);
-
-    view->setProperty("selectedTab", "appearance");
-    spin(std::chrono::milliseconds(100));
-    EXPECT_FALSE(shown(itemNamed(&window, "delayRow")));
-    s.overlay.setAutoHideEnabled(true);
-    spin(std::chrono::milliseconds(100));
-    EXPECT_TRUE(shown(itemNamed(&window, "delayRow")));
-    EXPECT_TRUE(visibleTexts(&window).contains("5 s"));
-    s.overlay.setAutoHideEnabled(false);
-    EXPECT_FALSE(shown(itemNamed(&window, "delayRow")));
-
     view->setProperty("selectedTab", "about");
     spin(std::chrono::milliseconds(100));
     QQuickItem *version = itemNamed(&window, "aboutVersion");
@@ -219,36 +208,6 @@ TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {
     // "Continue" and the close button both dismiss; a later show reuses nothing stale.
     window->close();
     EXPECT_TRUE(waitUntil([&] { return !model.isVisible() && !window->isVisible(); }));
-}
-
-TEST(WhatsNewWindow, opensOnceForAnUpgradeWithNotes) {
-    AppFixture f;
-    QQmlEngine engine;
-    engine.addImportPath("qrc:/");
-    QTemporaryDir dir;
-    const QString appcast = dir.filePath("appcast.xml");
-    QFile file(appcast);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(R"(<?xml version="1.0" encoding="utf-8"?>
-<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
-<channel><item><title>1.3</title><sparkle:shortVersionString>1.3</sparkle:shortVersionString>
-<description><![CDATA[<h3>What's new</h3><ul><li>Settings window</li></ul>]]></description>
-</item></channel></rss>)");
-    file.close();
-    f.preferences->setString(ReleaseNotes::lastSeenVersionKey, "1.2");
-
-    WhatsNewModel model;
-    UpdateWindowsController windows(engine, &model, nullptr);
-    ReleaseNotes notes(f.preferences, QStringLiteral("1.3"), appcast);
-    EXPECT_TRUE(model.showNotesIfNew(notes));
-    ASSERT_NE(windows.whatsNewWindow(), nullptr);
-    EXPECT_TRUE(windows.whatsNewWindow()->isVisible());
-    model.dismiss();
-    EXPECT_FALSE(windows.whatsNewWindow()->isVisible());
-
-    ReleaseNotes nextLaunch(f.preferences, QStringLiteral("1.3"), appcast);
-    EXPECT_FALSE(model.showNotesIfNew(nextLaunch));
-    EXPECT_FALSE(windows.whatsNewWindow()->isVisible());
 }
 
 namespace {
