@@ -3,11 +3,7 @@
 #include <OrvintaApp/AppLog.h>
 #include <OrvintaApp/Clipboard.h>
 
-#include <QJSEngine>
-
 namespace Orvinta {
-
-QPointer<AppState> AppState::s_instance;
 
 AppState::AppState(AppServices services, QObject *parent)
     : QObject(parent)
@@ -34,6 +30,7 @@ AppState::AppState(AppServices services, QObject *parent)
     connect(&m_sessionSaver, &SessionSaver::saveFailed, &m_listening, showBanner);
 
     m_preferences.load();
+    m_listening.followPreferences();
     m_sessionSaver.restore();
     installHotkeyActions();
     if (m_services.hotkeys)
@@ -57,17 +54,6 @@ AppState::AppState(AppServices services, QObject *parent)
 
 AppState::~AppState() {
     cancelTask(m_startupTask);
-}
-
-void AppState::setInstance(AppState *state) {
-    s_instance = state;
-}
-
-AppState *AppState::create(QQmlEngine *, QJSEngine *) {
-    // The shell owns the instance; QML must never delete it.
-    if (s_instance)
-        QJSEngine::setObjectOwnership(s_instance, QJSEngine::CppOwnership);
-    return s_instance;
 }
 
 QCoro::Task<> AppState::startupFinished() const {

@@ -7,13 +7,21 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace Orvinta {
 
 AudioDeviceList::AudioDeviceList(std::shared_ptr<AudioCaptureBackend> audio,
                                  std::shared_ptr<SerialWorker> soundServer, QObject *parent)
     : QAbstractListModel(parent)
     , m_audio(std::move(audio))
-    , m_soundServer(std::move(soundServer)) {}
+    , m_soundServer(std::move(soundServer)) {
+    const auto indexMoved = [this] { Q_EMIT selectedIndexChanged(); };
+    connect(this, &AudioDeviceList::selectedDeviceIDChanged, this, indexMoved);
+    connect(this, &QAbstractItemModel::modelReset, this, indexMoved);
+    connect(this, &QAbstractItemModel::rowsInserted, this, indexMoved);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, indexMoved);
+}
 
 int AudioDeviceList::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_devices.size());
@@ -46,6 +54,20 @@ void AudioDeviceList::selectDevice(const QVariant &id) {
     bool ok = false;
     const uint value = id.toUInt(&ok);
     setSelectedDeviceID(ok ? std::optional<std::uint32_t>(value) : std::nullopt);
+}
+
+int AudioDeviceList::selectedIndex() const {
+    if (!m_selectedDeviceID)
+        return -1;
+    const auto found = std::find_if(m_devices.begin(), m_devices.end(), [&](const AudioDevice &d) {
+        return d.id == *m_selectedDeviceID;
+    });
+    return found == m_devices.end() ? -1 : static_cast<int>(found - m_devices.begin());
+}
+
+void AudioDeviceList::selectIndex(int row) {
+    if (row >= 0 && row < static_cast<int>(m_devices.size()))
+        setSelectedDeviceID(m_devices[static_cast<std::size_t>(row)].id);
 }
 
 QCoro::Task<> AudioDeviceList::refresh() {

@@ -46,8 +46,8 @@ ListeningController::ListeningController(const AppServices &services,
     , m_sink(sink) {}
 
 ListeningController::~ListeningController() {
-    for (TaskHandle *task :
-         {&m_toggleTask, &m_loadTask, &m_recordingTimer, &m_iconAnimationTask, &m_errorDismissTask})
+    for (TaskHandle *task : {&m_toggleTask, &m_loadTask, &m_permissionTask, &m_recordingTimer,
+                             &m_iconAnimationTask, &m_errorDismissTask})
         cancelTask(*task);
 }
 
@@ -274,6 +274,13 @@ QCoro::Task<> ListeningController::prepareEngine() {
 }
 
 QCoro::Task<> ListeningController::reloadEngine() {
+    scheduleReload();
+    TaskHandle reloading = m_toggleTask;
+    QCoro::Task<> reloaded = reloading->finished();
+    co_await reloaded;
+}
+
+void ListeningController::scheduleReload() {
     QPointer<ListeningController> self(this);
     schedule(
         [self](CancellationToken) -> QCoro::Task<> {
@@ -283,9 +290,29 @@ QCoro::Task<> ListeningController::reloadEngine() {
             co_await reloading;
         },
         /*afterPrevious=*/true);
-    TaskHandle reloading = m_toggleTask;
-    QCoro::Task<> reloaded = reloading->finished();
-    co_await reloaded;
+}
+
+void ListeningController::followPreferences() {
+    // A new recognition language needs a new engine.
+    connect(&m_preferences, &Preferences::selectedLocaleChanged, this,
+            &ListeningController::scheduleReload);
+    // Choosing the microphone asks the sound server once, so the panel can
+    // show the device picker or the reason straight away.
+    connect(&m_preferences, &Preferences::selectedSourceChanged, this, [this] {
+        if (m_preferences.selectedSource() == AudioSourceType::microphone &&
+            m_micPermission == MicPermission::notDetermined)
+            askForMicrophoneAccess();
+    });
+}
+
+void ListeningController::askForMicrophoneAccess() {
+    QPointer<ListeningController> self(this);
+    m_permissionTask = CancellableTask::start([self](CancellationToken) -> QCoro::Task<> {
+        if (!self)
+            co_return;
+        QCoro::Task<> asking = self->requestMicPermission();
+        co_await asking;
+    });
 }
 
 QCoro::Task<> ListeningController::reload() {

@@ -2,6 +2,11 @@
 
 #include <OrvintaInput/InputLog.h>
 
+#include <OrvintaApp/Dictation.h>
+#include <OrvintaApp/PreferencesStore.h>
+
+#include <QPointer>
+
 namespace Orvinta {
 
 DictationKeyMonitor::DictationKeyMonitor(std::unique_ptr<ModifierKeySource> source,
@@ -90,6 +95,40 @@ void DictationKeyMonitor::thresholdPassed() {
     qCDebug(lcDictationKey) << "fn hold started";
     if (onHoldStart)
         onHoldStart();
+}
+
+void attachDictationKeyMonitor(DictationController &controller,
+                               std::unique_ptr<ModifierKeySource> source,
+                               std::shared_ptr<PreferencesStore> preferences) {
+    auto *monitor = new DictationKeyMonitor(
+        std::move(source),
+        [preferences] {
+            const QString name =
+                preferences ? preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey)
+                            : defaultHoldKey;
+            if (isKnownKeysym(name))
+                return name;
+            qCWarning(lcDictationKey, "Unknown hold key \"%s\"; using %s", qUtf8Printable(name),
+                      qUtf8Printable(defaultHoldKey));
+            return defaultHoldKey;
+        },
+        &controller);
+    QPointer<DictationController> target(&controller);
+    monitor->onHoldStart = [target] {
+        if (target)
+            target->holdStarted();
+    };
+    monitor->onHoldEnd = [target] {
+        if (target)
+            target->holdEnded();
+    };
+    QObject::connect(&controller, &DictationController::dictationMonitorRequested, monitor,
+                     [monitor](bool enabled) {
+                         if (enabled)
+                             monitor->start();
+                         else
+                             monitor->stop();
+                     });
 }
 
 } // namespace Orvinta

@@ -1,7 +1,5 @@
 #include <OrvintaInput/ShortcutRecorderModel.h>
 
-#include <OrvintaInput/InputServices.h>
-
 #include <OrvintaApp/AppServices.h>
 
 namespace Orvinta {
@@ -228,9 +226,6 @@ std::uint64_t referenceFlags(Qt::KeyboardModifiers modifiers) {
         flags |= KeyCombo::command;
     return flags;
 }
-
-ShortcutRecorderModel::ShortcutRecorderModel(QObject *parent)
-    : ShortcutRecorderModel(installedHotkeyService(), HotkeyAction::toggleListening, parent) {}
 
 ShortcutRecorderModel::ShortcutRecorderModel(std::shared_ptr<HotkeyService> service,
                                              HotkeyAction action, QObject *parent)

@@ -1,16 +1,27 @@
 #include "DesktopShell.h"
-#include "SettingsWiring.h"
+
+#include <DesktopBackends.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
-#include <OrvintaEngine/PocketSphinxRecognizer.h>
+#include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaInput/ModifierKeySource.h>
+#include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/DictationBubble.h>
+#include <OrvintaUi/FileSaveDialog.h>
 #include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayWindowController.h>
+#include <OrvintaUi/OverlayWindowPlatform.h>
 #include <OrvintaUi/PanelWindows.h>
+#include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUi/SystemSettings.h>
 #include <OrvintaUi/TrayIcon.h>
+#include <OrvintaUi/UpdateWindowsController.h>
+#include <OrvintaUpdates/ReleaseNotes.h>
+#include <OrvintaUpdates/UpdaterManager.h>
+#include <OrvintaUpdates/WhatsNewModel.h>
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -18,9 +29,8 @@
 #include <QFileInfo>
 #include <QQuickItem>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
-
-#include <filesystem>
 
 Q_LOGGING_CATEGORY(lcApp, "com.orvinta.App", QtInfoMsg)
 
@@ -37,34 +47,46 @@ QUrl setupGuideUrl() {
     return QUrl::fromLocalFile(QStringLiteral(ORVINTA_SOURCE_README));
 }
 
-} // namespace
-
-bool speechModelInstalled() {
-    const std::filesystem::path folder = PocketSphinxRecognizer::defaultModelRoot() / "en-us";
-    std::error_code error;
-    return std::filesystem::is_directory(folder / "en-us", error) &&
-           std::filesystem::exists(folder / "en-us.lm.bin", error) &&
-           std::filesystem::exists(folder / "cmudict-en-us.dict", error);
+QString storedHoldKeyName(const PreferencesStore &preferences) {
+    return holdKeyDisplayName(preferences.stringValue(holdKeyPreference).value_or(defaultHoldKey));
 }
 
-DesktopShell::DesktopShell(AppServices services, Options options, QObject *parent)
+} // namespace
+
+DesktopShell::Services DesktopShell::desktop() {
+    Services services;
+    services.app = DesktopBackends::application();
+    DesktopBackends::addKeyboard(services.app);
+    services.app.saveDialog = std::make_shared<FileSaveDialog>();
+    services.translation = DesktopBackends::translation();
+    // The overlay's window manager hints need X11; elsewhere Qt's own window does.
+    services.overlayPlatform = &makeX11OverlayWindowPlatform;
+    services.speechModelInstalled = DesktopBackends::speechModelInstalled();
+    if (!services.speechModelInstalled)
+        qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
+    return services;
+}
+
+DesktopShell::DesktopShell(Services services, QObject *parent)
     : QObject(parent)
-    , m_options(std::move(options)) {
-    services.speechAnalyzerAvailable = m_options.speechModelInstalled;
-    m_hotkeys = services.hotkeys;
-    m_settings = std::make_unique<SettingsWiring>(services, m_engine);
-    m_state = std::make_unique<AppState>(std::move(services));
-    AppState::setInstance(m_state.get());
-    m_settings->attach(*m_state);
+    , m_services(std::move(services)) {
+    AppServices &app = m_services.app;
+    app.speechAnalyzerAvailable = m_services.speechModelInstalled;
+    m_motion = std::make_unique<DesktopMotion>();
+    m_state = std::make_unique<AppState>(app);
+    m_overlaySettings = std::make_unique<OverlaySettings>(app.preferences);
+    m_updater = std::make_unique<UpdaterManager>(app.preferences);
+    m_whatsNew = std::make_unique<WhatsNewModel>();
+    if (app.hotkeys)
+        for (HotkeyAction action : allHotkeyActions)
+            m_recorders.push_back(std::make_unique<ShortcutRecorderModel>(app.hotkeys, action));
     qCInfo(lcApp) << "App starting...";
 
-    m_engine.addImportPath(QStringLiteral("qrc:/"));
     MenuBarViewModel::Options panelOptions;
-    panelOptions.setupRequired = !m_options.speechModelInstalled;
-    panelOptions.hotkeys = m_hotkeys;
+    panelOptions.setupRequired = !m_services.speechModelInstalled;
+    panelOptions.hotkeys = app.hotkeys;
     m_panelModel = std::make_unique<MenuBarViewModel>(*m_state, panelOptions);
-    if (!m_options.holdKeyName.isEmpty())
-        m_panelModel->setHoldKeyName(m_options.holdKeyName);
+    m_panelModel->setHoldKeyName(storedHoldKeyName(*app.preferences));
     m_bubble = std::make_unique<DictationBubble>(*m_state->dictation());
     // Shown once the microphone really runs, so a start that fails shows nothing;
     // hidden after the done pause when the dictation produced text.
@@ -73,13 +95,12 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
     connect(&m_state->dictationController(), &DictationController::bubbleHideRequested,
             m_bubble.get(), &DictationBubble::hide);
     const auto followReducedMotion = [this] {
-        const bool reduced = DesktopMotion::instance()->reducedMotion();
+        const bool reduced = m_motion->reducedMotion();
         m_panelModel->setReducedMotion(reduced);
         m_bubble->setReducedMotion(reduced);
     };
     followReducedMotion();
-    connect(DesktopMotion::instance(), &DesktopMotion::reducedMotionChanged, this,
-            followReducedMotion);
+    connect(m_motion.get(), &DesktopMotion::reducedMotionChanged, this, followReducedMotion);
 
     connect(m_panelModel.get(), &MenuBarViewModel::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
@@ -87,25 +108,15 @@ DesktopShell::DesktopShell(AppServices services, Options options, QObject *paren
             [] { SystemSettings::openSoundSettings(); });
     connect(m_panelModel.get(), &MenuBarViewModel::setupGuideRequested, this,
             [] { QDesktopServices::openUrl(setupGuideUrl()); });
-    connect(m_state.get(), &AppState::settingsRequested, m_settings.get(),
-            &SettingsWiring::showSettings);
-    connect(m_settings.get(), &SettingsWiring::holdKeyChanged, m_panelModel.get(),
-            &MenuBarViewModel::setHoldKeyName);
+    connect(m_state.get(), &AppState::settingsRequested, this, &DesktopShell::showSettings);
     connect(m_state.get(), &AppState::overlaySetupRequested, this, &DesktopShell::createOverlay);
+
+    m_engine.addImportPath(QStringLiteral("qrc:/"));
+    m_updateWindows =
+        std::make_unique<UpdateWindowsController>(m_engine, m_whatsNew.get(), m_updater.get());
 }
 
-DesktopShell::~DesktopShell() {
-    // Windows first: their bindings read the view models and the state.
-    m_settings->releaseWindows();
-    m_overlay.reset();
-    m_bubbleWindow.reset();
-    m_panel.reset();
-    m_tray.reset();
-    m_bubble.reset();
-    m_panelModel.reset();
-    AppState::setInstance(nullptr);
-    // The state goes last, after the QML engine that read it.
-}
+DesktopShell::~DesktopShell() = default;
 
 void DesktopShell::start() {
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
@@ -131,11 +142,10 @@ void DesktopShell::start() {
             openPanel();
         }
     });
-    QTimer::singleShot(m_options.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
-    QTimer::singleShot(m_options.timings.releaseNotes, m_settings.get(),
-                       &SettingsWiring::showReleaseNotesIfNew);
-    QTimer::singleShot(m_options.timings.updateCheck, m_settings.get(),
-                       &SettingsWiring::startAutomaticUpdateChecks);
+    QTimer::singleShot(m_services.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
+    QTimer::singleShot(m_services.timings.releaseNotes, this, &DesktopShell::showReleaseNotesIfNew);
+    QTimer::singleShot(m_services.timings.updateCheck, m_updater.get(),
+                       &UpdaterManager::startAutomaticChecks);
 }
 
 bool DesktopShell::loadWindows() {
@@ -168,6 +178,32 @@ void DesktopShell::openPanel() {
     else
         m_panel->showWindow();
     logPanelGeometry();
+}
+
+void DesktopShell::showSettings() {
+    if (!m_settingsWindow) {
+        SettingsServices settings;
+        settings.preferences = m_services.app.preferences;
+        // On X11 "trusted" means the display offers XTest, which the paster checks.
+        std::shared_ptr<CursorPaster> paster = m_services.app.paster;
+        settings.accessibilityTrusted = [paster] { return paster && paster->isAvailable(); };
+        for (const auto &recorder : m_recorders)
+            settings.shortcutRecorders << recorder.get();
+        settings.holdKeyDisplayName = holdKeyDisplayName;
+        m_settingsWindow = std::make_unique<SettingsWindowController>(
+            m_engine, *m_state, m_overlaySettings.get(), m_updater.get(), std::move(settings));
+        // A new hold key takes effect at once: the monitor reads it when it starts again.
+        connect(&m_settingsWindow->viewModel(), &SettingsViewModel::holdKeyChanged, this, [this] {
+            m_state->dictationController().setupDictation();
+            m_panelModel->setHoldKeyName(m_settingsWindow->viewModel().holdKeyName());
+        });
+    }
+    m_settingsWindow->show();
+}
+
+void DesktopShell::showReleaseNotesIfNew() {
+    ReleaseNotes notes(m_services.app.preferences);
+    m_whatsNew->showNotesIfNew(notes);
 }
 
 void DesktopShell::logPanelGeometry() {
@@ -211,12 +247,17 @@ void DesktopShell::setUpTrayClicks() {
 void DesktopShell::createOverlay() {
     if (m_overlay)
         return;
-    m_overlay = std::make_unique<OverlayWindowController>(*m_state, m_settings->overlaySettings(),
-                                                          m_engine);
-    const auto shortcut = [this](HotkeyAction action) {
-        return m_hotkeys && m_hotkeys->isRegistered(action)
-                   ? m_hotkeys->combo(action).displayString()
-                   : QString();
+    OverlayWindowController::Services overlay;
+    overlay.translation = m_services.translation;
+    if (m_services.overlayPlatform)
+        overlay.platform = m_services.overlayPlatform();
+    overlay.motion = m_motion.get();
+    m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings, m_engine,
+                                                          std::move(overlay));
+    const std::shared_ptr<HotkeyService> &hotkeys = m_services.app.hotkeys;
+    const auto shortcut = [&hotkeys](HotkeyAction action) {
+        return hotkeys && hotkeys->isRegistered(action) ? hotkeys->combo(action).displayString()
+                                                        : QString();
     };
     m_overlay->setShortcutTexts(shortcut(HotkeyAction::toggleListening),
                                 shortcut(HotkeyAction::toggleOverlay));

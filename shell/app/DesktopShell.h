@@ -4,27 +4,33 @@
 
 #include <QLoggingCategory>
 #include <QObject>
-#include <QPointer>
 #include <QQmlEngine>
 #include <QQuickWindow>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 namespace Orvinta {
 
 class AppState;
+class DesktopMotion;
 class DictationBubble;
 class MenuBarPanel;
 class MenuBarViewModel;
+class OverlaySettings;
 class OverlayWindowController;
-class PreferencesStore;
-class SettingsWiring;
+class OverlayWindowPlatform;
+class SettingsWindowController;
+class ShortcutRecorderModel;
+class TranslationBackend;
 class TrayController;
+class UpdaterManager;
+class UpdateWindowsController;
+class WhatsNewModel;
 
 /// Delays of the start-up jobs; tests shorten them.
 struct ShellTimings {
@@ -33,21 +39,29 @@ struct ShellTimings {
     std::chrono::milliseconds updateCheck{5000};
 };
 
-/// The tray application: the application state, the tray icon and its
-/// panel, the dictation bubble, and the jobs that follow the start.
+/// orvinta's composition root: from the desktop's back ends it builds the
+/// application state, the update service, and every view model and window
+/// (tray icon and panel, dictation bubble, overlay, settings, release
+/// notes), then runs the jobs that follow the start.
 class DesktopShell : public QObject {
     Q_OBJECT
 public:
-    struct Options {
-        /// Whether the recogniser's model is installed; without it the panel
-        /// explains the setup and no engine is prepared.
+    /// The back ends the shell runs on; `desktop()` gives the real ones.
+    struct Services {
+        AppServices app;
+        std::shared_ptr<TranslationBackend> translation;
+        /// Called when the overlay window is first built.
+        std::function<std::unique_ptr<OverlayWindowPlatform>()> overlayPlatform;
+        /// Without the recogniser's model the panel explains the setup and
+        /// no engine is prepared.
         bool speechModelInstalled = true;
-        /// The dictation hold key as the panel names it ("Right Ctrl").
-        QString holdKeyName;
         ShellTimings timings;
     };
 
-    DesktopShell(AppServices services, Options options, QObject *parent = nullptr);
+    /// The back ends of this desktop (see DesktopBackends).
+    static Services desktop();
+
+    explicit DesktopShell(Services services, QObject *parent = nullptr);
     ~DesktopShell() override;
 
     /// Shows the tray icon (and, without a tray, the panel as a window) and
@@ -56,9 +70,16 @@ public:
     void start();
     /// A second start handed over: the panel opens.
     void openPanel();
+    /// The panel's "Settings" button: the one settings window, in front.
+    void showSettings();
+    /// 2 s after start: the release notes of a new version, once.
+    void showReleaseNotesIfNew();
 
     AppState &state() { return *m_state; }
     MenuBarViewModel &panelModel() { return *m_panelModel; }
+    WhatsNewModel &whatsNew() { return *m_whatsNew; }
+    SettingsWindowController *settingsWindow() const { return m_settingsWindow.get(); }
+    OverlayWindowController *overlay() const { return m_overlay.get(); }
 
 private:
     /// Loads the panel and the bubble once; false when the panel cannot load.
@@ -68,21 +89,24 @@ private:
     void logPanelGeometry();
     void logPanelLayout();
 
-    Options m_options;
-    std::shared_ptr<HotkeyService> m_hotkeys;
+    Services m_services;
+    std::unique_ptr<DesktopMotion> m_motion;
     std::unique_ptr<AppState> m_state;
-    QQmlEngine m_engine;
-    std::unique_ptr<SettingsWiring> m_settings;
-    std::unique_ptr<OverlayWindowController> m_overlay;
+    std::unique_ptr<OverlaySettings> m_overlaySettings;
+    std::unique_ptr<UpdaterManager> m_updater;
+    std::unique_ptr<WhatsNewModel> m_whatsNew;
+    std::vector<std::unique_ptr<ShortcutRecorderModel>> m_recorders;
     std::unique_ptr<MenuBarViewModel> m_panelModel;
+    std::unique_ptr<DictationBubble> m_bubble;
+    // The windows, after the models their bindings read.
+    QQmlEngine m_engine;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<MenuBarPanel> m_panel;
-    std::unique_ptr<DictationBubble> m_bubble;
     std::unique_ptr<QQuickWindow> m_bubbleWindow;
+    std::unique_ptr<OverlayWindowController> m_overlay;
+    std::unique_ptr<UpdateWindowsController> m_updateWindows;
+    std::unique_ptr<SettingsWindowController> m_settingsWindow;
     bool m_trayAvailable = false;
 };
-
-/// Whether the speech model of the default back end is installed.
-bool speechModelInstalled();
 
 } // namespace Orvinta

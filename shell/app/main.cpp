@@ -2,12 +2,7 @@
 
 #include "DesktopShell.h"
 
-#include <OrvintaApp/PreferencesStore.h>
-#include <OrvintaInput/InputServices.h>
-#include <OrvintaInput/ModifierKeySource.h>
-#include <OrvintaPlatform/DesktopServices.h>
 #include <OrvintaPlatform/SingleInstance.h>
-#include <OrvintaUi/FileSaveDialog.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/TrayIcon.h>
 #include <OrvintaUpdates/AppVersion.h>
@@ -25,7 +20,6 @@
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_InputPlugin)
 
 using namespace Orvinta;
 
@@ -108,17 +102,7 @@ int main(int argc, char **argv) {
         break;
     }
 
-    AppServices services = desktopServices();
-    installInputServices(services);
-    services.saveDialog = std::make_shared<FileSaveDialog>();
-
-    DesktopShell::Options options;
-    options.holdKeyName = holdKeyDisplayName(
-        services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey));
-    options.speechModelInstalled = speechModelInstalled();
-    if (!options.speechModelInstalled)
-        qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
-    DesktopShell shell(std::move(services), std::move(options));
+    DesktopShell shell(DesktopShell::desktop());
     shell.start();
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell,
                      &DesktopShell::openPanel);

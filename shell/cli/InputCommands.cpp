@@ -1,13 +1,12 @@
 #include "InputCommands.h"
 
 #include "CliSupport.h"
+#include "DesktopBackends.h"
 
-#include <OrvintaInput/InputServices.h>
 #include <OrvintaInput/ModifierKeySource.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/PreferencesStore.h>
-#include <OrvintaPlatform/DesktopServices.h>
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -63,7 +62,7 @@ int dictate(int argc, char **argv) {
 
     // The user's settings, with this run's choices laid over them in memory;
     // the transcript is not touched.
-    AppServices services = desktopServices();
+    AppServices services = DesktopBackends::application();
     services.preferences->keepWritesInMemory();
     services.session.reset();
     services.preferences->setBool(QStringLiteral("app.dictationModeEnabled"), true);
@@ -83,7 +82,7 @@ int dictate(int argc, char **argv) {
     QString holdKey = services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey);
     if (!isKnownKeysym(holdKey))
         holdKey = defaultHoldKey;
-    installInputServices(services);
+    DesktopBackends::addKeyboard(services);
     // The application's shortcuts stay with the application.
     services.hotkeys.reset();
 
@@ -132,7 +131,7 @@ int shortcuts(int argc, char **argv) {
     auto app = makeApplication(argc, argv);
     AppServices services;
     services.preferences = std::make_shared<PreferencesStore>();
-    installInputServices(services);
+    DesktopBackends::addKeyboard(services);
     std::map<HotkeyAction, QString> failures;
     services.hotkeys->setFailureHandler(
         [&](HotkeyAction action, const QString &reason) { failures[action] = reason; });

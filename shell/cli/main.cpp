@@ -1,10 +1,10 @@
 // orvinta-cli: Orvinta without a desktop, for scripts and servers.
 
 #include "CliSupport.h"
+#include "DesktopBackends.h"
 #include "InputCommands.h"
 #include "UpdateCommands.h"
 
-#include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/AtomicFile.h>
 #include <OrvintaApp/PreferencesStore.h>
@@ -12,9 +12,7 @@
 #include <OrvintaApp/TranscriptExport.h>
 #include <OrvintaApp/TranslationController.h>
 #include <OrvintaApp/Translator.h>
-#include <OrvintaPlatform/DesktopServices.h>
 #include <OrvintaPlatform/SingleInstance.h>
-#include <OrvintaPlatform/SystemClipboard.h>
 #include <OrvintaUpdates/AppVersion.h>
 
 #include <OrvintaEngine/AudioDevices.h>
@@ -22,8 +20,6 @@
 #include <OrvintaEngine/LocaleData.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
-#include <OrvintaEngine/PocketSphinxRecognizer.h>
-#include <OrvintaEngine/PulseAudioCapture.h>
 
 #include <QCommandLineParser>
 #include <QCoroSignal>
@@ -193,7 +189,8 @@ int usage(const QCommandLineParser &parser) {
 }
 
 int listDevices() {
-    PulseAudioCapture capture;
+    const std::shared_ptr<AudioCaptureBackend> audio = DesktopBackends::audioCapture();
+    AudioCaptureBackend &capture = *audio;
     try {
         capture.requestMicrophoneAccess();
     } catch (const EngineError &error) {
@@ -241,7 +238,7 @@ int exportTranscript(const QStringList &arguments) {
 }
 
 QCoro::Task<int> translate(QString from, QString to, QString text) {
-    Translator translator(std::make_shared<ApertiumTranslator>());
+    Translator translator(DesktopBackends::translation());
     int exitCode = 1;
     translator.setAction(
         [&](std::shared_ptr<TranslationSession> session, CancellationToken) -> QCoro::Task<> {
@@ -396,7 +393,7 @@ int main(int argc, char **argv) {
         PrintingDelegate delegate(parser.value(localeOption).isEmpty() ? QStringLiteral("en-US")
                                                                        : parser.value(localeOption),
                                   parser.isSet(interimOption));
-        OnDeviceSpeechEngine engine(&delegate, std::make_shared<PocketSphinxRecognizer>(), capture,
+        OnDeviceSpeechEngine engine(&delegate, DesktopBackends::recognizer(), capture,
                                     std::make_shared<SerialWorker>("orvinta-speech"));
         enginePointer = &engine;
         delegate.onOutputClosed([&stop] { stop.request(); });
@@ -410,7 +407,7 @@ int main(int argc, char **argv) {
     }
 
     // The user's settings, with this run's choices laid over them in memory.
-    AppServices services = desktopServices();
+    AppServices services = DesktopBackends::application();
     services.preferences->keepWritesInMemory();
     if (parser.isSet(sourceOption)) {
         const QString name = parser.value(sourceOption);
@@ -476,7 +473,7 @@ int main(int argc, char **argv) {
             if (!transcript.interimText().isEmpty())
                 printInterim(transcript.interimText());
         });
-    TranslationController translation(state, std::make_shared<ApertiumTranslator>());
+    TranslationController translation(state, DesktopBackends::translation());
     const int status = runTask(listen(state, stop, device));
     if (status != 0)
         return status;

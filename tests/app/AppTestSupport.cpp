@@ -110,7 +110,7 @@ AppFixture::AppFixture()
     state = makeState();
 }
 
-std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
+AppServices AppFixture::services() const {
     AppServices services;
     services.preferences = preferences;
     services.session = session;
@@ -124,7 +124,11 @@ std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
         return std::make_unique<ScriptedEngine>(delegate);
     };
     services.timings = timings;
-    auto appState = std::make_unique<AppState>(std::move(services));
+    return services;
+}
+
+std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
+    auto appState = std::make_unique<AppState>(services());
     if (waitForStartup)
         run(appState->startupFinished());
     return appState;

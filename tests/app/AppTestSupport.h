@@ -136,6 +136,8 @@ private:
 /// An AppState on temporary storage with fakes for every device.
 struct AppFixture {
     AppFixture();
+    /// The fakes above, and an engine that plays ScriptedEngine::script.
+    AppServices services() const;
     std::unique_ptr<AppState> makeState(bool waitForStartup = true);
     void restart() { state.reset(), state = makeState(); }
 

@@ -272,6 +272,22 @@ TEST(Listening, aReloadDuringAStartStopsThatRun) {
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
 }
 
+TEST(Listening, aNewRecognitionLanguageReloadsTheEngineAndStopsARun) {
+    AppFixture f;
+    f.state->listening()->toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return f.state->listening()->isListening(); }));
+    const int engines = ScriptedEngine::script->engines;
+
+    // Whoever changes the language (panel, settings): the engine follows.
+    f.state->preferences()->setSelectedLocale("es-ES");
+    ASSERT_TRUE(waitUntil([&] {
+        return ScriptedEngine::script->engines == engines + 1 &&
+               f.state->listening()->isModelLoaded();
+    }));
+    EXPECT_FALSE(f.state->listening()->isListening());
+    EXPECT_EQ(ScriptedEngine::script->locales.back(), "es-ES");
+}
+
 TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     AppFixture f;
     AppState &s = *f.state;

@@ -8,12 +8,12 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-// Windows see AppState as a singleton with typed children that they may read
-// but neither create nor write.
+// Windows are handed AppState and read its typed children, which they may
+// neither create nor write.
 TEST(Qml, windowsReadTheStateThroughTypedObjects) {
     AppFixture f;
-    AppState::setInstance(f.state.get());
     f.state->addConfirmedLine("Hello there.");
+    const QVariantMap handedIn{{QStringLiteral("state"), QVariant::fromValue(f.state.get())}};
 
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral(ORVINTA_QML_IMPORT_PATH));
@@ -22,16 +22,17 @@ TEST(Qml, windowsReadTheStateThroughTypedObjects) {
         import QtQml
         import Orvinta.App
         QtObject {
-            property int lines: AppState.transcript.lineCount
-            property string source: AppState.preferences.selectedSource
-            property bool listening: AppState.listening.isListening
-            property bool dictating: AppState.dictation.isDictating
-            property int pasteSource: AppState.preferences.autoPasteSource
+            required property AppState state
+            property int lines: state.transcript.lineCount
+            property string source: state.preferences.selectedSource
+            property bool listening: state.listening.isListening
+            property bool dictating: state.dictation.isDictating
+            property int pasteSource: state.preferences.autoPasteSource
             property int tr: AutoPasteSource.translation
             property int mic: MicPermission.authorized
         })",
                    QUrl());
-    std::unique_ptr<QObject> object(reader.create());
+    std::unique_ptr<QObject> object(reader.createWithInitialProperties(handedIn));
     ASSERT_TRUE(object) << reader.errorString().toStdString();
     EXPECT_EQ(object->property("lines").toInt(), 1);
     EXPECT_EQ(object->property("source").toString(), "systemAudio");
@@ -46,13 +47,15 @@ TEST(Qml, windowsReadTheStateThroughTypedObjects) {
     writer.setData(R"(
         import QtQml
         import Orvinta.App
-        QtObject { Component.onCompleted: AppState.preferences.soundEnabled = false })",
+        QtObject {
+            required property AppState state
+            Component.onCompleted: state.preferences.soundEnabled = false
+        })",
                    QUrl());
-    std::unique_ptr<QObject> written(writer.create());
+    std::unique_ptr<QObject> written(writer.createWithInitialProperties(handedIn));
     EXPECT_TRUE(f.state->preferences()->soundEnabled());
 
     QQmlComponent creator(&engine);
     creator.setData("import Orvinta.App\nTranscript {}", QUrl());
     EXPECT_TRUE(creator.isError());
-    AppState::setInstance(nullptr);
 }

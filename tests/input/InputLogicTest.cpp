@@ -2,11 +2,11 @@
 // stored form, registration, the hold-key threshold, the recorder's capture
 // rule and the choice of the paste keystroke.
 
+#include "DesktopBackends.h"
 #include "InputTestSupport.h"
 
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
-#include <OrvintaInput/InputServices.h>
 #include <OrvintaInput/PasteKeystrokes.h>
 #include <OrvintaInput/ShortcutRecorderModel.h>
 
@@ -335,7 +335,7 @@ TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
     EXPECT_EQ(holdKeyDisplayName("Control_R"), "Right Ctrl");
 }
 
-TEST(InputServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
+TEST(KeyboardServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
     const QByteArray display = qgetenv("DISPLAY");
     qunsetenv("DISPLAY");
     QTemporaryDir folder;
@@ -344,9 +344,8 @@ TEST(InputServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
     services.preferences->setBool("app.dictationModeEnabled", true);
     services.speechAnalyzerAvailable = false;
     LogCapture log;
-    installInputServices(services);
+    DesktopBackends::addKeyboard(services);
     ASSERT_TRUE(services.hotkeys && services.paster && services.setUpDictation);
-    EXPECT_EQ(installedHotkeyService(), services.hotkeys);
     int failures = 0;
     {
         AppState state(services);
@@ -367,26 +366,4 @@ TEST(InputServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
     EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);
     EXPECT_EQ(log.count("Hold-key dictation unavailable"), 1);
     EXPECT_EQ(log.count("Paste at the cursor unavailable"), 1);
-}
-
-// The settings window creates its shortcut fields in QML.
-TEST(ShortcutRecorder, qmlCreatesAFieldAndFeedsItKeys) {
-    QQmlEngine engine;
-    engine.addImportPath(QStringLiteral(ORVINTA_QML_IMPORT_PATH));
-    QQmlComponent component(&engine);
-    component.setData(R"(
-        import QtQml
-        import Orvinta.Input
-        ShortcutRecorderModel {
-            action: 2
-            Component.onCompleted: { toggleRecording(); handleKeyPress(Qt.Key_K, Qt.ControlModifier) }
-        })",
-                      QUrl());
-    std::unique_ptr<QObject> field(component.create());
-    ASSERT_TRUE(field) << component.errorString().toStdString();
-    EXPECT_EQ(field->property("label").toString(), "Toggle Auto Copy");
-    EXPECT_EQ(field->property("displayText").toString(), "⌃K");
-    EXPECT_FALSE(field->property("isRecording").toBool());
-    EXPECT_TRUE(field->property("canReset").toBool());
-    EXPECT_EQ(field->property("resetToolTip").toString(), "Reset to default (⌃⌥C)");
 }

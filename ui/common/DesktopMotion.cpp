@@ -2,14 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QJSEngine>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 
 namespace Orvinta {
 
-DesktopMotion::DesktopMotion() {
+DesktopMotion::DesktopMotion(QObject *parent)
+    : QObject(parent) {
     const QByteArray forced = qgetenv("ORVINTA_REDUCED_MOTION");
     if (!forced.isEmpty()) {
         m_overridden = true;
@@ -17,23 +17,6 @@ DesktopMotion::DesktopMotion() {
         return;
     }
     readDesktopSetting();
-}
-
-DesktopMotion *DesktopMotion::instance() {
-    // Parented to the application so that it goes before Qt shuts down.
-    static DesktopMotion *motion = [] {
-        auto *created = new DesktopMotion;
-        if (QCoreApplication::instance())
-            created->setParent(QCoreApplication::instance());
-        return created;
-    }();
-    return motion;
-}
-
-DesktopMotion *DesktopMotion::create(QQmlEngine *, QJSEngine *) {
-    DesktopMotion *motion = instance();
-    QJSEngine::setObjectOwnership(motion, QJSEngine::CppOwnership);
-    return motion;
 }
 
 void DesktopMotion::setReducedMotion(bool reduced) {

@@ -8,6 +8,7 @@ Row {
 
     required property OverlayColors colors
     required property bool animating
+    required property bool reducedMotion
 
     readonly property int dotSize: 6
     readonly property real ringScale: 2.5
@@ -41,7 +42,7 @@ Row {
             height: indicator.dotSize
             radius: width / 2
             color: Qt.rgba(indicator.colors.red.r, indicator.colors.red.g, indicator.colors.red.b, 0.3)
-            visible: !DesktopMotion.reducedMotion
+            visible: !indicator.reducedMotion
             opacity: indicator.ringOpacity
 
             ParallelAnimation {

@@ -26,7 +26,7 @@ Item {
     readonly property OverlayColors colors: OverlayColors {}
     readonly property bool animating: Window.visibility !== Window.Hidden
                                       && !controller.backgroundHidden
-                                      && !DesktopMotion.reducedMotion
+                                      && !controller.reducedMotion
     readonly property real fontSize: viewModel.settings.fontSize
 
     Component.onCompleted: viewModel.setMarkColors(colors.mark, colors.markBackground)
@@ -196,6 +196,7 @@ Item {
         ListeningIndicator {
             colors: view.colors
             animating: view.animating
+            reducedMotion: view.controller.reducedMotion
         }
     }
     Component {

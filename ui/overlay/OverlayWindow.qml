@@ -25,7 +25,7 @@ Window {
         opacity: window.controller.backgroundHidden ? 0 : 1
 
         Behavior on opacity {
-            enabled: window.visible && !DesktopMotion.reducedMotion
+            enabled: window.visible && !window.controller.reducedMotion
             NumberAnimation {
                 duration: window.controller.backgroundHidden ? window.fadeOutDuration
                                                              : window.fadeInDuration

@@ -2,11 +2,11 @@
 
 #include "OverlayIconProvider.h"
 
+#include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowPlatform.h>
 
-#include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/TranslationController.h>
 
@@ -33,11 +33,19 @@ QRegion roundedRegion(const QSize &size, int radius) {
 } // namespace
 
 OverlayWindowController::OverlayWindowController(AppState &state, OverlaySettings &settings,
-                                                 QQmlEngine &engine, QObject *parent)
+                                                 QQmlEngine &engine, Services services,
+                                                 QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_settings(settings)
-    , m_engine(engine) {
+    , m_engine(engine)
+    , m_translationBackend(std::move(services.translation))
+    , m_platform(services.platform ? std::move(services.platform)
+                                   : std::make_unique<OverlayWindowPlatform>())
+    , m_motion(services.motion) {
+    if (m_motion)
+        connect(m_motion, &DesktopMotion::reducedMotionChanged, this,
+                &OverlayWindowController::reducedMotionChanged);
     m_frameSaveTimer.setSingleShot(true);
     m_frameSaveTimer.setInterval(frameSaveDelayMs);
     connect(&m_frameSaveTimer, &QTimer::timeout, this, &OverlayWindowController::saveFrame);
@@ -60,10 +68,6 @@ OverlayWindowController::~OverlayWindowController() {
     delete m_window.data();
 }
 
-void OverlayWindowController::setTranslationBackend(std::shared_ptr<TranslationBackend> backend) {
-    m_translationBackend = std::move(backend);
-}
-
 void OverlayWindowController::setShortcutTexts(const QString &startStop,
                                                const QString &toggleOverlay) {
     m_startStopShortcut = startStop;
@@ -72,12 +76,12 @@ void OverlayWindowController::setShortcutTexts(const QString &startStop,
         m_viewModel->setShortcutTexts(startStop, toggleOverlay);
 }
 
-void OverlayWindowController::setPlatform(std::unique_ptr<OverlayWindowPlatform> platform) {
-    m_platform = std::move(platform);
+bool OverlayWindowController::blurBehind() const {
+    return m_platform->blurAvailable();
 }
 
-bool OverlayWindowController::blurBehind() const {
-    return m_platform && m_platform->blurAvailable();
+bool OverlayWindowController::reducedMotion() const {
+    return m_motion && m_motion->reducedMotion();
 }
 
 QRect OverlayWindowController::defaultFrame(const QRect &screen) {
@@ -139,10 +143,6 @@ void OverlayWindowController::createWindow() {
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    if (!m_platform)
-        m_platform = makeOverlayWindowPlatform();
-    if (!m_translationBackend)
-        m_translationBackend = std::make_shared<ApertiumTranslator>();
     if (!m_engine.imageProvider(QLatin1String(OverlayIconProvider::providerId)))
         m_engine.addImageProvider(QLatin1String(OverlayIconProvider::providerId),
                                   new OverlayIconProvider);
@@ -217,7 +217,7 @@ void OverlayWindowController::applyPinned() {
 }
 
 void OverlayWindowController::updateBlurRegion() {
-    if (!m_window || !m_platform || !m_platform->blurAvailable())
+    if (!m_window || !m_platform->blurAvailable())
         return;
     m_platform->setBlurRegion(
         *m_window, m_backgroundHidden ? QRegion() : roundedRegion(m_window->size(), cornerRadius));

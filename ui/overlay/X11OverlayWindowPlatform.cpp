@@ -166,13 +166,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<OverlayWindowPlatform> makeOverlayWindowPlatform() {
+std::unique_ptr<OverlayWindowPlatform> makeX11OverlayWindowPlatform() {
     if (auto *x11 =
             qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         if (xcb_connection_t *connection = x11->connection())
             return std::make_unique<X11OverlayWindowPlatform>(connection);
     }
-    return std::make_unique<OverlayWindowPlatform>();
+    return nullptr;
 }
 
 } // namespace Orvinta

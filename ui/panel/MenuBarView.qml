@@ -37,8 +37,11 @@ Pane {
 
     required property MenuBarViewModel viewModel
     readonly property MenuBarViewModel vm: viewModel
-    readonly property bool listening: vm.listening
-    readonly property bool dictating: vm.dictating
+    readonly property ListeningController listeningController: vm.state.listening
+    readonly property Preferences preferences: vm.state.preferences
+    readonly property bool listening: listeningController.isListening
+    readonly property bool dictating: vm.activity === MenuBarViewModel.dictating
+    readonly property bool microphoneSelected: preferences.selectedSource === "microphone"
     // Animations run only while the panel is on screen.
     readonly property bool onScreen: Window.window !== null && Window.window.visible
 
@@ -123,10 +126,10 @@ Pane {
                 ComboBox {
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
-                    model: view.vm.sourceLanguages
+                    model: view.vm.languages.sourceLanguages
                     textRole: "label"
-                    currentIndex: view.vm.sourceLanguageIndex
-                    onActivated: index => view.vm.selectSourceLanguage(index)
+                    currentIndex: view.vm.languages.sourceIndex
+                    onActivated: index => view.vm.languages.selectSource(index)
                     font.pixelSize: view.captionSize + 1
                     Accessible.name: "Recognition language"
                 }
@@ -134,8 +137,8 @@ Pane {
                     icon.source: "icons/swap.svg"
                     icon.width: view.swapSymbolSize
                     icon.height: view.swapSymbolSize
-                    enabled: view.vm.canSwapLanguages
-                    onClicked: view.vm.swapLanguages()
+                    enabled: view.vm.languages.canSwap
+                    onClicked: view.vm.languages.swap()
                     ToolTip.visible: hovered
                     ToolTip.text: "Swap source and target languages"
                     Accessible.name: "Swap source and target languages"
@@ -143,16 +146,16 @@ Pane {
                 ComboBox {
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
-                    model: view.vm.targetLanguages
+                    model: view.vm.languages.targetLanguages
                     textRole: "label"
-                    currentIndex: view.vm.targetLanguageIndex
-                    onActivated: index => view.vm.selectTargetLanguage(index)
+                    currentIndex: view.vm.languages.targetIndex
+                    onActivated: index => view.vm.languages.selectTarget(index)
                     font.pixelSize: view.captionSize + 1
                     Accessible.name: "Translation language"
                 }
             }
             Label {
-                visible: view.vm.sameLanguage
+                visible: view.vm.languages.sameLanguage
                 text: "Same language — no translation"
                 font.pixelSize: view.caption2Size
                 color: view.secondary
@@ -169,12 +172,12 @@ Pane {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 0
-                enabled: view.vm.sourcePickerEnabled
+                enabled: !view.listening
                 Button {
                     Layout.fillWidth: true
                     text: "System Audio"
                     checkable: true
-                    checked: !view.vm.microphoneSelected
+                    checked: !view.microphoneSelected
                     onClicked: view.vm.selectMicrophone(false)
                     font.pixelSize: view.captionSize + 1
                     Accessible.name: "System Audio"
@@ -183,7 +186,7 @@ Pane {
                     Layout.fillWidth: true
                     text: "Microphone"
                     checkable: true
-                    checked: view.vm.microphoneSelected
+                    checked: view.microphoneSelected
                     onClicked: view.vm.selectMicrophone(true)
                     font.pixelSize: view.captionSize + 1
                     Accessible.name: "Microphone"
@@ -191,30 +194,30 @@ Pane {
             }
             RowLayout {
                 Layout.fillWidth: true
-                visible: view.vm.showsDevicePicker
+                visible: view.vm.microphoneRow === MenuBarViewModel.devicePicker
                 Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
                 ComboBox {
                     Layout.fillWidth: true
-                    model: view.vm.devices
+                    model: view.vm.state.audioDevices
                     textRole: "name"
-                    currentIndex: view.vm.deviceIndex
-                    enabled: view.vm.sourcePickerEnabled
+                    currentIndex: view.vm.state.audioDevices.selectedIndex
+                    enabled: !view.listening
                     onActivated: index => view.vm.selectDevice(index)
                     font.pixelSize: view.captionSize + 1
                     Accessible.name: "Device"
                 }
             }
             Button {
-                visible: view.vm.showsGrantButton
+                visible: view.vm.microphoneRow === MenuBarViewModel.grantButton
                 flat: true
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
                 font.pixelSize: view.captionSize
-                onClicked: view.vm.requestMicrophoneAccess()
+                onClicked: view.listeningController.askForMicrophoneAccess()
                 Accessible.name: text
             }
             ColumnLayout {
-                visible: view.vm.showsMicDenied
+                visible: view.vm.microphoneRow === MenuBarViewModel.accessDenied
                 RowLayout {
                     IconImage {
                         name: "microphone-disabled-symbolic"
@@ -227,7 +230,7 @@ Pane {
                     text: "Open Microphone Settings"
                     icon.name: "emblem-system-symbolic"
                     font.pixelSize: view.captionSize
-                    onClicked: view.vm.openSoundSettings()
+                    onClicked: view.vm.soundSettingsRequested()
                     Accessible.name: text
                 }
             }
@@ -245,15 +248,15 @@ Pane {
             Layout.fillWidth: true
             spacing: 8
             ColumnLayout {
-                visible: view.vm.modelLoading
+                visible: view.listeningController.isModelLoading
                 spacing: 6
                 RowLayout {
                     BusyIndicator {
-                        running: view.vm.modelLoading && view.onScreen
+                        running: view.listeningController.isModelLoading && view.onScreen
                         Layout.preferredWidth: 16
                         Layout.preferredHeight: 16
                     }
-                    Label { text: view.vm.modelLoadingStatus; font.pixelSize: view.captionSize + 1 }
+                    Label { text: view.listeningController.modelLoadingStatus; font.pixelSize: view.captionSize + 1 }
                 }
                 Label {
                     text: "This may take a moment on first launch"
@@ -264,26 +267,26 @@ Pane {
             Button {
                 id: startStop
                 objectName: "startStopButton"
-                visible: !view.vm.modelLoading
+                visible: !view.listeningController.isModelLoading
                 Layout.fillWidth: true
-                text: view.vm.listening ? "Stop" : "Start"
-                icon.name: view.vm.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
+                text: view.listening ? "Stop" : "Start"
+                icon.name: view.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
                 enabled: view.vm.startStopEnabled
                 highlighted: true
-                palette.button: view.vm.listening ? view.red : view.blue
-                palette.highlight: view.vm.listening ? view.red : view.blue
+                palette.button: view.listening ? view.red : view.blue
+                palette.highlight: view.listening ? view.red : view.blue
                 palette.buttonText: "white"
                 palette.highlightedText: "white"
                 icon.color: "white"
                 onClicked: view.vm.toggleListening()
                 ToolTip.visible: hovered
                 ToolTip.text: "Toggle speech-to-text transcription"
-                Accessible.name: view.vm.listening ? "Stop recording" : "Start recording"
+                Accessible.name: view.listening ? "Stop recording" : "Start recording"
             }
             Label {
-                visible: view.vm.errorMessage.length > 0
+                visible: view.listeningController.errorMessage.length > 0
                 Layout.fillWidth: true
-                text: view.vm.errorMessage
+                text: view.listeningController.errorMessage
                 wrapMode: Text.Wrap
                 font.pixelSize: view.captionSize
                 color: view.red
@@ -293,7 +296,7 @@ Pane {
                 text: view.vm.errorSettingsText
                 icon.name: "emblem-system-symbolic"
                 font.pixelSize: view.captionSize
-                onClicked: view.vm.openSoundSettings()
+                onClicked: view.vm.soundSettingsRequested()
                 Accessible.name: text
             }
             RowLayout {
@@ -301,12 +304,12 @@ Pane {
                 spacing: 4
                 Button {
                     Layout.fillWidth: true
-                    text: view.vm.overlayShown ? "Hide Overlay" : "Show Overlay"
-                    icon.name: view.vm.overlayShown ? "view-conceal-symbolic" : "view-reveal-symbolic"
+                    text: view.preferences.showOverlay ? "Hide Overlay" : "Show Overlay"
+                    icon.name: view.preferences.showOverlay ? "view-conceal-symbolic" : "view-reveal-symbolic"
                     icon.width: 12; icon.height: 12
                     font.pixelSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
-                    onClicked: view.vm.toggleOverlay()
+                    onClicked: view.vm.state.toggleOverlay()
                     Accessible.name: text
                 }
                 Button {
@@ -334,11 +337,11 @@ Pane {
                         y: exportButton.height
                         MenuItem {
                             text: "Export as Plain Text (.txt)"
-                            onTriggered: view.vm.exportTranscript(ExportFormat.plainText)
+                            onTriggered: view.vm.state.transcript.exportTranscript(ExportFormat.plainText)
                         }
                         MenuItem {
                             text: "Export as SRT Subtitles (.srt)"
-                            onTriggered: view.vm.exportTranscript(ExportFormat.srt)
+                            onTriggered: view.vm.state.transcript.exportTranscript(ExportFormat.srt)
                         }
                     }
                 }
@@ -392,31 +395,31 @@ Pane {
                     Layout.preferredWidth: 1
                     text: "Auto Copy"
                     symbol: "edit-copy-symbolic"
-                    on: view.vm.autoCopy
-                    onToggled: value => view.vm.autoCopy = value
+                    on: view.preferences.autoCopyToClipboard
+                    onToggled: value => view.preferences.setAutoCopyToClipboard(value)
                 }
                 TogglePill {
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Paste"
                     symbol: "edit-paste-symbolic"
-                    on: view.vm.autoPaste
-                    onToggled: value => view.vm.autoPaste = value
+                    on: view.preferences.autoPasteAtCursor
+                    onToggled: value => view.preferences.setAutoPasteAtCursor(value)
                 }
             }
             RowLayout {
-                visible: view.vm.autoPaste
+                visible: view.preferences.autoPasteAtCursor
                 Layout.fillWidth: true
                 Item { Layout.fillWidth: true }
                 ChoicePill {
                     text: "Original"
-                    selected: !view.vm.pasteTranslation
-                    onClicked: view.vm.pasteTranslation = false
+                    selected: view.preferences.autoPasteSource === AutoPasteSource.original
+                    onClicked: view.preferences.setAutoPasteSource(AutoPasteSource.original)
                 }
                 ChoicePill {
                     text: "Translation"
-                    selected: view.vm.pasteTranslation
-                    onClicked: view.vm.pasteTranslation = true
+                    selected: view.preferences.autoPasteSource === AutoPasteSource.translation
+                    onClicked: view.preferences.setAutoPasteSource(AutoPasteSource.translation)
                 }
             }
         }
@@ -432,11 +435,11 @@ Pane {
                 Layout.fillWidth: true
                 text: view.vm.holdKeyName + " Hold-to-Dictate"
                 symbol: "audio-input-microphone-symbolic"
-                on: view.vm.dictationModeEnabled
-                onToggled: value => view.vm.dictationModeEnabled = value
+                on: view.preferences.dictationModeEnabled
+                onToggled: value => view.preferences.setDictationModeEnabled(value)
             }
             Label {
-                visible: view.vm.dictationModeEnabled
+                visible: view.preferences.dictationModeEnabled
                 text: "Hold " + view.vm.holdKeyName + " to dictate, release to paste"
                 font.pixelSize: view.caption2Size
                 color: view.tertiary
@@ -450,7 +453,7 @@ Pane {
             flat: true
             text: "Settings"
             icon.name: "emblem-system-symbolic"
-            onClicked: view.vm.openSettings()
+            onClicked: view.vm.state.showSettings()
             Accessible.name: "Settings"
         }
 
@@ -465,7 +468,7 @@ Pane {
                 icon.name: "system-shutdown-symbolic"
                 palette.buttonText: view.secondary
                 palette.windowText: view.secondary
-                onClicked: view.vm.quit()
+                onClicked: view.vm.quitRequested()
                 Accessible.name: "Quit"
             }
             Item { Layout.fillWidth: true }

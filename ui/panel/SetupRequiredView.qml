@@ -47,7 +47,7 @@ Pane {
             text: "Setup Guide"
             icon.name: "help-browser-symbolic"
             highlighted: true
-            onClicked: view.viewModel.openSetupGuide()
+            onClicked: view.viewModel.setupGuideRequested()
             Accessible.name: "Setup Guide"
         }
         Button {
@@ -56,7 +56,7 @@ Pane {
             text: "Quit"
             icon.name: "system-shutdown-symbolic"
             palette.buttonText: view.secondary
-            onClicked: view.viewModel.quit()
+            onClicked: view.viewModel.quitRequested()
             Accessible.name: "Quit"
         }
     }

@@ -2,7 +2,7 @@
 list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/DictationBubble.h panel/DictationBubble.cpp
   include/OrvintaUi/FileSaveDialog.h common/FileSaveDialog.cpp
-  include/OrvintaUi/LanguageChoices.h common/LanguageChoices.cpp
+  include/OrvintaUi/LanguageSelection.h common/LanguageSelection.cpp
   include/OrvintaUi/MenuBarViewModel.h panel/MenuBarViewModel.cpp
   include/OrvintaUi/PanelWindows.h panel/PanelWindows.cpp
   include/OrvintaUi/SystemSettings.h common/SystemSettings.cpp

@@ -27,10 +27,10 @@ SettingsForm {
             Label { Layout.fillWidth: true; text: "Source Language" }
             ComboBox {
                 Layout.preferredWidth: tab.pickerWidth
-                model: tab.vm.sourceLanguages
+                model: tab.vm.languages.sourceLanguages
                 textRole: "label"
-                currentIndex: tab.vm.sourceLanguageIndex
-                onActivated: (index) => tab.vm.setSourceLanguageIndex(index)
+                currentIndex: tab.vm.languages.sourceIndex
+                onActivated: (index) => tab.vm.languages.selectSource(index)
                 Accessible.name: "Source Language"
             }
         }
@@ -38,15 +38,15 @@ SettingsForm {
             Label { Layout.fillWidth: true; text: "Target Language" }
             ComboBox {
                 Layout.preferredWidth: tab.pickerWidth
-                model: tab.vm.targetLanguages
+                model: tab.vm.languages.targetLanguages
                 textRole: "label"
-                currentIndex: tab.vm.targetLanguageIndex
-                onActivated: (index) => tab.vm.setTargetLanguageIndex(index)
+                currentIndex: tab.vm.languages.targetIndex
+                onActivated: (index) => tab.vm.languages.selectTarget(index)
                 Accessible.name: "Target Language"
             }
         }
         Caption {
-            visible: tab.vm.sameLanguage
+            visible: tab.vm.languages.sameLanguage
             text: "Same language — no translation"
         }
     }

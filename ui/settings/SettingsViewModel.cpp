@@ -1,4 +1,3 @@
-#include <OrvintaUi/LanguageChoices.h>
 #include <OrvintaUi/SettingsViewModel.h>
 
 #include <OrvintaUi/OverlaySettings.h>
@@ -33,6 +32,7 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
     , m_overlay(overlay)
     , m_updater(updater)
     , m_services(std::move(services))
+    , m_languages(std::make_unique<LanguageSelection>(*state.preferences()))
     , m_holdKey(std::make_unique<HoldKeyRecorderModel>(m_services.preferences,
                                                        m_services.holdKeyDisplayName))
     , m_displayVersion(m_services.displayVersion.isEmpty() ? AppVersion::displayVersion()
@@ -41,8 +41,6 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
         m_recorders << QPointer<QObject>(recorder);
     refreshTrust();
     Preferences *prefs = m_state.preferences();
-    connect(prefs, &Preferences::selectedLocaleChanged, this, &SettingsViewModel::languagesChanged);
-    connect(prefs, &Preferences::targetLanguageChanged, this, &SettingsViewModel::languagesChanged);
     for (auto signal :
          {&Preferences::autoPasteAtCursorChanged, &Preferences::autoPasteSourceChanged}) {
         connect(prefs, signal, this, &SettingsViewModel::clipboardChanged);
@@ -94,38 +92,6 @@ QVariantList SettingsViewModel::tabs() {
 
 Preferences *SettingsViewModel::preferences() const {
     return m_state.preferences();
-}
-
-QVariantList SettingsViewModel::sourceLanguages() const {
-    return languageChoices(LocaleData::supportedLocales());
-}
-
-QVariantList SettingsViewModel::targetLanguages() const {
-    return languageChoices(LocaleData::translationTargets());
-}
-
-int SettingsViewModel::sourceLanguageIndex() const {
-    return languageIndex(LocaleData::supportedLocales(), preferences()->selectedLocale());
-}
-
-int SettingsViewModel::targetLanguageIndex() const {
-    return languageIndex(LocaleData::translationTargets(), preferences()->targetLanguage());
-}
-
-bool SettingsViewModel::sameLanguage() const {
-    return preferences()->selectedLocale() == preferences()->targetLanguage();
-}
-
-void SettingsViewModel::setSourceLanguageIndex(int index) {
-    const auto &table = LocaleData::supportedLocales();
-    if (index >= 0 && index < static_cast<int>(table.size()))
-        preferences()->setSelectedLocale(QString::fromStdString(table[std::size_t(index)].id));
-}
-
-void SettingsViewModel::setTargetLanguageIndex(int index) {
-    const auto &table = LocaleData::translationTargets();
-    if (index >= 0 && index < static_cast<int>(table.size()))
-        preferences()->setTargetLanguage(QString::fromStdString(table[std::size_t(index)].id));
 }
 
 bool SettingsViewModel::pasteTranslation() const {

@@ -13,19 +13,16 @@
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
 
-class QJSEngine;
-class QQmlEngine;
-
 namespace Orvinta {
 
 /// The one central object: it owns the transcript, the listening lifecycle,
 /// the preferences, the input devices, dictation and the session saver, and
 /// routes what the engine recognises. Lives on the main thread. The shell
-/// creates it and hands it to QML as a singleton.
+/// creates it and hands it to the view models that show it.
 class AppState : public QObject, private RecognizedTextSink {
     Q_OBJECT
     QML_ELEMENT
-    QML_SINGLETON
+    QML_UNCREATABLE("The shell creates the application state")
     Q_PROPERTY(Orvinta::Transcript *transcript READ transcript CONSTANT)
     Q_PROPERTY(Orvinta::ListeningController *listening READ listening CONSTANT)
     Q_PROPERTY(Orvinta::Preferences *preferences READ preferences CONSTANT)
@@ -37,10 +34,6 @@ public:
     /// dictation, then (asynchronously) devices and the engine.
     explicit AppState(AppServices services, QObject *parent = nullptr);
     ~AppState() override;
-
-    /// The instance QML sees; set by the shell before the first window loads.
-    static void setInstance(AppState *state);
-    static AppState *create(QQmlEngine *, QJSEngine *);
 
     Transcript *transcript() { return &m_transcript; }
     ListeningController *listening() { return &m_listening; }
@@ -89,8 +82,6 @@ private:
     SessionSaver m_sessionSaver;
     bool m_overlaySetUp = false;
     TaskHandle m_startupTask;
-
-    static QPointer<AppState> s_instance;
 };
 
 } // namespace Orvinta

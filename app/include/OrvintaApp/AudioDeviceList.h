@@ -24,6 +24,8 @@ class AudioDeviceList : public QAbstractListModel {
     QML_UNCREATABLE("The device list belongs to AppState")
     Q_PROPERTY(
         QVariant selectedDeviceID READ selectedDeviceIDVariant NOTIFY selectedDeviceIDChanged)
+    /// The chosen device's row; -1 for none.
+    Q_PROPERTY(int selectedIndex READ selectedIndex NOTIFY selectedIndexChanged)
 
 public:
     enum Role { IdRole = Qt::UserRole + 1, NameRole };
@@ -41,6 +43,9 @@ public:
     QVariant selectedDeviceIDVariant() const;
     /// An id, or anything else for none.
     Q_INVOKABLE void selectDevice(const QVariant &id);
+    int selectedIndex() const;
+    /// A row outside the list is ignored.
+    Q_INVOKABLE void selectIndex(int row);
 
     /// Re-reads the list from the sound server (never on the main thread);
     /// selects the first device when none is chosen. A device chosen
@@ -49,6 +54,8 @@ public:
 
 Q_SIGNALS:
     void selectedDeviceIDChanged();
+    /// The choice or the rows changed.
+    void selectedIndexChanged();
 
 private:
     std::shared_ptr<AudioCaptureBackend> m_audio;

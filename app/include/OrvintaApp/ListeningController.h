@@ -73,8 +73,16 @@ public:
     /// After the recognition language changed: stops a run, then prepares a
     /// new engine. Waits for a start, stop or load under way to finish first.
     QCoro::Task<> reloadEngine();
+    /// The same, without waiting: the reload takes the lifecycle slot.
+    void scheduleReload();
     /// Asks the sound server whether recording is allowed (off the main thread).
     QCoro::Task<> requestMicPermission();
+    /// The same, without waiting (the panel's grant button).
+    Q_INVOKABLE void askForMicrophoneAccess();
+    /// From now on a new recognition language reloads the engine, and
+    /// choosing the microphone asks for access once. Called after the
+    /// stored preferences are read, so reading them reloads nothing.
+    void followPreferences();
     /// The tray icon's animation and the start and stop sounds, which a
     /// dictation uses as listening does.
     void restartIconAnimation();
@@ -143,6 +151,7 @@ private:
     std::unique_ptr<STTEngine> m_transcriptionEngine;
     TaskHandle m_loadTask;
     TaskHandle m_toggleTask;
+    TaskHandle m_permissionTask;
 };
 
 /// "m:ss" below an hour, "h:mm:ss" from then on.

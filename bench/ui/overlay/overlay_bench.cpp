@@ -8,6 +8,7 @@
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
+#include <OrvintaUi/OverlayWindowPlatform.h>
 
 #include <OrvintaApp/TranslationBackend.h>
 
@@ -77,8 +78,11 @@ struct Bench {
                 800000000.0 + i));
         f.state->transcript()->restore(restored, {});
         settings = std::make_unique<OverlaySettings>(f.preferences);
-        controller = std::make_unique<OverlayWindowController>(*f.state, *settings, engine);
-        controller->setTranslationBackend(std::make_shared<NoTranslator>());
+        OverlayWindowController::Services services;
+        services.translation = std::make_shared<NoTranslator>();
+        services.platform = makeX11OverlayWindowPlatform();
+        controller = std::make_unique<OverlayWindowController>(*f.state, *settings, engine,
+                                                               std::move(services));
         f.state->setupOverlay();
         window = controller->window();
         waitUntil([&] { return window && window->isExposed(); }, 20s);

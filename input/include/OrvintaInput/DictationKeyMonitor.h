@@ -11,6 +11,9 @@
 
 namespace Orvinta {
 
+class DictationController;
+class PreferencesStore;
+
 /// Turns the hold key into hold start and hold end: a press counts only
 /// after the key has stayed down for the threshold, another modifier
 /// during a hold ends it, and the hold key pressed while another modifier
@@ -51,5 +54,13 @@ private:
     QString m_lastError;
     bool m_unavailableLogged = false;
 };
+
+/// Makes the hold-key monitor of `controller` over `source`: a hold starts
+/// and ends dictation, and the controller's dictationMonitorRequested(bool)
+/// starts and stops it. The hold key is read from `preferences` at each
+/// start; an unknown one falls back to the default with a warning.
+void attachDictationKeyMonitor(DictationController &controller,
+                               std::unique_ptr<ModifierKeySource> source,
+                               std::shared_ptr<PreferencesStore> preferences);
 
 } // namespace Orvinta

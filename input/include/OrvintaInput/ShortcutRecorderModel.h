@@ -38,6 +38,7 @@ std::uint64_t referenceFlags(Qt::KeyboardModifiers modifiers);
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
+    QML_UNCREATABLE("The shell makes one recorder per shortcut")
     /// 1 Toggle Recording, 2 Toggle Auto Copy, 3 Toggle Auto Paste, 4 Toggle Overlay.
     Q_PROPERTY(int action READ action WRITE setAction NOTIFY actionChanged)
     Q_PROPERTY(QString label READ label NOTIFY actionChanged)
@@ -49,8 +50,6 @@ class ShortcutRecorderModel : public QObject {
     Q_PROPERTY(bool isRegistered READ isRegistered NOTIFY registrationChanged)
 
 public:
-    /// Uses the shortcut service that installInputServices() installed.
-    explicit ShortcutRecorderModel(QObject *parent = nullptr);
     ShortcutRecorderModel(std::shared_ptr<HotkeyService> service, HotkeyAction action,
                           QObject *parent = nullptr);
     ~ShortcutRecorderModel() override;

@@ -3,6 +3,7 @@
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
+#include <OrvintaUi/OverlayWindowPlatform.h>
 
 #include <OrvintaApp/TranslationBackend.h>
 
@@ -122,8 +123,11 @@ struct Desk {
         if (savedFrame)
             f.preferences->setString("OrvintaOverlay", *savedFrame);
         settings = std::make_unique<OverlaySettings>(f.preferences);
-        controller = std::make_unique<OverlayWindowController>(*f.state, *settings, engine);
-        controller->setTranslationBackend(std::make_shared<EchoTranslator>());
+        OverlayWindowController::Services services;
+        services.translation = std::make_shared<EchoTranslator>();
+        services.platform = makeX11OverlayWindowPlatform();
+        controller = std::make_unique<OverlayWindowController>(*f.state, *settings, engine,
+                                                               std::move(services));
     }
     QQuickWindow *show() {
         f.state->setupOverlay();

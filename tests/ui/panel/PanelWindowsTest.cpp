@@ -48,7 +48,6 @@ QStringList textsIn(QObject *root) {
 
 TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     AppFixture f;
-    AppState::setInstance(f.state.get());
     QQmlEngine engine;
     engine.addImportPath("qrc:/");
     MenuBarViewModel model(*f.state);
@@ -83,12 +82,10 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(plain.isLoaded());
     EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
-    AppState::setInstance(nullptr);
 }
 
 TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {
     AppFixture f;
-    AppState::setInstance(f.state.get());
     QQmlEngine engine;
     engine.addImportPath("qrc:/");
     MenuBarViewModel::Options options;
@@ -105,7 +102,6 @@ TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {
     panel.showWindow();
     EXPECT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
     keepPicture(*panel.window(), "setup-required.png");
-    AppState::setInstance(nullptr);
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {

@@ -77,12 +77,11 @@ TEST(SettingsRules, pasteSourceAndTrustWarningsFollowTheSwitches) {
     // Same language: the caption says no translation happens.
     prefs.setSelectedLocale("en-US");
     prefs.setTargetLanguage("en-US");
-    EXPECT_TRUE(vm.sameLanguage());
-    const int other = vm.targetLanguageIndex() == 0 ? 1 : 0;
-    vm.setTargetLanguageIndex(other);
-    EXPECT_FALSE(vm.sameLanguage());
-    vm.setTargetLanguageIndex(9999); // out of the table: nothing changes
-    EXPECT_EQ(vm.targetLanguageIndex(), other);
+    LanguageSelection &languages = *vm.languages();
+    EXPECT_TRUE(languages.sameLanguage());
+    const int other = languages.targetIndex() == 0 ? 1 : 0;
+    languages.selectTarget(other);
+    EXPECT_FALSE(languages.sameLanguage());
 }
 
 TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {

@@ -33,15 +33,11 @@ namespace {
 
 struct SettingsFixture {
     SettingsFixture() {
-        AppState::setInstance(f.state.get());
         engine.addImportPath("qrc:/");
         for (HotkeyAction action : allHotkeyActions)
             recorders.push_back(std::make_unique<ShortcutRecorderModel>(hotkeys, action));
     }
-    ~SettingsFixture() {
-        controller.reset();
-        AppState::setInstance(nullptr);
-    }
+    ~SettingsFixture() { controller.reset(); }
     SettingsWindowController &make(SettingsServices services = {}) {
         services.preferences = f.preferences;
         services.accessibilityTrusted = [this] { return trusted; };

@@ -3,10 +3,10 @@
 // through XTest by xdotool) into the real shortcut service.
 
 #include "AppTestSupport.h"
+#include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
 
 #include <OrvintaApp/Preferences.h>
-#include <OrvintaInput/InputServices.h>
 #include <OrvintaInput/ModifierKeySource.h>
 #include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -77,9 +77,8 @@ void pressKeys(const QString &keys) {
 struct X11Settings {
     X11Settings() {
         services.preferences = f.preferences;
-        installInputServices(services);
+        DesktopBackends::addKeyboard(services);
         hotkeys = services.hotkeys;
-        AppState::setInstance(f.state.get());
         engine.addImportPath("qrc:/");
         SettingsServices settings;
         settings.preferences = f.preferences;
@@ -94,10 +93,7 @@ struct X11Settings {
         controller = std::make_unique<SettingsWindowController>(engine, *f.state, &overlay,
                                                                 &updater, settings);
     }
-    ~X11Settings() {
-        controller.reset();
-        AppState::setInstance(nullptr);
-    }
+    ~X11Settings() { controller.reset(); }
     bool showAndFocus() {
         if (!controller->show())
             return false;
@@ -207,7 +203,7 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     s.recorders.clear();
     s.hotkeys.reset();
     s.services = {};
-    installInputServices(restarted);
+    DesktopBackends::addKeyboard(restarted);
     EXPECT_EQ(restarted.hotkeys->combo(HotkeyAction::toggleOverlay), recorded);
 }
 

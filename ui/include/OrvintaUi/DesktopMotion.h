@@ -4,25 +4,21 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
-class QJSEngine;
-class QQmlEngine;
-
 namespace Orvinta {
 
 /// Whether the desktop asks for reduced motion: GNOME's enable-animations
 /// off, or KDE's animation speed 0; off elsewhere. Read once, without
 /// blocking: the KDE file at once, GNOME's setting by an asynchronous
-/// gsettings call. ORVINTA_REDUCED_MOTION=1 or 0 overrides both.
+/// gsettings call. ORVINTA_REDUCED_MOTION=1 or 0 overrides both. The shell
+/// makes one and hands it to the windows that animate.
 class DesktopMotion : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    QML_SINGLETON
+    QML_UNCREATABLE("The shell reads the desktop's motion setting")
     Q_PROPERTY(bool reducedMotion READ reducedMotion NOTIFY reducedMotionChanged)
 
 public:
-    /// The one instance of the process; created on first use on the main thread.
-    static DesktopMotion *instance();
-    static DesktopMotion *create(QQmlEngine *, QJSEngine *);
+    explicit DesktopMotion(QObject *parent = nullptr);
 
     bool reducedMotion() const { return m_reducedMotion; }
     /// For tests and for a desktop that tells the change.
@@ -37,7 +33,6 @@ Q_SIGNALS:
     void reducedMotionChanged();
 
 private:
-    DesktopMotion();
     void readDesktopSetting();
 
     bool m_reducedMotion = false;

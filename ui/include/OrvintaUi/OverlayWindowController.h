@@ -18,6 +18,7 @@ class QQmlEngine;
 namespace Orvinta {
 
 class AppState;
+class DesktopMotion;
 class OverlaySettings;
 class OverlayViewModel;
 class OverlayWindowPlatform;
@@ -35,6 +36,7 @@ class OverlayWindowController : public QObject {
     QML_UNCREATABLE("The shell makes the overlay window controller")
     Q_PROPERTY(bool backgroundHidden READ backgroundHidden NOTIFY backgroundHiddenChanged)
     Q_PROPERTY(bool blurBehind READ blurBehind CONSTANT)
+    Q_PROPERTY(bool reducedMotion READ reducedMotion NOTIFY reducedMotionChanged)
     Q_PROPERTY(bool searchInputActive READ searchInputActive NOTIFY searchInputActiveChanged)
 
 public:
@@ -44,8 +46,18 @@ public:
     static constexpr QSize smallestRestoredSize{100, 50};
     static constexpr int cornerRadius = 14;
 
+    /// What the overlay takes from the desktop; the shell chooses each.
+    struct Services {
+        /// Translates the lines and the interim text.
+        std::shared_ptr<TranslationBackend> translation;
+        /// The window's desktop integration; none does nothing beyond Qt.
+        std::unique_ptr<OverlayWindowPlatform> platform;
+        /// The desktop's reduced-motion setting; none animates.
+        DesktopMotion *motion = nullptr;
+    };
+
     OverlayWindowController(AppState &state, OverlaySettings &settings, QQmlEngine &engine,
-                            QObject *parent = nullptr);
+                            Services services, QObject *parent = nullptr);
     ~OverlayWindowController() override;
 
     /// Builds the window if needed (nothing without a screen), fully opaque,
@@ -59,16 +71,12 @@ public:
     /// The window once built; for the shell's screenshots, tests and benchmarks.
     QQuickWindow *window() const { return m_window; }
     OverlayViewModel *viewModel() const { return m_viewModel.get(); }
-    /// The translator of the overlay's translations; Apertium unless set
-    /// before the window is built.
-    void setTranslationBackend(std::shared_ptr<TranslationBackend> backend);
     /// The display strings of the start/stop and show/hide-overlay shortcuts.
     void setShortcutTexts(const QString &startStop, const QString &toggleOverlay);
-    /// Replaces the desktop integration (tests); before the window is built.
-    void setPlatform(std::unique_ptr<OverlayWindowPlatform> platform);
 
     bool backgroundHidden() const { return m_backgroundHidden; }
     bool blurBehind() const;
+    bool reducedMotion() const;
     bool searchInputActive() const { return m_searchInputActive; }
     /// Whether AppState asked for the overlay to be set up.
     bool isSetUp() const { return m_setUp; }
@@ -90,6 +98,7 @@ Q_SIGNALS:
     void windowCreated();
     void backgroundHiddenChanged();
     void searchInputActiveChanged();
+    void reducedMotionChanged();
 
 private:
     void createWindow();
@@ -102,6 +111,7 @@ private:
     QQmlEngine &m_engine;
     std::shared_ptr<TranslationBackend> m_translationBackend;
     std::unique_ptr<OverlayWindowPlatform> m_platform;
+    QPointer<DesktopMotion> m_motion;
     std::unique_ptr<OverlayViewModel> m_viewModel;
     QPointer<QQuickWindow> m_window;
     QString m_startStopShortcut;

@@ -31,7 +31,8 @@ public:
     virtual void restoreFocus() {}
 };
 
-/// The implementation for the running platform (X11 under xcb).
-std::unique_ptr<OverlayWindowPlatform> makeOverlayWindowPlatform();
+/// The X11 implementation over Qt's xcb connection; none when Qt runs on
+/// another platform. Only the shell's composition root calls it.
+std::unique_ptr<OverlayWindowPlatform> makeX11OverlayWindowPlatform();
 
 } // namespace Orvinta

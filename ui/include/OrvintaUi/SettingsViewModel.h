@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaUi/HoldKeyRecorderModel.h>
+#include <OrvintaUi/LanguageSelection.h>
 #include <OrvintaUi/OverlaySettings.h>
 
 #include <OrvintaApp/Preferences.h>
@@ -58,11 +59,7 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(QVariantList tabs READ tabs CONSTANT)
     // General
     Q_PROPERTY(Orvinta::Preferences *preferences READ preferences CONSTANT)
-    Q_PROPERTY(QVariantList sourceLanguages READ sourceLanguages CONSTANT)
-    Q_PROPERTY(QVariantList targetLanguages READ targetLanguages CONSTANT)
-    Q_PROPERTY(int sourceLanguageIndex READ sourceLanguageIndex NOTIFY languagesChanged)
-    Q_PROPERTY(int targetLanguageIndex READ targetLanguageIndex NOTIFY languagesChanged)
-    Q_PROPERTY(bool sameLanguage READ sameLanguage NOTIFY languagesChanged)
+    Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
     Q_PROPERTY(bool pasteTranslation READ pasteTranslation NOTIFY clipboardChanged)
     Q_PROPERTY(bool showsPasteSource READ showsPasteSource NOTIFY clipboardChanged)
     Q_PROPERTY(QString pasteSourceCaption READ pasteSourceCaption NOTIFY clipboardChanged)
@@ -96,13 +93,7 @@ public:
     static QVariantList tabs();
 
     Preferences *preferences() const;
-    QVariantList sourceLanguages() const;
-    QVariantList targetLanguages() const;
-    int sourceLanguageIndex() const;
-    int targetLanguageIndex() const;
-    bool sameLanguage() const;
-    Q_INVOKABLE void setSourceLanguageIndex(int index);
-    Q_INVOKABLE void setTargetLanguageIndex(int index);
+    LanguageSelection *languages() const { return m_languages.get(); }
 
     bool pasteTranslation() const;
     Q_INVOKABLE void setPasteTranslation(bool translation);
@@ -141,7 +132,6 @@ public:
     Q_INVOKABLE void checkForUpdates();
 
 Q_SIGNALS:
-    void languagesChanged();
     void clipboardChanged();
     void trustChanged();
     void warningsChanged();
@@ -160,6 +150,7 @@ private:
     SettingsServices m_services;
     /// The recorders may go before the window (the shell owns them).
     QList<QPointer<QObject>> m_recorders;
+    std::unique_ptr<LanguageSelection> m_languages;
     std::unique_ptr<HoldKeyRecorderModel> m_holdKey;
     QString m_displayVersion;
     bool m_trusted = true;
