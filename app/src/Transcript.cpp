@@ -142,6 +142,10 @@ void Transcript::restore(QList<ConfirmedLine> lines, QHash<QUuid, QString> trans
     Q_EMIT translationsChanged();
 }
 
+void Transcript::copyText(const QString &text) {
+    copyToClipboard(m_clipboard.get(), text);
+}
+
 void Transcript::copyAllTranscript() {
     if (m_lines.isEmpty())
         return;

@@ -36,14 +36,14 @@ ColumnLayout {
 
         OverlayIconButton {
             objectName: "recordButton"
-            iconName: footer.viewModel.isListening ? "media-playback-stop-symbolic"
+            iconName: footer.viewModel.state.listening.isListening ? "media-playback-stop-symbolic"
                                                    : "media-playback-start-symbolic"
-            iconColor: footer.viewModel.isListening
+            iconColor: footer.viewModel.state.listening.isListening
                        ? footer.colors.red
                        : Qt.rgba(footer.colors.green.r, footer.colors.green.g, footer.colors.green.b, footer.startAlpha)
             iconSize: footer.recordIconSize
             enabled: footer.viewModel.canToggleListening
-            Accessible.name: footer.viewModel.isListening ? "Stop recording" : "Start recording"
+            Accessible.name: footer.viewModel.state.listening.isListening ? "Stop recording" : "Start recording"
             onClicked: footer.viewModel.toggleListening()
         }
         Text {
@@ -55,14 +55,14 @@ ColumnLayout {
             color: footer.colors.quaternary
         }
         Text {
-            visible: footer.viewModel.lineCount > 0
+            visible: footer.viewModel.state.transcript.lineCount > 0
             text: "·"
             font.pixelSize: footer.countsFontSize
             color: footer.colors.quaternary
         }
         Text {
             objectName: "countsText"
-            visible: footer.viewModel.lineCount > 0
+            visible: footer.viewModel.state.transcript.lineCount > 0
             text: footer.viewModel.countsText
             font.pixelSize: footer.countsFontSize
             font.weight: Font.Medium

@@ -9,8 +9,6 @@
 
 #include <OrvintaEngine/LocaleData.h>
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -209,10 +207,6 @@ void OverlayViewModel::setShortcutTexts(const QString &startStop, const QString 
     Q_EMIT shortcutsChanged();
 }
 
-void OverlayViewModel::setClipboard(std::shared_ptr<Clipboard> clipboard) {
-    m_clipboard = std::move(clipboard);
-}
-
 // --- Reactions to the transcript and the settings ----------------------------------
 
 void OverlayViewModel::handleInterimTextChanged() {
@@ -369,15 +363,7 @@ void OverlayViewModel::copyText(const QString &text) {
 }
 
 void OverlayViewModel::writeClipboard(const QString &text) {
-    if (m_clipboard) {
-        m_clipboard->clear();
-        m_clipboard->writeText(text);
-        return;
-    }
-    if (QClipboard *clipboard = QGuiApplication::clipboard()) {
-        clipboard->clear();
-        clipboard->setText(text);
-    }
+    m_state.transcript()->copyText(text);
 }
 
 void OverlayViewModel::deleteLine(const QString &lineId) {

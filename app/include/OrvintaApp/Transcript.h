@@ -56,6 +56,8 @@ public:
     /// Replaces everything with a restored session.
     void restore(QList<ConfirmedLine> lines, QHash<QUuid, QString> translations);
 
+    /// One piece of text on the clipboard (a line, a translation).
+    Q_INVOKABLE void copyText(const QString &text);
     /// Every line on the clipboard, one per line.
     Q_INVOKABLE void copyAllTranscript();
     /// Asks for a place and writes the transcript there.

@@ -36,7 +36,6 @@ struct Overlay {
         settings = std::make_unique<OverlaySettings>(f.preferences);
         model = std::make_unique<OverlayViewModel>(*f.state, *settings,
                                                    std::make_shared<PrefixTranslator>());
-        model->setClipboard(f.clipboard);
     }
     void addLines(int count, const QString &prefix = "Line") {
         for (int i = 1; i <= count; ++i)

@@ -243,7 +243,6 @@ TEST_F(OverlayWindow, doubleClickCopiesAndTheContextMenuCopiesAndDeletes) {
     desk.f.state->setTranslation("Única línea", id);
     QQuickWindow *window = desk.show();
     ASSERT_TRUE(window);
-    desk.controller->viewModel()->setClipboard(desk.f.clipboard);
     QQuickItem *text = nullptr;
     ASSERT_TRUE(waitUntil([&] {
         text = findItem(window, "lineText");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <OrvintaApp/AppState.h>
+
 #include <QAbstractItemModel>
 #include <QColor>
 #include <QObject>
@@ -16,8 +18,6 @@
 
 namespace Orvinta {
 
-class AppState;
-class Clipboard;
 class OverlayLineModel;
 class OverlaySettings;
 class TranslationBackend;
@@ -32,9 +32,9 @@ class OverlayViewModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The overlay window controller makes the view model")
+    Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(QAbstractItemModel *lines READ lines CONSTANT)
     Q_PROPERTY(Orvinta::OverlaySettings *settings READ settings CONSTANT)
-    Q_PROPERTY(int lineCount READ lineCount NOTIFY lineCountChanged)
     Q_PROPERTY(bool searchBarVisible READ searchBarVisible NOTIFY lineCountChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
     Q_PROPERTY(int resultCount READ resultCount NOTIFY resultCountChanged)
@@ -45,7 +45,6 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(QString sourceLabel READ sourceLabel NOTIFY languagesChanged)
     Q_PROPERTY(QString targetLabel READ targetLabel NOTIFY languagesChanged)
     Q_PROPERTY(Placeholder placeholder READ placeholder NOTIFY placeholderChanged)
-    Q_PROPERTY(bool isListening READ isListening NOTIFY listeningStateChanged)
     Q_PROPERTY(bool canToggleListening READ canToggleListening NOTIFY listeningStateChanged)
     Q_PROPERTY(bool showIdle READ showIdle NOTIFY footerChanged)
     Q_PROPERTY(QString countsText READ countsText NOTIFY footerChanged)
@@ -73,6 +72,7 @@ public:
                      std::shared_ptr<TranslationBackend> translator, QObject *parent = nullptr);
     ~OverlayViewModel() override;
 
+    AppState *state() const { return &m_state; }
     QAbstractItemModel *lines() const;
     OverlayLineModel *lineModel() const { return m_lines.get(); }
     OverlaySettings *settings() const { return &m_settings; }
@@ -106,8 +106,6 @@ public:
 
     /// The display strings of the start/stop and show/hide-overlay shortcuts.
     void setShortcutTexts(const QString &startStop, const QString &toggleOverlay);
-    /// Where copies go; the desktop clipboard when none is set.
-    void setClipboard(std::shared_ptr<Clipboard> clipboard);
 
     /// The list's scroll position: whether its end is in view, and its content
     /// height in whole pixels.
@@ -156,7 +154,6 @@ private:
     OverlaySettings &m_settings;
     std::unique_ptr<OverlayLineModel> m_lines;
     std::unique_ptr<TranslationController> m_translation;
-    std::shared_ptr<Clipboard> m_clipboard;
     int m_knownLineCount = 0;
 
     QString m_searchQuery;
