@@ -17,16 +17,6 @@
 
 namespace Orvinta {
 
-namespace {
-
-std::weak_ptr<HotkeyService> s_installed;
-
-} // namespace
-
-std::shared_ptr<HotkeyService> installedHotkeyService() {
-    return s_installed.lock();
-}
-
 void installInputServices(AppServices &services) {
     QString unavailable;
     // One connection for all three, read by this thread's event loop.
@@ -37,10 +27,8 @@ void installInputServices(AppServices &services) {
                   "paste at the cursor work for X11 applications only)",
                   qUtf8Printable(unavailable));
 
-    auto hotkeys = std::make_shared<HotkeyManager>(
+    services.hotkeys = std::make_shared<HotkeyManager>(
         services.preferences, std::make_unique<X11KeyGrabber>(connection, unavailable));
-    services.hotkeys = hotkeys;
-    s_installed = hotkeys;
 
     services.paster = std::make_shared<ClipboardPaster>(
         std::make_unique<X11PasteKeystrokes>(connection, unavailable), services.preferences);

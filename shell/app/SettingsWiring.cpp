@@ -2,10 +2,9 @@
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
-#include <OrvintaInput/ModifierKeySource.h>
-#include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/SettingsWindowController.h>
+#include <OrvintaUi/ShortcutRecorderModel.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
 #include <OrvintaUpdates/UpdaterManager.h>
@@ -55,7 +54,6 @@ void SettingsWiring::showSettings() {
         services.accessibilityTrusted = [paster] { return paster && paster->isAvailable(); };
         for (const auto &recorder : m_recorders)
             services.shortcutRecorders << recorder.get();
-        services.holdKeyDisplayName = holdKeyDisplayName;
         m_settings = std::make_unique<SettingsWindowController>(
             m_engine, *m_state, m_overlay.get(), m_updater.get(), std::move(services));
         // A new hold key takes effect at once: the monitor starts again with it.

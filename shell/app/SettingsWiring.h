@@ -20,9 +20,8 @@ class UpdateWindowsController;
 class WhatsNewModel;
 
 /// Joins the settings window, the update service and the release notes to
-/// the tray application. The keyboard services' recorder models are made
-/// here, above both ui/ and input/, and handed to the window as plain
-/// QObjects, so that ui/ never links input/.
+/// the tray application, and makes the shortcut fields on the shortcut
+/// service that the keyboard services installed.
 class SettingsWiring : public QObject {
     Q_OBJECT
 public:

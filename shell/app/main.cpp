@@ -25,7 +25,6 @@
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_InputPlugin)
 
 using namespace Orvinta;
 

@@ -15,8 +15,4 @@ namespace Orvinta {
 /// log that it is unavailable and does nothing else.
 void installInputServices(AppServices &services);
 
-/// The shortcut service that installInputServices() made last, for the
-/// recorder fields of the settings window; empty before.
-std::shared_ptr<HotkeyService> installedHotkeyService();
-
 } // namespace Orvinta
