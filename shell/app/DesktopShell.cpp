@@ -5,8 +5,6 @@
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/PreferencesStore.h>
-#include <OrvintaInput/ModifierKeySource.h>
-#include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/DictationBubble.h>
 #include <OrvintaUi/FileSaveDialog.h>
@@ -16,6 +14,7 @@
 #include <OrvintaUi/OverlayWindowPlatform.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SettingsWindowController.h>
+#include <OrvintaUi/ShortcutRecorderModel.h>
 #include <OrvintaUi/SystemSettings.h>
 #include <OrvintaUi/TrayIcon.h>
 #include <OrvintaUi/UpdateWindowsController.h>
@@ -189,7 +188,6 @@ void DesktopShell::showSettings() {
         settings.accessibilityTrusted = [paster] { return paster && paster->isAvailable(); };
         for (const auto &recorder : m_recorders)
             settings.shortcutRecorders << recorder.get();
-        settings.holdKeyDisplayName = holdKeyDisplayName;
         m_settingsWindow = std::make_unique<SettingsWindowController>(
             m_engine, *m_state, m_overlaySettings.get(), m_updater.get(), std::move(settings));
         // A new hold key takes effect at once: the monitor reads it when it starts again.

@@ -50,7 +50,8 @@ int dictate(int argc, char **argv) {
     parser.addPositionalArgument(QStringLiteral("dictate"), QStringLiteral("the command"));
     const QCommandLineOption holdKeyOption(
         QStringLiteral("hold-key"),
-        QStringLiteral("X keysym name of the key to hold (default: Orvinta's setting, Control_R)"),
+        QStringLiteral("X keysym name of the key to hold (default: Orvinta's setting, %1)")
+            .arg(defaultHoldKey),
         QStringLiteral("keysym"));
     const QCommandLineOption deviceOption(QStringLiteral("device"),
                                           QStringLiteral("input device id for the microphone"),

@@ -1,6 +1,6 @@
 // The keyboard services' rules, without a display: shortcuts and their
-// stored form, registration, the hold-key threshold, the recorder's capture
-// rule and the choice of the paste keystroke.
+// stored form, registration, the hold-key threshold and the choice of the
+// paste keystroke.
 
 #include "DesktopBackends.h"
 #include "InputTestSupport.h"
@@ -8,13 +8,10 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/PasteKeystrokes.h>
-#include <OrvintaInput/ShortcutRecorderModel.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/PreferencesStore.h>
 
-#include <QQmlComponent>
-#include <QQmlEngine>
 #include <QTemporaryDir>
 
 #include <map>
@@ -262,58 +259,6 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
     EXPECT_EQ(m.source->key, "Control_R");
 }
 
-TEST(ShortcutRecorder, captureRuleQtKeysAndReset) {
-    Shortcuts s;
-    std::shared_ptr<HotkeyManager> manager = s.make();
-    manager->start();
-    ShortcutRecorderModel field(manager, HotkeyAction::toggleListening);
-    EXPECT_EQ(field.displayText(), "⌃⌥S");
-    EXPECT_FALSE(field.canReset());
-    EXPECT_EQ(field.resetToolTip(), "Reset to default (⌃⌥S)");
-
-    // Recording suspends the global shortcuts so that the field gets the keys.
-    field.toggleRecording();
-    EXPECT_TRUE(field.isRecording());
-    EXPECT_TRUE(manager->isSuspended());
-    EXPECT_TRUE(s.grabber->grabs.empty());
-    // A letter without modifiers and a lone modifier key keep it waiting.
-    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, Qt::NoModifier));
-    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Control, Qt::ControlModifier));
-    EXPECT_TRUE(field.isRecording());
-    // ⌥⌘K: key code 40, modifiers 0x180000.
-    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier | Qt::MetaModifier));
-    EXPECT_FALSE(field.isRecording());
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening), (KeyCombo{40, 0x180000}));
-    EXPECT_EQ(field.displayText(), "⌥⌘K");
-    EXPECT_TRUE(field.canReset());
-    EXPECT_FALSE(manager->isSuspended());
-    EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{40, 0x180000}));
-    EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
-              QByteArray(R"({"keyCode":40,"modifiers":1572864})"));
-
-    // Shift+Escape cancels: the key decides before the modifiers.
-    field.toggleRecording();
-    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Escape, Qt::ShiftModifier));
-    EXPECT_FALSE(field.isRecording());
-    EXPECT_EQ(field.displayText(), "⌥⌘K");
-    // Two clicks start and stop without a change; keys after that pass on.
-    field.toggleRecording();
-    field.toggleRecording();
-    EXPECT_FALSE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier));
-    EXPECT_EQ(field.displayText(), "⌥⌘K");
-
-    // Shifted symbols are their key: ⇧⌃! is ⌃⇧1.
-    field.toggleRecording();
-    field.handleKeyPress(Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier);
-    EXPECT_EQ(field.displayText(), "⌃⇧1");
-    field.resetToDefault();
-    EXPECT_EQ(field.displayText(), "⌃⌥S");
-    EXPECT_FALSE(field.canReset());
-    EXPECT_EQ(captureDecision(53, KeyCombo::shift), CaptureDecision::cancel);
-    EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::record); // caps lock counts
-    EXPECT_EQ(captureDecision(1, 0xFFFF), CaptureDecision::ignore);
-}
-
 TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
     for (const QStringList &terminal : {QStringList{"xterm", "XTerm"},
                                         {"gnome-terminal-server", "Gnome-terminal"},
@@ -332,7 +277,6 @@ TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
               PasteShortcut::ctrlShiftV);
     // A browser whose name merely contains "term" is no terminal.
     EXPECT_EQ(choosePasteShortcut("auto", {"terminal-notes", "Determinate"}), PasteShortcut::ctrlV);
-    EXPECT_EQ(holdKeyDisplayName("Control_R"), "Right Ctrl");
 }
 
 TEST(KeyboardServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {

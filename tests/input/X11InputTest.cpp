@@ -1,6 +1,6 @@
 // The keyboard services against a real X server (Xvfb under ./test.sh):
 // xdotool and XTest make real key events, and a second client holds the
-// focus and receives the pastes.
+// focus and receives the pastes. The key table meets the keys X and Qt report.
 
 #include "InputTestSupport.h"
 
@@ -13,15 +13,23 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 
+#include <OrvintaApp/KeyTable.h>
 #include <OrvintaApp/PreferencesStore.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWindow>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+
+#include <set>
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
@@ -41,7 +49,190 @@ struct Store {
         std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
 };
 
+/// Key presses as a keyboard makes them, into a focused window that keeps
+/// what Qt reports, as the settings' fields receive them. Keys the keyboard
+/// lacks go on a spare keycode, as another layout would have them; NumLock
+/// and the spare keycode are reset at the end.
+class TestKeyboard : public QWindow {
+public:
+    struct Press {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        quint32 keysym;
+    };
+
+    TestKeyboard() {
+        resize(200, 100);
+        show();
+        requestActivate();
+        if (!m_display)
+            return;
+        int minCode = 0;
+        int maxCode = 0;
+        XDisplayKeycodes(m_display, &minCode, &maxCode);
+        for (int code = maxCode; code >= minCode && m_spare == 0; --code) {
+            int perCode = 0;
+            KeySym *syms = XGetKeyboardMapping(m_display, static_cast<KeyCode>(code), 1, &perCode);
+            bool empty = true;
+            for (int i = 0; i < perCode; ++i)
+                empty = empty && syms[i] == NoSymbol;
+            XFree(syms);
+            if (empty)
+                m_spare = static_cast<KeyCode>(code);
+        }
+    }
+    ~TestKeyboard() override {
+        if (!m_display)
+            return;
+        useSpareFor(NoSymbol);
+        setNumLock(false);
+        XCloseDisplay(m_display);
+    }
+    bool isReady() {
+        return m_spare != 0 && waitFor([&] { return isActive(); });
+    }
+
+    /// The keycode of `keysym`, on the spare keycode if the keyboard lacks it.
+    KeyCode keycodeOf(KeySym keysym) {
+        const KeyCode keycode = XKeysymToKeycode(m_display, keysym);
+        return keycode != 0 ? keycode : useSpareFor(keysym);
+    }
+    /// Puts `keysym` alone on the spare keycode.
+    KeyCode useSpareFor(KeySym keysym) {
+        XChangeKeyboardMapping(m_display, m_spare, 1, &keysym, 1);
+        XSync(m_display, False);
+        return m_spare;
+    }
+    void setNumLock(bool on) {
+        const unsigned int numLock = XkbKeysymToModifiers(m_display, XK_Num_Lock);
+        XkbLockModifiers(m_display, XkbUseCoreKbd, numLock, on ? numLock : 0);
+        XSync(m_display, False);
+    }
+    /// Presses and releases `keycode` (with Shift held), and what Qt reported.
+    std::optional<Press> press(KeyCode keycode, bool shifted = false) {
+        m_presses.clear();
+        const KeyCode shift = XKeysymToKeycode(m_display, XK_Shift_L);
+        if (shifted)
+            XTestFakeKeyEvent(m_display, shift, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, keycode, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, keycode, False, CurrentTime);
+        if (shifted)
+            XTestFakeKeyEvent(m_display, shift, False, CurrentTime);
+        XSync(m_display, False);
+        std::optional<Press> found;
+        waitFor([&] {
+            for (const auto &[scanCode, press] : m_presses)
+                if (scanCode == keycode)
+                    found = press;
+            return found.has_value();
+        });
+        return found;
+    }
+    Display *display() const { return m_display; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override {
+        m_presses.push_back({event->nativeScanCode(),
+                             {event->key(), event->modifiers(), event->nativeVirtualKey()}});
+    }
+
+private:
+    Display *m_display = XOpenDisplay(nullptr);
+    KeyCode m_spare = 0;
+    std::vector<std::pair<quint32, Press>> m_presses;
+};
+
 } // namespace
+
+// One row per code, per X keysym and per Qt key, with X's own keysym names;
+// and the key a shortcut grabs for each code, pressed as a keyboard does
+// (with and without Shift and NumLock), is reported by Qt as a key that
+// records the same code.
+TEST(KeyTable, everyCodeRoundTripsThroughTheGrabbedKeyAndWhatQtReports) {
+    std::set<std::uint16_t> codes;
+    std::set<unsigned long> keysyms;
+    std::set<int> qtKeys;
+    for (const KeyRow &row : keyTable()) {
+        EXPECT_TRUE(codes.insert(row.keyCode).second) << row.keyCode;
+        const unsigned long keysym = referenceKeySym(row.keyCode);
+        ASSERT_NE(keysym, static_cast<unsigned long>(NoSymbol)) << row.keysym;
+        EXPECT_STREQ(XKeysymToString(keysym), row.keysym);
+        EXPECT_TRUE(keysyms.insert(keysym).second) << row.keysym;
+        for (QKeyCombination qt : {row.qtKey, row.otherQtKey}) {
+            if (qt.key() == Qt::Key_unknown)
+                continue;
+            EXPECT_TRUE(qtKeys.insert(qt.toCombined()).second) << row.keysym;
+            EXPECT_EQ(referenceKeyCode(qt.key(), qt.keyboardModifiers()), row.keyCode)
+                << row.keysym;
+        }
+    }
+
+    REQUIRE_DISPLAY();
+    TestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isReady());
+    for (const KeyRow &row : keyTable()) {
+        if (row.qtKey.key() == Qt::Key_unknown)
+            continue;
+        const KeyCode keycode = keyboard.keycodeOf(referenceKeySym(row.keyCode));
+        // Keypad keys mean one thing with NumLock and another without.
+        for (bool numLock : {false, true}) {
+            keyboard.setNumLock(numLock);
+            for (bool shifted : {false, true}) {
+                const std::optional<TestKeyboard::Press> reported =
+                    keyboard.press(keycode, shifted);
+                ASSERT_TRUE(reported) << row.keysym;
+                EXPECT_EQ(referenceKeyCode(reported->key, reported->modifiers), row.keyCode)
+                    << row.keysym << (shifted ? " with Shift" : "")
+                    << (numLock ? " with NumLock" : "") << ": Qt reported "
+                    << QKeySequence(reported->key).toString().toStdString();
+            }
+        }
+    }
+}
+
+// Each hold key the settings offer is one X knows by that name; pressed, the
+// settings' field records it (Qt reports its keysym) and the hold-key monitor,
+// started with the recorded name, sees it go down and up.
+TEST(KeyTable, everyHoldKeyTheSettingsRecordIsOneTheMonitorSees) {
+    std::set<QString> names;
+    for (const HoldKey &key : holdKeys()) {
+        EXPECT_EQ(XStringToKeysym(key.keysymName), key.keysym) << key.keysymName;
+        EXPECT_STREQ(XKeysymToString(key.keysym), key.keysymName);
+        EXPECT_TRUE(names.insert(holdKeyDisplayName(key.keysymName)).second) << key.displayName;
+    }
+    EXPECT_EQ(holdKeyDisplayName(defaultHoldKey), "Right Ctrl");
+
+    REQUIRE_DISPLAY();
+    TestKeyboard keyboard;
+    ASSERT_TRUE(keyboard.isReady());
+    auto connection = connect();
+    ASSERT_TRUE(connection);
+    X11ModifierKeySource source(connection, QString());
+    std::uint64_t flags = 0;
+    source.setFlagsHandler([&](std::uint64_t now) { flags = now; });
+    for (const HoldKey &key : holdKeys()) {
+        // Alone on a key of its own, as a keyboard may have it: the monitor
+        // watches a key by its first symbol.
+        const KeyCode keycode = keyboard.useSpareFor(key.keysym);
+        const std::optional<TestKeyboard::Press> reported = keyboard.press(keycode);
+        ASSERT_TRUE(reported) << key.keysymName;
+        const HoldKey *recorded = holdKeyForKeysym(reported->keysym);
+        ASSERT_EQ(recorded, &key) << key.keysymName;
+
+        QString error;
+        ASSERT_TRUE(source.start(QString::fromLatin1(recorded->keysymName), &error))
+            << key.keysymName << ": " << error.toStdString();
+        XTestFakeKeyEvent(keyboard.display(), keycode, True, CurrentTime);
+        XSync(keyboard.display(), False);
+        EXPECT_TRUE(waitFor([&] { return flags & ModifierKeySource::holdKeyFlag; }))
+            << key.keysymName;
+        XTestFakeKeyEvent(keyboard.display(), keycode, False, CurrentTime);
+        XSync(keyboard.display(), False);
+        EXPECT_TRUE(waitFor([&] { return !(flags & ModifierKeySource::holdKeyFlag); }))
+            << key.keysymName;
+        source.stop();
+    }
+}
 
 TEST(X11Shortcuts, aPressReachesItsActionAndACombinationHeldElsewhereFailsAlone) {
     REQUIRE_DISPLAY();

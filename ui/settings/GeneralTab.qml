@@ -121,10 +121,16 @@ SettingsForm {
             Accessible.name: text
         }
         ShortcutRow {
+            readonly property HoldKeyRecorderModel recorder: tab.vm.holdKeyRecorder
             objectName: "holdKeyRow"
             label: "Hold Key"
-            holdKey: true
-            recorder: tab.vm.holdKeyRecorder
+            displayText: recorder.displayText
+            recording: recorder.isRecording
+            canReset: recorder.canReset
+            resetToolTip: recorder.resetToolTip
+            onToggleRecording: recorder.toggleRecording()
+            onResetToDefault: recorder.resetToDefault()
+            onKeyPressed: (key, modifiers, nativeKey) => recorder.handleKeyPress(key, nativeKey)
         }
         Caption {
             text: "Hold the " + tab.vm.holdKeyName
@@ -144,9 +150,16 @@ SettingsForm {
         Repeater {
             model: tab.vm.shortcutRecorders
             delegate: ShortcutRow {
-                required property QtObject modelData
+                required property ShortcutRecorderModel modelData
                 objectName: "shortcutRow"
-                recorder: modelData
+                label: modelData.label
+                displayText: modelData.displayText
+                recording: modelData.isRecording
+                canReset: modelData.canReset
+                resetToolTip: modelData.resetToolTip
+                onToggleRecording: modelData.toggleRecording()
+                onResetToDefault: modelData.resetToDefault()
+                onKeyPressed: (key, modifiers) => modelData.handleKeyPress(key, modifiers)
             }
         }
         Caption { text: "Click a shortcut field and press your desired key combination to change it." }

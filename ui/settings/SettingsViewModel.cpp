@@ -33,12 +33,11 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
     , m_updater(updater)
     , m_services(std::move(services))
     , m_languages(std::make_unique<LanguageSelection>(*state.preferences()))
-    , m_holdKey(std::make_unique<HoldKeyRecorderModel>(m_services.preferences,
-                                                       m_services.holdKeyDisplayName))
+    , m_holdKey(std::make_unique<HoldKeyRecorderModel>(m_services.preferences))
     , m_displayVersion(m_services.displayVersion.isEmpty() ? AppVersion::displayVersion()
                                                            : m_services.displayVersion) {
-    for (QObject *recorder : m_services.shortcutRecorders)
-        m_recorders << QPointer<QObject>(recorder);
+    for (ShortcutRecorderModel *recorder : m_services.shortcutRecorders)
+        m_recorders << QPointer<ShortcutRecorderModel>(recorder);
     refreshTrust();
     Preferences *prefs = m_state.preferences();
     for (auto signal :
@@ -70,12 +69,24 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
 
 SettingsViewModel::~SettingsViewModel() = default;
 
-QList<QObject *> SettingsViewModel::shortcutRecorders() const {
-    QList<QObject *> recorders;
-    for (const QPointer<QObject> &recorder : m_recorders)
+QList<ShortcutRecorderModel *> SettingsViewModel::shortcutRecorders() const {
+    QList<ShortcutRecorderModel *> recorders;
+    for (const QPointer<ShortcutRecorderModel> &recorder : m_recorders)
         if (recorder)
             recorders << recorder.data();
     return recorders;
+}
+
+QQmlListProperty<ShortcutRecorderModel> SettingsViewModel::shortcutRecorderList() {
+    using List = QQmlListProperty<ShortcutRecorderModel>;
+    return List(
+        this, nullptr,
+        [](List *list) {
+            return static_cast<SettingsViewModel *>(list->object)->shortcutRecorders().size();
+        },
+        [](List *list, qsizetype index) {
+            return static_cast<SettingsViewModel *>(list->object)->shortcutRecorders().value(index);
+        });
 }
 
 QVariantList SettingsViewModel::tabs() {
@@ -192,9 +203,8 @@ void SettingsViewModel::contactSupport() {
 }
 
 void SettingsViewModel::cancelRecordings() {
-    for (const QPointer<QObject> &recorder : m_recorders)
-        if (recorder)
-            QMetaObject::invokeMethod(recorder.data(), "cancelRecording");
+    for (ShortcutRecorderModel *recorder : shortcutRecorders())
+        recorder->cancelRecording();
     m_holdKey->cancelRecording();
 }
 

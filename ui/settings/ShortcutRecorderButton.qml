@@ -3,17 +3,17 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orvinta.Ui
 
-// A shortcut field: shows the combination, and after a click waits for a new
-// one. `recorder` is a recorder model (displayText, isRecording,
-// toggleRecording(), cancelRecording() and handleKeyPress()); with
-// `holdKey` set it records one key and its handleKeyPress() takes the key
-// and its X keysym instead of the modifiers.
+// A shortcut field: shows `displayText`, and while `recording` says so and
+// reports each key press with its modifiers and X keysym. Its owner turns a
+// click into the model's toggleRecording().
 AbstractButton {
     id: field
 
-    required property QtObject recorder
-    property bool holdKey: false
+    property string displayText
+    property bool recording: false
     property string label
+
+    signal keyPressed(int key, int modifiers, int nativeKey)
 
     readonly property int horizontalMargin: 8
     readonly property int verticalMargin: 2
@@ -22,9 +22,7 @@ AbstractButton {
     readonly property real idleFillOpacity: 0.05
     readonly property string waitingText: "Press shortcut..."
 
-    readonly property bool recording: recorder ? recorder.isRecording : false
-    readonly property string shownText: recording ? waitingText
-                                                  : (recorder ? recorder.displayText : "")
+    readonly property string shownText: recording ? waitingText : displayText
 
     function tinted(c, alpha) { return Qt.rgba(c.r, c.g, c.b, alpha) }
 
@@ -54,18 +52,11 @@ AbstractButton {
         border.color: field.recording ? palette.highlight : "transparent"
     }
 
-    onClicked: recorder.toggleRecording()
-
     KeyCaptureItem {
         id: capture
         anchors.fill: parent
         visible: field.recording
-        onKeyPressed: (key, modifiers, nativeKey) => {
-            if (field.holdKey)
-                field.recorder.handleKeyPress(key, nativeKey)
-            else
-                field.recorder.handleKeyPress(key, modifiers)
-        }
+        onKeyPressed: (key, modifiers, nativeKey) => field.keyPressed(key, modifiers, nativeKey)
     }
     onRecordingChanged: {
         if (recording)

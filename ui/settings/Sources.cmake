@@ -4,6 +4,7 @@ list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/KeyCaptureItem.h settings/KeyCaptureItem.cpp
   include/OrvintaUi/SettingsViewModel.h settings/SettingsViewModel.cpp
   include/OrvintaUi/SettingsWindowController.h settings/SettingsWindowController.cpp
+  include/OrvintaUi/ShortcutRecorderModel.h settings/ShortcutRecorderModel.cpp
   include/OrvintaUi/UpdateWindowsController.h settings/UpdateWindowsController.cpp
   settings/WindowActivation.h settings/WindowActivation.cpp
 )

@@ -39,10 +39,6 @@ struct KeyCombo {
     static std::optional<KeyCombo> fromJson(const QByteArray &json);
 };
 
-/// The name of a reference key code ("S", "Space", "F5", "←"), or "Key" and
-/// the number for a code without a name.
-QString keyName(std::uint16_t keyCode);
-
 /// The shortcut that `action` has until the user changes it (⌃⌥S, ⌃⌥C, ⌃⌥V, ⌃⌥O).
 KeyCombo defaultCombo(HotkeyAction action);
 /// Where the shortcut is stored: "app.hotkeyCombo" and so on.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <OrvintaApp/KeyTable.h>
+
 #include <QString>
 
 #include <cstdint>
@@ -39,13 +41,6 @@ private:
     std::function<void(std::uint64_t)> m_flagsChanged;
 };
 
-/// The hold key unless the user chose another.
-inline const QString defaultHoldKey = QStringLiteral("Control_R");
-/// The preference that names the hold key.
-inline const QString holdKeyPreference = QStringLiteral("app.dictationHoldKey");
-
-/// What the user sees for a hold key: "Right Ctrl" for Control_R.
-QString holdKeyDisplayName(const QString &keysym);
 /// Whether X knows the keysym name (no display needed).
 bool isKnownKeysym(const QString &keysym);
 

@@ -14,22 +14,6 @@ bool isKnownKeysym(const QString &keysym) {
     return !keysym.isEmpty() && XStringToKeysym(keysym.toLatin1().constData()) != NoSymbol;
 }
 
-QString holdKeyDisplayName(const QString &keysym) {
-    static const std::pair<const char *, const char *> names[] = {
-        {"Control_R", "Right Ctrl"}, {"Control_L", "Left Ctrl"},     {"Alt_R", "Right Alt"},
-        {"Alt_L", "Left Alt"},       {"ISO_Level3_Shift", "AltGr"},  {"Super_R", "Right Super"},
-        {"Super_L", "Left Super"},   {"Shift_R", "Right Shift"},     {"Shift_L", "Left Shift"},
-        {"Meta_R", "Right Meta"},    {"Meta_L", "Left Meta"},        {"Menu", "Menu"},
-        {"Caps_Lock", "Caps Lock"},  {"Scroll_Lock", "Scroll Lock"}, {"Pause", "Pause"},
-        {"Print", "Print Screen"},   {"Hyper_R", "Right Hyper"},     {"Hyper_L", "Left Hyper"},
-        {"XF86WakeUp", "Fn"},
-    };
-    for (const auto &[sym, name] : names)
-        if (keysym == QLatin1String(sym))
-            return QString::fromLatin1(name);
-    return keysym;
-}
-
 X11ModifierKeySource::X11ModifierKeySource(std::shared_ptr<X11Connection> connection,
                                            QString unavailableReason)
     : m_connection(std::move(connection))

@@ -5,9 +5,9 @@
 #include "SettingsTestSupport.h"
 
 #include <OrvintaApp/Preferences.h>
-#include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/SettingsViewModel.h>
+#include <OrvintaUi/ShortcutRecorderModel.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
@@ -20,19 +20,10 @@ using namespace Orvinta::Testing;
 
 namespace {
 
-QString holdKeyLabel(const QString &keysym) {
-    if (keysym == QLatin1String("Control_R"))
-        return QStringLiteral("Right Ctrl");
-    if (keysym == QLatin1String("Alt_R"))
-        return QStringLiteral("Right Alt");
-    return keysym;
-}
-
 SettingsServices servicesFor(AppFixture &f, bool *trusted) {
     SettingsServices services;
     services.preferences = f.preferences;
     services.accessibilityTrusted = [trusted] { return *trusted; };
-    services.holdKeyDisplayName = holdKeyLabel;
     services.openUrl = [](const QUrl &) {};
     return services;
 }
@@ -166,7 +157,7 @@ TEST(HoldKeyField, recordsOneHoldableKeyAndCancelsOnEscape) {
     QSignalSpy changed(&vm, &SettingsViewModel::holdKeyChanged);
     EXPECT_TRUE(field.handleKeyPress(Qt::Key_AltGr, 0xffea));
     EXPECT_FALSE(field.isRecording());
-    EXPECT_EQ(f.preferences->stringValue(HoldKeyRecorderModel::preferenceKey), "Alt_R");
+    EXPECT_EQ(f.preferences->stringValue(holdKeyPreference), "Alt_R");
     EXPECT_EQ(vm.holdKeyName(), "Right Alt");
     EXPECT_TRUE(field.canReset());
     EXPECT_EQ(changed.count(), 1);
@@ -175,7 +166,7 @@ TEST(HoldKeyField, recordsOneHoldableKeyAndCancelsOnEscape) {
     SettingsViewModel later(*f.state, nullptr, nullptr, servicesFor(f, &trusted));
     EXPECT_EQ(later.holdKeyName(), "Right Alt");
     later.holdKeyRecorder()->resetToDefault();
-    EXPECT_EQ(f.preferences->stringValue(HoldKeyRecorderModel::preferenceKey), "Control_R");
+    EXPECT_EQ(f.preferences->stringValue(holdKeyPreference), "Control_R");
     EXPECT_FALSE(later.holdKeyRecorder()->canReset());
 }
 
@@ -196,4 +187,59 @@ TEST(ShortcutFields, hidingTheWindowEndsRecordingSoShortcutsResume) {
     EXPECT_FALSE(vm.holdKeyRecorder()->isRecording());
     EXPECT_FALSE(hotkeys->suspended);
     EXPECT_EQ(hotkeys->registrations, 0);
+}
+
+TEST(ShortcutFields, captureRuleQtKeysAndReset) {
+    AppFixture f;
+    auto hotkeys = std::make_shared<RecordingHotkeys>(f.preferences);
+    ShortcutRecorderModel field(hotkeys, HotkeyAction::toggleListening);
+    EXPECT_EQ(field.label(), "Toggle Recording");
+    EXPECT_EQ(field.displayText(), "⌃⌥S");
+    EXPECT_FALSE(field.canReset());
+    EXPECT_EQ(field.resetToolTip(), "Reset to default (⌃⌥S)");
+
+    // Recording suspends the global shortcuts so that the field gets the keys.
+    field.toggleRecording();
+    EXPECT_TRUE(field.isRecording());
+    EXPECT_TRUE(hotkeys->suspended);
+    // A letter without modifiers and a lone modifier key keep it waiting.
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, Qt::NoModifier));
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Control, Qt::ControlModifier));
+    EXPECT_TRUE(field.isRecording());
+    // ⌥⌘K: key code 40, modifiers 0x180000.
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier | Qt::MetaModifier));
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_EQ(hotkeys->combo(HotkeyAction::toggleListening), (KeyCombo{40, 0x180000}));
+    EXPECT_EQ(field.displayText(), "⌥⌘K");
+    EXPECT_TRUE(field.canReset());
+    EXPECT_FALSE(hotkeys->suspended);
+    EXPECT_EQ(f.preferences->dataValue("app.hotkeyCombo"),
+              QByteArray(R"({"keyCode":40,"modifiers":1572864})"));
+
+    // Shift+Escape cancels: the key decides before the modifiers.
+    field.toggleRecording();
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Escape, Qt::ShiftModifier));
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_EQ(field.displayText(), "⌥⌘K");
+    // Two clicks start and stop without a change; keys after that pass on.
+    field.toggleRecording();
+    field.toggleRecording();
+    EXPECT_FALSE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier));
+    EXPECT_EQ(field.displayText(), "⌥⌘K");
+
+    // Shifted symbols are their key: ⇧⌃! is ⌃⇧1.
+    field.toggleRecording();
+    field.handleKeyPress(Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(field.displayText(), "⌃⇧1");
+    // A keypad key is its own key, not the main key with its symbol; the
+    // keypad flag is no modifier.
+    field.toggleRecording();
+    field.handleKeyPress(Qt::Key_5, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(hotkeys->combo(HotkeyAction::toggleListening), (KeyCombo{87, KeyCombo::control}));
+    field.resetToDefault();
+    EXPECT_EQ(field.displayText(), "⌃⌥S");
+    EXPECT_FALSE(field.canReset());
+    EXPECT_EQ(captureDecision(53, KeyCombo::shift), CaptureDecision::cancel);
+    EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::record); // caps lock counts
+    EXPECT_EQ(captureDecision(1, 0xFFFF), CaptureDecision::ignore);
 }

@@ -5,9 +5,9 @@
 #include "SettingsTestSupport.h"
 
 #include <OrvintaApp/Preferences.h>
-#include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/SettingsWindowController.h>
+#include <OrvintaUi/ShortcutRecorderModel.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
@@ -42,9 +42,6 @@ struct SettingsFixture {
         services.preferences = f.preferences;
         services.accessibilityTrusted = [this] { return trusted; };
         services.openUrl = [this](const QUrl &url) { opened << url; };
-        services.holdKeyDisplayName = [](const QString &keysym) {
-            return keysym == QLatin1String("Control_R") ? QStringLiteral("Right Ctrl") : keysym;
-        };
         for (auto &recorder : recorders)
             services.shortcutRecorders << recorder.get();
         controller = std::make_unique<SettingsWindowController>(engine, *f.state, &overlay, nullptr,

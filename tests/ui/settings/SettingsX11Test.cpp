@@ -7,10 +7,9 @@
 #include "SettingsTestSupport.h"
 
 #include <OrvintaApp/Preferences.h>
-#include <OrvintaInput/ModifierKeySource.h>
-#include <OrvintaInput/ShortcutRecorderModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/SettingsWindowController.h>
+#include <OrvintaUi/ShortcutRecorderModel.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
@@ -83,7 +82,6 @@ struct X11Settings {
         SettingsServices settings;
         settings.preferences = f.preferences;
         settings.accessibilityTrusted = [] { return true; };
-        settings.holdKeyDisplayName = holdKeyDisplayName;
         settings.openUrl = [](const QUrl &) {};
         settings.displayVersion = AppVersion::displayVersion();
         for (HotkeyAction action : allHotkeyActions) {

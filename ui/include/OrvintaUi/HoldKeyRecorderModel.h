@@ -1,20 +1,21 @@
 #pragma once
 
+#include <OrvintaApp/KeyTable.h>
+
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
-#include <functional>
 #include <memory>
 
 namespace Orvinta {
 
 class PreferencesStore;
 
-/// The settings field of the dictation hold key: it records one key (a
-/// modifier or lock key that is safe to hold, such as Right Ctrl) and stores
-/// its X keysym name under "app.dictationHoldKey". Escape cancels; any other
-/// key keeps the field waiting, since holding a typing key would type.
+/// The settings field of the dictation hold key: it records one of
+/// holdKeys() (a modifier or lock key, such as Right Ctrl) and stores its X
+/// keysym name under holdKeyPreference. Escape cancels; any other key keeps
+/// the field waiting, since holding a typing key would type.
 class HoldKeyRecorderModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -26,19 +27,13 @@ class HoldKeyRecorderModel : public QObject {
     Q_PROPERTY(QString resetToolTip READ resetToolTip CONSTANT)
 
 public:
-    static inline const QString preferenceKey = QStringLiteral("app.dictationHoldKey");
-    static inline const QString defaultKeysym = QStringLiteral("Control_R");
-
-    /// `displayName` turns a keysym name into what the user reads ("Right
-    /// Ctrl"); without one the keysym name is shown.
-    HoldKeyRecorderModel(std::shared_ptr<PreferencesStore> store,
-                         std::function<QString(const QString &)> displayName,
-                         QObject *parent = nullptr);
+    explicit HoldKeyRecorderModel(std::shared_ptr<PreferencesStore> store,
+                                  QObject *parent = nullptr);
 
     QString keysym() const { return m_keysym; }
     QString displayText() const;
     bool isRecording() const { return m_isRecording; }
-    bool canReset() const { return m_keysym != defaultKeysym; }
+    bool canReset() const { return m_keysym != defaultHoldKey; }
     QString resetToolTip() const;
 
     Q_INVOKABLE void toggleRecording();
@@ -47,9 +42,6 @@ public:
     /// press. True when consumed (every press while recording).
     Q_INVOKABLE bool handleKeyPress(int qtKey, quint32 nativeKey);
     Q_INVOKABLE void resetToDefault();
-
-    /// The keysym name of a key that can serve as the hold key; empty for others.
-    static QString holdKeyName(quint32 keysym);
 
 Q_SIGNALS:
     /// The stored hold key changed; the key monitor must start again to use it.
@@ -61,7 +53,6 @@ private:
     void store(const QString &keysym);
 
     std::shared_ptr<PreferencesStore> m_store;
-    std::function<QString(const QString &)> m_displayName;
     QString m_keysym;
     bool m_isRecording = false;
 };

@@ -4,6 +4,7 @@
 
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
+#include <OrvintaApp/KeyTable.h>
 
 #include <QObject>
 #include <QString>
@@ -125,7 +126,7 @@ private:
     bool m_reducedMotion = false;
     bool m_showCopyConfirm = false;
     bool m_showClearConfirm = false;
-    QString m_holdKeyName = QStringLiteral("Right Ctrl");
+    QString m_holdKeyName = holdKeyDisplayName(defaultHoldKey);
     QString m_shortcutText;
     QTimer m_copyConfirmTimer;
 };

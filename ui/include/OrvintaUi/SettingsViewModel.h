@@ -3,12 +3,14 @@
 #include <OrvintaUi/HoldKeyRecorderModel.h>
 #include <OrvintaUi/LanguageSelection.h>
 #include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/ShortcutRecorderModel.h>
 
 #include <OrvintaApp/Preferences.h>
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QQmlListProperty>
 #include <QString>
 #include <QUrl>
 #include <QVariantList>
@@ -30,14 +32,9 @@ struct SettingsServices {
     /// Whether the desktop lets Orvinta type into other windows (on X11:
     /// the display offers XTest). Asked each time the window is shown.
     std::function<bool()> accessibilityTrusted;
-    /// The four shortcut fields' recorder models, in row order (Toggle
-    /// Recording, Auto Copy, Auto Paste, Overlay). The QML binds them by
-    /// property name: displayText, isRecording, canReset, resetToolTip,
-    /// label; toggleRecording(), cancelRecording(), handleKeyPress(key,
-    /// modifiers), resetToDefault().
-    QList<QObject *> shortcutRecorders;
-    /// "Right Ctrl" for "Control_R".
-    std::function<QString(const QString &)> holdKeyDisplayName;
+    /// The four shortcut fields, in row order (Toggle Recording, Auto Copy,
+    /// Auto Paste, Overlay); none where there is no shortcut service.
+    QList<ShortcutRecorderModel *> shortcutRecorders;
     /// Where "Open Accessibility Settings" leads. X11 has no grant to give
     /// (XTest is on or off in the server), so by default it is the project's
     /// web site, which explains it.
@@ -68,7 +65,8 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(bool showsDictationWarning READ showsDictationWarning NOTIFY warningsChanged)
     Q_PROPERTY(QString holdKeyName READ holdKeyName NOTIFY holdKeyNameChanged)
     Q_PROPERTY(Orvinta::HoldKeyRecorderModel *holdKeyRecorder READ holdKeyRecorder CONSTANT)
-    Q_PROPERTY(QList<QObject *> shortcutRecorders READ shortcutRecorders CONSTANT)
+    Q_PROPERTY(QQmlListProperty<Orvinta::ShortcutRecorderModel> shortcutRecorders READ
+                   shortcutRecorderList CONSTANT)
     // Appearance
     Q_PROPERTY(Orvinta::OverlaySettings *overlay READ overlay CONSTANT)
     Q_PROPERTY(QString opacityText READ opacityText NOTIFY overlayChanged)
@@ -104,7 +102,8 @@ public:
     bool showsDictationWarning() const;
     QString holdKeyName() const;
     HoldKeyRecorderModel *holdKeyRecorder() const { return m_holdKey.get(); }
-    QList<QObject *> shortcutRecorders() const;
+    QList<ShortcutRecorderModel *> shortcutRecorders() const;
+    QQmlListProperty<ShortcutRecorderModel> shortcutRecorderList();
 
     OverlaySettings *overlay() const { return m_overlay; }
     QString opacityText() const;
@@ -149,7 +148,7 @@ private:
     QPointer<UpdaterManager> m_updater;
     SettingsServices m_services;
     /// The recorders may go before the window (the shell owns them).
-    QList<QPointer<QObject>> m_recorders;
+    QList<QPointer<ShortcutRecorderModel>> m_recorders;
     std::unique_ptr<LanguageSelection> m_languages;
     std::unique_ptr<HoldKeyRecorderModel> m_holdKey;
     QString m_displayVersion;

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 namespace Orvinta {
 
@@ -22,10 +21,6 @@ enum class CaptureDecision { cancel, record, ignore };
 /// records; a press without one is ignored.
 CaptureDecision captureDecision(std::uint16_t keyCode, std::uint64_t flags);
 
-/// The reference key code of a Qt key (shifted symbols of the US layout go
-/// to their key: '!' is the 1 key); nothing for modifier keys and keys
-/// without a reference code.
-std::optional<std::uint16_t> referenceKeyCode(int qtKey);
 /// The reference flags of Qt modifiers: Shift, Control, Alt and Meta
 /// (Super) only; the keypad flag is not a modifier a user presses.
 std::uint64_t referenceFlags(Qt::KeyboardModifiers modifiers);
@@ -38,24 +33,21 @@ std::uint64_t referenceFlags(Qt::KeyboardModifiers modifiers);
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    QML_UNCREATABLE("The shell makes one recorder per shortcut")
-    /// 1 Toggle Recording, 2 Toggle Auto Copy, 3 Toggle Auto Paste, 4 Toggle Overlay.
-    Q_PROPERTY(int action READ action WRITE setAction NOTIFY actionChanged)
-    Q_PROPERTY(QString label READ label NOTIFY actionChanged)
+    QML_UNCREATABLE("The settings window's view model holds the shortcut fields")
+    Q_PROPERTY(QString label READ label CONSTANT)
     Q_PROPERTY(QString displayText READ displayText NOTIFY comboChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool canReset READ canReset NOTIFY comboChanged)
-    Q_PROPERTY(QString resetToolTip READ resetToolTip NOTIFY actionChanged)
-    /// Whether the desktop accepted the shortcut; `failureReason` says why not.
+    Q_PROPERTY(QString resetToolTip READ resetToolTip CONSTANT)
+    /// Whether the desktop accepted the shortcut.
     Q_PROPERTY(bool isRegistered READ isRegistered NOTIFY registrationChanged)
 
 public:
+    /// Without a service (no display) the field still records, into itself.
     ShortcutRecorderModel(std::shared_ptr<HotkeyService> service, HotkeyAction action,
                           QObject *parent = nullptr);
     ~ShortcutRecorderModel() override;
 
-    int action() const { return static_cast<int>(m_action); }
-    void setAction(int action);
     QString label() const;
     KeyCombo combo() const;
     QString displayText() const;
@@ -78,7 +70,6 @@ public:
     static int recordingCount();
 
 Q_SIGNALS:
-    void actionChanged();
     void comboChanged();
     void isRecordingChanged();
     void registrationChanged();
@@ -90,10 +81,10 @@ private:
     void apply(const KeyCombo &combo);
 
     std::shared_ptr<HotkeyService> m_service;
-    HotkeyAction m_action = HotkeyAction::toggleListening;
+    const HotkeyAction m_action;
     bool m_isRecording = false;
     /// The combo shown when there is no service (no display).
-    KeyCombo m_fallback = defaultCombo(HotkeyAction::toggleListening);
+    KeyCombo m_fallback;
 };
 
 } // namespace Orvinta
