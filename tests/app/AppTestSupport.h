@@ -148,6 +148,7 @@ struct AppFixture {
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
     /// The sound server, where a test needs one (microphone permission, devices).
     std::shared_ptr<AudioCaptureBackend> audio;
+    std::shared_ptr<HotkeyService> hotkeys;
     Timings timings{std::chrono::milliseconds(150), std::chrono::milliseconds(50),
                     std::chrono::milliseconds(20), std::chrono::milliseconds(10)};
     std::unique_ptr<AppState> state;

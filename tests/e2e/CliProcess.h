@@ -16,12 +16,6 @@ inline QString cliPath() {
     return QStringLiteral(ORVINTA_CLI_PATH);
 }
 
-inline const QString librivoxFolder = "/usr/share/pocketsphinx/test/data/librivox";
-
-inline QString librivoxFile(const QString &id) {
-    return librivoxFolder + "/sense_and_sensibility_01_austen_64kb-" + id + ".wav";
-}
-
 /// A home of its own: settings, transcript and lock apart from the user's.
 struct PrivateHome {
     QTemporaryDir folder;
@@ -83,8 +77,5 @@ inline QStringList confirmedTexts(const QStringList &lines) {
     }
     return texts;
 }
-
-/// The reference transcript of a librivox utterance.
-QString librivoxReference(const QString &id);
 
 } // namespace OrvintaTest

@@ -3,13 +3,13 @@
 
 #include "AppTestSupport.h"
 #include "CliProcess.h"
+#include "Librivox.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -121,12 +121,7 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     QString headLog;
     ASSERT_TRUE(waitUntilListening(headOnly, headLog)) << headLog.toStdString();
 
-    for (const QString &recording : {librivox, librivoxFile("0890")}) {
-        QProcess player;
-        player.start("paplay", {"--device=orvinta_speakers", recording});
-        ASSERT_TRUE(player.waitForFinished(30000));
-    }
-    QThread::msleep(800);
+    play("orvinta_speakers", {"0880", "0890"});
     ASSERT_TRUE(waitUntil([&] { return headOnly.state() == QProcess::NotRunning; },
                           std::chrono::seconds(10)))
         << "a run whose output closed went on listening";

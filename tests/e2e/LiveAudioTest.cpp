@@ -3,11 +3,10 @@
 
 #include "CliProcess.h"
 #include "Fakes.h"
+#include "Librivox.h"
 
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PulseAudioCapture.h>
-
-#include <TranscriptionCore/Scoring.h>
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -146,30 +145,6 @@ private:
     QProcess m_process;
     QString m_errors;
 };
-
-void play(const QString &device, const QStringList &ids,
-          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    for (const QString &id : ids) {
-        QProcess player;
-        player.setProcessEnvironment(environment);
-        player.start("paplay", {"--device=" + device, librivoxFile(id)});
-        ASSERT_TRUE(player.waitForFinished(30000));
-        ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
-        QThread::msleep(600);
-    }
-}
-
-double wordErrorRate(const QStringList &ids, const QStringList &texts) {
-    QStringList references;
-    for (const QString &id : ids)
-        references << librivoxReference(id);
-    const std::string reference =
-        TranscriptionCore::normalizeForScoring(references.join(' ').toStdString());
-    const std::string heard = TranscriptionCore::normalizeForScoring(texts.join(' ').toStdString());
-    std::printf("heard: %s\n", heard.c_str());
-    return static_cast<double>(TranscriptionCore::wordEditDistance(reference, heard)) /
-           static_cast<double>(TranscriptionCore::wordCount(reference));
-}
 
 void expectTranscribed(const QString &source, const QString &device, const QStringList &ids) {
     Listener listener({"--source", source});
