@@ -20,25 +20,6 @@ void toggleAndWait(AppState &s) {
     toggleAndWait(*s.listening());
 }
 
-/// A sound server with three inputs, one of them a monitor, or none at all.
-struct DeviceRegistry : AudioCaptureBackend {
-    bool reachable = true;
-    MicrophoneAccess requestMicrophoneAccess() override {
-        if (!reachable)
-            throw EngineError("com.orvinta", -2,
-                              "Cannot connect to the sound server: Connection refused");
-        return MicrophoneAccess::granted;
-    }
-    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-        if (!reachable)
-            return std::nullopt;
-        return std::vector<InputDeviceRecord>{
-            {3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}};
-    }
-};
-
 } // namespace
 
 TEST(Listening, aRunFromStartThroughLinesToStop) {
@@ -144,7 +125,7 @@ TEST(Listening, requestsThatMayNotStart) {
 
 TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     AppFixture f;
-    auto audio = std::make_shared<DeviceRegistry>();
+    auto audio = std::make_shared<FakeSoundServer>();
     audio->reachable = false;
     f.audio = audio;
     f.restart();
@@ -159,7 +140,7 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
 
 TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
     AppFixture f;
-    f.audio = std::make_shared<DeviceRegistry>();
+    f.audio = std::make_shared<FakeSoundServer>();
     f.restart();
     AudioDeviceList &devices = *f.state->audioDevices();
     ASSERT_EQ(devices.availableDevices().size(), 2u);

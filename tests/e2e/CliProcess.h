@@ -2,11 +2,12 @@
 
 // Runs orvinta-cli and the sound server's tools as child processes.
 
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -46,13 +47,22 @@ startCli(QProcess &process, const QStringList &arguments,
     process.start(cliPath(), arguments);
 }
 
+/// Runs orvinta-cli to its end, waiting in the event loop so that a test's
+/// own servers go on answering meanwhile.
 inline CliResult
 runCli(const QStringList &arguments, int timeoutMs = 60000,
        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     startCli(process, arguments, environment);
+    if (!process.waitForStarted())
+        ADD_FAILURE() << "orvinta-cli did not start: " << process.errorString().toStdString();
+    else
+        loop.exec();
     CliResult result;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
         ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";

@@ -8,6 +8,7 @@
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PulseAudioCapture.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
+#include "CliProcess.h"
 #include "TestFeedServer.h"
 
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace Orvinta;
+using OrvintaTest::CliResult;
 using OrvintaTest::FeedResponse;
 using OrvintaTest::TestFeedServer;
 using State = UpdaterManager::State;
@@ -253,42 +254,8 @@ TEST(UpdaterTest, AskingDuringABackgroundCheckMakesItsOutcomeTheUsers) {
     EXPECT_EQ(server.totalRequests(), 1);
 }
 
-// orvinta-cli check-update, as a user runs it.
-
-namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QStringList out;
-    QStringList err;
-};
-
-CliRun runCli(const QStringList &arguments) {
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    QSignalSpy finished(&process, &QProcess::finished);
-    process.start(ORVINTA_CLI_PATH, arguments);
-    // Waiting through the event loop keeps the test's server answering.
-    if (!finished.wait(waitLimitMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
-    }
-    CliRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-    return run;
-}
-
-} // namespace
-
-// The command shares the updater's check (UpdaterTest covers its failures);
-// here: its options, its output and its exit codes.
+// orvinta-cli check-update, as a user runs it. It shares the updater's check,
+// whose failures UpdaterTest covers; here: its options, output and exit codes.
 TEST(CheckUpdateCliTest, PrintsTheOutcomeOrOneLineOnStandardError) {
     TestFeedServer server;
     const QString current = AppVersion::shortVersion();
@@ -298,34 +265,38 @@ TEST(CheckUpdateCliTest, PrintsTheOutcomeOrOneLineOnStandardError) {
     server.serve("/malformed.xml", FeedResponse::feed("<rss version=\"2.0\"><channel><item>"));
     server.serve("/slow.xml", FeedResponse::silent());
     const QString ca = OrvintaTest::TestCertificate::get().certificatePath;
+    const OrvintaTest::PrivateHome home;
+    const auto cli = [&](const QStringList &arguments) {
+        return OrvintaTest::runCli(arguments, waitLimitMs, home.environment());
+    };
     const auto check = [&](const char *path, QStringList more = {}) {
-        return runCli(QStringList{"check-update", "--feed", server.url(path).toString()} + more);
+        return cli(QStringList{"check-update", "--feed", server.url(path).toString()} + more);
     };
 
-    CliRun newer = check("/newer.xml", {"--ca-file", ca});
-    EXPECT_EQ(newer.exitCode, 0) << newer.err.join('\n').toStdString();
-    EXPECT_EQ(newer.out, QStringList({"Orvinta 999.1 is available (you have " + current + ")",
-                                      "Download: https://orvinta.app/downloads/"
-                                      "orvinta-999.1.tar.gz"}));
-    CliRun same = check("/same.xml", {"--ca-file", ca});
+    const CliResult newer = check("/newer.xml", {"--ca-file", ca});
+    EXPECT_EQ(newer.exitCode, 0) << newer.errors.toStdString();
+    EXPECT_EQ(newer.lines, QStringList({"Orvinta 999.1 is available (you have " + current + ")",
+                                        "Download: https://orvinta.app/downloads/"
+                                        "orvinta-999.1.tar.gz"}));
+    const CliResult same = check("/same.xml", {"--ca-file", ca});
     EXPECT_EQ(same.exitCode, 0);
-    EXPECT_EQ(same.out, QStringList({"Orvinta " + current + " is up to date"}));
-    EXPECT_TRUE(same.err.isEmpty());
+    EXPECT_EQ(same.output, "Orvinta " + current + " is up to date\n");
+    EXPECT_TRUE(same.errors.isEmpty());
 
-    const auto expectFailure = [](const CliRun &run, const char *saying) {
+    const auto expectFailure = [](const CliResult &run, const char *saying) {
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.out.isEmpty()) << run.out.join('\n').toStdString();
-        ASSERT_EQ(run.err.size(), 1) << run.err.join('\n').toStdString();
-        EXPECT_TRUE(run.err.first().startsWith("orvinta-cli: "));
-        EXPECT_TRUE(run.err.first().contains(saying)) << run.err.first().toStdString();
+        EXPECT_TRUE(run.output.isEmpty()) << run.output.toStdString();
+        EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.startsWith("orvinta-cli: "));
+        EXPECT_TRUE(run.errors.contains(saying)) << run.errors.toStdString();
     };
     expectFailure(check("/malformed.xml", {"--ca-file", ca}), "cannot be understood");
     expectFailure(check("/slow.xml", {"--ca-file", ca, "--timeout", "0.5"}), "timed out");
     // Without the test's certificate the server is not trusted.
     expectFailure(check("/same.xml"), "could not be read");
-    EXPECT_EQ(runCli({"check-update", "--timeout", "0"}).exitCode, 2);
+    EXPECT_EQ(cli({"check-update", "--timeout", "0"}).exitCode, 2);
 
-    CliRun version = runCli({"--version"});
+    const CliResult version = cli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, QStringList({"orvinta-cli " + AppVersion::displayVersion()}));
+    EXPECT_EQ(version.output, "orvinta-cli " + AppVersion::displayVersion() + "\n");
 }
