@@ -2,6 +2,7 @@
 
 // Runs orvinta-cli and the sound server's tools as child processes.
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
@@ -45,6 +46,19 @@ startCli(QProcess &process, const QStringList &arguments,
          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     process.setProcessEnvironment(environment);
     process.start(cliPath(), arguments);
+}
+
+/// Reads the process's standard error onto `errors` until it holds `text`,
+/// the process ends or 30 s pass; true when it holds `text`.
+inline bool readErrorsUntil(QProcess &process, const QString &text, QString &errors) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!errors.contains(text) && process.state() != QProcess::NotRunning &&
+           timer.elapsed() < 30000) {
+        process.waitForReadyRead(50);
+        errors += QString::fromUtf8(process.readAllStandardError());
+    }
+    return errors.contains(text);
 }
 
 /// Runs orvinta-cli to its end, waiting in the event loop so that a test's

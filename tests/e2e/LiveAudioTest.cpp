@@ -107,18 +107,8 @@ public:
     }
 
     /// Waits until the engine logged that transcription runs.
-    bool waitUntilListening(int timeoutMs = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            m_errors += QString::fromUtf8(m_process.readAllStandardError());
-            if (m_errors.contains("[Speech] Transcription started"))
-                return true;
-            if (m_process.state() == QProcess::NotRunning)
-                return false;
-            m_process.waitForReadyRead(100);
-        }
-        return false;
+    bool waitUntilListening() {
+        return readErrorsUntil(m_process, "[Speech] Transcription started", m_errors);
     }
 
     /// Interrupts as Ctrl-C does and collects what was printed.

@@ -144,15 +144,9 @@ TEST(App, aSecondStartWhileTheCommandLineKeepsTheTranscriptSaysSoAndEnds) {
     PrivateHome home;
     QProcess listener;
     startCli(listener, {"listen", "--verbose"}, home.environment());
-    listener.setReadChannel(QProcess::StandardError);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            listener.waitForReadyRead(20);
-            return listener.peek(1 << 20).contains("[Speech] Transcription started") ||
-                   listener.state() == QProcess::NotRunning;
-        },
-        30000));
-    ASSERT_EQ(listener.state(), QProcess::Running);
+    QString log;
+    ASSERT_TRUE(readErrorsUntil(listener, "[Speech] Transcription started", log))
+        << log.toStdString();
 
     App app(home.environment());
     ASSERT_TRUE(app.process().waitForFinished(20000));
