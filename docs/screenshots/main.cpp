@@ -140,6 +140,10 @@ int main(int argc, char **argv) {
         saved &= save(*settings, folder, QStringLiteral("settings-general-full%1.png").arg(suffix));
         settings->resize(size);
         saved &= save(*whatsNew, folder, QStringLiteral("whats-new%1.png").arg(suffix));
+        if (notes.darkColorScheme() != !suffix.isEmpty()) {
+            std::fprintf(stderr, "orvinta-screenshots: the notes missed the window's colours\n");
+            saved = false;
+        }
     }
     wiring.releaseWindows();
     AppState::setInstance(nullptr);
