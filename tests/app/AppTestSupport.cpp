@@ -119,6 +119,7 @@ AppServices AppFixture::services() const {
     services.sounds = sounds;
     services.saveDialog = saveDialog;
     services.audio = audio;
+    services.hotkeys = hotkeys;
     services.soundServer = std::make_shared<SerialWorker>("test-sound");
     services.makeEngine = [](STTEngineDelegate *delegate) {
         return std::make_unique<ScriptedEngine>(delegate);

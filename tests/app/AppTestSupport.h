@@ -98,6 +98,26 @@ public:
     QString suggested;
 };
 
+/// A sound server that lets the microphone record, with three inputs (one
+/// of them a monitor); or one that cannot be reached.
+struct FakeSoundServer : AudioCaptureBackend {
+    bool reachable = true;
+    MicrophoneAccess requestMicrophoneAccess() override {
+        if (!reachable)
+            throw EngineError("com.orvinta", -2,
+                              "Cannot connect to the sound server: Connection refused");
+        return MicrophoneAccess::granted;
+    }
+    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
+    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+        if (!reachable)
+            return std::nullopt;
+        return std::vector<InputDeviceRecord>{
+            {3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}};
+    }
+};
+
 /// A scripted engine: loading succeeds (or fails), at once or after a delay,
 /// starts can be made to fail or to take a while, and the test confirms
 /// lines through the delegate itself. Like the real engine, an operation
@@ -150,6 +170,7 @@ struct AppFixture {
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
     /// The sound server, where a test needs one (microphone permission, devices).
     std::shared_ptr<AudioCaptureBackend> audio;
+    std::shared_ptr<HotkeyService> hotkeys;
     Timings timings{std::chrono::milliseconds(150), std::chrono::milliseconds(50),
                     std::chrono::milliseconds(20), std::chrono::milliseconds(10)};
     std::unique_ptr<AppState> state;

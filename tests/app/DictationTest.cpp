@@ -12,20 +12,10 @@ using Sound = SoundPlayer::Sound;
 
 namespace {
 
-/// A sound server that lets the microphone record.
-struct MicrophoneAllowed : AudioCaptureBackend {
-    MicrophoneAccess requestMicrophoneAccess() override { return MicrophoneAccess::granted; }
-    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-        return std::vector<InputDeviceRecord>{};
-    }
-};
-
 struct DictationFixture : AppFixture {
     DictationFixture() {
         state.reset();
-        audio = std::make_shared<MicrophoneAllowed>();
+        audio = std::make_shared<FakeSoundServer>();
         state = makeState();
         state->preferences()->setDictationModeEnabled(true);
         states = std::make_unique<std::vector<DictationState>>();

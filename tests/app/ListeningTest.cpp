@@ -1,7 +1,5 @@
 #include "AppTestSupport.h"
 
-#include <OrvintaEngine/SerialWorker.h>
-
 #include <QFile>
 #include <QSignalSpy>
 
@@ -21,25 +19,6 @@ void toggleAndWait(ListeningController &listening) {
 void toggleAndWait(AppState &s) {
     toggleAndWait(*s.listening());
 }
-
-/// A sound server with three inputs, one of them a monitor, or none at all.
-struct DeviceRegistry : AudioCaptureBackend {
-    bool reachable = true;
-    MicrophoneAccess requestMicrophoneAccess() override {
-        if (!reachable)
-            throw EngineError("com.orvinta", -2,
-                              "Cannot connect to the sound server: Connection refused");
-        return MicrophoneAccess::granted;
-    }
-    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-        if (!reachable)
-            return std::nullopt;
-        return std::vector<InputDeviceRecord>{
-            {3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}};
-    }
-};
 
 } // namespace
 
@@ -146,49 +125,39 @@ TEST(Listening, requestsThatMayNotStart) {
 
 TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     AppFixture f;
-    f.state.reset();
-    auto audio = std::make_shared<DeviceRegistry>();
+    auto audio = std::make_shared<FakeSoundServer>();
     audio->reachable = false;
-    AppServices services;
-    services.audio = audio;
-    services.soundServer = std::make_shared<SerialWorker>("test-sound");
-    services.makeEngine = [](STTEngineDelegate *delegate) {
-        return std::make_unique<ScriptedEngine>(delegate);
-    };
-    AppState s(services);
-    run(s.startupFinished());
-    s.preferences()->setSelectedSource(AudioSourceType::microphone);
-    toggleAndWait(s);
-    EXPECT_EQ(s.listening()->errorMessageText(),
+    f.audio = audio;
+    f.restart();
+    f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
+    toggleAndWait(*f.state);
+    EXPECT_EQ(f.state->listening()->errorMessageText(),
               "Cannot connect to the sound server: Connection refused");
-    EXPECT_EQ(s.listening()->micPermission(),
+    EXPECT_EQ(f.state->listening()->micPermission(),
               MicPermission::notDetermined); // asked again next time
     EXPECT_EQ(ScriptedEngine::script->starts, 0);
 }
 
 TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
-    AppServices services;
-    services.audio = std::make_shared<DeviceRegistry>();
-    services.soundServer = std::make_shared<SerialWorker>("test-sound");
-    AppState s(services);
-    run(s.startupFinished());
-    ASSERT_EQ(s.audioDevices()->availableDevices().size(), 2u);
-    EXPECT_EQ(s.audioDevices()->availableDevices()[1].name, "Headset");
-    EXPECT_EQ(s.audioDevices()->selectedDeviceID(), 5u);
+    AppFixture f;
+    f.audio = std::make_shared<FakeSoundServer>();
+    f.restart();
+    AudioDeviceList &devices = *f.state->audioDevices();
+    ASSERT_EQ(devices.availableDevices().size(), 2u);
+    EXPECT_EQ(devices.availableDevices()[1].name, "Headset");
+    EXPECT_EQ(devices.selectedDeviceID(), 5u);
 
-    s.audioDevices()->setSelectedDeviceID(9);
-    run(s.audioDevices()->refresh());
-    EXPECT_EQ(s.audioDevices()->selectedDeviceID(), 9u);
+    devices.setSelectedDeviceID(9);
+    run(devices.refresh());
+    EXPECT_EQ(devices.selectedDeviceID(), 9u);
 }
 
 TEST(Listening, shortcutsAndOverlayRequests) {
     AppFixture f;
     auto hotkeys = std::make_shared<FakeHotkeys>();
-    f.state.reset();
-    AppServices services;
-    services.preferences = f.preferences;
-    services.hotkeys = hotkeys;
-    AppState s(services);
+    f.hotkeys = hotkeys;
+    f.restart();
+    AppState &s = *f.state;
     EXPECT_TRUE(hotkeys->started);
     QSignalSpy overlay(&s, &AppState::overlayVisibilityRequested);
     QSignalSpy failures(&s, &AppState::hotkeyRegistrationFailed);

@@ -3,6 +3,7 @@
 #include <OrvintaPlatform/LaunchAtLogin.h>
 
 #include <QFile>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,18 @@ TEST(Preferences, surviveARestart) {
     EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::translation);
     EXPECT_TRUE(s.preferences()->dictationModeEnabled());
     EXPECT_FALSE(s.audioDevices()->selectedDeviceID()); // the device choice is not kept
+}
+
+TEST(Preferences, settersNotifyOnlyOnChangeButAlwaysWrite) {
+    AppFixture f;
+    AppState &s = *f.state;
+    QSignalSpy changed(s.preferences(), &Preferences::soundEnabledChanged);
+    f.preferences->setBool("app.soundEnabled", false); // written behind its back
+    s.preferences()->setSoundEnabled(true);            // equal value: no signal...
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_TRUE(f.preferences->boolValue("app.soundEnabled")); // ...but written
+    s.preferences()->setSoundEnabled(false);
+    EXPECT_EQ(changed.count(), 1);
 }
 
 TEST(Preferences, badStoredValuesAreIgnored) {

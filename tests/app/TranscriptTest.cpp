@@ -148,18 +148,6 @@ TEST(Transcript, aNewLineInsertsOneRowAndATranslationUpdatesOnlyItsRow) {
     EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
-TEST(Transcript, propertiesNotifyOnlyOnChangeButAlwaysPersist) {
-    AppFixture f;
-    AppState &s = *f.state;
-    QSignalSpy changed(s.preferences(), &Preferences::soundEnabledChanged);
-    f.preferences->setBool("app.soundEnabled", false); // written behind its back
-    s.preferences()->setSoundEnabled(true);            // equal value: no signal...
-    EXPECT_EQ(changed.count(), 0);
-    EXPECT_TRUE(f.preferences->boolValue("app.soundEnabled")); // ...but written
-    s.preferences()->setSoundEnabled(false);
-    EXPECT_EQ(changed.count(), 1);
-}
-
 namespace {
 QStringList capturedLog;
 void capture(QtMsgType, const QMessageLogContext &, const QString &message) {

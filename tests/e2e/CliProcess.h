@@ -3,10 +3,12 @@
 // Runs orvinta-cli and the sound server's tools as child processes.
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -14,12 +16,6 @@ namespace OrvintaTest {
 
 inline QString cliPath() {
     return QStringLiteral(ORVINTA_CLI_PATH);
-}
-
-inline const QString librivoxFolder = "/usr/share/pocketsphinx/test/data/librivox";
-
-inline QString librivoxFile(const QString &id) {
-    return librivoxFolder + "/sense_and_sensibility_01_austen_64kb-" + id + ".wav";
 }
 
 /// A home of its own: settings, transcript and lock apart from the user's.
@@ -52,13 +48,35 @@ startCli(QProcess &process, const QStringList &arguments,
     process.start(cliPath(), arguments);
 }
 
+/// Reads the process's standard error onto `errors` until it holds `text`,
+/// the process ends or 30 s pass; true when it holds `text`.
+inline bool readErrorsUntil(QProcess &process, const QString &text, QString &errors) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!errors.contains(text) && process.state() != QProcess::NotRunning &&
+           timer.elapsed() < 30000) {
+        process.waitForReadyRead(50);
+        errors += QString::fromUtf8(process.readAllStandardError());
+    }
+    return errors.contains(text);
+}
+
+/// Runs orvinta-cli to its end, waiting in the event loop so that a test's
+/// own servers go on answering meanwhile.
 inline CliResult
 runCli(const QStringList &arguments, int timeoutMs = 60000,
        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     startCli(process, arguments, environment);
+    if (!process.waitForStarted())
+        ADD_FAILURE() << "orvinta-cli did not start: " << process.errorString().toStdString();
+    else
+        loop.exec();
     CliResult result;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
         ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
@@ -83,8 +101,5 @@ inline QStringList confirmedTexts(const QStringList &lines) {
     }
     return texts;
 }
-
-/// The reference transcript of a librivox utterance.
-QString librivoxReference(const QString &id);
 
 } // namespace OrvintaTest

@@ -3,13 +3,13 @@
 
 #include "AppTestSupport.h"
 #include "CliProcess.h"
+#include "Librivox.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -27,18 +27,6 @@ CliResult cli(const PrivateHome &home, const QStringList &arguments) {
 }
 
 const QString librivox = librivoxFile("0880");
-
-/// Waits until a listening run has started, collecting its standard error.
-bool waitUntilListening(QProcess &listener, QString &log) {
-    waitUntil(
-        [&] {
-            listener.waitForReadyRead(50);
-            log += QString::fromUtf8(listener.readAllStandardError());
-            return log.contains("Listening started") || listener.state() == QProcess::NotRunning;
-        },
-        std::chrono::seconds(30));
-    return log.contains("Listening started");
-}
 
 QByteArray waveHeaderClaiming(quint32 rate) {
     QByteArray wav("RIFF\x2c\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0", 24);
@@ -101,7 +89,7 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     const QStringList listen{"listen", "--source", "system", "--verbose"};
     startCli(listener, listen, home.environment());
     QString log;
-    ASSERT_TRUE(waitUntilListening(listener, log)) << log.toStdString();
+    ASSERT_TRUE(readErrorsUntil(listener, "Listening started", log)) << log.toStdString();
 
     // A second saving run is refused while this one holds the transcript,
     // also when it has no runtime folder; one without saving may run.
@@ -119,14 +107,9 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     headOnly.start(
         "bash", QStringList{"-c", "set -o pipefail; \"$0\" \"$@\" | head -1", cliPath()} + listen);
     QString headLog;
-    ASSERT_TRUE(waitUntilListening(headOnly, headLog)) << headLog.toStdString();
+    ASSERT_TRUE(readErrorsUntil(headOnly, "Listening started", headLog)) << headLog.toStdString();
 
-    for (const QString &recording : {librivox, librivoxFile("0890")}) {
-        QProcess player;
-        player.start("paplay", {"--device=orvinta_speakers", recording});
-        ASSERT_TRUE(player.waitForFinished(30000));
-    }
-    QThread::msleep(800);
+    play("orvinta_speakers", {"0880", "0890"});
     ASSERT_TRUE(waitUntil([&] { return headOnly.state() == QProcess::NotRunning; },
                           std::chrono::seconds(10)))
         << "a run whose output closed went on listening";
@@ -271,13 +254,7 @@ namespace {
 QString firstComplaint(QProcess &listener, const PrivateHome &home) {
     startCli(listener, {"listen", "--source", "system"}, home.environment());
     QString errors;
-    waitUntil(
-        [&] {
-            listener.waitForReadyRead(50);
-            errors += QString::fromUtf8(listener.readAllStandardError());
-            return errors.contains('\n') || listener.state() == QProcess::NotRunning;
-        },
-        std::chrono::seconds(30));
+    readErrorsUntil(listener, "\n", errors);
     return errors;
 }
 

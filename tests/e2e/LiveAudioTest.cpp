@@ -3,12 +3,12 @@
 
 #include "CliProcess.h"
 #include "Fakes.h"
+#include "Librivox.h"
 
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PulseAudioCapture.h>
 
-#include <TranscriptionCore/Scoring.h>
-
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -107,18 +107,8 @@ public:
     }
 
     /// Waits until the engine logged that transcription runs.
-    bool waitUntilListening(int timeoutMs = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            m_errors += QString::fromUtf8(m_process.readAllStandardError());
-            if (m_errors.contains("[Speech] Transcription started"))
-                return true;
-            if (m_process.state() == QProcess::NotRunning)
-                return false;
-            m_process.waitForReadyRead(100);
-        }
-        return false;
+    bool waitUntilListening() {
+        return readErrorsUntil(m_process, "[Speech] Transcription started", m_errors);
     }
 
     /// Interrupts as Ctrl-C does and collects what was printed.
@@ -146,30 +136,6 @@ private:
     QProcess m_process;
     QString m_errors;
 };
-
-void play(const QString &device, const QStringList &ids,
-          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    for (const QString &id : ids) {
-        QProcess player;
-        player.setProcessEnvironment(environment);
-        player.start("paplay", {"--device=" + device, librivoxFile(id)});
-        ASSERT_TRUE(player.waitForFinished(30000));
-        ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
-        QThread::msleep(600);
-    }
-}
-
-double wordErrorRate(const QStringList &ids, const QStringList &texts) {
-    QStringList references;
-    for (const QString &id : ids)
-        references << librivoxReference(id);
-    const std::string reference =
-        TranscriptionCore::normalizeForScoring(references.join(' ').toStdString());
-    const std::string heard = TranscriptionCore::normalizeForScoring(texts.join(' ').toStdString());
-    std::printf("heard: %s\n", heard.c_str());
-    return static_cast<double>(TranscriptionCore::wordEditDistance(reference, heard)) /
-           static_cast<double>(TranscriptionCore::wordCount(reference));
-}
 
 void expectTranscribed(const QString &source, const QString &device, const QStringList &ids) {
     Listener listener({"--source", source});

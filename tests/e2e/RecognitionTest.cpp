@@ -1,29 +1,11 @@
 // The real recogniser on real speech, through the command-line front end.
 
 #include "CliProcess.h"
+#include "Librivox.h"
 
-#include <TranscriptionCore/Scoring.h>
-
-#include <QFile>
 #include <QFileInfo>
 
 using namespace OrvintaTest;
-
-namespace OrvintaTest {
-
-QString librivoxReference(const QString &id) {
-    QFile file(librivoxFolder + "/transcription");
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QString text = QString::fromUtf8(line);
-        if (text.contains("-" + id + ")"))
-            return text.section('(', 0, 0).remove("<s>").remove("</s>").trimmed();
-    }
-    return {};
-}
-
-} // namespace OrvintaTest
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "TestFeedServer.h"
 
-#include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/Appcast.h>
 #include <OrvintaUpdates/Version.h>
 
@@ -54,16 +53,6 @@ TEST(VersionTest, ComparesByNumericPartsAndNeverCallsANonVersionNewer) {
     EXPECT_FALSE(isNewerVersion("0.1.0", "0.1.0"));
 }
 
-TEST(VersionTest, DisplayVersionShowsADashForAMissingPart) {
-    EXPECT_EQ(AppVersion::displayVersion(QString("1.4"), QString("27")), "1.4 (27)");
-    EXPECT_EQ(AppVersion::displayVersion(QString("1.4"), std::nullopt), "1.4 (—)");
-    EXPECT_EQ(AppVersion::displayVersion(QString("1.4"), QString()), "1.4 (—)");
-    EXPECT_EQ(AppVersion::displayVersion(std::nullopt, QString("27")), "— (27)");
-    // The running program's own version is a version that the feed can be compared with.
-    EXPECT_TRUE(compareVersions(AppVersion::shortVersion(), "0").has_value());
-    EXPECT_TRUE(AppVersion::displayVersion().startsWith(AppVersion::shortVersion() + " ("));
-}
-
 TEST(AppcastTest, ReadsEveryFieldOfAnItemByNamespaceNotPrefix) {
     const QByteArray xml =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -108,21 +97,6 @@ TEST(AppcastTest, ReadsEveryFieldOfAnItemByNamespaceNotPrefix) {
     EXPECT_TRUE(items->at(2).downloadPage().isEmpty());
 
     EXPECT_EQ(newestItem(*items)->shortVersion, "1.3");
-}
-
-TEST(AppcastTest, NewestItemComparesNumericallyAndSkipsWhatIsNoVersion) {
-    QString error;
-    const auto items = parseAppcast(
-        OrvintaTest::appcastXml({{"1.9", ""}, {"1.10", ""}, {"99.0-beta", ""}, {"latest", ""}}),
-        &error);
-    ASSERT_TRUE(items) << error.toStdString();
-    EXPECT_EQ(newestItem(*items)->shortVersion, "1.10");
-    const auto none = parseAppcast(OrvintaTest::appcastXml({{"next", ""}}));
-    ASSERT_TRUE(none);
-    EXPECT_FALSE(newestItem(*none));
-    const auto empty = parseAppcast(rssStart + "</channel></rss>");
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->isEmpty());
 }
 
 TEST(AppcastTest, MalformedFeedsAreErrorsWithOneLineReason) {

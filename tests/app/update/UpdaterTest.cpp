@@ -1,10 +1,10 @@
+#include "CliProcess.h"
 #include "TestFeedServer.h"
 
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace Orvinta;
+using OrvintaTest::CliResult;
 using OrvintaTest::FeedResponse;
 using OrvintaTest::TestFeedServer;
 using State = UpdaterManager::State;
@@ -253,103 +254,49 @@ TEST(UpdaterTest, AskingDuringABackgroundCheckMakesItsOutcomeTheUsers) {
     EXPECT_EQ(server.totalRequests(), 1);
 }
 
-// orvinta-cli check-update, as a user runs it.
-
-namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QStringList out;
-    QStringList err;
-};
-
-CliRun runCli(const QStringList &arguments) {
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    QSignalSpy finished(&process, &QProcess::finished);
-    process.start(ORVINTA_CLI_PATH, arguments);
-    // Waiting through the event loop keeps the test's server answering.
-    if (!finished.wait(waitLimitMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
-    }
-    CliRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-    return run;
-}
-
-} // namespace
-
-TEST(CheckUpdateCliTest, SaysWhetherANewerOrvintaIsAvailable) {
+// orvinta-cli check-update, as a user runs it. It shares the updater's check,
+// whose failures UpdaterTest covers; here: its options, output and exit codes.
+TEST(CheckUpdateCliTest, PrintsTheOutcomeOrOneLineOnStandardError) {
     TestFeedServer server;
     const QString current = AppVersion::shortVersion();
     server.serve("/newer.xml", FeedResponse::feed(OrvintaTest::appcastXml(
                                    {{current, "<p>this</p>"}, {"999.1", "<p>next</p>"}})));
     server.serve("/same.xml", FeedResponse::feed(OrvintaTest::appcastXml({{current, ""}})));
-    server.serve("/older.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"0.0.1", ""}})));
-    const QString ca = OrvintaTest::TestCertificate::get().certificatePath;
-
-    CliRun newer =
-        runCli({"check-update", "--feed", server.url("/newer.xml").toString(), "--ca-file", ca});
-    EXPECT_EQ(newer.exitCode, 0) << newer.err.join('\n').toStdString();
-    EXPECT_EQ(newer.out, QStringList({"Orvinta 999.1 is available (you have " + current + ")",
-                                      "Download: https://orvinta.app/downloads/"
-                                      "orvinta-999.1.tar.gz"}));
-    for (const char *path : {"/same.xml", "/older.xml"}) {
-        CliRun run =
-            runCli({"check-update", "--feed", server.url(path).toString(), "--ca-file", ca});
-        EXPECT_EQ(run.exitCode, 0) << path;
-        EXPECT_EQ(run.out, QStringList({"Orvinta " + current + " is up to date"})) << path;
-        EXPECT_TRUE(run.err.isEmpty()) << path;
-    }
-
-    CliRun version = runCli({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, QStringList({"orvinta-cli " + AppVersion::displayVersion()}));
-}
-
-TEST(CheckUpdateCliTest, AFeedThatCannotBeReadIsOneLineOnStandardErrorAndExitOne) {
-    TestFeedServer server;
-    TestFeedServer plain(TestFeedServer::Scheme::http);
     server.serve("/malformed.xml", FeedResponse::feed("<rss version=\"2.0\"><channel><item>"));
     server.serve("/slow.xml", FeedResponse::silent());
-    server.serve("/endless.xml", FeedResponse::endless());
-    server.serve("/to-plain.xml", FeedResponse::redirect(plain.url("/appcast.xml")));
-    server.serve("/appcast.xml",
-                 FeedResponse::feed(OrvintaTest::appcastXml({{"999.0", "<p>x</p>"}})));
-    plain.serve("/appcast.xml",
-                FeedResponse::feed(OrvintaTest::appcastXml({{"999.0", "<p>x</p>"}})));
     const QString ca = OrvintaTest::TestCertificate::get().certificatePath;
-
-    const auto expectFailure = [&](const QStringList &arguments, const char *saying) {
-        CliRun run = runCli(QStringList{"check-update"} + arguments);
-        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(run.out.isEmpty()) << run.out.join('\n').toStdString();
-        ASSERT_EQ(run.err.size(), 1) << run.err.join('\n').toStdString();
-        EXPECT_TRUE(run.err.first().startsWith("orvinta-cli: "));
-        EXPECT_TRUE(run.err.first().contains(saying)) << run.err.first().toStdString();
+    const OrvintaTest::PrivateHome home;
+    const auto cli = [&](const QStringList &arguments) {
+        return OrvintaTest::runCli(arguments, waitLimitMs, home.environment());
     };
-    expectFailure({"--feed", server.url("/malformed.xml").toString(), "--ca-file", ca},
-                  "cannot be understood");
-    expectFailure(
-        {"--feed", server.url("/slow.xml").toString(), "--ca-file", ca, "--timeout", "0.5"},
-        "timed out");
-    expectFailure({"--feed", server.url("/endless.xml").toString(), "--ca-file", ca},
-                  "larger than");
-    expectFailure({"--feed", server.url("/to-plain.xml").toString(), "--ca-file", ca},
-                  "not secure");
-    // Without the test's certificate the server is not trusted.
-    expectFailure({"--feed", server.url("/appcast.xml").toString()}, "could not be read");
-    expectFailure({"--feed", "http://orvinta.app/appcast.xml"}, "must use HTTPS");
-    EXPECT_EQ(plain.requests("/appcast.xml"), 0);
+    const auto check = [&](const char *path, QStringList more = {}) {
+        return cli(QStringList{"check-update", "--feed", server.url(path).toString()} + more);
+    };
 
-    CliRun wrongOption = runCli({"check-update", "--timeout", "0"});
-    EXPECT_EQ(wrongOption.exitCode, 2);
+    const CliResult newer = check("/newer.xml", {"--ca-file", ca});
+    EXPECT_EQ(newer.exitCode, 0) << newer.errors.toStdString();
+    EXPECT_EQ(newer.lines, QStringList({"Orvinta 999.1 is available (you have " + current + ")",
+                                        "Download: https://orvinta.app/downloads/"
+                                        "orvinta-999.1.tar.gz"}));
+    const CliResult same = check("/same.xml", {"--ca-file", ca});
+    EXPECT_EQ(same.exitCode, 0);
+    EXPECT_EQ(same.output, "Orvinta " + current + " is up to date\n");
+    EXPECT_TRUE(same.errors.isEmpty());
+
+    const auto expectFailure = [](const CliResult &run, const char *saying) {
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.output.isEmpty()) << run.output.toStdString();
+        EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.startsWith("orvinta-cli: "));
+        EXPECT_TRUE(run.errors.contains(saying)) << run.errors.toStdString();
+    };
+    expectFailure(check("/malformed.xml", {"--ca-file", ca}), "cannot be understood");
+    expectFailure(check("/slow.xml", {"--ca-file", ca, "--timeout", "0.5"}), "timed out");
+    // Without the test's certificate the server is not trusted.
+    expectFailure(check("/same.xml"), "could not be read");
+    EXPECT_EQ(cli({"check-update", "--timeout", "0"}).exitCode, 2);
+
+    const CliResult version = cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, "orvinta-cli " + AppVersion::displayVersion() + "\n");
 }

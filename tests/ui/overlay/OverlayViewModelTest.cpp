@@ -59,18 +59,12 @@ struct Overlay {
 
 } // namespace
 
-TEST(OverlaySettings, defaultsStoredValuesAndWrites) {
+TEST(OverlaySettings, storedValuesAndWrites) {
     AppFixture f;
     {
         OverlaySettings settings(f.preferences);
-        EXPECT_DOUBLE_EQ(settings.opacity(), 0.6);
-        EXPECT_FALSE(settings.autoHideEnabled());
-        EXPECT_DOUBLE_EQ(settings.autoHideDelay(), 5.0);
-        EXPECT_DOUBLE_EQ(settings.fontSize(), 15.0);
-        EXPECT_TRUE(settings.pinned());
-
         QSignalSpy opacity(&settings, &OverlaySettings::opacityChanged);
-        settings.setOpacity(0.6);
+        settings.setOpacity(0.6); // the default
         EXPECT_EQ(opacity.count(), 0);
         // The equal value is still written: a store without defaults reads it.
         EXPECT_DOUBLE_EQ(PreferencesStore(f.preferences->fileName()).doubleValue("overlay.opacity"),

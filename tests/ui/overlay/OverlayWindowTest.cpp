@@ -113,9 +113,22 @@ QPoint globalCentre(QQuickItem *item) {
     return item->mapToGlobal(QPointF(item->width() / 2, item->height() / 2)).toPoint();
 }
 
-void click(QPoint at) {
+void moveTo(QPoint at) {
     xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())});
+}
+
+void click(QPoint at) {
+    moveTo(at);
     xdotool({"click", "1"});
+}
+
+/// Presses the left button at `from`, moves along `path` and lets go.
+void drag(QPoint from, const QList<QPoint> &path) {
+    moveTo(from);
+    xdotool({"mousedown", "1"});
+    for (QPoint at : path)
+        moveTo(at);
+    xdotool({"mouseup", "1"});
 }
 
 struct Desk {
@@ -201,11 +214,10 @@ TEST_F(OverlayWindow, theBottomLeftHandleKeepsTheRightEdgeAndTheMinimumWidth) {
     auto *handle = window->findChild<QQuickItem *>("bottomLeftHandle");
     ASSERT_TRUE(handle);
     const QPoint start = globalCentre(handle);
-    xdotool({"mousemove", QString::number(start.x()), QString::number(start.y())});
-    xdotool({"mousedown", "1"});
+    QList<QPoint> rightwards;
     for (int step = 1; step <= 5; ++step)
-        xdotool({"mousemove", QString::number(start.x() + 100 * step), QString::number(start.y())});
-    xdotool({"mouseup", "1"});
+        rightwards << start + QPoint(100 * step, 0);
+    drag(start, rightwards);
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).width() == 300; }, 5s))
         << serverGeometry(window).width();
     EXPECT_EQ(serverGeometry(window), QRect(720, 540, 300, 280));
@@ -213,21 +225,14 @@ TEST_F(OverlayWindow, theBottomLeftHandleKeepsTheRightEdgeAndTheMinimumWidth) {
     auto *right = window->findChild<QQuickItem *>("bottomRightHandle");
     ASSERT_TRUE(right);
     const QPoint corner = globalCentre(right);
-    xdotool({"mousemove", QString::number(corner.x()), QString::number(corner.y())});
-    xdotool({"mousedown", "1"});
-    xdotool({"mousemove", QString::number(corner.x() + 50), QString::number(corner.y() - 300)});
-    xdotool({"mouseup", "1"});
+    drag(corner, {corner + QPoint(50, -300)});
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).height() == 150; }, 5s));
     EXPECT_EQ(serverGeometry(window), QRect(720, 540, 350, 150));
 
     // Dragging the header moves the window (by following the pointer where no
     // window manager moves it), and the new frame is saved.
     const QPoint header = serverGeometry(window).topLeft() + QPoint(60, 8);
-    xdotool({"mousemove", QString::number(header.x()), QString::number(header.y())});
-    xdotool({"mousedown", "1"});
-    xdotool({"mousemove", QString::number(header.x() - 100), QString::number(header.y() - 50)});
-    xdotool({"mousemove", QString::number(header.x() - 200), QString::number(header.y() - 100)});
-    xdotool({"mouseup", "1"});
+    drag(header, {header - QPoint(100, 50), header - QPoint(200, 100)});
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).topLeft() == QPoint(520, 440); }, 5s))
         << serverGeometry(window).x() << "," << serverGeometry(window).y();
     EXPECT_EQ(serverGeometry(window).size(), QSize(350, 150));
@@ -249,7 +254,7 @@ TEST_F(OverlayWindow, doubleClickCopiesAndTheContextMenuCopiesAndDeletes) {
         return text && text->isVisible();
     }));
     const QPoint onLine = globalCentre(text);
-    xdotool({"mousemove", QString::number(onLine.x()), QString::number(onLine.y())});
+    moveTo(onLine);
     xdotool({"click", "--repeat", "2", "--delay", "80", "1"});
     ASSERT_TRUE(waitUntil([&] { return desk.f.clipboard->text == "Only line here"; }, 5s));
     EXPECT_FALSE(desk.controller->viewModel()->copiedLineId().isEmpty());
@@ -270,7 +275,7 @@ TEST_F(OverlayWindow, doubleClickCopiesAndTheContextMenuCopiesAndDeletes) {
     click(globalCentre(copyTranslation));
     ASSERT_TRUE(waitUntil([&] { return desk.f.clipboard->text == "Única línea"; }, 5s));
 
-    xdotool({"mousemove", QString::number(onLine.x()), QString::number(onLine.y())});
+    moveTo(onLine);
     xdotool({"click", "3"});
     QQuickItem *remove = menuItem("menuDelete");
     ASSERT_TRUE(remove);

@@ -87,18 +87,6 @@ TEST(DictationBubble, followsTheDictationAndReadsItsState) {
     EXPECT_EQ(f.bubble.text(), "Processing...");
     d.setDictationState(DictationState::done);
     EXPECT_EQ(f.bubble.text(), "Done");
-
-    // Text was produced: the done state stays for the pause.
-    f.bubble.hide(true);
-    EXPECT_TRUE(f.bubble.fadeOutPending());
-    ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
-
-    // A dictation without text: gone at once.
-    d.setDictationState(DictationState::idle);
-    f.bubble.show();
-    f.bubble.hide(false);
-    EXPECT_FALSE(f.bubble.fadeOutPending());
-    EXPECT_EQ(f.fadeOuts.count(), 2);
 }
 
 TEST(DictationBubble, reducedMotionStopsTheBars) {

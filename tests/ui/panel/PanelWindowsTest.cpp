@@ -1,5 +1,4 @@
-// The panel and bubble windows load from the QML module with their view
-// models; each run keeps a picture of them for a person to look at.
+// The panel and bubble windows load from the QML module with their view models.
 
 #include "AppTestSupport.h"
 
@@ -8,7 +7,6 @@
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/PanelWindows.h>
 
-#include <QDir>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QtQml/qqmlextensionplugin.h>
@@ -22,18 +20,6 @@ using namespace Orvinta;
 using namespace Orvinta::Testing;
 
 namespace {
-
-QString artefact(const QString &name) {
-    const QString folder = QDir::temp().filePath("orvinta-ui-artefacts");
-    QDir().mkpath(folder);
-    return QDir(folder).filePath(name);
-}
-
-void keepPicture(QQuickWindow &window, const QString &name) {
-    const QString path = artefact(name);
-    ASSERT_TRUE(window.grabWindow().save(path)) << path.toStdString();
-    std::printf("Picture of the window: %s\n", qPrintable(path));
-}
 
 /// The texts of every item, for finding what a view says.
 QStringList textsIn(QObject *root) {
@@ -66,7 +52,6 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
 
     panel.showWindow();
     EXPECT_TRUE(waitUntil([&] { return window.isExposed(); }));
-    keepPicture(window, "panel.png");
 
     // A click on the icon closes the open panel; the click that closed the
     // pop-up by going elsewhere does not open it again at once.
@@ -101,7 +86,6 @@ TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {
     EXPECT_FALSE(texts.contains("Start"));
     panel.showWindow();
     EXPECT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
-    keepPicture(*panel.window(), "setup-required.png");
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {
@@ -123,6 +107,4 @@ TEST(PanelWindows, bubbleWindowFollowsItsModel) {
     EXPECT_EQ(window->geometry(), bubble.frame());
     EXPECT_GE(window->width(), 250);
     EXPECT_GE(window->height(), 44);
-    spin(std::chrono::milliseconds(300)); // the fade-in
-    keepPicture(*window, "dictation-bubble.png");
 }

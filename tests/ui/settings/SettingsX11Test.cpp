@@ -10,17 +10,12 @@
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUi/ShortcutRecorderModel.h>
-#include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
-#include <OrvintaUpdates/WhatsNewModel.h>
 
-#include <QDir>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QProcess>
 #include <QQmlEngine>
-#include <QQmlProperty>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <gtest/gtest.h>
@@ -47,26 +42,6 @@ QString xdotool(const QStringList &arguments) {
 
 WId focusedWindow() {
     return xdotool({QStringLiteral("getwindowfocus")}).toULongLong();
-}
-
-/// Draws `window` and its controls in dark colours, as a dark desktop theme does.
-void paintDark(QQuickWindow &window) {
-    const std::pair<const char *, QColor> roles[] = {{"window", QColor(0x2b, 0x2b, 0x2b)},
-                                                     {"windowText", QColor(0xe0, 0xe0, 0xe0)},
-                                                     {"base", QColor(0x33, 0x33, 0x33)},
-                                                     {"alternateBase", QColor(0x26, 0x26, 0x26)},
-                                                     {"text", QColor(0xe0, 0xe0, 0xe0)},
-                                                     {"button", QColor(0x3a, 0x3a, 0x3a)},
-                                                     {"buttonText", QColor(0xe0, 0xe0, 0xe0)},
-                                                     {"mid", QColor(0x55, 0x55, 0x55)},
-                                                     {"placeholderText", QColor(0xa0, 0xa0, 0xa0)},
-                                                     {"highlight", QColor(0x35, 0x84, 0xe4)},
-                                                     {"highlightedText", QColor(0xff, 0xff, 0xff)},
-                                                     {"light", QColor(0x48, 0x48, 0x48)},
-                                                     {"dark", QColor(0x1e, 0x1e, 0x1e)},
-                                                     {"midlight", QColor(0x40, 0x40, 0x40)}};
-    for (const auto &[role, colour] : roles)
-        QQmlProperty(&window, QStringLiteral("palette.") + QLatin1String(role)).write(colour);
 }
 
 void pressKeys(const QString &keys) {
@@ -203,58 +178,4 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     s.services = {};
     DesktopBackends::addKeyboard(restarted);
     EXPECT_EQ(restarted.hotkeys->combo(HotkeyAction::toggleOverlay), recorded);
-}
-
-TEST(SettingsWindowX11, picturesOfEachTabAndTheReleaseNotes) {
-    if (!onX11())
-        GTEST_SKIP() << "needs an X server";
-    // The pictures go to docs/ when asked for, else next to the other artefacts.
-    const QString folder = qEnvironmentVariableIsSet("ORVINTA_UPDATE_DOCS")
-                               ? QStringLiteral(ORVINTA_DOCS_DIR)
-                               : QDir::temp().filePath("orvinta-ui-artefacts");
-    QDir().mkpath(folder);
-    for (const bool dark : {false, true}) {
-        X11Settings s;
-        s.f.state->preferences()->setAutoPasteAtCursor(true);
-        s.overlay.setAutoHideEnabled(true);
-        ASSERT_TRUE(s.showAndFocus());
-        QQuickWindow &window = *s.controller->window();
-        if (dark)
-            paintDark(window);
-        QQuickItem *view = itemNamed(&window, "settingsView");
-        ASSERT_NE(view, nullptr);
-        for (const char *tab : {"general", "appearance", "update", "about"}) {
-            view->setProperty("selectedTab", QString::fromLatin1(tab));
-            QCoreApplication::processEvents();
-            const QString path = QDir(folder).filePath(
-                QStringLiteral("settings-%1%2.png").arg(tab, dark ? "-dark" : ""));
-            EXPECT_TRUE(window.grabWindow().save(path)) << path.toStdString();
-            std::printf("Picture of the window: %s\n", qPrintable(path));
-        }
-        // The whole General tab, as it scrolls.
-        view->setProperty("selectedTab", QStringLiteral("general"));
-        window.resize(540, 1040);
-        spin(std::chrono::milliseconds(300));
-        const QString whole = QDir(folder).filePath(
-            QStringLiteral("settings-general-full%1.png").arg(dark ? "-dark" : ""));
-        EXPECT_TRUE(window.grabWindow().save(whole));
-        window.resize(540, 400);
-        WhatsNewModel notes;
-        UpdateWindowsController windows(s.engine, &notes, nullptr);
-        notes.show(QStringLiteral("1.3"),
-                   QStringLiteral("<h3>New in this version</h3><ul><li>A settings window with "
-                                  "General, Appearance, Update and About</li><li>Shortcuts are "
-                                  "recorded from the keyboard</li><li>Release notes like these, "
-                                  "once per version</li></ul><script>alert('no')</script>"));
-        ASSERT_NE(windows.whatsNewWindow(), nullptr);
-        if (dark)
-            paintDark(*windows.whatsNewWindow());
-        EXPECT_TRUE(waitUntil([&] { return windows.whatsNewWindow()->isExposed(); }));
-        EXPECT_EQ(notes.darkColorScheme(), dark);
-        QCoreApplication::processEvents();
-        const QString path =
-            QDir(folder).filePath(QStringLiteral("whats-new%1.png").arg(dark ? "-dark" : ""));
-        EXPECT_TRUE(windows.whatsNewWindow()->grabWindow().save(path));
-        std::printf("Picture of the window: %s\n", qPrintable(path));
-    }
 }
