@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.App
 import Orvinta.Ui
 
 // Start-up, languages, sound, clipboard, dictation and the shortcuts.
@@ -86,17 +87,17 @@ SettingsForm {
             Button {
                 text: "Original"
                 checkable: true
-                checked: !tab.vm.pasteTranslation
+                checked: tab.vm.preferences.autoPasteSource === AutoPasteSource.original
                 ButtonGroup.group: pasteSource
-                onClicked: tab.vm.setPasteTranslation(false)
+                onClicked: tab.vm.preferences.setAutoPasteSource(AutoPasteSource.original)
                 Accessible.name: "Paste source: Original"
             }
             Button {
                 text: "Translation"
                 checkable: true
-                checked: tab.vm.pasteTranslation
+                checked: tab.vm.preferences.autoPasteSource === AutoPasteSource.translation
                 ButtonGroup.group: pasteSource
-                onClicked: tab.vm.setPasteTranslation(true)
+                onClicked: tab.vm.preferences.setAutoPasteSource(AutoPasteSource.translation)
                 Accessible.name: "Paste source: Translation"
             }
         }

@@ -105,21 +105,12 @@ Preferences *SettingsViewModel::preferences() const {
     return m_state.preferences();
 }
 
-bool SettingsViewModel::pasteTranslation() const {
-    return preferences()->autoPasteSource() == AutoPasteSource::translation;
-}
-
-void SettingsViewModel::setPasteTranslation(bool translation) {
-    preferences()->setAutoPasteSource(translation ? AutoPasteSource::translation
-                                                  : AutoPasteSource::original);
-}
-
 bool SettingsViewModel::showsPasteSource() const {
     return preferences()->autoPasteAtCursor();
 }
 
 QString SettingsViewModel::pasteSourceCaption() const {
-    return pasteTranslation()
+    return preferences()->autoPasteSource() == AutoPasteSource::translation
                ? QStringLiteral("Pastes the translated text at the cursor when translation "
                                 "completes.")
                : QStringLiteral("Pastes the original transcription at the cursor immediately.");

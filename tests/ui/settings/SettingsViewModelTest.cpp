@@ -44,8 +44,7 @@ TEST(SettingsRules, pasteSourceAndTrustWarningsFollowTheSwitches) {
     EXPECT_TRUE(vm.showsPasteWarning());
     EXPECT_EQ(vm.pasteSourceCaption(),
               "Pastes the original transcription at the cursor immediately.");
-    vm.setPasteTranslation(true);
-    EXPECT_EQ(prefs.autoPasteSource(), AutoPasteSource::translation);
+    prefs.setAutoPasteSource(AutoPasteSource::translation);
     EXPECT_EQ(vm.pasteSourceCaption(),
               "Pastes the translated text at the cursor when translation completes.");
     QSignalSpy clipboard(&vm, &SettingsViewModel::clipboardChanged);

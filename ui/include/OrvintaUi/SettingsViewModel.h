@@ -57,7 +57,6 @@ class SettingsViewModel : public QObject {
     // General
     Q_PROPERTY(Orvinta::Preferences *preferences READ preferences CONSTANT)
     Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
-    Q_PROPERTY(bool pasteTranslation READ pasteTranslation NOTIFY clipboardChanged)
     Q_PROPERTY(bool showsPasteSource READ showsPasteSource NOTIFY clipboardChanged)
     Q_PROPERTY(QString pasteSourceCaption READ pasteSourceCaption NOTIFY clipboardChanged)
     Q_PROPERTY(bool accessibilityTrusted READ accessibilityTrusted NOTIFY trustChanged)
@@ -93,8 +92,6 @@ public:
     Preferences *preferences() const;
     LanguageSelection *languages() const { return m_languages.get(); }
 
-    bool pasteTranslation() const;
-    Q_INVOKABLE void setPasteTranslation(bool translation);
     bool showsPasteSource() const;
     QString pasteSourceCaption() const;
     bool accessibilityTrusted() const { return m_trusted; }
