@@ -7,10 +7,11 @@
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
 
+#include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PocketSphinxRecognizer.h>
 #include <OrvintaEngine/PulseAudioCapture.h>
-#include <OrvintaEngine/SerialWorker.h>
+#include <OrvintaEngine/SpeechLog.h>
 
 namespace Orvinta {
 
@@ -21,7 +22,7 @@ AppServices desktopServices() {
     services.session = std::make_shared<SessionStore>();
     auto audio = std::make_shared<PulseAudioCapture>();
     services.audio = audio;
-    auto worker = std::make_shared<SerialWorker>("orvinta-sound");
+    auto worker = makeSerialWorker("orvinta-sound", lcSpeech);
     services.soundServer = worker;
     auto recognizer = std::make_shared<PocketSphinxRecognizer>();
     services.makeEngine = [audio, recognizer,
