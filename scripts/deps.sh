@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # build, tests, benchmarks
-  cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # fuzzing: clang with libFuzzer
   clang libclang-rt-14-dev
   # Unicode

@@ -5,13 +5,13 @@
 #include <OrvintaApp/SessionStore.h>
 #include <OrvintaApp/Transcript.h>
 
+#include <OrvintaEngine/MainThread.h>
+
 #include <QCoreApplication>
 #include <QPointer>
 
-#include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 namespace Orvinta {
@@ -20,62 +20,20 @@ namespace {
 constexpr qsizetype maxRestoredLines = 500;
 }
 
-/// One thread that writes the newest snapshot handed to it.
-class SessionSaver::Writer {
-public:
-    using Reporter = std::function<void(const SessionSaveResult &)>;
+/// The snapshot waiting for its write; a newer one replaces it.
+struct SessionSaver::Newest {
+    std::mutex lock;
+    std::optional<SessionData> data;
 
-    Writer(std::shared_ptr<SessionStore> store, Reporter report)
-        : m_store(std::move(store))
-        , m_report(std::move(report))
-        , m_thread([this](std::stop_token stop) { run(stop); }) {}
-
-    ~Writer() {
-        waitUntilIdle();
-        m_thread.request_stop();
-        m_wake.notify_all();
+    void put(SessionData snapshot) {
+        const std::lock_guard guard(lock);
+        data = std::move(snapshot);
     }
 
-    void submit(SessionData data) {
-        {
-            const std::lock_guard guard(m_lock);
-            m_pending = std::move(data);
-        }
-        m_wake.notify_all();
+    std::optional<SessionData> take() {
+        const std::lock_guard guard(lock);
+        return std::exchange(data, std::nullopt);
     }
-
-    void waitUntilIdle() {
-        std::unique_lock guard(m_lock);
-        m_idle.wait(guard, [this] { return !m_pending && !m_writing; });
-    }
-
-private:
-    void run(std::stop_token stop) {
-        std::unique_lock guard(m_lock);
-        while (true) {
-            m_wake.wait(guard, stop, [this] { return m_pending.has_value(); });
-            if (!m_pending)
-                return; // stop requested with nothing left
-            SessionData data = std::move(*m_pending);
-            m_pending.reset();
-            m_writing = true;
-            guard.unlock();
-            const SessionSaveResult result = m_store->save(data);
-            m_report(result);
-            guard.lock();
-            m_writing = false;
-            m_idle.notify_all();
-        }
-    }
-
-    std::shared_ptr<SessionStore> m_store;
-    Reporter m_report;
-    std::mutex m_lock;
-    std::condition_variable_any m_wake;
-    std::condition_variable m_idle;
-    std::optional<SessionData> m_pending;
-    bool m_writing = false;
-    std::jthread m_thread; // last: started once the rest exists
 };
 
 SessionSaver::SessionSaver(std::shared_ptr<SessionStore> store, Transcript &transcript,
@@ -86,15 +44,8 @@ SessionSaver::SessionSaver(std::shared_ptr<SessionStore> store, Transcript &tran
     , m_transcript(transcript)
     , m_preferences(preferences)
     , m_debounce(debounce)
-    , m_writer(m_store ? std::make_unique<Writer>(m_store,
-                                                  [this](const SessionSaveResult &result) {
-                                                      // The writer is joined before this
-                                                      // object goes, so `this` is alive here.
-                                                      QMetaObject::invokeMethod(
-                                                          this, [this, result] { report(result); },
-                                                          Qt::QueuedConnection);
-                                                  })
-                       : nullptr) {
+    , m_newest(std::make_shared<Newest>())
+    , m_writer(m_store ? makeSerialWorker("orvinta-save", lcAppState) : nullptr) {
     connect(&transcript, &Transcript::linesEdited, this, &SessionSaver::saveSession);
     connect(&transcript, &Transcript::translationStored, this,
             &SessionSaver::scheduleDebouncedSave);
@@ -160,7 +111,18 @@ void SessionSaver::saveSession() {
     const QHash<QUuid, QString> &translations = m_transcript.translations();
     for (auto it = translations.begin(); it != translations.end(); ++it)
         data.translations.insert(it.key().toString(QUuid::WithoutBraces).toUpper(), it.value());
-    m_writer->submit(std::move(data));
+    m_newest->put(std::move(data));
+    // A write that finds no snapshot was overtaken by an earlier write that
+    // took the newer one.
+    m_writer->post([this, store = m_store, newest = m_newest] {
+        const std::optional<SessionData> snapshot = newest->take();
+        if (!snapshot)
+            return;
+        const SessionSaveResult result = store->save(*snapshot);
+        // The writes end before this object goes, so `this` is alive here.
+        QMetaObject::invokeMethod(
+            this, [this, result] { report(result); }, Qt::QueuedConnection);
+    });
 }
 
 void SessionSaver::scheduleDebouncedSave() {

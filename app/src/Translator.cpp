@@ -1,72 +1,98 @@
 #include <OrvintaApp/Translator.h>
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThreadPool>
+#include <OrvintaApp/AppLog.h>
+
+#include <OrvintaEngine/MainThread.h>
 
 #include <atomic>
-#include <coroutine>
+#include <chrono>
 #include <deque>
 
 namespace Orvinta {
 namespace detail {
 
-/// Where the worker thread delivers a batch's results; read on the main thread.
-class TranslationChannel : public QObject {
-    Q_OBJECT
-
-public:
+/// Where the worker delivers a batch's results. The worker reads only
+/// `stopped`; the rest lives on the main thread.
+struct TranslationChannel {
     std::deque<TranslationResponse> responses;
     std::optional<QString> error;
     bool finished = false;
     /// Set by the main thread when nobody waits for further responses.
     std::atomic<bool> stopped{false};
-    /// The coroutine waiting in next(), resumed by the next update.
-    std::coroutine_handle<> waiter;
+    /// What next() waits on while nothing new has arrived.
+    std::weak_ptr<Completion<bool>> arrival;
 
-    void updateArrived() {
-        if (waiter)
-            std::exchange(waiter, {}).resume();
-    }
-
-    /// Suspends until the worker delivers something new.
-    auto update() {
-        struct Awaiter {
-            TranslationChannel &channel;
-            bool await_ready() const noexcept { return false; }
-            void await_suspend(std::coroutine_handle<> handle) noexcept { channel.waiter = handle; }
-            void await_resume() const noexcept {}
-        };
-        return Awaiter{*this};
-    }
-
-    static std::shared_ptr<TranslationChannel> create() {
-        // The worker may drop the last reference; the object dies on the main
-        // thread. While the application object is being destroyed, its
-        // undelivered events release references under the event-queue lock,
-        // where posting another event would deadlock: delete at once then.
-        return std::shared_ptr<TranslationChannel>(new TranslationChannel,
-                                                   [](TranslationChannel *channel) {
-                                                       if (QCoreApplication::closingDown())
-                                                           delete channel;
-                                                       else
-                                                           channel->deleteLater();
-                                                   });
+    /// From the worker: applies `update` on the main thread and wakes next().
+    static void deliver(std::shared_ptr<TranslationChannel> channel,
+                        std::function<void(TranslationChannel &)> update) {
+        postToMainThread([channel = std::move(channel), update = std::move(update)] {
+            update(*channel);
+            if (const auto waiting = channel->arrival.lock())
+                waiting->complete(true);
+        });
     }
 };
+
+namespace {
 
 QString shutDownMessage() {
     return QStringLiteral("The translator has been shut down");
 }
 
-/// One worker thread per translator, so the back end sees one request at a time.
+/// Translates `requests` in order on the worker, handing each response to
+/// `channel` as it comes, until the batch is stopped or the translator closed.
+void translateBatch(TranslationBackend &backend, const std::atomic<bool> &closed,
+                    const std::shared_ptr<TranslationChannel> &channel, const std::string &from,
+                    const std::string &to, const QList<TranslationRequest> &requests) {
+    for (const TranslationRequest &request : requests) {
+        if (channel->stopped.load() || closed.load())
+            break;
+        QString error;
+        TranslationResponse response{request.clientIdentifier, request.sourceText, {}};
+        const std::string text = request.sourceText.toStdString();
+        for (int attempt = 0;; ++attempt) {
+            try {
+                response.targetText = QString::fromStdString(backend.translate(from, to, text));
+            } catch (const TranslationCancelled &failure) {
+                if (closed.load())
+                    error = shutDownMessage();
+                else if (channel->stopped.load())
+                    return;
+                else if (attempt == 0)
+                    continue; // cancelled for another user of a shared back end
+                else
+                    error = QString::fromUtf8(failure.what());
+            } catch (const std::exception &failure) {
+                error = QString::fromUtf8(failure.what());
+            } catch (...) {
+                error = QStringLiteral("Translation failed");
+            }
+            break;
+        }
+        if (!error.isEmpty()) {
+            TranslationChannel::deliver(channel, [error](TranslationChannel &target) {
+                target.error = error;
+                target.finished = true;
+            });
+            return;
+        }
+        TranslationChannel::deliver(channel,
+                                    [response = std::move(response)](TranslationChannel &target) {
+                                        target.responses.push_back(response);
+                                    });
+    }
+    TranslationChannel::deliver(channel,
+                                [](TranslationChannel &target) { target.finished = true; });
+}
+
+} // namespace
+
+/// One worker per translator, so the back end sees one request at a time.
 class TranslationWorker {
 public:
     explicit TranslationWorker(std::shared_ptr<TranslationBackend> backend)
-        : m_backend(std::move(backend)) {
-        m_pool.setMaxThreadCount(1);
-        m_pool.setExpiryTimeout(-1);
-    }
+        : m_backend(std::move(backend))
+        , m_worker(makeSerialWorker("orvinta-translate", lcTasks)) {}
 
     ~TranslationWorker() { close(); }
 
@@ -77,67 +103,21 @@ public:
         // Cancelling again covers a request that started after a cancel.
         do {
             m_backend->cancel();
-        } while (!m_pool.waitForDone(20));
+        } while (!m_worker->waitUntilIdle(std::chrono::milliseconds(20)));
     }
 
     std::shared_ptr<TranslationChannel> start(const TranslationConfiguration &configuration,
                                               QList<TranslationRequest> requests) {
-        auto channel = TranslationChannel::create();
+        auto channel = std::make_shared<TranslationChannel>();
         if (m_closed->load()) {
             channel->error = shutDownMessage();
             channel->finished = true;
             return channel;
         }
-        m_pool.start([backend = m_backend, closed = m_closed, channel,
-                      from = configuration.source.toStdString(),
-                      to = configuration.target.toStdString(), requests = std::move(requests)] {
-            const auto deliver = [&channel](auto update) {
-                QMetaObject::invokeMethod(
-                    channel.get(),
-                    [channel, update = std::move(update)] {
-                        update(*channel);
-                        channel->updateArrived();
-                    },
-                    Qt::QueuedConnection);
-            };
-            for (const TranslationRequest &request : requests) {
-                if (channel->stopped.load() || closed->load())
-                    break;
-                QString error;
-                TranslationResponse response{request.clientIdentifier, request.sourceText, {}};
-                const std::string text = request.sourceText.toStdString();
-                for (int attempt = 0;; ++attempt) {
-                    try {
-                        response.targetText =
-                            QString::fromStdString(backend->translate(from, to, text));
-                    } catch (const TranslationCancelled &failure) {
-                        if (closed->load())
-                            error = shutDownMessage();
-                        else if (channel->stopped.load())
-                            return;
-                        else if (attempt == 0)
-                            continue; // cancelled for another user of a shared back end
-                        else
-                            error = QString::fromUtf8(failure.what());
-                    } catch (const std::exception &failure) {
-                        error = QString::fromUtf8(failure.what());
-                    } catch (...) {
-                        error = QStringLiteral("Translation failed");
-                    }
-                    break;
-                }
-                if (!error.isEmpty()) {
-                    deliver([error](TranslationChannel &target) {
-                        target.error = error;
-                        target.finished = true;
-                    });
-                    return;
-                }
-                deliver([response = std::move(response)](TranslationChannel &target) {
-                    target.responses.push_back(response);
-                });
-            }
-            deliver([](TranslationChannel &target) { target.finished = true; });
+        m_worker->post([backend = m_backend, closed = m_closed, channel,
+                        from = configuration.source.toStdString(),
+                        to = configuration.target.toStdString(), requests = std::move(requests)] {
+            translateBatch(*backend, *closed, channel, from, to, requests);
         });
         return channel;
     }
@@ -145,7 +125,7 @@ public:
 private:
     std::shared_ptr<TranslationBackend> m_backend;
     std::shared_ptr<std::atomic<bool>> m_closed = std::make_shared<std::atomic<bool>>(false);
-    QThreadPool m_pool;
+    std::shared_ptr<SerialWorker> m_worker;
 };
 
 } // namespace detail
@@ -160,8 +140,12 @@ TranslationBatch::~TranslationBatch() {
 
 QCoro::Task<std::optional<TranslationResponse>> TranslationBatch::next() {
     const auto channel = m_channel;
-    while (channel->responses.empty() && !channel->finished)
-        co_await channel->update();
+    while (channel->responses.empty() && !channel->finished) {
+        const auto arrival = Completion<bool>::create();
+        channel->arrival = arrival;
+        QCoro::Task<bool> waiting = arrival->wait(std::chrono::milliseconds(-1));
+        co_await waiting;
+    }
     if (!channel->responses.empty()) {
         TranslationResponse response = std::move(channel->responses.front());
         channel->responses.pop_front();
@@ -191,21 +175,12 @@ TranslationBatch TranslationSession::translations(QList<TranslationRequest> requ
 
 namespace {
 
-/// Resumes the awaiting coroutine from the event loop.
-struct NextEventLoopTurn {
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> handle) const {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
-    }
-    void await_resume() const noexcept {}
-};
-
 QCoro::Task<> runAction(Translator::Action action, std::shared_ptr<TranslationSession> session,
                         CancellationToken token) {
     // Runs after the change that asked for it has completed, and only once
     // for several requests in the same turn.
-    co_await NextEventLoopTurn{};
+    QCoro::Task<> yielding = yieldMainThread();
+    co_await yielding;
     if (token.isCancelled())
         co_return;
     // Named before awaiting: GCC 12 destroys temporaries inside a co_await operand twice.
@@ -266,5 +241,3 @@ void Translator::run() {
 }
 
 } // namespace Orvinta
-
-#include "Translator.moc"

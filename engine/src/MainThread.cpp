@@ -12,7 +12,17 @@ void postToMainThread(std::function<void()> work) {
 QCoro::Task<> yieldMainThread() {
     auto yielded = Completion<bool>::create();
     Completion<bool>::post(yielded, true);
-    co_await yielded->wait(std::chrono::milliseconds(-1));
+    QCoro::Task<bool> waiting = yielded->wait(std::chrono::milliseconds(-1));
+    co_await waiting;
+}
+
+std::shared_ptr<SerialWorker> makeSerialWorker(std::string threadName,
+                                               const QLoggingCategory &(*category)()) {
+    return std::make_shared<SerialWorker>(
+        std::move(threadName),
+        [category](const std::string &worker, const std::string &description) {
+            qCWarning(category, "A job on %s failed: %s", worker.c_str(), description.c_str());
+        });
 }
 
 } // namespace Orvinta

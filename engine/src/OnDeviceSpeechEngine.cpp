@@ -126,7 +126,7 @@ OnDeviceSpeechEngine::OnDeviceSpeechEngine(STTEngineDelegate *delegate,
     , m_delegateIsObject(m_delegateObject != nullptr)
     , m_recognizer(std::move(recognizer))
     , m_capture(std::move(capture))
-    , m_worker(worker ? std::move(worker) : std::make_shared<SerialWorker>("orvinta-engine"))
+    , m_worker(worker ? std::move(worker) : makeSerialWorker("orvinta-engine", lcSpeech))
     , m_timings(timings)
     , m_devices(std::make_shared<CaptureDevices>())
     , m_confirmation([this] { return this->delegate(); }) {}

@@ -3,10 +3,11 @@
 #include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
+#include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PocketSphinxRecognizer.h>
 #include <OrvintaEngine/PulseAudioCapture.h>
-#include <OrvintaEngine/SerialWorker.h>
+#include <OrvintaEngine/SpeechLog.h>
 #include <OrvintaInput/ClipboardPaster.h>
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
@@ -27,7 +28,7 @@ AppServices application() {
     services.session = std::make_shared<SessionStore>();
     std::shared_ptr<AudioCaptureBackend> audio = audioCapture();
     services.audio = audio;
-    auto soundServer = std::make_shared<SerialWorker>("orvinta-sound");
+    auto soundServer = makeSerialWorker("orvinta-sound", lcSpeech);
     services.soundServer = soundServer;
     services.makeEngine = [audio, recognizer = recognizer(),
                            soundServer](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {

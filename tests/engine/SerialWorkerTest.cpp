@@ -7,7 +7,10 @@
 
 #include <atomic>
 #include <future>
+#include <mutex>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 using namespace Orvinta;
@@ -66,6 +69,37 @@ TEST(SerialWorker, RunOnHandsBackValuesAndExceptions) {
     std::function<void()> later = [&ran] { ran = true; };
     await(runOn(worker, std::move(later)));
     EXPECT_TRUE(ran);
+}
+
+TEST(SerialWorker, AJobThatThrowsIsReportedAndTheWorkerGoesOn) {
+    std::mutex lock;
+    std::vector<std::string> reports;
+    auto worker = std::make_shared<SerialWorker>(
+        "report-test", [&](const std::string &name, const std::string &description) {
+            const std::lock_guard guard(lock);
+            reports.push_back(name + ": " + description);
+        });
+    worker->post([] { throw std::runtime_error("disk full"); });
+    worker->post([] { throw 42; });
+    bool ran = false;
+    worker->post([&ran] { ran = true; });
+    ASSERT_TRUE(worker->waitUntilIdle(std::chrono::seconds(5)));
+    EXPECT_TRUE(ran);
+    const std::lock_guard guard(lock);
+    EXPECT_EQ(reports, (std::vector<std::string>{"report-test: disk full",
+                                                 "report-test: unknown exception"}));
+}
+
+TEST(SerialWorker, WithoutAHandlerAFailedJobGoesToStandardError) {
+    testing::internal::CaptureStderr();
+    {
+        SerialWorker worker("stderr-test");
+        worker.post([] { throw std::runtime_error("disk full"); });
+        ASSERT_TRUE(worker.waitUntilIdle(std::chrono::seconds(5)));
+    }
+    const std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_NE(written.find("stderr-test"), std::string::npos) << written;
+    EXPECT_NE(written.find("disk full"), std::string::npos) << written;
 }
 
 TEST(SerialWorker, DestroyedWithQueuedJobsCancelsThemWithoutHanging) {

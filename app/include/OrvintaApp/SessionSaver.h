@@ -12,13 +12,14 @@
 namespace Orvinta {
 
 class Preferences;
+class SerialWorker;
 class SessionStore;
 struct SessionSaveResult;
 class Transcript;
 
 /// Keeps the session file in step with the transcript: an edit of the lines
 /// is saved at once, a translation after a short quiet period. Files are
-/// written on a thread of their own, in order; a snapshot that a newer one
+/// written on a worker of their own, in order; a snapshot that a newer one
 /// overtakes before its turn is skipped, so the newest always lands last.
 class SessionSaver : public QObject {
     Q_OBJECT
@@ -54,7 +55,7 @@ Q_SIGNALS:
     void fileKeptAside(const QString &path);
 
 private:
-    class Writer;
+    struct Newest;
 
     void report(const SessionSaveResult &result);
 
@@ -65,7 +66,8 @@ private:
     TaskHandle m_debouncedSaveTask;
     bool m_failing = false;
     std::optional<QString> m_restoreError;
-    std::unique_ptr<Writer> m_writer;
+    std::shared_ptr<Newest> m_newest;
+    std::shared_ptr<SerialWorker> m_writer;
 };
 
 } // namespace Orvinta

@@ -16,7 +16,7 @@ namespace Orvinta {
 
 namespace detail {
 class TranslationWorker;
-class TranslationChannel;
+struct TranslationChannel;
 } // namespace detail
 
 /// The two languages of a translation session, as locale identifiers.

@@ -2,31 +2,22 @@
 
 #include <OrvintaPlatform/PlatformLog.h>
 
+#include <OrvintaEngine/MainThread.h>
+
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
-#include <atomic>
 #include <cmath>
-#include <mutex>
 #include <numbers>
-#include <thread>
 
 namespace Orvinta {
 
-struct ToneSoundPlayer::Workers {
-    struct Worker {
-        std::shared_ptr<std::atomic<bool>> done;
-        std::jthread thread;
-    };
-    std::mutex lock;
-    std::vector<Worker> workers;
-};
-
 ToneSoundPlayer::ToneSoundPlayer()
-    : m_workers(std::make_unique<Workers>()) {}
+    : m_worker(makeSerialWorker("orvinta-tones", lcSounds)) {}
 
-// Joins the players still sounding; each lasts a fraction of a second.
-ToneSoundPlayer::~ToneSoundPlayer() = default;
+ToneSoundPlayer::~ToneSoundPlayer() {
+    m_worker->waitUntilIdle();
+}
 
 std::vector<float> ToneSoundPlayer::synthesize(Sound sound, int rate) {
     // Start: a rising pair of notes; stop: a falling one. Soft attack and
@@ -48,13 +39,7 @@ std::vector<float> ToneSoundPlayer::synthesize(Sound sound, int rate) {
 }
 
 void ToneSoundPlayer::play(Sound sound) {
-    const std::lock_guard guard(m_workers->lock);
-    std::erase_if(m_workers->workers, [](const Workers::Worker &w) { return w.done->load(); });
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    m_workers->workers.push_back({done, std::jthread([sound, done] {
-                                      playTone(sound);
-                                      done->store(true);
-                                  })});
+    m_worker->post([sound] { playTone(sound); });
 }
 
 void ToneSoundPlayer::playTone(Sound sound) {

@@ -5,6 +5,7 @@
 
 #include <QCoroSignal>
 #include <QCoroTask>
+#include <QLoggingCategory>
 #include <QObject>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <type_traits>
 
 namespace Orvinta {
@@ -23,6 +25,11 @@ void postToMainThread(std::function<void()> work);
 /// Suspends the calling main-thread task until the events queued before it
 /// have been handled.
 QCoro::Task<> yieldMainThread();
+
+/// A worker for one resource that needs serial access, whose failed jobs are
+/// logged as warnings under `category`.
+std::shared_ptr<SerialWorker> makeSerialWorker(std::string threadName,
+                                               const QLoggingCategory &(*category)());
 
 class CompletionSignal : public QObject {
     Q_OBJECT

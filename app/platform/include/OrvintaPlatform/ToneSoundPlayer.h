@@ -7,11 +7,15 @@
 
 namespace Orvinta {
 
+class SerialWorker;
+
 /// Start and stop sounds as two short synthesised tones played through the
-/// sound server, each on a short-lived worker so the caller never waits.
+/// sound server, one after the other on a worker of their own so the caller
+/// never waits.
 class ToneSoundPlayer : public SoundPlayer {
 public:
     ToneSoundPlayer();
+    /// Waits for the tones already asked for: each lasts a fraction of a second.
     ~ToneSoundPlayer() override;
 
     void play(Sound sound) override;
@@ -23,8 +27,7 @@ public:
 private:
     static void playTone(Sound sound);
 
-    struct Workers;
-    std::unique_ptr<Workers> m_workers;
+    std::shared_ptr<SerialWorker> m_worker;
 };
 
 } // namespace Orvinta

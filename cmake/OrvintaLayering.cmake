@@ -1,0 +1,42 @@
+# orvinta_forbid_qt(TARGET): fails the configure when TARGET reaches Qt or
+# QCoro through its own links or include folders or those of the targets it
+# links, so that a back end compiles with no Qt include path at all. Checked
+# at the end of the configure, when every call that adds to them has been seen.
+function(orvinta_forbid_qt target)
+  # A deferred call reads its arguments when it runs: the name goes in now.
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER DIRECTORY [[${CMAKE_SOURCE_DIR}]] CALL _orvinta_check_no_qt [[${target}]])")
+endfunction()
+
+function(_orvinta_check_no_qt target)
+  set(pending ${target})
+  set(seen "")
+  while(pending)
+    list(POP_FRONT pending current)
+    if(current IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    foreach(property INCLUDE_DIRECTORIES INTERFACE_INCLUDE_DIRECTORIES)
+      get_target_property(folders ${current} ${property})
+      if(folders MATCHES "[Qq][Tt]6|[Qq][Cc]oro")
+        message(FATAL_ERROR "${target} must not reach Qt (${current} ${property}: ${folders})")
+      endif()
+    endforeach()
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(linked ${current} ${property})
+      if(NOT linked)
+        continue()
+      endif()
+      if(linked MATCHES "Qt[0-9]*::|QCoro")
+        message(FATAL_ERROR "${target} must not reach Qt (${current} ${property}: ${linked})")
+      endif()
+      foreach(item IN LISTS linked)
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+        if(TARGET ${item})
+          list(APPEND pending ${item})
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+endfunction()
