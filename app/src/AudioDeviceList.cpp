@@ -2,8 +2,8 @@
 
 #include <OrvintaApp/Observable.h>
 
-#include <OrvintaEngine/AudioDevices.h>
 #include <OrvintaEngine/MainThread.h>
+#include <OrvintaEngineBackends/AudioDevices.h>
 
 #include <QPointer>
 

@@ -10,11 +10,11 @@
 // Parts 2 and 3 need a sound server: the one in PULSE_SERVER, or else a
 // private one that the benchmark starts (pulseaudio must be installed).
 
-#include <OrvintaEngine/FileAudioSource.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
-#include <OrvintaEngine/PocketSphinxRecognizer.h>
-#include <OrvintaEngine/PulseAudioCapture.h>
+#include <OrvintaEngineBackends/FileAudioSource.h>
+#include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
+#include <OrvintaEngineBackends/PulseAudioCapture.h>
 
 #include <TranscriptionCore/Scoring.h>
 

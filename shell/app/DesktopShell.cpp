@@ -5,13 +5,13 @@
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaPlatform/X11OverlayWindowPlatform.h>
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/DictationBubble.h>
 #include <OrvintaUi/FileSaveDialog.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayWindowController.h>
-#include <OrvintaUi/OverlayWindowPlatform.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUi/ShortcutRecorderModel.h>

@@ -15,11 +15,11 @@
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUpdates/AppVersion.h>
 
-#include <OrvintaEngine/AudioDevices.h>
-#include <OrvintaEngine/FileAudioSource.h>
-#include <OrvintaEngine/LocaleData.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
+#include <OrvintaEngineBackends/AudioDevices.h>
+#include <OrvintaEngineBackends/FileAudioSource.h>
+#include <OrvintaEngineBackends/LocaleData.h>
 
 #include <QCommandLineParser>
 #include <QCoroSignal>

@@ -1,4 +1,4 @@
-#include <OrvintaApp/ApertiumTranslator.h>
+#include <OrvintaTranslationBackends/ApertiumTranslator.h>
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 
-#include <OrvintaEngine/SerialWorker.h>
+#include <OrvintaEngineBackends/SerialWorker.h>
 
 #include <QCoreApplication>
 #include <QCoroTimer>

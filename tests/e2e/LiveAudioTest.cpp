@@ -6,7 +6,7 @@
 #include "Librivox.h"
 
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
-#include <OrvintaEngine/PulseAudioCapture.h>
+#include <OrvintaEngineBackends/PulseAudioCapture.h>
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "Fakes.h"
 
-#include <OrvintaEngine/AudioDevices.h>
-#include <OrvintaEngine/EngineTypes.h>
-#include <OrvintaEngine/LocaleData.h>
-#include <OrvintaEngine/PocketSphinxRecognizer.h>
+#include <OrvintaEngineBackends/AudioDevices.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
+#include <OrvintaEngineBackends/LocaleData.h>
+#include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
 
 #include <gtest/gtest.h>
 

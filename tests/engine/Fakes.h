@@ -3,9 +3,9 @@
 // Scripted stand-ins for the recogniser, the capture devices and the
 // application state, for testing the engine's logic without devices.
 
-#include <OrvintaEngine/AudioCapture.h>
 #include <OrvintaEngine/STTEngine.h>
-#include <OrvintaEngine/SpeechRecognizer.h>
+#include <OrvintaEngineBackends/AudioCapture.h>
+#include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 #include <QCoroTask>
 #include <QObject>

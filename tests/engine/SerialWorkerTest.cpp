@@ -1,7 +1,7 @@
 #include "Fakes.h"
 
 #include <OrvintaEngine/MainThread.h>
-#include <OrvintaEngine/SerialWorker.h>
+#include <OrvintaEngineBackends/SerialWorker.h>
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "FuzzSupport.h"
 
-#include <OrvintaEngine/BufferConverter.h>
-#include <OrvintaEngine/FileAudioSource.h>
+#include <OrvintaEngineBackends/BufferConverter.h>
+#include <OrvintaEngineBackends/FileAudioSource.h>
 
 #include <condition_variable>
 #include <mutex>

@@ -1,7 +1,7 @@
 #include <OrvintaUi/LanguageSelection.h>
 
 #include <OrvintaApp/Preferences.h>
-#include <OrvintaEngine/LocaleData.h>
+#include <OrvintaEngineBackends/LocaleData.h>
 
 #include <QVariantMap>
 

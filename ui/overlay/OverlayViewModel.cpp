@@ -7,7 +7,7 @@
 #include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/TranslationController.h>
 
-#include <OrvintaEngine/LocaleData.h>
+#include <OrvintaEngineBackends/LocaleData.h>
 
 #include <QTextBoundaryFinder>
 

@@ -4,7 +4,7 @@ list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/OverlaySettings.h overlay/OverlaySettings.cpp
   include/OrvintaUi/OverlayLineModel.h overlay/OverlayLineModel.cpp
   include/OrvintaUi/OverlayViewModel.h overlay/OverlayViewModel.cpp
-  include/OrvintaUi/OverlayWindowPlatform.h overlay/X11OverlayWindowPlatform.cpp
+  include/OrvintaUi/OverlayWindowPlatform.h
   include/OrvintaUi/OverlayWindowItems.h overlay/OverlayWindowItems.cpp
   include/OrvintaUi/OverlayWindowController.h overlay/OverlayWindowController.cpp
   overlay/OverlayIconProvider.h overlay/OverlayIconProvider.cpp

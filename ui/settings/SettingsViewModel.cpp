@@ -4,7 +4,7 @@
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Preferences.h>
-#include <OrvintaEngine/LocaleData.h>
+#include <OrvintaEngineBackends/LocaleData.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 

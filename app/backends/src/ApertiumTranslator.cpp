@@ -1,5 +1,5 @@
-#include <OrvintaApp/ApertiumTranslator.h>
-#include <OrvintaApp/Subprocess.h>
+#include <OrvintaTranslationBackends/ApertiumTranslator.h>
+#include <OrvintaTranslationBackends/Subprocess.h>
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include <OrvintaApp/Subprocess.h>
+#include <OrvintaTranslationBackends/Subprocess.h>
 
 #include <algorithm>
 #include <cctype>

@@ -2,8 +2,8 @@
 
 #include <OrvintaApp/KeyCombo.h>
 
-#include <OrvintaEngine/AudioCapture.h>
 #include <OrvintaEngine/STTEngine.h>
+#include <OrvintaEngineBackends/AudioCapture.h>
 
 #include <QString>
 

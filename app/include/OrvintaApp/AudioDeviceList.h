@@ -1,7 +1,7 @@
 #pragma once
 
-#include <OrvintaEngine/AudioCapture.h>
-#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngineBackends/AudioCapture.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
 
 #include <QAbstractListModel>
 #include <QCoroTask>

@@ -2,7 +2,7 @@
 
 #include <OrvintaApp/AppEnums.h>
 
-#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <OrvintaApp/CancellableTask.h>
-#include <OrvintaApp/TranslationBackend.h>
+#include <OrvintaTranslationBackends/TranslationBackend.h>
 
 #include <QCoroTask>
 #include <QList>

@@ -1,4 +1,4 @@
-#include <OrvintaEngine/AnalyzerInputQueue.h>
+#include <OrvintaEngineBackends/AnalyzerInputQueue.h>
 
 namespace Orvinta {
 

@@ -1,4 +1,4 @@
-#include <OrvintaEngine/AudioDevices.h>
+#include <OrvintaEngineBackends/AudioDevices.h>
 
 namespace Orvinta {
 

@@ -1,4 +1,4 @@
-#include <OrvintaEngine/AudioFormat.h>
+#include <OrvintaEngineBackends/AudioFormat.h>
 
 #include <algorithm>
 

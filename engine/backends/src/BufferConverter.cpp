@@ -1,4 +1,4 @@
-#include <OrvintaEngine/BufferConverter.h>
+#include <OrvintaEngineBackends/BufferConverter.h>
 
 #include <samplerate.h>
 

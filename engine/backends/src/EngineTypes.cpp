@@ -1,4 +1,4 @@
-#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
 
 namespace Orvinta {
 

@@ -1,4 +1,4 @@
-#include <OrvintaEngine/FileAudioSource.h>
+#include <OrvintaEngineBackends/FileAudioSource.h>
 
 #include <sndfile.h>
 

@@ -1,4 +1,4 @@
-#include <OrvintaEngine/LocaleData.h>
+#include <OrvintaEngineBackends/LocaleData.h>
 
 #include <map>
 

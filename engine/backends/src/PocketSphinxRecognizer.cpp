@@ -1,4 +1,4 @@
-#include <OrvintaEngine/PocketSphinxRecognizer.h>
+#include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>

@@ -1,4 +1,4 @@
-#include <OrvintaEngine/PulseAudioCapture.h>
+#include <OrvintaEngineBackends/PulseAudioCapture.h>
 
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>

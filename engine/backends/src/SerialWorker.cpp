@@ -1,4 +1,4 @@
-#include <OrvintaEngine/SerialWorker.h>
+#include <OrvintaEngineBackends/SerialWorker.h>
 
 #include <pthread.h>
 

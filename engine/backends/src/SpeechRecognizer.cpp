@@ -1,4 +1,4 @@
-#include <OrvintaEngine/SpeechRecognizer.h>
+#include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 namespace Orvinta {
 

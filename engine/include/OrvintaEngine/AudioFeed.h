@@ -1,8 +1,8 @@
 #pragma once
 
-#include <OrvintaEngine/AnalyzerInputQueue.h>
-#include <OrvintaEngine/AudioFormat.h>
-#include <OrvintaEngine/BufferConverter.h>
+#include <OrvintaEngineBackends/AnalyzerInputQueue.h>
+#include <OrvintaEngineBackends/AudioFormat.h>
+#include <OrvintaEngineBackends/BufferConverter.h>
 
 #include <TranscriptionCore/AudioPreprocessor.h>
 

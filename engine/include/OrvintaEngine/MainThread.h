@@ -1,7 +1,7 @@
 #pragma once
 
-#include <OrvintaEngine/EngineTypes.h>
-#include <OrvintaEngine/SerialWorker.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
+#include <OrvintaEngineBackends/SerialWorker.h>
 
 #include <QCoroSignal>
 #include <QCoroTask>

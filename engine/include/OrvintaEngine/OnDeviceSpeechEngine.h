@@ -1,12 +1,12 @@
 #pragma once
 
-#include <OrvintaEngine/AudioCapture.h>
 #include <OrvintaEngine/AudioFeed.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/ResultConfirmation.h>
 #include <OrvintaEngine/STTEngine.h>
-#include <OrvintaEngine/SerialWorker.h>
-#include <OrvintaEngine/SpeechRecognizer.h>
+#include <OrvintaEngineBackends/AudioCapture.h>
+#include <OrvintaEngineBackends/SerialWorker.h>
+#include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
 
 #include <QCoroTask>
 #include <QObject>

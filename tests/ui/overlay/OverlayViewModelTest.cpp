@@ -7,7 +7,7 @@
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/OverlayWindowItems.h>
 
-#include <OrvintaApp/TranslationBackend.h>
+#include <OrvintaTranslationBackends/TranslationBackend.h>
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,11 +1,11 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaPlatform/X11OverlayWindowPlatform.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
-#include <OrvintaUi/OverlayWindowPlatform.h>
 
-#include <OrvintaApp/TranslationBackend.h>
+#include <OrvintaTranslationBackends/TranslationBackend.h>
 
 #include <QDir>
 #include <QGuiApplication>

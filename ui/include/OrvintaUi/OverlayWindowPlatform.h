@@ -31,8 +31,4 @@ public:
     virtual void restoreFocus() {}
 };
 
-/// The X11 implementation over Qt's xcb connection; none when Qt runs on
-/// another platform. Only the shell's composition root calls it.
-std::unique_ptr<OverlayWindowPlatform> makeX11OverlayWindowPlatform();
-
 } // namespace Orvinta

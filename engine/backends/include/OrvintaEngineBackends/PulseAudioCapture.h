@@ -1,6 +1,6 @@
 #pragma once
 
-#include <OrvintaEngine/AudioCapture.h>
+#include <OrvintaEngineBackends/AudioCapture.h>
 
 #include <memory>
 #include <string>

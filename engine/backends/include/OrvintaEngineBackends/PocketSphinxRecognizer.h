@@ -1,6 +1,6 @@
 #pragma once
 
-#include <OrvintaEngine/SpeechRecognizer.h>
+#include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 #include <filesystem>
 #include <memory>

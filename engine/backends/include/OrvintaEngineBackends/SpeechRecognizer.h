@@ -1,8 +1,8 @@
 #pragma once
 
-#include <OrvintaEngine/AnalyzerInputQueue.h>
-#include <OrvintaEngine/AudioFormat.h>
-#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngineBackends/AnalyzerInputQueue.h>
+#include <OrvintaEngineBackends/AudioFormat.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
 
 #include <chrono>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <OrvintaEngine/AudioFormat.h>
+#include <OrvintaEngineBackends/AudioFormat.h>
 
 #include <chrono>
 #include <condition_variable>

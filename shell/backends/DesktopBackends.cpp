@@ -1,13 +1,12 @@
 #include "DesktopBackends.h"
 
-#include <OrvintaApp/ApertiumTranslator.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
-#include <OrvintaEngine/PocketSphinxRecognizer.h>
-#include <OrvintaEngine/PulseAudioCapture.h>
 #include <OrvintaEngine/SpeechLog.h>
+#include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
+#include <OrvintaEngineBackends/PulseAudioCapture.h>
 #include <OrvintaInput/ClipboardPaster.h>
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
@@ -16,6 +15,7 @@
 #include <OrvintaPlatform/LaunchAtLogin.h>
 #include <OrvintaPlatform/SystemClipboard.h>
 #include <OrvintaPlatform/ToneSoundPlayer.h>
+#include <OrvintaTranslationBackends/ApertiumTranslator.h>
 
 #include <filesystem>
 

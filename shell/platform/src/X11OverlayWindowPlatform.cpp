@@ -1,4 +1,4 @@
-#include <OrvintaUi/OverlayWindowPlatform.h>
+#include <OrvintaPlatform/X11OverlayWindowPlatform.h>
 
 #include <QGuiApplication>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <OrvintaApp/TranslationBackend.h>
+#include <OrvintaTranslationBackends/TranslationBackend.h>
 
 #include <chrono>
 #include <memory>

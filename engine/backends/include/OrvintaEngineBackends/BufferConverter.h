@@ -1,7 +1,7 @@
 #pragma once
 
-#include <OrvintaEngine/AudioFormat.h>
-#include <OrvintaEngine/EngineTypes.h>
+#include <OrvintaEngineBackends/AudioFormat.h>
+#include <OrvintaEngineBackends/EngineTypes.h>
 
 #include <memory>
 #include <mutex>
