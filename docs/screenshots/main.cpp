@@ -28,7 +28,7 @@
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_InputPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UpdatesPlugin)
 
 using namespace Orvinta;
 

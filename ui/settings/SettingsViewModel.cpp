@@ -59,12 +59,6 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
             connect(m_overlay, signal, this, &SettingsViewModel::overlayChanged);
         }
     }
-    if (m_updater) {
-        connect(m_updater, &UpdaterManager::automaticallyChecksForUpdatesChanged, this,
-                &SettingsViewModel::updaterChanged);
-        connect(m_updater, &UpdaterManager::canCheckForUpdatesChanged, this,
-                &SettingsViewModel::updaterChanged);
-    }
 }
 
 SettingsViewModel::~SettingsViewModel() = default;
@@ -142,23 +136,6 @@ QString SettingsViewModel::autoHideDelayText() const {
 
 bool SettingsViewModel::showsAutoHideDelay() const {
     return m_overlay && m_overlay->autoHideEnabled();
-}
-
-QObject *SettingsViewModel::updater() const {
-    return m_updater;
-}
-
-bool SettingsViewModel::automaticallyChecksForUpdates() const {
-    return m_updater && m_updater->automaticallyChecksForUpdates();
-}
-
-void SettingsViewModel::setAutomaticallyChecksForUpdates(bool on) {
-    if (m_updater)
-        m_updater->setAutomaticallyChecksForUpdates(on);
-}
-
-bool SettingsViewModel::canCheckForUpdates() const {
-    return m_updater && m_updater->canCheckForUpdates();
 }
 
 QUrl SettingsViewModel::websiteUrl() const {

@@ -1,13 +1,14 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.Updates
 
 // The answer to "Check for Updates...": checking, up to date, a newer
 // version with its notes and the download button, or what went wrong.
 ApplicationWindow {
     id: window
 
-    required property QtObject updater
+    required property UpdaterManager updater
 
     readonly property int contentWidth: 420
     readonly property int idleHeight: 150

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Orvinta.Ui
+import Orvinta.Updates
 
 // Automatic and manual update checks, and the running version.
 SettingsForm {
@@ -13,13 +14,14 @@ SettingsForm {
         title: "Software Update"
         Switch {
             text: "Automatically check for updates"
-            checked: tab.vm.automaticallyChecksForUpdates
-            onToggled: tab.vm.automaticallyChecksForUpdates = checked
+            enabled: tab.vm.updater !== null
+            checked: enabled && tab.vm.updater.automaticallyChecksForUpdates
+            onToggled: tab.vm.updater.automaticallyChecksForUpdates = checked
             Accessible.name: text
         }
         Button {
             text: "Check for Updates..."
-            enabled: tab.vm.canCheckForUpdates
+            enabled: tab.vm.updater !== null && tab.vm.updater.canCheckForUpdates
             onClicked: tab.vm.checkForUpdates()
             Accessible.name: text
         }

@@ -2,13 +2,14 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.impl
 import QtQuick.Layouts
+import Orvinta.Updates
 
 // The release notes of the running version, shown once after an upgrade.
 // The notes are Qt rich text: nothing in them can run.
 ApplicationWindow {
     id: window
 
-    required property QtObject model
+    required property WhatsNewModel model
 
     readonly property int contentWidth: 480
     readonly property int contentHeight: 420

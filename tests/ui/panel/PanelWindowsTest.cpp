@@ -15,6 +15,7 @@
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UpdatesPlugin)
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

@@ -119,10 +119,10 @@ TEST(SettingsRules, displayVersionAndUpdateSwitch) {
     EXPECT_EQ(vm.supportUrl().scheme(), "mailto");
     EXPECT_EQ(vm.supportUrl().path(), AppVersion::supportEmail());
 
-    // The switch reads and writes the updater's own setting, which persists.
-    const bool before = vm.automaticallyChecksForUpdates();
-    vm.setAutomaticallyChecksForUpdates(!before);
-    EXPECT_EQ(updater.automaticallyChecksForUpdates(), !before);
+    // The switch writes the updater's own setting, which persists.
+    EXPECT_EQ(vm.updater(), &updater);
+    const bool before = updater.automaticallyChecksForUpdates();
+    updater.setAutomaticallyChecksForUpdates(!before);
     UpdaterManager again(f.preferences);
     EXPECT_EQ(again.automaticallyChecksForUpdates(), !before);
 }

@@ -6,6 +6,7 @@
 #include <OrvintaUi/ShortcutRecorderModel.h>
 
 #include <OrvintaApp/Preferences.h>
+#include <OrvintaUpdates/UpdaterManager.h>
 
 #include <QList>
 #include <QObject>
@@ -23,7 +24,6 @@ namespace Orvinta {
 
 class AppState;
 class PreferencesStore;
-class UpdaterManager;
 
 /// What the settings window needs from layers it does not see. The shell
 /// fills it; every member may stay empty (tests, a desktop without X11).
@@ -73,10 +73,8 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(QString autoHideDelayText READ autoHideDelayText NOTIFY overlayChanged)
     Q_PROPERTY(bool showsAutoHideDelay READ showsAutoHideDelay NOTIFY overlayChanged)
     // Update and About
-    Q_PROPERTY(QObject *updater READ updater CONSTANT)
-    Q_PROPERTY(bool automaticallyChecksForUpdates READ automaticallyChecksForUpdates WRITE
-                   setAutomaticallyChecksForUpdates NOTIFY updaterChanged)
-    Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY updaterChanged)
+    /// Null where the run has no updater.
+    Q_PROPERTY(Orvinta::UpdaterManager *updater READ updater CONSTANT)
     Q_PROPERTY(QString displayVersion READ displayVersion CONSTANT)
     Q_PROPERTY(QUrl websiteUrl READ websiteUrl CONSTANT)
     Q_PROPERTY(QUrl supportUrl READ supportUrl CONSTANT)
@@ -108,10 +106,7 @@ public:
     QString autoHideDelayText() const;
     bool showsAutoHideDelay() const;
 
-    QObject *updater() const;
-    bool automaticallyChecksForUpdates() const;
-    void setAutomaticallyChecksForUpdates(bool on);
-    bool canCheckForUpdates() const;
+    UpdaterManager *updater() const { return m_updater; }
     QString displayVersion() const { return m_displayVersion; }
     QUrl websiteUrl() const;
     QUrl supportUrl() const;
@@ -133,7 +128,6 @@ Q_SIGNALS:
     void warningsChanged();
     void holdKeyNameChanged();
     void overlayChanged();
-    void updaterChanged();
     /// The stored hold key changed (the shell starts the key monitor again).
     void holdKeyChanged();
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 #include <chrono>
 #include <functional>
@@ -26,6 +27,8 @@ class PreferencesStore;
 /// outcome arrives through the properties.
 class UpdaterManager : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The shell makes the one updater")
     Q_PROPERTY(bool automaticallyChecksForUpdates READ automaticallyChecksForUpdates WRITE
                    setAutomaticallyChecksForUpdates NOTIFY automaticallyChecksForUpdatesChanged)
     /// False while a check runs ("Check for Updates..." is disabled then).

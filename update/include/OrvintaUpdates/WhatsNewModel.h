@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 namespace Orvinta {
 
@@ -14,6 +15,8 @@ class ReleaseNotes;
 /// its close button, and comes to the front on raiseRequested().
 class WhatsNewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The shell makes the release notes model")
     Q_PROPERTY(QString version READ version NOTIFY contentChanged)
     /// "What's New in " + version.
     Q_PROPERTY(QString title READ title NOTIFY contentChanged)
