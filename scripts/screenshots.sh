@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-cmake -S . -B "$build" -DORVINTA_WERROR=ON >/dev/null
-cmake --build "$build" -j2 --target orvinta-screenshots
+scripts/deps.sh
+scripts/build.sh "$build" --target orvinta-screenshots
 
 source scripts/test-services.sh
 start_test_services

@@ -99,6 +99,11 @@ void Preferences::setSelectedSourceRaw(const QString &raw) {
         setSelectedSource(*source);
 }
 
+void Preferences::setAutoPasteSourceRaw(const QString &raw) {
+    if (auto source = autoPasteSourceFromRaw(raw))
+        setAutoPasteSource(*source);
+}
+
 void Preferences::setShowOverlay(bool show) {
     assign(m_showOverlay, show, Key::showOverlay, &Preferences::showOverlayChanged);
 }

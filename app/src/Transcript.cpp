@@ -155,6 +155,12 @@ void Transcript::copyAllTranscript() {
     copyToClipboard(m_clipboard.get(), texts.join(QLatin1Char('\n')));
 }
 
+void Transcript::exportAs(const QString &extension) {
+    for (const ExportFormat format : {ExportFormat::plainText, ExportFormat::srt})
+        if (extension == fileExtension(format))
+            exportTranscript(format);
+}
+
 void Transcript::exportTranscript(ExportFormat format) {
     if (m_lines.isEmpty() || !m_saveDialog)
         return;

@@ -2,13 +2,12 @@
 // New window, light and dark, as the PNGs in docs/. Needs an X display;
 // scripts/screenshots.sh starts a private one.
 
-#include "SettingsWiring.h"
+#include "DesktopBackends.h"
+#include "DesktopShell.h"
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaApp/PreferencesStore.h>
-#include <OrvintaInput/InputServices.h>
-#include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUi/UpdateWindowsController.h>
@@ -94,21 +93,18 @@ int main(int argc, char **argv) {
 
     // A user's first run, with the options the pictures should show switched on.
     QTemporaryDir home;
-    AppServices services;
-    services.preferences = std::make_shared<PreferencesStore>(home.filePath("Orvinta.conf"));
-    installInputServices(services);
+    DesktopShell::Services services;
+    services.app.preferences = std::make_shared<PreferencesStore>(home.filePath("Orvinta.conf"));
+    services.app.preferences->setBool(QStringLiteral("overlay.autoHideEnabled"), true);
+    DesktopBackends::addKeyboard(services.app);
+    DesktopShell shell(std::move(services));
+    shell.state().preferences()->setAutoPasteAtCursor(true);
+
+    shell.showSettings();
+    QQuickWindow *settings = shell.settingsWindow() ? shell.settingsWindow()->window() : nullptr;
+    QQuickItem *view = settings ? settings->findChild<QQuickItem *>("settingsView") : nullptr;
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
-    SettingsWiring wiring(services, engine);
-    AppState state(services);
-    AppState::setInstance(&state);
-    wiring.attach(state);
-    state.preferences()->setAutoPasteAtCursor(true);
-    wiring.overlaySettings().setAutoHideEnabled(true);
-
-    wiring.showSettings();
-    QQuickWindow *settings = wiring.settingsWindow() ? wiring.settingsWindow()->window() : nullptr;
-    QQuickItem *view = settings ? settings->findChild<QQuickItem *>("settingsView") : nullptr;
     WhatsNewModel notes;
     UpdateWindowsController updateWindows(engine, &notes, nullptr);
     notes.show(QStringLiteral("1.3"),
@@ -145,7 +141,5 @@ int main(int argc, char **argv) {
             saved = false;
         }
     }
-    wiring.releaseWindows();
-    AppState::setInstance(nullptr);
     return saved ? 0 : 1;
 }

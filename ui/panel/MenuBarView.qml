@@ -40,7 +40,7 @@ Pane {
     readonly property ListeningController listeningController: vm.state.listening
     readonly property Preferences preferences: vm.state.preferences
     readonly property bool listening: listeningController.isListening
-    readonly property bool dictating: vm.activity === MenuBarViewModel.dictating
+    readonly property bool dictating: vm.activity === MenuBarViewModel.Dictating
     readonly property bool microphoneSelected: preferences.selectedSource === "microphone"
     // Animations run only while the panel is on screen.
     readonly property bool onScreen: Window.window !== null && Window.window.visible
@@ -194,7 +194,7 @@ Pane {
             }
             RowLayout {
                 Layout.fillWidth: true
-                visible: view.vm.microphoneRow === MenuBarViewModel.devicePicker
+                visible: view.vm.microphoneRow === MenuBarViewModel.DevicePicker
                 Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
                 ComboBox {
                     Layout.fillWidth: true
@@ -208,7 +208,7 @@ Pane {
                 }
             }
             Button {
-                visible: view.vm.microphoneRow === MenuBarViewModel.grantButton
+                visible: view.vm.microphoneRow === MenuBarViewModel.GrantButton
                 flat: true
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
@@ -217,7 +217,7 @@ Pane {
                 Accessible.name: text
             }
             ColumnLayout {
-                visible: view.vm.microphoneRow === MenuBarViewModel.accessDenied
+                visible: view.vm.microphoneRow === MenuBarViewModel.AccessDenied
                 RowLayout {
                     IconImage {
                         name: "microphone-disabled-symbolic"
@@ -337,11 +337,11 @@ Pane {
                         y: exportButton.height
                         MenuItem {
                             text: "Export as Plain Text (.txt)"
-                            onTriggered: view.vm.state.transcript.exportTranscript(ExportFormat.plainText)
+                            onTriggered: view.vm.state.transcript.exportAs("txt")
                         }
                         MenuItem {
                             text: "Export as SRT Subtitles (.srt)"
-                            onTriggered: view.vm.state.transcript.exportTranscript(ExportFormat.srt)
+                            onTriggered: view.vm.state.transcript.exportAs("srt")
                         }
                     }
                 }
@@ -413,13 +413,13 @@ Pane {
                 Item { Layout.fillWidth: true }
                 ChoicePill {
                     text: "Original"
-                    selected: view.preferences.autoPasteSource === AutoPasteSource.original
-                    onClicked: view.preferences.setAutoPasteSource(AutoPasteSource.original)
+                    selected: view.preferences.autoPasteSourceRaw === "original"
+                    onClicked: view.preferences.setAutoPasteSourceRaw("original")
                 }
                 ChoicePill {
                     text: "Translation"
-                    selected: view.preferences.autoPasteSource === AutoPasteSource.translation
-                    onClicked: view.preferences.setAutoPasteSource(AutoPasteSource.translation)
+                    selected: view.preferences.autoPasteSourceRaw === "translation"
+                    onClicked: view.preferences.setAutoPasteSourceRaw("translation")
                 }
             }
         }

@@ -85,43 +85,43 @@ void MenuBarViewModel::setShowClearConfirm(bool show) {
 
 MenuBarViewModel::Activity MenuBarViewModel::activity() const {
     if (m_state.listening()->isListening())
-        return Activity::listening;
+        return Activity::Listening;
     if (m_state.dictation()->isDictating())
-        return Activity::dictating;
-    return Activity::idle;
+        return Activity::Dictating;
+    return Activity::Idle;
 }
 
 QString MenuBarViewModel::statusText() const {
     switch (activity()) {
-    case Activity::listening:
+    case Activity::Listening:
         return m_state.listening()->formattedRecordingTime();
-    case Activity::dictating:
+    case Activity::Dictating:
         return QStringLiteral("Dictating");
-    case Activity::idle:
+    case Activity::Idle:
         break;
     }
     return {};
 }
 
 bool MenuBarViewModel::pulseActive() const {
-    return activity() != Activity::idle && !m_reducedMotion;
+    return activity() != Activity::Idle && !m_reducedMotion;
 }
 
 // --- Audio source -------------------------------------------------------------------
 
 MenuBarViewModel::MicrophoneRow MenuBarViewModel::microphoneRow() const {
     if (m_state.preferences()->selectedSource() != AudioSourceType::microphone)
-        return MicrophoneRow::hidden;
+        return MicrophoneRow::Hidden;
     switch (m_state.listening()->micPermission()) {
     case MicPermission::authorized:
-        return MicrophoneRow::devicePicker;
+        return MicrophoneRow::DevicePicker;
     case MicPermission::notDetermined:
-        return MicrophoneRow::grantButton;
+        return MicrophoneRow::GrantButton;
     case MicPermission::denied:
     case MicPermission::restricted:
         break;
     }
-    return MicrophoneRow::accessDenied;
+    return MicrophoneRow::AccessDenied;
 }
 
 QString MenuBarViewModel::sourceDescription() const {

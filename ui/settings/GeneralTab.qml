@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Orvinta.App
 import Orvinta.Ui
 
 // Start-up, languages, sound, clipboard, dictation and the shortcuts.
@@ -87,17 +86,17 @@ SettingsForm {
             Button {
                 text: "Original"
                 checkable: true
-                checked: tab.vm.preferences.autoPasteSource === AutoPasteSource.original
+                checked: tab.vm.preferences.autoPasteSourceRaw === "original"
                 ButtonGroup.group: pasteSource
-                onClicked: tab.vm.preferences.setAutoPasteSource(AutoPasteSource.original)
+                onClicked: tab.vm.preferences.setAutoPasteSourceRaw("original")
                 Accessible.name: "Paste source: Original"
             }
             Button {
                 text: "Translation"
                 checkable: true
-                checked: tab.vm.preferences.autoPasteSource === AutoPasteSource.translation
+                checked: tab.vm.preferences.autoPasteSourceRaw === "translation"
                 ButtonGroup.group: pasteSource
-                onClicked: tab.vm.preferences.setAutoPasteSource(AutoPasteSource.translation)
+                onClicked: tab.vm.preferences.setAutoPasteSourceRaw("translation")
                 Accessible.name: "Paste source: Translation"
             }
         }

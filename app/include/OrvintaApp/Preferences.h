@@ -29,6 +29,8 @@ class Preferences : public QObject {
     Q_PROPERTY(bool autoPasteAtCursor READ autoPasteAtCursor NOTIFY autoPasteAtCursorChanged)
     Q_PROPERTY(
         Orvinta::AutoPasteSource autoPasteSource READ autoPasteSource NOTIFY autoPasteSourceChanged)
+    /// "original" or "translation", for QML, which cannot name lower-case enumerators.
+    Q_PROPERTY(QString autoPasteSourceRaw READ autoPasteSourceRaw NOTIFY autoPasteSourceChanged)
     Q_PROPERTY(bool soundEnabled READ soundEnabled NOTIFY soundEnabledChanged)
     Q_PROPERTY(
         bool dictationModeEnabled READ dictationModeEnabled NOTIFY dictationModeEnabledChanged)
@@ -49,6 +51,7 @@ public:
     bool autoCopyToClipboard() const { return m_autoCopyToClipboard; }
     bool autoPasteAtCursor() const { return m_autoPasteAtCursor; }
     AutoPasteSource autoPasteSource() const { return m_autoPasteSource; }
+    QString autoPasteSourceRaw() const { return rawValue(m_autoPasteSource); }
     bool soundEnabled() const { return m_soundEnabled; }
     bool dictationModeEnabled() const { return m_dictationModeEnabled; }
     bool launchAtLogin() const;
@@ -62,6 +65,8 @@ public:
     Q_INVOKABLE void setAutoCopyToClipboard(bool enabled);
     Q_INVOKABLE void setAutoPasteAtCursor(bool enabled);
     Q_INVOKABLE void setAutoPasteSource(Orvinta::AutoPasteSource source);
+    /// Unknown raw values are ignored.
+    Q_INVOKABLE void setAutoPasteSourceRaw(const QString &raw);
     Q_INVOKABLE void setSoundEnabled(bool enabled);
     Q_INVOKABLE void setDictationModeEnabled(bool enabled);
     Q_INVOKABLE void setLaunchAtLogin(bool enabled);

@@ -61,7 +61,9 @@ public:
     /// Every line on the clipboard, one per line.
     Q_INVOKABLE void copyAllTranscript();
     /// Asks for a place and writes the transcript there.
-    Q_INVOKABLE void exportTranscript(Orvinta::ExportFormat format);
+    void exportTranscript(Orvinta::ExportFormat format);
+    /// The same for QML, by file extension: "txt" or "srt"; others are ignored.
+    Q_INVOKABLE void exportAs(const QString &extension);
 
 Q_SIGNALS:
     void lineCountChanged();

@@ -118,12 +118,12 @@ TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
     MenuBarViewModel panel(*f.state);
     QSignalSpy pulse(&panel, &MenuBarViewModel::activityChanged);
 
-    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::idle);
+    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Idle);
     EXPECT_EQ(panel.statusText(), "");
     EXPECT_TRUE(panel.startStopEnabled());
 
     ASSERT_TRUE(startListening(*f.state));
-    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::listening);
+    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Listening);
     EXPECT_EQ(panel.statusText(), "0:00");
     EXPECT_TRUE(panel.pulseActive());
     panel.selectMicrophone(true); // the source stays while listening
@@ -133,7 +133,7 @@ TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
 
     // During dictation: "Dictating", and the start/stop button is disabled.
     f.state->dictation()->setIsDictating(true);
-    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::dictating);
+    EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Dictating);
     EXPECT_EQ(panel.statusText(), "Dictating");
     EXPECT_FALSE(panel.startStopEnabled());
     panel.toggleListening();
@@ -179,14 +179,14 @@ TEST(MenuBarViewModel, choosingTheMicrophoneAsksForAccessOnce) {
     MenuBarViewModel panel(*f.state);
     using Row = MenuBarViewModel::MicrophoneRow;
     EXPECT_EQ(panel.sourceDescription(), "Captures all audio playing on your computer");
-    EXPECT_EQ(panel.microphoneRow(), Row::hidden);
+    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
 
     // The fixture has no sound server: asking ends in a refusal.
     panel.selectMicrophone(true);
     EXPECT_EQ(panel.sourceDescription(), "Captures audio from your microphone");
-    ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::accessDenied; }));
+    ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::AccessDenied; }));
     panel.selectMicrophone(false);
-    EXPECT_EQ(panel.microphoneRow(), Row::hidden);
+    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
 }
 
 TEST(MenuBarViewModel, theFirstShowingSetsUpTheOverlayOnce) {

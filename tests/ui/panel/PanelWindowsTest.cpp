@@ -22,6 +22,14 @@ using namespace Orvinta::Testing;
 
 namespace {
 
+/// The item that says `text`; null when none does.
+QQuickItem *itemSaying(QObject *root, const QString &text) {
+    for (QQuickItem *item : root->findChildren<QQuickItem *>())
+        if (item->property("text").toString() == text)
+            return item;
+    return nullptr;
+}
+
 /// The texts of every item, for finding what a view says.
 QStringList textsIn(QObject *root) {
     QStringList texts;
@@ -68,6 +76,53 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(plain.isLoaded());
     EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
+}
+
+// The panel's controls reach the application through its typed parts: what
+// they show follows the state, and what they do arrives with the right values.
+TEST(PanelWindows, controlsFollowTheStateAndPassTheirChoices) {
+    AppFixture f;
+    f.audio = std::make_shared<FakeSoundServer>();
+    f.restart();
+    f.state->addConfirmedLine("Keep me.");
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
+    panel.showWindow();
+    QQuickWindow &window = *panel.window();
+    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    const auto shown = [&](const char *text) {
+        QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
+        return item && item->isVisible();
+    };
+
+    // The microphone row: the device picker once access is granted.
+    EXPECT_FALSE(shown("Device"));
+    f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
+    EXPECT_TRUE(waitUntil([&] { return shown("Device"); }));
+    EXPECT_FALSE(shown("Microphone access denied"));
+
+    // Auto-paste offers the source, the original one chosen.
+    f.state->preferences()->setAutoPasteAtCursor(true);
+    QQuickItem *original = itemSaying(&window, "Original");
+    QQuickItem *translation = itemSaying(&window, "Translation");
+    ASSERT_TRUE(original && translation && original->isVisible());
+    EXPECT_TRUE(original->property("selected").toBool());
+    QMetaObject::invokeMethod(translation, "clicked");
+    EXPECT_EQ(f.state->preferences()->autoPasteSource(), AutoPasteSource::translation);
+    EXPECT_FALSE(original->property("selected").toBool());
+
+    // Each export item asks for its own kind of file.
+    for (const auto &[item, extension] : {std::pair{"Export as SRT Subtitles (.srt)", ".srt"},
+                                          std::pair{"Export as Plain Text (.txt)", ".txt"}}) {
+        QQuickItem *menuItem = itemSaying(&window, QString::fromUtf8(item));
+        ASSERT_TRUE(menuItem) << item;
+        QMetaObject::invokeMethod(menuItem, "triggered");
+        EXPECT_TRUE(f.saveDialog->suggested.endsWith(QLatin1String(extension)))
+            << f.saveDialog->suggested.toStdString();
+    }
 }
 
 TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {

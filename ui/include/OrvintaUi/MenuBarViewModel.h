@@ -45,14 +45,14 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY shortcutTextChanged)
 
 public:
-    enum class Activity { idle, listening, dictating };
+    enum class Activity { Idle, Listening, Dictating };
     Q_ENUM(Activity)
     /// Which settings button an error banner offers.
     enum class ErrorSettings { none, privacy, microphone };
     Q_ENUM(ErrorSettings)
     /// What stands under the source picker: nothing (system audio), the
     /// device picker, the button that asks for access, or the denial note.
-    enum class MicrophoneRow { hidden, devicePicker, grantButton, accessDenied };
+    enum class MicrophoneRow { Hidden, DevicePicker, GrantButton, AccessDenied };
     Q_ENUM(MicrophoneRow)
 
     struct Options {
