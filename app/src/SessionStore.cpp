@@ -14,6 +14,10 @@
 
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Orvinta {
 
 namespace {
@@ -147,11 +151,29 @@ void SessionStore::archiveBeforeNextSave() {
     m_archiveBeforeSave = true;
 }
 
-std::optional<QString> SessionStore::moveAside(const QString &path, const QString &kind) {
+std::optional<QString> SessionStore::keepAside(const QString &path, const QString &kind) {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString aside =
-        QFileInfo(path).dir().filePath(QStringLiteral("session.%1-%2.json").arg(kind, stamp));
-    if (!QFile::rename(path, aside))
+    const QDir folder = QFileInfo(path).dir();
+    QString aside = folder.filePath(QStringLiteral("session.%1-%2.json").arg(kind, stamp));
+    for (int n = 2; QFileInfo(aside).exists() || QFileInfo(aside).isSymLink(); ++n) {
+        if (n > 100)
+            return std::nullopt;
+        aside = folder.filePath(QStringLiteral("session.%1-%2-%3.json").arg(kind, stamp).arg(n));
+    }
+    const QByteArray from = QFile::encodeName(path);
+    const QByteArray to = QFile::encodeName(aside);
+    struct stat info {};
+    if (::stat(from.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        // A pipe, a device or a folder in the way is not written over but
+        // replaced, so it is moved.
+        if (!QFile::rename(path, aside))
+            return std::nullopt;
+        return aside;
+    }
+    // The file stays where it is until the new one has replaced it, so that
+    // there is always a session file.
+    if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) != 0 &&
+        !QFile::copy(path, aside))
         return std::nullopt;
     return aside;
 }
@@ -164,36 +186,47 @@ SessionSaveResult SessionStore::save(const SessionData &session) {
         result.error = folderError;
         return result;
     }
-    if (m_unreadableFile && *m_unreadableFile == *path && QFile::exists(*path)) {
-        result.keptAside = moveAside(*path, QStringLiteral("unreadable"));
-        if (result.keptAside)
-            qCInfo(lcAppState, "Kept the unreadable session file as %s",
-                   qUtf8Printable(*result.keptAside));
-        else
+    std::optional<QString> aside;
+    const bool unreadable = m_unreadableFile && *m_unreadableFile == *path;
+    if (unreadable && QFile::exists(*path)) {
+        aside = keepAside(*path, QStringLiteral("unreadable"));
+        if (!aside)
             qCWarning(lcAppState, "Could not keep the unreadable session file aside");
     } else if (m_archiveBeforeSave && QFile::exists(*path)) {
-        result.keptAside = moveAside(*path, QStringLiteral("archive"));
-        if (result.keptAside)
-            qCInfo(lcAppState, "Kept the whole session before the 500-line cut as %s",
-                   qUtf8Printable(*result.keptAside));
+        aside = keepAside(*path, QStringLiteral("archive"));
     }
     // Until the old file is safe elsewhere, it is not replaced.
-    if ((m_unreadableFile || m_archiveBeforeSave) && QFile::exists(*path)) {
+    if ((m_unreadableFile || m_archiveBeforeSave) && QFile::exists(*path) && !aside) {
         result.error = QStringLiteral("%1: the previous file could not be kept aside").arg(*path);
+        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*result.error));
+        return result;
+    }
+    if (session.lines.isEmpty()) {
+        if (QFile::exists(*path) && !QFile::remove(*path))
+            result.error = QStringLiteral("%1: cannot be removed").arg(*path);
+    } else {
+        // Transcripts are private.
+        result.error = writeFileAtomically(*path, encodeSession(session), /*ownerOnly=*/true);
+    }
+    if (result.error && aside && QFileInfo::exists(*path)) {
+        // The previous file is still in place; the next save keeps it aside afresh.
+        QFile::remove(*aside);
+        aside.reset();
+    }
+    if (aside) {
+        if (unreadable)
+            qCInfo(lcAppState, "Kept the unreadable session file as %s", qUtf8Printable(*aside));
+        else
+            qCInfo(lcAppState, "Kept the whole session before the 500-line cut as %s",
+                   qUtf8Printable(*aside));
+    }
+    result.keptAside = aside;
+    if (result.error) {
         qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*result.error));
         return result;
     }
     m_unreadableFile.reset();
     m_archiveBeforeSave = false;
-    if (session.lines.isEmpty()) {
-        if (QFile::exists(*path) && !QFile::remove(*path))
-            result.error = QStringLiteral("%1: cannot be removed").arg(*path);
-        return result;
-    }
-    // Transcripts are private.
-    result.error = writeFileAtomically(*path, encodeSession(session), /*ownerOnly=*/true);
-    if (result.error)
-        qCCritical(lcAppState, "Failed to save session: %s", qUtf8Printable(*result.error));
     return result;
 }
 

@@ -71,6 +71,34 @@ TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(readAll(exported), QByteArray("old"));
 }
 
+// The 500-line cut archives the uncut file; a disk that fills up while the
+// cut file is written leaves the uncut one in place, and the next save
+// archives it once and writes the cut one.
+TEST(FileSafety, aFailedWriteAtTheCutLeavesTheSessionFileInPlace) {
+    AppFixture f;
+    f.state.reset();
+    const SessionData data = sessionOf(750, "en-US");
+    ASSERT_TRUE(writeFile(f.sessionPath(), encodeSession(data)));
+    f.restart();
+    ASSERT_EQ(f.state->transcript()->lineCount(), 500);
+    const QDir folder = QFileInfo(f.sessionPath()).dir();
+    {
+        const FileSizeLimit diskFull(4096);
+        f.state->addConfirmedLine("Not saved.");
+        f.settle();
+    }
+    ASSERT_TRUE(QFile::exists(f.sessionPath()));
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines, data.lines);
+    EXPECT_TRUE(folder.entryList({"session.archive-*.json"}, QDir::Files).isEmpty());
+
+    f.state->addConfirmedLine("Saved.");
+    f.settle();
+    const QStringList archives = folder.entryList({"session.archive-*.json"}, QDir::Files);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, data.lines);
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 502);
+}
+
 TEST(FileSafety, theAppSaysOncePerRunOfFailuresThatTheTranscriptIsNotSaved) {
     AppFixture f;
     f.state->addConfirmedLine("Saved.");

@@ -82,6 +82,110 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntry) {
     EXPECT_TRUE(autostart.setEnabled(false).isEmpty()); // already off
 }
 
+namespace {
+
+/// The Exec value as a desktop-entry reader turns it back into arguments:
+/// string escapes first, then quoting, then the %% field code.
+QStringList execArguments(const QString &value) {
+    QString unescaped;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != QLatin1Char('\\') || i + 1 == value.size()) {
+            unescaped += value[i];
+            continue;
+        }
+        const QChar next = value[++i];
+        unescaped += next == QLatin1Char('s')   ? QChar(' ')
+                     : next == QLatin1Char('n') ? QChar('\n')
+                     : next == QLatin1Char('t') ? QChar('\t')
+                     : next == QLatin1Char('r') ? QChar('\r')
+                                                : next;
+    }
+    QStringList arguments;
+    QString current;
+    bool inQuotes = false;
+    bool any = false;
+    for (qsizetype i = 0; i < unescaped.size(); ++i) {
+        const QChar c = unescaped[i];
+        if (inQuotes) {
+            if (c == QLatin1Char('"'))
+                inQuotes = false;
+            else if (c == QLatin1Char('\\') && i + 1 < unescaped.size() &&
+                     QStringLiteral("\"`$\\").contains(unescaped[i + 1]))
+                current += unescaped[++i];
+            else
+                current += c;
+        } else if (c == QLatin1Char('"')) {
+            inQuotes = any = true;
+        } else if (c == QLatin1Char(' ')) {
+            if (any)
+                arguments << current;
+            current.clear();
+            any = false;
+        } else {
+            current += c;
+            any = true;
+        }
+    }
+    if (any)
+        arguments << current;
+    for (QString &argument : arguments)
+        argument.replace(QStringLiteral("%%"), QStringLiteral("%"));
+    return arguments;
+}
+
+} // namespace
+
+// A folder name with quotes, dollars, backticks, backslashes or percent
+// signs stays one argument of the Exec line and adds no line to the entry.
+TEST(Preferences, autostartEntryQuotesAHostileCommandPath) {
+    const QStringList paths{
+        "/usr/bin/orvinta",
+        "/home/a b/orvinta",
+        "/home/100%/orvinta",
+        "/home/%f/orvinta",
+        "/home/say \"hi\"/orvinta",
+        "/home/$(reboot)/`id`/orvinta",
+        "/home/back\\slash\\n/orvinta",
+        "/home/x\\\"y/orvinta",
+        "/home/Hidden=true;#[Group]/orvinta",
+        "/home/tab\there/\u00e9t\u00e9/orvinta",
+    };
+    for (const QString &path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        QTemporaryDir config;
+        XdgAutostart autostart(config.path(), path);
+        ASSERT_TRUE(autostart.setEnabled(true).isEmpty());
+        EXPECT_TRUE(autostart.isEnabled());
+        QFile entry(autostart.entryPath());
+        ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+        ASSERT_EQ(lines.size(), 9); // eight lines and the final newline
+        EXPECT_EQ(lines[0], "[Desktop Entry]");
+        EXPECT_EQ(lines[1], "Type=Application");
+        EXPECT_EQ(lines[2], "Name=Orvinta");
+        EXPECT_EQ(lines[3], "Comment=Live speech-to-text subtitles");
+        ASSERT_TRUE(lines[4].startsWith("Exec="));
+        EXPECT_EQ(execArguments(lines[4].mid(5)), QStringList{path}) << lines[4].toStdString();
+        EXPECT_EQ(lines[5], "Icon=orvinta");
+        EXPECT_EQ(lines[6], "Terminal=false");
+        EXPECT_EQ(lines[7], "X-GNOME-Autostart-enabled=true");
+        EXPECT_EQ(lines[8], "");
+    }
+}
+
+// A line break cannot be written into an Exec line at all: nothing is written.
+TEST(Preferences, autostartRefusesACommandPathWithALineBreak) {
+    for (const QString &path :
+         {QStringLiteral("/home/a\nHidden=true/orvinta"), QStringLiteral("/home/a\rb/orvinta")}) {
+        QTemporaryDir config;
+        XdgAutostart autostart(config.path(), path);
+        const QString error = autostart.setEnabled(true);
+        EXPECT_TRUE(error.contains("line break")) << error.toStdString();
+        EXPECT_FALSE(QFile::exists(autostart.entryPath()));
+        EXPECT_FALSE(autostart.isEnabled());
+    }
+}
+
 TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
     QTemporaryDir folder;
     const QString path = folder.filePath("Orvinta.conf");

@@ -7,6 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
@@ -21,6 +32,133 @@ TEST(SingleInstance, theSecondStartHandsOverToTheFirst) {
     EXPECT_EQ(second.claim(), SingleInstance::Claim::heldElsewhere);
     EXPECT_TRUE(second.handOver());
     EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
+}
+
+namespace {
+
+/// A raw connection to the hand-over socket that sends nothing; -1 with
+/// errno set when none could be made.
+int idleConnection(const QString &socketPath) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(socketPath);
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+/// The process may open descriptors up to `extra` above its highest one, as
+/// with a low `ulimit -n`.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t extra) {
+        getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlim_t highest = 0;
+        for (const QString &name : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System))
+            highest = std::max<rlim_t>(highest, name.toULong());
+        rlimit limit = m_saved;
+        limit.rlim_cur = highest + 1 + extra;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+int openDescriptors() {
+    return static_cast<int>(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
+
+} // namespace
+
+// Connections that say nothing take a few descriptors at most, and even a
+// full descriptor table does not close the listener or remove its socket:
+// once the flood is over, the next start still hands over.
+TEST(SingleInstance, aFloodOfIdleConnectionsLeavesTheHandOverWorking) {
+    QTemporaryDir runtime;
+    SingleInstance first(runtime.path(), runtime.path());
+    ASSERT_EQ(first.claim(), SingleInstance::Claim::taken);
+    ASSERT_TRUE(first.acceptHandOvers());
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+    const QString socketPath = QDir(runtime.path()).filePath("orvinta.socket");
+    ASSERT_TRUE(QFile::exists(socketPath));
+
+    const int before = openDescriptors();
+    std::vector<int> clients;
+    bool tableFull = false;
+    {
+        const DescriptorLimit limit(100);
+        for (int attempt = 0; attempt < 2000 && !tableFull; ++attempt) {
+            const int fd = idleConnection(socketPath);
+            if (fd >= 0)
+                clients.push_back(fd);
+            else if (errno == EMFILE)
+                tableFull = true;
+            QCoreApplication::processEvents();
+        }
+        EXPECT_TRUE(tableFull);
+        // Connections keep coming while the table is full, so the listener
+        // meets the full table when it accepts them.
+        for (int i = 0; i < 20 && !clients.empty(); ++i) {
+            ::close(clients.back());
+            clients.pop_back();
+            const int fd = idleConnection(socketPath);
+            if (fd >= 0)
+                clients.push_back(fd);
+            for (int j = 0; j < 5; ++j) {
+                QCoreApplication::processEvents();
+                QThread::msleep(2);
+            }
+        }
+        EXPECT_TRUE(QFile::exists(socketPath));
+        EXPECT_LE(openDescriptors() - before - static_cast<int>(clients.size()), 20)
+            << "descriptors held for idle hand-over connections";
+    }
+    for (const int fd : clients)
+        ::close(fd);
+
+    SingleInstance second(runtime.path(), runtime.path());
+    EXPECT_EQ(second.claim(), SingleInstance::Claim::heldElsewhere);
+    EXPECT_TRUE(second.handOver());
+    EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
+    EXPECT_TRUE(QFile::exists(socketPath));
+}
+
+// A connection that says nothing useful is closed after a moment.
+TEST(SingleInstance, aSilentOrGarbledHandOverIsDropped) {
+    QTemporaryDir runtime;
+    SingleInstance first(runtime.path(), runtime.path());
+    ASSERT_EQ(first.claim(), SingleInstance::Claim::taken);
+    ASSERT_TRUE(first.acceptHandOvers());
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+    const QString socketPath = QDir(runtime.path()).filePath("orvinta.socket");
+
+    const int silent = idleConnection(socketPath);
+    const int garbled = idleConnection(socketPath);
+    ASSERT_GE(silent, 0);
+    ASSERT_GE(garbled, 0);
+    ASSERT_EQ(::write(garbled, "hello\n", 6), 6);
+    const auto closedByPeer = [](int fd) {
+        char byte = 0;
+        return ::read(fd, &byte, 1) == 0;
+    };
+    EXPECT_TRUE(waitUntil([&] { return closedByPeer(garbled); }));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(waitUntil([&] { return closedByPeer(silent); }));
+    EXPECT_LT(timer.elapsed(), 4000);
+    ::close(silent);
+    ::close(garbled);
+    EXPECT_EQ(activated.count(), 0);
 }
 
 TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver) {

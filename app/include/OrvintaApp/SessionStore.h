@@ -58,17 +58,19 @@ public:
     std::optional<QString> sessionFileURL(QString *error = nullptr) const;
     /// Nothing when there is no file; throws SessionFormatError (or a read
     /// error as one) when it cannot be used. The file is then kept and
-    /// moved aside before the next save replaces it.
+    /// kept aside before the next save replaces it.
     std::optional<SessionData> read();
     /// The file holds more than will be kept: before the next save replaces
-    /// it, it is moved aside as an archive, so nothing said is lost.
+    /// it, it is kept aside as an archive, so nothing said is lost.
     void archiveBeforeNextSave();
     /// Writes the session, or removes the file when there are no lines.
     SessionSaveResult save(const SessionData &session);
 
 private:
-    /// Moves the file aside as session.<kind>-<date>.json; the new path, or nothing.
-    std::optional<QString> moveAside(const QString &path, const QString &kind);
+    /// Keeps the file aside as session.<kind>-<date>.json while it stays in
+    /// place (a hard link, else a copy; something other than a file is
+    /// moved); the new path, or nothing.
+    std::optional<QString> keepAside(const QString &path, const QString &kind);
 
     std::optional<QString> m_dataHome;
     std::optional<QString> m_unreadableFile;

@@ -15,13 +15,19 @@ namespace {
 const std::string errorDomain = "PulseAudio";
 constexpr auto serverTimeout = std::chrono::milliseconds(5000);
 
+/// Holds the main loop's lock; holds nothing where there is no loop (it
+/// could not be made), and then ensureConnected() reports why.
 class MainloopLock {
 public:
     explicit MainloopLock(pa_threaded_mainloop *loop)
         : m_loop(loop) {
-        pa_threaded_mainloop_lock(m_loop);
+        if (m_loop)
+            pa_threaded_mainloop_lock(m_loop);
     }
-    ~MainloopLock() { pa_threaded_mainloop_unlock(m_loop); }
+    ~MainloopLock() {
+        if (m_loop)
+            pa_threaded_mainloop_unlock(m_loop);
+    }
     MainloopLock(const MainloopLock &) = delete;
     MainloopLock &operator=(const MainloopLock &) = delete;
 
@@ -54,38 +60,55 @@ SourceInfo sourceInfoFrom(const pa_source_info *info) {
 class PulseConnection {
 public:
     PulseConnection(const char *threadName, std::string server)
-        : m_server(std::move(server)) {
-        m_loop = pa_threaded_mainloop_new();
-        if (!m_loop)
-            return;
-        pa_threaded_mainloop_set_name(m_loop, threadName);
-        if (pa_threaded_mainloop_start(m_loop) < 0) {
-            pa_threaded_mainloop_free(m_loop);
-            m_loop = nullptr;
-        }
+        : m_threadName(threadName)
+        , m_server(std::move(server)) {
+        startLoop();
     }
 
     ~PulseConnection() {
-        if (!m_loop)
+        pa_threaded_mainloop *loop = m_loop.load();
+        if (!loop)
             return;
         {
-            MainloopLock lock(m_loop);
+            MainloopLock lock(loop);
             dropContext();
         }
-        pa_threaded_mainloop_stop(m_loop);
-        pa_threaded_mainloop_free(m_loop);
+        pa_threaded_mainloop_stop(loop);
+        pa_threaded_mainloop_free(loop);
     }
 
     PulseConnection(const PulseConnection &) = delete;
     PulseConnection &operator=(const PulseConnection &) = delete;
 
-    pa_threaded_mainloop *loop() const { return m_loop; }
+    /// The main loop, made and started on first need: making it takes file
+    /// descriptors and a thread, which may be short for a while (a low
+    /// `ulimit -n`), so a failure is retried on the next call. Null while
+    /// it cannot be made.
+    pa_threaded_mainloop *startLoop() {
+        const std::lock_guard<std::mutex> guard(m_loopMutex);
+        if (pa_threaded_mainloop *loop = m_loop.load())
+            return loop;
+        pa_threaded_mainloop *loop = pa_threaded_mainloop_new();
+        if (!loop)
+            return nullptr;
+        pa_threaded_mainloop_set_name(loop, m_threadName);
+        if (pa_threaded_mainloop_start(loop) < 0) {
+            pa_threaded_mainloop_free(loop);
+            return nullptr;
+        }
+        m_loop = loop;
+        return loop;
+    }
+
+    pa_threaded_mainloop *loop() const { return m_loop.load(); }
     pa_context *context() const { return m_context; }
 
     /// Lock held. Throws EngineError; code PA_ERR_ACCESS when the server refused us.
     void ensureConnected() {
         if (!m_loop)
-            throw EngineError(errorDomain, PA_ERR_INTERNAL, "Cannot start the sound server client");
+            throw EngineError(errorDomain, PA_ERR_INTERNAL,
+                              "Cannot start the sound server client: the process has run out "
+                              "of file descriptors or threads");
         if (m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY)
             return;
         dropContext();
@@ -192,8 +215,10 @@ private:
         m_context = nullptr;
     }
 
+    const char *m_threadName;
     std::string m_server;
-    pa_threaded_mainloop *m_loop = nullptr;
+    std::mutex m_loopMutex; // guards the making of the loop
+    std::atomic<pa_threaded_mainloop *> m_loop{nullptr};
     pa_context *m_context = nullptr;
 };
 
@@ -314,7 +339,7 @@ public:
     ~PulseMicrophoneCapture() override { stop(); }
 
     bool selectDevice(std::uint32_t deviceID) override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         try {
             m_connection->ensureConnected();
         } catch (const EngineError &) {
@@ -327,7 +352,7 @@ public:
     }
 
     AudioFormat inputFormat() override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         m_connection->ensureConnected();
         const auto info = m_connection->source(m_device);
         if (!info || info->rate == 0 || info->channels == 0)
@@ -340,7 +365,7 @@ public:
 
     void installTap(std::uint32_t bufferFrames, const AudioFormat &format,
                     CapturedBufferHandler handler, CaptureFailureHandler onFailure) override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         m_bufferFrames = bufferFrames;
         m_format = format;
         m_handler = std::move(handler);
@@ -348,13 +373,13 @@ public:
     }
 
     void removeTap() override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         m_handler = nullptr;
         m_onFailure = nullptr;
     }
 
     void start() override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         m_connection->ensureConnected();
         m_stream.reset();
         pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(m_format.sampleRate),
@@ -383,7 +408,7 @@ public:
     }
 
     void stop() override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         if (m_stream)
             m_stream->disconnect();
         m_stream.reset();
@@ -414,7 +439,7 @@ public:
 
     void start(std::uint32_t sampleRate, CapturedSampleHandler handler,
                CaptureFailureHandler onFailure) override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         try {
             m_connection->ensureConnected();
         } catch (const EngineError &error) {
@@ -453,7 +478,7 @@ public:
     }
 
     void stop() override {
-        MainloopLock lock(m_connection->loop());
+        MainloopLock lock(m_connection->startLoop());
         m_handler = nullptr;
         m_onFailure = nullptr;
         if (!m_stream)
@@ -520,7 +545,7 @@ PulseAudioCapture::PulseAudioCapture(std::string server)
 PulseAudioCapture::~PulseAudioCapture() = default;
 
 MicrophoneAccess PulseAudioCapture::requestMicrophoneAccess() {
-    MainloopLock lock(m_connection->loop());
+    MainloopLock lock(m_connection->startLoop());
     try {
         m_connection->ensureConnected();
     } catch (const EngineError &error) {
@@ -540,7 +565,7 @@ std::unique_ptr<SystemAudioCapture> PulseAudioCapture::makeSystemAudioCapture() 
 }
 
 std::optional<std::vector<InputDeviceRecord>> PulseAudioCapture::inputDevices() {
-    MainloopLock lock(m_connection->loop());
+    MainloopLock lock(m_connection->startLoop());
     try {
         m_connection->ensureConnected();
     } catch (const EngineError &) {

@@ -8,7 +8,38 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace Orvinta {
+
+namespace {
+
+/// The command as one Exec argument of a desktop entry: quoted when it holds
+/// a reserved character, with `"`, `` ` ``, `$` and `\` escaped inside the
+/// quotes, a literal `%` doubled (it starts a field code), and then the
+/// backslashes and tabs escaped once more as the entry's string values are.
+QString execArgument(const QString &command) {
+    static const QString reserved = QStringLiteral(" \t\"'\\><~|&;$*?#()`");
+    const bool quote =
+        command.isEmpty() ||
+        std::any_of(command.begin(), command.end(), [](QChar c) { return reserved.contains(c); });
+    QString argument;
+    for (const QChar c : command) {
+        if (quote && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                      c == QLatin1Char('\\')))
+            argument += QLatin1Char('\\');
+        argument += c;
+        if (c == QLatin1Char('%'))
+            argument += c;
+    }
+    if (quote)
+        argument = QLatin1Char('"') + argument + QLatin1Char('"');
+    argument.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    argument.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+    return argument;
+}
+
+} // namespace
 
 XdgAutostart::XdgAutostart(QString configHome, QString command)
     : m_configHome(configHome.isEmpty()
@@ -36,11 +67,12 @@ QString XdgAutostart::setEnabled(bool enabled) {
             return QStringLiteral("cannot remove %1").arg(path);
         return {};
     }
+    // An entry is line by line, and an Exec argument has no escape for a line break.
+    if (m_command.contains(QLatin1Char('\n')) || m_command.contains(QLatin1Char('\r')))
+        return QStringLiteral("cannot start %1 at login: its path holds a line break")
+            .arg(m_command);
     if (!QDir().mkpath(QFileInfo(path).path()))
         return QStringLiteral("cannot create %1").arg(QFileInfo(path).path());
-    QString command = m_command;
-    if (command.contains(QLatin1Char(' ')))
-        command = QLatin1Char('"') + command + QLatin1Char('"');
     const QByteArray entry = QStringLiteral("[Desktop Entry]\n"
                                             "Type=Application\n"
                                             "Name=Orvinta\n"
@@ -49,7 +81,7 @@ QString XdgAutostart::setEnabled(bool enabled) {
                                             "Icon=orvinta\n"
                                             "Terminal=false\n"
                                             "X-GNOME-Autostart-enabled=true\n")
-                                 .arg(command)
+                                 .arg(execArgument(m_command))
                                  .toUtf8();
     return writeFileAtomically(path, entry).value_or(QString());
 }

@@ -1,11 +1,14 @@
 #pragma once
 
-#include <QLocalServer>
+#include <QList>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+
+class QLocalSocket;
+class QSocketNotifier;
 
 namespace Orvinta {
 
@@ -28,7 +31,12 @@ public:
     /// (an unwritable folder), with the reason in claimError().
     Claim claim();
     QString claimError() const { return m_claimError; }
-    /// Listens for hand-overs from later starts (the application only).
+    /// Listens for hand-overs from later starts (the application only). A
+    /// connection that has not asked for the hand-over within two seconds is
+    /// closed, and only a few are held at once (a new one closes the oldest),
+    /// so idle connections cannot use up the program's descriptors; a failed
+    /// accept (a full descriptor table) drops that connection and leaves the
+    /// listener and its socket in place.
     bool acceptHandOvers();
     /// Asks the running holder to show itself; false when nobody answered.
     bool handOver();
@@ -41,12 +49,19 @@ Q_SIGNALS:
 
 private:
     QString socketPath() const;
+    void acceptPending();
+    void adopt(int descriptor);
+    void drop(QLocalSocket *connection);
+    void stopListening();
 
     QString m_lockFolder;
     QString m_runtimeFolder;
     QString m_claimError;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    int m_listener = -1;
+    int m_spare = -1; // given up to refuse a connection when the table is full
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QList<QLocalSocket *> m_connections; // oldest first
 };
 
 } // namespace Orvinta

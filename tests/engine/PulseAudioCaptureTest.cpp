@@ -1,0 +1,103 @@
+// The PulseAudio back end when the process has run out of descriptors (a
+// low `ulimit -n`, or a flood of connections somewhere else in the program).
+
+#include <OrvintaEngineBackends/PulseAudioCapture.h>
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Orvinta;
+
+namespace {
+
+/// Fills the descriptor table under a lowered limit while it lives.
+class FullDescriptorTable {
+public:
+    FullDescriptorTable() {
+        getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlim_t highest = 0;
+        for (const QString &name : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System))
+            highest = std::max<rlim_t>(highest, name.toULong());
+        rlimit limit = m_saved;
+        limit.rlim_cur = highest + 1 + 64;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            m_filler.push_back(fd);
+    }
+    ~FullDescriptorTable() {
+        for (const int fd : m_filler)
+            ::close(fd);
+        setrlimit(RLIMIT_NOFILE, &m_saved);
+    }
+    bool isFull() const {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return errno == EMFILE;
+        ::close(fd);
+        return false;
+    }
+
+private:
+    rlimit m_saved{};
+    std::vector<int> m_filler;
+};
+
+std::string soundServer() {
+    const char *server = std::getenv("PULSE_SERVER");
+    return server ? server : "";
+}
+
+} // namespace
+
+// Without descriptors the client's main loop cannot be made: every call says
+// so as an error, none aborts, and the same capture works once there are
+// descriptors again.
+TEST(PulseAudioCapture, aFullDescriptorTableIsAnErrorNotACrash) {
+    std::optional<PulseAudioCapture> capture;
+    std::unique_ptr<MicrophoneCapture> microphone;
+    std::unique_ptr<SystemAudioCapture> systemAudio;
+    {
+        const FullDescriptorTable full;
+        ASSERT_TRUE(full.isFull());
+        capture.emplace(soundServer());
+        EXPECT_FALSE(capture->inputDevices());
+        try {
+            capture->requestMicrophoneAccess();
+            ADD_FAILURE() << "no error";
+        } catch (const EngineError &error) {
+            EXPECT_NE(error.description().find("sound server"), std::string::npos)
+                << error.description();
+        }
+        microphone = capture->makeMicrophoneCapture();
+        EXPECT_FALSE(microphone->selectDevice(0));
+        EXPECT_THROW(microphone->inputFormat(), EngineError);
+        microphone->installTap(
+            1024, AudioFormat{48000, 1, SampleType::float32, true}, [](const AudioBuffer &) {},
+            [](CaptureFailureKind, std::string) {});
+        EXPECT_THROW(microphone->start(), EngineError);
+        microphone->stop();
+        microphone->removeTap();
+
+        systemAudio = capture->makeSystemAudioCapture();
+        EXPECT_THROW(systemAudio->start(
+                         16000, [](const std::byte *, std::size_t) {},
+                         [](CaptureFailureKind, std::string) {}),
+                     CaptureError);
+        systemAudio->stop();
+    }
+    if (soundServer().empty())
+        return;
+    EXPECT_TRUE(capture->inputDevices());
+    EXPECT_EQ(capture->requestMicrophoneAccess(), MicrophoneAccess::granted);
+    EXPECT_NO_THROW(microphone->inputFormat());
+    microphone.reset();
+    systemAudio.reset();
+}
