@@ -2,7 +2,6 @@
 #include <OrvintaUpdates/UpdateLog.h>
 #include <OrvintaUpdates/Version.h>
 
-#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -10,13 +9,6 @@
 namespace Orvinta {
 
 namespace {
-
-bool isLoopbackHost(const QString &host) {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
 
 QString seconds(std::chrono::milliseconds duration) {
     const auto ms = duration.count();
@@ -28,11 +20,7 @@ QString seconds(std::chrono::milliseconds duration) {
 } // namespace
 
 bool isAllowedFeedUrl(const QUrl &url) {
-    if (!url.isValid() || url.host().isEmpty())
-        return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("https") ||
-           (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
+    return isSecureWebAddress(url);
 }
 
 QString UpdateCheckResult::message() const {
