@@ -66,10 +66,17 @@ void UpdateCheck::start() {
         return;
     }
     qCInfo(lcUpdater).noquote() << "Checking for updates at" << url.toDisplayString();
+    m_visited.clear();
+    request(url);
+    m_deadline.start(m_options.timeout);
+}
+
+void UpdateCheck::request(const QUrl &url) {
+    // Redirects are followed here, one request at a time, so that every hop
+    // is checked and a loop is recognised as one.
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(5);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setHeader(QNetworkRequest::UserAgentHeader,
@@ -77,18 +84,14 @@ void UpdateCheck::start() {
     if (m_options.ssl)
         request.setSslConfiguration(*m_options.ssl);
     m_currentUrl = url;
+    m_visited.append(url.adjusted(QUrl::NormalizePathSegments | QUrl::StripTrailingSlash));
+    m_body.clear();
     m_reply = m_network.get(request);
-    connect(m_reply, &QNetworkReply::redirected, this, &UpdateCheck::onRedirected);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::onReplyFinished);
-    m_deadline.start(m_options.timeout);
 }
 
-void UpdateCheck::onRedirected(const QUrl &target) {
-    if (!m_reply)
-        return;
-    // The reply already carries the new address here, so the one being left
-    // is kept apart.
+void UpdateCheck::followRedirect(const QUrl &target) {
     const QUrl from = m_currentUrl;
     const QUrl to = from.resolved(target);
     const bool leavesHttps = from.scheme().toLower() == QLatin1String("https") &&
@@ -98,9 +101,20 @@ void UpdateCheck::onRedirected(const QUrl &target) {
                  .arg(to.toDisplayString()));
         return;
     }
+    if (m_visited.contains(to.adjusted(QUrl::NormalizePathSegments | QUrl::StripTrailingSlash))) {
+        fail(QStringLiteral("The update feed could not be read: it redirects in a loop (back to "
+                            "%1)")
+                 .arg(to.toDisplayString()));
+        return;
+    }
+    if (m_visited.size() > maxRedirects) {
+        fail(QStringLiteral("The update feed could not be read: too many redirects (more than %1)")
+                 .arg(maxRedirects));
+        return;
+    }
     qCDebug(lcUpdater).noquote() << "Following redirect to" << to.toDisplayString();
-    m_currentUrl = to;
-    Q_EMIT m_reply->redirectAllowed();
+    dropReply();
+    request(to);
 }
 
 void UpdateCheck::onReadyRead() {
@@ -119,11 +133,16 @@ void UpdateCheck::onReplyFinished() {
     if (!m_running)
         return;
     QNetworkReply *reply = m_reply;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    if (status >= 300 && status < 400 && target.isValid()) {
+        followRedirect(target);
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         fail(QStringLiteral("The update feed could not be read: %1").arg(reply->errorString()));
         return;
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status != 200) {
         fail(QStringLiteral("The update feed could not be read: the server answered %1")
                  .arg(status));

@@ -64,7 +64,11 @@ Q_SIGNALS:
     void finished(const Orvinta::UpdateCheckResult &result);
 
 private:
-    void onRedirected(const QUrl &target);
+    /// Redirects followed in one check; one more is an error.
+    static constexpr int maxRedirects = 5;
+
+    void request(const QUrl &url);
+    void followRedirect(const QUrl &target);
     void onReadyRead();
     void onReplyFinished();
     void fail(const QString &error);
@@ -75,6 +79,8 @@ private:
     UpdateCheckOptions m_options;
     QPointer<QNetworkReply> m_reply;
     QUrl m_currentUrl;
+    /// Every address asked for in this check, redirects included.
+    QList<QUrl> m_visited;
     QByteArray m_body;
     QTimer m_deadline;
     bool m_running = false;
