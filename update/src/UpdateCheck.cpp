@@ -23,6 +23,20 @@ bool isAllowedFeedUrl(const QUrl &url) {
     return isSecureWebAddress(url);
 }
 
+QString printableLine(const QString &text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\t' || u == '\n' || u == '\r')
+            line += QLatin1Char(' ');
+        else if (c.category() != QChar::Other_Control && !(u >= 0x202A && u <= 0x202E) &&
+                 !(u >= 0x2066 && u <= 0x2069))
+            line += c;
+    }
+    return line.simplified();
+}
+
 QString UpdateCheckResult::message() const {
     switch (outcome) {
     case Outcome::upToDate:
@@ -173,7 +187,8 @@ void UpdateCheck::fail(const QString &error) {
         return;
     UpdateCheckResult result;
     result.currentVersion = m_options.currentVersion;
-    result.error = error;
+    // The reason may quote the server, which may say anything.
+    result.error = printableLine(error);
     finish(std::move(result));
 }
 

@@ -23,6 +23,11 @@ namespace Orvinta {
 /// computer's loopback addresses (local testing).
 bool isAllowedFeedUrl(const QUrl &url);
 
+/// Text a server chose (a reason phrase, an address) as one line that a
+/// terminal or a label shows as written: control characters (escape
+/// sequences, line breaks, C1 codes) and bidirectional overrides dropped.
+QString printableLine(const QString &text);
+
 struct UpdateCheckOptions {
     QUrl feedUrl;
     /// The running short version, compared with the feed's versions.
