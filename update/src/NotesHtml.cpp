@@ -141,7 +141,8 @@ private:
         if (tag == QLatin1String("a")) {
             const QString href = attributeValue(node, "href");
             if (isSafeLink(href))
-                attributes = QStringLiteral(" href=\"%1\"").arg(href.trimmed().toHtmlEscaped());
+                attributes = QStringLiteral(" href=\"%1\"")
+                                 .arg(QUrl(href.trimmed()).toString(QUrl::FullyEncoded));
             else
                 tag.clear();
         }
