@@ -24,7 +24,7 @@ using Cli::fail;
 
 int printLines(const QStringList &lines) {
     for (const QString &line : lines)
-        if (!Cli::print(line))
+        if (!Cli::print(printableLine(line)))
             break;
     // A reader that went away is no failure of the check.
     return Cli::outputStatus();
@@ -128,7 +128,8 @@ int checkUpdateCommand(QCoreApplication &app) {
     case UpdateCheckResult::Outcome::failed:
         break;
     }
-    fail(result.message());
+    // The server's own words may be in it: no escape sequences reach the terminal.
+    fail(printableLine(result.message()));
     return 1;
 }
 

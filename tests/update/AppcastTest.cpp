@@ -151,3 +151,32 @@ TEST(AppcastTest, HostileFeedsFailFastWithoutNetworkFilesOrExpansion) {
     EXPECT_GT(underCap->size(), 1000);
     EXPECT_TRUE(parseError(big + oneItem + oneItem + "</channel></rss>").contains("larger than"));
 }
+
+TEST(AppcastTest, DownloadAddressesMustBeHttpsOrThisComputer) {
+    const auto feedWith = [](const QByteArray &itemBody) {
+        return rssStart + "<item><sparkle:shortVersionString>2.0</sparkle:shortVersionString>" +
+               itemBody + "</item></channel></rss>";
+    };
+    for (const char *address :
+         {"file:///home/user/.local/share/applications/evil.desktop", "FILE:///etc/passwd",
+          "http://orvinta.app/d/2.0.tar.gz", "ftp://orvinta.app/d/2.0.tar.gz",
+          "javascript:alert(1)", "data:text/html,hi", "smb://server/share/evil.desktop",
+          "https:///no-host"}) {
+        const QByteArray a(address);
+        for (const QByteArray &body :
+             {"<enclosure url=\"" + a + "\"/>", "<link>" + a + "</link>",
+              "<sparkle:releaseNotesLink>" + a + "</sparkle:releaseNotesLink>"}) {
+            const QString error = parseError(feedWith(body));
+            EXPECT_TRUE(error.contains("HTTPS"))
+                << body.toStdString() << ": " << error.toStdString();
+        }
+    }
+    for (const char *address : {"https://orvinta.app/d/2.0.tar.gz", "http://127.0.0.1:8080/d.tgz",
+                                "http://localhost/d.tgz", "http://[::1]/d.tgz"}) {
+        QString error;
+        const auto items =
+            parseAppcast(feedWith("<enclosure url=\"" + QByteArray(address) + "\"/>"), &error);
+        ASSERT_TRUE(items) << address << ": " << error.toStdString();
+        EXPECT_EQ(items->first().downloadPage(), QUrl(address));
+    }
+}

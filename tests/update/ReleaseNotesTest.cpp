@@ -2,17 +2,23 @@
 
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/Appcast.h>
 #include <OrvintaUpdates/NotesHtml.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace Orvinta;
 
@@ -52,6 +58,41 @@ struct Installation {
     }
     std::optional<QString> lastSeen() const {
         return store->stringValue(ReleaseNotes::lastSeenVersionKey);
+    }
+};
+
+/// The deepest nesting of elements and their number in sanitised notes.
+struct Shape {
+    int depth = 0;
+    int elements = 0;
+};
+Shape shapeOf(const QString &html) {
+    static const QRegularExpression tag("<(/?)([a-zA-Z][a-zA-Z0-9]*)[^>]*>");
+    Shape shape;
+    int open = 0;
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const auto match = it.next();
+        const QString element = match.captured(2).toLower();
+        if (!match.captured(1).isEmpty()) {
+            --open;
+            continue;
+        }
+        ++shape.elements;
+        if (element != "br" && element != "hr")
+            shape.depth = std::max(shape.depth, ++open);
+    }
+    return shape;
+}
+
+/// A document that records every resource it is asked to load.
+class RecordingDocument : public QTextDocument {
+public:
+    QList<QUrl> requested;
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override {
+        requested.append(name);
+        return QTextDocument::loadResource(type, name);
     }
 };
 
@@ -175,6 +216,83 @@ TEST(NotesHtmlTest, TheStyleSheetReachesQtRichText) {
                   .foreground()
                   .color(),
               QColor("#e0e0e0"));
+}
+
+TEST(NotesHtmlTest, HostileLayoutIsBoundedAndLaysOutQuickly) {
+    QString nestedTables;
+    for (int i = 0; i < 20; ++i)
+        nestedTables += "<table><tr><td>";
+    nestedTables += "deep";
+    for (int i = 0; i < 20; ++i)
+        nestedTables += "</td></tr></table>";
+    QString flatTable = "<table>";
+    for (int row = 0; row < 2000; ++row)
+        flatTable += "<tr>" + QString("<td>1</td>").repeated(50) + "</tr>";
+    flatTable += "</table>";
+    ASSERT_LT(flatTable.size(), maxAppcastBytes);
+    const QList<QPair<const char *, QString>> hostile = {
+        {"nested tables", nestedTables},
+        {"flat table", flatTable},
+        {"nested lists", QString("<ul><li>x").repeated(3000)},
+        {"nested quotes", QString("<blockquote>").repeated(20000) + "deep"},
+        {"nested emphasis", QString("<b><i>").repeated(50000) + "deep"},
+        {"many paragraphs", QString("<p>paragraph</p>").repeated(60000)},
+        {"many breaks", QString("<br>").repeated(200000)},
+    };
+    for (const auto &[what, html] : hostile) {
+        const QString clean = NotesHtml::sanitize(html);
+        for (const char *gone : {"<table", "<tr", "<td", "<th"})
+            EXPECT_FALSE(clean.contains(gone)) << what << ": " << gone;
+        const Shape shape = shapeOf(clean);
+        EXPECT_LE(shape.depth, NotesHtml::maxDepth) << what;
+        EXPECT_LE(shape.elements, NotesHtml::maxElements) << what;
+        if (clean.contains("<table"))
+            continue; // laying it out would take minutes
+        QElapsedTimer timer;
+        timer.start();
+        QTextDocument rendered;
+        rendered.setTextWidth(400);
+        rendered.setHtml(NotesHtml::document(html));
+        const QSizeF size = rendered.size(); // lays out the whole document
+        EXPECT_GT(size.height(), 0) << what;
+        EXPECT_LT(timer.elapsed(), 2000) << what;
+        std::printf("[ timing   ] %s: %lld ms, %d elements, depth %d\n", what,
+                    qint64(timer.elapsed()), shape.elements, shape.depth);
+    }
+    // The words of a table survive as paragraphs.
+    const QString flattened = NotesHtml::sanitize(
+        "<table><tr><th>Key</th><th>Action</th></tr><tr><td>F5</td><td>Start</td></tr></table>");
+    QTextDocument rendered;
+    rendered.setHtml(flattened);
+    EXPECT_TRUE(rendered.toPlainText().contains("F5")) << flattened.toStdString();
+    EXPECT_TRUE(rendered.toPlainText().contains("Start")) << flattened.toStdString();
+    EXPECT_TRUE(rendered.toPlainText().contains("Action")) << flattened.toStdString();
+}
+
+TEST(NotesHtmlTest, NothingInTheNotesIsFetchedHoweverItIsEscaped) {
+    const QString remote = "https://tracker.example/pixel.png";
+    QString hostile;
+    for (const QString &call :
+         {"url(" + remote + ")", "u\\72l(" + remote + ")", "\\75rl(" + remote + ")",
+          "\\000075\\000072\\00006c(" + remote + ")", "U\\52L('" + remote + "')"}) {
+        hostile += "<p style=\"background-image: " + call + "\">Styled</p>";
+        hostile += "<table background=\"" + remote + "\"><tr><td style=\"background: " + call +
+                   "\">cell</td></tr></table>";
+        hostile += "<style>p { background-image: " + call + " }</style>";
+    }
+    hostile += "<img src=\"" + remote + "\"><img src=\"data:image/png;base64,iVBORw0KGgo=\">";
+    const QString clean = NotesHtml::sanitize(hostile);
+    for (const char *gone : {"style", "tracker", "background", "img"})
+        EXPECT_FALSE(clean.contains(gone)) << gone << " in " << clean.toStdString();
+    EXPECT_TRUE(clean.contains("Styled"));
+    EXPECT_TRUE(clean.contains("cell"));
+
+    RecordingDocument rendered;
+    rendered.setTextWidth(400);
+    rendered.setHtml(NotesHtml::document(hostile));
+    rendered.size();
+    for (const QUrl &url : rendered.requested)
+        ADD_FAILURE() << "fetched " << url.toString().toStdString();
 }
 
 TEST(WhatsNewModelTest, ShowingWhileVisibleRaisesWithoutReplacingTheNotes) {

@@ -110,8 +110,11 @@ void TestFeedServer::answer(QTcpSocket *socket, const QString &path) {
     const FeedResponse &response = *route;
     if (response.kind == FeedResponse::Kind::silent)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) +
-                      (response.status == 200 ? " OK" : " Found") + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " " +
+                      (!response.reason.isEmpty() ? response.reason
+                       : response.status == 200   ? QByteArray("OK")
+                                                  : QByteArray("Found")) +
+                      "\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
     head += "Content-Type: application/rss+xml\r\nConnection: close\r\n";

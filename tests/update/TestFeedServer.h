@@ -24,15 +24,21 @@ struct FeedResponse {
     int status = 200;
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
+    /// The status line's reason phrase; empty: "OK" or "Found".
+    QByteArray reason;
 
-    static FeedResponse feed(QByteArray xml) { return {Kind::normal, 200, std::move(xml), {}}; }
+    static FeedResponse feed(QByteArray xml) { return {Kind::normal, 200, std::move(xml), {}, {}}; }
     static FeedResponse redirect(const QUrl &to) {
-        return {Kind::normal, 302, {}, {{"Location", to.toEncoded()}}};
+        return {Kind::normal, 302, {}, {{"Location", to.toEncoded()}}, {}};
+    }
+    /// An error status with whatever reason phrase the server likes.
+    static FeedResponse error(int status, QByteArray reason) {
+        return {Kind::normal, status, {}, {}, std::move(reason)};
     }
     /// Accepts the request and never answers.
-    static FeedResponse silent() { return {Kind::silent, 0, {}, {}}; }
+    static FeedResponse silent() { return {Kind::silent, 0, {}, {}, {}}; }
     /// Sends a well-formed start and then data without end.
-    static FeedResponse endless() { return {Kind::endless, 200, {}, {}}; }
+    static FeedResponse endless() { return {Kind::endless, 200, {}, {}, {}}; }
 };
 
 /// The self-signed certificate of this test run (made once with `openssl`).

@@ -145,6 +145,89 @@ TEST(UpdaterTest, FeedsThatCannotBeReadOrUnderstoodAreErrorsThatSaySo) {
     EXPECT_TRUE(untrusting->message().contains("could not be read"));
 }
 
+TEST(UpdaterTest, RedirectChainsAreFollowedAndLoopsSaySo) {
+    TestFeedServer server;
+    TestFeedServer plain(TestFeedServer::Scheme::http);
+    server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"9.0", ""}})));
+    plain.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"9.0", ""}})));
+    const int hops = 4;
+    for (int i = 1; i <= hops; ++i)
+        server.serve(QString("/hop%1").arg(i),
+                     FeedResponse::redirect(i == hops ? server.url("/appcast.xml")
+                                                      : server.url(QString("/hop%1").arg(i + 1))));
+    server.serve("/loop-a", FeedResponse::redirect(server.url("/loop-b")));
+    server.serve("/loop-b", FeedResponse::redirect(server.url("/loop-c")));
+    server.serve("/loop-c", FeedResponse::redirect(server.url("/loop-a")));
+    server.serve("/self", FeedResponse::redirect(server.url("/self")));
+    const int longChain = 30;
+    for (int i = 0; i < longChain; ++i)
+        server.serve(QString("/long%1").arg(i),
+                     FeedResponse::redirect(server.url(QString("/long%1").arg(i + 1))));
+    // Every hop is checked, the third as the first.
+    server.serve("/late-1", FeedResponse::redirect(server.url("/late-2")));
+    server.serve("/late-2", FeedResponse::redirect(server.url("/late-3")));
+    server.serve("/late-3", FeedResponse::redirect(plain.url("/appcast.xml")));
+
+    UpdaterFixture fixture;
+    auto updater = fixture.start(server.url("/hop1"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::updateAvailable) << updater->message().toStdString();
+    for (int i = 1; i <= hops; ++i)
+        EXPECT_EQ(server.requests(QString("/hop%1").arg(i)), 1) << i;
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
+
+    const auto expectFailure = [&](const char *path, const char *saying) {
+        updater->setFeedUrl(server.url(path));
+        check(*updater);
+        EXPECT_EQ(updater->state(), State::failed) << path;
+        EXPECT_TRUE(updater->message().contains(saying))
+            << path << ": " << updater->message().toStdString();
+    };
+    expectFailure("/loop-a", "redirects in a loop");
+    for (const char *path : {"/loop-a", "/loop-b", "/loop-c"})
+        EXPECT_EQ(server.requests(path), 1) << path;
+    expectFailure("/self", "redirects in a loop");
+    EXPECT_EQ(server.requests("/self"), 1);
+    expectFailure("/long0", "too many redirects");
+    int followed = 0;
+    for (int i = 0; i <= longChain; ++i)
+        followed += server.requests(QString("/long%1").arg(i));
+    EXPECT_LE(followed, 11);
+    expectFailure("/late-1", "not secure");
+    EXPECT_EQ(plain.requests("/appcast.xml"), 0);
+}
+
+TEST(UpdaterTest, WhatTheServerSaysReachesTheUserAsOneLineOfPlainText) {
+    TestFeedServer server;
+    server.serve("/refused.xml",
+                 FeedResponse::error(503, "\x1b]0;owned\x07\x1b[31mBusy <img "
+                                          "src=\"https://tracker.example/x.png\"> <a "
+                                          "href=\"file:///etc/passwd\">here</a>\x1b[0m"));
+    UpdaterFixture fixture;
+    auto updater = fixture.start(server.url("/refused.xml"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::failed);
+    const QString message = updater->message();
+    EXPECT_TRUE(message.contains("Busy")) << message.toStdString();
+    for (QChar c : message)
+        EXPECT_FALSE(c.category() == QChar::Other_Control) << message.toStdString();
+}
+
+TEST(UpdaterTest, AFeedWhoseDownloadIsNotHttpsIsInvalid) {
+    TestFeedServer server;
+    QByteArray xml = OrvintaTest::appcastXml({{"9.0", ""}});
+    xml.replace("https://orvinta.app/downloads/orvinta-9.0.tar.gz",
+                "file:///home/user/.local/share/applications/evil.desktop");
+    server.serve("/file.xml", FeedResponse::feed(xml));
+    UpdaterFixture fixture;
+    auto updater = fixture.start(server.url("/file.xml"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::failed);
+    EXPECT_TRUE(updater->message().contains("must use HTTPS")) << updater->message().toStdString();
+    EXPECT_TRUE(updater->downloadUrl().isEmpty());
+    EXPECT_TRUE(updater->availableVersion().isEmpty());
+}
+
 TEST(UpdaterTest, AutomaticChecksRunOnceADayAcrossRestarts) {
     TestFeedServer server;
     server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.4", ""}})));
@@ -295,6 +378,20 @@ TEST(CheckUpdateCliTest, PrintsTheOutcomeOrOneLineOnStandardError) {
     // Without the test's certificate the server is not trusted.
     expectFailure(check("/same.xml"), "could not be read");
     EXPECT_EQ(cli({"check-update", "--timeout", "0"}).exitCode, 2);
+
+    // What the server says reaches the terminal without its escape sequences.
+    server.serve("/refused.xml", FeedResponse::error(503, "\x1b]0;owned\x07\x1b[2J\rBusy\x1b[0m"));
+    const CliResult refused = check("/refused.xml", {"--ca-file", ca});
+    expectFailure(refused, "Busy");
+    for (const char *control : {"\x1b", "\x07", "\r"})
+        EXPECT_FALSE(refused.errors.contains(control)) << refused.errors.toStdString();
+    // A download that is not a web address is never offered.
+    QByteArray fileFeed = OrvintaTest::appcastXml({{"999.1", ""}});
+    fileFeed.replace("https://orvinta.app/downloads/orvinta-999.1.tar.gz",
+                     "file:///home/user/.local/share/applications/evil.desktop");
+    server.serve("/file.xml", FeedResponse::feed(fileFeed));
+    const CliResult file = check("/file.xml", {"--ca-file", ca});
+    expectFailure(file, "must use HTTPS");
 
     const CliResult version = cli({"--version"});
     EXPECT_EQ(version.exitCode, 0);

@@ -42,6 +42,9 @@ ApplicationWindow {
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
                 font.bold: true
+                // The message may quote the server: as written, never as markup
+                // (an image in it would be fetched, a link drawn).
+                textFormat: Text.PlainText
                 text: window.checking ? "Checking for updates…" : window.updater.message
                 Accessible.name: text
             }

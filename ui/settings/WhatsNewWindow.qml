@@ -55,6 +55,8 @@ ApplicationWindow {
             }
             Label {
                 Layout.alignment: Qt.AlignHCenter
+                // The version comes from the feed: as written, never as markup.
+                textFormat: Text.PlainText
                 text: window.model.title
                 font.bold: true
                 font.pointSize: Qt.application.font.pointSize * window.titleScale

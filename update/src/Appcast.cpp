@@ -6,6 +6,8 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <QHostAddress>
+
 #include <memory>
 #include <mutex>
 
@@ -69,6 +71,13 @@ QUrl absoluteUrl(const QString &value) {
     return url.isValid() && !url.isRelative() ? url : QUrl();
 }
 
+bool isLoopbackHost(const QString &host) {
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
 AppcastItem readItem(const xmlNode *node) {
     AppcastItem item;
     if (const xmlNode *title = firstChild(node, "title"))
@@ -105,6 +114,31 @@ void fail(QString *error, const QString &reason) {
 
 QString AppcastItem::displayedVersion() const {
     return shortVersion.trimmed().isEmpty() ? version.trimmed() : shortVersion.trimmed();
+}
+
+namespace {
+
+/// Why an item cannot be offered, if it cannot: the download button and
+/// `check-update` hand its addresses to the desktop, which opens any scheme
+/// (a file: address can name a program).
+QString insecureAddress(const AppcastItem &item) {
+    for (const QUrl &address : {item.downloadUrl, item.releaseNotesLink})
+        if (!address.isEmpty() && !isSecureWebAddress(address))
+            return QStringLiteral("the download or notes address of release \"%1\" must use "
+                                  "HTTPS: %2")
+                .arg(item.displayedVersion().left(40).simplified(),
+                     address.toString(QUrl::FullyEncoded).left(200));
+    return QString();
+}
+
+} // namespace
+
+bool isSecureWebAddress(const QUrl &url) {
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("https") ||
+           (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
 }
 
 std::optional<QList<AppcastItem>> parseAppcast(QByteArrayView data, QString *error) {
@@ -167,8 +201,13 @@ std::optional<QList<AppcastItem>> parseAppcast(QByteArrayView data, QString *err
     }
     QList<AppcastItem> items;
     if (const xmlNodeSet *nodes = found->nodesetval)
-        for (int i = 0; i < nodes->nodeNr; ++i)
+        for (int i = 0; i < nodes->nodeNr; ++i) {
             items.append(readItem(nodes->nodeTab[i]));
+            if (const QString reason = insecureAddress(items.last()); !reason.isEmpty()) {
+                fail(error, reason);
+                return std::nullopt;
+            }
+        }
     return items;
 }
 

@@ -1,8 +1,9 @@
 #include <OrvintaUpdates/NotesHtml.h>
 
 #include <libxml/HTMLparser.h>
-#include <libxml/HTMLtree.h>
 
+#include <QHash>
+#include <QList>
 #include <QSet>
 #include <QUrl>
 
@@ -16,51 +17,69 @@ namespace {
 struct DocFree {
     void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
 };
-struct BufferFree {
-    void operator()(xmlBuffer *buffer) const { xmlBufferFree(buffer); }
-};
 
 QString name(const xmlChar *value) {
     return QString::fromUtf8(reinterpret_cast<const char *>(value)).toLower();
 }
 
+/// Elements left out with everything inside them: what they hold is no text
+/// to read (scripts, styles, frames, media, forms).
 bool isDroppedElement(const QString &element) {
     static const QSet<QString> dropped = {
-        "script", "style", "iframe",   "frame",    "frameset", "object", "embed",  "applet",
-        "form",   "input", "button",   "textarea", "select",   "link",   "meta",   "base",
-        "svg",    "math",  "template", "audio",    "video",    "source", "canvas", "noscript"};
+        "script", "style",   "iframe",   "frame",  "frameset", "object", "embed",  "applet",
+        "form",   "input",   "button",   "select", "textarea", "link",   "meta",   "base",
+        "svg",    "math",    "template", "audio",  "video",    "source", "canvas", "noscript",
+        "img",    "picture", "head",     "title",  "map",      "area",   "track",  "param"};
     return dropped.contains(element);
 }
 
-/// Attributes followed when the reader clicks.
-bool isLinkAttribute(const QString &attribute) {
-    static const QSet<QString> links = {"href", "action", "formaction", "xlink:href"};
-    return links.contains(attribute);
+/// What release notes are made of: text, headings, lists, links, emphasis and
+/// code. Everything else (tables, fonts, layout boxes) gives up its tag and
+/// keeps its words; a table row becomes a paragraph.
+QString keptElement(const QString &element) {
+    static const QHash<QString, QString> kept = {{"p", "p"},
+                                                 {"br", "br"},
+                                                 {"hr", "hr"},
+                                                 {"h1", "h1"},
+                                                 {"h2", "h2"},
+                                                 {"h3", "h3"},
+                                                 {"h4", "h4"},
+                                                 {"h5", "h5"},
+                                                 {"h6", "h6"},
+                                                 {"ul", "ul"},
+                                                 {"ol", "ol"},
+                                                 {"li", "li"},
+                                                 {"a", "a"},
+                                                 {"em", "em"},
+                                                 {"i", "i"},
+                                                 {"strong", "strong"},
+                                                 {"b", "b"},
+                                                 {"u", "u"},
+                                                 {"s", "s"},
+                                                 {"del", "del"},
+                                                 {"code", "code"},
+                                                 {"pre", "pre"},
+                                                 {"kbd", "kbd"},
+                                                 {"tt", "tt"},
+                                                 {"blockquote", "blockquote"},
+                                                 {"div", "div"},
+                                                 {"tr", "p"},
+                                                 {"caption", "p"},
+                                                 {"dt", "p"},
+                                                 {"dd", "p"}};
+    return kept.value(element);
 }
 
-/// Attributes that a renderer fetches on its own, without a click.
-bool isFetchedAttribute(const QString &attribute) {
-    static const QSet<QString> fetched = {"src",    "background", "poster",
-                                          "srcset", "lowsrc",     "dynsrc"};
-    return fetched.contains(attribute);
-}
-
-QString scheme(const QString &address) {
-    return QUrl(address.trimmed()).scheme().toLower();
+bool isVoid(const QString &element) {
+    return element == QLatin1String("br") || element == QLatin1String("hr");
 }
 
 /// Whether a link may stay: a web page or a mail address. Anything else
 /// (javascript:, data:, file:, relative with no base) is dropped.
 bool isSafeLink(const QString &value) {
-    const QString s = scheme(value);
-    return QUrl(value.trimmed()).isValid() && (s == "http" || s == "https" || s == "mailto");
-}
-
-/// What is fetched may only come from inside the program: the notes must
-/// not tell anyone that they were read.
-bool isLocalResource(const QString &value) {
-    const QString s = scheme(value);
-    return s == "qrc" || s == "data";
+    const QUrl url(value.trimmed());
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == "http" || scheme == "https" || scheme == "mailto");
 }
 
 QString attributeValue(const xmlNode *node, const char *attribute) {
@@ -71,61 +90,115 @@ QString attributeValue(const xmlNode *node, const char *attribute) {
     return result;
 }
 
-bool keepsAttribute(const QString &attribute, const QString &value) {
-    if (attribute.startsWith(QLatin1String("on")))
-        return false;
-    if (isLinkAttribute(attribute))
-        return isSafeLink(value);
-    if (isFetchedAttribute(attribute))
-        return isLocalResource(value);
-    if (attribute == QLatin1String("style"))
-        return !value.contains(QLatin1String("url("), Qt::CaseInsensitive) &&
-               !value.contains(QLatin1String("expression("), Qt::CaseInsensitive);
-    return true;
-}
+/// Writes the notes anew from the parsed tree, keeping only what is known to
+/// be harmless and bounded: no attribute but a link's address (a style could
+/// fetch, however it is escaped), at most maxDepth elements inside one
+/// another, maxElements in all and maxTextLength characters of text. Qt lays
+/// rich text out on the GUI thread, and nested or huge tables take minutes.
+/// The tree is walked without recursion: the parser allows deep nesting.
+class Writer {
+public:
+    explicit Writer(bool forQtRichText)
+        : m_forQtRichText(forQtRichText) {}
 
-/// Qt's rich text gives headings its own relative sizes and ignores a
-/// pixel size for them; a paragraph of class "h3" takes the style sheet's.
-void renameHeading(xmlNode *node) {
-    xmlNodeSetName(node, reinterpret_cast<const xmlChar *>("p"));
-    xmlSetProp(node, reinterpret_cast<const xmlChar *>("class"),
-               reinterpret_cast<const xmlChar *>("h3"));
-}
-
-void clean(xmlNode *parent, bool forQtRichText) {
-    xmlNode *child = parent->children;
-    while (child) {
-        xmlNode *next = child->next;
-        if (child->type == XML_ELEMENT_NODE) {
-            const QString element = name(child->name);
-            if (isDroppedElement(element) ||
-                (element == "img" && !isLocalResource(attributeValue(child, "src")))) {
-                xmlUnlinkNode(child);
-                xmlFreeNode(child);
-            } else {
-                xmlAttr *attribute = child->properties;
-                while (attribute) {
-                    xmlAttr *nextAttribute = attribute->next;
-                    xmlChar *value = xmlNodeGetContent(reinterpret_cast<xmlNode *>(attribute));
-                    const bool keep =
-                        keepsAttribute(name(attribute->name),
-                                       QString::fromUtf8(reinterpret_cast<const char *>(value)));
-                    xmlFree(value);
-                    if (!keep)
-                        xmlRemoveProp(attribute);
-                    attribute = nextAttribute;
-                }
-                if (forQtRichText && element == "h3")
-                    renameHeading(child);
-                clean(child, forQtRichText);
+    QString write(xmlNode *root) {
+        xmlNode *node = root->children;
+        while (node) {
+            const bool entered = enter(node);
+            if (entered && node->children) {
+                node = node->children;
+                continue;
             }
-        } else if (child->type == XML_COMMENT_NODE || child->type == XML_PI_NODE) {
-            xmlUnlinkNode(child);
-            xmlFreeNode(child);
+            if (entered)
+                leave();
+            while (node != root && !node->next) {
+                node = node->parent;
+                if (node != root)
+                    leave();
+            }
+            if (node == root)
+                break;
+            node = node->next;
         }
-        child = next;
+        return m_out;
     }
-}
+
+private:
+    /// Writes a node's start; whether it was entered (an element whose
+    /// children are to be written, and whose end leave() writes).
+    bool enter(xmlNode *node) {
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+            text(QString::fromUtf8(reinterpret_cast<const char *>(node->content)));
+            return false;
+        }
+        if (node->type != XML_ELEMENT_NODE)
+            return false;
+        const QString element = name(node->name);
+        if (isDroppedElement(element))
+            return false;
+        QString tag = keptElement(element);
+        QString attributes;
+        if (tag == QLatin1String("a")) {
+            const QString href = attributeValue(node, "href");
+            if (isSafeLink(href))
+                attributes = QStringLiteral(" href=\"%1\"")
+                                 .arg(QUrl(href.trimmed()).toString(QUrl::FullyEncoded));
+            else
+                tag.clear();
+        }
+        const bool isCell = element == QLatin1String("td") || element == QLatin1String("th");
+        if (!tag.isEmpty() && (m_open >= maxDepth || m_elements >= maxElements))
+            tag.clear();
+        if (!tag.isEmpty()) {
+            ++m_elements;
+            // Qt's rich text gives headings its own relative sizes and ignores
+            // a pixel size for them; a paragraph of class "h3" takes the style sheet's.
+            if (m_forQtRichText && tag == QLatin1String("h3")) {
+                tag = QStringLiteral("p");
+                attributes = QStringLiteral(" class=\"h3\"");
+            }
+            m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
+            if (isVoid(tag))
+                tag.clear();
+            else
+                ++m_open;
+        }
+        m_ends.append({tag, isCell});
+        return true;
+    }
+
+    void leave() {
+        const auto [tag, isCell] = m_ends.takeLast();
+        if (isCell)
+            text(QStringLiteral(" "));
+        if (tag.isEmpty())
+            return;
+        --m_open;
+        m_out += QStringLiteral("</") + tag + QLatin1Char('>');
+    }
+
+    void text(const QString &value) {
+        if (m_text >= maxTextLength)
+            return;
+        const QString kept = value.left(maxTextLength - m_text);
+        m_text += int(kept.size());
+        m_out += kept.toHtmlEscaped();
+        if (m_text >= maxTextLength)
+            m_out += QStringLiteral(" …");
+    }
+
+    struct End {
+        QString tag; // empty: nothing was written at the start
+        bool isCell = false;
+    };
+
+    bool m_forQtRichText;
+    QString m_out;
+    QList<End> m_ends;
+    int m_open = 0;
+    int m_elements = 0;
+    int m_text = 0;
+};
 
 xmlNode *findElement(xmlNode *node, const char *wanted) {
     for (; node; node = node->next) {
@@ -151,15 +224,7 @@ QString cleaned(const QString &fragment, bool forQtRichText) {
     xmlNode *body = findElement(xmlDocGetRootElement(doc.get()), "body");
     if (!body)
         return QString();
-    clean(body, forQtRichText);
-    std::unique_ptr<xmlBuffer, BufferFree> buffer(xmlBufferCreate());
-    if (!buffer)
-        return QString();
-    for (xmlNode *child = body->children; child; child = child->next)
-        htmlNodeDump(buffer.get(), doc.get(), child);
-    return QString::fromUtf8(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())),
-                             xmlBufferLength(buffer.get()))
-        .trimmed();
+    return Writer(forQtRichText).write(body).trimmed();
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 #include <OrvintaUpdates/UpdateLog.h>
 #include <OrvintaUpdates/Version.h>
 
-#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -10,13 +9,6 @@
 namespace Orvinta {
 
 namespace {
-
-bool isLoopbackHost(const QString &host) {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
 
 QString seconds(std::chrono::milliseconds duration) {
     const auto ms = duration.count();
@@ -28,11 +20,21 @@ QString seconds(std::chrono::milliseconds duration) {
 } // namespace
 
 bool isAllowedFeedUrl(const QUrl &url) {
-    if (!url.isValid() || url.host().isEmpty())
-        return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("https") ||
-           (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
+    return isSecureWebAddress(url);
+}
+
+QString printableLine(const QString &text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\t' || u == '\n' || u == '\r')
+            line += QLatin1Char(' ');
+        else if (c.category() != QChar::Other_Control && !(u >= 0x202A && u <= 0x202E) &&
+                 !(u >= 0x2066 && u <= 0x2069))
+            line += c;
+    }
+    return line.simplified();
 }
 
 QString UpdateCheckResult::message() const {
@@ -78,10 +80,17 @@ void UpdateCheck::start() {
         return;
     }
     qCInfo(lcUpdater).noquote() << "Checking for updates at" << url.toDisplayString();
+    m_visited.clear();
+    request(url);
+    m_deadline.start(m_options.timeout);
+}
+
+void UpdateCheck::request(const QUrl &url) {
+    // Redirects are followed here, one request at a time, so that every hop
+    // is checked and a loop is recognised as one.
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(5);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setHeader(QNetworkRequest::UserAgentHeader,
@@ -89,18 +98,14 @@ void UpdateCheck::start() {
     if (m_options.ssl)
         request.setSslConfiguration(*m_options.ssl);
     m_currentUrl = url;
+    m_visited.append(url.adjusted(QUrl::NormalizePathSegments | QUrl::StripTrailingSlash));
+    m_body.clear();
     m_reply = m_network.get(request);
-    connect(m_reply, &QNetworkReply::redirected, this, &UpdateCheck::onRedirected);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::onReplyFinished);
-    m_deadline.start(m_options.timeout);
 }
 
-void UpdateCheck::onRedirected(const QUrl &target) {
-    if (!m_reply)
-        return;
-    // The reply already carries the new address here, so the one being left
-    // is kept apart.
+void UpdateCheck::followRedirect(const QUrl &target) {
     const QUrl from = m_currentUrl;
     const QUrl to = from.resolved(target);
     const bool leavesHttps = from.scheme().toLower() == QLatin1String("https") &&
@@ -110,9 +115,20 @@ void UpdateCheck::onRedirected(const QUrl &target) {
                  .arg(to.toDisplayString()));
         return;
     }
+    if (m_visited.contains(to.adjusted(QUrl::NormalizePathSegments | QUrl::StripTrailingSlash))) {
+        fail(QStringLiteral("The update feed could not be read: it redirects in a loop (back to "
+                            "%1)")
+                 .arg(to.toDisplayString()));
+        return;
+    }
+    if (m_visited.size() > maxRedirects) {
+        fail(QStringLiteral("The update feed could not be read: too many redirects (more than %1)")
+                 .arg(maxRedirects));
+        return;
+    }
     qCDebug(lcUpdater).noquote() << "Following redirect to" << to.toDisplayString();
-    m_currentUrl = to;
-    Q_EMIT m_reply->redirectAllowed();
+    dropReply();
+    request(to);
 }
 
 void UpdateCheck::onReadyRead() {
@@ -131,11 +147,16 @@ void UpdateCheck::onReplyFinished() {
     if (!m_running)
         return;
     QNetworkReply *reply = m_reply;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    if (status >= 300 && status < 400 && target.isValid()) {
+        followRedirect(target);
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         fail(QStringLiteral("The update feed could not be read: %1").arg(reply->errorString()));
         return;
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status != 200) {
         fail(QStringLiteral("The update feed could not be read: the server answered %1")
                  .arg(status));
@@ -166,7 +187,8 @@ void UpdateCheck::fail(const QString &error) {
         return;
     UpdateCheckResult result;
     result.currentVersion = m_options.currentVersion;
-    result.error = error;
+    // The reason may quote the server, which may say anything.
+    result.error = printableLine(error);
     finish(std::move(result));
 }
 

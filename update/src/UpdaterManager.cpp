@@ -70,7 +70,9 @@ QString UpdaterManager::releaseNotesHtml() const {
 QUrl UpdaterManager::downloadUrl() const {
     if (m_state != State::updateAvailable || !m_newest)
         return QUrl();
-    return m_newest->downloadPage();
+    // The window hands it to the desktop, which opens any scheme.
+    const QUrl page = m_newest->downloadPage();
+    return isSecureWebAddress(page) ? page : QUrl();
 }
 
 void UpdaterManager::setFeedUrl(const QUrl &url) {

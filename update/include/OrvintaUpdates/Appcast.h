@@ -37,9 +37,14 @@ struct AppcastItem {
     QUrl downloadPage() const { return downloadUrl.isEmpty() ? releaseNotesLink : downloadUrl; }
 };
 
+/// Whether the program may fetch or open `url` for the feed: HTTPS, or plain
+/// HTTP on this computer's loopback addresses (local testing).
+bool isSecureWebAddress(const QUrl &url);
+
 /// Parses an appcast. No network access, no document type, no entity
 /// expansion, at most maxAppcastBytes: a hostile feed is an error, never a
-/// crash or a hang. On failure, nothing and a one-line reason in `error`.
+/// crash or a hang. An address for download or notes that is not a secure
+/// web address makes the feed invalid. On failure, nothing and a one-line reason in `error`.
 std::optional<QList<AppcastItem>> parseAppcast(QByteArrayView xml, QString *error = nullptr);
 
 /// The item that offers the newest version by numeric comparison of

@@ -23,6 +23,11 @@ namespace Orvinta {
 /// computer's loopback addresses (local testing).
 bool isAllowedFeedUrl(const QUrl &url);
 
+/// Text a server chose (a reason phrase, an address) as one line that a
+/// terminal or a label shows as written: control characters (escape
+/// sequences, line breaks, C1 codes) and bidirectional overrides dropped.
+QString printableLine(const QString &text);
+
 struct UpdateCheckOptions {
     QUrl feedUrl;
     /// The running short version, compared with the feed's versions.
@@ -64,7 +69,11 @@ Q_SIGNALS:
     void finished(const Orvinta::UpdateCheckResult &result);
 
 private:
-    void onRedirected(const QUrl &target);
+    /// Redirects followed in one check; one more is an error.
+    static constexpr int maxRedirects = 5;
+
+    void request(const QUrl &url);
+    void followRedirect(const QUrl &target);
     void onReadyRead();
     void onReplyFinished();
     void fail(const QString &error);
@@ -75,6 +84,8 @@ private:
     UpdateCheckOptions m_options;
     QPointer<QNetworkReply> m_reply;
     QUrl m_currentUrl;
+    /// Every address asked for in this check, redirects included.
+    QList<QUrl> m_visited;
     QByteArray m_body;
     QTimer m_deadline;
     bool m_running = false;
