@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <limits>
 
 namespace Orvinta {
 
@@ -99,14 +100,18 @@ std::optional<QRect> OverlaySettings::savedFrame() const {
     const QStringList parts = saved->simplified().split(QLatin1Char(' '));
     if (parts.size() != 4)
         return std::nullopt;
-    int values[4];
+    qint64 values[4];
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         values[i] = parts[i].toInt(&ok);
         if (!ok)
             return std::nullopt;
     }
-    return QRect(values[0], values[1], values[2], values[3]);
+    // A QRect holds its edges, not its size: both must be coordinates.
+    constexpr qint64 largest = std::numeric_limits<int>::max();
+    if (values[0] + values[2] > largest || values[1] + values[3] > largest)
+        return std::nullopt;
+    return QRect(int(values[0]), int(values[1]), int(values[2]), int(values[3]));
 }
 
 void OverlaySettings::saveFrame(const QRect &frame) {
