@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -26,6 +27,14 @@ double usable(double value, double fallback, bool allowNegative) {
         return fallback;
     return value;
 }
+
+/// Within the settings slider's range: a huge size draws only empty boxes.
+/// Nothing to draw (not finite, zero or less) is the default.
+double drawableFontSize(double points) {
+    if (!std::isfinite(points) || points <= 0)
+        return OverlaySettings::defaultFontSize;
+    return std::clamp(points, OverlaySettings::minimumFontSize, OverlaySettings::maximumFontSize);
+}
 } // namespace
 
 const QString OverlaySettings::frameKey = QStringLiteral("OrvintaOverlay");
@@ -44,9 +53,7 @@ OverlaySettings::OverlaySettings(std::shared_ptr<PreferencesStore> store, QObjec
     m_opacity = usable(m_store->doubleValue(Key::opacity), defaultOpacity, true);
     m_autoHideEnabled = m_store->boolValue(Key::autoHideEnabled);
     m_autoHideDelay = usable(m_store->doubleValue(Key::autoHideDelay), defaultAutoHideDelay, false);
-    m_fontSize = usable(m_store->doubleValue(Key::fontSize), defaultFontSize, false);
-    if (m_fontSize == 0)
-        m_fontSize = defaultFontSize;
+    m_fontSize = drawableFontSize(m_store->doubleValue(Key::fontSize));
     m_pinned = m_store->boolValue(Key::pinned);
 }
 
@@ -81,9 +88,7 @@ void OverlaySettings::setAutoHideDelay(double seconds) {
 }
 
 void OverlaySettings::setFontSize(double points) {
-    if (points == 0)
-        points = defaultFontSize;
-    assignDouble(m_fontSize, points, defaultFontSize, false, Key::fontSize,
+    assignDouble(m_fontSize, drawableFontSize(points), defaultFontSize, false, Key::fontSize,
                  &OverlaySettings::fontSizeChanged);
 }
 

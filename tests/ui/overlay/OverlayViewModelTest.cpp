@@ -86,6 +86,14 @@ TEST(OverlaySettings, storedValuesAndWrites) {
     EXPECT_DOUBLE_EQ(reloaded.autoHideDelay(), 5.0);
     reloaded.setFontSize(std::numeric_limits<double>::infinity());
     EXPECT_DOUBLE_EQ(reloaded.fontSize(), 15.0);
+    // A font size the slider could not set is brought into its range, 10 to 24 points.
+    for (const char *hostile : {"1e9", "-5", "nan", "0.5"}) {
+        f.preferences->setString("overlay.fontSize", hostile);
+        const double size = OverlaySettings(f.preferences).fontSize();
+        EXPECT_TRUE(size >= 10 && size <= 24) << hostile << " loads as " << size;
+    }
+    reloaded.setFontSize(1e9);
+    EXPECT_DOUBLE_EQ(reloaded.fontSize(), 24.0);
 
     EXPECT_FALSE(reloaded.savedFrame());
     reloaded.saveFrame(QRect(10, 20, 700, 200));
