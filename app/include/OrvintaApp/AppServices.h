@@ -75,7 +75,8 @@ public:
     virtual KeyCombo combo(HotkeyAction action) const = 0;
     /// Whether the shortcut is registered with the desktop now.
     virtual bool isRegistered(HotkeyAction action) const = 0;
-    /// Assigns, stores and registers everything again.
+    /// Assigns, stores and registers everything again; a combination that
+    /// is no global shortcut (KeyCombo::isGlobalShortcut) is refused.
     virtual void setCombo(HotkeyAction action, const KeyCombo &combo) = 0;
     /// While suspended no shortcut is registered, so that a recorder
     /// receives any combination; resuming registers them again.
