@@ -47,7 +47,8 @@ public:
     virtual ~CursorPaster() = default;
     /// False where the desktop offers no way to paste (no display, no XTest).
     virtual bool isAvailable() const = 0;
-    virtual void pasteTextAtCursor(const QString &text) = 0;
+    /// Empty once the paste went out; else why not, the clipboard then left as it was.
+    virtual QString pasteTextAtCursor(const QString &text) = 0;
 };
 
 /// What each shortcut does, installed at start-up.
