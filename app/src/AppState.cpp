@@ -109,7 +109,10 @@ void AppState::setTranslation(const QString &text, const QUuid &id) {
 
 void AppState::pasteAtCursor(const QString &text) {
     if (m_services.paster && m_services.paster->isAvailable()) {
-        m_services.paster->pasteTextAtCursor(text);
+        const QString failure = m_services.paster->pasteTextAtCursor(text);
+        if (!failure.isEmpty())
+            m_listening.setErrorMessage(
+                QStringLiteral("Could not paste: %1; the text is in the transcript").arg(failure));
         return;
     }
     // The paster that cannot paste has said why in its own log.

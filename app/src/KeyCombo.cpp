@@ -9,6 +9,14 @@
 
 namespace Orvinta {
 
+bool KeyCombo::isGlobalShortcut() const {
+    if (modifiers & (control | option | command))
+        return true;
+    const KeyRow *row = keyRowForCode(keyCode);
+    const Qt::Key key = row ? row->qtKey.key() : Qt::Key_unknown;
+    return key >= Qt::Key_F13 && key <= Qt::Key_F24;
+}
+
 QString KeyCombo::displayString() const {
     QString text;
     if (modifiers & control)

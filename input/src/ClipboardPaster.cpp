@@ -111,15 +111,22 @@ bool ClipboardPaster::isAvailable() const {
     return false;
 }
 
-void ClipboardPaster::pasteTextAtCursor(const QString &text) {
+QString ClipboardPaster::pasteTextAtCursor(const QString &text) {
     QClipboard *clipboard = desktopClipboard();
     if (!clipboard)
-        return;
+        return QStringLiteral("no clipboard without a GUI application");
     const bool keepOnClipboard =
         m_preferences && m_preferences->boolValue(QStringLiteral("app.autoCopyToClipboard"));
     // Overlapping pastes keep what the user had, not the previous paste's text.
-    if (!m_restorePending)
-        m_saved = keepOnClipboard ? nullptr : copyOf(clipboard->mimeData(QClipboard::Clipboard));
+    if (!m_restorePending && !keepOnClipboard) {
+        m_saved = copyOf(clipboard->mimeData(QClipboard::Clipboard));
+        // An owner that gave nothing did not answer in time (stopped, or busy).
+        if (!m_saved && m_keystrokes->clipboardHasOwner()) {
+            qCWarning(lcPaste, "The clipboard's owner did not answer: nothing pasted, the "
+                               "clipboard left as it was");
+            return QStringLiteral("the clipboard did not answer");
+        }
+    }
 
     QPointer<ClipboardPaster> self(this);
     m_fetched = false;
@@ -150,12 +157,13 @@ void ClipboardPaster::pasteTextAtCursor(const QString &text) {
         m_fetchTimer.stop();
         m_restorePending = false;
         m_saved.reset();
-        return;
+        return {};
     }
     m_restorePending = true;
     m_delayPassed = false;
     m_restoreTimer.start();
     m_fetchTimer.start();
+    return {};
 }
 
 void ClipboardPaster::maybeRestore() {

@@ -67,7 +67,15 @@ std::optional<KeyCombo> HotkeyManager::loadCombo(const QString &key) const {
     if (!m_preferences)
         return std::nullopt;
     const std::optional<QByteArray> data = m_preferences->dataValue(key);
-    return data ? KeyCombo::fromJson(*data) : std::nullopt;
+    const std::optional<KeyCombo> stored = data ? KeyCombo::fromJson(*data) : std::nullopt;
+    if (stored && !stored->isGlobalShortcut()) {
+        qCWarning(lcHotkey,
+                  "The stored shortcut %s (%s) is refused: a global shortcut needs Ctrl, Alt or "
+                  "Super",
+                  qUtf8Printable(stored->displayString()), qUtf8Printable(key));
+        return std::nullopt;
+    }
+    return stored;
 }
 
 void HotkeyManager::saveCombo(const KeyCombo &combo, const QString &key) {
@@ -118,6 +126,12 @@ void HotkeyManager::restart() {
 }
 
 void HotkeyManager::setCombo(HotkeyAction action, const KeyCombo &newCombo) {
+    if (!newCombo.isGlobalShortcut()) {
+        qCWarning(lcHotkey,
+                  "The shortcut %s is refused: a global shortcut needs Ctrl, Alt or Super",
+                  qUtf8Printable(newCombo.displayString()));
+        return;
+    }
     comboSlot(action) = newCombo;
     saveCombo(newCombo, comboPreferenceKey(action));
     Q_EMIT hotkeyComboDidChange();

@@ -77,8 +77,13 @@ public:
 class FakePaster : public CursorPaster {
 public:
     bool isAvailable() const override { return true; }
-    void pasteTextAtCursor(const QString &text) override { pasted.push_back(text); }
+    QString pasteTextAtCursor(const QString &text) override {
+        if (failure.isEmpty())
+            pasted.push_back(text);
+        return failure;
+    }
     std::vector<QString> pasted;
+    QString failure;
 };
 
 class FakeSounds : public SoundPlayer {

@@ -71,6 +71,12 @@ TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {
     s.addConfirmedLine("Pasted.");
     EXPECT_EQ(f.paster->pasted, std::vector<QString>{"Pasted."});
     EXPECT_EQ(f.clipboard->clears, 2);
+    // A paste that fails says where the text still is.
+    f.paster->failure = "the clipboard did not answer";
+    s.addConfirmedLine("Unpasted.");
+    EXPECT_EQ(s.listening()->errorMessageText(),
+              "Could not paste: the clipboard did not answer; the text is in the transcript");
+    f.paster->failure.clear();
 
     // Pasting translations waits for the translation; copy still copies the text.
     s.preferences()->setAutoPasteSource(AutoPasteSource::translation);

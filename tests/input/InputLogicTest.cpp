@@ -137,6 +137,23 @@ TEST(HotkeyManager, storedCombosLoadAndABadOneFallsBackAlone) {
     EXPECT_TRUE(log.contains("com.orvinta.Hotkey: Hotkey manager started (⇧⌘Space)"));
     // The bad value stays until the shortcut is changed.
     EXPECT_EQ(s.store->dataValue("app.autoCopyCombo"), QByteArray("{\"keyCode\":3"));
+
+    // Without Ctrl, Alt or Super a shortcut would take its key from every
+    // program (Space, Return, Shift+S): refused with a log line. F13 may stand alone.
+    const KeyCombo fallback = defaultCombo(HotkeyAction::toggleListening);
+    for (const char *lone : {R"({"keyCode":49,"modifiers":0})", R"({"keyCode":36,"modifiers":0})",
+                             R"({"keyCode":1,"modifiers":131072})"}) {
+        s.store->setData("app.hotkeyCombo", lone);
+        LogCapture refused;
+        EXPECT_EQ(s.make()->combo(HotkeyAction::toggleListening), fallback) << lone;
+        EXPECT_TRUE(refused.contains("needs Ctrl, Alt or Super")) << lone;
+    }
+    s.store->setData("app.hotkeyCombo", R"({"keyCode":105,"modifiers":0})");
+    auto withF13 = s.make();
+    EXPECT_EQ(withF13->combo(HotkeyAction::toggleListening), (KeyCombo{105, 0}));
+    withF13->start();
+    withF13->setCombo(HotkeyAction::toggleListening, KeyCombo{49, KeyCombo::shift});
+    EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{105, 0}));
 }
 
 TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {

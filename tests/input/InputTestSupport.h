@@ -141,6 +141,7 @@ public:
         return {};
     }
     void send(const QByteArray &command) { m_process.write(command + '\n'); }
+    qint64 processId() const { return m_process.processId(); }
 
 private:
     void read() {

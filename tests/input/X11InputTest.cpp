@@ -22,6 +22,7 @@
 #include <QKeySequence>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWindow>
 
 #include <X11/XKBlib.h>
@@ -30,6 +31,8 @@
 #include <X11/keysym.h>
 
 #include <set>
+
+#include <signal.h>
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
@@ -375,6 +378,30 @@ TEST(X11Paste, textReachesAnotherClientAndEveryClipboardFormatComesBack) {
     ASSERT_TRUE(target.waitForLine("text: once"));
     ASSERT_TRUE(waitFor([&] { return restored.count() == 2; }));
     EXPECT_EQ(target.dumpClipboard().value("formats"), "");
+}
+
+TEST(X11Paste, aClipboardOwnerThatDoesNotAnswerKeepsItsClipboardAndNothingIsPasted) {
+    REQUIRE_DISPLAY();
+    PasteTarget target({"--clipboard", "before"});
+    ASSERT_TRUE(target.waitUntilReady());
+    Store store;
+    auto connection = connect();
+    ASSERT_TRUE(connection);
+    ClipboardPaster paster(std::make_unique<X11PasteKeystrokes>(connection, QString()),
+                           store.preferences);
+    QSignalSpy pasted(&paster, &ClipboardPaster::pasted);
+    QSignalSpy restored(&paster, &ClipboardPaster::restored);
+
+    ::kill(static_cast<pid_t>(target.processId()), SIGSTOP);
+    const QString failure = paster.pasteTextAtCursor("unpasted");
+    ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
+    EXPECT_EQ(failure, "the clipboard did not answer");
+    EXPECT_EQ(pasted.count(), 0);
+    EXPECT_FALSE(QGuiApplication::clipboard()->ownsClipboard());
+    QTest::qWait(2 * ClipboardPaster::restoreDelay.count());
+    EXPECT_EQ(restored.count(), 0);
+    EXPECT_EQ(target.dumpClipboard().value("plain"), "before");
+    EXPECT_FALSE(target.lines().contains("text: unpasted"));
 }
 
 TEST(X11Paste, aTerminalGetsCtrlShiftVUnlessThePreferenceSaysCtrlV) {

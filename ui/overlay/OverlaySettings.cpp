@@ -5,7 +5,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Orvinta {
 
@@ -25,6 +27,14 @@ double usable(double value, double fallback, bool allowNegative) {
         return fallback;
     return value;
 }
+
+/// Within the settings slider's range: a huge size draws only empty boxes.
+/// Nothing to draw (not finite, zero or less) is the default.
+double drawableFontSize(double points) {
+    if (!std::isfinite(points) || points <= 0)
+        return OverlaySettings::defaultFontSize;
+    return std::clamp(points, OverlaySettings::minimumFontSize, OverlaySettings::maximumFontSize);
+}
 } // namespace
 
 const QString OverlaySettings::frameKey = QStringLiteral("OrvintaOverlay");
@@ -43,9 +53,7 @@ OverlaySettings::OverlaySettings(std::shared_ptr<PreferencesStore> store, QObjec
     m_opacity = usable(m_store->doubleValue(Key::opacity), defaultOpacity, true);
     m_autoHideEnabled = m_store->boolValue(Key::autoHideEnabled);
     m_autoHideDelay = usable(m_store->doubleValue(Key::autoHideDelay), defaultAutoHideDelay, false);
-    m_fontSize = usable(m_store->doubleValue(Key::fontSize), defaultFontSize, false);
-    if (m_fontSize == 0)
-        m_fontSize = defaultFontSize;
+    m_fontSize = drawableFontSize(m_store->doubleValue(Key::fontSize));
     m_pinned = m_store->boolValue(Key::pinned);
 }
 
@@ -80,9 +88,7 @@ void OverlaySettings::setAutoHideDelay(double seconds) {
 }
 
 void OverlaySettings::setFontSize(double points) {
-    if (points == 0)
-        points = defaultFontSize;
-    assignDouble(m_fontSize, points, defaultFontSize, false, Key::fontSize,
+    assignDouble(m_fontSize, drawableFontSize(points), defaultFontSize, false, Key::fontSize,
                  &OverlaySettings::fontSizeChanged);
 }
 
@@ -99,14 +105,18 @@ std::optional<QRect> OverlaySettings::savedFrame() const {
     const QStringList parts = saved->simplified().split(QLatin1Char(' '));
     if (parts.size() != 4)
         return std::nullopt;
-    int values[4];
+    qint64 values[4];
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         values[i] = parts[i].toInt(&ok);
         if (!ok)
             return std::nullopt;
     }
-    return QRect(values[0], values[1], values[2], values[3]);
+    // A QRect holds its edges, not its size: both must be coordinates.
+    constexpr qint64 largest = std::numeric_limits<int>::max();
+    if (values[0] + values[2] > largest || values[1] + values[3] > largest)
+        return std::nullopt;
+    return QRect(int(values[0]), int(values[1]), int(values[2]), int(values[3]));
 }
 
 void OverlaySettings::saveFrame(const QRect &frame) {

@@ -17,6 +17,8 @@
 #include <QQuickWindow>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace Orvinta {
 
 namespace {
@@ -96,11 +98,26 @@ QRect OverlayWindowController::restoredFrame(const std::optional<QRect> &saved,
     if (!saved || saved->width() < smallestRestoredSize.width() ||
         saved->height() < smallestRestoredSize.height())
         return defaultFrame(primaryScreen);
-    // A frame left on a screen that is gone could never be seen or moved back.
-    for (const QRect &screen : screens)
-        if (screen.intersects(*saved))
-            return *saved;
-    return defaultFrame(primaryScreen);
+    // The screen that holds most of the frame; a frame left on a screen that
+    // is gone could never be seen or moved back.
+    const QRect *home = nullptr;
+    qint64 homeArea = 0;
+    for (const QRect &screen : screens) {
+        const QRect shared = screen.intersected(*saved);
+        const qint64 area = qint64(shared.width()) * shared.height();
+        if (area > homeArea) {
+            home = &screen;
+            homeArea = area;
+        }
+    }
+    if (!home)
+        return defaultFrame(primaryScreen);
+    // No larger than the screen and wholly on it: a window the size of the
+    // stored numbers would take gigabytes of buffers.
+    const QSize size = saved->size().boundedTo(home->size());
+    const int x = std::clamp(saved->x(), home->x(), home->x() + home->width() - size.width());
+    const int y = std::clamp(saved->y(), home->y(), home->y() + home->height() - size.height());
+    return QRect(QPoint(x, y), size);
 }
 
 void OverlayWindowController::show() {

@@ -14,7 +14,8 @@ int s_recording = 0;
 CaptureDecision captureDecision(std::uint16_t keyCode, std::uint64_t flags) {
     if (keyCode == 53)
         return CaptureDecision::cancel;
-    return (flags & 0xFFFF0000u) != 0 ? CaptureDecision::record : CaptureDecision::ignore;
+    return KeyCombo{keyCode, flags}.isGlobalShortcut() ? CaptureDecision::record
+                                                       : CaptureDecision::ignore;
 }
 
 std::uint64_t referenceFlags(Qt::KeyboardModifiers modifiers) {

@@ -47,7 +47,8 @@ public:
     virtual ~CursorPaster() = default;
     /// False where the desktop offers no way to paste (no display, no XTest).
     virtual bool isAvailable() const = 0;
-    virtual void pasteTextAtCursor(const QString &text) = 0;
+    /// Empty once the paste went out; else why not, the clipboard then left as it was.
+    virtual QString pasteTextAtCursor(const QString &text) = 0;
 };
 
 /// What each shortcut does, installed at start-up.
@@ -75,7 +76,8 @@ public:
     virtual KeyCombo combo(HotkeyAction action) const = 0;
     /// Whether the shortcut is registered with the desktop now.
     virtual bool isRegistered(HotkeyAction action) const = 0;
-    /// Assigns, stores and registers everything again.
+    /// Assigns, stores and registers everything again; a combination that
+    /// is no global shortcut (KeyCombo::isGlobalShortcut) is refused.
     virtual void setCombo(HotkeyAction action, const KeyCombo &combo) = 0;
     /// While suspended no shortcut is registered, so that a recorder
     /// receives any combination; resuming registers them again.

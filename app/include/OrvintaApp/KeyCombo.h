@@ -28,6 +28,10 @@ struct KeyCombo {
 
     friend bool operator==(const KeyCombo &, const KeyCombo &) = default;
 
+    /// Whether it may be grabbed from every program: it holds Ctrl, Alt or
+    /// Super, or its key is one of F13 to F24, which type nothing. Shift alone
+    /// would take capital letters, and a bare key its every press.
+    bool isGlobalShortcut() const;
     /// Modifier symbols in the order ⌃⌥⇧⌘, then the key name: ⌃⌥S.
     QString displayString() const;
     /// The modifier mask of a reference hot-key registration.

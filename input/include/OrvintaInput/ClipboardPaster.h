@@ -27,7 +27,9 @@ public:
     ~ClipboardPaster() override;
 
     bool isAvailable() const override;
-    void pasteTextAtCursor(const QString &text) override;
+    /// Nothing is pasted when the clipboard's owner does not hand over its
+    /// content: replacing it then would lose the user's clipboard.
+    QString pasteTextAtCursor(const QString &text) override;
 
     static constexpr std::chrono::milliseconds restoreDelay{200};
     /// The longest the restore waits for the focused window to fetch the text.

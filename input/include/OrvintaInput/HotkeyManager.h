@@ -36,6 +36,8 @@ public:
 
     /// Unregisters everything and registers the four current combos again.
     void restart();
+    /// The stored combination; none when unreadable, or refused (with a log
+    /// line) when it is no global shortcut.
     std::optional<KeyCombo> loadCombo(const QString &key) const;
     void saveCombo(const KeyCombo &combo, const QString &key);
     /// Why the shortcut is not registered (empty when it is).

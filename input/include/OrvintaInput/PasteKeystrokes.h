@@ -19,6 +19,8 @@ public:
     virtual QStringList focusedWindowClass() = 0;
     /// Presses and releases the shortcut; false when it could not be sent.
     virtual bool sendPaste(PasteShortcut shortcut) = 0;
+    /// Whether a program owns the clipboard, and so should answer for its content.
+    virtual bool clipboardHasOwner() = 0;
 };
 
 /// The preference that chooses the paste keystroke: "auto" (the default),

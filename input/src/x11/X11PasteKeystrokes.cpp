@@ -126,4 +126,11 @@ bool X11PasteKeystrokes::sendPaste(PasteShortcut shortcut) {
     return error == 0;
 }
 
+bool X11PasteKeystrokes::clipboardHasOwner() {
+    if (!m_connection)
+        return false;
+    Display *display = m_connection->display();
+    return XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None;
+}
+
 } // namespace Orvinta

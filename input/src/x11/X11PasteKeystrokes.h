@@ -15,6 +15,7 @@ public:
     QString unavailableReason() const override { return m_unavailable; }
     QStringList focusedWindowClass() override;
     bool sendPaste(PasteShortcut shortcut) override;
+    bool clipboardHasOwner() override;
 
 private:
     std::shared_ptr<X11Connection> m_connection;

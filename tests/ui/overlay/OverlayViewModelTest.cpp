@@ -86,11 +86,22 @@ TEST(OverlaySettings, storedValuesAndWrites) {
     EXPECT_DOUBLE_EQ(reloaded.autoHideDelay(), 5.0);
     reloaded.setFontSize(std::numeric_limits<double>::infinity());
     EXPECT_DOUBLE_EQ(reloaded.fontSize(), 15.0);
+    // A font size the slider could not set is brought into its range, 10 to 24 points.
+    for (const char *hostile : {"1e9", "-5", "nan", "0.5"}) {
+        f.preferences->setString("overlay.fontSize", hostile);
+        const double size = OverlaySettings(f.preferences).fontSize();
+        EXPECT_TRUE(size >= 10 && size <= 24) << hostile << " loads as " << size;
+    }
+    reloaded.setFontSize(1e9);
+    EXPECT_DOUBLE_EQ(reloaded.fontSize(), 24.0);
 
     EXPECT_FALSE(reloaded.savedFrame());
     reloaded.saveFrame(QRect(10, 20, 700, 200));
     EXPECT_EQ(OverlaySettings(f.preferences).savedFrame(), QRect(10, 20, 700, 200));
     f.preferences->setString("OrvintaOverlay", "garbage 1 2");
+    EXPECT_FALSE(OverlaySettings(f.preferences).savedFrame());
+    // Edges past the largest coordinate are unreadable too.
+    f.preferences->setString("OrvintaOverlay", "2147483647 0 2147483647 300");
     EXPECT_FALSE(OverlaySettings(f.preferences).savedFrame());
 }
 
@@ -106,6 +117,18 @@ TEST(OverlayWindowFrame, defaultRestoredAndResizedFrames) {
     // A frame on a screen that is no longer there comes back to the primary one.
     EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(2000, 100, 700, 200), screen, {screen}),
               QRect(420, 540, 600, 280));
+    // A frame larger than its screen, or reaching past an edge, is brought onto
+    // the screen it is on.
+    const QRect right(1440, 0, 1920, 1080);
+    constexpr int most = std::numeric_limits<int>::max();
+    for (const QRect &huge :
+         {QRect(0, 0, 20000, 20000), QRect(0, 0, most, most), QRect(-30000, -30000, most, most)})
+        EXPECT_EQ(OverlayWindowController::restoredFrame(huge, screen, {screen}), screen);
+    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(1000, 800, 700, 200), screen, {screen}),
+              QRect(740, 700, 700, 200));
+    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(1500, -50, 5000, 300), screen,
+                                                     {screen, right}),
+              QRect(1440, 0, 1920, 300));
 
     const QRect start(420, 540, 600, 280);
     const QPointF grab(425, 815);

@@ -190,6 +190,13 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         EXPECT_EQ(serverGeometry(window), QRect(420, 540, 600, 280));
     }
     {
+        // A frame larger than the screen is brought down to the screen.
+        Desk desk(QString("0 0 20000 20000"));
+        QQuickWindow *window = desk.show();
+        ASSERT_TRUE(window);
+        EXPECT_EQ(serverGeometry(window), QRect(0, 0, 1440, 900));
+    }
+    {
         Desk desk(QString("100 120 700 200"));
         QQuickWindow *window = desk.show();
         ASSERT_TRUE(window);

@@ -235,10 +235,22 @@ TEST(ShortcutFields, captureRuleQtKeysAndReset) {
     field.toggleRecording();
     field.handleKeyPress(Qt::Key_5, Qt::ControlModifier | Qt::KeypadModifier);
     EXPECT_EQ(hotkeys->combo(HotkeyAction::toggleListening), (KeyCombo{87, KeyCombo::control}));
+    // Shift alone would take capital S from every program: still waiting.
+    field.toggleRecording();
+    EXPECT_TRUE(field.handleKeyPress(Qt::Key_S, Qt::ShiftModifier));
+    EXPECT_TRUE(field.isRecording());
+    field.handleKeyPress(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(field.displayText(), "⌃S");
+    // F13 to F24 type nothing and may stand alone.
+    field.toggleRecording();
+    field.handleKeyPress(Qt::Key_F13, Qt::NoModifier);
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_EQ(hotkeys->combo(HotkeyAction::toggleListening), (KeyCombo{105, 0}));
     field.resetToDefault();
     EXPECT_EQ(field.displayText(), "⌃⌥S");
     EXPECT_FALSE(field.canReset());
     EXPECT_EQ(captureDecision(53, KeyCombo::shift), CaptureDecision::cancel);
-    EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::record); // caps lock counts
+    EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::ignore); // caps lock alone
+    EXPECT_EQ(captureDecision(1, 0x10000 | KeyCombo::control), CaptureDecision::record);
     EXPECT_EQ(captureDecision(1, 0xFFFF), CaptureDecision::ignore);
 }

@@ -14,9 +14,10 @@ class PreferencesStore;
 
 /// The overlay's look and window behaviour, stored under the overlay.* keys.
 /// Every assignment writes the store (even of an equal value); observers hear
-/// only of real changes. Values outside the settings sliders' ranges are kept
-/// as they are; only values nothing can draw (not finite, a font size or delay
-/// below zero) fall back to the default.
+/// only of real changes. The font size is kept within its slider's range;
+/// other values outside the sliders' ranges are kept as they are; only values
+/// nothing can draw (not finite, a font size or delay below zero) fall back to
+/// the default.
 class OverlaySettings : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -34,6 +35,9 @@ public:
     static constexpr bool defaultAutoHideEnabled = false;
     static constexpr double defaultAutoHideDelay = 5.0;
     static constexpr double defaultFontSize = 15.0;
+    /// The font size slider's range (AppearanceTab.qml).
+    static constexpr double minimumFontSize = 10.0;
+    static constexpr double maximumFontSize = 24.0;
     static constexpr bool defaultPinned = true;
     /// The settings key of the overlay window's frame.
     static const QString frameKey;

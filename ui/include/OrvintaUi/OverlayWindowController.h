@@ -84,7 +84,8 @@ public:
     /// Centred horizontally, `bottomOffset` above the screen's bottom edge.
     static QRect defaultFrame(const QRect &screen);
     /// The saved frame, unless it is missing, smaller than
-    /// `smallestRestoredSize`, or on none of `screens`.
+    /// `smallestRestoredSize`, or on none of `screens`; brought wholly onto
+    /// the screen that holds most of it, and no larger than that screen.
     static QRect restoredFrame(const std::optional<QRect> &saved, const QRect &primaryScreen,
                                const QList<QRect> &screens);
 

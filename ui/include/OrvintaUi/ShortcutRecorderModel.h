@@ -17,8 +17,8 @@ class HotkeyService;
 enum class CaptureDecision { cancel, record, ignore };
 
 /// The capture rule: Escape (reference key code 53) cancels whatever the
-/// modifiers; a press with any device-independent flag (mask 0xFFFF0000)
-/// records; a press without one is ignored.
+/// modifiers; a press that makes a global shortcut (KeyCombo::isGlobalShortcut)
+/// records; any other is ignored.
 CaptureDecision captureDecision(std::uint16_t keyCode, std::uint64_t flags);
 
 /// The reference flags of Qt modifiers: Shift, Control, Alt and Meta
