@@ -26,9 +26,11 @@ inline void PrintTo(const QString &text, std::ostream *out) {
 namespace Orvinta::Testing {
 
 /// Global shortcuts that are only remembered: the actions, the failure
-/// handler and the combinations.
+/// handler, the combinations (also stored, given a store) and the suspension.
 class FakeHotkeys : public HotkeyService {
 public:
+    explicit FakeHotkeys(std::shared_ptr<PreferencesStore> store = {})
+        : m_store(std::move(store)) {}
     void setActions(HotkeyActions a) override { actions = std::move(a); }
     void setFailureHandler(FailureHandler h) override { onFailure = std::move(h); }
     void start() override { started = true; }
@@ -37,16 +39,26 @@ public:
         return found != combos.end() ? found->second : defaultCombo(action);
     }
     bool isRegistered(HotkeyAction action) const override {
-        return started && !refused.contains(action);
+        return started && !suspended && !refused.contains(action);
     }
-    void setCombo(HotkeyAction action, const KeyCombo &combo) override { combos[action] = combo; }
-    void setSuspended(bool) override {}
+    void setCombo(HotkeyAction action, const KeyCombo &combo) override {
+        combos[action] = combo;
+        if (m_store)
+            m_store->setData(comboPreferenceKey(action), combo.toJson());
+        ++registrations;
+    }
+    void setSuspended(bool value) override { suspended = value; }
 
     HotkeyActions actions;
     FailureHandler onFailure;
     bool started = false;
+    bool suspended = false;
+    int registrations = 0;
     std::map<HotkeyAction, KeyCombo> combos;
     std::set<HotkeyAction> refused;
+
+private:
+    std::shared_ptr<PreferencesStore> m_store;
 };
 
 /// A saved session of `lines` lines, each with a translation into `targetLanguage`.

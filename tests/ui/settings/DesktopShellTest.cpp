@@ -3,7 +3,6 @@
 // shell built on fakes.
 
 #include "DesktopShell.h"
-#include "AppTestSupport.h"
 #include "SettingsTestSupport.h"
 
 #include <OrvintaApp/AppState.h>
@@ -26,7 +25,7 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     f.state.reset();
     DesktopShell::Services services;
     services.app = f.services();
-    services.app.hotkeys = std::make_shared<RecordingHotkeys>(f.preferences);
+    services.app.hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     DesktopShell shell(std::move(services));
     AppState &state = shell.state();
     run(state.startupFinished());

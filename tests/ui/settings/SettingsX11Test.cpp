@@ -2,95 +2,45 @@
 // X input focus, and its shortcut fields record real key presses (sent
 // through XTest by xdotool) into the real shortcut service.
 
-#include "AppTestSupport.h"
 #include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
 
-#include <OrvintaApp/Preferences.h>
-#include <OrvintaUi/OverlaySettings.h>
-#include <OrvintaUi/SettingsWindowController.h>
-#include <OrvintaUi/ShortcutRecorderModel.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
-
-#include <QGuiApplication>
-#include <QProcess>
-#include <QQmlEngine>
-#include <QtQml/qqmlextensionplugin.h>
-
-#include <gtest/gtest.h>
-
-Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
 namespace {
 
-bool onX11() {
-    return QGuiApplication::platformName() == QLatin1String("xcb");
+std::shared_ptr<HotkeyService> keyboardShortcuts(std::shared_ptr<PreferencesStore> preferences) {
+    AppServices services;
+    services.preferences = std::move(preferences);
+    DesktopBackends::addKeyboard(services);
+    return services.hotkeys;
 }
 
-QString xdotool(const QStringList &arguments) {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(10000))
-        return {};
-    return QString::fromLatin1(process.readAllStandardOutput()).trimmed();
-}
-
-WId focusedWindow() {
-    return xdotool({QStringLiteral("getwindowfocus")}).toULongLong();
-}
+struct X11Settings : SettingsWindowFixture {
+    X11Settings() {
+        hotkeys = keyboardShortcuts(f.preferences);
+        trusted = true;
+        SettingsServices services;
+        services.displayVersion = AppVersion::displayVersion();
+        make(services, &updater);
+    }
+    ~X11Settings() { controller.reset(); }
+    bool showAndFocus() {
+        QQuickWindow *window = controller->show() ? controller->window() : nullptr;
+        return window &&
+               waitUntil([&] { return window->isExposed() && inputFocus() == window->winId(); },
+                         std::chrono::seconds(10));
+    }
+    UpdaterManager updater{f.preferences};
+};
 
 void pressKeys(const QString &keys) {
     xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
 }
-
-struct X11Settings {
-    X11Settings() {
-        services.preferences = f.preferences;
-        DesktopBackends::addKeyboard(services);
-        hotkeys = services.hotkeys;
-        engine.addImportPath("qrc:/");
-        SettingsServices settings;
-        settings.preferences = f.preferences;
-        settings.accessibilityTrusted = [] { return true; };
-        settings.openUrl = [](const QUrl &) {};
-        settings.displayVersion = AppVersion::displayVersion();
-        for (HotkeyAction action : allHotkeyActions) {
-            recorders.push_back(std::make_unique<ShortcutRecorderModel>(hotkeys, action));
-            settings.shortcutRecorders << recorders.back().get();
-        }
-        controller = std::make_unique<SettingsWindowController>(engine, *f.state, &overlay,
-                                                                &updater, settings);
-    }
-    ~X11Settings() { controller.reset(); }
-    bool showAndFocus() {
-        if (!controller->show())
-            return false;
-        QQuickWindow *window = controller->window();
-        return waitUntil([&] { return window->isExposed() && focusedWindow() == window->winId(); },
-                         std::chrono::seconds(10));
-    }
-    /// The field of the row labelled `label`.
-    QQuickItem *field(const QString &label) {
-        for (QQuickItem *row : itemsNamed(controller->window(), "shortcutRow"))
-            if (row->property("label").toString() == label)
-                return row->property("field").value<QQuickItem *>();
-        return nullptr;
-    }
-
-    AppFixture f;
-    AppServices services;
-    std::shared_ptr<HotkeyService> hotkeys;
-    QQmlEngine engine;
-    OverlaySettings overlay{f.preferences};
-    UpdaterManager updater{f.preferences};
-    std::vector<std::unique_ptr<ShortcutRecorderModel>> recorders;
-    std::unique_ptr<SettingsWindowController> controller;
-};
 
 } // namespace
 
@@ -113,12 +63,12 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowOverAnotherProgram) {
             .section(QLatin1Char('\n'), 0, 0);
     ASSERT_FALSE(thief.isEmpty());
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), thief});
-    EXPECT_TRUE(waitUntil([&] { return focusedWindow() == thief.toULongLong(); }));
+    EXPECT_TRUE(waitUntil([&] { return inputFocus() == thief.toULongLong(); }));
 
     ASSERT_TRUE(s.controller->show());
     EXPECT_EQ(s.controller->window(), window) << "one window, not a second";
     EXPECT_TRUE(
-        waitUntil([&] { return focusedWindow() == window->winId(); }, std::chrono::seconds(10)))
+        waitUntil([&] { return inputFocus() == window->winId(); }, std::chrono::seconds(10)))
         << "the settings window has the X input focus again";
     other.kill();
     other.waitForFinished(5000);
@@ -132,7 +82,7 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }});
     s.hotkeys->start();
     ASSERT_TRUE(s.showAndFocus());
-    QQuickItem *field = s.field(QStringLiteral("Toggle Overlay"));
+    QQuickItem *field = s.shortcutRow("Toggle Overlay")->property("field").value<QQuickItem *>();
     ASSERT_NE(field, nullptr);
     ShortcutRecorderModel &model = *s.recorders[3];
     const KeyCombo before = s.hotkeys->combo(HotkeyAction::toggleOverlay);
@@ -170,12 +120,8 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     EXPECT_TRUE(waitUntil([&] { return overlayToggles == 1; }));
 
     // A new run reads it back.
-    AppServices restarted;
-    restarted.preferences = s.f.preferences;
     s.controller.reset();
     s.recorders.clear();
     s.hotkeys.reset();
-    s.services = {};
-    DesktopBackends::addKeyboard(restarted);
-    EXPECT_EQ(restarted.hotkeys->combo(HotkeyAction::toggleOverlay), recorded);
+    EXPECT_EQ(keyboardShortcuts(s.f.preferences)->combo(HotkeyAction::toggleOverlay), recorded);
 }

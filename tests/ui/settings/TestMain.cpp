@@ -1,8 +1,12 @@
 #include <OrvintaUi/PanelWindows.h>
 
 #include <QApplication>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
 
 int main(int argc, char **argv) {
     // Without an X server the X11 tests skip instead of failing to start.
