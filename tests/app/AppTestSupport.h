@@ -6,6 +6,7 @@
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
 #include <OrvintaApp/TranscriptExport.h>
+#include <OrvintaApp/TranslationBackend.h>
 
 #include <QCoroTask>
 #include <QTemporaryDir>
@@ -108,6 +109,15 @@ public:
     }
     std::optional<QString> answer;
     QString suggested;
+};
+
+/// Translates into "<target>:<text>".
+class PrefixTranslator : public TranslationBackend {
+public:
+    std::string translate(const std::string &, const std::string &to,
+                          const std::string &text) override {
+        return to + ":" + text;
+    }
 };
 
 /// A sound server that lets the microphone record, with three inputs (one

@@ -1,6 +1,7 @@
 // The panel and bubble windows load from the QML module with their view models.
 
 #include "AppTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaUi/DictationBubble.h>
@@ -8,31 +9,13 @@
 #include <OrvintaUi/PanelWindows.h>
 
 #include <QQmlEngine>
-#include <QQuickItem>
-#include <QtQml/qqmlextensionplugin.h>
 
 #include <gtest/gtest.h>
-
-Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-namespace {
-
-/// The texts of every item, for finding what a view says.
-QStringList textsIn(QObject *root) {
-    QStringList texts;
-    for (QObject *object : root->findChildren<QObject *>())
-        if (const QVariant text = object->property("text"); text.isValid())
-            texts << text.toString();
-    return texts;
-}
-
-} // namespace
-
-TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
+TEST(PanelWindows, panelShowsItsSectionsOrTheSetupAndTheIconTogglesIt) {
     AppFixture f;
     QQmlEngine engine;
     engine.addImportPath("qrc:/");
@@ -40,9 +23,8 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
     ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
     QQuickWindow &window = *panel.window();
-    EXPECT_EQ(window.width(), 280);
     EXPECT_TRUE(window.flags() & Qt::FramelessWindowHint);
-    const QStringList texts = textsIn(&window);
+    const QStringList texts = visibleTexts(&window);
     for (const char *expected :
          {"Orvinta", "Language", "Same language — no translation", "Audio Source", "System Audio",
           "Microphone", "Captures all audio playing on your computer", "Start", "Hide Overlay",
@@ -67,25 +49,21 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(plain.isLoaded());
     EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
-}
 
-TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {
-    AppFixture f;
-    QQmlEngine engine;
-    engine.addImportPath("qrc:/");
+    // Without a speech model the panel explains the setup instead.
     MenuBarViewModel::Options options;
     options.setupRequired = true;
-    MenuBarViewModel model(*f.state, options);
-    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
-    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
-    const QStringList texts = textsIn(panel.window());
-    EXPECT_TRUE(texts.contains("Speech Model Required"));
+    MenuBarViewModel setupModel(*f.state, options);
+    MenuBarPanel setup(setupModel, engine, MenuBarPanel::Mode::trayPopup);
+    ASSERT_TRUE(setup.isLoaded()) << setup.errorString().toStdString();
+    const QStringList setupTexts = visibleTexts(setup.window());
+    EXPECT_TRUE(setupTexts.contains("Speech Model Required"));
     EXPECT_TRUE(
-        texts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
-    EXPECT_TRUE(texts.contains("Setup Guide"));
-    EXPECT_FALSE(texts.contains("Start"));
-    panel.showWindow();
-    EXPECT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
+        setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
+    EXPECT_TRUE(setupTexts.contains("Setup Guide"));
+    EXPECT_FALSE(setupTexts.contains("Start"));
+    setup.showWindow();
+    EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {
