@@ -72,11 +72,31 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 
 /// Runs the event loop until `done` holds or `timeout` passes.
 bool waitUntil(const std::function<bool()> &done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
 /// Runs the event loop for `duration`.
 void spin(std::chrono::milliseconds duration);
 /// Runs a task to completion on the event loop.
 void run(QCoro::Task<> task);
+
+/// Collects every log line as "category: message" while it exists.
+class LogCapture {
+public:
+    LogCapture() { s_previous = qInstallMessageHandler(&LogCapture::handle); }
+    ~LogCapture() {
+        qInstallMessageHandler(s_previous);
+        s_lines.clear();
+    }
+    int count(const QString &text) const { return int(s_lines.filter(text).size()); }
+    bool contains(const QString &text) const { return count(text) > 0; }
+    QString all() const { return s_lines.join('\n'); }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext &context, const QString &message) {
+        s_lines << QString("%1: %2").arg(QLatin1String(context.category), message);
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+    static inline QStringList s_lines;
+};
 
 class FakeClipboard : public Clipboard {
 public:

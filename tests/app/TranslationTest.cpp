@@ -65,25 +65,6 @@ private:
     std::chrono::milliseconds m_delay{0};
 };
 
-/// Collects the critical messages of the overlay's log category.
-class OverlayLog {
-public:
-    OverlayLog() { s_previous = qInstallMessageHandler(&OverlayLog::handle); }
-    ~OverlayLog() {
-        qInstallMessageHandler(s_previous);
-        s_messages.clear();
-    }
-    const QStringList &messages() const { return s_messages; }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-        if (type == QtCriticalMsg && qstrcmp(context.category, "com.orvinta.Overlay") == 0)
-            s_messages << message;
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-    static inline QStringList s_messages;
-};
-
 struct TranslationFixture {
     explicit TranslationFixture(const QString &target = "es-ES",
                                 std::chrono::milliseconds interimDelay = 150ms)
@@ -187,11 +168,11 @@ TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
     EXPECT_EQ(passes.count(), 2);
 
     // A failing interim translation leaves nothing under the interim bubble.
-    OverlayLog log;
+    LogCapture log;
     f.backend->failAfter(0);
     f.state.setInterimText("Something else");
     ASSERT_TRUE(waitUntil([&] { return f.controller->translatedInterim().isEmpty(); }));
-    EXPECT_TRUE(log.messages().isEmpty());
+    EXPECT_FALSE(log.contains("com.orvinta.Overlay")) << log.all().toStdString();
 }
 
 TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
@@ -228,7 +209,7 @@ TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
 
 TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     TranslationFixture f;
-    OverlayLog log;
+    LogCapture log;
     f.addLines(1, 6);
     QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
     f.backend->failAfter(3);
@@ -237,7 +218,8 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     EXPECT_EQ(f.state.transcript()->translations().size(), 3);
     for (int line : {4, 5, 6})
         EXPECT_EQ(f.translationOf(line), QString("es-ES:Line %1.").arg(line));
-    EXPECT_EQ(log.messages(), QStringList{"Translation batch failed: scripted failure"});
+    EXPECT_EQ(log.count("com.orvinta.Overlay"), 1) << log.all().toStdString();
+    EXPECT_TRUE(log.contains("com.orvinta.Overlay: Translation batch failed: scripted failure"));
 
     f.backend->failAfter(std::nullopt);
     f.backend->forget();

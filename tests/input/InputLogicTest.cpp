@@ -91,14 +91,7 @@ struct Monitor {
 
 } // namespace
 
-TEST(KeyCombo, defaultsDisplayStringsAndStoredForm) {
-    Shortcuts s;
-    auto manager = s.make();
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "⌃⌥S");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoCopy).displayString(), "⌃⌥C");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoPaste).displayString(), "⌃⌥V");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleOverlay).displayString(), "⌃⌥O");
-
+TEST(KeyCombo, displayStringsAndStoredForm) {
     // The order of the symbols is fixed, whatever was pressed first.
     EXPECT_EQ(
         (KeyCombo{49, KeyCombo::command | KeyCombo::shift | KeyCombo::control}).displayString(),
@@ -168,11 +161,11 @@ TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {
     manager->setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
     s.grabber->press(1);
     EXPECT_EQ(toggles, 0);
-    ASSERT_TRUE(waitFor([&] { return toggles == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return toggles == 1; }));
     s.grabber->press(4);
     s.grabber->press(3); // no action set: nothing happens
     s.grabber->press(99);
-    ASSERT_TRUE(waitFor([&] { return overlays == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return overlays == 1; }));
 
     // A change is stored and registers everything again; a key code
     // without a name still registers.
@@ -189,7 +182,7 @@ TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {
     manager->setSuspended(false);
     EXPECT_EQ(s.grabber->grabs.size(), 3u);
     s.grabber->press(1);
-    ASSERT_TRUE(waitFor([&] { return toggles == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return toggles == 2; }));
     EXPECT_EQ(overlays, 1);
 }
 
@@ -220,7 +213,7 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
     // A hold: one start after the threshold, one end at release; repeated
     // events while held change nothing.
     m.source->send(Monitor::hold);
-    ASSERT_TRUE(waitFor([&] { return m.starts == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return m.starts == 1; }));
     m.source->send(Monitor::hold);
     m.source->send(0);
     EXPECT_EQ(m.ends, 1);
@@ -228,14 +221,14 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
 
     // Shift during a hold ends it at once; the later release ends nothing.
     m.source->send(Monitor::hold);
-    ASSERT_TRUE(waitFor([&] { return m.starts == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m.starts == 2; }));
     m.source->send(Monitor::hold | KeyCombo::shift);
     EXPECT_EQ(m.ends, 2);
     EXPECT_TRUE(log.contains("fn hold cancelled due to other modifier"));
     m.source->send(Monitor::hold);
     m.source->send(0);
     EXPECT_EQ(m.ends, 2);
-    ASSERT_TRUE(waitFor([&] { return !m.monitor->isPending(); }));
+    ASSERT_TRUE(waitUntil([&] { return !m.monitor->isPending(); }));
 
     // Shift already down: nothing; releasing Shift with the key still down starts the wait.
     m.source->send(KeyCombo::shift);
@@ -243,7 +236,7 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
     EXPECT_FALSE(m.monitor->isPending());
     m.source->send(Monitor::hold);
     EXPECT_TRUE(m.monitor->isPending());
-    ASSERT_TRUE(waitFor([&] { return m.starts == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return m.starts == 3; }));
 
     // stop() ends a hold without onHoldEnd; the release afterwards calls nothing.
     const int ends = m.ends;
