@@ -10,8 +10,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <csignal>
-
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
@@ -53,11 +51,10 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
     // The clipboard holds the user's text again.
     ASSERT_TRUE(waitUntil([&] { return target.dumpClipboard().value("plain") == "before"; }));
 
-    ::kill(static_cast<pid_t>(dictate.processId()), SIGINT);
-    ASSERT_TRUE(dictate.waitForFinished(15000));
-    EXPECT_EQ(dictate.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(dictate.exitCode(), 0);
-    EXPECT_EQ(QString::fromUtf8(dictate.readAllStandardOutput()).trimmed(), pasted);
+    const CliResult stopped = interrupt(dictate);
+    EXPECT_FALSE(stopped.crashed);
+    EXPECT_EQ(stopped.exitCode, 0);
+    EXPECT_EQ(stopped.output.trimmed(), pasted);
 }
 
 TEST(CliShortcuts, listsEachShortcutAndNamesTheOneAnotherProgramHolds) {

@@ -283,17 +283,11 @@ TEST(CheckUpdateCliTest, PrintsTheOutcomeOrOneLineOnStandardError) {
     EXPECT_EQ(same.output, "Orvinta " + current + " is up to date\n");
     EXPECT_TRUE(same.errors.isEmpty());
 
-    const auto expectFailure = [](const CliResult &run, const char *saying) {
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.output.isEmpty()) << run.output.toStdString();
-        EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
-        EXPECT_TRUE(run.errors.startsWith("orvinta-cli: "));
-        EXPECT_TRUE(run.errors.contains(saying)) << run.errors.toStdString();
-    };
-    expectFailure(check("/malformed.xml", {"--ca-file", ca}), "cannot be understood");
-    expectFailure(check("/slow.xml", {"--ca-file", ca, "--timeout", "0.5"}), "timed out");
+    using OrvintaTest::expectOneLineFailure;
+    expectOneLineFailure(check("/malformed.xml", {"--ca-file", ca}), 1, "cannot be understood");
+    expectOneLineFailure(check("/slow.xml", {"--ca-file", ca, "--timeout", "0.5"}), 1, "timed out");
     // Without the test's certificate the server is not trusted.
-    expectFailure(check("/same.xml"), "could not be read");
+    expectOneLineFailure(check("/same.xml"), 1, "could not be read");
     EXPECT_EQ(cli({"check-update", "--timeout", "0"}).exitCode, 2);
 
     const CliResult version = cli({"--version"});
