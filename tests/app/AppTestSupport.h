@@ -9,7 +9,10 @@
 #include <OrvintaApp/TranslationBackend.h>
 
 #include <QCoroTask>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>

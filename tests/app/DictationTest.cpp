@@ -2,10 +2,6 @@
 
 #include "AppTestSupport.h"
 
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using Sound = SoundPlayer::Sound;

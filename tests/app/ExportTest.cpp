@@ -4,8 +4,6 @@
 
 #include <QRegularExpression>
 
-#include <gtest/gtest.h>
-
 #include <limits>
 
 using namespace Orvinta;

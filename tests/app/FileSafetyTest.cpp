@@ -8,10 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSignalSpy>
 #include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>

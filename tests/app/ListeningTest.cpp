@@ -1,9 +1,6 @@
 #include "AppTestSupport.h"
 
 #include <QFile>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

@@ -2,10 +2,7 @@
 
 #include <OrvintaPlatform/SingleInstance.h>
 
-#include <QSignalSpy>
 #include <QSysInfo>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

@@ -2,11 +2,6 @@
 
 #include <OrvintaApp/TranslationController.h>
 
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <mutex>
 #include <thread>
 

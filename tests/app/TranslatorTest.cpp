@@ -2,9 +2,6 @@
 
 #include <OrvintaApp/Translator.h>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 

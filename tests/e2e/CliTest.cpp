@@ -6,12 +6,6 @@
 #include "Librivox.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 

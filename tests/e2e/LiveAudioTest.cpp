@@ -8,11 +8,8 @@
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/PulseAudioCapture.h>
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 
 using namespace OrvintaTest;
 

@@ -7,8 +7,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <future>
 #include <thread>

@@ -5,8 +5,6 @@
 #include <OrvintaEngine/LocaleData.h>
 #include <OrvintaEngine/PocketSphinxRecognizer.h>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace OrvintaTest;
 

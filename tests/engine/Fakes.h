@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <memory>
 #include <ostream>

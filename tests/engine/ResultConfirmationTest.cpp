@@ -2,8 +2,6 @@
 
 #include <OrvintaEngine/ResultConfirmation.h>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace OrvintaTest;
 

@@ -3,8 +3,6 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/SerialWorker.h>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <future>
 #include <numeric>

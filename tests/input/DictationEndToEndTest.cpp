@@ -8,7 +8,6 @@
 #include "Librivox.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>

@@ -9,14 +9,6 @@
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/PasteKeystrokes.h>
 
-#include <OrvintaApp/AppState.h>
-#include <OrvintaApp/PreferencesStore.h>
-
-#include <QTemporaryDir>
-
-#include <map>
-#include <set>
-
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
 

@@ -14,23 +14,17 @@
 #include <OrvintaInput/HotkeyManager.h>
 
 #include <OrvintaApp/KeyTable.h>
-#include <OrvintaApp/PreferencesStore.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QWindow>
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-
-#include <map>
-#include <set>
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;

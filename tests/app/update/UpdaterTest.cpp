@@ -6,10 +6,7 @@
 #include <OrvintaUpdates/UpdaterManager.h>
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using OrvintaTest::CliResult;

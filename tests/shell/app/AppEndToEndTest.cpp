@@ -5,14 +5,9 @@
 #include "DesktopDriver.h"
 #include "Librivox.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRect>
-#include <QRegularExpression>
-
-#include <gtest/gtest.h>
 
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;

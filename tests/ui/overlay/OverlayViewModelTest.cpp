@@ -8,9 +8,6 @@
 #include <OrvintaUi/OverlayWindowItems.h>
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>

@@ -6,9 +6,6 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <QFontMetricsF>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

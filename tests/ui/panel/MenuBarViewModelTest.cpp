@@ -8,9 +8,6 @@
 #include <OrvintaUi/TrayIcon.h>
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

@@ -10,8 +10,6 @@
 
 #include <QQmlEngine>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 

@@ -5,17 +5,11 @@
 #include "DesktopShell.h"
 #include "SettingsTestSupport.h"
 
-#include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaUi/MenuBarViewModel.h>
-#include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
-
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

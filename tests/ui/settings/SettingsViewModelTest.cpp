@@ -8,10 +8,6 @@
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 

@@ -10,8 +10,6 @@
 #include <OrvintaUpdates/UpdaterManager.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
