@@ -205,6 +205,11 @@ struct AppFixture {
     AppServices services() const;
     std::unique_ptr<AppState> makeState(bool waitForStartup = true);
     void restart() { state.reset(), state = makeState(); }
+    /// Starts or stops listening and waits until that is done.
+    void toggleListening() {
+        state->listening()->toggleListening();
+        run(state->listening()->toggleFinished());
+    }
 
     QTemporaryDir folder;
     std::shared_ptr<PreferencesStore> preferences;

@@ -134,8 +134,7 @@ TEST(Dictation, listeningOrAListeningStartUnderWayKeepsDictationOut) {
     f.release();
 
     // With dictation mode off the hold is ignored.
-    f.state->listening()->toggleListening();
-    run(f.state->listening()->toggleFinished());
+    f.toggleListening();
     f.state->preferences()->setDictationModeEnabled(false);
     f.controller().holdStarted();
     EXPECT_FALSE(f.dictation().wantsDictating());

@@ -6,19 +6,6 @@ using namespace Orvinta;
 using namespace Orvinta::Testing;
 using Sound = SoundPlayer::Sound;
 
-namespace {
-
-void toggleAndWait(ListeningController &listening) {
-    listening.toggleListening();
-    run(listening.toggleFinished());
-}
-
-void toggleAndWait(AppState &s) {
-    toggleAndWait(*s.listening());
-}
-
-} // namespace
-
 TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
@@ -27,7 +14,7 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
     EXPECT_EQ(ScriptedEngine::script->locales, std::vector<QString>{"en-US"});
 
     QSignalSpy listening(s.listening(), &ListeningController::isListeningChanged);
-    toggleAndWait(s);
+    f.toggleListening();
     EXPECT_TRUE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
     EXPECT_EQ(ScriptedEngine::script->lastSource, AudioSourceType::systemAudio);
@@ -44,7 +31,7 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
         return s.listening()->recordingElapsed() > 0.05 && s.listening()->menuBarIconFrame() > 2;
     }));
 
-    toggleAndWait(s);
+    f.toggleListening();
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(listening.count(), 2);
     EXPECT_EQ(ScriptedEngine::script->stops, 1);
@@ -56,8 +43,8 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
     EXPECT_EQ(s.listening()->menuBarIconFrame(), 0); // the animation really stopped
 
     s.preferences()->setSoundEnabled(false);
-    toggleAndWait(s);
-    toggleAndWait(s);
+    f.toggleListening();
+    f.toggleListening();
     EXPECT_EQ(f.sounds->played.size(), 2u);
 }
 
@@ -65,7 +52,7 @@ TEST(Listening, failuresShowABannerThatDismissesItself) {
     AppFixture f;
     AppState &s = *f.state;
     ScriptedEngine::script->startError = "Audio engine setup failed: boom";
-    toggleAndWait(s);
+    f.toggleListening();
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
     EXPECT_EQ(s.listening()->errorMessageText(), "Audio engine setup failed: boom");
@@ -91,7 +78,7 @@ TEST(Listening, requestsThatMayNotStart) {
         // No microphone access: the banner, and no engine start.
         AppFixture f;
         f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
-        toggleAndWait(*f.state);
+        f.toggleListening();
         EXPECT_EQ(f.state->listening()->micPermission(), MicPermission::denied);
         EXPECT_TRUE(
             f.state->listening()->errorMessageText().startsWith("Microphone access required."));
@@ -102,7 +89,7 @@ TEST(Listening, requestsThatMayNotStart) {
         // Dictating: toggling does nothing.
         AppFixture f;
         f.state->dictation()->setIsDictating(true);
-        toggleAndWait(*f.state);
+        f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
     }
@@ -113,7 +100,7 @@ TEST(Listening, requestsThatMayNotStart) {
         f.restart();
         const QString banner = f.state->listening()->errorMessageText();
         EXPECT_TRUE(banner.startsWith("Failed to prepare"));
-        toggleAndWait(*f.state);
+        f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
         EXPECT_EQ(ScriptedEngine::script->starts, 0);
         EXPECT_EQ(f.state->listening()->modelLoadingStatus(), "Loading failed");
@@ -127,7 +114,7 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     f.audio = audio;
     f.restart();
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
-    toggleAndWait(*f.state);
+    f.toggleListening();
     EXPECT_EQ(f.state->listening()->errorMessageText(),
               "Cannot connect to the sound server: Connection refused");
     EXPECT_EQ(f.state->listening()->micPermission(),
@@ -189,17 +176,16 @@ TEST(Listening, shortcutsAndOverlayRequests) {
 TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     AppFixture f;
     f.state.reset();
-    ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
     ScriptedEngine::script->loadDelay = std::chrono::milliseconds(100);
     f.state = f.makeState(/*waitForStartup=*/false);
     ListeningController &listening = *f.state->listening();
     ASSERT_TRUE(listening.isModelLoading());
 
     // A start during the first load waits for it instead of giving up.
-    toggleAndWait(listening);
+    f.toggleListening();
     EXPECT_TRUE(listening.isListening());
     EXPECT_TRUE(listening.errorMessageText().isEmpty());
-    toggleAndWait(listening);
+    f.toggleListening();
 
     // The language changes twice while a model loads: the load under way
     // ends, and the engine left behind is loaded and usable.
@@ -214,7 +200,7 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     EXPECT_EQ(listening.modelLoadingStatus(), "Ready");
     EXPECT_EQ(ScriptedEngine::script->locales.back(), "de-DE");
     EXPECT_EQ(ScriptedEngine::script->engines - ScriptedEngine::script->enginesDestroyed, 1);
-    toggleAndWait(listening);
+    f.toggleListening();
     EXPECT_TRUE(listening.isListening());
 }
 
@@ -258,7 +244,7 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     AppFixture f;
     AppState &s = *f.state;
     ListeningController &listening = *s.listening();
-    toggleAndWait(listening);
+    f.toggleListening();
     ASSERT_TRUE(listening.isListening());
     STTEngineDelegate &delegate = listening;
     delegate.addConfirmedLine("Said before the failure.");
@@ -274,7 +260,7 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     EXPECT_TRUE(QFile::exists(f.sessionPath()));
 
     // Listening can start again afterwards.
-    toggleAndWait(listening);
+    f.toggleListening();
     EXPECT_TRUE(listening.isListening());
 }
 

@@ -345,8 +345,7 @@ TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
 TEST(OverlayTranslation, linesAndInterimTextAreTranslatedWhileListening) {
     Overlay o;
     o.f.state->preferences()->setTargetLanguage("es-ES");
-    o.f.state->listening()->toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return o.f.state->listening()->isListening(); }));
+    o.f.toggleListening();
     o.f.state->addConfirmedLine("Good morning.");
     const QUuid id = o.f.state->transcript()->confirmedLines().last().id;
     ASSERT_TRUE(waitUntil([&] { return o.f.state->transcript()->translations().contains(id); }));

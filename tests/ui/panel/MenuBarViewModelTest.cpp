@@ -13,15 +13,6 @@ using namespace Orvinta;
 using namespace Orvinta::Testing;
 using namespace std::chrono_literals;
 
-namespace {
-
-bool startListening(AppState &state) {
-    state.listening()->toggleListening();
-    return waitUntil([&] { return state.listening()->isListening(); });
-}
-
-} // namespace
-
 TEST(LanguageSelection, swapExchangesTheLanguagesOnlyWhenBothTablesHoldThem) {
     AppFixture f;
     MenuBarViewModel panel(*f.state);
@@ -119,7 +110,7 @@ TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
     EXPECT_EQ(panel.statusText(), "");
     EXPECT_TRUE(panel.startStopEnabled());
 
-    ASSERT_TRUE(startListening(*f.state));
+    f.toggleListening();
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::listening);
     EXPECT_EQ(panel.statusText(), "0:00");
     EXPECT_TRUE(panel.pulseActive());
@@ -228,11 +219,10 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     AppFixture f;
     TrayController tray(*f.state);
     EXPECT_EQ(tray.shownFrame(), -1);
-    ASSERT_TRUE(startListening(*f.state));
+    f.toggleListening();
     // The animation advances the counter every 10 ms in the fixture.
     ASSERT_TRUE(waitUntil([&] { return tray.shownFrame() > 0; }));
-    f.state->listening()->toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return !f.state->listening()->isListening(); }));
+    f.toggleListening();
     EXPECT_EQ(tray.shownFrame(), -1);
     f.state->dictation()->setIsDictating(true);
     EXPECT_EQ(tray.shownFrame(), 0);
