@@ -1,8 +1,10 @@
 #include "AppTestSupport.h"
 
 #include <OrvintaApp/TranslationController.h>
+#include <OrvintaApp/Translator.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -14,21 +16,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// Answers "<target>:<text>" after `delayMs`, records every text, and once
-/// `successesLeft` calls have passed fails every call.
+/// Answers "<target>:<text>", records every text, fails every call once
+/// `successesLeft` calls have passed, and holds each call for `hold` (or,
+/// when `cancellable`, until it is cancelled).
 class ScriptedBackend : public TranslationBackend {
 public:
     std::string translate(const std::string &, const std::string &to,
                           const std::string &text) override {
-        {
-            std::lock_guard lock(m_mutex);
-            m_texts.push_back(QString::fromStdString(text));
-            m_firstCall = m_firstCall.value_or(Clock::now());
-        }
+        std::unique_lock lock(m_mutex);
+        m_texts.push_back(QString::fromStdString(text));
+        m_firstCall = m_firstCall.value_or(Clock::now());
         if (successesLeft.fetch_sub(1) <= 0)
             throw TranslationError("scripted failure");
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        m_cancelled = false;
+        if (m_changed.wait_for(lock, hold.load(), [this] { return m_cancelled; }))
+            throw TranslationCancelled();
         return to + ":" + text;
+    }
+    void cancel() override {
+        std::lock_guard lock(m_mutex);
+        m_cancelled = cancellable;
+        m_changed.notify_all();
     }
     std::vector<QString> texts() const {
         std::lock_guard lock(m_mutex);
@@ -46,12 +54,15 @@ public:
 
     static constexpr int never = 1 << 30;
     std::atomic<int> successesLeft{never};
-    std::atomic<int> delayMs{0};
+    std::atomic<std::chrono::milliseconds> hold{0ms};
+    std::atomic<bool> cancellable = false;
 
 private:
     mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
     std::vector<QString> m_texts;
     std::optional<Clock::time_point> m_firstCall;
+    bool m_cancelled = false;
 };
 
 struct TranslationFixture : AppFixture {
@@ -83,6 +94,41 @@ std::vector<QString> lineTexts(std::initializer_list<int> numbers) {
     for (int n : numbers)
         texts.push_back(QString("Line %1.").arg(n));
     return texts;
+}
+
+/// What an action got from its batch.
+struct BatchOutcome {
+    std::vector<QString> responses;
+    std::optional<QString> error;
+    bool finished = false;
+};
+
+/// A translator whose action translates `texts` as one batch.
+std::unique_ptr<Translator> startTranslating(std::shared_ptr<TranslationBackend> backend,
+                                             QStringList texts,
+                                             std::shared_ptr<BatchOutcome> outcome) {
+    auto translator = std::make_unique<Translator>(std::move(backend));
+    translator->setAction([texts, outcome](std::shared_ptr<TranslationSession> session,
+                                           CancellationToken) -> QCoro::Task<> {
+        QList<TranslationRequest> requests;
+        for (const QString &text : texts)
+            requests.push_back({text, text});
+        TranslationBatch batch = session->translations(requests);
+        try {
+            for (;;) {
+                QCoro::Task<std::optional<TranslationResponse>> next = batch.next();
+                const std::optional<TranslationResponse> response = co_await next;
+                if (!response)
+                    break;
+                outcome->responses.push_back(response->targetText);
+            }
+        } catch (const TranslationError &error) {
+            outcome->error = QString::fromUtf8(error.what());
+        }
+        outcome->finished = true;
+    });
+    translator->setConfiguration(TranslationConfiguration{"en-US", "es-ES"});
+    return translator;
 }
 
 } // namespace
@@ -212,7 +258,7 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
 
 TEST(Translation, aNewPassCancelsTheRunningOne) {
     TranslationFixture f;
-    f.backend->delayMs = 20;
+    f.backend->hold = 20ms;
     f.addLines(1, 10);
     QSignalSpy delivered(f.controller.get(), &TranslationController::translationDelivered);
     f.toggleListening();
@@ -294,4 +340,31 @@ TEST(Translation, aControllerCreatedDuringARunWaitsForTheNextRun) {
     f.toggleListening();
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return f.state->transcript()->translations().size() == 1; }));
+}
+
+TEST(Translator, closingCancelsTheRequestInProgressAndDropsTheRest) {
+    auto backend = std::make_shared<ScriptedBackend>();
+    backend->hold = 5s;
+    backend->cancellable = true;
+    auto outcome = std::make_shared<BatchOutcome>();
+    auto translator = startTranslating(backend, {"one", "two"}, outcome);
+    ASSERT_TRUE(waitUntil([&] { return backend->texts().size() == 1; }));
+
+    const auto started = Clock::now();
+    translator.reset();
+    EXPECT_LT(Clock::now() - started, 1s);
+
+    // The waiting action learns that the translator is gone; nothing else ran.
+    EXPECT_TRUE(waitUntil([&] { return outcome->finished; }));
+    spin(50ms);
+    EXPECT_TRUE(outcome->responses.empty());
+    EXPECT_EQ(outcome->error, "The translator has been shut down");
+    EXPECT_EQ(backend->texts().size(), 1u);
+
+    // The back end itself is still usable.
+    backend->hold = 0ms;
+    auto again = std::make_shared<BatchOutcome>();
+    translator = startTranslating(backend, {"Good morning."}, again);
+    ASSERT_TRUE(waitUntil([&] { return again->finished; }));
+    EXPECT_EQ(again->responses, std::vector<QString>{"es-ES:Good morning."});
 }
