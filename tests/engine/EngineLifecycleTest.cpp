@@ -7,8 +7,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <atomic>
-#include <future>
 #include <thread>
 
 using namespace Orvinta;
@@ -22,11 +20,6 @@ const EngineTimings shortTimings{std::chrono::milliseconds(200), std::chrono::mi
 void feed(const CapturedSampleHandler &handler, std::size_t frames = 1600) {
     const std::vector<float> samples(frames, 0.1f);
     handler(reinterpret_cast<const std::byte *>(samples.data()), samples.size() * sizeof(float));
-}
-
-/// Waits until `flag` is set; the worker job that sets it then blocks until released.
-void waitFor(const std::atomic<bool> &flag) {
-    ASSERT_TRUE(processEventsUntil([&] { return flag.load(); }));
 }
 
 /// True when `task` ended with OperationCancelled.
@@ -79,6 +72,18 @@ protected:
     bool logged(const QString &line) const { return log.lines().contains(line); }
 };
 
+/// An engine whose model is loaded.
+class LoadedEngine : public EngineLifecycleTest {
+protected:
+    void SetUp() override { loadModel(); }
+    /// The analyzer of a run that started.
+    std::shared_ptr<AnalyzerScript> run(AudioSourceType source,
+                                        std::optional<std::uint32_t> device = std::nullopt) {
+        EXPECT_FALSE(start(source, device));
+        return recognizer->analyzers.back();
+    }
+};
+
 TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndStartNeedsALoadedModel) {
     auto failure = start(AudioSourceType::microphone);
     ASSERT_TRUE(failure);
@@ -122,8 +127,7 @@ TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
     EXPECT_TRUE(orphan.targetFormat());
 }
 
-TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
-    loadModel();
+TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Hello ", {0.0, 0.4}},
                                             {"world. ", {0.4, 0.9}},
@@ -131,9 +135,8 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
                                             {"are ", {1.2, 1.4}},
                                             {"you?", {1.4, 1.9}}})};
     };
-    ASSERT_FALSE(start(AudioSourceType::microphone, 7));
+    auto analyzer = run(AudioSourceType::microphone, 7);
     ASSERT_EQ(recognizer->analyzers.size(), 1u);
-    auto analyzer = recognizer->analyzers.back();
     EXPECT_EQ(capture->microphone->device, 7u);
     EXPECT_EQ(capture->microphone->tapFrames, 4096u);
     EXPECT_TRUE(capture->microphone->running);
@@ -177,10 +180,8 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
     EXPECT_EQ(analyzer->queue->size(), queued);
 }
 
-TEST_F(EngineLifecycleTest, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::microphone, 7));
-    auto first = recognizer->analyzers.back();
+TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
+    auto first = run(AudioSourceType::microphone, 7);
     auto firstTap = capture->microphone->tap;
 
     delegate.locale = "en-GB"; // a language change takes effect at the next start
@@ -205,11 +206,9 @@ TEST_F(EngineLifecycleTest, StopWhenIdleCompletesAtOnce) {
     EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
 }
 
-TEST_F(EngineLifecycleTest, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
-    loadModel();
+TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
     recognizer->prepare = [](AnalyzerScript &script) { script.finishesOnFinalize = false; };
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+    auto analyzer = run(AudioSourceType::systemAudio);
 
     QElapsedTimer timer;
     timer.start();
@@ -226,8 +225,7 @@ TEST_F(EngineLifecycleTest, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverF
     EXPECT_TRUE(delegate.lines.isEmpty());
 }
 
-TEST_F(EngineLifecycleTest, CaptureFailureStopsTheRunBeforeReportingIt) {
-    loadModel();
+TEST_F(LoadedEngine, CaptureFailureStopsTheRunBeforeReportingIt) {
     capture->systemAudio->startFailure = CaptureError::permissionDenied();
     auto failure = start(AudioSourceType::systemAudio);
     ASSERT_TRUE(failure);
@@ -249,8 +247,7 @@ TEST_F(EngineLifecycleTest, CaptureFailureStopsTheRunBeforeReportingIt) {
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
 }
 
-TEST_F(EngineLifecycleTest, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
-    loadModel();
+TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.startFailure = EngineError("test", 7, "decoder refused");
     };
@@ -266,10 +263,8 @@ TEST_F(EngineLifecycleTest, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCl
     EXPECT_TRUE(analyzer->finalized);
 }
 
-TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
+    auto analyzer = run(AudioSourceType::systemAudio);
     EXPECT_EQ(capture->systemAudio->sampleRate, 16000u);
 
     feed(capture->systemAudio->handler);
@@ -283,10 +278,8 @@ TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
     EXPECT_EQ(analyzer->queue->size(), 1u);
 }
 
-TEST_F(EngineLifecycleTest, FallingBehindKeepsTheNewestBuffers) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+TEST_F(LoadedEngine, FallingBehindKeepsTheNewestBuffers) {
+    auto analyzer = run(AudioSourceType::systemAudio);
     for (std::size_t i = 0; i < 100; ++i)
         feed(capture->systemAudio->handler, 160 * (i + 10));
     EXPECT_EQ(analyzer->queue->size(), 64u);
@@ -297,10 +290,8 @@ TEST_F(EngineLifecycleTest, FallingBehindKeepsTheNewestBuffers) {
     await(engine->stopTranscribing());
 }
 
-TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+TEST_F(LoadedEngine, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
+    auto analyzer = run(AudioSourceType::systemAudio);
     analyzer->deliverResult(volatileResult("One."));
     analyzer->deliverResult(volatileResult("One. Two."));
     analyzer->deliverResult(
@@ -315,18 +306,13 @@ TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
 }
 
 TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
-    std::atomic<bool> reserving{false};
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    recognizer->whileReserving = [&reserving, released] {
-        reserving = true;
-        released.wait();
-    };
+    Gate reserving;
+    recognizer->whileReserving = reserving.job();
     QCoro::Task<> loading = engine->loadModel(delegate.locale);
-    waitFor(reserving);
+    ASSERT_TRUE(reserving.waitUntilEntered());
     const QStringList statuses = delegate.statuses;
     engine.reset();
-    release.set_value();
+    reserving.open();
 
     EXPECT_TRUE(endsCancelled(std::move(loading)));
     EXPECT_EQ(delegate.statuses, statuses);
@@ -334,9 +320,7 @@ TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
     EXPECT_FALSE(logged("[Speech] Model ready"));
 }
 
-TEST_F(EngineLifecycleTest, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
-    loadModel();
-
+TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
     // While the analyzer loads: the start ends at once, not after the start limit.
     recognizer->prepare = [](AnalyzerScript &script) { script.startsLater = true; };
     QCoro::Task<> starting = engine->startTranscribing(AudioSourceType::systemAudio, std::nullopt);
@@ -351,17 +335,12 @@ TEST_F(EngineLifecycleTest, DestroyedWhileStartingTheStartEndsCancelledAndCaptur
     recognizer->prepare = nullptr;
     engine = makeEngine();
     loadModel();
-    std::atomic<bool> inStart{false};
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    capture->microphone->whileStarting = [&inStart, released] {
-        inStart = true;
-        released.wait();
-    };
+    Gate inStart;
+    capture->microphone->whileStarting = inStart.job();
     starting = engine->startTranscribing(AudioSourceType::microphone, std::nullopt);
-    waitFor(inStart);
+    ASSERT_TRUE(inStart.waitUntilEntered());
     engine.reset();
-    release.set_value();
+    inStart.open();
     EXPECT_TRUE(endsCancelled(std::move(starting)));
     drainWorker();
     EXPECT_FALSE(capture->microphone->running);
@@ -369,8 +348,7 @@ TEST_F(EngineLifecycleTest, DestroyedWhileStartingTheStartEndsCancelledAndCaptur
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 }
 
-TEST_F(EngineLifecycleTest, MainThreadRunsOnWhileTheSoundServerIsSlow) {
-    loadModel();
+TEST_F(LoadedEngine, MainThreadRunsOnWhileTheSoundServerIsSlow) {
     capture->microphone->whileStarting = [] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     };
@@ -385,13 +363,11 @@ TEST_F(EngineLifecycleTest, MainThreadRunsOnWhileTheSoundServerIsSlow) {
     await(engine->stopTranscribing());
 }
 
-TEST_F(EngineLifecycleTest, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
-    loadModel();
+TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
     };
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+    auto analyzer = run(AudioSourceType::systemAudio);
     feed(capture->systemAudio->handler);
 
     // The back end's thread reports; a second report of the same run is dropped.

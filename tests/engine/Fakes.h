@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -288,6 +290,25 @@ void processEvents();
 /// Runs the event loop until `done` holds or `timeout` passed; returns `done()`.
 bool processEventsUntil(const std::function<bool()> &done,
                         std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+/// A job that blocks the thread it runs on until the test opens the gate.
+class Gate {
+public:
+    std::function<void()> job() {
+        return [this, opened = m_open.get_future().share()] {
+            m_entered = true;
+            opened.wait();
+        };
+    }
+    bool waitUntilEntered() {
+        return processEventsUntil([this] { return m_entered.load(); });
+    }
+    void open() { m_open.set_value(); }
+
+private:
+    std::atomic<bool> m_entered{false};
+    std::promise<void> m_open;
+};
 
 /// Collects the engine's log lines while alive.
 class LogCapture {
