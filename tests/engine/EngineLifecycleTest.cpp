@@ -69,6 +69,13 @@ protected:
         return std::nullopt;
     }
 
+    /// Why the start failed; empty when it started.
+    std::string startError(AudioSourceType source,
+                           std::optional<std::uint32_t> device = std::nullopt) {
+        const std::optional<EngineError> failure = start(source, device);
+        return failure ? failure->description() : std::string();
+    }
+
     bool logged(const QString &line) const { return log.lines().contains(line); }
 };
 
@@ -85,9 +92,13 @@ protected:
 };
 
 TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndStartNeedsALoadedModel) {
-    auto failure = start(AudioSourceType::microphone);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "Audio engine setup failed: Speech model not loaded");
+    // A stop with nothing running completes at once.
+    await(engine->stopTranscribing());
+    EXPECT_TRUE(logged("[Speech] stop: complete"));
+    EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
+
+    EXPECT_EQ(startError(AudioSourceType::microphone),
+              "Audio engine setup failed: Speech model not loaded");
     EXPECT_EQ(capture->microphone->created, 0);
     EXPECT_TRUE(recognizer->analyzers.empty());
 
@@ -115,9 +126,8 @@ TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
     await(engine->loadModel(delegate.locale));
     EXPECT_TRUE(delegate.isModelLoaded);
     EXPECT_EQ(delegate.statuses.last(), "Ready");
-    auto failure = start(AudioSourceType::systemAudio);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio),
+              "Audio engine setup failed: Speech model not loaded");
 }
 
 TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
@@ -136,7 +146,6 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
                                             {"you?", {1.4, 1.9}}})};
     };
     auto analyzer = run(AudioSourceType::microphone, 7);
-    ASSERT_EQ(recognizer->analyzers.size(), 1u);
     EXPECT_EQ(capture->microphone->device, 7u);
     EXPECT_EQ(capture->microphone->tapFrames, 4096u);
     EXPECT_TRUE(capture->microphone->running);
@@ -200,12 +209,6 @@ TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
     await(engine->stopTranscribing());
 }
 
-TEST_F(EngineLifecycleTest, StopWhenIdleCompletesAtOnce) {
-    await(engine->stopTranscribing());
-    EXPECT_TRUE(logged("[Speech] stop: complete"));
-    EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
-}
-
 TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
     recognizer->prepare = [](AnalyzerScript &script) { script.finishesOnFinalize = false; };
     auto analyzer = run(AudioSourceType::systemAudio);
@@ -227,23 +230,20 @@ TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes
 
 TEST_F(LoadedEngine, CaptureFailureStopsTheRunBeforeReportingIt) {
     capture->systemAudio->startFailure = CaptureError::permissionDenied();
-    auto failure = start(AudioSourceType::systemAudio);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "System audio access denied. Allow Orvinta to record from "
-                                      "the sound server in your sound settings.");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio),
+              "System audio access denied. Allow Orvinta to record from "
+              "the sound server in your sound settings.");
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_TRUE(recognizer->analyzers.back()->finalized);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 
     capture->access = MicrophoneAccess::denied;
-    failure = start(AudioSourceType::microphone);
-    ASSERT_TRUE(failure);
+    EXPECT_NE(startError(AudioSourceType::microphone), "");
     EXPECT_EQ(capture->microphone->created, 0);
 
     capture->access = MicrophoneAccess::granted;
-    failure = start(AudioSourceType::microphone, 99);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "Could not configure audio input device");
+    EXPECT_EQ(startError(AudioSourceType::microphone, 99),
+              "Could not configure audio input device");
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
 }
 
@@ -251,9 +251,7 @@ TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp)
     recognizer->prepare = [](AnalyzerScript &script) {
         script.startFailure = EngineError("test", 7, "decoder refused");
     };
-    auto failure = start(AudioSourceType::systemAudio);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "decoder refused");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio), "decoder refused");
     EXPECT_FALSE(capture->systemAudio->running);
     auto analyzer = recognizer->analyzers.back();
     EXPECT_FALSE(analyzer->queue->isFinished()); // the feed stays open until the stop
