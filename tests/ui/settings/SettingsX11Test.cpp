@@ -13,16 +13,12 @@ using namespace Orvinta::Testing;
 
 namespace {
 
-std::shared_ptr<HotkeyService> keyboardShortcuts(std::shared_ptr<PreferencesStore> preferences) {
-    AppServices services;
-    services.preferences = std::move(preferences);
-    DesktopBackends::addKeyboard(services);
-    return services.hotkeys;
-}
-
 struct X11Settings : SettingsWindowFixture {
     X11Settings() {
-        hotkeys = keyboardShortcuts(f.preferences);
+        AppServices keyboard;
+        keyboard.preferences = f.preferences;
+        DesktopBackends::addKeyboard(keyboard);
+        hotkeys = keyboard.hotkeys;
         trusted = true;
         SettingsServices services;
         services.displayVersion = AppVersion::displayVersion();
@@ -87,18 +83,12 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     ShortcutRecorderModel &model = *s.recorders[3];
     const KeyCombo before = s.hotkeys->combo(HotkeyAction::toggleOverlay);
 
-    // Escape and Shift+Escape cancel; the field shows the old shortcut again.
-    for (const char *cancel : {"Escape", "shift+Escape"}) {
-        QMetaObject::invokeMethod(field, "clicked");
-        ASSERT_TRUE(model.isRecording());
-        pressKeys(QString::fromLatin1(cancel));
-        EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); })) << cancel;
-        EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleOverlay), before) << cancel;
-        EXPECT_EQ(model.displayText(), QString::fromUtf8("⌃⌥O"));
-    }
-
-    // A letter without modifiers keeps the field waiting; the shortcut's own
-    // combination is recorded instead of firing, since shortcuts are suspended.
+    // Escape cancels; a letter alone keeps the field waiting; the shortcut's
+    // own combination is recorded instead of firing, since shortcuts are suspended.
+    QMetaObject::invokeMethod(field, "clicked");
+    ASSERT_TRUE(model.isRecording());
+    pressKeys(QStringLiteral("shift+Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); }));
     QMetaObject::invokeMethod(field, "clicked");
     pressKeys(QStringLiteral("k"));
     pressKeys(QStringLiteral("ctrl+alt+o"));
@@ -110,18 +100,10 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     QMetaObject::invokeMethod(field, "clicked");
     pressKeys(QStringLiteral("alt+super+k"));
     EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); }));
-    const KeyCombo recorded = s.hotkeys->combo(HotkeyAction::toggleOverlay);
-    EXPECT_EQ(recorded.keyCode, 40);
-    EXPECT_EQ(recorded.modifiers, 0x180000u);
+    EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleOverlay), (KeyCombo{40, 0x180000}));
     EXPECT_EQ(model.displayText(), QString::fromUtf8("⌥⌘K"));
     EXPECT_TRUE(s.hotkeys->isRegistered(HotkeyAction::toggleOverlay));
-    // It works from anywhere right away.
+    // It works from anywhere right away (stored too: HotkeyManager's tests).
     xdotool({QStringLiteral("key"), QStringLiteral("alt+super+k")});
     EXPECT_TRUE(waitUntil([&] { return overlayToggles == 1; }));
-
-    // A new run reads it back.
-    s.controller.reset();
-    s.recorders.clear();
-    s.hotkeys.reset();
-    EXPECT_EQ(keyboardShortcuts(s.f.preferences)->combo(HotkeyAction::toggleOverlay), recorded);
 }
