@@ -2,26 +2,12 @@
 
 #include <OrvintaEngine/SerialWorker.h>
 
-#include <QCoreApplication>
 #include <QCoroTimer>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QPointer>
 
 namespace Orvinta::Testing {
-
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 SessionData sessionOf(int lines, const QString &targetLanguage) {
     SessionData data;
@@ -45,14 +31,6 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-void spin(std::chrono::milliseconds duration) {
-    waitUntil([] { return false; }, duration);
-}
-
-void run(QCoro::Task<> task) {
-    QCoro::waitFor(task);
 }
 
 std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Fakes.h"
+
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Clipboard.h>
@@ -22,10 +24,6 @@
 #include <ostream>
 #include <set>
 #include <vector>
-
-inline void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace Orvinta::Testing {
 
@@ -74,12 +72,18 @@ QByteArray readAll(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 /// Runs the event loop until `done` holds or `timeout` passes.
-bool waitUntil(const std::function<bool()> &done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+inline bool waitUntil(const std::function<bool()> &done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return OrvintaTest::processEventsUntil(done, timeout);
+}
 /// Runs the event loop for `duration`.
-void spin(std::chrono::milliseconds duration);
+inline void spin(std::chrono::milliseconds duration) {
+    OrvintaTest::processEventsUntil([] { return false; }, duration);
+}
 /// Runs a task to completion on the event loop.
-void run(QCoro::Task<> task);
+inline void run(QCoro::Task<> task) {
+    OrvintaTest::await(std::move(task));
+}
 
 /// Collects every log line as "category: message" while it exists.
 class LogCapture {
@@ -140,26 +144,6 @@ public:
     std::string translate(const std::string &, const std::string &to,
                           const std::string &text) override {
         return to + ":" + text;
-    }
-};
-
-/// A sound server that lets the microphone record, with three inputs (one
-/// of them a monitor); or one that cannot be reached.
-struct FakeSoundServer : AudioCaptureBackend {
-    bool reachable = true;
-    MicrophoneAccess requestMicrophoneAccess() override {
-        if (!reachable)
-            throw EngineError("com.orvinta", -2,
-                              "Cannot connect to the sound server: Connection refused");
-        return MicrophoneAccess::granted;
-    }
-    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-        if (!reachable)
-            return std::nullopt;
-        return std::vector<InputDeviceRecord>{
-            {3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}};
     }
 };
 

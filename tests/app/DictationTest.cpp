@@ -11,7 +11,7 @@ namespace {
 struct DictationFixture : AppFixture {
     DictationFixture() {
         state.reset();
-        audio = std::make_shared<FakeSoundServer>();
+        audio = std::make_shared<OrvintaTest::FakeCapture>();
         state = makeState();
         state->preferences()->setDictationModeEnabled(true);
         states = std::make_unique<std::vector<DictationState>>();

@@ -109,8 +109,9 @@ TEST(Listening, requestsThatMayNotStart) {
 
 TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     AppFixture f;
-    auto audio = std::make_shared<FakeSoundServer>();
-    audio->reachable = false;
+    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
+    audio->unreachable =
+        EngineError("com.orvinta", -2, "Cannot connect to the sound server: Connection refused");
     f.audio = audio;
     f.restart();
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
@@ -124,7 +125,10 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
 
 TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
     AppFixture f;
-    f.audio = std::make_shared<FakeSoundServer>();
+    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
+    audio->devices = {
+        {{3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}}};
+    f.audio = audio;
     f.restart();
     AudioDeviceList &devices = *f.state->audioDevices();
     ASSERT_EQ(devices.availableDevices().size(), 2u);

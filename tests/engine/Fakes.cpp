@@ -66,12 +66,13 @@ void processEvents() {
 bool processEventsUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < timeout.count()) {
+    bool finished = done(); // asked once per round: it may have effects
+    for (; !finished && timer.elapsed() < timeout.count(); finished = done()) {
         QEventLoop loop;
         QTimer::singleShot(5, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    return done();
+    return finished;
 }
 
 RecognitionResult

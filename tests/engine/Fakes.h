@@ -270,8 +270,14 @@ public:
     std::shared_ptr<MicrophoneScript> microphone = std::make_shared<MicrophoneScript>();
     std::shared_ptr<SystemAudioScript> systemAudio = std::make_shared<SystemAudioScript>();
     std::optional<std::vector<InputDeviceRecord>> devices = std::vector<InputDeviceRecord>{};
+    /// Set: the sound server cannot be reached.
+    std::optional<EngineError> unreachable;
 
-    MicrophoneAccess requestMicrophoneAccess() override { return access; }
+    MicrophoneAccess requestMicrophoneAccess() override {
+        if (unreachable)
+            throw *unreachable;
+        return access;
+    }
     std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override {
         ++microphone->created;
         return std::make_unique<FakeMicrophone>(microphone);
@@ -279,7 +285,9 @@ public:
     std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override {
         return std::make_unique<FakeSystemAudio>(systemAudio);
     }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return devices; }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+        return unreachable ? std::nullopt : devices;
+    }
 };
 
 /// Runs the event loop until `task` completed and rethrows what it threw
