@@ -67,9 +67,13 @@ private:
 
 struct TranslationFixture : AppFixture {
     explicit TranslationFixture(const QString &target = "es-ES",
-                                std::chrono::milliseconds interimDelay = 150ms) {
-        state->preferences()->setTargetLanguage(target);
-        controller = std::make_unique<TranslationController>(*state, backend, interimDelay);
+                                std::chrono::milliseconds interimDelay = 150ms)
+        : controller((state->preferences()->setTargetLanguage(target),
+                      std::make_unique<TranslationController>(*state, backend, interimDelay))) {}
+    /// Starts listening and waits until the first pass of the session ended.
+    void listenUntilTheFirstPass() {
+        toggleListening();
+        ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
     }
     void addLines(int from, int to) {
         for (int i = from; i <= to; ++i)
@@ -87,6 +91,7 @@ struct TranslationFixture : AppFixture {
 
     std::shared_ptr<ScriptedBackend> backend = std::make_shared<ScriptedBackend>();
     std::unique_ptr<TranslationController> controller;
+    QSignalSpy passes{controller.get(), &TranslationController::passFinished};
 };
 
 std::vector<QString> lineTexts(std::initializer_list<int> numbers) {
@@ -136,7 +141,6 @@ std::unique_ptr<Translator> startTranslating(std::shared_ptr<TranslationBackend>
 TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     TranslationFixture f;
     f.addLines(1, 5);
-    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
     QSignalSpy delivered(f.controller.get(), &TranslationController::translationDelivered);
     spin(50ms);
     EXPECT_TRUE(f.backend->texts().empty()) << "translation begins with the first listening run";
@@ -144,7 +148,7 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
 
     f.toggleListening();
     EXPECT_EQ(f.controller->translationConfig(), (TranslationConfiguration{"en-US", "es-ES"}));
-    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 1; }));
     EXPECT_TRUE(f.controller->translationSessionReady());
     EXPECT_EQ(f.backend->texts(), lineTexts({5, 4, 3, 2, 1}));
     EXPECT_EQ(f.translationOf(1), "es-ES:Line 1.");
@@ -156,7 +160,7 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     // A new line starts a pass of its own at once, for that line only.
     f.backend->forget();
     f.addLines(6, 6);
-    ASSERT_TRUE(waitUntil([&] { return passes.count() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 2; }));
     EXPECT_EQ(f.backend->texts(), lineTexts({6}));
     ASSERT_EQ(delivered.count(), 6);
     EXPECT_EQ(delivered.last().at(0).value<QUuid>(),
@@ -175,9 +179,7 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
 TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
     const auto delay = 150ms;
     TranslationFixture f("es-ES", delay);
-    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
-    f.toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+    f.listenUntilTheFirstPass();
 
     QString text;
     for (int i = 0; i < 20; ++i) {
@@ -192,7 +194,7 @@ TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
     spin(delay + 100ms);
     ASSERT_EQ(f.backend->texts(), std::vector<QString>{text.trimmed()});
     EXPECT_GE(f.backend->firstCallTime() - lastChange, delay - 20ms);
-    EXPECT_EQ(passes.count(), 2);
+    EXPECT_EQ(f.passes.count(), 2);
 
     // A failing interim translation leaves nothing under the interim bubble.
     LogCapture log;
@@ -207,9 +209,7 @@ TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
     auto &pasted = f.paster->pasted;
     f.state->preferences()->setAutoPasteAtCursor(true);
     f.state->preferences()->setAutoPasteSource(AutoPasteSource::translation);
-    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
-    f.toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+    f.listenUntilTheFirstPass();
 
     f.state->setInterimText("Hello world");
     ASSERT_TRUE(
@@ -238,10 +238,8 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     TranslationFixture f;
     LogCapture log;
     f.addLines(1, 6);
-    QSignalSpy passes(f.controller.get(), &TranslationController::passFinished);
     f.backend->successesLeft = 3;
-    f.toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return passes.count() == 1; }));
+    f.listenUntilTheFirstPass();
     EXPECT_EQ(f.state->transcript()->translations().size(), 3);
     for (int line : {4, 5, 6})
         EXPECT_EQ(f.translationOf(line), QString("es-ES:Line %1.").arg(line));
@@ -251,7 +249,7 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     f.backend->successesLeft = ScriptedBackend::never;
     f.backend->forget();
     f.addLines(7, 7);
-    ASSERT_TRUE(waitUntil([&] { return passes.count() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 2; }));
     EXPECT_EQ(f.backend->texts(), lineTexts({7, 3, 2, 1}));
     EXPECT_EQ(f.state->transcript()->translations().size(), 7);
 }
