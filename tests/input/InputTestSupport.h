@@ -83,10 +83,6 @@ public:
         });
         return dump;
     }
-    QStringList lines() {
-        read();
-        return m_lines;
-    }
     QString lastText() {
         read();
         for (qsizetype i = m_lines.size() - 1; i >= 0; --i)
@@ -98,15 +94,10 @@ public:
 
 private:
     void read() {
-        m_partial += QString::fromUtf8(m_process.readAllStandardOutput());
-        qsizetype end;
-        while ((end = m_partial.indexOf('\n')) >= 0) {
-            m_lines << m_partial.left(end);
-            m_partial.remove(0, end + 1);
-        }
+        while (m_process.canReadLine())
+            m_lines << QString::fromUtf8(m_process.readLine()).chopped(1);
     }
     QProcess m_process;
-    QString m_partial;
     QStringList m_lines;
     qsizetype m_checked = 0;
 };
