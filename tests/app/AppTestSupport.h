@@ -85,25 +85,7 @@ inline void run(QCoro::Task<> task) {
     OrvintaTest::await(std::move(task));
 }
 
-/// Collects every log line as "category: message" while it exists.
-class LogCapture {
-public:
-    LogCapture() { s_previous = qInstallMessageHandler(&LogCapture::handle); }
-    ~LogCapture() {
-        qInstallMessageHandler(s_previous);
-        s_lines.clear();
-    }
-    int count(const QString &text) const { return int(s_lines.filter(text).size()); }
-    bool contains(const QString &text) const { return count(text) > 0; }
-    QString all() const { return s_lines.join('\n'); }
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext &context, const QString &message) {
-        s_lines << QString("%1: %2").arg(QLatin1String(context.category), message);
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-    static inline QStringList s_lines;
-};
+using OrvintaTest::LogCapture;
 
 class FakeClipboard : public Clipboard {
 public:

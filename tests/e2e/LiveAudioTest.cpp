@@ -196,7 +196,7 @@ TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
         EXPECT_LT(timer.elapsed(), 5000);
         processEvents();
         EXPECT_EQ(delegate.captureFailures.size(), 1);
-        EXPECT_TRUE(log.lines().contains("[Speech] stop: complete"));
+        EXPECT_TRUE(log.speech().contains("[Speech] stop: complete"));
     }
 }
 

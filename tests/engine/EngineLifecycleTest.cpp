@@ -35,7 +35,7 @@ bool endsCancelled(QCoro::Task<> task) {
 
 class EngineLifecycleTest : public ::testing::Test {
 protected:
-    LogCapture log;
+    LogCapture log{true};
     FakeDelegate delegate;
     std::shared_ptr<ScriptedRecognizer> recognizer = std::make_shared<ScriptedRecognizer>();
     std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
@@ -76,7 +76,7 @@ protected:
         return failure ? failure->description() : std::string();
     }
 
-    bool logged(const QString &line) const { return log.lines().contains(line); }
+    bool logged(const QString &line) const { return log.speech().contains(line); }
 };
 
 /// An engine whose model is loaded.
@@ -171,7 +171,7 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     EXPECT_TRUE(analyzer->queue->isFinished());
 
     // Stop order: capture, then the end of input, the analyzer, the results.
-    const QStringList lines = log.lines();
+    const QStringList lines = log.speech();
     qsizetype at = 0;
     for (const char *line :
          {"[Speech] Stopping", "[Speech] stop: disableFeeding",

@@ -318,12 +318,21 @@ private:
     std::promise<void> m_open;
 };
 
-/// Collects the engine's log lines while alive.
+/// Collects every log line as "category: message" while alive, with the
+/// lines that quote speech (off by default) where asked to.
 class LogCapture {
 public:
-    LogCapture();
+    explicit LogCapture(bool quotedSpeech = false);
     ~LogCapture();
     QStringList lines() const;
+    /// The speech engine's messages.
+    QStringList speech() const;
+    int count(const QString &text) const { return int(lines().filter(text).size()); }
+    bool contains(const QString &text) const { return count(text) > 0; }
+    QString all() const { return lines().join('\n'); }
+
+private:
+    bool m_quotedSpeech;
 };
 
 /// A timed run of words, ending at `end` seconds.
