@@ -57,15 +57,7 @@ TEST(SettingsRules, pasteSourceAndTrustWarningsFollowTheSwitches) {
     EXPECT_FALSE(vm.showsDictationWarning());
     prefs.setAutoPasteAtCursor(true);
     EXPECT_FALSE(vm.showsPasteWarning());
-
-    // Same language: the caption says no translation happens.
-    prefs.setSelectedLocale("en-US");
-    prefs.setTargetLanguage("en-US");
-    LanguageSelection &languages = *vm.languages();
-    EXPECT_TRUE(languages.sameLanguage());
-    const int other = languages.targetIndex() == 0 ? 1 : 0;
-    languages.selectTarget(other);
-    EXPECT_FALSE(languages.sameLanguage());
+    // The language pickers: the panel's, LanguageSelection in MenuBarViewModelTest.
 }
 
 TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {

@@ -25,29 +25,12 @@ TEST(SettingsWindow, oneWindowWithItsSectionsTheirRulesAndTheVersionThatClosingO
     ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
     spin(std::chrono::milliseconds(100));
     const QStringList texts = visibleTexts(&window);
+    // One line of each section, the fields' own labels, and the tabs.
     for (const char *expected :
-         {"Startup",
-          "Launch at Login",
-          "Default Language",
-          "Source Language",
-          "Target Language",
-          "Sound",
-          "Play sounds on start/stop",
-          "Clipboard",
-          "Auto-copy new transcriptions",
-          "Auto-paste at cursor position",
-          "Dictation",
-          "Hold Right Ctrl key to dictate",
-          "Keyboard Shortcuts",
-          "Toggle Recording",
-          "Toggle Auto Copy",
-          "Toggle Auto Paste",
-          "Toggle Overlay",
-          "Click a shortcut field and press your desired key combination to change it.",
-          "General",
-          "Appearance",
-          "Update",
-          "About"})
+         {"Launch at Login", "Source Language", "Target Language", "Play sounds on start/stop",
+          "Auto-copy new transcriptions", "Auto-paste at cursor position",
+          "Hold Right Ctrl key to dictate", "Toggle Recording", "Toggle Auto Copy",
+          "Toggle Auto Paste", "Toggle Overlay", "General", "Appearance", "Update", "About"})
         EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected;
 
     // Auto-paste off: no source picker, no warning, even without trust.
