@@ -1,20 +1,16 @@
 #include "TestFeedServer.h"
 
-#include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/NotesHtml.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
 #include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
+using Orvinta::Testing::writeFile;
 
 namespace {
 
@@ -37,11 +33,7 @@ struct Installation {
                                   "</item></channel>");
         write(xml);
     }
-    void write(const QByteArray &xml) {
-        QFile file(appcastPath);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(xml);
-    }
+    void write(const QByteArray &xml) { EXPECT_TRUE(writeFile(appcastPath, xml)); }
     std::shared_ptr<PreferencesStore> reopen() {
         return std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
     }

@@ -5,9 +5,6 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <numeric>
 

@@ -1,11 +1,9 @@
 #include "CliProcess.h"
 #include "TestFeedServer.h"
 
-#include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Orvinta;

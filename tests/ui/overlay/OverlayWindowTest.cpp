@@ -125,15 +125,12 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         QQuickWindow *window = desk.show();
         ASSERT_TRUE(window);
         EXPECT_EQ(serverGeometry(window), QRect(100, 120, 700, 200));
-        // Hidden and shown again: the same frame, and the moves are saved.
+        // Hidden and shown again: the same frame (a move is saved: the header drag).
         desk.f.state->toggleOverlay();
         EXPECT_FALSE(window->isVisible());
         desk.f.state->toggleOverlay();
         ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }, 10s));
         EXPECT_EQ(serverGeometry(window), QRect(100, 120, 700, 200));
-        window->setPosition(200, 150);
-        ASSERT_TRUE(waitUntil(
-            [&] { return desk.settings->savedFrame() == QRect(200, 150, 700, 200); }, 5s));
     }
 }
 
