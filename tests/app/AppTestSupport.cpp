@@ -1,11 +1,10 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngine/SerialWorker.h>
 
-#include <QCoroTimer>
 #include <QDir>
 #include <QFile>
-#include <QPointer>
 
 namespace Orvinta::Testing {
 
@@ -33,58 +32,11 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script =
-    std::make_shared<ScriptedEngine::Script>();
-
-QCoro::Task<> ScriptedEngine::loadModel(QString locale) {
-    QPointer<ScriptedEngine> self(this);
-    script->locales.push_back(locale);
-    m_delegate->setIsModelLoading(true);
-    m_delegate->setIsModelLoaded(false);
-    m_delegate->setModelLoadingStatus("Preparing...");
-    if (script->loadDelay.count() > 0) {
-        m_delegate->setModelLoadingStatus("Checking assets...");
-        QCoro::Task<> pause = QCoro::sleepFor(script->loadDelay);
-        co_await pause;
-        if (!self)
-            throw OperationCancelled();
-    }
-    if (script->loadFails) {
-        m_delegate->setErrorMessage("Failed to prepare speech recognition: no model");
-        m_delegate->setModelLoadingStatus("Loading failed");
-    } else {
-        m_delegate->setIsModelLoaded(true);
-        m_delegate->setModelLoadingStatus("Ready");
-    }
-    m_delegate->setIsModelLoading(false);
-    co_return;
-}
-
-QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source,
-                                                std::optional<std::uint32_t>) {
-    QPointer<ScriptedEngine> self(this);
-    ++script->starts;
-    script->lastSource = source;
-    if (script->startDelay.count() > 0) {
-        QCoro::Task<> pause = QCoro::sleepFor(script->startDelay);
-        co_await pause;
-        if (!self)
-            throw OperationCancelled();
-    }
-    if (script->startError)
-        throw EngineError("com.orvinta", -1, *script->startError);
-    co_return;
-}
-
-QCoro::Task<> ScriptedEngine::stopTranscribing() {
-    ++script->stops;
-    co_return;
-}
-
 AppFixture::AppFixture()
     : preferences(std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf")))
     , session(std::make_shared<SessionStore>(folder.filePath("data"))) {
-    ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
+    recognizer = std::make_shared<OrvintaTest::ScriptedRecognizer>();
+    recognizer->installedLocales = {"en-US", "en-GB", "es-ES", "fr-FR", "de-DE"};
     state = makeState();
 }
 
@@ -99,8 +51,11 @@ AppServices AppFixture::services() const {
     services.audio = audio;
     services.hotkeys = hotkeys;
     services.soundServer = std::make_shared<SerialWorker>("test-sound");
-    services.makeEngine = [](STTEngineDelegate *delegate) {
-        return std::make_unique<ScriptedEngine>(delegate);
+    services.makeEngine = [this, worker = services.soundServer](STTEngineDelegate *delegate) {
+        auto engine = std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, capture, worker);
+        ++*enginesMade, ++*enginesAlive;
+        QObject::connect(engine.get(), &QObject::destroyed, [alive = enginesAlive] { --*alive; });
+        return engine;
     };
     services.timings = timings;
     return services;
@@ -111,6 +66,11 @@ std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
     if (waitForStartup)
         run(appState->startupFinished());
     return appState;
+}
+
+int AppFixture::stops() const {
+    return int(std::count_if(recognizer->analyzers.begin(), recognizer->analyzers.end(),
+                             [](const auto &analyzer) { return analyzer->finalized; }));
 }
 
 QString AppFixture::sessionPath() const {

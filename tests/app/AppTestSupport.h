@@ -129,45 +129,10 @@ public:
     }
 };
 
-/// A scripted engine: loading succeeds (or fails), at once or after a delay,
-/// starts can be made to fail or to take a while, and the test confirms
-/// lines through the delegate itself. Like the real engine, an operation
-/// that outlives its engine throws OperationCancelled.
-class ScriptedEngine : public STTEngine {
-public:
-    explicit ScriptedEngine(STTEngineDelegate *delegate)
-        : m_delegate(delegate) {
-        ++script->engines;
-    }
-    ~ScriptedEngine() override { ++script->enginesDestroyed; }
-
-    QCoro::Task<> loadModel(QString locale) override;
-    QCoro::Task<> startTranscribing(AudioSourceType source,
-                                    std::optional<std::uint32_t> deviceID) override;
-    QCoro::Task<> stopTranscribing() override;
-
-    struct Script {
-        bool loadFails = false;
-        std::chrono::milliseconds loadDelay{0};
-        std::chrono::milliseconds startDelay{0};
-        int engines = 0;
-        int enginesDestroyed = 0;
-        std::optional<std::string> startError;
-        std::vector<QString> locales;
-        int starts = 0;
-        int stops = 0;
-        std::optional<AudioSourceType> lastSource;
-    };
-    static std::shared_ptr<Script> script;
-
-private:
-    STTEngineDelegate *m_delegate;
-};
-
-/// An AppState on temporary storage with fakes for every device.
+/// An AppState on temporary storage with fakes for every device; its
+/// engine is the real one, over a scripted recogniser and capture.
 struct AppFixture {
     AppFixture();
-    /// The fakes above, and an engine that plays ScriptedEngine::script.
     AppServices services() const;
     std::unique_ptr<AppState> makeState(bool waitForStartup = true);
     void restart() { state.reset(), state = makeState(); }
@@ -186,6 +151,16 @@ struct AppFixture {
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
     /// The sound server, where a test needs one (microphone permission, devices).
     std::shared_ptr<AudioCaptureBackend> audio;
+    /// What the engines record from and recognise with.
+    std::shared_ptr<OrvintaTest::FakeCapture> capture =
+        std::make_shared<OrvintaTest::FakeCapture>();
+    std::shared_ptr<OrvintaTest::ScriptedRecognizer> recognizer;
+    /// The engines made so far, and those still alive.
+    std::shared_ptr<int> enginesMade = std::make_shared<int>(0);
+    std::shared_ptr<int> enginesAlive = std::make_shared<int>(0);
+    /// Runs started, and runs stopped (their analyzers finalized).
+    int starts() const { return int(recognizer->analyzers.size()); }
+    int stops() const;
     std::shared_ptr<HotkeyService> hotkeys;
     Timings timings{std::chrono::milliseconds(150), std::chrono::milliseconds(50),
                     std::chrono::milliseconds(20), std::chrono::milliseconds(10)};

@@ -1,23 +1,26 @@
 #include "AppTestSupport.h"
 
+#include <thread>
+
 #include <QFile>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using Sound = SoundPlayer::Sound;
+using namespace std::chrono_literals;
 
 TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
     EXPECT_TRUE(s.listening()->isModelLoaded()); // prepared at start-up
     EXPECT_EQ(s.listening()->modelLoadingStatus(), "Ready");
-    EXPECT_EQ(ScriptedEngine::script->locales, std::vector<QString>{"en-US"});
+    EXPECT_EQ(f.recognizer->transcriberLocales, std::vector<std::string>{"en-US"});
 
     QSignalSpy listening(s.listening(), &ListeningController::isListeningChanged);
     f.toggleListening();
     EXPECT_TRUE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
-    EXPECT_EQ(ScriptedEngine::script->lastSource, AudioSourceType::systemAudio);
+    EXPECT_TRUE(f.capture->systemAudio->running);
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
 
     // The engine reports through the delegate.
@@ -34,7 +37,7 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
     f.toggleListening();
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(listening.count(), 2);
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_EQ(s.listening()->recordingElapsed(), 0);
     EXPECT_EQ(s.listening()->formattedRecordingTime(), "0:00");
     EXPECT_EQ(s.listening()->menuBarIconFrame(), 0);
@@ -51,7 +54,7 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
 TEST(Listening, failuresShowABannerThatDismissesItself) {
     AppFixture f;
     AppState &s = *f.state;
-    ScriptedEngine::script->startError = "Audio engine setup failed: boom";
+    f.capture->systemAudio->startFailure = CaptureError::engineSetupFailed("boom");
     f.toggleListening();
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
@@ -82,7 +85,7 @@ TEST(Listening, requestsThatMayNotStart) {
         EXPECT_EQ(f.state->listening()->micPermission(), MicPermission::denied);
         EXPECT_TRUE(
             f.state->listening()->errorMessageText().startsWith("Microphone access required."));
-        EXPECT_EQ(ScriptedEngine::script->starts, 0);
+        EXPECT_EQ(f.starts(), 0);
         EXPECT_FALSE(f.state->listening()->isTransitioning());
     }
     {
@@ -91,18 +94,18 @@ TEST(Listening, requestsThatMayNotStart) {
         f.state->dictation()->setIsDictating(true);
         f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
-        EXPECT_EQ(ScriptedEngine::script->starts, 0);
+        EXPECT_EQ(f.starts(), 0);
     }
     {
         // The model failed to load: the start gives up quietly, keeping the load's banner.
         AppFixture f;
-        ScriptedEngine::script->loadFails = true;
+        f.recognizer->installedLocales.clear();
         f.restart();
         const QString banner = f.state->listening()->errorMessageText();
         EXPECT_TRUE(banner.startsWith("Failed to prepare"));
         f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
-        EXPECT_EQ(ScriptedEngine::script->starts, 0);
+        EXPECT_EQ(f.starts(), 0);
         EXPECT_EQ(f.state->listening()->modelLoadingStatus(), "Loading failed");
     }
 }
@@ -120,7 +123,7 @@ TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
               "Cannot connect to the sound server: Connection refused");
     EXPECT_EQ(f.state->listening()->micPermission(),
               MicPermission::notDetermined); // asked again next time
-    EXPECT_EQ(ScriptedEngine::script->starts, 0);
+    EXPECT_EQ(f.starts(), 0);
 }
 
 TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
@@ -180,7 +183,7 @@ TEST(Listening, shortcutsAndOverlayRequests) {
 TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     AppFixture f;
     f.state.reset();
-    ScriptedEngine::script->loadDelay = std::chrono::milliseconds(100);
+    f.recognizer->whileReserving = [] { std::this_thread::sleep_for(100ms); };
     f.state = f.makeState(/*waitForStartup=*/false);
     ListeningController &listening = *f.state->listening();
     ASSERT_TRUE(listening.isModelLoading());
@@ -202,8 +205,8 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     EXPECT_FALSE(listening.isModelLoading());
     EXPECT_TRUE(listening.isModelLoaded());
     EXPECT_EQ(listening.modelLoadingStatus(), "Ready");
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), "de-DE");
-    EXPECT_EQ(ScriptedEngine::script->engines - ScriptedEngine::script->enginesDestroyed, 1);
+    EXPECT_EQ(f.recognizer->transcriberLocales.back(), "de-DE");
+    EXPECT_EQ(*f.enginesAlive, 1);
     f.toggleListening();
     EXPECT_TRUE(listening.isListening());
 }
@@ -213,18 +216,18 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
 TEST(Listening, aReloadDuringAStartStopsThatRun) {
     AppFixture f;
     ListeningController &listening = *f.state->listening();
-    ScriptedEngine::script->startDelay = std::chrono::milliseconds(100);
+    f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(100ms); };
     listening.toggleListening();
-    ASSERT_TRUE(waitUntil([] { return ScriptedEngine::script->starts == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return f.starts() == 1; }));
     f.state->preferences()->setSelectedLocale("fr-FR");
     run(listening.reloadEngine());
     EXPECT_FALSE(listening.isListening());
     EXPECT_FALSE(listening.isTransitioning());
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_EQ(listening.recordingElapsed(), 0);
     EXPECT_EQ(listening.menuBarIconFrame(), 0);
     EXPECT_TRUE(listening.isModelLoaded());
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), "fr-FR");
+    EXPECT_EQ(f.recognizer->transcriberLocales.back(), "fr-FR");
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
 }
 
@@ -232,16 +235,14 @@ TEST(Listening, aNewRecognitionLanguageReloadsTheEngineAndStopsARun) {
     AppFixture f;
     f.state->listening()->toggleListening();
     ASSERT_TRUE(waitUntil([&] { return f.state->listening()->isListening(); }));
-    const int engines = ScriptedEngine::script->engines;
+    const int engines = *f.enginesMade;
 
     // Whoever changes the language (panel, settings): the engine follows.
     f.state->preferences()->setSelectedLocale("es-ES");
-    ASSERT_TRUE(waitUntil([&] {
-        return ScriptedEngine::script->engines == engines + 1 &&
-               f.state->listening()->isModelLoaded();
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return *f.enginesMade == engines + 1 && f.state->listening()->isModelLoaded(); }));
     EXPECT_FALSE(f.state->listening()->isListening());
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), "es-ES");
+    EXPECT_EQ(f.recognizer->transcriberLocales.back(), "es-ES");
 }
 
 TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
@@ -256,7 +257,7 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     delegate.captureDidFail("The sound server stopped: Connection terminated");
     run(listening.toggleFinished());
     EXPECT_FALSE(listening.isListening());
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_EQ(listening.errorMessageText(), "The sound server stopped: Connection terminated");
     EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
     EXPECT_EQ(s.transcript()->lineCount(), 1);

@@ -231,6 +231,8 @@ private:
 };
 
 struct SystemAudioScript {
+    /// Runs inside start, on the engine's worker.
+    std::function<void()> whileStarting;
     std::optional<CaptureError> startFailure;
     std::optional<EngineError> stopFailure;
     CapturedSampleHandler handler;
@@ -245,6 +247,8 @@ public:
         : m_script(std::move(script)) {}
     void start(std::uint32_t rate, CapturedSampleHandler handler,
                CaptureFailureHandler onFailure) override {
+        if (m_script->whileStarting)
+            m_script->whileStarting();
         if (m_script->startFailure)
             throw *m_script->startFailure;
         m_script->sampleRate = rate;

@@ -1,5 +1,7 @@
 #include "AppTestSupport.h"
 
+#include <thread>
+
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -302,8 +304,8 @@ TEST(OverlayFooter, countsIdleAndLanguagePair) {
 
 TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
     AppFixture f;
-    ScriptedEngine::script->loadDelay = 200ms;
-    ScriptedEngine::script->startDelay = 200ms;
+    f.recognizer->whileReserving = [] { std::this_thread::sleep_for(200ms); };
+    f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(200ms); };
     f.state.reset();
     f.state = f.makeState(false);
     OverlaySettings settings(f.preferences);
