@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
 
-#include <thread>
-
 #include <QFile>
+
+#include <thread>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

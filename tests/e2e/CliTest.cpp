@@ -6,6 +6,7 @@
 #include "Librivox.h"
 
 #include <QDir>
+#include <QtEndian>
 
 #include <sys/stat.h>
 
@@ -21,17 +22,12 @@ CliResult cli(const PrivateHome &home, const QStringList &arguments) {
 
 const QString librivox = librivoxFile("0880");
 
+/// A 16-bit mono WAV file of 8 bytes of sound that claims `rate` samples a second.
 QByteArray waveHeaderClaiming(quint32 rate) {
     QByteArray wav("RIFF\x2c\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0", 24);
-    const auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            wav.append(static_cast<char>((v >> (8 * i)) & 0xff));
-    };
-    put32(rate);
-    put32(rate * 2);
-    wav.append("\x02\0\x10\0data\x08\0\0\0", 12);
-    wav.append(8, '\x10');
-    return wav;
+    for (const quint32 value : {qToLittleEndian(rate), qToLittleEndian(rate * 2)})
+        wav.append(reinterpret_cast<const char *>(&value), 4);
+    return wav + QByteArray("\x02\0\x10\0data\x08\0\0\0", 12) + QByteArray(8, '\x10');
 }
 
 } // namespace

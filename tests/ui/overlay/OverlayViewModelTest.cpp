@@ -1,7 +1,5 @@
 #include "AppTestSupport.h"
 
-#include <thread>
-
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -13,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
