@@ -7,19 +7,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(SingleInstance, theSecondStartHandsOverToTheFirst) {
-    QTemporaryDir runtime;
-    SingleInstance first(runtime.path(), runtime.path());
-    ASSERT_EQ(first.claim(), SingleInstance::Claim::taken);
-    ASSERT_TRUE(first.acceptHandOvers());
-    QSignalSpy activated(&first, &SingleInstance::activationRequested);
-
-    SingleInstance second(runtime.path(), runtime.path());
-    EXPECT_EQ(second.claim(), SingleInstance::Claim::heldElsewhere);
-    EXPECT_TRUE(second.handOver());
-    EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
-}
-
+// The hand-over to a running instance: the end-to-end App tests.
 TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver) {
     QTemporaryDir runtime;
     {
