@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fstream>
 #include <future>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -49,6 +50,22 @@ std::string errorOf(ApertiumTranslator &translator, const std::string &from, con
     }
     return "(no error)";
 }
+
+/// A translator over a modes folder of its own, each pair running `modes`' pipeline.
+struct ScriptedPairs {
+    explicit ScriptedPairs(const std::map<std::string, std::string> &modes,
+                           std::chrono::milliseconds stallTimeout = 10s) {
+        for (const auto &[pair, pipeline] : modes)
+            std::ofstream(folder.filePath(QString::fromStdString(pair + ".mode")).toStdString())
+                << pipeline << "\n";
+        ApertiumTranslator::Options options;
+        options.modesDirectory = folder.path().toStdString();
+        options.stallTimeout = stallTimeout;
+        translator = std::make_unique<ApertiumTranslator>(options);
+    }
+    QTemporaryDir folder;
+    std::unique_ptr<ApertiumTranslator> translator;
+};
 
 /// Waits until `count` pipelines run, and returns their ids.
 std::vector<int> waitForPipelines(const ApertiumTranslator &translator, std::size_t count) {
@@ -135,19 +152,13 @@ TEST(ApertiumTranslator, restartsAPipelineThatDiedAndCleansUpOnDestruction) {
 }
 
 TEST(ApertiumTranslator, aBrokenOrSilentPipelineFailsInsteadOfHanging) {
-    QTemporaryDir modes;
-    ASSERT_TRUE(modes.isValid());
-    const std::string folder = modes.path().toStdString();
     // The null-flush form adds -z to each program: cat refuses it and exits,
     // tail -z -f waits for ever without reading.
-    std::ofstream(folder + "/aa-bb.mode") << "cat\n";
-    std::ofstream(folder + "/cc-dd.mode") << "tail -f /dev/null\n";
-    std::ofstream(folder + "/ee-ff.mode") << "cat | orvinta-no-such-program x\n";
-
-    ApertiumTranslator::Options options;
-    options.modesDirectory = folder;
-    options.stallTimeout = 300ms;
-    ApertiumTranslator translator(options);
+    ScriptedPairs pairs({{"aa-bb", "cat"},
+                         {"cc-dd", "tail -f /dev/null"},
+                         {"ee-ff", "cat | orvinta-no-such-program x"}},
+                        300ms);
+    ApertiumTranslator &translator = *pairs.translator;
 
     const std::string died = errorOf(translator, "aa", "bb");
     EXPECT_EQ(died.rfind("The apertium pair aa-bb stopped unexpectedly", 0), 0u) << died;
@@ -166,17 +177,9 @@ TEST(ApertiumTranslator, aBrokenOrSilentPipelineFailsInsteadOfHanging) {
 }
 
 TEST(ApertiumTranslator, cancellingOrDestroyingEndsAStalledRequestAtOnce) {
-    QTemporaryDir modes;
-    ASSERT_TRUE(modes.isValid());
-    const std::string folder = modes.path().toStdString();
     // tail -z -f never reads its input; sed -z -u answers each block.
-    std::ofstream(folder + "/aa-bb.mode") << "tail -f /dev/null\n";
-    std::ofstream(folder + "/cc-dd.mode") << "sed -u s/morning/night/\n";
-
-    ApertiumTranslator::Options options;
-    options.modesDirectory = folder;
-    options.stallTimeout = 10s;
-    auto translator = std::make_unique<ApertiumTranslator>(options);
+    ScriptedPairs pairs({{"aa-bb", "tail -f /dev/null"}, {"cc-dd", "sed -u s/morning/night/"}});
+    std::unique_ptr<ApertiumTranslator> &translator = pairs.translator;
 
     // A cancel with no request in progress leaves the next one alone.
     translator->cancel();

@@ -1,27 +1,12 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngineBackends/SerialWorker.h>
 
-#include <QCoreApplication>
-#include <QCoroTimer>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QPointer>
 
 namespace Orvinta::Testing {
-
-bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 SessionData sessionOf(int lines, const QString &targetLanguage) {
     SessionData data;
@@ -47,66 +32,11 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-void spin(std::chrono::milliseconds duration) {
-    waitUntil([] { return false; }, duration);
-}
-
-void run(QCoro::Task<> task) {
-    QCoro::waitFor(task);
-}
-
-std::shared_ptr<ScriptedEngine::Script> ScriptedEngine::script =
-    std::make_shared<ScriptedEngine::Script>();
-
-QCoro::Task<> ScriptedEngine::loadModel(QString locale) {
-    QPointer<ScriptedEngine> self(this);
-    script->locales.push_back(locale);
-    m_delegate->setIsModelLoading(true);
-    m_delegate->setIsModelLoaded(false);
-    m_delegate->setModelLoadingStatus("Preparing...");
-    if (script->loadDelay.count() > 0) {
-        m_delegate->setModelLoadingStatus("Checking assets...");
-        QCoro::Task<> pause = QCoro::sleepFor(script->loadDelay);
-        co_await pause;
-        if (!self)
-            throw OperationCancelled();
-    }
-    if (script->loadFails) {
-        m_delegate->setErrorMessage("Failed to prepare speech recognition: no model");
-        m_delegate->setModelLoadingStatus("Loading failed");
-    } else {
-        m_delegate->setIsModelLoaded(true);
-        m_delegate->setModelLoadingStatus("Ready");
-    }
-    m_delegate->setIsModelLoading(false);
-    co_return;
-}
-
-QCoro::Task<> ScriptedEngine::startTranscribing(AudioSourceType source,
-                                                std::optional<std::uint32_t>) {
-    QPointer<ScriptedEngine> self(this);
-    ++script->starts;
-    script->lastSource = source;
-    if (script->startDelay.count() > 0) {
-        QCoro::Task<> pause = QCoro::sleepFor(script->startDelay);
-        co_await pause;
-        if (!self)
-            throw OperationCancelled();
-    }
-    if (script->startError)
-        throw EngineError("com.orvinta", -1, *script->startError);
-    co_return;
-}
-
-QCoro::Task<> ScriptedEngine::stopTranscribing() {
-    ++script->stops;
-    co_return;
-}
-
 AppFixture::AppFixture()
     : preferences(std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf")))
     , session(std::make_shared<SessionStore>(folder.filePath("data"))) {
-    ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
+    recognizer = std::make_shared<OrvintaTest::ScriptedRecognizer>();
+    recognizer->installedLocales = {"en-US", "en-GB", "es-ES", "fr-FR", "de-DE"};
     state = makeState();
 }
 
@@ -121,8 +51,11 @@ AppServices AppFixture::services() const {
     services.audio = audio;
     services.hotkeys = hotkeys;
     services.soundServer = std::make_shared<SerialWorker>("test-sound");
-    services.makeEngine = [](STTEngineDelegate *delegate) {
-        return std::make_unique<ScriptedEngine>(delegate);
+    services.makeEngine = [this, worker = services.soundServer](STTEngineDelegate *delegate) {
+        auto engine = std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, capture, worker);
+        ++*enginesMade, ++*enginesAlive;
+        QObject::connect(engine.get(), &QObject::destroyed, [alive = enginesAlive] { --*alive; });
+        return engine;
     };
     services.timings = timings;
     return services;
@@ -133,6 +66,11 @@ std::unique_ptr<AppState> AppFixture::makeState(bool waitForStartup) {
     if (waitForStartup)
         run(appState->startupFinished());
     return appState;
+}
+
+int AppFixture::stops() const {
+    return int(std::count_if(recognizer->analyzers.begin(), recognizer->analyzers.end(),
+                             [](const auto &analyzer) { return analyzer->finalized; }));
 }
 
 QString AppFixture::sessionPath() const {

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "Fakes.h"
+
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Clipboard.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaApp/SessionStore.h>
 #include <OrvintaApp/TranscriptExport.h>
+#include <OrvintaTranslationBackends/TranslationBackend.h>
 
 #include <QCoroTask>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
@@ -19,16 +25,14 @@
 #include <set>
 #include <vector>
 
-inline void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace Orvinta::Testing {
 
 /// Global shortcuts that are only remembered: the actions, the failure
-/// handler and the combinations.
+/// handler, the combinations (also stored, given a store) and the suspension.
 class FakeHotkeys : public HotkeyService {
 public:
+    explicit FakeHotkeys(std::shared_ptr<PreferencesStore> store = {})
+        : m_store(std::move(store)) {}
     void setActions(HotkeyActions a) override { actions = std::move(a); }
     void setFailureHandler(FailureHandler h) override { onFailure = std::move(h); }
     void start() override { started = true; }
@@ -37,16 +41,26 @@ public:
         return found != combos.end() ? found->second : defaultCombo(action);
     }
     bool isRegistered(HotkeyAction action) const override {
-        return started && !refused.contains(action);
+        return started && !suspended && !refused.contains(action);
     }
-    void setCombo(HotkeyAction action, const KeyCombo &combo) override { combos[action] = combo; }
-    void setSuspended(bool) override {}
+    void setCombo(HotkeyAction action, const KeyCombo &combo) override {
+        combos[action] = combo;
+        if (m_store)
+            m_store->setData(comboPreferenceKey(action), combo.toJson());
+        ++registrations;
+    }
+    void setSuspended(bool value) override { suspended = value; }
 
     HotkeyActions actions;
     FailureHandler onFailure;
     bool started = false;
+    bool suspended = false;
+    int registrations = 0;
     std::map<HotkeyAction, KeyCombo> combos;
     std::set<HotkeyAction> refused;
+
+private:
+    std::shared_ptr<PreferencesStore> m_store;
 };
 
 /// A saved session of `lines` lines, each with a translation into `targetLanguage`.
@@ -58,12 +72,20 @@ QByteArray readAll(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 /// Runs the event loop until `done` holds or `timeout` passes.
-bool waitUntil(const std::function<bool()> &done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+inline bool waitUntil(const std::function<bool()> &done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return OrvintaTest::processEventsUntil(done, timeout);
+}
 /// Runs the event loop for `duration`.
-void spin(std::chrono::milliseconds duration);
+inline void spin(std::chrono::milliseconds duration) {
+    OrvintaTest::processEventsUntil([] { return false; }, duration);
+}
 /// Runs a task to completion on the event loop.
-void run(QCoro::Task<> task);
+inline void run(QCoro::Task<> task) {
+    OrvintaTest::await(std::move(task));
+}
+
+using OrvintaTest::LogCapture;
 
 class FakeClipboard : public Clipboard {
 public:
@@ -103,68 +125,27 @@ public:
     QString suggested;
 };
 
-/// A sound server that lets the microphone record, with three inputs (one
-/// of them a monitor); or one that cannot be reached.
-struct FakeSoundServer : AudioCaptureBackend {
-    bool reachable = true;
-    MicrophoneAccess requestMicrophoneAccess() override {
-        if (!reachable)
-            throw EngineError("com.orvinta", -2,
-                              "Cannot connect to the sound server: Connection refused");
-        return MicrophoneAccess::granted;
-    }
-    std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override { return nullptr; }
-    std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override { return nullptr; }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
-        if (!reachable)
-            return std::nullopt;
-        return std::vector<InputDeviceRecord>{
-            {3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}};
-    }
-};
-
-/// A scripted engine: loading succeeds (or fails), at once or after a delay,
-/// starts can be made to fail or to take a while, and the test confirms
-/// lines through the delegate itself. Like the real engine, an operation
-/// that outlives its engine throws OperationCancelled.
-class ScriptedEngine : public STTEngine {
+/// Translates into "<target>:<text>".
+class PrefixTranslator : public TranslationBackend {
 public:
-    explicit ScriptedEngine(STTEngineDelegate *delegate)
-        : m_delegate(delegate) {
-        ++script->engines;
+    std::string translate(const std::string &, const std::string &to,
+                          const std::string &text) override {
+        return to + ":" + text;
     }
-    ~ScriptedEngine() override { ++script->enginesDestroyed; }
-
-    QCoro::Task<> loadModel(QString locale) override;
-    QCoro::Task<> startTranscribing(AudioSourceType source,
-                                    std::optional<std::uint32_t> deviceID) override;
-    QCoro::Task<> stopTranscribing() override;
-
-    struct Script {
-        bool loadFails = false;
-        std::chrono::milliseconds loadDelay{0};
-        std::chrono::milliseconds startDelay{0};
-        int engines = 0;
-        int enginesDestroyed = 0;
-        std::optional<std::string> startError;
-        std::vector<QString> locales;
-        int starts = 0;
-        int stops = 0;
-        std::optional<AudioSourceType> lastSource;
-    };
-    static std::shared_ptr<Script> script;
-
-private:
-    STTEngineDelegate *m_delegate;
 };
 
-/// An AppState on temporary storage with fakes for every device.
+/// An AppState on temporary storage with fakes for every device; its
+/// engine is the real one, over a scripted recogniser and capture.
 struct AppFixture {
     AppFixture();
-    /// The fakes above, and an engine that plays ScriptedEngine::script.
     AppServices services() const;
     std::unique_ptr<AppState> makeState(bool waitForStartup = true);
     void restart() { state.reset(), state = makeState(); }
+    /// Starts or stops listening and waits until that is done.
+    void toggleListening() {
+        state->listening()->toggleListening();
+        run(state->listening()->toggleFinished());
+    }
 
     QTemporaryDir folder;
     std::shared_ptr<PreferencesStore> preferences;
@@ -175,6 +156,16 @@ struct AppFixture {
     std::shared_ptr<FakeSaveDialog> saveDialog = std::make_shared<FakeSaveDialog>();
     /// The sound server, where a test needs one (microphone permission, devices).
     std::shared_ptr<AudioCaptureBackend> audio;
+    /// What the engines record from and recognise with.
+    std::shared_ptr<OrvintaTest::FakeCapture> capture =
+        std::make_shared<OrvintaTest::FakeCapture>();
+    std::shared_ptr<OrvintaTest::ScriptedRecognizer> recognizer;
+    /// The engines made so far, and those still alive.
+    std::shared_ptr<int> enginesMade = std::make_shared<int>(0);
+    std::shared_ptr<int> enginesAlive = std::make_shared<int>(0);
+    /// Runs started, and runs stopped (their analyzers finalized).
+    int starts() const { return int(recognizer->analyzers.size()); }
+    int stops() const;
     std::shared_ptr<HotkeyService> hotkeys;
     Timings timings{std::chrono::milliseconds(150), std::chrono::milliseconds(50),
                     std::chrono::milliseconds(20), std::chrono::milliseconds(10)};

@@ -2,20 +2,19 @@
 
 #include "AppTestSupport.h"
 
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
+#include <thread>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using Sound = SoundPlayer::Sound;
+using namespace std::chrono_literals;
 
 namespace {
 
 struct DictationFixture : AppFixture {
     DictationFixture() {
         state.reset();
-        audio = std::make_shared<FakeSoundServer>();
+        audio = std::make_shared<OrvintaTest::FakeCapture>();
         state = makeState();
         state->preferences()->setDictationModeEnabled(true);
         states = std::make_unique<std::vector<DictationState>>();
@@ -48,7 +47,7 @@ TEST(Dictation, holdSpeakReleasePastesTheWholeTextThenIdle) {
 
     f.hold();
     EXPECT_TRUE(f.dictation().isDictating());
-    EXPECT_EQ(ScriptedEngine::script->lastSource, AudioSourceType::microphone);
+    EXPECT_TRUE(f.capture->microphone->running);
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
     STTEngineDelegate &engine = *f.state->listening();
     engine.addConfirmedLine("Hello.");
@@ -87,22 +86,22 @@ TEST(Dictation, holdSpeakReleasePastesTheWholeTextThenIdle) {
 
 TEST(Dictation, aReleaseDuringTheStartStopsRightAfterItAndNothingOverlaps) {
     DictationFixture f;
-    ScriptedEngine::script->startDelay = std::chrono::milliseconds(200);
+    f.capture->microphone->whileStarting = [] { std::this_thread::sleep_for(200ms); };
     f.controller().holdStarted();
     f.controller().holdEnded(); // picked up by the running loop
-    EXPECT_EQ(ScriptedEngine::script->stops, 0);
+    EXPECT_EQ(f.stops(), 0);
     ASSERT_TRUE(waitUntil([&] { return f.loopEnded(); }));
-    EXPECT_EQ(ScriptedEngine::script->starts, 1);
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.starts(), 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_FALSE(f.dictation().isDictating());
 }
 
 TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
     DictationFixture f;
-    ScriptedEngine::script->startError = "The microphone is busy";
+    f.capture->microphone->startFailure = EngineError("test", 1, "The microphone is busy");
     QSignalSpy bubbleShown(&f.controller(), &DictationController::bubbleShowRequested);
     f.hold();
-    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_EQ(f.starts(), 1);
     // The bubble comes only with a microphone that really runs.
     EXPECT_EQ(bubbleShown.count(), 0);
     EXPECT_FALSE(f.dictation().isDictating());
@@ -110,9 +109,9 @@ TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
     EXPECT_EQ(f.state->listening()->errorMessage(), "The microphone is busy");
     EXPECT_TRUE(f.dictation().wantsDictating());
     f.release();
-    ScriptedEngine::script->startError.reset();
+    f.capture->microphone->startFailure.reset();
     f.hold();
-    EXPECT_EQ(ScriptedEngine::script->starts, 2);
+    EXPECT_EQ(f.starts(), 2);
     EXPECT_TRUE(f.dictation().isDictating());
     EXPECT_EQ(bubbleShown.count(), 1);
     f.release();
@@ -121,29 +120,28 @@ TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
 TEST(Dictation, listeningOrAListeningStartUnderWayKeepsDictationOut) {
     DictationFixture f;
     // A listening start still waiting for the engine owns it as much as a run.
-    ScriptedEngine::script->startDelay = std::chrono::milliseconds(300);
+    f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(300ms); };
     f.state->listening()->toggleListening();
     ASSERT_TRUE(f.state->listening()->isTransitioning());
     f.hold();
-    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_EQ(f.starts(), 1);
     EXPECT_FALSE(f.dictation().isDictating());
     run(f.state->listening()->toggleFinished());
     EXPECT_TRUE(f.state->listening()->isListening());
-    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_EQ(f.starts(), 1);
 
     // While listening, a hold ends the loop at once.
     f.release();
     f.hold();
-    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_EQ(f.starts(), 1);
     f.release();
 
     // With dictation mode off the hold is ignored.
-    f.state->listening()->toggleListening();
-    run(f.state->listening()->toggleFinished());
+    f.toggleListening();
     f.state->preferences()->setDictationModeEnabled(false);
     f.controller().holdStarted();
     EXPECT_FALSE(f.dictation().wantsDictating());
-    EXPECT_EQ(ScriptedEngine::script->starts, 1);
+    EXPECT_EQ(f.starts(), 1);
 }
 
 TEST(Dictation, aDictationStartedWithinHalfASecondOfTheLastStaysRecording) {

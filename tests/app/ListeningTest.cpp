@@ -1,39 +1,26 @@
 #include "AppTestSupport.h"
 
 #include <QFile>
-#include <QSignalSpy>
 
-#include <gtest/gtest.h>
+#include <thread>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using Sound = SoundPlayer::Sound;
-
-namespace {
-
-void toggleAndWait(ListeningController &listening) {
-    listening.toggleListening();
-    run(listening.toggleFinished());
-}
-
-void toggleAndWait(AppState &s) {
-    toggleAndWait(*s.listening());
-}
-
-} // namespace
+using namespace std::chrono_literals;
 
 TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
     EXPECT_TRUE(s.listening()->isModelLoaded()); // prepared at start-up
     EXPECT_EQ(s.listening()->modelLoadingStatus(), "Ready");
-    EXPECT_EQ(ScriptedEngine::script->locales, std::vector<QString>{"en-US"});
+    EXPECT_EQ(f.recognizer->transcriberLocales, std::vector<std::string>{"en-US"});
 
     QSignalSpy listening(s.listening(), &ListeningController::isListeningChanged);
-    toggleAndWait(s);
+    f.toggleListening();
     EXPECT_TRUE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
-    EXPECT_EQ(ScriptedEngine::script->lastSource, AudioSourceType::systemAudio);
+    EXPECT_TRUE(f.capture->systemAudio->running);
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
 
     // The engine reports through the delegate.
@@ -47,10 +34,10 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
         return s.listening()->recordingElapsed() > 0.05 && s.listening()->menuBarIconFrame() > 2;
     }));
 
-    toggleAndWait(s);
+    f.toggleListening();
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(listening.count(), 2);
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_EQ(s.listening()->recordingElapsed(), 0);
     EXPECT_EQ(s.listening()->formattedRecordingTime(), "0:00");
     EXPECT_EQ(s.listening()->menuBarIconFrame(), 0);
@@ -59,16 +46,16 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
     EXPECT_EQ(s.listening()->menuBarIconFrame(), 0); // the animation really stopped
 
     s.preferences()->setSoundEnabled(false);
-    toggleAndWait(s);
-    toggleAndWait(s);
+    f.toggleListening();
+    f.toggleListening();
     EXPECT_EQ(f.sounds->played.size(), 2u);
 }
 
 TEST(Listening, failuresShowABannerThatDismissesItself) {
     AppFixture f;
     AppState &s = *f.state;
-    ScriptedEngine::script->startError = "Audio engine setup failed: boom";
-    toggleAndWait(s);
+    f.capture->systemAudio->startFailure = CaptureError::engineSetupFailed("boom");
+    f.toggleListening();
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_FALSE(s.listening()->isTransitioning());
     EXPECT_EQ(s.listening()->errorMessageText(), "Audio engine setup failed: boom");
@@ -94,53 +81,57 @@ TEST(Listening, requestsThatMayNotStart) {
         // No microphone access: the banner, and no engine start.
         AppFixture f;
         f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
-        toggleAndWait(*f.state);
+        f.toggleListening();
         EXPECT_EQ(f.state->listening()->micPermission(), MicPermission::denied);
         EXPECT_TRUE(
             f.state->listening()->errorMessageText().startsWith("Microphone access required."));
-        EXPECT_EQ(ScriptedEngine::script->starts, 0);
+        EXPECT_EQ(f.starts(), 0);
         EXPECT_FALSE(f.state->listening()->isTransitioning());
     }
     {
         // Dictating: toggling does nothing.
         AppFixture f;
         f.state->dictation()->setIsDictating(true);
-        toggleAndWait(*f.state);
+        f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
-        EXPECT_EQ(ScriptedEngine::script->starts, 0);
+        EXPECT_EQ(f.starts(), 0);
     }
     {
         // The model failed to load: the start gives up quietly, keeping the load's banner.
         AppFixture f;
-        ScriptedEngine::script->loadFails = true;
+        f.recognizer->installedLocales.clear();
         f.restart();
         const QString banner = f.state->listening()->errorMessageText();
         EXPECT_TRUE(banner.startsWith("Failed to prepare"));
-        toggleAndWait(*f.state);
+        f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
-        EXPECT_EQ(ScriptedEngine::script->starts, 0);
+        EXPECT_EQ(f.starts(), 0);
         EXPECT_EQ(f.state->listening()->modelLoadingStatus(), "Loading failed");
     }
 }
 
 TEST(Listening, anUnreachableSoundServerIsNamedNotTakenForARefusal) {
     AppFixture f;
-    auto audio = std::make_shared<FakeSoundServer>();
-    audio->reachable = false;
+    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
+    audio->unreachable =
+        EngineError("com.orvinta", -2, "Cannot connect to the sound server: Connection refused");
     f.audio = audio;
     f.restart();
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
-    toggleAndWait(*f.state);
+    f.toggleListening();
     EXPECT_EQ(f.state->listening()->errorMessageText(),
               "Cannot connect to the sound server: Connection refused");
     EXPECT_EQ(f.state->listening()->micPermission(),
               MicPermission::notDetermined); // asked again next time
-    EXPECT_EQ(ScriptedEngine::script->starts, 0);
+    EXPECT_EQ(f.starts(), 0);
 }
 
 TEST(Listening, startUpListsInputDevicesAndKeepsAChosenOne) {
     AppFixture f;
-    f.audio = std::make_shared<FakeSoundServer>();
+    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
+    audio->devices = {
+        {{3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}}};
+    f.audio = audio;
     f.restart();
     AudioDeviceList &devices = *f.state->audioDevices();
     ASSERT_EQ(devices.availableDevices().size(), 2u);
@@ -192,17 +183,16 @@ TEST(Listening, shortcutsAndOverlayRequests) {
 TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     AppFixture f;
     f.state.reset();
-    ScriptedEngine::script = std::make_shared<ScriptedEngine::Script>();
-    ScriptedEngine::script->loadDelay = std::chrono::milliseconds(100);
+    f.recognizer->whileReserving = [] { std::this_thread::sleep_for(100ms); };
     f.state = f.makeState(/*waitForStartup=*/false);
     ListeningController &listening = *f.state->listening();
     ASSERT_TRUE(listening.isModelLoading());
 
     // A start during the first load waits for it instead of giving up.
-    toggleAndWait(listening);
+    f.toggleListening();
     EXPECT_TRUE(listening.isListening());
     EXPECT_TRUE(listening.errorMessageText().isEmpty());
-    toggleAndWait(listening);
+    f.toggleListening();
 
     // The language changes twice while a model loads: the load under way
     // ends, and the engine left behind is loaded and usable.
@@ -215,9 +205,9 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     EXPECT_FALSE(listening.isModelLoading());
     EXPECT_TRUE(listening.isModelLoaded());
     EXPECT_EQ(listening.modelLoadingStatus(), "Ready");
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), "de-DE");
-    EXPECT_EQ(ScriptedEngine::script->engines - ScriptedEngine::script->enginesDestroyed, 1);
-    toggleAndWait(listening);
+    EXPECT_EQ(f.recognizer->transcriberLocales.back(), "de-DE");
+    EXPECT_EQ(*f.enginesAlive, 1);
+    f.toggleListening();
     EXPECT_TRUE(listening.isListening());
 }
 
@@ -226,18 +216,18 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
 TEST(Listening, aReloadDuringAStartStopsThatRun) {
     AppFixture f;
     ListeningController &listening = *f.state->listening();
-    ScriptedEngine::script->startDelay = std::chrono::milliseconds(100);
+    f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(100ms); };
     listening.toggleListening();
-    ASSERT_TRUE(waitUntil([] { return ScriptedEngine::script->starts == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return f.starts() == 1; }));
     f.state->preferences()->setSelectedLocale("fr-FR");
     run(listening.reloadEngine());
     EXPECT_FALSE(listening.isListening());
     EXPECT_FALSE(listening.isTransitioning());
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_EQ(listening.recordingElapsed(), 0);
     EXPECT_EQ(listening.menuBarIconFrame(), 0);
     EXPECT_TRUE(listening.isModelLoaded());
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), "fr-FR");
+    EXPECT_EQ(f.recognizer->transcriberLocales.back(), "fr-FR");
     EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
 }
 
@@ -245,23 +235,21 @@ TEST(Listening, aNewRecognitionLanguageReloadsTheEngineAndStopsARun) {
     AppFixture f;
     f.state->listening()->toggleListening();
     ASSERT_TRUE(waitUntil([&] { return f.state->listening()->isListening(); }));
-    const int engines = ScriptedEngine::script->engines;
+    const int engines = *f.enginesMade;
 
     // Whoever changes the language (panel, settings): the engine follows.
     f.state->preferences()->setSelectedLocale("es-ES");
-    ASSERT_TRUE(waitUntil([&] {
-        return ScriptedEngine::script->engines == engines + 1 &&
-               f.state->listening()->isModelLoaded();
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return *f.enginesMade == engines + 1 && f.state->listening()->isModelLoaded(); }));
     EXPECT_FALSE(f.state->listening()->isListening());
-    EXPECT_EQ(ScriptedEngine::script->locales.back(), "es-ES");
+    EXPECT_EQ(f.recognizer->transcriberLocales.back(), "es-ES");
 }
 
 TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     AppFixture f;
     AppState &s = *f.state;
     ListeningController &listening = *s.listening();
-    toggleAndWait(listening);
+    f.toggleListening();
     ASSERT_TRUE(listening.isListening());
     STTEngineDelegate &delegate = listening;
     delegate.addConfirmedLine("Said before the failure.");
@@ -269,7 +257,7 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     delegate.captureDidFail("The sound server stopped: Connection terminated");
     run(listening.toggleFinished());
     EXPECT_FALSE(listening.isListening());
-    EXPECT_EQ(ScriptedEngine::script->stops, 1);
+    EXPECT_EQ(f.stops(), 1);
     EXPECT_EQ(listening.errorMessageText(), "The sound server stopped: Connection terminated");
     EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
     EXPECT_EQ(s.transcript()->lineCount(), 1);
@@ -277,7 +265,7 @@ TEST(Listening, aFailedCaptureStopsTheRunAndSaysWhy) {
     EXPECT_TRUE(QFile::exists(f.sessionPath()));
 
     // Listening can start again afterwards.
-    toggleAndWait(listening);
+    f.toggleListening();
     EXPECT_TRUE(listening.isListening());
 }
 

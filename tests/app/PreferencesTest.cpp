@@ -3,9 +3,6 @@
 #include <OrvintaPlatform/LaunchAtLogin.h>
 
 #include <QFile>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

@@ -3,8 +3,6 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 

@@ -5,9 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

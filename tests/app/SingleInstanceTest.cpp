@@ -2,7 +2,6 @@
 
 #include <OrvintaPlatform/SingleInstance.h>
 
-#include <QSignalSpy>
 #include <QSysInfo>
 
 #include <gtest/gtest.h>
@@ -20,19 +19,6 @@
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
-
-TEST(SingleInstance, theSecondStartHandsOverToTheFirst) {
-    QTemporaryDir runtime;
-    SingleInstance first(runtime.path(), runtime.path());
-    ASSERT_EQ(first.claim(), SingleInstance::Claim::taken);
-    ASSERT_TRUE(first.acceptHandOvers());
-    QSignalSpy activated(&first, &SingleInstance::activationRequested);
-
-    SingleInstance second(runtime.path(), runtime.path());
-    EXPECT_EQ(second.claim(), SingleInstance::Claim::heldElsewhere);
-    EXPECT_TRUE(second.handOver());
-    EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
-}
 
 namespace {
 

@@ -4,8 +4,6 @@
 
 #include <QProcess>
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 using namespace Orvinta;

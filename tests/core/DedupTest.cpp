@@ -30,7 +30,7 @@ bool duplicateOf(std::string_view stored, std::string_view candidate) {
 
 } // namespace
 
-TEST(DedupNormalization, reducesToComparisonForm) {
+TEST(DedupNormalization, reducesToComparisonFormSplittingOnlyAtSpaces) {
     EXPECT_EQ(normalizeForDedup("Hello, World!"), "hello, world");
     EXPECT_EQ(normalizeForDedup("  Dr.  Smith  arrived. "), "dr smith arrived");
     EXPECT_EQ(normalizeForDedup("...!?"), "");
@@ -40,17 +40,13 @@ TEST(DedupNormalization, reducesToComparisonForm) {
     // The one-character ellipsis decomposes into full stops, which go.
     EXPECT_EQ(normalizeForDedup("ﬁne, “quoted”… ok"), "fine, “quoted” ok");
     EXPECT_EQ(normalizeForDedup("İSTANBUL Σ"), "i̇stanbul σ");
-}
 
-TEST(DedupNormalization, splitsOnlyAtSpacesAndTrimsAllWhiteSpace) {
     EXPECT_EQ(normalizeForDedup("a\tb"), "a\tb");
     EXPECT_EQ(normalizeForDedup("\ta  b\t"), "a b");
     EXPECT_EQ(normalizeForDedup("\u00A0\u3000Word\u2028\n"), "word");
     // A terminator carrying a combining mark is another character and stays.
     EXPECT_EQ(normalizeForDedup("a.\u0301"), "a.\u0301");
-}
 
-TEST(DedupNormalization, invalidUtf8ReadsAsReplacementCharacters) {
     EXPECT_EQ(normalizeForDedup("ab\xFF\xFE."), "ab\uFFFD\uFFFD");
     EXPECT_EQ(normalizeForDedup("\xC3"), "\uFFFD");
     EXPECT_EQ(levenshteinDistance("a\xC3", "a\uFFFD"), 0);
@@ -86,7 +82,7 @@ TEST(LevenshteinDistance, agreesWithTwoRowAlgorithmAcrossBlockSizes) {
     }
 }
 
-TEST(DedupTracker, nearDuplicateThresholdGrowsWithLength) {
+TEST(DedupTracker, exactAndNearDuplicatesEmptyFormsAndReset) {
     EXPECT_TRUE(duplicateOf(withChanges(10, 0), withChanges(10, 2)));
     EXPECT_FALSE(duplicateOf(withChanges(10, 0), withChanges(10, 3)));
     EXPECT_FALSE(duplicateOf("abcd", "abce"));
@@ -97,9 +93,7 @@ TEST(DedupTracker, nearDuplicateThresholdGrowsWithLength) {
     EXPECT_FALSE(duplicateOf(withChanges(28, 0), withChanges(28, 7)));
     EXPECT_TRUE(duplicateOf(withChanges(120, 0), withChanges(120, 30)));
     EXPECT_FALSE(duplicateOf(withChanges(120, 0), withChanges(120, 31)));
-}
 
-TEST(DedupTracker, exactMatchEmptyFormsAndReset) {
     DedupTracker tracker;
     EXPECT_FALSE(tracker.isDuplicate(""));
     EXPECT_FALSE(tracker.isDuplicate("anything"));

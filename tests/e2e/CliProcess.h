@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace OrvintaTest {
 
 inline QString cliPath() {
@@ -61,6 +63,26 @@ inline bool readErrorsUntil(QProcess &process, const QString &text, QString &err
     return errors.contains(text);
 }
 
+/// Waits until the run ends (a failure after `timeoutMs`) and collects what
+/// it wrote; `errors`: what was read of its standard error already.
+inline CliResult finished(QProcess &process, const QString &errors = {}, int timeoutMs = 15000) {
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs))
+        ADD_FAILURE() << "orvinta-cli did not stop";
+    CliResult result;
+    result.crashed = process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitCode();
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    result.lines = result.output.split('\n', Qt::SkipEmptyParts);
+    result.errors = errors + QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+/// Ends a run as Ctrl-C does and collects it.
+inline CliResult interrupt(QProcess &process, const QString &errors = {}) {
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    return finished(process, errors);
+}
+
 /// Runs orvinta-cli to its end, waiting in the event loop so that a test's
 /// own servers go on answering meanwhile.
 inline CliResult
@@ -75,18 +97,22 @@ runCli(const QStringList &arguments, int timeoutMs = 60000,
         ADD_FAILURE() << "orvinta-cli did not start: " << process.errorString().toStdString();
     else
         loop.exec();
-    CliResult result;
     if (process.state() != QProcess::NotRunning) {
         process.kill();
-        process.waitForFinished();
         ADD_FAILURE() << "orvinta-cli " << arguments.join(' ').toStdString() << " did not finish";
     }
-    result.crashed = process.exitStatus() == QProcess::CrashExit;
-    result.exitCode = process.exitCode();
-    result.output = QString::fromUtf8(process.readAllStandardOutput());
-    result.lines = result.output.split('\n', Qt::SkipEmptyParts);
-    result.errors = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return finished(process);
+}
+
+/// A run that failed as orvinta-cli should: with `exitCode`, nothing on
+/// standard output and one line on standard error that names `mention`.
+inline void expectOneLineFailure(const CliResult &run, int exitCode, const QString &mention) {
+    EXPECT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, exitCode);
+    EXPECT_TRUE(run.output.isEmpty()) << run.output.toStdString();
+    EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.startsWith("orvinta-cli: ") && run.errors.contains(mention))
+        << run.errors.toStdString();
 }
 
 /// The texts of confirmed lines, checking their "[HH:mm:ss] text" form.

@@ -7,10 +7,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <future>
 #include <thread>
 
 using namespace Orvinta;
@@ -26,25 +22,9 @@ void feed(const CapturedSampleHandler &handler, std::size_t frames = 1600) {
     handler(reinterpret_cast<const std::byte *>(samples.data()), samples.size() * sizeof(float));
 }
 
-/// Waits until `flag` is set; the worker job that sets it then blocks until released.
-void waitFor(const std::atomic<bool> &flag) {
-    ASSERT_TRUE(processEventsUntil([&] { return flag.load(); }));
-}
-
-/// True when `task` ended with OperationCancelled.
-bool endsCancelled(QCoro::Task<> task) {
-    try {
-        await(std::move(task));
-    } catch (const OperationCancelled &) {
-        return true;
-    } catch (...) {
-    }
-    return false;
-}
-
 class EngineLifecycleTest : public ::testing::Test {
 protected:
-    LogCapture log;
+    LogCapture log{true};
     FakeDelegate delegate;
     std::shared_ptr<ScriptedRecognizer> recognizer = std::make_shared<ScriptedRecognizer>();
     std::shared_ptr<FakeCapture> capture = std::make_shared<FakeCapture>();
@@ -54,12 +34,6 @@ protected:
     std::unique_ptr<OnDeviceSpeechEngine> makeEngine() {
         return std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture, worker,
                                                       shortTimings);
-    }
-
-    /// Returns once every job posted to the worker so far has run.
-    void drainWorker() {
-        std::function<void()> nothing = [] {};
-        await(runOn(worker, std::move(nothing)));
     }
 
     void loadModel() {
@@ -78,13 +52,36 @@ protected:
         return std::nullopt;
     }
 
-    bool logged(const QString &line) const { return log.lines().contains(line); }
+    /// Why the start failed; empty when it started.
+    std::string startError(AudioSourceType source,
+                           std::optional<std::uint32_t> device = std::nullopt) {
+        const std::optional<EngineError> failure = start(source, device);
+        return failure ? failure->description() : std::string();
+    }
+
+    bool logged(const QString &line) const { return log.speech().contains(line); }
+};
+
+/// An engine whose model is loaded.
+class LoadedEngine : public EngineLifecycleTest {
+protected:
+    void SetUp() override { loadModel(); }
+    /// The analyzer of a run that started.
+    std::shared_ptr<AnalyzerScript> run(AudioSourceType source,
+                                        std::optional<std::uint32_t> device = std::nullopt) {
+        EXPECT_FALSE(start(source, device));
+        return recognizer->analyzers.back();
+    }
 };
 
 TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndStartNeedsALoadedModel) {
-    auto failure = start(AudioSourceType::microphone);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "Audio engine setup failed: Speech model not loaded");
+    // A stop with nothing running completes at once.
+    await(engine->stopTranscribing());
+    EXPECT_TRUE(logged("[Speech] stop: complete"));
+    EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
+
+    EXPECT_EQ(startError(AudioSourceType::microphone),
+              "Audio engine setup failed: Speech model not loaded");
     EXPECT_EQ(capture->microphone->created, 0);
     EXPECT_TRUE(recognizer->analyzers.empty());
 
@@ -112,9 +109,8 @@ TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
     await(engine->loadModel(delegate.locale));
     EXPECT_TRUE(delegate.isModelLoaded);
     EXPECT_EQ(delegate.statuses.last(), "Ready");
-    auto failure = start(AudioSourceType::systemAudio);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio),
+              "Audio engine setup failed: Speech model not loaded");
 }
 
 TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
@@ -124,8 +120,7 @@ TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
     EXPECT_TRUE(orphan.targetFormat());
 }
 
-TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
-    loadModel();
+TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Hello ", {0.0, 0.4}},
                                             {"world. ", {0.4, 0.9}},
@@ -133,9 +128,7 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
                                             {"are ", {1.2, 1.4}},
                                             {"you?", {1.4, 1.9}}})};
     };
-    ASSERT_FALSE(start(AudioSourceType::microphone, 7));
-    ASSERT_EQ(recognizer->analyzers.size(), 1u);
-    auto analyzer = recognizer->analyzers.back();
+    auto analyzer = run(AudioSourceType::microphone, 7);
     EXPECT_EQ(capture->microphone->device, 7u);
     EXPECT_EQ(capture->microphone->tapFrames, 4096u);
     EXPECT_TRUE(capture->microphone->running);
@@ -161,7 +154,7 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
     EXPECT_TRUE(analyzer->queue->isFinished());
 
     // Stop order: capture, then the end of input, the analyzer, the results.
-    const QStringList lines = log.lines();
+    const QStringList lines = log.speech();
     qsizetype at = 0;
     for (const char *line :
          {"[Speech] Stopping", "[Speech] stop: disableFeeding",
@@ -179,10 +172,8 @@ TEST_F(EngineLifecycleTest, MicrophoneRunDeliversConvertedAudioAndLastWordsOnSto
     EXPECT_EQ(analyzer->queue->size(), queued);
 }
 
-TEST_F(EngineLifecycleTest, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::microphone, 7));
-    auto first = recognizer->analyzers.back();
+TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
+    auto first = run(AudioSourceType::microphone, 7);
     auto firstTap = capture->microphone->tap;
 
     delegate.locale = "en-GB"; // a language change takes effect at the next start
@@ -201,17 +192,9 @@ TEST_F(EngineLifecycleTest, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone
     await(engine->stopTranscribing());
 }
 
-TEST_F(EngineLifecycleTest, StopWhenIdleCompletesAtOnce) {
-    await(engine->stopTranscribing());
-    EXPECT_TRUE(logged("[Speech] stop: complete"));
-    EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
-}
-
-TEST_F(EngineLifecycleTest, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
-    loadModel();
+TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
     recognizer->prepare = [](AnalyzerScript &script) { script.finishesOnFinalize = false; };
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+    auto analyzer = run(AudioSourceType::systemAudio);
 
     QElapsedTimer timer;
     timer.start();
@@ -228,37 +211,30 @@ TEST_F(EngineLifecycleTest, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverF
     EXPECT_TRUE(delegate.lines.isEmpty());
 }
 
-TEST_F(EngineLifecycleTest, CaptureFailureStopsTheRunBeforeReportingIt) {
-    loadModel();
+TEST_F(LoadedEngine, CaptureFailureStopsTheRunBeforeReportingIt) {
     capture->systemAudio->startFailure = CaptureError::permissionDenied();
-    auto failure = start(AudioSourceType::systemAudio);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "System audio access denied. Allow Orvinta to record from "
-                                      "the sound server in your sound settings.");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio),
+              "System audio access denied. Allow Orvinta to record from "
+              "the sound server in your sound settings.");
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_TRUE(recognizer->analyzers.back()->finalized);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 
     capture->access = MicrophoneAccess::denied;
-    failure = start(AudioSourceType::microphone);
-    ASSERT_TRUE(failure);
+    EXPECT_NE(startError(AudioSourceType::microphone), "");
     EXPECT_EQ(capture->microphone->created, 0);
 
     capture->access = MicrophoneAccess::granted;
-    failure = start(AudioSourceType::microphone, 99);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "Could not configure audio input device");
+    EXPECT_EQ(startError(AudioSourceType::microphone, 99),
+              "Could not configure audio input device");
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
 }
 
-TEST_F(EngineLifecycleTest, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
-    loadModel();
+TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.startFailure = EngineError("test", 7, "decoder refused");
     };
-    auto failure = start(AudioSourceType::systemAudio);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->description(), "decoder refused");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio), "decoder refused");
     EXPECT_FALSE(capture->systemAudio->running);
     auto analyzer = recognizer->analyzers.back();
     EXPECT_FALSE(analyzer->queue->isFinished()); // the feed stays open until the stop
@@ -268,10 +244,8 @@ TEST_F(EngineLifecycleTest, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCl
     EXPECT_TRUE(analyzer->finalized);
 }
 
-TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
+    auto analyzer = run(AudioSourceType::systemAudio);
     EXPECT_EQ(capture->systemAudio->sampleRate, 16000u);
 
     feed(capture->systemAudio->handler);
@@ -285,10 +259,8 @@ TEST_F(EngineLifecycleTest, SystemAudioSamplesReachTheAnalyzerAtItsRate) {
     EXPECT_EQ(analyzer->queue->size(), 1u);
 }
 
-TEST_F(EngineLifecycleTest, FallingBehindKeepsTheNewestBuffers) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+TEST_F(LoadedEngine, FallingBehindKeepsTheNewestBuffers) {
+    auto analyzer = run(AudioSourceType::systemAudio);
     for (std::size_t i = 0; i < 100; ++i)
         feed(capture->systemAudio->handler, 160 * (i + 10));
     EXPECT_EQ(analyzer->queue->size(), 64u);
@@ -299,10 +271,8 @@ TEST_F(EngineLifecycleTest, FallingBehindKeepsTheNewestBuffers) {
     await(engine->stopTranscribing());
 }
 
-TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
-    loadModel();
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+TEST_F(LoadedEngine, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
+    auto analyzer = run(AudioSourceType::systemAudio);
     analyzer->deliverResult(volatileResult("One."));
     analyzer->deliverResult(volatileResult("One. Two."));
     analyzer->deliverResult(
@@ -317,35 +287,28 @@ TEST_F(EngineLifecycleTest, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
 }
 
 TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
-    std::atomic<bool> reserving{false};
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    recognizer->whileReserving = [&reserving, released] {
-        reserving = true;
-        released.wait();
-    };
+    Gate reserving;
+    recognizer->whileReserving = reserving.job();
     QCoro::Task<> loading = engine->loadModel(delegate.locale);
-    waitFor(reserving);
+    ASSERT_TRUE(reserving.waitUntilEntered());
     const QStringList statuses = delegate.statuses;
     engine.reset();
-    release.set_value();
+    reserving.open();
 
-    EXPECT_TRUE(endsCancelled(std::move(loading)));
+    EXPECT_THROW(await(std::move(loading)), OperationCancelled);
     EXPECT_EQ(delegate.statuses, statuses);
     EXPECT_FALSE(delegate.isModelLoaded);
     EXPECT_FALSE(logged("[Speech] Model ready"));
 }
 
-TEST_F(EngineLifecycleTest, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
-    loadModel();
-
+TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
     // While the analyzer loads: the start ends at once, not after the start limit.
     recognizer->prepare = [](AnalyzerScript &script) { script.startsLater = true; };
     QCoro::Task<> starting = engine->startTranscribing(AudioSourceType::systemAudio, std::nullopt);
     QElapsedTimer timer;
     timer.start();
     engine.reset();
-    EXPECT_TRUE(endsCancelled(std::move(starting)));
+    EXPECT_THROW(await(std::move(starting)), OperationCancelled);
     EXPECT_LT(timer.elapsed(), shortTimings.analyzerStartLimit.count() / 2);
     EXPECT_TRUE(recognizer->analyzers.back()->cancelled);
 
@@ -353,26 +316,20 @@ TEST_F(EngineLifecycleTest, DestroyedWhileStartingTheStartEndsCancelledAndCaptur
     recognizer->prepare = nullptr;
     engine = makeEngine();
     loadModel();
-    std::atomic<bool> inStart{false};
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    capture->microphone->whileStarting = [&inStart, released] {
-        inStart = true;
-        released.wait();
-    };
+    Gate inStart;
+    capture->microphone->whileStarting = inStart.job();
     starting = engine->startTranscribing(AudioSourceType::microphone, std::nullopt);
-    waitFor(inStart);
+    ASSERT_TRUE(inStart.waitUntilEntered());
     engine.reset();
-    release.set_value();
-    EXPECT_TRUE(endsCancelled(std::move(starting)));
-    drainWorker();
+    inStart.open();
+    EXPECT_THROW(await(std::move(starting)), OperationCancelled);
+    await(runOn(worker, std::function<void()>([] {}))); // the worker's jobs so far have run
     EXPECT_FALSE(capture->microphone->running);
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 }
 
-TEST_F(EngineLifecycleTest, MainThreadRunsOnWhileTheSoundServerIsSlow) {
-    loadModel();
+TEST_F(LoadedEngine, MainThreadRunsOnWhileTheSoundServerIsSlow) {
     capture->microphone->whileStarting = [] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     };
@@ -387,13 +344,11 @@ TEST_F(EngineLifecycleTest, MainThreadRunsOnWhileTheSoundServerIsSlow) {
     await(engine->stopTranscribing());
 }
 
-TEST_F(EngineLifecycleTest, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
-    loadModel();
+TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
     };
-    ASSERT_FALSE(start(AudioSourceType::systemAudio));
-    auto analyzer = recognizer->analyzers.back();
+    auto analyzer = run(AudioSourceType::systemAudio);
     feed(capture->systemAudio->handler);
 
     // The back end's thread reports; a second report of the same run is dropped.

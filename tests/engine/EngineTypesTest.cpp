@@ -5,8 +5,6 @@
 #include <OrvintaEngineBackends/LocaleData.h>
 #include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace OrvintaTest;
 

@@ -12,7 +12,11 @@
 #include <QStringList>
 #include <QThread>
 
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -227,6 +231,8 @@ private:
 };
 
 struct SystemAudioScript {
+    /// Runs inside start, on the engine's worker.
+    std::function<void()> whileStarting;
     std::optional<CaptureError> startFailure;
     std::optional<EngineError> stopFailure;
     CapturedSampleHandler handler;
@@ -241,6 +247,8 @@ public:
         : m_script(std::move(script)) {}
     void start(std::uint32_t rate, CapturedSampleHandler handler,
                CaptureFailureHandler onFailure) override {
+        if (m_script->whileStarting)
+            m_script->whileStarting();
         if (m_script->startFailure)
             throw *m_script->startFailure;
         m_script->sampleRate = rate;
@@ -266,8 +274,14 @@ public:
     std::shared_ptr<MicrophoneScript> microphone = std::make_shared<MicrophoneScript>();
     std::shared_ptr<SystemAudioScript> systemAudio = std::make_shared<SystemAudioScript>();
     std::optional<std::vector<InputDeviceRecord>> devices = std::vector<InputDeviceRecord>{};
+    /// Set: the sound server cannot be reached.
+    std::optional<EngineError> unreachable;
 
-    MicrophoneAccess requestMicrophoneAccess() override { return access; }
+    MicrophoneAccess requestMicrophoneAccess() override {
+        if (unreachable)
+            throw *unreachable;
+        return access;
+    }
     std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override {
         ++microphone->created;
         return std::make_unique<FakeMicrophone>(microphone);
@@ -275,7 +289,9 @@ public:
     std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override {
         return std::make_unique<FakeSystemAudio>(systemAudio);
     }
-    std::optional<std::vector<InputDeviceRecord>> inputDevices() override { return devices; }
+    std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+        return unreachable ? std::nullopt : devices;
+    }
 };
 
 /// Runs the event loop until `task` completed and rethrows what it threw
@@ -287,12 +303,40 @@ void processEvents();
 bool processEventsUntil(const std::function<bool()> &done,
                         std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
-/// Collects the engine's log lines while alive.
+/// A job that blocks the thread it runs on until the test opens the gate.
+class Gate {
+public:
+    std::function<void()> job() {
+        return [this, opened = m_open.get_future().share()] {
+            m_entered = true;
+            opened.wait();
+        };
+    }
+    bool waitUntilEntered() {
+        return processEventsUntil([this] { return m_entered.load(); });
+    }
+    void open() { m_open.set_value(); }
+
+private:
+    std::atomic<bool> m_entered{false};
+    std::promise<void> m_open;
+};
+
+/// Collects every log line as "category: message" while alive, with the
+/// lines that quote speech (off by default) where asked to.
 class LogCapture {
 public:
-    LogCapture();
+    explicit LogCapture(bool quotedSpeech = false);
     ~LogCapture();
     QStringList lines() const;
+    /// The speech engine's messages.
+    QStringList speech() const;
+    int count(const QString &text) const { return int(lines().filter(text).size()); }
+    bool contains(const QString &text) const { return count(text) > 0; }
+    QString all() const { return lines().join('\n'); }
+
+private:
+    bool m_quotedSpeech;
 };
 
 /// A timed run of words, ending at `end` seconds.

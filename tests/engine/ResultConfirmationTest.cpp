@@ -2,8 +2,6 @@
 
 #include <OrvintaEngine/ResultConfirmation.h>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 using namespace OrvintaTest;
 
@@ -14,7 +12,7 @@ protected:
     FakeDelegate delegate;
     STTEngineDelegate *current = &delegate;
     ResultConfirmation confirmation{[this] { return current; }};
-    LogCapture log;
+    LogCapture log{true};
 
     MediaTime seconds(double value) { return MediaTime(static_cast<std::int64_t>(value * 1e6)); }
 };
@@ -37,7 +35,7 @@ TEST_F(ResultConfirmationTest, SentenceSeenByPunctuationAndAgainInTheFinalIsConf
     EXPECT_EQ(delegate.interimText, "");
     EXPECT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(2.1));
 
-    EXPECT_TRUE(log.lines().contains("[Speech] CONFIRMED (final): \"How are you doing?\""));
+    EXPECT_TRUE(log.speech().contains("[Speech] CONFIRMED (final): \"How are you doing?\""));
 
     // The tracker was emptied by the final: the same sentence in the next
     // utterance is new speech.

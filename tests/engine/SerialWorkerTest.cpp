@@ -3,8 +3,6 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngineBackends/SerialWorker.h>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <future>
 #include <mutex>
@@ -104,22 +102,16 @@ TEST(SerialWorker, WithoutAHandlerAFailedJobGoesToStandardError) {
 
 TEST(SerialWorker, DestroyedWithQueuedJobsCancelsThemWithoutHanging) {
     auto worker = std::make_shared<SerialWorker>("drop-test");
-    std::atomic<bool> blocking{false};
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
+    Gate busy;
     bool queuedRan = false;
-    std::function<void()> busy = [&blocking, released] {
-        blocking = true;
-        released.wait();
-    };
     std::function<void()> queued = [&queuedRan] { queuedRan = true; };
-    QCoro::Task<> running = runOn(worker, std::move(busy));
+    QCoro::Task<> running = runOn(worker, busy.job());
     QCoro::Task<> waiting = runOn(worker, std::move(queued));
-    ASSERT_TRUE(processEventsUntil([&] { return blocking.load(); }));
+    ASSERT_TRUE(busy.waitUntilEntered());
 
-    std::thread releaser([&release] {
+    std::thread releaser([&busy] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        release.set_value();
+        busy.open();
     });
     worker.reset(); // waits for the running job only
     releaser.join();

@@ -6,7 +6,6 @@
 #include <OrvintaApp/PreferencesStore.h>
 
 #include <cmath>
-#include <cstdlib>
 
 using namespace Orvinta;
 

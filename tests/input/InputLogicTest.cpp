@@ -9,14 +9,6 @@
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/PasteKeystrokes.h>
 
-#include <OrvintaApp/AppState.h>
-#include <OrvintaApp/PreferencesStore.h>
-
-#include <QTemporaryDir>
-
-#include <map>
-#include <set>
-
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
 
@@ -35,7 +27,7 @@ public:
         return 0;
     }
     void ungrab(std::uint32_t id) override { grabs.erase(id); }
-    void press(std::uint32_t id) { reportPress(id); }
+    using KeyGrabber::reportPress;
 
     QString unavailable;
     std::set<QString> taken;
@@ -56,49 +48,35 @@ struct Shortcuts {
     }
 };
 
-class FakeModifierSource : public ModifierKeySource {
-public:
-    QString unavailableReason() const override { return {}; }
-    bool start(const QString &holdKey, QString *) override {
-        ++starts;
-        running = true;
-        key = holdKey;
-        return true;
-    }
-    void stop() override { running = false; }
-    void send(std::uint64_t flags) { reportFlags(flags); }
-    int starts = 0;
-    bool running = false;
-    QString key;
-};
-
+/// A hold-key monitor for Control_R over modifier flags the test reports.
 struct Monitor {
-    FakeModifierSource *source = nullptr;
-    std::unique_ptr<DictationKeyMonitor> monitor;
+    struct Source : ModifierKeySource {
+        QString unavailableReason() const override { return {}; }
+        bool start(const QString &holdKey, QString *) override {
+            key = holdKey;
+            return running = true;
+        }
+        void stop() override { running = false; }
+        using ModifierKeySource::reportFlags;
+        bool running = false;
+        QString key;
+    };
+    Monitor() {
+        monitor.onHoldStart = [this] { ++starts; };
+        monitor.onHoldEnd = [this] { ++ends; };
+        monitor.start();
+    }
+    Source *source = new Source; // owned by the monitor
+    DictationKeyMonitor monitor{std::unique_ptr<ModifierKeySource>(source),
+                                [] { return QStringLiteral("Control_R"); }};
     int starts = 0;
     int ends = 0;
-    Monitor() {
-        auto fake = std::make_unique<FakeModifierSource>();
-        source = fake.get();
-        monitor = std::make_unique<DictationKeyMonitor>(std::move(fake),
-                                                        [] { return QStringLiteral("Control_R"); });
-        monitor->onHoldStart = [this] { ++starts; };
-        monitor->onHoldEnd = [this] { ++ends; };
-        monitor->start();
-    }
     static constexpr std::uint64_t hold = ModifierKeySource::holdKeyFlag;
 };
 
 } // namespace
 
-TEST(KeyCombo, defaultsDisplayStringsAndStoredForm) {
-    Shortcuts s;
-    auto manager = s.make();
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "⌃⌥S");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoCopy).displayString(), "⌃⌥C");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoPaste).displayString(), "⌃⌥V");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleOverlay).displayString(), "⌃⌥O");
-
+TEST(KeyCombo, displayStringsAndStoredForm) {
     // The order of the symbols is fixed, whatever was pressed first.
     EXPECT_EQ(
         (KeyCombo{49, KeyCombo::command | KeyCombo::shift | KeyCombo::control}).displayString(),
@@ -183,13 +161,13 @@ TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {
     int toggles = 0;
     int overlays = 0;
     manager->setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
-    s.grabber->press(1);
+    s.grabber->reportPress(1);
     EXPECT_EQ(toggles, 0);
-    ASSERT_TRUE(waitFor([&] { return toggles == 1; }));
-    s.grabber->press(4);
-    s.grabber->press(3); // no action set: nothing happens
-    s.grabber->press(99);
-    ASSERT_TRUE(waitFor([&] { return overlays == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return toggles == 1; }));
+    s.grabber->reportPress(4);
+    s.grabber->reportPress(3); // no action set: nothing happens
+    s.grabber->reportPress(99);
+    ASSERT_TRUE(waitUntil([&] { return overlays == 1; }));
 
     // A change is stored and registers everything again; a key code
     // without a name still registers.
@@ -202,11 +180,11 @@ TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {
     // Suspended, nothing is registered and nothing fires; resumed, all is back.
     manager->setSuspended(true);
     EXPECT_TRUE(s.grabber->grabs.empty());
-    s.grabber->press(4);
+    s.grabber->reportPress(4);
     manager->setSuspended(false);
     EXPECT_EQ(s.grabber->grabs.size(), 3u);
-    s.grabber->press(1);
-    ASSERT_TRUE(waitFor([&] { return toggles == 2; }));
+    s.grabber->reportPress(1);
+    ASSERT_TRUE(waitUntil([&] { return toggles == 2; }));
     EXPECT_EQ(overlays, 1);
 }
 
@@ -229,63 +207,61 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
     Monitor m;
     LogCapture log;
     // A tap shorter than the threshold does nothing.
-    m.source->send(Monitor::hold);
-    m.source->send(0);
+    m.source->reportFlags(Monitor::hold);
+    m.source->reportFlags(0);
     EXPECT_TRUE(log.contains("fn released before threshold — ignored"));
-    EXPECT_FALSE(m.monitor->isPending());
+    EXPECT_FALSE(m.monitor.isPending());
 
     // A hold: one start after the threshold, one end at release; repeated
     // events while held change nothing.
-    m.source->send(Monitor::hold);
-    ASSERT_TRUE(waitFor([&] { return m.starts == 1; }));
-    m.source->send(Monitor::hold);
-    m.source->send(0);
+    m.source->reportFlags(Monitor::hold);
+    ASSERT_TRUE(waitUntil([&] { return m.starts == 1; }));
+    m.source->reportFlags(Monitor::hold);
+    m.source->reportFlags(0);
     EXPECT_EQ(m.ends, 1);
     EXPECT_EQ(m.starts, 1);
 
     // Shift during a hold ends it at once; the later release ends nothing.
-    m.source->send(Monitor::hold);
-    ASSERT_TRUE(waitFor([&] { return m.starts == 2; }));
-    m.source->send(Monitor::hold | KeyCombo::shift);
+    m.source->reportFlags(Monitor::hold);
+    ASSERT_TRUE(waitUntil([&] { return m.starts == 2; }));
+    m.source->reportFlags(Monitor::hold | KeyCombo::shift);
     EXPECT_EQ(m.ends, 2);
     EXPECT_TRUE(log.contains("fn hold cancelled due to other modifier"));
-    m.source->send(Monitor::hold);
-    m.source->send(0);
+    m.source->reportFlags(Monitor::hold);
+    m.source->reportFlags(0);
     EXPECT_EQ(m.ends, 2);
-    ASSERT_TRUE(waitFor([&] { return !m.monitor->isPending(); }));
+    ASSERT_TRUE(waitUntil([&] { return !m.monitor.isPending(); }));
 
     // Shift already down: nothing; releasing Shift with the key still down starts the wait.
-    m.source->send(KeyCombo::shift);
-    m.source->send(Monitor::hold | KeyCombo::shift);
-    EXPECT_FALSE(m.monitor->isPending());
-    m.source->send(Monitor::hold);
-    EXPECT_TRUE(m.monitor->isPending());
-    ASSERT_TRUE(waitFor([&] { return m.starts == 3; }));
+    m.source->reportFlags(KeyCombo::shift);
+    m.source->reportFlags(Monitor::hold | KeyCombo::shift);
+    EXPECT_FALSE(m.monitor.isPending());
+    m.source->reportFlags(Monitor::hold);
+    EXPECT_TRUE(m.monitor.isPending());
+    ASSERT_TRUE(waitUntil([&] { return m.starts == 3; }));
 
     // stop() ends a hold without onHoldEnd; the release afterwards calls nothing.
     const int ends = m.ends;
-    m.monitor->stop();
-    EXPECT_FALSE(m.monitor->isHolding());
-    m.source->send(0);
+    m.monitor.stop();
+    EXPECT_FALSE(m.monitor.isHolding());
+    m.source->reportFlags(0);
     EXPECT_EQ(m.ends, ends);
 
     // start() twice leaves one subscription.
-    m.monitor->start();
-    m.monitor->start();
+    m.monitor.start();
+    m.monitor.start();
     EXPECT_TRUE(m.source->running);
     EXPECT_EQ(m.source->key, "Control_R");
 }
 
 TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
-    for (const QStringList &terminal : {QStringList{"xterm", "XTerm"},
-                                        {"gnome-terminal-server", "Gnome-terminal"},
-                                        {"konsole", "konsole"},
-                                        {"Alacritty", "Alacritty"},
-                                        {"kitty", "kitty"},
-                                        {"st-256color", "st-256color"},
-                                        {"org.wezfurlong.wezterm", "org.wezfurlong.wezterm"}})
-        EXPECT_EQ(choosePasteShortcut("auto", terminal), PasteShortcut::ctrlShiftV)
-            << terminal.join('/').toStdString();
+    for (const char *terminal :
+         {"xterm XTerm", "gnome-terminal-server Gnome-terminal", "konsole konsole",
+          "Alacritty Alacritty", "kitty kitty", "st-256color st-256color",
+          "org.wezfurlong.wezterm org.wezfurlong.wezterm"})
+        EXPECT_EQ(choosePasteShortcut("auto", QString(terminal).split(' ')),
+                  PasteShortcut::ctrlShiftV)
+            << terminal;
     EXPECT_EQ(choosePasteShortcut("auto", {"gedit", "Gedit"}), PasteShortcut::ctrlV);
     EXPECT_EQ(choosePasteShortcut("", {}), PasteShortcut::ctrlV);
     EXPECT_EQ(choosePasteShortcut("bogus", {"xterm", "XTerm"}), PasteShortcut::ctrlShiftV);

@@ -1,62 +1,16 @@
 #pragma once
 
-// Helpers of the keyboard tests: log capture, the paste target client, xdotool.
+// Helpers of the keyboard tests: the paste target client, XTest and xdotool.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "AppTestSupport.h"
+
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <mutex>
-
 namespace Orvinta::InputTesting {
 
-/// Runs the event loop until `done` holds or `timeout` passes.
-inline bool waitFor(const std::function<bool()> &done,
-                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-/// Collects every log line "category: message" while it exists.
-class LogCapture {
-public:
-    LogCapture() {
-        s_lines().clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    bool contains(const QString &text) const {
-        return std::any_of(s_lines().begin(), s_lines().end(),
-                           [&](const QString &line) { return line.contains(text); });
-    }
-    int count(const QString &text) const {
-        return static_cast<int>(std::count_if(s_lines().begin(), s_lines().end(),
-                                              [&](const QString &l) { return l.contains(text); }));
-    }
-    QString all() const { return s_lines().join('\n'); }
-
-private:
-    static QStringList &s_lines() {
-        static QStringList lines;
-        return lines;
-    }
-    static void handle(QtMsgType, const QMessageLogContext &context, const QString &message) {
-        s_lines() << QString("%1: %2").arg(QLatin1String(context.category), message);
-    }
-    QtMessageHandler m_previous = nullptr;
-};
+using namespace Orvinta::Testing;
 
 inline bool haveDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY");
@@ -99,7 +53,7 @@ public:
     /// Waits until the client printed a line for which `match` holds.
     bool waitForLine(const std::function<bool(const QString &)> &match,
                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-        return waitFor(
+        return waitUntil(
             [&] {
                 read();
                 for (qsizetype i = m_checked; i < m_lines.size(); ++i)
@@ -129,10 +83,6 @@ public:
         });
         return dump;
     }
-    QStringList lines() {
-        read();
-        return m_lines;
-    }
     QString lastText() {
         read();
         for (qsizetype i = m_lines.size() - 1; i >= 0; --i)
@@ -145,15 +95,10 @@ public:
 
 private:
     void read() {
-        m_partial += QString::fromUtf8(m_process.readAllStandardOutput());
-        qsizetype end;
-        while ((end = m_partial.indexOf('\n')) >= 0) {
-            m_lines << m_partial.left(end);
-            m_partial.remove(0, end + 1);
-        }
+        while (m_process.canReadLine())
+            m_lines << QString::fromUtf8(m_process.readLine()).chopped(1);
     }
     QProcess m_process;
-    QString m_partial;
     QStringList m_lines;
     qsizetype m_checked = 0;
 };

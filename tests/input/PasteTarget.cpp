@@ -26,32 +26,24 @@ void say(const QString &line) {
     std::fflush(stdout);
 }
 
-class TerminalKeys : public QObject {
+/// The text field; as a terminal it pastes on Ctrl+Shift+V and sends Ctrl+V
+/// to its program instead.
+class Field : public QLineEdit {
 public:
-    TerminalKeys(QLineEdit *field, bool terminal)
-        : QObject(field)
-        , m_field(field)
-        , m_terminal(terminal) {}
+    bool terminal = false;
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() != Qt::Key_V || !(key->modifiers() & Qt::ControlModifier))
-            return false;
-        const bool shift = key->modifiers() & Qt::ShiftModifier;
-        say(shift ? "key: ctrl+shift+v" : "key: ctrl+v");
-        if (!m_terminal)
-            return false; // the field pastes on Ctrl+V by itself
-        if (shift)
-            m_field->paste();
-        return true; // a terminal sends ^V to its program instead of pasting
+    void keyPressEvent(QKeyEvent *key) override {
+        if (key->key() == Qt::Key_V && (key->modifiers() & Qt::ControlModifier)) {
+            const bool shift = key->modifiers() & Qt::ShiftModifier;
+            say(shift ? "key: ctrl+shift+v" : "key: ctrl+v");
+            if (terminal && shift)
+                paste();
+            if (terminal)
+                return;
+        }
+        QLineEdit::keyPressEvent(key);
     }
-
-private:
-    QLineEdit *m_field;
-    bool m_terminal;
 };
 
 void setRichClipboard() {
@@ -102,10 +94,10 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(terminal ? "XTerm" : "PasteTarget");
 
-    QLineEdit field;
+    Field field;
+    field.terminal = terminal;
     field.setWindowTitle("Paste target");
     field.resize(600, 40);
-    field.installEventFilter(new TerminalKeys(&field, terminal));
     QObject::connect(&field, &QLineEdit::textChanged,
                      [](const QString &text) { say("text: " + text); });
     field.show();

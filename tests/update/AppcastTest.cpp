@@ -3,8 +3,6 @@
 #include <OrvintaUpdates/Appcast.h>
 #include <OrvintaUpdates/Version.h>
 
-#include <gtest/gtest.h>
-
 using namespace Orvinta;
 
 namespace {

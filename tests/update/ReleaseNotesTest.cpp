@@ -1,6 +1,5 @@
 #include "TestFeedServer.h"
 
-#include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/Appcast.h>
 #include <OrvintaUpdates/NotesHtml.h>
@@ -21,6 +20,7 @@
 #include <cstdio>
 
 using namespace Orvinta;
+using Orvinta::Testing::writeFile;
 
 namespace {
 
@@ -43,11 +43,7 @@ struct Installation {
                                   "</item></channel>");
         write(xml);
     }
-    void write(const QByteArray &xml) {
-        QFile file(appcastPath);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(xml);
-    }
+    void write(const QByteArray &xml) { EXPECT_TRUE(writeFile(appcastPath, xml)); }
     std::shared_ptr<PreferencesStore> reopen() {
         return std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
     }

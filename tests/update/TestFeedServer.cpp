@@ -5,9 +5,8 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
-#include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include <numeric>
 
 namespace OrvintaTest {
 
@@ -63,12 +62,10 @@ TestFeedServer::TestFeedServer(Scheme scheme)
 TestFeedServer::~TestFeedServer() = default;
 
 QUrl TestFeedServer::url(const QString &path) const {
-    QUrl url;
-    url.setScheme(m_scheme == Scheme::https ? "https" : "http");
-    url.setHost("127.0.0.1");
-    url.setPort(m_server->serverPort());
-    url.setPath(path);
-    return url;
+    return QUrl(QString("%1://127.0.0.1:%2%3")
+                    .arg(m_scheme == Scheme::https ? "https" : "http")
+                    .arg(m_server->serverPort())
+                    .arg(path));
 }
 
 void TestFeedServer::serve(const QString &path, FeedResponse response) {
@@ -76,10 +73,7 @@ void TestFeedServer::serve(const QString &path, FeedResponse response) {
 }
 
 int TestFeedServer::totalRequests() const {
-    int total = 0;
-    for (int count : m_requests)
-        total += count;
-    return total;
+    return std::accumulate(m_requests.begin(), m_requests.end(), 0);
 }
 
 void TestFeedServer::onConnection(QTcpSocket *socket) {

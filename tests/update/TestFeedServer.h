@@ -4,6 +4,8 @@
 // redirects, endless bodies and silence, with a certificate made for the
 // test run and trusted only where a test says so.
 
+#include "AppTestSupport.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>

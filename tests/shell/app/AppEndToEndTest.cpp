@@ -5,16 +5,9 @@
 #include "DesktopDriver.h"
 #include "Librivox.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRect>
-#include <QRegularExpression>
-
-#include <gtest/gtest.h>
 
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;
@@ -26,24 +19,6 @@ namespace {
         GTEST_SKIP() << "PULSE_SERVER or DISPLAY is not set; ./test.sh provides both";             \
     if (!QFileInfo::exists(librivoxFile("0880")))                                                  \
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"
-
-QString artefactFolder() {
-    const QString folder = QDir::temp().filePath("orvinta-app-artefacts");
-    QDir().mkpath(folder);
-    return folder;
-}
-
-void keepScreenshot(const QString &name) {
-    const QString path =
-        QDir(artefactFolder())
-            .filePath(QString("%1-%2.png")
-                          .arg(name, QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
-    QProcess grab;
-    grab.start(QStringLiteral(ORVINTA_SCREEN_GRAB_PATH), {path});
-    grab.waitForFinished(10000);
-    EXPECT_EQ(grab.exitCode(), 0) << grab.readAllStandardError().toStdString();
-    std::printf("Screenshot: %s\n", qPrintable(path));
-}
 
 QStringList sessionTexts(const PrivateHome &home) {
     QFile file(home.sessionPath());
@@ -89,7 +64,6 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     click(start);
     ASSERT_TRUE(app.waitForLog("[AppState] Listening started", 20000)) << app.log().toStdString();
     play("orvinta_speakers", {"0880", "0890"});
-    keepScreenshot("panel-listening");
     click(start); // now "Stop"
     ASSERT_TRUE(app.waitForLog("[Speech] stop: complete", 20000)) << app.log().toStdString();
     ASSERT_TRUE(waitFor([&] { return !sessionTexts(home).isEmpty(); }, 10000));
@@ -111,7 +85,6 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     EXPECT_TRUE(app.waitForLog("Panel shown at", 10000));
     EXPECT_TRUE(waitFor([&] { return app.count("Panel shown at") > shown; }, 10000));
     EXPECT_TRUE(isViewable(panel->window, 280));
-    keepScreenshot("panel-after-second-start");
 }
 
 TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSetup) {
@@ -135,7 +108,6 @@ TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSe
     ASSERT_TRUE(panel);
     EXPECT_TRUE(isViewable(panel->window, panel->window.width()));
     EXPECT_TRUE(panel->startButton.isEmpty()); // the setup notice instead of the controls
-    keepScreenshot("setup-required-window");
     EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
 }
 

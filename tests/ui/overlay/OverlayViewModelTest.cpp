@@ -10,12 +10,10 @@
 #include <OrvintaTranslationBackends/TranslationBackend.h>
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -23,38 +21,23 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class PrefixTranslator : public TranslationBackend {
-public:
-    std::string translate(const std::string &, const std::string &to,
-                          const std::string &text) override {
-        return to + ":" + text;
-    }
-};
-
-struct Overlay {
-    Overlay() {
-        settings = std::make_unique<OverlaySettings>(f.preferences);
-        model = std::make_unique<OverlayViewModel>(*f.state, *settings,
-                                                   std::make_shared<PrefixTranslator>());
-    }
+struct Overlay : AppFixture {
     void addLines(int count, const QString &prefix = "Line") {
         for (int i = 1; i <= count; ++i)
-            f.state->addConfirmedLine(QString("%1 %2").arg(prefix).arg(i));
+            state->addConfirmedLine(QString("%1 %2").arg(prefix).arg(i));
     }
     QStringList listedTexts() const {
         QStringList texts;
-        QAbstractItemModel *lines = model->lines();
-        for (int row = 0; row < lines->rowCount(); ++row)
-            texts << lines->index(row, 0).data(Transcript::TextRole).toString();
+        for (int row = 0; row < model.lines()->rowCount(); ++row)
+            texts << model.lines()->index(row, 0).data(Transcript::TextRole).toString();
         return texts;
     }
     QString marked(int row) const {
-        return model->lines()->index(row, 0).data(OverlayLineModel::HighlightedTextRole).toString();
+        return model.lines()->index(row, 0).data(OverlayLineModel::HighlightedTextRole).toString();
     }
 
-    AppFixture f;
-    std::unique_ptr<OverlaySettings> settings;
-    std::unique_ptr<OverlayViewModel> model;
+    OverlaySettings settings{preferences};
+    OverlayViewModel model{*state, settings, std::make_shared<PrefixTranslator>()};
 };
 
 } // namespace
@@ -105,16 +88,9 @@ TEST(OverlaySettings, storedValuesAndWrites) {
     EXPECT_FALSE(OverlaySettings(f.preferences).savedFrame());
 }
 
-TEST(OverlayWindowFrame, defaultRestoredAndResizedFrames) {
+// The first frame, a saved one too small and the minimum sizes: OverlayWindowTest.
+TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
     const QRect screen(0, 0, 1440, 900);
-    EXPECT_EQ(OverlayWindowController::defaultFrame(screen), QRect(420, 540, 600, 280));
-    EXPECT_EQ(OverlayWindowController::restoredFrame(std::nullopt, screen, {screen}),
-              QRect(420, 540, 600, 280));
-    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(5, 5, 80, 400), screen, {screen}),
-              QRect(420, 540, 600, 280));
-    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(5, 5, 700, 200), screen, {screen}),
-              QRect(5, 5, 700, 200));
-    // A frame on a screen that is no longer there comes back to the primary one.
     EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(2000, 100, 700, 200), screen, {screen}),
               QRect(420, 540, 600, 280));
     // A frame larger than its screen, or reaching past an edge, is brought onto
@@ -130,61 +106,54 @@ TEST(OverlayWindowFrame, defaultRestoredAndResizedFrames) {
                                                      {screen, right}),
               QRect(1440, 0, 1920, 300));
 
-    const QRect start(420, 540, 600, 280);
     const QPointF grab(425, 815);
-    const QRect left =
-        overlayResizedFrame(OverlayCorner::bottomLeft, start, grab, grab + QPointF(500, 0));
-    EXPECT_EQ(left, QRect(720, 540, 300, 280));
-    const QRect up =
-        overlayResizedFrame(OverlayCorner::bottomRight, start, grab, grab + QPointF(50, -400));
-    EXPECT_EQ(up, QRect(420, 540, 650, 150));
-    const QRect bigger =
-        overlayResizedFrame(OverlayCorner::bottomLeft, start, grab, grab + QPointF(-100, 30));
-    EXPECT_EQ(bigger, QRect(320, 540, 700, 310));
+    EXPECT_EQ(overlayResizedFrame(OverlayCorner::bottomLeft, QRect(420, 540, 600, 280), grab,
+                                  grab + QPointF(-100, 30)),
+              QRect(320, 540, 700, 310));
 }
 
 TEST(OverlaySearch, barFromTheThirdLineAndMarksInEveryCase) {
     Overlay o;
     o.addLines(2);
-    EXPECT_FALSE(o.model->searchBarVisible());
-    o.f.state->addConfirmedLine("Say hello to the WORLD.");
-    EXPECT_TRUE(o.model->searchBarVisible());
-    o.f.state->addConfirmedLine("The world is round.");
-    o.f.state->setInterimText("still speaking");
-    ASSERT_TRUE(waitUntil([&] { return o.model->displayedInterim() == "still speaking"; }));
-    EXPECT_EQ(o.model->placeholder(), OverlayViewModel::Placeholder::Interim);
+    EXPECT_FALSE(o.model.searchBarVisible());
+    o.state->addConfirmedLine("Say hello to the WORLD.");
+    EXPECT_TRUE(o.model.searchBarVisible());
+    o.state->addConfirmedLine("The world is round.");
+    o.state->setInterimText("still speaking");
+    ASSERT_TRUE(waitUntil([&] { return o.model.displayedInterim() == "still speaking"; }));
+    EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Interim);
 
-    o.model->setSearchQuery("World");
+    o.model.setSearchQuery("World");
     EXPECT_EQ(o.listedTexts(), QStringList({"Say hello to the WORLD.", "The world is round."}));
-    EXPECT_EQ(o.model->resultText(), "2 results");
-    EXPECT_EQ(o.model->placeholder(), OverlayViewModel::Placeholder::None);
+    EXPECT_EQ(o.model.resultText(), "2 results");
+    EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::None);
     EXPECT_TRUE(o.marked(0).contains(">WORLD</span>")) << o.marked(0).toStdString();
     EXPECT_TRUE(o.marked(1).contains(">world</span>")) << o.marked(1).toStdString();
 
-    o.model->setSearchQuery("round");
-    EXPECT_EQ(o.model->resultText(), "1 result");
-    o.model->setSearchQuery("");
-    EXPECT_EQ(o.model->lines()->rowCount(), 4);
-    EXPECT_EQ(o.model->placeholder(), OverlayViewModel::Placeholder::Interim);
+    o.model.setSearchQuery("round");
+    EXPECT_EQ(o.model.resultText(), "1 result");
+    o.model.setSearchQuery("");
+    EXPECT_EQ(o.model.lines()->rowCount(), 4);
+    EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Interim);
 }
 
 TEST(OverlaySearch, localeAwareListingAndExactMarks) {
     Overlay o;
-    o.f.state->preferences()->setTargetLanguage("es-ES");
+    o.state->preferences()->setTargetLanguage("es-ES");
     o.addLines(2);
-    o.f.state->addConfirmedLine("Straße und Café");
-    o.f.state->addConfirmedLine("cafe au lait");
-    const QUuid translated = o.f.state->transcript()->confirmedLines().at(0).id;
-    o.f.state->setTranslation("Línea uno", translated);
+    o.state->addConfirmedLine("Straße und Café");
+    o.state->addConfirmedLine("cafe au lait");
+    const QUuid translated = o.state->transcript()->confirmedLines().at(0).id;
+    o.state->setTranslation("Línea uno", translated);
 
     // Case does not count, accents do; canonically equal forms are equal.
-    o.model->setSearchQuery("CAFÉ");
+    o.model.setSearchQuery("CAFÉ");
     EXPECT_EQ(o.listedTexts(), QStringList({"Straße und Café"}));
-    o.model->setSearchQuery(QString::fromUtf8("cafe\u0301"));
+    o.model.setSearchQuery(QString::fromUtf8("cafe\u0301"));
     EXPECT_EQ(o.listedTexts(), QStringList({"Straße und Café"}));
 
     // A line listed for its translation shows no mark in its own text.
-    o.model->setSearchQuery("línea");
+    o.model.setSearchQuery("línea");
     EXPECT_EQ(o.listedTexts(), QStringList({"Line 1"}));
     int marks = -1;
     highlightedText("Line 1", "línea", Qt::yellow, Qt::yellow, &marks);
@@ -205,18 +174,18 @@ TEST(OverlaySearch, localeAwareListingAndExactMarks) {
 TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
     Overlay o;
     o.addLines(5);
-    QAbstractItemModel *lines = o.model->lines();
+    QAbstractItemModel *lines = o.model.lines();
     QSignalSpy inserted(lines, &QAbstractItemModel::rowsInserted);
     QSignalSpy reset(lines, &QAbstractItemModel::modelReset);
     QSignalSpy layout(lines, &QAbstractItemModel::layoutChanged);
-    o.f.state->addConfirmedLine("Line 6");
+    o.state->addConfirmedLine("Line 6");
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted.at(0).at(1).toInt(), 5);
     EXPECT_EQ(inserted.at(0).at(2).toInt(), 5);
-    o.model->setSearchQuery("Line");
+    o.model.setSearchQuery("Line");
     inserted.clear();
-    o.f.state->addConfirmedLine("Line 7");
-    o.f.state->addConfirmedLine("Nothing to find");
+    o.state->addConfirmedLine("Line 7");
+    o.state->addConfirmedLine("Nothing to find");
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted.at(0).at(1).toInt(), 6);
     EXPECT_EQ(reset.count(), 0);
@@ -226,144 +195,142 @@ TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
 TEST(OverlaySearch, aQueryWhoseFieldIsGoneIsCleared) {
     Overlay o;
     o.addLines(3);
-    o.model->setSearchQuery("Line 3");
-    EXPECT_EQ(o.model->resultCount(), 1);
-    o.f.state->transcript()->clearAll();
-    EXPECT_FALSE(o.model->searchBarVisible());
-    EXPECT_EQ(o.model->searchQuery(), "");
-    o.f.state->addConfirmedLine("After clearing");
+    o.model.setSearchQuery("Line 3");
+    EXPECT_EQ(o.model.resultCount(), 1);
+    o.state->transcript()->clearAll();
+    EXPECT_FALSE(o.model.searchBarVisible());
+    EXPECT_EQ(o.model.searchQuery(), "");
+    o.state->addConfirmedLine("After clearing");
     EXPECT_EQ(o.listedTexts(), QStringList({"After clearing"}));
 }
 
 TEST(OverlayTypewriter, fiveCharactersPerStepAndRevisionsAtOnce) {
     Overlay o;
-    o.f.state->setInterimText("123456789");
-    ASSERT_TRUE(waitUntil([&] { return o.model->displayedInterim() == "123456789"; }));
-    EXPECT_FALSE(o.model->typing());
+    o.state->setInterimText("123456789");
+    ASSERT_TRUE(waitUntil([&] { return o.model.displayedInterim() == "123456789"; }));
+    EXPECT_FALSE(o.model.typing());
 
     QElapsedTimer clock;
-    QSignalSpy shown(o.model.get(), &OverlayViewModel::displayedInterimChanged);
+    QSignalSpy shown(&o.model, &OverlayViewModel::displayedInterimChanged);
     clock.start();
-    o.f.state->setInterimText("1234567890abcdefghi");
-    EXPECT_EQ(o.model->displayedInterim(), "1234567890abcd");
-    EXPECT_TRUE(o.model->typing());
-    ASSERT_TRUE(waitUntil([&] { return o.model->displayedInterim() == "1234567890abcdefghi"; }));
+    o.state->setInterimText("1234567890abcdefghi");
+    EXPECT_EQ(o.model.displayedInterim(), "1234567890abcd");
+    EXPECT_TRUE(o.model.typing());
+    ASSERT_TRUE(waitUntil([&] { return o.model.displayedInterim() == "1234567890abcdefghi"; }));
     EXPECT_GE(clock.elapsed(), 90);
     EXPECT_EQ(shown.count(), 2);
-    EXPECT_FALSE(o.model->typing());
+    EXPECT_FALSE(o.model.typing());
 
     // Not an extension of what is shown: replaced at once.
-    o.f.state->setInterimText("Something else entirely");
-    EXPECT_EQ(o.model->displayedInterim(), "Something else entirely");
+    o.state->setInterimText("Something else entirely");
+    EXPECT_EQ(o.model.displayedInterim(), "Something else entirely");
     // An accent added to the last character changes that character: replaced too.
-    o.f.state->setInterimText("cafe");
-    o.f.state->setInterimText(QString::fromUtf8("cafe\u0301"));
-    EXPECT_EQ(o.model->displayedInterim(), QString::fromUtf8("cafe\u0301"));
-    o.f.state->setInterimText("");
-    EXPECT_EQ(o.model->displayedInterim(), "");
+    o.state->setInterimText("cafe");
+    o.state->setInterimText(QString::fromUtf8("cafe\u0301"));
+    EXPECT_EQ(o.model.displayedInterim(), QString::fromUtf8("cafe\u0301"));
+    o.state->setInterimText("");
+    EXPECT_EQ(o.model.displayedInterim(), "");
 }
 
 TEST(OverlayTypewriter, aConfirmedLineEmptiesTheBubbleWhileTyping) {
     Overlay o;
-    o.f.state->setInterimText("This sentence is still being typed out");
-    EXPECT_TRUE(o.model->typing());
-    o.f.state->addConfirmedLine("This sentence is done.");
-    EXPECT_EQ(o.model->displayedInterim(), "");
-    EXPECT_FALSE(o.model->typing());
+    o.state->setInterimText("This sentence is still being typed out");
+    EXPECT_TRUE(o.model.typing());
+    o.state->addConfirmedLine("This sentence is done.");
+    EXPECT_EQ(o.model.displayedInterim(), "");
+    EXPECT_FALSE(o.model.typing());
     spin(250ms);
-    EXPECT_EQ(o.model->displayedInterim(), "");
-    EXPECT_FALSE(o.model->hasPendingTimers());
+    EXPECT_EQ(o.model.displayedInterim(), "");
+    EXPECT_FALSE(o.model.hasPendingTimers());
 }
 
 TEST(OverlayAutoHide, fadesAfterTheDelayAndReturnsWithNewText) {
     Overlay o;
-    EXPECT_FALSE(o.model->hasPendingTimers());
-    o.settings->setAutoHideDelay(0.3);
-    o.settings->setAutoHideEnabled(true);
-    o.f.state->setInterimText("Hi");
+    EXPECT_FALSE(o.model.hasPendingTimers());
+    o.settings.setAutoHideDelay(0.3);
+    o.settings.setAutoHideEnabled(true);
+    o.state->setInterimText("Hi");
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(waitUntil([&] { return o.model->isAutoHidden(); }));
+    ASSERT_TRUE(waitUntil([&] { return o.model.isAutoHidden(); }));
     EXPECT_GE(clock.elapsed(), 250);
-    EXPECT_FALSE(o.model->hasPendingTimers());
-    o.f.state->setInterimText("Hi there");
-    EXPECT_FALSE(o.model->isAutoHidden());
-    ASSERT_TRUE(waitUntil([&] { return o.model->isAutoHidden(); }));
-    o.f.state->addConfirmedLine("Hi there.");
-    EXPECT_FALSE(o.model->isAutoHidden());
-    o.settings->setAutoHideEnabled(false);
+    EXPECT_FALSE(o.model.hasPendingTimers());
+    o.state->setInterimText("Hi there");
+    EXPECT_FALSE(o.model.isAutoHidden());
+    ASSERT_TRUE(waitUntil([&] { return o.model.isAutoHidden(); }));
+    o.state->addConfirmedLine("Hi there.");
+    EXPECT_FALSE(o.model.isAutoHidden());
+    o.settings.setAutoHideEnabled(false);
     spin(500ms);
-    EXPECT_FALSE(o.model->isAutoHidden());
-    EXPECT_FALSE(o.model->hasPendingTimers());
+    EXPECT_FALSE(o.model.isAutoHidden());
+    EXPECT_FALSE(o.model.hasPendingTimers());
 }
 
 TEST(OverlayScrolling, newPillWhenScrolledUpAndNoUnpinningWithFewLines) {
     Overlay o;
     o.addLines(3);
-    o.model->updateScrollMetrics(true, 300);
-    o.model->updateScrollMetrics(false, 300);
-    EXPECT_TRUE(o.model->stickToBottom());
+    o.model.updateScrollMetrics(true, 300);
+    o.model.updateScrollMetrics(false, 300);
+    EXPECT_TRUE(o.model.stickToBottom());
 
     o.addLines(7, "More");
-    o.model->updateScrollMetrics(true, 900);
-    QSignalSpy scrolls(o.model.get(), &OverlayViewModel::scrollToBottomRequested);
+    o.model.updateScrollMetrics(true, 900);
+    QSignalSpy scrolls(&o.model, &OverlayViewModel::scrollToBottomRequested);
     // The user scrolls up: the content did not grow.
-    o.model->updateScrollMetrics(false, 900);
-    EXPECT_FALSE(o.model->stickToBottom());
-    EXPECT_FALSE(o.model->hasNewLines());
-    o.f.state->addConfirmedLine("A new line");
-    EXPECT_TRUE(o.model->hasNewLines());
-    o.model->updateScrollMetrics(false, 990);
+    o.model.updateScrollMetrics(false, 900);
+    EXPECT_FALSE(o.model.stickToBottom());
+    EXPECT_FALSE(o.model.hasNewLines());
+    o.state->addConfirmedLine("A new line");
+    EXPECT_TRUE(o.model.hasNewLines());
+    o.model.updateScrollMetrics(false, 990);
     EXPECT_EQ(scrolls.count(), 0) << "the list must not move while scrolled up";
 
-    o.model->jumpToNewLines();
-    EXPECT_TRUE(o.model->stickToBottom());
-    EXPECT_FALSE(o.model->hasNewLines());
+    o.model.jumpToNewLines();
+    EXPECT_TRUE(o.model.stickToBottom());
+    EXPECT_FALSE(o.model.hasNewLines());
     EXPECT_EQ(scrolls.count(), 1);
-    o.f.state->addConfirmedLine("Followed");
+    o.state->addConfirmedLine("Followed");
     EXPECT_EQ(scrolls.count(), 2);
-    o.model->updateScrollMetrics(true, 1100);
+    o.model.updateScrollMetrics(true, 1100);
     EXPECT_EQ(scrolls.count(), 3);
 
     // Scrolled up again, then back within reach of the end: following again.
-    o.model->updateScrollMetrics(false, 1100);
-    o.f.state->addConfirmedLine("Unseen");
-    EXPECT_TRUE(o.model->hasNewLines());
-    o.model->updateScrollMetrics(true, 1190);
-    EXPECT_TRUE(o.model->stickToBottom());
-    EXPECT_FALSE(o.model->hasNewLines());
+    o.model.updateScrollMetrics(false, 1100);
+    o.state->addConfirmedLine("Unseen");
+    EXPECT_TRUE(o.model.hasNewLines());
+    o.model.updateScrollMetrics(true, 1190);
+    EXPECT_TRUE(o.model.stickToBottom());
+    EXPECT_FALSE(o.model.hasNewLines());
 
     // While searching, scrolling up does not unpin.
-    o.model->setSearchQuery("More");
-    o.model->updateScrollMetrics(false, 1190);
-    EXPECT_TRUE(o.model->stickToBottom());
+    o.model.setSearchQuery("More");
+    o.model.updateScrollMetrics(false, 1190);
+    EXPECT_TRUE(o.model.stickToBottom());
 }
 
 TEST(OverlayFooter, countsIdleAndLanguagePair) {
     Overlay o;
-    EXPECT_EQ(o.model->placeholder(), OverlayViewModel::Placeholder::Empty);
-    EXPECT_FALSE(o.model->showIdle());
-    o.f.state->addConfirmedLine("Hello");
-    EXPECT_EQ(o.model->countsText(), "1 line · 1 word");
-    EXPECT_TRUE(o.model->showIdle());
-    o.f.state->addConfirmedLine("two  words");
-    EXPECT_EQ(o.model->countsText(), "2 lines · 3 words");
-    o.f.state->transcript()->deleteLine(o.f.state->transcript()->confirmedLines().at(0).id);
-    EXPECT_EQ(o.model->countsText(), "1 line · 2 words");
+    EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Empty);
+    EXPECT_FALSE(o.model.showIdle());
+    o.state->addConfirmedLine("Hello");
+    EXPECT_EQ(o.model.countsText(), "1 line · 1 word");
+    EXPECT_TRUE(o.model.showIdle());
+    o.state->addConfirmedLine("two  words");
+    EXPECT_EQ(o.model.countsText(), "2 lines · 3 words");
+    o.state->transcript()->deleteLine(o.state->transcript()->confirmedLines().at(0).id);
+    EXPECT_EQ(o.model.countsText(), "1 line · 2 words");
 
-    EXPECT_FALSE(o.model->shouldShowTranslation());
-    o.f.state->preferences()->setTargetLanguage("es-ES");
-    EXPECT_TRUE(o.model->shouldShowTranslation());
-    EXPECT_FALSE(o.model->sourceLabel().isEmpty());
-    EXPECT_NE(o.model->sourceLabel(), o.model->targetLabel());
-    o.model->setShortcutTexts("⌃⌥S", "⌃⌥O");
-    EXPECT_EQ(o.model->closeToolTip(), "Hide overlay (⌃⌥O)");
+    EXPECT_FALSE(o.model.shouldShowTranslation());
+    o.state->preferences()->setTargetLanguage("es-ES");
+    EXPECT_TRUE(o.model.shouldShowTranslation());
+    o.model.setShortcutTexts("⌃⌥S", "⌃⌥O");
+    EXPECT_EQ(o.model.closeToolTip(), "Hide overlay (⌃⌥O)");
 }
 
 TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
     AppFixture f;
-    ScriptedEngine::script->loadDelay = 200ms;
-    ScriptedEngine::script->startDelay = 200ms;
+    f.recognizer->whileReserving = [] { std::this_thread::sleep_for(200ms); };
+    f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(200ms); };
     f.state.reset();
     f.state = f.makeState(false);
     OverlaySettings settings(f.preferences);
@@ -380,32 +347,31 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
 TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
     Overlay o;
     o.addLines(2);
-    const ConfirmedLine first = o.f.state->transcript()->confirmedLines().at(0);
+    const ConfirmedLine first = o.state->transcript()->confirmedLines().at(0);
     const QString id = first.id.toString(QUuid::WithoutBraces);
-    o.model->copyLine(id, first.text);
-    EXPECT_EQ(o.f.clipboard->text, "Line 1");
-    EXPECT_GE(o.f.clipboard->clears, 1);
-    EXPECT_EQ(o.model->copiedLineId(), id);
-    ASSERT_TRUE(waitUntil([&] { return o.model->copiedLineId().isEmpty(); }, 3s));
-    o.model->deleteLine(id);
+    o.model.copyLine(id, first.text);
+    EXPECT_EQ(o.clipboard->text, "Line 1");
+    EXPECT_GE(o.clipboard->clears, 1);
+    EXPECT_EQ(o.model.copiedLineId(), id);
+    ASSERT_TRUE(waitUntil([&] { return o.model.copiedLineId().isEmpty(); }, 3s));
+    o.model.deleteLine(id);
     EXPECT_EQ(o.listedTexts(), QStringList({"Line 2"}));
-    o.model->deleteLine("not an id");
-    EXPECT_EQ(o.model->lineCount(), 1);
+    o.model.deleteLine("not an id");
+    EXPECT_EQ(o.model.lineCount(), 1);
 }
 
 TEST(OverlayTranslation, linesAndInterimTextAreTranslatedWhileListening) {
     Overlay o;
-    o.f.state->preferences()->setTargetLanguage("es-ES");
-    o.f.state->listening()->toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return o.f.state->listening()->isListening(); }));
-    o.f.state->addConfirmedLine("Good morning.");
-    const QUuid id = o.f.state->transcript()->confirmedLines().last().id;
-    ASSERT_TRUE(waitUntil([&] { return o.f.state->transcript()->translations().contains(id); }));
-    EXPECT_EQ(o.f.state->transcript()->translations().value(id), "es-ES:Good morning.");
-    o.f.state->setInterimText("How are you");
-    ASSERT_TRUE(waitUntil([&] { return o.model->interimTranslation() == "es-ES:How are you"; }));
-    o.f.state->preferences()->setTargetLanguage("en-US");
-    EXPECT_EQ(o.model->interimTranslation(), "");
+    o.state->preferences()->setTargetLanguage("es-ES");
+    o.toggleListening();
+    o.state->addConfirmedLine("Good morning.");
+    const QUuid id = o.state->transcript()->confirmedLines().last().id;
+    ASSERT_TRUE(waitUntil([&] { return o.state->transcript()->translations().contains(id); }));
+    EXPECT_EQ(o.state->transcript()->translations().value(id), "es-ES:Good morning.");
+    o.state->setInterimText("How are you");
+    ASSERT_TRUE(waitUntil([&] { return o.model.interimTranslation() == "es-ES:How are you"; }));
+    o.state->preferences()->setTargetLanguage("en-US");
+    EXPECT_EQ(o.model.interimTranslation(), "");
 }
 
 TEST(DesktopMotion, readsKdeAndGnomeSettings) {

@@ -6,9 +6,6 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <QFontMetricsF>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -26,20 +23,15 @@ struct BubbleFixture {
 
 } // namespace
 
-TEST(DictationBubble, showingTwiceFadesInOnceMoreFromTransparent) {
+TEST(DictationBubble, fadesInOnEachShowAndOutAtOnceOrAfterThePauseForText) {
     BubbleFixture f;
     f.bubble.show();
     QSignalSpy opacity(&f.bubble, &DictationBubble::targetOpacityChanged);
     f.bubble.show();
-    EXPECT_TRUE(f.bubble.windowVisible());
-    EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
     EXPECT_EQ(f.fadeIns.count(), 2);
     EXPECT_EQ(opacity.count(), 2); // back to 0, then 1 again
-}
+    EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
 
-TEST(DictationBubble, hidingWithoutTextFadesAtOnceAndWithTextAfterThePause) {
-    BubbleFixture f;
-    f.bubble.show();
     f.bubble.hide(false);
     EXPECT_EQ(f.fadeOuts.count(), 1);
     EXPECT_EQ(f.bubble.targetOpacity(), 0.0);
@@ -53,25 +45,27 @@ TEST(DictationBubble, hidingWithoutTextFadesAtOnceAndWithTextAfterThePause) {
     EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
     ASSERT_TRUE(waitUntil([&] { return f.fadeOuts.count() == 2; }));
     ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
-}
 
-TEST(DictationBubble, showingDuringThePauseKeepsTheBubble) {
-    BubbleFixture f;
+    // Shown again during the pause: it stays.
     f.bubble.show();
     f.bubble.hide(true);
     f.bubble.show();
     EXPECT_FALSE(f.bubble.fadeOutPending());
     spin(500ms);
-    EXPECT_EQ(f.fadeOuts.count(), 0);
+    EXPECT_EQ(f.fadeOuts.count(), 2);
     EXPECT_TRUE(f.bubble.windowVisible());
     EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
 }
 
-TEST(DictationBubble, followsTheDictationAndReadsItsState) {
+TEST(DictationBubble, followsTheDictationAndStopsItsBarsForReducedMotion) {
     BubbleFixture f;
     Dictation &d = f.dictation;
-
+    EXPECT_FALSE(f.bubble.barsAnimating()); // not on screen
     f.bubble.show();
+    EXPECT_TRUE(f.bubble.barsAnimating());
+    f.bubble.setReducedMotion(true);
+    EXPECT_FALSE(f.bubble.barsAnimating());
+
     d.setDictationState(DictationState::recording);
     EXPECT_TRUE(f.bubble.windowVisible());
     EXPECT_EQ(f.bubble.content(), DictationBubble::Content::listening);
@@ -87,15 +81,6 @@ TEST(DictationBubble, followsTheDictationAndReadsItsState) {
     EXPECT_EQ(f.bubble.text(), "Processing...");
     d.setDictationState(DictationState::done);
     EXPECT_EQ(f.bubble.text(), "Done");
-}
-
-TEST(DictationBubble, reducedMotionStopsTheBars) {
-    BubbleFixture f;
-    EXPECT_FALSE(f.bubble.barsAnimating()); // not on screen
-    f.bubble.show();
-    EXPECT_TRUE(f.bubble.barsAnimating());
-    f.bubble.setReducedMotion(true);
-    EXPECT_FALSE(f.bubble.barsAnimating());
 }
 
 TEST(DictationBubble, longTextKeepsItsEnd) {

@@ -8,22 +8,10 @@
 #include <OrvintaUi/TrayIcon.h>
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using namespace std::chrono_literals;
-
-namespace {
-
-bool startListening(AppState &state) {
-    state.listening()->toggleListening();
-    return waitUntil([&] { return state.listening()->isListening(); });
-}
-
-} // namespace
 
 TEST(LanguageSelection, swapExchangesTheLanguagesOnlyWhenBothTablesHoldThem) {
     AppFixture f;
@@ -122,7 +110,7 @@ TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
     EXPECT_EQ(panel.statusText(), "");
     EXPECT_TRUE(panel.startStopEnabled());
 
-    ASSERT_TRUE(startListening(*f.state));
+    f.toggleListening();
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Listening);
     EXPECT_EQ(panel.statusText(), "0:00");
     EXPECT_TRUE(panel.pulseActive());
@@ -146,13 +134,12 @@ TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
 
 TEST(MenuBarViewModel, startStopWaitsForTheModel) {
     AppFixture f;
-    ScriptedEngine::script->loadFails = true;
+    f.recognizer->installedLocales.clear();
     f.restart();
     MenuBarViewModel panel(*f.state);
     EXPECT_FALSE(panel.startStopEnabled());
     panel.toggleListening();
     EXPECT_FALSE(f.state->listening()->isTransitioning());
-    ScriptedEngine::script->loadFails = false;
 }
 
 TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
@@ -197,10 +184,7 @@ TEST(MenuBarViewModel, theFirstShowingSetsUpTheOverlayOnce) {
     panel.panelShown();
     panel.panelShown();
     EXPECT_EQ(setUp.count(), 1);
-    f.state->toggleOverlay();
-    EXPECT_FALSE(f.state->preferences()->showOverlay());
-    ASSERT_EQ(shown.count(), 2);
-    EXPECT_FALSE(shown.last().first().toBool());
+    EXPECT_EQ(shown.count(), 1);
 }
 
 TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
@@ -231,11 +215,10 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     AppFixture f;
     TrayController tray(*f.state);
     EXPECT_EQ(tray.shownFrame(), -1);
-    ASSERT_TRUE(startListening(*f.state));
+    f.toggleListening();
     // The animation advances the counter every 10 ms in the fixture.
     ASSERT_TRUE(waitUntil([&] { return tray.shownFrame() > 0; }));
-    f.state->listening()->toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return !f.state->listening()->isListening(); }));
+    f.toggleListening();
     EXPECT_EQ(tray.shownFrame(), -1);
     f.state->dictation()->setIsDictating(true);
     EXPECT_EQ(tray.shownFrame(), 0);

@@ -1,6 +1,7 @@
 // The panel and bubble windows load from the QML module with their view models.
 
 #include "AppTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaUi/DictationBubble.h>
@@ -8,40 +9,11 @@
 #include <OrvintaUi/PanelWindows.h>
 
 #include <QQmlEngine>
-#include <QQuickItem>
-#include <QtQml/qqmlextensionplugin.h>
-
-#include <gtest/gtest.h>
-
-Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
-Q_IMPORT_QML_PLUGIN(Orvinta_UpdatesPlugin)
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-namespace {
-
-/// The item that says `text`; null when none does.
-QQuickItem *itemSaying(QObject *root, const QString &text) {
-    for (QQuickItem *item : root->findChildren<QQuickItem *>())
-        if (item->property("text").toString() == text)
-            return item;
-    return nullptr;
-}
-
-/// The texts of every item, for finding what a view says.
-QStringList textsIn(QObject *root) {
-    QStringList texts;
-    for (QObject *object : root->findChildren<QObject *>())
-        if (const QVariant text = object->property("text"); text.isValid())
-            texts << text.toString();
-    return texts;
-}
-
-} // namespace
-
-TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
+TEST(PanelWindows, panelShowsItsSectionsOrTheSetupAndTheIconTogglesIt) {
     AppFixture f;
     QQmlEngine engine;
     engine.addImportPath("qrc:/");
@@ -49,9 +21,8 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
     ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
     QQuickWindow &window = *panel.window();
-    EXPECT_EQ(window.width(), 280);
     EXPECT_TRUE(window.flags() & Qt::FramelessWindowHint);
-    const QStringList texts = textsIn(&window);
+    const QStringList texts = visibleTexts(&window);
     for (const char *expected :
          {"Orvinta", "Language", "Same language — no translation", "Audio Source", "System Audio",
           "Microphone", "Captures all audio playing on your computer", "Start", "Hide Overlay",
@@ -76,13 +47,30 @@ TEST(PanelWindows, panelLoadsAt280PixelsAndShowsItsSections) {
     MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(plain.isLoaded());
     EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
+
+    // Without a speech model the panel explains the setup instead.
+    MenuBarViewModel::Options options;
+    options.setupRequired = true;
+    MenuBarViewModel setupModel(*f.state, options);
+    MenuBarPanel setup(setupModel, engine, MenuBarPanel::Mode::trayPopup);
+    ASSERT_TRUE(setup.isLoaded()) << setup.errorString().toStdString();
+    const QStringList setupTexts = visibleTexts(setup.window());
+    EXPECT_TRUE(setupTexts.contains("Speech Model Required"));
+    EXPECT_TRUE(
+        setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
+    EXPECT_TRUE(setupTexts.contains("Setup Guide"));
+    EXPECT_FALSE(setupTexts.contains("Start"));
+    setup.showWindow();
+    EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
 }
 
 // The panel's controls reach the application through its typed parts: what
 // they show follows the state, and what they do arrives with the right values.
 TEST(PanelWindows, controlsFollowTheStateAndPassTheirChoices) {
     AppFixture f;
-    f.audio = std::make_shared<FakeSoundServer>();
+    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
+    audio->devices = {{{5, "USB mic", 1, false}}};
+    f.audio = audio;
     f.restart();
     f.state->addConfirmedLine("Keep me.");
     QQmlEngine engine;
@@ -90,58 +78,33 @@ TEST(PanelWindows, controlsFollowTheStateAndPassTheirChoices) {
     MenuBarViewModel model(*f.state);
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
-    panel.showWindow();
     QQuickWindow &window = *panel.window();
-    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
-    const auto shown = [&](const char *text) {
-        QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
-        return item && item->isVisible();
+    const auto says = [&](const char *text) {
+        return itemSaying(&window, QString::fromUtf8(text));
     };
 
     // The microphone row: the device picker once access is granted.
-    EXPECT_FALSE(shown("Device"));
+    EXPECT_FALSE(shown(says("Device")));
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
-    EXPECT_TRUE(waitUntil([&] { return shown("Device"); }));
-    EXPECT_FALSE(shown("Microphone access denied"));
+    EXPECT_TRUE(waitUntil([&] { return shown(says("Device")); }));
+    EXPECT_FALSE(shown(says("Microphone access denied")));
 
     // Auto-paste offers the source, the original one chosen.
     f.state->preferences()->setAutoPasteAtCursor(true);
-    QQuickItem *original = itemSaying(&window, "Original");
-    QQuickItem *translation = itemSaying(&window, "Translation");
-    ASSERT_TRUE(original && translation && original->isVisible());
+    QQuickItem *original = says("Original");
+    ASSERT_TRUE(shown(original) && says("Translation"));
     EXPECT_TRUE(original->property("selected").toBool());
-    QMetaObject::invokeMethod(translation, "clicked");
+    QMetaObject::invokeMethod(says("Translation"), "clicked");
     EXPECT_EQ(f.state->preferences()->autoPasteSource(), AutoPasteSource::translation);
     EXPECT_FALSE(original->property("selected").toBool());
 
     // Each export item asks for its own kind of file.
     for (const auto &[item, extension] : {std::pair{"Export as SRT Subtitles (.srt)", ".srt"},
                                           std::pair{"Export as Plain Text (.txt)", ".txt"}}) {
-        QQuickItem *menuItem = itemSaying(&window, QString::fromUtf8(item));
-        ASSERT_TRUE(menuItem) << item;
-        QMetaObject::invokeMethod(menuItem, "triggered");
-        EXPECT_TRUE(f.saveDialog->suggested.endsWith(QLatin1String(extension)))
-            << f.saveDialog->suggested.toStdString();
+        ASSERT_TRUE(says(item)) << item;
+        QMetaObject::invokeMethod(says(item), "triggered");
+        EXPECT_TRUE(f.saveDialog->suggested.endsWith(QLatin1String(extension)));
     }
-}
-
-TEST(PanelWindows, withoutASpeechModelThePanelExplainsTheSetup) {
-    AppFixture f;
-    QQmlEngine engine;
-    engine.addImportPath("qrc:/");
-    MenuBarViewModel::Options options;
-    options.setupRequired = true;
-    MenuBarViewModel model(*f.state, options);
-    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
-    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
-    const QStringList texts = textsIn(panel.window());
-    EXPECT_TRUE(texts.contains("Speech Model Required"));
-    EXPECT_TRUE(
-        texts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
-    EXPECT_TRUE(texts.contains("Setup Guide"));
-    EXPECT_FALSE(texts.contains("Start"));
-    panel.showWindow();
-    EXPECT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {

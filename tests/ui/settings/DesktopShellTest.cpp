@@ -3,20 +3,13 @@
 // shell built on fakes.
 
 #include "DesktopShell.h"
-#include "AppTestSupport.h"
 #include "SettingsTestSupport.h"
 
-#include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaUi/MenuBarViewModel.h>
-#include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
-
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -26,7 +19,7 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     f.state.reset();
     DesktopShell::Services services;
     services.app = f.services();
-    services.app.hotkeys = std::make_shared<RecordingHotkeys>(f.preferences);
+    services.app.hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     DesktopShell shell(std::move(services));
     AppState &state = shell.state();
     run(state.startupFinished());
