@@ -50,6 +50,25 @@ void check(UpdaterManager &updater) {
     EXPECT_TRUE(updater.canCheckForUpdates());
 }
 
+/// Checks `feed` by hand and expects a failure whose message says `saying`.
+void expectFailure(UpdaterManager &updater, const QUrl &feed, const char *saying) {
+    updater.setFeedUrl(feed);
+    check(updater);
+    EXPECT_EQ(updater.state(), State::failed) << feed.path().toStdString();
+    EXPECT_TRUE(updater.message().contains(saying))
+        << feed.path().toStdString() << ": " << updater.message().toStdString();
+    EXPECT_TRUE(updater.availableVersion().isEmpty());
+    EXPECT_TRUE(updater.downloadUrl().isEmpty());
+}
+
+/// Serves `prefix`0 .. `prefix`(n-1), each redirecting to the next, the last to `end`.
+void serveChain(TestFeedServer &server, const QString &prefix, int n, const QUrl &end) {
+    for (int i = 0; i < n; ++i)
+        server.serve(
+            prefix + QString::number(i),
+            FeedResponse::redirect(i + 1 == n ? end : server.url(prefix + QString::number(i + 1))));
+}
+
 } // namespace
 
 TEST(UpdaterTest, ManualCheckSaysUpToDateOrAvailableWithNotesAndDownload) {
@@ -87,40 +106,47 @@ TEST(UpdaterTest, FeedsThatCannotBeReadOrUnderstoodAreErrorsThatSaySo) {
     TestFeedServer server;
     TestFeedServer plain(TestFeedServer::Scheme::http);
     const QByteArray good = OrvintaTest::appcastXml({{"9.0", "<p>x</p>"}});
+    QByteArray fileDownload = good;
+    fileDownload.replace("https://orvinta.app/downloads/orvinta-9.0.tar.gz",
+                         "file:///home/user/.local/share/applications/evil.desktop");
     server.serve("/malformed.xml", FeedResponse::feed(good.left(good.size() / 2)));
     server.serve("/no-versions.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"soon", ""}})));
+    server.serve("/file.xml", FeedResponse::feed(fileDownload));
     server.serve("/slow.xml", FeedResponse::silent());
     server.serve("/endless.xml", FeedResponse::endless());
     server.serve("/to-plain.xml", FeedResponse::redirect(plain.url("/appcast.xml")));
     server.serve("/to-https.xml", FeedResponse::redirect(server.url("/appcast.xml")));
     server.serve("/appcast.xml", FeedResponse::feed(good));
     plain.serve("/appcast.xml", FeedResponse::feed(good));
+    // What the server says reaches the user as one line of plain text.
+    server.serve("/refused.xml",
+                 FeedResponse::error(503, "\x1b]0;owned\x07\x1b[31mBusy <img "
+                                          "src=\"https://tracker.example/x.png\"> <a "
+                                          "href=\"file:///etc/passwd\">here</a>\x1b[0m"));
 
     UpdaterFixture fixture;
     auto updater = fixture.start(server.url("/malformed.xml"));
-    const auto expectFailure = [&](const QString &path, const char *saying) {
-        updater->setFeedUrl(path.startsWith("http") ? QUrl(path) : server.url(path));
-        check(*updater);
-        EXPECT_EQ(updater->state(), State::failed) << path.toStdString();
-        EXPECT_TRUE(updater->message().contains(saying))
-            << path.toStdString() << ": " << updater->message().toStdString();
-        EXPECT_TRUE(updater->availableVersion().isEmpty());
-    };
-    expectFailure("/malformed.xml", "not well-formed");
-    expectFailure("/no-versions.xml", "no release with a version");
-    expectFailure("/missing.xml", "could not be read");
-    expectFailure("/endless.xml", "larger than 1024 KB");
-    expectFailure("/to-plain.xml", "not secure");
+    const std::vector<std::pair<const char *, const char *>> failures{
+        {"/malformed.xml", "not well-formed"},
+        {"/no-versions.xml", "no release with a version"},
+        {"/missing.xml", "could not be read"},
+        {"/endless.xml", "larger than 1024 KB"},
+        {"/to-plain.xml", "not secure"},
+        {"/file.xml", "must use HTTPS"},
+        {"/refused.xml", "Busy"}};
+    for (const auto &[path, saying] : failures)
+        expectFailure(*updater, server.url(path), saying);
+    for (QChar c : updater->message())
+        EXPECT_FALSE(c.category() == QChar::Other_Control) << updater->message().toStdString();
     EXPECT_EQ(plain.requests("/appcast.xml"), 0);
-    expectFailure("http://orvinta.app/appcast.xml", "must use HTTPS");
+    expectFailure(*updater, QUrl("http://orvinta.app/appcast.xml"), "must use HTTPS");
 
     // A redirect that stays on HTTPS is followed; plain HTTP serves only on this computer.
-    updater->setFeedUrl(server.url("/to-https.xml"));
-    check(*updater);
-    EXPECT_EQ(updater->state(), State::updateAvailable);
-    updater->setFeedUrl(plain.url("/appcast.xml"));
-    check(*updater);
-    EXPECT_EQ(updater->state(), State::updateAvailable);
+    for (const QUrl &feed : {server.url("/to-https.xml"), plain.url("/appcast.xml")}) {
+        updater->setFeedUrl(feed);
+        check(*updater);
+        EXPECT_EQ(updater->state(), State::updateAvailable) << feed.toString().toStdString();
+    }
 
     // Only the server that never answers meets a short limit; the others
     // keep a generous one, however slow the machine.
@@ -132,9 +158,7 @@ TEST(UpdaterTest, FeedsThatCannotBeReadOrUnderstoodAreErrorsThatSaySo) {
 
     // The test's certificate is trusted only where the test says so.
     auto untrusting = fixture.start(server.url("/appcast.xml"), false);
-    check(*untrusting);
-    EXPECT_EQ(untrusting->state(), State::failed);
-    EXPECT_TRUE(untrusting->message().contains("could not be read"));
+    expectFailure(*untrusting, server.url("/appcast.xml"), "could not be read");
 }
 
 TEST(UpdaterTest, RedirectChainsAreFollowedAndLoopsSaySo) {
@@ -142,82 +166,35 @@ TEST(UpdaterTest, RedirectChainsAreFollowedAndLoopsSaySo) {
     TestFeedServer plain(TestFeedServer::Scheme::http);
     server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"9.0", ""}})));
     plain.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"9.0", ""}})));
-    const int hops = 4;
-    for (int i = 1; i <= hops; ++i)
-        server.serve(QString("/hop%1").arg(i),
-                     FeedResponse::redirect(i == hops ? server.url("/appcast.xml")
-                                                      : server.url(QString("/hop%1").arg(i + 1))));
-    server.serve("/loop-a", FeedResponse::redirect(server.url("/loop-b")));
-    server.serve("/loop-b", FeedResponse::redirect(server.url("/loop-c")));
-    server.serve("/loop-c", FeedResponse::redirect(server.url("/loop-a")));
-    server.serve("/self", FeedResponse::redirect(server.url("/self")));
-    const int longChain = 30;
-    for (int i = 0; i < longChain; ++i)
-        server.serve(QString("/long%1").arg(i),
-                     FeedResponse::redirect(server.url(QString("/long%1").arg(i + 1))));
+    const int hops = 4, longChain = 30;
+    serveChain(server, "/hop", hops, server.url("/appcast.xml"));
+    serveChain(server, "/loop", 3, server.url("/loop0"));
+    serveChain(server, "/self", 1, server.url("/self0"));
+    serveChain(server, "/long", longChain, server.url("/appcast.xml"));
     // Every hop is checked, the third as the first.
-    server.serve("/late-1", FeedResponse::redirect(server.url("/late-2")));
-    server.serve("/late-2", FeedResponse::redirect(server.url("/late-3")));
-    server.serve("/late-3", FeedResponse::redirect(plain.url("/appcast.xml")));
+    serveChain(server, "/late", 3, plain.url("/appcast.xml"));
 
     UpdaterFixture fixture;
-    auto updater = fixture.start(server.url("/hop1"));
+    auto updater = fixture.start(server.url("/hop0"));
     check(*updater);
     EXPECT_EQ(updater->state(), State::updateAvailable) << updater->message().toStdString();
-    for (int i = 1; i <= hops; ++i)
+    for (int i = 0; i < hops; ++i)
         EXPECT_EQ(server.requests(QString("/hop%1").arg(i)), 1) << i;
     EXPECT_EQ(server.requests("/appcast.xml"), 1);
 
-    const auto expectFailure = [&](const char *path, const char *saying) {
-        updater->setFeedUrl(server.url(path));
-        check(*updater);
-        EXPECT_EQ(updater->state(), State::failed) << path;
-        EXPECT_TRUE(updater->message().contains(saying))
-            << path << ": " << updater->message().toStdString();
-    };
-    expectFailure("/loop-a", "redirects in a loop");
-    for (const char *path : {"/loop-a", "/loop-b", "/loop-c"})
+    expectFailure(*updater, server.url("/loop0"), "redirects in a loop");
+    for (const char *path : {"/loop0", "/loop1", "/loop2"})
         EXPECT_EQ(server.requests(path), 1) << path;
-    expectFailure("/self", "redirects in a loop");
-    EXPECT_EQ(server.requests("/self"), 1);
-    expectFailure("/long0", "too many redirects");
+    expectFailure(*updater, server.url("/self0"), "redirects in a loop");
+    EXPECT_EQ(server.requests("/self0"), 1);
+    expectFailure(*updater, server.url("/long0"), "too many redirects");
     int followed = 0;
-    for (int i = 0; i <= longChain; ++i)
+    for (int i = 0; i < longChain; ++i)
         followed += server.requests(QString("/long%1").arg(i));
     EXPECT_LE(followed, 11);
-    expectFailure("/late-1", "not secure");
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
+    expectFailure(*updater, server.url("/late0"), "not secure");
     EXPECT_EQ(plain.requests("/appcast.xml"), 0);
-}
-
-TEST(UpdaterTest, WhatTheServerSaysReachesTheUserAsOneLineOfPlainText) {
-    TestFeedServer server;
-    server.serve("/refused.xml",
-                 FeedResponse::error(503, "\x1b]0;owned\x07\x1b[31mBusy <img "
-                                          "src=\"https://tracker.example/x.png\"> <a "
-                                          "href=\"file:///etc/passwd\">here</a>\x1b[0m"));
-    UpdaterFixture fixture;
-    auto updater = fixture.start(server.url("/refused.xml"));
-    check(*updater);
-    EXPECT_EQ(updater->state(), State::failed);
-    const QString message = updater->message();
-    EXPECT_TRUE(message.contains("Busy")) << message.toStdString();
-    for (QChar c : message)
-        EXPECT_FALSE(c.category() == QChar::Other_Control) << message.toStdString();
-}
-
-TEST(UpdaterTest, AFeedWhoseDownloadIsNotHttpsIsInvalid) {
-    TestFeedServer server;
-    QByteArray xml = OrvintaTest::appcastXml({{"9.0", ""}});
-    xml.replace("https://orvinta.app/downloads/orvinta-9.0.tar.gz",
-                "file:///home/user/.local/share/applications/evil.desktop");
-    server.serve("/file.xml", FeedResponse::feed(xml));
-    UpdaterFixture fixture;
-    auto updater = fixture.start(server.url("/file.xml"));
-    check(*updater);
-    EXPECT_EQ(updater->state(), State::failed);
-    EXPECT_TRUE(updater->message().contains("must use HTTPS")) << updater->message().toStdString();
-    EXPECT_TRUE(updater->downloadUrl().isEmpty());
-    EXPECT_TRUE(updater->availableVersion().isEmpty());
 }
 
 TEST(UpdaterTest, AutomaticChecksRunOnceADayAcrossRestarts) {
@@ -357,19 +334,17 @@ TEST(CheckUpdateCliTest, PrintsTheOutcomeOrOneLineOnStandardError) {
     expectOneLineFailure(check("/same.xml"), 1, "could not be read");
     EXPECT_EQ(cli({"check-update", "--timeout", "0"}).exitCode, 2);
 
-    // What the server says reaches the terminal without its escape sequences.
+    // What the server says reaches the terminal without its escape sequences;
+    // a download that is not a web address is never offered.
     server.serve("/refused.xml", FeedResponse::error(503, "\x1b]0;owned\x07\x1b[2J\rBusy\x1b[0m"));
     const CliResult refused = check("/refused.xml", {"--ca-file", ca});
     expectOneLineFailure(refused, 1, "Busy");
     for (const char *control : {"\x1b", "\x07", "\r"})
         EXPECT_FALSE(refused.errors.contains(control)) << refused.errors.toStdString();
-    // A download that is not a web address is never offered.
     QByteArray fileFeed = OrvintaTest::appcastXml({{"999.1", ""}});
-    fileFeed.replace("https://orvinta.app/downloads/orvinta-999.1.tar.gz",
-                     "file:///home/user/.local/share/applications/evil.desktop");
+    fileFeed.replace("https://orvinta.app/downloads/orvinta-999.1.tar.gz", "file:///etc/passwd");
     server.serve("/file.xml", FeedResponse::feed(fileFeed));
-    const CliResult file = check("/file.xml", {"--ca-file", ca});
-    expectOneLineFailure(file, 1, "must use HTTPS");
+    expectOneLineFailure(check("/file.xml", {"--ca-file", ca}), 1, "must use HTTPS");
 
     const CliResult version = cli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
