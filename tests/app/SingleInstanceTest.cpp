@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -68,8 +67,9 @@ int openDescriptors() {
 
 // Connections that say nothing take a few descriptors at most, and even a
 // full descriptor table does not close the listener or remove its socket:
-// once the flood is over, the next start still hands over.
-TEST(SingleInstance, aFloodOfIdleConnectionsLeavesTheHandOverWorking) {
+// once the flood is over, the next start still hands over, and a connection
+// that is silent or garbled is dropped.
+TEST(SingleInstance, aFloodOfIdleOrGarbledConnectionsLeavesTheHandOverWorking) {
     QTemporaryDir runtime;
     SingleInstance first(runtime.path(), runtime.path());
     ASSERT_EQ(first.claim(), SingleInstance::Claim::taken);
@@ -100,10 +100,7 @@ TEST(SingleInstance, aFloodOfIdleConnectionsLeavesTheHandOverWorking) {
             const int fd = idleConnection(socketPath);
             if (fd >= 0)
                 clients.push_back(fd);
-            for (int j = 0; j < 5; ++j) {
-                QCoreApplication::processEvents();
-                QThread::msleep(2);
-            }
+            spin(std::chrono::milliseconds(10));
         }
         EXPECT_TRUE(QFile::exists(socketPath));
         EXPECT_LE(openDescriptors() - before - static_cast<int>(clients.size()), 20)
@@ -117,17 +114,8 @@ TEST(SingleInstance, aFloodOfIdleConnectionsLeavesTheHandOverWorking) {
     EXPECT_TRUE(second.handOver());
     EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
     EXPECT_TRUE(QFile::exists(socketPath));
-}
 
-// A connection that says nothing useful is closed after a moment.
-TEST(SingleInstance, aSilentOrGarbledHandOverIsDropped) {
-    QTemporaryDir runtime;
-    SingleInstance first(runtime.path(), runtime.path());
-    ASSERT_EQ(first.claim(), SingleInstance::Claim::taken);
-    ASSERT_TRUE(first.acceptHandOvers());
-    QSignalSpy activated(&first, &SingleInstance::activationRequested);
-    const QString socketPath = QDir(runtime.path()).filePath("orvinta.socket");
-
+    // A connection that says nothing useful is closed after a moment.
     const int silent = idleConnection(socketPath);
     const int garbled = idleConnection(socketPath);
     ASSERT_GE(silent, 0);
@@ -144,7 +132,7 @@ TEST(SingleInstance, aSilentOrGarbledHandOverIsDropped) {
     EXPECT_LT(timer.elapsed(), 4000);
     ::close(silent);
     ::close(garbled);
-    EXPECT_EQ(activated.count(), 0);
+    EXPECT_EQ(activated.count(), 1);
 }
 
 TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver) {
