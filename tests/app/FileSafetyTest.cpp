@@ -61,16 +61,23 @@ TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
     // An export that cannot finish: CliTest's outputThatCannotBeWrittenIsAFailure.
 }
 
-// The 500-line cut archives the uncut file; a disk that fills up while the
-// cut file is written leaves the uncut one in place, and the next save
-// archives it once and writes the cut one.
-TEST(FileSafety, aFailedWriteAtTheCutLeavesTheSessionFileInPlace) {
+// A restore keeps the newest 500 lines (and every matching translation); the
+// first save after it archives the uncut file once. A disk that fills up while
+// the cut file is written leaves the uncut one in place, and the next save
+// archives it and writes the cut one.
+TEST(FileSafety, theCutAtRestoreArchivesTheUncutFileOnceAWriteSucceeds) {
     AppFixture f;
     f.state.reset();
     const SessionData data = sessionOf(750, "en-US");
     ASSERT_TRUE(writeFile(f.sessionPath(), encodeSession(data)));
     f.restart();
-    ASSERT_EQ(f.state->transcript()->lineCount(), 500);
+    Transcript &transcript = *f.state->transcript();
+    ASSERT_EQ(transcript.lineCount(), 500);
+    EXPECT_EQ(transcript.confirmedLines().front(), data.lines[250]);
+    EXPECT_EQ(transcript.confirmedLines().back(), data.lines[749]);
+    EXPECT_EQ(transcript.translations().size(), 750); // also those of dropped lines
+    EXPECT_EQ(transcript.translations().value(data.lines[749].id), "Línea 750");
+    QSignalSpy keptAside(&f.state->sessionSaver(), &SessionSaver::fileKeptAside);
     const QDir folder = QFileInfo(f.sessionPath()).dir();
     {
         const FileSizeLimit diskFull(4096);
@@ -87,6 +94,8 @@ TEST(FileSafety, aFailedWriteAtTheCutLeavesTheSessionFileInPlace) {
     ASSERT_EQ(archives.size(), 1);
     EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, data.lines);
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 502);
+    ASSERT_EQ(keptAside.count(), 1);
+    EXPECT_EQ(keptAside[0][0].toString(), folder.filePath(archives.front()));
 }
 
 TEST(FileSafety, theAppSaysOncePerRunOfFailuresThatTheTranscriptIsNotSaved) {

@@ -33,34 +33,6 @@ TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
 }
 
-TEST(Session, restoreKeepsTheNewest500LinesAndAllMatchingTranslations) {
-    AppFixture f;
-    f.state.reset();
-    const SessionData data = sessionOf(750, "en-US");
-    ASSERT_TRUE(writeFile(f.sessionPath(), encodeSession(data)));
-    f.restart();
-    AppState &s = *f.state;
-    ASSERT_EQ(s.transcript()->lineCount(), 500);
-    EXPECT_EQ(s.transcript()->confirmedLines().front(), data.lines[250]);
-    EXPECT_EQ(s.transcript()->confirmedLines().back(), data.lines[749]);
-    EXPECT_EQ(s.transcript()->translations().size(), 750); // also those of dropped lines
-    EXPECT_EQ(s.transcript()->translations().value(data.lines[749].id), "Línea 750");
-    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
-
-    // Before the first save replaces it, the uncut file is archived, once.
-    QSignalSpy keptAside(&s.sessionSaver(), &SessionSaver::fileKeptAside);
-    s.addConfirmedLine("A new line.");
-    s.addConfirmedLine("Another.");
-    f.settle();
-    const QDir folder = QFileInfo(f.sessionPath()).dir();
-    const QStringList archives = folder.entryList({"session.archive-*.json"}, QDir::Files);
-    ASSERT_EQ(archives.size(), 1);
-    EXPECT_EQ(decodeSession(readAll(folder.filePath(archives.front()))).lines, data.lines);
-    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 502);
-    ASSERT_EQ(keptAside.count(), 1);
-    EXPECT_EQ(keptAside[0][0].toString(), folder.filePath(archives.front()));
-}
-
 TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     AppFixture f;
     f.state.reset();
