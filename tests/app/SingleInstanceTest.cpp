@@ -115,23 +115,20 @@ TEST(SingleInstance, aFloodOfIdleOrGarbledConnectionsLeavesTheHandOverWorking) {
     EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
     EXPECT_TRUE(QFile::exists(socketPath));
 
-    // A connection that says nothing useful is closed after a moment.
-    const int silent = idleConnection(socketPath);
-    const int garbled = idleConnection(socketPath);
-    ASSERT_GE(silent, 0);
-    ASSERT_GE(garbled, 0);
-    ASSERT_EQ(::write(garbled, "hello\n", 6), 6);
-    const auto closedByPeer = [](int fd) {
-        char byte = 0;
-        return ::read(fd, &byte, 1) == 0;
-    };
-    EXPECT_TRUE(waitUntil([&] { return closedByPeer(garbled); }));
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_TRUE(waitUntil([&] { return closedByPeer(silent); }));
-    EXPECT_LT(timer.elapsed(), 4000);
-    ::close(silent);
-    ::close(garbled);
+    // A connection that says nothing, or nothing useful, is closed after a moment.
+    for (const QByteArray &said : {QByteArray(), QByteArray("hello\n")}) {
+        const int fd = idleConnection(socketPath);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, said.constData(), size_t(said.size())), said.size());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_TRUE(waitUntil([fd] {
+            char byte = 0;
+            return ::read(fd, &byte, 1) == 0;
+        }));
+        EXPECT_LT(timer.elapsed(), 4000);
+        ::close(fd);
+    }
     EXPECT_EQ(activated.count(), 1);
 }
 
