@@ -118,18 +118,13 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         EXPECT_TRUE(xprop(window, "WM_HINTS").contains("False"))
             << "the window must not ask for the keyboard focus";
     }
-    {
-        Desk desk(QString("10 10 80 400"));
+    // Too small, or larger than the screen (brought down to the screen).
+    for (const auto &[saved, frame] : {std::pair{"10 10 80 400", QRect(420, 540, 600, 280)},
+                                       {"0 0 20000 20000", QRect(0, 0, 1440, 900)}}) {
+        Desk desk{QString(saved)};
         QQuickWindow *window = desk.show();
         ASSERT_TRUE(window);
-        EXPECT_EQ(serverGeometry(window), QRect(420, 540, 600, 280));
-    }
-    {
-        // A frame larger than the screen is brought down to the screen.
-        Desk desk(QString("0 0 20000 20000"));
-        QQuickWindow *window = desk.show();
-        ASSERT_TRUE(window);
-        EXPECT_EQ(serverGeometry(window), QRect(0, 0, 1440, 900));
+        EXPECT_EQ(serverGeometry(window), frame) << saved;
     }
     {
         Desk desk(QString("100 120 700 200"));
