@@ -109,7 +109,7 @@ TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
               QRect(320, 540, 700, 310));
 }
 
-TEST(OverlaySearch, barFromTheThirdLineAndMarksInEveryCase) {
+TEST(OverlaySearch, barFromTheThirdLineMarksInEveryCaseAndAClearedTranscriptEndsTheQuery) {
     Overlay o;
     o.addLines(2);
     EXPECT_FALSE(o.model.searchBarVisible());
@@ -132,6 +132,14 @@ TEST(OverlaySearch, barFromTheThirdLineAndMarksInEveryCase) {
     o.model.setSearchQuery("");
     EXPECT_EQ(o.model.lines()->rowCount(), 4);
     EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Interim);
+
+    // A query whose field is gone is cleared.
+    o.model.setSearchQuery("round");
+    o.state->transcript()->clearAll();
+    EXPECT_FALSE(o.model.searchBarVisible());
+    EXPECT_EQ(o.model.searchQuery(), "");
+    o.state->addConfirmedLine("After clearing");
+    EXPECT_EQ(o.listedTexts(), QStringList({"After clearing"}));
 }
 
 TEST(OverlaySearch, localeAwareListingAndExactMarks) {
@@ -187,18 +195,6 @@ TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
     EXPECT_EQ(inserted.at(0).at(1).toInt(), 6);
     EXPECT_EQ(reset.count(), 0);
     EXPECT_EQ(layout.count(), 0);
-}
-
-TEST(OverlaySearch, aQueryWhoseFieldIsGoneIsCleared) {
-    Overlay o;
-    o.addLines(3);
-    o.model.setSearchQuery("Line 3");
-    EXPECT_EQ(o.model.resultCount(), 1);
-    o.state->transcript()->clearAll();
-    EXPECT_FALSE(o.model.searchBarVisible());
-    EXPECT_EQ(o.model.searchQuery(), "");
-    o.state->addConfirmedLine("After clearing");
-    EXPECT_EQ(o.listedTexts(), QStringList({"After clearing"}));
 }
 
 TEST(OverlayTypewriter, fiveCharactersPerStepAndRevisionsAtOnce) {

@@ -118,9 +118,7 @@ TEST(DictationBubble, sitsAtTheBottomCentreEightyPixelsUp) {
     const QRect screen(0, 0, 1440, 900);
     // At least 250 × 44; the bottom edge 80 px above the screen's.
     EXPECT_EQ(DictationBubble::frameFor(QSize(100, 30), screen), QRect(595, 776, 250, 44));
-    const QRect wide = DictationBubble::frameFor(QSize(400, 82), screen);
-    EXPECT_EQ(wide, QRect(520, 738, 400, 82));
-    EXPECT_EQ(wide.bottom() + 1, 900 - 80);
+    EXPECT_EQ(DictationBubble::frameFor(QSize(400, 82), screen), QRect(520, 738, 400, 82));
     // A second screen to the right.
     EXPECT_EQ(DictationBubble::frameFor(QSize(250, 44), QRect(1440, 0, 1920, 1080)).x(),
               1440 + 835);

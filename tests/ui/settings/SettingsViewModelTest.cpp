@@ -6,7 +6,6 @@
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaUi/SettingsViewModel.h>
 #include <OrvintaUpdates/AppVersion.h>
-#include <OrvintaUpdates/UpdaterManager.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -88,20 +87,10 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
     EXPECT_FALSE(bare.showsAutoHideDelay());
 }
 
-TEST(SettingsRules, aVersionWithoutBuildAndTheUpdateSwitch) {
+// The update switch is the updater's own setting (UpdaterTest).
+TEST(SettingsRules, aVersionWithoutBuildShowsADash) {
     EXPECT_EQ(AppVersion::displayVersion(QStringLiteral("1.4"), std::nullopt),
               QString::fromUtf8("1.4 (—)"));
-
-    Settings f;
-    UpdaterManager updater(f.preferences);
-    SettingsViewModel vm(*f.state, nullptr, &updater, f.services());
-
-    // The switch writes the updater's own setting, which persists.
-    EXPECT_EQ(vm.updater(), &updater);
-    const bool before = updater.automaticallyChecksForUpdates();
-    updater.setAutomaticallyChecksForUpdates(!before);
-    UpdaterManager again(f.preferences);
-    EXPECT_EQ(again.automaticallyChecksForUpdates(), !before);
 }
 
 TEST(HoldKeyField, recordsOneHoldableKeyAndCancelsOnEscape) {
