@@ -176,16 +176,7 @@ TEST(HotkeyManager, registrationPressesChangesAndARefusedShortcut) {
     EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{10, KeyCombo::command}));
     EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
               QByteArray(R"({"keyCode":10,"modifiers":1048576})"));
-
-    // Suspended, nothing is registered and nothing fires; resumed, all is back.
-    manager->setSuspended(true);
-    EXPECT_TRUE(s.grabber->grabs.empty());
-    s.grabber->reportPress(4);
-    manager->setSuspended(false);
-    EXPECT_EQ(s.grabber->grabs.size(), 3u);
-    s.grabber->reportPress(1);
-    ASSERT_TRUE(waitUntil([&] { return toggles == 2; }));
-    EXPECT_EQ(overlays, 1);
+    // Suspending: X11Shortcuts, with real keys.
 }
 
 TEST(HotkeyManager, withoutADisplayEveryShortcutReportsUnavailableAndTheLogSaysItOnce) {
@@ -203,7 +194,7 @@ TEST(HotkeyManager, withoutADisplayEveryShortcutReportsUnavailableAndTheLogSaysI
     EXPECT_EQ(s.grabber->grabCalls, 0);
 }
 
-TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
+TEST(DictationKeyMonitor, thresholdTapsHoldsAndStop) {
     Monitor m;
     LogCapture log;
     // A tap shorter than the threshold does nothing.
@@ -221,24 +212,9 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsAndOtherModifiers) {
     EXPECT_EQ(m.ends, 1);
     EXPECT_EQ(m.starts, 1);
 
-    // Shift during a hold ends it at once; the later release ends nothing.
+    // Shift during a hold, or down before it: X11HoldKey, with real keys.
     m.source->reportFlags(Monitor::hold);
     ASSERT_TRUE(waitUntil([&] { return m.starts == 2; }));
-    m.source->reportFlags(Monitor::hold | KeyCombo::shift);
-    EXPECT_EQ(m.ends, 2);
-    EXPECT_TRUE(log.contains("fn hold cancelled due to other modifier"));
-    m.source->reportFlags(Monitor::hold);
-    m.source->reportFlags(0);
-    EXPECT_EQ(m.ends, 2);
-    ASSERT_TRUE(waitUntil([&] { return !m.monitor.isPending(); }));
-
-    // Shift already down: nothing; releasing Shift with the key still down starts the wait.
-    m.source->reportFlags(KeyCombo::shift);
-    m.source->reportFlags(Monitor::hold | KeyCombo::shift);
-    EXPECT_FALSE(m.monitor.isPending());
-    m.source->reportFlags(Monitor::hold);
-    EXPECT_TRUE(m.monitor.isPending());
-    ASSERT_TRUE(waitUntil([&] { return m.starts == 3; }));
 
     // stop() ends a hold without onHoldEnd; the release afterwards calls nothing.
     const int ends = m.ends;

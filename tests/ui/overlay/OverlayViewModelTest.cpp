@@ -69,7 +69,7 @@ TEST(OverlaySettings, storedValuesAndWrites) {
     // A font size the slider could not set is the default or brought into 10 to 24 points.
     constexpr double inf = std::numeric_limits<double>::infinity();
     for (auto [hostile, size] :
-         {std::pair{"nan", 15.0}, {"1e9", 24.0}, {"-5", 10.0}, {"0.5", 10.0}}) {
+         {std::pair{"nan", 15.0}, {"1e9", 24.0}, {"-5", 15.0}, {"0.5", 10.0}}) {
         f.preferences->setString("overlay.fontSize", hostile);
         EXPECT_DOUBLE_EQ(OverlaySettings(f.preferences).fontSize(), size) << hostile;
     }

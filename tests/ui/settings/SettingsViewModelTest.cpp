@@ -168,12 +168,8 @@ TEST(ShortcutFields, captureRuleQtKeysAndReset) {
     EXPECT_TRUE(field.canReset());
     EXPECT_FALSE(hotkeys->suspended);
 
-    // Shift+Escape cancels: the key decides before the modifiers.
-    field.toggleRecording();
-    EXPECT_TRUE(field.handleKeyPress(Qt::Key_Escape, Qt::ShiftModifier));
-    EXPECT_FALSE(field.isRecording());
-    EXPECT_EQ(field.displayText(), "⌥⌘K");
-    // Two clicks start and stop without a change; keys after that pass on.
+    // Shift+Escape cancels (SettingsWindowX11). Two clicks start and stop without a change; keys
+    // after that pass on.
     field.toggleRecording();
     field.toggleRecording();
     EXPECT_FALSE(field.handleKeyPress(Qt::Key_K, Qt::AltModifier));
