@@ -197,7 +197,7 @@ TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
     EXPECT_EQ(layout.count(), 0);
 }
 
-TEST(OverlayTypewriter, fiveCharactersPerStepAndRevisionsAtOnce) {
+TEST(OverlayTypewriter, fiveCharactersPerStepRevisionsAtOnceAndAConfirmedLineEmptiesIt) {
     Overlay o;
     o.state->setInterimText("123456789");
     ASSERT_TRUE(waitUntil([&] { return o.model.displayedInterim() == "123456789"; }));
@@ -223,10 +223,8 @@ TEST(OverlayTypewriter, fiveCharactersPerStepAndRevisionsAtOnce) {
     EXPECT_EQ(o.model.displayedInterim(), QString::fromUtf8("cafe\u0301"));
     o.state->setInterimText("");
     EXPECT_EQ(o.model.displayedInterim(), "");
-}
 
-TEST(OverlayTypewriter, aConfirmedLineEmptiesTheBubbleWhileTyping) {
-    Overlay o;
+    // A confirmed line empties the bubble while typing.
     o.state->setInterimText("This sentence is still being typed out");
     EXPECT_TRUE(o.model.typing());
     o.state->addConfirmedLine("This sentence is done.");
