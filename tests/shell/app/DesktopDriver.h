@@ -53,6 +53,10 @@ inline QRect findWindow(const QRegularExpression &pattern) {
     return {};
 }
 
+inline bool trayerRuns() {
+    return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull();
+}
+
 /// The tray icon: Orvinta's window inside trayer's panel.
 inline QRect trayIcon() {
     const QString tree = run("xwininfo", {"-root", "-tree"});
@@ -105,11 +109,7 @@ public:
         m_process.waitForStarted();
     }
     ~TrayHost() { stopProcess(m_process); }
-    bool waitUntilReady() {
-        return waitFor(
-            [] { return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull(); },
-            10000);
-    }
+    bool waitUntilReady() { return waitFor(trayerRuns, 10000); }
 
 private:
     QProcess m_process;
