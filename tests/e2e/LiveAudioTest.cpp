@@ -15,10 +15,6 @@ using namespace OrvintaTest;
 
 namespace {
 
-bool haveSoundServer() {
-    return !qEnvironmentVariableIsEmpty("PULSE_SERVER");
-}
-
 /// A sound server of the test's own, with one null sink as default sink and
 /// its monitor as default source, so that killing it leaves the shared one alone.
 class PrivateSoundServer {
@@ -80,7 +76,7 @@ private:
 };
 
 #define REQUIRE_SOUND_SERVER()                                                                     \
-    if (!haveSoundServer())                                                                        \
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))                                               \
         GTEST_SKIP() << "PULSE_SERVER is not set; ./test.sh provides a private sound server";      \
     if (!QFileInfo::exists(librivoxFile("0880")))                                                  \
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"

@@ -95,6 +95,14 @@ struct Desk {
     std::unique_ptr<OverlayWindowController> controller;
 };
 
+class PressCounter : public QRasterWindow {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override { ++presses; }
+};
+
 class OverlayWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -240,16 +248,6 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsed) {
     spin(200ms);
     EXPECT_EQ(inputFocus(), otherId);
 }
-
-namespace {
-class PressCounter : public QRasterWindow {
-public:
-    int presses = 0;
-
-protected:
-    void mousePressEvent(QMouseEvent *) override { ++presses; }
-};
-} // namespace
 
 TEST_F(OverlayWindow, anAutoHiddenOverlayLetsClicksThroughAndPinningFollowsTheSetting) {
     PressCounter below;
