@@ -30,6 +30,14 @@ QByteArray waveHeaderClaiming(quint32 rate) {
     return wav + QByteArray("\x02\0\x10\0data\x08\0\0\0", 12) + QByteArray(8, '\x10');
 }
 
+/// Starts `listen` and returns its first line on standard error.
+QString firstComplaint(QProcess &listener, const PrivateHome &home) {
+    startCli(listener, {"listen", "--source", "system"}, home.environment());
+    QString errors;
+    readErrorsUntil(listener, "\n", errors);
+    return errors;
+}
+
 } // namespace
 
 TEST(Cli, translatesThroughApertium) {
@@ -224,18 +232,6 @@ TEST(Cli, outputThatCannotBeWrittenIsAFailure) {
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
-
-namespace {
-
-/// Starts `listen` and returns its first line on standard error.
-QString firstComplaint(QProcess &listener, const PrivateHome &home) {
-    startCli(listener, {"listen", "--source", "system"}, home.environment());
-    QString errors;
-    readErrorsUntil(listener, "\n", errors);
-    return errors;
-}
-
-} // namespace
 
 TEST(Cli, listenSaysAtOnceWhenTheTranscriptCannotBeReadOrSaved) {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))

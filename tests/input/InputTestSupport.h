@@ -12,16 +12,8 @@ namespace Orvinta::InputTesting {
 
 using namespace Orvinta::Testing;
 
-inline bool haveDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY");
-}
-
-inline bool haveSoundServer() {
-    return !qEnvironmentVariableIsEmpty("PULSE_SERVER");
-}
-
 #define REQUIRE_DISPLAY()                                                                          \
-    if (!::Orvinta::InputTesting::haveDisplay())                                                   \
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))                                                    \
     GTEST_SKIP() << "needs an X display (./test.sh starts Xvfb)"
 
 /// Presses (or releases) exactly the key of `keysym` through XTest, as a
@@ -42,13 +34,10 @@ public:
         m_process.start(QStringLiteral(ORVINTA_PASTE_TARGET), arguments);
     }
     ~PasteTarget() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.write("quit\n");
-            if (!m_process.waitForFinished(3000)) {
-                m_process.kill();
-                m_process.waitForFinished();
-            }
-        }
+        if (m_process.state() != QProcess::NotRunning && m_process.write("quit\n") &&
+            !m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished();
     }
     /// Waits until the client printed a line for which `match` holds.
     bool waitForLine(const std::function<bool(const QString &)> &match,

@@ -51,6 +51,15 @@ struct Store {
         std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
 };
 
+/// The paste target client started with `options`, and a paster into it.
+struct Paste : Store {
+    explicit Paste(const QStringList &options)
+        : target(options) {}
+    PasteTarget target;
+    ClipboardPaster paster{std::make_unique<X11PasteKeystrokes>(connect(), QString()), preferences};
+    QSignalSpy restored{&paster, &ClipboardPaster::restored};
+};
+
 /// A focused window that keeps what Qt reports of each key press, as the
 /// settings' fields receive them, and XTest to press keys as a keyboard
 /// does. Keys the keyboard lacks go on a spare keycode, as another layout
@@ -277,23 +286,19 @@ TEST(X11HoldKey, aHoldStartsAndEndsOnceShiftCancelsItAndLeftControlIsAModifier) 
 TEST(X11Paste, textReachesAnotherClientAndEveryClipboardFormatComesBack) {
     REQUIRE_DISPLAY();
     // The other client owns a clipboard with text, rich text, an image and a file.
-    PasteTarget target({"--clipboard", "rich"});
-    ASSERT_TRUE(target.waitUntilReady());
-    Store store;
-    ClipboardPaster paster(std::make_unique<X11PasteKeystrokes>(connect(), QString()),
-                           store.preferences);
-    ASSERT_TRUE(paster.isAvailable());
-    QSignalSpy restored(&paster, &ClipboardPaster::restored);
+    Paste p({"--clipboard", "rich"});
+    ASSERT_TRUE(p.target.waitUntilReady());
+    ASSERT_TRUE(p.paster.isAvailable());
 
-    paster.pasteTextAtCursor("Hello from Orvinta");
-    ASSERT_TRUE(target.waitForLine("key: ctrl+v"));
-    ASSERT_TRUE(target.waitForLine("text: Hello from Orvinta"));
-    ASSERT_TRUE(waitUntil([&] { return restored.count() == 1; }));
+    p.paster.pasteTextAtCursor("Hello from Orvinta");
+    ASSERT_TRUE(p.target.waitForLine("key: ctrl+v"));
+    ASSERT_TRUE(p.target.waitForLine("text: Hello from Orvinta"));
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 1; }));
     // The target learns of the new owner asynchronously; until then it asks
     // for the formats of the pasted text only.
     QMap<QString, QString> clipboard;
     waitUntil([&] {
-        clipboard = target.dumpClipboard();
+        clipboard = p.target.dumpClipboard();
         return clipboard.value("formats").contains("text/html");
     });
     EXPECT_EQ(clipboard.value("plain"), "before");
@@ -302,75 +307,66 @@ TEST(X11Paste, textReachesAnotherClientAndEveryClipboardFormatComesBack) {
     EXPECT_EQ(clipboard.value("urls"), "file:///tmp/orvinta-test-file.txt");
 
     // With auto-copy on, the text stays on the clipboard.
-    store.preferences->setBool("app.autoCopyToClipboard", true);
-    target.send("clear");
-    ASSERT_TRUE(target.waitForLine("text: "));
-    paster.pasteTextAtCursor("kept");
-    ASSERT_TRUE(target.waitForLine("text: kept")) << target.lastText().toStdString();
-    EXPECT_EQ(target.dumpClipboard().value("plain"), "kept");
-    EXPECT_EQ(restored.count(), 1);
+    p.preferences->setBool("app.autoCopyToClipboard", true);
+    p.target.send("clear");
+    ASSERT_TRUE(p.target.waitForLine("text: "));
+    p.paster.pasteTextAtCursor("kept");
+    ASSERT_TRUE(p.target.waitForLine("text: kept")) << p.target.lastText().toStdString();
+    EXPECT_EQ(p.target.dumpClipboard().value("plain"), "kept");
+    EXPECT_EQ(p.restored.count(), 1);
 
     // With an empty clipboard before, it is empty again after.
-    store.preferences->setBool("app.autoCopyToClipboard", false);
+    p.preferences->setBool("app.autoCopyToClipboard", false);
     QGuiApplication::clipboard()->clear();
-    target.send("clear");
-    ASSERT_TRUE(target.waitForLine("text: "));
-    paster.pasteTextAtCursor("once");
-    ASSERT_TRUE(target.waitForLine("text: once"));
-    ASSERT_TRUE(waitUntil([&] { return restored.count() == 2; }));
-    EXPECT_EQ(target.dumpClipboard().value("formats"), "");
+    p.target.send("clear");
+    ASSERT_TRUE(p.target.waitForLine("text: "));
+    p.paster.pasteTextAtCursor("once");
+    ASSERT_TRUE(p.target.waitForLine("text: once"));
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 2; }));
+    EXPECT_EQ(p.target.dumpClipboard().value("formats"), "");
 }
 
 TEST(X11Paste, aClipboardOwnerThatDoesNotAnswerKeepsItsClipboardAndNothingIsPasted) {
     REQUIRE_DISPLAY();
-    PasteTarget target({"--clipboard", "before"});
-    ASSERT_TRUE(target.waitUntilReady());
-    Store store;
-    auto connection = connect();
-    ASSERT_TRUE(connection);
-    ClipboardPaster paster(std::make_unique<X11PasteKeystrokes>(connection, QString()),
-                           store.preferences);
-    QSignalSpy pasted(&paster, &ClipboardPaster::pasted);
-    QSignalSpy restored(&paster, &ClipboardPaster::restored);
+    Paste p({"--clipboard", "before"});
+    ASSERT_TRUE(p.target.waitUntilReady());
+    QSignalSpy pasted(&p.paster, &ClipboardPaster::pasted);
 
-    ::kill(static_cast<pid_t>(target.processId()), SIGSTOP);
-    const QString failure = paster.pasteTextAtCursor("unpasted");
-    ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
+    ::kill(static_cast<pid_t>(p.target.processId()), SIGSTOP);
+    const QString failure = p.paster.pasteTextAtCursor("unpasted");
+    ::kill(static_cast<pid_t>(p.target.processId()), SIGCONT);
     EXPECT_EQ(failure, "the clipboard did not answer");
     EXPECT_EQ(pasted.count(), 0);
     EXPECT_FALSE(QGuiApplication::clipboard()->ownsClipboard());
     QTest::qWait(2 * ClipboardPaster::restoreDelay.count());
-    EXPECT_EQ(restored.count(), 0);
-    EXPECT_EQ(target.dumpClipboard().value("plain"), "before");
-    EXPECT_NE(target.lastText(), "unpasted");
+    EXPECT_EQ(p.restored.count(), 0);
+    EXPECT_EQ(p.target.dumpClipboard().value("plain"), "before");
+    EXPECT_NE(p.target.lastText(), "unpasted");
 }
 
 TEST(X11Paste, aTerminalGetsCtrlShiftVUnlessThePreferenceSaysCtrlV) {
     REQUIRE_DISPLAY();
-    PasteTarget terminal({"--terminal", "--clipboard", "before"});
-    ASSERT_TRUE(terminal.waitUntilReady());
-    Store store;
-    auto keystrokes = std::make_unique<X11PasteKeystrokes>(connect(), QString());
-    EXPECT_EQ(keystrokes->focusedWindowClass(), (QStringList{"xterm", "XTerm"}));
-    ClipboardPaster paster(std::move(keystrokes), store.preferences);
-    QSignalSpy restored(&paster, &ClipboardPaster::restored);
+    Paste p({"--terminal", "--clipboard", "before"});
+    ASSERT_TRUE(p.target.waitUntilReady());
+    EXPECT_EQ(X11PasteKeystrokes(connect(), QString()).focusedWindowClass(),
+              (QStringList{"xterm", "XTerm"}));
 
-    paster.pasteTextAtCursor("ls -l");
-    ASSERT_TRUE(terminal.waitForLine("key: ctrl+shift+v"));
-    ASSERT_TRUE(terminal.waitForLine("text: ls -l"));
-    ASSERT_TRUE(waitUntil([&] { return restored.count() == 1; }));
-    EXPECT_EQ(terminal.dumpClipboard().value("plain"), "before");
+    p.paster.pasteTextAtCursor("ls -l");
+    ASSERT_TRUE(p.target.waitForLine("key: ctrl+shift+v"));
+    ASSERT_TRUE(p.target.waitForLine("text: ls -l"));
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 1; }));
+    EXPECT_EQ(p.target.dumpClipboard().value("plain"), "before");
 
     // Two pastes close together bring back the user's content, not the first paste's text.
-    paster.pasteTextAtCursor(" a");
-    paster.pasteTextAtCursor(" b");
-    ASSERT_TRUE(waitUntil([&] { return restored.count() == 2; }));
-    EXPECT_EQ(terminal.dumpClipboard().value("plain"), "before");
+    p.paster.pasteTextAtCursor(" a");
+    p.paster.pasteTextAtCursor(" b");
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 2; }));
+    EXPECT_EQ(p.target.dumpClipboard().value("plain"), "before");
 
-    store.preferences->setString("app.pasteShortcut", "ctrl-v");
-    paster.pasteTextAtCursor("pwd");
-    ASSERT_TRUE(terminal.waitForLine("key: ctrl+v"));
-    ASSERT_TRUE(waitUntil([&] { return restored.count() == 3; }, std::chrono::seconds(10)));
-    EXPECT_TRUE(terminal.lastText().startsWith("ls -l")) << terminal.lastText().toStdString();
-    EXPECT_FALSE(terminal.lastText().contains("pwd"));
+    p.preferences->setString("app.pasteShortcut", "ctrl-v");
+    p.paster.pasteTextAtCursor("pwd");
+    ASSERT_TRUE(p.target.waitForLine("key: ctrl+v"));
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 3; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(p.target.lastText().startsWith("ls -l")) << p.target.lastText().toStdString();
+    EXPECT_FALSE(p.target.lastText().contains("pwd"));
 }

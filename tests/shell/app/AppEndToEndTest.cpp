@@ -89,8 +89,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
 
 TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSetup) {
     REQUIRE_DESKTOP();
-    ASSERT_TRUE(findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull())
-        << "a tray host is still running";
+    ASSERT_FALSE(trayerRuns()) << "a tray host is still running";
     PrivateHome home;
     QTemporaryDir noModels;
     QProcessEnvironment environment = home.environment();
@@ -101,7 +100,6 @@ TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSe
     environment.insert("XDG_SESSION_TYPE", "wayland");
     App app(environment);
     ASSERT_TRUE(app.waitForLog("Panel shown at", 20000)) << app.log().toStdString();
-    EXPECT_EQ(app.count("This desktop shows no system tray"), 1);
     EXPECT_TRUE(app.log().contains("The speech model is not installed"));
     EXPECT_TRUE(app.log().contains("Wayland session: Orvinta runs through XWayland"));
     const auto panel = app.lastPanel();

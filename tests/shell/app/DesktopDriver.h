@@ -53,6 +53,10 @@ inline QRect findWindow(const QRegularExpression &pattern) {
     return {};
 }
 
+inline bool trayerRuns() {
+    return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull();
+}
+
 /// The tray icon: Orvinta's window inside trayer's panel.
 inline QRect trayIcon() {
     const QString tree = run("xwininfo", {"-root", "-tree"});
@@ -83,6 +87,14 @@ inline bool isViewable(const QRect &where, int width) {
     return false;
 }
 
+/// Asks `process` to end, and kills it when it does not within 5 s.
+inline void stopProcess(QProcess &process) {
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished();
+}
+
 inline void click(const QPoint &point, int button = 1) {
     run("xdotool", {"mousemove", QString::number(point.x()), QString::number(point.y()), "click",
                     QString::number(button)});
@@ -96,18 +108,8 @@ public:
                                    "--width", "200", "--height", "24", "--SetDockType", "true"});
         m_process.waitForStarted();
     }
-    ~TrayHost() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    bool waitUntilReady() {
-        return waitFor(
-            [] { return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull(); },
-            10000);
-    }
+    ~TrayHost() { stopProcess(m_process); }
+    bool waitUntilReady() { return waitFor(trayerRuns, 10000); }
 
 private:
     QProcess m_process;
@@ -130,12 +132,8 @@ public:
         m_process.start(QStringLiteral(ORVINTA_APP_PATH), {});
     }
     ~App() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-            m_process.waitForFinished();
-        }
+        if (m_process.state() != QProcess::NotRunning)
+            stopProcess(m_process);
     }
 
     QString log() {
@@ -175,14 +173,11 @@ public:
     std::optional<Panel> lastPanel() {
         static const QRegularExpression line(
             R"(Panel shown at (-?\d+),(-?\d+) size (\d+)x(\d+); start button at (\d+),(\d+) size (\d+)x(\d+))");
-        auto matches = line.globalMatch(log());
         std::optional<Panel> panel;
-        while (matches.hasNext()) {
+        for (auto matches = line.globalMatch(log()); matches.hasNext();) {
             const auto m = matches.next();
-            panel = Panel{QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
-                                m.captured(4).toInt()),
-                          QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(7).toInt(),
-                                m.captured(8).toInt())};
+            const auto at = [&](int n) { return m.captured(n).toInt(); };
+            panel = Panel{QRect(at(1), at(2), at(3), at(4)), QRect(at(5), at(6), at(7), at(8))};
         }
         return panel;
     }

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <tuple>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -61,58 +62,54 @@ TEST(OverlaySettings, storedValuesAndWrites) {
 
     // Out of the sliders' ranges but drawable: kept. Not a number: the default.
     f.preferences->setDouble("overlay.opacity", 0.05);
-    f.preferences->setString("overlay.fontSize", "nan");
     f.preferences->setDouble("overlay.autoHideDelay", -3);
     OverlaySettings reloaded(f.preferences);
     EXPECT_DOUBLE_EQ(reloaded.opacity(), 0.05);
-    EXPECT_DOUBLE_EQ(reloaded.fontSize(), 15.0);
     EXPECT_DOUBLE_EQ(reloaded.autoHideDelay(), 5.0);
-    reloaded.setFontSize(std::numeric_limits<double>::infinity());
-    EXPECT_DOUBLE_EQ(reloaded.fontSize(), 15.0);
-    // A font size the slider could not set is brought into its range, 10 to 24 points.
-    for (const char *hostile : {"1e9", "-5", "nan", "0.5"}) {
+    // A font size the slider could not set is the default or brought into 10 to 24 points.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    for (auto [hostile, size] :
+         {std::pair{"nan", 15.0}, {"1e9", 24.0}, {"-5", 15.0}, {"0.5", 10.0}}) {
         f.preferences->setString("overlay.fontSize", hostile);
-        const double size = OverlaySettings(f.preferences).fontSize();
-        EXPECT_TRUE(size >= 10 && size <= 24) << hostile << " loads as " << size;
+        EXPECT_DOUBLE_EQ(OverlaySettings(f.preferences).fontSize(), size) << hostile;
     }
-    reloaded.setFontSize(1e9);
-    EXPECT_DOUBLE_EQ(reloaded.fontSize(), 24.0);
+    for (auto [hostile, size] : {std::pair{inf, 15.0}, {1e9, 24.0}, {-inf, 15.0}}) {
+        reloaded.setFontSize(hostile);
+        EXPECT_DOUBLE_EQ(reloaded.fontSize(), size) << hostile;
+    }
 
     EXPECT_FALSE(reloaded.savedFrame());
     reloaded.saveFrame(QRect(10, 20, 700, 200));
     EXPECT_EQ(OverlaySettings(f.preferences).savedFrame(), QRect(10, 20, 700, 200));
-    f.preferences->setString("OrvintaOverlay", "garbage 1 2");
-    EXPECT_FALSE(OverlaySettings(f.preferences).savedFrame());
     // Edges past the largest coordinate are unreadable too.
-    f.preferences->setString("OrvintaOverlay", "2147483647 0 2147483647 300");
-    EXPECT_FALSE(OverlaySettings(f.preferences).savedFrame());
+    for (const char *unreadable : {"garbage 1 2", "2147483647 0 2147483647 300"}) {
+        f.preferences->setString("OrvintaOverlay", unreadable);
+        EXPECT_FALSE(OverlaySettings(f.preferences).savedFrame()) << unreadable;
+    }
 }
 
 // The first frame, a saved one too small and the minimum sizes: OverlayWindowTest.
 TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
-    const QRect screen(0, 0, 1440, 900);
-    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(2000, 100, 700, 200), screen, {screen}),
-              QRect(420, 540, 600, 280));
-    // A frame larger than its screen, or reaching past an edge, is brought onto
-    // the screen it is on.
-    const QRect right(1440, 0, 1920, 1080);
+    // A frame off the screens, larger than its screen or reaching past an edge
+    // is brought onto the screen it is on.
+    const QRect screen(0, 0, 1440, 900), right(1440, 0, 1920, 1080);
     constexpr int most = std::numeric_limits<int>::max();
-    for (const QRect &huge :
-         {QRect(0, 0, 20000, 20000), QRect(0, 0, most, most), QRect(-30000, -30000, most, most)})
-        EXPECT_EQ(OverlayWindowController::restoredFrame(huge, screen, {screen}), screen);
-    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(1000, 800, 700, 200), screen, {screen}),
-              QRect(740, 700, 700, 200));
-    EXPECT_EQ(OverlayWindowController::restoredFrame(QRect(1500, -50, 5000, 300), screen,
-                                                     {screen, right}),
-              QRect(1440, 0, 1920, 300));
-
+    for (const auto &[saved, screens, restored] :
+         std::initializer_list<std::tuple<QRect, QList<QRect>, QRect>>{
+             {{2000, 100, 700, 200}, {screen}, {420, 540, 600, 280}},
+             {{0, 0, 20000, 20000}, {screen}, screen},
+             {{0, 0, most, most}, {screen}, screen},
+             {{-30000, -30000, most, most}, {screen}, screen},
+             {{1000, 800, 700, 200}, {screen}, {740, 700, 700, 200}},
+             {{1500, -50, 5000, 300}, {screen, right}, {1440, 0, 1920, 300}}})
+        EXPECT_EQ(OverlayWindowController::restoredFrame(saved, screen, screens), restored);
     const QPointF grab(425, 815);
     EXPECT_EQ(overlayResizedFrame(OverlayCorner::bottomLeft, QRect(420, 540, 600, 280), grab,
                                   grab + QPointF(-100, 30)),
               QRect(320, 540, 700, 310));
 }
 
-TEST(OverlaySearch, barFromTheThirdLineAndMarksInEveryCase) {
+TEST(OverlaySearch, barFromTheThirdLineMarksInEveryCaseAndAClearedTranscriptEndsTheQuery) {
     Overlay o;
     o.addLines(2);
     EXPECT_FALSE(o.model.searchBarVisible());
@@ -135,6 +132,14 @@ TEST(OverlaySearch, barFromTheThirdLineAndMarksInEveryCase) {
     o.model.setSearchQuery("");
     EXPECT_EQ(o.model.lines()->rowCount(), 4);
     EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Interim);
+
+    // A query whose field is gone is cleared.
+    o.model.setSearchQuery("round");
+    o.state->transcript()->clearAll();
+    EXPECT_FALSE(o.model.searchBarVisible());
+    EXPECT_EQ(o.model.searchQuery(), "");
+    o.state->addConfirmedLine("After clearing");
+    EXPECT_EQ(o.listedTexts(), QStringList({"After clearing"}));
 }
 
 TEST(OverlaySearch, localeAwareListingAndExactMarks) {
@@ -192,19 +197,7 @@ TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
     EXPECT_EQ(layout.count(), 0);
 }
 
-TEST(OverlaySearch, aQueryWhoseFieldIsGoneIsCleared) {
-    Overlay o;
-    o.addLines(3);
-    o.model.setSearchQuery("Line 3");
-    EXPECT_EQ(o.model.resultCount(), 1);
-    o.state->transcript()->clearAll();
-    EXPECT_FALSE(o.model.searchBarVisible());
-    EXPECT_EQ(o.model.searchQuery(), "");
-    o.state->addConfirmedLine("After clearing");
-    EXPECT_EQ(o.listedTexts(), QStringList({"After clearing"}));
-}
-
-TEST(OverlayTypewriter, fiveCharactersPerStepAndRevisionsAtOnce) {
+TEST(OverlayTypewriter, fiveCharactersPerStepRevisionsAtOnceAndAConfirmedLineEmptiesIt) {
     Overlay o;
     o.state->setInterimText("123456789");
     ASSERT_TRUE(waitUntil([&] { return o.model.displayedInterim() == "123456789"; }));
@@ -230,10 +223,8 @@ TEST(OverlayTypewriter, fiveCharactersPerStepAndRevisionsAtOnce) {
     EXPECT_EQ(o.model.displayedInterim(), QString::fromUtf8("cafe\u0301"));
     o.state->setInterimText("");
     EXPECT_EQ(o.model.displayedInterim(), "");
-}
 
-TEST(OverlayTypewriter, aConfirmedLineEmptiesTheBubbleWhileTyping) {
-    Overlay o;
+    // A confirmed line empties the bubble while typing.
     o.state->setInterimText("This sentence is still being typed out");
     EXPECT_TRUE(o.model.typing());
     o.state->addConfirmedLine("This sentence is done.");
@@ -360,14 +351,11 @@ TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
     EXPECT_EQ(o.model.lineCount(), 1);
 }
 
-TEST(OverlayTranslation, linesAndInterimTextAreTranslatedWhileListening) {
+// The lines' translations: TranslationTest.
+TEST(OverlayTranslation, interimTextIsTranslatedWhileListening) {
     Overlay o;
     o.state->preferences()->setTargetLanguage("es-ES");
     o.toggleListening();
-    o.state->addConfirmedLine("Good morning.");
-    const QUuid id = o.state->transcript()->confirmedLines().last().id;
-    ASSERT_TRUE(waitUntil([&] { return o.state->transcript()->translations().contains(id); }));
-    EXPECT_EQ(o.state->transcript()->translations().value(id), "es-ES:Good morning.");
     o.state->setInterimText("How are you");
     ASSERT_TRUE(waitUntil([&] { return o.model.interimTranslation() == "es-ES:How are you"; }));
     o.state->preferences()->setTargetLanguage("en-US");

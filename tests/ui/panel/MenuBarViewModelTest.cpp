@@ -55,10 +55,12 @@ TEST(LanguageSelection, swapExchangesTheLanguagesOnlyWhenBothTablesHoldThem) {
     EXPECT_EQ(prefs.targetLanguage(), "en-US");
 }
 
-TEST(MenuBarViewModel, clearingTakesTwoPressesAndCancelBringsTheTrashBack) {
+TEST(MenuBarViewModel, clearingTakesTwoPressesAndTheFirstShowingSetsUpTheOverlayOnce) {
     AppFixture f;
     f.state->addConfirmedLine("Keep me.");
     MenuBarViewModel panel(*f.state);
+    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
+    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
 
     panel.confirmClear(); // no confirm button yet: nothing happens
     EXPECT_EQ(f.state->transcript()->lineCount(), 1);
@@ -66,7 +68,10 @@ TEST(MenuBarViewModel, clearingTakesTwoPressesAndCancelBringsTheTrashBack) {
     panel.requestClear();
     EXPECT_TRUE(panel.showClearConfirm());
     panel.panelShown(); // reopening the panel keeps the question
+    panel.panelShown();
     EXPECT_TRUE(panel.showClearConfirm());
+    EXPECT_EQ(setUp.count(), 1);
+    EXPECT_EQ(shown.count(), 1);
     panel.cancelClear();
     EXPECT_FALSE(panel.showClearConfirm());
     EXPECT_EQ(f.state->transcript()->lineCount(), 1);
@@ -174,17 +179,6 @@ TEST(MenuBarViewModel, choosingTheMicrophoneAsksForAccessOnce) {
     ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::AccessDenied; }));
     panel.selectMicrophone(false);
     EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
-}
-
-TEST(MenuBarViewModel, theFirstShowingSetsUpTheOverlayOnce) {
-    AppFixture f;
-    MenuBarViewModel panel(*f.state);
-    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
-    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
-    panel.panelShown();
-    panel.panelShown();
-    EXPECT_EQ(setUp.count(), 1);
-    EXPECT_EQ(shown.count(), 1);
 }
 
 TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace Orvinta;
 
 namespace {
@@ -39,20 +41,20 @@ private:
 } // namespace
 
 TEST(SystemSettings, opensTheFirstInstalledSoundSettings) {
-    {
-        FakePath path({"systemsettings", "gnome-control-center", "pavucontrol"});
+    for (const auto &[tools, program, arguments] :
+         std::initializer_list<std::tuple<QStringList, QString, QStringList>>{
+             {{"systemsettings", "gnome-control-center", "pavucontrol"}, "pavucontrol", {}},
+             {{"systemsettings", "gnome-control-center"}, "gnome-control-center", {"sound"}},
+             {{"systemsettings"}, "systemsettings", {"kcm_pulseaudio"}}}) {
+        FakePath path(tools);
         const auto command = SystemSettings::soundSettingsCommand();
         ASSERT_TRUE(command);
-        EXPECT_EQ(command->program, path.tool("pavucontrol"));
-        EXPECT_TRUE(command->arguments.isEmpty());
+        EXPECT_EQ(command->program, path.tool(program));
+        EXPECT_EQ(command->arguments, arguments);
     }
     {
-        FakePath path({"systemsettings", "gnome-control-center"});
-        const auto command = SystemSettings::soundSettingsCommand();
-        ASSERT_TRUE(command);
-        EXPECT_EQ(command->program, path.tool("gnome-control-center"));
-        EXPECT_EQ(command->arguments, QStringList{"sound"});
         // Started detached: it runs on after this call returns.
+        FakePath path({"gnome-control-center"});
         ASSERT_TRUE(SystemSettings::openSoundSettings());
         QFile ran(path.ranFile());
         for (int i = 0; i < 100 && !ran.exists(); ++i)
@@ -60,14 +62,8 @@ TEST(SystemSettings, opensTheFirstInstalledSoundSettings) {
         ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
         EXPECT_TRUE(ran.readAll().trimmed().endsWith("gnome-control-center sound"));
     }
-    {
-        FakePath path({"systemsettings"});
-        EXPECT_EQ(SystemSettings::soundSettingsCommand()->arguments, QStringList{"kcm_pulseaudio"});
-    }
-    {
-        // None installed: says so, starts nothing.
-        FakePath path({});
-        EXPECT_FALSE(SystemSettings::soundSettingsCommand());
-        EXPECT_FALSE(SystemSettings::openSoundSettings());
-    }
+    // None installed: says so, starts nothing.
+    FakePath path({});
+    EXPECT_FALSE(SystemSettings::soundSettingsCommand());
+    EXPECT_FALSE(SystemSettings::openSoundSettings());
 }

@@ -73,11 +73,9 @@ TEST(SettingsWindow, resetButtonOnlyWhileTheShortcutDiffers) {
 }
 
 TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {
-    AppFixture f;
-    QQmlEngine engine;
-    engine.addImportPath("qrc:/");
+    SettingsWindowFixture s;
     WhatsNewModel model;
-    UpdateWindowsController windows(engine, &model, nullptr);
+    UpdateWindowsController windows(s.engine, &model, nullptr);
     EXPECT_EQ(windows.whatsNewWindow(), nullptr);
 
     model.show("1.3", "<h3>New</h3><ul><li>Faster</li></ul>"
@@ -100,17 +98,15 @@ TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {
 }
 
 TEST(UpdateWindow, onlyAChecksTheUserAskedForOpensTheAnswer) {
-    AppFixture f;
-    QQmlEngine engine;
-    engine.addImportPath("qrc:/");
+    SettingsWindowFixture s;
     OrvintaTest::TestFeedServer server(OrvintaTest::TestFeedServer::Scheme::http);
     server.serve("/appcast.xml", OrvintaTest::FeedResponse::feed(OrvintaTest::appcastXml(
                                      {{"9.0", "<h3>Big</h3><ul><li>Everything</li></ul>"}})));
     UpdaterManager::Options options;
     options.currentVersion = QStringLiteral("1.0");
-    UpdaterManager updater(f.preferences, options);
+    UpdaterManager updater(s.f.preferences, options);
     updater.setFeedUrl(server.url("/appcast.xml"));
-    UpdateWindowsController windows(engine, nullptr, &updater);
+    UpdateWindowsController windows(s.engine, nullptr, &updater);
 
     updater.startAutomaticChecks();
     EXPECT_TRUE(waitUntil([&] {

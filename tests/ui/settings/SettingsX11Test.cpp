@@ -35,7 +35,7 @@ struct X11Settings : SettingsWindowFixture {
 };
 
 void pressKeys(const QString &keys) {
-    xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+    xdotool({"key", "--clearmodifiers", keys});
 }
 
 } // namespace
@@ -49,16 +49,12 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowOverAnotherProgram) {
 
     // Another program takes the focus.
     QProcess other;
-    other.start(QStringLiteral("xmessage"),
-                {QStringLiteral("-name"), QStringLiteral("orvinta-focus-thief"),
-                 QStringLiteral("another program")});
+    other.start("xmessage", {"-name", "orvinta-focus-thief", "another program"});
     ASSERT_TRUE(other.waitForStarted(5000));
     const QString thief =
-        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--classname"),
-                 QStringLiteral("orvinta-focus-thief")})
-            .section(QLatin1Char('\n'), 0, 0);
+        xdotool({"search", "--sync", "--classname", "orvinta-focus-thief"}).section('\n', 0, 0);
     ASSERT_FALSE(thief.isEmpty());
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), thief});
+    xdotool({"windowfocus", "--sync", thief});
     EXPECT_TRUE(waitUntil([&] { return inputFocus() == thief.toULongLong(); }));
 
     ASSERT_TRUE(s.controller->show());
@@ -87,23 +83,23 @@ TEST(SettingsWindowX11, recordsAShortcutFromRealKeysAndKeepsIt) {
     // own combination is recorded instead of firing, since shortcuts are suspended.
     QMetaObject::invokeMethod(field, "clicked");
     ASSERT_TRUE(model.isRecording());
-    pressKeys(QStringLiteral("shift+Escape"));
+    pressKeys("shift+Escape");
     EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); }));
     QMetaObject::invokeMethod(field, "clicked");
-    pressKeys(QStringLiteral("k"));
-    pressKeys(QStringLiteral("ctrl+alt+o"));
+    pressKeys("k");
+    pressKeys("ctrl+alt+o");
     EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); }));
     EXPECT_EQ(overlayToggles, 0);
     EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleOverlay), before) << "k was not recorded";
 
     // ⌥⌘K: key code 40 with option and command, registered at once.
     QMetaObject::invokeMethod(field, "clicked");
-    pressKeys(QStringLiteral("alt+super+k"));
+    pressKeys("alt+super+k");
     EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); }));
     EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleOverlay), (KeyCombo{40, 0x180000}));
     EXPECT_EQ(model.displayText(), QString::fromUtf8("⌥⌘K"));
     EXPECT_TRUE(s.hotkeys->isRegistered(HotkeyAction::toggleOverlay));
     // It works from anywhere right away (stored too: HotkeyManager's tests).
-    xdotool({QStringLiteral("key"), QStringLiteral("alt+super+k")});
+    xdotool({"key", "alt+super+k"});
     EXPECT_TRUE(waitUntil([&] { return overlayToggles == 1; }));
 }
