@@ -14,6 +14,8 @@
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <xcb/xcb.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +43,22 @@ bool preferX11OnWayland(int argc, char **argv) {
     return true;
 }
 
+/// Qt ends the process with a core dump when its X display cannot be
+/// reached; the user gets one line instead. A platform the user chose is
+/// trusted.
+bool displayReachable(int argc, char **argv) {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && platform != "xcb")
+        return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
+            return true;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -60,6 +78,11 @@ int main(int argc, char **argv) {
     // A file that may grow no further is a failed write, not a killed process.
     std::signal(SIGXFSZ, SIG_IGN);
     const bool movedToX11 = preferX11OnWayland(argc, argv);
+    if (!displayReachable(argc, argv)) {
+        std::fprintf(stderr, "orvinta: Orvinta needs a graphical session (X11, or Wayland with "
+                             "XWayland); orvinta-cli works without one\n");
+        return 1;
+    }
     // The windows are flat text and shapes: the software scene graph redraws
     // only what changed and spares the process a GPU driver (or, without a
     // GPU, a GL rasteriser on the processor) — about 100 MB and most of the

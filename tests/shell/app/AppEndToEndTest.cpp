@@ -127,7 +127,7 @@ TEST(App, aSecondStartWhileTheCommandLineKeepsTheTranscriptSaysSoAndEnds) {
     EXPECT_TRUE(listener.waitForFinished(20000));
 }
 
-TEST(App, answersVersionAndHelpWithoutADisplay) {
+TEST(App, withoutADisplayAnswersVersionAndHelpAndSaysWhyItCannotStart) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
@@ -145,5 +145,20 @@ TEST(App, answersVersionAndHelpWithoutADisplay) {
                 << out.toStdString();
         else
             EXPECT_TRUE(out.startsWith("Usage: orvinta")) << out.toStdString();
+    }
+    // Without a display, or with one that does not answer, a start says why
+    // in one line and ends instead of dumping core.
+    for (const QString &display : {QString(), QString(":987")}) {
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
+        QProcess orvinta;
+        orvinta.setProcessEnvironment(environment);
+        orvinta.start(ORVINTA_APP_PATH, {});
+        ASSERT_TRUE(orvinta.waitForFinished(10000));
+        EXPECT_EQ(orvinta.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(orvinta.exitCode(), 1);
+        const QString errors = QString::fromUtf8(orvinta.readAllStandardError());
+        EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
+        EXPECT_TRUE(errors.contains("needs a graphical session")) << errors.toStdString();
     }
 }
