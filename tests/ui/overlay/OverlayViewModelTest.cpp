@@ -185,8 +185,7 @@ TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
     QSignalSpy layout(lines, &QAbstractItemModel::layoutChanged);
     o.state->addConfirmedLine("Line 6");
     ASSERT_EQ(inserted.count(), 1);
-    EXPECT_EQ(inserted.at(0).at(1).toInt(), 5);
-    EXPECT_EQ(inserted.at(0).at(2).toInt(), 5);
+    EXPECT_EQ(inserted.at(0).mid(1), QVariantList({5, 5})); // first and last row
     o.model.setSearchQuery("Line");
     inserted.clear();
     o.state->addConfirmedLine("Line 7");
@@ -299,7 +298,8 @@ TEST(OverlayScrolling, newPillWhenScrolledUpAndNoUnpinningWithFewLines) {
     EXPECT_TRUE(o.model.stickToBottom());
 }
 
-TEST(OverlayFooter, countsIdleAndLanguagePair) {
+// The lines' translations: TranslationTest.
+TEST(OverlayFooter, countsIdleLanguagePairAndTheInterimTranslation) {
     Overlay o;
     EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Empty);
     EXPECT_FALSE(o.model.showIdle());
@@ -316,6 +316,14 @@ TEST(OverlayFooter, countsIdleAndLanguagePair) {
     EXPECT_TRUE(o.model.shouldShowTranslation());
     o.model.setShortcutTexts("⌃⌥S", "⌃⌥O");
     EXPECT_EQ(o.model.closeToolTip(), "Hide overlay (⌃⌥O)");
+
+    // The interim text is translated while listening.
+    o.toggleListening();
+    o.state->setInterimText("How are you");
+    ASSERT_TRUE(waitUntil([&] { return o.model.interimTranslation() == "es-ES:How are you"; }));
+    o.state->preferences()->setTargetLanguage("en-US");
+    EXPECT_EQ(o.model.interimTranslation(), "");
+    EXPECT_FALSE(o.model.shouldShowTranslation());
 }
 
 TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
@@ -351,26 +359,14 @@ TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
     EXPECT_EQ(o.model.lineCount(), 1);
 }
 
-// The lines' translations: TranslationTest.
-TEST(OverlayTranslation, interimTextIsTranslatedWhileListening) {
-    Overlay o;
-    o.state->preferences()->setTargetLanguage("es-ES");
-    o.toggleListening();
-    o.state->setInterimText("How are you");
-    ASSERT_TRUE(waitUntil([&] { return o.model.interimTranslation() == "es-ES:How are you"; }));
-    o.state->preferences()->setTargetLanguage("en-US");
-    EXPECT_EQ(o.model.interimTranslation(), "");
-}
-
 TEST(DesktopMotion, readsKdeAndGnomeSettings) {
     QTemporaryDir folder;
     const QString kde = folder.filePath("kdeglobals");
     EXPECT_FALSE(DesktopMotion::kdeAsksForReducedMotion(kde));
-    writeFile(kde, "[KDE]\nAnimationDurationFactor=0\n");
-    EXPECT_TRUE(DesktopMotion::kdeAsksForReducedMotion(kde));
-    writeFile(kde, "[KDE]\nAnimationDurationFactor=0.5\n");
-    EXPECT_FALSE(DesktopMotion::kdeAsksForReducedMotion(kde));
-    EXPECT_TRUE(DesktopMotion::gnomeAnswerMeansReducedMotion("false\n"));
-    EXPECT_FALSE(DesktopMotion::gnomeAnswerMeansReducedMotion("true\n"));
-    EXPECT_FALSE(DesktopMotion::gnomeAnswerMeansReducedMotion(""));
+    for (auto [factor, reduced] : {std::pair{"0", true}, {"0.5", false}}) {
+        writeFile(kde, QByteArray("[KDE]\nAnimationDurationFactor=") + factor + "\n");
+        EXPECT_EQ(DesktopMotion::kdeAsksForReducedMotion(kde), reduced) << factor;
+    }
+    for (auto [answer, reduced] : {std::pair{"false\n", true}, {"true\n", false}, {"", false}})
+        EXPECT_EQ(DesktopMotion::gnomeAnswerMeansReducedMotion(answer), reduced) << answer;
 }

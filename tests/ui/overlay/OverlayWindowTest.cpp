@@ -41,6 +41,8 @@ QRect serverGeometry(QWindow *window) {
     return frame;
 }
 
+const QString blur = QStringLiteral("_KDE_NET_WM_BLUR_BEHIND_REGION");
+
 QString xprop(QWindow *window, const QString &property) {
     return xTool("xprop", {"-id", QString::number(window->winId()), property});
 }
@@ -128,6 +130,9 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         EXPECT_TRUE(xprop(window, "_NET_WM_DESKTOP").contains("4294967295"));
         EXPECT_TRUE(xprop(window, "WM_HINTS").contains("False"))
             << "the window must not ask for the keyboard focus";
+        // No blur where the compositor does not offer it.
+        EXPECT_FALSE(desk.controller->blurBehind());
+        EXPECT_FALSE(xprop(window, blur).contains("CARDINAL"));
     }
     // Too small, larger than the screen (brought down to it), or fitting; hidden
     // and shown again, the same frame (a move is saved: the header drag).
@@ -282,14 +287,8 @@ TEST_F(OverlayWindow, anAutoHiddenOverlayLetsClicksThroughAndPinningFollowsTheSe
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
+// Without the compositor's blur: firstFrameSavedFramesAndTheSizeRule.
 TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
-    const QString blur = "_KDE_NET_WM_BLUR_BEHIND_REGION";
-    {
-        Desk desk;
-        QQuickWindow *window = desk.show();
-        EXPECT_FALSE(desk.controller->blurBehind());
-        EXPECT_FALSE(xprop(window, blur).contains("CARDINAL"));
-    }
     // A compositor that blurs announces the region property on the root window.
     xTool("xprop", {"-root", "-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", blur});
     {

@@ -13,8 +13,13 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(PanelWindows, panelShowsItsSectionsOrTheSetupAndTheIconTogglesIt) {
+TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPassTheirChoices) {
     AppFixture f;
+    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
+    audio->devices = {{{5, "USB mic", 1, false}}};
+    f.audio = audio;
+    f.restart();
+    f.state->addConfirmedLine("Keep me.");
     QQmlEngine engine;
     engine.addImportPath("qrc:/");
     MenuBarViewModel model(*f.state);
@@ -44,41 +49,7 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupAndTheIconTogglesIt) {
     panel.toggleNear(icon);
     EXPECT_TRUE(window.isVisible());
 
-    MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
-    ASSERT_TRUE(plain.isLoaded());
-    EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
-
-    // Without a speech model the panel explains the setup instead.
-    MenuBarViewModel::Options options;
-    options.setupRequired = true;
-    MenuBarViewModel setupModel(*f.state, options);
-    MenuBarPanel setup(setupModel, engine, MenuBarPanel::Mode::trayPopup);
-    ASSERT_TRUE(setup.isLoaded()) << setup.errorString().toStdString();
-    const QStringList setupTexts = visibleTexts(setup.window());
-    EXPECT_TRUE(setupTexts.contains("Speech Model Required"));
-    EXPECT_TRUE(
-        setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
-    EXPECT_TRUE(setupTexts.contains("Setup Guide"));
-    EXPECT_FALSE(setupTexts.contains("Start"));
-    setup.showWindow();
-    EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
-}
-
-// The panel's controls reach the application through its typed parts: what
-// they show follows the state, and what they do arrives with the right values.
-TEST(PanelWindows, controlsFollowTheStateAndPassTheirChoices) {
-    AppFixture f;
-    auto audio = std::make_shared<OrvintaTest::FakeCapture>();
-    audio->devices = {{{5, "USB mic", 1, false}}};
-    f.audio = audio;
-    f.restart();
-    f.state->addConfirmedLine("Keep me.");
-    QQmlEngine engine;
-    engine.addImportPath("qrc:/");
-    MenuBarViewModel model(*f.state);
-    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
-    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
-    QQuickWindow &window = *panel.window();
+    // The controls follow the state and pass their choices through its typed parts.
     const auto says = [&](const char *text) {
         return itemSaying(&window, QString::fromUtf8(text));
     };
@@ -105,6 +76,25 @@ TEST(PanelWindows, controlsFollowTheStateAndPassTheirChoices) {
         QMetaObject::invokeMethod(says(item), "triggered");
         EXPECT_TRUE(f.saveDialog->suggested.endsWith(QLatin1String(extension)));
     }
+
+    MenuBarPanel plain(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(plain.isLoaded());
+    EXPECT_FALSE(plain.window()->flags() & Qt::FramelessWindowHint);
+
+    // Without a speech model the panel explains the setup instead.
+    MenuBarViewModel::Options options;
+    options.setupRequired = true;
+    MenuBarViewModel setupModel(*f.state, options);
+    MenuBarPanel setup(setupModel, engine, MenuBarPanel::Mode::trayPopup);
+    ASSERT_TRUE(setup.isLoaded()) << setup.errorString().toStdString();
+    const QStringList setupTexts = visibleTexts(setup.window());
+    EXPECT_TRUE(setupTexts.contains("Speech Model Required"));
+    EXPECT_TRUE(
+        setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
+    EXPECT_TRUE(setupTexts.contains("Setup Guide"));
+    EXPECT_FALSE(setupTexts.contains("Start"));
+    setup.showWindow();
+    EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {
