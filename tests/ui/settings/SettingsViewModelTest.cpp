@@ -89,9 +89,11 @@ TEST(SettingsRules, aVersionWithoutBuildShowsADash) {
               QString::fromUtf8("1.4 (—)"));
 }
 
-TEST(HoldKeyField, recordsOneHoldableKeyAndCancelsOnEscape) {
+TEST(HoldKeyField, recordsOneHoldableKeyCancelsOnEscapeAndHidingTheWindowEndsRecordings) {
     Settings f;
-    SettingsViewModel vm(*f.state, nullptr, nullptr, f.services());
+    auto hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
+    ShortcutRecorderModel overlayField(hotkeys, HotkeyAction::toggleOverlay);
+    SettingsViewModel vm(*f.state, nullptr, nullptr, f.services({&overlayField}));
     HoldKeyRecorderModel &field = *vm.holdKeyRecorder();
     EXPECT_EQ(field.displayText(), "Right Ctrl");
     EXPECT_FALSE(field.canReset());
@@ -116,28 +118,22 @@ TEST(HoldKeyField, recordsOneHoldableKeyAndCancelsOnEscape) {
     EXPECT_TRUE(field.canReset());
     EXPECT_EQ(changed.count(), 1);
 
+    // Hiding the window ends both kinds of recording, so that shortcuts resume.
+    overlayField.toggleRecording();
+    EXPECT_TRUE(hotkeys->suspended);
+    field.toggleRecording();
+    vm.cancelRecordings();
+    EXPECT_FALSE(overlayField.isRecording());
+    EXPECT_FALSE(field.isRecording());
+    EXPECT_FALSE(hotkeys->suspended);
+    EXPECT_EQ(hotkeys->registrations, 0);
+
     // A new run reads the stored key; the reset goes back to Right Ctrl.
     SettingsViewModel later(*f.state, nullptr, nullptr, f.services());
     EXPECT_EQ(later.holdKeyName(), "Right Alt");
     later.holdKeyRecorder()->resetToDefault();
     EXPECT_EQ(f.preferences->stringValue(holdKeyPreference), "Control_R");
     EXPECT_FALSE(later.holdKeyRecorder()->canReset());
-}
-
-TEST(ShortcutFields, hidingTheWindowEndsRecordingSoShortcutsResume) {
-    Settings f;
-    auto hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
-    ShortcutRecorderModel overlayField(hotkeys, HotkeyAction::toggleOverlay);
-    SettingsViewModel vm(*f.state, nullptr, nullptr, f.services({&overlayField}));
-
-    overlayField.toggleRecording();
-    EXPECT_TRUE(hotkeys->suspended);
-    vm.holdKeyRecorder()->toggleRecording();
-    vm.cancelRecordings();
-    EXPECT_FALSE(overlayField.isRecording());
-    EXPECT_FALSE(vm.holdKeyRecorder()->isRecording());
-    EXPECT_FALSE(hotkeys->suspended);
-    EXPECT_EQ(hotkeys->registrations, 0);
 }
 
 TEST(ShortcutFields, captureRuleQtKeysAndReset) {
