@@ -14,7 +14,6 @@ namespace Orvinta::Testing {
 /// The settings window over an AppFixture, with a field per shortcut of `hotkeys`.
 struct SettingsWindowFixture {
     SettingsWindowFixture() { engine.addImportPath("qrc:/"); }
-    ~SettingsWindowFixture() { controller.reset(); }
     SettingsWindowController &make(SettingsServices services = {},
                                    UpdaterManager *updater = nullptr) {
         services.preferences = f.preferences;
@@ -43,7 +42,7 @@ struct SettingsWindowFixture {
     std::shared_ptr<HotkeyService> hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     std::vector<std::unique_ptr<ShortcutRecorderModel>> recorders;
     bool trusted = false;
-    std::unique_ptr<SettingsWindowController> controller;
+    std::unique_ptr<SettingsWindowController> controller; // the last member: destroyed first
 };
 
 } // namespace Orvinta::Testing

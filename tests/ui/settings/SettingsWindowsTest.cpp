@@ -13,7 +13,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(SettingsWindow, oneWindowWithItsSectionsTheirRulesAndTheVersionThatClosingOnlyHides) {
+TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClosingOnlyHides) {
     SettingsWindowFixture s;
     SettingsServices services;
     services.displayVersion =
@@ -40,6 +40,21 @@ TEST(SettingsWindow, oneWindowWithItsSectionsTheirRulesAndTheVersionThatClosingO
     EXPECT_TRUE(shown(itemNamed(&window, "pasteSourcePicker")));
     EXPECT_TRUE(shown(itemNamed(&window, "pasteWarning")));
 
+    // A shortcut's reset button shows only while the shortcut differs from its default.
+    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 4);
+    QQuickItem *recordingRow = s.shortcutRow("Toggle Recording");
+    ASSERT_NE(recordingRow, nullptr);
+    auto *reset = recordingRow->property("resetButton").value<QQuickItem *>();
+    ASSERT_NE(reset, nullptr);
+    EXPECT_FALSE(reset->isVisible());
+    s.recorders[0]->toggleRecording();
+    s.recorders[0]->handleKeyPress(Qt::Key_K, int(Qt::AltModifier | Qt::MetaModifier));
+    EXPECT_TRUE(reset->isVisible());
+    QMetaObject::invokeMethod(reset, "clicked");
+    EXPECT_FALSE(reset->isVisible());
+    EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleListening),
+              defaultCombo(HotkeyAction::toggleListening));
+
     itemNamed(&window, "settingsView")->setProperty("selectedTab", "about");
     spin(std::chrono::milliseconds(100));
     QQuickItem *version = itemNamed(&window, "aboutVersion");
@@ -51,25 +66,6 @@ TEST(SettingsWindow, oneWindowWithItsSectionsTheirRulesAndTheVersionThatClosingO
     ASSERT_TRUE(controller.show());
     EXPECT_EQ(controller.window(), &window);
     EXPECT_TRUE(window.isVisible());
-}
-
-TEST(SettingsWindow, resetButtonOnlyWhileTheShortcutDiffers) {
-    SettingsWindowFixture s;
-    ASSERT_TRUE(s.make().show());
-    EXPECT_EQ(itemsNamed(s.controller->window(), "shortcutRow").size(), 4);
-    QQuickItem *recordingRow = s.shortcutRow("Toggle Recording");
-    ASSERT_NE(recordingRow, nullptr);
-    auto *reset = recordingRow->property("resetButton").value<QQuickItem *>();
-    ASSERT_NE(reset, nullptr);
-    EXPECT_FALSE(reset->isVisible());
-
-    s.recorders[0]->toggleRecording();
-    s.recorders[0]->handleKeyPress(Qt::Key_K, int(Qt::AltModifier | Qt::MetaModifier));
-    EXPECT_TRUE(reset->isVisible());
-    QMetaObject::invokeMethod(reset, "clicked");
-    EXPECT_FALSE(reset->isVisible());
-    EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleListening),
-              defaultCombo(HotkeyAction::toggleListening));
 }
 
 TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {
