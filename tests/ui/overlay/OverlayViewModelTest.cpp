@@ -7,11 +7,8 @@
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/OverlayWindowItems.h>
 
-#include <OrvintaTranslationBackends/TranslationBackend.h>
-
 #include <QElapsedTimer>
 
-#include <cmath>
 #include <limits>
 #include <thread>
 #include <tuple>

@@ -6,9 +6,6 @@
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
 
-#include <OrvintaTranslationBackends/TranslationBackend.h>
-
-#include <QDir>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QQmlEngine>

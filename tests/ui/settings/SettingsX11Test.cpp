@@ -10,6 +10,7 @@
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -25,12 +26,6 @@ struct X11Settings : SettingsWindowFixture {
         make(services, &updater);
     }
     ~X11Settings() { controller.reset(); }
-    bool showAndFocus() {
-        QQuickWindow *window = controller->show() ? controller->window() : nullptr;
-        return window &&
-               waitUntil([&] { return window->isExposed() && inputFocus() == window->winId(); },
-                         std::chrono::seconds(10));
-    }
     UpdaterManager updater{f.preferences};
 };
 
@@ -47,8 +42,11 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
     int overlayToggles = 0;
     s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }});
     s.hotkeys->start();
-    ASSERT_TRUE(s.showAndFocus()) << "the first show() takes the X input focus";
+    ASSERT_TRUE(s.controller->show());
     QQuickWindow *window = s.controller->window();
+    ASSERT_TRUE(
+        waitUntil([&] { return window->isExposed() && inputFocus() == window->winId(); }, 10s))
+        << "the first show() takes the X input focus";
 
     // Another program takes the focus.
     QProcess other;
@@ -62,8 +60,7 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
 
     ASSERT_TRUE(s.controller->show());
     EXPECT_EQ(s.controller->window(), window) << "one window, not a second";
-    EXPECT_TRUE(
-        waitUntil([&] { return inputFocus() == window->winId(); }, std::chrono::seconds(10)))
+    EXPECT_TRUE(waitUntil([&] { return inputFocus() == window->winId(); }, 10s))
         << "the settings window has the X input focus again";
     other.kill();
     other.waitForFinished(5000);
