@@ -97,7 +97,7 @@ TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsFor
     EXPECT_EQ(f.bubble.text(), "line one line two");
 }
 
-TEST(DictationBubble, growingTextKeepsTheBubbleCentredAndWholeOnScreen) {
+TEST(DictationBubble, sitsAtTheBottomCentreEightyPixelsUpAndGrowingTextKeepsItCentred) {
     // The bubble is placed when it appears and again whenever its content
     // grows, so that a longer text is neither cut off nor off-centre.
     BubbleFixture f;
@@ -111,9 +111,7 @@ TEST(DictationBubble, growingTextKeepsTheBubbleCentredAndWholeOnScreen) {
     EXPECT_EQ(wider.center().x(), first.center().x());
     EXPECT_EQ(wider.bottom(), first.bottom());
     EXPECT_GE(moved.count(), 3);
-}
 
-TEST(DictationBubble, sitsAtTheBottomCentreEightyPixelsUp) {
     const QRect screen(0, 0, 1440, 900);
     // At least 250 × 44; the bottom edge 80 px above the screen's.
     EXPECT_EQ(DictationBubble::frameFor(QSize(100, 30), screen), QRect(595, 776, 250, 44));

@@ -106,10 +106,21 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
     EXPECT_GE(clock.elapsed(), 90);
 }
 
-TEST(MenuBarViewModel, statusAndStartStopFollowListeningAndDictation) {
+TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDictation) {
     AppFixture f;
     MenuBarViewModel panel(*f.state);
     QSignalSpy pulse(&panel, &MenuBarViewModel::activityChanged);
+    using Row = MenuBarViewModel::MicrophoneRow;
+    EXPECT_EQ(panel.sourceDescription(), "Captures all audio playing on your computer");
+    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
+
+    // Choosing the microphone asks for access once; the fixture has no sound
+    // server, so asking ends in a refusal.
+    panel.selectMicrophone(true);
+    EXPECT_EQ(panel.sourceDescription(), "Captures audio from your microphone");
+    ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::AccessDenied; }));
+    panel.selectMicrophone(false);
+    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
 
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Idle);
     EXPECT_EQ(panel.statusText(), "");
@@ -164,21 +175,6 @@ TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
     EXPECT_EQ(panel.errorSettingsText(), "Open Microphone Settings");
     listening.setErrorMessage(QString("Failed to prepare speech recognition: no model"));
     EXPECT_EQ(panel.errorSettingsText(), "");
-}
-
-TEST(MenuBarViewModel, choosingTheMicrophoneAsksForAccessOnce) {
-    AppFixture f;
-    MenuBarViewModel panel(*f.state);
-    using Row = MenuBarViewModel::MicrophoneRow;
-    EXPECT_EQ(panel.sourceDescription(), "Captures all audio playing on your computer");
-    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
-
-    // The fixture has no sound server: asking ends in a refusal.
-    panel.selectMicrophone(true);
-    EXPECT_EQ(panel.sourceDescription(), "Captures audio from your microphone");
-    ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::AccessDenied; }));
-    panel.selectMicrophone(false);
-    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
 }
 
 TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
