@@ -99,8 +99,7 @@ TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
     // A recogniser that names no audio format is "Ready" but cannot run.
     delegate.locale = "en-US";
     recognizer->format.reset();
-    await(engine->loadModel(delegate.locale));
-    EXPECT_TRUE(delegate.isModelLoaded);
+    loadModel();
     EXPECT_EQ(delegate.statuses.last(), "Ready");
     EXPECT_EQ(startError(AudioSourceType::systemAudio),
               "Audio engine setup failed: Speech model not loaded");
