@@ -24,7 +24,7 @@ template <typename T> T awaitValue(QCoro::Task<T> task) {
     return std::move(*value);
 }
 
-TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThread) {
+TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThreadAndHandsBackTheirResults) {
     auto worker = std::make_shared<SerialWorker>("order-test");
     std::vector<int> order; // touched only by the jobs
     std::atomic<int> running{0};
@@ -42,10 +42,8 @@ TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThread) {
     std::vector<int> expected(50);
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(order, expected);
-}
 
-TEST(SerialWorker, RunOnHandsBackValuesAndExceptions) {
-    auto worker = std::make_shared<SerialWorker>("result-test");
+    // runOn hands back values and exceptions.
     std::function<std::unique_ptr<int>()> make = [] { return std::make_unique<int>(42); };
     EXPECT_EQ(*awaitValue(runOn(worker, std::move(make))), 42);
 
