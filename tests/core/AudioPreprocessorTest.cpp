@@ -32,27 +32,28 @@ double rmsDB(const std::vector<float> &s) {
     return 20 * std::log10(std::sqrt(sum / double(s.size())));
 }
 
+std::vector<float> processed(AudioPreprocessor &p, std::vector<float> s) {
+    p.process(s.data(), std::ssize(s));
+    return s;
+}
+
 // Level change the preprocessor applies to a 1 kHz tone at `levelDB` (well
 // above the cut-off, so the filter passes it almost unchanged).
 double gainAppliedAt(double levelDB) {
     auto p = engineSetting();
     const double amplitude = std::pow(10.0, levelDB / 20) * std::sqrt(2.0);
-    auto block = sine(16000, 1000, amplitude);
-    const double before = rmsDB(block);
-    p.process(block.data(), std::ssize(block));
-    return rmsDB(block) - before;
+    const auto block = sine(16000, 1000, amplitude);
+    return rmsDB(processed(p, block)) - rmsDB(block);
 }
 
 } // namespace
 
 TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain) {
     auto p = engineSetting();
-    std::vector<float> zeros(512, 0.0f);
-    p.process(zeros.data(), std::ssize(zeros));
+    const auto zeros = processed(p, std::vector<float>(512, 0.0f));
     EXPECT_TRUE(std::all_of(zeros.begin(), zeros.end(), [](float v) { return v == 0.0f; }));
 
-    std::vector<float> dc(512, 0.5f);
-    p.process(dc.data(), std::ssize(dc));
+    const auto dc = processed(p, std::vector<float>(512, 0.5f));
     EXPECT_TRUE(std::all_of(dc.begin(), dc.end(), [](float v) { return std::fabs(v) < 1e-6f; }));
 
     std::vector<float> untouched{0.3f, 0.4f};
@@ -67,8 +68,8 @@ TEST(AudioPreprocessor, levelsTowardsTargetWithinTheGainLimit) {
     EXPECT_NEAR(gainAppliedAt(-5), -12.0, 0.1);
 
     auto p = engineSetting();
-    auto loud = sine(4096, 300, 40.0); // far beyond full scale: gain limited, then clipped
-    p.process(loud.data(), std::ssize(loud));
+    // Far beyond full scale: gain limited, then clipped.
+    const auto loud = processed(p, sine(4096, 300, 40.0));
     EXPECT_TRUE(
         std::all_of(loud.begin(), loud.end(), [](float v) { return v >= -1.0f && v <= 1.0f; }));
     EXPECT_GT(*std::max_element(loud.begin(), loud.end()), 0.99f);
@@ -80,20 +81,15 @@ TEST(AudioPreprocessor, filterStateCarriesAcrossBlocksUntilReset) {
     const std::vector<float> secondHalf(signal.begin() + 1024, signal.end());
 
     AudioPreprocessor carried(16000, 80, -20, 0);
-    std::vector<float> first(signal.begin(), signal.begin() + 1024);
-    auto second = secondHalf;
-    carried.process(first.data(), std::ssize(first));
-    carried.process(second.data(), std::ssize(second));
+    processed(carried, {signal.begin(), signal.begin() + 1024});
+    const auto second = processed(carried, secondHalf);
 
     AudioPreprocessor fresh(16000, 80, -20, 0);
-    auto alone = secondHalf;
-    fresh.process(alone.data(), std::ssize(alone));
+    const auto alone = processed(fresh, secondHalf);
     EXPECT_NE(second.front(), alone.front());
 
     carried.reset();
-    auto again = secondHalf;
-    carried.process(again.data(), std::ssize(again));
-    EXPECT_EQ(again, alone);
+    EXPECT_EQ(processed(carried, secondHalf), alone);
 }
 
 TEST(AudioPreprocessor, nonFiniteSamplesDoNotPoisonLaterBlocks) {
@@ -103,8 +99,7 @@ TEST(AudioPreprocessor, nonFiniteSamplesDoNotPoisonLaterBlocks) {
     bad[20] = std::numeric_limits<float>::infinity();
     p.process(bad.data(), std::ssize(bad));
     EXPECT_TRUE(std::all_of(bad.begin(), bad.end(), [](float v) { return std::isfinite(v); }));
-    auto next = sine(1024, 440, 0.1);
-    p.process(next.data(), std::ssize(next));
+    const auto next = processed(p, sine(1024, 440, 0.1));
     EXPECT_TRUE(std::all_of(next.begin(), next.end(), [](float v) { return std::isfinite(v); }));
     EXPECT_NEAR(rmsDB(next), -20, 1.0);
 }

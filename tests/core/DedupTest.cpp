@@ -22,6 +22,14 @@ std::string withChanges(std::size_t length, std::size_t changes) {
     return s;
 }
 
+std::string randomText(std::mt19937 &random, const std::vector<std::string> &alphabet,
+                       std::size_t length) {
+    std::string s;
+    for (std::size_t i = 0; i < length; ++i)
+        s += alphabet[random() % alphabet.size()];
+    return s;
+}
+
 bool duplicateOf(std::string_view stored, std::string_view candidate) {
     DedupTracker tracker;
     tracker.insert(stored);
@@ -69,14 +77,9 @@ TEST(LevenshteinDistance, agreesWithTwoRowAlgorithmAcrossBlockSizes) {
     std::mt19937 random(7);
     const std::vector<std::string> alphabet{"a", "b", "c", "é", "e\u0301", "한", "字", " ", "😀"};
     for (int round = 0; round < 120; ++round) {
-        std::string a, b;
-        const int lengthA = static_cast<int>(random() % 200),
-                  lengthB = static_cast<int>(random() % 200);
-        for (int i = 0; i < lengthA; ++i)
-            a += alphabet[random() % alphabet.size()];
-        b = a.substr(0, a.size() / 2);
-        for (int i = 0; i < lengthB / 2; ++i)
-            b += alphabet[random() % alphabet.size()];
+        const std::string a = randomText(random, alphabet, random() % 200);
+        const std::string b =
+            a.substr(0, a.size() / 2) + randomText(random, alphabet, random() % 100);
         ASSERT_EQ(levenshteinDistance(a, b), plain::levenshteinDistance(a, b)) << a << " / " << b;
         ASSERT_EQ(levenshteinDistance(b, a), levenshteinDistance(a, b));
     }
@@ -121,12 +124,6 @@ TEST(DedupTracker, answersExactlyAsThePlainAlgorithm) {
     const std::vector<std::string> alphabet{"a",       "b",        "c",  "d",     " ",  "é",
                                             "e\u0301", "ñ",        "한", "국",    "字", "Я",
                                             "ж",       "👍🏽", "ก",  "\u0E31"};
-    const auto randomText = [&](std::size_t length) {
-        std::string s;
-        for (std::size_t i = 0; i < length; ++i)
-            s += alphabet[random() % alphabet.size()];
-        return s;
-    };
     const auto mutated = [&](std::string_view s, int edits) {
         std::string out(s);
         for (int e = 0; e < edits && !out.empty(); ++e) {
@@ -141,14 +138,14 @@ TEST(DedupTracker, answersExactlyAsThePlainAlgorithm) {
         plain::DedupTracker reference;
         std::vector<std::string> stored;
         for (int i = 0; i < 25; ++i) {
-            stored.push_back(randomText(1 + random() % 70));
+            stored.push_back(randomText(random, alphabet, 1 + random() % 70));
             fast.insert(stored.back());
             reference.insert(stored.back());
         }
         for (int probe = 0; probe < 30; ++probe) {
             const std::string &base = stored[random() % stored.size()];
             const std::string candidate = probe % 3 == 0
-                                              ? randomText(1 + random() % 70)
+                                              ? randomText(random, alphabet, 1 + random() % 70)
                                               : mutated(base, static_cast<int>(random() % 12));
             ASSERT_EQ(fast.isDuplicate(candidate), reference.isDuplicate(candidate)) << candidate;
         }

@@ -113,15 +113,13 @@ TEST(TextPieces, giveTheSameAnswersFromManyThreadsAtOnce) {
     const std::size_t expectedSentences = splitSentences(text).size();
     std::vector<std::jthread> threads;
     std::atomic<int> mismatches = 0;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
-            for (int i = 0; i < 200; ++i) {
+            for (int i = 0; i < 200; ++i)
                 if (normalizeForScoring(text) != expected ||
                     splitSentences(text).size() != expectedSentences)
                     ++mismatches;
-            }
         });
-    }
     threads.clear();
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(expected, "doctor smith paid 1234 dollars 21 people came 350명");

@@ -43,9 +43,8 @@ struct CliResult {
     QString errors;    // standard error
 };
 
-inline void
-startCli(QProcess &process, const QStringList &arguments,
-         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+inline void startCli(QProcess &process, const QStringList &arguments,
+                     const QProcessEnvironment &environment) {
     process.setProcessEnvironment(environment);
     process.start(cliPath(), arguments);
 }

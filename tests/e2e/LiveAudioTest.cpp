@@ -52,9 +52,7 @@ public:
     const QProcessEnvironment &environment() const { return m_environment; }
 
     void kill() {
-        if (m_server.state() == QProcess::NotRunning)
-            return;
-        m_server.kill();
+        m_server.kill(); // nothing to do once it ended
         m_server.waitForFinished();
     }
 

@@ -67,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndStartNeedsALoadedModel) {
+TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoadedModel) {
     // A stop with nothing running completes at once.
     await(engine->stopTranscribing());
     EXPECT_TRUE(logged("[Speech] stop: complete"));
@@ -83,9 +83,21 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndStartNeedsALoadedModel) {
     EXPECT_FALSE(delegate.isModelLoading);
     EXPECT_FALSE(delegate.errorMessage);
     EXPECT_TRUE(logged("[Speech] Model ready"));
-}
 
-TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
+    // Without a delegate the model is prepared for English.
+    OnDeviceSpeechEngine orphan(nullptr, recognizer, capture, nullptr);
+    await(orphan.loadModel("fr-FR"));
+    EXPECT_EQ(recognizer->transcriberLocales.back(), "en-US");
+    EXPECT_TRUE(orphan.targetFormat());
+
+    // A recogniser that names no audio format is "Ready" but cannot run.
+    recognizer->format.reset();
+    loadModel();
+    EXPECT_EQ(delegate.statuses.last(), "Ready");
+    EXPECT_EQ(startError(AudioSourceType::systemAudio),
+              "Audio engine setup failed: Speech model not loaded");
+
+    // A missing model fails the load through the delegate only.
     delegate.locale = "de-DE";
     await(engine->loadModel(delegate.locale));
     EXPECT_EQ(delegate.statuses.last(), "Loading failed");
@@ -95,22 +107,6 @@ TEST_F(EngineLifecycleTest, MissingModelFailsLoadingThroughTheDelegateOnly) {
     EXPECT_EQ(*delegate.errorMessage, "Failed to prepare speech recognition: No speech model for "
                                       "de-DE is installed");
     EXPECT_NE(startError(AudioSourceType::systemAudio), "");
-
-    // A recogniser that names no audio format is "Ready" but cannot run.
-    delegate.locale = "en-US";
-    recognizer->format.reset();
-    await(engine->loadModel(delegate.locale));
-    EXPECT_TRUE(delegate.isModelLoaded);
-    EXPECT_EQ(delegate.statuses.last(), "Ready");
-    EXPECT_EQ(startError(AudioSourceType::systemAudio),
-              "Audio engine setup failed: Speech model not loaded");
-}
-
-TEST_F(EngineLifecycleTest, WithoutDelegateTheModelIsPreparedForEnglish) {
-    OnDeviceSpeechEngine orphan(nullptr, recognizer, capture, nullptr);
-    await(orphan.loadModel("fr-FR"));
-    EXPECT_EQ(recognizer->transcriberLocales, std::vector<std::string>{"en-US"});
-    EXPECT_TRUE(orphan.targetFormat());
 }
 
 TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {

@@ -43,7 +43,7 @@ TEST_F(ResultConfirmationTest, SentenceSeenByPunctuationAndAgainInTheFinalIsConf
     EXPECT_EQ(delegate.lines.size(), 3);
 }
 
-TEST_F(ResultConfirmationTest, InterimTextIsTrimmedOfSpacesButKeepsLineBreaks) {
+TEST_F(ResultConfirmationTest, InterimTextIsTrimmedOfSpacesAndRepeatsAreNotConfirmed) {
     confirmation.handleVolatileResult("Hi. ");
     EXPECT_EQ(delegate.lines, QStringList{"Hi."});
     EXPECT_EQ(delegate.events.first(), "interim:");
@@ -51,14 +51,13 @@ TEST_F(ResultConfirmationTest, InterimTextIsTrimmedOfSpacesButKeepsLineBreaks) {
     confirmation.handleVolatileResult(" \tso we went\u00a0\n");
     EXPECT_EQ(delegate.interimText, "so we went\u00a0\n");
     EXPECT_EQ(delegate.lines.size(), 1);
-}
 
-TEST_F(ResultConfirmationTest, RepeatsAndBareTerminatorsAreNotConfirmed) {
+    // Repeats and bare terminators are not confirmed; two volatile results
+    // ending in the same sentence deliver it with the first.
     confirmation.handleVolatileResult("Yes. Yes. ?");
-    EXPECT_EQ(delegate.lines, QStringList{"Yes."});
-    // Two volatile results ending in the same sentence deliver it with the first.
+    EXPECT_EQ(delegate.lines, (QStringList{"Hi.", "Yes."}));
     confirmation.handleVolatileResult("Yes. Yes. ? We left.");
-    EXPECT_EQ(delegate.lines, (QStringList{"Yes.", "We left."}));
+    EXPECT_EQ(delegate.lines, (QStringList{"Hi.", "Yes.", "We left."}));
 }
 
 TEST_F(ResultConfirmationTest, FinalWithoutTerminatorIsFlushedWhole) {

@@ -24,7 +24,7 @@ template <typename T> T awaitValue(QCoro::Task<T> task) {
     return std::move(*value);
 }
 
-TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThread) {
+TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThreadAndHandsBackTheirResults) {
     auto worker = std::make_shared<SerialWorker>("order-test");
     std::vector<int> order; // touched only by the jobs
     std::atomic<int> running{0};
@@ -42,10 +42,8 @@ TEST(SerialWorker, RunsJobsOneAtATimeInOrderOffTheMainThread) {
     std::vector<int> expected(50);
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(order, expected);
-}
 
-TEST(SerialWorker, RunOnHandsBackValuesAndExceptions) {
-    auto worker = std::make_shared<SerialWorker>("result-test");
+    // runOn hands back values and exceptions.
     std::function<std::unique_ptr<int>()> make = [] { return std::make_unique<int>(42); };
     EXPECT_EQ(*awaitValue(runOn(worker, std::move(make))), 42);
 
@@ -63,7 +61,7 @@ TEST(SerialWorker, RunOnHandsBackValuesAndExceptions) {
     EXPECT_THROW(await(runOn(worker, std::move(throwsOther))), std::runtime_error);
 }
 
-TEST(SerialWorker, AJobThatThrowsIsReportedAndTheWorkerGoesOn) {
+TEST(SerialWorker, AJobThatThrowsIsReportedOrWrittenToStandardErrorAndTheWorkerGoesOn) {
     std::mutex lock;
     std::vector<std::string> reports;
     auto worker = std::make_shared<SerialWorker>(
@@ -80,14 +78,13 @@ TEST(SerialWorker, AJobThatThrowsIsReportedAndTheWorkerGoesOn) {
     const std::lock_guard guard(lock);
     EXPECT_EQ(reports, (std::vector<std::string>{"report-test: disk full",
                                                  "report-test: unknown exception"}));
-}
 
-TEST(SerialWorker, WithoutAHandlerAFailedJobGoesToStandardError) {
+    // Without a handler a failed job goes to standard error.
     testing::internal::CaptureStderr();
     {
-        SerialWorker worker("stderr-test");
-        worker.post([] { throw std::runtime_error("disk full"); });
-        ASSERT_TRUE(worker.waitUntilIdle(std::chrono::seconds(5)));
+        SerialWorker silent("stderr-test");
+        silent.post([] { throw std::runtime_error("disk full"); });
+        ASSERT_TRUE(silent.waitUntilIdle(std::chrono::seconds(5)));
     }
     const std::string written = testing::internal::GetCapturedStderr();
     EXPECT_NE(written.find("stderr-test"), std::string::npos) << written;
