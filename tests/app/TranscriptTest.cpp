@@ -7,7 +7,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
+TEST(Transcript, addConfirmedLineTrimsAppendsSavesAndInsertsOneRow) {
     AppFixture f;
     AppState &s = *f.state;
     s.setInterimText("Hello wor");
@@ -31,8 +31,26 @@ TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
     f.settle();
     EXPECT_TRUE(QFile::exists(f.sessionPath()));
 
-    s.addConfirmedLine("Again.");
-    EXPECT_NE(s.transcript()->confirmedLines()[0].id, s.transcript()->confirmedLines()[1].id);
+    // A new line inserts one row; a translation updates only its row.
+    Transcript &model = *s.transcript();
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    s.addConfirmedLine("Second  line here.");
+    EXPECT_NE(model.confirmedLines()[0].id, model.confirmedLines()[1].id);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 1);
+    EXPECT_EQ(inserted[0][2].toInt(), 1);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(model.totalWordCount(), 5);
+
+    const QModelIndex second = model.index(1);
+    EXPECT_EQ(model.data(second, Transcript::TextRole).toString(), "Second  line here.");
+    s.setTranslation("Segunda línea.", model.confirmedLines()[1].id);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex(), second);
+    EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(), "Segunda línea.");
+    EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
 TEST(Transcript, dictationCollectsIntoTheBufferInstead) {
@@ -101,8 +119,8 @@ TEST(Transcript, deleteClearAndWordCount) {
     const ConfirmedLine first = t.confirmedLines().front();
     s.setTranslation("x y", first.id);
     s.setTranslation("z", t.confirmedLines()[1].id);
-    t.deleteLine(s.transcript()->confirmedLines().front().id); // an id that lives inside the list
-                                                               // being changed
+    t.deleteLine(s.transcript()->confirmedLines().front().id); // an id that lives inside the
+                                                               // list being changed
     EXPECT_EQ(t.lineCount(), 2);
     EXPECT_FALSE(t.translations().contains(first.id));
     EXPECT_EQ(t.translations().value(t.confirmedLines().front().id), "z");
@@ -124,31 +142,6 @@ TEST(Transcript, deleteClearAndWordCount) {
     EXPECT_EQ(t.totalWordCount(), 0);
     f.settle();
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
-}
-
-TEST(Transcript, aNewLineInsertsOneRowAndATranslationUpdatesOnlyItsRow) {
-    AppFixture f;
-    AppState &s = *f.state;
-    Transcript &model = *s.transcript();
-    s.addConfirmedLine("First line.");
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-    s.addConfirmedLine("Second  line here.");
-    ASSERT_EQ(inserted.count(), 1);
-    EXPECT_EQ(inserted[0][1].toInt(), 1);
-    EXPECT_EQ(inserted[0][2].toInt(), 1);
-    EXPECT_EQ(reset.count(), 0);
-    EXPECT_EQ(model.totalWordCount(), 5);
-
-    const QModelIndex second = model.index(1);
-    EXPECT_EQ(model.data(second, Transcript::TextRole).toString(), "Second  line here.");
-    s.setTranslation("Segunda línea.", model.confirmedLines()[1].id);
-    ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed[0][0].toModelIndex(), second);
-    EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(), "Segunda línea.");
-    EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
 TEST(Transcript, whatWasSaidStaysOutOfTheDefaultLog) {
