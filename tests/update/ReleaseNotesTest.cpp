@@ -9,13 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QUrl>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using Orvinta::Testing::writeFile;
