@@ -79,6 +79,13 @@ std::vector<int> waitForPipelines(const ApertiumTranslator &translator, std::siz
 
 TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanishAndNamesAMissingPair) {
     ApertiumTranslator translator;
+    // A missing pair is named, and starts no pipeline.
+    EXPECT_EQ(errorOf(translator, "en-US", "de-DE"),
+              "No translation for English → German is installed (apertium pair eng-deu)");
+    EXPECT_EQ(errorOf(translator, "ja-JP", "xx-YY"),
+              "No translation for Japanese → xx-YY is installed (apertium pair jpn-xx)");
+    EXPECT_TRUE(translator.runningPipelines().empty());
+
     EXPECT_EQ(translator.translate("en-US", "es-ES", "Good morning."), "Buenos días.");
     EXPECT_EQ(translator.translate("en-US", "fr-FR", "Good morning."), "Bonjour.");
     EXPECT_EQ(translator.route("en-US", "fr-FR"), (std::vector<std::string>{"eng-spa", "es-fr"}));
@@ -88,13 +95,6 @@ TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanishAndNamesAMissingPair
     // The same language in another region needs no translator.
     EXPECT_TRUE(translator.route("en-US", "en-GB").empty());
     EXPECT_EQ(translator.translate("en-US", "en-GB", "Colour"), "Colour");
-
-    // A missing pair is named.
-    EXPECT_EQ(errorOf(translator, "en-US", "de-DE"),
-              "No translation for English → German is installed (apertium pair eng-deu)");
-    EXPECT_EQ(errorOf(translator, "ja-JP", "xx-YY"),
-              "No translation for Japanese → xx-YY is installed (apertium pair jpn-xx)");
-    EXPECT_TRUE(translator.runningPipelines().empty());
 }
 
 TEST(ApertiumTranslator, keepsReservedCharactersSpacingLineBreaksAndLongTexts) {
