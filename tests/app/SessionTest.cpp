@@ -9,7 +9,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Session, fileFormatIsCompactUpperCaseAndPrivateAndABurstEndsWithTheNewestOnDisk) {
+TEST(Session, fileFormatIsCompactUpperCaseAndPrivateAndBurstsEndWithTheNewestOnDisk) {
     AppFixture f;
     f.state->preferences()->setTargetLanguage("es-ES");
     f.state->addConfirmedLine("Grüße \"quoted\"");
@@ -45,9 +45,28 @@ TEST(Session, fileFormatIsCompactUpperCaseAndPrivateAndABurstEndsWithTheNewestOn
     f.state->transcript()->clearAll();
     f.settle();
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
+
+    // Translations save once after a burst, and at quit.
+    f.state->addConfirmedLine("One.");
+    f.state->addConfirmedLine("Two.");
+    const auto lines = f.state->transcript()->confirmedLines();
+    f.settle();
+    const QByteArray beforeTranslations = readAll(f.sessionPath());
+
+    f.state->setTranslation("Uno.", lines[0].id);
+    spin(std::chrono::milliseconds(20));
+    f.state->setTranslation("Dos.", lines[1].id);
+    EXPECT_EQ(readAll(f.sessionPath()), beforeTranslations); // still debouncing
+    ASSERT_TRUE(waitUntil([&] { return readAll(f.sessionPath()) != beforeTranslations; }));
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).translations.size(), 2);
+
+    // A translation just before quitting is written at quit, not lost.
+    f.state->setTranslation("Dos!", lines[1].id);
+    f.state.reset();
+    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains("Dos!"));
 }
 
-TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
+TEST(Session, translationsNeedTheSameTargetAndUuidKeysAndAnUnreadableFileIsKeptAside) {
     AppFixture f;
     f.state.reset();
     SessionData data = sessionOf(3, "de-DE");
@@ -70,10 +89,8 @@ TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     EXPECT_EQ(f.state->transcript()->confirmedLines(), data.lines);
     EXPECT_EQ(f.state->transcript()->translations().size(), 3);
     EXPECT_EQ(f.state->transcript()->translations().value(data.lines[0].id), "Línea 1");
-}
 
-TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
-    AppFixture f;
+    // An unreadable file is kept aside, not overwritten.
     f.state.reset();
     const QByteArray broken = R"({"lines":[],"targetLanguage":"en-US"})"; // no "translations"
     ASSERT_TRUE(writeFile(f.sessionPath(), broken));
@@ -97,25 +114,4 @@ TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
          QByteArray(
              R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"a"}],"translations":{},"targetLanguage":""})")})
         EXPECT_THROW(decodeSession(bad), SessionFormatError) << bad.constData();
-}
-
-TEST(Session, translationsSaveOnceAfterABurstAndAtQuit) {
-    AppFixture f;
-    f.state->addConfirmedLine("One.");
-    f.state->addConfirmedLine("Two.");
-    const auto lines = f.state->transcript()->confirmedLines();
-    f.settle();
-    const QByteArray beforeTranslations = readAll(f.sessionPath());
-
-    f.state->setTranslation("Uno.", lines[0].id);
-    spin(std::chrono::milliseconds(20));
-    f.state->setTranslation("Dos.", lines[1].id);
-    EXPECT_EQ(readAll(f.sessionPath()), beforeTranslations); // still debouncing
-    ASSERT_TRUE(waitUntil([&] { return readAll(f.sessionPath()) != beforeTranslations; }));
-    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).translations.size(), 2);
-
-    // A translation just before quitting is written at quit, not lost.
-    f.state->setTranslation("Dos!", lines[1].id);
-    f.state.reset();
-    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains("Dos!"));
 }
