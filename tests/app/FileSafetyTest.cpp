@@ -42,7 +42,7 @@ private:
 
 } // namespace
 
-TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
+TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndOnlyRegularFilesAreRead) {
     QTemporaryDir folder;
     SessionStore store(folder.path());
     ASSERT_FALSE(store.save(sessionOf(2, "en-US")).error);
@@ -59,6 +59,46 @@ TEST(FileSafety, aWriteThatCannotFinishKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(QDir(folder.filePath("Orvinta")).entryList(QDir::Files).size(), 1);
     // An export that cannot finish: CliTest's outputThatCannotBeWrittenIsAFailure.
+
+    ASSERT_TRUE(QFile::remove(path));
+    // A pipe nobody writes, an endless device, a folder: refused at once.
+    for (const auto &make : std::vector<std::function<bool()>>{
+             [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
+             [&] { return QFile::link("/dev/zero", path); }, [&] { return QDir().mkdir(path); }}) {
+        ASSERT_TRUE(make());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_THROW(store.read(), SessionFormatError);
+        EXPECT_LT(timer.elapsed(), 1000);
+        QFile::remove(path) || QDir().rmdir(path);
+    }
+    QFile huge(path);
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(SessionStore::maxFileSize + 1));
+    huge.close();
+    EXPECT_THROW(store.read(), SessionFormatError);
+
+    // Writing to a pipe writes through it and leaves it a pipe (a full
+    // device: CliTest's outputThatCannotBeWrittenIsAFailure).
+    const QString pipe = folder.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_TRUE(writeFileAtomically(pipe, "nobody reads")); // refused, not blocked
+    QFile reader(pipe);
+    std::thread readSide([&] {
+        ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+        EXPECT_EQ(reader.readAll(), QByteArray("exported\0text", 13));
+    });
+    for (int tries = 0; tries < 100; ++tries) { // until the reader has opened its end
+        error = writeFileAtomically(pipe, QByteArray("exported\0text", 13));
+        if (!error)
+            break;
+        QThread::msleep(10);
+    }
+    readSide.join();
+    EXPECT_FALSE(error) << error->toStdString();
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(pipe).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 // A restore keeps the newest 500 lines (and every matching translation); the
@@ -118,51 +158,4 @@ TEST(FileSafety, theAppSaysOncePerRunOfFailuresThatTheTranscriptIsNotSaved) {
     f.settle();
     EXPECT_EQ(failed.count(), 1);
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.size(), 4);
-}
-
-TEST(FileSafety, onlyRegularFilesAreReadAndSpecialFilesAreWrittenThrough) {
-    QTemporaryDir folder;
-    SessionStore store(folder.path());
-    const QString path = folder.filePath("Orvinta/session.json");
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-
-    // A pipe nobody writes, an endless device, a folder: refused at once.
-    for (const auto &make : std::vector<std::function<bool()>>{
-             [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
-             [&] { return QFile::link("/dev/zero", path); }, [&] { return QDir().mkdir(path); }}) {
-        ASSERT_TRUE(make());
-        QElapsedTimer timer;
-        timer.start();
-        EXPECT_THROW(store.read(), SessionFormatError);
-        EXPECT_LT(timer.elapsed(), 1000);
-        QFile::remove(path) || QDir().rmdir(path);
-    }
-    QFile huge(path);
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(huge.resize(SessionStore::maxFileSize + 1));
-    huge.close();
-    EXPECT_THROW(store.read(), SessionFormatError);
-
-    // Writing to a pipe writes through it and leaves it a pipe (a full
-    // device: CliTest's outputThatCannotBeWrittenIsAFailure).
-    const QString pipe = folder.filePath("pipe");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    EXPECT_TRUE(writeFileAtomically(pipe, "nobody reads")); // refused, not blocked
-    QFile reader(pipe);
-    std::thread readSide([&] {
-        ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
-        EXPECT_EQ(reader.readAll(), QByteArray("exported\0text", 13));
-    });
-    std::optional<QString> error;
-    for (int tries = 0; tries < 100; ++tries) { // until the reader has opened its end
-        error = writeFileAtomically(pipe, QByteArray("exported\0text", 13));
-        if (!error)
-            break;
-        QThread::msleep(10);
-    }
-    readSide.join();
-    EXPECT_FALSE(error) << error->toStdString();
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(pipe).constData(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
