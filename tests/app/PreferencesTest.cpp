@@ -160,7 +160,7 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntryThatQuotesAHostileCommandPa
     }
 }
 
-TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
+TEST(Preferences, theUsersFileIsInTheXdgConfigHomeAndWritesKeptInMemoryLeaveItAlone) {
     QTemporaryDir folder;
     const QString path = folder.filePath("Orvinta.conf");
     PreferencesStore(path).setString("app.selectedLocale", "de-DE");
@@ -176,12 +176,10 @@ TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
     const PreferencesStore reread(path);
     EXPECT_EQ(reread.stringValue("app.selectedLocale"), "de-DE");
     EXPECT_FALSE(reread.stringValue("app.soundEnabled"));
-}
 
-TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome) {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // The user's store is the file in the XDG config home.
+    qputenv("XDG_CONFIG_HOME", folder.path().toUtf8());
     PreferencesStore store;
     qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(store.fileName(), config.filePath("Orvinta/Orvinta.conf"));
+    EXPECT_EQ(store.fileName(), folder.filePath("Orvinta/Orvinta.conf"));
 }
