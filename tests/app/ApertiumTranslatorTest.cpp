@@ -77,7 +77,7 @@ std::vector<int> waitForPipelines(const ApertiumTranslator &translator, std::siz
 
 } // namespace
 
-TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanishAndNamesAMissingPair) {
+TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanishKeepingTheTextsShape) {
     ApertiumTranslator translator;
     // A missing pair is named, and starts no pipeline.
     EXPECT_EQ(errorOf(translator, "en-US", "de-DE"),
@@ -95,10 +95,8 @@ TEST(ApertiumTranslator, translatesDirectlyAndThroughSpanishAndNamesAMissingPair
     // The same language in another region needs no translator.
     EXPECT_TRUE(translator.route("en-US", "en-GB").empty());
     EXPECT_EQ(translator.translate("en-US", "en-GB", "Colour"), "Colour");
-}
 
-TEST(ApertiumTranslator, keepsReservedCharactersSpacingLineBreaksAndLongTexts) {
-    ApertiumTranslator translator;
+    // Reserved characters, spacing, line breaks and long texts are kept.
     const std::string tricky = "a^b ~ $5 [note] {x} <tag> a/b back\\slash *star mail@example.com";
     const std::string translated = translator.translate("en-US", "es-ES", tricky);
     for (const char *piece :
