@@ -96,10 +96,9 @@ TEST(Listening, requestsThatMayNotStart) {
             f.state->listening()->errorMessageText().startsWith("Microphone access required."));
         EXPECT_EQ(f.starts(), 0);
         EXPECT_FALSE(f.state->listening()->isTransitioning());
-    }
-    {
+
         // Dictating: toggling does nothing.
-        AppFixture f;
+        f.state->preferences()->setSelectedSource(AudioSourceType::systemAudio);
         f.state->dictation()->setIsDictating(true);
         f.toggleListening();
         EXPECT_FALSE(f.state->listening()->isListening());
