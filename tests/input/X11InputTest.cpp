@@ -45,16 +45,13 @@ std::shared_ptr<X11Connection> connect() {
     return connection;
 }
 
-struct Store {
+/// The paste target client started with `options`, a paster into it, and their preferences.
+struct Paste {
+    explicit Paste(const QStringList &options)
+        : target(options) {}
     QTemporaryDir folder;
     std::shared_ptr<PreferencesStore> preferences =
         std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
-};
-
-/// The paste target client started with `options`, and a paster into it.
-struct Paste : Store {
-    explicit Paste(const QStringList &options)
-        : target(options) {}
     PasteTarget target;
     ClipboardPaster paster{std::make_unique<X11PasteKeystrokes>(connect(), QString()), preferences};
     QSignalSpy restored{&paster, &ClipboardPaster::restored};
@@ -214,10 +211,9 @@ TEST(KeyTable, everyCodeRoundTripsAndEveryHoldKeyIsOneTheMonitorSees) {
 // A combination another client holds: CliShortcuts.
 TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     REQUIRE_DISPLAY();
-    PasteTarget target({});
-    ASSERT_TRUE(target.waitUntilReady());
-    Store store;
-    HotkeyManager manager(store.preferences, std::make_unique<X11KeyGrabber>(connect(), QString()));
+    Paste p({});
+    ASSERT_TRUE(p.target.waitUntilReady());
+    HotkeyManager manager(p.preferences, std::make_unique<X11KeyGrabber>(connect(), QString()));
     int toggles = 0;
     int overlays = 0;
     manager.setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
@@ -232,7 +228,7 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     // Suspended, the keys reach the focused window instead.
     manager.setSuspended(true);
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+s", "x"}));
-    ASSERT_TRUE(target.waitForLine("text: x"));
+    ASSERT_TRUE(p.target.waitForLine("text: x"));
     EXPECT_EQ(toggles, 1);
     manager.setSuspended(false);
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+s"}));
