@@ -53,22 +53,6 @@ TEST(Transcript, addConfirmedLineTrimsAppendsSavesAndInsertsOneRow) {
     EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
-TEST(Transcript, dictationCollectsIntoTheBufferInstead) {
-    AppFixture f;
-    AppState &s = *f.state;
-    s.dictation()->setIsDictating(true);
-    s.setInterimText("Hel");
-    EXPECT_EQ(s.dictation()->dictationInterimText(), "Hel");
-    s.addConfirmedLine("Hello");
-    s.addConfirmedLine(" world ");
-    EXPECT_EQ(s.dictation()->dictationBuffer(), "Hello world");
-    EXPECT_TRUE(s.dictation()->dictationInterimText().isEmpty());
-    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
-    EXPECT_EQ(s.transcript()->lineCount(), 0);
-    EXPECT_FALSE(QFile::exists(f.sessionPath()));
-    EXPECT_FALSE(f.clipboard->text);
-}
-
 TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {
     AppFixture f;
     AppState &s = *f.state;
@@ -144,10 +128,24 @@ TEST(Transcript, deleteClearAndWordCount) {
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
 }
 
-TEST(Transcript, whatWasSaidStaysOutOfTheDefaultLog) {
+TEST(Transcript, dictationCollectsIntoTheBufferAndWhatWasSaidStaysOutOfTheDefaultLog) {
     AppFixture f;
     AppState &s = *f.state;
     LogCapture log;
+    // Dictation collects into its buffer instead.
+    s.dictation()->setIsDictating(true);
+    s.setInterimText("Hel");
+    EXPECT_EQ(s.dictation()->dictationInterimText(), "Hel");
+    s.addConfirmedLine("Hello");
+    s.addConfirmedLine(" world ");
+    EXPECT_EQ(s.dictation()->dictationBuffer(), "Hello world");
+    EXPECT_TRUE(s.dictation()->dictationInterimText().isEmpty());
+    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
+    EXPECT_EQ(s.transcript()->lineCount(), 0);
+    EXPECT_FALSE(QFile::exists(f.sessionPath()));
+    EXPECT_FALSE(f.clipboard->text);
+    s.dictation()->setIsDictating(false);
+
     s.setInterimText("private wor");
     s.addConfirmedLine("Private words.");
     s.dictation()->setIsDictating(true);
