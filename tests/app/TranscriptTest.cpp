@@ -103,8 +103,7 @@ TEST(Transcript, deleteClearAndWordCount) {
     const ConfirmedLine first = t.confirmedLines().front();
     s.setTranslation("x y", first.id);
     s.setTranslation("z", t.confirmedLines()[1].id);
-    t.deleteLine(s.transcript()->confirmedLines().front().id); // an id that lives inside the
-                                                               // list being changed
+    t.deleteLine(t.confirmedLines().front().id); // an id inside the list being changed
     EXPECT_EQ(t.lineCount(), 2);
     EXPECT_FALSE(t.translations().contains(first.id));
     EXPECT_EQ(t.translations().value(t.confirmedLines().front().id), "z");
