@@ -80,9 +80,8 @@ TEST(Listening, failuresShowABannerThatDismissesItself) {
     s.listening()->setErrorMessage("cleared early");
     s.listening()->setErrorMessage(std::nullopt);
     s.listening()->setErrorMessage("fresh");
-    spin(40ms);
-    EXPECT_EQ(s.listening()->errorMessageText(),
-              "fresh"); // the cleared one's timer is gone
+    spin(40ms); // the cleared one's timer is gone: nothing dismisses the fresh one
+    EXPECT_EQ(s.listening()->errorMessageText(), "fresh");
 }
 
 TEST(Listening, requestsThatMayNotStart) {
