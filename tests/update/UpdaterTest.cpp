@@ -71,8 +71,9 @@ void serveChain(TestFeedServer &server, const QString &prefix, int n, const QUrl
 
 } // namespace
 
-TEST(UpdaterTest, ManualCheckSaysUpToDateOrAvailableWithNotesAndDownload) {
+TEST(UpdaterTest, ManualChecksSayAvailableOrUpToDateFollowRedirectsAndNameEachFailure) {
     TestFeedServer server;
+    TestFeedServer plain(TestFeedServer::Scheme::http);
     server.serve("/newer.xml",
                  FeedResponse::feed(OrvintaTest::appcastXml(
                      {{"1.3", "<p>old</p>"},
@@ -81,30 +82,6 @@ TEST(UpdaterTest, ManualCheckSaysUpToDateOrAvailableWithNotesAndDownload) {
     server.serve("/same.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.4.0", ""}})));
     server.serve("/older.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.3.9", ""}})));
 
-    UpdaterFixture fixture;
-    auto updater = fixture.start(server.url("/newer.xml"));
-    check(*updater);
-    EXPECT_EQ(updater->state(), State::updateAvailable);
-    EXPECT_TRUE(updater->isUserInitiated());
-    EXPECT_EQ(updater->message(), "Orvinta 1.10 is available (you have 1.4)");
-    EXPECT_EQ(updater->availableVersion(), "1.10");
-    EXPECT_EQ(updater->downloadUrl(), QUrl("https://orvinta.app/downloads/orvinta-1.10.tar.gz"));
-    EXPECT_TRUE(updater->releaseNotesHtml().contains("<li>Better</li>"));
-    EXPECT_FALSE(updater->releaseNotesHtml().contains("boom"));
-
-    for (const char *path : {"/same.xml", "/older.xml"}) {
-        updater->setFeedUrl(server.url(path));
-        check(*updater);
-        EXPECT_EQ(updater->state(), State::upToDate) << path;
-        EXPECT_EQ(updater->message(), "Orvinta 1.4 is up to date") << path;
-        EXPECT_TRUE(updater->downloadUrl().isEmpty());
-        EXPECT_TRUE(updater->availableVersion().isEmpty());
-    }
-}
-
-TEST(UpdaterTest, RedirectChainsAreFollowedAndFeedsThatCannotBeReadAreErrorsThatSaySo) {
-    TestFeedServer server;
-    TestFeedServer plain(TestFeedServer::Scheme::http);
     const QByteArray good = OrvintaTest::appcastXml({{"9.0", "<p>x</p>"}});
     QByteArray fileDownload = good;
     fileDownload.replace("https://orvinta.app/downloads/orvinta-9.0.tar.gz",
@@ -132,9 +109,28 @@ TEST(UpdaterTest, RedirectChainsAreFollowedAndFeedsThatCannotBeReadAreErrorsThat
     // Every hop is checked, the third as the first.
     serveChain(server, "/late", 3, plain.url("/appcast.xml"));
 
-    // Redirect chains are followed, and loops say so.
     UpdaterFixture fixture;
-    auto updater = fixture.start(server.url("/hop0"));
+    auto updater = fixture.start(server.url("/newer.xml"));
+    check(*updater);
+    EXPECT_EQ(updater->state(), State::updateAvailable);
+    EXPECT_TRUE(updater->isUserInitiated());
+    EXPECT_EQ(updater->message(), "Orvinta 1.10 is available (you have 1.4)");
+    EXPECT_EQ(updater->availableVersion(), "1.10");
+    EXPECT_EQ(updater->downloadUrl(), QUrl("https://orvinta.app/downloads/orvinta-1.10.tar.gz"));
+    EXPECT_TRUE(updater->releaseNotesHtml().contains("<li>Better</li>"));
+    EXPECT_FALSE(updater->releaseNotesHtml().contains("boom"));
+
+    for (const char *path : {"/same.xml", "/older.xml"}) {
+        updater->setFeedUrl(server.url(path));
+        check(*updater);
+        EXPECT_EQ(updater->state(), State::upToDate) << path;
+        EXPECT_EQ(updater->message(), "Orvinta 1.4 is up to date") << path;
+        EXPECT_TRUE(updater->downloadUrl().isEmpty());
+        EXPECT_TRUE(updater->availableVersion().isEmpty());
+    }
+
+    // Redirect chains are followed, and loops say so.
+    updater->setFeedUrl(server.url("/hop0"));
     check(*updater);
     EXPECT_EQ(updater->state(), State::updateAvailable) << updater->message().toStdString();
     for (int i = 0; i < hops; ++i)
