@@ -7,7 +7,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Preferences, surviveARestart) {
+TEST(Preferences, surviveARestartNotifyOnlyOnChangeAndIgnoreBadStoredValues) {
     AppFixture f;
     f.state->preferences()->setSelectedLocale("de-DE");
     f.state->preferences()->setTargetLanguage("fr-FR");
@@ -31,22 +31,17 @@ TEST(Preferences, surviveARestart) {
     EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::translation);
     EXPECT_TRUE(s.preferences()->dictationModeEnabled());
     EXPECT_FALSE(s.audioDevices()->selectedDeviceID()); // the device choice is not kept
-}
 
-TEST(Preferences, settersNotifyOnlyOnChangeButAlwaysWrite) {
-    AppFixture f;
-    AppState &s = *f.state;
+    // Setters notify only on a change, but always write.
     QSignalSpy changed(s.preferences(), &Preferences::soundEnabledChanged);
-    f.preferences->setBool("app.soundEnabled", false); // written behind its back
-    s.preferences()->setSoundEnabled(true);            // equal value: no signal...
+    f.preferences->setBool("app.soundEnabled", true); // written behind its back
+    s.preferences()->setSoundEnabled(false);          // equal value: no signal...
     EXPECT_EQ(changed.count(), 0);
-    EXPECT_TRUE(f.preferences->boolValue("app.soundEnabled")); // ...but written
-    s.preferences()->setSoundEnabled(false);
+    EXPECT_FALSE(f.preferences->boolValue("app.soundEnabled")); // ...but written
+    s.preferences()->setSoundEnabled(true);
     EXPECT_EQ(changed.count(), 1);
-}
 
-TEST(Preferences, badStoredValuesAreIgnored) {
-    AppFixture f;
+    // Bad stored values are ignored.
     f.state.reset();
     f.preferences->setString("app.selectedSource", "speaker");
     f.preferences->setString("app.autoPasteSource", "Translation");
@@ -54,13 +49,13 @@ TEST(Preferences, badStoredValuesAreIgnored) {
     f.preferences->setString("app.soundEnabled", "false");
     f.preferences->setData("app.selectedLocale", QByteArray("\x01\x02"));
     f.restart();
-    AppState &s = *f.state;
-    EXPECT_EQ(s.preferences()->selectedSource(), AudioSourceType::systemAudio);
+    AppState &bad = *f.state;
+    EXPECT_EQ(bad.preferences()->selectedSource(), AudioSourceType::systemAudio);
     EXPECT_EQ(f.preferences->stringValue("app.selectedSource"), "speaker");
-    EXPECT_EQ(s.preferences()->autoPasteSource(), AutoPasteSource::original);
-    EXPECT_TRUE(s.preferences()->showOverlay());
-    EXPECT_FALSE(s.preferences()->soundEnabled());
-    EXPECT_EQ(s.preferences()->selectedLocale(), "en-US");
+    EXPECT_EQ(bad.preferences()->autoPasteSource(), AutoPasteSource::original);
+    EXPECT_TRUE(bad.preferences()->showOverlay());
+    EXPECT_FALSE(bad.preferences()->soundEnabled());
+    EXPECT_EQ(bad.preferences()->selectedLocale(), "en-US");
 }
 
 namespace {
@@ -165,7 +160,7 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntryThatQuotesAHostileCommandPa
     }
 }
 
-TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
+TEST(Preferences, theUsersFileIsInTheXdgConfigHomeAndWritesKeptInMemoryLeaveItAlone) {
     QTemporaryDir folder;
     const QString path = folder.filePath("Orvinta.conf");
     PreferencesStore(path).setString("app.selectedLocale", "de-DE");
@@ -181,12 +176,10 @@ TEST(Preferences, writesKeptInMemoryLeaveTheUsersFileAlone) {
     const PreferencesStore reread(path);
     EXPECT_EQ(reread.stringValue("app.selectedLocale"), "de-DE");
     EXPECT_FALSE(reread.stringValue("app.soundEnabled"));
-}
 
-TEST(Preferences, theUsersStoreIsTheConfFileInTheXdgConfigHome) {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // The user's store is the file in the XDG config home.
+    qputenv("XDG_CONFIG_HOME", folder.path().toUtf8());
     PreferencesStore store;
     qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(store.fileName(), config.filePath("Orvinta/Orvinta.conf"));
+    EXPECT_EQ(store.fileName(), folder.filePath("Orvinta/Orvinta.conf"));
 }

@@ -9,7 +9,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
+TEST(Session, fileFormatIsCompactUpperCaseAndPrivateAndBurstsEndWithTheNewestOnDisk) {
     AppFixture f;
     f.state->preferences()->setTargetLanguage("es-ES");
     f.state->addConfirmedLine("Grüße \"quoted\"");
@@ -31,9 +31,42 @@ TEST(Session, fileFormatIsCompactUpperCaseAndPrivate) {
     EXPECT_TRUE(permissions.testFlags(QFile::ReadOwner | QFile::WriteOwner));
     EXPECT_FALSE(permissions &
                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+
+    // A burst of lines ends with the newest on disk.
+    for (int i = 1; i <= 300; ++i)
+        f.state->addConfirmedLine(QString("Line %1.").arg(i));
+    f.state->transcript()->deleteLine(line.id);
+    f.settle();
+    const SessionData saved = decodeSession(readAll(f.sessionPath()));
+    ASSERT_EQ(saved.lines.size(), 300);
+    EXPECT_EQ(saved.lines.front().text, "Line 1.");
+    EXPECT_EQ(saved.lines.back().text, "Line 300.");
+
+    f.state->transcript()->clearAll();
+    f.settle();
+    EXPECT_FALSE(QFile::exists(f.sessionPath()));
+
+    // Translations save once after a burst, and at quit.
+    f.state->addConfirmedLine("One.");
+    f.state->addConfirmedLine("Two.");
+    const auto lines = f.state->transcript()->confirmedLines();
+    f.settle();
+    const QByteArray beforeTranslations = readAll(f.sessionPath());
+
+    f.state->setTranslation("Uno.", lines[0].id);
+    spin(std::chrono::milliseconds(20));
+    f.state->setTranslation("Dos.", lines[1].id);
+    EXPECT_EQ(readAll(f.sessionPath()), beforeTranslations); // still debouncing
+    ASSERT_TRUE(waitUntil([&] { return readAll(f.sessionPath()) != beforeTranslations; }));
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).translations.size(), 2);
+
+    // A translation just before quitting is written at quit, not lost.
+    f.state->setTranslation("Dos!", lines[1].id);
+    f.state.reset();
+    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains("Dos!"));
 }
 
-TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
+TEST(Session, translationsNeedTheSameTargetAndUuidKeysAndAnUnreadableFileIsKeptAside) {
     AppFixture f;
     f.state.reset();
     SessionData data = sessionOf(3, "de-DE");
@@ -56,10 +89,8 @@ TEST(Session, translationsNeedTheSameTargetAndUuidKeys) {
     EXPECT_EQ(f.state->transcript()->confirmedLines(), data.lines);
     EXPECT_EQ(f.state->transcript()->translations().size(), 3);
     EXPECT_EQ(f.state->transcript()->translations().value(data.lines[0].id), "Línea 1");
-}
 
-TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
-    AppFixture f;
+    // An unreadable file is kept aside, not overwritten.
     f.state.reset();
     const QByteArray broken = R"({"lines":[],"targetLanguage":"en-US"})"; // no "translations"
     ASSERT_TRUE(writeFile(f.sessionPath(), broken));
@@ -83,41 +114,4 @@ TEST(Session, anUnreadableFileIsKeptAsideNotOverwritten) {
          QByteArray(
              R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"a"}],"translations":{},"targetLanguage":""})")})
         EXPECT_THROW(decodeSession(bad), SessionFormatError) << bad.constData();
-}
-
-TEST(Session, translationsSaveOnceAfterABurstAndAtQuit) {
-    AppFixture f;
-    f.state->addConfirmedLine("One.");
-    f.state->addConfirmedLine("Two.");
-    const auto lines = f.state->transcript()->confirmedLines();
-    f.settle();
-    const QByteArray beforeTranslations = readAll(f.sessionPath());
-
-    f.state->setTranslation("Uno.", lines[0].id);
-    spin(std::chrono::milliseconds(20));
-    f.state->setTranslation("Dos.", lines[1].id);
-    EXPECT_EQ(readAll(f.sessionPath()), beforeTranslations); // still debouncing
-    ASSERT_TRUE(waitUntil([&] { return readAll(f.sessionPath()) != beforeTranslations; }));
-    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).translations.size(), 2);
-
-    // A translation just before quitting is written at quit, not lost.
-    f.state->setTranslation("Dos!", lines[1].id);
-    f.state.reset();
-    EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains("Dos!"));
-}
-
-TEST(Session, aBurstOfLinesEndsWithTheNewestOnDisk) {
-    AppFixture f;
-    for (int i = 1; i <= 300; ++i)
-        f.state->addConfirmedLine(QString("Line %1.").arg(i));
-    f.state->transcript()->deleteLine(f.state->transcript()->confirmedLines().front().id);
-    f.settle();
-    const SessionData saved = decodeSession(readAll(f.sessionPath()));
-    ASSERT_EQ(saved.lines.size(), 299);
-    EXPECT_EQ(saved.lines.front().text, "Line 2.");
-    EXPECT_EQ(saved.lines.back().text, "Line 300.");
-
-    f.state->transcript()->clearAll();
-    f.settle();
-    EXPECT_FALSE(QFile::exists(f.sessionPath()));
 }

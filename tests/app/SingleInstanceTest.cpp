@@ -2,12 +2,9 @@
 
 #include <OrvintaPlatform/SingleInstance.h>
 
-#include <QSysInfo>
-
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstring>

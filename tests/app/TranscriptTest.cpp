@@ -7,7 +7,7 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 
-TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
+TEST(Transcript, addConfirmedLineTrimsAppendsSavesAndInsertsOneRow) {
     AppFixture f;
     AppState &s = *f.state;
     s.setInterimText("Hello wor");
@@ -31,24 +31,26 @@ TEST(Transcript, addConfirmedLineTrimsAppendsAndSaves) {
     f.settle();
     EXPECT_TRUE(QFile::exists(f.sessionPath()));
 
-    s.addConfirmedLine("Again.");
-    EXPECT_NE(s.transcript()->confirmedLines()[0].id, s.transcript()->confirmedLines()[1].id);
-}
+    // A new line inserts one row; a translation updates only its row.
+    Transcript &model = *s.transcript();
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    s.addConfirmedLine("Second  line here.");
+    EXPECT_NE(model.confirmedLines()[0].id, model.confirmedLines()[1].id);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 1);
+    EXPECT_EQ(inserted[0][2].toInt(), 1);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(model.totalWordCount(), 5);
 
-TEST(Transcript, dictationCollectsIntoTheBufferInstead) {
-    AppFixture f;
-    AppState &s = *f.state;
-    s.dictation()->setIsDictating(true);
-    s.setInterimText("Hel");
-    EXPECT_EQ(s.dictation()->dictationInterimText(), "Hel");
-    s.addConfirmedLine("Hello");
-    s.addConfirmedLine(" world ");
-    EXPECT_EQ(s.dictation()->dictationBuffer(), "Hello world");
-    EXPECT_TRUE(s.dictation()->dictationInterimText().isEmpty());
-    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
-    EXPECT_EQ(s.transcript()->lineCount(), 0);
-    EXPECT_FALSE(QFile::exists(f.sessionPath()));
-    EXPECT_FALSE(f.clipboard->text);
+    const QModelIndex second = model.index(1);
+    EXPECT_EQ(model.data(second, Transcript::TextRole).toString(), "Second  line here.");
+    s.setTranslation("Segunda línea.", model.confirmedLines()[1].id);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex(), second);
+    EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(), "Segunda línea.");
+    EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
 TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {
@@ -101,8 +103,7 @@ TEST(Transcript, deleteClearAndWordCount) {
     const ConfirmedLine first = t.confirmedLines().front();
     s.setTranslation("x y", first.id);
     s.setTranslation("z", t.confirmedLines()[1].id);
-    t.deleteLine(s.transcript()->confirmedLines().front().id); // an id that lives inside the list
-                                                               // being changed
+    t.deleteLine(t.confirmedLines().front().id); // an id inside the list being changed
     EXPECT_EQ(t.lineCount(), 2);
     EXPECT_FALSE(t.translations().contains(first.id));
     EXPECT_EQ(t.translations().value(t.confirmedLines().front().id), "z");
@@ -126,35 +127,24 @@ TEST(Transcript, deleteClearAndWordCount) {
     EXPECT_FALSE(QFile::exists(f.sessionPath()));
 }
 
-TEST(Transcript, aNewLineInsertsOneRowAndATranslationUpdatesOnlyItsRow) {
-    AppFixture f;
-    AppState &s = *f.state;
-    Transcript &model = *s.transcript();
-    s.addConfirmedLine("First line.");
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-    s.addConfirmedLine("Second  line here.");
-    ASSERT_EQ(inserted.count(), 1);
-    EXPECT_EQ(inserted[0][1].toInt(), 1);
-    EXPECT_EQ(inserted[0][2].toInt(), 1);
-    EXPECT_EQ(reset.count(), 0);
-    EXPECT_EQ(model.totalWordCount(), 5);
-
-    const QModelIndex second = model.index(1);
-    EXPECT_EQ(model.data(second, Transcript::TextRole).toString(), "Second  line here.");
-    s.setTranslation("Segunda línea.", model.confirmedLines()[1].id);
-    ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed[0][0].toModelIndex(), second);
-    EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(), "Segunda línea.");
-    EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
-}
-
-TEST(Transcript, whatWasSaidStaysOutOfTheDefaultLog) {
+TEST(Transcript, dictationCollectsIntoTheBufferAndWhatWasSaidStaysOutOfTheDefaultLog) {
     AppFixture f;
     AppState &s = *f.state;
     LogCapture log;
+    // Dictation collects into its buffer instead.
+    s.dictation()->setIsDictating(true);
+    s.setInterimText("Hel");
+    EXPECT_EQ(s.dictation()->dictationInterimText(), "Hel");
+    s.addConfirmedLine("Hello");
+    s.addConfirmedLine(" world ");
+    EXPECT_EQ(s.dictation()->dictationBuffer(), "Hello world");
+    EXPECT_TRUE(s.dictation()->dictationInterimText().isEmpty());
+    EXPECT_TRUE(s.transcript()->interimText().isEmpty());
+    EXPECT_EQ(s.transcript()->lineCount(), 0);
+    EXPECT_FALSE(QFile::exists(f.sessionPath()));
+    EXPECT_FALSE(f.clipboard->text);
+    s.dictation()->setIsDictating(false);
+
     s.setInterimText("private wor");
     s.addConfirmedLine("Private words.");
     s.dictation()->setIsDictating(true);

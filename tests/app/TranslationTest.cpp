@@ -272,7 +272,7 @@ TEST(Translation, aNewPassCancelsTheRunningOne) {
     EXPECT_EQ(ids.size(), 11);
 }
 
-TEST(Translation, theSameLanguageTranslatesNothing) {
+TEST(Translation, theSameLanguageTranslatesNothingAndANewControllerWaitsForTheNextRun) {
     TranslationFixture f("en-US");
     EXPECT_FALSE(f.controller->shouldShowTranslation());
     f.toggleListening();
@@ -287,6 +287,15 @@ TEST(Translation, theSameLanguageTranslatesNothing) {
     // 'en-US' and 'en-GB' are different identifiers.
     f.state->preferences()->setTargetLanguage("en-GB");
     EXPECT_TRUE(f.controller->shouldShowTranslation());
+
+    // A controller created during a run waits for the next run.
+    f.controller = std::make_unique<TranslationController>(*f.state, f.backend, 50ms);
+    f.addLines(3, 3);
+    spin(100ms);
+    EXPECT_TRUE(f.backend->texts().empty());
+    f.toggleListening();
+    f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return f.state->transcript()->translations().size() == 3; }));
 }
 
 TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
@@ -324,20 +333,6 @@ TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
     // Replacing a translation never pastes; line 3's first one does.
     EXPECT_EQ(f.paster->pasted,
               (std::vector<QString>{"es-ES:Line 1.", "es-ES:Line 2.", "fr-FR:Line 3."}));
-}
-
-TEST(Translation, aControllerCreatedDuringARunWaitsForTheNextRun) {
-    TranslationFixture f;
-    f.controller.reset();
-    f.toggleListening();
-    f.controller = std::make_unique<TranslationController>(*f.state, f.backend, 50ms);
-    f.addLines(1, 1);
-    spin(100ms);
-    EXPECT_TRUE(f.backend->texts().empty());
-
-    f.toggleListening();
-    f.toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return f.state->transcript()->translations().size() == 1; }));
 }
 
 TEST(Translator, closingCancelsTheRequestInProgressAndDropsTheRest) {

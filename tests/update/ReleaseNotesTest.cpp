@@ -9,13 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QUrl>
-
-#include <gtest/gtest.h>
 
 using namespace Orvinta;
 using Orvinta::Testing::writeFile;
@@ -115,7 +111,7 @@ QString expectSanitized(const QString &html, std::initializer_list<const char *>
 
 } // namespace
 
-TEST(ReleaseNotesTest, NotesShowOnceAfterAnUpgradeThatHasThem) {
+TEST(ReleaseNotesTest, NotesShowOnceAfterAnUpgradeThatHasThemAndAreNotReplacedWhileShown) {
     // Launches in turn ("+": this one shows notes13), and the version recorded after each.
     const std::vector<std::pair<QStringList, QStringList>> runs{
         // The first launch records its version and shows nothing.
@@ -158,9 +154,29 @@ TEST(ReleaseNotesTest, NotesShowOnceAfterAnUpgradeThatHasThem) {
     ReleaseNotes relaunch(installation.reopen(), "1.3", installation.appcastPath);
     EXPECT_FALSE(window.showNotesIfNew(relaunch));
     EXPECT_FALSE(window.isVisible());
+
+    // Showing while visible raises the window without replacing the notes.
+    QSignalSpy raised(&window, &WhatsNewModel::raiseRequested);
+    window.show("1.3", notes13);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.html().contains("<li>Faster</li>"));
+    EXPECT_EQ(raised.count(), 1);
+
+    window.show("1.4", "<p>Other</p>");
+    EXPECT_EQ(raised.count(), 2);
+    EXPECT_EQ(window.version(), "1.3");
+    EXPECT_TRUE(window.html().contains("<li>Faster</li>"));
+    EXPECT_FALSE(window.html().contains("Other"));
+
+    window.dismiss();
+    EXPECT_FALSE(window.isVisible());
+    window.show("1.4", "<p>Other</p><script>x()</script>");
+    EXPECT_EQ(window.title(), "What's New in 1.4");
+    EXPECT_TRUE(window.html().contains("Other"));
+    EXPECT_FALSE(window.html().contains("script"));
 }
 
-TEST(ReleaseNotesTest, AMissingOrBrokenFeedShowsNothingAndChangesNothing) {
+TEST(ReleaseNotesTest, AMissingOrBrokenFeedShowsNothingButTheBundledOneHasNotesForThisVersion) {
     Installation installation;
     installation.launch("1.2");
     installation.write(OrvintaTest::appcastXml({{"1.3", notes13}}).left(200));
@@ -168,10 +184,8 @@ TEST(ReleaseNotesTest, AMissingOrBrokenFeedShowsNothingAndChangesNothing) {
     QFile::remove(installation.appcastPath);
     EXPECT_EQ(installation.launch("1.3"), std::nullopt);
     EXPECT_EQ(installation.lastSeen(), "1.2");
-}
 
-TEST(ReleaseNotesTest, TheBundledFeedHasNotesForThisVersion) {
-    Installation installation;
+    // The bundled feed has notes for this version.
     installation.store->setString(ReleaseNotes::lastSeenVersionKey, "0.0.1");
     ReleaseNotes notes(installation.store);
     ASSERT_EQ(notes.shortVersion(), AppVersion::shortVersion());
@@ -271,28 +285,4 @@ TEST(NotesHtmlTest, NothingInTheNotesIsFetchedHoweverItIsEscaped) {
     }
     hostile += "<img src=\"" + remote + "\"><img src=\"data:image/png;base64,iVBORw0KGgo=\">";
     expectSanitized(hostile, {"style", "tracker", "background", "img"}, {"Styled", "cell"});
-}
-
-TEST(WhatsNewModelTest, ShowingWhileVisibleRaisesWithoutReplacingTheNotes) {
-    WhatsNewModel model;
-    QSignalSpy raised(&model, &WhatsNewModel::raiseRequested);
-    EXPECT_FALSE(model.isVisible());
-    model.show("1.3", notes13);
-    EXPECT_TRUE(model.isVisible());
-    EXPECT_EQ(model.title(), "What's New in 1.3");
-    EXPECT_TRUE(model.html().contains("<li>Faster</li>"));
-    EXPECT_EQ(raised.count(), 1);
-
-    model.show("1.4", "<p>Other</p>");
-    EXPECT_EQ(raised.count(), 2);
-    EXPECT_EQ(model.version(), "1.3");
-    EXPECT_TRUE(model.html().contains("<li>Faster</li>"));
-    EXPECT_FALSE(model.html().contains("Other"));
-
-    model.dismiss();
-    EXPECT_FALSE(model.isVisible());
-    model.show("1.4", "<p>Other</p><script>x()</script>");
-    EXPECT_EQ(model.title(), "What's New in 1.4");
-    EXPECT_TRUE(model.html().contains("Other"));
-    EXPECT_FALSE(model.html().contains("script"));
 }

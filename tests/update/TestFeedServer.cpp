@@ -59,8 +59,6 @@ TestFeedServer::TestFeedServer(Scheme scheme)
     EXPECT_TRUE(m_server->listen(QHostAddress::LocalHost)) << m_server->errorString().toStdString();
 }
 
-TestFeedServer::~TestFeedServer() = default;
-
 QUrl TestFeedServer::url(const QString &path) const {
     return QUrl(QString("%1://127.0.0.1:%2%3")
                     .arg(m_scheme == Scheme::https ? "https" : "http")

@@ -58,7 +58,6 @@ class TestFeedServer : public QObject {
 public:
     enum class Scheme { https, http };
     explicit TestFeedServer(Scheme scheme = Scheme::https);
-    ~TestFeedServer() override;
 
     QUrl url(const QString &path) const;
     void serve(const QString &path, FeedResponse response);
