@@ -153,10 +153,15 @@ void AppState::installHotkeyActions() {
 }
 
 void AppState::toggleOverlay() {
+    // Before the panel first opened no overlay is on screen, so the
+    // shortcut shows it: it is set up now rather than only flipping the flag.
+    if (!m_overlaySetUp) {
+        m_preferences.setShowOverlay(true);
+        setupOverlay();
+        return;
+    }
     m_preferences.setShowOverlay(!m_preferences.showOverlay());
-    // Before the overlay exists, only the flag flips.
-    if (m_overlaySetUp)
-        Q_EMIT overlayVisibilityRequested(m_preferences.showOverlay());
+    Q_EMIT overlayVisibilityRequested(m_preferences.showOverlay());
 }
 
 void AppState::setupOverlay() {

@@ -163,21 +163,24 @@ TEST(Listening, startUpListsInputDevicesAndShortcutsAndOverlayRequestsReachTheSt
     hotkeys->actions.toggleAutoPaste();
     EXPECT_TRUE(f.preferences->boolValue("app.autoPasteAtCursor"));
 
-    // Before the overlay exists the shortcut only flips and persists the flag.
-    hotkeys->actions.toggleOverlay();
-    EXPECT_FALSE(s.preferences()->showOverlay());
-    EXPECT_FALSE(f.preferences->boolValue("app.showOverlay"));
-    EXPECT_EQ(overlay.count(), 0);
+    // Before the panel ever opened, the overlay shortcut shows the overlay,
+    // also when it was hidden in an earlier run; opening the panel later
+    // changes nothing.
+    f.preferences->setBool("app.showOverlay", false);
+    s.preferences()->load();
     QSignalSpy setUp(&s, &AppState::overlaySetupRequested);
-    s.setupOverlay();
+    hotkeys->actions.toggleOverlay();
+    EXPECT_EQ(setUp.count(), 1);
+    ASSERT_EQ(overlay.count(), 1);
+    EXPECT_TRUE(overlay[0][0].toBool());
+    EXPECT_TRUE(f.preferences->boolValue("app.showOverlay"));
     s.setupOverlay();
     EXPECT_EQ(setUp.count(), 1);
-    EXPECT_EQ(overlay.count(), 0); // hidden by the user, so not shown
     hotkeys->actions.toggleOverlay();
     hotkeys->actions.toggleOverlay();
-    ASSERT_EQ(overlay.count(), 2);
-    EXPECT_TRUE(overlay[0][0].toBool());
+    ASSERT_EQ(overlay.count(), 3);
     EXPECT_FALSE(overlay[1][0].toBool());
+    EXPECT_TRUE(overlay[2][0].toBool());
 
     hotkeys->onFailure(HotkeyAction::toggleOverlay, "taken");
     ASSERT_EQ(failures.count(), 1);
