@@ -116,7 +116,7 @@ void AppState::pasteAtCursor(const QString &text) {
         return;
     }
     // The paster that cannot paste has said why in its own log.
-    qCCritical(lcAppState) << "Auto-paste requires Accessibility permission";
+    qCCritical(lcAppState) << "Auto-paste: paste at the cursor needs a keyboard back end";
     if (m_preferences.autoCopyToClipboard())
         copyToClipboard(m_services.clipboard.get(), text);
 }

@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <cmath>
 
@@ -18,16 +19,18 @@ bool KeyCombo::isGlobalShortcut() const {
 }
 
 QString KeyCombo::displayString() const {
-    QString text;
-    if (modifiers & control)
-        text += QStringLiteral("⌃");
-    if (modifiers & option)
-        text += QStringLiteral("⌥");
-    if (modifiers & shift)
-        text += QStringLiteral("⇧");
+    // As Linux desktops write shortcuts: "Ctrl+Alt+S", "Super+Shift+Space".
+    QStringList parts;
     if (modifiers & command)
-        text += QStringLiteral("⌘");
-    return text + keyName(keyCode);
+        parts << QStringLiteral("Super");
+    if (modifiers & control)
+        parts << QStringLiteral("Ctrl");
+    if (modifiers & option)
+        parts << QStringLiteral("Alt");
+    if (modifiers & shift)
+        parts << QStringLiteral("Shift");
+    parts << keyName(keyCode);
+    return parts.join(QLatin1Char('+'));
 }
 
 std::uint32_t KeyCombo::carbonModifiers() const {

@@ -129,7 +129,7 @@ void DesktopShell::start() {
     });
     // Shown even without a tray: Qt embeds the icon once a tray appears.
     m_tray->show();
-    qCInfo(lcApp) << "Menu bar app ready — look for waveform icon in menu bar";
+    qCInfo(lcApp) << "Tray app ready — look for the waveform icon in the system tray";
 
     // The windows load once the icon is on its way, so that it shows first.
     QTimer::singleShot(0, this, [this] {

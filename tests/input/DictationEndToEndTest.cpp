@@ -58,7 +58,7 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
 
 TEST(CliShortcuts, listsEachShortcutAndNamesTheOneAnotherProgramHolds) {
     REQUIRE_DISPLAY();
-    // Another client holds ⌃⌥V.
+    // Another client holds Ctrl+Alt+V.
     Display *other = XOpenDisplay(nullptr);
     ASSERT_TRUE(other);
     XGrabKey(other, XKeysymToKeycode(other, XK_v), ControlMask | Mod1Mask, DefaultRootWindow(other),
@@ -70,10 +70,11 @@ TEST(CliShortcuts, listsEachShortcutAndNamesTheOneAnotherProgramHolds) {
     XCloseDisplay(other);
     EXPECT_EQ(listed.exitCode, 1);
     EXPECT_EQ(listed.lines,
-              (QStringList{"Toggle Recording\t⌃⌥S\tregistered", "Toggle Auto Copy\t⌃⌥C\tregistered",
-                           "Toggle Auto Paste\t⌃⌥V\tfailed: another program already uses "
+              (QStringList{"Toggle Recording\tCtrl+Alt+S\tregistered",
+                           "Toggle Auto Copy\tCtrl+Alt+C\tregistered",
+                           "Toggle Auto Paste\tCtrl+Alt+V\tfailed: another program already uses "
                            "this shortcut",
-                           "Toggle Overlay\t⌃⌥O\tregistered"}));
+                           "Toggle Overlay\tCtrl+Alt+O\tregistered"}));
 
     // Without a display: one clear line.
     QProcessEnvironment withoutDisplay = home.environment();

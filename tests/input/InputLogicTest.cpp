@@ -76,13 +76,21 @@ struct Monitor {
 } // namespace
 
 TEST(KeyCombo, displayStringsAndStoredForm) {
-    // The order of the symbols is fixed, whatever was pressed first.
+    // As Linux desktops write shortcuts, modifiers in a fixed order; real key names.
     EXPECT_EQ(
         (KeyCombo{49, KeyCombo::command | KeyCombo::shift | KeyCombo::control}).displayString(),
-        "⌃⇧⌘Space");
-    EXPECT_EQ((KeyCombo{96, KeyCombo::option}).displayString(), "⌥F5");
-    EXPECT_EQ((KeyCombo{10, 0}).displayString(), "Key10");
-    EXPECT_EQ((KeyCombo{123, KeyCombo::control}).displayString(), "⌃←");
+        "Super+Ctrl+Shift+Space");
+    EXPECT_EQ((KeyCombo{96, KeyCombo::option}).displayString(), "Alt+F5");
+    for (const auto &[code, name] : {std::pair<std::uint16_t, const char *>{51, "Backspace"},
+                                     {117, "Delete"},
+                                     {116, "PgUp"},
+                                     {121, "PgDown"},
+                                     {105, "F13"},
+                                     {87, "Keypad 5"},
+                                     {52, "Key52"}})
+        EXPECT_EQ((KeyCombo{code, KeyCombo::control}).displayString(),
+                  QStringLiteral("Ctrl+") + QString::fromUtf8(name));
+    EXPECT_EQ((KeyCombo{123, KeyCombo::control}).displayString(), "Ctrl+Left");
     // Caps lock and the fn flag take no part in a registration.
     EXPECT_EQ((KeyCombo{1, controlOption | 0x10000 | 0x800000}).carbonModifiers(), 0x1800u);
 
@@ -105,13 +113,13 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     s.store->setString("app.toggleOverlayCombo", "not data at all");
     LogCapture log;
     auto manager = s.make();
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "⇧⌘Space");
+    EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "Super+Shift+Space");
     EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoCopy),
               defaultCombo(HotkeyAction::toggleAutoCopy));
     EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoPaste),
               defaultCombo(HotkeyAction::toggleAutoPaste));
     manager->start();
-    EXPECT_TRUE(log.contains("com.orvinta.Hotkey: Hotkey manager started (⇧⌘Space)"));
+    EXPECT_TRUE(log.contains("com.orvinta.Hotkey: Hotkey manager started (Super+Shift+Space)"));
     // The bad value stays until the shortcut is changed.
     EXPECT_EQ(s.store->dataValue("app.autoCopyCombo"), QByteArray("{\"keyCode\":3"));
 
@@ -132,9 +140,9 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     withF13->setCombo(HotkeyAction::toggleListening, KeyCombo{49, KeyCombo::shift});
     EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{105, 0}));
 
-    // F13 registers beside the others; another program holds ⌃⌥C.
+    // F13 registers beside the others; another program holds Ctrl+Alt+C.
     manager = s.make();
-    s.grabber->taken.insert("⌃⌥C");
+    s.grabber->taken.insert("Ctrl+Alt+C");
     std::vector<std::pair<HotkeyAction, QString>> failures;
     manager->setFailureHandler(
         [&](HotkeyAction action, const QString &reason) { failures.emplace_back(action, reason); });
@@ -169,7 +177,7 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     // A change is stored and registers everything again; a key code
     // without a name still registers.
     manager->setCombo(HotkeyAction::toggleListening, KeyCombo{10, KeyCombo::command});
-    EXPECT_TRUE(registering.contains("Hotkey restarted (⌘Key10)"));
+    EXPECT_TRUE(registering.contains("Hotkey restarted (Super+§)"));
     EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{10, KeyCombo::command}));
     EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
               QByteArray(R"({"keyCode":10,"modifiers":1048576})"));
@@ -253,7 +261,7 @@ TEST(KeyboardServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
         state.preferences()->setDictationModeEnabled(false);
         state.preferences()->setDictationModeEnabled(true);
         // The shortcut is still stored for a session that has a display.
-        EXPECT_EQ(services.hotkeys->combo(HotkeyAction::toggleOverlay).displayString(), "⌃K");
+        EXPECT_EQ(services.hotkeys->combo(HotkeyAction::toggleOverlay).displayString(), "Ctrl+K");
     }
     if (!display.isEmpty())
         qputenv("DISPLAY", display);

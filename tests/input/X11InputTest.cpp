@@ -219,7 +219,7 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     manager.setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
     manager.start();
 
-    // ⌃⌥S typed while the other window has the focus, also with CapsLock on.
+    // Ctrl+Alt+S typed while the other window has the focus, also with CapsLock on.
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+s"}));
     ASSERT_TRUE(waitUntil([&] { return toggles == 1; }));
     ASSERT_TRUE(xdotool({"key", "Caps_Lock", "ctrl+alt+o", "Caps_Lock"}));

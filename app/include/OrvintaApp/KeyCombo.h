@@ -32,7 +32,7 @@ struct KeyCombo {
     /// Super, or its key is one of F13 to F24, which type nothing. Shift alone
     /// would take capital letters, and a bare key its every press.
     bool isGlobalShortcut() const;
-    /// Modifier symbols in the order ⌃⌥⇧⌘, then the key name: ⌃⌥S.
+    /// As Linux desktops write it: Super, Ctrl, Alt, Shift, then the key: Ctrl+Alt+S.
     QString displayString() const;
     /// The modifier mask of a reference hot-key registration.
     std::uint32_t carbonModifiers() const;
@@ -43,7 +43,8 @@ struct KeyCombo {
     static std::optional<KeyCombo> fromJson(const QByteArray &json);
 };
 
-/// The shortcut that `action` has until the user changes it (⌃⌥S, ⌃⌥C, ⌃⌥V, ⌃⌥O).
+/// The shortcut that `action` has until the user changes it (Ctrl+Alt+S, Ctrl+Alt+C, Ctrl+Alt+V,
+/// Ctrl+Alt+O).
 KeyCombo defaultCombo(HotkeyAction action);
 /// Where the shortcut is stored: "app.hotkeyCombo" and so on.
 QString comboPreferenceKey(HotkeyAction action);

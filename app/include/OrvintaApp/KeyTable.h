@@ -35,7 +35,7 @@ const KeyRow *keyRowForCode(std::uint16_t keyCode);
 /// The reference key code of a key press Qt reports; of the modifiers only
 /// the keypad flag counts. Nothing for modifier keys and keys without a row.
 std::optional<std::uint16_t> referenceKeyCode(int qtKey, Qt::KeyboardModifiers modifiers = {});
-/// The name of a reference key code ("S", "Space", "F5", "←"), or "Key" and
+/// The name of a reference key code ("S", "Space", "F5", "Left"), or "Key" and
 /// the number for a code without one.
 QString keyName(std::uint16_t keyCode);
 

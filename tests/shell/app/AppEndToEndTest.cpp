@@ -44,7 +44,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     const QRect icon = trayIcon();
     std::printf("tray icon at %d,%d (%dx%d), %lld ms after the start\n", icon.x(), icon.y(),
                 icon.width(), icon.height(), app.elapsed());
-    EXPECT_TRUE(app.waitForLog("Menu bar app ready — look for waveform icon in menu bar"));
+    EXPECT_TRUE(app.waitForLog("Tray app ready — look for the waveform icon in the system tray"));
 
     // A click opens the 280-wide panel under the icon, inside the screen.
     click(icon.center());

@@ -306,8 +306,8 @@ TEST(OverlayFooter, countsIdleLanguagePairAndTheInterimTranslation) {
     EXPECT_FALSE(o.model.shouldShowTranslation());
     o.state->preferences()->setTargetLanguage("es-ES");
     EXPECT_TRUE(o.model.shouldShowTranslation());
-    o.model.setShortcutTexts("⌃⌥S", "⌃⌥O");
-    EXPECT_EQ(o.model.closeToolTip(), "Hide overlay (⌃⌥O)");
+    o.model.setShortcutTexts("Ctrl+Alt+S", "Ctrl+Alt+O");
+    EXPECT_EQ(o.model.closeToolTip(), "Hide overlay (Ctrl+Alt+O)");
 
     // The interim text is translated while listening.
     o.toggleListening();

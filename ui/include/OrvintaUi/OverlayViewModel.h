@@ -171,8 +171,8 @@ private:
     QUuid m_copiedLine;
     QTimer m_copiedTimer;
 
-    QString m_startStopShortcut = QStringLiteral("⌃⌥S");
-    QString m_toggleOverlayShortcut = QStringLiteral("⌃⌥O");
+    QString m_startStopShortcut = QStringLiteral("Ctrl+Alt+S");
+    QString m_toggleOverlayShortcut = QStringLiteral("Ctrl+Alt+O");
 };
 
 /// The user-perceived characters of a text.
