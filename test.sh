@@ -21,6 +21,7 @@ scripts/fuzz.sh 5
 
 source scripts/test-services.sh
 start_test_services
+start_test_wayland
 # End-to-end tests skip themselves without a sound server; here they must run.
 log=$(mktemp)
 status=0

@@ -11,6 +11,7 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/InputLog.h>
+#include <OrvintaInput/WaylandKeyboard.h>
 #include <OrvintaInput/X11Keyboard.h>
 #include <OrvintaPlatform/LaunchAtLogin.h>
 #include <OrvintaPlatform/SystemClipboard.h>
@@ -39,6 +40,36 @@ AppServices application() {
     return services;
 }
 
+namespace {
+
+/// Where paste at the cursor and the clipboard go, from what was probed: the
+/// compositor where it offers both the virtual keyboard and data control;
+/// else X11 (XWayland included) where a display opened; else the compositor
+/// still, which keeps the text on the clipboard where it can and says what
+/// it lacks.
+bool pasteThroughWayland(const WaylandKeyboard &wayland, const X11Keyboard &x11) {
+    if (wayland.unavailableReason.isEmpty())
+        return true;
+    return wayland.connected && !x11.unavailableReason.isEmpty();
+}
+
+std::shared_ptr<ClipboardPaster> makePaster(X11Keyboard &x11,
+                                            std::shared_ptr<PreferencesStore> preferences) {
+    WaylandKeyboard wayland = openWaylandKeyboard();
+    if (!pasteThroughWayland(wayland, x11))
+        return std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
+    qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
+    return std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
+                                             std::move(wayland.clipboard), std::move(preferences));
+}
+
+} // namespace
+
+std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences) {
+    X11Keyboard keyboard = openX11Keyboard();
+    return makePaster(keyboard, std::move(preferences));
+}
+
 void addKeyboard(AppServices &services) {
     X11Keyboard keyboard = openX11Keyboard();
     if (!keyboard.unavailableReason.isEmpty())
@@ -48,8 +79,7 @@ void addKeyboard(AppServices &services) {
                   qUtf8Printable(keyboard.unavailableReason));
     services.hotkeys =
         std::make_shared<HotkeyManager>(services.preferences, std::move(keyboard.grabber));
-    services.paster =
-        std::make_shared<ClipboardPaster>(std::move(keyboard.keystrokes), services.preferences);
+    services.paster = makePaster(keyboard, services.preferences);
     services.setUpDictation = [makeSource = std::move(keyboard.makeHoldKeySource),
                                preferences =
                                    services.preferences](DictationController &controller) {

@@ -11,6 +11,7 @@
 
 namespace Orvinta {
 
+class ClipboardPaster;
 class SpeechRecognizer;
 class TranslationBackend;
 
@@ -25,8 +26,13 @@ AppServices application();
 /// Adds the global shortcuts, paste at the cursor and the hold-key monitor
 /// of the display to `services`, whose preferences must be set. Without an
 /// X11 display each service logs once that it is unavailable and does
-/// nothing else.
+/// nothing else. Paste at the cursor is cursorPaster's.
 void addKeyboard(AppServices &services);
+
+/// Paste at the cursor of this desktop: through the Wayland compositor where
+/// it offers a virtual keyboard and clipboard access (wlroots), else through
+/// X11 (XWayland included).
+std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences);
 
 /// The sound server: PulseAudio, or PipeWire through its PulseAudio service.
 std::shared_ptr<AudioCaptureBackend> audioCapture();

@@ -3,16 +3,24 @@
 #include "CliSupport.h"
 #include "DesktopBackends.h"
 
+#include <OrvintaInput/ClipboardPaster.h>
 #include <OrvintaInput/ModifierKeySource.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/PreferencesStore.h>
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Orvinta::Cli {
 
@@ -153,15 +161,143 @@ int shortcuts(int argc, char **argv) {
     return failed == 0 ? 0 : 1;
 }
 
+/// Pastes `text` and waits until the clipboard is restored: 0 when a window
+/// read the text, else 1 with the reason said.
+int pasteOnce(ClipboardPaster &paster, const QString &text) {
+    bool fetched = false;
+    QObject::connect(&paster, &ClipboardPaster::textFetched, [&] { fetched = true; });
+    const QString failure = paster.pasteTextAtCursor(text);
+    if (!failure.isEmpty()) {
+        fail(paster.holdsClipboardContent()
+                 ? QStringLiteral("%1; the text is on the clipboard: press Ctrl+V").arg(failure)
+                 : failure);
+        return 1;
+    }
+    if (paster.isRestorePending()) {
+        QEventLoop restoring;
+        QObject::connect(&paster, &ClipboardPaster::restored, &restoring, &QEventLoop::quit);
+        restoring.exec();
+    }
+    if (!fetched) {
+        fail(QStringLiteral("the paste keystroke went out but no window read the text (is a text "
+                            "field focused?)"));
+        return 1;
+    }
+    return 0;
+}
+
+/// A program's clipboard content goes when the program ends: the paste runs
+/// in a child that reports the exit status and then, detached, serves what
+/// it put back until another program sets the clipboard.
+int paste(int argc, char **argv) {
+    QStringList words;
+    bool literal = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (!literal && argument == "--")
+            literal = true;
+        else if (!literal && argument == "--verbose")
+            continue;
+        else if (!literal && (argument == "-h" || argument == "--help")) {
+            std::printf("Usage: orvinta-cli paste [--verbose] [--] TEXT...\n"
+                        "Pastes the text at the cursor of the focused window and puts the "
+                        "clipboard's content back.\n");
+            return 0;
+        } else
+            words << QString::fromLocal8Bit(argv[i]);
+    }
+    const QString text = words.join(QLatin1Char(' '));
+    if (text.isEmpty()) {
+        fail(QStringLiteral("usage: orvinta-cli paste [--verbose] [--] TEXT..."));
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        fail(QStringLiteral("paste at the cursor needs a Wayland or X11 display (WAYLAND_DISPLAY "
+                            "and DISPLAY are not set)"));
+        return 1;
+    }
+
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        fail(QStringLiteral("cannot start the paste: %1")
+                 .arg(QString::fromLocal8Bit(strerror(errno))));
+        return 1;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = fork();
+    if (child < 0) {
+        fail(QStringLiteral("cannot start the paste: %1")
+                 .arg(QString::fromLocal8Bit(strerror(errno))));
+        return 1;
+    }
+    if (child > 0) {
+        ::close(report[1]);
+        char status = 1;
+        ssize_t n;
+        while ((n = ::read(report[0], &status, 1)) < 0 && errno == EINTR) {
+        }
+        if (n != 1) {
+            fail(QStringLiteral("the paste ended unexpectedly"));
+            return 1;
+        }
+        return status;
+    }
+
+    ::close(report[0]);
+    // Our clipboard must be the X11 one where the paste goes through X11; a
+    // compositor's needs no GUI of ours.
+    std::unique_ptr<QCoreApplication> app;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        app = makeApplication(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvinta-cli"));
+    auto preferences = std::make_shared<PreferencesStore>();
+    // This command always gives the clipboard back, whatever auto-copy says.
+    preferences->keepWritesInMemory();
+    preferences->setBool(QStringLiteral("app.autoCopyToClipboard"), false);
+    const std::shared_ptr<ClipboardPaster> paster = DesktopBackends::cursorPaster(preferences);
+    const char status = static_cast<char>(pasteOnce(*paster, text));
+    const bool serve = paster->holdsClipboardContent();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (serve) {
+        // Out of the caller's terminal and pipes, which then see the command end.
+        setsid();
+        const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            dup2(nothing, fd);
+        if (nothing > STDERR_FILENO)
+            ::close(nothing);
+    }
+    while (::write(report[1], &status, 1) < 0 && errno == EINTR) {
+    }
+    ::close(report[1]);
+    if (serve) {
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (!paster->holdsClipboardContent())
+                QCoreApplication::quit();
+        });
+        check.start(250);
+        QCoreApplication::exec();
+    }
+    return status;
+}
+
 } // namespace
 
 bool isInputCommand(const char *command) {
     const std::string_view name(command);
-    return name == "dictate" || name == "shortcuts";
+    return name == "dictate" || name == "shortcuts" || name == "paste";
 }
 
 int runInputCommand(int argc, char **argv) {
-    return std::string_view(argv[1]) == "dictate" ? dictate(argc, argv) : shortcuts(argc, argv);
+    const std::string_view command(argv[1]);
+    if (command == "paste")
+        return paste(argc, argv);
+    return command == "dictate" ? dictate(argc, argv) : shortcuts(argc, argv);
 }
 
 } // namespace Orvinta::Cli

@@ -1,8 +1,8 @@
 #pragma once
 
 // orvinta-cli's keyboard commands: dictate (hold a key, speak, release, the
-// text is printed and pasted at the cursor) and shortcuts (the four global
-// shortcuts as this display registers them).
+// text is printed and pasted at the cursor), paste (a text at the cursor) and
+// shortcuts (the four global shortcuts as this display registers them).
 
 namespace Orvinta::Cli {
 

@@ -302,13 +302,16 @@ int main(int argc, char **argv) {
         "  check-update [--feed URL] [--ca-file PEM]  say whether a newer Orvinta is available\n"
         "  dictate [--hold-key KEYSYM]  hold the key (default Right Ctrl), speak, release: the\n"
         "                     text is printed and pasted at the cursor; Ctrl-C ends\n"
+        "  paste TEXT...      paste the text at the cursor of the focused window (X11, or\n"
+        "                     a wlroots compositor such as sway), then restore the clipboard\n"
         "  shortcuts          list the four global shortcuts and whether each registered"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral(
-            "listen, transcribe, devices, export, translate, dictate, shortcuts or check-update"));
+            "listen, transcribe, devices, export, translate, dictate, paste, shortcuts or "
+            "check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
         QStringLiteral("system or microphone (default: Orvinta's setting)"),

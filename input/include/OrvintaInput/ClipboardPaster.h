@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaApp/AppServices.h>
+#include <OrvintaInput/PasteClipboard.h>
 #include <OrvintaInput/PasteKeystrokes.h>
 
 #include <QObject>
@@ -22,14 +23,25 @@ class PreferencesStore;
 class ClipboardPaster : public QObject, public CursorPaster {
     Q_OBJECT
 public:
+    /// Through Qt's clipboard, whose owner the keystrokes' display knows.
     ClipboardPaster(std::unique_ptr<PasteKeystrokes> keystrokes,
+                    std::shared_ptr<PreferencesStore> preferences, QObject *parent = nullptr);
+    ClipboardPaster(std::unique_ptr<PasteKeystrokes> keystrokes,
+                    std::unique_ptr<PasteClipboard> clipboard,
                     std::shared_ptr<PreferencesStore> preferences, QObject *parent = nullptr);
     ~ClipboardPaster() override;
 
     bool isAvailable() const override;
     /// Nothing is pasted when the clipboard's owner does not hand over its
-    /// content: replacing it then would lose the user's clipboard.
+    /// content: replacing it then would lose the user's clipboard. Where no
+    /// keystroke can be sent the text stays on the clipboard, for the user's
+    /// own Ctrl+V, and the reason is returned.
     QString pasteTextAtCursor(const QString &text) override;
+
+    /// Whether content this paster put on the clipboard (the text, or the
+    /// restored content) is still served by this program.
+    bool holdsClipboardContent() const { return m_clipboard->holdsContent(); }
+    bool isRestorePending() const { return m_restorePending; }
 
     static constexpr std::chrono::milliseconds restoreDelay{200};
     /// The longest the restore waits for the focused window to fetch the text.
@@ -38,6 +50,8 @@ public:
 Q_SIGNALS:
     /// The keystroke went out, with the shortcut that was used.
     void pasted(Orvinta::PasteShortcut shortcut);
+    /// A window read the text of the latest paste (once per paste).
+    void textFetched();
     /// The saved clipboard content is back.
     void restored();
 
@@ -46,6 +60,7 @@ private:
     void maybeRestore();
 
     std::unique_ptr<PasteKeystrokes> m_keystrokes;
+    std::unique_ptr<PasteClipboard> m_clipboard;
     std::shared_ptr<PreferencesStore> m_preferences;
     /// What the clipboard held before the first of overlapping pastes.
     std::unique_ptr<QMimeData> m_saved;
