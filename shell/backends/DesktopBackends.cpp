@@ -45,12 +45,12 @@ namespace {
 /// Where paste at the cursor and the clipboard go, from what was probed: the
 /// compositor where it offers both the virtual keyboard and data control;
 /// else X11 (XWayland included) where a display opened; else the compositor
-/// still, which keeps the text on the clipboard where it can and says what
-/// it lacks.
+/// the session names, which keeps the text on the clipboard where it can and
+/// says what it lacks.
 bool pasteThroughWayland(const WaylandKeyboard &wayland, const X11Keyboard &x11) {
     if (wayland.unavailableReason.isEmpty())
         return true;
-    return wayland.connected && !x11.unavailableReason.isEmpty();
+    return !x11.unavailableReason.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 std::shared_ptr<ClipboardPaster> makePaster(X11Keyboard &x11,

@@ -1,13 +1,16 @@
 // The keyboard services' rules, without a display: shortcuts and their
-// stored form, registration, the hold-key threshold and the choice of the
-// paste keystroke.
+// stored form, registration, the hold-key threshold, the choice of the
+// paste keystroke and when the clipboard comes back.
 
 #include "DesktopBackends.h"
 #include "InputTestSupport.h"
 
+#include <OrvintaInput/ClipboardPaster.h>
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/PasteKeystrokes.h>
+
+#include <QMimeData>
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
@@ -71,6 +74,44 @@ struct Monitor {
     int starts = 0;
     int ends = 0;
     static constexpr std::uint64_t hold = ModifierKeySource::holdKeyFlag;
+};
+
+/// A paster over a clipboard and keystrokes the test drives: the user's
+/// clipboard holds "user"; the focused window reads the text when told.
+struct FakePaste {
+    struct Keystrokes : PasteKeystrokes {
+        QString reason;
+        bool sends = true;
+        QString unavailableReason() const override { return reason; }
+        QStringList focusedWindowClass() override { return {}; }
+        bool sendPaste(PasteShortcut) override { return sends; }
+        bool clipboardHasOwner() override { return false; }
+    };
+    struct Clipboard : PasteClipboard {
+        QString content = QStringLiteral("user");
+        std::function<void()> fetched;
+        QString unavailableReason() const override { return {}; }
+        bool hasOwner() override { return !content.isEmpty(); }
+        std::unique_ptr<QMimeData> save() override {
+            auto saved = std::make_unique<QMimeData>();
+            saved->setText(content);
+            return saved;
+        }
+        bool setText(const QString &text, std::function<void()> onFetched) override {
+            content = text;
+            fetched = std::move(onFetched);
+            return true;
+        }
+        void restore(std::unique_ptr<QMimeData> saved) override {
+            content = saved ? saved->text() : QString();
+        }
+        bool holdsContent() const override { return true; }
+    };
+    Keystrokes *keystrokes = new Keystrokes; // owned by the paster
+    Clipboard *clipboard = new Clipboard;
+    ClipboardPaster paster{std::unique_ptr<PasteKeystrokes>(keystrokes),
+                           std::unique_ptr<PasteClipboard>(clipboard), nullptr};
+    QSignalSpy restored{&paster, &ClipboardPaster::restored};
 };
 
 } // namespace
@@ -238,10 +279,44 @@ TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
     EXPECT_EQ(choosePasteShortcut("auto", {"terminal-notes", "Determinate"}), PasteShortcut::ctrlV);
 }
 
+TEST(ClipboardPaster, theUserContentComesBackOnceReadAndAPasteNotSentIsNeverReportedDone) {
+    FakePaste p;
+    // A window that reads late gets the text, not the user's content back.
+    EXPECT_EQ(p.paster.pasteTextAtCursor("late"), "");
+    spin(2 * ClipboardPaster::restoreDelay);
+    EXPECT_EQ(p.clipboard->content, "late");
+    p.clipboard->fetched();
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 1; }));
+    EXPECT_EQ(p.clipboard->content, "user");
+
+    // A window that never reads: back after the bounded wait all the same.
+    EXPECT_EQ(p.paster.pasteTextAtCursor("unread"), "");
+    ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 2; }, 2 * ClipboardPaster::fetchWait));
+    EXPECT_EQ(p.clipboard->content, "user");
+
+    // A keystroke that did not go out is a failure, and the user's content is back at once.
+    QSignalSpy pasted(&p.paster, &ClipboardPaster::pasted);
+    p.keystrokes->sends = false;
+    EXPECT_EQ(p.paster.pasteTextAtCursor("unsent"), "the paste keystroke could not be sent");
+    EXPECT_EQ(pasted.count(), 0);
+    EXPECT_EQ(p.clipboard->content, "user");
+    EXPECT_FALSE(p.paster.isRestorePending());
+
+    // Without any keystroke (a compositor without a virtual keyboard) the
+    // text stays on the clipboard for the user's own Ctrl+V.
+    p.keystrokes->reason = "the compositor offers no virtual keyboard";
+    EXPECT_FALSE(p.paster.isAvailable());
+    EXPECT_EQ(p.paster.pasteTextAtCursor("copied"), "the compositor offers no virtual keyboard");
+    EXPECT_EQ(p.clipboard->content, "copied");
+    EXPECT_FALSE(p.paster.isRestorePending());
+}
+
 // Every shortcut reports itself unavailable at each restart, and the log says it once.
 TEST(KeyboardServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
     const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
     qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
     QTemporaryDir folder;
     AppServices services;
     services.preferences = std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
@@ -265,6 +340,8 @@ TEST(KeyboardServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
     }
     if (!display.isEmpty())
         qputenv("DISPLAY", display);
+    if (!wayland.isEmpty())
+        qputenv("WAYLAND_DISPLAY", wayland);
     EXPECT_EQ(failures, 4);
     EXPECT_EQ(log.count("Keyboard services unavailable: no X11 display"), 1);
     EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);

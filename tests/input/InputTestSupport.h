@@ -30,7 +30,10 @@ inline bool xdotool(const QStringList &arguments) {
 /// The paste target client, running until destroyed.
 class PasteTarget {
 public:
-    explicit PasteTarget(const QStringList &arguments) {
+    explicit PasteTarget(
+        const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+        m_process.setProcessEnvironment(environment);
         m_process.start(QStringLiteral(ORVINTA_PASTE_TARGET), arguments);
     }
     ~PasteTarget() {

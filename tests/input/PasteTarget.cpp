@@ -1,5 +1,6 @@
-// A small X11 client for the keyboard tests: a window with one text field
-// that holds the keyboard focus. It prints "ready" once focused, "text: ..."
+// A small X11 client for the keyboard tests (a native Wayland one with
+// QT_QPA_PLATFORM=wayland): a window with one text field that holds the
+// keyboard focus. It prints "ready" once focused, "text: ..."
 // whenever its text changes and "key: ..." for each paste keystroke; with
 // --terminal it behaves as a terminal (pastes on Ctrl+Shift+V, not Ctrl+V)
 // and its WM_CLASS names xterm. Commands on standard input: "dump" prints

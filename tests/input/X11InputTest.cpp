@@ -357,3 +357,25 @@ TEST(X11Paste, aTerminalGetsCtrlShiftVAndASilentClipboardOwnerGetsNothing) {
     EXPECT_TRUE(p.target.lastText().startsWith("ls -l")) << p.target.lastText().toStdString();
     EXPECT_FALSE(p.target.lastText().contains("pwd"));
 }
+
+// orvinta-cli paste goes through the same paster; the content it put back
+// stays on the clipboard after the command has ended.
+TEST(X11Paste, theCliPastesAndTheRestoredClipboardOutlivesIt) {
+    REQUIRE_DISPLAY();
+    Paste p({"--clipboard", "rich"});
+    ASSERT_TRUE(p.target.waitUntilReady());
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("HOME", p.folder.path());
+    environment.insert("XDG_CONFIG_HOME", p.folder.filePath("config"));
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "from", "the", "cli"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    ASSERT_TRUE(p.target.waitForLine("text: from the cli"));
+    const QMap<QString, QString> clipboard = p.target.dumpClipboard();
+    EXPECT_EQ(clipboard.value("plain"), "before");
+    EXPECT_EQ(clipboard.value("html"), "<b>before</b>");
+    EXPECT_EQ(clipboard.value("image"), "4x3");
+}

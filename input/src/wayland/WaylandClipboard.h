@@ -28,7 +28,10 @@ public:
     bool setText(const QString &text, std::function<void()> fetched) override;
     /// Not over content another program set since the paste: that is newer.
     void restore(std::unique_ptr<QMimeData> saved) override;
-    bool holdsContent() const override { return m_source != nullptr; }
+    /// Not once the compositor is gone: nobody is left to ask for the content.
+    bool holdsContent() const override {
+        return m_source && m_connection->brokenReason().isEmpty();
+    }
 
     /// The longest the clipboard's owner may take to hand over all its formats.
     static constexpr std::chrono::milliseconds readTimeout{1500};
