@@ -97,7 +97,9 @@ QString ClipboardPaster::pasteTextAtCursor(const QString &text) {
                           : QString();
         const QStringList wmClass = m_keystrokes->focusedWindowClass();
         const PasteShortcut shortcut = choosePasteShortcut(preference, wmClass);
-        qCDebug(lcPaste, "Pasting into %s with %s", qUtf8Printable(wmClass.join(QLatin1Char('/'))),
+        const QString window = wmClass.isEmpty() ? QStringLiteral("the focused window")
+                                                 : wmClass.join(QLatin1Char('/'));
+        qCDebug(lcPaste, "Pasting into %s with %s", qUtf8Printable(window),
                 shortcut == PasteShortcut::ctrlShiftV ? "Ctrl+Shift+V" : "Ctrl+V");
         if (m_keystrokes->sendPaste(shortcut))
             Q_EMIT pasted(shortcut);

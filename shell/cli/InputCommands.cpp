@@ -165,10 +165,13 @@ int shortcuts(int argc, char **argv) {
 /// read the text, else 1 with the reason said.
 int pasteOnce(ClipboardPaster &paster, const QString &text) {
     bool fetched = false;
-    QObject::connect(&paster, &ClipboardPaster::textFetched, [&] { fetched = true; });
+    bool restored = false;
+    QObject thisPaste;
+    QObject::connect(&paster, &ClipboardPaster::textFetched, &thisPaste, [&] { fetched = true; });
+    QObject::connect(&paster, &ClipboardPaster::restored, &thisPaste, [&] { restored = true; });
     const QString failure = paster.pasteTextAtCursor(text);
     if (!failure.isEmpty()) {
-        fail(paster.holdsClipboardContent()
+        fail(!restored && paster.holdsClipboardContent()
                  ? QStringLiteral("%1; the text is on the clipboard: press Ctrl+V").arg(failure)
                  : failure);
         return 1;
