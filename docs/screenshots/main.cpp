@@ -1,6 +1,8 @@
-// orvinta-screenshots FOLDER: saves the settings window's tabs and the What's
-// New window, light and dark, as the PNGs in docs/. Needs an X display;
-// scripts/screenshots.sh starts a private one.
+// orvinta-screenshots FOLDER: saves the settings window's pages (and a
+// shortcut another program holds), the panel's footer in a Wayland session,
+// the overlay before anything was said and the What's New window, light and
+// dark, as the PNGs in docs/. Needs an X display and a sound server;
+// scripts/screenshots.sh starts private ones.
 
 #include "DesktopBackends.h"
 #include "DesktopShell.h"
@@ -8,6 +10,8 @@
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SettingsWindowController.h>
 #include <OrvintaUi/UpdateWindowsController.h>
@@ -16,6 +20,8 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QPainter>
+#include <QPalette>
 #include <QQmlEngine>
 #include <QQmlProperty>
 #include <QQuickItem>
@@ -24,6 +30,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
@@ -45,9 +52,7 @@ bool settle(const std::function<bool()> &done = [] { return true; }) {
     return done();
 }
 
-/// Draws `window` and its controls in dark colours, as a dark desktop theme does.
-void paintDark(QQuickWindow &window) {
-    const std::pair<const char *, QColor> roles[] = {{"window", QColor(0x2b, 0x2b, 0x2b)},
+const std::pair<const char *, QColor> darkRoles[] = {{"window", QColor(0x2b, 0x2b, 0x2b)},
                                                      {"windowText", QColor(0xe0, 0xe0, 0xe0)},
                                                      {"base", QColor(0x33, 0x33, 0x33)},
                                                      {"alternateBase", QColor(0x26, 0x26, 0x26)},
@@ -60,20 +65,66 @@ void paintDark(QQuickWindow &window) {
                                                      {"highlightedText", QColor(0xff, 0xff, 0xff)},
                                                      {"light", QColor(0x48, 0x48, 0x48)},
                                                      {"dark", QColor(0x1e, 0x1e, 0x1e)},
-                                                     {"midlight", QColor(0x40, 0x40, 0x40)}};
-    for (const auto &[role, colour] : roles)
+                                                     {"midlight", QColor(0x40, 0x40, 0x40)},
+                                                     {"link", QColor(0x78, 0xae, 0xed)}};
+
+/// Draws `window` and its controls in dark colours, as a dark desktop theme does.
+void paintDark(QQuickWindow &window) {
+    for (const auto &[role, colour] : darkRoles)
         QQmlProperty(&window, QStringLiteral("palette.") + QLatin1String(role)).write(colour);
 }
 
-bool save(QQuickWindow &window, const QDir &folder, const QString &name) {
+/// The same colours for the whole application: the overlay reads the system palette.
+QPalette darkPalette() {
+    QPalette palette = QGuiApplication::palette();
+    const std::pair<QPalette::ColorRole, QColor> roles[] = {
+        {QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
+        {QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0)},
+        {QPalette::Base, QColor(0x33, 0x33, 0x33)},
+        {QPalette::Text, QColor(0xe0, 0xe0, 0xe0)},
+        {QPalette::Button, QColor(0x3a, 0x3a, 0x3a)},
+        {QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0)}};
+    for (const auto &[role, colour] : roles)
+        palette.setColor(role, colour);
+    return palette;
+}
+
+/// The part of the window that `item` covers, with `margin` around it.
+QRect areaOf(QQuickItem *item, int margin) {
+    const QRectF area = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    return area.toAlignedRect().adjusted(-margin, -margin, margin, margin);
+}
+
+/// Saves the window, or the part `crop` of it; a translucent window is laid
+/// on `backdrop`, as it would be over the desktop.
+bool save(QQuickWindow &window, const QDir &folder, const QString &name,
+          std::optional<QRect> crop = std::nullopt, std::optional<QColor> backdrop = std::nullopt) {
     settle();
+    QImage image = window.grabWindow();
+    if (crop)
+        image = image.copy(crop->intersected(image.rect()));
+    if (backdrop) {
+        const int margin = 24;
+        QImage laid(image.size() + QSize(2 * margin, 2 * margin), QImage::Format_ARGB32);
+        laid.fill(*backdrop);
+        QPainter painter(&laid);
+        painter.drawImage(margin, margin, image);
+        painter.end();
+        image = laid;
+    }
     const QString path = folder.filePath(name);
-    if (!window.grabWindow().save(path)) {
+    if (image.isNull() || !image.save(path)) {
         std::fprintf(stderr, "orvinta-screenshots: cannot write %s\n", qPrintable(path));
         return false;
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+/// A settings page as tall as its content, so nothing scrolls out of the picture.
+void fitPage(QQuickWindow &settings, QQuickItem *page) {
+    settle();
+    settings.resize(settings.width(), page->property("contentHeight").toInt());
 }
 
 } // namespace
@@ -91,18 +142,39 @@ int main(int argc, char **argv) {
     if (!QDir().mkpath(folder.path()))
         return 1;
 
-    // A user's first run, with the options the pictures should show switched on.
+    // Another program holds Ctrl+Alt+C (its other shortcuts are out of the
+    // way), so that the settings show a shortcut that does not work.
     QTemporaryDir home;
+    AppServices other;
+    other.preferences = std::make_shared<PreferencesStore>(home.filePath("Other.conf"));
+    const HotkeyAction elsewhere[] = {HotkeyAction::toggleListening, HotkeyAction::toggleAutoPaste,
+                                      HotkeyAction::toggleOverlay};
+    std::uint16_t digit = 18; // the 1 key
+    for (HotkeyAction action : elsewhere)
+        other.preferences->setData(
+            comboPreferenceKey(action),
+            KeyCombo{digit++, KeyCombo::option | KeyCombo::command}.toJson());
+    DesktopBackends::addKeyboard(other);
+    other.hotkeys->start();
+
+    // A user's first run, with the options the pictures should show switched on.
     DesktopShell::Services services;
     services.app.preferences = std::make_shared<PreferencesStore>(home.filePath("Orvinta.conf"));
     services.app.preferences->setBool(QStringLiteral("overlay.autoHideEnabled"), true);
-    DesktopBackends::addKeyboard(services.app);
+    const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(services.app);
+    const std::shared_ptr<HotkeyService> hotkeys = services.app.hotkeys;
+    AppServices soundServer;
+    soundServer.audio = DesktopBackends::audioCapture();
+    services.capabilities = DesktopBackends::capabilities(soundServer, keyboard);
+    services.translation = DesktopBackends::translation();
     DesktopShell shell(std::move(services));
     shell.state().preferences()->setAutoPasteAtCursor(true);
 
     shell.showSettings();
     QQuickWindow *settings = shell.settingsWindow() ? shell.settingsWindow()->window() : nullptr;
     QQuickItem *view = settings ? settings->findChild<QQuickItem *>("settingsView") : nullptr;
+    SettingsViewModel *settingsModel =
+        shell.settingsWindow() ? &shell.settingsWindow()->viewModel() : nullptr;
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
     WhatsNewModel notes;
@@ -113,30 +185,74 @@ int main(int argc, char **argv) {
                               "recorded from the keyboard</li><li>Release notes like these, "
                               "once per version</li></ul>"));
     QQuickWindow *whatsNew = updateWindows.whatsNewWindow();
-    if (!view || !whatsNew ||
-        !settle([&] { return settings->isExposed() && whatsNew->isExposed(); })) {
+
+    // The panel as a Wayland session shows it: the note under the footer.
+    MenuBarViewModel::Options panelOptions;
+    panelOptions.hotkeys = hotkeys;
+    panelOptions.waylandSession = true;
+    MenuBarViewModel panelModel(shell.state(), panelOptions);
+    MenuBarPanel panel(panelModel, engine, MenuBarPanel::Mode::window);
+    panel.showWindow();
+    QQuickWindow *panelWindow = panel.window();
+
+    shell.state().preferences()->setShowOverlay(true);
+    shell.state().setupOverlay();
+    QQuickWindow *overlay = shell.overlay() ? shell.overlay()->window() : nullptr;
+    if (!view || !whatsNew || !panelWindow || !overlay || !settle([&] {
+            return settings->isExposed() && whatsNew->isExposed() && panelWindow->isExposed() &&
+                   overlay->isExposed();
+        })) {
         std::fprintf(stderr, "orvinta-screenshots: the windows did not open on the display\n");
+        return 1;
+    }
+    const auto item = [](QQuickWindow *window, const char *name) {
+        return window->findChild<QQuickItem *>(QLatin1String(name));
+    };
+    QQuickItem *shortcuts = item(settings, "shortcutsSection");
+    QQuickItem *settingsButton = item(panelWindow, "settingsButton");
+    if (!shortcuts || !settingsButton) {
+        std::fprintf(stderr, "orvinta-screenshots: a part to picture is missing\n");
         return 1;
     }
 
     bool saved = true;
     for (const QString suffix : {"", "-dark"}) {
-        if (!suffix.isEmpty()) {
+        const bool dark = !suffix.isEmpty();
+        if (dark) {
             paintDark(*settings);
             paintDark(*whatsNew);
+            paintDark(*panelWindow);
+            QGuiApplication::setPalette(darkPalette());
         }
+        const QSize size = settings->size();
         for (const char *tab : {"general", "appearance", "update", "about"}) {
-            view->setProperty("selectedTab", QString::fromLatin1(tab));
+            settingsModel->setCurrentTab(QString::fromLatin1(tab));
             saved &= save(*settings, folder, QStringLiteral("settings-%1%2.png").arg(tab, suffix));
         }
-        // The whole General tab, as it scrolls.
-        view->setProperty("selectedTab", QStringLiteral("general"));
-        const QSize size = settings->size();
-        settings->resize(size.width(), 1040);
+        // What Works Here and the whole General tab, as tall as they are.
+        settingsModel->setCurrentTab(QStringLiteral("capabilities"));
+        fitPage(*settings, item(settings, "capabilitiesPage"));
+        saved &= save(*settings, folder, QStringLiteral("settings-capabilities%1.png").arg(suffix));
+        settingsModel->setCurrentTab(QStringLiteral("general"));
+        fitPage(*settings, item(settings, "generalPage"));
         saved &= save(*settings, folder, QStringLiteral("settings-general-full%1.png").arg(suffix));
+        saved &=
+            save(*settings, folder, QStringLiteral("settings-shortcut-refused%1.png").arg(suffix),
+                 areaOf(shortcuts, 12));
         settings->resize(size);
+
+        // The footer: from the Settings button down.
+        const QRect footer = areaOf(settingsButton, 0);
+        saved &= save(*panelWindow, folder, QStringLiteral("panel-footer%1.png").arg(suffix),
+                      QRect(0, footer.top() - 8, panelWindow->width(), panelWindow->height()));
+        // Auto-hide (on for the Appearance picture) may have faded it out.
+        shell.overlay()->updateBackgroundHidden(false);
+        settle();
+        saved &= save(*overlay, folder, QStringLiteral("overlay-empty%1.png").arg(suffix),
+                      std::nullopt, dark ? QColor(0x1d, 0x23, 0x29) : QColor(0xc9, 0xd1, 0xd9));
+
         saved &= save(*whatsNew, folder, QStringLiteral("whats-new%1.png").arg(suffix));
-        if (notes.darkColorScheme() != !suffix.isEmpty()) {
+        if (notes.darkColorScheme() != dark) {
             std::fprintf(stderr, "orvinta-screenshots: the notes missed the window's colours\n");
             saved = false;
         }

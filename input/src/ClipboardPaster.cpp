@@ -42,10 +42,13 @@ ClipboardPaster::~ClipboardPaster() {
         restore();
 }
 
+QString ClipboardPaster::unavailableReason() const {
+    const QString reason = m_keystrokes->unavailableReason();
+    return reason.isEmpty() ? m_clipboard->unavailableReason() : reason;
+}
+
 bool ClipboardPaster::isAvailable() const {
-    QString reason = m_keystrokes->unavailableReason();
-    if (reason.isEmpty())
-        reason = m_clipboard->unavailableReason();
+    const QString reason = unavailableReason();
     if (reason.isEmpty())
         return true;
     if (!m_unavailableLogged) {

@@ -55,7 +55,7 @@ QString storedHoldKeyName(const PreferencesStore &preferences) {
 DesktopShell::Services DesktopShell::desktop() {
     Services services;
     services.app = DesktopBackends::application();
-    DesktopBackends::addKeyboard(services.app);
+    const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(services.app);
     services.app.saveDialog = std::make_shared<FileSaveDialog>();
     services.translation = DesktopBackends::translation();
     // The overlay's window manager hints need X11; elsewhere Qt's own window does.
@@ -63,6 +63,7 @@ DesktopShell::Services DesktopShell::desktop() {
     services.speechModelInstalled = DesktopBackends::speechModelInstalled();
     if (!services.speechModelInstalled)
         qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
+    services.capabilities = DesktopBackends::capabilities(services.app, keyboard);
     return services;
 }
 
@@ -84,6 +85,7 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     MenuBarViewModel::Options panelOptions;
     panelOptions.setupRequired = !m_services.speechModelInstalled;
     panelOptions.hotkeys = app.hotkeys;
+    panelOptions.waylandSession = m_services.capabilities.isWayland();
     m_panelModel = std::make_unique<MenuBarViewModel>(*m_state, panelOptions);
     m_panelModel->setHoldKeyName(storedHoldKeyName(*app.preferences));
     m_bubble = std::make_unique<DictationBubble>(*m_state->dictation());
@@ -107,6 +109,8 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
             [] { SystemSettings::openSoundSettings(); });
     connect(m_panelModel.get(), &MenuBarViewModel::setupGuideRequested, this,
             [] { QDesktopServices::openUrl(setupGuideUrl()); });
+    connect(m_panelModel.get(), &MenuBarViewModel::capabilitiesRequested, this,
+            &DesktopShell::showCapabilities);
     connect(m_state.get(), &AppState::settingsRequested, this, &DesktopShell::showSettings);
     connect(m_state.get(), &AppState::overlaySetupRequested, this, &DesktopShell::createOverlay);
 
@@ -188,6 +192,7 @@ void DesktopShell::showSettings() {
         settings.accessibilityTrusted = [paster] { return paster && paster->isAvailable(); };
         for (const auto &recorder : m_recorders)
             settings.shortcutRecorders << recorder.get();
+        settings.capabilities = m_services.capabilities;
         m_settingsWindow = std::make_unique<SettingsWindowController>(
             m_engine, *m_state, m_overlaySettings.get(), m_updater.get(), std::move(settings));
         // A new hold key takes effect at once: the monitor reads it when it starts again.
@@ -197,6 +202,11 @@ void DesktopShell::showSettings() {
         });
     }
     m_settingsWindow->show();
+}
+
+void DesktopShell::showCapabilities() {
+    showSettings();
+    m_settingsWindow->viewModel().showCapabilities();
 }
 
 void DesktopShell::showReleaseNotesIfNew() {
@@ -252,6 +262,21 @@ void DesktopShell::createOverlay() {
     overlay.motion = m_motion.get();
     m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings, m_engine,
                                                           std::move(overlay));
+    // Every change of a combination or of the registrations passes the fields.
+    updateOverlayShortcuts();
+    for (const auto &recorder : m_recorders)
+        connect(recorder.get(), &ShortcutRecorderModel::registrationChanged, this,
+                &DesktopShell::updateOverlayShortcuts);
+    connect(m_state.get(), &AppState::hotkeyRegistrationFailed, this,
+            &DesktopShell::updateOverlayShortcuts);
+    // The request that led here shows it.
+    m_overlay->show();
+}
+
+void DesktopShell::updateOverlayShortcuts() {
+    // A field that records while the shell goes ends after the overlay went.
+    if (!m_overlay)
+        return;
     const std::shared_ptr<HotkeyService> &hotkeys = m_services.app.hotkeys;
     const auto shortcut = [&hotkeys](HotkeyAction action) {
         return hotkeys && hotkeys->isRegistered(action) ? hotkeys->combo(action).displayString()
@@ -259,8 +284,6 @@ void DesktopShell::createOverlay() {
     };
     m_overlay->setShortcutTexts(shortcut(HotkeyAction::toggleListening),
                                 shortcut(HotkeyAction::toggleOverlay));
-    // The request that led here shows it.
-    m_overlay->show();
 }
 
 } // namespace Orvinta

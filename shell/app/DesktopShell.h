@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaApp/AppServices.h>
+#include <OrvintaApp/DesktopCapabilities.h>
 
 #include <QLoggingCategory>
 #include <QObject>
@@ -55,6 +56,8 @@ public:
         /// Without the recogniser's model the panel explains the setup and
         /// no engine is prepared.
         bool speechModelInstalled = true;
+        /// What works on this desktop, probed at start (settings' "What Works Here").
+        DesktopCapabilities capabilities;
         ShellTimings timings;
     };
 
@@ -72,6 +75,8 @@ public:
     void openPanel();
     /// The panel's "Settings" button: the one settings window, in front.
     void showSettings();
+    /// The settings window on its "What Works Here" page.
+    void showCapabilities();
     /// 2 s after start: the release notes of a new version, once.
     void showReleaseNotesIfNew();
 
@@ -86,6 +91,8 @@ private:
     bool loadWindows();
     void setUpTrayClicks();
     void createOverlay();
+    /// The overlay names the shortcuts registered now.
+    void updateOverlayShortcuts();
     void logPanelGeometry();
     void logPanelLayout();
 

@@ -6,6 +6,7 @@
 // shell/ constructs a back end.
 
 #include <OrvintaApp/AppServices.h>
+#include <OrvintaApp/DesktopCapabilities.h>
 
 #include <memory>
 
@@ -23,11 +24,30 @@ namespace DesktopBackends {
 /// No keyboard services (see addKeyboard) and no save dialog.
 AppServices application();
 
+/// Why each keyboard service cannot work on this display; empty where it can.
+struct KeyboardStatus {
+    /// The X11 display did not open: then every service says this.
+    QString display;
+    QString shortcuts;
+    QString holdKey;
+    QString paste;
+};
+
 /// Adds the global shortcuts, paste at the cursor and the hold-key monitor
 /// of the display to `services`, whose preferences must be set. Without an
 /// X11 display each service logs once that it is unavailable and does
 /// nothing else. Paste at the cursor is cursorPaster's.
-void addKeyboard(AppServices &services);
+KeyboardStatus addKeyboard(AppServices &services);
+
+/// A Wayland session (XDG_SESSION_TYPE=wayland or WAYLAND_DISPLAY set),
+/// whichever Qt platform Orvinta itself runs on.
+bool waylandSession();
+
+/// What works on this desktop, one entry per feature: the session, the
+/// keyboard services of `keyboard`, the clipboard, the tray, the sound
+/// server of `services` (asked once, here) and the speech model. Call after
+/// the Qt application exists.
+DesktopCapabilities capabilities(const AppServices &services, const KeyboardStatus &keyboard);
 
 /// Paste at the cursor of this desktop: through the Wayland compositor where
 /// it offers a virtual keyboard and clipboard access (wlroots), else through

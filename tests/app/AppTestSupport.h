@@ -43,6 +43,10 @@ public:
     bool isRegistered(HotkeyAction action) const override {
         return started && !suspended && !refused.contains(action);
     }
+    QString failureReason(HotkeyAction action) const override {
+        const auto found = refused.find(action);
+        return found != refused.end() ? found->second : QString();
+    }
     void setCombo(HotkeyAction action, const KeyCombo &combo) override {
         combos[action] = combo;
         if (m_store)
@@ -57,7 +61,8 @@ public:
     bool suspended = false;
     int registrations = 0;
     std::map<HotkeyAction, KeyCombo> combos;
-    std::set<HotkeyAction> refused;
+    /// Refused shortcuts with the desktop's reason.
+    std::map<HotkeyAction, QString> refused;
 
 private:
     std::shared_ptr<PreferencesStore> m_store;

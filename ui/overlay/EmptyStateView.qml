@@ -1,11 +1,13 @@
 import QtQuick
 
-// What the list shows before anything was said.
+// What the list shows before anything was said; the start/stop shortcut
+// only while it is registered.
 Column {
     id: empty
 
     required property OverlayColors colors
     required property string shortcut
+    readonly property bool hasShortcut: shortcut !== ""
 
     readonly property int iconSize: 28
     readonly property int titleFontSize: 12
@@ -38,12 +40,14 @@ Column {
 
         Text {
             anchors.verticalCenter: parent.verticalCenter
+            visible: empty.hasShortcut
             text: "Press"
             font.pixelSize: empty.hintFontSize
             color: empty.colors.quaternary
         }
         Rectangle {
             anchors.verticalCenter: parent.verticalCenter
+            visible: empty.hasShortcut
             width: key.implicitWidth + 8
             height: key.implicitHeight + 2
             radius: 3
@@ -61,7 +65,8 @@ Column {
         }
         Text {
             anchors.verticalCenter: parent.verticalCenter
-            text: "or click Start in the menu bar"
+            text: empty.hasShortcut ? "or click Start in Orvinta's panel"
+                                    : "Click Start in Orvinta's panel"
             font.pixelSize: empty.hintFontSize
             color: empty.colors.quaternary
         }

@@ -189,6 +189,8 @@ QString OverlayViewModel::countsText() const {
 }
 
 QString OverlayViewModel::closeToolTip() const {
+    if (m_toggleOverlayShortcut.isEmpty())
+        return QStringLiteral("Hide overlay");
     return QStringLiteral("Hide overlay (%1)").arg(m_toggleOverlayShortcut);
 }
 
@@ -202,6 +204,8 @@ bool OverlayViewModel::hasPendingTimers() const {
 }
 
 void OverlayViewModel::setShortcutTexts(const QString &startStop, const QString &toggleOverlay) {
+    if (startStop == m_startStopShortcut && toggleOverlay == m_toggleOverlayShortcut)
+        return;
     m_startStopShortcut = startStop;
     m_toggleOverlayShortcut = toggleOverlay;
     Q_EMIT shortcutsChanged();

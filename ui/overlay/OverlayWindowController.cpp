@@ -165,8 +165,7 @@ void OverlayWindowController::createWindow() {
                                   new OverlayIconProvider);
 
     m_viewModel = std::make_unique<OverlayViewModel>(m_state, m_settings, m_translationBackend);
-    if (!m_startStopShortcut.isEmpty())
-        m_viewModel->setShortcutTexts(m_startStopShortcut, m_toggleOverlayShortcut);
+    m_viewModel->setShortcutTexts(m_startStopShortcut, m_toggleOverlayShortcut);
     connect(m_viewModel.get(), &OverlayViewModel::isAutoHiddenChanged, this,
             [this] { updateBackgroundHidden(m_viewModel->isAutoHidden()); });
 

@@ -135,6 +135,7 @@ Pane {
                 }
                 ToolButton {
                     icon.source: "icons/swap.svg"
+                    icon.color: palette.buttonText
                     icon.width: view.swapSymbolSize
                     icon.height: view.swapSymbolSize
                     enabled: view.vm.languages.canSwap
@@ -212,6 +213,7 @@ Pane {
                 flat: true
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
+                icon.color: palette.buttonText
                 font.pixelSize: view.captionSize
                 onClicked: view.listeningController.askForMicrophoneAccess()
                 Accessible.name: text
@@ -229,6 +231,7 @@ Pane {
                 Button {
                     text: "Open Microphone Settings"
                     icon.name: "emblem-system-symbolic"
+                    icon.color: palette.buttonText
                     font.pixelSize: view.captionSize
                     onClicked: view.vm.soundSettingsRequested()
                     Accessible.name: text
@@ -295,6 +298,7 @@ Pane {
                 visible: text.length > 0
                 text: view.vm.errorSettingsText
                 icon.name: "emblem-system-symbolic"
+                icon.color: palette.buttonText
                 font.pixelSize: view.captionSize
                 onClicked: view.vm.soundSettingsRequested()
                 Accessible.name: text
@@ -306,6 +310,7 @@ Pane {
                     Layout.fillWidth: true
                     text: view.preferences.showOverlay ? "Hide Overlay" : "Show Overlay"
                     icon.name: view.preferences.showOverlay ? "view-conceal-symbolic" : "view-reveal-symbolic"
+                    icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
                     font.pixelSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
@@ -316,6 +321,7 @@ Pane {
                     Layout.fillWidth: true
                     text: view.vm.showCopyConfirm ? "Copied!" : "Copy All"
                     icon.name: view.vm.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
+                    icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
                     font.pixelSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
@@ -325,6 +331,7 @@ Pane {
                 Button {
                     id: exportButton
                     icon.name: "document-send-symbolic"
+                    icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
                     leftPadding: 6; rightPadding: 6
                     Layout.preferredWidth: 30
@@ -348,6 +355,7 @@ Pane {
                 Button {
                     visible: !view.vm.showClearConfirm
                     icon.name: "user-trash-symbolic"
+                    icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
                     leftPadding: 6; rightPadding: 6
                     Layout.preferredWidth: 30
@@ -359,6 +367,7 @@ Pane {
                 Button {
                     visible: view.vm.showClearConfirm
                     icon.name: "object-select-symbolic"
+                    icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
                     leftPadding: 6; rightPadding: 6
                     Layout.preferredWidth: 30
@@ -370,6 +379,7 @@ Pane {
                 Button {
                     visible: view.vm.showClearConfirm
                     icon.name: "window-close-symbolic"
+                    icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
                     leftPadding: 6; rightPadding: 6
                     Layout.preferredWidth: 30
@@ -449,10 +459,12 @@ Pane {
         MenuSeparator { Layout.fillWidth: true; padding: 0 }
 
         Button {
+            objectName: "settingsButton"
             Layout.fillWidth: true
             flat: true
             text: "Settings"
             icon.name: "emblem-system-symbolic"
+            icon.color: palette.buttonText
             onClicked: view.vm.state.showSettings()
             Accessible.name: "Settings"
         }
@@ -466,6 +478,7 @@ Pane {
                 flat: true
                 text: "Quit"
                 icon.name: "system-shutdown-symbolic"
+                icon.color: palette.buttonText
                 palette.buttonText: view.secondary
                 palette.windowText: view.secondary
                 onClicked: view.vm.quitRequested()
@@ -497,6 +510,36 @@ Pane {
                         font.family: "monospace"
                         color: view.quaternary
                     }
+                }
+            }
+        }
+
+        // What the session keeps from the keyboard features
+        ColumnLayout {
+            objectName: "sessionNote"
+            visible: view.vm.sessionNote !== ""
+            Layout.fillWidth: true
+            spacing: 2
+            Label {
+                Layout.fillWidth: true
+                text: view.vm.sessionNote
+                wrapMode: Text.Wrap
+                font.pixelSize: view.captionSize
+                color: view.secondary
+            }
+            Label {
+                objectName: "whatWorksHereLink"
+                text: "What works here"
+                font.pixelSize: view.captionSize
+                font.underline: true
+                color: palette.link
+                Accessible.role: Accessible.Link
+                Accessible.name: text
+                Accessible.onPressAction: view.vm.capabilitiesRequested()
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: view.vm.capabilitiesRequested()
                 }
             }
         }

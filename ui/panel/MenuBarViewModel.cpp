@@ -12,7 +12,7 @@ MenuBarViewModel::ErrorSettings errorSettingsFor(const QString &message) {
         message.contains(QLatin1String("screen")) ||
         message.contains(QLatin1String("Screen & System Audio")) ||
         message.contains(QLatin1String("System audio")))
-        return MenuBarViewModel::ErrorSettings::privacy;
+        return MenuBarViewModel::ErrorSettings::sound;
     if (message.contains(QLatin1String("microphone")) ||
         message.contains(QLatin1String("Microphone")))
         return MenuBarViewModel::ErrorSettings::microphone;
@@ -157,8 +157,8 @@ void MenuBarViewModel::toggleListening() {
 
 QString MenuBarViewModel::errorSettingsText() const {
     switch (errorSettingsFor(m_state.listening()->errorMessageText())) {
-    case ErrorSettings::privacy:
-        return QStringLiteral("Open Privacy Settings");
+    case ErrorSettings::sound:
+        return QStringLiteral("Open Sound Settings");
     case ErrorSettings::microphone:
         return QStringLiteral("Open Microphone Settings");
     case ErrorSettings::none:
@@ -205,6 +205,12 @@ void MenuBarViewModel::refreshShortcutText() {
         return;
     m_shortcutText = text;
     Q_EMIT shortcutTextChanged();
+}
+
+QString MenuBarViewModel::sessionNote() const {
+    return m_options.waylandSession
+               ? QStringLiteral("Shortcuts and paste reach only X11 apps in this Wayland session")
+               : QString();
 }
 
 void MenuBarViewModel::panelShown() {

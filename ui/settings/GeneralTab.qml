@@ -107,8 +107,9 @@ SettingsForm {
         WarningRow {
             objectName: "pasteWarning"
             visible: tab.vm.showsPasteWarning
-            message: "Accessibility permission required"
-            onOpenSettings: tab.vm.openAccessibilitySettings()
+            message: "Paste at the cursor needs a keyboard back end"
+            actionText: "Show What Works Here"
+            onAction: tab.vm.showCapabilities()
         }
     }
 
@@ -140,26 +141,38 @@ SettingsForm {
         WarningRow {
             objectName: "dictationWarning"
             visible: tab.vm.showsDictationWarning
-            message: "Accessibility permission required for pasting"
-            onOpenSettings: tab.vm.openAccessibilitySettings()
+            message: "Pasting what you dictate needs a keyboard back end"
+            actionText: "Show What Works Here"
+            onAction: tab.vm.showCapabilities()
         }
     }
 
     SettingsSection {
+        objectName: "shortcutsSection"
         title: "Keyboard Shortcuts"
         Repeater {
             model: tab.vm.shortcutRecorders
-            delegate: ShortcutRow {
+            delegate: ColumnLayout {
+                id: shortcut
                 required property ShortcutRecorderModel modelData
-                objectName: "shortcutRow"
-                label: modelData.label
-                displayText: modelData.displayText
-                recording: modelData.isRecording
-                canReset: modelData.canReset
-                resetToolTip: modelData.resetToolTip
-                onToggleRecording: modelData.toggleRecording()
-                onResetToDefault: modelData.resetToDefault()
-                onKeyPressed: (key, modifiers) => modelData.handleKeyPress(key, modifiers)
+                Layout.fillWidth: true
+                spacing: 4
+                ShortcutRow {
+                    objectName: "shortcutRow"
+                    label: shortcut.modelData.label
+                    displayText: shortcut.modelData.displayText
+                    recording: shortcut.modelData.isRecording
+                    canReset: shortcut.modelData.canReset
+                    resetToolTip: shortcut.modelData.resetToolTip
+                    onToggleRecording: shortcut.modelData.toggleRecording()
+                    onResetToDefault: shortcut.modelData.resetToDefault()
+                    onKeyPressed: (key, modifiers) => shortcut.modelData.handleKeyPress(key, modifiers)
+                }
+                WarningRow {
+                    objectName: "shortcutFailure"
+                    visible: shortcut.modelData.failureText !== ""
+                    message: shortcut.modelData.failureText
+                }
             }
         }
         Caption { text: "Click a shortcut field and press your desired key combination to change it." }

@@ -3,13 +3,12 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orvinta.Ui
 
-// A sidebar of the tabs and the selected tab's content. The selected tab is
-// this view's own state and starts at General.
+// A sidebar of the tabs and the selected tab's content (the view model's
+// currentTab, General at first).
 Item {
     id: view
 
     required property SettingsViewModel vm
-    property string selectedTab: "general"
 
     readonly property int sidebarWidth: 160
     readonly property int sidebarRowHeight: 32
@@ -41,8 +40,8 @@ Item {
                     icon.width: 16
                     icon.height: 16
                     icon.color: highlighted ? palette.highlightedText : palette.windowText
-                    highlighted: view.selectedTab === modelData.id
-                    onClicked: view.selectedTab = modelData.id
+                    highlighted: view.vm.currentTab === modelData.id
+                    onClicked: view.vm.currentTab = modelData.id
                     Accessible.role: Accessible.PageTab
                     Accessible.name: modelData.title
                 }
@@ -58,11 +57,17 @@ Item {
         StackLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            currentIndex: ["general", "appearance", "update", "about"].indexOf(view.selectedTab)
+            // In the order of the view model's tabs.
+            currentIndex: view.vm.currentTabIndex
 
-            GeneralTab { vm: view.vm; formPadding: view.contentPadding }
+            GeneralTab { objectName: "generalPage"; vm: view.vm; formPadding: view.contentPadding }
             AppearanceTab { vm: view.vm; formPadding: view.contentPadding }
             UpdateTab { vm: view.vm; formPadding: view.contentPadding }
+            CapabilitiesTab {
+                objectName: "capabilitiesPage"
+                vm: view.vm
+                formPadding: view.contentPadding
+            }
             AboutTab { vm: view.vm; formPadding: view.contentPadding }
         }
     }

@@ -22,6 +22,15 @@ QString whole(double value) {
     return QString::number(static_cast<long long>(std::llround(value)));
 }
 
+/// The tab's row in the sidebar; -1 for an id that is no tab's.
+int indexOfTab(const QString &id) {
+    const QVariantList tabs = SettingsViewModel::tabs();
+    for (qsizetype i = 0; i < tabs.size(); ++i)
+        if (tabs.at(i).toMap().value(QStringLiteral("id")).toString() == id)
+            return int(i);
+    return -1;
+}
+
 } // namespace
 
 SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
@@ -34,6 +43,7 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
     , m_services(std::move(services))
     , m_languages(std::make_unique<LanguageSelection>(*state.preferences()))
     , m_holdKey(std::make_unique<HoldKeyRecorderModel>(m_services.preferences))
+    , m_capabilities(std::make_unique<CapabilitiesModel>(m_services.capabilities))
     , m_displayVersion(m_services.displayVersion.isEmpty() ? AppVersion::displayVersion()
                                                            : m_services.displayVersion) {
     for (ShortcutRecorderModel *recorder : m_services.shortcutRecorders)
@@ -92,7 +102,19 @@ QVariantList SettingsViewModel::tabs() {
     return {tab("general", "General", "emblem-system-symbolic"),
             tab("appearance", "Appearance", "applications-graphics-symbolic"),
             tab("update", "Update", "view-refresh-symbolic"),
+            tab("capabilities", "What Works Here", "computer-symbolic"),
             tab("about", "About", "help-about-symbolic")};
+}
+
+int SettingsViewModel::currentTabIndex() const {
+    return std::max(0, indexOfTab(m_currentTab));
+}
+
+void SettingsViewModel::setCurrentTab(const QString &id) {
+    if (id == m_currentTab || indexOfTab(id) < 0)
+        return;
+    m_currentTab = id;
+    Q_EMIT currentTabChanged();
 }
 
 Preferences *SettingsViewModel::preferences() const {
@@ -155,11 +177,8 @@ void SettingsViewModel::refreshTrust() {
     Q_EMIT warningsChanged();
 }
 
-void SettingsViewModel::openAccessibilitySettings() {
-    if (m_services.openAccessibilityHelp)
-        m_services.openAccessibilityHelp();
-    else
-        open(websiteUrl());
+void SettingsViewModel::showCapabilities() {
+    setCurrentTab(QStringLiteral("capabilities"));
 }
 
 void SettingsViewModel::openWebsite() {

@@ -3,11 +3,16 @@
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/KeyTable.h>
 
+#include <QList>
+#include <QPointer>
+
 namespace Orvinta {
 
 namespace {
 
 int s_recording = 0;
+/// The fields alive now, so that a change through one refreshes the others.
+QList<ShortcutRecorderModel *> s_fields;
 
 } // namespace
 
@@ -36,9 +41,12 @@ ShortcutRecorderModel::ShortcutRecorderModel(std::shared_ptr<HotkeyService> serv
     : QObject(parent)
     , m_service(std::move(service))
     , m_action(action)
-    , m_fallback(defaultCombo(action)) {}
+    , m_fallback(defaultCombo(action)) {
+    s_fields.append(this);
+}
 
 ShortcutRecorderModel::~ShortcutRecorderModel() {
+    s_fields.removeOne(this);
     setRecording(false);
 }
 
@@ -70,6 +78,15 @@ bool ShortcutRecorderModel::isRegistered() const {
     return m_service && m_service->isRegistered(m_action);
 }
 
+QString ShortcutRecorderModel::failureText() const {
+    if (!m_service || s_recording > 0 || m_service->isRegistered(m_action))
+        return {};
+    QString reason = m_service->failureReason(m_action);
+    if (reason.isEmpty())
+        reason = QStringLiteral("the desktop refused it");
+    return QStringLiteral("%1 does not work: %2").arg(displayText(), reason);
+}
+
 void ShortcutRecorderModel::setRecording(bool recording) {
     if (recording == m_isRecording)
         return;
@@ -78,7 +95,7 @@ void ShortcutRecorderModel::setRecording(bool recording) {
     if (m_service)
         m_service->setSuspended(s_recording > 0);
     Q_EMIT isRecordingChanged();
-    Q_EMIT registrationChanged();
+    refreshFieldsOfService();
 }
 
 void ShortcutRecorderModel::toggleRecording() {
@@ -126,12 +143,26 @@ void ShortcutRecorderModel::apply(const KeyCombo &newCombo) {
     else
         m_fallback = newCombo;
     Q_EMIT comboChanged();
-    Q_EMIT registrationChanged();
+    refreshFieldsOfService();
 }
 
 void ShortcutRecorderModel::refresh() {
     Q_EMIT comboChanged();
     Q_EMIT registrationChanged();
+}
+
+void ShortcutRecorderModel::refreshFieldsOfService() {
+    if (!m_service) {
+        Q_EMIT registrationChanged();
+        return;
+    }
+    // A copy: a field's listener may destroy fields.
+    QList<QPointer<ShortcutRecorderModel>> fields;
+    for (ShortcutRecorderModel *field : s_fields)
+        fields << field;
+    for (const QPointer<ShortcutRecorderModel> &field : fields)
+        if (field && field->m_service == m_service)
+            Q_EMIT field->registrationChanged();
 }
 
 } // namespace Orvinta

@@ -1,5 +1,6 @@
 # The settings window and the update and release-notes windows.
 list(APPEND ORVINTA_UI_SOURCES
+  include/OrvintaUi/CapabilitiesModel.h settings/CapabilitiesModel.cpp
   include/OrvintaUi/HoldKeyRecorderModel.h settings/HoldKeyRecorderModel.cpp
   include/OrvintaUi/KeyCaptureItem.h settings/KeyCaptureItem.cpp
   include/OrvintaUi/SettingsViewModel.h settings/SettingsViewModel.cpp
@@ -21,6 +22,7 @@ list(APPEND ORVINTA_UI_QML
   settings/GeneralTab.qml
   settings/AppearanceTab.qml
   settings/UpdateTab.qml
+  settings/CapabilitiesTab.qml
   settings/AboutTab.qml
   settings/WhatsNewWindow.qml
   settings/UpdateCheckWindow.qml

@@ -3,12 +3,13 @@ import QtQuick.Controls
 import QtQuick.Controls.impl
 import QtQuick.Layouts
 
-// Missing trust to type into other windows, with the way to fix it.
+// Something that does not work here, with the button that leads to its fix.
 RowLayout {
     id: row
 
     property string message
-    signal openSettings()
+    property string actionText
+    signal action()
 
     readonly property int symbolSize: 16
     readonly property color warningColor: "#e5a50a"
@@ -30,8 +31,9 @@ RowLayout {
         Accessible.name: text
     }
     Button {
-        text: "Open Accessibility Settings"
-        onClicked: row.openSettings()
+        visible: row.actionText !== ""
+        text: row.actionText
+        onClicked: row.action()
         Accessible.name: text
     }
 }

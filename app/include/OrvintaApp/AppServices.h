@@ -76,6 +76,8 @@ public:
     virtual KeyCombo combo(HotkeyAction action) const = 0;
     /// Whether the shortcut is registered with the desktop now.
     virtual bool isRegistered(HotkeyAction action) const = 0;
+    /// Why the last registration of the shortcut was refused; empty when it was not.
+    virtual QString failureReason(HotkeyAction action) const = 0;
     /// Assigns, stores and registers everything again; a combination that
     /// is no global shortcut (KeyCombo::isGlobalShortcut) is refused.
     virtual void setCombo(HotkeyAction action, const KeyCombo &combo) = 0;

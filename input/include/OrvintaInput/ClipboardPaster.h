@@ -32,6 +32,8 @@ public:
     ~ClipboardPaster() override;
 
     bool isAvailable() const override;
+    /// Empty where a paste can go out, else why not (the keystroke first).
+    QString unavailableReason() const;
     /// Nothing is pasted when the clipboard's owner does not hand over its
     /// content: replacing it then would lose the user's clipboard. Where no
     /// keystroke can be sent the text stays on the clipboard, for the user's

@@ -41,7 +41,7 @@ public:
     std::optional<KeyCombo> loadCombo(const QString &key) const;
     void saveCombo(const KeyCombo &combo, const QString &key);
     /// Why the shortcut is not registered (empty when it is).
-    QString failureReason(HotkeyAction action) const;
+    QString failureReason(HotkeyAction action) const override;
     bool isSuspended() const { return m_suspended; }
 
 Q_SIGNALS:

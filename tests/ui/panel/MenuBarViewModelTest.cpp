@@ -166,9 +166,9 @@ TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
     EXPECT_EQ(panel.errorSettingsText(), "");
     listening.setErrorMessage(QString("System audio access denied. Allow Orvinta to record from "
                                       "the sound server in your sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Privacy Settings");
+    EXPECT_EQ(panel.errorSettingsText(), "Open Sound Settings");
     EXPECT_EQ(errorSettingsFor("No display found for screen capture"),
-              MenuBarViewModel::ErrorSettings::privacy);
+              MenuBarViewModel::ErrorSettings::sound);
     listening.setErrorMessage(QString("Microphone access required. Check that a microphone is "
                                       "connected and that Orvinta may record from it in your "
                                       "sound settings."));
@@ -193,9 +193,15 @@ TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
     panel.panelShown();
     EXPECT_EQ(panel.shortcutText(), QString::fromUtf8("Super+Ctrl+Shift+Space"));
     // A shortcut another program holds does not work: the footer does not offer it.
-    hotkeys->refused.insert(HotkeyAction::toggleListening);
+    hotkeys->refused[HotkeyAction::toggleListening] = "another program already uses this shortcut";
     panel.panelShown();
     EXPECT_EQ(panel.shortcutText(), "");
+
+    // Under the footer, a Wayland session says what it keeps from the keyboard features.
+    EXPECT_EQ(panel.sessionNote(), "");
+    options.waylandSession = true;
+    EXPECT_EQ(MenuBarViewModel(*f.state, options).sessionNote(),
+              "Shortcuts and paste reach only X11 apps in this Wayland session");
 }
 
 TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {

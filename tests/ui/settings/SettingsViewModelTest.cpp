@@ -83,6 +83,36 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
     EXPECT_FALSE(bare.showsAutoHideDelay());
 }
 
+TEST(SettingsRules, whatWorksHereSaysWhatWorksAndHowToFixTheRestAndTheWarningsLeadThere) {
+    Settings f;
+    SettingsServices services = f.services();
+    services.capabilities.add("Tray", "system tray icon", {}, {});
+    services.capabilities.add("Paste at the cursor", "XTest Ctrl+V",
+                              "the X server has no XTest extension",
+                              "turn on the X server's XTEST extension");
+    SettingsViewModel vm(*f.state, nullptr, nullptr, services);
+    const CapabilitiesModel &page = *vm.capabilities();
+    ASSERT_EQ(page.rowCount(), 2);
+    const auto line = [&page](int row, int role) { return page.data(page.index(row), role); };
+    EXPECT_EQ(line(0, CapabilitiesModel::FeatureRole), "Tray");
+    EXPECT_EQ(line(0, CapabilitiesModel::StatusRole), "works");
+    EXPECT_EQ(line(0, CapabilitiesModel::BackendRole), "system tray icon");
+    EXPECT_FALSE(line(1, CapabilitiesModel::AvailableRole).toBool());
+    EXPECT_EQ(line(1, CapabilitiesModel::StatusRole),
+              QString::fromUtf8("unavailable: the X server has no XTest extension — turn on the X "
+                                "server's XTEST extension"));
+
+    // The window opens on General; "Show What Works Here" turns to the page.
+    EXPECT_EQ(vm.currentTab(), "general");
+    QSignalSpy turned(&vm, &SettingsViewModel::currentTabChanged);
+    vm.showCapabilities();
+    EXPECT_EQ(vm.currentTab(), "capabilities");
+    EXPECT_EQ(vm.tabs().at(vm.currentTabIndex()).toMap().value("title"), "What Works Here");
+    vm.setCurrentTab("nowhere");
+    EXPECT_EQ(vm.currentTab(), "capabilities");
+    EXPECT_EQ(turned.count(), 1);
+}
+
 // The update switch is the updater's own setting (UpdaterTest).
 TEST(SettingsRules, aVersionWithoutBuildShowsADash) {
     EXPECT_EQ(AppVersion::displayVersion(QStringLiteral("1.4"), std::nullopt),
@@ -194,4 +224,28 @@ TEST(ShortcutFields, captureRuleQtKeysAndReset) {
     EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::ignore); // caps lock alone
     EXPECT_EQ(captureDecision(1, 0x10000 | KeyCombo::control), CaptureDecision::record);
     EXPECT_EQ(captureDecision(1, 0xFFFF), CaptureDecision::ignore);
+}
+
+TEST(ShortcutFields, aRefusedShortcutSaysWhyExceptWhileAFieldRecords) {
+    AppFixture f;
+    auto hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
+    hotkeys->start();
+    hotkeys->refused[HotkeyAction::toggleAutoPaste] = "the keyboard layout has no such key";
+    ShortcutRecorderModel recording(hotkeys, HotkeyAction::toggleListening);
+    ShortcutRecorderModel paste(hotkeys, HotkeyAction::toggleAutoPaste);
+    const QString refused = "Ctrl+Alt+V does not work: the keyboard layout has no such key";
+    EXPECT_EQ(recording.failureText(), "");
+    EXPECT_EQ(paste.failureText(), refused);
+
+    // Recording in one field takes every shortcut off: the others hear of it.
+    QSignalSpy changed(&paste, &ShortcutRecorderModel::registrationChanged);
+    recording.toggleRecording();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(paste.failureText(), "");
+    recording.cancelRecording();
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(paste.failureText(), refused);
+    hotkeys->refused.clear();
+    paste.resetToDefault();
+    EXPECT_EQ(paste.failureText(), "");
 }

@@ -15,6 +15,8 @@ using namespace Orvinta::Testing;
 
 TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClosingOnlyHides) {
     SettingsWindowFixture s;
+    static_cast<FakeHotkeys &>(*s.hotkeys).refused[HotkeyAction::toggleAutoCopy] =
+        "another program already uses this shortcut";
     SettingsServices services;
     services.displayVersion =
         AppVersion::displayVersion(QStringLiteral("1.4"), QStringLiteral("27"));
@@ -38,7 +40,12 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
     EXPECT_FALSE(shown(itemNamed(&window, "pasteWarning")));
     s.f.state->preferences()->setAutoPasteAtCursor(true);
     EXPECT_TRUE(shown(itemNamed(&window, "pasteSourcePicker")));
-    EXPECT_TRUE(shown(itemNamed(&window, "pasteWarning")));
+    QQuickItem *warning = itemNamed(&window, "pasteWarning");
+    EXPECT_TRUE(shown(warning));
+    // The warning names what is missing; a refused shortcut says why under its field.
+    EXPECT_TRUE(shown(itemSaying(warning, "Paste at the cursor needs a keyboard back end")));
+    EXPECT_TRUE(visibleTexts(&window).contains(
+        "Ctrl+Alt+C does not work: another program already uses this shortcut"));
 
     // A shortcut's reset button shows only while the shortcut differs from its default.
     EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 4);
@@ -55,7 +62,14 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
     EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleListening),
               defaultCombo(HotkeyAction::toggleListening));
 
-    itemNamed(&window, "settingsView")->setProperty("selectedTab", "about");
+    // The warning's button leads to the page that says what works on this desktop.
+    QQuickItem *whatWorks = itemSaying(warning, "Show What Works Here");
+    ASSERT_TRUE(shown(whatWorks));
+    QMetaObject::invokeMethod(whatWorks, "clicked");
+    EXPECT_TRUE(waitUntil([&] { return shown(itemNamed(&window, "capabilitiesPage")); }));
+    EXPECT_FALSE(shown(itemNamed(&window, "generalPage")));
+
+    controller.viewModel().setCurrentTab("about");
     spin(std::chrono::milliseconds(100));
     QQuickItem *version = itemNamed(&window, "aboutVersion");
     ASSERT_TRUE(shown(version));

@@ -1,10 +1,13 @@
 // The real settings window on an X server: it comes to the front with the
-// X input focus, and its shortcut fields record real key presses (sent
-// through XTest by xdotool) into the real shortcut service.
+// X input focus, its shortcut fields record real key presses (sent through
+// XTest by xdotool) into the real shortcut service and say why one another
+// program holds does not work; and what the desktop offers is probed.
 
 #include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
 
+#include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaUi/CapabilitiesModel.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
@@ -93,4 +96,67 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
     // It works from anywhere right away (stored too: HotkeyManager's tests).
     xdotool({"key", "alt+super+k"});
     EXPECT_TRUE(waitUntil([&] { return overlayToggles == 1; }));
+}
+
+TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabilitiesAreProbed) {
+    if (!onX11())
+        GTEST_SKIP() << "needs an X server";
+    // Another program, on its own X connection, holds the four shortcuts first.
+    QTemporaryDir home;
+    AppServices other;
+    other.preferences = std::make_shared<PreferencesStore>(home.filePath("Orvinta.conf"));
+    DesktopBackends::addKeyboard(other);
+    other.hotkeys->start();
+    X11Settings s;
+    s.hotkeys->start();
+    ASSERT_TRUE(s.controller->show());
+    QQuickWindow *window = s.controller->window();
+    ShortcutRecorderModel &field = *s.recorders[1];
+    const QString refused =
+        QStringLiteral("Ctrl+Alt+C does not work: another program already uses this shortcut");
+    EXPECT_EQ(field.failureText(), refused);
+    EXPECT_TRUE(waitUntil([&] { return visibleTexts(window).contains(refused); }));
+    // A combination of its own works, and the field says nothing more.
+    field.toggleRecording();
+    field.handleKeyPress(Qt::Key_K, int(Qt::AltModifier | Qt::MetaModifier));
+    EXPECT_TRUE(s.hotkeys->isRegistered(HotkeyAction::toggleAutoCopy));
+    EXPECT_EQ(field.failureText(), "");
+    EXPECT_EQ(s.recorders[0]->failureText(),
+              "Ctrl+Alt+S does not work: another program already uses this shortcut");
+
+    // What works here: this X server and the test sound server with its microphone.
+    const QByteArray session = qgetenv("XDG_SESSION_TYPE");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    qputenv("XDG_SESSION_TYPE", "x11");
+    qunsetenv("WAYLAND_DISPLAY");
+    AppServices desktop;
+    desktop.preferences = other.preferences;
+    desktop.audio = DesktopBackends::audioCapture();
+    const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(desktop);
+    const auto status = [](const DesktopCapabilities &capabilities) {
+        QMap<QString, QString> lines;
+        for (const Capability &capability : capabilities.features)
+            lines[capability.feature] = CapabilitiesModel::statusText(capability);
+        return lines;
+    };
+    const DesktopCapabilities x11 = DesktopBackends::capabilities(desktop, keyboard);
+    EXPECT_FALSE(x11.isWayland());
+    const QMap<QString, QString> here = status(x11);
+    for (const char *works : {"Session", "Global shortcuts", "Hold-to-dictate",
+                              "Paste at the cursor", "Clipboard", "System audio", "Microphone"})
+        EXPECT_EQ(here.value(works), "works") << works;
+    EXPECT_TRUE(here.contains("Tray") && here.contains("Speech model"));
+    // A Wayland session: the keyboard features reach X11 apps only, and say how to fix it.
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    const DesktopCapabilities onWayland = DesktopBackends::capabilities(desktop, keyboard);
+    EXPECT_TRUE(onWayland.isWayland());
+    EXPECT_EQ(status(onWayland).value("Paste at the cursor"),
+              QString::fromUtf8("unavailable: in this Wayland session only X11 apps receive it — "
+                                "log in to an X11 session (\"on Xorg\" on the login screen) to "
+                                "reach every app"));
+    EXPECT_EQ(status(onWayland).value("Microphone"), "works");
+    qputenv("XDG_SESSION_TYPE", session);
+    qputenv("WAYLAND_DISPLAY", wayland);
+    if (wayland.isEmpty())
+        qunsetenv("WAYLAND_DISPLAY");
 }

@@ -43,12 +43,14 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString holdKeyName READ holdKeyName WRITE setHoldKeyName NOTIFY holdKeyNameChanged)
     /// The start/stop shortcut while it is registered; empty otherwise.
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY shortcutTextChanged)
+    /// What the session keeps from the keyboard features; empty where they reach every app.
+    Q_PROPERTY(QString sessionNote READ sessionNote CONSTANT)
 
 public:
     enum class Activity { Idle, Listening, Dictating };
     Q_ENUM(Activity)
     /// Which settings button an error banner offers.
-    enum class ErrorSettings { none, privacy, microphone };
+    enum class ErrorSettings { none, sound, microphone };
     Q_ENUM(ErrorSettings)
     /// What stands under the source picker: nothing (system audio), the
     /// device picker, the button that asks for access, or the denial note.
@@ -60,6 +62,9 @@ public:
         bool setupRequired = false;
         /// Reads the start/stop shortcut; none leaves the footer hint empty.
         std::shared_ptr<HotkeyService> hotkeys;
+        /// A Wayland session, Orvinta running through XWayland: the shortcuts,
+        /// the hold key and paste reach X11 applications only.
+        bool waylandSession = false;
         std::chrono::milliseconds copyConfirmDuration{1500};
     };
 
@@ -84,6 +89,7 @@ public:
     QString holdKeyName() const { return m_holdKeyName; }
     void setHoldKeyName(const QString &name);
     QString shortcutText() const { return m_shortcutText; }
+    QString sessionNote() const;
 
     /// The panel became visible: the overlay is set up the first time, and
     /// the shortcut hint is read again (the settings may have changed it).
@@ -114,6 +120,8 @@ Q_SIGNALS:
     void soundSettingsRequested();
     /// "Setup Guide" was pressed.
     void setupGuideRequested();
+    /// "What works here" was pressed: the settings' capabilities page.
+    void capabilitiesRequested();
 
 private:
     void setShowCopyConfirm(bool show);

@@ -104,7 +104,8 @@ public:
     /// Whether any timer of the view runs (nothing should while nothing moves).
     bool hasPendingTimers() const;
 
-    /// The display strings of the start/stop and show/hide-overlay shortcuts.
+    /// The display strings of the start/stop and show/hide-overlay shortcuts
+    /// while they are registered; empty for one that is not.
     void setShortcutTexts(const QString &startStop, const QString &toggleOverlay);
 
     /// The list's scroll position: whether its end is in view, and its content
@@ -171,8 +172,8 @@ private:
     QUuid m_copiedLine;
     QTimer m_copiedTimer;
 
-    QString m_startStopShortcut = QStringLiteral("Ctrl+Alt+S");
-    QString m_toggleOverlayShortcut = QStringLiteral("Ctrl+Alt+O");
+    QString m_startStopShortcut;
+    QString m_toggleOverlayShortcut;
 };
 
 /// The user-perceived characters of a text.

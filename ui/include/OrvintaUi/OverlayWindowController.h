@@ -71,7 +71,8 @@ public:
     /// The window once built; for the shell's screenshots, tests and benchmarks.
     QQuickWindow *window() const { return m_window; }
     OverlayViewModel *viewModel() const { return m_viewModel.get(); }
-    /// The display strings of the start/stop and show/hide-overlay shortcuts.
+    /// The display strings of the start/stop and show/hide-overlay shortcuts
+    /// while they are registered; empty for one that is not.
     void setShortcutTexts(const QString &startStop, const QString &toggleOverlay);
 
     bool backgroundHidden() const { return m_backgroundHidden; }

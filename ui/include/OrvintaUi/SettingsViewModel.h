@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OrvintaUi/CapabilitiesModel.h>
 #include <OrvintaUi/HoldKeyRecorderModel.h>
 #include <OrvintaUi/LanguageSelection.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -35,10 +36,8 @@ struct SettingsServices {
     /// The four shortcut fields, in row order (Toggle Recording, Auto Copy,
     /// Auto Paste, Overlay); none where there is no shortcut service.
     QList<ShortcutRecorderModel *> shortcutRecorders;
-    /// Where "Open Accessibility Settings" leads. X11 has no grant to give
-    /// (XTest is on or off in the server), so by default it is the project's
-    /// web site, which explains it.
-    std::function<void()> openAccessibilityHelp;
+    /// What works on this desktop: the "What Works Here" page.
+    DesktopCapabilities capabilities;
     /// Opens a web or mailto address; empty: the desktop's handler.
     std::function<void(const QUrl &)> openUrl;
     /// "1.4 (27)"; empty: the running program's.
@@ -54,6 +53,9 @@ class SettingsViewModel : public QObject {
     QML_ELEMENT
     QML_UNCREATABLE("The settings window controller makes its view model")
     Q_PROPERTY(QVariantList tabs READ tabs CONSTANT)
+    /// The id of the page shown; General when the window is first made.
+    Q_PROPERTY(QString currentTab READ currentTab WRITE setCurrentTab NOTIFY currentTabChanged)
+    Q_PROPERTY(int currentTabIndex READ currentTabIndex NOTIFY currentTabChanged)
     // General
     Q_PROPERTY(Orvinta::Preferences *preferences READ preferences CONSTANT)
     Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
@@ -66,6 +68,8 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(Orvinta::HoldKeyRecorderModel *holdKeyRecorder READ holdKeyRecorder CONSTANT)
     Q_PROPERTY(QQmlListProperty<Orvinta::ShortcutRecorderModel> shortcutRecorders READ
                    shortcutRecorderList CONSTANT)
+    // What Works Here
+    Q_PROPERTY(Orvinta::CapabilitiesModel *capabilities READ capabilities CONSTANT)
     // Appearance
     Q_PROPERTY(Orvinta::OverlaySettings *overlay READ overlay CONSTANT)
     Q_PROPERTY(QString opacityText READ opacityText NOTIFY overlayChanged)
@@ -86,6 +90,10 @@ public:
     ~SettingsViewModel() override;
 
     static QVariantList tabs();
+    QString currentTab() const { return m_currentTab; }
+    /// An id that is no tab's is ignored.
+    void setCurrentTab(const QString &id);
+    int currentTabIndex() const;
 
     Preferences *preferences() const;
     LanguageSelection *languages() const { return m_languages.get(); }
@@ -99,6 +107,7 @@ public:
     HoldKeyRecorderModel *holdKeyRecorder() const { return m_holdKey.get(); }
     QList<ShortcutRecorderModel *> shortcutRecorders() const;
     QQmlListProperty<ShortcutRecorderModel> shortcutRecorderList();
+    CapabilitiesModel *capabilities() const { return m_capabilities.get(); }
 
     OverlaySettings *overlay() const { return m_overlay; }
     QString opacityText() const;
@@ -113,7 +122,8 @@ public:
 
     /// Asks the desktop again whether Orvinta may paste (the window does it when shown).
     Q_INVOKABLE void refreshTrust();
-    Q_INVOKABLE void openAccessibilitySettings();
+    /// The warnings' "Show What Works Here".
+    Q_INVOKABLE void showCapabilities();
     Q_INVOKABLE void openWebsite();
     Q_INVOKABLE void contactSupport();
     /// Ends every field's recording (the window was hidden), so the global
@@ -123,6 +133,7 @@ public:
     Q_INVOKABLE void checkForUpdates();
 
 Q_SIGNALS:
+    void currentTabChanged();
     void clipboardChanged();
     void trustChanged();
     void warningsChanged();
@@ -142,6 +153,8 @@ private:
     QList<QPointer<ShortcutRecorderModel>> m_recorders;
     std::unique_ptr<LanguageSelection> m_languages;
     std::unique_ptr<HoldKeyRecorderModel> m_holdKey;
+    std::unique_ptr<CapabilitiesModel> m_capabilities;
+    QString m_currentTab = QStringLiteral("general");
     QString m_displayVersion;
     bool m_trusted = true;
 };

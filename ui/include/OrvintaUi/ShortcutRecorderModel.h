@@ -41,6 +41,10 @@ class ShortcutRecorderModel : public QObject {
     Q_PROPERTY(QString resetToolTip READ resetToolTip CONSTANT)
     /// Whether the desktop accepted the shortcut.
     Q_PROPERTY(bool isRegistered READ isRegistered NOTIFY registrationChanged)
+    /// Why the shortcut does not work ("Ctrl+Alt+S does not work: another
+    /// program already uses this shortcut"); empty while it works, and while
+    /// a field records (every shortcut is off then).
+    Q_PROPERTY(QString failureText READ failureText NOTIFY registrationChanged)
 
 public:
     /// Without a service (no display) the field still records, into itself.
@@ -55,6 +59,7 @@ public:
     bool canReset() const;
     QString resetToolTip() const;
     bool isRegistered() const;
+    QString failureText() const;
 
     Q_INVOKABLE void toggleRecording();
     Q_INVOKABLE void cancelRecording();
@@ -63,7 +68,7 @@ public:
     /// The capture rule in reference codes (what handleKeyPress() calls).
     void handleReferenceKeyPress(std::uint16_t keyCode, std::uint64_t flags);
     Q_INVOKABLE void resetToDefault();
-    /// The services' registrations changed (the shell forwards it; QML may poll).
+    /// The services' registrations changed.
     Q_INVOKABLE void refresh();
 
     /// How many fields record now (the shortcuts are suspended while > 0).
@@ -79,6 +84,8 @@ Q_SIGNALS:
 private:
     void setRecording(bool recording);
     void apply(const KeyCombo &combo);
+    /// Every field of the service is re-registered or suspended together.
+    void refreshFieldsOfService();
 
     std::shared_ptr<HotkeyService> m_service;
     const HotkeyAction m_action;
