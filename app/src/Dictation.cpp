@@ -23,6 +23,10 @@ void Dictation::setIsDictating(bool dictating) {
     assignNotifying(this, m_isDictating, dictating, &Dictation::isDictatingChanged);
 }
 
+void Dictation::setTentative(bool tentative) {
+    assignNotifying(this, m_isTentative, tentative, &Dictation::isTentativeChanged);
+}
+
 void Dictation::setWantsDictating(bool wants) {
     assignNotifying(this, m_wantsDictating, wants, &Dictation::wantsDictatingChanged);
 }
@@ -72,16 +76,35 @@ void DictationController::setupDictation() {
         Q_EMIT dictationMonitorRequested(true);
 }
 
-void DictationController::holdStarted() {
+void DictationController::holdBegan() {
     if (!m_preferences.dictationModeEnabled())
         return;
-    qCInfo(lcAppState) << "[AppState] fn hold start";
+    qCInfo(lcAppState) << "[AppState] hold began: recording tentatively";
+    m_holdConfirmed = false;
     m_dictation.setWantsDictating(true);
     reconcileDictation();
 }
 
+void DictationController::holdStarted() {
+    if (!m_preferences.dictationModeEnabled())
+        return;
+    qCInfo(lcAppState) << "[AppState] hold start";
+    m_holdConfirmed = true;
+    m_dictation.setWantsDictating(true);
+    if (m_recording && m_dictation.isTentative())
+        announce();
+    reconcileDictation();
+}
+
+void DictationController::holdCancelled() {
+    qCInfo(lcAppState) << "[AppState] hold cancelled";
+    m_holdConfirmed = false;
+    m_dictation.setWantsDictating(false);
+    reconcileDictation();
+}
+
 void DictationController::holdEnded() {
-    qCInfo(lcAppState) << "[AppState] fn hold end";
+    qCInfo(lcAppState) << "[AppState] hold end";
     m_dictation.setWantsDictating(false);
     reconcileDictation();
 }
@@ -168,10 +191,14 @@ QCoro::Task<> DictationController::startDictation() {
         co_return;
     }
 
-    // The previous dictation's return to idle must not land in this one.
-    cancelTask(m_idleTask);
+    // A tentative recording leaves the bubble and the tray as they are.
+    m_dictation.setTentative(!m_holdConfirmed);
     m_dictation.setIsDictating(true);
-    m_dictation.setDictationState(DictationState::recording);
+    if (!m_dictation.isTentative()) {
+        // The previous dictation's return to idle must not land in this one.
+        cancelTask(m_idleTask);
+        m_dictation.setDictationState(DictationState::recording);
+    }
     m_dictation.setDictationBuffer(QString());
     m_dictation.setDictationInterimText(QString());
     m_transcript.setInterimText(QString());
@@ -195,15 +222,38 @@ QCoro::Task<> DictationController::startDictation() {
             qCCritical(lcAppState, "[AppState] Dictation failed: %s", qUtf8Printable(*failure));
             m_listening.setErrorMessage(*failure);
         }
+        const bool shown = !m_dictation.isTentative();
         m_dictation.setIsDictating(false);
-        m_dictation.setDictationState(DictationState::idle);
+        m_dictation.setTentative(false);
+        if (shown)
+            m_dictation.setDictationState(DictationState::idle);
         co_return;
     }
     qCInfo(lcAppState) << "[AppState] startDictation: engine started successfully";
+    m_recording = true;
+    // The hold may have been confirmed while the engine started.
+    if (m_holdConfirmed)
+        announce();
+    qCInfo(lcAppState) << "[AppState] startDictation complete";
+}
+
+void DictationController::clearDictation() {
+    m_dictation.setIsDictating(false);
+    m_dictation.setTentative(false);
+    m_dictation.setDictationBuffer(QString());
+    m_dictation.setDictationInterimText(QString());
+    m_transcript.setInterimText(QString());
+}
+
+void DictationController::announce() {
+    m_dictation.setTentative(false);
+    cancelTask(m_idleTask);
+    m_dictation.setDictationState(DictationState::recording);
+    // Shown once the microphone really runs, so a start that fails shows nothing.
     Q_EMIT bubbleShowRequested();
     m_listening.restartIconAnimation();
     m_listening.playSound(SoundPlayer::Sound::start);
-    qCInfo(lcAppState) << "[AppState] startDictation complete";
+    qCInfo(lcAppState) << "[AppState] Dictation announced: start tone and bubble";
 }
 
 QCoro::Task<> DictationController::stopDictation() {
@@ -213,7 +263,11 @@ QCoro::Task<> DictationController::stopDictation() {
         co_return;
     }
     qCInfo(lcAppState) << "[AppState] stopDictation begin";
-    m_dictation.setDictationState(DictationState::processing);
+    // A tentative recording was never shown: it goes without a trace.
+    const bool discard = m_dictation.isTentative();
+    m_recording = false;
+    if (!discard)
+        m_dictation.setDictationState(DictationState::processing);
 
     qCInfo(lcAppState) << "[AppState] stopDictation: calling engine.stopTranscribing";
     if (STTEngine *engine = m_listening.transcriptionEngine()) {
@@ -227,6 +281,12 @@ QCoro::Task<> DictationController::stopDictation() {
             co_return;
     }
     qCInfo(lcAppState) << "[AppState] stopDictation: engine stopped";
+
+    if (discard) {
+        clearDictation();
+        qCInfo(lcAppState) << "[AppState] Dictation discarded: the hold was no dictation";
+        co_return;
+    }
 
     QString finalText = m_dictation.dictationBuffer();
     const QString interim = m_transcript.interimText().trimmed();
@@ -244,11 +304,7 @@ QCoro::Task<> DictationController::stopDictation() {
     Q_EMIT bubbleHideRequested(produced);
     m_listening.playSound(SoundPlayer::Sound::stop);
     m_listening.stopIconAnimation();
-
-    m_dictation.setIsDictating(false);
-    m_dictation.setDictationBuffer(QString());
-    m_dictation.setDictationInterimText(QString());
-    m_transcript.setInterimText(QString());
+    clearDictation();
 
     cancelTask(m_idleTask);
     const auto delay = m_idleDelay;

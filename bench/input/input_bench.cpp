@@ -1,8 +1,11 @@
 // What the keyboard services cost the user, measured on the real X server
 // and sound server (run under scripts/test-services.sh):
-//  1. hold-key press -> onHoldStart on the main thread (threshold 50 ms included);
+//  1. hold-key press -> onHoldBegin (silent recording may start; threshold
+//     50 ms included) and onHoldStart (tone and bubble; confirm delay included);
 //  2. shortcut press -> its action runs;
-//  3. hold-key release -> the text of a 10-word dictation is in another window.
+//  3. with orvinta-cli dictate: hold-key press -> recording runs, and -> the
+//     start tone; hold-key release -> the text of a 10-word dictation is in
+//     another window.
 
 #include "x11/X11Connection.h"
 #include "x11/X11KeyGrabber.h"
@@ -66,22 +69,30 @@ void report(const char *what, std::vector<double> samples, const char *limit) {
                 samples[samples.size() / 2], samples.back(), samples.size(), limit);
 }
 
-std::vector<double> holdKeyLatency(const std::shared_ptr<X11Connection> &connection) {
+struct HoldKeySamples {
+    std::vector<double> begin;
+    std::vector<double> start;
+};
+
+HoldKeySamples holdKeyLatency(const std::shared_ptr<X11Connection> &connection) {
     DictationKeyMonitor monitor(std::make_unique<X11ModifierKeySource>(connection, QString()),
                                 [] { return QStringLiteral("Control_R"); });
+    Clock::time_point begun;
     Clock::time_point started;
     bool held = false;
+    monitor.onHoldBegin = [&] { begun = Clock::now(); };
     monitor.onHoldStart = [&] { started = Clock::now(), held = true; };
-    monitor.onHoldEnd = [] {};
-    std::vector<double> samples;
+    HoldKeySamples samples;
     if (!monitor.start())
         return samples;
     for (int i = 0; i < 20; ++i) {
         held = false;
         const auto pressed = Clock::now();
         fakeKey(XK_Control_R, true);
-        if (waitFor([&] { return held; }, std::chrono::seconds(2)))
-            samples.push_back(ms(started - pressed));
+        if (waitFor([&] { return held; }, std::chrono::seconds(2))) {
+            samples.begin.push_back(ms(begun - pressed));
+            samples.start.push_back(ms(started - pressed));
+        }
         fakeKey(XK_Control_R, false);
         waitFor([&] { return !monitor.isHolding(); }, std::chrono::seconds(2));
     }
@@ -113,38 +124,56 @@ std::vector<double> shortcutLatency(const std::shared_ptr<X11Connection> &connec
     return samples;
 }
 
-/// Reads lines of a child's output as they come.
+/// The lines of a child's output, each with the time it was read.
 struct Lines {
     QProcess &process;
     QProcess::ProcessChannel channel;
     QString pending;
-    bool waitFor(const QString &prefix, std::chrono::milliseconds timeout,
-                 QString *line = nullptr) {
-        return ::waitFor(
+    std::vector<std::pair<Clock::time_point, QString>> lines;
+    std::size_t mark = 0;
+
+    void read() {
+        process.setReadChannel(channel);
+        pending += QString::fromUtf8(process.readAll());
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+            lines.emplace_back(Clock::now(), pending.left(end));
+    }
+    /// Only lines from now on count.
+    void skip() {
+        read();
+        mark = lines.size();
+    }
+    /// The first line since the mark that contains `text`; the mark moves past it.
+    const std::pair<Clock::time_point, QString> *waitFor(const QString &text,
+                                                         std::chrono::milliseconds timeout) {
+        std::size_t found = 0;
+        const bool seen = ::waitFor(
             [&] {
-                process.setReadChannel(channel);
-                pending += QString::fromUtf8(process.readAll());
-                qsizetype end;
-                while ((end = pending.indexOf('\n')) >= 0) {
-                    const QString next = pending.left(end);
-                    pending.remove(0, end + 1);
-                    if (next.contains(prefix)) {
-                        if (line)
-                            *line = next;
+                read();
+                for (found = mark; found < lines.size(); ++found)
+                    if (lines[found].second.contains(text))
                         return true;
-                    }
-                }
                 return false;
             },
             timeout);
+        if (!seen)
+            return nullptr;
+        mark = found + 1;
+        return &lines[found];
     }
 };
 
-std::vector<double> dictationLatency(const QString &speech) {
-    std::vector<double> samples;
+struct DictationSamples {
+    std::vector<double> recording;
+    std::vector<double> tone;
+    std::vector<double> paste;
+};
+
+DictationSamples dictationLatency(const QString &speech) {
+    DictationSamples samples;
     QProcess target;
     target.start(QStringLiteral(ORVINTA_PASTE_TARGET), {});
-    Lines targetLines{target, QProcess::StandardOutput, {}};
+    Lines targetLines{target, QProcess::StandardOutput, {}, {}};
     if (!targetLines.waitFor("ready", std::chrono::seconds(20)))
         return samples;
     QTemporaryDir home;
@@ -155,24 +184,33 @@ std::vector<double> dictationLatency(const QString &speech) {
     env.insert("XDG_DATA_HOME", home.filePath("data"));
     cli.setProcessEnvironment(env);
     cli.start(QStringLiteral(ORVINTA_CLI_PATH), {"dictate", "--verbose"});
-    Lines log{cli, QProcess::StandardError, {}};
+    Lines log{cli, QProcess::StandardError, {}, {}};
     if (!log.waitFor("Ready: hold", std::chrono::seconds(60)))
         return samples;
     for (int i = 0; i < 5; ++i) {
         target.write("clear\n");
         targetLines.waitFor("text: ", std::chrono::seconds(5));
+        log.skip();
+        const std::size_t sincePress = log.mark;
+        const auto pressed = Clock::now();
         fakeKey(XK_Control_R, true);
-        if (!log.waitFor("startDictation complete", std::chrono::seconds(30)))
+        const auto *recording = log.waitFor("startDictation complete", std::chrono::seconds(30));
+        if (!recording)
             break;
+        samples.recording.push_back(ms(recording->first - pressed));
+        // The tone comes with the hold's start, after or before the engine's.
+        log.mark = sincePress;
+        if (const auto *tone = log.waitFor("start tone", std::chrono::seconds(2)))
+            samples.tone.push_back(ms(tone->first - pressed));
         QProcess player;
         player.start("paplay", {"--device=orvinta_mic_feed", speech});
         player.waitForFinished(30000);
         const auto released = Clock::now();
         fakeKey(XK_Control_R, false);
-        QString line;
-        if (targetLines.waitFor("text: ", std::chrono::seconds(10), &line) && line.size() > 6) {
-            samples.push_back(ms(Clock::now() - released));
-            std::printf("  dictation %d pasted: %s\n", i + 1, qUtf8Printable(line.mid(6)));
+        const auto *line = targetLines.waitFor("text: ", std::chrono::seconds(10));
+        if (line && line->second.size() > 6) {
+            samples.paste.push_back(ms(line->first - released));
+            std::printf("  dictation %d pasted: %s\n", i + 1, qUtf8Printable(line->second.mid(6)));
         }
         log.waitFor("Dictation stopped", std::chrono::seconds(10));
     }
@@ -203,7 +241,9 @@ int main(int argc, char **argv) {
     QTemporaryDir folder;
     auto store = std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
 
-    report("hold-key press -> onHoldStart (main thread)", holdKeyLatency(connection), "70 ms");
+    const HoldKeySamples hold = holdKeyLatency(connection);
+    report("hold-key press -> onHoldBegin (main thread)", hold.begin, "70 ms");
+    report("hold-key press -> onHoldStart (main thread)", hold.start, "-");
     report("shortcut press -> onToggle runs", shortcutLatency(connection, store), "30 ms");
 
     // Ten words, spoken by espeak-ng into the virtual microphone.
@@ -212,7 +252,9 @@ int main(int argc, char **argv) {
     espeak.start("espeak-ng", {"-s", "150", "-w", speech,
                                "please send the quarterly report to the finance team today"});
     espeak.waitForFinished(30000);
-    report("hold-key release -> 10-word text in another window", dictationLatency(speech),
-           "1000 ms");
+    const DictationSamples dictation = dictationLatency(speech);
+    report("hold-key press -> recording runs (orvinta-cli)", dictation.recording, "-");
+    report("hold-key press -> start tone (orvinta-cli)", dictation.tone, "-");
+    report("hold-key release -> 10-word text in another window", dictation.paste, "1000 ms");
     return 0;
 }

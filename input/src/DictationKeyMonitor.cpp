@@ -7,18 +7,52 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace Orvinta {
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Step = HoldKeyGesture::Step;
+
+/// What `step` means, after the hold key's name; `interrupted`: another key
+/// or button caused it, not the hold key's release.
+const char *describe(Step step, bool interrupted) {
+    switch (step) {
+    case Step::dropped:
+        return interrupted ? "used with another key or button: no dictation"
+                           : "released before threshold — ignored";
+    case Step::begin:
+        return "held alone: recording silently";
+    case Step::start:
+        return "hold started";
+    case Step::cancel:
+        return interrupted ? "used with another key or button: recording discarded"
+                           : "released before the hold started: recording discarded";
+    case Step::end:
+        return interrupted ? "hold ended by another key or button" : "hold ended";
+    case Step::none:
+        break;
+    }
+    return "";
+}
+
+} // namespace
+
 DictationKeyMonitor::DictationKeyMonitor(std::unique_ptr<ModifierKeySource> source,
-                                         std::function<QString()> holdKey, QObject *parent)
+                                         std::function<QString()> holdKey, HoldKeyDelays delays,
+                                         QObject *parent)
     : QObject(parent)
     , m_source(std::move(source))
-    , m_holdKey(std::move(holdKey)) {
-    m_holdTimer.setSingleShot(true);
-    m_holdTimer.setTimerType(Qt::PreciseTimer);
-    m_holdTimer.setInterval(holdThreshold);
-    connect(&m_holdTimer, &QTimer::timeout, this, &DictationKeyMonitor::thresholdPassed);
+    , m_holdKey(std::move(holdKey))
+    , m_holdKeyName(holdKeyDisplayName(defaultHoldKey))
+    , m_gesture(delays) {
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadline, &QTimer::timeout, this, &DictationKeyMonitor::handleDeadline);
     m_source->setFlagsHandler([this](std::uint64_t flags) { handleFlagsChanged(flags); });
+    m_source->setOtherPressHandler([this] { handleOtherPress(); });
 }
 
 DictationKeyMonitor::~DictationKeyMonitor() {
@@ -44,9 +78,10 @@ bool DictationKeyMonitor::start() {
         qCWarning(lcDictationKey, "Dictation key monitor cannot start: %s", qUtf8Printable(error));
         return false;
     }
+    m_holdKeyName = holdKeyDisplayName(holdKey);
     m_lastError.clear();
     m_running = true;
-    qCDebug(lcDictationKey) << "Dictation key monitor started";
+    qCDebug(lcDictationKey, "Dictation key monitor started (%s)", qUtf8Printable(m_holdKeyName));
     return true;
 }
 
@@ -54,47 +89,52 @@ void DictationKeyMonitor::stop() {
     if (m_running)
         m_source->stop();
     m_running = false;
-    m_holdTimer.stop();
-    m_isHolding = false;
+    m_gesture.reset();
+    m_deadline.stop();
     qCDebug(lcDictationKey) << "Dictation key monitor stopped";
 }
 
 void DictationKeyMonitor::handleFlagsChanged(std::uint64_t flags) {
-    if (flags & ModifierKeySource::otherModifierFlags) {
-        // A pending threshold wait is left running.
-        if (!m_isHolding)
-            return;
-        m_isHolding = false;
-        m_holdTimer.stop();
-        if (onHoldEnd)
-            onHoldEnd();
-        qCDebug(lcDictationKey) << "fn hold cancelled due to other modifier";
-        return;
-    }
-    if (flags & ModifierKeySource::holdKeyFlag) {
-        if (m_isHolding || m_holdTimer.isActive())
-            return;
-        m_holdTimer.start();
-        return;
-    }
-    if (m_holdTimer.isActive()) {
-        m_holdTimer.stop();
-        qCDebug(lcDictationKey) << "fn released before threshold — ignored";
-        return;
-    }
-    if (m_isHolding) {
-        m_isHolding = false;
-        qCDebug(lcDictationKey) << "fn hold ended";
-        if (onHoldEnd)
-            onHoldEnd();
-    }
+    const bool holdKeyDown = flags & ModifierKeySource::holdKeyFlag;
+    const bool otherDown = flags & ModifierKeySource::otherModifierFlags;
+    // With the hold key still down, it was another modifier that changed.
+    take(m_gesture.keysChanged(holdKeyDown, otherDown, Clock::now()), holdKeyDown);
 }
 
-void DictationKeyMonitor::thresholdPassed() {
-    m_isHolding = true;
-    qCDebug(lcDictationKey) << "fn hold started";
-    if (onHoldStart)
-        onHoldStart();
+void DictationKeyMonitor::handleOtherPress() {
+    take(m_gesture.otherPressed(), true);
+}
+
+void DictationKeyMonitor::handleDeadline() {
+    // A late timer may owe both steps at once.
+    for (Step step; (step = m_gesture.timePassed(Clock::now())) != Step::none;)
+        take(step, false);
+    armTimer();
+}
+
+void DictationKeyMonitor::take(Step step, bool interrupted) {
+    if (step != Step::none) {
+        qCDebug(lcDictationKey, "%s %s", qUtf8Printable(m_holdKeyName),
+                describe(step, interrupted));
+        const std::function<void()> *report = step == Step::begin    ? &onHoldBegin
+                                              : step == Step::start  ? &onHoldStart
+                                              : step == Step::cancel ? &onHoldCancel
+                                              : step == Step::end    ? &onHoldEnd
+                                                                     : nullptr;
+        if (report && *report)
+            (*report)();
+    }
+    armTimer();
+}
+
+void DictationKeyMonitor::armTimer() {
+    const std::optional<Clock::time_point> due = m_gesture.deadline();
+    if (!due) {
+        m_deadline.stop();
+        return;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now());
+    m_deadline.start(std::max(left, std::chrono::milliseconds(0)));
 }
 
 void attachDictationKeyMonitor(DictationController &controller,
@@ -112,16 +152,18 @@ void attachDictationKeyMonitor(DictationController &controller,
                       qUtf8Printable(defaultHoldKey));
             return defaultHoldKey;
         },
-        &controller);
+        {}, &controller);
     QPointer<DictationController> target(&controller);
-    monitor->onHoldStart = [target] {
-        if (target)
-            target->holdStarted();
+    const auto call = [target](void (DictationController::*slot)()) {
+        return [target, slot] {
+            if (target)
+                (target.data()->*slot)();
+        };
     };
-    monitor->onHoldEnd = [target] {
-        if (target)
-            target->holdEnded();
-    };
+    monitor->onHoldBegin = call(&DictationController::holdBegan);
+    monitor->onHoldStart = call(&DictationController::holdStarted);
+    monitor->onHoldCancel = call(&DictationController::holdCancelled);
+    monitor->onHoldEnd = call(&DictationController::holdEnded);
     QObject::connect(&controller, &DictationController::dictationMonitorRequested, monitor,
                      [monitor](bool enabled) {
                          if (enabled)

@@ -95,6 +95,51 @@ TEST(Dictation, holdSpeakReleasePastesTheWholeTextThenIdle) {
     f.release();
 }
 
+// Recording begins before the hold is known to be one, unheard and unseen:
+// a key combination then throws it away; a confirmed hold keeps its words.
+TEST(Dictation, aTentativeRecordingIsAnnouncedWhenConfirmedAndLeavesNoTraceWhenCancelled) {
+    DictationFixture f;
+    QSignalSpy bubbleShown(&f.controller(), &DictationController::bubbleShowRequested);
+    QSignalSpy finished(&f.controller(), &DictationController::dictationFinished);
+    STTEngineDelegate &engine = *f.state->listening();
+    const auto began = [&] {
+        f.controller().holdBegan();
+        ASSERT_TRUE(waitUntil([&] { return f.loopEnded(); }));
+        EXPECT_TRUE(f.capture->microphone->running);
+        EXPECT_FALSE(f.dictation().isShown());
+    };
+    ASSERT_NO_FATAL_FAILURE(began());
+    engine.addConfirmedLine("Copy.");
+    f.controller().holdCancelled();
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded(); }));
+    EXPECT_FALSE(f.capture->microphone->running);
+    EXPECT_FALSE(f.dictation().isDictating());
+    EXPECT_TRUE(f.paster->pasted.empty());
+    EXPECT_TRUE(f.sounds->played.empty());
+    EXPECT_EQ(bubbleShown.count() + finished.count(), 0);
+    EXPECT_TRUE(f.states->empty());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
+
+    ASSERT_NO_FATAL_FAILURE(began());
+    engine.addConfirmedLine("Early words.");
+    f.controller().holdStarted();
+    EXPECT_TRUE(f.dictation().isShown());
+    EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
+    EXPECT_EQ(bubbleShown.count(), 1);
+    f.release();
+    EXPECT_EQ(f.paster->pasted, std::vector<QString>{"Early words."});
+
+    // Confirmed while the microphone still starts: the tone waits for it.
+    f.capture->microphone->whileStarting = [] { std::this_thread::sleep_for(200ms); };
+    f.controller().holdBegan();
+    f.controller().holdStarted();
+    EXPECT_EQ(bubbleShown.count(), 1);
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded(); }));
+    EXPECT_EQ(bubbleShown.count(), 2);
+    EXPECT_EQ(f.sounds->played.back(), Sound::start);
+    f.release();
+}
+
 TEST(Dictation, aReleaseDuringTheStartStopsRightAfterItAndNothingOverlaps) {
     DictationFixture f;
     f.capture->microphone->whileStarting = [] { std::this_thread::sleep_for(200ms); };

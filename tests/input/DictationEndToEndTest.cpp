@@ -29,6 +29,19 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
     QString log;
     ASSERT_TRUE(readErrorsUntil(dictate, "Ready: hold Right Ctrl", log)) << log.toStdString();
 
+    // Right Ctrl as a modifier, for Ctrl+C or a Ctrl+click, is no dictation
+    // however long it stays down after the other key or button.
+    const auto combination = [&](const std::function<bool(bool down)> &other) {
+        ASSERT_TRUE(fakeKey("Control_R", true));
+        ASSERT_TRUE(other(true) && other(false));
+        const QString noHold = QStringLiteral("Right Ctrl used with another key or button");
+        ASSERT_TRUE(readErrorsUntil(dictate, noHold, log)) << log.toStdString();
+        log.remove(noHold);
+        ASSERT_TRUE(fakeKey("Control_R", false));
+    };
+    ASSERT_NO_FATAL_FAILURE(combination([](bool down) { return fakeKey("c", down); }));
+    ASSERT_NO_FATAL_FAILURE(combination([](bool down) { return fakeButton(1, down); }));
+
     ASSERT_TRUE(fakeKey("Control_R", true));
     ASSERT_TRUE(readErrorsUntil(dictate, "[AppState] startDictation complete", log))
         << log.toStdString();
@@ -37,6 +50,9 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
 
     ASSERT_TRUE(readErrorsUntil(dictate, "[AppState] Dictation stopped, pasted: true", log))
         << log.toStdString();
+    // One tone and one paste, the hold's.
+    EXPECT_EQ(log.count("start tone"), 1) << log.toStdString();
+    EXPECT_EQ(log.count("Dictation stopped"), 1) << log.toStdString();
     ASSERT_TRUE(target.waitForLine([](const QString &line) { return line.startsWith("text: "); }));
     const QString pasted = target.lastText();
     std::printf("pasted: %s\n", pasted.toUtf8().constData());

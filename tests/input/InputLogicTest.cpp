@@ -60,18 +60,23 @@ struct Monitor {
         }
         void stop() override { running = false; }
         using ModifierKeySource::reportFlags;
+        using ModifierKeySource::reportOtherPress;
         bool running = false;
         QString key;
     };
     Monitor() {
+        monitor.onHoldBegin = [this] { ++begins; };
         monitor.onHoldStart = [this] { ++starts; };
+        monitor.onHoldCancel = [this] { ++cancels; };
         monitor.onHoldEnd = [this] { ++ends; };
         monitor.start();
     }
     Source *source = new Source; // owned by the monitor
     DictationKeyMonitor monitor{std::unique_ptr<ModifierKeySource>(source),
                                 [] { return QStringLiteral("Control_R"); }};
+    int begins = 0;
     int starts = 0;
+    int cancels = 0;
     int ends = 0;
     static constexpr std::uint64_t hold = ModifierKeySource::holdKeyFlag;
 };
@@ -225,19 +230,101 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     // Suspending: X11Shortcuts, with real keys.
 }
 
-TEST(DictationKeyMonitor, thresholdTapsHoldsAndStop) {
+namespace {
+
+using Step = HoldKeyGesture::Step;
+/// What the keyboard does at a moment: the hold key alone down, with
+/// another modifier, up; or another key or a mouse button pressed.
+enum class Keys { hold, holdAndModifier, up, otherPress };
+/// The steps a gesture takes over `events` (milliseconds, keys), its timer
+/// firing on time, each with the millisecond it came at.
+std::vector<std::pair<int, Step>> play(std::initializer_list<std::pair<int, Keys>> events) {
+    using namespace std::chrono;
+    HoldKeyGesture gesture;
+    const HoldKeyGesture::TimePoint zero{};
+    std::vector<std::pair<int, Step>> steps;
+    const auto note = [&](HoldKeyGesture::TimePoint at, Step step) {
+        if (step != Step::none)
+            steps.emplace_back(int(duration_cast<milliseconds>(at - zero).count()), step);
+    };
+    const auto runUntil = [&](HoldKeyGesture::TimePoint now) {
+        for (auto due = gesture.deadline(); due && *due <= now; due = gesture.deadline())
+            note(*due, gesture.timePassed(*due));
+    };
+    for (const auto &[ms, keys] : events) {
+        const auto now = zero + milliseconds(ms);
+        runUntil(now);
+        note(now, keys == Keys::otherPress
+                      ? gesture.otherPressed()
+                      : gesture.keysChanged(keys != Keys::up, keys == Keys::holdAndModifier, now));
+    }
+    runUntil(zero + hours(1));
+    return steps;
+}
+
+} // namespace
+
+// A press of the hold key is a dictation only when it stays down alone:
+// recording begins at 50 ms, unheard; the tone and the bubble come at
+// 300 ms. Other keys, modifiers or buttons before that make it a key
+// combination, and nothing starts until the key is up again.
+TEST(HoldKeyGesture, aKeyAloneDictatesAndAnyCombinationIsNoDictation) {
+    using enum Keys;
+    using Steps = std::vector<std::pair<int, Step>>;
+    EXPECT_EQ(play({{0, hold}, {4000, up}}),
+              (Steps{{50, Step::begin}, {300, Step::start}, {4000, Step::end}}));
+    EXPECT_EQ(play({{0, hold}, {30, up}}), (Steps{{30, Step::dropped}}));
+    EXPECT_EQ(play({{0, hold}, {200, up}}), (Steps{{50, Step::begin}, {200, Step::cancel}}));
+
+    // Ctrl+C (or a Ctrl+click) as typists type it, the Ctrl key held on after.
+    for (int second : {10, 49, 50, 150, 299}) {
+        const Steps steps =
+            play({{0, hold}, {second, otherPress}, {second + 20, otherPress}, {5000, up}});
+        EXPECT_EQ(steps, (second < 50 ? Steps{{second, Step::dropped}}
+                                      : Steps{{50, Step::begin}, {second, Step::cancel}}))
+            << second;
+    }
+    // Ctrl+Alt+S: Alt's release leaves Ctrl alone, but no hold begins.
+    EXPECT_EQ(play({{0, hold}, {20, holdAndModifier}, {100, hold}, {5000, up}}),
+              (Steps{{20, Step::dropped}}));
+    EXPECT_EQ(play({{0, hold}, {120, holdAndModifier}, {200, hold}, {5000, up}}),
+              (Steps{{50, Step::begin}, {120, Step::cancel}}));
+
+    // After the tone another key ends the dictation, keeping what was said.
+    EXPECT_EQ(play({{0, hold}, {1000, otherPress}, {1100, hold}, {3000, up}}),
+              (Steps{{50, Step::begin}, {300, Step::start}, {1000, Step::end}}));
+
+    // Pressed while another modifier is down, the key counts from that one's release.
+    EXPECT_EQ(play({{0, holdAndModifier}, {500, hold}, {3000, up}}),
+              (Steps{{550, Step::begin}, {800, Step::start}, {3000, Step::end}}));
+    // With the key up, other keys are nobody's business.
+    EXPECT_EQ(play({{0, otherPress}, {10, up}, {20, hold}, {30, up}}),
+              (Steps{{30, Step::dropped}}));
+}
+
+TEST(DictationKeyMonitor, thresholdTapsHoldsCombinationsAndStop) {
     Monitor m;
     LogCapture log;
-    // A tap shorter than the threshold does nothing.
+    // A tap shorter than the threshold does nothing; the log names the hold key.
     m.source->reportFlags(Monitor::hold);
     m.source->reportFlags(0);
-    EXPECT_TRUE(log.contains("fn released before threshold — ignored"));
+    EXPECT_TRUE(log.contains("Right Ctrl released before threshold — ignored"));
     EXPECT_FALSE(m.monitor.isPending());
 
-    // A hold: one start after the threshold, one end at release; repeated
+    // Another key once recording began: cancelled, and nothing more until the release.
+    m.source->reportFlags(Monitor::hold);
+    ASSERT_TRUE(waitUntil([&] { return m.begins == 1; }));
+    m.source->reportOtherPress();
+    EXPECT_EQ(m.cancels, 1);
+    EXPECT_TRUE(log.contains("Right Ctrl used with another key or button: recording discarded"));
+    m.source->reportFlags(0);
+    EXPECT_EQ(m.starts + m.ends, 0);
+
+    // A hold: a silent begin and a start, one end at release; repeated
     // events while held change nothing.
     m.source->reportFlags(Monitor::hold);
     ASSERT_TRUE(waitUntil([&] { return m.starts == 1; }));
+    EXPECT_EQ(m.begins, 2);
     m.source->reportFlags(Monitor::hold);
     m.source->reportFlags(0);
     EXPECT_EQ(m.ends, 1);

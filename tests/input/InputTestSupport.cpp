@@ -5,12 +5,29 @@
 
 namespace Orvinta::InputTesting {
 
-bool fakeKey(const char *keysym, bool down) {
+namespace {
+
+Display *testDisplay() {
     static Display *display = XOpenDisplay(nullptr);
+    return display;
+}
+
+} // namespace
+
+bool fakeKey(const char *keysym, bool down) {
+    Display *display = testDisplay();
     if (!display)
         return false;
     const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keysym));
     if (code == 0 || !XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime))
+        return false;
+    XSync(display, False);
+    return true;
+}
+
+bool fakeButton(unsigned int button, bool down) {
+    Display *display = testDisplay();
+    if (!display || !XTestFakeButtonEvent(display, button, down ? True : False, CurrentTime))
         return false;
     XSync(display, False);
     return true;

@@ -19,6 +19,8 @@ using namespace Orvinta::Testing;
 /// Presses (or releases) exactly the key of `keysym` through XTest, as a
 /// keyboard would; xdotool also presses Control_L for Control_R.
 bool fakeKey(const char *keysym, bool down);
+/// Presses (or releases) mouse button `button` through XTest.
+bool fakeButton(unsigned int button, bool down);
 
 /// xdotool with its arguments; true when it ran fine.
 inline bool xdotool(const QStringList &arguments) {

@@ -233,9 +233,29 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     manager.setSuspended(false);
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+s"}));
     ASSERT_TRUE(waitUntil([&] { return toggles == 2; }));
+
+    // Held past the key repeat delay, a shortcut acts once; pressed again,
+    // once more. XTest's keys repeat as a keyboard's do.
+    Display *keyboard = XOpenDisplay(nullptr);
+    unsigned int delay = 0;
+    unsigned int interval = 0;
+    XkbGetAutoRepeatRate(keyboard, XkbUseCoreKbd, &delay, &interval);
+    XkbSetAutoRepeatRate(keyboard, XkbUseCoreKbd, 200, 30);
+    XSync(keyboard, False);
+    for (int press = 1; press <= 2; ++press) {
+        for (const char *key : {"Control_L", "Alt_L", "o"})
+            EXPECT_TRUE(fakeKey(key, true));
+        spin(std::chrono::milliseconds(600));
+        for (const char *key : {"o", "Alt_L", "Control_L"})
+            EXPECT_TRUE(fakeKey(key, false));
+        spin(std::chrono::milliseconds(100));
+        EXPECT_EQ(overlays, press + 1);
+    }
+    XkbSetAutoRepeatRate(keyboard, XkbUseCoreKbd, delay, interval);
+    XCloseDisplay(keyboard);
 }
 
-TEST(X11HoldKey, aHoldStartsAndEndsOnceShiftCancelsItAndLeftControlIsAModifier) {
+TEST(X11HoldKey, aHoldStartsAndEndsOnceOtherKeysEndOrCancelItAndLeftControlIsAModifier) {
     REQUIRE_DISPLAY();
     auto connection = connect();
     DictationKeyMonitor monitor(std::make_unique<X11ModifierKeySource>(connection, QString()),
@@ -272,6 +292,29 @@ TEST(X11HoldKey, aHoldStartsAndEndsOnceShiftCancelsItAndLeftControlIsAModifier) 
                             [] { return QStringLiteral("NoSuchKey"); });
     EXPECT_FALSE(bad.start());
     EXPECT_TRUE(bad.lastError().contains("NoSuchKey"));
+    monitor.stop();
+
+    // Right Ctrl+C, or Right Ctrl and a mouse click, once recording has begun
+    // (the hold not yet started): a combination, whose recording is cancelled.
+    DictationKeyMonitor typing(
+        std::make_unique<X11ModifierKeySource>(connection, QString()),
+        [] { return QStringLiteral("Control_R"); },
+        HoldKeyDelays{.confirm = std::chrono::hours(1)});
+    int begun = 0;
+    int cancelled = 0;
+    typing.onHoldBegin = [&] { ++begun; };
+    typing.onHoldCancel = [&] { ++cancelled; };
+    ASSERT_TRUE(typing.start());
+    const std::function<bool(bool)> pressC = [](bool down) { return fakeKey("c", down); };
+    const std::function<bool(bool)> click = [](bool down) { return fakeButton(1, down); };
+    for (const auto &other : {pressC, click}) {
+        ASSERT_TRUE(fakeKey("Control_R", true));
+        EXPECT_TRUE(waitUntil([&] { return begun == cancelled + 1; }));
+        ASSERT_TRUE(other(true) && other(false));
+        EXPECT_TRUE(waitUntil([&] { return cancelled == begun; }));
+        ASSERT_TRUE(fakeKey("Control_R", false));
+    }
+    EXPECT_EQ(begun, 2);
 }
 
 TEST(X11Paste, textReachesAnotherClientAndEveryClipboardFormatComesBack) {

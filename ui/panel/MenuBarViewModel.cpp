@@ -41,7 +41,8 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
         Q_EMIT startStopEnabledChanged();
     };
     connect(&listening, &ListeningController::isListeningChanged, this, activityMoved);
-    connect(&dictation, &Dictation::isDictatingChanged, this, activityMoved);
+    for (auto changed : {&Dictation::isDictatingChanged, &Dictation::isTentativeChanged})
+        connect(&dictation, changed, this, activityMoved);
     connect(&listening, &ListeningController::recordingElapsedChanged, this,
             &MenuBarViewModel::statusTextChanged);
     for (auto changed :
@@ -86,7 +87,7 @@ void MenuBarViewModel::setShowClearConfirm(bool show) {
 MenuBarViewModel::Activity MenuBarViewModel::activity() const {
     if (m_state.listening()->isListening())
         return Activity::Listening;
-    if (m_state.dictation()->isDictating())
+    if (m_state.dictation()->isShown())
         return Activity::Dictating;
     return Activity::Idle;
 }

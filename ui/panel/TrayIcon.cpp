@@ -112,7 +112,8 @@ TrayController::TrayController(AppState &state, QObject *parent)
             &TrayController::updateIcon);
     connect(state.listening(), &ListeningController::isListeningChanged, this,
             &TrayController::updateIcon);
-    connect(state.dictation(), &Dictation::isDictatingChanged, this, &TrayController::updateIcon);
+    for (auto changed : {&Dictation::isDictatingChanged, &Dictation::isTentativeChanged})
+        connect(state.dictation(), changed, this, &TrayController::updateIcon);
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // No context menu: a right click opens the panel as a left click does.
@@ -136,7 +137,7 @@ void TrayController::renderIcons() {
 }
 
 void TrayController::updateIcon() {
-    const bool animated = m_state.listening()->isListening() || m_state.dictation()->isDictating();
+    const bool animated = m_state.listening()->isListening() || m_state.dictation()->isShown();
     const int frame =
         animated ? WaveformArt::frameIndex(m_state.listening()->menuBarIconFrame()) : -1;
     if (frame == m_shownFrame)

@@ -111,8 +111,8 @@ struct AppServices {
     std::shared_ptr<LoginItems> loginItems;
     std::shared_ptr<CursorPaster> paster;
     std::shared_ptr<HotkeyService> hotkeys;
-    /// Creates the hold-key monitor, connects it to the controller's
-    /// holdStarted()/holdEnded() and its dictationMonitorRequested(bool).
+    /// Creates the hold-key monitor, connects it to the controller's hold
+    /// slots and its dictationMonitorRequested(bool).
     std::function<void(DictationController &)> setUpDictation;
     /// Whether the on-device recogniser is installed at all.
     bool speechAnalyzerAvailable = true;

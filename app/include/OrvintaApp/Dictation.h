@@ -34,12 +34,18 @@ public:
     using QObject::QObject;
 
     bool isDictating() const { return m_isDictating; }
+    /// Recording for a hold that may still turn out to be a key combination:
+    /// nothing of it is shown or heard yet.
+    bool isTentative() const { return m_isTentative; }
+    /// A dictation the user has been told of, which the tray and panel show.
+    bool isShown() const { return m_isDictating && !m_isTentative; }
     bool wantsDictating() const { return m_wantsDictating; }
     QString dictationBuffer() const { return m_dictationBuffer; }
     QString dictationInterimText() const { return m_dictationInterimText; }
     DictationState dictationState() const { return m_dictationState; }
 
     void setIsDictating(bool dictating);
+    void setTentative(bool tentative);
     void setWantsDictating(bool wants);
     void setDictationBuffer(const QString &buffer);
     void setDictationInterimText(const QString &text);
@@ -47,6 +53,7 @@ public:
 
 Q_SIGNALS:
     void isDictatingChanged();
+    void isTentativeChanged();
     void wantsDictatingChanged();
     void dictationBufferChanged();
     void dictationInterimTextChanged();
@@ -54,6 +61,7 @@ Q_SIGNALS:
 
 private:
     bool m_isDictating = false;
+    bool m_isTentative = false;
     bool m_wantsDictating = false;
     QString m_dictationBuffer;
     QString m_dictationInterimText;
@@ -90,9 +98,17 @@ public:
     QCoro::Task<> stopDictation();
 
 public Q_SLOTS:
-    /// The hold key has been down for the threshold (ignored with dictation mode off).
+    /// The hold key has been down alone for the threshold: recording starts,
+    /// tentative, as the hold may still turn out to be a key combination
+    /// (ignored with dictation mode off).
+    void holdBegan();
+    /// The hold is a dictation: the start tone and the bubble once recording
+    /// runs, started here if holdBegan() did not (ignored with dictation mode off).
     void holdStarted();
-    /// The hold key came up, or another modifier cancelled the hold.
+    /// The hold was a key combination or a short press after all: the
+    /// tentative recording stops and is thrown away, nothing shown or pasted.
+    void holdCancelled();
+    /// The hold key came up, or another key ended the dictation.
     void holdEnded();
 
 Q_SIGNALS:
@@ -109,6 +125,10 @@ private:
     void reconcileDictation();
     /// Busy with listening: running, or a start or stop under way.
     bool listeningBusy() const;
+    /// The user hears and sees the running dictation: tone, bubble, icon.
+    void announce();
+    /// Back to no dictation, its text gone.
+    void clearDictation();
 
     Dictation &m_dictation;
     ListeningController &m_listening;
@@ -119,6 +139,10 @@ private:
     std::chrono::milliseconds m_idleDelay;
     TaskHandle m_reconcileTask;
     TaskHandle m_idleTask;
+    /// holdStarted() came for the current hold.
+    bool m_holdConfirmed = false;
+    /// The engine runs for the current dictation.
+    bool m_recording = false;
 };
 
 } // namespace Orvinta

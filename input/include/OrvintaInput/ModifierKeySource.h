@@ -12,7 +12,8 @@ namespace Orvinta {
 /// System-wide changes of the hold key and the other modifier keys, as
 /// reference event flags: the hold key is the fn bit, the left and right
 /// Shift, Control, Alt and Super keys the shift, control, option and
-/// command bits.
+/// command bits. Presses of every other key and of mouse buttons are
+/// reported too: they make the hold key part of a combination.
 class ModifierKeySource {
 public:
     static constexpr std::uint64_t holdKeyFlag = 0x800000;
@@ -30,15 +31,25 @@ public:
     void setFlagsHandler(std::function<void(std::uint64_t flags)> handler) {
         m_flagsChanged = std::move(handler);
     }
+    /// Called on the main thread when a key that is no modifier, or a mouse
+    /// button, goes down (not for key repeats).
+    void setOtherPressHandler(std::function<void()> handler) {
+        m_otherPressed = std::move(handler);
+    }
 
 protected:
     void reportFlags(std::uint64_t flags) {
         if (m_flagsChanged)
             m_flagsChanged(flags);
     }
+    void reportOtherPress() {
+        if (m_otherPressed)
+            m_otherPressed();
+    }
 
 private:
     std::function<void(std::uint64_t)> m_flagsChanged;
+    std::function<void()> m_otherPressed;
 };
 
 /// Whether X knows the keysym name (no display needed).

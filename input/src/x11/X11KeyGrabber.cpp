@@ -37,8 +37,16 @@ constexpr unsigned int shortcutMask = ShiftMask | ControlMask | Mod1Mask | Mod4M
 X11KeyGrabber::X11KeyGrabber(std::shared_ptr<X11Connection> connection, QString unavailableReason)
     : m_connection(std::move(connection))
     , m_unavailable(unavailableWithout(m_connection, std::move(unavailableReason))) {
-    if (m_connection)
-        m_connection->addHandler(this, [this](XEvent &event) { handleEvent(event); });
+    if (!m_connection)
+        return;
+    m_connection->addHandler(this, [this](XEvent &event) { handleEvent(event); });
+    // X repeats a held key as release and press pairs; with detectable
+    // auto-repeat only the presses repeat, and a press of a key that is down
+    // is plainly a repeat.
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(m_connection->display(), True, &detectable);
+    if (!detectable)
+        qCWarning(lcHotkey, "The X server cannot tell key repeats: a held shortcut repeats");
 }
 
 X11KeyGrabber::~X11KeyGrabber() {
@@ -108,11 +116,18 @@ void X11KeyGrabber::ungrab(std::uint32_t id) {
 }
 
 void X11KeyGrabber::handleEvent(XEvent &event) {
-    if (event.type != KeyPress)
+    if (event.type != KeyPress && event.type != KeyRelease)
+        return;
+    const unsigned int keycode = event.xkey.keycode;
+    if (keycode >= m_down.size())
+        return;
+    const bool wasDown = m_down.test(keycode);
+    m_down.set(keycode, event.type == KeyPress);
+    if (event.type == KeyRelease || wasDown)
         return;
     const unsigned int modifiers = event.xkey.state & shortcutMask;
     for (const auto &[id, grab] : m_grabs)
-        if (grab.keycode == event.xkey.keycode && grab.modifiers == modifiers) {
+        if (grab.keycode == keycode && grab.modifiers == modifiers) {
             reportPress(id);
             return;
         }

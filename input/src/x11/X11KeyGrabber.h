@@ -4,6 +4,7 @@
 
 #include <OrvintaInput/KeyGrabber.h>
 
+#include <bitset>
 #include <map>
 
 namespace Orvinta {
@@ -13,7 +14,8 @@ namespace Orvinta {
 unsigned long referenceKeySym(std::uint16_t keyCode);
 
 /// Shortcuts as passive key grabs on the root window, with the CapsLock
-/// and NumLock variants, through our own X connection.
+/// and NumLock variants, through our own X connection. A shortcut held down
+/// acts once: the key's auto-repeat is no new press.
 class X11KeyGrabber : public KeyGrabber {
 public:
     /// Without a connection every grab is refused as unavailable.
@@ -35,6 +37,8 @@ private:
     std::shared_ptr<X11Connection> m_connection;
     QString m_unavailable;
     std::map<std::uint32_t, Grab> m_grabs;
+    /// The keys down, as their presses and releases reached this client.
+    std::bitset<256> m_down;
 };
 
 } // namespace Orvinta

@@ -8,6 +8,8 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
+#include <optional>
+
 namespace Orvinta {
 
 bool isKnownKeysym(const QString &keysym) {
@@ -105,6 +107,7 @@ void X11ModifierKeySource::selectRawEvents(bool on) {
     if (on) {
         XISetMask(bits, XI_RawKeyPress);
         XISetMask(bits, XI_RawKeyRelease);
+        XISetMask(bits, XI_RawButtonPress);
     }
     XIEventMask mask;
     mask.deviceid = XIAllDevices;
@@ -132,24 +135,31 @@ void X11ModifierKeySource::handleEvent(XEvent &event) {
     if (!XGetEventData(display, &event.xcookie))
         return;
     const int type = event.xcookie.evtype;
-    if (type == XI_RawKeyPress || type == XI_RawKeyRelease) {
-        const auto *raw = static_cast<const XIRawEvent *>(event.xcookie.data);
-        const auto code = static_cast<std::size_t>(raw->detail);
-        // Each key event comes from its keyboard and again from the master
-        // device it drives; the keyboard's own copy counts.
-        if (raw->deviceid == raw->sourceid && code < 256 && m_flagOf[code] != 0) {
-            m_down.set(code, type == XI_RawKeyPress);
-            const std::uint64_t flags = currentFlags();
-            // Only changes become events: key repeat and a second Shift say nothing new.
-            if (flags != m_lastFlags) {
-                m_lastFlags = flags;
-                XFreeEventData(display, &event.xcookie);
-                reportFlags(flags);
-                return;
-            }
-        }
+    const auto *raw = static_cast<const XIRawEvent *>(event.xcookie.data);
+    // Each event comes from its device and again from the master device it
+    // drives; the device's own copy counts.
+    const bool own = raw->deviceid == raw->sourceid;
+    const auto code = static_cast<std::size_t>(raw->detail);
+    bool otherPressed = false;
+    std::optional<std::uint64_t> changedFlags;
+    if (own && type == XI_RawButtonPress) {
+        otherPressed = true;
+    } else if (own && (type == XI_RawKeyPress || type == XI_RawKeyRelease) && code < 256) {
+        const bool down = type == XI_RawKeyPress;
+        // A press of a key already down is a key repeat: nothing new.
+        otherPressed = down && !m_down.test(code) && m_flagOf[code] == 0;
+        m_down.set(code, down);
+        const std::uint64_t flags = currentFlags();
+        // A second Shift says nothing new either.
+        if (flags != m_lastFlags)
+            changedFlags = m_lastFlags = flags;
     }
+    // The handlers may stop this source: the event data goes first.
     XFreeEventData(display, &event.xcookie);
+    if (changedFlags)
+        reportFlags(*changedFlags);
+    if (otherPressed)
+        reportOtherPress();
 }
 
 } // namespace Orvinta

@@ -216,7 +216,11 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     ASSERT_TRUE(waitUntil([&] { return tray.shownFrame() > 0; }));
     f.toggleListening();
     EXPECT_EQ(tray.shownFrame(), -1);
+    // A tentative dictation (the hold key may be part of Ctrl+C) shows nowhere.
+    f.state->dictation()->setTentative(true);
     f.state->dictation()->setIsDictating(true);
+    EXPECT_EQ(tray.shownFrame(), -1);
+    f.state->dictation()->setTentative(false);
     EXPECT_EQ(tray.shownFrame(), 0);
     f.state->dictation()->setIsDictating(false);
 
