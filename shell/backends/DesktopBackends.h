@@ -11,6 +11,7 @@
 
 namespace Orvinta {
 
+class DesktopNotifier;
 class SpeechRecognizer;
 class TranslationBackend;
 
@@ -36,6 +37,9 @@ std::shared_ptr<SpeechRecognizer> recognizer();
 
 /// Apertium, one pipeline per language pair.
 std::shared_ptr<TranslationBackend> translation();
+
+/// The desktop's notification server on the session bus.
+std::shared_ptr<DesktopNotifier> notifier();
 
 /// Whether the speech model of the default recogniser is installed.
 bool speechModelInstalled();

@@ -4,6 +4,7 @@ import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Orvinta.App
 import Orvinta.Ui
+import Orvinta.Updates
 
 // The tray panel: languages, audio source, start/stop, clipboard,
 // dictation, settings and quit. Every decision is the view model's.
@@ -458,6 +459,24 @@ Pane {
         }
 
         MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // A newer version, marked until the user looks at it.
+        Button {
+            readonly property UpdateNotice notice: view.vm.updateNotice
+            visible: notice !== null && notice.markShown
+            Layout.fillWidth: true
+            flat: true
+            text: "Update available"
+            icon.name: "software-update-available-symbolic"
+            icon.color: view.blue
+            palette.buttonText: view.blue
+            font.pixelSize: view.captionSize
+            font.weight: Font.Medium
+            onClicked: notice.open()
+            ToolTip.visible: hovered
+            ToolTip.text: notice !== null ? "Orvinta " + notice.version + " is available" : ""
+            Accessible.name: ToolTip.text
+        }
 
         // Footer
         RowLayout {

@@ -5,6 +5,7 @@
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/KeyTable.h>
+#include <OrvintaUpdates/UpdateNotice.h>
 
 #include <QObject>
 #include <QString>
@@ -43,6 +44,8 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString holdKeyName READ holdKeyName WRITE setHoldKeyName NOTIFY holdKeyNameChanged)
     /// The start/stop shortcut while it is registered; empty otherwise.
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY shortcutTextChanged)
+    /// A newer version's mark; null without the update service.
+    Q_PROPERTY(Orvinta::UpdateNotice *updateNotice READ updateNotice CONSTANT)
 
 public:
     enum class Activity { Idle, Listening, Dictating };
@@ -61,6 +64,7 @@ public:
         /// Reads the start/stop shortcut; none leaves the footer hint empty.
         std::shared_ptr<HotkeyService> hotkeys;
         std::chrono::milliseconds copyConfirmDuration{1500};
+        UpdateNotice *updateNotice = nullptr;
     };
 
     explicit MenuBarViewModel(AppState &state, QObject *parent = nullptr);
@@ -84,6 +88,7 @@ public:
     QString holdKeyName() const { return m_holdKeyName; }
     void setHoldKeyName(const QString &name);
     QString shortcutText() const { return m_shortcutText; }
+    UpdateNotice *updateNotice() const { return m_options.updateNotice; }
 
     /// The panel became visible: the overlay is set up the first time, and
     /// the shortcut hint is read again (the settings may have changed it).
