@@ -13,6 +13,7 @@
 #include <OrvintaInput/InputLog.h>
 #include <OrvintaInput/WaylandKeyboard.h>
 #include <OrvintaInput/X11Keyboard.h>
+#include <OrvintaPlatform/FreedesktopNotifier.h>
 #include <OrvintaPlatform/LaunchAtLogin.h>
 #include <OrvintaPlatform/SystemClipboard.h>
 #include <OrvintaPlatform/ToneSoundPlayer.h>
@@ -205,6 +206,10 @@ std::shared_ptr<SpeechRecognizer> recognizer() {
 
 std::shared_ptr<TranslationBackend> translation() {
     return std::make_shared<ApertiumTranslator>();
+}
+
+std::shared_ptr<DesktopNotifier> notifier() {
+    return std::make_shared<FreedesktopNotifier>(QDBusConnection::sessionBus());
 }
 
 bool speechModelInstalled() {

@@ -13,6 +13,7 @@
 namespace Orvinta {
 
 class ClipboardPaster;
+class DesktopNotifier;
 class SpeechRecognizer;
 class TranslationBackend;
 
@@ -62,6 +63,9 @@ std::shared_ptr<SpeechRecognizer> recognizer();
 
 /// Apertium, one pipeline per language pair.
 std::shared_ptr<TranslationBackend> translation();
+
+/// The desktop's notification server on the session bus.
+std::shared_ptr<DesktopNotifier> notifier();
 
 /// Whether the speech model of the default recogniser is installed.
 bool speechModelInstalled();

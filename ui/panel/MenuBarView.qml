@@ -4,6 +4,7 @@ import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Orvinta.App
 import Orvinta.Ui
+import Orvinta.Updates
 
 // The tray panel: languages, audio source, start/stop, clipboard,
 // dictation, settings and quit. Every decision is the view model's.
@@ -91,11 +92,11 @@ Pane {
                         color: "transparent"
                         border.width: view.ringWidth
                         border.color: Qt.rgba(parent.tint.r, parent.tint.g, parent.tint.b, 0.5)
-                        visible: (view.listening || view.dictating) && !view.vm.reducedMotion
+                        visible: view.vm.pulseActive
                         scale: 1
                         opacity: 0.8
                         ParallelAnimation {
-                            running: view.vm.pulseActive && view.onScreen && ring.visible
+                            running: view.onScreen && ring.visible
                             loops: Animation.Infinite
                             onStopped: { ring.scale = 1; ring.opacity = 0.8 }
                             NumberAnimation { target: ring; property: "scale"; from: 1; to: view.ringScale; duration: view.pulseMs; easing.type: Easing.OutQuad }
@@ -470,6 +471,24 @@ Pane {
         }
 
         MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // A newer version, marked until the user looks at it.
+        Button {
+            readonly property UpdateNotice notice: view.vm.updateNotice
+            visible: notice !== null && notice.markShown
+            Layout.fillWidth: true
+            flat: true
+            text: "Update available"
+            icon.name: "software-update-available-symbolic"
+            icon.color: view.blue
+            palette.buttonText: view.blue
+            font.pixelSize: view.captionSize
+            font.weight: Font.Medium
+            onClicked: notice.open()
+            ToolTip.visible: hovered
+            ToolTip.text: notice !== null ? "Orvinta " + notice.version + " is available" : ""
+            Accessible.name: ToolTip.text
+        }
 
         // Footer
         RowLayout {

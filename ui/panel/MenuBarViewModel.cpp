@@ -64,7 +64,6 @@ void MenuBarViewModel::setReducedMotion(bool reduced) {
     if (m_reducedMotion == reduced)
         return;
     m_reducedMotion = reduced;
-    Q_EMIT reducedMotionChanged();
     Q_EMIT activityChanged();
 }
 

@@ -5,6 +5,7 @@
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/KeyTable.h>
+#include <OrvintaUpdates/UpdateNotice.h>
 
 #include <QObject>
 #include <QString>
@@ -28,12 +29,11 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
     Q_PROPERTY(bool setupRequired READ setupRequired CONSTANT)
-    Q_PROPERTY(
-        bool reducedMotion READ reducedMotion WRITE setReducedMotion NOTIFY reducedMotionChanged)
     Q_PROPERTY(bool showCopyConfirm READ showCopyConfirm NOTIFY showCopyConfirmChanged)
     Q_PROPERTY(bool showClearConfirm READ showClearConfirm NOTIFY showClearConfirmChanged)
     Q_PROPERTY(Activity activity READ activity NOTIFY activityChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    /// The ring around the icon pulses: listening or dictating, motion not reduced.
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
     Q_PROPERTY(MicrophoneRow microphoneRow READ microphoneRow NOTIFY microphoneRowChanged)
     Q_PROPERTY(QString sourceDescription READ sourceDescription NOTIFY microphoneRowChanged)
@@ -45,6 +45,8 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY shortcutTextChanged)
     /// What the session keeps from the keyboard features; empty where they reach every app.
     Q_PROPERTY(QString sessionNote READ sessionNote CONSTANT)
+    /// A newer version's mark; null without the update service.
+    Q_PROPERTY(Orvinta::UpdateNotice *updateNotice READ updateNotice CONSTANT)
 
 public:
     enum class Activity { Idle, Listening, Dictating };
@@ -66,6 +68,7 @@ public:
         /// the hold key and paste reach X11 applications only.
         bool waylandSession = false;
         std::chrono::milliseconds copyConfirmDuration{1500};
+        UpdateNotice *updateNotice = nullptr;
     };
 
     explicit MenuBarViewModel(AppState &state, QObject *parent = nullptr);
@@ -90,6 +93,7 @@ public:
     void setHoldKeyName(const QString &name);
     QString shortcutText() const { return m_shortcutText; }
     QString sessionNote() const;
+    UpdateNotice *updateNotice() const { return m_options.updateNotice; }
 
     /// The panel became visible: the overlay is set up the first time, and
     /// the shortcut hint is read again (the settings may have changed it).
@@ -104,7 +108,6 @@ public:
     Q_INVOKABLE void cancelClear();
 
 Q_SIGNALS:
-    void reducedMotionChanged();
     void showCopyConfirmChanged();
     void showClearConfirmChanged();
     void activityChanged();
