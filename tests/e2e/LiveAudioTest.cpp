@@ -10,6 +10,11 @@
 
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QtEndian>
+
+#include <cmath>
+#include <mutex>
+#include <numbers>
 
 using namespace OrvintaTest;
 
@@ -73,6 +78,180 @@ private:
     QProcess m_server;
 };
 
+/// A PipeWire of the test's own with its PulseAudio service, a session bus
+/// for WirePlumber and a null sink as default sink.
+class PrivatePipeWire {
+public:
+    PrivatePipeWire() {
+        const QString script = QStringLiteral(
+            "export XDG_RUNTIME_DIR=$0 HOME=$0 PULSE_SERVER=unix:$0/pulse/native\n"
+            "pipewire & sleep 1; wireplumber & pipewire-pulse &\n"
+            "for i in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done\n"
+            "pactl load-module module-null-sink sink_name=orvinta_pw object.linger=1 "
+            "media.class=Audio/Sink >/dev/null\n"
+            // without WirePlumber ready this answers "Not supported"
+            "for i in $(seq 100); do pactl set-default-sink orvinta_pw 2>/dev/null && break; "
+            "sleep 0.1; done\necho ready\nwait\n");
+        m_environment.insert("PULSE_SERVER", address());
+        // A session of its own, so that the whole group ends with it.
+        m_server.start("setsid",
+                       {"dbus-run-session", "--", "bash", "-c", script, m_runtime.path()});
+        m_server.waitForStarted();
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_ready && m_server.state() == QProcess::Running && timer.elapsed() < 20000) {
+            m_server.waitForReadyRead(100);
+            m_ready = m_server.readAllStandardOutput().contains("ready");
+        }
+    }
+    ~PrivatePipeWire() {
+        if (m_server.state() == QProcess::Running)
+            ::kill(-static_cast<pid_t>(m_server.processId()), SIGTERM);
+        m_server.waitForFinished();
+    }
+
+    static bool available() {
+        for (const char *program :
+             {"pipewire", "pipewire-pulse", "wireplumber", "dbus-run-session", "setsid"})
+            if (QStandardPaths::findExecutable(program).isEmpty())
+                return false;
+        return true;
+    }
+    bool isRunning() const { return m_ready && m_server.state() == QProcess::Running; }
+    QString address() const { return "unix:" + m_runtime.filePath("pulse/native"); }
+    const QProcessEnvironment &environment() const { return m_environment; }
+
+private:
+    QTemporaryDir m_runtime;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcess m_server;
+    bool m_ready = false;
+};
+
+/// A 16 kHz mono WAV file of a sine tone.
+QString toneFile(const QTemporaryDir &folder, double frequency, double seconds) {
+    constexpr quint32 rate = 16000;
+    const auto frames = static_cast<quint32>(seconds * rate);
+    QByteArray data;
+    for (quint32 i = 0; i < frames; ++i) {
+        const auto sample = qToLittleEndian(
+            static_cast<qint16>(12000 * std::sin(2 * std::numbers::pi * frequency * i / rate)));
+        data.append(reinterpret_cast<const char *>(&sample), 2);
+    }
+    QByteArray wav("RIFF");
+    const auto put = [&wav](quint32 value, int bytes) {
+        const quint32 little = qToLittleEndian(value);
+        wav.append(reinterpret_cast<const char *>(&little), bytes);
+    };
+    put(static_cast<quint32>(36 + data.size()), 4);
+    wav.append("WAVEfmt ");
+    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+    wav.append("data");
+    put(static_cast<quint32>(data.size()), 4);
+    const QString path = folder.filePath(QString("tone-%1.wav").arg(frequency));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(wav + data) > 0);
+    return path;
+}
+
+/// Plays `file` as the application `name`.
+void startPlaying(QProcess &player, const QString &name, const QString &file,
+                  const QProcessEnvironment &environment) {
+    player.setProcessEnvironment(environment);
+    player.start("paplay", {"--client-name=" + name, "--property=application.name=" + name, file});
+    ASSERT_TRUE(player.waitForStarted());
+}
+
+/// The mean power of `samples` at `frequency` (Goertzel), sampled at 16 kHz.
+double powerAt(const std::vector<float> &samples, double frequency) {
+    const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / 16000);
+    double previous = 0, beforePrevious = 0;
+    for (const float sample : samples) {
+        const double current = sample + coefficient * previous - beforePrevious;
+        beforePrevious = previous;
+        previous = current;
+    }
+    const double power = previous * previous + beforePrevious * beforePrevious -
+                         coefficient * previous * beforePrevious;
+    return samples.empty() ? 0 : power / static_cast<double>(samples.size() * samples.size());
+}
+
+/// What one application capture delivered, from the back end's thread.
+struct CaptureLog {
+    std::mutex lock;
+    std::vector<float> samples;
+    std::vector<bool> waiting; // each state told, in order
+    std::vector<std::string> failures;
+
+    std::vector<float> takeSamples() {
+        const std::lock_guard<std::mutex> guard(lock);
+        return std::exchange(samples, {});
+    }
+    bool saysWaiting(bool state) {
+        const std::lock_guard<std::mutex> guard(lock);
+        return !waiting.empty() && waiting.back() == state;
+    }
+};
+
+/// Alpha and Beta play tones into one sink; only Alpha's is recorded, and
+/// Alpha's next stream is recorded after its first ended, with a wait between.
+void expectOneApplicationFollowed(const QString &server, const QProcessEnvironment &environment) {
+    QTemporaryDir tones;
+    const QString alphaTone = toneFile(tones, 440, 2), betaTone = toneFile(tones, 1500, 2),
+                  alphaAgain = toneFile(tones, 660, 1);
+    PulseAudioCapture backend(server.toStdString());
+    CaptureLog log;
+    std::unique_ptr<ApplicationAudioCapture> capture = backend.makeApplicationAudioCapture();
+    capture->start(
+        16000, "alpha",
+        [&log](const std::byte *bytes, std::size_t length) {
+            const std::lock_guard<std::mutex> guard(log.lock);
+            const auto *first = reinterpret_cast<const float *>(bytes);
+            log.samples.insert(log.samples.end(), first, first + length / sizeof(float));
+        },
+        [&log](CaptureFailureKind, std::string reason) {
+            const std::lock_guard<std::mutex> guard(log.lock);
+            log.failures.push_back(reason);
+        },
+        [&log](bool waiting) {
+            const std::lock_guard<std::mutex> guard(log.lock);
+            log.waiting.push_back(waiting);
+        });
+    ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(true); }));
+
+    QProcess alpha, beta;
+    startPlaying(alpha, "Alpha", alphaTone, environment);
+    startPlaying(beta, "Beta", betaTone, environment);
+    ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(false); }));
+    const auto streams = backend.playbackStreams();
+    ASSERT_TRUE(streams);
+    QStringList names;
+    for (const PlayingApplication &application : playingApplications(*streams))
+        names << QString::fromStdString(application.name);
+    EXPECT_EQ(names.size(), 2) << names.join(", ").toStdString();
+    EXPECT_TRUE(names.contains("Alpha") && names.contains("Beta"))
+        << names.join(", ").toStdString();
+    ASSERT_TRUE(alpha.waitForFinished(10000) && beta.waitForFinished(10000));
+    ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(true); }));
+    const std::vector<float> first = log.takeSamples();
+    std::printf("first stream: %.2f s recorded\n", static_cast<double>(first.size()) / 16000);
+    EXPECT_GT(first.size(), 16000u);                             // most of the 2 s
+    EXPECT_GT(powerAt(first, 440), 1000 * powerAt(first, 1500)); // Beta is not in it
+
+    // A new stream of the same application, while the capture waited.
+    QProcess again;
+    startPlaying(again, "Alpha", alphaAgain, environment);
+    ASSERT_TRUE(again.waitForFinished(10000));
+    ASSERT_TRUE(
+        processEventsUntil([&] { return log.saysWaiting(true) && log.waiting.size() >= 4; }));
+    const std::vector<float> second = log.takeSamples();
+    EXPECT_GT(second.size(), 8000u);
+    EXPECT_GT(powerAt(second, 660), 1000 * powerAt(second, 440));
+    capture->stop();
+    EXPECT_EQ(log.waiting, (std::vector<bool>{true, false, true, false, true}));
+    EXPECT_TRUE(log.failures.empty()) << log.failures.front();
+}
+
 #define REQUIRE_SOUND_SERVER()                                                                     \
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))                                               \
         GTEST_SKIP() << "PULSE_SERVER is not set; ./test.sh provides a private sound server";      \
@@ -100,6 +279,28 @@ TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
     expectOneLineFailure(
         runCli({"listen", "--no-save", "--source", "microphone", "--device", "4000000"}), 1,
         "orvinta-cli: no input device has the id 4000000 (\"orvinta-cli devices\" lists them)");
+}
+
+// One application's sound, through the PulseAudio back end on both sound
+// servers a desktop may run.
+TEST(LiveAudio, ApplicationCaptureRecordsOneApplicationAndFollowsItsNextStream) {
+    REQUIRE_SOUND_SERVER();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    {
+        SCOPED_TRACE("PulseAudio");
+        PrivateSoundServer server;
+        ASSERT_TRUE(server.isRunning());
+        expectOneApplicationFollowed(server.address(), server.environment());
+    }
+    if (!PrivatePipeWire::available()) {
+        std::printf("PipeWire is not installed: its run is left out\n");
+        return;
+    }
+    SCOPED_TRACE("PipeWire");
+    PrivatePipeWire server;
+    ASSERT_TRUE(server.isRunning());
+    expectOneApplicationFollowed(server.address(), server.environment());
 }
 
 // System audio: the end-to-end App test, through the panel.

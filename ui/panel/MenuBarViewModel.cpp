@@ -53,6 +53,8 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
             &MenuBarViewModel::microphoneRowChanged);
     connect(&preferences, &Preferences::selectedSourceChanged, this,
             &MenuBarViewModel::microphoneRowChanged);
+    connect(&listening, &ListeningController::waitingStatusChanged, this,
+            &MenuBarViewModel::sourceStatusChanged);
 
     refreshShortcutText();
 }
@@ -125,16 +127,37 @@ MenuBarViewModel::MicrophoneRow MenuBarViewModel::microphoneRow() const {
 }
 
 QString MenuBarViewModel::sourceDescription() const {
-    return m_state.preferences()->selectedSource() == AudioSourceType::microphone
-               ? QStringLiteral("Captures audio from your microphone")
-               : QStringLiteral("Captures all audio playing on your computer");
+    switch (m_state.preferences()->selectedSource()) {
+    case AudioSourceType::microphone:
+        return QStringLiteral("Captures audio from your microphone");
+    case AudioSourceType::application:
+        return QStringLiteral("Captures only the sound of the chosen application");
+    case AudioSourceType::systemAudio:
+        break;
+    }
+    return QStringLiteral("Captures all audio playing on your computer");
+}
+
+bool MenuBarViewModel::applicationPickerVisible() const {
+    return m_state.preferences()->selectedSource() == AudioSourceType::application;
+}
+
+QString MenuBarViewModel::sourceStatus() const {
+    return m_state.listening()->waitingStatus();
 }
 
 void MenuBarViewModel::selectMicrophone(bool microphone) {
-    if (m_state.listening()->isListening())
-        return;
-    m_state.preferences()->setSelectedSource(microphone ? AudioSourceType::microphone
-                                                        : AudioSourceType::systemAudio);
+    selectSource(microphone ? QStringLiteral("microphone") : QStringLiteral("systemAudio"));
+}
+
+void MenuBarViewModel::selectSource(const QString &raw) {
+    if (!m_state.listening()->isListening())
+        m_state.preferences()->setSelectedSourceRaw(raw);
+}
+
+void MenuBarViewModel::selectApplication(int row) {
+    if (!m_state.listening()->isListening())
+        m_state.applications()->selectIndex(row);
 }
 
 void MenuBarViewModel::selectDevice(int row) {

@@ -37,6 +37,11 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
     Q_PROPERTY(MicrophoneRow microphoneRow READ microphoneRow NOTIFY microphoneRowChanged)
     Q_PROPERTY(QString sourceDescription READ sourceDescription NOTIFY microphoneRowChanged)
+    /// The application picker stands under the source picker.
+    Q_PROPERTY(
+        bool applicationPickerVisible READ applicationPickerVisible NOTIFY microphoneRowChanged)
+    /// "Waiting for APP to play sound" while a run waits for its application.
+    Q_PROPERTY(QString sourceStatus READ sourceStatus NOTIFY sourceStatusChanged)
     Q_PROPERTY(bool startStopEnabled READ startStopEnabled NOTIFY startStopEnabledChanged)
     /// The label of the error banner's settings button; empty for none.
     Q_PROPERTY(QString errorSettingsText READ errorSettingsText NOTIFY errorSettingsTextChanged)
@@ -79,6 +84,8 @@ public:
     bool pulseActive() const;
     MicrophoneRow microphoneRow() const;
     QString sourceDescription() const;
+    bool applicationPickerVisible() const;
+    QString sourceStatus() const;
     bool startStopEnabled() const;
     QString errorSettingsText() const;
     QString holdKeyName() const { return m_holdKeyName; }
@@ -90,6 +97,9 @@ public:
     Q_INVOKABLE void panelShown();
     /// The source and the device stay as they are while listening.
     Q_INVOKABLE void selectMicrophone(bool microphone);
+    /// "systemAudio", "microphone" or "application".
+    Q_INVOKABLE void selectSource(const QString &raw);
+    Q_INVOKABLE void selectApplication(int row);
     Q_INVOKABLE void selectDevice(int row);
     Q_INVOKABLE void toggleListening();
     Q_INVOKABLE void copyAllWithFeedback();
@@ -104,6 +114,7 @@ Q_SIGNALS:
     void activityChanged();
     void statusTextChanged();
     void microphoneRowChanged();
+    void sourceStatusChanged();
     void startStopEnabledChanged();
     void errorSettingsTextChanged();
     void holdKeyNameChanged();
