@@ -244,7 +244,7 @@ void expectOneApplicationFollowed(const QString &server, const QProcessEnvironme
     ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(true); }));
     const std::vector<float> first = log.takeSamples();
     std::printf("first stream: %.2f s of tone\n", toneSeconds(first));
-    EXPECT_GT(toneSeconds(first), 1.8); // its start too
+    EXPECT_GT(toneSeconds(first), 1.8);                          // its start too
     EXPECT_GT(powerAt(first, 440), 1000 * powerAt(first, 1500)); // Beta is not in it
 
     // A new stream of the same application, while the capture waited.

@@ -210,7 +210,7 @@ Pane {
                     }
                 }
                 Label {
-                    visible: view.vm.state.applications.playingCount === 0
+                    visible: view.vm.state.applications.playingCount === 0 && view.vm.sourceStatus.length === 0
                     text: "No application is playing sound"
                     font.pixelSize: view.captionSize
                     color: view.tertiary

@@ -122,6 +122,21 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     panel.selectMicrophone(false);
     EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
 
+    // The third source: its picker, and what a run waits for.
+    panel.selectSource("application");
+    EXPECT_TRUE(panel.applicationPickerVisible());
+    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
+    EXPECT_EQ(panel.sourceDescription(), "Captures only the sound of the chosen application");
+    f.state->preferences()->setSelectedApplication("Alpha");
+    f.toggleListening();
+    f.capture->applicationAudio->onWaiting(true);
+    ASSERT_TRUE(
+        waitUntil([&] { return panel.sourceStatus() == "Waiting for Alpha to play sound"; }));
+    f.toggleListening();
+    EXPECT_EQ(panel.sourceStatus(), "");
+    panel.selectSource("systemAudio");
+    EXPECT_FALSE(panel.applicationPickerVisible());
+
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Idle);
     EXPECT_EQ(panel.statusText(), "");
     EXPECT_TRUE(panel.startStopEnabled());
