@@ -25,6 +25,8 @@ packages=(
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # test desktop, test speech, scoring cross-check
   pulseaudio pulseaudio-utils xvfb xauth x11-utils trayer xdotool openssl sox espeak-ng pocketsphinx-testdata sctk
+  # the same capture against PipeWire's PulseAudio service (WirePlumber needs a session bus)
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon
 )
 
 missing=()

@@ -381,12 +381,15 @@ TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
     if (!PrivateSoundServer::available())
         GTEST_SKIP() << "pulseaudio is not installed";
 
-    for (const QString source : {"system", "microphone"}) {
+    // An application source that waits records nothing, and notices all the same.
+    for (const QStringList &source : {QStringList{"system"}, QStringList{"microphone"},
+                                      QStringList{"app", "--app", "Nobody"}}) {
         PrivateSoundServer server;
         ASSERT_TRUE(server.isRunning());
         QProcess listener;
         QString errors;
-        ASSERT_TRUE(startListening(listener, errors, {"--source", source}, server.environment()))
+        ASSERT_TRUE(startListening(listener, errors, QStringList{"--source"} + source,
+                                   server.environment()))
             << errors.toStdString();
         QThread::msleep(300);
         QElapsedTimer timer;
@@ -394,7 +397,7 @@ TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
         server.kill();
         // The run notices by itself.
         const CliResult result = finished(listener, errors, 12000);
-        EXPECT_FALSE(result.crashed) << source.toStdString();
+        EXPECT_FALSE(result.crashed) << source.join(" ").toStdString();
         EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
         EXPECT_TRUE(
             result.errors.contains("orvinta-cli: The sound server stopped: Connection terminated"))
