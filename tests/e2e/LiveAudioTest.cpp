@@ -10,7 +10,6 @@
 
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QtEndian>
 
 #include <cmath>
 #include <mutex>
@@ -128,29 +127,17 @@ private:
     bool m_ready = false;
 };
 
-/// A 16 kHz mono WAV file of a sine tone.
+constexpr double toneAmplitude = 0.37;
+
+/// A 16 kHz mono WAV file of a sine tone at the level toneSeconds() expects.
 QString toneFile(const QTemporaryDir &folder, double frequency, double seconds) {
-    constexpr quint32 rate = 16000;
-    const auto frames = static_cast<quint32>(seconds * rate);
-    QByteArray data;
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto sample = qToLittleEndian(
-            static_cast<qint16>(12000 * std::sin(2 * std::numbers::pi * frequency * i / rate)));
-        data.append(reinterpret_cast<const char *>(&sample), 2);
-    }
-    QByteArray wav("RIFF");
-    const auto put = [&wav](quint32 value, int bytes) {
-        const quint32 little = qToLittleEndian(value);
-        wav.append(reinterpret_cast<const char *>(&little), bytes);
-    };
-    put(static_cast<quint32>(36 + data.size()), 4);
-    wav.append("WAVEfmt ");
-    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
-    wav.append("data");
-    put(static_cast<quint32>(data.size()), 4);
     const QString path = folder.filePath(QString("tone-%1.wav").arg(frequency));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(wav + data) > 0);
+    QProcess sox;
+    sox.start("sox",
+              {"-n", "-r", "16000", "-c", "1", "-b", "16", path, "synth", QString::number(seconds),
+               "sine", QString::number(frequency), "vol", QString::number(toneAmplitude)});
+    EXPECT_TRUE(sox.waitForFinished() && sox.exitCode() == 0)
+        << sox.readAllStandardError().toStdString();
     return path;
 }
 
@@ -181,8 +168,7 @@ double toneSeconds(const std::vector<float> &samples) {
     double energy = 0;
     for (const float sample : samples)
         energy += static_cast<double>(sample) * sample;
-    const double amplitude = 12000.0 / 32768;
-    return energy / (amplitude * amplitude / 2) / 16000;
+    return energy / (toneAmplitude * toneAmplitude / 2) / 16000;
 }
 
 /// What one application capture delivered, from the back end's thread.
