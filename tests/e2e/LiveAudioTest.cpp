@@ -218,12 +218,14 @@ void expectOneApplicationFollowed(const QString &server, const QProcessEnvironme
     startPlaying(alpha, "Alpha", alphaTone, environment);
     startPlaying(beta, "Beta", betaTone, environment);
     ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(false); }));
-    const auto streams = backend.playbackStreams();
-    ASSERT_TRUE(streams);
-    QStringList names;
-    for (const PlayingApplication &application : playingApplications(*streams))
-        names << QString::fromStdString(application.name);
-    EXPECT_EQ(names.size(), 2) << names.join(", ").toStdString();
+    QStringList names; // once both players have their streams
+    EXPECT_TRUE(processEventsUntil([&] {
+        names.clear();
+        for (const PlayingApplication &application :
+             playingApplications(backend.playbackStreams().value_or(std::vector<PlaybackStream>{})))
+            names << QString::fromStdString(application.name);
+        return names.size() == 2;
+    }));
     EXPECT_TRUE(names.contains("Alpha") && names.contains("Beta"))
         << names.join(", ").toStdString();
     ASSERT_TRUE(alpha.waitForFinished(10000) && beta.waitForFinished(10000));
@@ -319,10 +321,13 @@ TEST(LiveAudio, ListeningToOneApplicationHearsItAloneAndFollowsItsNextStream) {
     QProcess alpha, beta;
     startPlaying(alpha, "Alpha", librivoxFile("0880"), environment);
     startPlaying(beta, "Beta", librivoxFile("0890"), environment);
-    const CliResult apps = runCli({"apps"});
-    EXPECT_EQ(apps.exitCode, 0) << apps.errors.toStdString();
-    EXPECT_EQ(apps.lines.filter(QRegularExpression("^(Alpha|Beta)\t.*playing")).size(), 2)
-        << apps.output.toStdString();
+    CliResult apps; // once both players have their streams
+    EXPECT_TRUE(processEventsUntil([&] {
+        apps = runCli({"apps"});
+        return apps.lines.filter(QRegularExpression("^(Alpha|Beta)\t.*playing")).size() == 2;
+    })) << apps.output.toStdString()
+        << apps.errors.toStdString();
+    EXPECT_EQ(apps.exitCode, 0);
     ASSERT_TRUE(alpha.waitForFinished(30000) && beta.waitForFinished(30000));
     ASSERT_TRUE(processEventsUntil([&] { return waitings() == 2; })) << errors.toStdString();
     QProcess again;
