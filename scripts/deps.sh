@@ -29,6 +29,8 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth x11-utils trayer xdotool dbus-daemon openssl sox espeak-ng pocketsphinx-testdata sctk
   # test Wayland desktop: headless sway, its clipboard and keyboard tools, Qt's Wayland platform
   sway wtype wl-clipboard qt6-wayland
+  # the same capture against PipeWire's PulseAudio service (WirePlumber needs a session bus)
+  pipewire pipewire-bin pipewire-pulse wireplumber
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // orvinta-cli: Orvinta without a desktop, for scripts and servers.
 
+#include "ApplicationCommands.h"
 #include "CliSupport.h"
 #include "DesktopBackends.h"
 #include "InputCommands.h"
@@ -297,6 +298,8 @@ int main(int argc, char **argv) {
         "  transcribe FILE    transcribe an audio file (WAV, FLAC, Ogg and what else libsndfile "
         "reads)\n"
         "  devices            list the audio input devices (id and name)\n"
+        "  apps               list the applications playing sound (the name for --app, and\n"
+        "                     what each plays)\n"
         "  export txt|srt [FILE]  write the saved transcript (standard output without FILE)\n"
         "  translate --to ID TEXT...  translate a text\n"
         "  check-update [--feed URL] [--ca-file PEM]  say whether a newer Orvinta is available\n"
@@ -310,12 +313,17 @@ int main(int argc, char **argv) {
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral(
-            "listen, transcribe, devices, export, translate, dictate, paste, shortcuts or "
+            "listen, transcribe, devices, apps, export, translate, dictate, paste, shortcuts or "
             "check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
-        QStringLiteral("system or microphone (default: Orvinta's setting)"),
+        QStringLiteral("system, microphone or app (default: Orvinta's setting)"),
         QStringLiteral("source"));
+    const QCommandLineOption appOption(
+        QStringLiteral("app"),
+        QStringLiteral("with --source app: the application to listen to, by name or program "
+                       "(\"orvinta-cli apps\" lists them)"),
+        QStringLiteral("name"));
     const QCommandLineOption deviceOption(QStringLiteral("device"),
                                           QStringLiteral("input device id for the microphone"),
                                           QStringLiteral("id"));
@@ -335,8 +343,8 @@ int main(int argc, char **argv) {
         QStringLiteral("to"), QStringLiteral("language to translate into"), QStringLiteral("id"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("log each step on standard error"));
-    parser.addOptions({sourceOption, deviceOption, localeOption, interimOption, noSaveOption,
-                       fromOption, toOption, verboseOption});
+    parser.addOptions({sourceOption, appOption, deviceOption, localeOption, interimOption,
+                       noSaveOption, fromOption, toOption, verboseOption});
     parser.process(*app);
 
     const QStringList arguments = parser.positionalArguments();
@@ -346,6 +354,8 @@ int main(int argc, char **argv) {
 
     if (command == QLatin1String("devices"))
         return listDevices();
+    if (command == QLatin1String("apps"))
+        return Cli::listApplications();
     if (command == QLatin1String("export"))
         return exportTranscript(arguments);
 
@@ -420,10 +430,16 @@ int main(int argc, char **argv) {
         else if (name == QLatin1String("system") || name == QLatin1String("systemAudio"))
             services.preferences->setString(QStringLiteral("app.selectedSource"),
                                             QStringLiteral("systemAudio"));
-        else {
-            fail(QStringLiteral("unknown source \"%1\" (use system or microphone)").arg(name));
+        else if (name == QLatin1String("app") || name == QLatin1String("application")) {
+            if (!Cli::chooseApplicationSource(services, parser.value(appOption)))
+                return 2;
+        } else {
+            fail(QStringLiteral("unknown source \"%1\" (use system, microphone or app)").arg(name));
             return 2;
         }
+    } else if (parser.isSet(appOption) &&
+               !Cli::chooseApplicationSource(services, parser.value(appOption))) {
+        return 2;
     }
     if (parser.isSet(localeOption))
         services.preferences->setString(QStringLiteral("app.selectedLocale"),
@@ -471,6 +487,7 @@ int main(int argc, char **argv) {
                            transcript.confirmedLines()[printed].text))
                 stop.request(); // nobody reads any more: end the run, keeping what was said
     });
+    Cli::reportWaiting(*state.listening());
     if (parser.isSet(interimOption))
         QObject::connect(&transcript, &Transcript::interimTextChanged, &state, [&] {
             if (!transcript.interimText().isEmpty())

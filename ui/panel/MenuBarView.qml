@@ -42,7 +42,6 @@ Pane {
     readonly property Preferences preferences: vm.state.preferences
     readonly property bool listening: listeningController.isListening
     readonly property bool dictating: vm.activity === MenuBarViewModel.Dictating
-    readonly property bool microphoneSelected: preferences.selectedSource === "microphone"
     // Animations run only while the panel is on screen.
     readonly property bool onScreen: Window.window !== null && Window.window.visible
 
@@ -175,28 +174,53 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 0
                 enabled: !view.listening
-                Button {
-                    Layout.fillWidth: true
-                    text: "System Audio"
-                    checkable: true
-                    checked: !view.microphoneSelected
-                    onClicked: view.vm.selectMicrophone(false)
-                    font.pixelSize: view.captionSize + 1
-                    Accessible.name: "System Audio"
+                Repeater {
+                    model: [{ raw: "systemAudio", label: "System Audio" },
+                            { raw: "microphone", label: "Microphone" },
+                            { raw: "application", label: "Application" }]
+                    Button {
+                        required property var modelData
+                        Layout.fillWidth: true
+                        text: modelData.label
+                        checkable: true
+                        checked: view.preferences.selectedSource === modelData.raw
+                        onClicked: view.vm.selectSource(modelData.raw)
+                        font.pixelSize: view.captionSize + 1
+                        leftPadding: 4
+                        rightPadding: 4
+                        Accessible.name: modelData.label
+                    }
                 }
-                Button {
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                visible: view.vm.sourceRow === MenuBarViewModel.ApplicationPicker
+                spacing: 4
+                RowLayout {
                     Layout.fillWidth: true
-                    text: "Microphone"
-                    checkable: true
-                    checked: view.microphoneSelected
-                    onClicked: view.vm.selectMicrophone(true)
-                    font.pixelSize: view.captionSize + 1
-                    Accessible.name: "Microphone"
+                    Label { text: "App"; font.pixelSize: view.captionSize + 1 }
+                    ComboBox {
+                        Layout.fillWidth: true
+                        model: view.vm.state.applications
+                        textRole: "name"
+                        currentIndex: view.vm.state.applications.selectedIndex
+                        displayText: currentIndex < 0 ? "Choose an application" : currentText
+                        enabled: !view.listening
+                        onActivated: index => view.vm.selectApplication(index)
+                        font.pixelSize: view.captionSize + 1
+                        Accessible.name: "Application"
+                    }
+                }
+                Label {
+                    visible: view.vm.state.applications.playingCount === 0 && view.listeningController.waitingStatus.length === 0
+                    text: "No application is playing sound"
+                    font.pixelSize: view.captionSize
+                    color: view.tertiary
                 }
             }
             RowLayout {
                 Layout.fillWidth: true
-                visible: view.vm.microphoneRow === MenuBarViewModel.DevicePicker
+                visible: view.vm.sourceRow === MenuBarViewModel.DevicePicker
                 Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
                 ComboBox {
                     Layout.fillWidth: true
@@ -210,7 +234,7 @@ Pane {
                 }
             }
             Button {
-                visible: view.vm.microphoneRow === MenuBarViewModel.GrantButton
+                visible: view.vm.sourceRow === MenuBarViewModel.GrantButton
                 flat: true
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
@@ -220,7 +244,7 @@ Pane {
                 Accessible.name: text
             }
             ColumnLayout {
-                visible: view.vm.microphoneRow === MenuBarViewModel.AccessDenied
+                visible: view.vm.sourceRow === MenuBarViewModel.AccessDenied
                 RowLayout {
                     IconImage {
                         name: "microphone-disabled-symbolic"
@@ -237,6 +261,15 @@ Pane {
                     onClicked: view.vm.soundSettingsRequested()
                     Accessible.name: text
                 }
+            }
+            Label {
+                visible: text.length > 0
+                Layout.fillWidth: true
+                text: view.listeningController.waitingStatus
+                wrapMode: Text.Wrap
+                font.pixelSize: view.captionSize
+                color: view.orange
+                Accessible.role: Accessible.StaticText
             }
             Label {
                 text: view.vm.sourceDescription

@@ -28,6 +28,10 @@ public:
     /// stream failed). At most once per run; the run stays open until the
     /// delegate stops it with stopTranscribing().
     virtual void captureDidFail(const QString &description) = 0;
+    /// A run on one application's sound: whether it waits for the
+    /// application to play (true) or records it (false). Told at the start
+    /// and at every change.
+    virtual void setIsWaitingForApplication(bool waiting) { (void)waiting; }
 };
 
 /// The speech-to-text engine. Operations run on the main thread and must not
@@ -41,10 +45,13 @@ public:
     /// delegate; throws only OperationCancelled, when the engine was destroyed
     /// before it finished.
     virtual QCoro::Task<> loadModel(QString locale) = 0;
-    /// Starts one run. Throws EngineError (CaptureError among them;
-    /// OperationCancelled when the engine was destroyed before it finished).
+    /// Starts one run. `application` names the application that the
+    /// application source follows (see playsFor). Throws EngineError
+    /// (CaptureError among them; OperationCancelled when the engine was
+    /// destroyed before it finished).
     virtual QCoro::Task<> startTranscribing(AudioSourceType source,
-                                            std::optional<std::uint32_t> deviceID) = 0;
+                                            std::optional<std::uint32_t> deviceID,
+                                            QString application = {}) = 0;
     /// Stops the run, delivering the results of the audio already captured.
     /// Does not fail; it simply completes when the engine is destroyed meanwhile.
     virtual QCoro::Task<> stopTranscribing() = 0;

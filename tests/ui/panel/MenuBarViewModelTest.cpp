@@ -113,17 +113,32 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     AppFixture f;
     MenuBarViewModel panel(*f.state);
     QSignalSpy pulse(&panel, &MenuBarViewModel::activityChanged);
-    using Row = MenuBarViewModel::MicrophoneRow;
+    using Row = MenuBarViewModel::SourceRow;
     EXPECT_EQ(panel.sourceDescription(), "Captures all audio playing on your computer");
-    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
+    EXPECT_EQ(panel.sourceRow(), Row::Hidden);
 
     // Choosing the microphone asks for access once; the fixture has no sound
     // server, so asking ends in a refusal.
     panel.selectMicrophone(true);
     EXPECT_EQ(panel.sourceDescription(), "Captures audio from your microphone");
-    ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::AccessDenied; }));
+    ASSERT_TRUE(waitUntil([&] { return panel.sourceRow() == Row::AccessDenied; }));
     panel.selectMicrophone(false);
-    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
+    EXPECT_EQ(panel.sourceRow(), Row::Hidden);
+
+    // The third source: its picker, and what a run waits for.
+    panel.selectSource("application");
+    EXPECT_EQ(panel.sourceRow(), Row::ApplicationPicker);
+    EXPECT_EQ(panel.sourceDescription(), "Captures only the sound of the chosen application");
+    f.state->preferences()->setSelectedApplication("Alpha");
+    f.toggleListening();
+    f.capture->applicationAudio->onWaiting(true);
+    ASSERT_TRUE(waitUntil([&] {
+        return f.state->listening()->waitingStatus() == "Waiting for Alpha to play sound";
+    }));
+    f.toggleListening();
+    EXPECT_EQ(f.state->listening()->waitingStatus(), "");
+    panel.selectSource("systemAudio");
+    EXPECT_NE(panel.sourceRow(), Row::ApplicationPicker);
 
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Idle);
     EXPECT_EQ(panel.statusText(), "");

@@ -35,8 +35,8 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
     /// The ring around the icon pulses: listening or dictating, motion not reduced.
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
-    Q_PROPERTY(MicrophoneRow microphoneRow READ microphoneRow NOTIFY microphoneRowChanged)
-    Q_PROPERTY(QString sourceDescription READ sourceDescription NOTIFY microphoneRowChanged)
+    Q_PROPERTY(SourceRow sourceRow READ sourceRow NOTIFY sourceRowChanged)
+    Q_PROPERTY(QString sourceDescription READ sourceDescription NOTIFY sourceRowChanged)
     Q_PROPERTY(bool startStopEnabled READ startStopEnabled NOTIFY startStopEnabledChanged)
     /// The label of the error banner's settings button; empty for none.
     Q_PROPERTY(QString errorSettingsText READ errorSettingsText NOTIFY errorSettingsTextChanged)
@@ -56,8 +56,9 @@ public:
     Q_ENUM(ErrorSettings)
     /// What stands under the source picker: nothing (system audio), the
     /// device picker, the button that asks for access, or the denial note.
-    enum class MicrophoneRow { Hidden, DevicePicker, GrantButton, AccessDenied };
-    Q_ENUM(MicrophoneRow)
+    /// What stands under the source picker.
+    enum class SourceRow { Hidden, DevicePicker, GrantButton, AccessDenied, ApplicationPicker };
+    Q_ENUM(SourceRow)
 
     struct Options {
         /// The recogniser's model is missing: the panel explains the setup instead.
@@ -85,7 +86,7 @@ public:
     Activity activity() const;
     QString statusText() const;
     bool pulseActive() const;
-    MicrophoneRow microphoneRow() const;
+    SourceRow sourceRow() const;
     QString sourceDescription() const;
     bool startStopEnabled() const;
     QString errorSettingsText() const;
@@ -100,6 +101,9 @@ public:
     Q_INVOKABLE void panelShown();
     /// The source and the device stay as they are while listening.
     Q_INVOKABLE void selectMicrophone(bool microphone);
+    /// "systemAudio", "microphone" or "application".
+    Q_INVOKABLE void selectSource(const QString &raw);
+    Q_INVOKABLE void selectApplication(int row);
     Q_INVOKABLE void selectDevice(int row);
     Q_INVOKABLE void toggleListening();
     Q_INVOKABLE void copyAllWithFeedback();
@@ -112,7 +116,7 @@ Q_SIGNALS:
     void showClearConfirmChanged();
     void activityChanged();
     void statusTextChanged();
-    void microphoneRowChanged();
+    void sourceRowChanged();
     void startStopEnabledChanged();
     void errorSettingsTextChanged();
     void holdKeyNameChanged();
