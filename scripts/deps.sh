@@ -25,6 +25,8 @@ packages=(
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # test desktop, test speech, scoring cross-check
   pulseaudio pulseaudio-utils xvfb xauth x11-utils trayer xdotool openssl sox espeak-ng pocketsphinx-testdata sctk
+  # subtitle files read back by a real parser
+  ffmpeg
 )
 
 missing=()

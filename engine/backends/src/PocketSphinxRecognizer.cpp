@@ -19,6 +19,10 @@ namespace {
 
 constexpr double decoderSampleRate = 16000;
 constexpr double decoderFrameRate = 100; // frames per second of the feature stream
+constexpr std::uint64_t samplesPerFrame = 160;
+// Voice detection needs 10 frames of speech to begin one, so a step of 5
+// frames cannot miss a pause, however short.
+constexpr std::size_t stepSamples = 5 * samplesPerFrame;
 // Speech without a pause (or music taken for speech) is cut into utterances of
 // at most this length, so a final result always comes and memory stays bounded.
 constexpr std::uint64_t maxUtteranceSamples = 20 * 16000;
@@ -194,7 +198,9 @@ private:
             end(error.description());
             return;
         }
-        if (ps_start_utt(decoder.get()) < 0) {
+        // A stream per run: the decoder counts the frames of its segments from
+        // the stream's start, which is then this run's start.
+        if (ps_start_stream(decoder.get()) < 0 || ps_start_utt(decoder.get()) < 0) {
             started(EngineError(errorDomain, -4, "PocketSphinx could not start an utterance"));
             end("PocketSphinx could not start an utterance");
             return;
@@ -216,24 +222,9 @@ private:
             toDecoderSamples(*item.buffer, samples);
             if (samples.empty())
                 continue;
-            if (ps_process_raw(decoder.get(), samples.data(), samples.size(), FALSE, FALSE) < 0) {
-                failure = "PocketSphinx could not process audio";
+            failure = analyse(decoder.get(), samples);
+            if (failure)
                 break;
-            }
-            m_samplesAnalysed += samples.size();
-            const bool inSpeech = ps_get_in_speech(decoder.get()) != 0;
-            if (m_inUtterance)
-                m_utteranceSamples += samples.size();
-            if (inSpeech && !m_inUtterance) {
-                m_inUtterance = true;
-                m_utteranceSamples = samples.size();
-            } else if (m_inUtterance && (!inSpeech || m_utteranceSamples > maxUtteranceSamples)) {
-                if (!finishUtterance(decoder.get()) || ps_start_utt(decoder.get()) < 0) {
-                    failure = "PocketSphinx could not end an utterance";
-                    break;
-                }
-                continue;
-            }
             if (m_inUtterance)
                 reportPartial(decoder.get());
         }
@@ -256,6 +247,34 @@ private:
         if (decoderUsable)
             m_decoders->release(m_model, std::move(decoder));
         end(failure);
+    }
+
+    /// Feeds `samples` to the decoder in steps short enough that every change
+    /// of its voice-activity state is seen: an utterance then never holds a
+    /// pause, and the decoder's times of its words stay right.
+    std::optional<std::string> analyse(ps_decoder_t *decoder,
+                                       const std::vector<std::int16_t> &samples) {
+        for (std::size_t at = 0; at < samples.size(); at += stepSamples) {
+            const std::size_t count = std::min<std::size_t>(stepSamples, samples.size() - at);
+            if (ps_process_raw(decoder, samples.data() + at, count, FALSE, FALSE) < 0)
+                return "PocketSphinx could not process audio";
+            m_samplesAnalysed += count;
+            const bool inSpeech = ps_get_in_speech(decoder) != 0;
+            if (m_inUtterance)
+                m_utteranceSamples += count;
+            if (inSpeech && !m_inUtterance) {
+                m_inUtterance = true;
+                m_utteranceSamples = count;
+            } else if (m_inUtterance && (!inSpeech || m_utteranceSamples > maxUtteranceSamples)) {
+                if (!finishUtterance(decoder) || ps_start_utt(decoder) < 0)
+                    return "PocketSphinx could not end an utterance";
+                if (inSpeech)
+                    m_cutAtFrame = static_cast<int>(m_samplesAnalysed / samplesPerFrame);
+                else
+                    m_cutAtFrame.reset();
+            }
+        }
+        return std::nullopt;
     }
 
     void toDecoderSamples(const AudioBuffer &buffer, std::vector<std::int16_t> &samples) {
@@ -283,21 +302,31 @@ private:
     }
 
     bool finishUtterance(ps_decoder_t *decoder) {
-        const int frames = ps_get_n_frames(decoder);
         if (ps_end_utt(decoder) < 0)
             return false;
         m_inUtterance = false;
-        // The decoder drops silence from its feature stream, so frame numbers
-        // are aligned on the end of the utterance, which is now.
-        const double utteranceStart =
-            static_cast<double>(m_samplesAnalysed) / decoderSampleRate - frames / decoderFrameRate;
+
+        // Segment frames count from the stream's start, offset by where the
+        // decoder's voice detection last heard speech begin. An utterance cut
+        // out of continuous speech has no such beginning of its own: its
+        // frames still count from the one before, so they are moved to the cut.
+        ps_seg_t *segment = ps_seg_iter(decoder);
+        int shift = 0;
+        if (segment) {
+            int firstFrame = 0;
+            ps_seg_frames(segment, &firstFrame, nullptr);
+            if (m_cutAtFrame && firstFrame == m_previousFirstFrame)
+                shift = *m_cutAtFrame - firstFrame;
+            m_previousFirstFrame = firstFrame;
+        }
+        const double analysed = static_cast<double>(m_samplesAnalysed) / decoderSampleRate;
         const auto toTime = [&](int frame) {
-            return MediaTime(static_cast<std::int64_t>(
-                std::llround((std::max(0.0, utteranceStart + frame / decoderFrameRate)) * 1e6)));
+            const double seconds = std::clamp((frame + shift) / decoderFrameRate, 0.0, analysed);
+            return MediaTime(static_cast<std::int64_t>(std::llround(seconds * 1e6)));
         };
 
         RecognitionResult result{true, {}};
-        for (ps_seg_t *segment = ps_seg_iter(decoder); segment; segment = ps_seg_next(segment)) {
+        for (; segment; segment = ps_seg_next(segment)) {
             std::string word = PocketSphinxText::wordText(ps_seg_word(segment));
             if (word.empty())
                 continue;
@@ -348,6 +377,10 @@ private:
     bool m_inUtterance = false;
     std::string m_lastPartial;
     std::uint64_t m_samplesAnalysed = 0;
+    // Where the current utterance was cut out of continuous speech, in frames
+    // since the run's start; the first frame of the utterance before.
+    std::optional<int> m_cutAtFrame;
+    int m_previousFirstFrame = -1;
     std::uint64_t m_utteranceSamples = 0;
     std::jthread m_thread;
 };
