@@ -344,7 +344,7 @@ Pane {
                             onTriggered: view.vm.state.transcript.exportAs("srt")
                         }
                         MenuItem {
-                            text: "Export as WebVTT Subtitles (.vtt)"
+                            text: "Export as WebVTT (.vtt)"
                             onTriggered: view.vm.state.transcript.exportAs("vtt")
                         }
                     }
