@@ -19,10 +19,9 @@ namespace {
 
 constexpr double decoderSampleRate = 16000;
 constexpr double decoderFrameRate = 100; // frames per second of the feature stream
-constexpr std::uint64_t samplesPerFrame = 160;
-// Voice detection needs 10 frames of speech to begin one, so a step of 5
-// frames cannot miss a pause, however short.
-constexpr std::size_t stepSamples = 5 * samplesPerFrame;
+// Voice detection needs 10 frames (of 160 samples) of speech to begin one,
+// so a step of 5 frames cannot miss a pause, however short.
+constexpr std::size_t stepSamples = 5 * 160;
 // Speech without a pause (or music taken for speech) is cut into utterances of
 // at most this length, so a final result always comes and memory stays bounded.
 constexpr std::uint64_t maxUtteranceSamples = 20 * 16000;
@@ -268,10 +267,6 @@ private:
             } else if (m_inUtterance && (!inSpeech || m_utteranceSamples > maxUtteranceSamples)) {
                 if (!finishUtterance(decoder) || ps_start_utt(decoder) < 0)
                     return "PocketSphinx could not end an utterance";
-                if (inSpeech)
-                    m_cutAtFrame = static_cast<int>(m_samplesAnalysed / samplesPerFrame);
-                else
-                    m_cutAtFrame.reset();
             }
         }
         return std::nullopt;
@@ -306,27 +301,17 @@ private:
             return false;
         m_inUtterance = false;
 
-        // Segment frames count from the stream's start, offset by where the
-        // decoder's voice detection last heard speech begin. An utterance cut
-        // out of continuous speech has no such beginning of its own: its
-        // frames still count from the one before, so they are moved to the cut.
-        ps_seg_t *segment = ps_seg_iter(decoder);
-        int shift = 0;
-        if (segment) {
-            int firstFrame = 0;
-            ps_seg_frames(segment, &firstFrame, nullptr);
-            if (m_cutAtFrame && firstFrame == m_previousFirstFrame)
-                shift = *m_cutAtFrame - firstFrame;
-            m_previousFirstFrame = firstFrame;
-        }
+        // Segment frames count from the stream's start, which is the run's.
+        // Starting an utterance resets the voice detection, so also one cut
+        // out of continuous speech counts from where speech began again.
         const double analysed = static_cast<double>(m_samplesAnalysed) / decoderSampleRate;
         const auto toTime = [&](int frame) {
-            const double seconds = std::clamp((frame + shift) / decoderFrameRate, 0.0, analysed);
+            const double seconds = std::clamp(frame / decoderFrameRate, 0.0, analysed);
             return MediaTime(static_cast<std::int64_t>(std::llround(seconds * 1e6)));
         };
 
         RecognitionResult result{true, {}};
-        for (; segment; segment = ps_seg_next(segment)) {
+        for (ps_seg_t *segment = ps_seg_iter(decoder); segment; segment = ps_seg_next(segment)) {
             std::string word = PocketSphinxText::wordText(ps_seg_word(segment));
             if (word.empty())
                 continue;
@@ -377,10 +362,6 @@ private:
     bool m_inUtterance = false;
     std::string m_lastPartial;
     std::uint64_t m_samplesAnalysed = 0;
-    // Where the current utterance was cut out of continuous speech, in frames
-    // since the run's start; the first frame of the utterance before.
-    std::optional<int> m_cutAtFrame;
-    int m_previousFirstFrame = -1;
     std::uint64_t m_utteranceSamples = 0;
     std::jthread m_thread;
 };
