@@ -31,6 +31,8 @@ packages=(
   sway wtype wl-clipboard qt6-wayland
   # the same capture against PipeWire's PulseAudio service (WirePlumber needs a session bus)
   pipewire pipewire-bin pipewire-pulse wireplumber
+  # subtitle files read back by a real parser
+  ffmpeg
 )
 
 missing=()

@@ -40,7 +40,8 @@ public:
     std::optional<QString> errorMessage;
     QString interimText;
     QStringList lines;
-    QStringList events; // "interim:…" and "line:…" in call order
+    QStringList events;     // "interim:…" and "line:…" in call order
+    QStringList heardWords; // per line: its words as "text start-end" in ms
     QStringList captureFailures;
     bool failureOffMainThread = false;
 
@@ -57,6 +58,17 @@ public:
         interimText.clear();
         lines << text;
         events << "line:" + text;
+    }
+    void addHeardLine(const QString &text, const std::vector<TextRun> &words) override {
+        QStringList described;
+        for (const TextRun &word : words)
+            described << QString::fromStdString(word.text) +
+                             (word.timeRange ? QString(" %1-%2")
+                                                   .arg(word.timeRange->start.count() / 1000)
+                                                   .arg(word.timeRange->end().count() / 1000)
+                                             : QString());
+        heardWords << described.join(", ");
+        addConfirmedLine(text);
     }
     void captureDidFail(const QString &description) override {
         failureOffMainThread |= QThread::currentThread() != thread();

@@ -384,6 +384,10 @@ Pane {
                             text: "Export as SRT Subtitles (.srt)"
                             onTriggered: view.vm.state.transcript.exportAs("srt")
                         }
+                        MenuItem {
+                            text: "Export as WebVTT (.vtt)"
+                            onTriggered: view.vm.state.transcript.exportAs("vtt")
+                        }
                     }
                 }
                 Button {

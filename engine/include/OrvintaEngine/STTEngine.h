@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaEngineBackends/EngineTypes.h>
+#include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 #include <QCoroTask>
 #include <QObject>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace Orvinta {
 
@@ -24,6 +26,12 @@ public:
     virtual void setErrorMessage(const std::optional<QString> &message) = 0;
     virtual void setInterimText(const QString &text) = 0;
     virtual void addConfirmedLine(const QString &text) = 0;
+    /// A confirmed line with the stretches of the recogniser's words it was
+    /// heard as, timed on the run's audio timeline where the recogniser times
+    /// them. Delegates that keep only the text leave it to addConfirmedLine().
+    virtual void addHeardLine(const QString &text, const std::vector<TextRun> & /*words*/) {
+        addConfirmedLine(text);
+    }
     /// Capture ended on its own mid-run (the sound server went away, or its
     /// stream failed). At most once per run; the run stays open until the
     /// delegate stops it with stopTranscribing().
