@@ -2,6 +2,7 @@
 
 #include "DesktopShell.h"
 
+#include <OrvintaInput/PortalKeyboard.h>
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/TrayIcon.h>
@@ -94,7 +95,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvinta"));
     QApplication::setApplicationVersion(AppVersion::displayVersion());
-    QApplication::setDesktopFileName(QStringLiteral("orvinta"));
+    QApplication::setDesktopFileName(orvintaAppId());
     // The tray keeps Orvinta running; closing the panel or settings does not quit.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon logo;
