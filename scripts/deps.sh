@@ -29,6 +29,8 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth x11-utils trayer xdotool openssl sox espeak-ng pocketsphinx-testdata sctk
   # test Wayland desktop: headless sway, its clipboard and keyboard tools, Qt's Wayland platform
   sway wtype wl-clipboard qt6-wayland
+  # test desktop portal: the real xdg-desktop-portal frontend on a private bus (dbus-daemon)
+  dbus xdg-desktop-portal
 )
 
 missing=()

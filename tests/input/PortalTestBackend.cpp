@@ -1,12 +1,11 @@
-// A desktop's portal back end for the portal tests, on the test's private
-// bus behind the real xdg-desktop-portal frontend: it implements
-// org.freedesktop.impl.portal.GlobalShortcuts and RemoteDesktop, prints
-// what it is asked (one line each on standard output) and, on a command
-// on standard input, emits Activated or Deactivated:
-//   activate SESSION ID | deactivate SESSION ID   emit the signal
-//   trigger ID TEXT                               bind ID to TEXT, not what is asked
+// A desktop's portal back end for the portal tests, behind the real
+// xdg-desktop-portal frontend on the test's private bus: it implements
+// org.freedesktop.impl.portal.GlobalShortcuts and RemoteDesktop, prints one
+// line for each thing it is asked, and obeys these lines on standard input:
+//   activate SESSION ID | deactivate SESSION ID   emits Activated or Deactivated
+//   close SESSION                                 the desktop ends the session
+//   trigger ID TEXT                               binds ID to TEXT, not to what is asked
 //   refuse                                        the user cancels the next Start
-//   quit
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -16,7 +15,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QDateTime>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -24,16 +22,11 @@
 
 #include <unistd.h>
 
-namespace {
-
-const QString objectPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString shortcutsInterface = QStringLiteral("org.freedesktop.impl.portal.GlobalShortcuts");
-const QString remoteInterface = QStringLiteral("org.freedesktop.impl.portal.RemoteDesktop");
-
 struct Shortcut {
     QString id;
     QVariantMap properties;
 };
+Q_DECLARE_METATYPE(Shortcut)
 
 QDBusArgument &operator<<(QDBusArgument &argument, const Shortcut &shortcut) {
     argument.beginStructure();
@@ -49,6 +42,11 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, Shortcut &shortcu
     return argument;
 }
 
+namespace {
+
+const QString shortcutsInterface = QStringLiteral("org.freedesktop.impl.portal.GlobalShortcuts");
+const QString remoteInterface = QStringLiteral("org.freedesktop.impl.portal.RemoteDesktop");
+
 void say(const QString &line) {
     std::printf("%s\n", line.toUtf8().constData());
     std::fflush(stdout);
@@ -60,128 +58,95 @@ QString path(const QVariant &value) {
                : value.toString();
 }
 
-} // namespace
-
-Q_DECLARE_METATYPE(Shortcut)
-
-namespace {
-
 class Backend : public QDBusVirtualObject {
 public:
     QString introspect(const QString &) const override { return {}; }
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override {
-        QDBusConnection bus = connection;
         const QVariantList in = message.arguments();
+        const QString interface = message.interface();
         const QString member = message.member();
         const auto reply = [&](const QVariantList &out) {
-            bus.send(message.createReply(out));
-            return true;
+            return QDBusConnection(connection).send(message.createReply(out));
         };
-        const auto response = [&](uint code, const QVariantMap &results) {
-            return reply({QVariant::fromValue(code), QVariant::fromValue(results)});
+        const auto response = [&](uint code, const QVariantMap &results = {}) {
+            return reply({QVariant::fromValue(code), results});
         };
-        if (message.interface() == u"org.freedesktop.DBus.Properties") {
-            const QVariantMap properties = propertiesOf(in.value(0).toString());
+        if (interface == u"org.freedesktop.DBus.Properties") {
+            QVariantMap properties{{"version", 1u}};
+            if (in.value(0).toString() == remoteInterface)
+                properties.insert("AvailableDeviceTypes", 1u); // a keyboard
             if (member == u"GetAll")
-                return reply({QVariant::fromValue(properties)});
-            if (member == u"Get" && properties.contains(in.value(1).toString()))
-                return reply(
-                    {QVariant::fromValue(QDBusVariant(properties[in.value(1).toString()]))});
-            return false;
+                return reply({properties});
+            const QVariant value = properties.value(in.value(1).toString());
+            return value.isValid() && reply({QVariant::fromValue(QDBusVariant(value))});
         }
-        if (message.interface() == shortcutsInterface) {
-            if (member == u"CreateSession") {
-                say(QStringLiteral("session %1").arg(path(in.value(1))));
-                return response(0, {{QStringLiteral("shortcuts"), boundList()}});
+        if (interface == shortcutsInterface && member == u"CreateSession")
+            return response(0, {{"shortcuts", QVariant::fromValue(m_bound)}});
+        if (interface == shortcutsInterface && member == u"BindShortcuts") {
+            const QString session = path(in.value(1));
+            m_bound.clear();
+            for (const Shortcut &shortcut : qdbus_cast<QList<Shortcut>>(in.value(2))) {
+                const QString description = shortcut.properties.value("description").toString();
+                const QString asked = shortcut.properties.value("preferred_trigger").toString();
+                say(QStringLiteral("bind %1\t%2\t%3\t%4")
+                        .arg(session, shortcut.id, description, asked));
+                const auto bound = m_triggers.find(shortcut.id);
+                m_bound.append(
+                    {shortcut.id,
+                     {{"description", description},
+                      {"trigger_description", bound == m_triggers.end() ? asked : bound->second}}});
             }
-            if (member == u"BindShortcuts") {
-                const QString session = path(in.value(1));
-                m_bound.clear();
-                for (Shortcut shortcut : qdbus_cast<QList<Shortcut>>(in.value(2))) {
-                    const QString description =
-                        shortcut.properties.value(QStringLiteral("description")).toString();
-                    const QString asked =
-                        shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
-                    say(QStringLiteral("bind %1\t%2\t%3\t%4")
-                            .arg(session, shortcut.id, description, asked));
-                    m_bound.append(
-                        {shortcut.id,
-                         {{QStringLiteral("description"), description},
-                          {QStringLiteral("trigger_description"),
-                           m_triggers.contains(shortcut.id) ? m_triggers[shortcut.id] : asked}}});
-                }
-                say(QStringLiteral("bound %1").arg(session));
-                return response(0, {{QStringLiteral("shortcuts"), boundList()}});
-            }
-            if (member == u"ListShortcuts")
-                return response(0, {{QStringLiteral("shortcuts"), boundList()}});
+            say("bound " + session);
+            return response(0, {{"shortcuts", QVariant::fromValue(m_bound)}});
         }
-        if (message.interface() == remoteInterface) {
-            if (member == u"CreateSession") {
-                say(QStringLiteral("remote session %1").arg(path(in.value(1))));
-                return response(0, {});
-            }
-            if (member == u"SelectDevices") {
-                const QVariantMap options = qdbus_cast<QVariantMap>(in.value(3));
-                say(QStringLiteral("select devices %1")
-                        .arg(options.value(QStringLiteral("types")).toUInt()));
-                return response(0, {});
-            }
-            if (member == u"Start") {
-                say(QStringLiteral("start"));
-                const uint code = m_refuse ? 1 : 0;
-                m_refuse = false;
-                return response(code, {{QStringLiteral("devices"), QVariant::fromValue(1u)}});
-            }
-            if (member == u"NotifyKeyboardKeysym") {
-                say(QStringLiteral("keysym 0x%1 %2")
-                        .arg(in.value(2).toInt(), 0, 16)
-                        .arg(in.value(3).toUInt() ? "down" : "up"));
-                return reply({});
-            }
+        if (interface == remoteInterface && member == u"CreateSession") {
+            say("remote session " + path(in.value(1)));
+            return response(0);
         }
-        if (member == u"Close") {
-            if (message.interface() == u"org.freedesktop.impl.portal.Session")
-                say(QStringLiteral("closed %1").arg(message.path()));
+        if (interface == remoteInterface && member == u"SelectDevices") {
+            say(QStringLiteral("select devices %1")
+                    .arg(qdbus_cast<QVariantMap>(in.value(3)).value("types").toUInt()));
+            return response(0);
+        }
+        if (interface == remoteInterface && member == u"Start") {
+            const uint code = m_refuse ? 1 : 0;
+            m_refuse = false;
+            return response(code, {{"devices", 1u}});
+        }
+        if (interface == remoteInterface && member == u"NotifyKeyboardKeysym") {
+            say(QStringLiteral("keysym 0x%1 %2")
+                    .arg(in.value(2).toInt(), 0, 16)
+                    .arg(in.value(3).toUInt() ? "down" : "up"));
             return reply({});
         }
-        return false;
+        return member == u"Close" && reply({}); // of a request or session
     }
 
     void command(const QString &line) {
-        const QStringList words = line.split(QLatin1Char(' '));
-        const QString verb = words.value(0);
-        if ((verb == u"activate" || verb == u"deactivate") && words.size() == 3) {
-            QDBusMessage signal = QDBusMessage::createSignal(
-                objectPath, shortcutsInterface,
-                verb == u"activate" ? QStringLiteral("Activated") : QStringLiteral("Deactivated"));
+        const QStringList words = line.split(' ');
+        QDBusMessage signal;
+        if ((words[0] == u"activate" || words[0] == u"deactivate") && words.size() == 3) {
+            signal =
+                QDBusMessage::createSignal("/org/freedesktop/portal/desktop", shortcutsInterface,
+                                           words[0] == u"activate" ? "Activated" : "Deactivated");
             signal << QVariant::fromValue(QDBusObjectPath(words[1])) << words[2]
-                   << QVariant::fromValue(
-                          static_cast<qulonglong>(QDateTime::currentMSecsSinceEpoch() * 1000))
-                   << QVariantMap();
-            QDBusConnection::sessionBus().send(signal);
-            say(QStringLiteral("sent %1").arg(line));
-        } else if (verb == u"trigger" && words.size() >= 3) {
-            m_triggers[words[1]] = words.mid(2).join(QLatin1Char(' '));
-        } else if (verb == u"refuse") {
+                   << QVariant::fromValue(qulonglong(0)) << QVariantMap();
+        } else if (words[0] == u"close" && words.size() == 2) {
+            signal = QDBusMessage::createSignal(words[1], "org.freedesktop.impl.portal.Session",
+                                                "Closed");
+        } else if (words[0] == u"trigger" && words.size() >= 3) {
+            m_triggers[words[1]] = words.mid(2).join(' ');
+        } else if (words[0] == u"refuse") {
             m_refuse = true;
-        } else if (verb == u"quit") {
-            QCoreApplication::quit();
+        }
+        if (signal.type() == QDBusMessage::SignalMessage) {
+            QDBusConnection::sessionBus().send(signal);
+            say("sent " + line);
         }
     }
 
 private:
-    static QVariantMap propertiesOf(const QString &interface) {
-        if (interface == shortcutsInterface)
-            return {{QStringLiteral("version"), QVariant::fromValue(1u)}};
-        if (interface == remoteInterface)
-            return {{QStringLiteral("version"), QVariant::fromValue(1u)},
-                    {QStringLiteral("AvailableDeviceTypes"), QVariant::fromValue(1u)}};
-        return {};
-    }
-    QVariant boundList() const { return QVariant::fromValue(m_bound); }
-
     QList<Shortcut> m_bound;
     std::map<QString, QString> m_triggers;
     bool m_refuse = false;
@@ -195,10 +160,10 @@ int main(int argc, char **argv) {
     qDBusRegisterMetaType<QList<Shortcut>>();
     Backend backend;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerVirtualObject(objectPath, &backend, QDBusConnection::SubPath) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.orvintatest"))) {
-        std::fprintf(stderr, "cannot register on the bus: %s\n",
-                     bus.lastError().message().toUtf8().constData());
+    if (!bus.registerVirtualObject("/org/freedesktop/portal/desktop", &backend,
+                                   QDBusConnection::SubPath) ||
+        !bus.registerService("org.freedesktop.impl.portal.desktop.orvintatest")) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(bus.lastError().message()));
         return 1;
     }
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -206,14 +171,12 @@ int main(int argc, char **argv) {
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
         char buffer[4096];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            QCoreApplication::quit();
-            return;
-        }
-        pending.append(buffer, n);
+        if (n <= 0)
+            QCoreApplication::quit(); // the test ended
+        pending.append(buffer, std::max<ssize_t>(n, 0));
         for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
             backend.command(QString::fromUtf8(pending.left(end)));
     });
-    say(QStringLiteral("ready"));
+    say("ready");
     return app.exec();
 }

@@ -83,11 +83,6 @@ GlobalShortcutsPortal::~GlobalShortcutsPortal() {
     m_connection->closeSession(m_state.session());
 }
 
-bool GlobalShortcutsPortal::hasShortcut(const QString &id) const {
-    return std::any_of(m_wanted.begin(), m_wanted.end(),
-                       [&](const Shortcut &shortcut) { return shortcut.id == id; });
-}
-
 void GlobalShortcutsPortal::setShortcut(const Shortcut &shortcut) {
     auto same = std::find_if(m_wanted.begin(), m_wanted.end(),
                              [&](const Shortcut &wanted) { return wanted.id == shortcut.id; });
@@ -111,7 +106,6 @@ void GlobalShortcutsPortal::fail(const QString &reason) {
     m_unavailable = reason;
     qCWarning(lcHotkey, "Global shortcuts through the desktop portal unavailable: %s",
               qUtf8Printable(reason));
-    Q_EMIT unavailable(reason);
 }
 
 void GlobalShortcutsPortal::createSession() {
@@ -139,6 +133,9 @@ void GlobalShortcutsPortal::createSession() {
             if (handle.isEmpty())
                 handle = self->m_connection->sessionPath(token);
             self->m_state.setSession(handle);
+            self->m_connection->bus().connect(
+                portalService, handle, QStringLiteral("org.freedesktop.portal.Session"),
+                QStringLiteral("Closed"), self, SLOT(handleClosed(QDBusMessage)));
             qCDebug(lcHotkey, "Global shortcuts session %s", qUtf8Printable(handle));
             self->bindNow();
         });
@@ -260,6 +257,18 @@ void GlobalShortcutsPortal::handleShortcutsChanged(const QDBusMessage &message) 
     if (arguments.size() >= 2 && !m_state.session().isEmpty() &&
         pathText(arguments[0]) == m_state.session())
         takeBound(arguments[1]);
+}
+
+void GlobalShortcutsPortal::handleClosed(const QDBusMessage &message) {
+    if (m_state.session().isEmpty() || message.path() != m_state.session())
+        return;
+    const bool held = m_state.isHolding();
+    m_state.setSession({});
+    m_holdTimer.stop();
+    if (held)
+        Q_EMIT holdChanged(false);
+    fail(QStringLiteral("the desktop ended Orvinta's shortcuts session (start Orvinta again to "
+                        "bind them again)"));
 }
 
 } // namespace Orvinta

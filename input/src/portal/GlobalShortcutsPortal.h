@@ -47,7 +47,6 @@ public:
     QString unavailableReason() const { return m_unavailable; }
     /// Adds or changes a shortcut; a change binds the whole set again.
     void setShortcut(const Shortcut &shortcut);
-    bool hasShortcut(const QString &id) const;
     QString sessionHandle() const { return m_state.session(); }
     /// The desktop's answer to the latest binding.
     const std::vector<Bound> &bound() const { return m_bound; }
@@ -59,12 +58,12 @@ Q_SIGNALS:
     void holdChanged(bool held);
     /// The desktop answered a binding or changed a trigger.
     void boundChanged();
-    void unavailable(const QString &reason);
 
 private Q_SLOTS:
     void handleActivated(const QDBusMessage &message);
     void handleDeactivated(const QDBusMessage &message);
     void handleShortcutsChanged(const QDBusMessage &message);
+    void handleClosed(const QDBusMessage &message);
 
 private:
     void createSession();

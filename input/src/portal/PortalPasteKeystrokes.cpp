@@ -151,7 +151,8 @@ void PortalPasteKeystrokes::start() {
 }
 
 void PortalPasteKeystrokes::handleClosed(const QDBusMessage &message) {
-    if (message.path() != m_session)
+    // A refused start closes the session too; its answer says more.
+    if (message.path() != m_session || m_state != State::started)
         return;
     m_session.clear();
     finish(State::ended, QStringLiteral("the desktop ended Orvinta's remote control (start "
