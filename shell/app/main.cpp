@@ -105,8 +105,8 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(logo);
     useSymbolIconTheme();
     if (movedToX11)
-        qCInfo(lcApp, "Wayland session: Orvinta runs through XWayland; its shortcuts, hold key "
-                      "and paste reach X11 applications only");
+        // The keyboard services say for themselves what they go through.
+        qCInfo(lcApp, "Wayland session: Orvinta's windows run through XWayland");
 
     // One Orvinta per user: a second start opens the first one's panel.
     SingleInstance instance;

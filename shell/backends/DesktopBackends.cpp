@@ -52,7 +52,7 @@ KeyboardChoice chooseKeyboard(const KeyboardProbe &probe) {
     if (probe.virtualKeyboard && probe.dataControl) {
         choice.keystrokes = KeyboardChoice::Keystrokes::compositor;
         choice.clipboard = KeyboardChoice::Clipboard::compositor;
-    } else if (probe.waylandSession && portalKeyboard) {
+    } else if (probe.waylandSession && portalKeyboard && (probe.dataControl || probe.x11)) {
         choice.keystrokes = KeyboardChoice::Keystrokes::portal;
         if (probe.dataControl)
             choice.clipboard = KeyboardChoice::Clipboard::compositor;
@@ -125,6 +125,9 @@ struct Keyboard {
         case KeyboardChoice::Keystrokes::x11:
             break;
         }
+        if (probe.waylandSession && probe.x11)
+            qCInfo(lcPaste,
+                   "Paste at the cursor through XWayland: it reaches X11 applications only");
         return std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
     }
 
@@ -175,6 +178,9 @@ void addKeyboard(AppServices &services) {
                       "Keyboard services unavailable: %s (shortcuts, the hold key and "
                       "paste at the cursor work for X11 applications only)",
                       qUtf8Printable(keyboard.x11.unavailableReason));
+        else if (keyboard.probe.waylandSession)
+            qCInfo(lcHotkey, "Global shortcuts and the hold key through XWayland: they work while "
+                             "an X11 application has the focus");
         grabber = std::move(keyboard.x11.grabber);
         makeSource = std::move(keyboard.x11.makeHoldKeySource);
     }

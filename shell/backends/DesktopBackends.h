@@ -64,7 +64,7 @@ struct KeyboardChoice {
 /// compositor where its virtual keyboard and data control both work
 /// (wlroots); else on a Wayland session through the RemoteDesktop portal's
 /// keyboard, with the compositor's clipboard where data control works and
-/// Qt's (XWayland's, which the compositor bridges) otherwise; else through
+/// Qt's (XWayland's, which the compositor bridges) where X11 does; else through
 /// X11, or the compositor where there is no X11 display (which then says
 /// what it lacks).
 KeyboardChoice chooseKeyboard(const KeyboardProbe &probe);

@@ -259,7 +259,9 @@ TEST(KeyboardChoice, eachSessionGetsWhatItOffersAndX11SessionsKeepX11) {
     EXPECT_EQ(chooseKeyboard(probe("wayland x11 remote")), gnome43);
     // A RemoteDesktop portal without a keyboard is no way to paste.
     EXPECT_EQ(chooseKeyboard(probe("wayland x11 remote pointer-only")), x11);
-    // Nothing and no X11: the compositor's back ends say what they lack.
+    // No clipboard to paste from, or nothing at all, and no X11: the
+    // compositor's back ends say what they lack.
+    EXPECT_EQ(chooseKeyboard(probe("wayland remote")), sway);
     EXPECT_EQ(chooseKeyboard(probe("wayland")), sway);
 }
 
