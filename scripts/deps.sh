@@ -33,6 +33,8 @@ packages=(
   pipewire pipewire-bin pipewire-pulse wireplumber
   # subtitle files read back by a real parser
   ffmpeg
+  # test desktop portal: the real xdg-desktop-portal frontend on a private bus (dbus-daemon)
+  dbus xdg-desktop-portal
 )
 
 missing=()

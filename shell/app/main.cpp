@@ -2,6 +2,7 @@
 
 #include "DesktopShell.h"
 
+#include <OrvintaInput/PortalKeyboard.h>
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/TrayIcon.h>
@@ -94,7 +95,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvinta"));
     QApplication::setApplicationVersion(AppVersion::displayVersion());
-    QApplication::setDesktopFileName(QStringLiteral("orvinta"));
+    QApplication::setDesktopFileName(orvintaAppId());
     // The tray keeps Orvinta running; closing the panel or settings does not quit.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon logo;
@@ -104,8 +105,8 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(logo);
     useSymbolIconTheme();
     if (movedToX11)
-        qCInfo(lcApp, "Wayland session: Orvinta runs through XWayland; its shortcuts, hold key "
-                      "and paste reach X11 applications only");
+        // The keyboard services say for themselves what they go through.
+        qCInfo(lcApp, "Wayland session: Orvinta's windows run through XWayland");
 
     // One Orvinta per user: a second start opens the first one's panel.
     SingleInstance instance;

@@ -11,6 +11,7 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/InputLog.h>
+#include <OrvintaInput/PortalKeyboard.h>
 #include <OrvintaInput/WaylandKeyboard.h>
 #include <OrvintaInput/X11Keyboard.h>
 #include <OrvintaPlatform/FreedesktopNotifier.h>
@@ -45,53 +46,159 @@ AppServices application() {
     return services;
 }
 
+KeyboardChoice chooseKeyboard(const KeyboardProbe &probe) {
+    KeyboardChoice choice;
+    if (probe.waylandSession && probe.globalShortcutsPortal > 0)
+        choice.shortcuts = KeyboardChoice::Shortcuts::portal;
+    // A portal that does not say which devices it has may still have a keyboard.
+    const bool portalKeyboard =
+        probe.remoteDesktopPortal > 0 &&
+        (probe.remoteDesktopDevices == 0 || (probe.remoteDesktopDevices & 1) != 0);
+    if (probe.virtualKeyboard && probe.dataControl) {
+        choice.keystrokes = KeyboardChoice::Keystrokes::compositor;
+        choice.clipboard = KeyboardChoice::Clipboard::compositor;
+    } else if (probe.waylandSession && portalKeyboard && (probe.dataControl || probe.x11)) {
+        choice.keystrokes = KeyboardChoice::Keystrokes::portal;
+        if (probe.dataControl)
+            choice.clipboard = KeyboardChoice::Clipboard::compositor;
+    } else if (probe.waylandSession && !probe.x11) {
+        choice.keystrokes = KeyboardChoice::Keystrokes::compositor;
+        choice.clipboard = KeyboardChoice::Clipboard::compositor;
+    }
+    return choice;
+}
+
 namespace {
 
-/// Where paste at the cursor and the clipboard go, from what was probed: the
-/// compositor where it offers both the virtual keyboard and data control;
-/// else X11 (XWayland included) where a display opened; else the compositor
-/// the session names, which keeps the text on the clipboard where it can and
-/// says what it lacks.
-bool pasteThroughWayland(const WaylandKeyboard &wayland, const X11Keyboard &x11) {
-    if (wayland.unavailableReason.isEmpty())
-        return true;
-    return !x11.unavailableReason.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+KeyboardProbe &lastProbe() {
+    static KeyboardProbe probe;
+    return probe;
 }
 
-std::shared_ptr<ClipboardPaster> makePaster(X11Keyboard &x11,
-                                            std::shared_ptr<PreferencesStore> preferences) {
+/// The desktop's keyboard back ends, each opened once and handed to the
+/// services that chooseKeyboard names.
+struct Keyboard {
+    X11Keyboard x11 = openX11Keyboard();
     WaylandKeyboard wayland = openWaylandKeyboard();
-    if (!pasteThroughWayland(wayland, x11))
+    PortalProbe portals;
+    KeyboardProbe probe;
+    KeyboardChoice choice;
+    PortalKeyboard portal;
+
+    explicit Keyboard(bool shortcuts, const std::shared_ptr<PreferencesStore> &preferences) {
+        probe.waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        probe.x11 = x11.unavailableReason.isEmpty();
+        probe.virtualKeyboard = wayland.keystrokes->unavailableReason().isEmpty();
+        probe.dataControl = wayland.clipboard->unavailableReason().isEmpty();
+        if (probe.waylandSession) {
+            portals = probePortals();
+            probe.globalShortcutsPortal = portals.globalShortcuts;
+            probe.remoteDesktopPortal = portals.remoteDesktop;
+            probe.remoteDesktopDevices = portals.remoteDesktopDevices;
+            probe.portalRegistry = portals.registry;
+            probe.portalUnavailable = portals.unavailableReason;
+            qCInfo(lcHotkey, "Desktop portal: GlobalShortcuts %u, RemoteDesktop %u, registry %u%s",
+                   portals.globalShortcuts, portals.remoteDesktop, portals.registry,
+                   qUtf8Printable(portals.unavailableReason.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" (%1)").arg(portals.unavailableReason)));
+        }
+        lastProbe() = probe;
+        choice = chooseKeyboard(probe);
+        const bool portalShortcuts =
+            shortcuts && choice.shortcuts == KeyboardChoice::Shortcuts::portal;
+        const bool portalPaste = choice.keystrokes == KeyboardChoice::Keystrokes::portal;
+        if (portalShortcuts || portalPaste) {
+            portal = openPortalKeyboard(portals, portalShortcuts, portalPaste, preferences);
+            if (!portal.unavailableReason.isEmpty())
+                qCWarning(lcHotkey, "Desktop portal unavailable: %s",
+                          qUtf8Printable(portal.unavailableReason));
+        }
+    }
+
+    std::shared_ptr<ClipboardPaster> paster(std::shared_ptr<PreferencesStore> preferences) {
+        switch (choice.keystrokes) {
+        case KeyboardChoice::Keystrokes::compositor:
+            qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
+            return std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
+                                                     std::move(wayland.clipboard),
+                                                     std::move(preferences));
+        case KeyboardChoice::Keystrokes::portal:
+            if (portal.keystrokes)
+                return portalPaster(std::move(preferences));
+            break;
+        case KeyboardChoice::Keystrokes::x11:
+            break;
+        }
+        if (probe.waylandSession && probe.x11)
+            qCInfo(lcPaste,
+                   "Paste at the cursor through XWayland: it reaches X11 applications only");
         return std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
-    qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
-    return std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
-                                             std::move(wayland.clipboard), std::move(preferences));
-}
+    }
+
+    std::shared_ptr<ClipboardPaster> portalPaster(std::shared_ptr<PreferencesStore> preferences) {
+        std::unique_ptr<PasteClipboard> clipboard;
+        if (choice.clipboard == KeyboardChoice::Clipboard::compositor) {
+            clipboard = std::move(wayland.clipboard);
+        } else {
+            // XWayland's selection, which the compositor hands to Wayland windows.
+            std::shared_ptr<PasteKeystrokes> display = std::move(x11.keystrokes);
+            clipboard = makeQtPasteClipboard([display] { return display->clipboardHasOwner(); });
+        }
+        qCInfo(lcPaste,
+               "Paste at the cursor through the RemoteDesktop portal, the clipboard "
+               "through %s",
+               choice.clipboard == KeyboardChoice::Clipboard::compositor ? "the compositor"
+                                                                         : "X11");
+        return std::make_shared<ClipboardPaster>(std::move(portal.keystrokes), std::move(clipboard),
+                                                 std::move(preferences));
+    }
+};
 
 } // namespace
 
-std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences) {
-    X11Keyboard keyboard = openX11Keyboard();
-    return makePaster(keyboard, std::move(preferences));
+KeyboardProbe keyboardProbe() {
+    return lastProbe();
+}
+
+std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences,
+                                              std::chrono::milliseconds permissionWait) {
+    Keyboard keyboard(false, preferences);
+    if (keyboard.portal.waitForKeystrokes)
+        keyboard.portal.waitForKeystrokes(permissionWait);
+    return keyboard.paster(std::move(preferences));
 }
 
 KeyboardStatus addKeyboard(AppServices &services) {
-    X11Keyboard keyboard = openX11Keyboard();
-    if (!keyboard.unavailableReason.isEmpty())
-        qCWarning(lcHotkey,
-                  "Keyboard services unavailable: %s (shortcuts, the hold key and "
-                  "paste at the cursor work for X11 applications only)",
-                  qUtf8Printable(keyboard.unavailableReason));
-    KeyboardStatus status{keyboard.unavailableReason,
-                          keyboard.grabber->unavailableReason(),
-                          keyboard.makeHoldKeySource()->unavailableReason(),
+    Keyboard keyboard(true, services.preferences);
+    std::unique_ptr<KeyGrabber> grabber;
+    std::function<std::unique_ptr<ModifierKeySource>()> makeSource;
+    const bool throughPortal = keyboard.portal.grabber != nullptr;
+    if (throughPortal) {
+        qCInfo(lcHotkey, "Global shortcuts and the hold key through the GlobalShortcuts portal");
+        grabber = std::move(keyboard.portal.grabber);
+        makeSource = std::move(keyboard.portal.makeHoldKeySource);
+    } else {
+        if (!keyboard.x11.unavailableReason.isEmpty())
+            qCWarning(lcHotkey,
+                      "Keyboard services unavailable: %s (shortcuts, the hold key and "
+                      "paste at the cursor work for X11 applications only)",
+                      qUtf8Printable(keyboard.x11.unavailableReason));
+        else if (keyboard.probe.waylandSession)
+            qCInfo(lcHotkey, "Global shortcuts and the hold key through XWayland: they work while "
+                             "an X11 application has the focus");
+        grabber = std::move(keyboard.x11.grabber);
+        makeSource = std::move(keyboard.x11.makeHoldKeySource);
+    }
+    KeyboardStatus status{throughPortal ? QString() : keyboard.x11.unavailableReason,
+                          grabber->unavailableReason(),
+                          makeSource()->unavailableReason(),
                           {}};
-    services.hotkeys =
-        std::make_shared<HotkeyManager>(services.preferences, std::move(keyboard.grabber));
-    auto paster = makePaster(keyboard, services.preferences);
+    services.hotkeys = std::make_shared<HotkeyManager>(services.preferences, std::move(grabber));
+    auto paster = keyboard.paster(services.preferences);
     status.paste = paster->unavailableReason();
     services.paster = std::move(paster);
-    services.setUpDictation = [makeSource = std::move(keyboard.makeHoldKeySource),
+    services.setUpDictation = [makeSource = std::move(makeSource),
                                preferences =
                                    services.preferences](DictationController &controller) {
         attachDictationKeyMonitor(controller, makeSource(), preferences);
