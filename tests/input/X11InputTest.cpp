@@ -246,7 +246,8 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     XCloseDisplay(keyboard);
 }
 
-TEST(X11HoldKey, aHoldStartsAndEndsOnceOtherKeysEndOrCancelItAndLeftControlIsAModifier) {
+// (Other keys and buttons during a hold, from the real source: DictationEndToEnd.)
+TEST(X11HoldKey, aHoldStartsAndEndsOnceShiftEndsItAndLeftControlIsAModifier) {
     REQUIRE_DISPLAY();
     auto connection = connect();
     DictationKeyMonitor monitor(std::make_unique<X11ModifierKeySource>(connection, QString()),
@@ -282,29 +283,6 @@ TEST(X11HoldKey, aHoldStartsAndEndsOnceOtherKeysEndOrCancelItAndLeftControlIsAMo
                             [] { return QStringLiteral("NoSuchKey"); });
     EXPECT_FALSE(bad.start());
     EXPECT_TRUE(bad.lastError().contains("NoSuchKey"));
-    monitor.stop();
-
-    // Right Ctrl+C, or Right Ctrl and a mouse click, once recording has begun
-    // (the hold not yet started): a combination, whose recording is cancelled.
-    DictationKeyMonitor typing(
-        std::make_unique<X11ModifierKeySource>(connection, QString()),
-        [] { return QStringLiteral("Control_R"); },
-        HoldKeyDelays{.confirm = std::chrono::hours(1)});
-    int begun = 0;
-    int cancelled = 0;
-    typing.onHoldBegin = [&] { ++begun; };
-    typing.onHoldCancel = [&] { ++cancelled; };
-    ASSERT_TRUE(typing.start());
-    const std::function<bool(bool)> pressC = [](bool down) { return fakeKey("c", down); };
-    const std::function<bool(bool)> click = [](bool down) { return fakeButton(1, down); };
-    for (const auto &other : {pressC, click}) {
-        ASSERT_TRUE(fakeKey("Control_R", true));
-        EXPECT_TRUE(waitUntil([&] { return begun == cancelled + 1; }));
-        ASSERT_TRUE(other(true) && other(false));
-        EXPECT_TRUE(waitUntil([&] { return cancelled == begun; }));
-        ASSERT_TRUE(fakeKey("Control_R", false));
-    }
-    EXPECT_EQ(begun, 2);
 }
 
 // orvinta-cli paste goes through the application's paster; what it puts
