@@ -111,7 +111,6 @@ TEST(UpdaterTest, ManualChecksSayAvailableOrUpToDateFollowRedirectsAndNameEachFa
     auto updater = fixture.start(server.url("/newer.xml"));
     check(*updater);
     EXPECT_EQ(updater->state(), State::updateAvailable);
-    EXPECT_TRUE(updater->isUserInitiated());
     EXPECT_EQ(updater->message(), "Orvinta 1.10 is available (you have 1.4)");
     EXPECT_EQ(updater->availableVersion(), "1.10");
     EXPECT_EQ(updater->downloadUrl(), QUrl("https://orvinta.app/downloads/orvinta-1.10.tar.gz"));

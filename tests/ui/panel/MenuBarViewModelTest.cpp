@@ -213,9 +213,6 @@ TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
 }
 
 TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
-    EXPECT_EQ(WaveformArt::frameIndex(13), 1);
-    EXPECT_EQ(WaveformArt::frameIndex(12), 0);
-
     AppFixture f;
     TrayController tray(*f.state);
     EXPECT_EQ(tray.shownFrame(), -1);
@@ -251,8 +248,6 @@ TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
             EXPECT_GE(contrastRatio(trayIconColor(panel), panel), 3.0)
                 << panel.name().toStdString();
     EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
-    EXPECT_GT(trayIconColor(QColor(0x20, 0x20, 0x20)).lightness(), 200);
-    EXPECT_LT(trayIconColor(QColor(0xf0, 0xf0, 0xf0)).lightness(), 80);
 
     // The panel is read around the drawing, which stays off the icon's edge.
     for (const int size : {16, 22, 24, 48}) {

@@ -111,7 +111,5 @@ TEST(PanelWindows, bubbleWindowFollowsItsModel) {
     dictation.setDictationState(DictationState::recording);
     dictation.setDictationInterimText("the bubble shows what is being said");
     ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }));
-    EXPECT_EQ(window->geometry(), bubble.frame());
-    EXPECT_GE(window->width(), 250);
-    EXPECT_GE(window->height(), 44);
+    EXPECT_EQ(window->geometry(), bubble.frame()); // its smallest: DictationBubbleTest
 }
