@@ -9,13 +9,11 @@
 
 #include <QImage>
 #include <QPixmap>
-#include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
