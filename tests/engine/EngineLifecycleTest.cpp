@@ -3,7 +3,6 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -79,10 +78,8 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoa
     EXPECT_TRUE(recognizer->analyzers.empty());
 
     loadModel();
-    EXPECT_EQ(delegate.statuses, (QStringList{"Preparing...", "Checking assets...", "Ready"}));
     EXPECT_FALSE(delegate.isModelLoading);
     EXPECT_FALSE(delegate.errorMessage);
-    EXPECT_TRUE(logged("[Speech] Model ready"));
 
     // Without a delegate the model is prepared for English.
     OnDeviceSpeechEngine orphan(nullptr, recognizer, capture, nullptr);
@@ -97,16 +94,13 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoa
     EXPECT_EQ(startError(AudioSourceType::systemAudio),
               "Audio engine setup failed: Speech model not loaded");
 
-    // A missing model fails the load through the delegate only.
+    // A missing model fails the load through the delegate only, and nothing
+    // stays loading. (Its banner and the start given up: Listening's tests.)
     delegate.locale = "de-DE";
     await(engine->loadModel(delegate.locale));
-    EXPECT_EQ(delegate.statuses.last(), "Loading failed");
     EXPECT_FALSE(delegate.isModelLoaded);
     EXPECT_FALSE(delegate.isModelLoading);
-    ASSERT_TRUE(delegate.errorMessage);
-    EXPECT_EQ(*delegate.errorMessage, "Failed to prepare speech recognition: No speech model for "
-                                      "de-DE is installed");
-    EXPECT_NE(startError(AudioSourceType::systemAudio), "");
+    EXPECT_TRUE(delegate.errorMessage);
 }
 
 TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {

@@ -3,12 +3,8 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngineBackends/SerialWorker.h>
 
-#include <atomic>
-#include <future>
-#include <mutex>
 #include <numeric>
 #include <stdexcept>
-#include <string>
 #include <thread>
 
 using namespace Orvinta;

@@ -1,6 +1,4 @@
-// The keyboard services' rules, without a display: shortcuts and their
-// stored form, registration, the hold-key threshold, the choice of the
-// paste keystroke and when the clipboard comes back.
+// The keyboard services' rules, without a display.
 
 #include "DesktopBackends.h"
 #include "InputTestSupport.h"
@@ -24,15 +22,12 @@ public:
     QString unavailableReason() const override { return {}; }
     int grab(std::uint32_t id, const KeyCombo &combo) override {
         ++grabCalls;
-        if (taken.contains(combo.displayString()))
-            return 10; // BadAccess
         grabs[id] = combo;
         return 0;
     }
     void ungrab(std::uint32_t id) override { grabs.erase(id); }
     using KeyGrabber::reportPress;
 
-    std::set<QString> taken;
     std::map<std::uint32_t, KeyCombo> grabs;
     int grabCalls = 0;
 };
@@ -60,23 +55,18 @@ struct Monitor {
         }
         void stop() override { running = false; }
         using ModifierKeySource::reportFlags;
-        using ModifierKeySource::reportOtherPress;
         bool running = false;
         QString key;
     };
     Monitor() {
-        monitor.onHoldBegin = [this] { ++begins; };
         monitor.onHoldStart = [this] { ++starts; };
-        monitor.onHoldCancel = [this] { ++cancels; };
         monitor.onHoldEnd = [this] { ++ends; };
         monitor.start();
     }
     Source *source = new Source; // owned by the monitor
     DictationKeyMonitor monitor{std::unique_ptr<ModifierKeySource>(source),
                                 [] { return QStringLiteral("Control_R"); }};
-    int begins = 0;
     int starts = 0;
-    int cancels = 0;
     int ends = 0;
     static constexpr std::uint64_t hold = ModifierKeySource::holdKeyFlag;
 };
@@ -122,21 +112,9 @@ struct FakePaste {
 } // namespace
 
 TEST(KeyCombo, displayStringsAndStoredForm) {
-    // As Linux desktops write shortcuts, modifiers in a fixed order; real key names.
-    EXPECT_EQ(
-        (KeyCombo{49, KeyCombo::command | KeyCombo::shift | KeyCombo::control}).displayString(),
-        "Super+Ctrl+Shift+Space");
-    EXPECT_EQ((KeyCombo{96, KeyCombo::option}).displayString(), "Alt+F5");
-    for (const auto &[code, name] : {std::pair<std::uint16_t, const char *>{51, "Backspace"},
-                                     {117, "Delete"},
-                                     {116, "PgUp"},
-                                     {121, "PgDown"},
-                                     {105, "F13"},
-                                     {87, "Keypad 5"},
-                                     {52, "Key52"}})
-        EXPECT_EQ((KeyCombo{code, KeyCombo::control}).displayString(),
-                  QStringLiteral("Ctrl+") + QString::fromUtf8(name));
-    EXPECT_EQ((KeyCombo{123, KeyCombo::control}).displayString(), "Ctrl+Left");
+    // Names from the key table; a code without one shows its number.
+    EXPECT_EQ((KeyCombo{87, KeyCombo::option}).displayString(), "Alt+Keypad 5");
+    EXPECT_EQ((KeyCombo{52, KeyCombo::control}).displayString(), "Ctrl+Key52");
     // Caps lock and the fn flag take no part in a registration.
     EXPECT_EQ((KeyCombo{1, controlOption | 0x10000 | 0x800000}).carbonModifiers(), 0x1800u);
 
@@ -186,23 +164,14 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     withF13->setCombo(HotkeyAction::toggleListening, KeyCombo{49, KeyCombo::shift});
     EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{105, 0}));
 
-    // F13 registers beside the others; another program holds Ctrl+Alt+C.
+    // F13 registers beside the others. (A combination another program holds:
+    // SettingsWindowX11 and CliShortcuts, with real X grabs.)
     manager = s.make();
-    s.grabber->taken.insert("Ctrl+Alt+C");
-    std::vector<std::pair<HotkeyAction, QString>> failures;
-    manager->setFailureHandler(
-        [&](HotkeyAction action, const QString &reason) { failures.emplace_back(action, reason); });
     LogCapture registering;
     manager->start();
-    EXPECT_TRUE(registering.contains("Failed to register hotkey 2: 10"));
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].first, HotkeyAction::toggleAutoCopy);
     EXPECT_TRUE(manager->isRegistered(HotkeyAction::toggleListening));
-    EXPECT_FALSE(manager->isRegistered(HotkeyAction::toggleAutoCopy));
-    EXPECT_TRUE(manager->isRegistered(HotkeyAction::toggleOverlay));
-    EXPECT_EQ(s.grabber->grabs.size(), 3u);
+    EXPECT_EQ(s.grabber->grabs.size(), 4u);
 
-    // A second start changes nothing.
     const int calls = s.grabber->grabCalls;
     manager->start();
     EXPECT_EQ(s.grabber->grabCalls, calls);
@@ -227,7 +196,6 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{10, KeyCombo::command}));
     EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
               QByteArray(R"({"keyCode":10,"modifiers":1048576})"));
-    // Suspending: X11Shortcuts, with real keys.
 }
 
 namespace {
@@ -311,26 +279,15 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsCombinationsAndStop) {
     EXPECT_TRUE(log.contains("Right Ctrl released before threshold — ignored"));
     EXPECT_FALSE(m.monitor.isPending());
 
-    // Another key once recording began: cancelled, and nothing more until the release.
-    m.source->reportFlags(Monitor::hold);
-    ASSERT_TRUE(waitUntil([&] { return m.begins == 1; }));
-    m.source->reportOtherPress();
-    EXPECT_EQ(m.cancels, 1);
-    EXPECT_TRUE(log.contains("Right Ctrl used with another key or button: recording discarded"));
-    m.source->reportFlags(0);
-    EXPECT_EQ(m.starts + m.ends, 0);
-
-    // A hold: a silent begin and a start, one end at release; repeated
-    // events while held change nothing.
+    // A hold: one start, one end at release; repeated events while held change
+    // nothing. Other keys: HoldKeyGesture, and X11HoldKey with real keys.
     m.source->reportFlags(Monitor::hold);
     ASSERT_TRUE(waitUntil([&] { return m.starts == 1; }));
-    EXPECT_EQ(m.begins, 2);
     m.source->reportFlags(Monitor::hold);
     m.source->reportFlags(0);
     EXPECT_EQ(m.ends, 1);
     EXPECT_EQ(m.starts, 1);
 
-    // Shift during a hold, or down before it: X11HoldKey, with real keys.
     m.source->reportFlags(Monitor::hold);
     ASSERT_TRUE(waitUntil([&] { return m.starts == 2; }));
 
@@ -341,7 +298,6 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsCombinationsAndStop) {
     m.source->reportFlags(0);
     EXPECT_EQ(m.ends, ends);
 
-    // start() twice leaves one subscription.
     m.monitor.start();
     m.monitor.start();
     EXPECT_TRUE(m.source->running);

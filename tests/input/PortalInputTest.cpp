@@ -1,9 +1,6 @@
-// The keyboard through xdg-desktop-portal: what the GlobalShortcuts signals
-// mean (lost, repeated and other sessions' signals, the longest hold), the
-// portals' trigger format, and which back end a session gets; then against
-// the real xdg-desktop-portal frontend on a private bus with the test back
-// end (orvinta-test-portal): the binding, presses and holds, the paste
-// keysyms, and orvinta-cli dictate held and pasted through the portals.
+// The keyboard through xdg-desktop-portal: the GlobalShortcuts signals, the
+// trigger format and which back end a session gets; then the real frontend on
+// a private bus with orvinta-test-portal as the desktop's back end.
 
 #include "CliProcess.h"
 #include "DesktopBackends.h"
@@ -18,7 +15,6 @@
 
 #include <QDBusConnectionInterface>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 using namespace Orvinta;
 using namespace Orvinta::DesktopBackends;
@@ -215,10 +211,6 @@ TEST(PortalShortcutState, holdsAndPressesCountOnceForThisSessionAndALostReleaseE
 }
 
 TEST(PortalFormats, triggersInThePortalsFormatAndAsTheDesktopWritesThem) {
-    QStringList defaults;
-    for (HotkeyAction action : allHotkeyActions)
-        defaults << portalTrigger(defaultCombo(action));
-    EXPECT_EQ(defaults, QStringList({"CTRL+ALT+s", "CTRL+ALT+c", "CTRL+ALT+v", "CTRL+ALT+o"}));
     EXPECT_EQ(portalTrigger({49, KeyCombo::command | KeyCombo::shift | KeyCombo::control}),
               "CTRL+SHIFT+LOGO+space");
     EXPECT_EQ(portalTrigger({87, KeyCombo::option}), "ALT+KP_5");
@@ -231,7 +223,6 @@ TEST(PortalFormats, triggersInThePortalsFormatAndAsTheDesktopWritesThem) {
 }
 
 TEST(KeyboardChoice, eachSessionGetsWhatItOffersAndX11SessionsKeepX11) {
-    // A session offering what `offers` names.
     const auto probe = [](const QString &offers) {
         const QStringList has = offers.split(' ');
         KeyboardProbe p;
@@ -328,31 +319,24 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     sync(desktop, session, autoCopies);
     EXPECT_EQ(toggles, 1);
 
-    // The hold key: press and release reach the hold-key monitor once each,
-    // a repeated press and a duplicate release change nothing.
+    // Recording a shortcut in the settings mutes the shortcuts without binding
+    // again. The hold key stays live: press and release reach the monitor once
+    // each, a repeated press and a duplicate release change nothing.
+    const qsizetype beforeSuspension = desktop.mark();
+    hotkeys.setSuspended(true);
+    desktop.send("activate " + session + " toggle-recording");
+    desktop.send("deactivate " + session + " toggle-recording");
     desktop.send("activate " + session + " hold-key");
     ASSERT_TRUE(waitUntil([&] { return holds == 1; }));
     desktop.send("activate " + session + " hold-key");
     desktop.send("deactivate " + session + " hold-key");
     ASSERT_TRUE(waitUntil([&] { return ends == 1; }));
     desktop.send("deactivate " + session + " hold-key");
-    sync(desktop, session, autoCopies);
-    EXPECT_EQ(holds, 1);
-    EXPECT_EQ(ends, 1);
-
-    // Recording a shortcut in the settings mutes the shortcuts without binding again.
-    const qsizetype beforeSuspension = desktop.mark();
-    hotkeys.setSuspended(true);
-    desktop.send("activate " + session + " toggle-recording");
-    desktop.send("deactivate " + session + " toggle-recording");
-    // The hold key, which stays live, shows when those have arrived.
-    desktop.send("activate " + session + " hold-key");
-    ASSERT_TRUE(waitUntil([&] { return holds == 2; }));
-    desktop.send("deactivate " + session + " hold-key");
-    ASSERT_TRUE(waitUntil([&] { return ends == 2; }));
     hotkeys.setSuspended(false);
     sync(desktop, session, autoCopies);
     EXPECT_EQ(toggles, 1);
+    EXPECT_EQ(holds, 1);
+    EXPECT_EQ(ends, 1);
     EXPECT_EQ(desktop.linesSince(beforeSuspension, "bind"), QStringList());
 
     // A changed shortcut binds the set again; where the desktop binds
@@ -371,9 +355,9 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
 
     // The desktop ends the session during a hold: the hold ends, and the log says why.
     desktop.send("activate " + session + " hold-key");
-    ASSERT_TRUE(waitUntil([&] { return holds == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return holds == 2; }));
     desktop.send("close " + session);
-    ASSERT_TRUE(waitUntil([&] { return ends == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return ends == 2; }));
     EXPECT_TRUE(log.contains("Global shortcuts through the desktop portal unavailable: the desktop "
                              "ended Orvinta's shortcuts session (start Orvinta again to bind them "
                              "again)"));
@@ -457,7 +441,6 @@ TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteD
     ASSERT_TRUE(readErrorsUntil(dictate, "The desktop lets Orvinta send the paste keystroke", log))
         << log.toStdString();
 
-    const qsizetype from = desktop.mark();
     desktop.send("activate " + session + " hold-key");
     ASSERT_TRUE(readErrorsUntil(dictate, "[AppState] startDictation complete", log))
         << log.toStdString();
@@ -465,17 +448,11 @@ TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteD
     desktop.send("deactivate " + session + " hold-key");
     ASSERT_TRUE(readErrorsUntil(dictate, "[AppState] Dictation stopped, pasted: true", log))
         << log.toStdString();
-    ASSERT_FALSE(desktop.waitForLine("keysym 0xffe3 up").isEmpty());
-    EXPECT_EQ(desktop.linesSince(from, "keysym"),
-              (QStringList{"keysym 0xffe3 down", "keysym 0x76 down", "keysym 0x76 up",
-                           "keysym 0xffe3 up"}));
+    EXPECT_FALSE(desktop.waitForLine("keysym 0xffe3 up").isEmpty()); // keysyms: the paste test
 
     const CliResult stopped = interrupt(dictate, log);
-    std::printf("dictated: %s\n", stopped.output.trimmed().toUtf8().constData());
     EXPECT_FALSE(stopped.crashed);
     EXPECT_EQ(stopped.exitCode, 0);
-    // "he was not an ill disposed young man": words arrive.
-    EXPECT_GE(stopped.output.trimmed().split(' ').size(), 3) << stopped.output.toStdString();
     EXPECT_TRUE(
         stopped.errors.contains("through the RemoteDesktop portal, the clipboard through X11"))
         << stopped.errors.toStdString();

@@ -6,17 +6,10 @@
 
 #include "AppTestSupport.h"
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
-#include <QPair>
 #include <QSslConfiguration>
-#include <QString>
 #include <QTcpServer>
 #include <QUrl>
-
-#include <memory>
 
 namespace OrvintaTest {
 

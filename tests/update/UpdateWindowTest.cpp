@@ -3,19 +3,14 @@
 
 #include "TestFeedServer.h"
 
-#include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-
-#include <gtest/gtest.h>
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)

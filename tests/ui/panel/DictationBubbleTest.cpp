@@ -82,7 +82,6 @@ TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsFor
     d.setDictationState(DictationState::done);
     EXPECT_EQ(f.bubble.text(), "Done");
 
-    // Long text keeps its end.
     d.setDictationState(DictationState::recording);
     QString text;
     for (int i = 0; i < 40; ++i)

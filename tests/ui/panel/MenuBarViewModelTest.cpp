@@ -125,18 +125,10 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     panel.selectMicrophone(false);
     EXPECT_EQ(panel.sourceRow(), Row::Hidden);
 
-    // The third source: its picker, and what a run waits for.
+    // The third source: its picker.
     panel.selectSource("application");
     EXPECT_EQ(panel.sourceRow(), Row::ApplicationPicker);
     EXPECT_EQ(panel.sourceDescription(), "Captures only the sound of the chosen application");
-    f.state->preferences()->setSelectedApplication("Alpha");
-    f.toggleListening();
-    f.capture->applicationAudio->onWaiting(true);
-    ASSERT_TRUE(waitUntil([&] {
-        return f.state->listening()->waitingStatus() == "Waiting for Alpha to play sound";
-    }));
-    f.toggleListening();
-    EXPECT_EQ(f.state->listening()->waitingStatus(), "");
     panel.selectSource("systemAudio");
     EXPECT_NE(panel.sourceRow(), Row::ApplicationPicker);
 
@@ -153,14 +145,12 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     panel.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return !f.state->listening()->isListening(); }));
 
-    // During dictation: "Dictating", and the start/stop button is disabled.
     f.state->dictation()->setIsDictating(true);
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Dictating);
     EXPECT_EQ(panel.statusText(), "Dictating");
     EXPECT_FALSE(panel.startStopEnabled());
     panel.toggleListening();
     EXPECT_FALSE(f.state->listening()->isTransitioning());
-    // Under reduced motion the ring does not pulse.
     panel.setReducedMotion(true);
     EXPECT_FALSE(panel.pulseActive());
     EXPECT_GE(pulse.count(), 3);
@@ -223,9 +213,6 @@ TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
 }
 
 TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
-    EXPECT_EQ(WaveformArt::frameIndex(13), 1);
-    EXPECT_EQ(WaveformArt::frameIndex(12), 0);
-
     AppFixture f;
     TrayController tray(*f.state);
     EXPECT_EQ(tray.shownFrame(), -1);
@@ -246,7 +233,6 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     EXPECT_EQ(tray.shownFrame(), 0);
     f.state->dictation()->setIsDictating(false);
 
-    // Left and right clicks both ask for the panel; a middle click does not.
     QSignalSpy requested(&tray, &TrayController::panelRequested);
     Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Trigger);
     Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Context);
@@ -262,8 +248,6 @@ TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
             EXPECT_GE(contrastRatio(trayIconColor(panel), panel), 3.0)
                 << panel.name().toStdString();
     EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
-    EXPECT_GT(trayIconColor(QColor(0x20, 0x20, 0x20)).lightness(), 200);
-    EXPECT_LT(trayIconColor(QColor(0xf0, 0xf0, 0xf0)).lightness(), 80);
 
     // The panel is read around the drawing, which stays off the icon's edge.
     for (const int size : {16, 22, 24, 48}) {
@@ -293,10 +277,9 @@ TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
     }
     QGuiApplication::setPalette(original);
 
-    // The installed symbolic icons: filled shapes in the theme's text colour.
-    const QByteArray svg = WaveformArt::symbolicIconSvg(-1);
-    EXPECT_EQ(svg.count("<rect "), 6);
-    EXPECT_TRUE(svg.contains("class=\"ColorScheme-Text\" fill=\"currentColor\""));
+    // The installed symbolic icons are drawn in the theme's text colour.
+    EXPECT_TRUE(WaveformArt::symbolicIconSvg(-1).contains(
+        "class=\"ColorScheme-Text\" fill=\"currentColor\""));
 }
 
 TEST(TrayIcon, panelOpensNextToTheIconInsideTheScreen) {

@@ -49,7 +49,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     panel.toggleNear(icon);
     EXPECT_TRUE(window.isVisible());
 
-    // The controls follow the state and pass their choices through its typed parts.
     const auto says = [&](const char *text) {
         return itemSaying(&window, QString::fromUtf8(text));
     };
@@ -60,7 +59,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     EXPECT_TRUE(waitUntil([&] { return shown(says("Device")); }));
     EXPECT_FALSE(shown(says("Microphone access denied")));
 
-    // Auto-paste offers the source, the original one chosen.
     f.state->preferences()->setAutoPasteAtCursor(true);
     QQuickItem *original = says("Original");
     ASSERT_TRUE(shown(original) && says("Translation"));
@@ -69,7 +67,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     EXPECT_EQ(f.state->preferences()->autoPasteSource(), AutoPasteSource::translation);
     EXPECT_FALSE(original->property("selected").toBool());
 
-    // Each export item asks for its own kind of file.
     for (const auto &[item, extension] : {std::pair{"Export as SRT Subtitles (.srt)", ".srt"},
                                           std::pair{"Export as WebVTT (.vtt)", ".vtt"},
                                           std::pair{"Export as Plain Text (.txt)", ".txt"}}) {
@@ -114,7 +111,5 @@ TEST(PanelWindows, bubbleWindowFollowsItsModel) {
     dictation.setDictationState(DictationState::recording);
     dictation.setDictationInterimText("the bubble shows what is being said");
     ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }));
-    EXPECT_EQ(window->geometry(), bubble.frame());
-    EXPECT_GE(window->width(), 250);
-    EXPECT_GE(window->height(), 44);
+    EXPECT_EQ(window->geometry(), bubble.frame()); // its smallest: DictationBubbleTest
 }
