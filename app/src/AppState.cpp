@@ -152,6 +152,10 @@ void AppState::installHotkeyActions() {
         if (self)
             self->toggleOverlay();
     };
+    actions.focusCaptions = [self] {
+        if (self)
+            self->focusCaptions();
+    };
     m_services.hotkeys->setActions(std::move(actions));
     m_services.hotkeys->setFailureHandler([self](HotkeyAction action, const QString &reason) {
         if (self)
@@ -169,6 +173,12 @@ void AppState::toggleOverlay() {
     }
     m_preferences.setShowOverlay(!m_preferences.showOverlay());
     Q_EMIT overlayVisibilityRequested(m_preferences.showOverlay());
+}
+
+void AppState::focusCaptions() {
+    if (!m_overlaySetUp || !m_preferences.showOverlay())
+        toggleOverlay();
+    Q_EMIT captionsFocusRequested();
 }
 
 void AppState::setupOverlay() {

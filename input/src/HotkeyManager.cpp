@@ -38,6 +38,22 @@ HotkeyManager::~HotkeyManager() {
     unregisterAll();
 }
 
+const std::function<void()> &HotkeyManager::actionFor(HotkeyAction action) const {
+    switch (action) {
+    case HotkeyAction::toggleListening:
+        return m_actions.toggleListening;
+    case HotkeyAction::toggleAutoCopy:
+        return m_actions.toggleAutoCopy;
+    case HotkeyAction::toggleAutoPaste:
+        return m_actions.toggleAutoPaste;
+    case HotkeyAction::toggleOverlay:
+        return m_actions.toggleOverlay;
+    case HotkeyAction::focusCaptions:
+        break;
+    }
+    return m_actions.focusCaptions;
+}
+
 KeyCombo &HotkeyManager::comboSlot(HotkeyAction action) {
     return m_combos[static_cast<std::size_t>(action) - 1];
 }
@@ -97,12 +113,7 @@ void HotkeyManager::start() {
                 [self, action] {
                     if (!self)
                         return;
-                    const HotkeyActions &a = self->m_actions;
-                    const std::function<void()> &run =
-                        action == HotkeyAction::toggleListening   ? a.toggleListening
-                        : action == HotkeyAction::toggleAutoCopy  ? a.toggleAutoCopy
-                        : action == HotkeyAction::toggleAutoPaste ? a.toggleAutoPaste
-                                                                  : a.toggleOverlay;
+                    const std::function<void()> &run = self->actionFor(action);
                     if (run)
                         run();
                 },

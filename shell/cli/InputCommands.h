@@ -2,7 +2,7 @@
 
 // orvinta-cli's keyboard commands: dictate (hold a key, speak, release, the
 // text is printed and pasted at the cursor), paste (a text at the cursor) and
-// shortcuts (the four global shortcuts as this display registers them).
+// shortcuts (the five global shortcuts as this display registers them).
 
 namespace Orvinta::Cli {
 

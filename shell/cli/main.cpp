@@ -278,7 +278,7 @@ int main(int argc, char **argv) {
         "                     text is printed and pasted at the cursor; Ctrl-C ends\n"
         "  paste TEXT...      paste the text at the cursor of the focused window (X11, or\n"
         "                     a wlroots compositor such as sway), then restore the clipboard\n"
-        "  shortcuts          list the four global shortcuts and whether each registered"));
+        "  shortcuts          list the five global shortcuts and whether each registered"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(

@@ -180,7 +180,7 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     // start() is the one that runs.
     int toggles = 0;
     int overlays = 0;
-    manager->setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
+    manager->setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }, {}});
     s.grabber->reportPress(1);
     EXPECT_EQ(toggles, 0);
     ASSERT_TRUE(waitUntil([&] { return toggles == 1; }));

@@ -3,8 +3,9 @@ import QtQuick.Layouts
 import Orvinta.Ui
 
 // One confirmed line: accent bar, text (with search marks), translation and
-// time, with copy and delete buttons that show while hovered. Double click
-// copies; dragging sideways drags the text out.
+// time, with copy and delete buttons that show while hovered or selected.
+// Double click copies; dragging sideways drags the text out. The selected
+// line holds the keyboard focus while the list has it.
 Rectangle {
     id: card
 
@@ -37,16 +38,26 @@ Rectangle {
     readonly property real deleteAlpha: 0.7
     readonly property int buttonSpacing: 4
 
+    readonly property int focusWidth: 2
+
     readonly property bool hovered: hover.hovered
+    readonly property bool selected: viewModel.selectedLineId === lineId
     readonly property bool showCopied: viewModel.copiedLineId === lineId
     readonly property bool hasTranslation: showTranslation && translation !== ""
 
     implicitHeight: content.implicitHeight + 2 * verticalPadding
     height: implicitHeight
     radius: 8
-    color: colors.fill(hovered ? hoverFillAlpha : fillAlpha)
+    color: colors.fill(hovered || selected ? hoverFillAlpha : fillAlpha)
+    border.width: activeFocus ? focusWidth : 0
+    border.color: colors.accent
+    objectName: "lineCard"
+    focus: selected
     Accessible.role: Accessible.ListItem
     Accessible.name: text
+    Accessible.selectable: true
+    Accessible.selected: selected
+    Accessible.focusable: true
 
     Behavior on color {
         enabled: card.animating
@@ -123,10 +134,11 @@ Rectangle {
             }
         }
 
+        // The keyboard copies and deletes with Ctrl+C and Delete; Tab stays on the lines.
         Row {
             Layout.alignment: Qt.AlignTop
             spacing: card.buttonSpacing
-            opacity: card.hovered ? 1 : 0
+            opacity: card.hovered || card.selected ? 1 : 0
 
             Behavior on opacity {
                 enabled: card.animating
@@ -134,6 +146,8 @@ Rectangle {
             }
 
             OverlayIconButton {
+                objectName: "copyLineButton"
+                focusPolicy: Qt.NoFocus
                 iconName: card.showCopied ? "emblem-ok-symbolic" : "edit-copy-symbolic"
                 iconColor: card.showCopied ? card.colors.green : card.colors.secondary
                 iconSize: card.copyIconSize
@@ -141,6 +155,8 @@ Rectangle {
                 onClicked: card.viewModel.copyLine(card.lineId, card.text)
             }
             OverlayIconButton {
+                objectName: "deleteLineButton"
+                focusPolicy: Qt.NoFocus
                 iconName: "user-trash-symbolic"
                 iconColor: Qt.rgba(card.colors.secondary.r, card.colors.secondary.g,
                                    card.colors.secondary.b, card.colors.secondary.a * card.deleteAlpha)

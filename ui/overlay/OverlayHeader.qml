@@ -38,6 +38,7 @@ OverlayMoveArea {
         iconColor: header.colors.secondary
         iconSize: header.closeIconSize
         toolTip: header.viewModel.closeToolTip
+        focusColor: header.colors.accent
         Accessible.name: "Hide overlay"
         background: Rectangle {
             radius: width / 2

@@ -18,6 +18,7 @@ const QString autoHideEnabled = QStringLiteral("overlay.autoHideEnabled");
 const QString autoHideDelay = QStringLiteral("overlay.autoHideDelay");
 const QString fontSize = QStringLiteral("overlay.fontSize");
 const QString pinned = QStringLiteral("overlay.pinned");
+const QString readAloud = QStringLiteral("overlay.readNewCaptionsAloud");
 } // namespace Key
 
 /// A value the overlay can draw: finite, and not negative where a size or a
@@ -55,6 +56,7 @@ OverlaySettings::OverlaySettings(std::shared_ptr<PreferencesStore> store, QObjec
     m_autoHideDelay = usable(m_store->doubleValue(Key::autoHideDelay), defaultAutoHideDelay, false);
     m_fontSize = drawableFontSize(m_store->doubleValue(Key::fontSize));
     m_pinned = m_store->boolValue(Key::pinned);
+    m_readAloud = m_store->boolValue(Key::readAloud);
 }
 
 void OverlaySettings::assignDouble(double &field, double value, double fallback, bool allowNegative,
@@ -75,6 +77,10 @@ void OverlaySettings::assignBool(bool &field, bool value, const QString &key,
 void OverlaySettings::setOpacity(double opacity) {
     assignDouble(m_opacity, opacity, defaultOpacity, true, Key::opacity,
                  &OverlaySettings::opacityChanged);
+}
+
+void OverlaySettings::setReadAloud(bool enabled) {
+    assignBool(m_readAloud, enabled, Key::readAloud, &OverlaySettings::readAloudChanged);
 }
 
 void OverlaySettings::setAutoHideEnabled(bool enabled) {

@@ -101,8 +101,17 @@ Item {
                 spacing: view.listSpacing
                 boundsBehavior: Flickable.StopAtBounds
                 model: view.viewModel.lines
-                reuseItems: true
+                // A new line is a new row for screen readers, not a renamed old one.
+                reuseItems: false
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                currentIndex: view.viewModel.selectedRow
+                Accessible.role: Accessible.List
                 Accessible.name: "Transcript"
+                Keys.onPressed: (event) => {
+                    event.accepted = view.viewModel.handleListKey(event.key, event.modifiers)
+                }
+                onActiveFocusChanged: if (activeFocus) view.viewModel.listFocused()
 
                 header: Item {
                     width: list.width
@@ -128,7 +137,7 @@ Item {
                     searching: view.viewModel.searchQuery !== ""
                     showTranslation: view.viewModel.shouldShowTranslation
                     animating: view.animating
-                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation)
+                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation, null)
                 }
 
                 footer: Item {
@@ -163,6 +172,17 @@ Item {
             Connections {
                 target: view.viewModel
                 function onScrollToBottomRequested() { Qt.callLater(list.positionViewAtEnd) }
+                function onSelectionChanged() {
+                    if (view.viewModel.selectedRow >= 0)
+                        list.positionViewAtIndex(view.viewModel.selectedRow, ListView.Contain)
+                }
+                function onLineMenuRequested(lineId, text, translation) {
+                    lineMenu.openFor(lineId, text, translation, list.currentItem)
+                }
+            }
+            Connections {
+                target: view.controller
+                function onListFocusRequested() { list.forceActiveFocus(Qt.ShortcutFocusReason) }
             }
 
             NewLinesPill {
@@ -173,12 +193,35 @@ Item {
                 animated: view.animating
                 onClicked: view.viewModel.jumpToNewLines()
             }
+
+            UndoNotice {
+                objectName: "undoNotice"
+                anchors.left: parent.left
+                anchors.leftMargin: view.listHorizontalPadding
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: view.pillBottomPadding
+                text: view.viewModel.undoText
+                focusColor: view.colors.accent
+                onClicked: view.viewModel.undoDelete()
+            }
         }
 
         OverlayFooter {
             Layout.fillWidth: true
             colors: view.colors
             viewModel: view.viewModel
+        }
+    }
+
+    CaptionAnnouncer {
+        id: announcer
+        objectName: "captionAnnouncer"
+        width: 1
+        height: 1
+        Accessible.name: text
+        Connections {
+            target: view.viewModel
+            function onLineAnnounced(text) { announcer.announce(text) }
         }
     }
 
@@ -204,6 +247,7 @@ Item {
         id: emptyComponent
         EmptyStateView {
             colors: view.colors
+            title: view.viewModel.emptyTitle
             shortcut: view.viewModel.startStopShortcut
         }
     }
@@ -215,11 +259,15 @@ Item {
         property string lineText
         property string lineTranslation
 
-        function openFor(id, text, translation) {
+        // From the keyboard it opens below the selected line, else at the pointer.
+        function openFor(id, text, translation, card) {
             lineId = id
             lineText = text
             lineTranslation = translation
-            popup()
+            if (card)
+                popup(card, 0, card.height)
+            else
+                popup()
         }
 
         MenuItem {

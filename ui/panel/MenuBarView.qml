@@ -7,7 +7,8 @@ import Orvinta.Ui
 import Orvinta.Updates
 
 // The tray panel: languages, audio source, start/stop, clipboard,
-// dictation, settings and quit. Every decision is the view model's.
+// dictation, settings and quit. Every decision is the view model's. Tab
+// walks every control; Escape closes the panel.
 Pane {
     id: view
 
@@ -47,6 +48,8 @@ Pane {
 
     width: panelWidth
     padding: edgePadding
+    focus: true
+    Keys.onEscapePressed: Window.window.close()
 
     contentItem: ColumnLayout {
         spacing: view.sectionSpacing
@@ -77,7 +80,8 @@ Pane {
                     font.weight: Font.Medium
                     font.family: view.listening ? "monospace" : font.family
                     color: view.listening ? view.green : view.orange
-                    Accessible.name: view.listening ? "Recording time " + text : text
+                    // It ticks every second: the dot beside it says the time by the minute.
+                    Accessible.ignored: true
                 }
                 Item {
                     Layout.preferredWidth: view.dotSize
@@ -107,7 +111,7 @@ Pane {
                         radius: width / 2
                         color: parent.tint
                         Accessible.role: Accessible.Indicator
-                        Accessible.name: view.dictating ? "Dictating" : view.listening ? "Listening" : "Idle"
+                        Accessible.name: view.vm.activitySummary
                     }
                 }
             }
@@ -124,6 +128,7 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 4
                 ComboBox {
+                    objectName: "sourceLanguageBox"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     model: view.vm.languages.sourceLanguages
@@ -134,6 +139,7 @@ Pane {
                     Accessible.name: "Recognition language"
                 }
                 ToolButton {
+                    objectName: "swapLanguagesButton"
                     icon.source: "icons/swap.svg"
                     icon.color: palette.buttonText
                     icon.width: view.swapSymbolSize
@@ -145,6 +151,7 @@ Pane {
                     Accessible.name: "Swap source and target languages"
                 }
                 ComboBox {
+                    objectName: "targetLanguageBox"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     model: view.vm.languages.targetLanguages
@@ -180,6 +187,7 @@ Pane {
                             { raw: "application", label: "Application" }]
                     Button {
                         required property var modelData
+                        objectName: modelData.raw + "Button"
                         Layout.fillWidth: true
                         text: modelData.label
                         checkable: true
@@ -310,6 +318,8 @@ Pane {
                 icon.name: view.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
                 enabled: view.vm.startStopEnabled
                 highlighted: true
+                // The style's focus frame is the highlight, which is the button's own colour here.
+                FocusRing { shown: startStop.visualFocus; cornerRadius: 4 }
                 palette.button: view.listening ? view.red : view.blue
                 palette.highlight: view.listening ? view.red : view.blue
                 palette.buttonText: "white"
@@ -341,6 +351,7 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 4
                 Button {
+                    objectName: "overlayButton"
                     Layout.fillWidth: true
                     text: view.preferences.showOverlay ? "Hide Overlay" : "Show Overlay"
                     icon.name: view.preferences.showOverlay ? "view-conceal-symbolic" : "view-reveal-symbolic"
@@ -352,6 +363,7 @@ Pane {
                     Accessible.name: text
                 }
                 Button {
+                    objectName: "copyAllButton"
                     Layout.fillWidth: true
                     text: view.vm.showCopyConfirm ? "Copied!" : "Copy All"
                     icon.name: view.vm.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
@@ -364,6 +376,7 @@ Pane {
                 }
                 Button {
                     id: exportButton
+                    objectName: "exportButton"
                     icon.name: "document-send-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
@@ -391,6 +404,7 @@ Pane {
                     }
                 }
                 Button {
+                    objectName: "clearButton"
                     visible: !view.vm.showClearConfirm
                     icon.name: "user-trash-symbolic"
                     icon.color: palette.buttonText
@@ -439,20 +453,24 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 6
                 TogglePill {
+                    objectName: "autoCopyPill"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Copy"
                     symbol: "edit-copy-symbolic"
                     on: view.preferences.autoCopyToClipboard
-                    onToggled: value => view.preferences.setAutoCopyToClipboard(value)
+                    animated: !view.vm.reducedMotion
+                    onSwitched: value => view.preferences.setAutoCopyToClipboard(value)
                 }
                 TogglePill {
+                    objectName: "autoPastePill"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Paste"
                     symbol: "edit-paste-symbolic"
                     on: view.preferences.autoPasteAtCursor
-                    onToggled: value => view.preferences.setAutoPasteAtCursor(value)
+                    animated: !view.vm.reducedMotion
+                    onSwitched: value => view.preferences.setAutoPasteAtCursor(value)
                 }
             }
             RowLayout {
@@ -460,14 +478,18 @@ Pane {
                 Layout.fillWidth: true
                 Item { Layout.fillWidth: true }
                 ChoicePill {
+                    objectName: "pasteOriginalChoice"
                     text: "Original"
                     selected: view.preferences.autoPasteSourceRaw === "original"
-                    onClicked: view.preferences.setAutoPasteSourceRaw("original")
+                    animated: !view.vm.reducedMotion
+                    onChosen: view.preferences.setAutoPasteSourceRaw("original")
                 }
                 ChoicePill {
+                    objectName: "pasteTranslationChoice"
                     text: "Translation"
                     selected: view.preferences.autoPasteSourceRaw === "translation"
-                    onClicked: view.preferences.setAutoPasteSourceRaw("translation")
+                    animated: !view.vm.reducedMotion
+                    onChosen: view.preferences.setAutoPasteSourceRaw("translation")
                 }
             }
         }
@@ -480,11 +502,13 @@ Pane {
             spacing: 6
             Label { text: "Dictation"; font.pixelSize: view.subheadlineSize; color: view.secondary }
             TogglePill {
+                objectName: "holdToDictatePill"
                 Layout.fillWidth: true
                 text: view.vm.holdKeyName + " Hold-to-Dictate"
                 symbol: "audio-input-microphone-symbolic"
                 on: view.preferences.dictationModeEnabled
-                onToggled: value => view.preferences.setDictationModeEnabled(value)
+                animated: !view.vm.reducedMotion
+                onSwitched: value => view.preferences.setDictationModeEnabled(value)
             }
             Label {
                 visible: view.preferences.dictationModeEnabled
@@ -531,6 +555,7 @@ Pane {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                objectName: "quitButton"
                 flat: true
                 text: "Quit"
                 icon.name: "system-shutdown-symbolic"
@@ -592,6 +617,10 @@ Pane {
                 Accessible.role: Accessible.Link
                 Accessible.name: text
                 Accessible.onPressAction: view.vm.capabilitiesRequested()
+                activeFocusOnTab: true
+                Keys.onReturnPressed: view.vm.capabilitiesRequested()
+                Keys.onSpacePressed: view.vm.capabilitiesRequested()
+                FocusRing { shown: parent.activeFocus; cornerRadius: 2 }
                 MouseArea {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor

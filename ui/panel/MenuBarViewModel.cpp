@@ -3,6 +3,8 @@
 
 #include <OrvintaApp/AppState.h>
 
+#include <algorithm>
+
 namespace Orvinta {
 
 MenuBarViewModel::ErrorSettings errorSettingsFor(const QString &message) {
@@ -39,12 +41,15 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
         Q_EMIT activityChanged();
         Q_EMIT statusTextChanged();
         Q_EMIT startStopEnabledChanged();
+        refreshActivitySummary();
     };
     connect(&listening, &ListeningController::isListeningChanged, this, activityMoved);
     for (auto changed : {&Dictation::isDictatingChanged, &Dictation::isTentativeChanged})
         connect(&dictation, changed, this, activityMoved);
     connect(&listening, &ListeningController::recordingElapsedChanged, this,
             &MenuBarViewModel::statusTextChanged);
+    connect(&listening, &ListeningController::recordingElapsedChanged, this,
+            &MenuBarViewModel::refreshActivitySummary);
     for (auto changed :
          {&ListeningController::isTransitioningChanged, &ListeningController::isModelLoadedChanged})
         connect(&listening, changed, this, &MenuBarViewModel::startStopEnabledChanged);
@@ -56,6 +61,7 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
             &MenuBarViewModel::sourceRowChanged);
 
     refreshShortcutText();
+    refreshActivitySummary();
 }
 
 MenuBarViewModel::~MenuBarViewModel() = default;
@@ -65,6 +71,7 @@ void MenuBarViewModel::setReducedMotion(bool reduced) {
         return;
     m_reducedMotion = reduced;
     Q_EMIT activityChanged();
+    Q_EMIT reducedMotionChanged();
 }
 
 void MenuBarViewModel::setShowCopyConfirm(bool show) {
@@ -101,6 +108,31 @@ QString MenuBarViewModel::statusText() const {
         break;
     }
     return {};
+}
+
+void MenuBarViewModel::refreshActivitySummary() {
+    QString summary;
+    switch (activity()) {
+    case Activity::Listening: {
+        const auto minutes =
+            static_cast<long long>(std::max(0.0, m_state.listening()->recordingElapsed()) / 60);
+        summary = minutes == 0 ? QStringLiteral("Listening")
+                               : QStringLiteral("Listening, %1 minute%2")
+                                     .arg(minutes)
+                                     .arg(minutes == 1 ? QString() : QStringLiteral("s"));
+        break;
+    }
+    case Activity::Dictating:
+        summary = QStringLiteral("Dictating");
+        break;
+    case Activity::Idle:
+        summary = QStringLiteral("Idle");
+        break;
+    }
+    if (summary == m_activitySummary)
+        return;
+    m_activitySummary = summary;
+    Q_EMIT activitySummaryChanged();
 }
 
 bool MenuBarViewModel::pulseActive() const {
@@ -188,6 +220,16 @@ QString MenuBarViewModel::errorSettingsText() const {
 
 void MenuBarViewModel::copyAllWithFeedback() {
     m_state.transcript()->copyAllTranscript();
+    setShowCopyConfirm(true);
+    m_copyConfirmTimer.start();
+}
+
+QString MenuBarViewModel::setupCommand() const {
+    return QStringLiteral("sudo apt install ") + m_options.setupPackage;
+}
+
+void MenuBarViewModel::copySetupCommand() {
+    m_state.transcript()->copyText(setupCommand());
     setShowCopyConfirm(true);
     m_copyConfirmTimer.start();
 }

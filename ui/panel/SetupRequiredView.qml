@@ -4,11 +4,12 @@ import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Orvinta.Ui
 
-// In place of the panel while the speech model is not installed.
+// In place of the panel while the speech model is not installed: what to
+// install, the command to copy, and the guide.
 Pane {
     id: view
 
-    readonly property int viewWidth: 260
+    readonly property int viewWidth: 280
     readonly property int edgePadding: 20
     readonly property int symbolSize: 28
     readonly property int headlineSize: 13
@@ -20,6 +21,8 @@ Pane {
 
     width: viewWidth
     padding: edgePadding
+    focus: true
+    Keys.onEscapePressed: Window.window.close()
 
     contentItem: ColumnLayout {
         spacing: 10
@@ -41,6 +44,35 @@ Pane {
             text: "Orvinta needs an on-device speech\nmodel, which is not installed."
             font.pixelSize: view.captionSize
             color: view.secondary
+        }
+        Label {
+            objectName: "setupPackage"
+            Layout.alignment: Qt.AlignHCenter
+            text: "Install the package " + view.viewModel.setupPackage + ":"
+            font.pixelSize: view.captionSize
+            color: view.secondary
+        }
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 4
+            TextField {
+                objectName: "setupCommand"
+                Layout.fillWidth: true
+                text: view.viewModel.setupCommand
+                readOnly: true
+                selectByMouse: true
+                font.family: "monospace"
+                font.pixelSize: view.captionSize
+                Accessible.name: "Install command"
+            }
+            Button {
+                objectName: "copySetupCommandButton"
+                text: view.viewModel.showCopyConfirm ? "Copied" : "Copy"
+                icon.name: view.viewModel.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
+                font.pixelSize: view.captionSize
+                onClicked: view.viewModel.copySetupCommand()
+                Accessible.name: "Copy install command"
+            }
         }
         Button {
             Layout.alignment: Qt.AlignHCenter

@@ -10,6 +10,7 @@ list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/WaveformArt.h panel/WaveformArt.cpp
 )
 list(APPEND ORVINTA_UI_QML
+  common/FocusRing.qml
   panel/ChoicePill.qml
   panel/DictationBubbleView.qml
   panel/MenuBarView.qml

@@ -1,8 +1,11 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.impl
+import Orvinta.Ui
 
-// A switch drawn as a pill: accent-tinted while on.
+// A switch drawn as a pill: accent-tinted, outlined more strongly and
+// ticked while on. Checkable, so that screen readers hear a check box and its
+// state, on or off.
 AbstractButton {
     id: pill
 
@@ -15,21 +18,28 @@ AbstractButton {
     readonly property real offFill: 0.05
     readonly property real onOutline: 0.4
     readonly property real offOutline: 0.1
+    readonly property real checkedOutlineWidth: 1.5
     readonly property real outlineWidth: 0.5
 
     property string symbol
     property bool on: false
+    property bool animated: true
     property color accent: palette.highlight
     property color primary: palette.windowText
     property real secondaryOpacity: 0.6
-    signal toggled(bool value)
+    /// The user asks for `value`; the owner decides and `on` follows.
+    signal switched(bool value)
 
-    Accessible.role: Accessible.CheckBox
+    checkable: true
+    checked: on
+    // The click flipped `checked` ahead of the owner: the binding comes back.
+    onToggled: {
+        const value = checked
+        checked = Qt.binding(() => pill.on)
+        pill.switched(value)
+    }
     Accessible.name: text
-    Accessible.checked: on
-    checkable: false
     implicitHeight: content.implicitHeight + 2 * pillVerticalPadding
-    onClicked: toggled(!on)
 
     readonly property color foreground: on ? accent : Qt.rgba(primary.r, primary.g, primary.b, secondaryOpacity)
 
@@ -37,10 +47,13 @@ AbstractButton {
         radius: pill.radius
         color: pill.on ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.onFill)
                        : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offFill)
-        border.width: pill.outlineWidth
+        border.width: pill.on ? pill.checkedOutlineWidth : pill.outlineWidth
         border.color: pill.on ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.onOutline)
                               : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offOutline)
-        Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.InOutQuad } }
+        Behavior on color {
+            enabled: pill.animated
+            ColorAnimation { duration: 150; easing.type: Easing.InOutQuad }
+        }
     }
     contentItem: Item {
         implicitHeight: content.implicitHeight
@@ -60,6 +73,18 @@ AbstractButton {
                 color: pill.foreground
                 anchors.verticalCenter: parent.verticalCenter
             }
+            IconImage {
+                visible: pill.on
+                name: "object-select-symbolic"
+                color: pill.foreground
+                sourceSize: Qt.size(pill.symbolSize, pill.symbolSize)
+                anchors.verticalCenter: parent.verticalCenter
+            }
         }
+    }
+
+    FocusRing {
+        shown: pill.visualFocus
+        cornerRadius: pill.radius
     }
 }

@@ -82,18 +82,19 @@ SettingsForm {
             objectName: "pasteSourcePicker"
             visible: tab.vm.showsPasteSource
             Label { Layout.fillWidth: true; text: "Paste source" }
+            // Radio buttons: screen readers hear a choice of two and which is taken.
             ButtonGroup { id: pasteSource }
-            Button {
+            RadioButton {
+                objectName: "pasteOriginalRadio"
                 text: "Original"
-                checkable: true
                 checked: tab.vm.preferences.autoPasteSourceRaw === "original"
                 ButtonGroup.group: pasteSource
                 onClicked: tab.vm.preferences.setAutoPasteSourceRaw("original")
                 Accessible.name: "Paste source: Original"
             }
-            Button {
+            RadioButton {
+                objectName: "pasteTranslationRadio"
                 text: "Translation"
-                checkable: true
                 checked: tab.vm.preferences.autoPasteSourceRaw === "translation"
                 ButtonGroup.group: pasteSource
                 onClicked: tab.vm.preferences.setAutoPasteSourceRaw("translation")
@@ -148,6 +149,19 @@ SettingsForm {
     }
 
     SettingsSection {
+        title: "Screen Reader"
+        Switch {
+            objectName: "readAloudSwitch"
+            text: "Read new captions aloud"
+            enabled: tab.vm.overlay !== null
+            checked: enabled && tab.vm.overlay.readAloud
+            onToggled: tab.vm.overlay.readAloud = checked
+            Accessible.name: text
+        }
+        Caption { text: "Gives each new line to your screen reader as it is confirmed." }
+    }
+
+    SettingsSection {
         objectName: "shortcutsSection"
         title: "Keyboard Shortcuts"
         Repeater {
@@ -175,6 +189,6 @@ SettingsForm {
                 }
             }
         }
-        Caption { text: "Click a shortcut field and press your desired key combination to change it." }
+        Caption { text: "Click a shortcut field (or press Enter on it) and press your desired key combination to change it; Escape cancels." }
     }
 }

@@ -246,7 +246,7 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksT
     EXPECT_EQ(desk.controller->viewModel()->resultCount(), 1);
     xdotool({"key", "Escape"});
     ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
-    EXPECT_FALSE(desk.controller->searchInputActive());
+    EXPECT_FALSE(desk.controller->keyboardActive());
     click(frame.topLeft() + QPoint(300, 150));
     spin(200ms);
     EXPECT_EQ(inputFocus(), otherId);

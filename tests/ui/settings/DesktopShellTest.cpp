@@ -127,7 +127,7 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     ASSERT_NE(shell.settingsWindow(), nullptr);
     QQuickWindow *window = shell.settingsWindow()->window();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 4);
+    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 5);
 
     SettingsViewModel &vm = shell.settingsWindow()->viewModel();
     QSignalSpy monitor(&state.dictationController(),
@@ -184,7 +184,7 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     state.showSettings();
     const QList<ShortcutRecorderModel *> fields =
         shell.settingsWindow()->viewModel().shortcutRecorders();
-    ASSERT_EQ(fields.size(), 4);
+    ASSERT_EQ(fields.size(), 5);
     fields[3]->toggleRecording();
     fields[3]->handleKeyPress(Qt::Key_H, int(Qt::ControlModifier | Qt::AltModifier));
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay (Ctrl+Alt+H)");

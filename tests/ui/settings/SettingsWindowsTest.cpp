@@ -48,7 +48,7 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
         "Ctrl+Alt+C does not work: another program already uses this shortcut"));
 
     // A shortcut's reset button shows only while the shortcut differs from its default.
-    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 4);
+    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 5);
     QQuickItem *recordingRow = s.shortcutRow("Toggle Recording");
     ASSERT_NE(recordingRow, nullptr);
     auto *reset = recordingRow->property("resetButton").value<QQuickItem *>();

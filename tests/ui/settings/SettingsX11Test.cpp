@@ -43,7 +43,7 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
         GTEST_SKIP() << "needs an X server";
     X11Settings s;
     int overlayToggles = 0;
-    s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }});
+    s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }, {}});
     s.hotkeys->start();
     ASSERT_TRUE(s.controller->show());
     QQuickWindow *window = s.controller->window();

@@ -33,6 +33,10 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(bool showClearConfirm READ showClearConfirm NOTIFY showClearConfirmChanged)
     Q_PROPERTY(Activity activity READ activity NOTIFY activityChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    /// What a screen reader hears of the activity: "Listening, 2 minutes";
+    /// it changes by the minute, not with the ticking status text.
+    Q_PROPERTY(QString activitySummary READ activitySummary NOTIFY activitySummaryChanged)
+    Q_PROPERTY(bool reducedMotion READ reducedMotion NOTIFY reducedMotionChanged)
     /// The ring around the icon pulses: listening or dictating, motion not reduced.
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
     Q_PROPERTY(SourceRow sourceRow READ sourceRow NOTIFY sourceRowChanged)
@@ -47,6 +51,9 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString sessionNote READ sessionNote CONSTANT)
     /// A newer version's mark; null without the update service.
     Q_PROPERTY(Orvinta::UpdateNotice *updateNotice READ updateNotice CONSTANT)
+    /// The package that brings the speech model, and the command installing it.
+    Q_PROPERTY(QString setupPackage READ setupPackage CONSTANT)
+    Q_PROPERTY(QString setupCommand READ setupCommand CONSTANT)
 
 public:
     enum class Activity { Idle, Listening, Dictating };
@@ -70,6 +77,8 @@ public:
         bool waylandSession = false;
         std::chrono::milliseconds copyConfirmDuration{1500};
         UpdateNotice *updateNotice = nullptr;
+        /// The Debian package of the recogniser's model.
+        QString setupPackage = QStringLiteral("pocketsphinx-en-us");
     };
 
     explicit MenuBarViewModel(AppState &state, QObject *parent = nullptr);
@@ -85,6 +94,7 @@ public:
     bool showClearConfirm() const { return m_showClearConfirm; }
     Activity activity() const;
     QString statusText() const;
+    QString activitySummary() const { return m_activitySummary; }
     bool pulseActive() const;
     SourceRow sourceRow() const;
     QString sourceDescription() const;
@@ -95,6 +105,8 @@ public:
     QString shortcutText() const { return m_shortcutText; }
     QString sessionNote() const;
     UpdateNotice *updateNotice() const { return m_options.updateNotice; }
+    QString setupPackage() const { return m_options.setupPackage; }
+    QString setupCommand() const;
 
     /// The panel became visible: the overlay is set up the first time, and
     /// the shortcut hint is read again (the settings may have changed it).
@@ -110,12 +122,16 @@ public:
     Q_INVOKABLE void requestClear();
     Q_INVOKABLE void confirmClear();
     Q_INVOKABLE void cancelClear();
+    /// The setup notice's Copy: the install command on the clipboard, confirmed as Copy All is.
+    Q_INVOKABLE void copySetupCommand();
 
 Q_SIGNALS:
     void showCopyConfirmChanged();
     void showClearConfirmChanged();
     void activityChanged();
     void statusTextChanged();
+    void activitySummaryChanged();
+    void reducedMotionChanged();
     void sourceRowChanged();
     void startStopEnabledChanged();
     void errorSettingsTextChanged();
@@ -134,6 +150,7 @@ private:
     void setShowCopyConfirm(bool show);
     void setShowClearConfirm(bool show);
     void refreshShortcutText();
+    void refreshActivitySummary();
 
     AppState &m_state;
     Options m_options;
@@ -143,6 +160,7 @@ private:
     bool m_showClearConfirm = false;
     QString m_holdKeyName = holdKeyDisplayName(defaultHoldKey);
     QString m_shortcutText;
+    QString m_activitySummary;
     QTimer m_copyConfirmTimer;
 };
 

@@ -29,6 +29,8 @@ class OverlaySettings : public QObject {
         double autoHideDelay READ autoHideDelay WRITE setAutoHideDelay NOTIFY autoHideDelayChanged)
     Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY fontSizeChanged)
     Q_PROPERTY(bool pinned READ pinned WRITE setPinned NOTIFY pinnedChanged)
+    /// "Read new captions aloud": each confirmed line goes to the screen reader.
+    Q_PROPERTY(bool readAloud READ readAloud WRITE setReadAloud NOTIFY readAloudChanged)
 
 public:
     static constexpr double defaultOpacity = 0.6;
@@ -50,12 +52,14 @@ public:
     double autoHideDelay() const { return m_autoHideDelay; }
     double fontSize() const { return m_fontSize; }
     bool pinned() const { return m_pinned; }
+    bool readAloud() const { return m_readAloud; }
 
     void setOpacity(double opacity);
     void setAutoHideEnabled(bool enabled);
     void setAutoHideDelay(double seconds);
     void setFontSize(double points);
     void setPinned(bool pinned);
+    void setReadAloud(bool enabled);
 
     /// The overlay window's last frame (x y width height, top-down screen
     /// coordinates); none when never saved or unreadable.
@@ -68,6 +72,7 @@ Q_SIGNALS:
     void autoHideDelayChanged();
     void fontSizeChanged();
     void pinnedChanged();
+    void readAloudChanged();
 
 private:
     void assignDouble(double &field, double value, double fallback, bool allowNegative,
@@ -81,6 +86,7 @@ private:
     double m_autoHideDelay = defaultAutoHideDelay;
     double m_fontSize = defaultFontSize;
     bool m_pinned = defaultPinned;
+    bool m_readAloud = false;
 };
 
 } // namespace Orvinta
