@@ -1,13 +1,16 @@
 #pragma once
 
 // What the window tests share: finding items in a window's tree, reading
-// what it says, and running the X tools that act as a user.
+// what it says, walking it with the keyboard, what a screen reader is told,
+// and running the X tools that act as a user.
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStringList>
+#include <QTest>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
@@ -15,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 namespace Orvinta::Testing {
 
@@ -100,5 +104,98 @@ inline QStringList visibleTexts(QObject *root) {
             texts << text.toString();
     return texts;
 }
+
+/// What a screen reader hears as the name of `object` (an item or a window).
+inline QString accessibleName(QObject *object) {
+    QAccessibleInterface *accessible =
+        object ? QAccessible::queryAccessibleInterface(object) : nullptr;
+    return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
+/// What a screen reader finds in `window`, depth first from the window.
+inline QList<QAccessibleInterface *> accessibleTree(QWindow *window) {
+    QList<QAccessibleInterface *> found;
+    QList<QAccessibleInterface *> pending{QAccessible::queryAccessibleInterface(window)};
+    while (!pending.isEmpty()) {
+        QAccessibleInterface *next = pending.takeFirst();
+        if (!next)
+            continue;
+        found << next;
+        for (int i = next->childCount() - 1; i >= 0; --i)
+            pending.prepend(next->child(i));
+    }
+    return found;
+}
+
+/// The item with the keyboard focus in `window`, by the name a screen reader
+/// says for it (its object name where it has none).
+inline QString focusedName(QQuickWindow *window) {
+    QQuickItem *item = window->activeFocusItem();
+    if (!item)
+        return {};
+    const QString name = accessibleName(item);
+    return name.isEmpty() ? item->objectName() : name;
+}
+
+/// Presses `key` `times` times in `window`; the focused item after each press.
+inline QStringList pressAndFollow(QQuickWindow *window, int times, Qt::Key key = Qt::Key_Tab,
+                                  Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QStringList visited;
+    for (int i = 0; i < times; ++i) {
+        QTest::keyClick(window, key, modifiers);
+        visited << focusedName(window);
+    }
+    return visited;
+}
+
+/// Screen-reader events while it lives: accessibility is on, and each event
+/// is kept with its kind, the object it is about and, for a change of text
+/// or value, the new text.
+class AccessibilityEvents {
+public:
+    struct Event {
+        QAccessible::Event type;
+        QObject *object;
+        QString text;
+    };
+
+    AccessibilityEvents() {
+        s_current = this;
+        QAccessible::setActive(true);
+        m_previous = QAccessible::installUpdateHandler(&record);
+    }
+    ~AccessibilityEvents() {
+        QAccessible::installUpdateHandler(m_previous);
+        s_current = nullptr;
+    }
+    AccessibilityEvents(const AccessibilityEvents &) = delete;
+    AccessibilityEvents &operator=(const AccessibilityEvents &) = delete;
+
+    /// The events of `type`, about `object` where one is given.
+    std::vector<Event> of(QAccessible::Event type, QObject *object = nullptr) const {
+        std::vector<Event> found;
+        for (const Event &event : events)
+            if (event.type == type && (!object || event.object == object))
+                found.push_back(event);
+        return found;
+    }
+
+    std::vector<Event> events;
+
+private:
+    static void record(QAccessibleEvent *event) {
+        if (!s_current)
+            return;
+        QString text;
+        if (event->type() == QAccessible::TextUpdated)
+            text = static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted();
+        else if (event->type() == QAccessible::ValueChanged)
+            text = static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
+        s_current->events.push_back({event->type(), event->object(), text});
+    }
+
+    static inline AccessibilityEvents *s_current = nullptr;
+    QAccessible::UpdateHandler m_previous = nullptr;
+};
 
 } // namespace Orvinta::Testing

@@ -13,9 +13,9 @@ RadioButton {
     readonly property real selectedFill: 0.15
     readonly property int dotSize: 8
     readonly property real dotOutline: 1.5
+    readonly property int minimumTarget: 24
 
     property bool selected: false
-    property bool animated: true
     property color accent: palette.highlight
     property color primary: palette.windowText
     property real tertiaryOpacity: 0.45
@@ -34,6 +34,7 @@ RadioButton {
     topPadding: pillVerticalPadding
     bottomPadding: pillVerticalPadding
     spacing: 4
+    implicitHeight: Math.max(minimumTarget, implicitContentHeight + topPadding + bottomPadding)
 
     readonly property color foreground: pill.selected ? pill.accent
                                                       : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.tertiaryOpacity)
@@ -60,10 +61,7 @@ RadioButton {
         radius: height / 2
         color: pill.selected ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.selectedFill)
                              : "transparent"
-        Behavior on color {
-            enabled: pill.animated
-            ColorAnimation { duration: 150; easing.type: Easing.InOutQuad }
-        }
+        Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.InOutQuad } }
     }
     contentItem: Text {
         leftPadding: pill.indicator.width + pill.spacing

@@ -28,6 +28,8 @@ Pane {
     readonly property int swapSymbolSize: 10
     readonly property int hintSize: 10
     readonly property int hintSymbolSize: 8
+    /// The smallest a control is, to hit and to see its focus.
+    readonly property int minimumTarget: 24
     readonly property color green: "#34c759"
     readonly property color orange: "#ff9500"
     readonly property color red: "#ff3b30"
@@ -75,7 +77,7 @@ Pane {
                 spacing: 6
                 Label {
                     visible: text.length > 0
-                    text: view.vm.statusText
+                    text: view.vm.status.text
                     font.pixelSize: view.statusSize
                     font.weight: Font.Medium
                     font.family: view.listening ? "monospace" : font.family
@@ -111,7 +113,7 @@ Pane {
                         radius: width / 2
                         color: parent.tint
                         Accessible.role: Accessible.Indicator
-                        Accessible.name: view.vm.activitySummary
+                        Accessible.name: view.vm.status.spokenText
                     }
                 }
             }
@@ -185,17 +187,40 @@ Pane {
                     model: [{ raw: "systemAudio", label: "System Audio" },
                             { raw: "microphone", label: "Microphone" },
                             { raw: "application", label: "Application" }]
-                    Button {
+                    // Radio buttons drawn as segments: a screen reader hears a choice of
+                    // three and which one is taken.
+                    RadioButton {
+                        id: sourceChoice
                         required property var modelData
+                        readonly property bool selected: view.preferences.selectedSource === modelData.raw
                         objectName: modelData.raw + "Button"
                         Layout.fillWidth: true
                         text: modelData.label
-                        checkable: true
-                        checked: view.preferences.selectedSource === modelData.raw
-                        onClicked: view.vm.selectSource(modelData.raw)
+                        checked: selected
+                        // The click checked it ahead of the choice: the binding comes back.
+                        onClicked: {
+                            checked = Qt.binding(() => selected)
+                            view.vm.selectSource(modelData.raw)
+                        }
                         font.pixelSize: view.captionSize + 1
-                        leftPadding: 4
-                        rightPadding: 4
+                        padding: 4
+                        indicator: null
+                        contentItem: Text {
+                            text: sourceChoice.text
+                            font: sourceChoice.font
+                            color: sourceChoice.checked ? sourceChoice.palette.highlightedText : sourceChoice.palette.buttonText
+                            horizontalAlignment: Text.AlignHCenter
+                            verticalAlignment: Text.AlignVCenter
+                            elide: Text.ElideRight
+                        }
+                        background: Rectangle {
+                            implicitHeight: view.minimumTarget
+                            radius: 3
+                            color: sourceChoice.checked ? sourceChoice.palette.highlight : sourceChoice.palette.button
+                            border.width: 1
+                            border.color: sourceChoice.palette.mid
+                        }
+                        FocusRing { shown: sourceChoice.visualFocus; cornerRadius: 3 }
                         Accessible.name: modelData.label
                     }
                 }
@@ -459,7 +484,6 @@ Pane {
                     text: "Auto Copy"
                     symbol: "edit-copy-symbolic"
                     on: view.preferences.autoCopyToClipboard
-                    animated: !view.vm.reducedMotion
                     onSwitched: value => view.preferences.setAutoCopyToClipboard(value)
                 }
                 TogglePill {
@@ -469,7 +493,6 @@ Pane {
                     text: "Auto Paste"
                     symbol: "edit-paste-symbolic"
                     on: view.preferences.autoPasteAtCursor
-                    animated: !view.vm.reducedMotion
                     onSwitched: value => view.preferences.setAutoPasteAtCursor(value)
                 }
             }
@@ -481,14 +504,12 @@ Pane {
                     objectName: "pasteOriginalChoice"
                     text: "Original"
                     selected: view.preferences.autoPasteSourceRaw === "original"
-                    animated: !view.vm.reducedMotion
                     onChosen: view.preferences.setAutoPasteSourceRaw("original")
                 }
                 ChoicePill {
                     objectName: "pasteTranslationChoice"
                     text: "Translation"
                     selected: view.preferences.autoPasteSourceRaw === "translation"
-                    animated: !view.vm.reducedMotion
                     onChosen: view.preferences.setAutoPasteSourceRaw("translation")
                 }
             }
@@ -507,7 +528,6 @@ Pane {
                 text: view.vm.holdKeyName + " Hold-to-Dictate"
                 symbol: "audio-input-microphone-symbolic"
                 on: view.preferences.dictationModeEnabled
-                animated: !view.vm.reducedMotion
                 onSwitched: value => view.preferences.setDictationModeEnabled(value)
             }
             Label {

@@ -28,7 +28,10 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
     : QObject(parent)
     , m_state(state)
     , m_options(std::move(options))
-    , m_languages(std::make_unique<LanguageSelection>(*state.preferences())) {
+    , m_languages(std::make_unique<LanguageSelection>(*state.preferences()))
+    , m_setup(std::make_unique<SetupNotice>(
+          m_options.setupRequired, m_options.setupPackage, m_options.copyConfirmDuration,
+          [&state](const QString &text) { state.transcript()->copyText(text); })) {
     ListeningController &listening = *state.listening();
     Preferences &preferences = *state.preferences();
     Dictation &dictation = *state.dictation();
@@ -39,17 +42,14 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
 
     const auto activityMoved = [this] {
         Q_EMIT activityChanged();
-        Q_EMIT statusTextChanged();
         Q_EMIT startStopEnabledChanged();
-        refreshActivitySummary();
+        refreshStatus();
     };
     connect(&listening, &ListeningController::isListeningChanged, this, activityMoved);
     for (auto changed : {&Dictation::isDictatingChanged, &Dictation::isTentativeChanged})
         connect(&dictation, changed, this, activityMoved);
     connect(&listening, &ListeningController::recordingElapsedChanged, this,
-            &MenuBarViewModel::statusTextChanged);
-    connect(&listening, &ListeningController::recordingElapsedChanged, this,
-            &MenuBarViewModel::refreshActivitySummary);
+            &MenuBarViewModel::refreshStatus);
     for (auto changed :
          {&ListeningController::isTransitioningChanged, &ListeningController::isModelLoadedChanged})
         connect(&listening, changed, this, &MenuBarViewModel::startStopEnabledChanged);
@@ -61,7 +61,7 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
             &MenuBarViewModel::sourceRowChanged);
 
     refreshShortcutText();
-    refreshActivitySummary();
+    refreshStatus();
 }
 
 MenuBarViewModel::~MenuBarViewModel() = default;
@@ -71,7 +71,6 @@ void MenuBarViewModel::setReducedMotion(bool reduced) {
         return;
     m_reducedMotion = reduced;
     Q_EMIT activityChanged();
-    Q_EMIT reducedMotionChanged();
 }
 
 void MenuBarViewModel::setShowCopyConfirm(bool show) {
@@ -110,29 +109,26 @@ QString MenuBarViewModel::statusText() const {
     return {};
 }
 
-void MenuBarViewModel::refreshActivitySummary() {
-    QString summary;
+void MenuBarViewModel::refreshStatus() {
+    QString spoken;
     switch (activity()) {
     case Activity::Listening: {
         const auto minutes =
             static_cast<long long>(std::max(0.0, m_state.listening()->recordingElapsed()) / 60);
-        summary = minutes == 0 ? QStringLiteral("Listening")
-                               : QStringLiteral("Listening, %1 minute%2")
-                                     .arg(minutes)
-                                     .arg(minutes == 1 ? QString() : QStringLiteral("s"));
+        spoken = minutes == 0 ? QStringLiteral("Listening")
+                              : QStringLiteral("Listening, %1 minute%2")
+                                    .arg(minutes)
+                                    .arg(minutes == 1 ? QString() : QStringLiteral("s"));
         break;
     }
     case Activity::Dictating:
-        summary = QStringLiteral("Dictating");
+        spoken = QStringLiteral("Dictating");
         break;
     case Activity::Idle:
-        summary = QStringLiteral("Idle");
+        spoken = QStringLiteral("Idle");
         break;
     }
-    if (summary == m_activitySummary)
-        return;
-    m_activitySummary = summary;
-    Q_EMIT activitySummaryChanged();
+    m_status->set(statusText(), spoken);
 }
 
 bool MenuBarViewModel::pulseActive() const {
@@ -220,16 +216,6 @@ QString MenuBarViewModel::errorSettingsText() const {
 
 void MenuBarViewModel::copyAllWithFeedback() {
     m_state.transcript()->copyAllTranscript();
-    setShowCopyConfirm(true);
-    m_copyConfirmTimer.start();
-}
-
-QString MenuBarViewModel::setupCommand() const {
-    return QStringLiteral("sudo apt install ") + m_options.setupPackage;
-}
-
-void MenuBarViewModel::copySetupCommand() {
-    m_state.transcript()->copyText(setupCommand());
     setShowCopyConfirm(true);
     m_copyConfirmTimer.start();
 }

@@ -48,7 +48,7 @@ Pane {
         Label {
             objectName: "setupPackage"
             Layout.alignment: Qt.AlignHCenter
-            text: "Install the package " + view.viewModel.setupPackage + ":"
+            text: "Install the package " + view.viewModel.setup.packageName + ":"
             font.pixelSize: view.captionSize
             color: view.secondary
         }
@@ -58,7 +58,7 @@ Pane {
             TextField {
                 objectName: "setupCommand"
                 Layout.fillWidth: true
-                text: view.viewModel.setupCommand
+                text: view.viewModel.setup.installCommand
                 readOnly: true
                 selectByMouse: true
                 font.family: "monospace"
@@ -67,10 +67,10 @@ Pane {
             }
             Button {
                 objectName: "copySetupCommandButton"
-                text: view.viewModel.showCopyConfirm ? "Copied" : "Copy"
-                icon.name: view.viewModel.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
+                text: view.viewModel.setup.copied ? "Copied" : "Copy"
+                icon.name: view.viewModel.setup.copied ? "object-select-symbolic" : "edit-copy-symbolic"
                 font.pixelSize: view.captionSize
-                onClicked: view.viewModel.copySetupCommand()
+                onClicked: view.viewModel.setup.copyCommand()
                 Accessible.name: "Copy install command"
             }
         }

@@ -20,10 +20,10 @@ AbstractButton {
     readonly property real offOutline: 0.1
     readonly property real checkedOutlineWidth: 1.5
     readonly property real outlineWidth: 0.5
+    readonly property int minimumTarget: 24
 
     property string symbol
     property bool on: false
-    property bool animated: true
     property color accent: palette.highlight
     property color primary: palette.windowText
     property real secondaryOpacity: 0.6
@@ -39,7 +39,8 @@ AbstractButton {
         pill.switched(value)
     }
     Accessible.name: text
-    implicitHeight: content.implicitHeight + 2 * pillVerticalPadding
+    Accessible.checkable: true
+    implicitHeight: Math.max(minimumTarget, content.implicitHeight + 2 * pillVerticalPadding)
 
     readonly property color foreground: on ? accent : Qt.rgba(primary.r, primary.g, primary.b, secondaryOpacity)
 
@@ -50,10 +51,7 @@ AbstractButton {
         border.width: pill.on ? pill.checkedOutlineWidth : pill.outlineWidth
         border.color: pill.on ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.onOutline)
                               : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offOutline)
-        Behavior on color {
-            enabled: pill.animated
-            ColorAnimation { duration: 150; easing.type: Easing.InOutQuad }
-        }
+        Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.InOutQuad } }
     }
     contentItem: Item {
         implicitHeight: content.implicitHeight

@@ -139,6 +139,7 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     f.toggleListening();
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Listening);
     EXPECT_EQ(panel.statusText(), "0:00");
+    EXPECT_EQ(panel.status()->spokenText(), "Listening");
     EXPECT_TRUE(panel.pulseActive());
     panel.selectMicrophone(true); // the source stays while listening
     EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::systemAudio);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaUi/LanguageSelection.h>
+#include <OrvintaUi/PanelParts.h>
 
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
@@ -28,15 +29,12 @@ class MenuBarViewModel : public QObject {
 
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
-    Q_PROPERTY(bool setupRequired READ setupRequired CONSTANT)
+    /// In place of the panel while the speech model is missing.
+    Q_PROPERTY(Orvinta::SetupNotice *setup READ setup CONSTANT)
     Q_PROPERTY(bool showCopyConfirm READ showCopyConfirm NOTIFY showCopyConfirmChanged)
     Q_PROPERTY(bool showClearConfirm READ showClearConfirm NOTIFY showClearConfirmChanged)
     Q_PROPERTY(Activity activity READ activity NOTIFY activityChanged)
-    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
-    /// What a screen reader hears of the activity: "Listening, 2 minutes";
-    /// it changes by the minute, not with the ticking status text.
-    Q_PROPERTY(QString activitySummary READ activitySummary NOTIFY activitySummaryChanged)
-    Q_PROPERTY(bool reducedMotion READ reducedMotion NOTIFY reducedMotionChanged)
+    Q_PROPERTY(Orvinta::PanelStatus *status READ status CONSTANT)
     /// The ring around the icon pulses: listening or dictating, motion not reduced.
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
     Q_PROPERTY(SourceRow sourceRow READ sourceRow NOTIFY sourceRowChanged)
@@ -51,9 +49,6 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString sessionNote READ sessionNote CONSTANT)
     /// A newer version's mark; null without the update service.
     Q_PROPERTY(Orvinta::UpdateNotice *updateNotice READ updateNotice CONSTANT)
-    /// The package that brings the speech model, and the command installing it.
-    Q_PROPERTY(QString setupPackage READ setupPackage CONSTANT)
-    Q_PROPERTY(QString setupCommand READ setupCommand CONSTANT)
 
 public:
     enum class Activity { Idle, Listening, Dictating };
@@ -87,14 +82,15 @@ public:
 
     AppState *state() const { return &m_state; }
     LanguageSelection *languages() const { return m_languages.get(); }
-    bool setupRequired() const { return m_options.setupRequired; }
-    bool reducedMotion() const { return m_reducedMotion; }
+    bool setupRequired() const { return m_setup->required(); }
+    SetupNotice *setup() const { return m_setup.get(); }
     void setReducedMotion(bool reduced);
     bool showCopyConfirm() const { return m_showCopyConfirm; }
     bool showClearConfirm() const { return m_showClearConfirm; }
     Activity activity() const;
+    /// The header's status: the recording time while listening.
     QString statusText() const;
-    QString activitySummary() const { return m_activitySummary; }
+    PanelStatus *status() const { return m_status.get(); }
     bool pulseActive() const;
     SourceRow sourceRow() const;
     QString sourceDescription() const;
@@ -105,8 +101,6 @@ public:
     QString shortcutText() const { return m_shortcutText; }
     QString sessionNote() const;
     UpdateNotice *updateNotice() const { return m_options.updateNotice; }
-    QString setupPackage() const { return m_options.setupPackage; }
-    QString setupCommand() const;
 
     /// The panel became visible: the overlay is set up the first time, and
     /// the shortcut hint is read again (the settings may have changed it).
@@ -122,16 +116,11 @@ public:
     Q_INVOKABLE void requestClear();
     Q_INVOKABLE void confirmClear();
     Q_INVOKABLE void cancelClear();
-    /// The setup notice's Copy: the install command on the clipboard, confirmed as Copy All is.
-    Q_INVOKABLE void copySetupCommand();
 
 Q_SIGNALS:
     void showCopyConfirmChanged();
     void showClearConfirmChanged();
     void activityChanged();
-    void statusTextChanged();
-    void activitySummaryChanged();
-    void reducedMotionChanged();
     void sourceRowChanged();
     void startStopEnabledChanged();
     void errorSettingsTextChanged();
@@ -150,7 +139,7 @@ private:
     void setShowCopyConfirm(bool show);
     void setShowClearConfirm(bool show);
     void refreshShortcutText();
-    void refreshActivitySummary();
+    void refreshStatus();
 
     AppState &m_state;
     Options m_options;
@@ -160,7 +149,8 @@ private:
     bool m_showClearConfirm = false;
     QString m_holdKeyName = holdKeyDisplayName(defaultHoldKey);
     QString m_shortcutText;
-    QString m_activitySummary;
+    std::unique_ptr<PanelStatus> m_status = std::make_unique<PanelStatus>();
+    std::unique_ptr<SetupNotice> m_setup;
     QTimer m_copyConfirmTimer;
 };
 
