@@ -5,10 +5,12 @@
 // and running the X tools that act as a user.
 
 #include <QAccessible>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTest>
 #include <QtGui/qguiapplication_platform.h>
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace Orvinta::Testing {
@@ -196,6 +199,53 @@ private:
 
     static inline AccessibilityEvents *s_current = nullptr;
     QAccessible::UpdateHandler m_previous = nullptr;
+};
+
+/// A desktop where a screen reader listens: a session bus of its own with
+/// the AT-SPI bus launcher, which Qt's bridge connects to, and accessibility
+/// switched on as Orca switches it on. An X11 test program registers it
+/// before its first window; without the AT-SPI tools accessibility stays off.
+class AccessibilityBus : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const QString launcher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
+        if (!onX11() || !QFileInfo::exists(launcher) ||
+            QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+            return;
+        m_session = std::make_unique<QProcess>();
+        m_session->start(QStringLiteral("dbus-daemon"),
+                         {"--session", "--nofork", "--print-address=1"});
+        if (!m_session->waitForReadyRead(5000))
+            return;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_session->readLine().trimmed());
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        m_launcher = std::make_unique<QProcess>();
+        m_launcher->start(launcher, {});
+        // Qt's bridge looks for the launcher's name once, when it starts.
+        for (int i = 0; i < 50; ++i) {
+            QProcess ask;
+            ask.start(QStringLiteral("dbus-send"),
+                      {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                       "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"});
+            ask.waitForFinished(2000);
+            if (ask.readAllStandardOutput().contains("true"))
+                return;
+            QTest::qWait(100);
+        }
+    }
+    void TearDown() override {
+        for (std::unique_ptr<QProcess> *process : {&m_launcher, &m_session}) {
+            if (*process) {
+                (*process)->terminate();
+                (*process)->waitForFinished(5000);
+                process->reset();
+            }
+        }
+    }
+
+private:
+    std::unique_ptr<QProcess> m_session;
+    std::unique_ptr<QProcess> m_launcher;
 };
 
 } // namespace Orvinta::Testing

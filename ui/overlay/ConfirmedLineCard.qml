@@ -5,7 +5,8 @@ import Orvinta.Ui
 // One confirmed line: accent bar, text (with search marks), translation and
 // time, with copy and delete buttons that show while hovered or selected.
 // Double click copies; dragging sideways drags the text out. The selected
-// line holds the keyboard focus while the list has it.
+// line is the list's current item, which holds the keyboard focus while the
+// list has it.
 Rectangle {
     id: card
 
@@ -52,7 +53,6 @@ Rectangle {
     border.width: activeFocus ? focusWidth : 0
     border.color: colors.accent
     objectName: "lineCard"
-    focus: selected
     Accessible.role: Accessible.ListItem
     Accessible.name: text
     Accessible.selectable: true

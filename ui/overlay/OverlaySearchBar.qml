@@ -17,7 +17,8 @@ Item {
     readonly property int clearIconSize: 10
     readonly property real fillAlpha: 0.06
     readonly property int innerHorizontalPadding: 10
-    readonly property int innerVerticalPadding: 5
+    readonly property int innerVerticalPadding: 0
+    readonly property int minimumTarget: 24
     readonly property int outerHorizontalPadding: 12
     readonly property int outerTopPadding: 4
     readonly property int outerBottomPadding: 2
@@ -51,6 +52,8 @@ Item {
                 id: field
                 objectName: "searchField"
                 Layout.fillWidth: true
+                implicitHeight: bar.minimumTarget
+                verticalAlignment: TextInput.AlignVCenter
                 placeholderText: "Search transcripts..."
                 placeholderTextColor: bar.colors.tertiary
                 color: bar.colors.primary

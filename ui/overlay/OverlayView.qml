@@ -112,6 +112,7 @@ Item {
                     event.accepted = view.viewModel.handleListKey(event.key, event.modifiers)
                 }
                 onActiveFocusChanged: if (activeFocus) view.viewModel.listFocused()
+                onCurrentItemChanged: if (currentItem) currentItem.focus = true
 
                 header: Item {
                     width: list.width
@@ -202,7 +203,12 @@ Item {
                 anchors.bottomMargin: view.pillBottomPadding
                 text: view.viewModel.undoText
                 focusColor: view.colors.accent
-                onClicked: view.viewModel.undoDelete()
+                // The line is back, and the keyboard on it.
+                onClicked: {
+                    view.viewModel.undoDelete()
+                    if (activeFocus)
+                        list.forceActiveFocus(Qt.TabFocusReason)
+                }
             }
         }
 
@@ -269,6 +275,8 @@ Item {
             else
                 popup()
         }
+        // Closed from the keyboard, the line has it again.
+        onClosed: if (view.controller.keyboardActive) list.forceActiveFocus(Qt.PopupFocusReason)
 
         MenuItem {
             objectName: "menuCopy"
