@@ -44,7 +44,9 @@ FocusScope {
                 currentIndex: view.vm.currentTabIndex
                 Keys.onUpPressed: view.vm.moveTab(-1)
                 Keys.onDownPressed: view.vm.moveTab(1)
-                Accessible.role: Accessible.PageTabList
+                // A list of its sections, the shown one selected (Qt 6.4 keeps an item
+                // delegate a list item whatever role it is given).
+                Accessible.role: Accessible.List
                 Accessible.name: "Settings sections"
                 delegate: ItemDelegate {
                     required property var modelData
@@ -59,7 +61,6 @@ FocusScope {
                     icon.color: highlighted ? palette.highlightedText : palette.windowText
                     highlighted: view.vm.currentTab === modelData.id
                     onClicked: view.vm.currentTab = modelData.id
-                    Accessible.role: Accessible.PageTab
                     Accessible.name: modelData.title
                     Accessible.selected: highlighted
                     FocusRing {

@@ -16,6 +16,7 @@ RowLayout {
 
     readonly property int labelWidth: 80
     readonly property int valueWidth: 40
+    readonly property int minimumTarget: 24
 
     Layout.fillWidth: true
     spacing: 8
@@ -27,6 +28,7 @@ RowLayout {
     Slider {
         id: slider
         Layout.fillWidth: true
+        Layout.preferredHeight: Math.max(row.minimumTarget, implicitHeight)
         snapMode: Slider.SnapAlways
         value: row.value
         onMoved: row.moved(value)
