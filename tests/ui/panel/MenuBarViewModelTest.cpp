@@ -233,6 +233,14 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     f.state->dictation()->setTentative(false);
     EXPECT_EQ(tray.shownFrame(), 0);
     f.state->dictation()->setIsDictating(false);
+    // Under reduced motion, listening shows one still frame.
+    tray.setReducedMotion(true);
+    f.toggleListening();
+    const int still = tray.shownFrame();
+    EXPECT_GE(still, 0);
+    spin(std::chrono::milliseconds(100));
+    EXPECT_EQ(tray.shownFrame(), still);
+    f.toggleListening();
 
     QSignalSpy requested(&tray, &TrayController::panelRequested);
     Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Trigger);

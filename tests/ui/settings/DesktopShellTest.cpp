@@ -201,6 +201,37 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay");
 }
 
+TEST(DesktopShell, theFirstStartOpensThePanelAndTheOverlayWelcomesWithHowToStart) {
+    AppFixture f;
+    f.state.reset();
+    ASSERT_TRUE(f.preferences->isFirstRun());
+    const auto start = [&](std::shared_ptr<PreferencesStore> preferences) {
+        DesktopShell::Services services;
+        services.app = f.services();
+        services.app.preferences = std::move(preferences);
+        services.app.hotkeys = std::make_shared<FakeHotkeys>(services.app.preferences);
+        auto shell = std::make_unique<DesktopShell>(std::move(services));
+        shell->start();
+        EXPECT_TRUE(waitUntil([] { return onScreenSaying("Quit") != nullptr; }));
+        EXPECT_TRUE(waitUntil([&] { return shell->overlay() && shell->overlay()->window(); }));
+        return shell;
+    };
+    auto shell = start(f.preferences);
+    QQuickWindow *overlay = shell->overlay()->window();
+    ASSERT_TRUE(waitUntil([&] { return overlay->isVisible(); }));
+    EXPECT_TRUE(shown(itemSaying(overlay, "Welcome to Orvinta")));
+    EXPECT_TRUE(shown(itemSaying(overlay, "Ctrl+Alt+S")));
+    EXPECT_TRUE(shown(itemSaying(overlay, "or click Start in Orvinta's panel")));
+
+    // The next start is no first one.
+    shell.reset();
+    auto again = std::make_shared<PreferencesStore>(f.preferences->fileName());
+    EXPECT_FALSE(again->isFirstRun());
+    shell = start(again);
+    ASSERT_TRUE(waitUntil([&] { return shell->overlay()->window()->isVisible(); }));
+    EXPECT_TRUE(shown(itemSaying(shell->overlay()->window(), "Ready to transcribe")));
+}
+
 TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePanelUntilSeen) {
     PrivateBus bus;
     if (!bus.started())
