@@ -14,7 +14,7 @@ OverlayMoveArea {
     readonly property int closeTarget: 24
     readonly property int closeIconSize: 8
     readonly property int closeTrailingPadding: 4
-    readonly property int closeTopPadding: 0
+    readonly property int closeTopPadding: 3
     readonly property real closeFillAlpha: 0.10
 
     implicitHeight: Math.max(dragHandle.height + handleTopPadding + handleBottomPadding,

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QLocale>
+#include <QUuid>
 
 #include <unicode/coll.h>
 #include <unicode/stsearch.h>
@@ -159,6 +160,9 @@ QVariant OverlayLineModel::data(const QModelIndex &index, int role) const {
     case HighlightedTextRole:
         return highlightedText(QSortFilterProxyModel::data(index, Transcript::TextRole).toString(),
                                m_query, m_markForeground, m_markBackground);
+    case Transcript::IdRole:
+        // The text the view model names lines by, as QML compares it.
+        return QSortFilterProxyModel::data(index, role).toUuid().toString(QUuid::WithoutBraces);
     case TimeTextRole:
         return QSortFilterProxyModel::data(index, Transcript::TimeRole)
             .toDateTime()

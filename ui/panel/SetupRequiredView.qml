@@ -52,35 +52,35 @@ Pane {
             font.pixelSize: view.captionSize
             color: view.secondary
         }
-        RowLayout {
+        TextField {
+            objectName: "setupCommand"
             Layout.fillWidth: true
-            spacing: 4
-            TextField {
-                objectName: "setupCommand"
-                Layout.fillWidth: true
-                text: view.viewModel.setup.installCommand
-                readOnly: true
-                selectByMouse: true
-                font.family: "monospace"
-                font.pixelSize: view.captionSize
-                Accessible.name: "Install command"
-            }
+            text: view.viewModel.setup.installCommand
+            readOnly: true
+            selectByMouse: true
+            cursorPosition: 0
+            horizontalAlignment: TextInput.AlignHCenter
+            font.family: "monospace"
+            font.pixelSize: view.captionSize
+            Accessible.name: "Install command"
+        }
+        RowLayout {
+            Layout.alignment: Qt.AlignHCenter
+            spacing: 6
             Button {
                 objectName: "copySetupCommandButton"
-                text: view.viewModel.setup.copied ? "Copied" : "Copy"
+                text: view.viewModel.setup.copied ? "Copied" : "Copy Command"
                 icon.name: view.viewModel.setup.copied ? "object-select-symbolic" : "edit-copy-symbolic"
-                font.pixelSize: view.captionSize
                 onClicked: view.viewModel.setup.copyCommand()
                 Accessible.name: "Copy install command"
             }
-        }
-        Button {
-            Layout.alignment: Qt.AlignHCenter
-            text: "Setup Guide"
-            icon.name: "help-browser-symbolic"
-            highlighted: true
-            onClicked: view.viewModel.setupGuideRequested()
-            Accessible.name: "Setup Guide"
+            Button {
+                text: "Setup Guide"
+                icon.name: "help-browser-symbolic"
+                highlighted: true
+                onClicked: view.viewModel.setupGuideRequested()
+                Accessible.name: "Setup Guide"
+            }
         }
         Button {
             Layout.alignment: Qt.AlignHCenter

@@ -18,6 +18,7 @@ SettingsForm {
             checked: tab.prefs.launchAtLogin
             onToggled: tab.prefs.setLaunchAtLogin(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
     }
 
@@ -58,6 +59,7 @@ SettingsForm {
             checked: tab.prefs.soundEnabled
             onToggled: tab.prefs.setSoundEnabled(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Caption { text: "Plays a subtle sound when transcription starts or stops." }
     }
@@ -69,6 +71,7 @@ SettingsForm {
             checked: tab.prefs.autoCopyToClipboard
             onToggled: tab.prefs.setAutoCopyToClipboard(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Caption { text: "Automatically copies each confirmed sentence to the clipboard." }
         Switch {
@@ -77,6 +80,7 @@ SettingsForm {
             checked: tab.prefs.autoPasteAtCursor
             onToggled: tab.prefs.setAutoPasteAtCursor(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         RowLayout {
             objectName: "pasteSourcePicker"
@@ -121,6 +125,7 @@ SettingsForm {
             checked: tab.prefs.dictationModeEnabled
             onToggled: tab.prefs.setDictationModeEnabled(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         ShortcutRow {
             readonly property HoldKeyRecorderModel recorder: tab.vm.holdKeyRecorder
@@ -157,6 +162,7 @@ SettingsForm {
             checked: enabled && tab.vm.overlay.readAloud
             onToggled: tab.vm.overlay.readAloud = checked
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Caption { text: "Gives each new line to your screen reader as it is confirmed." }
     }

@@ -63,9 +63,12 @@ FocusScope {
                     onClicked: view.vm.currentTab = modelData.id
                     Accessible.name: modelData.title
                     Accessible.selected: highlighted
+                    // Inside the highlighted row, in the row's text colour: the highlight's own
+                    // colour would not show on it.
                     FocusRing {
-                        anchors.margins: 2
+                        anchors.margins: 3
                         shown: parent.highlighted && sidebar.activeFocus
+                        ringColor: palette.highlightedText
                     }
                 }
             }

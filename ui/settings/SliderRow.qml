@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.Ui
 
 // A labelled slider followed by its value.
 RowLayout {
@@ -33,6 +34,7 @@ RowLayout {
         value: row.value
         onMoved: row.moved(value)
         Accessible.name: row.label
+        FocusRing { shown: slider.visualFocus }
     }
     Label {
         Layout.preferredWidth: row.valueWidth

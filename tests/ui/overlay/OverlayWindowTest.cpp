@@ -320,8 +320,15 @@ TEST_F(OverlayWindow, theFocusShortcutBringsTheKeyboardToTheNewestLineAndEscapeG
     ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "Focus line 4"; }, 5s));
     EXPECT_TRUE(desk.controller->keyboardActive());
     EXPECT_EQ(press("Up"), "Focus line 3");
+    const auto card = [&](const QString &text) {
+        const QList<QQuickItem *> cards = itemsNamed(window, "lineCard");
+        return *std::find_if(cards.begin(), cards.end(),
+                             [&](QQuickItem *item) { return item->property("text") == text; });
+    };
+    EXPECT_TRUE(card("Focus line 3")->property("selected").toBool()) << "shows its buttons";
     press("ctrl+c");
     EXPECT_EQ(desk.f.clipboard->text, "Focus line 3");
+    EXPECT_TRUE(card("Focus line 3")->property("showCopied").toBool());
 
     // Delete, and the undo notice is the next stop of Tab; Enter puts the line back.
     EXPECT_EQ(press("Delete"), "Focus line 4");
