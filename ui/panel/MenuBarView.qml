@@ -83,6 +83,8 @@ Pane {
                     font.family: view.listening ? "monospace" : font.family
                     color: view.listening ? view.green : view.orange
                     // It ticks every second: the dot beside it says the time by the minute.
+                    // A name of its own keeps the text from renaming it each second.
+                    Accessible.name: "Recording time"
                     Accessible.ignored: true
                 }
                 Item {

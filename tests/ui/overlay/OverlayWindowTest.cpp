@@ -2,9 +2,11 @@
 #include "WindowTestSupport.h"
 
 #include <OrvintaPlatform/X11OverlayWindowPlatform.h>
+#include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
+#include <OrvintaUi/PanelWindows.h>
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -374,7 +376,7 @@ TEST_F(OverlayWindow, theFocusShortcutBringsTheKeyboardToTheNewestLineAndEscapeG
     EXPECT_EQ(below.presses, 0);
 }
 
-TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListAndHearNewLinesWhileReadingAloud) {
+TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListHearNewLinesAndNoTickingClock) {
     AccessibilityEvents events;
     Desk desk;
     desk.f.state->addConfirmedLine("First line");
@@ -425,4 +427,21 @@ TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListAndHearNewLinesWhileR
     EXPECT_EQ(live->text(QAccessible::Name), "Fourth line");
     ASSERT_TRUE(live->valueInterface());
     EXPECT_EQ(live->valueInterface()->currentValue().toString(), "Fourth line");
+
+    // The panel's recording clock ticks on screen without renaming anything;
+    // the activity is said by the minute.
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*desk.f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    panel.showWindow();
+    ASSERT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
+    desk.f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(panel.window(), "0:00")); }));
+    events.events.clear();
+    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(panel.window(), "0:01")); }, 5s));
+    spin(100ms);
+    EXPECT_TRUE(events.of(QAccessible::NameChanged).empty())
+        << accessibleName(events.of(QAccessible::NameChanged).front().object).toStdString();
+    EXPECT_EQ(model.status()->spokenText(), "Listening");
 }

@@ -103,7 +103,7 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
 }
 
-TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesStatesAndNoTickingClock) {
+TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
     AppFixture f;
     f.state->preferences()->setAutoPasteAtCursor(true);
     QQmlEngine engine;
@@ -168,16 +168,6 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesStatesAndNoTic
     EXPECT_TRUE(accessible("pasteTranslationChoice")->state().checked);
     EXPECT_FALSE(accessible("pasteOriginalChoice")->state().checked);
     EXPECT_TRUE(accessible("systemAudioButton")->state().checked);
-
-    // The recording clock ticks on screen, not in the screen reader's ears:
-    // no name there follows it; the activity does, by the minute.
-    f.toggleListening();
-    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(&window, "0:00")); }));
-    QStringList names;
-    for (QAccessibleInterface *node : accessibleTree(&window))
-        names << node->text(QAccessible::Name);
-    EXPECT_FALSE(names.join('|').contains("0:00")) << names.join('|').toStdString();
-    EXPECT_TRUE(names.contains("Listening"));
 
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
