@@ -11,6 +11,7 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/InputLog.h>
+#include <OrvintaInput/RemoteHoldKey.h>
 #include <OrvintaInput/WaylandKeyboard.h>
 #include <OrvintaInput/X11Keyboard.h>
 #include <OrvintaPlatform/LaunchAtLogin.h>
@@ -18,10 +19,14 @@
 #include <OrvintaPlatform/ToneSoundPlayer.h>
 #include <OrvintaTranslationBackends/ApertiumTranslator.h>
 
-#include <QGuiApplication>
-#include <QSystemTrayIcon>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 
-#include <algorithm>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 namespace Orvinta::DesktopBackends {
@@ -58,13 +63,93 @@ bool pasteThroughWayland(const WaylandKeyboard &wayland, const X11Keyboard &x11)
 }
 
 std::shared_ptr<ClipboardPaster> makePaster(X11Keyboard &x11,
-                                            std::shared_ptr<PreferencesStore> preferences) {
+                                            std::shared_ptr<PreferencesStore> preferences,
+                                            KeyboardStatus *status = nullptr) {
     WaylandKeyboard wayland = openWaylandKeyboard();
-    if (!pasteThroughWayland(wayland, x11))
-        return std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
+    KeyboardStatus ignored;
+    KeyboardStatus &found = status ? *status : ignored;
+    found.waylandConnected = wayland.connected;
+    found.virtualKeyboard = wayland.virtualKeyboard;
+    found.dataControl = wayland.dataControl;
+    std::shared_ptr<ClipboardPaster> paster;
+    if (!pasteThroughWayland(wayland, x11)) {
+        paster =
+            std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
+        const bool x11Works = x11.unavailableReason.isEmpty();
+        found.pasteBackend = x11Works && paster->unavailableReason().isEmpty()
+                                 ? DesktopCapabilities::PasteBackend::xtest
+                                 : DesktopCapabilities::PasteBackend::none;
+        found.clipboard = x11Works ? DesktopCapabilities::ClipboardBackend::x11
+                                   : DesktopCapabilities::ClipboardBackend::none;
+        return paster;
+    }
     qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
+    const bool keystrokes = wayland.keystrokes->unavailableReason().isEmpty();
+    const bool clipboard = wayland.clipboard->unavailableReason().isEmpty();
+    found.pasteBackend = keystrokes && clipboard
+                             ? DesktopCapabilities::PasteBackend::waylandVirtualKeyboard
+                             : DesktopCapabilities::PasteBackend::none;
+    found.clipboard = clipboard ? DesktopCapabilities::ClipboardBackend::dataControl
+                                : DesktopCapabilities::ClipboardBackend::none;
     return std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
                                              std::move(wayland.clipboard), std::move(preferences));
+}
+
+/// The desktop's name, for the wording of its fixes.
+DesktopCapabilities::Desktop desktopFromEnvironment() {
+    using Desktop = DesktopCapabilities::Desktop;
+    const QStringList names = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'));
+    const auto named = [&names](const char *name) {
+        return names.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    if (named("GNOME"))
+        return Desktop::gnome;
+    if (named("KDE"))
+        return Desktop::kde;
+    if (named("sway") || !qEnvironmentVariableIsEmpty("SWAYSOCK"))
+        return Desktop::sway;
+    if (named("Hyprland") || !qEnvironmentVariableIsEmpty("HYPRLAND_INSTANCE_SIGNATURE"))
+        return Desktop::hyprland;
+    return Desktop::other;
+}
+
+/// A StatusNotifierItem host: the watcher on the session bus says one registered.
+bool statusNotifierHostRegistered() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(watcher))
+        return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        watcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    // Qt asks the same when it shows the icon; a watcher that hangs costs a second once.
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toBool();
+}
+
+/// An XEmbed tray: a program owns the screen's _NET_SYSTEM_TRAY_Sn selection.
+bool xembedTrayAvailable() {
+    int screen = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &screen);
+    bool owned = false;
+    if (xcb_connection_has_error(connection) == 0) {
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            connection,
+            xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.constData()),
+            nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+            owned = owner && owner->owner != XCB_WINDOW_NONE;
+            free(owner);
+        }
+        free(atom);
+    }
+    xcb_disconnect(connection);
+    return owned;
 }
 
 } // namespace
@@ -81,20 +166,21 @@ KeyboardStatus addKeyboard(AppServices &services) {
                   "Keyboard services unavailable: %s (shortcuts, the hold key and "
                   "paste at the cursor work for X11 applications only)",
                   qUtf8Printable(keyboard.unavailableReason));
-    KeyboardStatus status{keyboard.unavailableReason,
-                          keyboard.grabber->unavailableReason(),
-                          keyboard.makeHoldKeySource()->unavailableReason(),
-                          {}};
+    KeyboardStatus status;
+    status.display = keyboard.unavailableReason;
+    status.shortcuts = keyboard.grabber->unavailableReason();
+    status.holdKey = keyboard.makeHoldKeySource()->unavailableReason();
+    status.remoteHoldKey = std::make_shared<RemoteHoldKey>();
     services.hotkeys =
         std::make_shared<HotkeyManager>(services.preferences, std::move(keyboard.grabber));
-    auto paster = makePaster(keyboard, services.preferences);
+    auto paster = makePaster(keyboard, services.preferences, &status);
     status.paste = paster->unavailableReason();
     services.paster = std::move(paster);
-    services.setUpDictation = [makeSource = std::move(keyboard.makeHoldKeySource),
-                               preferences =
-                                   services.preferences](DictationController &controller) {
-        attachDictationKeyMonitor(controller, makeSource(), preferences);
-    };
+    services.setUpDictation =
+        [makeSource = std::move(keyboard.makeHoldKeySource), remote = status.remoteHoldKey,
+         preferences = services.preferences](DictationController &controller) {
+            attachDictationKeyMonitor(controller, remote->makeSource(makeSource()), preferences);
+        };
     return status;
 }
 
@@ -103,95 +189,35 @@ bool waylandSession() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-DesktopCapabilities capabilities(const AppServices &services, const KeyboardStatus &keyboard) {
+void probePortals(DesktopCapabilities &) {}
+
+DesktopCapabilities probe(const AppServices &services, const KeyboardStatus &keyboard) {
     DesktopCapabilities c;
-    const bool wayland = waylandSession();
-    const QString platform = QGuiApplication::platformName();
-    c.session = wayland ? DesktopCapabilities::Session::wayland : DesktopCapabilities::Session::x11;
-
-    // On Wayland, grabs, raw key events and XTest reach X11 applications only.
-    const QString x11Session = QStringLiteral(
-        "log in to an X11 session (\"on Xorg\" on the login screen) to reach every app");
-    const auto keyboardReason = [&](const QString &reason, const QString &underWayland) {
-        return !keyboard.display.isEmpty() ? keyboard.display
-               : !reason.isEmpty()         ? reason
-               : wayland                   ? underWayland
-                                           : QString();
-    };
-    const auto keyboardFix = [&](const QString &reason, const QString &fix) {
-        return !keyboard.display.isEmpty()
-                   ? QStringLiteral("start Orvinta from your desktop session, where DISPLAY "
-                                    "names its X server")
-               : !reason.isEmpty() ? fix
-                                   : x11Session;
-    };
-
-    const std::optional<std::vector<InputDeviceRecord>> devices =
-        services.audio ? services.audio->inputDevices() : std::nullopt;
-    const auto hasInput = [&devices](bool monitor) {
-        return devices && std::any_of(devices->begin(), devices->end(),
-                                      [monitor](const InputDeviceRecord &device) {
-                                          return device.isMonitor == monitor;
-                                      });
-    };
-    const QString noServer = QStringLiteral("the sound server does not answer");
-    const QString startServer =
-        QStringLiteral("start PulseAudio, or PipeWire with pipewire-pulse (systemctl --user start "
-                       "pipewire-pulse), then Orvinta again");
-
-    c.add(QStringLiteral("Session"),
-          !wayland                           ? QStringLiteral("X11")
-          : platform == QLatin1String("xcb") ? QStringLiteral("Wayland, Orvinta through XWayland")
-                                             : QStringLiteral("Wayland"),
-          {}, {});
-    c.add(QStringLiteral("Global shortcuts"), QStringLiteral("X11 key grabs"),
-          keyboardReason(keyboard.shortcuts,
-                         QStringLiteral("in this Wayland session they work only while an X11 "
-                                        "app has the focus")),
-          keyboardFix(keyboard.shortcuts, QStringLiteral("choose other combinations under "
-                                                         "General > Keyboard Shortcuts")));
-    c.add(QStringLiteral("Hold-to-dictate"), QStringLiteral("XInput 2 key events"),
-          keyboardReason(keyboard.holdKey,
-                         QStringLiteral("in this Wayland session the hold key is seen only while "
-                                        "an X11 app has the focus")),
-          keyboardFix(keyboard.holdKey,
-                      QStringLiteral("use an X server with XInput 2 (Xorg or XWayland)")));
-    c.add(QStringLiteral("Paste at the cursor"), QStringLiteral("XTest Ctrl+V"),
-          keyboardReason(keyboard.paste,
-                         QStringLiteral("in this Wayland session only X11 apps receive it")),
-          keyboardFix(keyboard.paste,
-                      QStringLiteral("turn on the X server's XTEST extension, or paste yourself "
-                                     "with Ctrl+V after Auto Copy")));
-    const bool desktopClipboard =
-        platform == QLatin1String("xcb") || platform == QLatin1String("wayland");
-    c.add(QStringLiteral("Clipboard"), QStringLiteral("the desktop's clipboard"),
-          desktopClipboard
-              ? QString()
-              : QStringLiteral("Orvinta runs without a desktop (Qt platform %1)").arg(platform),
-          QStringLiteral("start Orvinta in your desktop session"));
-    c.add(QStringLiteral("Tray"), QStringLiteral("system tray icon"),
-          QSystemTrayIcon::isSystemTrayAvailable()
-              ? QString()
-              : QStringLiteral("this desktop shows no system tray, so the panel opens as a window"),
-          QStringLiteral("on GNOME, install and turn on the AppIndicator extension "
-                         "(gnome-shell-extension-appindicator); the icon appears once a tray "
-                         "does"));
-    c.add(QStringLiteral("System audio"), QStringLiteral("monitor of the sound output"),
-          !devices          ? noServer
-          : !hasInput(true) ? QStringLiteral("the sound server has no output to record")
-                            : QString(),
-          devices ? QStringLiteral("connect or turn on a sound output in your sound settings")
-                  : startServer);
-    c.add(QStringLiteral("Microphone"), QStringLiteral("sound server input"),
-          !devices           ? noServer
-          : !hasInput(false) ? QStringLiteral("no microphone is connected")
-                             : QString(),
-          devices ? QStringLiteral("connect a microphone, or turn one on in your sound settings")
-                  : startServer);
-    c.add(QStringLiteral("Speech model"), QStringLiteral("PocketSphinx, US English"),
-          speechModelInstalled() ? QString() : QStringLiteral("the speech model is not installed"),
-          QStringLiteral("install the package pocketsphinx-en-us (sudo apt install "
-                         "pocketsphinx-en-us), then start Orvinta again"));
+    c.session = waylandSession() ? DesktopCapabilities::Session::wayland
+                                 : DesktopCapabilities::Session::x11;
+    c.desktop = desktopFromEnvironment();
+    c.x11Unavailable = keyboard.display;
+    c.x11Shortcuts = keyboard.shortcuts;
+    c.x11HoldKey = keyboard.holdKey;
+    c.pasteUnavailable = keyboard.paste;
+    c.waylandConnected = keyboard.waylandConnected;
+    c.virtualKeyboard = keyboard.virtualKeyboard;
+    c.dataControl = keyboard.dataControl;
+    c.paste = keyboard.pasteBackend;
+    c.clipboard = keyboard.clipboard;
+    if (c.isWayland())
+        probePortals(c);
+    c.statusNotifierHost = statusNotifierHostRegistered();
+    c.xembedTray = c.hasX11() && xembedTrayAvailable();
+    c.speechModel = speechModelInstalled();
+    if (services.preferences) {
+        const QString holdKey =
+            services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey);
+        c.holdKey = isKnownKeysym(holdKey) ? holdKey : defaultHoldKey;
+    }
+    for (HotkeyAction action : allHotkeyActions)
+        c.shortcuts.emplace_back(action, services.hotkeys ? services.hotkeys->combo(action)
+                                                          : defaultCombo(action));
     return c;
 }
 

@@ -371,7 +371,7 @@ TEST(X11Paste, aTerminalGetsCtrlShiftVAndASilentClipboardOwnerGetsNothing) {
     QSignalSpy pasted(&p.paster, &ClipboardPaster::pasted);
 
     ::kill(static_cast<pid_t>(p.target.processId()), SIGSTOP);
-    const QString failure = p.paster.pasteTextAtCursor("unpasted");
+    const QString failure = p.paster.pasteTextAtCursor("unpasted").failure;
     ::kill(static_cast<pid_t>(p.target.processId()), SIGCONT);
     EXPECT_EQ(failure, "the clipboard did not answer");
     EXPECT_EQ(pasted.count(), 0);
