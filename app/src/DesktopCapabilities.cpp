@@ -46,20 +46,6 @@ QString hyprlandModifiers(const KeyCombo &combo) {
     return parts.join(QLatin1Char(' '));
 }
 
-/// As GNOME's settings store an accelerator: <Super><Control><Alt><Shift>s.
-QString gnomeAccelerator(const KeyCombo &combo) {
-    QString accelerator;
-    if (combo.modifiers & KeyCombo::command)
-        accelerator += QStringLiteral("<Super>");
-    if (combo.modifiers & KeyCombo::control)
-        accelerator += QStringLiteral("<Control>");
-    if (combo.modifiers & KeyCombo::option)
-        accelerator += QStringLiteral("<Alt>");
-    if (combo.modifiers & KeyCombo::shift)
-        accelerator += QStringLiteral("<Shift>");
-    return accelerator + keysymOf(combo);
-}
-
 /// The modifier a hold key sets while down, in Hyprland's words; empty for
 /// a key that sets none. Hyprland matches a release with the modifiers
 /// still down, the key's own among them.
@@ -84,7 +70,6 @@ struct Toggle {
     KeyCombo combo;
     QString aloneKey;
 
-    QString gnomeKey() const { return aloneKey.isEmpty() ? gnomeAccelerator(combo) : aloneKey; }
     QString shownKey() const {
         return aloneKey.isEmpty() ? combo.displayString() : holdKeyDisplayName(aloneKey);
     }
@@ -165,36 +150,18 @@ SetupLines keyBindingLines(Desktop desktop, const QString &holdKey,
                                .arg(hyprlandModifiers(combo), keysymOf(combo),
                                     command("toggle " + toggleName(action)));
         break;
-    case Desktop::gnome: {
-        setup.instructions = QStringLiteral(
-            "GNOME's shortcuts act on press only, so a key starts and ends dictation. In "
-            "Settings > Keyboard > View and Customize Shortcuts > Custom Shortcuts, add each "
-            "command with its shortcut, or run these lines (the third replaces your list of "
-            "custom shortcuts: add any of your own to it):");
-        const std::vector<Toggle> all = toggles(holdKey, shortcuts);
-        QStringList paths;
-        for (const Toggle &toggle : all)
-            paths << QStringLiteral("'$P/orvinta-%1/'").arg(toggle.name);
-        setup.lines << QStringLiteral("K=org.gnome.settings-daemon.plugins.media-keys")
-                    << QStringLiteral("P=/org/gnome/settings-daemon/plugins/media-keys/"
-                                      "custom-keybindings")
-                    << QStringLiteral("gsettings set $K custom-keybindings \"[%1]\"")
-                           .arg(paths.join(QStringLiteral(", ")));
-        for (const Toggle &toggle : all) {
-            const QString key = QStringLiteral("gsettings set $K.custom-keybinding:$P/orvinta-%1/ ")
-                                    .arg(toggle.name);
-            setup.lines << key + QStringLiteral("name 'Orvinta: toggle %1'").arg(toggle.name)
-                        << key +
-                               QStringLiteral("command '%1'").arg(command("toggle " + toggle.name))
-                        << key + QStringLiteral("binding '%1'").arg(toggle.gnomeKey());
-        }
-        break;
-    }
+    case Desktop::gnome:
     case Desktop::kde:
-        setup.instructions = QStringLiteral(
-            "KDE's command shortcuts act on press only, so a key starts and ends dictation. In "
-            "System Settings > Shortcuts, add each command with its shortcut (Plasma 5: Custom "
-            "Shortcuts > Edit > New > Global Shortcut > Command/URL):");
+        setup.instructions =
+            desktop == Desktop::gnome
+                ? QStringLiteral("GNOME's shortcuts act on press only, so a key starts and ends "
+                                 "dictation. In Settings > Keyboard > View and Customize "
+                                 "Shortcuts > Custom Shortcuts, add each command with its "
+                                 "shortcut:")
+                : QStringLiteral("KDE's command shortcuts act on press only, so a key starts and "
+                                 "ends dictation. In System Settings > Shortcuts, add each "
+                                 "command with its shortcut (Plasma 5: Custom Shortcuts > Edit > "
+                                 "New > Global Shortcut > Command/URL):");
         for (const Toggle &toggle : toggles(holdKey, shortcuts))
             setup.lines << QStringLiteral("%1: %2").arg(toggle.shownKey(),
                                                         command("toggle " + toggle.name));

@@ -76,19 +76,24 @@ SettingsForm {
         title: "Keys Through Your Desktop"
         visible: tab.vm.capabilities.setupText !== ""
         Caption { text: tab.vm.capabilities.setupInstructions }
-        TextEdit {
+        // Lines as they are pasted: one per line, scrolled sideways where long.
+        ScrollView {
             Layout.fillWidth: true
-            text: tab.vm.capabilities.setupText
-            readOnly: true
-            selectByMouse: true
-            wrapMode: TextEdit.WrapAnywhere
-            font.family: "monospace"
-            font.pointSize: Qt.application.font.pointSize * tab.codeScale
-            color: palette.text
-            selectionColor: palette.highlight
-            selectedTextColor: palette.highlightedText
-            Accessible.role: Accessible.EditableText
-            Accessible.name: "Key bindings"
+            contentWidth: setupLines.implicitWidth
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOff
+            TextEdit {
+                id: setupLines
+                text: tab.vm.capabilities.setupText
+                readOnly: true
+                selectByMouse: true
+                font.family: "monospace"
+                font.pointSize: Qt.application.font.pointSize * tab.codeScale
+                color: palette.text
+                selectionColor: palette.highlight
+                selectedTextColor: palette.highlightedText
+                Accessible.role: Accessible.EditableText
+                Accessible.name: "Key bindings"
+            }
         }
         Button {
             objectName: "copySetupLines"
