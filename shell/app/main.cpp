@@ -116,8 +116,8 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(logo);
     useSymbolIconTheme();
     if (movedToX11)
-        qCInfo(lcApp, "Wayland session: Orvinta's windows run through XWayland, which keeps the "
-                      "overlay on top");
+        qCInfo(lcApp, "Wayland session: Orvinta runs through XWayland, which keeps the overlay "
+                      "and the bubble on top");
     else if (waylandSession() && QGuiApplication::platformName() == QLatin1String("wayland"))
         qCInfo(lcApp, "Wayland session without XWayland: Orvinta's windows cannot keep "
                       "themselves on top");

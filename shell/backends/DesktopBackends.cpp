@@ -163,8 +163,8 @@ KeyboardStatus addKeyboard(AppServices &services) {
     X11Keyboard keyboard = openX11Keyboard();
     if (!keyboard.unavailableReason.isEmpty())
         qCWarning(lcHotkey,
-                  "Keyboard services unavailable: %s (shortcuts, the hold key and "
-                  "paste at the cursor work for X11 applications only)",
+                  "Keyboard services unavailable: %s (no X11 shortcuts or hold key; "
+                  "orvinta-cli doctor says what works here)",
                   qUtf8Printable(keyboard.unavailableReason));
     KeyboardStatus status;
     status.display = keyboard.unavailableReason;
