@@ -11,7 +11,9 @@
 #include <future>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Orvinta;
@@ -158,6 +160,27 @@ TEST(SingleInstance, commandLinesAreAnsweredBesideTheHandOverAndNobodyListeningI
 
     SingleInstance elsewhere(runtime.path(), runtime.filePath("elsewhere"));
     EXPECT_EQ(send(elsewhere.socketPath(), "toggle overlay"), std::nullopt);
+    EXPECT_EQ(received.size(), 2);
+
+    // Another user is refused even where the folder and the socket let it in.
+    if (::geteuid() != 0)
+        return;
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0711), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(first.socketPath()).constData(), 0666), 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        // Plain system calls only, in the child of a threaded process.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        const int fd = idleConnection(first.socketPath());
+        char reply[64];
+        const bool answered = fd >= 0 && ::write(fd, "toggle overlay\n", 15) == 15 &&
+                              ::read(fd, reply, sizeof reply) > 0;
+        ::_exit(fd < 0 ? 3 : answered ? 1 : 0);
+    }
+    int status = -1;
+    EXPECT_TRUE(waitUntil([&] { return ::waitpid(other, &status, WNOHANG) == other; }));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(received.size(), 2);
 }
 
