@@ -32,6 +32,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcApp, "com.orvinta.App", QtInfoMsg)
 
 namespace Orvinta {
@@ -207,9 +209,14 @@ void DesktopShell::showSettings() {
     if (!m_settingsWindow) {
         SettingsServices settings;
         settings.preferences = m_services.app.preferences;
-        // On X11 "trusted" means the display offers XTest, which the paster checks.
-        std::shared_ptr<CursorPaster> paster = m_services.app.paster;
-        settings.accessibilityTrusted = [paster] { return paster && paster->isAvailable(); };
+        // "Trusted": paste at the cursor reaches every app (XTest on X11, the
+        // compositor's virtual keyboard on Wayland), as What Works Here says.
+        settings.accessibilityTrusted = [this] {
+            const QList<Capability> lines = m_services.capabilities.features();
+            return std::any_of(lines.begin(), lines.end(), [](const Capability &line) {
+                return line.feature == QLatin1String("Paste at the cursor") && line.available;
+            });
+        };
         for (const auto &recorder : m_recorders)
             settings.shortcutRecorders << recorder.get();
         settings.capabilities = m_services.capabilities;
