@@ -261,6 +261,8 @@ QList<Capability> DesktopCapabilities::features() const {
             hasX11() ? QStringLiteral("use an X server with XInput 2 (Xorg or XWayland)")
                      : x11Display);
     } else {
+        // The portals' back ends (globalShortcutsPortal, remoteDesktopPortal)
+        // name themselves in these lines once their client is in use.
         add(QStringLiteral("Global shortcuts"), {},
             QStringLiteral("%1 gives programs no global shortcuts%2").arg(where, xwaylandOnly),
             bindings);
