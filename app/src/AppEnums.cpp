@@ -16,12 +16,35 @@ std::optional<AutoPasteSource> autoPasteSourceFromRaw(const QString &raw) {
 }
 
 QString rawValue(ExportFormat format) {
-    return format == ExportFormat::srt ? QStringLiteral("SRT Subtitles")
-                                       : QStringLiteral("Plain Text");
+    switch (format) {
+    case ExportFormat::srt:
+        return QStringLiteral("SRT Subtitles");
+    case ExportFormat::webVtt:
+        return QStringLiteral("WebVTT Subtitles");
+    case ExportFormat::plainText:
+        break;
+    }
+    return QStringLiteral("Plain Text");
 }
 
 QString fileExtension(ExportFormat format) {
-    return format == ExportFormat::srt ? QStringLiteral("srt") : QStringLiteral("txt");
+    switch (format) {
+    case ExportFormat::srt:
+        return QStringLiteral("srt");
+    case ExportFormat::webVtt:
+        return QStringLiteral("vtt");
+    case ExportFormat::plainText:
+        break;
+    }
+    return QStringLiteral("txt");
+}
+
+std::optional<ExportFormat> exportFormatFromExtension(const QString &extension) {
+    for (const ExportFormat format :
+         {ExportFormat::plainText, ExportFormat::srt, ExportFormat::webVtt})
+        if (extension == fileExtension(format))
+            return format;
+    return std::nullopt;
 }
 
 } // namespace Orvinta

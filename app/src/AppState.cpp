@@ -13,6 +13,7 @@ AppState::AppState(AppServices services, QObject *parent)
     , m_preferences(m_services.preferences, m_services.loginItems, this)
     , m_transcript(m_services.clipboard, m_services.saveDialog, this)
     , m_audioDevices(m_services.audio, m_services.soundServer, this)
+    , m_applications(m_services.audio, m_services.soundServer, m_preferences, this)
     , m_dictation(this)
     , m_listening(m_services, m_preferences, m_audioDevices, m_dictation, *this, this)
     , m_dictationController(
@@ -31,6 +32,12 @@ AppState::AppState(AppServices services, QObject *parent)
 
     m_preferences.load();
     m_listening.followPreferences();
+    // The list of applications follows the sound server while it can be chosen from.
+    const auto watchApplications = [this] {
+        m_applications.setWatching(m_preferences.selectedSource() == AudioSourceType::application);
+    };
+    connect(&m_preferences, &Preferences::selectedSourceChanged, this, watchApplications);
+    watchApplications();
     m_sessionSaver.restore();
     installHotkeyActions();
     if (m_services.hotkeys)

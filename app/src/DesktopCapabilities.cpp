@@ -97,6 +97,28 @@ QString command(const QString &what) {
     return QStringLiteral("orvinta-cli ") + what;
 }
 
+/// Hyprland's portal hands a program's shortcuts to its configuration, which
+/// binds them with the global dispatcher ("APPID:ID"); that dispatcher runs
+/// on press and release. As for bindr, a release matches only with the hold
+/// key's own modifier still down.
+SetupLines hyprlandPortalLines(const QString &appId, const QString &holdKey,
+                               const std::vector<std::pair<HotkeyAction, KeyCombo>> &shortcuts) {
+    SetupLines setup;
+    setup.instructions = QStringLiteral(
+        "Hyprland binds the keys of Orvinta's portal shortcuts only in its configuration. Add "
+        "to ~/.config/hypr/hyprland.conf (hyprctl globalshortcuts lists the names; use its "
+        "names where they differ):");
+    const QString hold = appId + QStringLiteral(":hold-key");
+    setup.lines << QStringLiteral("bind = , %1, global, %2").arg(holdKey, hold);
+    if (const QString own = hyprlandOwnModifier(holdKey); !own.isEmpty())
+        setup.lines << QStringLiteral("bindr = %1, %2, global, %3").arg(own, holdKey, hold);
+    for (const auto &[action, combo] : shortcuts)
+        setup.lines << QStringLiteral("bind = %1, %2, global, %3:toggle-%4")
+                           .arg(hyprlandModifiers(combo), keysymOf(combo), appId,
+                                toggleName(action));
+    return setup;
+}
+
 } // namespace
 
 QString Capability::status() const {
@@ -191,9 +213,12 @@ void DesktopCapabilities::readSoundServer(const AudioDeviceList &devices) {
 }
 
 SetupLines DesktopCapabilities::setupLines() const {
-    // The portal's shortcuts, once its client uses them, make these needless.
     if (!isWayland())
         return {};
+    // The portal's desktops bind its shortcuts in their own dialog, except Hyprland.
+    if (keys == KeysBackend::globalShortcutsPortal)
+        return desktop == Desktop::hyprland ? hyprlandPortalLines(appId, holdKey, shortcuts)
+                                            : SetupLines{};
     return keyBindingLines(desktop, holdKey, shortcuts);
 }
 
@@ -250,25 +275,48 @@ QList<Capability> DesktopCapabilities::features() const {
                                  "extension (gnome-shell-extension-appindicator); the icon appears "
                                  "once a tray does"));
 
-    if (!wayland) {
+    // A portal that was found but did not open: its own reason, not the desktop's lack.
+    const auto portalFailed = [this](unsigned version, const char *interface) {
+        return version > 0 && !portalUnavailable.isEmpty()
+                   ? QStringLiteral("the %1 portal did not open (%2)")
+                         .arg(QLatin1String(interface), portalUnavailable)
+                   : QString();
+    };
+
+    if (keys == KeysBackend::globalShortcutsPortal) {
+        const QString hyprland =
+            desktop == Desktop::hyprland
+                ? QStringLiteral("; Hyprland binds their keys: the lines below")
+                : QString();
+        add(QStringLiteral("Global shortcuts"),
+            QStringLiteral("GlobalShortcuts portal (xdg-desktop-portal)") + hyprland,
+            shortcutsUnavailable, {});
+        add(QStringLiteral("Hold-to-dictate"),
+            QStringLiteral("GlobalShortcuts portal, press and release") + hyprland,
+            holdKeyUnavailable, {});
+    } else if (!wayland) {
         add(QStringLiteral("Global shortcuts"), QStringLiteral("X11 key grabs"),
-            hasX11() ? x11Shortcuts : x11Unavailable,
+            hasX11() ? shortcutsUnavailable : x11Unavailable,
             hasX11() ? QStringLiteral("choose other combinations under General > Keyboard "
                                       "Shortcuts")
                      : x11Display);
         add(QStringLiteral("Hold-to-dictate"), QStringLiteral("XInput 2 key events"),
-            hasX11() ? x11HoldKey : x11Unavailable,
+            hasX11() ? holdKeyUnavailable : x11Unavailable,
             hasX11() ? QStringLiteral("use an X server with XInput 2 (Xorg or XWayland)")
                      : x11Display);
     } else {
-        // The portals' back ends (globalShortcutsPortal, remoteDesktopPortal)
-        // name themselves in these lines once their client is in use.
+        // No GlobalShortcuts portal: only the desktop's own bindings see the keys.
+        const QString failed = portalFailed(globalShortcutsPortal, "GlobalShortcuts");
         add(QStringLiteral("Global shortcuts"), {},
-            QStringLiteral("%1 gives programs no global shortcuts%2").arg(where, xwaylandOnly),
+            (failed.isEmpty() ? QStringLiteral("%1 gives programs no global shortcuts").arg(where)
+                              : failed) +
+                xwaylandOnly,
             bindings);
         add(QStringLiteral("Hold-to-dictate"), {},
-            QStringLiteral("%1 gives programs no key presses and releases%2")
-                .arg(where, xwaylandOnly),
+            (failed.isEmpty()
+                 ? QStringLiteral("%1 gives programs no key presses and releases").arg(where)
+                 : failed) +
+                xwaylandOnly,
             pressOnly ? QStringLiteral("%1's shortcuts act on press only: bind a key to "
                                        "orvinta-cli toggle dictation (the lines below)")
                             .arg(where)
@@ -281,23 +329,30 @@ QList<Capability> DesktopCapabilities::features() const {
 
     const QString ownCtrlV =
         QStringLiteral("dictated text then stays on the clipboard: press Ctrl+V yourself");
+    const QString noVirtualKeyboard = QStringLiteral("%1 offers no virtual keyboard").arg(where);
+    const QString remoteFailed = portalFailed(remoteDesktopPortal, "RemoteDesktop");
     switch (paste) {
     case PasteBackend::waylandVirtualKeyboard:
         add(QStringLiteral("Paste at the cursor"),
             QStringLiteral("Wayland virtual keyboard (zwp_virtual_keyboard_v1)"), {}, {});
         break;
+    case PasteBackend::remoteDesktopPortal:
+        // Its reasons (the desktop's dialog, a refusal) say what to do.
+        add(QStringLiteral("Paste at the cursor"),
+            QStringLiteral("RemoteDesktop portal keysyms (the desktop asks once to allow them)"),
+            pasteUnavailable, ownCtrlV);
+        break;
     case PasteBackend::xtest:
         add(QStringLiteral("Paste at the cursor"), QStringLiteral("XTest Ctrl+V"),
-            wayland ? QStringLiteral("%1 offers no virtual keyboard, and XTest's Ctrl+V reaches "
-                                     "X11 apps only")
-                          .arg(where)
+            wayland ? QStringLiteral("%1, and XTest's Ctrl+V reaches X11 apps only")
+                          .arg(remoteFailed.isEmpty() ? noVirtualKeyboard : remoteFailed)
                     : QString(),
             QStringLiteral("in other apps %1").arg(ownCtrlV));
         break;
     case PasteBackend::none:
         add(QStringLiteral("Paste at the cursor"), {},
             !pasteUnavailable.isEmpty() ? pasteUnavailable
-            : wayland                   ? QStringLiteral("%1 offers no virtual keyboard").arg(where)
+            : wayland                   ? noVirtualKeyboard
                                         : x11Unavailable,
             clipboard != ClipboardBackend::none ? ownCtrlV
             : wayland ? QStringLiteral("use a compositor with a virtual keyboard (sway, Hyprland)")

@@ -96,6 +96,19 @@ void ListeningController::setErrorMessage(const std::optional<QString> &message)
         });
 }
 
+void ListeningController::setIsWaitingForApplication(bool waiting) {
+    if (m_runApplication.isEmpty())
+        return;
+    assignNotifying(this, m_waitingForApplication, waiting,
+                    &ListeningController::waitingStatusChanged);
+}
+
+QString ListeningController::waitingStatus() const {
+    if (!m_waitingForApplication || m_runApplication.isEmpty())
+        return {};
+    return QStringLiteral("Waiting for %1 to play sound").arg(m_runApplication);
+}
+
 void ListeningController::captureDidFail(const QString &description) {
     qCCritical(lcAppState, "[AppState] Capture failed: %s", qUtf8Printable(description));
     QPointer<ListeningController> self(this);
@@ -159,6 +172,13 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
            qUtf8Printable(m_preferences.selectedSourceRaw()));
     setErrorMessage(std::nullopt);
 
+    const QString application =
+        source == AudioSourceType::application ? m_preferences.selectedApplication() : QString();
+    if (source == AudioSourceType::application && application.isEmpty()) {
+        setErrorMessage(QStringLiteral("Choose the application to listen to"));
+        setIsTransitioning(false);
+        co_return;
+    }
     if (source == AudioSourceType::microphone) {
         if (m_micPermission == MicPermission::notDetermined) {
             QCoro::Task<> asking = requestMicPermission();
@@ -191,9 +211,10 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
     }
 
     std::optional<QString> failure;
+    m_runApplication = application;
     try {
-        QCoro::Task<> starting =
-            m_transcriptionEngine->startTranscribing(source, m_devices.selectedDeviceID());
+        QCoro::Task<> starting = m_transcriptionEngine->startTranscribing(
+            source, m_devices.selectedDeviceID(), application);
         co_await starting;
     } catch (const OperationCancelled &) {
         co_return; // the engine went away with its owner
@@ -204,6 +225,7 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
         co_return;
     if (failure) {
         qCCritical(lcAppState, "[AppState] Failed: %s", qUtf8Printable(*failure));
+        endApplicationRun();
         setErrorMessage(*failure);
         setIsTransitioning(false);
         co_return;
@@ -234,6 +256,7 @@ QCoro::Task<> ListeningController::stopRun(bool playStopSound) {
     }
     if (!self)
         co_return;
+    endApplicationRun();
     setIsListening(false);
     stopRecordingClock();
     stopIconAnimation();
@@ -374,6 +397,12 @@ QCoro::Task<> ListeningController::requestMicPermission() {
 }
 
 // --- Shown state ---------------------------------------------------------------------
+
+void ListeningController::endApplicationRun() {
+    m_runApplication.clear();
+    assignNotifying(this, m_waitingForApplication, false,
+                    &ListeningController::waitingStatusChanged);
+}
 
 void ListeningController::setIsListening(bool listening) {
     assignNotifying(this, m_isListening, listening, &ListeningController::isListeningChanged);

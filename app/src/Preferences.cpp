@@ -9,6 +9,7 @@ namespace Orvinta {
 namespace Key {
 const QString selectedLocale = QStringLiteral("app.selectedLocale");
 const QString selectedSource = QStringLiteral("app.selectedSource");
+const QString selectedApplication = QStringLiteral("app.selectedApplication");
 const QString showOverlay = QStringLiteral("app.showOverlay");
 const QString targetLanguage = QStringLiteral("app.targetLanguage");
 const QString autoCopyToClipboard = QStringLiteral("app.autoCopyToClipboard");
@@ -60,6 +61,9 @@ void Preferences::load() {
     setSelectedLocale(prefs->stringValue(Key::selectedLocale).value_or(QStringLiteral("en-US")));
     if (auto raw = prefs->stringValue(Key::selectedSource))
         setSelectedSourceRaw(*raw);
+    // Files from before the application source have no such key.
+    if (auto application = prefs->stringValue(Key::selectedApplication))
+        setSelectedApplication(*application);
     setShowOverlay(prefs->boolValue(Key::showOverlay));
     setTargetLanguage(prefs->stringValue(Key::targetLanguage).value_or(QStringLiteral("en-US")));
     setAutoCopyToClipboard(prefs->boolValue(Key::autoCopyToClipboard));
@@ -97,6 +101,11 @@ void Preferences::setSelectedSource(AudioSourceType source) {
 void Preferences::setSelectedSourceRaw(const QString &raw) {
     if (auto source = audioSourceTypeFromRaw(raw.toStdString()))
         setSelectedSource(*source);
+}
+
+void Preferences::setSelectedApplication(const QString &application) {
+    assign(m_selectedApplication, application.trimmed(), Key::selectedApplication,
+           &Preferences::selectedApplicationChanged);
 }
 
 void Preferences::setAutoPasteSourceRaw(const QString &raw) {

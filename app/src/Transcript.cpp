@@ -156,9 +156,8 @@ void Transcript::copyAllTranscript() {
 }
 
 void Transcript::exportAs(const QString &extension) {
-    for (const ExportFormat format : {ExportFormat::plainText, ExportFormat::srt})
-        if (extension == fileExtension(format))
-            exportTranscript(format);
+    if (const std::optional<ExportFormat> format = exportFormatFromExtension(extension))
+        exportTranscript(*format);
 }
 
 void Transcript::exportTranscript(ExportFormat format) {

@@ -102,15 +102,17 @@ public:
         m_closed->store(true);
         // Cancelling again covers a request that started after a cancel.
         do {
-            m_backend->cancel();
+            if (m_backend)
+                m_backend->cancel();
         } while (!m_worker->waitUntilIdle(std::chrono::milliseconds(20)));
     }
 
     std::shared_ptr<TranslationChannel> start(const TranslationConfiguration &configuration,
                                               QList<TranslationRequest> requests) {
         auto channel = std::make_shared<TranslationChannel>();
-        if (m_closed->load()) {
-            channel->error = shutDownMessage();
+        if (m_closed->load() || !m_backend) {
+            channel->error =
+                m_backend ? shutDownMessage() : QStringLiteral("No translator is installed");
             channel->finished = true;
             return channel;
         }

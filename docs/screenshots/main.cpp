@@ -175,10 +175,14 @@ int main(int argc, char **argv) {
     sway.virtualKeyboard = sway.dataControl = sway.statusNotifierHost = true;
     sway.paste = DesktopCapabilities::PasteBackend::waylandVirtualKeyboard;
     sway.clipboard = DesktopCapabilities::ClipboardBackend::dataControl;
-    // GNOME 43's: XTest reaches X11 apps only, its shortcuts act on press only.
+    // GNOME 43's: the RemoteDesktop portal pastes, XWayland's clipboard; no
+    // GlobalShortcuts portal, and its own shortcuts act on press only.
     DesktopCapabilities gnome = sway;
     gnome.desktop = DesktopCapabilities::Desktop::gnome;
-    gnome.paste = DesktopCapabilities::PasteBackend::xtest;
+    gnome.virtualKeyboard = gnome.dataControl = false;
+    gnome.remoteDesktopPortal = 2;
+    gnome.remoteDesktopKeyboard = true;
+    gnome.paste = DesktopCapabilities::PasteBackend::remoteDesktopPortal;
     gnome.clipboard = DesktopCapabilities::ClipboardBackend::x11;
     DesktopShell shell(std::move(services));
     shell.state().preferences()->setAutoPasteAtCursor(true);

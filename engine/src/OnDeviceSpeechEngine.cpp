@@ -85,6 +85,7 @@ private:
 struct OnDeviceSpeechEngine::CaptureDevices {
     std::shared_ptr<MicrophoneCapture> microphone;
     std::unique_ptr<SystemAudioCapture> systemAudio;
+    std::unique_ptr<ApplicationAudioCapture> applicationAudio;
 
     void stopMicrophone() {
         if (microphone) {
@@ -96,15 +97,18 @@ struct OnDeviceSpeechEngine::CaptureDevices {
     /// Stops all capture; the description of a failed stop, if one failed.
     std::optional<std::string> stopAll() {
         stopMicrophone();
-        auto stream = std::move(systemAudio);
-        if (!stream)
-            return std::nullopt;
-        try {
-            stream->stop();
-        } catch (const std::exception &error) {
-            return describe(error);
-        }
-        return std::nullopt;
+        std::optional<std::string> failure;
+        const auto stop = [&failure](auto stream) {
+            try {
+                if (stream)
+                    stream->stop();
+            } catch (const std::exception &error) {
+                failure = describe(error);
+            }
+        };
+        stop(std::move(systemAudio));
+        stop(std::move(applicationAudio));
+        return failure;
     }
 };
 
@@ -224,7 +228,8 @@ QCoro::Task<> OnDeviceSpeechEngine::loadModel(QString /*locale*/) {
 }
 
 QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
-                                                      std::optional<std::uint32_t> deviceID) {
+                                                      std::optional<std::uint32_t> deviceID,
+                                                      QString application) {
     if (!m_targetFormat)
         throw CaptureError::engineSetupFailed("Speech model not loaded");
     QPointer<OnDeviceSpeechEngine> self(this);
@@ -295,6 +300,10 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
     try {
         if (source == AudioSourceType::systemAudio) {
             QCoro::Task<> capturing = startSystemAudioCapture(failureHandler(run));
+            co_await capturing;
+        } else if (source == AudioSourceType::application) {
+            QCoro::Task<> capturing =
+                startApplicationAudioCapture(std::move(application), failureHandler(run));
             co_await capturing;
         } else {
             QCoro::Task<> capturing = startMicrophoneCapture(deviceID, failureHandler(run));
@@ -497,6 +506,49 @@ QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture(CaptureFailureHandle
     if (!self)
         throw OperationCancelled();
     qCInfo(lcSpeech).noquote() << "[Speech] System audio capture started (sampleRate=" +
+                                      QString::number(rate) + ")";
+}
+
+QCoro::Task<> OnDeviceSpeechEngine::startApplicationAudioCapture(QString application,
+                                                                 CaptureFailureHandler onFailure) {
+    QPointer<OnDeviceSpeechEngine> self(this);
+    if (application.isEmpty())
+        throw engineError(-1, "Choose the application to listen to");
+    const auto rate = static_cast<std::uint32_t>(
+        m_targetFormat ? std::trunc(m_targetFormat->sampleRate) : 16000.0);
+    m_feed->setSampleFormat(AudioFormat{static_cast<double>(rate), 1, SampleType::float32, false});
+    // From the back end's thread: one hop to the main thread, in order; a
+    // later run's engine state is not this run's to change.
+    ApplicationWaitingHandler onWaiting = [self, target = std::weak_ptr(m_run)](bool waiting) {
+        postToMainThread([self, target, waiting] {
+            auto held = target.lock();
+            if (!self || !held || held != self->m_run)
+                return;
+            if (STTEngineDelegate *d = self->delegate())
+                d->setIsWaitingForApplication(waiting);
+        });
+    };
+    std::function<void()> begin = [capture = m_capture, devices = m_devices, feed = m_feed, rate,
+                                   name = application.toStdString(),
+                                   onFailure = std::move(onFailure),
+                                   onWaiting = std::move(onWaiting)] {
+        auto stream = capture->makeApplicationAudioCapture();
+        if (!stream)
+            throw CaptureError::engineSetupFailed(
+                "this sound server cannot record a single application");
+        stream->start(
+            rate, name,
+            [feed](const std::byte *bytes, std::size_t length) {
+                feed->feedSampleBuffer(bytes, length);
+            },
+            onFailure, onWaiting);
+        devices->applicationAudio = std::move(stream);
+    };
+    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    co_await beginning;
+    if (!self)
+        throw OperationCancelled();
+    qCInfo(lcSpeech).noquote() << "[Speech] Application audio capture started (sampleRate=" +
                                       QString::number(rate) + ")";
 }
 

@@ -46,6 +46,25 @@ std::size_t characterLength(std::string_view text, std::size_t at) {
     return std::min(length, text.size() - at);
 }
 
+/// The parts of `runs` (laid end to end in `text`) within the bytes [begin, end), trimmed.
+std::vector<TextRun> runsWithin(const std::vector<TextRun> &runs, std::string_view text,
+                                std::size_t begin, std::size_t end) {
+    std::vector<TextRun> within;
+    std::size_t runBegin = 0;
+    for (const TextRun &run : runs) {
+        const std::size_t runEnd = runBegin + run.text.size();
+        if (runBegin < end && runEnd > begin) {
+            const std::size_t from = std::max(runBegin, begin);
+            const std::string_view part =
+                trimSpaces(text.substr(from, std::min(runEnd, end) - from));
+            if (!part.empty())
+                within.push_back(TextRun{std::string(part), run.timeRange});
+        }
+        runBegin = runEnd;
+    }
+    return within;
+}
+
 QString quoted(std::string_view text) {
     return QLatin1Char('"') + QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())) +
            QLatin1Char('"');
@@ -77,9 +96,9 @@ bool ResultConfirmation::accept(std::string_view candidate) {
     return true;
 }
 
-void ResultConfirmation::deliver(const std::string &text) {
+void ResultConfirmation::deliver(const std::string &text, const std::vector<TextRun> &words) {
     if (STTEngineDelegate *delegate = m_delegate())
-        delegate->addConfirmedLine(QString::fromStdString(text));
+        delegate->addHeardLine(QString::fromStdString(text), words);
 }
 
 void ResultConfirmation::handleVolatileResult(std::string_view text) {
@@ -130,7 +149,7 @@ void ResultConfirmation::handleFinalResult(const RecognitionResult &result) {
         if (!sentence.empty()) {
             if (accept(sentence)) {
                 qCInfo(lcSpeechText).noquote() << "[Speech] CONFIRMED (final): " + quoted(sentence);
-                deliver(sentence);
+                deliver(sentence, runsWithin(result.runs, text, cursor, end));
             } else {
                 qCInfo(lcSpeechText).noquote()
                     << "[Speech] SKIPPED duplicate (final): " + quoted(sentence);
@@ -145,7 +164,7 @@ void ResultConfirmation::handleFinalResult(const RecognitionResult &result) {
         trimSpaces(std::string_view(text).substr(std::min(cursor, text.size()))));
     if (!tail.empty() && accept(tail)) {
         qCInfo(lcSpeechText).noquote() << "[Speech] CONFIRMED (final flush): " + quoted(tail);
-        deliver(tail);
+        deliver(tail, runsWithin(result.runs, text, std::min(cursor, text.size()), text.size()));
     }
 
     for (auto run = result.runs.rbegin(); run != result.runs.rend(); ++run) {

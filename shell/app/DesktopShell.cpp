@@ -19,7 +19,9 @@
 #include <OrvintaUi/SystemSettings.h>
 #include <OrvintaUi/TrayIcon.h>
 #include <OrvintaUi/UpdateWindowsController.h>
+#include <OrvintaUpdates/DesktopNotifier.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
+#include <OrvintaUpdates/UpdateNotice.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
@@ -63,6 +65,7 @@ DesktopShell::Services DesktopShell::desktop() {
     services.translation = DesktopBackends::translation();
     // The overlay's window manager hints need X11; elsewhere Qt's own window does.
     services.overlayPlatform = &makeX11OverlayWindowPlatform;
+    services.notifier = DesktopBackends::notifier();
     services.speechModelInstalled = DesktopBackends::speechModelInstalled();
     if (!services.speechModelInstalled)
         qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
@@ -80,6 +83,8 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     m_state = std::make_unique<AppState>(app);
     m_overlaySettings = std::make_unique<OverlaySettings>(app.preferences);
     m_updater = std::make_unique<UpdaterManager>(app.preferences);
+    m_updateNotice =
+        std::make_unique<UpdateNotice>(*m_updater, app.preferences, m_services.notifier);
     m_whatsNew = std::make_unique<WhatsNewModel>();
     if (app.hotkeys)
         for (HotkeyAction action : allHotkeyActions)
@@ -90,6 +95,7 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     panelOptions.setupRequired = !m_services.speechModelInstalled;
     panelOptions.hotkeys = app.hotkeys;
     panelOptions.sessionNote = m_services.capabilities.sessionNote();
+    panelOptions.updateNotice = m_updateNotice.get();
     m_panelModel = std::make_unique<MenuBarViewModel>(*m_state, panelOptions);
     m_panelModel->setHoldKeyName(storedHoldKeyName(*app.preferences));
     m_bubble = std::make_unique<DictationBubble>(*m_state->dictation());
@@ -124,6 +130,8 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_updateWindows =
         std::make_unique<UpdateWindowsController>(m_engine, m_whatsNew.get(), m_updater.get());
+    connect(m_updateNotice.get(), &UpdateNotice::updateWindowRequested, m_updateWindows.get(),
+            &UpdateWindowsController::showUpdateWindow);
 }
 
 DesktopShell::~DesktopShell() = default;
@@ -210,7 +218,8 @@ void DesktopShell::showSettings() {
         SettingsServices settings;
         settings.preferences = m_services.app.preferences;
         // "Trusted": paste at the cursor reaches every app (XTest on X11, the
-        // compositor's virtual keyboard on Wayland), as What Works Here says.
+        // compositor's virtual keyboard or the RemoteDesktop portal on
+        // Wayland), as What Works Here says.
         settings.accessibilityTrusted = [this] {
             const QList<Capability> lines = m_services.capabilities.features();
             return std::any_of(lines.begin(), lines.end(), [](const Capability &line) {

@@ -19,6 +19,7 @@ namespace Orvinta {
 
 class AppState;
 class DesktopMotion;
+class DesktopNotifier;
 class DictationBubble;
 class MenuBarPanel;
 class MenuBarViewModel;
@@ -30,6 +31,7 @@ class SettingsWindowController;
 class ShortcutRecorderModel;
 class TranslationBackend;
 class TrayController;
+class UpdateNotice;
 class UpdaterManager;
 class UpdateWindowsController;
 class WhatsNewModel;
@@ -54,6 +56,8 @@ public:
         std::shared_ptr<TranslationBackend> translation;
         /// Called when the overlay window is first built.
         std::function<std::unique_ptr<OverlayWindowPlatform>()> overlayPlatform;
+        /// Tells of a new version found in the background; without it only the panel does.
+        std::shared_ptr<DesktopNotifier> notifier;
         /// Without the recogniser's model the panel explains the setup and
         /// no engine is prepared.
         bool speechModelInstalled = true;
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<OverlaySettings> m_overlaySettings;
     std::unique_ptr<UpdaterManager> m_updater;
+    std::unique_ptr<UpdateNotice> m_updateNotice;
     std::unique_ptr<WhatsNewModel> m_whatsNew;
     std::vector<std::unique_ptr<ShortcutRecorderModel>> m_recorders;
     std::unique_ptr<MenuBarViewModel> m_panelModel;

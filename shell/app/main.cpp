@@ -2,6 +2,7 @@
 
 #include "DesktopShell.h"
 
+#include <OrvintaInput/PortalKeyboard.h>
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/TrayIcon.h>
@@ -106,7 +107,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvinta"));
     QApplication::setApplicationVersion(AppVersion::displayVersion());
-    QApplication::setDesktopFileName(QStringLiteral("orvinta"));
+    QApplication::setDesktopFileName(orvintaAppId());
     // The tray keeps Orvinta running; closing the panel or settings does not quit.
     QApplication::setQuitOnLastWindowClosed(false);
     QIcon logo;
@@ -116,8 +117,9 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(logo);
     useSymbolIconTheme();
     if (movedToX11)
-        qCInfo(lcApp, "Wayland session: Orvinta runs through XWayland, which keeps the overlay "
-                      "and the bubble on top");
+        // The keyboard services say for themselves what they go through.
+        qCInfo(lcApp, "Wayland session: Orvinta's windows run through XWayland, which keeps the "
+                      "overlay and the bubble on top");
     else if (waylandSession() && QGuiApplication::platformName() == QLatin1String("wayland"))
         qCInfo(lcApp, "Wayland session without XWayland: Orvinta's windows cannot keep "
                       "themselves on top");

@@ -11,9 +11,11 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/InputLog.h>
+#include <OrvintaInput/PortalKeyboard.h>
 #include <OrvintaInput/RemoteHoldKey.h>
 #include <OrvintaInput/WaylandKeyboard.h>
 #include <OrvintaInput/X11Keyboard.h>
+#include <OrvintaPlatform/FreedesktopNotifier.h>
 #include <OrvintaPlatform/LaunchAtLogin.h>
 #include <OrvintaPlatform/SystemClipboard.h>
 #include <OrvintaPlatform/ToneSoundPlayer.h>
@@ -49,51 +51,145 @@ AppServices application() {
     return services;
 }
 
+KeyboardChoice chooseKeyboard(const KeyboardProbe &probe) {
+    KeyboardChoice choice;
+    if (probe.waylandSession && probe.globalShortcutsPortal > 0)
+        choice.shortcuts = KeyboardChoice::Shortcuts::portal;
+    if (probe.virtualKeyboard && probe.dataControl) {
+        choice.keystrokes = KeyboardChoice::Keystrokes::compositor;
+        choice.clipboard = KeyboardChoice::Clipboard::compositor;
+    } else if (probe.waylandSession && probe.remoteDesktopKeyboard() &&
+               (probe.dataControl || probe.x11)) {
+        choice.keystrokes = KeyboardChoice::Keystrokes::portal;
+        if (probe.dataControl)
+            choice.clipboard = KeyboardChoice::Clipboard::compositor;
+    } else if (probe.waylandSession && !probe.x11) {
+        choice.keystrokes = KeyboardChoice::Keystrokes::compositor;
+        choice.clipboard = KeyboardChoice::Clipboard::compositor;
+    }
+    return choice;
+}
+
 namespace {
 
-/// Where paste at the cursor and the clipboard go, from what was probed: the
-/// compositor where it offers both the virtual keyboard and data control;
-/// else X11 (XWayland included) where a display opened; else the compositor
-/// the session names, which keeps the text on the clipboard where it can and
-/// says what it lacks.
-bool pasteThroughWayland(const WaylandKeyboard &wayland, const X11Keyboard &x11) {
-    if (wayland.unavailableReason.isEmpty())
-        return true;
-    return !x11.unavailableReason.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
+using PasteBackend = DesktopCapabilities::PasteBackend;
+using ClipboardBackend = DesktopCapabilities::ClipboardBackend;
 
-std::shared_ptr<ClipboardPaster> makePaster(X11Keyboard &x11,
-                                            std::shared_ptr<PreferencesStore> preferences,
-                                            KeyboardStatus *status = nullptr) {
+/// The desktop's keyboard back ends, each opened once and handed to the
+/// services that chooseKeyboard names; `status` says which they went through.
+struct Keyboard {
+    X11Keyboard x11 = openX11Keyboard();
     WaylandKeyboard wayland = openWaylandKeyboard();
-    KeyboardStatus ignored;
-    KeyboardStatus &found = status ? *status : ignored;
-    found.waylandConnected = wayland.connected;
-    found.virtualKeyboard = wayland.virtualKeyboard;
-    found.dataControl = wayland.dataControl;
-    std::shared_ptr<ClipboardPaster> paster;
-    if (!pasteThroughWayland(wayland, x11)) {
-        paster =
+    PortalProbe portals;
+    KeyboardChoice choice;
+    PortalKeyboard portal;
+    KeyboardStatus status;
+
+    /// Opens the portal back ends that the choice names and the caller asks
+    /// for; each may bring up the desktop's dialog.
+    Keyboard(bool shortcuts, bool paste, const std::shared_ptr<PreferencesStore> &preferences) {
+        KeyboardProbe &probe = status.probe;
+        probe.waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        probe.x11 = x11.unavailableReason.isEmpty();
+        probe.virtualKeyboard = wayland.keystrokes->unavailableReason().isEmpty();
+        probe.dataControl = wayland.clipboard->unavailableReason().isEmpty();
+        status.display = x11.unavailableReason;
+        if (probe.waylandSession) {
+            // The GUI thread waits here, once, before any window shows: at
+            // most probePortals' 5 s where a portal hangs (its calls go out
+            // together; the registry's Register, where there is one, as
+            // long again). Off this thread the keyboard services could not
+            // be chosen before they are built. X11 sessions never ask.
+            portals = probePortals();
+            probe.globalShortcutsPortal = portals.globalShortcuts;
+            probe.remoteDesktopPortal = portals.remoteDesktop;
+            probe.remoteDesktopDevices = portals.remoteDesktopDevices;
+            probe.portalRegistry = portals.registry;
+            probe.portalUnavailable = portals.unavailableReason;
+            qCInfo(lcHotkey, "Desktop portal: GlobalShortcuts %u, RemoteDesktop %u, registry %u%s",
+                   portals.globalShortcuts, portals.remoteDesktop, portals.registry,
+                   qUtf8Printable(portals.unavailableReason.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" (%1)").arg(portals.unavailableReason)));
+        }
+        choice = chooseKeyboard(probe);
+        const bool portalShortcuts =
+            shortcuts && choice.shortcuts == KeyboardChoice::Shortcuts::portal;
+        const bool portalPaste = paste && choice.keystrokes == KeyboardChoice::Keystrokes::portal;
+        if (portalShortcuts || portalPaste) {
+            portal = openPortalKeyboard(portals, portalShortcuts, portalPaste, preferences);
+            status.portal = portal.unavailableReason;
+            if (!portal.unavailableReason.isEmpty())
+                qCWarning(lcHotkey, "Desktop portal unavailable: %s",
+                          qUtf8Printable(portal.unavailableReason));
+        }
+    }
+
+    std::shared_ptr<ClipboardPaster> paster(std::shared_ptr<PreferencesStore> preferences) {
+        switch (choice.keystrokes) {
+        case KeyboardChoice::Keystrokes::compositor: {
+            qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
+            const KeyboardProbe &probe = status.probe;
+            status.pasteBackend = probe.virtualKeyboard && probe.dataControl
+                                      ? PasteBackend::waylandVirtualKeyboard
+                                      : PasteBackend::none;
+            status.clipboard =
+                probe.dataControl ? ClipboardBackend::dataControl : ClipboardBackend::none;
+            auto paster = std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
+                                                            std::move(wayland.clipboard),
+                                                            std::move(preferences));
+            status.paste = paster->unavailableReason();
+            return paster;
+        }
+        case KeyboardChoice::Keystrokes::portal:
+            if (portal.keystrokes)
+                return portalPaster(std::move(preferences));
+            break;
+        case KeyboardChoice::Keystrokes::x11:
+            break;
+        }
+        if (status.probe.waylandSession && status.probe.x11)
+            qCInfo(lcPaste,
+                   "Paste at the cursor through XWayland: it reaches X11 applications only");
+        auto paster =
             std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
-        const bool x11Works = x11.unavailableReason.isEmpty();
-        found.pasteBackend = x11Works && paster->unavailableReason().isEmpty()
-                                 ? DesktopCapabilities::PasteBackend::xtest
-                                 : DesktopCapabilities::PasteBackend::none;
-        found.clipboard = x11Works ? DesktopCapabilities::ClipboardBackend::x11
-                                   : DesktopCapabilities::ClipboardBackend::none;
+        status.paste = paster->unavailableReason();
+        status.pasteBackend =
+            status.probe.x11 && status.paste.isEmpty() ? PasteBackend::xtest : PasteBackend::none;
+        status.clipboard = status.probe.x11 ? ClipboardBackend::x11 : ClipboardBackend::none;
         return paster;
     }
-    qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
-    const bool keystrokes = wayland.keystrokes->unavailableReason().isEmpty();
-    const bool clipboard = wayland.clipboard->unavailableReason().isEmpty();
-    found.pasteBackend = keystrokes && clipboard
-                             ? DesktopCapabilities::PasteBackend::waylandVirtualKeyboard
-                             : DesktopCapabilities::PasteBackend::none;
-    found.clipboard = clipboard ? DesktopCapabilities::ClipboardBackend::dataControl
-                                : DesktopCapabilities::ClipboardBackend::none;
-    return std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
-                                             std::move(wayland.clipboard), std::move(preferences));
-}
+
+    std::shared_ptr<ClipboardPaster> portalPaster(std::shared_ptr<PreferencesStore> preferences) {
+        std::unique_ptr<PasteClipboard> clipboard;
+        if (choice.clipboard == KeyboardChoice::Clipboard::compositor) {
+            clipboard = std::move(wayland.clipboard);
+        } else {
+            // XWayland's selection, which the compositor hands to Wayland windows.
+            std::shared_ptr<PasteKeystrokes> display = std::move(x11.keystrokes);
+            clipboard = makeQtPasteClipboard([display] { return display->clipboardHasOwner(); });
+        }
+        qCInfo(lcPaste,
+               "Paste at the cursor through the RemoteDesktop portal, the clipboard "
+               "through %s",
+               choice.clipboard == KeyboardChoice::Clipboard::compositor ? "the compositor"
+                                                                         : "X11");
+        notePortalPaste();
+        return std::make_shared<ClipboardPaster>(std::move(portal.keystrokes), std::move(clipboard),
+                                                 std::move(preferences));
+    }
+
+    /// The RemoteDesktop portal pastes. The desktop's answer comes later, so
+    /// it is no reason here: a paste it does not allow leaves the text on
+    /// the clipboard, and the bubble says so.
+    void notePortalPaste() {
+        status.pasteBackend = PasteBackend::remoteDesktopPortal;
+        status.clipboard = choice.clipboard == KeyboardChoice::Clipboard::compositor
+                               ? ClipboardBackend::dataControl
+                               : ClipboardBackend::x11;
+        status.paste.clear();
+    }
+};
 
 /// The desktop's name, for the wording of its fixes.
 DesktopCapabilities::Desktop desktopFromEnvironment() {
@@ -152,35 +248,72 @@ bool xembedTrayAvailable() {
     return owned;
 }
 
+/// The user's combination for `action`, as the hotkey service reads it.
+KeyCombo storedCombo(const PreferencesStore &preferences, HotkeyAction action) {
+    const std::optional<QByteArray> data = preferences.dataValue(comboPreferenceKey(action));
+    const std::optional<KeyCombo> stored = data ? KeyCombo::fromJson(*data) : std::nullopt;
+    return stored && stored->isGlobalShortcut() ? *stored : defaultCombo(action);
+}
+
 } // namespace
 
-std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences) {
-    X11Keyboard keyboard = openX11Keyboard();
-    return makePaster(keyboard, std::move(preferences));
+std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences,
+                                              std::chrono::milliseconds permissionWait) {
+    Keyboard keyboard(false, true, preferences);
+    if (keyboard.portal.waitForKeystrokes)
+        keyboard.portal.waitForKeystrokes(permissionWait);
+    return keyboard.paster(std::move(preferences));
 }
 
 KeyboardStatus addKeyboard(AppServices &services) {
-    X11Keyboard keyboard = openX11Keyboard();
-    if (!keyboard.unavailableReason.isEmpty())
-        qCWarning(lcHotkey,
-                  "Keyboard services unavailable: %s (no X11 shortcuts or hold key; "
-                  "orvinta-cli doctor says what works here)",
-                  qUtf8Printable(keyboard.unavailableReason));
-    KeyboardStatus status;
-    status.display = keyboard.unavailableReason;
-    status.shortcuts = keyboard.grabber->unavailableReason();
-    status.holdKey = keyboard.makeHoldKeySource()->unavailableReason();
+    Keyboard keyboard(true, true, services.preferences);
+    KeyboardStatus &status = keyboard.status;
+    std::unique_ptr<KeyGrabber> grabber;
+    std::function<std::unique_ptr<ModifierKeySource>()> makeSource;
+    if (keyboard.portal.grabber) {
+        qCInfo(lcHotkey, "Global shortcuts and the hold key through the GlobalShortcuts portal");
+        status.keys = DesktopCapabilities::KeysBackend::globalShortcutsPortal;
+        grabber = std::move(keyboard.portal.grabber);
+        makeSource = std::move(keyboard.portal.makeHoldKeySource);
+    } else {
+        if (!keyboard.x11.unavailableReason.isEmpty())
+            qCWarning(lcHotkey,
+                      "Keyboard services unavailable: %s (no X11 shortcuts or hold key; "
+                      "orvinta-cli doctor says what works here)",
+                      qUtf8Printable(keyboard.x11.unavailableReason));
+        else if (status.probe.waylandSession)
+            qCInfo(lcHotkey, "Global shortcuts and the hold key through XWayland: they work while "
+                             "an X11 application has the focus");
+        grabber = std::move(keyboard.x11.grabber);
+        makeSource = std::move(keyboard.x11.makeHoldKeySource);
+    }
+    status.shortcuts = grabber->unavailableReason();
+    status.holdKey = makeSource()->unavailableReason();
     status.remoteHoldKey = std::make_shared<RemoteHoldKey>();
-    services.hotkeys =
-        std::make_shared<HotkeyManager>(services.preferences, std::move(keyboard.grabber));
-    auto paster = makePaster(keyboard, services.preferences, &status);
-    status.paste = paster->unavailableReason();
-    services.paster = std::move(paster);
-    services.setUpDictation =
-        [makeSource = std::move(keyboard.makeHoldKeySource), remote = status.remoteHoldKey,
-         preferences = services.preferences](DictationController &controller) {
-            attachDictationKeyMonitor(controller, remote->makeSource(makeSource()), preferences);
-        };
+    services.hotkeys = std::make_shared<HotkeyManager>(services.preferences, std::move(grabber));
+    services.paster = keyboard.paster(services.preferences);
+    // The back end's own key and orvinta-cli hold both hold.
+    services.setUpDictation = [makeSource = std::move(makeSource), remote = status.remoteHoldKey,
+                               preferences =
+                                   services.preferences](DictationController &controller) {
+        attachDictationKeyMonitor(controller, remote->makeSource(makeSource()), preferences);
+    };
+    return status;
+}
+
+KeyboardStatus keyboardStatus() {
+    Keyboard keyboard(false, false, nullptr);
+    KeyboardStatus &status = keyboard.status;
+    if (keyboard.choice.shortcuts == KeyboardChoice::Shortcuts::portal) {
+        status.keys = DesktopCapabilities::KeysBackend::globalShortcutsPortal;
+    } else {
+        status.shortcuts = keyboard.x11.grabber->unavailableReason();
+        status.holdKey = keyboard.x11.makeHoldKeySource()->unavailableReason();
+    }
+    if (keyboard.choice.keystrokes == KeyboardChoice::Keystrokes::portal)
+        keyboard.notePortalPaste();
+    else
+        keyboard.paster(nullptr);
     return status;
 }
 
@@ -189,24 +322,26 @@ bool waylandSession() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-void probePortals(DesktopCapabilities &) {}
-
 DesktopCapabilities probe(const AppServices &services, const KeyboardStatus &keyboard) {
     DesktopCapabilities c;
     c.session = waylandSession() ? DesktopCapabilities::Session::wayland
                                  : DesktopCapabilities::Session::x11;
     c.desktop = desktopFromEnvironment();
     c.x11Unavailable = keyboard.display;
-    c.x11Shortcuts = keyboard.shortcuts;
-    c.x11HoldKey = keyboard.holdKey;
+    c.keys = keyboard.keys;
+    c.shortcutsUnavailable = keyboard.shortcuts;
+    c.holdKeyUnavailable = keyboard.holdKey;
     c.pasteUnavailable = keyboard.paste;
-    c.waylandConnected = keyboard.waylandConnected;
-    c.virtualKeyboard = keyboard.virtualKeyboard;
-    c.dataControl = keyboard.dataControl;
     c.paste = keyboard.pasteBackend;
     c.clipboard = keyboard.clipboard;
-    if (c.isWayland())
-        probePortals(c);
+    // The compositor and the portals as the keyboard services found them: asked once.
+    c.virtualKeyboard = keyboard.probe.virtualKeyboard;
+    c.dataControl = keyboard.probe.dataControl;
+    c.globalShortcutsPortal = keyboard.probe.globalShortcutsPortal;
+    c.remoteDesktopPortal = keyboard.probe.remoteDesktopPortal;
+    c.remoteDesktopKeyboard = keyboard.probe.remoteDesktopKeyboard();
+    c.portalUnavailable = keyboard.portal;
+    c.appId = orvintaAppId();
     c.statusNotifierHost = statusNotifierHostRegistered();
     c.xembedTray = c.hasX11() && xembedTrayAvailable();
     c.speechModel = speechModelInstalled();
@@ -217,7 +352,9 @@ DesktopCapabilities probe(const AppServices &services, const KeyboardStatus &key
     }
     for (HotkeyAction action : allHotkeyActions)
         c.shortcuts.emplace_back(action, services.hotkeys ? services.hotkeys->combo(action)
-                                                          : defaultCombo(action));
+                                         : services.preferences
+                                             ? storedCombo(*services.preferences, action)
+                                             : defaultCombo(action));
     return c;
 }
 
@@ -231,6 +368,10 @@ std::shared_ptr<SpeechRecognizer> recognizer() {
 
 std::shared_ptr<TranslationBackend> translation() {
     return std::make_shared<ApertiumTranslator>();
+}
+
+std::shared_ptr<DesktopNotifier> notifier() {
+    return std::make_shared<FreedesktopNotifier>(QDBusConnection::sessionBus());
 }
 
 bool speechModelInstalled() {

@@ -369,8 +369,9 @@ int doctor(int argc, char **argv) {
     QCoreApplication::setApplicationName(QStringLiteral("orvinta-cli"));
     AppServices services;
     services.preferences = std::make_shared<PreferencesStore>();
-    const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(services);
-    DesktopCapabilities capabilities = DesktopBackends::probe(services, keyboard);
+    // What the application would choose, with no portal session (and so no dialog of the desktop).
+    DesktopCapabilities capabilities =
+        DesktopBackends::probe(services, DesktopBackends::keyboardStatus());
     // A command may wait for the sound server, as the application's device list does elsewhere.
     const std::optional<std::vector<InputDeviceRecord>> devices =
         DesktopBackends::audioCapture()->inputDevices();

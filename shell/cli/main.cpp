@@ -1,8 +1,10 @@
 // orvinta-cli: Orvinta without a desktop, for scripts and servers.
 
+#include "ApplicationCommands.h"
 #include "CliSupport.h"
 #include "DesktopBackends.h"
 #include "InputCommands.h"
+#include "TranscribeCommand.h"
 #include "UpdateCommands.h"
 
 #include <OrvintaApp/AppState.h>
@@ -15,14 +17,12 @@
 #include <OrvintaPlatform/SingleInstance.h>
 #include <OrvintaUpdates/AppVersion.h>
 
-#include <OrvintaEngine/MainThread.h>
-#include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngineBackends/AudioDevices.h>
-#include <OrvintaEngineBackends/FileAudioSource.h>
 #include <OrvintaEngineBackends/LocaleData.h>
 
 #include <QCommandLineParser>
 #include <QCoroSignal>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QTime>
@@ -66,17 +66,12 @@ void printInterim(const QString &text) {
 }
 
 /// The delegate of a file transcription: prints lines, keeps nothing.
-class PrintingDelegate : public QObject, public STTEngineDelegate {
+class PrintingDelegate : public Cli::FileRunDelegate {
 public:
     PrintingDelegate(QString locale, bool showInterim)
-        : m_locale(std::move(locale))
+        : FileRunDelegate(std::move(locale))
         , m_showInterim(showInterim) {}
 
-    QString selectedLocale() const override { return m_locale; }
-    void setIsModelLoading(bool) override {}
-    void setIsModelLoaded(bool loaded) override { m_loaded = loaded; }
-    void setModelLoadingStatus(const QString &) override {}
-    void setErrorMessage(const std::optional<QString> &message) override { m_error = message; }
     void setInterimText(const QString &text) override {
         if (m_showInterim && !text.isEmpty() && text != m_lastInterim)
             printInterim(text);
@@ -89,42 +84,17 @@ public:
     }
     /// Called once standard output cannot take more lines.
     void onOutputClosed(std::function<void()> handler) { m_outputClosed = std::move(handler); }
-    // A file source does not fail mid-run; should capture fail anyway, say so.
-    void captureDidFail(const QString &description) override { fail(description); }
-
-    bool isLoaded() const { return m_loaded; }
-    QString error() const {
-        return m_error.value_or(QStringLiteral("The speech model could not be prepared"));
-    }
 
 private:
-    QString m_locale;
     bool m_showInterim;
-    bool m_loaded = false;
-    std::optional<QString> m_error;
     QString m_lastInterim;
     std::function<void()> m_outputClosed;
 };
 
-QCoro::Task<int> transcribe(OnDeviceSpeechEngine &engine, PrintingDelegate &delegate,
-                            StopRequest &stop) {
-    QCoro::Task<> loading = engine.loadModel(delegate.selectedLocale());
-    co_await loading;
-    if (!delegate.isLoaded()) {
-        fail(delegate.error());
-        co_return 1;
-    }
-    try {
-        co_await engine.startTranscribing(AudioSourceType::microphone, std::nullopt);
-    } catch (const EngineError &error) {
-        fail(QString::fromStdString(error.description()));
-        co_return 1;
-    }
-    QCoro::Task<> stopRequested = stop.wait();
-    co_await stopRequested;
-    QCoro::Task<> stopping = engine.stopTranscribing();
-    co_await stopping;
-    co_return 0;
+QCoro::Task<int> transcribe(QString path, PrintingDelegate &delegate, StopRequest &stop) {
+    QCoro::Task<Cli::FileRun> running = Cli::transcribeFile(std::move(path), delegate, stop);
+    const Cli::FileRun run = co_await running;
+    co_return run.status;
 }
 
 /// A listening run through the application state, so that lines reach the
@@ -208,13 +178,12 @@ int listDevices() {
 }
 
 int exportTranscript(const QStringList &arguments) {
-    if (arguments.size() < 2 || arguments.size() > 3 ||
-        (arguments[1] != QLatin1String("txt") && arguments[1] != QLatin1String("srt"))) {
-        fail(QStringLiteral("usage: orvinta-cli export txt|srt [FILE]"));
+    const std::optional<ExportFormat> format =
+        arguments.size() >= 2 ? exportFormatFromExtension(arguments[1]) : std::nullopt;
+    if (arguments.size() > 3 || !format) {
+        fail(QStringLiteral("usage: orvinta-cli export txt|srt|vtt [FILE]"));
         return 2;
     }
-    const ExportFormat format =
-        arguments[1] == QLatin1String("srt") ? ExportFormat::srt : ExportFormat::plainText;
     SessionStore store;
     std::optional<SessionData> session;
     try {
@@ -224,7 +193,8 @@ int exportTranscript(const QStringList &arguments) {
                  .arg(QString::fromUtf8(error.what())));
         return 1;
     }
-    const QString content = session ? exportContent(session->lines, format) : QString();
+    const QString content =
+        exportContent(session ? session->lines : QList<ConfirmedLine>(), *format);
     if (arguments.size() == 3) {
         if (const auto error = writeFileAtomically(arguments[2], content.toUtf8())) {
             fail(QStringLiteral("cannot write %1").arg(*error));
@@ -296,8 +266,12 @@ int main(int argc, char **argv) {
         "                     save it in Orvinta's transcript (unless --no-save)\n"
         "  transcribe FILE    transcribe an audio file (WAV, FLAC, Ogg and what else libsndfile "
         "reads)\n"
+        "  transcribe --format txt|srt|vtt [-o OUT] FILE  the recording as \"[HH:MM:SS] text\"\n"
+        "                     lines or subtitles, timed from its start\n"
         "  devices            list the audio input devices (id and name)\n"
-        "  export txt|srt [FILE]  write the saved transcript (standard output without FILE)\n"
+        "  apps               list the applications playing sound (the name for --app, and\n"
+        "                     what each plays)\n"
+        "  export txt|srt|vtt [FILE]  write the saved transcript (standard output without FILE)\n"
         "  translate --to ID TEXT...  translate a text\n"
         "  check-update [--feed URL] [--ca-file PEM]  say whether a newer Orvinta is available\n"
         "  dictate [--hold-key KEYSYM]  hold the key (default Right Ctrl), speak, release: the\n"
@@ -314,12 +288,17 @@ int main(int argc, char **argv) {
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral(
-            "listen, transcribe, devices, export, translate, dictate, paste, shortcuts, hold, "
-            "toggle, doctor or check-update"));
+            "listen, transcribe, devices, apps, export, translate, dictate, paste, shortcuts, "
+            "hold, toggle, doctor or check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
-        QStringLiteral("system or microphone (default: Orvinta's setting)"),
+        QStringLiteral("system, microphone or app (default: Orvinta's setting)"),
         QStringLiteral("source"));
+    const QCommandLineOption appOption(
+        QStringLiteral("app"),
+        QStringLiteral("with --source app: the application to listen to, by name or program "
+                       "(\"orvinta-cli apps\" lists them)"),
+        QStringLiteral("name"));
     const QCommandLineOption deviceOption(QStringLiteral("device"),
                                           QStringLiteral("input device id for the microphone"),
                                           QStringLiteral("id"));
@@ -339,8 +318,17 @@ int main(int argc, char **argv) {
         QStringLiteral("to"), QStringLiteral("language to translate into"), QStringLiteral("id"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("log each step on standard error"));
-    parser.addOptions({sourceOption, deviceOption, localeOption, interimOption, noSaveOption,
-                       fromOption, toOption, verboseOption});
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("transcribe: write the whole recording as txt, srt or vtt at the end"),
+        QStringLiteral("format"));
+    const QCommandLineOption outputOption(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("transcribe: write to this file, replaced only once all went well"),
+        QStringLiteral("file"));
+    parser.addOptions({sourceOption, appOption, deviceOption, localeOption, interimOption,
+                       noSaveOption, fromOption, toOption, verboseOption, formatOption,
+                       outputOption});
     parser.process(*app);
 
     const QStringList arguments = parser.positionalArguments();
@@ -350,14 +338,18 @@ int main(int argc, char **argv) {
 
     if (command == QLatin1String("devices"))
         return listDevices();
+    if (command == QLatin1String("apps"))
+        return Cli::listApplications();
     if (command == QLatin1String("export"))
         return exportTranscript(arguments);
 
     int exitCode = 1;
     const auto runTask = [&](QCoro::Task<int> task) {
+        // Queued, so that a task done before the loop runs still ends it.
         QCoro::connect(std::move(task), app.get(), [&](int code) {
             exitCode = code;
-            QCoreApplication::exit(code);
+            QMetaObject::invokeMethod(
+                app.get(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
         });
         app->exec();
         return exitCode;
@@ -383,28 +375,29 @@ int main(int argc, char **argv) {
     if (command == QLatin1String("transcribe")) {
         if (arguments.size() != 2)
             return usage(parser);
-        OnDeviceSpeechEngine *enginePointer = nullptr;
-        std::shared_ptr<AudioCaptureBackend> capture;
-        try {
-            auto file = std::make_unique<FileAudioSource>(
-                arguments.at(1).toStdString(),
-                [&enginePointer] {
-                    return enginePointer && enginePointer->queuedInputBuffers() < 8;
-                },
-                [&stop] { postToMainThread([&stop] { stop.request(); }); });
-            capture = std::make_shared<FileCaptureBackend>(std::move(file));
-        } catch (const EngineError &error) {
-            fail(QString::fromStdString(error.description()));
-            return 1;
+        const QString locale = parser.value(localeOption).isEmpty() ? QStringLiteral("en-US")
+                                                                    : parser.value(localeOption);
+        if (parser.isSet(formatOption) || parser.isSet(outputOption)) {
+            // Without --format, the output file's extension says it; else text.
+            const QString suffix = QFileInfo(parser.value(outputOption)).suffix();
+            const std::optional<ExportFormat> format = exportFormatFromExtension(
+                parser.isSet(formatOption)          ? parser.value(formatOption)
+                : exportFormatFromExtension(suffix) ? suffix
+                                                    : QStringLiteral("txt"));
+            if (!format) {
+                fail(QStringLiteral("usage: orvinta-cli transcribe --format txt|srt|vtt [-o OUT] "
+                                    "FILE"));
+                return 2;
+            }
+            return runTask(Cli::transcribeInto(arguments.at(1), locale, *format,
+                                               parser.isSet(outputOption)
+                                                   ? std::optional(parser.value(outputOption))
+                                                   : std::nullopt,
+                                               stop));
         }
-        PrintingDelegate delegate(parser.value(localeOption).isEmpty() ? QStringLiteral("en-US")
-                                                                       : parser.value(localeOption),
-                                  parser.isSet(interimOption));
-        OnDeviceSpeechEngine engine(&delegate, DesktopBackends::recognizer(), capture,
-                                    std::make_shared<SerialWorker>("orvinta-speech"));
-        enginePointer = &engine;
+        PrintingDelegate delegate(locale, parser.isSet(interimOption));
         delegate.onOutputClosed([&stop] { stop.request(); });
-        const int status = runTask(transcribe(engine, delegate, stop));
+        const int status = runTask(transcribe(arguments.at(1), delegate, stop));
         return outputFailed() ? outputStatus() : status;
     }
 
@@ -424,10 +417,16 @@ int main(int argc, char **argv) {
         else if (name == QLatin1String("system") || name == QLatin1String("systemAudio"))
             services.preferences->setString(QStringLiteral("app.selectedSource"),
                                             QStringLiteral("systemAudio"));
-        else {
-            fail(QStringLiteral("unknown source \"%1\" (use system or microphone)").arg(name));
+        else if (name == QLatin1String("app") || name == QLatin1String("application")) {
+            if (!Cli::chooseApplicationSource(services, parser.value(appOption)))
+                return 2;
+        } else {
+            fail(QStringLiteral("unknown source \"%1\" (use system, microphone or app)").arg(name));
             return 2;
         }
+    } else if (parser.isSet(appOption) &&
+               !Cli::chooseApplicationSource(services, parser.value(appOption))) {
+        return 2;
     }
     if (parser.isSet(localeOption))
         services.preferences->setString(QStringLiteral("app.selectedLocale"),
@@ -475,6 +474,7 @@ int main(int argc, char **argv) {
                            transcript.confirmedLines()[printed].text))
                 stop.request(); // nobody reads any more: end the run, keeping what was said
     });
+    Cli::reportWaiting(*state.listening());
     if (parser.isSet(interimOption))
         QObject::connect(&transcript, &Transcript::interimTextChanged, &state, [&] {
             if (!transcript.interimText().isEmpty())

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 namespace Orvinta::Testing {
 
@@ -30,6 +31,22 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::optional<QString> srtByFfmpeg(const QString &path) {
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-f", "srt", "-"});
+    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
+        return std::nullopt;
+    // It ends lines within a cue with CR LF.
+    return QString::fromUtf8(ffmpeg.readAllStandardOutput()).remove('\r');
+}
+
+QStringList srtTexts(const QString &srt) {
+    QStringList texts;
+    for (const QString &block : srt.split("\n\n", Qt::SkipEmptyParts))
+        texts << block.section('\n', 2).trimmed();
+    return texts;
 }
 
 AppFixture::AppFixture()

@@ -76,6 +76,12 @@ QByteArray readAll(const QString &path);
 /// Writes `bytes` to `path`, creating its folder; false when it cannot.
 bool writeFile(const QString &path, const QByteArray &bytes);
 
+/// A subtitle file as ffmpeg, a parser of our choosing, reads it: converted
+/// to SRT. Nothing when ffmpeg refuses it or is not installed.
+std::optional<QString> srtByFfmpeg(const QString &path);
+/// The texts of the cues of an SRT document.
+QStringList srtTexts(const QString &srt);
+
 /// Runs the event loop until `done` holds or `timeout` passes.
 inline bool waitUntil(const std::function<bool()> &done,
                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) {

@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
 
 #include <QFile>
-
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <limits>
 
@@ -60,6 +60,66 @@ TEST(Export, srtCuesEndAtTheNextLineOrTheirReadingTime) {
         << plain.toStdString();
 }
 
+TEST(Export, webVttHasTheSrtCuesEscapedAndFfmpegReadsThemBack) {
+    const QString second(45, 's');
+    const QList<ConfirmedLine> lines{line(at(10, 0, 0), "Say \"-->\" & <b>bold</b>, 2<3 > 1"),
+                                     line(at(10, 0, 1.5), second), line(at(11, 2, 3.04), "b\nc")};
+    EXPECT_EQ(webVttTranscript(lines),
+              QString("WEBVTT\n\n"
+                      "00:00:00.000 --> 00:00:01.500\n"
+                      "Say \"--&gt;\" &amp; &lt;b&gt;bold&lt;/b&gt;, 2&lt;3 &gt; 1\n\n"
+                      "00:00:01.500 --> 00:00:04.500\n%1\n\n"
+                      "01:02:03.040 --> 01:02:05.040\nb\nc")
+                  .arg(second));
+    EXPECT_EQ(webVttTranscript({}), "WEBVTT");
+    EXPECT_EQ(webVttTime(360000.5), "100:00:00.500");
+    EXPECT_EQ(webVttTime(std::numeric_limits<double>::quiet_NaN()), "00:00:00.000");
+    // A blank line would end the cue, a NUL is no text.
+    EXPECT_EQ(webVttCueText({0, 1, QString("One\r\n\r\n \nTwo%1\rThree").arg(QChar(0))}),
+              QString("One\nTwo%1\nThree").arg(QChar(QChar::ReplacementCharacter)));
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("talk.vtt");
+    ASSERT_TRUE(writeFile(path, exportContent(lines, ExportFormat::webVtt).toUtf8()));
+    const std::optional<QString> read = srtByFfmpeg(path);
+    if (!read)
+        GTEST_SKIP() << "ffmpeg (scripts/deps.sh) is not installed";
+    EXPECT_EQ(read->trimmed(), srtTranscript(lines));
+}
+
+TEST(Export, aRecordingsCuesFollowItsWordsAndLongSentencesAreCut) {
+    // 30 words of 0.3 s from 1 s on: 9 s and 179 characters make three cues.
+    HeardSentence talk;
+    for (int i = 0; i < 30; ++i)
+        talk.words.append({"alpha", 1 + i * 0.3, 1.3 + i * 0.3});
+    talk.text = QStringList(30, "alpha").join(' ');
+    const QString ten = QStringList(10, "alpha").join(' ');
+    const HeardSentence yes{"Yes.", {{"Yes.", 10.5, 11.2}}};
+    const HeardSentence untimed{"Untimed words here.", {}};
+    const HeardSentence then{"Then.", {{"Then.", 12.0, 12.5}}};
+    const HeardSentence late{"Too late.", {{"Too", 12.8, 13.1}, {"late.", 13.2, 14}}};
+    const QString longWord(100, 'w');
+    const HeardSentence word{longWord, {{longWord, 13.5, 13.9}}};
+
+    const QList<SubtitleCue> cues = recordingCues({talk, yes, untimed, then, late, word}, 13.6);
+    const auto form = [](const SubtitleCue &cue) {
+        return QString("%1-%2 %3").arg(cue.start, 0, 'f', 2).arg(cue.end, 0, 'f', 2).arg(cue.text);
+    };
+    QStringList described;
+    for (const SubtitleCue &cue : cues)
+        described << form(cue);
+    EXPECT_EQ(described, (QStringList{"1.00-4.00 " + ten, "4.00-7.00 " + ten, "7.00-10.00 " + ten,
+                                      "10.50-11.20 Yes.", "11.20-12.00 Untimed words here.",
+                                      "12.00-12.50 Then.", "12.80-13.50 Too late.",
+                                      "13.50-13.60 " + longWord}));
+
+    EXPECT_EQ(recordingContent({talk, yes}, 13.6, ExportFormat::plainText),
+              "[00:00:01] " + talk.text + "\n[00:00:10] Yes.");
+    EXPECT_EQ(recordingContent({yes}, 13.6, ExportFormat::srt),
+              "1\n00:00:10,500 --> 00:00:11,200\nYes.");
+    EXPECT_EQ(recordingContent({}, 0, ExportFormat::webVtt), "WEBVTT");
+}
+
 TEST(Export, plainTextUsesLocalTimeAndTheFileNameTheUtcDate) {
     const QList<ConfirmedLine> lines{line(at(14, 3, 7.9), "Good morning."),
                                      line(at(14, 3, 11), "Let us begin.")};
@@ -72,6 +132,7 @@ TEST(Export, plainTextUsesLocalTimeAndTheFileNameTheUtcDate) {
     const QDateTime evening(QDate(2026, 12, 5), QTime(23, 30), QTimeZone("America/New_York"));
     EXPECT_EQ(suggestedExportFileName(ExportFormat::plainText, evening), "orvinta-2026-12-06.txt");
     EXPECT_EQ(suggestedExportFileName(ExportFormat::srt, evening), "orvinta-2026-12-06.srt");
+    EXPECT_EQ(suggestedExportFileName(ExportFormat::webVtt, evening), "orvinta-2026-12-06.vtt");
 }
 
 TEST(Export, throughTheDialogAndCopyAll) {

@@ -258,6 +258,65 @@ TEST(Listening, aReloadDuringAStartOrAFailedCaptureStopsThatRun) {
     EXPECT_TRUE(listening.isListening());
 }
 
+// The application source: the list the panel chooses from, the choice kept
+// by name, and the run that waits while the application plays nothing.
+TEST(Listening, theApplicationSourceFollowsTheChosenApplication) {
+    AppFixture f;
+    f.audio = f.capture;
+    f.restart();
+    AppState &s = *f.state;
+    ListeningController &listening = *s.listening();
+    ApplicationList &applications = *s.applications();
+
+    // Nothing chosen yet: a start says so and starts nothing.
+    s.preferences()->setSelectedSource(AudioSourceType::application);
+    f.toggleListening();
+    EXPECT_EQ(listening.errorMessageText(), "Choose the application to listen to");
+    EXPECT_EQ(f.starts(), 0);
+
+    // The list follows the sound server while the source is chosen.
+    OrvintaTest::PlaybackWatchScript &watch = *f.capture->playbackWatch;
+    ASSERT_TRUE(waitUntil([&] { return watch.isWatched(); }));
+    watch.deliver({{7, "Firefox", "firefox", "firefox", "Meeting", false},
+                   {8, "Spotify", "spotify", "", "Song", false}});
+    ASSERT_TRUE(waitUntil([&] { return applications.rowCount() == 2; }));
+    EXPECT_EQ(applications.selectedIndex(), -1);
+    applications.selectIndex(0);
+    EXPECT_EQ(f.preferences->stringValue("app.selectedApplication"), "Firefox");
+    EXPECT_EQ(applications.selectedIndex(), 0);
+
+    // The run follows the application by name, and says when it waits for it.
+    f.toggleListening();
+    ASSERT_TRUE(listening.isListening());
+    OrvintaTest::ApplicationAudioScript &capture = *f.capture->applicationAudio;
+    EXPECT_EQ(capture.application, "Firefox");
+    QSignalSpy status(&listening, &ListeningController::waitingStatusChanged);
+    capture.onWaiting(true);
+    ASSERT_TRUE(waitUntil([&] { return !listening.waitingStatus().isEmpty(); }));
+    EXPECT_EQ(listening.waitingStatus(), "Waiting for Firefox to play sound");
+    capture.onWaiting(false);
+    ASSERT_TRUE(waitUntil([&] { return listening.waitingStatus().isEmpty(); }));
+    capture.onWaiting(true);
+    ASSERT_TRUE(waitUntil([&] { return status.count() == 3; }));
+    f.toggleListening();
+    EXPECT_FALSE(capture.running);
+    EXPECT_TRUE(listening.waitingStatus().isEmpty());
+
+    // The chosen application stays listed, and chosen, while it plays nothing.
+    watch.deliver({{8, "Spotify", "spotify", "", "Song", false}});
+    ASSERT_TRUE(waitUntil([&] { return applications.playingCount() == 1; }));
+    EXPECT_EQ(applications.rowCount(), 2);
+    const QModelIndex chosen = applications.index(applications.selectedIndex());
+    EXPECT_EQ(applications.data(chosen, ApplicationList::NameRole), "Firefox");
+    EXPECT_FALSE(applications.data(chosen, ApplicationList::PlayingRole).toBool());
+
+    // It is kept across runs; another source ends the watch.
+    f.restart();
+    EXPECT_EQ(f.state->preferences()->selectedApplication(), "Firefox");
+    f.state->preferences()->setSelectedSource(AudioSourceType::systemAudio);
+    ASSERT_TRUE(waitUntil([&] { return !watch.isWatched(); }));
+}
+
 TEST(Listening, recordingTimeFormat) {
     EXPECT_EQ(formatRecordingTime(0), "0:00");
     EXPECT_EQ(formatRecordingTime(75.9), "1:15");

@@ -56,6 +56,10 @@ TEST(Preferences, surviveARestartNotifyOnlyOnChangeAndIgnoreBadStoredValues) {
     EXPECT_TRUE(bad.preferences()->showOverlay());
     EXPECT_FALSE(bad.preferences()->soundEnabled());
     EXPECT_EQ(bad.preferences()->selectedLocale(), "en-US");
+    // A file from before the application source reads as no application
+    // chosen, and stays without the key.
+    EXPECT_TRUE(bad.preferences()->selectedApplication().isEmpty());
+    EXPECT_FALSE(f.preferences->stringValue("app.selectedApplication"));
 }
 
 namespace {

@@ -360,4 +360,11 @@ TEST(Translator, closingCancelsTheRequestInProgressAndDropsTheRest) {
     translator = startTranslating(backend, {"Good morning."}, again);
     ASSERT_TRUE(waitUntil([&] { return again->finished; }));
     EXPECT_EQ(again->responses, std::vector<QString>{"es-ES:Good morning."});
+
+    // Without a back end every batch fails with a reason, and closing is safe.
+    auto none = std::make_shared<BatchOutcome>();
+    translator = startTranslating(nullptr, {"Hello."}, none);
+    ASSERT_TRUE(waitUntil([&] { return none->finished; }));
+    EXPECT_EQ(none->error, "No translator is installed");
+    translator.reset();
 }

@@ -6,6 +6,7 @@
 #include "Librivox.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QtEndian>
 
 #include <sys/stat.h>
@@ -173,6 +174,18 @@ TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
             {QUuid::createUuid(), QString("Line %1 of a long talk.").arg(i), 800000001.0 + i});
     ASSERT_FALSE(SessionStore(home.dataHome()).save(data).error);
     EXPECT_EQ(cli(home, {"export", "srt"}).output, srtTranscript(data.lines) + '\n');
+    // WebVTT as ffmpeg reads it: every line a cue of its own text.
+    const QString subtitles = home.folder.filePath("out.vtt");
+    EXPECT_EQ(cli(home, {"export", "vtt", subtitles}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(readAll(subtitles)), webVttTranscript(data.lines));
+    if (const std::optional<QString> read = srtByFfmpeg(subtitles)) {
+        QStringList texts;
+        for (const ConfirmedLine &line : data.lines)
+            texts << QString(line.text).replace(QChar(0), QChar::ReplacementCharacter);
+        EXPECT_EQ(srtTexts(*read), texts);
+    } else {
+        ADD_FAILURE() << "ffmpeg (scripts/deps.sh) is not installed";
+    }
     const QString copy = home.folder.filePath("out.txt");
     EXPECT_EQ(cli(home, {"export", "txt", copy}).exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(readAll(copy)), plainTextTranscript(data.lines));
@@ -220,6 +233,86 @@ TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
     CliResult unreadable = cli(home, {"export", "txt"});
     EXPECT_EQ(unreadable.exitCode, 1);
     EXPECT_TRUE(unreadable.errors.contains("cannot be read")) << unreadable.errors.toStdString();
+}
+
+TEST(Cli, transcribesARecordingIntoSubtitlesTimedByItsWords) {
+    if (!QFile::exists(librivox) || QStandardPaths::findExecutable("ffmpeg").isEmpty())
+        GTEST_SKIP() << "needs pocketsphinx-testdata and ffmpeg (scripts/deps.sh)";
+    PrivateHome home;
+    // Two readings after 3 s of quiet noise each: speech at 3.3-9.9 s and 13.3-15.9 s.
+    const QString noise = home.folder.filePath("noise.wav");
+    const QString recording = home.folder.filePath("talk.wav");
+    ASSERT_EQ(QProcess::execute("sox", {"-R", "-n", "-r", "16000", "-c", "1", "-b", "16", noise,
+                                        "synth", "3", "whitenoise", "vol", "0.002"}),
+              0);
+    ASSERT_EQ(QProcess::execute("sox", {noise, librivoxFile("0870"), noise, librivox, recording}),
+              0);
+    const double length = 16.09;
+
+    const CliResult vtt = cli(home, {"transcribe", "--format", "vtt", recording});
+    ASSERT_EQ(vtt.exitCode, 0) << vtt.errors.toStdString();
+    EXPECT_TRUE(vtt.errors.isEmpty()) << "no progress without a terminal";
+    ASSERT_TRUE(vtt.output.startsWith("WEBVTT\n\n"));
+    static const QRegularExpression timing(
+        "^(\\d\\d):(\\d\\d):(\\d\\d\\.\\d\\d\\d) --> (\\d\\d):(\\d\\d):(\\d\\d\\.\\d\\d\\d)$");
+    double previousEnd = 0, spoken = 0;
+    int cues = 0;
+    for (const QString &line : vtt.lines) {
+        const QRegularExpressionMatch match = timing.match(line);
+        if (!match.hasMatch())
+            continue;
+        const auto seconds = [&](int first) {
+            return match.captured(first).toInt() * 3600 + match.captured(first + 1).toInt() * 60 +
+                   match.captured(first + 2).toDouble();
+        };
+        const double start = seconds(1), end = seconds(4);
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_GE(start, previousEnd);
+        EXPECT_GT(end - start, 0.3);
+        EXPECT_LE(end - start, 7.0);
+        EXPECT_LE(end, length);
+        EXPECT_TRUE((start > 3 && end < 10.2) || (start > 13 && end < 16.09)) << "in the noise";
+        previousEnd = end;
+        spoken += end - start;
+        ++cues;
+    }
+    EXPECT_GE(cues, 2);
+    EXPECT_GT(spoken, 7.0) << vtt.output.toStdString();
+
+    // ffmpeg reads the same cues from the subtitles in either format.
+    const QString written = home.folder.filePath("talk.vtt");
+    EXPECT_TRUE(writeFile(written, "previous"));
+    EXPECT_EQ(cli(home, {"transcribe", recording, "-o", written}).exitCode, 0);
+    EXPECT_EQ(readAll(written), vtt.output.toUtf8());
+    const CliResult srt = cli(home, {"transcribe", "--format", "srt", recording});
+    EXPECT_EQ(srtByFfmpeg(written).value_or("none"), srt.output + '\n');
+    EXPECT_EQ(srtTexts(srt.output).size(), cues);
+
+    // On a terminal, one line of progress on standard error.
+    QProcess terminal;
+    terminal.start("script",
+                   {"-qec", cliPath() + " transcribe --format txt " + librivox, "/dev/null"});
+    ASSERT_TRUE(terminal.waitForFinished(30000));
+    const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains("\rTranscribing " + librivox + ": 100 %\r\n[00:00:0"))
+        << shown.toStdString();
+
+    // Bad input: one line, and what -o names stays as it was.
+    const QString corrupt = home.folder.filePath("corrupt.wav");
+    ASSERT_TRUE(writeFile(corrupt, "RIFF\x10\x00\x00\x00WAVEjunk that is not audio"));
+    QProcessEnvironment withoutModel = home.environment();
+    withoutModel.insert("ORVINTA_POCKETSPHINX_MODEL_DIR", home.folder.path());
+    for (const auto &[file, environment, mention] :
+         {std::tuple{home.folder.filePath("missing.wav"), home.environment(), "missing.wav"},
+          std::tuple{corrupt, home.environment(), "corrupt.wav"},
+          std::tuple{recording, withoutModel, "pocketsphinx-en-us"}}) {
+        SCOPED_TRACE(file.toStdString());
+        expectOneLineFailure(
+            runCli({"transcribe", "--format", "srt", "-o", written, file}, 30000, environment), 1,
+            mention);
+        EXPECT_EQ(readAll(written), vtt.output.toUtf8());
+    }
+    expectOneLineFailure(cli(home, {"transcribe", "--format", "pdf", recording}), 2, "txt|srt|vtt");
 }
 
 TEST(Cli, listenSaysAtOnceWhenTheTranscriptCannotBeReadOrSaved) {

@@ -11,6 +11,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
 using namespace OrvintaTest;
 
 namespace {
@@ -73,6 +77,178 @@ private:
     QProcess m_server;
 };
 
+/// A PipeWire of the test's own with its PulseAudio service, a session bus
+/// for WirePlumber and a null sink as default sink.
+class PrivatePipeWire {
+public:
+    PrivatePipeWire() {
+        const QString script = QStringLiteral(
+            "export XDG_RUNTIME_DIR=$0 HOME=$0 PULSE_SERVER=unix:$0/pulse/native\n"
+            "pipewire & sleep 1; wireplumber & pipewire-pulse &\n"
+            "for i in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done\n"
+            "pactl load-module module-null-sink sink_name=orvinta_pw object.linger=1 "
+            "media.class=Audio/Sink >/dev/null\n"
+            // without WirePlumber ready this answers "Not supported"
+            "for i in $(seq 100); do pactl set-default-sink orvinta_pw 2>/dev/null && break; "
+            "sleep 0.1; done\necho ready\nwait\n");
+        m_environment.insert("PULSE_SERVER", address());
+        // A session of its own, so that the whole group ends with it.
+        m_server.start("setsid",
+                       {"dbus-run-session", "--", "bash", "-c", script, m_runtime.path()});
+        m_server.waitForStarted();
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_ready && m_server.state() == QProcess::Running && timer.elapsed() < 20000) {
+            m_server.waitForReadyRead(100);
+            m_ready = m_server.readAllStandardOutput().contains("ready");
+        }
+    }
+    ~PrivatePipeWire() {
+        if (m_server.state() == QProcess::Running)
+            ::kill(-static_cast<pid_t>(m_server.processId()), SIGTERM);
+        m_server.waitForFinished();
+    }
+
+    static bool available() {
+        for (const char *program :
+             {"pipewire", "pipewire-pulse", "wireplumber", "dbus-run-session", "setsid"})
+            if (QStandardPaths::findExecutable(program).isEmpty())
+                return false;
+        return true;
+    }
+    bool isRunning() const { return m_ready && m_server.state() == QProcess::Running; }
+    QString address() const { return "unix:" + m_runtime.filePath("pulse/native"); }
+    const QProcessEnvironment &environment() const { return m_environment; }
+
+private:
+    QTemporaryDir m_runtime;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcess m_server;
+    bool m_ready = false;
+};
+
+constexpr double toneAmplitude = 0.37;
+
+/// A 16 kHz mono WAV file of a sine tone at the level toneSeconds() expects.
+QString toneFile(const QTemporaryDir &folder, double frequency, double seconds) {
+    const QString path = folder.filePath(QString("tone-%1.wav").arg(frequency));
+    QProcess sox;
+    sox.start("sox",
+              {"-n", "-r", "16000", "-c", "1", "-b", "16", path, "synth", QString::number(seconds),
+               "sine", QString::number(frequency), "vol", QString::number(toneAmplitude)});
+    EXPECT_TRUE(sox.waitForFinished() && sox.exitCode() == 0)
+        << sox.readAllStandardError().toStdString();
+    return path;
+}
+
+/// Plays `file` as the application `name`.
+void startPlaying(QProcess &player, const QString &name, const QString &file,
+                  const QProcessEnvironment &environment) {
+    player.setProcessEnvironment(environment);
+    player.start("paplay", {"--client-name=" + name, "--property=application.name=" + name, file});
+    ASSERT_TRUE(player.waitForStarted());
+}
+
+/// The mean power of `samples` at `frequency` (Goertzel), sampled at 16 kHz.
+double powerAt(const std::vector<float> &samples, double frequency) {
+    const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / 16000);
+    double previous = 0, beforePrevious = 0;
+    for (const float sample : samples) {
+        const double current = sample + coefficient * previous - beforePrevious;
+        beforePrevious = previous;
+        previous = current;
+    }
+    const double power = previous * previous + beforePrevious * beforePrevious -
+                         coefficient * previous * beforePrevious;
+    return samples.empty() ? 0 : power / static_cast<double>(samples.size() * samples.size());
+}
+
+/// How many seconds of the test tones' level `samples` hold (16 kHz).
+double toneSeconds(const std::vector<float> &samples) {
+    double energy = 0;
+    for (const float sample : samples)
+        energy += static_cast<double>(sample) * sample;
+    return energy / (toneAmplitude * toneAmplitude / 2) / 16000;
+}
+
+/// What one application capture delivered, from the back end's thread.
+struct CaptureLog {
+    std::mutex lock;
+    std::vector<float> samples;
+    std::vector<bool> waiting; // each state told, in order
+    std::vector<std::string> failures;
+
+    std::vector<float> takeSamples() {
+        const std::lock_guard<std::mutex> guard(lock);
+        return std::exchange(samples, {});
+    }
+    bool saysWaiting(bool state) {
+        const std::lock_guard<std::mutex> guard(lock);
+        return !waiting.empty() && waiting.back() == state;
+    }
+};
+
+/// Alpha and Beta play tones into one sink; only Alpha's is recorded, and
+/// Alpha's next stream is recorded after its first ended, with a wait between.
+void expectOneApplicationFollowed(const QString &server, const QProcessEnvironment &environment) {
+    QTemporaryDir tones;
+    const QString alphaTone = toneFile(tones, 440, 2), betaTone = toneFile(tones, 1500, 2),
+                  alphaAgain = toneFile(tones, 660, 1);
+    PulseAudioCapture backend(server.toStdString());
+    CaptureLog log;
+    std::unique_ptr<ApplicationAudioCapture> capture = backend.makeApplicationAudioCapture();
+    capture->start(
+        16000, "alpha",
+        [&log](const std::byte *bytes, std::size_t length) {
+            const std::lock_guard<std::mutex> guard(log.lock);
+            const auto *first = reinterpret_cast<const float *>(bytes);
+            log.samples.insert(log.samples.end(), first, first + length / sizeof(float));
+        },
+        [&log](CaptureFailureKind, std::string reason) {
+            const std::lock_guard<std::mutex> guard(log.lock);
+            log.failures.push_back(reason);
+        },
+        [&log](bool waiting) {
+            const std::lock_guard<std::mutex> guard(log.lock);
+            log.waiting.push_back(waiting);
+        });
+    ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(true); }));
+
+    QProcess alpha, beta;
+    startPlaying(alpha, "Alpha", alphaTone, environment);
+    startPlaying(beta, "Beta", betaTone, environment);
+    ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(false); }));
+    QStringList names; // once both players have their streams
+    EXPECT_TRUE(processEventsUntil([&] {
+        names.clear();
+        for (const PlayingApplication &application :
+             playingApplications(backend.playbackStreams().value_or(std::vector<PlaybackStream>{})))
+            names << QString::fromStdString(application.name);
+        return names.size() == 2;
+    }));
+    EXPECT_TRUE(names.contains("Alpha") && names.contains("Beta"))
+        << names.join(", ").toStdString();
+    ASSERT_TRUE(alpha.waitForFinished(10000) && beta.waitForFinished(10000));
+    ASSERT_TRUE(processEventsUntil([&] { return log.saysWaiting(true); }));
+    const std::vector<float> first = log.takeSamples();
+    std::printf("first stream: %.2f s of tone\n", toneSeconds(first));
+    EXPECT_GT(toneSeconds(first), 1.8);                          // its start too
+    EXPECT_GT(powerAt(first, 440), 1000 * powerAt(first, 1500)); // Beta is not in it
+
+    // A new stream of the same application, while the capture waited.
+    QProcess again;
+    startPlaying(again, "Alpha", alphaAgain, environment);
+    ASSERT_TRUE(again.waitForFinished(10000));
+    ASSERT_TRUE(
+        processEventsUntil([&] { return log.saysWaiting(true) && log.waiting.size() >= 4; }));
+    const std::vector<float> second = log.takeSamples();
+    EXPECT_GT(toneSeconds(second), 0.8);
+    EXPECT_GT(powerAt(second, 660), 1000 * powerAt(second, 440));
+    capture->stop();
+    EXPECT_EQ(log.waiting, (std::vector<bool>{true, false, true, false, true}));
+    EXPECT_TRUE(log.failures.empty()) << log.failures.front();
+}
+
 #define REQUIRE_SOUND_SERVER()                                                                     \
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))                                               \
         GTEST_SKIP() << "PULSE_SERVER is not set; ./test.sh provides a private sound server";      \
@@ -102,6 +278,76 @@ TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
         "orvinta-cli: no input device has the id 4000000 (\"orvinta-cli devices\" lists them)");
 }
 
+// One application's sound, through the PulseAudio back end on both sound
+// servers a desktop may run.
+TEST(LiveAudio, ApplicationCaptureRecordsOneApplicationAndFollowsItsNextStream) {
+    REQUIRE_SOUND_SERVER();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    {
+        SCOPED_TRACE("PulseAudio");
+        PrivateSoundServer server;
+        ASSERT_TRUE(server.isRunning());
+        expectOneApplicationFollowed(server.address(), server.environment());
+    }
+    if (!PrivatePipeWire::available()) {
+        std::printf("PipeWire is not installed: its run is left out\n");
+        return;
+    }
+    SCOPED_TRACE("PipeWire");
+    PrivatePipeWire server;
+    ASSERT_TRUE(server.isRunning());
+    expectOneApplicationFollowed(server.address(), server.environment());
+}
+
+// orvinta-cli on one application: it waits for it by name, hears it and not
+// the application playing beside it, and goes on with its next stream.
+TEST(LiveAudio, ListeningToOneApplicationHearsItAloneAndFollowsItsNextStream) {
+    REQUIRE_SOUND_SERVER();
+    expectOneLineFailure(runCli({"listen", "--no-save", "--source", "app"}), 2, "--app NAME");
+
+    QProcess listener;
+    QString errors;
+    ASSERT_TRUE(startListening(listener, errors, {"--source", "app", "--app", "alpha"}))
+        << errors.toStdString();
+    const auto waitings = [&] {
+        listener.waitForReadyRead(50);
+        errors += QString::fromUtf8(listener.readAllStandardError());
+        return errors.count("\nWaiting for alpha to play sound\n");
+    };
+    ASSERT_TRUE(processEventsUntil([&] { return waitings() == 1; })) << errors.toStdString();
+
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcess alpha, beta;
+    startPlaying(alpha, "Alpha", librivoxFile("0880"), environment);
+    startPlaying(beta, "Beta", librivoxFile("0890"), environment);
+    CliResult apps; // once both players have their streams
+    EXPECT_TRUE(processEventsUntil([&] {
+        apps = runCli({"apps"});
+        return apps.lines.filter(QRegularExpression("^(Alpha|Beta)\t.*playing")).size() == 2;
+    })) << apps.output.toStdString()
+        << apps.errors.toStdString();
+    EXPECT_EQ(apps.exitCode, 0);
+    ASSERT_TRUE(alpha.waitForFinished(30000) && beta.waitForFinished(30000));
+    ASSERT_TRUE(processEventsUntil([&] { return waitings() == 2; })) << errors.toStdString();
+    QProcess again;
+    startPlaying(again, "Alpha", librivoxFile("0920"), environment);
+    ASSERT_TRUE(again.waitForFinished(30000));
+    ASSERT_TRUE(processEventsUntil([&] { return waitings() == 3; })) << errors.toStdString();
+
+    const CliResult result = interrupt(listener, errors);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(result.errors.count("[Speech] calling analyzer.start"), 1); // one recogniser run
+    const QStringList texts = confirmedTexts(result.lines);
+    const double wer = wordErrorRate({"0880", "0920"}, texts);
+    std::printf("one application's word error rate: %.3f\n", wer);
+    EXPECT_LE(wer, 0.6);
+    // Beta said these; Alpha did not.
+    const QString heard = texts.join(' ').toLower();
+    for (const char *word : {"unless", "rather", "cold", "hearted", "selfish"})
+        EXPECT_FALSE(heard.contains(QLatin1String(word))) << heard.toStdString();
+}
+
 // System audio: the end-to-end App test, through the panel.
 TEST(LiveAudio, MicrophoneRunConfirmsWhatTheMicrophoneHears) {
     REQUIRE_SOUND_SERVER();
@@ -126,12 +372,15 @@ TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
     if (!PrivateSoundServer::available())
         GTEST_SKIP() << "pulseaudio is not installed";
 
-    for (const QString source : {"system", "microphone"}) {
+    // An application source that waits records nothing, and notices all the same.
+    for (const QStringList &source : {QStringList{"system"}, QStringList{"microphone"},
+                                      QStringList{"app", "--app", "Nobody"}}) {
         PrivateSoundServer server;
         ASSERT_TRUE(server.isRunning());
         QProcess listener;
         QString errors;
-        ASSERT_TRUE(startListening(listener, errors, {"--source", source}, server.environment()))
+        ASSERT_TRUE(startListening(listener, errors, QStringList{"--source"} + source,
+                                   server.environment()))
             << errors.toStdString();
         QThread::msleep(300);
         QElapsedTimer timer;
@@ -139,7 +388,7 @@ TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
         server.kill();
         // The run notices by itself.
         const CliResult result = finished(listener, errors, 12000);
-        EXPECT_FALSE(result.crashed) << source.toStdString();
+        EXPECT_FALSE(result.crashed) << source.join(" ").toStdString();
         EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
         EXPECT_TRUE(
             result.errors.contains("orvinta-cli: The sound server stopped: Connection terminated"))

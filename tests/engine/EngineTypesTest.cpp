@@ -17,6 +17,38 @@ TEST(AudioSourceType, StoredValuesReadBackExactly) {
         EXPECT_FALSE(audioSourceTypeFromRaw(raw)) << raw;
 }
 
+TEST(ApplicationFollowing, FollowsOneStreamOfTheApplicationNamedByNameOrProgram) {
+    const PlaybackStream call{3, "Firefox", "firefox", "firefox", "Meeting", false};
+    const PlaybackStream music{4, "Spotify", "spotify", "", "Song", false};
+    const PlaybackStream paused{5, "Firefox", "firefox", "", "Paused video", true};
+    const PlaybackStream nextCall{9, "Firefox", "firefox", "", "Meeting 2", false};
+    const PlaybackStream voice{11, "WEBRTC VoiceEngine", "Discord", "", "", false};
+
+    // Its name or its program, whatever the case; nothing else.
+    for (const char *name : {"Firefox", "FIREFOX", "firefox"})
+        EXPECT_TRUE(playsFor(call, name)) << name;
+    EXPECT_TRUE(playsFor(voice, "discord"));
+    for (const char *name : {"fire", "Firefox ", "", "spotify"})
+        EXPECT_FALSE(playsFor(call, name)) << name;
+
+    using Streams = std::vector<PlaybackStream>;
+    const auto none = std::optional<std::uint32_t>();
+    EXPECT_EQ(streamToFollow(Streams{call, music}, "firefox", none), 3u);
+    // Nothing of it plays (a paused stream plays nothing): the capture waits.
+    EXPECT_EQ(streamToFollow(Streams{music, paused}, "firefox", none), none);
+    // The stream recorded stays while it plays, also when a newer one starts…
+    EXPECT_EQ(streamToFollow(Streams{call, nextCall}, "firefox", 3u), 3u);
+    // …and once it ended (or paused), the newest playing one takes over.
+    EXPECT_EQ(streamToFollow(Streams{music, nextCall}, "firefox", 3u), 9u);
+    EXPECT_EQ(streamToFollow(Streams{paused, music, call, nextCall}, "Firefox", 5u), 9u);
+
+    // One entry per application that plays, saying what its newest stream plays.
+    EXPECT_EQ(playingApplications({call, music, paused, nextCall, voice}),
+              (std::vector<PlayingApplication>{{"Firefox", "firefox", "firefox", "Meeting 2"},
+                                               {"Spotify", "spotify", "", "Song"},
+                                               {"WEBRTC VoiceEngine", "Discord", "", ""}}));
+}
+
 TEST(CaptureError, DescriptionsNameThePermissionOnlyForItsMarkers) {
     EXPECT_EQ(CaptureError::engineSetupFailed("user declined access").description(),
               "System audio recording permission required. Allow Orvinta to record from the "

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -39,7 +40,8 @@ public:
     std::optional<QString> errorMessage;
     QString interimText;
     QStringList lines;
-    QStringList events; // "interim:…" and "line:…" in call order
+    QStringList events;     // "interim:…" and "line:…" in call order
+    QStringList heardWords; // per line: its words as "text start-end" in ms
     QStringList captureFailures;
     bool failureOffMainThread = false;
 
@@ -56,6 +58,17 @@ public:
         interimText.clear();
         lines << text;
         events << "line:" + text;
+    }
+    void addHeardLine(const QString &text, const std::vector<TextRun> &words) override {
+        QStringList described;
+        for (const TextRun &word : words)
+            described << QString::fromStdString(word.text) +
+                             (word.timeRange ? QString(" %1-%2")
+                                                   .arg(word.timeRange->start.count() / 1000)
+                                                   .arg(word.timeRange->end().count() / 1000)
+                                             : QString());
+        heardWords << described.join(", ");
+        addConfirmedLine(text);
     }
     void captureDidFail(const QString &description) override {
         failureOffMainThread |= QThread::currentThread() != thread();
@@ -268,6 +281,59 @@ private:
     std::shared_ptr<SystemAudioScript> m_script;
 };
 
+struct ApplicationAudioScript {
+    std::string application;
+    CapturedSampleHandler handler;
+    CaptureFailureHandler onFailure;
+    ApplicationWaitingHandler onWaiting;
+    bool running = false;
+};
+
+class FakeApplicationAudio : public ApplicationAudioCapture {
+public:
+    explicit FakeApplicationAudio(std::shared_ptr<ApplicationAudioScript> script)
+        : m_script(std::move(script)) {}
+    void start(std::uint32_t, std::string application, CapturedSampleHandler handler,
+               CaptureFailureHandler onFailure, ApplicationWaitingHandler onWaiting) override {
+        *m_script = {std::move(application), std::move(handler), std::move(onFailure),
+                     std::move(onWaiting), true};
+    }
+    void stop() override { *m_script = {}; }
+
+private:
+    std::shared_ptr<ApplicationAudioScript> m_script;
+};
+
+/// The handler of the one watch of playback streams; the watch drops it when it ends.
+struct PlaybackWatchScript {
+    std::mutex lock;
+    PlaybackStreamsHandler changed;
+    int watches = 0; // made so far
+
+    void deliver(std::vector<PlaybackStream> streams) {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (changed)
+            changed(std::move(streams));
+    }
+    bool isWatched() {
+        const std::lock_guard<std::mutex> guard(lock);
+        return changed != nullptr;
+    }
+};
+
+class FakePlaybackWatch : public PlaybackWatch {
+public:
+    explicit FakePlaybackWatch(std::shared_ptr<PlaybackWatchScript> script)
+        : m_script(std::move(script)) {}
+    ~FakePlaybackWatch() override {
+        const std::lock_guard<std::mutex> guard(m_script->lock);
+        m_script->changed = nullptr;
+    }
+
+private:
+    std::shared_ptr<PlaybackWatchScript> m_script;
+};
+
 class FakeCapture : public AudioCaptureBackend {
 public:
     MicrophoneAccess access = MicrophoneAccess::granted;
@@ -291,6 +357,20 @@ public:
     }
     std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
         return unreachable ? std::nullopt : devices;
+    }
+
+    std::shared_ptr<ApplicationAudioScript> applicationAudio =
+        std::make_shared<ApplicationAudioScript>();
+    std::shared_ptr<PlaybackWatchScript> playbackWatch = std::make_shared<PlaybackWatchScript>();
+
+    std::unique_ptr<ApplicationAudioCapture> makeApplicationAudioCapture() override {
+        return std::make_unique<FakeApplicationAudio>(applicationAudio);
+    }
+    std::unique_ptr<PlaybackWatch> watchPlaybackStreams(PlaybackStreamsHandler changed) override {
+        const std::lock_guard<std::mutex> guard(playbackWatch->lock);
+        playbackWatch->changed = std::move(changed);
+        ++playbackWatch->watches;
+        return std::make_unique<FakePlaybackWatch>(playbackWatch);
     }
 };
 

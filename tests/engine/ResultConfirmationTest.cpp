@@ -32,6 +32,9 @@ TEST_F(ResultConfirmationTest, SentenceSeenByPunctuationAndAgainInTheFinalIsConf
                                                 {"you ", {1.4, 1.6}},
                                                 {"doing?", {1.6, 2.1}}}));
     EXPECT_EQ(delegate.lines, (QStringList{"Hello world.", "How are you doing?"}));
+    // Each line comes with its own words and their times; punctuation gives none.
+    EXPECT_EQ(delegate.heardWords,
+              (QStringList{"", "How 1000-1200, are 1200-1400, you 1400-1600, doing? 1600-2100"}));
     EXPECT_EQ(delegate.interimText, "");
     EXPECT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(2.1));
 
@@ -65,6 +68,7 @@ TEST_F(ResultConfirmationTest, FinalWithoutTerminatorIsFlushedWhole) {
     confirmation.handleFinalResult(finalResult(
         {{"and ", {0, 0.2}}, {"then ", {0.2, 0.4}}, {"we ", {0.4, 0.5}}, {"left", {0.5, 0.9}}}));
     EXPECT_EQ(delegate.lines, QStringList{"and then we left"});
+    EXPECT_EQ(delegate.heardWords.last(), "and 0-200, then 200-400, we 400-500, left 500-900");
     EXPECT_EQ(delegate.interimText, "");
 }
 

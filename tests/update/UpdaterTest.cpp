@@ -2,6 +2,8 @@
 #include "TestFeedServer.h"
 
 #include <OrvintaUpdates/AppVersion.h>
+#include <OrvintaUpdates/DesktopNotifier.h>
+#include <OrvintaUpdates/UpdateNotice.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
 #include <QTest>
@@ -281,6 +283,51 @@ TEST(UpdaterTest, AskingDuringABackgroundCheckMakesItsOutcomeTheUsers) {
     EXPECT_TRUE(finished.first().first().toBool());
     EXPECT_TRUE(updater->message().contains("timed out"));
     EXPECT_EQ(server.totalRequests(), 1);
+}
+
+TEST(UpdaterTest, TheNoticeLeavesWhatTheUserAskedForToTheWindowAndGoesWhenUpToDate) {
+    struct Notifier : DesktopNotifier {
+        void notify(const Notification &notification) override {
+            summaries << notification.summary;
+            Q_EMIT shown();
+        }
+        QStringList summaries;
+    };
+    TestFeedServer server;
+    server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"2.0", ""}})));
+    UpdaterFixture fixture;
+    auto notifier = std::make_shared<Notifier>();
+    const auto restart = [&] {
+        fixture.now = fixture.now.addDays(2);
+        auto updater = fixture.start(server.url("/appcast.xml"));
+        auto notice = std::make_unique<UpdateNotice>(*updater, fixture.store(), notifier);
+        return std::pair(std::move(updater), std::move(notice));
+    };
+    const auto checkInTheBackground = [](UpdaterManager &updater) {
+        QSignalSpy finished(&updater, &UpdaterManager::checkFinished);
+        updater.startAutomaticChecks();
+        EXPECT_TRUE(finished.wait(waitLimitMs));
+    };
+
+    // Asked for: the update window answers, so nothing notifies or marks 2.0.
+    auto [updater, notice] = restart();
+    check(*updater);
+    EXPECT_EQ(notice->version(), "2.0");
+    EXPECT_FALSE(notice->markShown());
+    checkInTheBackground(*restart().first);
+    EXPECT_TRUE(notifier->summaries.isEmpty());
+
+    // Found in the background, 2.1 is notified and marked; up to date, the mark goes.
+    server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"2.1", ""}})));
+    std::tie(updater, notice) = restart();
+    checkInTheBackground(*updater);
+    EXPECT_EQ(notifier->summaries, QStringList{"Orvinta 2.1 is available"});
+    EXPECT_TRUE(notice->markShown());
+    QSignalSpy markChanged(notice.get(), &UpdateNotice::markShownChanged);
+    server.serve("/appcast.xml", FeedResponse::feed(OrvintaTest::appcastXml({{"1.4", ""}})));
+    check(*updater);
+    EXPECT_FALSE(notice->markShown());
+    EXPECT_EQ(markChanged.count(), 1);
 }
 
 // orvinta-cli check-update, as a user runs it. It shares the updater's check,

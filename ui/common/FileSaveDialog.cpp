@@ -25,8 +25,7 @@ void FileSaveDialog::askForLocation(const QString &suggestedName, ExportFormat f
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     const QString extension = fileExtension(format);
-    dialog->setNameFilter(format == ExportFormat::srt ? QStringLiteral("SRT Subtitles (*.srt)")
-                                                      : QStringLiteral("Plain Text (*.txt)"));
+    dialog->setNameFilter(QStringLiteral("%1 (*.%2)").arg(rawValue(format), extension));
     dialog->setDefaultSuffix(extension);
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists())

@@ -1,14 +1,16 @@
 import QtQuick
 import Orvinta.Ui
 
-// A pulsing red dot, five bouncing bars and "Listening...". Still under
-// reduced motion, and stopped whenever the overlay cannot be seen.
+// A pulsing red dot, five bouncing bars and "Listening..." (or what the run
+// waits for). Still under reduced motion, and stopped whenever the overlay
+// cannot be seen.
 Row {
     id: indicator
 
     required property OverlayColors colors
     required property bool animating
     required property bool reducedMotion
+    property string text: "Listening..."
 
     readonly property int dotSize: 6
     readonly property real ringScale: 2.5
@@ -98,7 +100,7 @@ Row {
 
     Text {
         anchors.verticalCenter: parent.verticalCenter
-        text: "Listening..."
+        text: indicator.text
         font.pixelSize: indicator.labelFontSize
         font.weight: Font.Medium
         color: indicator.colors.secondary

@@ -197,6 +197,7 @@ Item {
             colors: view.colors
             animating: view.animating
             reducedMotion: view.controller.reducedMotion
+            text: view.viewModel.listeningText
         }
     }
     Component {

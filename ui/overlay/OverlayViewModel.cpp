@@ -93,6 +93,8 @@ OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
         connect(listening, signal, this, &OverlayViewModel::listeningStateChanged);
     connect(listening, &ListeningController::isListeningChanged, this,
             &OverlayViewModel::placeholderChanged);
+    connect(listening, &ListeningController::waitingStatusChanged, this,
+            &OverlayViewModel::placeholderChanged);
     connect(listening, &ListeningController::isListeningChanged, this,
             &OverlayViewModel::footerChanged);
     connect(state.preferences(), &Preferences::selectedLocaleChanged, this,
@@ -166,9 +168,17 @@ OverlayViewModel::Placeholder OverlayViewModel::placeholder() const {
         return Placeholder::None;
     if (!m_displayedInterim.isEmpty())
         return Placeholder::Interim;
+    // Waiting for an application is said below the lines too.
+    if (!m_state.listening()->waitingStatus().isEmpty())
+        return Placeholder::Listening;
     if (lineCount() > 0)
         return Placeholder::None;
     return isListening() ? Placeholder::Listening : Placeholder::Empty;
+}
+
+QString OverlayViewModel::listeningText() const {
+    const QString waiting = m_state.listening()->waitingStatus();
+    return waiting.isEmpty() ? QStringLiteral("Listening...") : waiting;
 }
 
 bool OverlayViewModel::isListening() const {

@@ -4,6 +4,7 @@ import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Orvinta.App
 import Orvinta.Ui
+import Orvinta.Updates
 
 // The tray panel: languages, audio source, start/stop, clipboard,
 // dictation, settings and quit. Every decision is the view model's.
@@ -41,7 +42,6 @@ Pane {
     readonly property Preferences preferences: vm.state.preferences
     readonly property bool listening: listeningController.isListening
     readonly property bool dictating: vm.activity === MenuBarViewModel.Dictating
-    readonly property bool microphoneSelected: preferences.selectedSource === "microphone"
     // Animations run only while the panel is on screen.
     readonly property bool onScreen: Window.window !== null && Window.window.visible
 
@@ -91,11 +91,11 @@ Pane {
                         color: "transparent"
                         border.width: view.ringWidth
                         border.color: Qt.rgba(parent.tint.r, parent.tint.g, parent.tint.b, 0.5)
-                        visible: (view.listening || view.dictating) && !view.vm.reducedMotion
+                        visible: view.vm.pulseActive
                         scale: 1
                         opacity: 0.8
                         ParallelAnimation {
-                            running: view.vm.pulseActive && view.onScreen && ring.visible
+                            running: view.onScreen && ring.visible
                             loops: Animation.Infinite
                             onStopped: { ring.scale = 1; ring.opacity = 0.8 }
                             NumberAnimation { target: ring; property: "scale"; from: 1; to: view.ringScale; duration: view.pulseMs; easing.type: Easing.OutQuad }
@@ -174,28 +174,53 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 0
                 enabled: !view.listening
-                Button {
-                    Layout.fillWidth: true
-                    text: "System Audio"
-                    checkable: true
-                    checked: !view.microphoneSelected
-                    onClicked: view.vm.selectMicrophone(false)
-                    font.pixelSize: view.captionSize + 1
-                    Accessible.name: "System Audio"
+                Repeater {
+                    model: [{ raw: "systemAudio", label: "System Audio" },
+                            { raw: "microphone", label: "Microphone" },
+                            { raw: "application", label: "Application" }]
+                    Button {
+                        required property var modelData
+                        Layout.fillWidth: true
+                        text: modelData.label
+                        checkable: true
+                        checked: view.preferences.selectedSource === modelData.raw
+                        onClicked: view.vm.selectSource(modelData.raw)
+                        font.pixelSize: view.captionSize + 1
+                        leftPadding: 4
+                        rightPadding: 4
+                        Accessible.name: modelData.label
+                    }
                 }
-                Button {
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                visible: view.vm.sourceRow === MenuBarViewModel.ApplicationPicker
+                spacing: 4
+                RowLayout {
                     Layout.fillWidth: true
-                    text: "Microphone"
-                    checkable: true
-                    checked: view.microphoneSelected
-                    onClicked: view.vm.selectMicrophone(true)
-                    font.pixelSize: view.captionSize + 1
-                    Accessible.name: "Microphone"
+                    Label { text: "App"; font.pixelSize: view.captionSize + 1 }
+                    ComboBox {
+                        Layout.fillWidth: true
+                        model: view.vm.state.applications
+                        textRole: "name"
+                        currentIndex: view.vm.state.applications.selectedIndex
+                        displayText: currentIndex < 0 ? "Choose an application" : currentText
+                        enabled: !view.listening
+                        onActivated: index => view.vm.selectApplication(index)
+                        font.pixelSize: view.captionSize + 1
+                        Accessible.name: "Application"
+                    }
+                }
+                Label {
+                    visible: view.vm.state.applications.playingCount === 0 && view.listeningController.waitingStatus.length === 0
+                    text: "No application is playing sound"
+                    font.pixelSize: view.captionSize
+                    color: view.tertiary
                 }
             }
             RowLayout {
                 Layout.fillWidth: true
-                visible: view.vm.microphoneRow === MenuBarViewModel.DevicePicker
+                visible: view.vm.sourceRow === MenuBarViewModel.DevicePicker
                 Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
                 ComboBox {
                     Layout.fillWidth: true
@@ -209,7 +234,7 @@ Pane {
                 }
             }
             Button {
-                visible: view.vm.microphoneRow === MenuBarViewModel.GrantButton
+                visible: view.vm.sourceRow === MenuBarViewModel.GrantButton
                 flat: true
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
@@ -219,7 +244,7 @@ Pane {
                 Accessible.name: text
             }
             ColumnLayout {
-                visible: view.vm.microphoneRow === MenuBarViewModel.AccessDenied
+                visible: view.vm.sourceRow === MenuBarViewModel.AccessDenied
                 RowLayout {
                     IconImage {
                         name: "microphone-disabled-symbolic"
@@ -236,6 +261,15 @@ Pane {
                     onClicked: view.vm.soundSettingsRequested()
                     Accessible.name: text
                 }
+            }
+            Label {
+                visible: text.length > 0
+                Layout.fillWidth: true
+                text: view.listeningController.waitingStatus
+                wrapMode: Text.Wrap
+                font.pixelSize: view.captionSize
+                color: view.orange
+                Accessible.role: Accessible.StaticText
             }
             Label {
                 text: view.vm.sourceDescription
@@ -349,6 +383,10 @@ Pane {
                         MenuItem {
                             text: "Export as SRT Subtitles (.srt)"
                             onTriggered: view.vm.state.transcript.exportAs("srt")
+                        }
+                        MenuItem {
+                            text: "Export as WebVTT (.vtt)"
+                            onTriggered: view.vm.state.transcript.exportAs("vtt")
                         }
                     }
                 }
@@ -470,6 +508,24 @@ Pane {
         }
 
         MenuSeparator { Layout.fillWidth: true; padding: 0 }
+
+        // A newer version, marked until the user looks at it.
+        Button {
+            readonly property UpdateNotice notice: view.vm.updateNotice
+            visible: notice !== null && notice.markShown
+            Layout.fillWidth: true
+            flat: true
+            text: "Update available"
+            icon.name: "software-update-available-symbolic"
+            icon.color: view.blue
+            palette.buttonText: view.blue
+            font.pixelSize: view.captionSize
+            font.weight: Font.Medium
+            onClicked: notice.open()
+            ToolTip.visible: hovered
+            ToolTip.text: notice !== null ? "Orvinta " + notice.version + " is available" : ""
+            Accessible.name: ToolTip.text
+        }
 
         // Footer
         RowLayout {

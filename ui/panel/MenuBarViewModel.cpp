@@ -51,9 +51,9 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
     connect(&listening, &ListeningController::errorMessageChanged, this,
             &MenuBarViewModel::errorSettingsTextChanged);
     connect(&listening, &ListeningController::micPermissionChanged, this,
-            &MenuBarViewModel::microphoneRowChanged);
+            &MenuBarViewModel::sourceRowChanged);
     connect(&preferences, &Preferences::selectedSourceChanged, this,
-            &MenuBarViewModel::microphoneRowChanged);
+            &MenuBarViewModel::sourceRowChanged);
 
     refreshShortcutText();
 }
@@ -64,7 +64,6 @@ void MenuBarViewModel::setReducedMotion(bool reduced) {
     if (m_reducedMotion == reduced)
         return;
     m_reducedMotion = reduced;
-    Q_EMIT reducedMotionChanged();
     Q_EMIT activityChanged();
 }
 
@@ -110,32 +109,51 @@ bool MenuBarViewModel::pulseActive() const {
 
 // --- Audio source -------------------------------------------------------------------
 
-MenuBarViewModel::MicrophoneRow MenuBarViewModel::microphoneRow() const {
-    if (m_state.preferences()->selectedSource() != AudioSourceType::microphone)
-        return MicrophoneRow::Hidden;
+MenuBarViewModel::SourceRow MenuBarViewModel::sourceRow() const {
+    switch (m_state.preferences()->selectedSource()) {
+    case AudioSourceType::systemAudio:
+        return SourceRow::Hidden;
+    case AudioSourceType::application:
+        return SourceRow::ApplicationPicker;
+    case AudioSourceType::microphone:
+        break;
+    }
     switch (m_state.listening()->micPermission()) {
     case MicPermission::authorized:
-        return MicrophoneRow::DevicePicker;
+        return SourceRow::DevicePicker;
     case MicPermission::notDetermined:
-        return MicrophoneRow::GrantButton;
+        return SourceRow::GrantButton;
     case MicPermission::denied:
     case MicPermission::restricted:
         break;
     }
-    return MicrophoneRow::AccessDenied;
+    return SourceRow::AccessDenied;
 }
 
 QString MenuBarViewModel::sourceDescription() const {
-    return m_state.preferences()->selectedSource() == AudioSourceType::microphone
-               ? QStringLiteral("Captures audio from your microphone")
-               : QStringLiteral("Captures all audio playing on your computer");
+    switch (m_state.preferences()->selectedSource()) {
+    case AudioSourceType::microphone:
+        return QStringLiteral("Captures audio from your microphone");
+    case AudioSourceType::application:
+        return QStringLiteral("Captures only the sound of the chosen application");
+    case AudioSourceType::systemAudio:
+        break;
+    }
+    return QStringLiteral("Captures all audio playing on your computer");
 }
 
 void MenuBarViewModel::selectMicrophone(bool microphone) {
-    if (m_state.listening()->isListening())
-        return;
-    m_state.preferences()->setSelectedSource(microphone ? AudioSourceType::microphone
-                                                        : AudioSourceType::systemAudio);
+    selectSource(microphone ? QStringLiteral("microphone") : QStringLiteral("systemAudio"));
+}
+
+void MenuBarViewModel::selectSource(const QString &raw) {
+    if (!m_state.listening()->isListening())
+        m_state.preferences()->setSelectedSourceRaw(raw);
+}
+
+void MenuBarViewModel::selectApplication(int row) {
+    if (!m_state.listening()->isListening())
+        m_state.applications()->selectIndex(row);
 }
 
 void MenuBarViewModel::selectDevice(int row) {

@@ -7,6 +7,7 @@ list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/PanelWindows.h panel/PanelWindows.cpp
   include/OrvintaUi/SystemSettings.h common/SystemSettings.cpp
   include/OrvintaUi/TrayIcon.h panel/TrayIcon.cpp
+  include/OrvintaUi/WaveformArt.h panel/WaveformArt.cpp
 )
 list(APPEND ORVINTA_UI_QML
   panel/ChoicePill.qml

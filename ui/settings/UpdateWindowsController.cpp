@@ -82,21 +82,33 @@ void UpdateWindowsController::raiseWhatsNew() {
         bringToFront(*m_whatsNew);
 }
 
+bool UpdateWindowsController::loadUpdateWindow() {
+    if (m_update)
+        return true;
+    QString error;
+    m_update = createUiWindow(
+        m_engine, QStringLiteral("settings/UpdateCheckWindow.qml"),
+        {{QStringLiteral("updater"), QVariant::fromValue<QObject *>(m_updater)}}, &error);
+    if (!m_update) {
+        qCWarning(lcUpdater, "The update window cannot be loaded: %s", qUtf8Printable(error));
+        return false;
+    }
+    centreOnScreen(*m_update);
+    return true;
+}
+
+void UpdateWindowsController::showUpdateWindow() {
+    if (m_updater && loadUpdateWindow())
+        bringToFront(*m_update);
+}
+
 void UpdateWindowsController::followUpdater() {
-    // Background checks stay quiet; a check the user asked for answers in a window.
+    // Background checks answer through the update notice; a check the user
+    // asked for answers in the window.
     if (!m_updater->isUserInitiated() || m_updater->state() == UpdaterManager::State::idle)
         return;
-    if (!m_update) {
-        QString error;
-        m_update = createUiWindow(
-            m_engine, QStringLiteral("settings/UpdateCheckWindow.qml"),
-            {{QStringLiteral("updater"), QVariant::fromValue<QObject *>(m_updater)}}, &error);
-        if (!m_update) {
-            qCWarning(lcUpdater, "The update window cannot be loaded: %s", qUtf8Printable(error));
-            return;
-        }
-        centreOnScreen(*m_update);
-    }
+    if (!loadUpdateWindow())
+        return;
     if (!m_update->isVisible() || m_updater->state() == UpdaterManager::State::checking)
         bringToFront(*m_update);
 }

@@ -40,12 +40,14 @@ using MicPermissionNS::MicPermission;
 namespace ExportFormatNS {
 Q_NAMESPACE
 QML_NAMED_ELEMENT(ExportFormat)
-enum class ExportFormat { plainText, srt };
+enum class ExportFormat { plainText, srt, webVtt };
 Q_ENUM_NS(ExportFormat)
 } // namespace ExportFormatNS
 using ExportFormatNS::ExportFormat;
 
 QString rawValue(ExportFormat format);
 QString fileExtension(ExportFormat format);
+/// The format whose file extension is `extension` ("txt", "srt", "vtt").
+std::optional<ExportFormat> exportFormatFromExtension(const QString &extension);
 
 } // namespace Orvinta

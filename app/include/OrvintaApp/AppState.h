@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaApp/AppServices.h>
+#include <OrvintaApp/ApplicationList.h>
 #include <OrvintaApp/AudioDeviceList.h>
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/ListeningController.h>
@@ -27,6 +28,7 @@ class AppState : public QObject, private RecognizedTextSink {
     Q_PROPERTY(Orvinta::ListeningController *listening READ listening CONSTANT)
     Q_PROPERTY(Orvinta::Preferences *preferences READ preferences CONSTANT)
     Q_PROPERTY(Orvinta::AudioDeviceList *audioDevices READ audioDevices CONSTANT)
+    Q_PROPERTY(Orvinta::ApplicationList *applications READ applications CONSTANT)
     Q_PROPERTY(Orvinta::Dictation *dictation READ dictation CONSTANT)
 
 public:
@@ -39,6 +41,7 @@ public:
     ListeningController *listening() { return &m_listening; }
     Preferences *preferences() { return &m_preferences; }
     AudioDeviceList *audioDevices() { return &m_audioDevices; }
+    ApplicationList *applications() { return &m_applications; }
     Dictation *dictation() { return &m_dictation; }
     DictationController &dictationController() { return m_dictationController; }
     SessionSaver &sessionSaver() { return m_sessionSaver; }
@@ -80,6 +83,7 @@ private:
     Preferences m_preferences;
     Transcript m_transcript;
     AudioDeviceList m_audioDevices;
+    ApplicationList m_applications;
     Dictation m_dictation;
     ListeningController m_listening;
     DictationController m_dictationController;

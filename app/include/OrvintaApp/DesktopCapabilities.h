@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -42,15 +40,17 @@ struct SetupLines {
 };
 
 /// What was found on this desktop at start, probed once by the composition
-/// root (DesktopBackends::probe): every back end is chosen from these facts,
-/// and the settings' "What Works Here" and orvinta-cli doctor read the same
-/// lines from them.
+/// root (DesktopBackends::probe, from the keyboard services' own probe of the
+/// compositor and the portals): the settings' "What Works Here", the panel's
+/// note and orvinta-cli doctor read the same lines from them.
 struct DesktopCapabilities {
     enum class Session { x11, wayland };
     /// Which desktop this is, for the wording of a fix only: no back end
     /// is chosen by the desktop's name.
     enum class Desktop { other, gnome, kde, sway, hyprland };
-    enum class PasteBackend { none, xtest, waylandVirtualKeyboard };
+    /// Where the four shortcuts and the hold key come from.
+    enum class KeysBackend { x11, globalShortcutsPortal };
+    enum class PasteBackend { none, xtest, waylandVirtualKeyboard, remoteDesktopPortal };
     enum class ClipboardBackend { none, x11, dataControl };
     enum class SoundServer { checking, unreachable, answered };
 
@@ -60,22 +60,27 @@ struct DesktopCapabilities {
     /// Why no X server could be reached (none in a Wayland session without
     /// XWayland); empty where one was. Orvinta's windows run there.
     QString x11Unavailable;
-    /// Why each X11 keyboard back end cannot work; empty where it can.
-    QString x11Shortcuts;
-    QString x11HoldKey;
+    /// The back end of the shortcuts and the hold key, and why each cannot
+    /// work there; empty where it can.
+    KeysBackend keys = KeysBackend::x11;
+    QString shortcutsUnavailable;
+    QString holdKeyUnavailable;
     /// Why the chosen paste back ends cannot paste; empty where they can.
     QString pasteUnavailable;
 
-    /// The compositor's globals, through a connection of Orvinta's own.
-    bool waylandConnected = false;
+    /// The compositor's virtual keyboard and data control work (wlroots).
     bool virtualKeyboard = false;
     bool dataControl = false;
 
-    /// The portal interfaces on the session bus and their versions; absent
-    /// where not there. Set by the portal probe, which the portal client's
-    /// back ends are chosen from.
-    std::optional<std::uint32_t> globalShortcutsPortal;
-    std::optional<std::uint32_t> remoteDesktopPortal;
+    /// The xdg-desktop-portal interfaces' versions, 0 where absent (or not
+    /// asked, outside a Wayland session), and whether RemoteDesktop has a
+    /// keyboard. Why a portal that was there did not open; empty otherwise.
+    unsigned globalShortcutsPortal = 0;
+    unsigned remoteDesktopPortal = 0;
+    bool remoteDesktopKeyboard = false;
+    QString portalUnavailable;
+    /// The name the portals know Orvinta by (its .desktop file's).
+    QString appId;
 
     /// A StatusNotifierItem host registered on the session bus (KDE,
     /// swaybar, GNOME's AppIndicator extension), and an XEmbed tray.
@@ -105,8 +110,10 @@ struct DesktopCapabilities {
 
     /// One entry per feature, in the order orvinta-cli doctor prints them.
     QList<Capability> features() const;
-    /// The lines for this desktop where global keys need its own bindings
-    /// (a Wayland session); empty elsewhere.
+    /// The lines for this desktop where its own key settings must bind keys:
+    /// a Wayland session whose shortcuts and hold key do not come from the
+    /// GlobalShortcuts portal, or Hyprland's, whose portal shortcuts only
+    /// its configuration binds; empty elsewhere.
     SetupLines setupLines() const;
     /// Under the panel's footer: which keyboard features need a step in this
     /// session; empty where all work.

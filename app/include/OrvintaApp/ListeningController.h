@@ -45,6 +45,9 @@ class ListeningController : public QObject, public STTEngineDelegate {
     Q_PROPERTY(
         QString formattedRecordingTime READ formattedRecordingTime NOTIFY recordingElapsedChanged)
     Q_PROPERTY(int menuBarIconFrame READ menuBarIconFrame NOTIFY menuBarIconFrameChanged)
+    /// "Waiting for APP to play sound" while a run on one application's
+    /// sound waits for it; empty otherwise.
+    Q_PROPERTY(QString waitingStatus READ waitingStatus NOTIFY waitingStatusChanged)
 
 public:
     ListeningController(const AppServices &services, const Preferences &preferences,
@@ -63,6 +66,7 @@ public:
     double recordingElapsed() const { return m_recordingElapsed; }
     QString formattedRecordingTime() const;
     int menuBarIconFrame() const { return m_menuBarIconFrame; }
+    QString waitingStatus() const;
     STTEngine *transcriptionEngine() const { return m_transcriptionEngine.get(); }
 
     Q_INVOKABLE void toggleListening();
@@ -99,6 +103,7 @@ public:
     void setInterimText(const QString &text) override;
     void addConfirmedLine(const QString &text) override;
     void captureDidFail(const QString &description) override;
+    void setIsWaitingForApplication(bool waiting) override;
 
 Q_SIGNALS:
     void isListeningChanged();
@@ -110,6 +115,7 @@ Q_SIGNALS:
     void errorMessageChanged();
     void recordingElapsedChanged();
     void menuBarIconFrameChanged();
+    void waitingStatusChanged();
 
 private:
     using Body = CancellableTask::Body;
@@ -121,6 +127,7 @@ private:
     QCoro::Task<> stopRun(bool playStopSound);
     QCoro::Task<> reload();
     void setIsListening(bool listening);
+    void endApplicationRun();
     void setIsTransitioning(bool transitioning);
     void setMicPermission(MicPermission permission);
     void setRecordingElapsed(double seconds);
@@ -147,6 +154,9 @@ private:
     double m_recordingElapsed = 0;
     TaskHandle m_recordingTimer;
     int m_menuBarIconFrame = 0;
+    /// The application the run follows; empty for other sources.
+    QString m_runApplication;
+    bool m_waitingForApplication = false;
     TaskHandle m_iconAnimationTask;
     std::unique_ptr<STTEngine> m_transcriptionEngine;
     TaskHandle m_loadTask;

@@ -23,6 +23,10 @@ class Preferences : public QObject {
     QML_UNCREATABLE("Preferences belong to AppState")
     Q_PROPERTY(QString selectedLocale READ selectedLocale NOTIFY selectedLocaleChanged)
     Q_PROPERTY(QString selectedSource READ selectedSourceRaw NOTIFY selectedSourceChanged)
+    /// The application the application source follows (its name or binary);
+    /// empty until one is chosen.
+    Q_PROPERTY(
+        QString selectedApplication READ selectedApplication NOTIFY selectedApplicationChanged)
     Q_PROPERTY(bool showOverlay READ showOverlay NOTIFY showOverlayChanged)
     Q_PROPERTY(QString targetLanguage READ targetLanguage NOTIFY targetLanguageChanged)
     Q_PROPERTY(bool autoCopyToClipboard READ autoCopyToClipboard NOTIFY autoCopyToClipboardChanged)
@@ -46,6 +50,7 @@ public:
     QString selectedLocale() const { return m_selectedLocale; }
     AudioSourceType selectedSource() const { return m_selectedSource; }
     QString selectedSourceRaw() const;
+    QString selectedApplication() const { return m_selectedApplication; }
     bool showOverlay() const { return m_showOverlay; }
     QString targetLanguage() const { return m_targetLanguage; }
     bool autoCopyToClipboard() const { return m_autoCopyToClipboard; }
@@ -60,6 +65,7 @@ public:
     void setSelectedSource(AudioSourceType source);
     /// Unknown raw values are ignored.
     Q_INVOKABLE void setSelectedSourceRaw(const QString &raw);
+    Q_INVOKABLE void setSelectedApplication(const QString &application);
     Q_INVOKABLE void setShowOverlay(bool show);
     Q_INVOKABLE void setTargetLanguage(const QString &language);
     Q_INVOKABLE void setAutoCopyToClipboard(bool enabled);
@@ -74,6 +80,7 @@ public:
 Q_SIGNALS:
     void selectedLocaleChanged();
     void selectedSourceChanged();
+    void selectedApplicationChanged();
     void showOverlayChanged();
     void targetLanguageChanged();
     void autoCopyToClipboardChanged();
@@ -94,6 +101,7 @@ private:
     std::shared_ptr<LoginItems> m_loginItems;
     QString m_selectedLocale = QStringLiteral("en-US");
     AudioSourceType m_selectedSource = AudioSourceType::systemAudio;
+    QString m_selectedApplication;
     bool m_showOverlay = true;
     QString m_targetLanguage = QStringLiteral("en-US");
     bool m_autoCopyToClipboard = false;

@@ -62,7 +62,7 @@ public:
     Q_INVOKABLE void copyAllTranscript();
     /// Asks for a place and writes the transcript there.
     void exportTranscript(Orvinta::ExportFormat format);
-    /// The same for QML, by file extension: "txt" or "srt"; others are ignored.
+    /// The same for QML, by file extension: "txt", "srt" or "vtt"; others are ignored.
     Q_INVOKABLE void exportAs(const QString &extension);
 
 Q_SIGNALS:

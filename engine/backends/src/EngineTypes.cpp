@@ -8,6 +8,8 @@ std::string_view rawValue(AudioSourceType source) {
         return "systemAudio";
     case AudioSourceType::microphone:
         return "microphone";
+    case AudioSourceType::application:
+        return "application";
     }
     return {};
 }
@@ -26,13 +28,15 @@ std::string_view label(AudioSourceType source) {
         return "System Audio";
     case AudioSourceType::microphone:
         return "Microphone";
+    case AudioSourceType::application:
+        return "Application";
     }
     return {};
 }
 
 const std::vector<AudioSourceType> &allAudioSourceTypes() {
-    static const std::vector<AudioSourceType> all{AudioSourceType::systemAudio,
-                                                  AudioSourceType::microphone};
+    static const std::vector<AudioSourceType> all{
+        AudioSourceType::systemAudio, AudioSourceType::microphone, AudioSourceType::application};
     return all;
 }
 

@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -13,9 +14,11 @@ void FileAudioSource::FileCloser::operator()(SNDFILE *file) const {
 }
 
 FileAudioSource::FileAudioSource(const std::filesystem::path &path, std::function<bool()> mayFeed,
-                                 std::function<void()> finished)
+                                 std::function<void()> finished,
+                                 std::function<void(double share)> progress)
     : m_mayFeed(std::move(mayFeed))
-    , m_finished(std::move(finished)) {
+    , m_finished(std::move(finished))
+    , m_progress(std::move(progress)) {
     // Only regular files: a pipe or a device would block here or never end.
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
@@ -78,6 +81,7 @@ void FileAudioSource::stop() {
 }
 
 void FileAudioSource::run(std::stop_token stop) {
+    std::int64_t framesRead = 0;
     while (!stop.stop_requested()) {
         if (m_mayFeed && !m_mayFeed()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -91,6 +95,10 @@ void FileAudioSource::run(std::stop_token stop) {
         buffer.setFrameLength(static_cast<std::uint32_t>(read));
         if (m_handler)
             m_handler(buffer);
+        framesRead += read;
+        if (m_progress && m_frames > 0)
+            m_progress(
+                std::min(1.0, static_cast<double>(framesRead) / static_cast<double>(m_frames)));
     }
     if (!stop.stop_requested() && m_finished)
         m_finished();

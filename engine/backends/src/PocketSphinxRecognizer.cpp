@@ -19,6 +19,9 @@ namespace {
 
 constexpr double decoderSampleRate = 16000;
 constexpr double decoderFrameRate = 100; // frames per second of the feature stream
+// Voice detection needs 10 frames (of 160 samples) of speech to begin one,
+// so a step of 5 frames cannot miss a pause, however short.
+constexpr std::size_t stepSamples = 5 * 160;
 // Speech without a pause (or music taken for speech) is cut into utterances of
 // at most this length, so a final result always comes and memory stays bounded.
 constexpr std::uint64_t maxUtteranceSamples = 20 * 16000;
@@ -194,7 +197,9 @@ private:
             end(error.description());
             return;
         }
-        if (ps_start_utt(decoder.get()) < 0) {
+        // A stream per run: the decoder counts the frames of its segments from
+        // the stream's start, which is then this run's start.
+        if (ps_start_stream(decoder.get()) < 0 || ps_start_utt(decoder.get()) < 0) {
             started(EngineError(errorDomain, -4, "PocketSphinx could not start an utterance"));
             end("PocketSphinx could not start an utterance");
             return;
@@ -216,24 +221,9 @@ private:
             toDecoderSamples(*item.buffer, samples);
             if (samples.empty())
                 continue;
-            if (ps_process_raw(decoder.get(), samples.data(), samples.size(), FALSE, FALSE) < 0) {
-                failure = "PocketSphinx could not process audio";
+            failure = analyse(decoder.get(), samples);
+            if (failure)
                 break;
-            }
-            m_samplesAnalysed += samples.size();
-            const bool inSpeech = ps_get_in_speech(decoder.get()) != 0;
-            if (m_inUtterance)
-                m_utteranceSamples += samples.size();
-            if (inSpeech && !m_inUtterance) {
-                m_inUtterance = true;
-                m_utteranceSamples = samples.size();
-            } else if (m_inUtterance && (!inSpeech || m_utteranceSamples > maxUtteranceSamples)) {
-                if (!finishUtterance(decoder.get()) || ps_start_utt(decoder.get()) < 0) {
-                    failure = "PocketSphinx could not end an utterance";
-                    break;
-                }
-                continue;
-            }
             if (m_inUtterance)
                 reportPartial(decoder.get());
         }
@@ -256,6 +246,30 @@ private:
         if (decoderUsable)
             m_decoders->release(m_model, std::move(decoder));
         end(failure);
+    }
+
+    /// Feeds `samples` to the decoder in steps short enough that every change
+    /// of its voice-activity state is seen: an utterance then never holds a
+    /// pause, and the decoder's times of its words stay right.
+    std::optional<std::string> analyse(ps_decoder_t *decoder,
+                                       const std::vector<std::int16_t> &samples) {
+        for (std::size_t at = 0; at < samples.size(); at += stepSamples) {
+            const std::size_t count = std::min<std::size_t>(stepSamples, samples.size() - at);
+            if (ps_process_raw(decoder, samples.data() + at, count, FALSE, FALSE) < 0)
+                return "PocketSphinx could not process audio";
+            m_samplesAnalysed += count;
+            const bool inSpeech = ps_get_in_speech(decoder) != 0;
+            if (m_inUtterance)
+                m_utteranceSamples += count;
+            if (inSpeech && !m_inUtterance) {
+                m_inUtterance = true;
+                m_utteranceSamples = count;
+            } else if (m_inUtterance && (!inSpeech || m_utteranceSamples > maxUtteranceSamples)) {
+                if (!finishUtterance(decoder) || ps_start_utt(decoder) < 0)
+                    return "PocketSphinx could not end an utterance";
+            }
+        }
+        return std::nullopt;
     }
 
     void toDecoderSamples(const AudioBuffer &buffer, std::vector<std::int16_t> &samples) {
@@ -283,17 +297,17 @@ private:
     }
 
     bool finishUtterance(ps_decoder_t *decoder) {
-        const int frames = ps_get_n_frames(decoder);
         if (ps_end_utt(decoder) < 0)
             return false;
         m_inUtterance = false;
-        // The decoder drops silence from its feature stream, so frame numbers
-        // are aligned on the end of the utterance, which is now.
-        const double utteranceStart =
-            static_cast<double>(m_samplesAnalysed) / decoderSampleRate - frames / decoderFrameRate;
+
+        // Segment frames count from the stream's start, which is the run's.
+        // Starting an utterance resets the voice detection, so also one cut
+        // out of continuous speech counts from where speech began again.
+        const double analysed = static_cast<double>(m_samplesAnalysed) / decoderSampleRate;
         const auto toTime = [&](int frame) {
-            return MediaTime(static_cast<std::int64_t>(
-                std::llround((std::max(0.0, utteranceStart + frame / decoderFrameRate)) * 1e6)));
+            const double seconds = std::clamp(frame / decoderFrameRate, 0.0, analysed);
+            return MediaTime(static_cast<std::int64_t>(std::llround(seconds * 1e6)));
         };
 
         RecognitionResult result{true, {}};

@@ -3,9 +3,13 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <mutex>
 
 namespace Orvinta {
@@ -51,6 +55,30 @@ SourceInfo sourceInfoFrom(const pa_source_info *info) {
                       info->sample_spec.rate,
                       info->sample_spec.channels,
                       info->monitor_of_sink != PA_INVALID_INDEX};
+}
+
+std::string property(const pa_proplist *properties, const char *key) {
+    const char *value = properties ? pa_proplist_gets(properties, key) : nullptr;
+    return value ? value : "";
+}
+
+/// Nothing for streams that cannot be recorded alone (on no device) and for
+/// Orvinta's own (its tones).
+std::optional<PlaybackStream> playbackStreamFrom(const pa_sink_input_info *info) {
+    if (info->sink == PA_INVALID_INDEX)
+        return std::nullopt;
+    PlaybackStream stream{info->index,
+                          property(info->proplist, PA_PROP_APPLICATION_NAME),
+                          property(info->proplist, PA_PROP_APPLICATION_PROCESS_BINARY),
+                          property(info->proplist, PA_PROP_APPLICATION_ICON_NAME),
+                          property(info->proplist, PA_PROP_MEDIA_NAME),
+                          info->corked != 0};
+    if (stream.mediaName.empty() && info->name)
+        stream.mediaName = info->name;
+    if (stream.applicationName == "Orvinta" ||
+        property(info->proplist, PA_PROP_APPLICATION_PROCESS_ID) == std::to_string(::getpid()))
+        return std::nullopt;
+    return stream;
 }
 
 } // namespace
@@ -117,10 +145,13 @@ public:
             throw EngineError(errorDomain, PA_ERR_INTERNAL, "Cannot create a sound server context");
         pa_context_set_state_callback(
             m_context,
-            [](pa_context *, void *loop) {
-                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
+            [](pa_context *context, void *data) {
+                auto *self = static_cast<PulseConnection *>(data);
+                pa_threaded_mainloop_signal(self->m_loop.load(), 0);
+                if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && self->m_onLost)
+                    self->m_onLost();
             },
-            m_loop);
+            this);
         if (pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(),
                                PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             throw connectionError();
@@ -131,6 +162,10 @@ public:
         if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
             throw connectionError();
     }
+
+    /// Lock held. Called on the connection's thread once a connected context
+    /// failed (the server went away).
+    void setLostHandler(std::function<void()> handler) { m_onLost = std::move(handler); }
 
     bool isConnected() const {
         return m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY;
@@ -220,9 +255,18 @@ private:
     std::mutex m_loopMutex; // guards the making of the loop
     std::atomic<pa_threaded_mainloop *> m_loop{nullptr};
     pa_context *m_context = nullptr;
+    std::function<void()> m_onLost;
 };
 
 namespace {
+
+/// What a record stream records besides its device, and how it connects.
+struct RecordTarget {
+    /// Only this playback stream (on its device's monitor), not all the device plays.
+    std::optional<std::uint32_t> monitorStream;
+    /// Returns at once; a failure on the way to READY then reaches `onFailure` too.
+    bool connectInBackground = false;
+};
 
 /// A record stream; its read and failure callbacks run on the connection's thread.
 class RecordStream {
@@ -232,7 +276,7 @@ public:
     /// Lock held. Throws EngineError with the server's error code.
     RecordStream(PulseConnection &connection, const char *name, const pa_sample_spec &spec,
                  const char *device, std::uint32_t fragmentBytes, Reader reader,
-                 CaptureFailureHandler onFailure)
+                 CaptureFailureHandler onFailure, RecordTarget target = {})
         : m_connection(connection)
         , m_reader(std::move(reader))
         , m_onFailure(std::move(onFailure)) {
@@ -244,9 +288,24 @@ public:
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.fragsize = fragmentBytes;
-        if (pa_stream_connect_record(m_stream, device, &attributes, PA_STREAM_ADJUST_LATENCY) < 0) {
+        auto flags = PA_STREAM_ADJUST_LATENCY;
+        if (target.monitorStream) {
+            // Without a device the server records from the monitor of the
+            // device the stream plays to. Not moved elsewhere when that stream
+            // goes: the application's next stream is the follower's to choose.
+            flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+            if (pa_stream_set_monitor_stream(m_stream, *target.monitorStream) < 0) {
+                release();
+                throw error("Cannot record the application");
+            }
+        }
+        if (pa_stream_connect_record(m_stream, device, &attributes, flags) < 0) {
             release();
             throw error("Cannot record");
+        }
+        if (target.connectInBackground) {
+            m_running = true;
+            return;
         }
         connection.waitUntil([this] {
             const pa_stream_state_t state = pa_stream_get_state(m_stream);
@@ -262,6 +321,9 @@ public:
 
     /// Lock held.
     ~RecordStream() { release(); }
+
+    /// Lock held. Whether it ever reached READY.
+    bool wasReady() const { return m_wasReady; }
 
     RecordStream(const RecordStream &) = delete;
     RecordStream &operator=(const RecordStream &) = delete;
@@ -283,6 +345,8 @@ private:
     static void onStateChange(pa_stream *stream, void *data) {
         auto *self = static_cast<RecordStream *>(data);
         pa_threaded_mainloop_signal(self->m_connection.loop(), 0);
+        if (pa_stream_get_state(stream) == PA_STREAM_READY)
+            self->m_wasReady = true;
         if (pa_stream_get_state(stream) != PA_STREAM_FAILED || !self->m_running.exchange(false))
             return;
         pa_context *context = self->m_connection.context();
@@ -328,6 +392,7 @@ private:
     Reader m_reader;
     CaptureFailureHandler m_onFailure;
     std::atomic<bool> m_running{false}; // between READY and our own disconnect
+    bool m_wasReady = false;
     pa_stream *m_stream = nullptr;
 };
 
@@ -536,6 +601,367 @@ private:
     std::unique_ptr<RecordStream> m_stream;
 };
 
+/// The playback streams of one connection, kept current through its
+/// subscription. Every call with the lock held; `changed` runs on the
+/// connection's thread.
+class PlaybackMonitor {
+public:
+    using Changed = std::function<void(const std::vector<PlaybackStream> &streams)>;
+
+    PlaybackMonitor(PulseConnection &connection, Changed changed)
+        : m_connection(connection)
+        , m_changed(std::move(changed)) {}
+    ~PlaybackMonitor() { stop(); }
+
+    PlaybackMonitor(const PlaybackMonitor &) = delete;
+    PlaybackMonitor &operator=(const PlaybackMonitor &) = delete;
+
+    /// Subscribes and waits until `changed` had the first list. Throws EngineError.
+    void start() {
+        pa_context *context = m_connection.context();
+        pa_context_set_subscribe_callback(context, &PlaybackMonitor::onEvent, this);
+        const bool subscribed = m_connection.complete(pa_context_subscribe(
+            context, PA_SUBSCRIPTION_MASK_SINK_INPUT,
+            [](pa_context *, int, void *loop) {
+                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
+            },
+            m_connection.loop()));
+        if (subscribed)
+            requery();
+        if (!subscribed || !m_connection.waitUntil([this] { return m_listed; })) {
+            const int code = m_connection.lastError();
+            throw EngineError(errorDomain, code,
+                              std::string("Cannot list the applications playing sound: ") +
+                                  pa_strerror(code));
+        }
+    }
+
+    void stop() {
+        if (pa_context *context = m_connection.context())
+            pa_context_set_subscribe_callback(context, nullptr, nullptr);
+        if (m_query) {
+            pa_operation_cancel(m_query);
+            pa_operation_unref(m_query);
+            m_query = nullptr;
+        }
+        m_changed = nullptr;
+    }
+
+    /// Reads the list again; a read under way is followed by another.
+    void requery() {
+        if (m_query) {
+            m_queryAgain = true;
+            return;
+        }
+        m_queryAgain = false;
+        m_incoming.clear();
+        // Null once the context failed, which the connection's lost handler reports.
+        m_query = pa_context_get_sink_input_info_list(m_connection.context(),
+                                                      &PlaybackMonitor::onInfo, this);
+    }
+
+private:
+    static void onEvent(pa_context *, pa_subscription_event_type_t type, std::uint32_t,
+                        void *data) {
+        if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SINK_INPUT)
+            static_cast<PlaybackMonitor *>(data)->requery();
+    }
+
+    static void onInfo(pa_context *, const pa_sink_input_info *info, int eol, void *data) {
+        auto *self = static_cast<PlaybackMonitor *>(data);
+        if (eol == 0) {
+            if (info)
+                if (auto stream = playbackStreamFrom(info))
+                    self->m_incoming.push_back(std::move(*stream));
+            return;
+        }
+        pa_operation_unref(self->m_query);
+        self->m_query = nullptr;
+        if (eol > 0)
+            self->deliver();
+        if (self->m_queryAgain)
+            self->requery();
+    }
+
+    // Oldest first. PipeWire's indexes are object ids, which it hands out
+    // again after a stream ended, so the order is the order first seen here
+    // (by index among those seen together), not the index alone.
+    void deliver() {
+        std::map<std::uint32_t, std::uint64_t> seen;
+        std::sort(
+            m_incoming.begin(), m_incoming.end(),
+            [](const PlaybackStream &a, const PlaybackStream &b) { return a.index < b.index; });
+        for (const PlaybackStream &stream : m_incoming) {
+            const auto known = m_firstSeen.find(stream.index);
+            seen[stream.index] = known != m_firstSeen.end() ? known->second : m_nextSeen++;
+        }
+        m_firstSeen = std::move(seen);
+        std::stable_sort(m_incoming.begin(), m_incoming.end(),
+                         [this](const PlaybackStream &a, const PlaybackStream &b) {
+                             return m_firstSeen[a.index] < m_firstSeen[b.index];
+                         });
+        m_listed = true;
+        pa_threaded_mainloop_signal(m_connection.loop(), 0);
+        if (m_changed)
+            m_changed(m_incoming);
+    }
+
+    PulseConnection &m_connection;
+    Changed m_changed;
+    pa_operation *m_query = nullptr;
+    bool m_queryAgain = false;
+    bool m_listed = false;
+    std::vector<PlaybackStream> m_incoming;
+    std::map<std::uint32_t, std::uint64_t> m_firstSeen;
+    std::uint64_t m_nextSeen = 0;
+};
+
+/// Follows one application on a connection of its own: the monitor's list
+/// decides which of its streams is recorded, and each change of it may close
+/// the recording, open one on another stream, or leave things as they are.
+class PulseApplicationAudioCapture : public ApplicationAudioCapture {
+public:
+    explicit PulseApplicationAudioCapture(std::string server)
+        : m_connection(
+              std::make_unique<PulseConnection>("com.orvinta.app-audio", std::move(server))) {}
+
+    ~PulseApplicationAudioCapture() override {
+        try {
+            stop();
+        } catch (const EngineError &) {
+        }
+    }
+
+    void start(std::uint32_t sampleRate, std::string application, CapturedSampleHandler handler,
+               CaptureFailureHandler onFailure, ApplicationWaitingHandler onWaiting) override {
+        MainloopLock lock(m_connection->startLoop());
+        try {
+            m_connection->ensureConnected();
+        } catch (const EngineError &error) {
+            if (error.code() == PA_ERR_ACCESS)
+                throw CaptureError::permissionDenied();
+            throw CaptureError::engineSetupFailed(error.description());
+        }
+        m_spec = pa_sample_spec{PA_SAMPLE_FLOAT32LE, sampleRate, 1};
+        if (!pa_sample_spec_valid(&m_spec))
+            throw CaptureError::engineSetupFailed("Unusable sample rate " +
+                                                  std::to_string(sampleRate));
+        m_application = std::move(application);
+        m_handler = std::move(handler);
+        m_onFailure = std::move(onFailure);
+        m_onWaiting = std::move(onWaiting);
+        m_failed = false;
+        m_waiting.reset();
+        m_connection->setLostHandler([this] {
+            fail(CaptureFailureKind::serverStopped, pa_strerror(m_connection->lastError()));
+        });
+        // PulseAudio renders a stream ahead by the latency its device runs at,
+        // up to two seconds when no client asks for less, and a recording
+        // that joins later misses what was rendered before. A recording of
+        // the default device's monitor, unread, keeps it rendering in small
+        // steps (as capturing system audio does), so that a new stream's first
+        // words come after the follower joined. PipeWire renders one quantum
+        // at a time and needs none; where it cannot be had, nothing is lost
+        // but those first words.
+        try {
+            m_latencyAnchor = std::make_unique<RecordStream>(
+                *m_connection, "Orvinta application audio (latency)", m_spec, "@DEFAULT_MONITOR@",
+                fragmentBytes(), nullptr, nullptr, RecordTarget{std::nullopt, true});
+        } catch (const EngineError &) {
+        }
+        m_monitor = std::make_unique<PlaybackMonitor>(
+            *m_connection, [this](const std::vector<PlaybackStream> &streams) { follow(streams); });
+        try {
+            m_monitor->start();
+        } catch (const EngineError &error) {
+            release();
+            throw CaptureError::engineSetupFailed(error.description());
+        }
+    }
+
+    void stop() override {
+        MainloopLock lock(m_connection->startLoop());
+        if (!release()) {
+            const int code = m_connection->lastError();
+            throw EngineError(errorDomain, code,
+                              std::string("Cannot stop recording: ") + pa_strerror(code));
+        }
+    }
+
+private:
+    // Lock held, on the connection's thread but for the first list.
+    void follow(const std::vector<PlaybackStream> &streams) {
+        if (m_failed)
+            return;
+        const std::optional<std::uint32_t> current =
+            m_stream && !m_streamEnded ? m_following : std::nullopt;
+        const std::optional<std::uint32_t> target = streamToFollow(streams, m_application, current);
+        if (target && target == current)
+            return;
+        closeStream(/*endUtterance=*/true);
+        m_following = target;
+        if (target)
+            openStream(*target);
+        if (!m_failed)
+            tellWaiting(!target);
+    }
+
+    void openStream(std::uint32_t index) {
+        m_streamEnded = false;
+        m_delivered = false;
+        // The recogniser takes what it hears first for the background noise:
+        // a stream that starts with speech at once would be heard as noise
+        // for a while. Silence comes first, as on a device's monitor.
+        feedSilence();
+        try {
+            m_stream = std::make_unique<RecordStream>(
+                *m_connection, "Orvinta application audio", m_spec, nullptr, fragmentBytes(),
+                [this](const void *data, std::size_t bytes) {
+                    m_delivered = true;
+                    if (m_handler)
+                        m_handler(static_cast<const std::byte *>(data), bytes);
+                },
+                [this](CaptureFailureKind kind, std::string reason) {
+                    streamFailed(kind, std::move(reason));
+                },
+                RecordTarget{index, /*connectInBackground=*/true});
+        } catch (const EngineError &error) {
+            fail(CaptureFailureKind::streamFailed, error.description());
+        }
+    }
+
+    // From the stream's state callback: the stream stays until follow() drops it.
+    void streamFailed(CaptureFailureKind kind, std::string reason) {
+        const bool ended =
+            m_stream && (m_stream->wasReady() || m_connection->lastError() == PA_ERR_NOENTITY);
+        if (kind == CaptureFailureKind::serverStopped || !ended) {
+            fail(kind, std::move(reason));
+            return;
+        }
+        // PulseAudio ends the recording when the stream it monitors ends or
+        // moves to another device (PipeWire keeps it, silent): the list says
+        // which, and where to go on.
+        m_streamEnded = true;
+        if (m_monitor)
+            m_monitor->requery();
+    }
+
+    /// False when the server reported a failure on the way out.
+    bool closeStream(bool endUtterance) {
+        if (!m_stream)
+            return true;
+        const bool ok = m_stream->disconnect();
+        m_stream.reset();
+        // A stream cut off mid-sentence leaves the recogniser inside its
+        // utterance; silence ends it, so its words are confirmed now rather
+        // than when the application plays again.
+        if (endUtterance && m_delivered)
+            feedSilence();
+        return ok;
+    }
+
+    // 50 ms fragments, as for system audio
+    std::uint32_t fragmentBytes() const {
+        return static_cast<std::uint32_t>(m_spec.rate / 20 * sizeof(float));
+    }
+
+    void feedSilence() {
+        if (!m_handler)
+            return;
+        const std::vector<float> silence(m_spec.rate / 2, 0.0f);
+        m_handler(reinterpret_cast<const std::byte *>(silence.data()),
+                  silence.size() * sizeof(float));
+    }
+
+    bool release() {
+        m_connection->setLostHandler(nullptr);
+        m_monitor.reset();
+        m_handler = nullptr;
+        m_onFailure = nullptr;
+        m_onWaiting = nullptr;
+        const bool ok = closeStream(/*endUtterance=*/false);
+        m_following.reset();
+        if (m_latencyAnchor)
+            m_latencyAnchor->disconnect();
+        m_latencyAnchor.reset();
+        return ok;
+    }
+
+    void tellWaiting(bool waiting) {
+        if (m_waiting == waiting)
+            return;
+        m_waiting = waiting;
+        if (m_onWaiting)
+            m_onWaiting(waiting);
+    }
+
+    void fail(CaptureFailureKind kind, std::string reason) {
+        if (m_failed)
+            return;
+        m_failed = true;
+        if (m_onFailure)
+            m_onFailure(kind, std::move(reason));
+    }
+
+    std::unique_ptr<PulseConnection> m_connection;
+    pa_sample_spec m_spec{};
+    std::string m_application;
+    CapturedSampleHandler m_handler;
+    CaptureFailureHandler m_onFailure;
+    ApplicationWaitingHandler m_onWaiting;
+    std::unique_ptr<PlaybackMonitor> m_monitor;
+    std::unique_ptr<RecordStream> m_stream;
+    std::unique_ptr<RecordStream> m_latencyAnchor;
+    std::optional<std::uint32_t> m_following;
+    bool m_streamEnded = false;
+    bool m_delivered = false;
+    bool m_failed = false;
+    std::optional<bool> m_waiting;
+};
+
+class PulsePlaybackWatch : public PlaybackWatch {
+public:
+    /// Throws EngineError.
+    PulsePlaybackWatch(std::string server, PlaybackStreamsHandler changed)
+        : m_connection(
+              std::make_unique<PulseConnection>("com.orvinta.playback-watch", std::move(server)))
+        , m_changed(std::move(changed)) {
+        MainloopLock lock(m_connection->startLoop());
+        m_connection->ensureConnected();
+        m_connection->setLostHandler([this] {
+            if (m_changed)
+                m_changed({});
+        });
+        m_monitor = std::make_unique<PlaybackMonitor>(
+            *m_connection, [this](const std::vector<PlaybackStream> &streams) {
+                if (m_changed)
+                    m_changed(streams);
+            });
+        try {
+            m_monitor->start();
+        } catch (const EngineError &) {
+            release();
+            throw;
+        }
+    }
+
+    ~PulsePlaybackWatch() override {
+        MainloopLock lock(m_connection->startLoop());
+        release();
+    }
+
+private:
+    void release() {
+        m_connection->setLostHandler(nullptr);
+        m_monitor.reset();
+        m_changed = nullptr;
+    }
+
+    std::unique_ptr<PulseConnection> m_connection;
+    PlaybackStreamsHandler m_changed;
+    std::unique_ptr<PlaybackMonitor> m_monitor;
+};
+
 } // namespace
 
 PulseAudioCapture::PulseAudioCapture(std::string server)
@@ -562,6 +988,47 @@ std::unique_ptr<MicrophoneCapture> PulseAudioCapture::makeMicrophoneCapture() {
 
 std::unique_ptr<SystemAudioCapture> PulseAudioCapture::makeSystemAudioCapture() {
     return std::make_unique<PulseSystemAudioCapture>(m_server);
+}
+
+std::unique_ptr<ApplicationAudioCapture> PulseAudioCapture::makeApplicationAudioCapture() {
+    return std::make_unique<PulseApplicationAudioCapture>(m_server);
+}
+
+std::unique_ptr<PlaybackWatch>
+PulseAudioCapture::watchPlaybackStreams(PlaybackStreamsHandler changed) {
+    return std::make_unique<PulsePlaybackWatch>(m_server, std::move(changed));
+}
+
+std::optional<std::vector<PlaybackStream>> PulseAudioCapture::playbackStreams() {
+    MainloopLock lock(m_connection->startLoop());
+    try {
+        m_connection->ensureConnected();
+    } catch (const EngineError &) {
+        return std::nullopt;
+    }
+    struct Query {
+        pa_threaded_mainloop *loop;
+        std::vector<PlaybackStream> streams;
+        bool failed = false;
+    } query{m_connection->loop(), {}};
+    if (!m_connection->complete(pa_context_get_sink_input_info_list(
+            m_connection->context(),
+            [](pa_context *, const pa_sink_input_info *info, int eol, void *data) {
+                auto *q = static_cast<Query *>(data);
+                if (eol < 0)
+                    q->failed = true;
+                if (eol == 0 && info)
+                    if (auto stream = playbackStreamFrom(info))
+                        q->streams.push_back(std::move(*stream));
+                if (eol != 0)
+                    pa_threaded_mainloop_signal(q->loop, 0);
+            },
+            &query)) ||
+        query.failed)
+        return std::nullopt;
+    std::sort(query.streams.begin(), query.streams.end(),
+              [](const PlaybackStream &a, const PlaybackStream &b) { return a.index < b.index; });
+    return query.streams;
 }
 
 std::optional<std::vector<InputDeviceRecord>> PulseAudioCapture::inputDevices() {

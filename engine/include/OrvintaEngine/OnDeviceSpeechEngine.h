@@ -40,8 +40,8 @@ public:
     ~OnDeviceSpeechEngine() override;
 
     QCoro::Task<> loadModel(QString locale) override;
-    QCoro::Task<> startTranscribing(AudioSourceType source,
-                                    std::optional<std::uint32_t> deviceID) override;
+    QCoro::Task<> startTranscribing(AudioSourceType source, std::optional<std::uint32_t> deviceID,
+                                    QString application = {}) override;
     QCoro::Task<> stopTranscribing() override;
 
     /// Buffers waiting for the analyzer; lets a file source keep pace with it.
@@ -59,6 +59,8 @@ private:
     QCoro::Task<> startMicrophoneCapture(std::optional<std::uint32_t> deviceID,
                                          CaptureFailureHandler onFailure);
     QCoro::Task<> startSystemAudioCapture(CaptureFailureHandler onFailure);
+    QCoro::Task<> startApplicationAudioCapture(QString application,
+                                               CaptureFailureHandler onFailure);
     QCoro::Task<> stopMicrophone();
     CaptureFailureHandler failureHandler(const std::shared_ptr<CaptureRun> &run);
     void captureFailed(CaptureRun &run, const QString &description);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Orvinta {
 
@@ -32,7 +33,7 @@ public:
 
 private:
     bool accept(std::string_view candidate);
-    void deliver(const std::string &text);
+    void deliver(const std::string &text, const std::vector<TextRun> &words = {});
 
     std::function<STTEngineDelegate *()> m_delegate;
     TranscriptionCore::DedupTracker m_dedupTracker;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaEngineBackends/EngineTypes.h>
+#include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 #include <QCoroTask>
 #include <QObject>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace Orvinta {
 
@@ -24,10 +26,20 @@ public:
     virtual void setErrorMessage(const std::optional<QString> &message) = 0;
     virtual void setInterimText(const QString &text) = 0;
     virtual void addConfirmedLine(const QString &text) = 0;
+    /// A confirmed line with the stretches of the recogniser's words it was
+    /// heard as, timed on the run's audio timeline where the recogniser times
+    /// them. Delegates that keep only the text leave it to addConfirmedLine().
+    virtual void addHeardLine(const QString &text, const std::vector<TextRun> & /*words*/) {
+        addConfirmedLine(text);
+    }
     /// Capture ended on its own mid-run (the sound server went away, or its
     /// stream failed). At most once per run; the run stays open until the
     /// delegate stops it with stopTranscribing().
     virtual void captureDidFail(const QString &description) = 0;
+    /// A run on one application's sound: whether it waits for the
+    /// application to play (true) or records it (false). Told at the start
+    /// and at every change.
+    virtual void setIsWaitingForApplication(bool waiting) { (void)waiting; }
 };
 
 /// The speech-to-text engine. Operations run on the main thread and must not
@@ -41,10 +53,13 @@ public:
     /// delegate; throws only OperationCancelled, when the engine was destroyed
     /// before it finished.
     virtual QCoro::Task<> loadModel(QString locale) = 0;
-    /// Starts one run. Throws EngineError (CaptureError among them;
-    /// OperationCancelled when the engine was destroyed before it finished).
+    /// Starts one run. `application` names the application that the
+    /// application source follows (see playsFor). Throws EngineError
+    /// (CaptureError among them; OperationCancelled when the engine was
+    /// destroyed before it finished).
     virtual QCoro::Task<> startTranscribing(AudioSourceType source,
-                                            std::optional<std::uint32_t> deviceID) = 0;
+                                            std::optional<std::uint32_t> deviceID,
+                                            QString application = {}) = 0;
     /// Stops the run, delivering the results of the audio already captured.
     /// Does not fail; it simply completes when the engine is destroyed meanwhile.
     virtual QCoro::Task<> stopTranscribing() = 0;

@@ -101,7 +101,7 @@ TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSe
     App app(environment);
     ASSERT_TRUE(app.waitForLog("Panel shown at", 20000)) << app.log().toStdString();
     EXPECT_TRUE(app.log().contains("The speech model is not installed"));
-    EXPECT_TRUE(app.log().contains("Wayland session: Orvinta runs through XWayland"));
+    EXPECT_TRUE(app.log().contains("Wayland session: Orvinta's windows run through XWayland"));
     const auto panel = app.lastPanel();
     ASSERT_TRUE(panel);
     EXPECT_TRUE(isViewable(panel->window, panel->window.width()));

@@ -335,6 +335,25 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
     EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::Listening);
 }
 
+TEST(OverlayFooter, aRunWaitingForItsApplicationSaysSoBelowTheLines) {
+    AppFixture f;
+    f.state->preferences()->setSelectedSource(AudioSourceType::application);
+    f.state->preferences()->setSelectedApplication("Alpha");
+    OverlaySettings settings(f.preferences);
+    OverlayViewModel model(*f.state, settings, std::make_shared<PrefixTranslator>());
+    f.toggleListening();
+    f.state->addConfirmedLine("Said before the pause.");
+    EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::None);
+    f.capture->applicationAudio->onWaiting(true);
+    ASSERT_TRUE(
+        waitUntil([&] { return model.placeholder() == OverlayViewModel::Placeholder::Listening; }));
+    EXPECT_EQ(model.listeningText(), "Waiting for Alpha to play sound");
+    f.capture->applicationAudio->onWaiting(false);
+    ASSERT_TRUE(
+        waitUntil([&] { return model.placeholder() == OverlayViewModel::Placeholder::None; }));
+    EXPECT_EQ(model.listeningText(), "Listening...");
+}
+
 TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
     Overlay o;
     o.addLines(2);

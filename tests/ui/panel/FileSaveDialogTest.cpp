@@ -34,9 +34,11 @@ TEST(FileSaveDialog, asksWithoutBlockingAndAnswersOncePerRequest) {
 
     // Cancelled: no path. A second request cancels one still open.
     dialog.askForLocation("a.txt", ExportFormat::plainText, collect);
-    dialog.askForLocation("b.txt", ExportFormat::plainText, collect);
+    dialog.askForLocation("b.vtt", ExportFormat::webVtt, collect);
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[1], std::nullopt);
+    EXPECT_EQ(dialog.openDialog()->nameFilters(), QStringList{"WebVTT Subtitles (*.vtt)"});
+    EXPECT_EQ(dialog.openDialog()->defaultSuffix(), "vtt");
     dialog.openDialog()->reject();
     QCoreApplication::processEvents();
     ASSERT_EQ(answers.size(), 3u);

@@ -9,6 +9,9 @@
 #include <OrvintaUi/TrayIcon.h>
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -111,17 +114,32 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     AppFixture f;
     MenuBarViewModel panel(*f.state);
     QSignalSpy pulse(&panel, &MenuBarViewModel::activityChanged);
-    using Row = MenuBarViewModel::MicrophoneRow;
+    using Row = MenuBarViewModel::SourceRow;
     EXPECT_EQ(panel.sourceDescription(), "Captures all audio playing on your computer");
-    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
+    EXPECT_EQ(panel.sourceRow(), Row::Hidden);
 
     // Choosing the microphone asks for access once; the fixture has no sound
     // server, so asking ends in a refusal.
     panel.selectMicrophone(true);
     EXPECT_EQ(panel.sourceDescription(), "Captures audio from your microphone");
-    ASSERT_TRUE(waitUntil([&] { return panel.microphoneRow() == Row::AccessDenied; }));
+    ASSERT_TRUE(waitUntil([&] { return panel.sourceRow() == Row::AccessDenied; }));
     panel.selectMicrophone(false);
-    EXPECT_EQ(panel.microphoneRow(), Row::Hidden);
+    EXPECT_EQ(panel.sourceRow(), Row::Hidden);
+
+    // The third source: its picker, and what a run waits for.
+    panel.selectSource("application");
+    EXPECT_EQ(panel.sourceRow(), Row::ApplicationPicker);
+    EXPECT_EQ(panel.sourceDescription(), "Captures only the sound of the chosen application");
+    f.state->preferences()->setSelectedApplication("Alpha");
+    f.toggleListening();
+    f.capture->applicationAudio->onWaiting(true);
+    ASSERT_TRUE(waitUntil([&] {
+        return f.state->listening()->waitingStatus() == "Waiting for Alpha to play sound";
+    }));
+    f.toggleListening();
+    EXPECT_EQ(f.state->listening()->waitingStatus(), "");
+    panel.selectSource("systemAudio");
+    EXPECT_NE(panel.sourceRow(), Row::ApplicationPicker);
 
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Idle);
     EXPECT_EQ(panel.statusText(), "");
@@ -216,9 +234,13 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     AppFixture f;
     TrayController tray(*f.state);
     EXPECT_EQ(tray.shownFrame(), -1);
+    // Named after its symbolic icon, which StatusNotifierItem hosts recolour.
+    EXPECT_EQ(tray.trayIcon().icon().name(), "orvinta-tray-symbolic");
     f.toggleListening();
     // The animation advances the counter every 10 ms in the fixture.
     ASSERT_TRUE(waitUntil([&] { return tray.shownFrame() > 0; }));
+    EXPECT_EQ(tray.trayIcon().icon().name(),
+              QString("orvinta-tray-frame-%1-symbolic").arg(tray.shownFrame()));
     f.toggleListening();
     EXPECT_EQ(tray.shownFrame(), -1);
     // A tentative dictation (the hold key may be part of Ctrl+C) shows nowhere.
@@ -235,6 +257,51 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Context);
     Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::MiddleClick);
     EXPECT_EQ(requested.count(), 2);
+}
+
+TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
+    // Any panel: at least 3:1, light on dark and dark on light.
+    for (int v = 0; v <= 255; v += 5)
+        for (const QColor &panel :
+             {QColor(v, v, v), QColor(v, 0, 0), QColor(0, v, 0), QColor(0, 0, v), QColor(v, v, 0)})
+            EXPECT_GE(contrastRatio(trayIconColor(panel), panel), 3.0)
+                << panel.name().toStdString();
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
+    EXPECT_GT(trayIconColor(QColor(0x20, 0x20, 0x20)).lightness(), 200);
+    EXPECT_LT(trayIconColor(QColor(0xf0, 0xf0, 0xf0)).lightness(), 80);
+
+    // The panel is read around the drawing, which stays off the icon's edge.
+    for (const int size : {16, 22, 24, 48}) {
+        QImage place(size, size, QImage::Format_RGB32);
+        place.fill(QColor(0x30, 0x60, 0x90));
+        QPainter(&place).drawImage(0, 0, WaveformArt::logoImage(size, Qt::white));
+        const std::optional<QColor> panel = trayBackground(place);
+        ASSERT_TRUE(panel);
+        EXPECT_LE(std::abs(panel->red() - 0x30) + std::abs(panel->blue() - 0x90), 4) << size;
+    }
+    EXPECT_FALSE(trayBackground(QImage()));
+
+    // Without a tray that tells the icon's place the palette decides, and
+    // its changes redraw the icon.
+    AppFixture f;
+    TrayController tray(*f.state);
+    const QPalette original = QGuiApplication::palette();
+    for (const QColor &window : {QColor(0x20, 0x20, 0x20), QColor(0xf6, 0xf5, 0xf4)}) {
+        QPalette palette = original;
+        palette.setColor(QPalette::Window, window);
+        QGuiApplication::setPalette(palette);
+        EXPECT_EQ(tray.iconColor(), trayIconColor(window));
+        // The logo's tallest bar, at x = 10 of 24.
+        const QColor ink = tray.trayIcon().icon().pixmap(24).toImage().pixelColor(9, 12);
+        EXPECT_EQ(ink.alpha(), 255);
+        EXPECT_GE(contrastRatio(ink, window), 3.0);
+    }
+    QGuiApplication::setPalette(original);
+
+    // The installed symbolic icons: filled shapes in the theme's text colour.
+    const QByteArray svg = WaveformArt::symbolicIconSvg(-1);
+    EXPECT_EQ(svg.count("<rect "), 6);
+    EXPECT_TRUE(svg.contains("class=\"ColorScheme-Text\" fill=\"currentColor\""));
 }
 
 TEST(TrayIcon, panelOpensNextToTheIconInsideTheScreen) {

@@ -71,6 +71,7 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
 
     // Each export item asks for its own kind of file.
     for (const auto &[item, extension] : {std::pair{"Export as SRT Subtitles (.srt)", ".srt"},
+                                          std::pair{"Export as WebVTT (.vtt)", ".vtt"},
                                           std::pair{"Export as Plain Text (.txt)", ".txt"}}) {
         ASSERT_TRUE(says(item)) << item;
         QMetaObject::invokeMethod(says(item), "triggered");

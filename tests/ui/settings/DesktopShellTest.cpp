@@ -1,22 +1,117 @@
 // The tray application's joints to its windows: the panel's "Settings"
-// button, the release notes after the start, a new hold key and the
-// overlay's shortcut texts, through the shell built on fakes.
+// button, the release notes after the start, a new hold key, the overlay's
+// shortcut texts, What Works Here and the desktop's bindings, and the news
+// of an update, through the shell built on fakes (and, for the news, a
+// session bus of the test's own with a notification server).
 
 #include "DesktopShell.h"
 #include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
+#include "TestFeedServer.h"
 
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Preferences.h>
+#include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaInput/RemoteHoldKey.h>
+#include <OrvintaPlatform/FreedesktopNotifier.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUpdates/ReleaseNotes.h>
+#include <OrvintaUpdates/UpdaterManager.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusError>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+/// A session bus of the test's own, on which nothing starts on demand.
+class PrivateBus {
+public:
+    PrivateBus() {
+        const QString config = m_folder.filePath("bus.conf");
+        writeFile(config,
+                  "<busconfig><type>session</type><listen>unix:dir=" + m_folder.path().toUtf8() +
+                      "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                      "<allow send_destination=\"*\"/><allow eavesdrop=\"true\"/>"
+                      "<allow own=\"*\"/>"
+                      "</policy></busconfig>");
+        m_daemon.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address"});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        for (const QString &name : m_names)
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
+    bool started() const { return !m_address.isEmpty(); }
+    QDBusConnection connect(const QString &name) {
+        m_names << name;
+        return QDBusConnection::connectToBus(m_address, name);
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_names;
+};
+
+/// org.freedesktop.Notifications as a desktop's notification server offers
+/// it, recording what it is asked to show.
+class NotificationServer : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Shown {
+        uint id;
+        QString appName, summary, body;
+        QStringList actions;
+    };
+    explicit NotificationServer(QObject *object)
+        : QDBusAbstractAdaptor(object) {}
+    QList<Shown> shown;
+
+public Q_SLOTS:
+    uint Notify(const QString &appName, uint replacesId, const QString &, const QString &summary,
+                const QString &body, const QStringList &actions, const QVariantMap &, int) {
+        const uint id = replacesId ? replacesId : uint(shown.size() + 1);
+        shown.push_back({id, appName, summary, body, actions});
+        return id;
+    }
+    QStringList GetCapabilities() { return {"actions", "body"}; }
+    void CloseNotification(uint id) { Q_EMIT NotificationClosed(id, 3); }
+
+Q_SIGNALS:
+    void ActionInvoked(uint id, const QString &actionKey);
+    void NotificationClosed(uint id, uint reason);
+};
+
+/// The visible item of a shown window that says `text`.
+QQuickItem *onScreenSaying(const QString &text) {
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible())
+            if (QQuickItem *item = itemSaying(window, text); shown(item))
+                return item;
+    return nullptr;
+}
+
+bool updateWindowShown() {
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible() && window->title() == "Software Update")
+            return true;
+    return false;
+}
+
+} // namespace
 
 TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor) {
     AppFixture f;
@@ -155,3 +250,101 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     fields[3]->resetToDefault();
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay");
 }
+
+TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePanelUntilSeen) {
+    PrivateBus bus;
+    if (!bus.started())
+        GTEST_SKIP() << "dbus-daemon did not start (Debian package dbus-daemon)";
+    QDBusConnection desktop = bus.connect("orvinta-test-notifications");
+    ASSERT_TRUE(desktop.isConnected()) << desktop.lastError().message().toStdString();
+    QObject serverObject;
+    auto *server = new NotificationServer(&serverObject);
+    ASSERT_TRUE(desktop.registerObject("/org/freedesktop/Notifications", &serverObject));
+    ASSERT_TRUE(desktop.registerService("org.freedesktop.Notifications"));
+    QDBusConnection session = bus.connect("orvinta-test-session");
+
+    OrvintaTest::TestFeedServer feed(OrvintaTest::TestFeedServer::Scheme::http);
+    feed.serve("/appcast.xml", OrvintaTest::FeedResponse::feed(
+                                   OrvintaTest::appcastXml({{"99.0", "<p>Faster</p>"}})));
+    AppFixture f;
+    f.state.reset();
+    f.preferences->setString(UpdaterManager::feedUrlKey, feed.url("/appcast.xml").toString());
+    LogCapture log;
+    // Each start checks at once, as a day after the last check would; the
+    // shell is returned with that check done.
+    const auto start = [&] {
+        f.preferences->setString(UpdaterManager::lastCheckTimeKey, QString());
+        DesktopShell::Services services;
+        services.app = f.services();
+        services.translation = std::make_shared<PrefixTranslator>();
+        services.notifier = std::make_shared<FreedesktopNotifier>(session);
+        services.timings.updateCheck = 0ms;
+        auto shell = std::make_unique<DesktopShell>(std::move(services));
+        const int checks = log.count("is available (you have");
+        shell->start();
+        EXPECT_TRUE(waitUntil([&] { return log.count("is available (you have") > checks; }, 30s));
+        EXPECT_TRUE(waitUntil([] { return onScreenSaying("Quit") != nullptr; }));
+        return shell;
+    };
+    const auto marked = [] { return onScreenSaying("Update available") != nullptr; };
+
+    // The daily check finds 99.0: one notification, and the panel's mark.
+    auto shell = start();
+    ASSERT_TRUE(waitUntil([&] { return !server->shown.isEmpty(); }));
+    const NotificationServer::Shown news = server->shown.first();
+    EXPECT_EQ(news.appName, "Orvinta");
+    EXPECT_EQ(news.summary, "Orvinta 99.0 is available");
+    EXPECT_FALSE(news.body.isEmpty());
+    ASSERT_GE(news.actions.size(), 2);
+    EXPECT_TRUE(marked());
+    EXPECT_FALSE(updateWindowShown());
+
+    // Its action opens the update window, which clears the mark for good.
+    Q_EMIT server->ActionInvoked(news.id + 1000, news.actions.last()); // another program's
+    Q_EMIT server->ActionInvoked(news.id, news.actions.last());
+    Q_EMIT server->NotificationClosed(news.id, 2);
+    ASSERT_TRUE(waitUntil(updateWindowShown));
+    EXPECT_TRUE(onScreenSaying("Download"));
+    EXPECT_FALSE(marked());
+    shell.reset();
+    shell = start();
+    spin(500ms);
+    EXPECT_FALSE(marked());
+    EXPECT_EQ(server->shown.size(), 1);
+
+    // Without a notification server 99.1 is only marked, and the log says why.
+    desktop.unregisterService("org.freedesktop.Notifications");
+    feed.serve("/appcast.xml", OrvintaTest::FeedResponse::feed(OrvintaTest::appcastXml(
+                                   {{"99.0", ""}, {"99.1", "<p>Smaller</p>"}})));
+    shell.reset();
+    shell = start();
+    EXPECT_TRUE(marked());
+    ASSERT_TRUE(waitUntil([&] { return log.contains("No desktop notification"); }));
+    EXPECT_TRUE(log.lines().filter("No desktop notification").first().contains("Orvinta 99.1"))
+        << log.all().toStdString();
+    // Nor does a session without a bus.
+    FreedesktopNotifier busless(QDBusConnection("orvinta-test-no-bus"));
+    QSignalSpy failed(&busless, &DesktopNotifier::failed);
+    busless.notify({"Orvinta 99.1 is available", "", "View Update"});
+    ASSERT_TRUE(failed.wait());
+    EXPECT_TRUE(failed.first().first().toString().contains("no D-Bus session bus"));
+
+    // With a server again, 99.1 is notified at the next start, and after
+    // another the panel marks it but nothing notifies it again.
+    ASSERT_TRUE(desktop.registerService("org.freedesktop.Notifications"));
+    shell.reset();
+    shell = start();
+    ASSERT_TRUE(waitUntil([&] { return server->shown.size() == 2; }));
+    EXPECT_EQ(server->shown.last().summary, "Orvinta 99.1 is available");
+    shell.reset();
+    shell = start();
+    spin(500ms);
+    EXPECT_EQ(server->shown.size(), 2);
+    // The mark itself opens the update window too.
+    ASSERT_TRUE(marked());
+    QMetaObject::invokeMethod(onScreenSaying("Update available"), "clicked");
+    EXPECT_TRUE(waitUntil(updateWindowShown));
+    EXPECT_FALSE(marked());
+}
+
+#include "DesktopShellTest.moc"

@@ -164,6 +164,48 @@ TEST(SettingsRules, whatWorksHereSaysWhatWorksAndHowToFixTheRestAndTheWarningsLe
     EXPECT_EQ(sway.sessionNote(), "Global shortcuts and hold-to-dictate need a step in this "
                                   "Wayland session");
 
+    // KDE Plasma's portals hold and paste: the page names them and asks for no bindings.
+    DesktopCapabilities kde = sway;
+    kde.desktop = DesktopCapabilities::Desktop::kde;
+    kde.x11Unavailable.clear();
+    kde.keys = DesktopCapabilities::KeysBackend::globalShortcutsPortal;
+    kde.globalShortcutsPortal = 1;
+    kde.remoteDesktopPortal = 2;
+    kde.paste = DesktopCapabilities::PasteBackend::remoteDesktopPortal;
+    page.setCapabilities(kde);
+    EXPECT_EQ(lines().mid(2, 3), (QStringList{"Global shortcuts: works", "Hold-to-dictate: works",
+                                              "Paste at the cursor: works"}));
+    EXPECT_EQ(page.data(page.index(3), CapabilitiesModel::BackendRole),
+              "GlobalShortcuts portal, press and release");
+    EXPECT_EQ(page.data(page.index(4), CapabilitiesModel::BackendRole),
+              "RemoteDesktop portal keysyms (the desktop asks once to allow them)");
+    EXPECT_EQ(page.setupText(), "");
+    EXPECT_EQ(kde.sessionNote(), "");
+    // Hyprland's portal leaves the keys to its configuration, where a
+    // release matches with the hold key's own modifier down.
+    DesktopCapabilities hyprland = kde;
+    hyprland.desktop = DesktopCapabilities::Desktop::hyprland;
+    hyprland.appId = "app.orvinta.Orvinta";
+    EXPECT_EQ(hyprland.setupLines().lines,
+              (QStringList{"bind = , Control_R, global, app.orvinta.Orvinta:hold-key",
+                           "bindr = CTRL, Control_R, global, app.orvinta.Orvinta:hold-key",
+                           "bind = CTRL ALT, s, global, app.orvinta.Orvinta:toggle-recording"}));
+    // A portal that was there but did not open says so, not that the desktop lacks it.
+    DesktopCapabilities failed = kde;
+    failed.keys = DesktopCapabilities::KeysBackend::x11;
+    failed.paste = DesktopCapabilities::PasteBackend::xtest;
+    failed.portalUnavailable = "the desktop portal refused the application id";
+    page.setCapabilities(failed);
+    EXPECT_TRUE(lines()[2].startsWith("Global shortcuts: unavailable: the GlobalShortcuts portal "
+                                      "did not open (the desktop portal refused the application "
+                                      "id); through XWayland"))
+        << lines()[2].toStdString();
+    EXPECT_TRUE(lines()[4].startsWith("Paste at the cursor: unavailable: the RemoteDesktop portal "
+                                      "did not open"))
+        << lines()[4].toStdString();
+    EXPECT_TRUE(page.setupText().startsWith("Ctrl+Alt+D: orvinta-cli toggle dictation"));
+    page.setCapabilities(sway);
+
     // The window opens on General; "Show What Works Here" turns to the page.
     EXPECT_EQ(vm.currentTab(), "general");
     QSignalSpy turned(&vm, &SettingsViewModel::currentTabChanged);

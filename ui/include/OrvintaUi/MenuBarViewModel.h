@@ -5,6 +5,7 @@
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/KeyTable.h>
+#include <OrvintaUpdates/UpdateNotice.h>
 
 #include <QObject>
 #include <QString>
@@ -28,15 +29,14 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
     Q_PROPERTY(bool setupRequired READ setupRequired CONSTANT)
-    Q_PROPERTY(
-        bool reducedMotion READ reducedMotion WRITE setReducedMotion NOTIFY reducedMotionChanged)
     Q_PROPERTY(bool showCopyConfirm READ showCopyConfirm NOTIFY showCopyConfirmChanged)
     Q_PROPERTY(bool showClearConfirm READ showClearConfirm NOTIFY showClearConfirmChanged)
     Q_PROPERTY(Activity activity READ activity NOTIFY activityChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    /// The ring around the icon pulses: listening or dictating, motion not reduced.
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
-    Q_PROPERTY(MicrophoneRow microphoneRow READ microphoneRow NOTIFY microphoneRowChanged)
-    Q_PROPERTY(QString sourceDescription READ sourceDescription NOTIFY microphoneRowChanged)
+    Q_PROPERTY(SourceRow sourceRow READ sourceRow NOTIFY sourceRowChanged)
+    Q_PROPERTY(QString sourceDescription READ sourceDescription NOTIFY sourceRowChanged)
     Q_PROPERTY(bool startStopEnabled READ startStopEnabled NOTIFY startStopEnabledChanged)
     /// The label of the error banner's settings button; empty for none.
     Q_PROPERTY(QString errorSettingsText READ errorSettingsText NOTIFY errorSettingsTextChanged)
@@ -45,6 +45,8 @@ class MenuBarViewModel : public QObject {
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY shortcutTextChanged)
     /// What the session keeps from the keyboard features; empty where they reach every app.
     Q_PROPERTY(QString sessionNote READ sessionNote CONSTANT)
+    /// A newer version's mark; null without the update service.
+    Q_PROPERTY(Orvinta::UpdateNotice *updateNotice READ updateNotice CONSTANT)
 
 public:
     enum class Activity { Idle, Listening, Dictating };
@@ -54,8 +56,9 @@ public:
     Q_ENUM(ErrorSettings)
     /// What stands under the source picker: nothing (system audio), the
     /// device picker, the button that asks for access, or the denial note.
-    enum class MicrophoneRow { Hidden, DevicePicker, GrantButton, AccessDenied };
-    Q_ENUM(MicrophoneRow)
+    /// What stands under the source picker.
+    enum class SourceRow { Hidden, DevicePicker, GrantButton, AccessDenied, ApplicationPicker };
+    Q_ENUM(SourceRow)
 
     struct Options {
         /// The recogniser's model is missing: the panel explains the setup instead.
@@ -66,6 +69,7 @@ public:
         /// session (DesktopCapabilities::sessionNote); empty where all work.
         QString sessionNote;
         std::chrono::milliseconds copyConfirmDuration{1500};
+        UpdateNotice *updateNotice = nullptr;
     };
 
     explicit MenuBarViewModel(AppState &state, QObject *parent = nullptr);
@@ -82,7 +86,7 @@ public:
     Activity activity() const;
     QString statusText() const;
     bool pulseActive() const;
-    MicrophoneRow microphoneRow() const;
+    SourceRow sourceRow() const;
     QString sourceDescription() const;
     bool startStopEnabled() const;
     QString errorSettingsText() const;
@@ -90,12 +94,16 @@ public:
     void setHoldKeyName(const QString &name);
     QString shortcutText() const { return m_shortcutText; }
     QString sessionNote() const;
+    UpdateNotice *updateNotice() const { return m_options.updateNotice; }
 
     /// The panel became visible: the overlay is set up the first time, and
     /// the shortcut hint is read again (the settings may have changed it).
     Q_INVOKABLE void panelShown();
     /// The source and the device stay as they are while listening.
     Q_INVOKABLE void selectMicrophone(bool microphone);
+    /// "systemAudio", "microphone" or "application".
+    Q_INVOKABLE void selectSource(const QString &raw);
+    Q_INVOKABLE void selectApplication(int row);
     Q_INVOKABLE void selectDevice(int row);
     Q_INVOKABLE void toggleListening();
     Q_INVOKABLE void copyAllWithFeedback();
@@ -104,12 +112,11 @@ public:
     Q_INVOKABLE void cancelClear();
 
 Q_SIGNALS:
-    void reducedMotionChanged();
     void showCopyConfirmChanged();
     void showClearConfirmChanged();
     void activityChanged();
     void statusTextChanged();
-    void microphoneRowChanged();
+    void sourceRowChanged();
     void startStopEnabledChanged();
     void errorSettingsTextChanged();
     void holdKeyNameChanged();

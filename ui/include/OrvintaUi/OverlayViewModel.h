@@ -45,6 +45,8 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(QString sourceLabel READ sourceLabel NOTIFY languagesChanged)
     Q_PROPERTY(QString targetLabel READ targetLabel NOTIFY languagesChanged)
     Q_PROPERTY(Placeholder placeholder READ placeholder NOTIFY placeholderChanged)
+    /// The listening indicator's words: "Listening...", or what the run waits for.
+    Q_PROPERTY(QString listeningText READ listeningText NOTIFY placeholderChanged)
     Q_PROPERTY(bool canToggleListening READ canToggleListening NOTIFY listeningStateChanged)
     Q_PROPERTY(bool showIdle READ showIdle NOTIFY footerChanged)
     Q_PROPERTY(QString countsText READ countsText NOTIFY footerChanged)
@@ -90,6 +92,7 @@ public:
     QString sourceLabel() const;
     QString targetLabel() const;
     Placeholder placeholder() const;
+    QString listeningText() const;
     bool isListening() const;
     bool canToggleListening() const;
     bool showIdle() const;

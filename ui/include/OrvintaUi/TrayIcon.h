@@ -1,5 +1,7 @@
 #pragma once
 
+#include <OrvintaUi/WaveformArt.h>
+
 #include <QColor>
 #include <QIcon>
 #include <QImage>
@@ -7,27 +9,24 @@
 #include <QRect>
 #include <QSize>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
-#include <array>
 #include <memory>
+#include <optional>
 
 namespace Orvinta {
 
 class AppState;
 
-/// The application's drawings: the six-bar waveform logo and the twelve
-/// frames of the animated tray icon.
-namespace WaveformArt {
-/// Frames of the animated icon.
-inline constexpr int frameCount = 12;
-/// The logo at `height` pixels, as wide as the drawing's aspect ratio asks
-/// (square); an empty image for a height of zero or less.
-QImage logoImage(int height, const QColor &color);
-/// Frame `k` (0 to 11) at `size` × `size` pixels.
-QImage frameImage(int k, int size, const QColor &color);
-/// Which frame a tray icon shows for the state's animation counter.
-int frameIndex(int menuBarIconFrame);
-} // namespace WaveformArt
+/// WCAG 2 contrast ratio of two opaque colours, from 1 to 21.
+double contrastRatio(const QColor &a, const QColor &b);
+/// The tray icon's colour on a panel of `background`: the light or the
+/// dark grey of symbolic icons, whichever contrasts more (never under 3:1).
+QColor trayIconColor(const QColor &background);
+/// The panel's colour from a picture of the icon's place on screen: the
+/// median of its outermost pixels, which the drawing keeps off; none for a
+/// picture too small to hold a drawing.
+std::optional<QColor> trayBackground(const QImage &iconPlace);
 
 /// Where the panel opens: next to `anchor` (the tray icon, or the pointer
 /// when the tray tells no position), below it in the upper half of the
@@ -37,6 +36,13 @@ QPoint panelPosition(const QRect &anchor, const QSize &panel, const QRect &avail
 
 /// The tray icon: the logo, or the animation frame while listening or
 /// dictating. Left and right clicks both ask for the panel.
+///
+/// Tray hosts that draw icons themselves (StatusNotifierItem) get the
+/// drawings' symbolic icon names and recolour them. Trays that show the
+/// icon's own pixels (XEmbed) get it in the colour that stands out from
+/// their panel, read from the screen around the icon each time it is
+/// embedded, the icon is clicked or the palette changes; where the panel
+/// cannot be read, the colour stands out from the palette's window colour.
 class TrayController : public QObject {
     Q_OBJECT
 public:
@@ -50,20 +56,30 @@ public:
     /// Where the icon sits on the screen; empty when the tray does not say.
     QRect iconGeometry() const;
     QSystemTrayIcon &trayIcon() { return *m_tray; }
+    QColor iconColor() const { return m_color; }
 
 Q_SIGNALS:
     /// A click on the icon; `anchor` is where the panel should open.
     void panelRequested(const QRect &anchor);
+    void iconColorChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateIcon();
-    void renderIcons();
+    /// Picks the colour for the panel under the icon, or the palette's.
+    void followPanel();
 
     AppState &m_state;
     std::unique_ptr<QSystemTrayIcon> m_tray;
-    QIcon m_logo;
-    std::array<QIcon, WaveformArt::frameCount> m_frames;
+    QColor m_color;
     int m_shownFrame = -2;
+    QTimer m_panelReading;
+    QTimer m_settling;
+    QRect m_panelReadAt;
+    int m_settleChecks = 0;
+    bool m_readPanelOnPaint = false;
 };
 
 } // namespace Orvinta

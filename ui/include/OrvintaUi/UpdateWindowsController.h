@@ -14,9 +14,9 @@ class WhatsNewModel;
 
 /// The two windows of the update service: "What's New", which follows
 /// WhatsNewModel (up while `visible`, to the front on raiseRequested), and
-/// the result of a check the user asked for ("up to date", "version X is
-/// available" with its notes and the download button, or the error), which
-/// opens when such a check starts and follows the updater's state.
+/// the result of a check ("up to date", "version X is available" with its
+/// notes and the download button, or the error), which opens when a check
+/// the user asked for starts, or on request, and follows the updater's state.
 class UpdateWindowsController : public QObject {
     Q_OBJECT
 public:
@@ -27,8 +27,12 @@ public:
 
     QQuickWindow *whatsNewWindow() const { return m_whatsNew.get(); }
     QQuickWindow *updateWindow() const { return m_update.get(); }
+    /// The update window in front, saying what the last check found (the
+    /// update notice's request).
+    void showUpdateWindow();
 
 private:
+    bool loadUpdateWindow();
     void followWhatsNew();
     void raiseWhatsNew();
     void followUpdater();

@@ -2,6 +2,7 @@
 
 #include <OrvintaEngineBackends/AudioFormat.h>
 #include <OrvintaEngineBackends/EngineTypes.h>
+#include <OrvintaEngineBackends/PlaybackStreams.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +65,37 @@ public:
     virtual void stop() = 0;
 };
 
+/// Told, from the back end's thread, whether the followed application plays
+/// now (false: a stream of it is recorded) or the capture waits for it (true).
+using ApplicationWaitingHandler = std::function<void(bool waiting)>;
+
+/// The sound of one application only, followed from stream to stream: when
+/// its stream ends and another of it starts (the next call, the next video),
+/// recording goes on with the new one by itself.
+class ApplicationAudioCapture {
+public:
+    virtual ~ApplicationAudioCapture() = default;
+
+    /// Records the streams of `application` (see playsFor) as mono 32-bit
+    /// float at `sampleRate`. Waits, without failing, while the application
+    /// plays nothing. Throws as SystemAudioCapture::start. `onWaiting` hears
+    /// of the first state and of every change.
+    virtual void start(std::uint32_t sampleRate, std::string application,
+                       CapturedSampleHandler handler, CaptureFailureHandler onFailure,
+                       ApplicationWaitingHandler onWaiting) = 0;
+    /// No callbacks after it returns. Throws EngineError when stopping failed.
+    virtual void stop() = 0;
+};
+
+/// Receives the playback streams, oldest first, on the back end's thread.
+using PlaybackStreamsHandler = std::function<void(std::vector<PlaybackStream> streams)>;
+
+/// Watches the playback streams while it lives.
+class PlaybackWatch {
+public:
+    virtual ~PlaybackWatch() = default;
+};
+
 enum class MicrophoneAccess { granted, denied };
 
 /// One input device as the device registry reports it.
@@ -85,6 +117,22 @@ public:
     /// Every input the registry knows, monitors included; nothing when the
     /// list cannot be read.
     virtual std::optional<std::vector<InputDeviceRecord>> inputDevices() = 0;
+
+    /// The streams that other applications play into a device now (not
+    /// Orvinta's own), oldest first; nothing when the list cannot be read.
+    virtual std::optional<std::vector<PlaybackStream>> playbackStreams() { return std::nullopt; }
+    /// Null where the back end cannot record single applications.
+    virtual std::unique_ptr<ApplicationAudioCapture> makeApplicationAudioCapture() {
+        return nullptr;
+    }
+    /// Hands `changed` the playback streams now and after every change, until
+    /// the watch is destroyed (an empty list once the server went away).
+    /// Throws EngineError when the sound server cannot be reached; null where
+    /// the back end cannot watch.
+    virtual std::unique_ptr<PlaybackWatch> watchPlaybackStreams(PlaybackStreamsHandler changed) {
+        (void)changed;
+        return nullptr;
+    }
 };
 
 } // namespace Orvinta

@@ -11,7 +11,7 @@
 namespace Orvinta {
 
 /// What a transcription run listens to.
-enum class AudioSourceType { systemAudio, microphone };
+enum class AudioSourceType { systemAudio, microphone, application };
 
 std::string_view rawValue(AudioSourceType source);
 /// Exact, case-sensitive match of the raw value.

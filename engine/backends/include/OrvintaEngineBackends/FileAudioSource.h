@@ -21,9 +21,12 @@ public:
     static constexpr int minimumSampleRate = 4000;
     static constexpr int maximumSampleRate = 384000;
 
-    /// Throws EngineError when the file cannot be opened as audio.
+    /// Throws EngineError when the file cannot be opened as audio. `progress`
+    /// hears, from the source's thread, the share of the file read after
+    /// each buffer.
     FileAudioSource(const std::filesystem::path &path, std::function<bool()> mayFeed,
-                    std::function<void()> finished);
+                    std::function<void()> finished,
+                    std::function<void(double share)> progress = nullptr);
     ~FileAudioSource() override;
 
     double durationSeconds() const;
@@ -50,6 +53,7 @@ private:
     CapturedBufferHandler m_handler;
     std::function<bool()> m_mayFeed;
     std::function<void()> m_finished;
+    std::function<void(double share)> m_progress;
     std::jthread m_thread;
     bool m_started = false;
 };

@@ -12,8 +12,10 @@ class PulseConnection;
 /// Capture and device registry on the PulseAudio client API (also served by
 /// pipewire-pulse). The microphone records from a source (id = source index,
 /// none = the default source); system audio records from the monitor of the
-/// default sink on its own connection and thread. A capture that fails
-/// mid-run, or loses the server, tells its CaptureFailureHandler.
+/// default sink on its own connection and thread; one application's sound
+/// records one of its sink inputs alone (a monitor stream), on a connection
+/// of its own that follows the sink inputs as they come and go. A capture
+/// that fails mid-run, or loses the server, tells its CaptureFailureHandler.
 class PulseAudioCapture : public AudioCaptureBackend {
 public:
     /// `server` as in PULSE_SERVER; empty means the usual one.
@@ -24,6 +26,9 @@ public:
     std::unique_ptr<MicrophoneCapture> makeMicrophoneCapture() override;
     std::unique_ptr<SystemAudioCapture> makeSystemAudioCapture() override;
     std::optional<std::vector<InputDeviceRecord>> inputDevices() override;
+    std::optional<std::vector<PlaybackStream>> playbackStreams() override;
+    std::unique_ptr<ApplicationAudioCapture> makeApplicationAudioCapture() override;
+    std::unique_ptr<PlaybackWatch> watchPlaybackStreams(PlaybackStreamsHandler changed) override;
 
 private:
     std::string m_server;
