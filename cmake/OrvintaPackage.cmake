@@ -8,7 +8,7 @@
 set(orvinta_maintainer "The Orvinta developers <${ORVINTA_SUPPORT_EMAIL}>")
 
 option(ORVINTA_DEBIAN_FILES
-  "Install the Debian packages' own files: changelog, copyright, lintian overrides" OFF)
+  "Install the Debian packages' own files: changelog and copyright" OFF)
 if(ORVINTA_DEBIAN_FILES)
   find_program(GZIP gzip REQUIRED)
   set(changelog ${CMAKE_BINARY_DIR}/debian/changelog)
@@ -26,8 +26,6 @@ if(ORVINTA_DEBIAN_FILES)
     install(FILES ${changelog}.gz ${CMAKE_CURRENT_LIST_DIR}/debian/copyright
       DESTINATION share/doc/${package} COMPONENT ${component})
   endforeach()
-  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/orvinta.lintian-overrides
-    DESTINATION share/lintian/overrides RENAME orvinta COMPONENT orvinta)
 endif()
 
 set(CPACK_GENERATOR DEB)

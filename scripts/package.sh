@@ -41,6 +41,8 @@ cmake --build "$dir" -j2
 rm -rf "$dir/_CPack_Packages"
 (cd "$dir" && cpack -G DEB)
 mkdir -p dist
+# Only this build's packages, so that ./dist/orvinta_*.deb names one.
+rm -f dist/orvinta_*.deb dist/libtranscriptioncore-dev_*.deb
 for deb in "$dir"/*.deb; do
   mv -f "$deb" dist/
   echo "dist/$(basename "$deb")"
