@@ -80,7 +80,8 @@ dpkg-query -W -f='${Status}' orvinta libtranscriptioncore-dev 2>/dev/null | grep
   apt-get remove --purge -y -qq orvinta libtranscriptioncore-dev >/dev/null
 DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "./$deb" "./$dev" \
   >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get install"; }
-grep -E '^(The following NEW|  |Setting up)' "$work/apt.log" || true
+awk '/^The following NEW/ {new = 1; print; next} new && /^  / {print; next} {new = 0}
+  /^Setting up/' "$work/apt.log"
 dpkg -L orvinta libtranscriptioncore-dev | sort -u >"$work/files"
 
 step "The programs from /usr/bin"
@@ -221,10 +222,8 @@ for _ in $(seq 200); do
 done
 # A moment for the windows to load their QML.
 sleep 2
-kill "$app" "$trayer"
-wait "$app" "$trayer"
-kill "$xvfb"
-wait "$xvfb"
+kill "$app" "$trayer" "$xvfb"
+{ wait "$app" "$trayer" "$xvfb"; } 2>/dev/null
 cat /tmp/orvinta.log
 [ -n "$icon" ] && echo "tray icon:$icon"
 RUN
