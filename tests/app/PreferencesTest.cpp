@@ -2,7 +2,6 @@
 
 #include <OrvintaPlatform/LaunchAtLogin.h>
 
-#include <QDir>
 #include <QFile>
 
 using namespace Orvinta;
@@ -152,24 +151,6 @@ TEST(Preferences, launchAtLoginWritesAnAutostartEntryThatQuotesAHostileCommandPa
         EXPECT_TRUE(autostart.setEnabled(false).isEmpty());
         EXPECT_FALSE(autostart.isEnabled());
         EXPECT_TRUE(autostart.setEnabled(false).isEmpty()); // already off
-    }
-    // The entry is named by the application id, as the menu entry is; an
-    // entry under the name earlier builds used counts, and goes either way.
-    for (const bool enable : {true, false}) {
-        QTemporaryDir config;
-        XdgAutostart autostart(config.path(), "/usr/bin/orvinta");
-        EXPECT_EQ(autostart.entryPath(), config.filePath("autostart/app.orvinta.Orvinta.desktop"));
-        const QString legacy = config.filePath("autostart/orvinta.desktop");
-        ASSERT_TRUE(QDir().mkpath(config.filePath("autostart")));
-        QFile old(legacy);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("[Desktop Entry]\nType=Application\nExec=/opt/orvinta\n");
-        old.close();
-        EXPECT_TRUE(autostart.isEnabled());
-        ASSERT_TRUE(autostart.setEnabled(enable).isEmpty());
-        EXPECT_FALSE(QFile::exists(legacy));
-        EXPECT_EQ(QFile::exists(autostart.entryPath()), enable);
-        EXPECT_EQ(autostart.isEnabled(), enable);
     }
     // A line break cannot be written into an Exec line at all: nothing is written.
     for (const QString &path :

@@ -48,17 +48,11 @@ XdgAutostart::XdgAutostart(QString configHome, QString command)
     , m_command(command.isEmpty() ? QCoreApplication::applicationFilePath() : std::move(command)) {}
 
 QString XdgAutostart::entryPath() const {
-    return QDir(m_configHome)
-        .filePath(QStringLiteral("autostart/") + QStringLiteral(ORVINTA_APP_ID) +
-                  QStringLiteral(".desktop"));
-}
-
-QString XdgAutostart::legacyEntryPath() const {
     return QDir(m_configHome).filePath(QStringLiteral("autostart/orvinta.desktop"));
 }
 
 bool XdgAutostart::isEnabled() const {
-    QFile file(QFile::exists(entryPath()) ? entryPath() : legacyEntryPath());
+    QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly))
         return false;
     // A desktop environment switches an entry off with Hidden=true.
@@ -68,10 +62,6 @@ bool XdgAutostart::isEnabled() const {
 
 QString XdgAutostart::setEnabled(bool enabled) {
     const QString path = entryPath();
-    // An entry of an older Orvinta, named otherwise, would start a second copy.
-    const QString legacyPath = legacyEntryPath();
-    if (QFile::exists(legacyPath) && !QFile::remove(legacyPath))
-        return QStringLiteral("cannot remove %1").arg(legacyPath);
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path))
             return QStringLiteral("cannot remove %1").arg(path);

@@ -6,8 +6,8 @@
 
 namespace Orvinta {
 
-/// Launch at login through an XDG autostart entry in the autostart folder of
-/// the XDG config home, named by the application id as the menu entry is.
+/// Launch at login through an XDG autostart entry, orvinta.desktop in the
+/// autostart folder of the XDG config home.
 class XdgAutostart : public LoginItems {
 public:
     /// `configHome` replaces the XDG config home (tests); `command` is what
@@ -17,8 +17,6 @@ public:
     bool isEnabled() const override;
     QString setEnabled(bool enabled) override;
     QString entryPath() const;
-    /// The name earlier builds gave the entry; read while the new one is missing.
-    QString legacyEntryPath() const;
 
 private:
     QString m_configHome;
