@@ -6,8 +6,6 @@
 #include <QSslServer>
 #include <QSslSocket>
 
-#include <numeric>
-
 namespace OrvintaTest {
 
 const TestCertificate &TestCertificate::get() {
@@ -70,10 +68,6 @@ void TestFeedServer::serve(const QString &path, FeedResponse response) {
     m_routes.insert(path, std::move(response));
 }
 
-int TestFeedServer::totalRequests() const {
-    return std::accumulate(m_requests.begin(), m_requests.end(), 0);
-}
-
 void TestFeedServer::onConnection(QTcpSocket *socket) {
     socket->setParent(this);
     auto request = std::make_shared<QByteArray>();
@@ -84,29 +78,20 @@ void TestFeedServer::onConnection(QTcpSocket *socket) {
         const qsizetype end = request->indexOf("\r\n\r\n");
         if (end < 0)
             return;
-        const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
         request->truncate(end + 4);
-        answer(socket, requestLine.size() >= 2 ? QString::fromLatin1(requestLine[1]) : QString());
+        answer(socket,
+               QString::fromLatin1(request->left(request->indexOf("\r\n")).split(' ').value(1)));
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
 }
 
 void TestFeedServer::answer(QTcpSocket *socket, const QString &path) {
     m_requests[path] += 1;
-    const auto route = m_routes.constFind(path);
-    if (route == m_routes.constEnd()) {
-        socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        socket->disconnectFromHost();
-        return;
-    }
-    const FeedResponse &response = *route;
+    const FeedResponse response = m_routes.value(path, FeedResponse::error(404, "Not Found"));
     if (response.kind == FeedResponse::Kind::silent)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " " +
-                      (!response.reason.isEmpty() ? response.reason
-                       : response.status == 200   ? QByteArray("OK")
-                                                  : QByteArray("Found")) +
-                      "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(response.status) + " " + response.reason + "\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
     head += "Content-Type: application/rss+xml\r\nConnection: close\r\n";

@@ -99,11 +99,11 @@ TEST(UpdaterTest, ManualChecksSayAvailableOrUpToDateFollowRedirectsAndNameEachFa
                                           "src=\"https://tracker.example/x.png\"> <a "
                                           "href=\"file:///etc/passwd\">here</a>\x1b[0m"));
 
-    const int hops = 4, longChain = 30;
+    const int hops = 4;
     serveChain(server, "/hop", hops, server.url("/appcast.xml"));
     serveChain(server, "/loop", 3, server.url("/loop0"));
     serveChain(server, "/self", 1, server.url("/self0"));
-    serveChain(server, "/long", longChain, server.url("/appcast.xml"));
+    serveChain(server, "/long", 30, server.url("/appcast.xml"));
     // Every hop is checked, the third as the first.
     serveChain(server, "/late", 3, plain.url("/appcast.xml"));
 
@@ -139,11 +139,9 @@ TEST(UpdaterTest, ManualChecksSayAvailableOrUpToDateFollowRedirectsAndNameEachFa
         EXPECT_EQ(server.requests(path), 1) << path;
     expectFailure(*updater, server.url("/self0"), "redirects in a loop");
     EXPECT_EQ(server.requests("/self0"), 1);
+    const int requestsBefore = server.totalRequests();
     expectFailure(*updater, server.url("/long0"), "too many redirects");
-    int followed = 0;
-    for (int i = 0; i < longChain; ++i)
-        followed += server.requests(QString("/long%1").arg(i));
-    EXPECT_LE(followed, 11);
+    EXPECT_LE(server.totalRequests() - requestsBefore, 11);
     EXPECT_EQ(server.requests("/appcast.xml"), 1);
     expectFailure(*updater, server.url("/late0"), "not secure");
 
