@@ -146,9 +146,8 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     EXPECT_TRUE(f.backend->texts().empty()) << "translation begins with the first listening run";
     EXPECT_FALSE(f.controller->translationConfig());
 
-    f.toggleListening();
+    f.listenUntilTheFirstPass();
     EXPECT_EQ(f.controller->translationConfig(), (TranslationConfiguration{"en-US", "es-ES"}));
-    ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 1; }));
     EXPECT_TRUE(f.controller->translationSessionReady());
     EXPECT_EQ(f.backend->texts(), lineTexts({5, 4, 3, 2, 1}));
     EXPECT_EQ(f.translationOf(1), "es-ES:Line 1.");

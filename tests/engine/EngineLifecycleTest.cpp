@@ -10,6 +10,7 @@
 
 using namespace Orvinta;
 using namespace OrvintaTest;
+using enum AudioSourceType;
 
 namespace {
 
@@ -72,8 +73,7 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoa
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
 
-    EXPECT_EQ(startError(AudioSourceType::microphone),
-              "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(startError(microphone), "Audio engine setup failed: Speech model not loaded");
     EXPECT_EQ(capture->microphone->created, 0);
     EXPECT_TRUE(recognizer->analyzers.empty());
 
@@ -91,8 +91,7 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoa
     recognizer->format.reset();
     loadModel();
     EXPECT_EQ(delegate.statuses.last(), "Ready");
-    EXPECT_EQ(startError(AudioSourceType::systemAudio),
-              "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(startError(systemAudio), "Audio engine setup failed: Speech model not loaded");
 
     // A missing model fails the load through the delegate only, and nothing
     // stays loading. (Its banner and the start given up: Listening's tests.)
@@ -111,7 +110,7 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
                                             {"are ", {1.2, 1.4}},
                                             {"you?", {1.4, 1.9}}})};
     };
-    auto analyzer = run(AudioSourceType::microphone, 7);
+    auto analyzer = run(microphone, 7);
     EXPECT_EQ(capture->microphone->device, 7u);
     EXPECT_EQ(capture->microphone->tapFrames, 4096u);
     EXPECT_TRUE(capture->microphone->running);
@@ -151,12 +150,12 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
 }
 
 TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
-    auto first = run(AudioSourceType::microphone, 7);
+    auto first = run(microphone, 7);
     auto firstTap = capture->microphone->tap;
 
     delegate.locale = "en-GB"; // a language change takes effect at the next start
     recognizer->installedLocales.insert("en-GB");
-    ASSERT_EQ(startError(AudioSourceType::microphone), "");
+    ASSERT_EQ(startError(microphone), "");
     EXPECT_TRUE(first->finalized);
     EXPECT_TRUE(first->queue->isFinished());
     EXPECT_EQ(capture->microphone->created, 1);
@@ -172,7 +171,7 @@ TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
 
 TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
     recognizer->prepare = [](AnalyzerScript &script) { script.finishesOnFinalize = false; };
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
 
     QElapsedTimer timer;
     timer.start();
@@ -191,20 +190,18 @@ TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes
 
 TEST_F(LoadedEngine, CaptureFailureStopsTheRunBeforeReportingIt) {
     capture->systemAudio->startFailure = CaptureError::permissionDenied();
-    EXPECT_EQ(startError(AudioSourceType::systemAudio),
-              "System audio access denied. Allow Orvinta to record from "
-              "the sound server in your sound settings.");
+    EXPECT_EQ(startError(systemAudio), "System audio access denied. Allow Orvinta to record from "
+                                       "the sound server in your sound settings.");
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_TRUE(recognizer->analyzers.back()->finalized);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 
     capture->access = MicrophoneAccess::denied;
-    EXPECT_NE(startError(AudioSourceType::microphone), "");
+    EXPECT_NE(startError(microphone), "");
     EXPECT_EQ(capture->microphone->created, 0);
 
     capture->access = MicrophoneAccess::granted;
-    EXPECT_EQ(startError(AudioSourceType::microphone, 99),
-              "Could not configure audio input device");
+    EXPECT_EQ(startError(microphone, 99), "Could not configure audio input device");
     EXPECT_EQ(capture->microphone->tapsInstalled, 0);
 }
 
@@ -212,7 +209,7 @@ TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp)
     recognizer->prepare = [](AnalyzerScript &script) {
         script.startFailure = EngineError("test", 7, "decoder refused");
     };
-    EXPECT_EQ(startError(AudioSourceType::systemAudio), "decoder refused");
+    EXPECT_EQ(startError(systemAudio), "decoder refused");
     EXPECT_FALSE(capture->systemAudio->running);
     auto analyzer = recognizer->analyzers.back();
     EXPECT_FALSE(analyzer->queue->isFinished()); // the feed stays open until the stop
@@ -223,7 +220,7 @@ TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp)
 }
 
 TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreKept) {
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
     EXPECT_EQ(capture->systemAudio->sampleRate, 16000u);
 
     feed(capture->systemAudio->handler);
@@ -237,7 +234,7 @@ TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreK
     EXPECT_EQ(analyzer->queue->size(), 1u);
 
     // Falling behind keeps the newest buffers.
-    analyzer = run(AudioSourceType::systemAudio);
+    analyzer = run(systemAudio);
     for (std::size_t i = 0; i < 100; ++i)
         feed(capture->systemAudio->handler, 160 * (i + 10));
     EXPECT_EQ(analyzer->queue->size(), 64u);
@@ -249,7 +246,7 @@ TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreK
 }
 
 TEST_F(LoadedEngine, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
     analyzer->deliverResult(volatileResult("One."));
     analyzer->deliverResult(volatileResult("One. Two."));
     analyzer->deliverResult(
@@ -281,7 +278,7 @@ TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
 TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
     // While the analyzer loads: the start ends at once, not after the start limit.
     recognizer->prepare = [](AnalyzerScript &script) { script.startsLater = true; };
-    QCoro::Task<> starting = engine->startTranscribing(AudioSourceType::systemAudio, std::nullopt);
+    QCoro::Task<> starting = engine->startTranscribing(systemAudio, std::nullopt);
     QElapsedTimer timer;
     timer.start();
     engine.reset();
@@ -296,7 +293,7 @@ TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops)
     loadModel();
     Gate inStart;
     capture->microphone->whileStarting = inStart.job();
-    starting = engine->startTranscribing(AudioSourceType::microphone, std::nullopt);
+    starting = engine->startTranscribing(microphone, std::nullopt);
     ASSERT_TRUE(inStart.waitUntilEntered());
     engine.reset();
     inStart.open();
@@ -311,7 +308,7 @@ TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAu
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
     };
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
     feed(capture->systemAudio->handler);
 
     // The back end's thread reports; a second report of the same run is dropped.
@@ -337,7 +334,7 @@ TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAu
     // A failure that comes once the stop began is ignored. (A stream's
     // failure: LiveAudio's CaptureFailureMidRun.)
     recognizer->prepare = nullptr;
-    ASSERT_EQ(startError(AudioSourceType::microphone), "");
+    ASSERT_EQ(startError(microphone), "");
     const CaptureFailureHandler late = capture->microphone->onFailure;
     QCoro::Task<> stopping = engine->stopTranscribing();
     std::thread([late] {
