@@ -332,9 +332,7 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     desktop.send("deactivate " + session + " hold-key");
     hotkeys.setSuspended(false);
     sync(desktop, session, autoCopies);
-    EXPECT_EQ(toggles, 1);
-    EXPECT_EQ(holds, 1);
-    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(std::tuple(toggles, holds, ends), std::tuple(1, 1, 1));
     EXPECT_EQ(desktop.linesSince(beforeSuspension, "bind"), QStringList());
 
     // A changed shortcut binds the set again; where the desktop binds
