@@ -5,9 +5,7 @@
 #include "DesktopDriver.h"
 #include "Librivox.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <OrvintaApp/SessionStore.h>
 
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;
@@ -21,12 +19,10 @@ namespace {
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"
 
 QStringList sessionTexts(const PrivateHome &home) {
-    QFile file(home.sessionPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QStringList texts;
-    for (const QJsonValue line : QJsonDocument::fromJson(file.readAll())["lines"].toArray())
-        texts << line["text"].toString();
+    for (const Orvinta::ConfirmedLine &line :
+         Orvinta::SessionStore(home.dataHome()).read().value_or(Orvinta::SessionData()).lines)
+        texts << line.text;
     return texts;
 }
 
