@@ -222,10 +222,8 @@ TEST(NotesHtmlTest, TheStyleSheetReachesQtRichText) {
     };
     EXPECT_TRUE(formatOf(document, "Heading").font().bold());
     EXPECT_EQ(formatOf(document, "Item").foreground().color(), QColor("#333"));
-    EXPECT_EQ(formatOf(NotesHtml::document(fragment, NotesHtml::ColorScheme::dark), "Item")
-                  .foreground()
-                  .color(),
-              QColor("#e0e0e0"));
+    const QString dark = NotesHtml::document(fragment, NotesHtml::ColorScheme::dark);
+    EXPECT_EQ(formatOf(dark, "Item").foreground().color(), QColor("#e0e0e0"));
 }
 
 TEST(NotesHtmlTest, HostileLayoutIsBoundedAndLaysOutQuickly) {
