@@ -132,7 +132,7 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     EXPECT_EQ(delegate.lines, (QStringList{"Hello world.", "How are you?"}));
     EXPECT_TRUE(delegate.interimText.isEmpty());
     EXPECT_FALSE(capture->microphone->running);
-    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_FALSE(capture->microphone->tap);
     EXPECT_TRUE(analyzer->queue->isFinished());
 
     // Stop order: capture, then the end of input, the analyzer, the results.
@@ -159,7 +159,7 @@ TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
     EXPECT_TRUE(first->finalized);
     EXPECT_TRUE(first->queue->isFinished());
     EXPECT_EQ(capture->microphone->created, 1);
-    EXPECT_EQ(capture->microphone->tapsInstalled, 1);
+    EXPECT_TRUE(capture->microphone->tap);
     EXPECT_EQ(capture->microphone->device, 7u); // kept from the first run
     EXPECT_EQ(recognizer->transcriberLocales.back(), "en-GB");
 
@@ -202,7 +202,7 @@ TEST_F(LoadedEngine, CaptureFailureStopsTheRunBeforeReportingIt) {
 
     capture->access = MicrophoneAccess::granted;
     EXPECT_EQ(startError(microphone, 99), "Could not configure audio input device");
-    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_FALSE(capture->microphone->tap);
 }
 
 TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
@@ -300,7 +300,7 @@ TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops)
     EXPECT_THROW(await(std::move(starting)), OperationCancelled);
     await(runOn(worker, std::function<void()>([] {}))); // the worker's jobs so far have run
     EXPECT_FALSE(capture->microphone->running);
-    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_FALSE(capture->microphone->tap);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 }
 

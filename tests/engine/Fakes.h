@@ -189,10 +189,9 @@ struct MicrophoneScript {
     std::optional<std::uint32_t> device;
     std::set<std::uint32_t> knownDevices{1, 7};
     AudioFormat format{48000, 2, SampleType::float32, true};
-    CapturedBufferHandler tap;
+    CapturedBufferHandler tap; // while one is installed
     CaptureFailureHandler onFailure;
     std::uint32_t tapFrames = 0;
-    int tapsInstalled = 0; // currently installed
     bool running = false;
     std::optional<EngineError> startFailure;
     /// Runs inside start, on the engine's worker.
@@ -227,12 +226,10 @@ public:
         m_script->tapFrames = frames;
         m_script->tap = std::move(handler);
         m_script->onFailure = std::move(onFailure);
-        m_script->tapsInstalled = 1;
     }
     void removeTap() override {
         m_script->tap = nullptr;
         m_script->onFailure = nullptr;
-        m_script->tapsInstalled = 0;
     }
     void start() override {
         if (m_script->whileStarting)
