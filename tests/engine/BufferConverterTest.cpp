@@ -62,9 +62,8 @@ TEST(BufferConverter, PiecewiseConversionEqualsConvertingTheWhole) {
 
 TEST(BufferConverter, EmptyInputAndFormatChanges) {
     BufferConverter converter(target);
-    AudioBuffer empty(cdStereo, 0);
     try {
-        converter.convert(empty);
+        converter.convert(AudioBuffer(cdStereo, 0));
         FAIL() << "empty input produced output";
     } catch (const BufferConversionError &error) {
         EXPECT_EQ(error.kind(), BufferConversionError::Kind::emptyOutput);
