@@ -38,22 +38,6 @@ HotkeyManager::~HotkeyManager() {
     unregisterAll();
 }
 
-const std::function<void()> &HotkeyManager::actionFor(HotkeyAction action) const {
-    switch (action) {
-    case HotkeyAction::toggleListening:
-        return m_actions.toggleListening;
-    case HotkeyAction::toggleAutoCopy:
-        return m_actions.toggleAutoCopy;
-    case HotkeyAction::toggleAutoPaste:
-        return m_actions.toggleAutoPaste;
-    case HotkeyAction::toggleOverlay:
-        return m_actions.toggleOverlay;
-    case HotkeyAction::focusCaptions:
-        break;
-    }
-    return m_actions.focusCaptions;
-}
-
 KeyCombo &HotkeyManager::comboSlot(HotkeyAction action) {
     return m_combos[static_cast<std::size_t>(action) - 1];
 }
@@ -113,7 +97,7 @@ void HotkeyManager::start() {
                 [self, action] {
                     if (!self)
                         return;
-                    const std::function<void()> &run = self->actionFor(action);
+                    const std::function<void()> &run = self->m_actions.forAction(action);
                     if (run)
                         run();
                 },

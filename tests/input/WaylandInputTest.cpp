@@ -1,16 +1,24 @@
-// Paste at the cursor on a wlroots compositor with no X server at all
-// (headless sway, started by ./test.sh): orvinta-cli pastes into a native
-// Wayland Qt window and gives the user's clipboard back in every format.
+// Orvinta on a wlroots compositor with no X server at all (headless sway,
+// started by ./test.sh): orvinta-cli pastes into a native Wayland Qt window
+// and gives the user's clipboard back in every format; dictate takes the
+// hold key from orvinta-cli hold, as sway's bindings run it; doctor names
+// what this compositor offers.
 
+#include "CliProcess.h"
 #include "InputTestSupport.h"
+#include "Librivox.h"
 
 #include <OrvintaInput/WaylandKeyboard.h>
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
+
+#include <csignal>
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
+using namespace OrvintaTest;
 
 namespace {
 
@@ -18,40 +26,37 @@ namespace {
     if (qEnvironmentVariableIsEmpty("ORVINTA_TEST_WAYLAND_DISPLAY"))                               \
     GTEST_SKIP() << "needs a Wayland compositor (./test.sh starts headless sway)"
 
-struct Finished {
-    int exitCode = -1;
-    QString errors;
-};
-
-Finished run(const QString &program, const QStringList &arguments,
-             const QProcessEnvironment &environment, const QByteArray &input = {}) {
+CliResult run(const QString &program, const QStringList &arguments,
+              const QProcessEnvironment &environment, const QByteArray &input = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
-    Finished result;
-    if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    result.errors = QString::fromUtf8(process.readAllStandardError());
+    const CliResult result = finished(process, {}, 20000);
+    EXPECT_FALSE(result.crashed) << program.toStdString();
     return result;
+}
+
+/// Only the compositor: no X server, settings and runtime folder of their own.
+QProcessEnvironment waylandOnly(const QString &compositor, const PrivateHome &home) {
+    QProcessEnvironment environment = home.environment();
+    environment.remove("DISPLAY");
+    environment.insert("WAYLAND_DISPLAY", compositor);
+    environment.insert("QT_QPA_PLATFORM", "wayland");
+    return environment;
 }
 
 /// Every type the clipboard offers, with its content, as wl-paste reads it.
 std::map<QString, QByteArray> clipboardContent(const QProcessEnvironment &environment) {
-    QProcess list;
-    list.setProcessEnvironment(environment);
-    list.start("wl-paste", {"--list-types"});
-    list.waitForFinished(10000);
     std::map<QString, QByteArray> content;
-    for (const QByteArray &type : list.readAllStandardOutput().split('\n'))
-        if (!type.isEmpty()) {
-            QProcess paste;
-            paste.setProcessEnvironment(environment);
-            paste.start("wl-paste", {"--no-newline", "--type", QString::fromUtf8(type)});
-            paste.waitForFinished(10000);
-            content[QString::fromUtf8(type)] = paste.readAllStandardOutput();
-        }
+    for (const QString &type : run("wl-paste", {"--list-types"}, environment).lines) {
+        QProcess paste;
+        paste.setProcessEnvironment(environment);
+        paste.start("wl-paste", {"--no-newline", "--type", type});
+        paste.waitForFinished(10000);
+        content[type] = paste.readAllStandardOutput();
+    }
     return content;
 }
 
@@ -70,13 +75,8 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
     }
 
     // No X server: the children know only the compositor, and the user's settings are their own.
-    QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("DISPLAY");
-    environment.insert("WAYLAND_DISPLAY", compositor);
-    environment.insert("QT_QPA_PLATFORM", "wayland");
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    const PrivateHome home;
+    QProcessEnvironment environment = waylandOnly(compositor, home);
     PasteTarget target({}, environment);
     ASSERT_TRUE(target.waitUntilReady());
 
@@ -93,8 +93,7 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
         const std::map<QString, QByteArray> before = clipboardContent(environment);
         ASSERT_FALSE(before.empty());
 
-        const Finished paste =
-            run(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "héllo wörld"}, environment);
+        const CliResult paste = runCli({"paste", "héllo wörld"}, 20000, environment);
         EXPECT_EQ(paste.exitCode, 0) << paste.errors.toStdString();
         EXPECT_EQ(paste.errors, "");
         ASSERT_TRUE(target.waitForLine("text: héllo wörld")) << target.lastText().toStdString();
@@ -102,15 +101,98 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
         target.send("clear");
         ASSERT_TRUE(target.waitForLine("text: "));
     }
+    // A window busy for seconds (a loaded machine) still gets the text, not
+    // the content restored meanwhile.
+    ::kill(static_cast<pid_t>(target.processId()), SIGSTOP);
+    QProcess busy;
+    startCli(busy, {"paste", "late but whole"}, environment);
+    spin(std::chrono::milliseconds(2500));
+    ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
+    const CliResult late = finished(busy, {}, 20000);
+    EXPECT_EQ(late.exitCode, 0) << late.errors.toStdString();
+    EXPECT_TRUE(target.waitForLine("text: late but whole")) << target.lastText().toStdString();
+
     // The program that serves the restored content ends with its clipboard.
     run("wl-copy", {"--clear"}, environment);
 
     // A compositor that cannot be reached: exit 1 with one line that says so.
-    environment.insert("WAYLAND_DISPLAY", home.filePath("no-such-wayland"));
-    const Finished unreachable =
-        run(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "lost"}, environment);
-    EXPECT_EQ(unreachable.exitCode, 1);
-    EXPECT_TRUE(unreachable.errors.startsWith("orvinta-cli: cannot connect to the Wayland display"))
-        << unreachable.errors.toStdString();
-    EXPECT_EQ(unreachable.errors.count('\n'), 1);
+    environment.insert("WAYLAND_DISPLAY", home.folder.filePath("no-such-wayland"));
+    expectOneLineFailure(runCli({"paste", "lost"}, 20000, environment), 1,
+                         "cannot connect to the Wayland display");
+}
+
+// Hold to dictate where only the compositor's bindings see the key: sway runs
+// orvinta-cli hold press and release, the recording played into the virtual
+// microphone is pasted into the native Wayland field through the virtual
+// keyboard; toggle dictation reaches the same run; doctor says what works.
+TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeWindow) {
+    REQUIRE_WAYLAND();
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFileInfo::exists(librivoxFile("0880")))
+        GTEST_SKIP()
+            << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata";
+    const PrivateHome home;
+    QProcessEnvironment environment =
+        waylandOnly(qEnvironmentVariable("ORVINTA_TEST_WAYLAND_DISPLAY"), home);
+    environment.insert("XDG_CURRENT_DESKTOP", "sway");
+    const auto cli = [&](const QStringList &arguments) {
+        return runCli(arguments, 20000, environment);
+    };
+
+    // Nothing running yet: one line, exit 1.
+    const CliResult nobody = cli({"hold", "press"});
+    EXPECT_EQ(nobody.exitCode, 1);
+    EXPECT_EQ(nobody.errors,
+              "orvinta-cli: Orvinta is not running (start orvinta, or orvinta-cli dictate)\n");
+
+    const CliResult doctor = cli({"doctor"});
+    EXPECT_EQ(doctor.exitCode, 0);
+    const QString &report = doctor.output;
+    EXPECT_TRUE(report.contains("Paste at the cursor: Wayland virtual keyboard "
+                                "(zwp_virtual_keyboard_v1)\n"))
+        << report.toStdString();
+    EXPECT_TRUE(report.contains("Clipboard: Wayland data control")) << report.toStdString();
+    EXPECT_TRUE(report.contains("bindsym --release Control_R exec orvinta-cli hold release\n"))
+        << report.toStdString();
+
+    PasteTarget target({}, environment);
+    ASSERT_TRUE(target.waitUntilReady());
+    QProcess dictate;
+    startCli(dictate, {"dictate", "--verbose"}, environment);
+    QString log;
+    const auto says = [&](const char *text) { return readErrorsUntil(dictate, text, log); };
+    ASSERT_TRUE(says("Ready: orvinta-cli hold press")) << log.toStdString();
+
+    EXPECT_EQ(cli({"hold", "press"}).exitCode, 0);
+    ASSERT_TRUE(says("[AppState] startDictation complete")) << log.toStdString();
+    play("orvinta_mic_feed", {"0880"});
+    EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
+    ASSERT_TRUE(says("[AppState] Dictation stopped, pasted: true")) << log.toStdString();
+    ASSERT_TRUE(target.waitForLine([](const QString &line) { return line.startsWith("text: "); }));
+    const QString pasted = target.lastText();
+    std::printf("pasted: %s\n", pasted.toUtf8().constData());
+    const QStringList reference = librivoxReference("0880").split(' ');
+    int heard = 0;
+    for (const QString &word : pasted.toLower().remove(QRegularExpression("[^a-z ]")).split(' '))
+        heard += reference.contains(word) ? 1 : 0;
+    EXPECT_GE(heard, 4) << pasted.toStdString();
+
+    // A second release, as a binding may send, changes nothing; toggle
+    // dictation starts and ends a dictation of this run; the application's
+    // other toggles are not this run's.
+    EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
+    log.clear();
+    EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);
+    ASSERT_TRUE(says("Dictation announced")) << log.toStdString();
+    log.clear();
+    EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);
+    ASSERT_TRUE(says("[AppState] hold end")) << log.toStdString();
+    const CliResult other = cli({"toggle", "overlay"});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_EQ(other.errors, "orvinta-cli: orvinta-cli dictate only dictates: start orvinta to "
+                            "toggle overlay\n");
+
+    const CliResult stopped = interrupt(dictate, log);
+    EXPECT_EQ(stopped.exitCode, 0);
+    EXPECT_EQ(stopped.lines.value(0), pasted);
+    EXPECT_EQ(cli({"hold", "press"}).exitCode, 1);
 }

@@ -56,7 +56,6 @@ private:
     void registerHotkey(std::uint32_t id, const KeyCombo &combo);
     void handlePress(std::uint32_t id);
     KeyCombo &comboSlot(HotkeyAction action);
-    const std::function<void()> &actionFor(HotkeyAction action) const;
 
     std::shared_ptr<PreferencesStore> m_preferences;
     std::unique_ptr<KeyGrabber> m_grabber;

@@ -26,7 +26,7 @@ QString PortalKeyGrabber::shortcutId(std::uint32_t id) {
     case HotkeyAction::toggleOverlay:
         return QStringLiteral("toggle-overlay");
     case HotkeyAction::focusCaptions:
-        return QStringLiteral("focus-captions");
+        return QStringLiteral("toggle-focus-captions");
     }
     return {};
 }
