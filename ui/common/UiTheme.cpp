@@ -118,8 +118,10 @@ UiTheme::Colors UiTheme::derive(const QPalette &desktop) {
         {QPalette::ToolTipBase, base},
         {QPalette::ToolTipText, text},
         {QPalette::PlaceholderText,
-         Contrast::over(Contrast::emphasis(text, placeholderEmphasis, base, Contrast::textRatio),
-                        base)},
+         readableOnAll(
+             Contrast::over(
+                 Contrast::emphasis(text, placeholderEmphasis, base, Contrast::textRatio), base),
+             {base, window}, Contrast::textRatio)},
         {QPalette::BrightText, c.dark ? black : white},
     };
     for (const auto &[r, color] : active) {

@@ -27,13 +27,14 @@ Window {
     readonly property real fillOpacity: 0.92
     readonly property real strokeOpacity: 0.15
     readonly property real strokeWidth: 0.5
-    readonly property int smallTextSize: 12
+    readonly property real smallTextSize: UiTheme.textSize
+    readonly property int symbolSize: 12
     readonly property real shadowOpacity: 0.3
     readonly property int shadowRadius: 12
     readonly property int shadowOffset: 4
-    readonly property color green: "#34c759"
+    readonly property color green: UiTheme.success
     readonly property color primary: palette.windowText
-    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
+    readonly property color secondary: UiTheme.secondaryText
 
     required property DictationBubble bubble
 
@@ -159,7 +160,7 @@ Window {
                     }
                     Label {
                         text: window.bubble.text
-                        font.pixelSize: window.smallTextSize
+                        font.pointSize: window.smallTextSize
                         font.weight: Font.Medium
                         color: window.secondary
                     }
@@ -171,12 +172,12 @@ Window {
                     IconImage {
                         name: "emblem-ok-symbolic"
                         color: window.green
-                        sourceSize: Qt.size(window.smallTextSize, window.smallTextSize)
+                        sourceSize: Qt.size(window.symbolSize, window.symbolSize)
                         anchors.verticalCenter: parent.verticalCenter
                     }
                     Label {
                         text: window.bubble.text
-                        font.pixelSize: window.smallTextSize
+                        font.pointSize: window.smallTextSize
                         font.weight: Font.Medium
                         color: window.secondary
                     }
@@ -185,7 +186,7 @@ Window {
                     visible: window.bubble.contentName === "listening"
                     anchors.verticalCenter: parent.verticalCenter
                     text: window.bubble.text
-                    font.pixelSize: window.smallTextSize
+                    font.pointSize: window.smallTextSize
                     font.weight: Font.Medium
                     color: window.secondary
                 }
