@@ -8,9 +8,14 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
 #include <QQmlEngine>
 #include <QRasterWindow>
 #include <QScreen>
+#include <QStandardPaths>
+
+#include <cstdio>
 
 #include <stdexcept>
 
@@ -102,6 +107,63 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++presses; }
 };
 
+/// A desktop of one colour behind every window, under a compositor that
+/// lays translucent windows over it as a user's desktop does.
+class CompositedDesktop : public QRasterWindow {
+public:
+    CompositedDesktop() {
+        const QString xcompmgr = QStandardPaths::findExecutable("xcompmgr");
+        if (!xcompmgr.isEmpty()) {
+            m_compositor.start(xcompmgr, {});
+            m_compositor.waitForStarted(5000);
+        }
+        setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        setGeometry(QGuiApplication::primaryScreen()->geometry());
+        show();
+        waitUntil([&] { return isExposed(); }, std::chrono::seconds(10));
+    }
+    ~CompositedDesktop() override {
+        m_compositor.terminate();
+        m_compositor.waitForFinished(5000);
+    }
+    bool composited() const { return m_compositor.state() == QProcess::Running; }
+    void paintWith(const QColor &color) {
+        m_color = color;
+        update();
+        spin(std::chrono::milliseconds(200));
+    }
+    /// The screen as the user sees it where `item` is.
+    static QImage seen(QQuickItem *item) {
+        const QRect area =
+            QRectF(item->mapToGlobal(QPointF(0, 0)), QSizeF(item->width(), item->height()))
+                .toAlignedRect();
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+            .toImage();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(QRect(QPoint(), size()), m_color); }
+
+private:
+    QProcess m_compositor;
+    QColor m_color = Qt::white;
+};
+
+/// A light or a dark desktop theme's palette.
+QPalette themePalette(bool dark) {
+    QPalette palette(QColor(0xef, 0xef, 0xef), QColor(0xef, 0xef, 0xef));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    if (dark) {
+        palette = QPalette(QColor(0x3a, 0x3a, 0x3a), QColor(0x2b, 0x2b, 0x2b));
+        palette.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+        palette.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
+        palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+        palette.setColor(QPalette::Base, QColor(0x33, 0x33, 0x33));
+    }
+    return palette;
+}
+
 class OverlayWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -130,6 +192,22 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         // No blur where the compositor does not offer it.
         EXPECT_FALSE(desk.controller->blurBehind());
         EXPECT_FALSE(xprop(window, blur).contains("CARDINAL"));
+
+        // Docked, it spans the screen's edge and keeps that strip for itself;
+        // floating again, it is back where it was and keeps nothing.
+        desk.settings->setPlacement(OverlaySettings::Placement::DockedBottom);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(0, 620, 1440, 280); }))
+            << serverGeometry(window).y();
+        EXPECT_TRUE(xprop(window, "_NET_WM_STRUT_PARTIAL")
+                        .contains("= 0, 0, 0, 280, 0, 0, 0, 0, 0, 0, 0, 1439"))
+            << xprop(window, "_NET_WM_STRUT_PARTIAL").toStdString();
+        desk.settings->setPlacement(OverlaySettings::Placement::DockedTop);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(0, 0, 1440, 280); }));
+        EXPECT_TRUE(xprop(window, "_NET_WM_STRUT_PARTIAL")
+                        .contains("= 0, 0, 280, 0, 0, 0, 0, 0, 0, 1439, 0, 0"));
+        desk.settings->setPlacement(OverlaySettings::Placement::Floating);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(420, 540, 600, 280); }));
+        EXPECT_FALSE(xprop(window, "_NET_WM_STRUT_PARTIAL").contains("CARDINAL"));
     }
     // Too small, larger than the screen (brought down to it), or fitting; hidden
     // and shown again, the same frame (a move is saved: the header drag).
@@ -270,6 +348,54 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksT
     EXPECT_TRUE(window->isVisible());
     desk.settings->setPinned(true);
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// Measured from the screen: the text against what it sits on, as the
+// compositor lays the overlay over a white and a black desktop.
+TEST_F(OverlayWindow, captionsStayLegibleOverWhiteAndBlackDesktopsInBothThemesAtAnyOpacity) {
+    CompositedDesktop desktop;
+    if (!desktop.composited())
+        GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr; scripts/deps.sh)";
+    Desk desk;
+    desk.f.state->addConfirmedLine("Legible captions for everyone");
+    QQuickWindow *window = desk.show();
+    desk.f.state->setInterimText("still speaking");
+    ASSERT_TRUE(waitUntil(
+        [&] { return desk.controller->viewModel()->displayedInterim() == "still speaking"; }, 5s));
+    const std::pair<const char *, double> texts[] = {
+        {"lineText", 7.0}, {"interimText", 4.5}, {"lineTime", 4.5}, {"countsText", 4.5}};
+    const QPalette original = QGuiApplication::palette();
+    using Preset = OverlaySettings::Preset;
+    const std::pair<Preset, const char *> presets[] = {{Preset::Default, "default"},
+                                                       {Preset::HighContrast, "high contrast"},
+                                                       {Preset::WhiteOnBlack, "white on black"},
+                                                       {Preset::BlackOnWhite, "black on white"}};
+    for (const bool dark : {false, true}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        for (const auto &[preset, presetName] : presets) {
+            desk.settings->setPreset(preset);
+            for (const double opacity : {OverlaySettings::defaultOpacity, 0.1}) {
+                desk.settings->setOpacity(opacity);
+                for (const QColor &behind : {QColor(Qt::white), QColor(Qt::black)}) {
+                    desktop.paintWith(behind);
+                    std::string measured = std::string(presetName) + (dark ? ", dark" : ", light") +
+                                           ", opacity " + std::to_string(int(opacity * 100)) +
+                                           "%, over " + (behind == Qt::white ? "white" : "black");
+                    for (const auto &[name, least] : texts) {
+                        QQuickItem *item = itemNamed(window, name);
+                        ASSERT_TRUE(shown(item)) << name;
+                        const double ratio = measuredContrast(CompositedDesktop::seen(item));
+                        EXPECT_GE(ratio, least) << measured << ": " << name;
+                        char figure[32];
+                        std::snprintf(figure, sizeof figure, " %s %.1f", name, ratio);
+                        measured += figure;
+                    }
+                    std::printf("%s\n", measured.c_str());
+                }
+            }
+        }
+    }
+    QGuiApplication::setPalette(original);
 }
 
 // Without the compositor's blur: firstFrameSavedFramesAndTheSizeRule.
