@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
+#include <QPalette>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -105,6 +106,21 @@ inline QStringList visibleTexts(QObject *root) {
         if (const QVariant text = item->property("text"); item->isVisible() && text.isValid())
             texts << text.toString();
     return texts;
+}
+
+/// A light or a dark desktop theme's palette, as the platform theme hands it over.
+inline QPalette themePalette(bool dark) {
+    if (!dark) {
+        QPalette light(QColor(0xef, 0xef, 0xef), QColor(0xef, 0xef, 0xef));
+        light.setColor(QPalette::WindowText, Qt::black);
+        return light;
+    }
+    QPalette palette(QColor(0x3a, 0x3a, 0x3a), QColor(0x2b, 0x2b, 0x2b));
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(role, QColor(0xe0, 0xe0, 0xe0));
+    palette.setColor(QPalette::Base, QColor(0x33, 0x33, 0x33));
+    return palette;
 }
 
 /// The contrast a reader meets in a picture of one text: between its most

@@ -46,7 +46,7 @@ AbstractButton {
             text: pill.text
             font.pointSize: pill.labelSize
             font.weight: pill.selected ? Font.DemiBold : Font.Medium
-            color: pill.selected ? pill.accent : UiTheme.secondaryText
+            color: pill.selected ? palette.windowText : UiTheme.secondaryText
             anchors.verticalCenter: parent.verticalCenter
         }
     }

@@ -32,7 +32,9 @@ AbstractButton {
     implicitHeight: content.implicitHeight + 2 * pillVerticalPadding
     onClicked: toggled(!on)
 
-    readonly property color foreground: on ? accent : UiTheme.secondaryText
+    // The words in the text colour, which reads on the tint too; the accent
+    // marks the outline and the check.
+    readonly property color foreground: on ? primary : UiTheme.secondaryText
 
     background: Rectangle {
         radius: pill.radius
@@ -51,7 +53,7 @@ AbstractButton {
             spacing: pill.spacingInside
             IconImage {
                 name: pill.on ? "object-select-symbolic" : pill.symbol
-                color: pill.foreground
+                color: pill.on ? pill.accent : pill.foreground
                 sourceSize: Qt.size(pill.symbolSize, pill.symbolSize)
                 anchors.verticalCenter: parent.verticalCenter
             }

@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPalette>
 #include <QQmlEngine>
 #include <QRasterWindow>
 #include <QScreen>
@@ -143,26 +142,14 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(QRect(QPoint(), size()), m_color); }
+    void paintEvent(QPaintEvent *) override {
+        QPainter(this).fillRect(QRect(QPoint(), size()), m_color);
+    }
 
 private:
     QProcess m_compositor;
     QColor m_color = Qt::white;
 };
-
-/// A light or a dark desktop theme's palette.
-QPalette themePalette(bool dark) {
-    QPalette palette(QColor(0xef, 0xef, 0xef), QColor(0xef, 0xef, 0xef));
-    palette.setColor(QPalette::WindowText, Qt::black);
-    if (dark) {
-        palette = QPalette(QColor(0x3a, 0x3a, 0x3a), QColor(0x2b, 0x2b, 0x2b));
-        palette.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
-        palette.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
-        palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
-        palette.setColor(QPalette::Base, QColor(0x33, 0x33, 0x33));
-    }
-    return palette;
-}
 
 class OverlayWindow : public ::testing::Test {
 protected:
