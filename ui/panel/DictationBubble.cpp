@@ -1,6 +1,7 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <OrvintaApp/Dictation.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -25,6 +26,8 @@ DictationBubble::DictationBubble(Dictation &dictation, Timings timings, QObject 
     for (auto changed : {&Dictation::dictationStateChanged, &Dictation::dictationBufferChanged,
                          &Dictation::dictationInterimTextChanged})
         connect(&dictation, changed, this, &DictationBubble::contentChanged);
+    // The text is cut to fit in the font it is drawn in.
+    connect(UiTheme::instance(), &UiTheme::sizesChanged, this, &DictationBubble::contentChanged);
 }
 
 DictationBubble::Content DictationBubble::content() const {
@@ -77,9 +80,7 @@ QString DictationBubble::text() const {
 }
 
 QFont DictationBubble::textFont() const {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(13);
-    return font;
+    return QGuiApplication::font();
 }
 
 QString DictationBubble::headTruncated(const QString &text, const QFont &font, int width) {

@@ -24,7 +24,6 @@ Window {
     readonly property int outerSide: 24
     readonly property int outerTop: 20
     readonly property int outerBottom: 24
-    readonly property real fillOpacity: 0.92
     readonly property real strokeOpacity: 0.15
     readonly property real strokeWidth: 0.5
     readonly property real smallTextSize: UiTheme.textSize
@@ -95,8 +94,8 @@ Window {
             implicitWidth: row.implicitWidth + 2 * window.innerHorizontal
             implicitHeight: row.implicitHeight + 2 * window.innerVertical
             radius: height / 2
-            color: Qt.rgba(window.palette.window.r, window.palette.window.g, window.palette.window.b,
-                           window.fillOpacity)
+            // Opaque, so that its texts keep their contrast over any desktop.
+            color: window.palette.window
             border.width: window.strokeWidth
             border.color: Qt.rgba(1, 1, 1, window.strokeOpacity)
 
