@@ -162,9 +162,21 @@ UiTheme::UiTheme(QObject *parent)
     if (!forced.isEmpty()) {
         m_highContrastOverridden = true;
         m_highContrast = forced != "0";
-    } else {
-        readHighContrast();
+    } else if (const QString gsettings =
+                   QStandardPaths::findExecutable(QStringLiteral("gsettings"));
+               !gsettings.isEmpty()) {
+        followGnomeHighContrast(gsettings);
     }
+}
+
+UiTheme::~UiTheme() {
+    // The watchers run as long as Orvinta does; they end with it, unheard.
+    for (const QPointer<QProcess> &watcher : std::as_const(m_watchers))
+        if (watcher) {
+            watcher->disconnect();
+            watcher->kill();
+            watcher->waitForFinished(1000);
+        }
 }
 
 bool UiTheme::eventFilter(QObject *watched, QEvent *event) {
@@ -224,32 +236,45 @@ void UiTheme::setHighContrast(bool on) {
 }
 
 bool UiTheme::gnomeAnswerMeansHighContrast(const QString &answer) {
-    const QString said = answer.trimmed();
+    // A monitor's line names the key first: "high-contrast: true".
+    const QString said = answer.section(QLatin1String(": "), -1).trimmed();
     return said == QLatin1String("true") || said.contains(QLatin1String("HighContrast"));
 }
 
-void UiTheme::readHighContrast() {
-    const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
-    if (gsettings.isEmpty())
-        return;
-    const QStringList questions[] = {
-        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.a11y.interface"),
-         QStringLiteral("high-contrast")},
-        {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
-         QStringLiteral("gtk-theme")}};
-    for (const QStringList &question : questions) {
-        auto *process = new QProcess(this);
-        connect(process, &QProcess::finished, this,
-                [this, process](int code, QProcess::ExitStatus) {
-                    if (code == 0 && !m_highContrastOverridden &&
-                        gnomeAnswerMeansHighContrast(
-                            QString::fromUtf8(process->readAllStandardOutput())))
-                        setHighContrast(true);
-                    process->deleteLater();
-                });
-        connect(process, &QProcess::errorOccurred, process, &QObject::deleteLater);
-        process->start(gsettings, question);
-    }
+void UiTheme::followGnomeHighContrast(const QString &gsettings) {
+    const std::pair<QStringList, bool UiTheme::*> settings[] = {
+        {{QStringLiteral("org.gnome.desktop.a11y.interface"), QStringLiteral("high-contrast")},
+         &UiTheme::m_gnomeSwitch},
+        {{QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("gtk-theme")},
+         &UiTheme::m_gnomeTheme}};
+    for (const auto &[setting, heard] : settings)
+        for (const QString &verb : {QStringLiteral("get"), QStringLiteral("monitor")}) {
+            auto *process = new QProcess(this);
+            // Each line is the setting's value now.
+            const auto read = [this, process, heard = heard](bool ended) {
+                bool answered = false;
+                while (process->canReadLine() || (ended && process->bytesAvailable() > 0)) {
+                    this->*heard = gnomeAnswerMeansHighContrast(QString::fromUtf8(
+                        process->canReadLine() ? process->readLine() : process->readAll()));
+                    answered = true;
+                }
+                if (answered && !m_highContrastOverridden)
+                    setHighContrast(m_gnomeSwitch || m_gnomeTheme);
+            };
+            connect(process, &QProcess::readyReadStandardOutput, this, [read] { read(false); });
+            connect(process, &QProcess::finished, this, [read, process] {
+                read(true);
+                process->deleteLater();
+            });
+            connect(process, &QProcess::errorOccurred, process,
+                    [process](QProcess::ProcessError error) {
+                        if (error == QProcess::FailedToStart)
+                            process->deleteLater();
+                    });
+            process->start(gsettings, QStringList{verb} + setting);
+            if (verb == QLatin1String("monitor"))
+                m_watchers.append(process);
+        }
 }
 
 } // namespace Orvinta

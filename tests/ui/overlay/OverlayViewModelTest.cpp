@@ -11,7 +11,9 @@
 #include <OrvintaUi/UiTheme.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <limits>
 #include <thread>
@@ -537,8 +539,39 @@ TEST(CaptionStyle,
     for (auto [answer, high] : {std::pair{"true\n", true},
                                 {"'HighContrast'\n", true},
                                 {"'Adwaita'\n", false},
-                                {"false\n", false}})
+                                {"false\n", false},
+                                {"high-contrast: true\n", true},
+                                {"gtk-theme: 'Adwaita'\n", false}})
         EXPECT_EQ(UiTheme::gnomeAnswerMeansHighContrast(answer), high) << answer;
+
+    // GNOME's switch is followed while Orvinta runs: a gsettings that reports
+    // it turned on, then off, as each file appears.
+    QTemporaryDir bin;
+    QFile fake(bin.filePath("gsettings"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write(
+        QString("#!/bin/sh\n"
+                "case \"$1 $3\" in\n"
+                "get*) echo false; exit ;;\n"
+                "'monitor high-contrast')\n"
+                "  for state in on off; do\n"
+                "    while [ ! -e %1/$state ]; do sleep 0.05; done\n"
+                "    [ $state = on ] && echo 'high-contrast: true' || echo 'high-contrast: false'\n"
+                "  done ;;\n"
+                "esac\n"
+                "exec cat >/dev/null\n")
+            .arg(bin.path())
+            .toUtf8());
+    fake.close();
+    fake.setPermissions(fake.permissions() | QFile::ExeOwner);
+    UiTheme::instance()->followGnomeHighContrast(fake.fileName());
+    const auto touch = [&](const char *name) {
+        QFile(bin.filePath(name)).open(QIODevice::WriteOnly);
+    };
+    touch("on");
+    ASSERT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::HighContrast; }, 5s));
+    touch("off");
+    EXPECT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::Default; }, 5s));
 }
 
 TEST(OverlayCompact, twoOrThreeLinesOfAboutFortyTwoCharactersWithTheInterimTextLast) {

@@ -8,6 +8,7 @@
 #include <QtQml/qqmlregistration.h>
 
 class QJSEngine;
+class QProcess;
 class QQmlEngine;
 class QQuickWindow;
 
@@ -20,8 +21,9 @@ namespace Orvinta {
 /// least 4.5:1 on what it is drawn on; the sizes follow the application
 /// font. Both follow their changes while Orvinta runs. Also whether the
 /// desktop asks for high contrast: ORVINTA_HIGH_CONTRAST=1 or 0, else GNOME's
-/// a11y high-contrast switch or a GTK theme named HighContrast, asked once
-/// without blocking; off elsewhere (KDE has no such switch to read).
+/// a11y high-contrast switch or a GTK theme named HighContrast, asked and
+/// then watched through gsettings without blocking; off elsewhere (KDE has no
+/// such switch to read).
 class UiTheme : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -83,9 +85,13 @@ public:
     /// Gives `window` and its controls the palette, now and after each change.
     void applyTo(QQuickWindow &window);
     void setHighContrast(bool on);
+    /// Asks `gsettings` (the program) for GNOME's two settings and follows
+    /// their changes; the constructor does with the one on the PATH.
+    void followGnomeHighContrast(const QString &gsettings);
 
     /// GNOME's answers: "gsettings get org.gnome.desktop.a11y.interface
-    /// high-contrast", or of org.gnome.desktop.interface gtk-theme.
+    /// high-contrast", or of org.gnome.desktop.interface gtk-theme, or a line
+    /// of "gsettings monitor" for either ("high-contrast: true").
     static bool gnomeAnswerMeansHighContrast(const QString &answer);
 
 Q_SIGNALS:
@@ -98,14 +104,18 @@ protected:
 
 private:
     explicit UiTheme(QObject *parent);
+    ~UiTheme() override;
     void readDesktop();
-    void readHighContrast();
     void paint(QQuickWindow &window) const;
 
     Colors m_colors;
     double m_textSize = 10;
     bool m_highContrast = false;
     bool m_highContrastOverridden = false;
+    /// GNOME's switch and its theme, each as last heard.
+    bool m_gnomeSwitch = false;
+    bool m_gnomeTheme = false;
+    QList<QPointer<QProcess>> m_watchers;
     QList<QPointer<QQuickWindow>> m_windows;
 };
 
