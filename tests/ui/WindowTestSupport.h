@@ -87,8 +87,12 @@ inline QQuickItem *itemNamed(QObject *root, const QString &name) {
     return itemsNamed(root, name).value(0);
 }
 
-/// The item that says `text`, also inside a closed menu; null when none does.
+/// The item that says `text`: a shown one (delegates too), else one inside
+/// a closed menu; null when none does.
 inline QQuickItem *itemSaying(QObject *root, const QString &text) {
+    for (QQuickItem *item : allItems(root))
+        if (item->isVisible() && item->property("text").toString() == text)
+            return item;
     for (QQuickItem *item : root->findChildren<QQuickItem *>())
         if (item->property("text").toString() == text)
             return item;

@@ -2,6 +2,7 @@
 #include "WindowTestSupport.h"
 
 #include <OrvintaPlatform/X11OverlayWindowPlatform.h>
+#include <OrvintaUi/CaptionStyle.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
@@ -344,40 +345,69 @@ TEST_F(OverlayWindow, captionsStayLegibleOverWhiteAndBlackDesktopsInBothThemesAt
     if (!desktop.composited())
         GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr; scripts/deps.sh)";
     Desk desk;
-    desk.f.state->addConfirmedLine("Legible captions for everyone");
+    const QString line = "Legible captions for everyone";
+    desk.f.state->addConfirmedLine(line);
     QQuickWindow *window = desk.show();
     desk.f.state->setInterimText("still speaking");
     ASSERT_TRUE(waitUntil(
         [&] { return desk.controller->viewModel()->displayedInterim() == "still speaking"; }, 5s));
-    const std::pair<const char *, double> texts[] = {
-        {"lineText", 7.0}, {"interimText", 4.5}, {"lineTime", 4.5}, {"countsText", 4.5}};
+    const std::pair<const char *, double> texts[] = {{"lineText", 7.0},
+                                                     {"interimText", 4.5},
+                                                     {"lineTime", 4.5},
+                                                     {"countsText", 4.5},
+                                                     {"idleText", 4.5}};
+    const auto shownItem = [&](const char *name) {
+        for (QQuickItem *item : itemsNamed(window, name))
+            if (item->isVisible())
+                return item;
+        return static_cast<QQuickItem *>(nullptr);
+    };
     const QPalette original = QGuiApplication::palette();
     using Preset = OverlaySettings::Preset;
     const std::pair<Preset, const char *> presets[] = {{Preset::Default, "default"},
                                                        {Preset::HighContrast, "high contrast"},
                                                        {Preset::WhiteOnBlack, "white on black"},
                                                        {Preset::BlackOnWhite, "black on white"}};
+    // The defaults, and the window and the captions' backdrop as faint as
+    // the settings let them be (the backdrop stops at its legible least).
+    const std::pair<double, double> opacities[] = {
+        {OverlaySettings::defaultOpacity, OverlaySettings::defaultBackgroundOpacity}, {0.1, 0.0}};
     for (const bool dark : {false, true}) {
         QGuiApplication::setPalette(themePalette(dark));
         for (const auto &[preset, presetName] : presets) {
             desk.settings->setPreset(preset);
-            for (const double opacity : {OverlaySettings::defaultOpacity, 0.1}) {
+            for (const auto &[opacity, backdrop] : opacities) {
                 desk.settings->setOpacity(opacity);
+                desk.settings->setBackgroundOpacity(backdrop);
                 for (const QColor &behind : {QColor(Qt::white), QColor(Qt::black)}) {
                     desktop.paintWith(behind);
-                    std::string measured = std::string(presetName) + (dark ? ", dark" : ", light") +
-                                           ", opacity " + std::to_string(int(opacity * 100)) +
-                                           "%, over " + (behind == Qt::white ? "white" : "black");
+                    QString measured = QString::asprintf(
+                        "%s, %s, window %d%%, backdrop %d%%, over %s:", presetName,
+                        dark ? "dark" : "light", qRound(opacity * 100),
+                        qRound(desk.controller->viewModel()->style()->backgroundOpacity() * 100),
+                        behind == Qt::white ? "white" : "black");
+                    const auto note = [&](const char *name, double ratio, double least) {
+                        EXPECT_GE(ratio, least) << measured.toStdString() << " " << name;
+                        measured += QString::asprintf(" %s %.1f", name, ratio);
+                    };
                     for (const auto &[name, least] : texts) {
-                        QQuickItem *item = itemNamed(window, name);
-                        ASSERT_TRUE(shown(item)) << name;
-                        const double ratio = measuredContrast(CompositedDesktop::seen(item));
-                        EXPECT_GE(ratio, least) << measured << ": " << name;
-                        char figure[32];
-                        std::snprintf(figure, sizeof figure, " %s %.1f", name, ratio);
-                        measured += figure;
+                        QQuickItem *item = shownItem(name);
+                        ASSERT_TRUE(item) << name;
+                        note(name, measuredContrast(CompositedDesktop::seen(item)), least);
                     }
-                    std::printf("%s\n", measured.c_str());
+                    // A search that marks the whole line: the mark's colours
+                    // where its words are.
+                    desk.controller->viewModel()->setSearchQuery(line);
+                    spin(200ms);
+                    QQuickItem *marked = shownItem("lineText");
+                    ASSERT_TRUE(marked);
+                    note(
+                        "searchMark",
+                        measuredContrast(CompositedDesktop::seen(marked).copy(
+                            0, 0, marked->property("contentWidth").toInt(), int(marked->height()))),
+                        7.0);
+                    desk.controller->viewModel()->setSearchQuery("");
+                    std::printf("%s\n", qPrintable(measured));
                 }
             }
         }

@@ -115,9 +115,9 @@ TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpe
         EXPECT_EQ(QQmlProperty::read(&window, "palette.window").value<QColor>(),
                   themePalette(dark).color(QPalette::Window));
         // A heading, a caption, a pill that is on (which also shows a check
-        // mark) and the time that counts while listening.
-        for (const char *text :
-             {"Language", "Captures all audio playing on your computer", "Auto Copy", "Quit"}) {
+        // mark) and one that is off.
+        for (const char *text : {"Language", "Captures all audio playing on your computer",
+                                 "Auto Copy", "Auto Paste", "Quit"}) {
             QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
             ASSERT_TRUE(shown(item)) << text;
             EXPECT_GE(measuredContrast(pictureOf(window, item)), 4.5)

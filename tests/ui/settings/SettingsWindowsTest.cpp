@@ -94,7 +94,8 @@ TEST(SettingsWindow, labelsCaptionsAndTheCaptionPreviewReadInTheDesktopsLightAnd
     for (const bool dark : {true, false}) {
         QGuiApplication::setPalette(themePalette(dark));
         spin(std::chrono::milliseconds(100));
-        for (const char *text : {"Captions", "Style", "Background Opacity",
+        // The sidebar's chosen and other pages, headings, labels and captions.
+        for (const char *text : {"Appearance", "General", "Captions", "Style", "Background Opacity",
                                  "When enabled, the overlay floats above all other windows."}) {
             QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
             ASSERT_TRUE(shown(item)) << text;
