@@ -3,8 +3,8 @@ import QtQuick.Layouts
 import Orvinta.Ui
 
 // Compact mode, for following a talk: the newest words as two or three
-// lines on one backdrop at the bottom, the interim text as the last line;
-// no cards, no times.
+// centred lines on one backdrop at the bottom, as wide as they are, the
+// interim text as the last line; no cards, no times.
 Item {
     id: compact
 
@@ -18,10 +18,12 @@ Item {
     readonly property real fontSize: viewModel.settings.fontSize
 
     Rectangle {
-        anchors.left: parent.left
-        anchors.right: parent.right
+        anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
-        anchors.margins: compact.outerPadding
+        anchors.bottomMargin: compact.outerPadding
+        width: Math.min(parent.width - 2 * compact.outerPadding,
+                        Math.ceil(Math.max(confirmedWidth.implicitWidth, interimWidth.implicitWidth))
+                        + 2 * compact.horizontalPadding + 1)
         height: Math.min(parent.height - 2 * compact.outerPadding,
                          lines.implicitHeight + 2 * compact.verticalPadding)
         visible: lines.hasText
@@ -48,6 +50,7 @@ Item {
                 text: compact.viewModel.compactText
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
                 font.pointSize: compact.fontSize
                 font.family: compact.colors.fontFamily
                 font.weight: Font.DemiBold
@@ -64,6 +67,7 @@ Item {
                 text: compact.viewModel.compactInterim
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
                 font.pointSize: compact.fontSize
                 font.family: compact.colors.fontFamily
                 color: compact.colors.interim
@@ -72,5 +76,21 @@ Item {
                 Accessible.name: text
             }
         }
+    }
+
+    // The lines' own widths: a wrapping text reports the width it was given.
+    Text {
+        id: confirmedWidth
+        visible: false
+        text: confirmed.text
+        textFormat: Text.PlainText
+        font: confirmed.font
+    }
+    Text {
+        id: interimWidth
+        visible: false
+        text: interim.text
+        textFormat: Text.PlainText
+        font: interim.font
     }
 }
