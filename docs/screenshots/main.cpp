@@ -11,6 +11,7 @@
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaEngine/MainThread.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
@@ -258,12 +259,31 @@ int main(int argc, char **argv) {
     services.app.preferences->setBool(QStringLiteral("overlay.autoHideEnabled"), true);
     const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(services.app);
     const std::shared_ptr<HotkeyService> hotkeys = services.app.hotkeys;
-    AppServices soundServer;
-    soundServer.audio = DesktopBackends::audioCapture();
-    services.capabilities = DesktopBackends::capabilities(soundServer, keyboard);
+    services.app.audio = DesktopBackends::audioCapture();
+    services.app.soundServer = std::make_shared<SerialWorker>("orvinta-sound");
+    services.capabilities = DesktopBackends::probe(services.app, keyboard);
     services.translation = DesktopBackends::translation();
+    // sway's What Works Here: the compositor pastes, its bindings bring the keys.
+    DesktopCapabilities sway = services.capabilities;
+    sway.session = DesktopCapabilities::Session::wayland;
+    sway.desktop = DesktopCapabilities::Desktop::sway;
+    sway.virtualKeyboard = sway.dataControl = sway.statusNotifierHost = true;
+    sway.paste = DesktopCapabilities::PasteBackend::waylandVirtualKeyboard;
+    sway.clipboard = DesktopCapabilities::ClipboardBackend::dataControl;
+    // GNOME 43's: the RemoteDesktop portal pastes, XWayland's clipboard; no
+    // GlobalShortcuts portal, and its own shortcuts act on press only.
+    DesktopCapabilities gnome = sway;
+    gnome.desktop = DesktopCapabilities::Desktop::gnome;
+    gnome.virtualKeyboard = gnome.dataControl = false;
+    gnome.remoteDesktopPortal = 2;
+    gnome.remoteDesktopKeyboard = true;
+    gnome.paste = DesktopCapabilities::PasteBackend::remoteDesktopPortal;
+    gnome.clipboard = DesktopCapabilities::ClipboardBackend::x11;
     DesktopShell shell(std::move(services));
     shell.state().preferences()->setAutoPasteAtCursor(true);
+    QCoro::waitFor(shell.state().startupFinished());
+    sway.readSoundServer(*shell.state().audioDevices());
+    gnome.readSoundServer(*shell.state().audioDevices());
 
     shell.showSettings();
     QQuickWindow *settings = shell.settingsWindow() ? shell.settingsWindow()->window() : nullptr;
@@ -284,7 +304,7 @@ int main(int argc, char **argv) {
     // The panel as a Wayland session shows it: the note under the footer.
     MenuBarViewModel::Options panelOptions;
     panelOptions.hotkeys = hotkeys;
-    panelOptions.waylandSession = true;
+    panelOptions.sessionNote = gnome.sessionNote();
     MenuBarViewModel panelModel(shell.state(), panelOptions);
     MenuBarPanel panel(panelModel, engine, MenuBarPanel::Mode::window);
     panel.showWindow();
@@ -328,6 +348,15 @@ int main(int argc, char **argv) {
         settingsModel->setCurrentTab(QStringLiteral("capabilities"));
         fitPage(*settings, item(settings, "capabilitiesPage"));
         saved &= save(*settings, folder, QStringLiteral("settings-capabilities%1.png").arg(suffix));
+        CapabilitiesModel &capabilities = *settingsModel->capabilities();
+        const DesktopCapabilities here = capabilities.capabilities();
+        for (const auto &[name, desktop] : {std::pair{"sway", &sway}, std::pair{"gnome", &gnome}}) {
+            capabilities.setCapabilities(*desktop);
+            fitPage(*settings, item(settings, "capabilitiesPage"));
+            saved &= save(*settings, folder,
+                          QStringLiteral("settings-capabilities-%1%2.png").arg(name, suffix));
+        }
+        capabilities.setCapabilities(here);
         settingsModel->setCurrentTab(QStringLiteral("general"));
         fitPage(*settings, item(settings, "generalPage"));
         saved &= save(*settings, folder, QStringLiteral("settings-general-full%1.png").arg(suffix));

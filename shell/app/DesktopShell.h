@@ -26,6 +26,7 @@ class MenuBarViewModel;
 class OverlaySettings;
 class OverlayWindowController;
 class OverlayWindowPlatform;
+class RemoteHoldKey;
 class SettingsWindowController;
 class ShortcutRecorderModel;
 class TranslationBackend;
@@ -60,8 +61,11 @@ public:
         /// Without the recogniser's model the panel explains the setup and
         /// no engine is prepared.
         bool speechModelInstalled = true;
-        /// What works on this desktop, probed at start (settings' "What Works Here").
+        /// What works on this desktop, probed at start (settings' "What Works
+        /// Here"); the sound server's lines follow the device list.
         DesktopCapabilities capabilities;
+        /// The hold key as the desktop's bindings report it (orvinta-cli hold).
+        std::shared_ptr<RemoteHoldKey> remoteHoldKey;
         ShellTimings timings;
     };
 
@@ -77,6 +81,8 @@ public:
     void start();
     /// A second start handed over: the panel opens.
     void openPanel();
+    /// A command of orvinta-cli hold or toggle: empty once done, else why not.
+    QString runCommand(const QByteArray &command);
     /// The panel's "Settings" button: the one settings window, in front.
     void showSettings();
     /// The settings window on its "What Works Here" page.
@@ -97,6 +103,9 @@ private:
     void createOverlay();
     /// The overlay names the shortcuts registered now.
     void updateOverlayShortcuts();
+    /// What was learned since the start (the sound server, the keys) reaches
+    /// the capabilities and their page.
+    void updateCapabilities();
     void logPanelGeometry();
     void logPanelLayout();
 

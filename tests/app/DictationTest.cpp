@@ -200,6 +200,41 @@ TEST(Dictation, listeningOrAListeningStartUnderWayKeepsDictationOut) {
     EXPECT_EQ(f.starts(), 1);
 }
 
+// Where no keystroke can be sent the text waits on the clipboard, and nothing
+// says it was pasted; a key that acts on press only toggles dictation.
+TEST(Dictation, aPasteThatDidNotHappenIsNeverReportedAndAToggleStartsAndEndsDictation) {
+    DictationFixture f;
+    f.paster->failure = "the compositor offers no virtual keyboard";
+    f.paster->keepsOnClipboard = true;
+    LogCapture log;
+    STTEngineDelegate &engine = *f.state->listening();
+    EXPECT_TRUE(f.controller().toggleDictation());
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded() && f.dictation().isDictating(); }));
+    EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
+    engine.addConfirmedLine("Kept.");
+    EXPECT_TRUE(f.controller().toggleDictation());
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded() && !f.dictation().isDictating(); }));
+    EXPECT_TRUE(f.dictation().leftOnClipboard());
+    EXPECT_EQ(f.dictation().dictationState(), DictationState::done);
+    EXPECT_TRUE(log.contains("Dictation stopped, pasted: false (the text is on the clipboard)"));
+    EXPECT_FALSE(log.contains("pasted: true"));
+    // No banner: the bubble says it.
+    EXPECT_FALSE(f.state->listening()->errorMessage());
+
+    // The next dictation is pasted, and says so.
+    f.paster->failure.clear();
+    f.hold();
+    EXPECT_FALSE(f.dictation().leftOnClipboard());
+    engine.addConfirmedLine("Pasted.");
+    f.release();
+    EXPECT_EQ(f.paster->pasted, std::vector<QString>{"Pasted."});
+    EXPECT_TRUE(log.contains("Dictation stopped, pasted: true"));
+
+    f.state->preferences()->setDictationModeEnabled(false);
+    EXPECT_FALSE(f.controller().toggleDictation());
+    EXPECT_FALSE(f.dictation().wantsDictating());
+}
+
 TEST(Dictation, withoutAPasterTheTextIsOnlyCopiedAndOnlyWithAutoCopy) {
     AppFixture f;
     f.state.reset();

@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Orvinta;
@@ -127,6 +130,58 @@ TEST(SingleInstance, aFloodOfIdleOrGarbledConnectionsLeavesTheHandOverWorking) {
         ::close(fd);
     }
     EXPECT_EQ(activated.count(), 1);
+}
+
+// orvinta-cli hold and toggle: one line each way on the same socket, the
+// hand-over still beside them; where nobody listens the sender says so.
+TEST(SingleInstance, commandLinesAreAnsweredBesideTheHandOverAndNobodyListeningIsNoAnswer) {
+    using namespace std::chrono_literals;
+    QTemporaryDir runtime;
+    SingleInstance first(runtime.path(), runtime.path());
+    ASSERT_TRUE(first.acceptHandOvers());
+    QByteArrayList received;
+    first.setCommandHandler([&](const QByteArray &command) {
+        received << command;
+        return command == "toggle overlay" ? QString() : QStringLiteral("not here");
+    });
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+    const auto send = [](const QString &socket, const QByteArray &command) {
+        // The sender blocks; the listener answers from this thread's event loop meanwhile.
+        std::future<std::optional<QString>> reply = std::async(
+            std::launch::async, [=] { return SingleInstance::sendCommand(socket, command, 3s); });
+        waitUntil([&] { return reply.wait_for(0s) == std::future_status::ready; });
+        return reply.get();
+    };
+    EXPECT_EQ(send(first.socketPath(), "toggle overlay"), QString(""));
+    EXPECT_EQ(send(first.socketPath(), "hold sideways"), QString("not here"));
+    EXPECT_EQ(received, (QByteArrayList{"toggle overlay", "hold sideways"}));
+    EXPECT_TRUE(SingleInstance(runtime.path(), runtime.path()).handOver());
+    EXPECT_TRUE(waitUntil([&] { return activated.count() == 1; }));
+
+    SingleInstance elsewhere(runtime.path(), runtime.filePath("elsewhere"));
+    EXPECT_EQ(send(elsewhere.socketPath(), "toggle overlay"), std::nullopt);
+    EXPECT_EQ(received.size(), 2);
+
+    // Another user is refused even where the folder and the socket let it in.
+    if (::geteuid() != 0)
+        return;
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0711), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(first.socketPath()).constData(), 0666), 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        // Plain system calls only, in the child of a threaded process.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        const int fd = idleConnection(first.socketPath());
+        char reply[64];
+        const bool answered = fd >= 0 && ::write(fd, "toggle overlay\n", 15) == 15 &&
+                              ::read(fd, reply, sizeof reply) > 0;
+        ::_exit(fd < 0 ? 3 : answered ? 1 : 0);
+    }
+    int status = -1;
+    EXPECT_TRUE(waitUntil([&] { return ::waitpid(other, &status, WNOHANG) == other; }));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(received.size(), 2);
 }
 
 TEST(SingleInstance, aLockLeftByADeadProcessIsTakenOver) {

@@ -7,6 +7,7 @@
 #include <OrvintaInput/DictationKeyMonitor.h>
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/PasteKeystrokes.h>
+#include <OrvintaInput/RemoteHoldKey.h>
 
 #include <QMimeData>
 
@@ -304,6 +305,53 @@ TEST(DictationKeyMonitor, thresholdTapsHoldsCombinationsAndStop) {
     EXPECT_EQ(m.source->key, "Control_R");
 }
 
+// orvinta-cli hold press and release from the desktop's bindings, beside the
+// display's own watcher: commands that come twice, late or never.
+TEST(RemoteHoldKey, bindingsHoldTheKeyLateOrRepeatedCommandsChangeNothingAndALostReleaseEndsIt) {
+    using Answer = RemoteHoldKey::Answer;
+    using namespace std::chrono_literals;
+    auto key = std::make_shared<RemoteHoldKey>(300ms);
+    EXPECT_EQ(key->press(10), Answer::notWatched); // dictation off: the command says so
+    auto *local = new Monitor::Source;
+    DictationKeyMonitor monitor(key->makeSource(std::unique_ptr<ModifierKeySource>(local)),
+                                [] { return QStringLiteral("Control_R"); }, {10ms, 20ms});
+    int starts = 0;
+    int ends = 0;
+    monitor.onHoldStart = [&] { ++starts; };
+    monitor.onHoldEnd = [&] { ++ends; };
+    ASSERT_TRUE(monitor.start());
+    EXPECT_TRUE(local->running);
+
+    EXPECT_EQ(key->press(100), Answer::taken);
+    ASSERT_TRUE(waitUntil([&] { return starts == 1; }));
+    EXPECT_EQ(key->press(100), Answer::ignored);
+    EXPECT_EQ(key->release(200), Answer::taken);
+    EXPECT_EQ(key->release(200), Answer::ignored);
+    EXPECT_EQ(ends, 1);
+    // A release whose command overtook its press's: the press comes too late to hold.
+    EXPECT_EQ(key->release(400), Answer::ignored);
+    EXPECT_EQ(key->press(300), Answer::ignored);
+    EXPECT_FALSE(key->isDown());
+
+    // The display's own key still holds, beside the bindings.
+    local->reportFlags(Monitor::hold);
+    ASSERT_TRUE(waitUntil([&] { return starts == 2; }));
+    local->reportFlags(0);
+    EXPECT_EQ(ends, 2);
+
+    // A lost release: the hold ends by itself after the maximum, and says why.
+    LogCapture log;
+    EXPECT_EQ(key->press(500), Answer::taken);
+    ASSERT_TRUE(waitUntil([&] { return starts == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return ends == 3; }));
+    EXPECT_FALSE(key->isDown());
+    EXPECT_TRUE(log.contains("No hold release came within"));
+    EXPECT_EQ(key->release(600), Answer::ignored); // the late one
+
+    monitor.stop();
+    EXPECT_EQ(key->press(700), Answer::notWatched);
+}
+
 TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
     for (const char *terminal :
          {"xterm XTerm", "gnome-terminal-server Gnome-terminal", "konsole konsole",
@@ -325,7 +373,7 @@ TEST(PasteShortcut, terminalsGetCtrlShiftVUnlessThePreferenceSaysOtherwise) {
 TEST(ClipboardPaster, theUserContentComesBackOnceReadAndAPasteNotSentIsNeverReportedDone) {
     FakePaste p;
     // A window that reads late gets the text, not the user's content back.
-    EXPECT_EQ(p.paster.pasteTextAtCursor("late"), "");
+    EXPECT_TRUE(p.paster.pasteTextAtCursor("late").pasted());
     spin(2 * ClipboardPaster::restoreDelay);
     EXPECT_EQ(p.clipboard->content, "late");
     p.clipboard->fetched();
@@ -333,14 +381,16 @@ TEST(ClipboardPaster, theUserContentComesBackOnceReadAndAPasteNotSentIsNeverRepo
     EXPECT_EQ(p.clipboard->content, "user");
 
     // A window that never reads: back after the bounded wait all the same.
-    EXPECT_EQ(p.paster.pasteTextAtCursor("unread"), "");
+    EXPECT_TRUE(p.paster.pasteTextAtCursor("unread").pasted());
     ASSERT_TRUE(waitUntil([&] { return p.restored.count() == 2; }, 2 * ClipboardPaster::fetchWait));
     EXPECT_EQ(p.clipboard->content, "user");
 
     // A keystroke that did not go out is a failure, and the user's content is back at once.
     QSignalSpy pasted(&p.paster, &ClipboardPaster::pasted);
     p.keystrokes->sends = false;
-    EXPECT_EQ(p.paster.pasteTextAtCursor("unsent"), "the paste keystroke could not be sent");
+    const PasteResult unsent = p.paster.pasteTextAtCursor("unsent");
+    EXPECT_EQ(unsent.failure, "the paste keystroke could not be sent");
+    EXPECT_FALSE(unsent.onClipboard);
     EXPECT_EQ(pasted.count(), 0);
     EXPECT_EQ(p.clipboard->content, "user");
     EXPECT_FALSE(p.paster.isRestorePending());
@@ -349,7 +399,9 @@ TEST(ClipboardPaster, theUserContentComesBackOnceReadAndAPasteNotSentIsNeverRepo
     // text stays on the clipboard for the user's own Ctrl+V.
     p.keystrokes->reason = "the compositor offers no virtual keyboard";
     EXPECT_FALSE(p.paster.isAvailable());
-    EXPECT_EQ(p.paster.pasteTextAtCursor("copied"), "the compositor offers no virtual keyboard");
+    const PasteResult copied = p.paster.pasteTextAtCursor("copied");
+    EXPECT_EQ(copied.failure, "the compositor offers no virtual keyboard");
+    EXPECT_TRUE(copied.onClipboard);
     EXPECT_EQ(p.clipboard->content, "copied");
     EXPECT_FALSE(p.paster.isRestorePending());
 }

@@ -432,6 +432,23 @@ TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteD
     QProcessEnvironment environment = home.environment();
     environment.insert("DBUS_SESSION_BUS_ADDRESS", desktop.address());
     environment.insert("WAYLAND_DISPLAY", home.folder.filePath("no-compositor"));
+    // doctor names the portals' back ends without opening a session of its
+    // own (no dialog), and asks for no bindings of the desktop.
+    desktop.send("echo before doctor");
+    ASSERT_FALSE(desktop.waitForLine("echo before doctor").isEmpty());
+    const qsizetype beforeDoctor = desktop.mark();
+    QProcess doctor;
+    doctor.setProcessEnvironment(environment);
+    doctor.start(QStringLiteral(ORVINTA_CLI_PATH), {"doctor"});
+    ASSERT_TRUE(doctor.waitForFinished(30000));
+    const QString report = QString::fromUtf8(doctor.readAllStandardOutput());
+    for (const char *line : {"Global shortcuts: GlobalShortcuts portal (xdg-desktop-portal)\n",
+                             "Hold-to-dictate: GlobalShortcuts portal, press and release\n",
+                             "Paste at the cursor: RemoteDesktop portal keysyms (the desktop asks "
+                             "once to allow them)\n",
+                             "Clipboard: X11 clipboard through XWayland\n"})
+        EXPECT_TRUE(report.contains(line)) << report.toStdString();
+    EXPECT_FALSE(report.contains("orvinta-cli")) << report.toStdString();
     QProcess dictate;
     startCli(dictate, {"dictate", "--verbose"}, environment);
     QString log;
@@ -456,4 +473,5 @@ TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteD
     EXPECT_TRUE(
         stopped.errors.contains("through the RemoteDesktop portal, the clipboard through X11"))
         << stopped.errors.toStdString();
+    EXPECT_EQ(desktop.linesSince(beforeDoctor, "remote session").size(), 1);
 }

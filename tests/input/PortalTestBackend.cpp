@@ -6,6 +6,7 @@
 //   close SESSION                                 the desktop ends the session
 //   trigger ID TEXT                               binds ID to TEXT, not to what is asked
 //   refuse                                        the user cancels the next Start
+//   echo TEXT                                     prints the line: all before it was said
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -139,6 +140,8 @@ public:
             m_triggers[words[1]] = words.mid(2).join(' ');
         } else if (words[0] == u"refuse") {
             m_refuse = true;
+        } else if (words[0] == u"echo") {
+            say(line);
         }
         if (signal.type() == QDBusMessage::SignalMessage) {
             QDBusConnection::sessionBus().send(signal);

@@ -166,10 +166,12 @@ Window {
                 }
                 Row {
                     visible: window.bubble.contentName === "done"
+                             || window.bubble.contentName === "copied"
                     spacing: 4
                     anchors.verticalCenter: parent.verticalCenter
                     IconImage {
-                        name: "emblem-ok-symbolic"
+                        name: window.bubble.contentName === "copied" ? "edit-copy-symbolic"
+                                                                      : "emblem-ok-symbolic"
                         color: window.green
                         sourceSize: Qt.size(window.symbolSize, window.symbolSize)
                         anchors.verticalCenter: parent.verticalCenter

@@ -227,9 +227,7 @@ void MenuBarViewModel::refreshShortcutText() {
 }
 
 QString MenuBarViewModel::sessionNote() const {
-    return m_options.waylandSession
-               ? QStringLiteral("Shortcuts and paste reach only X11 apps in this Wayland session")
-               : QString();
+    return m_options.sessionNote;
 }
 
 void MenuBarViewModel::panelShown() {

@@ -285,6 +285,10 @@ void SettingsViewModel::showCapabilities() {
     setCurrentTab(QStringLiteral("capabilities"));
 }
 
+void SettingsViewModel::copySetupLines() {
+    m_state.transcript()->copyText(m_capabilities->setupText());
+}
+
 void SettingsViewModel::openWebsite() {
     open(websiteUrl());
 }

@@ -39,6 +39,16 @@ public:
     virtual void play(Sound sound) = 0;
 };
 
+/// How a paste at the cursor went.
+struct PasteResult {
+    /// Empty once the paste keystroke went out; else why not.
+    QString failure;
+    /// Not pasted, but the text waits on the clipboard for the user's own Ctrl+V.
+    bool onClipboard = false;
+
+    bool pasted() const { return failure.isEmpty(); }
+};
+
 /// Pastes text at the text cursor of the focused window: the text goes on
 /// the clipboard, the paste keystroke to the window, and unless auto-copy is
 /// on the clipboard's earlier content comes back shortly after.
@@ -47,8 +57,9 @@ public:
     virtual ~CursorPaster() = default;
     /// False where the desktop offers no way to paste (no display, no XTest).
     virtual bool isAvailable() const = 0;
-    /// Empty once the paste went out; else why not, the clipboard then left as it was.
-    virtual QString pasteTextAtCursor(const QString &text) = 0;
+    /// Where no keystroke can be sent but the clipboard can be set, the text
+    /// stays there (onClipboard); other failures leave the clipboard as it was.
+    virtual PasteResult pasteTextAtCursor(const QString &text) = 0;
 };
 
 /// What each shortcut does, installed at start-up.

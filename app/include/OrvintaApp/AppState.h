@@ -51,9 +51,13 @@ public:
     void setInterimText(const QString &text) override;
     /// Stores one translation; the first one of a line may be auto-pasted.
     void setTranslation(const QString &text, const QUuid &id);
-    /// Pastes at the cursor where the desktop allows it; elsewhere only
-    /// copies, and only when auto-copy is on.
-    void pasteAtCursor(const QString &text);
+    /// Pastes at the cursor where the desktop allows it; where it sends no
+    /// keystroke the text waits on the clipboard; without any paster it is
+    /// only copied, and only when auto-copy is on.
+    PasteResult pasteAtCursor(const QString &text);
+    /// What each global shortcut does, also where no shortcut service runs:
+    /// orvinta-cli toggle asks for the same.
+    HotkeyActions shortcutActions();
 
     Q_INVOKABLE void toggleOverlay();
     /// The panel asks for the overlay once it is first shown.

@@ -82,6 +82,16 @@ TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsFor
     EXPECT_EQ(f.bubble.text(), "Processing...");
     d.setDictationState(DictationState::done);
     EXPECT_EQ(f.bubble.text(), "Done");
+    // Nothing could paste: the bubble says where the text is, and stays to be read.
+    QSignalSpy changed(&f.bubble, &DictationBubble::contentChanged);
+    d.setLeftOnClipboard(true);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(f.bubble.contentName(), "copied");
+    EXPECT_EQ(f.bubble.text(), QString::fromUtf8("Copied — press Ctrl+V"));
+    f.bubble.hide(true);
+    spin(500ms);
+    EXPECT_EQ(f.fadeOuts.count(), 0);
+    d.setLeftOnClipboard(false);
 
     d.setDictationState(DictationState::recording);
     QString text;

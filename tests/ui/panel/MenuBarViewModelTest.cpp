@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 
+#include <OrvintaApp/DesktopCapabilities.h>
 #include <OrvintaUi/LanguageSelection.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/TrayIcon.h>
@@ -205,11 +206,15 @@ TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
     panel.panelShown();
     EXPECT_EQ(panel.shortcutText(), "");
 
-    // Under the footer, a Wayland session says what it keeps from the keyboard features.
+    // Under the footer, a Wayland session says which keyboard features need a step.
     EXPECT_EQ(panel.sessionNote(), "");
-    options.waylandSession = true;
+    DesktopCapabilities gnome;
+    gnome.session = DesktopCapabilities::Session::wayland;
+    gnome.paste = DesktopCapabilities::PasteBackend::xtest;
+    options.sessionNote = gnome.sessionNote();
     EXPECT_EQ(MenuBarViewModel(*f.state, options).sessionNote(),
-              "Shortcuts and paste reach only X11 apps in this Wayland session");
+              "Global shortcuts, hold-to-dictate and paste at the cursor need a step in this "
+              "Wayland session");
 }
 
 TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {

@@ -1,18 +1,18 @@
 // The tray application's joints to its windows: the panel's "Settings"
-// button, the release notes after the start, a new hold key and the
-// overlay's shortcut texts, through the shell built on fakes.
-
-// button, the release notes after the start, a new hold key and the news of
-// an update, through the shell built on fakes (and, for the news, a session
-// bus of the test's own with a notification server).
+// button, the release notes after the start, a new hold key, the overlay's
+// shortcut texts, What Works Here and the desktop's bindings, and the news
+// of an update, through the shell built on fakes (and, for the news, a
+// session bus of the test's own with a notification server).
 
 #include "DesktopShell.h"
+#include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
 #include "TestFeedServer.h"
 
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaInput/RemoteHoldKey.h>
 #include <OrvintaPlatform/FreedesktopNotifier.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlayViewModel.h>
@@ -154,6 +154,56 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     shell.showReleaseNotesIfNew();
     EXPECT_FALSE(shell.whatsNew().isVisible());
     EXPECT_TRUE(f.preferences->stringValue(ReleaseNotes::lastSeenVersionKey).has_value());
+}
+
+// The start never waits for the sound server: What Works Here says
+// "checking" until the device list, on its own thread, has the answer. The
+// desktop's own key bindings run the shortcuts' actions (orvinta-cli toggle).
+TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsRunTheActions) {
+    struct WatchedCapture : OrvintaTest::FakeCapture {
+        std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+            if (QThread::currentThread() == QCoreApplication::instance()->thread())
+                ++mainThreadAsks;
+            return FakeCapture::inputDevices();
+        }
+        std::atomic<int> mainThreadAsks = 0;
+    };
+    AppFixture f;
+    f.state.reset();
+    auto audio = std::make_shared<WatchedCapture>();
+    audio->devices = std::vector<InputDeviceRecord>{{1, "Microphone", 1, false},
+                                                    {2, "Monitor of Speakers", 2, true}};
+    DesktopShell::Services services;
+    services.app = f.services();
+    services.app.audio = audio;
+    services.translation = std::make_shared<PrefixTranslator>();
+    services.capabilities = DesktopBackends::probe(services.app, {});
+    services.remoteHoldKey = std::make_shared<RemoteHoldKey>();
+    EXPECT_EQ(audio->mainThreadAsks, 0);
+    DesktopShell shell(std::move(services));
+    shell.showCapabilities();
+    const CapabilitiesModel &page = *shell.settingsWindow()->viewModel().capabilities();
+    const auto status = [&page](const char *feature) {
+        for (int row = 0; row < page.rowCount(); ++row)
+            if (page.data(page.index(row), CapabilitiesModel::FeatureRole) == feature)
+                return page.data(page.index(row), CapabilitiesModel::StatusRole).toString();
+        return QString();
+    };
+    run(shell.state().startupFinished());
+    EXPECT_TRUE(waitUntil([&] { return status("Microphone") == "works"; }));
+    EXPECT_EQ(status("System audio"), "works");
+    EXPECT_EQ(audio->mainThreadAsks, 0);
+
+    Preferences &prefs = *shell.state().preferences();
+    EXPECT_EQ(shell.runCommand("toggle auto-copy"), "");
+    EXPECT_TRUE(prefs.autoCopyToClipboard());
+    EXPECT_EQ(shell.runCommand("toggle overlay"), "");
+    EXPECT_NE(shell.overlay(), nullptr);
+    const QString dictationOff = "hold-to-dictate is off: turn it on in Orvinta's settings "
+                                 "(General > Dictation)";
+    EXPECT_EQ(shell.runCommand("toggle dictation"), dictationOff);
+    EXPECT_EQ(shell.runCommand("hold press 5"), dictationOff);
+    EXPECT_TRUE(shell.runCommand("toggle everything").startsWith("usage: orvinta-cli hold"));
 }
 
 TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {

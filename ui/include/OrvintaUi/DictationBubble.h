@@ -28,7 +28,7 @@ class DictationBubble : public QObject {
     Q_PROPERTY(int fadeMs READ fadeMs CONSTANT)
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
     /// The content's name, for the view: "listening", "interim", "buffer",
-    /// "processing" or "done".
+    /// "processing", "done" or "copied".
     Q_PROPERTY(QString contentName READ contentName NOTIFY contentChanged)
     Q_PROPERTY(QString text READ text NOTIFY contentChanged)
     Q_PROPERTY(bool barsAnimating READ barsAnimating NOTIFY barsAnimatingChanged)
@@ -42,12 +42,15 @@ class DictationBubble : public QObject {
 
 public:
     /// What the text part shows.
-    enum class Content { listening, interim, buffer, processing, done };
+    /// copied: done, but not pasted: the text waits on the clipboard.
+    enum class Content { listening, interim, buffer, processing, done, copied };
     Q_ENUM(Content)
 
     struct Timings {
         std::chrono::milliseconds fade{150};
         std::chrono::milliseconds donePause{300};
+        /// Long enough to read "Copied — press Ctrl+V".
+        std::chrono::milliseconds copiedPause{2500};
     };
 
     static constexpr QSize minimumSize{250, 44};

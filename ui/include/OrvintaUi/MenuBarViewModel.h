@@ -65,9 +65,9 @@ public:
         bool setupRequired = false;
         /// Reads the start/stop shortcut; none leaves the footer hint empty.
         std::shared_ptr<HotkeyService> hotkeys;
-        /// A Wayland session, Orvinta running through XWayland: the shortcuts,
-        /// the hold key and paste reach X11 applications only.
-        bool waylandSession = false;
+        /// Under the footer: which keyboard features need a step in this
+        /// session (DesktopCapabilities::sessionNote); empty where all work.
+        QString sessionNote;
         std::chrono::milliseconds copyConfirmDuration{1500};
         UpdateNotice *updateNotice = nullptr;
     };

@@ -156,6 +156,8 @@ public:
     Q_INVOKABLE void refreshTrust();
     /// The warnings' "Show What Works Here".
     Q_INVOKABLE void showCapabilities();
+    /// The key bindings of "What Works Here" onto the clipboard.
+    Q_INVOKABLE void copySetupLines();
     Q_INVOKABLE void openWebsite();
     Q_INVOKABLE void contactSupport();
     /// Ends every field's recording (the window was hidden), so the global
