@@ -58,6 +58,11 @@ const std::pair<QPalette::ColorRole, const char *> roleNames[] = {
     {QPalette::BrightText, "brightText"},
 };
 
+/// Aimed a little above the thresholds, so that 8-bit channels and
+/// antialiased edges still measure at them: main texts at 7:1, all others at 4.5:1.
+constexpr double margin = 1.04;
+constexpr double strongTarget = Contrast::captionRatio * margin;
+constexpr double textTarget = Contrast::textRatio * margin;
 /// Disabled controls need not reach 4.5:1, but stay readable.
 constexpr double disabledRatio = 3.0;
 constexpr double secondaryEmphasis = 0.72;
@@ -75,28 +80,26 @@ UiTheme::Colors UiTheme::derive(const QPalette &desktop) {
     const QColor button = role(QPalette::Button);
     c.dark = role(QPalette::WindowText).lightnessF() > window.lightnessF();
     c.window = window;
-    c.text = readableOnAll(role(QPalette::WindowText), {window, base}, Contrast::captionRatio);
-    const QColor onWindow =
-        Contrast::emphasis(c.text, secondaryEmphasis, window, Contrast::textRatio);
-    const QColor onBase = Contrast::emphasis(c.text, secondaryEmphasis, base, Contrast::textRatio);
+    c.text = readableOnAll(role(QPalette::WindowText), {window, base}, strongTarget);
+    const QColor onWindow = Contrast::emphasis(c.text, secondaryEmphasis, window, textTarget);
+    const QColor onBase = Contrast::emphasis(c.text, secondaryEmphasis, base, textTarget);
     c.secondaryText = onWindow.alphaF() >= onBase.alphaF() ? onWindow : onBase;
 
     const QColor highlight = role(QPalette::Highlight);
-    c.accent = readableOnAll(highlight, {window, base, button}, Contrast::textRatio);
+    c.accent = readableOnAll(highlight, {window, base, button}, textTarget);
     c.onFill = QColor(Qt::white);
-    c.accentFill = Contrast::readable(highlight, c.onFill, Contrast::textRatio);
+    c.accentFill = Contrast::readable(highlight, c.onFill, textTarget);
     c.success = readableOnAll(c.dark ? QColor(0x30, 0xd1, 0x58) : QColor(0x28, 0xa7, 0x45),
-                              {window, base}, Contrast::textRatio);
+                              {window, base}, textTarget);
     c.warning = readableOnAll(c.dark ? QColor(0xff, 0x9f, 0x0a) : QColor(0xff, 0x95, 0x00),
-                              {window, base}, Contrast::textRatio);
+                              {window, base}, textTarget);
     c.danger = readableOnAll(c.dark ? QColor(0xff, 0x45, 0x3a) : QColor(0xff, 0x3b, 0x30),
-                             {window, base}, Contrast::textRatio);
-    c.dangerFill = Contrast::readable(QColor(0xff, 0x3b, 0x30), c.onFill, Contrast::textRatio);
+                             {window, base}, textTarget);
+    c.dangerFill = Contrast::readable(QColor(0xff, 0x3b, 0x30), c.onFill, textTarget);
 
     QPalette &p = c.palette;
-    const QColor text = readableOnAll(role(QPalette::Text), {base}, Contrast::captionRatio);
-    const QColor buttonText =
-        readableOnAll(role(QPalette::ButtonText), {button}, Contrast::captionRatio);
+    const QColor text = readableOnAll(role(QPalette::Text), {base}, strongTarget);
+    const QColor buttonText = readableOnAll(role(QPalette::ButtonText), {button}, strongTarget);
     const QColor black(Qt::black), white(Qt::white);
     const std::pair<QPalette::ColorRole, QColor> active[] = {
         {QPalette::Window, window},
@@ -119,9 +122,8 @@ UiTheme::Colors UiTheme::derive(const QPalette &desktop) {
         {QPalette::ToolTipText, text},
         {QPalette::PlaceholderText,
          readableOnAll(
-             Contrast::over(
-                 Contrast::emphasis(text, placeholderEmphasis, base, Contrast::textRatio), base),
-             {base, window}, Contrast::textRatio)},
+             Contrast::over(Contrast::emphasis(text, placeholderEmphasis, base, textTarget), base),
+             {base, window}, textTarget)},
         {QPalette::BrightText, c.dark ? black : white},
     };
     for (const auto &[r, color] : active) {
