@@ -165,8 +165,11 @@ bool saveCaptionPictures(DesktopShell &shell, QQuickWindow &overlay, const QDir 
     OverlayViewModel &model = *shell.overlay()->viewModel();
     OverlaySettings &settings = *model.settings();
     settings.setAutoHideEnabled(false);
+    // One step at a time, as a talk arrives.
     overlay.resize(480, 250);
+    settle();
     shell.state().addConfirmedLine(QStringLiteral("Welcome, and thanks for coming."));
+    settle();
     shell.state().addConfirmedLine(QStringLiteral("Captions read over anything,"));
     const QString interim = QStringLiteral("a bright slide or a dark one");
     shell.state().setInterimText(interim);
