@@ -15,7 +15,6 @@ OverlayMoveArea {
     readonly property int closeIconSize: 8
     readonly property int closeTrailingPadding: 4
     readonly property int closeTopPadding: 3
-    readonly property real closeFillAlpha: 0.10
 
     implicitHeight: Math.max(dragHandle.height + handleTopPadding + handleBottomPadding,
                              closeTarget + closeTopPadding)
@@ -41,13 +40,14 @@ OverlayMoveArea {
         toolTip: header.viewModel.closeToolTip
         focusColor: header.colors.accent
         Accessible.name: "Hide overlay"
+        // On the captions' backdrop, so that it shows whatever the window opacity.
         background: Item {
             Rectangle {
                 anchors.centerIn: parent
                 width: header.closeSize
                 height: header.closeSize
                 radius: width / 2
-                color: header.colors.fill(header.closeFillAlpha)
+                color: header.colors.backdrop
             }
         }
         onClicked: header.viewModel.hideOverlay()

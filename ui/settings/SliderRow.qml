@@ -15,7 +15,7 @@ RowLayout {
     property string valueText
     signal moved(real value)
 
-    readonly property int labelWidth: 80
+    readonly property int labelWidth: 120
     readonly property int valueWidth: 40
     readonly property int minimumTarget: 24
 

@@ -214,7 +214,10 @@ TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCl
           "Toggle Recording: Ctrl+Alt+S", "Toggle Auto Copy: Ctrl+Alt+C",
           "Toggle Auto Paste: Ctrl+Alt+V", "Toggle Overlay: Ctrl+Alt+O",
           "Focus captions: Ctrl+Alt+F"}},
-        {"Appearance", {"Opacity", "Font Size", "Always on top", "Hide overlay when idle"}},
+        {"Appearance",
+         {"Style", "Text Colour", "Background", "Background Opacity", "Font Size", "Font", "Edges",
+          "Compact captions", "Window Opacity", "Position", "Always on top",
+          "Hide overlay when idle"}},
         {"Update", {"Automatically check for updates", "Check for Updates..."}},
         {"What Works Here", {}},
         {"About", {"Website", "Contact Support"}}};

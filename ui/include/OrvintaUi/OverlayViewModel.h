@@ -20,6 +20,7 @@
 
 namespace Orvinta {
 
+class CaptionStyle;
 class OverlayLineModel;
 class OverlaySettings;
 class TranslationBackend;
@@ -38,6 +39,11 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(QAbstractItemModel *lines READ lines CONSTANT)
     Q_PROPERTY(Orvinta::OverlaySettings *settings READ settings CONSTANT)
+    Q_PROPERTY(Orvinta::CaptionStyle *style READ style CONSTANT)
+    /// Compact mode: the newest confirmed words as lines of about
+    /// `compactLineLength` characters, and the interim text's last line below.
+    Q_PROPERTY(QString compactText READ compactText NOTIFY compactTextChanged)
+    Q_PROPERTY(QString compactInterim READ compactInterim NOTIFY compactTextChanged)
     Q_PROPERTY(bool searchBarVisible READ searchBarVisible NOTIFY lineCountChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
     Q_PROPERTY(int resultCount READ resultCount NOTIFY resultCountChanged)
@@ -82,6 +88,8 @@ public:
     static constexpr int atBottomTolerance = 40;
     /// How long a deletion can be undone.
     static constexpr std::chrono::milliseconds undoWindow{10000};
+    static constexpr int compactLineLength = 42;
+    static constexpr int compactLineCount = 3;
 
     OverlayViewModel(AppState &state, OverlaySettings &settings,
                      std::shared_ptr<TranslationBackend> translator, QObject *parent = nullptr);
@@ -91,6 +99,9 @@ public:
     QAbstractItemModel *lines() const;
     OverlayLineModel *lineModel() const { return m_lines.get(); }
     OverlaySettings *settings() const { return &m_settings; }
+    CaptionStyle *style() const { return m_style.get(); }
+    QString compactText() const;
+    QString compactInterim() const;
     TranslationController *translation() const { return m_translation.get(); }
 
     int lineCount() const;
@@ -156,7 +167,6 @@ public:
     Q_INVOKABLE bool handleListKey(int key, int modifiers);
     Q_INVOKABLE void toggleListening();
     Q_INVOKABLE void hideOverlay();
-    Q_INVOKABLE void setMarkColors(const QColor &foreground, const QColor &background);
 
 Q_SIGNALS:
     void lineCountChanged();
@@ -176,6 +186,7 @@ Q_SIGNALS:
     void selectionChanged();
     void undoChanged();
     void emptyTitleChanged();
+    void compactTextChanged();
     /// The list should show its end now.
     void scrollToBottomRequested();
     /// The keyboard asks for the selected line's menu.
@@ -212,6 +223,7 @@ private:
 
     AppState &m_state;
     OverlaySettings &m_settings;
+    std::unique_ptr<CaptionStyle> m_style;
     std::unique_ptr<OverlayLineModel> m_lines;
     std::unique_ptr<TranslationController> m_translation;
     int m_knownLineCount = 0;
@@ -245,5 +257,8 @@ private:
 
 /// The user-perceived characters of a text.
 QStringList graphemeClusters(const QString &text);
+/// `text` broken at spaces into lines of at most `length` characters (a
+/// longer word keeps a line of its own).
+QStringList wrapWords(const QString &text, int length);
 
 } // namespace Orvinta
