@@ -107,7 +107,6 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
     pressKeys("alt+super+k");
     EXPECT_TRUE(waitUntil([&] { return !model.isRecording(); }));
     EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleOverlay), (KeyCombo{40, 0x180000}));
-    EXPECT_EQ(model.displayText(), QString::fromUtf8("Super+Alt+K"));
     EXPECT_TRUE(s.hotkeys->isRegistered(HotkeyAction::toggleOverlay));
     // It works from anywhere right away (stored too: HotkeyManager's tests).
     xdotool({"key", "alt+super+k"});
@@ -224,14 +223,12 @@ TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCl
     ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "General"; }));
     bool scrolled = false;
     for (const auto &[page, controls] : pages) {
-        if (page != "General") {
+        if (page != "General")
             ASSERT_EQ(press("Down"), page);
-        }
         for (const QString &control : controls) {
             ASSERT_EQ(press("Tab"), control) << page.toStdString();
             QQuickItem *item = window->activeFocusItem();
-            EXPECT_GE(item->width(), 24) << control.toStdString();
-            EXPECT_GE(item->height(), 24) << control.toStdString();
+            EXPECT_GE(std::min(item->width(), item->height()), 24) << control.toStdString();
             EXPECT_TRUE(waitUntil([&] { return inView(item); }, 1s)) << control.toStdString();
             scrolled = scrolled || formOf(item)->property("contentY").toReal() > 0;
         }
