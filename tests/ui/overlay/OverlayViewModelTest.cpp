@@ -2,7 +2,6 @@
 #include "AppTestSupport.h"
 
 #include <OrvintaUi/CaptionStyle.h>
-#include <OrvintaUi/Contrast.h>
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -13,7 +12,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
@@ -387,7 +385,7 @@ TEST(OverlayFooter, countsIdleLanguagePairAndTheInterimTranslation) {
     EXPECT_FALSE(o.model.shouldShowTranslation());
 }
 
-TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
+TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationSaysSo) {
     AppFixture f;
     f.recognizer->whileReserving = [] { std::this_thread::sleep_for(200ms); };
     f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(200ms); };
@@ -402,25 +400,23 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
     EXPECT_FALSE(model.canToggleListening());
     ASSERT_TRUE(waitUntil([&] { return model.isListening() && model.canToggleListening(); }));
     EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::Listening);
-}
 
-TEST(OverlayFooter, aRunWaitingForItsApplicationSaysSoBelowTheLines) {
-    AppFixture f;
-    f.state->preferences()->setSelectedSource(AudioSourceType::application);
-    f.state->preferences()->setSelectedApplication("Alpha");
-    OverlaySettings settings(f.preferences);
-    OverlayViewModel model(*f.state, settings, std::make_shared<PrefixTranslator>());
-    f.toggleListening();
-    f.state->addConfirmedLine("Said before the pause.");
-    EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::None);
-    f.capture->applicationAudio->onWaiting(true);
+    // A run waiting for its application says so below the lines.
+    AppFixture g;
+    g.state->preferences()->setSelectedSource(AudioSourceType::application);
+    g.state->preferences()->setSelectedApplication("Alpha");
+    OverlayViewModel waiting(*g.state, settings, std::make_shared<PrefixTranslator>());
+    g.toggleListening();
+    g.state->addConfirmedLine("Said before the pause.");
+    EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::None);
+    g.capture->applicationAudio->onWaiting(true);
+    ASSERT_TRUE(waitUntil(
+        [&] { return waiting.placeholder() == OverlayViewModel::Placeholder::Listening; }));
+    EXPECT_EQ(waiting.listeningText(), "Waiting for Alpha to play sound");
+    g.capture->applicationAudio->onWaiting(false);
     ASSERT_TRUE(
-        waitUntil([&] { return model.placeholder() == OverlayViewModel::Placeholder::Listening; }));
-    EXPECT_EQ(model.listeningText(), "Waiting for Alpha to play sound");
-    f.capture->applicationAudio->onWaiting(false);
-    ASSERT_TRUE(
-        waitUntil([&] { return model.placeholder() == OverlayViewModel::Placeholder::None; }));
-    EXPECT_EQ(model.listeningText(), "Listening...");
+        waitUntil([&] { return waiting.placeholder() == OverlayViewModel::Placeholder::None; }));
+    EXPECT_EQ(waiting.listeningText(), "Listening...");
 }
 
 TEST(OverlayActions, copyDeleteTheCopiedBadgeAndReadAloudOnlyWhileOnAndNotWhenPutBack) {
@@ -566,8 +562,7 @@ TEST(Contrast, luminanceBlendingAndTheColoursDerivedFromThem) {
     const QColor halfWhite(255, 255, 255, 128);
     EXPECT_EQ(Contrast::over(halfWhite, Qt::black).rgba(), qRgba(128, 128, 128, 255));
     // A translucent background is judged over both a white and a black desktop.
-    QColor white(Qt::white);
-    white.setAlphaF(0.3f);
+    const QColor white(255, 255, 255, 77); // 30 %
     EXPECT_NEAR(Contrast::worstRatio(Qt::black, Qt::white), 21.0, 0.01);
     EXPECT_LT(Contrast::worstRatio(Qt::black, white), 3.0);
     for (const auto &[text, background] : {std::pair{QColor(Qt::black), QColor(Qt::white)},
@@ -648,13 +643,10 @@ TEST(CaptionStyle,
     EXPECT_EQ(QColor(style.text().rgb()), QColor(0xff, 0xff, 0x00));
     UiTheme::instance()->setHighContrast(false);
     EXPECT_EQ(style.effectivePreset(), Preset::Default);
-    for (auto [answer, high] : {std::pair{"true\n", true},
-                                {"'HighContrast'\n", true},
-                                {"'Adwaita'\n", false},
-                                {"false\n", false},
-                                {"high-contrast: true\n", true},
-                                {"gtk-theme: 'Adwaita'\n", false}})
-        EXPECT_EQ(UiTheme::gnomeAnswerMeansHighContrast(answer), high) << answer;
+    for (const char *high : {"true\n", "'HighContrast'\n", "high-contrast: true\n"})
+        EXPECT_TRUE(UiTheme::gnomeAnswerMeansHighContrast(high)) << high;
+    for (const char *other : {"'Adwaita'\n", "false\n", "gtk-theme: 'Adwaita'\n"})
+        EXPECT_FALSE(UiTheme::gnomeAnswerMeansHighContrast(other)) << other;
 
     // GNOME's switch is followed while Orvinta runs: a gsettings that reports
     // it turned on, then off, as each file appears.

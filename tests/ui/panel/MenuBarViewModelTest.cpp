@@ -155,20 +155,20 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
 TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
     AppFixture f;
     MenuBarViewModel panel(*f.state);
-    ListeningController &listening = *f.state->listening();
-
     EXPECT_EQ(panel.errorSettingsText(), "");
-    listening.setErrorMessage(QString("System audio access denied. Allow Orvinta to record from "
-                                      "the sound server in your sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Sound Settings");
+    for (auto [error, offered] :
+         {std::pair{"System audio access denied. Allow Orvinta to record from the sound server in "
+                    "your sound settings.",
+                    "Open Sound Settings"},
+          {"Microphone access required. Check that a microphone is connected and that Orvinta "
+           "may record from it in your sound settings.",
+           "Open Microphone Settings"},
+          {"Failed to prepare speech recognition: no model", ""}}) {
+        f.state->listening()->setErrorMessage(error);
+        EXPECT_EQ(panel.errorSettingsText(), offered) << error;
+    }
     EXPECT_EQ(errorSettingsFor("No display found for screen capture"),
               MenuBarViewModel::ErrorSettings::sound);
-    listening.setErrorMessage(QString("Microphone access required. Check that a microphone is "
-                                      "connected and that Orvinta may record from it in your "
-                                      "sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Microphone Settings");
-    listening.setErrorMessage(QString("Failed to prepare speech recognition: no model"));
-    EXPECT_EQ(panel.errorSettingsText(), "");
 }
 
 TEST(MenuBarViewModel, startStopWaitsForTheModelAndTheFooterShowsItsShortcut) {

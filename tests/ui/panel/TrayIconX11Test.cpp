@@ -7,12 +7,9 @@
 #include <OrvintaApp/ListeningController.h>
 #include <OrvintaUi/TrayIcon.h>
 
-#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
-
-#include <algorithm>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;

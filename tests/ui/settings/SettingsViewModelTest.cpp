@@ -58,9 +58,8 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
     OverlaySettings overlay(f.preferences);
     SettingsViewModel vm(*f.state, &overlay, nullptr, f.services());
 
-    EXPECT_EQ(vm.opacityText(), "60%");
-    EXPECT_EQ(vm.fontSizeText(), "15 pt");
-    EXPECT_EQ(vm.autoHideDelayText(), "5 s");
+    EXPECT_EQ(QStringList({vm.opacityText(), vm.fontSizeText(), vm.autoHideDelayText()}),
+              QStringList({"60%", "15 pt", "5 s"}));
     EXPECT_FALSE(vm.showsAutoHideDelay());
     QSignalSpy changed(&vm, &SettingsViewModel::overlayChanged);
     overlay.setAutoHideEnabled(true);

@@ -223,8 +223,9 @@ TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCl
     ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "General"; }));
     bool scrolled = false;
     for (const auto &[page, controls] : pages) {
-        if (page != "General")
+        if (page != "General") {
             ASSERT_EQ(press("Down"), page);
+        }
         for (const QString &control : controls) {
             ASSERT_EQ(press("Tab"), control) << page.toStdString();
             QQuickItem *item = window->activeFocusItem();
