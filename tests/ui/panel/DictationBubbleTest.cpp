@@ -44,8 +44,7 @@ TEST(DictationBubble, fadesInAndOutAtOnceOrAfterThePauseAndSitsCentredEightyPixe
     EXPECT_EQ(f.fadeOuts.count(), 1);
     EXPECT_TRUE(f.bubble.fadeOutPending());
     EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
-    ASSERT_TRUE(waitUntil([&] { return f.fadeOuts.count() == 2; }));
-    ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return f.fadeOuts.count() == 2 && !f.bubble.windowVisible(); }));
 
     // Shown again during the pause: it stays.
     f.bubble.show();

@@ -81,8 +81,7 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
     EXPECT_EQ(s.controller->window(), window) << "one window, not a second";
     EXPECT_TRUE(waitUntil([&] { return inputFocus() == window->winId(); }, 10s))
         << "the settings window has the X input focus again";
-    other.kill();
-    other.waitForFinished(5000);
+    other.kill(), other.waitForFinished(5000);
 
     QQuickItem *field = s.shortcutRow("Toggle Overlay")->property("field").value<QQuickItem *>();
     ASSERT_NE(field, nullptr);
@@ -181,9 +180,7 @@ TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabil
     EXPECT_EQ(status(onWayland).value("Overlay on top"), "works");
     EXPECT_EQ(onWayland.setupLines().lines.value(0), "Ctrl+Alt+D: orvinta-cli toggle dictation");
     qputenv("XDG_SESSION_TYPE", session);
-    qputenv("WAYLAND_DISPLAY", wayland);
-    if (wayland.isEmpty())
-        qunsetenv("WAYLAND_DISPLAY");
+    wayland.isEmpty() ? qunsetenv("WAYLAND_DISPLAY") : qputenv("WAYLAND_DISPLAY", wayland);
 }
 
 TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCloses) {
