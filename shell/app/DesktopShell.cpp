@@ -164,7 +164,7 @@ void DesktopShell::start() {
                           "extension adds one), so the panel opens as a window");
             openPanel();
         } else if (m_firstRun) {
-            openPanel();
+            openPanelNearTheIcon(20);
         }
     });
     QTimer::singleShot(m_services.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
@@ -203,6 +203,16 @@ void DesktopShell::openPanel() {
     else
         m_panel->showWindow();
     logPanelGeometry();
+}
+
+void DesktopShell::openPanelNearTheIcon(int triesLeft) {
+    // Until the tray takes the icon in, Qt reports it at the screen's corner.
+    const QRect icon = m_tray ? m_tray->iconGeometry() : QRect();
+    if (m_tray && (icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && triesLeft > 0) {
+        QTimer::singleShot(100, this, [this, triesLeft] { openPanelNearTheIcon(triesLeft - 1); });
+        return;
+    }
+    openPanel();
 }
 
 QString DesktopShell::runCommand(const QByteArray &command) {

@@ -81,6 +81,9 @@ public:
     void start();
     /// A second start handed over: the panel opens.
     void openPanel();
+    /// Opens the panel once the tray has placed the icon (a moment after it
+    /// appears), or after `triesLeft` tenths of a second without one.
+    void openPanelNearTheIcon(int triesLeft);
     /// A command of orvinta-cli hold or toggle: empty once done, else why not.
     QString runCommand(const QByteArray &command);
     /// The panel's "Settings" button: the one settings window, in front.

@@ -13,7 +13,7 @@ Pane {
     id: view
 
     // Wider for a larger desktop font, so that the rows keep their words.
-    readonly property int panelWidth: Math.max(280, Math.round(UiTheme.textSize * 30))
+    readonly property int panelWidth: Math.max(340, Math.round(UiTheme.textSize * 30))
     readonly property int sectionSpacing: 12
     readonly property int edgePadding: 16
     // Point sizes from the desktop's font.

@@ -42,15 +42,15 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
                 icon.width(), icon.height(), app.elapsed());
     EXPECT_TRUE(app.waitForLog("Tray app ready — look for the waveform icon in the system tray"));
 
-    // A click opens the 280-wide panel under the icon, inside the screen.
+    // A click opens the 340-wide panel under the icon, inside the screen.
     click(icon.center());
     ASSERT_TRUE(app.waitForLog("Panel shown at", 10000)) << app.log().toStdString();
     const auto panel = app.lastPanel();
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->window.width(), 280);
+    EXPECT_EQ(panel->window.width(), 340);
     EXPECT_GT(panel->window.top(), icon.bottom());
     EXPECT_LE(panel->window.right(), 1439);
-    EXPECT_TRUE(isViewable(panel->window, 280));
+    EXPECT_TRUE(isViewable(panel->window, 340));
     ASSERT_FALSE(panel->startButton.isEmpty());
 
     // Start with system audio once the model is ready; the recording's words
@@ -80,7 +80,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     EXPECT_TRUE(second.log().contains("Orvinta is already running: its panel opens"));
     EXPECT_TRUE(app.waitForLog("Panel shown at", 10000));
     EXPECT_TRUE(waitFor([&] { return app.count("Panel shown at") > shown; }, 10000));
-    EXPECT_TRUE(isViewable(panel->window, 280));
+    EXPECT_TRUE(isViewable(panel->window, 340));
 }
 
 TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSetup) {
