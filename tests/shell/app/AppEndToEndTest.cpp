@@ -7,6 +7,9 @@
 
 #include <OrvintaApp/SessionStore.h>
 
+#include <QDir>
+#include <QFile>
+
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;
 
@@ -33,6 +36,12 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     TrayHost tray;
     ASSERT_TRUE(tray.waitUntilReady()) << "trayer did not start";
     PrivateHome home;
+    // Not the first start, which would open the panel by itself.
+    QDir().mkpath(home.folder.filePath("config/Orvinta"));
+    QFile settings(home.folder.filePath("config/Orvinta/Orvinta.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
+                settings.write("[General]\napp.showOverlay=true\n") > 0);
+    settings.close();
     App app(home.environment());
 
     // The icon appears in the tray host.
