@@ -322,6 +322,7 @@ void OverlayWindowController::takeKeyboard() {
     m_viewModel->setKeyboardActive(true);
     m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
     m_window->requestActivate();
+    m_platform->takeFocus(*m_window);
     Q_EMIT keyboardActiveChanged();
 }
 

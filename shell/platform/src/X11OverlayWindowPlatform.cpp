@@ -120,10 +120,20 @@ public:
         std::free(reply);
     }
 
+    void takeFocus(QWindow &window) override {
+        // Qt's flag change reaches the server before this request on the same connection.
+        if (window.handle())
+            focusIfViewable(static_cast<xcb_window_t>(window.winId()));
+    }
+
     void restoreFocus() override {
         const xcb_window_t target = std::exchange(m_previousFocus, XCB_WINDOW_NONE);
-        if (target == XCB_WINDOW_NONE || target == XCB_INPUT_FOCUS_POINTER_ROOT)
-            return;
+        if (target != XCB_WINDOW_NONE && target != XCB_INPUT_FOCUS_POINTER_ROOT)
+            focusIfViewable(target);
+    }
+
+private:
+    void focusIfViewable(xcb_window_t target) {
         xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
             m_connection, xcb_get_window_attributes(m_connection, target), nullptr);
         const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
@@ -135,7 +145,6 @@ public:
         std::free(xcb_request_check(m_connection, cookie));
     }
 
-private:
     xcb_atom_t atom(const char *name, bool onlyIfExists = false) const {
         xcb_intern_atom_reply_t *reply =
             xcb_intern_atom_reply(m_connection,

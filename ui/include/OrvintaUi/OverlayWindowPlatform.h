@@ -35,6 +35,10 @@ public:
     }
     /// Notes which window has the keyboard focus now ...
     virtual void rememberFocus() {}
+    /// ... gives it to `window`, which asked to be activated: a request
+    /// stamped with the application's last event is ignored when the focus
+    /// moved since, as it does when it was just given back ...
+    virtual void takeFocus(QWindow &window) { (void)window; }
     /// ... and gives it back, if that window is still shown.
     virtual void restoreFocus() {}
 };
