@@ -417,7 +417,7 @@ TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
             &delegate, std::make_shared<ScriptedRecognizer>(),
             std::make_shared<PulseAudioCapture>(server.address().toStdString()),
             std::make_shared<SerialWorker>("live-test"),
-            EngineTimings{std::chrono::milliseconds(500), std::chrono::milliseconds(5000)});
+            EngineTimings{std::chrono::milliseconds(500), std::chrono::milliseconds(5000), {}});
         await(engine.loadModel(delegate.locale));
         await(engine.startTranscribing(source, std::nullopt));
         server.removeTheDevice();

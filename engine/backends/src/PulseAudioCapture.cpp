@@ -1371,8 +1371,8 @@ std::optional<std::vector<InputDeviceRecord>> PulseAudioCapture::inputDevices() 
                 if (eol == 0 && info) {
                     const SourceInfo source = sourceInfoFrom(info);
                     q->records.push_back(InputDeviceRecord{source.index, source.description,
-                                                           source.name, source.channels,
-                                                           source.isMonitor});
+                                                           source.channels, source.isMonitor,
+                                                           source.name});
                 }
                 if (eol != 0)
                     pa_threaded_mainloop_signal(q->loop, 0);

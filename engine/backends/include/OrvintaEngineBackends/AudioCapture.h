@@ -117,10 +117,10 @@ enum class MicrophoneAccess { granted, denied };
 struct InputDeviceRecord {
     std::uint32_t id = 0;
     std::string name;
-    /// What names the device across restarts of the server, which renumbers them.
-    std::string key;
     std::uint32_t inputChannels = 0;
     bool isMonitor = false;
+    /// What names the device across restarts of the server, which renumbers them.
+    std::string key;
 };
 
 class AudioCaptureBackend {
