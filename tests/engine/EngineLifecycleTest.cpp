@@ -13,8 +13,8 @@ using namespace OrvintaTest;
 
 namespace {
 
-const EngineTimings shortTimings{std::chrono::milliseconds(200), std::chrono::milliseconds(5000),
-                                 {}};
+const EngineTimings shortTimings{
+    std::chrono::milliseconds(200), std::chrono::milliseconds(5000), {}};
 
 /// Hands `frames` samples of 16 kHz mono to a system-audio handler.
 void feed(const CapturedSampleHandler &handler, std::size_t frames = 1600) {
@@ -329,8 +329,8 @@ TEST_F(LoadedEngine, MainThreadRunsOnWhileTheSoundServerIsSlow) {
 
 TEST(ReconnectPolicy, TriesSoonThenLessOftenUntilTheLimitAndRestartsAStreamOnceInAWhile) {
     using std::chrono::milliseconds;
-    ReconnectPolicy policy({milliseconds(100), milliseconds(500), milliseconds(2000),
-                            milliseconds(5000)});
+    ReconnectPolicy policy(
+        {milliseconds(100), milliseconds(500), milliseconds(2000), milliseconds(5000)});
     const auto lost = ReconnectPolicy::Clock::now();
     policy.serverLost(lost);
     // (attempt failed at, wait before the next); the last attempt falls on the limit.
@@ -366,14 +366,15 @@ bool isSilence(const AudioBuffer &buffer, double atLeastSeconds) {
 
 class ReconnectingEngine : public LoadedEngine {
 protected:
-    EngineTimings timings{std::chrono::milliseconds(200), std::chrono::milliseconds(5000),
+    EngineTimings timings{std::chrono::milliseconds(200),
+                          std::chrono::milliseconds(5000),
                           {std::chrono::milliseconds(5), std::chrono::milliseconds(20),
                            std::chrono::milliseconds(400), std::chrono::milliseconds(5000)}};
     std::atomic<bool> serverDown{false};
 
     void SetUp() override {
-        engine = std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture, worker,
-                                                        timings);
+        engine =
+            std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture, worker, timings);
         loadModel();
         const auto refuse = [this] {
             if (serverDown)
@@ -404,7 +405,8 @@ TEST_F(ReconnectingEngine, ServerLossKeepsTheRunUntilTheServerIsBackOrTheLimitHa
     feed(capture->systemAudio->handler);
     serverDown = true;
     loseServer(capture->systemAudio->onFailure);
-    ASSERT_TRUE(processEventsUntil([&] { return log.count("capture could not start again") >= 3; }));
+    ASSERT_TRUE(
+        processEventsUntil([&] { return log.count("capture could not start again") >= 3; }));
     EXPECT_EQ(delegate.reconnecting, QList<bool>{true});
     const std::vector<AudioBuffer> queued = drain(*analyzer->queue);
     ASSERT_EQ(queued.size(), 2u);
