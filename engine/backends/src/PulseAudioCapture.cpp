@@ -1220,12 +1220,12 @@ public:
 private:
     void connect() {
         const bool begun = m_connection->connectInBackground([this] {
-            m_pending.add(pa_context_subscribe(
-                m_connection->context(),
-                static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE |
-                                                    PA_SUBSCRIPTION_MASK_SINK |
-                                                    PA_SUBSCRIPTION_MASK_SERVER),
-                nullptr, nullptr));
+            m_pending.add(
+                pa_context_subscribe(m_connection->context(),
+                                     // An output's monitor comes and goes with it.
+                                     static_cast<pa_subscription_mask_t>(
+                                         PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER),
+                                     nullptr, nullptr));
             pa_context_set_subscribe_callback(
                 m_connection->context(),
                 [](pa_context *, pa_subscription_event_type_t, std::uint32_t, void *data) {
