@@ -335,7 +335,7 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndTransitions) {
     EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::Listening);
 }
 
-TEST(OverlayFooter, aRunWaitingForItsApplicationSaysSoBelowTheLines) {
+TEST(OverlayFooter, aRunWaitingForItsApplicationOrTheSoundServerSaysSoBelowTheLines) {
     AppFixture f;
     f.state->preferences()->setSelectedSource(AudioSourceType::application);
     f.state->preferences()->setSelectedApplication("Alpha");
@@ -352,6 +352,15 @@ TEST(OverlayFooter, aRunWaitingForItsApplicationSaysSoBelowTheLines) {
     ASSERT_TRUE(
         waitUntil([&] { return model.placeholder() == OverlayViewModel::Placeholder::None; }));
     EXPECT_EQ(model.listeningText(), "Listening...");
+
+    QSignalSpy placeholder(&model, &OverlayViewModel::placeholderChanged);
+    STTEngineDelegate &engineSide = *f.state->listening();
+    engineSide.setIsReconnecting(true);
+    EXPECT_EQ(placeholder.count(), 1);
+    EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::Listening);
+    EXPECT_EQ(model.listeningText(), "Reconnecting to the sound server…");
+    engineSide.setIsReconnecting(false);
+    EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::None);
 }
 
 TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
