@@ -9,6 +9,8 @@
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngineBackends/PulseAudioCapture.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -475,6 +477,48 @@ TEST(LiveAudio, SystemAudioFollowsTheDefaultOutput) {
     const QString heard = texts.join(' ').toLower();
     for (const char *word : {"cold", "selfish"}) // said on the speakers only
         EXPECT_FALSE(heard.contains(QLatin1String(word))) << heard.toStdString();
+}
+
+// logind's word before and after a sleep, on a private bus standing in for
+// the system bus: what was heard ends its sentence, capture starts afresh.
+TEST(LiveAudio, SleepAndWakeFromLogindStartCaptureAfresh) {
+    REQUIRE_SOUND_SERVER();
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(bus.waitForReadyRead(5000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    QDBusConnection logind = QDBusConnection::connectToBus(address, "logind");
+    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+    const auto prepareForSleep = [&logind](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+        signal << sleeping;
+        return logind.send(signal);
+    };
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address);
+    QProcess listener;
+    QString output, errors;
+    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, environment))
+        << errors.toStdString();
+    ASSERT_TRUE(prepareForSleep(true));
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
+        return errors.contains("[Speech] The computer goes to sleep");
+    })) << errors.toStdString();
+    ASSERT_TRUE(prepareForSleep(false));
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
+        return errors.contains("[Speech] capture resumed");
+    })) << errors.toStdString();
+    play("orvinta_speakers", {"0880"});
+    const CliResult result = interrupt(listener, errors);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_LE(wordErrorRate({"0880"}, confirmedTexts(result.lines)), 0.6);
+    QDBusConnection::disconnectFromBus("logind");
+    bus.kill();
+    bus.waitForFinished();
 }
 
 // The engine on the real PulseAudio back end (and a scripted recogniser): a
