@@ -173,6 +173,13 @@ public:
                                   PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
     }
 
+    /// Lock held. Ends the connection without a word to its handlers.
+    void disconnect() {
+        m_onReady = nullptr;
+        m_onLost = nullptr;
+        dropContext();
+    }
+
     /// Lock held. Called on the connection's thread once a connected context
     /// failed (the server went away), or a connection under way did.
     void setLostHandler(std::function<void()> handler) { m_onLost = std::move(handler); }
@@ -1211,8 +1218,8 @@ public:
     ~PulseDeviceWatch() override {
         MainloopLock lock(m_connection->startLoop());
         m_changed = nullptr;
-        m_connection->setLostHandler(nullptr);
         m_pending.cancelAll();
+        m_connection->disconnect();
         if (m_retry)
             pa_threaded_mainloop_get_api(m_connection->loop())->time_free(m_retry);
     }
