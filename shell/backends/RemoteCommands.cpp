@@ -20,20 +20,21 @@ QString usage() {
 
 } // namespace
 
-QString RemoteCommands::run(const QByteArray &command) const {
-    const QList<QByteArray> words = command.split(' ');
-    if (words.size() == 3 && words[0] == "hold" && (words[1] == "press" || words[1] == "release")) {
-        bool ok = false;
-        const std::uint64_t stamp = words[2].toULongLong(&ok);
-        if (!ok || !holdKey)
+QString RemoteCommands::run(const QByteArray &line) const {
+    const std::optional<RemoteCommand> command = RemoteCommand::parse(line);
+    if (!command)
+        return usage();
+    if (command->kind != RemoteCommand::Kind::toggle) {
+        if (!holdKey)
             return usage();
-        const RemoteHoldKey::Answer answer =
-            words[1] == "press" ? holdKey->press(stamp) : holdKey->release(stamp);
+        const RemoteHoldKey::Answer answer = command->kind == RemoteCommand::Kind::holdPress
+                                                 ? holdKey->press(command->stamp)
+                                                 : holdKey->release(command->stamp);
         return answer == RemoteHoldKey::Answer::notWatched ? dictationOff : QString();
     }
-    if (words.size() != 2 || words[0] != "toggle" || !state)
+    if (!state)
         return usage();
-    const QString name = QString::fromUtf8(words[1]);
+    const QString &name = command->toggle;
     if (name == QLatin1String("dictation"))
         return state->dictationController().toggleDictation() ? QString() : dictationOff;
     const HotkeyActions actions = state->shortcutActions();
@@ -58,16 +59,17 @@ QString RemoteCommands::run(const QByteArray &command) const {
 }
 
 QByteArray remoteCommandLine(const QStringList &arguments, QString *error) {
-    static const QStringList toggles{QStringLiteral("recording"), QStringLiteral("auto-copy"),
-                                     QStringLiteral("auto-paste"), QStringLiteral("overlay"),
-                                     QStringLiteral("dictation")};
     if (arguments.size() == 2 && arguments[0] == QLatin1String("hold") &&
         (arguments[1] == QLatin1String("press") || arguments[1] == QLatin1String("release")))
-        return arguments.join(QLatin1Char(' ')).toUtf8() + ' ' +
-               QByteArray::number(static_cast<qulonglong>(processStartStamp()));
+        return RemoteCommand{arguments[1] == QLatin1String("press")
+                                 ? RemoteCommand::Kind::holdPress
+                                 : RemoteCommand::Kind::holdRelease,
+                             processStartStamp(),
+                             {}}
+            .line();
     if (arguments.size() == 2 && arguments[0] == QLatin1String("toggle") &&
-        toggles.contains(arguments[1]))
-        return arguments.join(QLatin1Char(' ')).toUtf8();
+        RemoteCommand::isToggle(arguments[1]))
+        return RemoteCommand{RemoteCommand::Kind::toggle, 0, arguments[1]}.line();
     if (error)
         *error = usage();
     return {};

@@ -4,6 +4,8 @@
 // application, or orvinta-cli dictate) through its local socket: the keys
 // the desktop's own bindings report where Orvinta cannot watch them itself.
 
+#include "RemoteCommand.h"
+
 #include <QByteArray>
 #include <QString>
 

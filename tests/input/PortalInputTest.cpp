@@ -272,16 +272,14 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     ASSERT_EQ(keyboard.unavailableReason, "");
     ASSERT_TRUE(keyboard.grabber && keyboard.makeHoldKeySource);
     HotkeyManager hotkeys(preferences, std::move(keyboard.grabber));
-    int toggles = 0;
-    int autoCopies = 0;
+    int toggles = 0, autoCopies = 0;
     HotkeyActions actions;
     actions.toggleListening = [&] { ++toggles; };
     actions.toggleAutoCopy = [&] { ++autoCopies; };
     hotkeys.setActions(actions);
     hotkeys.start();
     DictationKeyMonitor monitor(keyboard.makeHoldKeySource(), [] { return defaultHoldKey; });
-    int holds = 0;
-    int ends = 0;
+    int holds = 0, ends = 0;
     monitor.onHoldStart = [&] { ++holds; };
     monitor.onHoldEnd = [&] { ++ends; };
     ASSERT_TRUE(monitor.start());
@@ -334,9 +332,7 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     desktop.send("deactivate " + session + " hold-key");
     hotkeys.setSuspended(false);
     sync(desktop, session, autoCopies);
-    EXPECT_EQ(toggles, 1);
-    EXPECT_EQ(holds, 1);
-    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(std::tuple(toggles, holds, ends), std::tuple(1, 1, 1));
     EXPECT_EQ(desktop.linesSince(beforeSuspension, "bind"), QStringList());
 
     // A changed shortcut binds the set again; where the desktop binds
@@ -383,19 +379,14 @@ TEST(PortalDesktop, aPasteSendsControlVAsKeysymsOnceTheDesktopAllowsAndARefusalI
         EXPECT_EQ(desktop.waitForLine("select devices"), "select devices 1");
         EXPECT_EQ(keyboard.keystrokes->unavailableReason(), "");
 
-        for (PasteShortcut shortcut : {PasteShortcut::ctrlV, PasteShortcut::ctrlShiftV}) {
+        const std::vector<std::pair<PasteShortcut, QString>> pastes{
+            {PasteShortcut::ctrlV, "ffe3 down, 76 down, 76 up, ffe3 up"},
+            {PasteShortcut::ctrlShiftV, "ffe3 down, ffe1 down, 76 down, 76 up, ffe1 up, ffe3 up"}};
+        for (const auto &[shortcut, keysyms] : pastes) {
             const qsizetype from = desktop.mark();
             ASSERT_TRUE(keyboard.keystrokes->sendPaste(shortcut));
-            const QString last = desktop.waitForLine("keysym 0xffe3 up");
-            ASSERT_FALSE(last.isEmpty());
-            const QStringList keys = desktop.linesSince(from, "keysym");
-            const QStringList expected =
-                shortcut == PasteShortcut::ctrlV
-                    ? QStringList{"keysym 0xffe3 down", "keysym 0x76 down", "keysym 0x76 up",
-                                  "keysym 0xffe3 up"}
-                    : QStringList{"keysym 0xffe3 down", "keysym 0xffe1 down", "keysym 0x76 down",
-                                  "keysym 0x76 up",     "keysym 0xffe1 up",   "keysym 0xffe3 up"};
-            EXPECT_EQ(keys, expected);
+            ASSERT_FALSE(desktop.waitForLine("keysym 0xffe3 up").isEmpty());
+            EXPECT_EQ(desktop.linesSince(from, "keysym").join(", ").remove("keysym 0x"), keysyms);
         }
 
         // The desktop ends the session (the user revoked it): said, and nothing sent.
@@ -437,11 +428,7 @@ TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteD
     desktop.send("echo before doctor");
     ASSERT_FALSE(desktop.waitForLine("echo before doctor").isEmpty());
     const qsizetype beforeDoctor = desktop.mark();
-    QProcess doctor;
-    doctor.setProcessEnvironment(environment);
-    doctor.start(QStringLiteral(ORVINTA_CLI_PATH), {"doctor"});
-    ASSERT_TRUE(doctor.waitForFinished(30000));
-    const QString report = QString::fromUtf8(doctor.readAllStandardOutput());
+    const QString report = runCli({"doctor"}, 30000, environment).output;
     for (const char *line : {"Global shortcuts: GlobalShortcuts portal (xdg-desktop-portal)\n",
                              "Hold-to-dictate: GlobalShortcuts portal, press and release\n",
                              "Paste at the cursor: RemoteDesktop portal keysyms (the desktop asks "
@@ -452,19 +439,17 @@ TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteD
     QProcess dictate;
     startCli(dictate, {"dictate", "--verbose"}, environment);
     QString log;
-    ASSERT_TRUE(readErrorsUntil(dictate, "Ready: hold Right Ctrl", log)) << log.toStdString();
+    const auto says = [&](const char *text) { return readErrorsUntil(dictate, text, log); };
+    ASSERT_TRUE(says("Ready: hold Right Ctrl")) << log.toStdString();
     const auto [session, shortcuts] = nextBinding(desktop);
     ASSERT_EQ(shortcuts, QStringList{"hold-key\tHold Key\tControl_R"}) << log.toStdString();
-    ASSERT_TRUE(readErrorsUntil(dictate, "The desktop lets Orvinta send the paste keystroke", log))
-        << log.toStdString();
+    ASSERT_TRUE(says("The desktop lets Orvinta send the paste keystroke")) << log.toStdString();
 
     desktop.send("activate " + session + " hold-key");
-    ASSERT_TRUE(readErrorsUntil(dictate, "[AppState] startDictation complete", log))
-        << log.toStdString();
+    ASSERT_TRUE(says("[AppState] startDictation complete")) << log.toStdString();
     play("orvinta_mic_feed", {"0880"});
     desktop.send("deactivate " + session + " hold-key");
-    ASSERT_TRUE(readErrorsUntil(dictate, "[AppState] Dictation stopped, pasted: true", log))
-        << log.toStdString();
+    ASSERT_TRUE(says("[AppState] Dictation stopped, pasted: true")) << log.toStdString();
     EXPECT_FALSE(desktop.waitForLine("keysym 0xffe3 up").isEmpty()); // keysyms: the paste test
 
     const CliResult stopped = interrupt(dictate, log);

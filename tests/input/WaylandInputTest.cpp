@@ -18,6 +18,7 @@
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
+using namespace OrvintaTest;
 
 namespace {
 
@@ -25,53 +26,37 @@ namespace {
     if (qEnvironmentVariableIsEmpty("ORVINTA_TEST_WAYLAND_DISPLAY"))                               \
     GTEST_SKIP() << "needs a Wayland compositor (./test.sh starts headless sway)"
 
-struct Finished {
-    int exitCode = -1;
-    QString errors;
-};
-
-Finished run(const QString &program, const QStringList &arguments,
-             const QProcessEnvironment &environment, const QByteArray &input = {}) {
+CliResult run(const QString &program, const QStringList &arguments,
+              const QProcessEnvironment &environment, const QByteArray &input = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
-    Finished result;
-    if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    result.errors = QString::fromUtf8(process.readAllStandardError());
+    const CliResult result = finished(process, {}, 20000);
+    EXPECT_FALSE(result.crashed) << program.toStdString();
     return result;
 }
 
 /// Only the compositor: no X server, settings and runtime folder of their own.
-QProcessEnvironment waylandOnly(const QString &compositor, const QTemporaryDir &home) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+QProcessEnvironment waylandOnly(const QString &compositor, const PrivateHome &home) {
+    QProcessEnvironment environment = home.environment();
     environment.remove("DISPLAY");
     environment.insert("WAYLAND_DISPLAY", compositor);
     environment.insert("QT_QPA_PLATFORM", "wayland");
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
-    environment.insert("XDG_RUNTIME_DIR", home.path());
     return environment;
 }
 
 /// Every type the clipboard offers, with its content, as wl-paste reads it.
 std::map<QString, QByteArray> clipboardContent(const QProcessEnvironment &environment) {
-    QProcess list;
-    list.setProcessEnvironment(environment);
-    list.start("wl-paste", {"--list-types"});
-    list.waitForFinished(10000);
     std::map<QString, QByteArray> content;
-    for (const QByteArray &type : list.readAllStandardOutput().split('\n'))
-        if (!type.isEmpty()) {
-            QProcess paste;
-            paste.setProcessEnvironment(environment);
-            paste.start("wl-paste", {"--no-newline", "--type", QString::fromUtf8(type)});
-            paste.waitForFinished(10000);
-            content[QString::fromUtf8(type)] = paste.readAllStandardOutput();
-        }
+    for (const QString &type : run("wl-paste", {"--list-types"}, environment).lines) {
+        QProcess paste;
+        paste.setProcessEnvironment(environment);
+        paste.start("wl-paste", {"--no-newline", "--type", type});
+        paste.waitForFinished(10000);
+        content[type] = paste.readAllStandardOutput();
+    }
     return content;
 }
 
@@ -90,7 +75,7 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
     }
 
     // No X server: the children know only the compositor, and the user's settings are their own.
-    QTemporaryDir home;
+    const PrivateHome home;
     QProcessEnvironment environment = waylandOnly(compositor, home);
     PasteTarget target({}, environment);
     ASSERT_TRUE(target.waitUntilReady());
@@ -108,8 +93,7 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
         const std::map<QString, QByteArray> before = clipboardContent(environment);
         ASSERT_FALSE(before.empty());
 
-        const Finished paste =
-            run(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "héllo wörld"}, environment);
+        const CliResult paste = runCli({"paste", "héllo wörld"}, 20000, environment);
         EXPECT_EQ(paste.exitCode, 0) << paste.errors.toStdString();
         EXPECT_EQ(paste.errors, "");
         ASSERT_TRUE(target.waitForLine("text: héllo wörld")) << target.lastText().toStdString();
@@ -121,25 +105,20 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
     // the content restored meanwhile.
     ::kill(static_cast<pid_t>(target.processId()), SIGSTOP);
     QProcess busy;
-    busy.setProcessEnvironment(environment);
-    busy.start(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "late but whole"});
+    startCli(busy, {"paste", "late but whole"}, environment);
     spin(std::chrono::milliseconds(2500));
     ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
-    ASSERT_TRUE(busy.waitForFinished(20000));
-    EXPECT_EQ(busy.exitCode(), 0) << busy.readAllStandardError().toStdString();
+    const CliResult late = finished(busy, {}, 20000);
+    EXPECT_EQ(late.exitCode, 0) << late.errors.toStdString();
     EXPECT_TRUE(target.waitForLine("text: late but whole")) << target.lastText().toStdString();
 
     // The program that serves the restored content ends with its clipboard.
     run("wl-copy", {"--clear"}, environment);
 
     // A compositor that cannot be reached: exit 1 with one line that says so.
-    environment.insert("WAYLAND_DISPLAY", home.filePath("no-such-wayland"));
-    const Finished unreachable =
-        run(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "lost"}, environment);
-    EXPECT_EQ(unreachable.exitCode, 1);
-    EXPECT_TRUE(unreachable.errors.startsWith("orvinta-cli: cannot connect to the Wayland display"))
-        << unreachable.errors.toStdString();
-    EXPECT_EQ(unreachable.errors.count('\n'), 1);
+    environment.insert("WAYLAND_DISPLAY", home.folder.filePath("no-such-wayland"));
+    expectOneLineFailure(runCli({"paste", "lost"}, 20000, environment), 1,
+                         "cannot connect to the Wayland display");
 }
 
 // Hold to dictate where only the compositor's bindings see the key: sway runs
@@ -148,30 +127,26 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
 // keyboard; toggle dictation reaches the same run; doctor says what works.
 TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeWindow) {
     REQUIRE_WAYLAND();
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") ||
-        !QFileInfo::exists(OrvintaTest::librivoxFile("0880")))
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFileInfo::exists(librivoxFile("0880")))
         GTEST_SKIP()
             << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata";
-    QTemporaryDir home;
+    const PrivateHome home;
     QProcessEnvironment environment =
         waylandOnly(qEnvironmentVariable("ORVINTA_TEST_WAYLAND_DISPLAY"), home);
     environment.insert("XDG_CURRENT_DESKTOP", "sway");
     const auto cli = [&](const QStringList &arguments) {
-        return run(QStringLiteral(ORVINTA_CLI_PATH), arguments, environment);
+        return runCli(arguments, 20000, environment);
     };
 
     // Nothing running yet: one line, exit 1.
-    const Finished nobody = cli({"hold", "press"});
+    const CliResult nobody = cli({"hold", "press"});
     EXPECT_EQ(nobody.exitCode, 1);
     EXPECT_EQ(nobody.errors,
               "orvinta-cli: Orvinta is not running (start orvinta, or orvinta-cli dictate)\n");
 
-    QProcess doctor;
-    doctor.setProcessEnvironment(environment);
-    doctor.start(QStringLiteral(ORVINTA_CLI_PATH), {"doctor"});
-    ASSERT_TRUE(doctor.waitForFinished(30000));
-    EXPECT_EQ(doctor.exitCode(), 0);
-    const QString report = QString::fromUtf8(doctor.readAllStandardOutput());
+    const CliResult doctor = cli({"doctor"});
+    EXPECT_EQ(doctor.exitCode, 0);
+    const QString &report = doctor.output;
     EXPECT_TRUE(report.contains("Paste at the cursor: Wayland virtual keyboard "
                                 "(zwp_virtual_keyboard_v1)\n"))
         << report.toStdString();
@@ -182,23 +157,20 @@ TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeW
     PasteTarget target({}, environment);
     ASSERT_TRUE(target.waitUntilReady());
     QProcess dictate;
-    OrvintaTest::startCli(dictate, {"dictate", "--verbose"}, environment);
+    startCli(dictate, {"dictate", "--verbose"}, environment);
     QString log;
-    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "Ready: orvinta-cli hold press", log))
-        << log.toStdString();
+    const auto says = [&](const char *text) { return readErrorsUntil(dictate, text, log); };
+    ASSERT_TRUE(says("Ready: orvinta-cli hold press")) << log.toStdString();
 
     EXPECT_EQ(cli({"hold", "press"}).exitCode, 0);
-    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "[AppState] startDictation complete", log))
-        << log.toStdString();
-    OrvintaTest::play("orvinta_mic_feed", {"0880"});
+    ASSERT_TRUE(says("[AppState] startDictation complete")) << log.toStdString();
+    play("orvinta_mic_feed", {"0880"});
     EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
-    ASSERT_TRUE(
-        OrvintaTest::readErrorsUntil(dictate, "[AppState] Dictation stopped, pasted: true", log))
-        << log.toStdString();
+    ASSERT_TRUE(says("[AppState] Dictation stopped, pasted: true")) << log.toStdString();
     ASSERT_TRUE(target.waitForLine([](const QString &line) { return line.startsWith("text: "); }));
     const QString pasted = target.lastText();
     std::printf("pasted: %s\n", pasted.toUtf8().constData());
-    const QStringList reference = OrvintaTest::librivoxReference("0880").split(' ');
+    const QStringList reference = librivoxReference("0880").split(' ');
     int heard = 0;
     for (const QString &word : pasted.toLower().remove(QRegularExpression("[^a-z ]")).split(' '))
         heard += reference.contains(word) ? 1 : 0;
@@ -210,18 +182,16 @@ TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeW
     EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
     log.clear();
     EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);
-    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "Dictation announced", log))
-        << log.toStdString();
+    ASSERT_TRUE(says("Dictation announced")) << log.toStdString();
     log.clear();
     EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);
-    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "[AppState] hold end", log))
-        << log.toStdString();
-    const Finished other = cli({"toggle", "overlay"});
+    ASSERT_TRUE(says("[AppState] hold end")) << log.toStdString();
+    const CliResult other = cli({"toggle", "overlay"});
     EXPECT_EQ(other.exitCode, 1);
     EXPECT_EQ(other.errors, "orvinta-cli: orvinta-cli dictate only dictates: start orvinta to "
                             "toggle overlay\n");
 
-    const OrvintaTest::CliResult stopped = OrvintaTest::interrupt(dictate, log);
+    const CliResult stopped = interrupt(dictate, log);
     EXPECT_EQ(stopped.exitCode, 0);
     EXPECT_EQ(stopped.lines.value(0), pasted);
     EXPECT_EQ(cli({"hold", "press"}).exitCode, 1);

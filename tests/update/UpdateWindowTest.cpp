@@ -47,9 +47,7 @@ TEST(UpdateWindowTest, TheServersWordsAreShownAsWrittenAndFetchNothing) {
     ASSERT_NE(windows.updateWindow(), nullptr);
     QQuickWindow &window = *windows.updateWindow();
     EXPECT_TRUE(window.isVisible());
-    QObject *label = window.findChild<QObject *>("updateMessage");
-    if (!label)
-        label = window.contentItem()->findChild<QObject *>("updateMessage");
+    const QObject *label = window.findChild<QObject *>("updateMessage");
     ASSERT_NE(label, nullptr);
     EXPECT_TRUE(label->property("text").toString().contains("<img src=")) << "shown as written";
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));

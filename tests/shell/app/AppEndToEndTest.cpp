@@ -6,9 +6,7 @@
 #include "Librivox.h"
 #include "SoundServer.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <OrvintaApp/SessionStore.h>
 
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;
@@ -22,12 +20,10 @@ namespace {
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"
 
 QStringList sessionTexts(const PrivateHome &home) {
-    QFile file(home.sessionPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QStringList texts;
-    for (const QJsonValue line : QJsonDocument::fromJson(file.readAll())["lines"].toArray())
-        texts << line["text"].toString();
+    for (const Orvinta::ConfirmedLine &line :
+         Orvinta::SessionStore(home.dataHome()).read().value_or(Orvinta::SessionData()).lines)
+        texts << line.text;
     return texts;
 }
 
@@ -145,34 +141,31 @@ TEST(App, withoutADisplayAnswersVersionAndHelpAndSaysWhyItCannotStart) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
-    for (const QString &option : {QString("--version"), QString("--help")}) {
-        QProcess orvinta;
-        orvinta.setProcessEnvironment(environment);
-        orvinta.start(ORVINTA_APP_PATH, {option});
-        ASSERT_TRUE(orvinta.waitForFinished(10000));
-        EXPECT_EQ(orvinta.exitCode(), 0);
-        const QString out = QString::fromUtf8(orvinta.readAllStandardOutput());
-        if (option == "--version")
-            EXPECT_TRUE(QRegularExpression("^orvinta \\d+\\.\\d+\\.\\d+ \\((\\d+|—)\\)\\n$")
-                            .match(out)
-                            .hasMatch())
-                << out.toStdString();
-        else
-            EXPECT_TRUE(out.startsWith("Usage: orvinta")) << out.toStdString();
-    }
+    const auto orvinta = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(ORVINTA_APP_PATH, arguments);
+        return finished(process, {}, 10000);
+    };
+    const CliResult version = orvinta({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression("^orvinta \\d+\\.\\d+\\.\\d+ \\((\\d+|—)\\)\\n$")
+                    .match(version.output)
+                    .hasMatch())
+        << version.output.toStdString();
+    const CliResult help = orvinta({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.startsWith("Usage: orvinta")) << help.output.toStdString();
     // Without a display, or with one that does not answer, a start says why
     // in one line and ends instead of dumping core.
     for (const QString &display : {QString(), QString(":987")}) {
         if (!display.isEmpty())
             environment.insert("DISPLAY", display);
-        QProcess orvinta;
-        orvinta.setProcessEnvironment(environment);
-        orvinta.start(ORVINTA_APP_PATH, {});
-        ASSERT_TRUE(orvinta.waitForFinished(10000));
-        EXPECT_EQ(orvinta.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(orvinta.exitCode(), 1);
-        const QString errors = QString::fromUtf8(orvinta.readAllStandardError());
-        EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
-        EXPECT_TRUE(errors.contains("needs a graphical session")) << errors.toStdString();
+        const CliResult refused = orvinta({});
+        EXPECT_FALSE(refused.crashed);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.errors.count('\n'), 1) << refused.errors.toStdString();
+        EXPECT_TRUE(refused.errors.contains("needs a graphical session"))
+            << refused.errors.toStdString();
     }
 }
