@@ -1,8 +1,9 @@
 // orvinta-screenshots FOLDER: saves the settings window's pages (and a
 // shortcut another program holds), the panel's footer in a Wayland session,
 // the overlay before anything was said and the What's New window, light and
-// dark, as the PNGs in docs/. Needs an X display and a sound server;
-// scripts/screenshots.sh starts private ones.
+// dark, and the captions of each style preset over a light and a dark
+// desktop, as the PNGs in docs/. Needs an X display, a sound server and
+// xcompmgr; scripts/screenshots.sh starts private ones.
 
 #include "DesktopBackends.h"
 #include "DesktopShell.h"
@@ -12,6 +13,8 @@
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SettingsWindowController.h>
@@ -23,9 +26,12 @@
 #include <QDir>
 #include <QPainter>
 #include <QPalette>
+#include <QProcess>
 #include <QQmlEngine>
 #include <QQmlProperty>
 #include <QQuickItem>
+#include <QRasterWindow>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -128,6 +134,97 @@ void fitPage(QQuickWindow &settings, QQuickItem *page) {
     settings.resize(settings.width(), page->property("contentHeight").toInt());
 }
 
+/// A desktop of one colour behind every window.
+class Desktop : public QRasterWindow {
+public:
+    QColor color = Qt::white;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter(this).fillRect(QRect(QPoint(), size()), color);
+    }
+};
+
+/// captions-PRESET-light.png and -dark.png: the overlay as a compositor
+/// lays it over a white and a black desktop; in each, the light theme on the
+/// left and the dark one on the right, the default window and backdrop
+/// opacities above and the faintest the settings allow below.
+bool saveCaptionPictures(DesktopShell &shell, QQuickWindow &overlay, const QDir &folder,
+                         const QPalette &light, const QPalette &dark) {
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), {});
+    if (!compositor.waitForStarted(5000)) {
+        std::fprintf(stderr, "orvinta-screenshots: the captions need xcompmgr\n");
+        return false;
+    }
+    Desktop desktop;
+    desktop.setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    desktop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    desktop.show();
+    overlay.raise();
+    OverlayViewModel &model = *shell.overlay()->viewModel();
+    OverlaySettings &settings = *model.settings();
+    settings.setAutoHideEnabled(false);
+    // One step at a time, as a talk arrives.
+    overlay.resize(480, 250);
+    settle();
+    shell.state().addConfirmedLine(QStringLiteral("Welcome, and thanks for coming."));
+    settle();
+    shell.state().addConfirmedLine(QStringLiteral("Captions read over anything,"));
+    const QString interim = QStringLiteral("a bright slide or a dark one");
+    shell.state().setInterimText(interim);
+    if (!settle([&] { return desktop.isExposed() && model.displayedInterim() == interim; })) {
+        std::fprintf(stderr, "orvinta-screenshots: the captions did not show\n");
+        return false;
+    }
+
+    using Preset = OverlaySettings::Preset;
+    const std::pair<Preset, const char *> presets[] = {{Preset::Default, "default"},
+                                                       {Preset::HighContrast, "high-contrast"},
+                                                       {Preset::WhiteOnBlack, "white-on-black"},
+                                                       {Preset::BlackOnWhite, "black-on-white"}};
+    const std::pair<double, double> opacities[] = {
+        {OverlaySettings::defaultOpacity, OverlaySettings::defaultBackgroundOpacity}, {0.1, 0.0}};
+    const int margin = 16;
+    const QSize cell = overlay.size() + QSize(2 * margin, 2 * margin);
+    bool saved = true;
+    for (const auto &[preset, presetName] : presets) {
+        settings.setPreset(preset);
+        for (const auto &[behind, behindName] :
+             {std::pair{QColor(Qt::white), "light"}, {QColor(Qt::black), "dark"}}) {
+            desktop.color = behind;
+            desktop.update();
+            QImage sheet(2 * cell.width(), 2 * cell.height(), QImage::Format_RGB32);
+            QPainter painter(&sheet);
+            for (int column = 0; column < 2; ++column) {
+                QGuiApplication::setPalette(column == 0 ? light : dark);
+                for (int row = 0; row < 2; ++row) {
+                    settings.setOpacity(opacities[row].first);
+                    settings.setBackgroundOpacity(opacities[row].second);
+                    settle();
+                    const QRect frame =
+                        overlay.geometry().adjusted(-margin, -margin, margin, margin);
+                    painter.drawPixmap(column * cell.width(), row * cell.height(),
+                                       QGuiApplication::primaryScreen()->grabWindow(
+                                           0, frame.x(), frame.y(), frame.width(), frame.height()));
+                }
+            }
+            painter.end();
+            const QString path =
+                folder.filePath(QStringLiteral("captions-%1-%2.png").arg(presetName, behindName));
+            if (!sheet.save(path)) {
+                std::fprintf(stderr, "orvinta-screenshots: cannot write %s\n", qPrintable(path));
+                saved = false;
+            } else {
+                std::printf("%s\n", qPrintable(path));
+            }
+        }
+    }
+    compositor.terminate();
+    compositor.waitForFinished(5000);
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -138,6 +235,7 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
+    const QPalette lightPalette = QGuiApplication::palette();
     useSymbolIconTheme();
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!QDir().mkpath(folder.path()))
@@ -286,5 +384,9 @@ int main(int argc, char **argv) {
             saved = false;
         }
     }
+    settings->hide();
+    whatsNew->hide();
+    panelWindow->hide();
+    saved &= saveCaptionPictures(shell, *overlay, folder, lightPalette, darkPalette());
     return saved ? 0 : 1;
 }

@@ -28,10 +28,8 @@ Rectangle {
     readonly property int rowSpacing: 8
     readonly property int accentWidth: 3
     readonly property real accentAlpha: 0.8
-    readonly property real fillAlpha: 0.08
-    readonly property real hoverFillAlpha: 0.12
     readonly property int hoverDuration: 150
-    readonly property int timeFontSize: 9
+    readonly property real timeFontSize: UiTheme.smallTextSize
     readonly property int copyIconSize: 11
     readonly property int deleteIconSize: 10
     readonly property real deleteAlpha: 0.7
@@ -44,14 +42,10 @@ Rectangle {
     implicitHeight: content.implicitHeight + 2 * verticalPadding
     height: implicitHeight
     radius: 8
-    color: colors.fill(hovered ? hoverFillAlpha : fillAlpha)
+    // The captions' backdrop: legible whatever the window opacity.
+    color: colors.backdrop
     Accessible.role: Accessible.ListItem
     Accessible.name: text
-
-    Behavior on color {
-        enabled: card.animating
-        ColorAnimation { duration: card.hoverDuration; easing.type: Easing.OutQuad }
-    }
 
     HoverHandler {
         id: hover
@@ -100,9 +94,12 @@ Rectangle {
                 text: card.searching ? card.highlightedText : card.text
                 textFormat: card.searching ? Text.RichText : Text.PlainText
                 wrapMode: Text.Wrap
-                font.pixelSize: card.fontSize
+                font.pointSize: card.fontSize
+                font.family: card.colors.fontFamily
                 font.weight: Font.DemiBold
                 color: card.colors.primary
+                style: card.colors.textStyle
+                styleColor: card.colors.edge
             }
             Text {
                 Layout.fillWidth: true
@@ -110,14 +107,18 @@ Rectangle {
                 text: card.translation
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
-                font.pixelSize: Math.max(1, card.fontSize - 1)
+                font.pointSize: Math.max(1, card.fontSize - 1)
+                font.family: card.colors.fontFamily
                 font.weight: Font.Medium
                 color: card.colors.secondary
+                style: card.colors.textStyle
+                styleColor: card.colors.edge
                 Accessible.name: text
             }
             Text {
+                objectName: "lineTime"
                 text: card.timeText
-                font.pixelSize: card.timeFontSize
+                font.pointSize: card.timeFontSize
                 color: card.colors.tertiary
                 Accessible.name: text
             }

@@ -14,7 +14,6 @@ OverlayMoveArea {
     readonly property int closeIconSize: 8
     readonly property int closeTrailingPadding: 8
     readonly property int closeTopPadding: 4
-    readonly property real closeFillAlpha: 0.10
 
     implicitHeight: Math.max(dragHandle.height + handleTopPadding + handleBottomPadding,
                              closeSize + closeTopPadding)
@@ -39,9 +38,10 @@ OverlayMoveArea {
         iconSize: header.closeIconSize
         toolTip: header.viewModel.closeToolTip
         Accessible.name: "Hide overlay"
+        // On the captions' backdrop, so that it shows whatever the window opacity.
         background: Rectangle {
             radius: width / 2
-            color: header.colors.fill(header.closeFillAlpha)
+            color: header.colors.backdrop
         }
         onClicked: header.viewModel.hideOverlay()
     }

@@ -11,10 +11,9 @@ Item {
     required property OverlayViewModel viewModel
     required property OverlayWindowController controller
 
-    readonly property int fontSize: 11
+    readonly property real fontSize: UiTheme.textSize
     readonly property int iconSize: 11
     readonly property int clearIconSize: 10
-    readonly property real fillAlpha: 0.06
     readonly property int innerHorizontalPadding: 10
     readonly property int innerVerticalPadding: 5
     readonly property int outerHorizontalPadding: 12
@@ -30,7 +29,7 @@ Item {
         anchors.topMargin: bar.outerTopPadding
         anchors.bottomMargin: bar.outerBottomPadding
         radius: 6
-        color: bar.colors.fill(bar.fillAlpha)
+        color: bar.colors.backdrop
 
         RowLayout {
             anchors.fill: parent
@@ -50,7 +49,7 @@ Item {
                 placeholderText: "Search transcripts..."
                 placeholderTextColor: bar.colors.tertiary
                 color: bar.colors.primary
-                font.pixelSize: bar.fontSize
+                font.pointSize: bar.fontSize
                 text: bar.viewModel.searchQuery
                 background: null
                 leftPadding: 0

@@ -20,27 +20,23 @@ Item {
     readonly property int listHorizontalPadding: 12
     readonly property int listVerticalPadding: 8
     readonly property int atBottomTolerance: 40
-    readonly property int resultsFontSize: 9
     readonly property int pillBottomPadding: 4
+    readonly property int backdropRadius: 8
+    readonly property int labelPadding: 4
+    readonly property int footerInset: 4
 
-    readonly property OverlayColors colors: OverlayColors {}
+    readonly property OverlayColors colors: OverlayColors { style: view.viewModel.style }
     readonly property bool animating: Window.visibility !== Window.Hidden
                                       && !controller.backgroundHidden
                                       && !controller.reducedMotion
     readonly property real fontSize: viewModel.settings.fontSize
-
-    Component.onCompleted: viewModel.setMarkColors(colors.mark, colors.markBackground)
-    Connections {
-        target: view.colors
-        function onDarkChanged() { view.viewModel.setMarkColors(view.colors.mark, view.colors.markBackground) }
-    }
+    readonly property bool compact: viewModel.settings.compact
 
     Rectangle {
         id: background
         anchors.fill: parent
         radius: view.cornerRadius
-        color: Qt.rgba(view.colors.window.r, view.colors.window.g, view.colors.window.b,
-                       Math.max(0, Math.min(1, view.viewModel.settings.opacity)))
+        color: view.colors.window
         border.width: view.outlineWidth
         border.color: Qt.rgba(1, 1, 1, view.outlineAlpha)
     }
@@ -68,16 +64,25 @@ Item {
 
         OverlaySearchBar {
             Layout.fillWidth: true
-            visible: view.viewModel.searchBarVisible
+            visible: view.viewModel.searchBarVisible && !view.compact
             colors: view.colors
             viewModel: view.viewModel
             controller: view.controller
+        }
+
+        CompactCaptions {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: view.compact
+            colors: view.colors
+            viewModel: view.viewModel
         }
 
         Item {
             id: listArea
             Layout.fillWidth: true
             Layout.fillHeight: true
+            visible: !view.compact
             clip: true
 
             ListView {
@@ -106,16 +111,24 @@ Item {
 
                 header: Item {
                     width: list.width
-                    height: view.viewModel.searchQuery !== "" ? resultsLabel.implicitHeight + view.listSpacing : 0
-                    Text {
-                        id: resultsLabel
+                    height: view.viewModel.searchQuery !== "" ? resultsBackdrop.height + view.listSpacing : 0
+                    Rectangle {
+                        id: resultsBackdrop
                         x: view.listHorizontalPadding
                         visible: view.viewModel.searchQuery !== ""
-                        text: view.viewModel.resultText
-                        font.pixelSize: view.resultsFontSize
-                        font.weight: Font.Medium
-                        color: view.colors.tertiary
-                        Accessible.name: text
+                        width: resultsLabel.implicitWidth + 2 * view.labelPadding
+                        height: resultsLabel.implicitHeight + view.labelPadding
+                        radius: view.labelPadding
+                        color: view.colors.backdrop
+                        Text {
+                            id: resultsLabel
+                            anchors.centerIn: parent
+                            text: view.viewModel.resultText
+                            font.pointSize: UiTheme.smallTextSize
+                            font.weight: Font.Medium
+                            color: view.colors.tertiary
+                            Accessible.name: text
+                        }
                     }
                 }
 
@@ -134,6 +147,13 @@ Item {
                 footer: Item {
                     width: list.width
                     height: placeholderLoader.item ? placeholderLoader.item.implicitHeight + view.listSpacing + 1 : 1
+                    // Whatever stands there is text on the captions' backdrop.
+                    Rectangle {
+                        anchors.fill: placeholderLoader
+                        visible: placeholderLoader.item !== null
+                        radius: view.backdropRadius
+                        color: view.colors.backdrop
+                    }
                     Loader {
                         id: placeholderLoader
                         x: view.listHorizontalPadding
@@ -175,10 +195,27 @@ Item {
             }
         }
 
-        OverlayFooter {
+        // The footer's counts and languages on the backdrop too.
+        Item {
             Layout.fillWidth: true
-            colors: view.colors
-            viewModel: view.viewModel
+            implicitHeight: footer.implicitHeight + view.footerInset
+            visible: !view.compact
+            Rectangle {
+                anchors.fill: parent
+                anchors.leftMargin: view.footerInset
+                anchors.rightMargin: view.footerInset
+                anchors.bottomMargin: view.footerInset
+                radius: view.backdropRadius
+                color: view.colors.backdrop
+            }
+            OverlayFooter {
+                id: footer
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
+                colors: view.colors
+                viewModel: view.viewModel
+            }
         }
     }
 
@@ -241,8 +278,8 @@ Item {
             objectName: "menuDelete"
             text: "Delete"
             Accessible.name: text
-            palette.windowText: view.colors.red
-            palette.text: view.colors.red
+            palette.windowText: UiTheme.danger
+            palette.text: UiTheme.danger
             onTriggered: view.viewModel.deleteLine(lineMenu.lineId)
         }
     }

@@ -1,5 +1,6 @@
 #include <OrvintaUi/OverlayViewModel.h>
 
+#include <OrvintaUi/CaptionStyle.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 
@@ -26,6 +27,21 @@ QStringList graphemeClusters(const QString &text) {
         start = end;
     }
     return clusters;
+}
+
+QStringList wrapWords(const QString &text, int length) {
+    QStringList lines;
+    QString line;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > length) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
 }
 
 namespace {
@@ -61,6 +77,7 @@ OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
     : QObject(parent)
     , m_state(state)
     , m_settings(settings)
+    , m_style(std::make_unique<CaptionStyle>(settings))
     , m_lines(std::make_unique<OverlayLineModel>(*state.transcript()))
     , m_knownLineCount(state.transcript()->lineCount()) {
     m_typingTimer.setTimerType(Qt::PreciseTimer);
@@ -68,6 +85,15 @@ OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
     connect(&m_typingTimer, &QTimer::timeout, this, &OverlayViewModel::typeNextChunk);
     m_autoHideTimer.setSingleShot(true);
     connect(&m_autoHideTimer, &QTimer::timeout, this, [this] { setAutoHidden(true); });
+    // Search matches in the captions' own colours, inverted.
+    const auto markLines = [this] {
+        m_lines->setHighlightColors(m_style->mark(), m_style->markBackground());
+    };
+    markLines();
+    connect(m_style.get(), &CaptionStyle::changed, this, markLines);
+    connect(this, &OverlayViewModel::lineCountChanged, this, &OverlayViewModel::compactTextChanged);
+    connect(this, &OverlayViewModel::displayedInterimChanged, this,
+            &OverlayViewModel::compactTextChanged);
     m_copiedTimer.setSingleShot(true);
     m_copiedTimer.setInterval(copiedBadge);
     connect(&m_copiedTimer, &QTimer::timeout, this, [this] {
@@ -398,8 +424,24 @@ void OverlayViewModel::hideOverlay() {
     m_state.toggleOverlay();
 }
 
-void OverlayViewModel::setMarkColors(const QColor &foreground, const QColor &background) {
-    m_lines->setHighlightColors(foreground, background);
+QString OverlayViewModel::compactInterim() const {
+    const QStringList lines = wrapWords(m_displayedInterim, compactLineLength);
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
+QString OverlayViewModel::compactText() const {
+    const int room = compactLineCount - (compactInterim().isEmpty() ? 0 : 1);
+    // The newest lines, enough of them to fill the room.
+    const QList<ConfirmedLine> &confirmed = m_state.transcript()->confirmedLines();
+    QStringList words;
+    int characters = 0;
+    for (auto line = confirmed.crbegin();
+         line != confirmed.crend() && characters < room * compactLineLength; ++line) {
+        words.prepend(line->text);
+        characters += int(line->text.size()) + 1;
+    }
+    const QStringList lines = wrapWords(words.join(QLatin1Char(' ')), compactLineLength);
+    return lines.mid(std::max<qsizetype>(0, lines.size() - room)).join(QLatin1Char('\n'));
 }
 
 } // namespace Orvinta

@@ -6,6 +6,7 @@
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowPlatform.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/TranslationController.h>
@@ -18,6 +19,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 namespace Orvinta {
 
@@ -63,6 +65,8 @@ OverlayWindowController::OverlayWindowController(AppState &state, OverlaySetting
     connect(&state, &AppState::overlaySetupRequested, this, [this] { m_setUp = true; });
     connect(&settings, &OverlaySettings::pinnedChanged, this,
             &OverlayWindowController::applyPinned);
+    connect(&settings, &OverlaySettings::placementChanged, this,
+            &OverlayWindowController::applyPlacement);
 }
 
 OverlayWindowController::~OverlayWindowController() {
@@ -90,6 +94,19 @@ QRect OverlayWindowController::defaultFrame(const QRect &screen) {
     return QRect(screen.x() + (screen.width() - defaultSize.width()) / 2,
                  screen.y() + screen.height() - bottomOffset - defaultSize.height(),
                  defaultSize.width(), defaultSize.height());
+}
+
+std::optional<QRect> OverlayWindowController::dockedFrame(const QRect &screen,
+                                                          OverlaySettings::Placement placement,
+                                                          int height) {
+    if (placement == OverlaySettings::Placement::Floating)
+        return std::nullopt;
+    height = std::clamp(height, smallestRestoredSize.height(),
+                        std::max(smallestRestoredSize.height(), screen.height() / 2));
+    const int y = placement == OverlaySettings::Placement::DockedTop
+                      ? screen.y()
+                      : screen.y() + screen.height() - height;
+    return QRect(screen.x(), y, screen.width(), height);
 }
 
 QRect OverlayWindowController::restoredFrame(const std::optional<QRect> &saved,
@@ -128,6 +145,7 @@ void OverlayWindowController::show() {
     updateBackgroundHidden(false);
     m_window->show();
     m_platform->shown(*m_window);
+    applyPlacement();
     updateBlurRegion();
 }
 
@@ -189,6 +207,7 @@ void OverlayWindowController::createWindow() {
     }
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     m_window = window;
+    UiTheme::instance()->applyTo(*window);
 
     QSurfaceFormat format = window->requestedFormat();
     format.setAlphaBufferSize(8);
@@ -213,6 +232,10 @@ void OverlayWindowController::createWindow() {
             if (m_frameReady)
                 m_frameSaveTimer.start();
         });
+    connect(window, &QWindow::heightChanged, this, [this] {
+        if (m_settings.placement() != OverlaySettings::Placement::Floating)
+            applyPlacement();
+    });
     connect(window, &QWindow::widthChanged, this, &OverlayWindowController::updateBlurRegion);
     connect(window, &QWindow::heightChanged, this, &OverlayWindowController::updateBlurRegion);
     connect(window, &QWindow::activeChanged, this, [this] {
@@ -232,6 +255,28 @@ void OverlayWindowController::applyPinned() {
         show();
 }
 
+void OverlayWindowController::applyPlacement() {
+    if (!m_window)
+        return;
+    QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const std::optional<QRect> docked =
+        dockedFrame(screen->geometry(), m_settings.placement(), m_window->height());
+    if (docked) {
+        m_docked = true;
+        if (m_window->geometry() != *docked)
+            m_window->setGeometry(*docked);
+        m_platform->reserveStrip(*m_window, screen->geometry(), *docked);
+    } else if (std::exchange(m_docked, false)) {
+        m_platform->reserveStrip(*m_window, screen->geometry(), QRect());
+        QList<QRect> screens;
+        for (QScreen *each : QGuiApplication::screens())
+            screens.append(each->geometry());
+        m_window->setGeometry(restoredFrame(m_settings.savedFrame(), screen->geometry(), screens));
+    }
+}
+
 void OverlayWindowController::updateBlurRegion() {
     if (!m_window || !m_platform->blurAvailable())
         return;
@@ -240,7 +285,8 @@ void OverlayWindowController::updateBlurRegion() {
 }
 
 void OverlayWindowController::saveFrame() {
-    if (m_window)
+    // The saved frame is the floating one, to come back to.
+    if (m_window && !m_docked)
         m_settings.saveFrame(m_window->geometry());
 }
 

@@ -1,6 +1,9 @@
 # The subtitle overlay: its settings, window and view.
 list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/DesktopMotion.h common/DesktopMotion.cpp
+  include/OrvintaUi/Contrast.h common/Contrast.cpp
+  include/OrvintaUi/UiTheme.h common/UiTheme.cpp
+  include/OrvintaUi/CaptionStyle.h overlay/CaptionStyle.cpp
   include/OrvintaUi/OverlaySettings.h overlay/OverlaySettings.cpp
   include/OrvintaUi/OverlayLineModel.h overlay/OverlayLineModel.cpp
   include/OrvintaUi/OverlayViewModel.h overlay/OverlayViewModel.cpp
@@ -19,6 +22,7 @@ list(APPEND ORVINTA_UI_QML
   overlay/DragHandle.qml
   overlay/OverlaySearchBar.qml
   overlay/ConfirmedLineCard.qml
+  overlay/CompactCaptions.qml
   overlay/InterimTextBubble.qml
   overlay/ListeningIndicator.qml
   overlay/EmptyStateView.qml

@@ -1,6 +1,7 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <OrvintaApp/Dictation.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -26,6 +27,8 @@ DictationBubble::DictationBubble(Dictation &dictation, Timings timings, QObject 
          {&Dictation::dictationStateChanged, &Dictation::dictationBufferChanged,
           &Dictation::dictationInterimTextChanged, &Dictation::leftOnClipboardChanged})
         connect(&dictation, changed, this, &DictationBubble::contentChanged);
+    // The text is cut to fit in the font it is drawn in.
+    connect(UiTheme::instance(), &UiTheme::sizesChanged, this, &DictationBubble::contentChanged);
 }
 
 DictationBubble::Content DictationBubble::content() const {
@@ -82,9 +85,7 @@ QString DictationBubble::text() const {
 }
 
 QFont DictationBubble::textFont() const {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(13);
-    return font;
+    return QGuiApplication::font();
 }
 
 QString DictationBubble::headTruncated(const QString &text, const QFont &font, int width) {

@@ -11,30 +11,34 @@ import Orvinta.Updates
 Pane {
     id: view
 
-    readonly property int panelWidth: 280
+    // Wider for a larger desktop font, so that the rows keep their words.
+    readonly property int panelWidth: Math.max(280, Math.round(UiTheme.textSize * 30))
     readonly property int sectionSpacing: 12
     readonly property int edgePadding: 16
-    readonly property int headlineSize: 13
-    readonly property int subheadlineSize: 11
-    readonly property int captionSize: 10
-    readonly property int caption2Size: 10
-    readonly property int statusSize: 11
+    // Point sizes from the desktop's font.
+    readonly property real headlineSize: UiTheme.headlineSize
+    readonly property real subheadlineSize: UiTheme.textSize
+    readonly property real bodySize: UiTheme.textSize
+    readonly property real captionSize: UiTheme.smallTextSize
+    readonly property real caption2Size: UiTheme.smallTextSize
+    readonly property real statusSize: UiTheme.textSize
     readonly property int dotSize: 8
     readonly property real ringWidth: 1.5
     readonly property real ringScale: 2.5
     readonly property int pulseMs: 1500
     readonly property int pulseOffMs: 200
     readonly property int swapSymbolSize: 10
-    readonly property int hintSize: 10
-    readonly property int hintSymbolSize: 8
-    readonly property color green: "#34c759"
-    readonly property color orange: "#ff9500"
-    readonly property color red: "#ff3b30"
-    readonly property color blue: "#007aff"
+    readonly property real hintSize: UiTheme.smallTextSize
+    readonly property int hintSymbolSize: 10
+    // Every text colour at least 4.5:1 on the panel (UiTheme derives them).
+    readonly property color green: UiTheme.success
+    readonly property color orange: UiTheme.warning
+    readonly property color red: UiTheme.danger
+    readonly property color blue: UiTheme.accent
     readonly property color primary: palette.windowText
-    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
-    readonly property color tertiary: Qt.rgba(primary.r, primary.g, primary.b, 0.45)
-    readonly property color quaternary: Qt.rgba(primary.r, primary.g, primary.b, 0.3)
+    readonly property color secondary: UiTheme.secondaryText
+    readonly property color tertiary: UiTheme.secondaryText
+    readonly property color quaternary: UiTheme.secondaryText
 
     required property MenuBarViewModel viewModel
     readonly property MenuBarViewModel vm: viewModel
@@ -64,7 +68,7 @@ Pane {
             }
             Label {
                 text: "Orvinta"
-                font.pixelSize: view.headlineSize
+                font.pointSize: view.headlineSize
                 font.bold: true
             }
             Item { Layout.fillWidth: true }
@@ -73,7 +77,7 @@ Pane {
                 Label {
                     visible: text.length > 0
                     text: view.vm.statusText
-                    font.pixelSize: view.statusSize
+                    font.pointSize: view.statusSize
                     font.weight: Font.Medium
                     font.family: view.listening ? "monospace" : font.family
                     color: view.listening ? view.green : view.orange
@@ -119,7 +123,7 @@ Pane {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 6
-            Label { text: "Language"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            Label { text: "Language"; font.pointSize: view.subheadlineSize; color: view.secondary }
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 4
@@ -130,7 +134,7 @@ Pane {
                     textRole: "label"
                     currentIndex: view.vm.languages.sourceIndex
                     onActivated: index => view.vm.languages.selectSource(index)
-                    font.pixelSize: view.captionSize + 1
+                    font.pointSize: view.bodySize
                     Accessible.name: "Recognition language"
                 }
                 ToolButton {
@@ -151,14 +155,14 @@ Pane {
                     textRole: "label"
                     currentIndex: view.vm.languages.targetIndex
                     onActivated: index => view.vm.languages.selectTarget(index)
-                    font.pixelSize: view.captionSize + 1
+                    font.pointSize: view.bodySize
                     Accessible.name: "Translation language"
                 }
             }
             Label {
                 visible: view.vm.languages.sameLanguage
                 text: "Same language — no translation"
-                font.pixelSize: view.caption2Size
+                font.pointSize: view.caption2Size
                 color: view.secondary
             }
         }
@@ -169,7 +173,7 @@ Pane {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 6
-            Label { text: "Audio Source"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            Label { text: "Audio Source"; font.pointSize: view.subheadlineSize; color: view.secondary }
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 0
@@ -184,8 +188,13 @@ Pane {
                         text: modelData.label
                         checkable: true
                         checked: view.preferences.selectedSource === modelData.raw
+                        // The chosen source is marked, not only shaded.
+                        icon.name: checked ? "object-select-symbolic" : ""
+                        icon.color: palette.buttonText
+                        icon.width: 10
+                        icon.height: 10
                         onClicked: view.vm.selectSource(modelData.raw)
-                        font.pixelSize: view.captionSize + 1
+                        font.pointSize: view.bodySize
                         leftPadding: 4
                         rightPadding: 4
                         Accessible.name: modelData.label
@@ -198,7 +207,7 @@ Pane {
                 spacing: 4
                 RowLayout {
                     Layout.fillWidth: true
-                    Label { text: "App"; font.pixelSize: view.captionSize + 1 }
+                    Label { text: "App"; font.pointSize: view.bodySize }
                     ComboBox {
                         Layout.fillWidth: true
                         model: view.vm.state.applications
@@ -207,21 +216,21 @@ Pane {
                         displayText: currentIndex < 0 ? "Choose an application" : currentText
                         enabled: !view.listening
                         onActivated: index => view.vm.selectApplication(index)
-                        font.pixelSize: view.captionSize + 1
+                        font.pointSize: view.bodySize
                         Accessible.name: "Application"
                     }
                 }
                 Label {
                     visible: view.vm.state.applications.playingCount === 0 && view.listeningController.waitingStatus.length === 0
                     text: "No application is playing sound"
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     color: view.tertiary
                 }
             }
             RowLayout {
                 Layout.fillWidth: true
                 visible: view.vm.sourceRow === MenuBarViewModel.DevicePicker
-                Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
+                Label { text: "Device"; font.pointSize: view.bodySize }
                 ComboBox {
                     Layout.fillWidth: true
                     model: view.vm.state.audioDevices
@@ -229,7 +238,7 @@ Pane {
                     currentIndex: view.vm.state.audioDevices.selectedIndex
                     enabled: !view.listening
                     onActivated: index => view.vm.selectDevice(index)
-                    font.pixelSize: view.captionSize + 1
+                    font.pointSize: view.bodySize
                     Accessible.name: "Device"
                 }
             }
@@ -239,7 +248,7 @@ Pane {
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
                 icon.color: palette.buttonText
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 onClicked: view.listeningController.askForMicrophoneAccess()
                 Accessible.name: text
             }
@@ -251,13 +260,13 @@ Pane {
                         color: view.orange
                         sourceSize: Qt.size(12, 12)
                     }
-                    Label { text: "Microphone access denied"; font.pixelSize: view.captionSize; color: view.orange }
+                    Label { text: "Microphone access denied"; font.pointSize: view.captionSize; color: view.orange }
                 }
                 Button {
                     text: "Open Microphone Settings"
                     icon.name: "emblem-system-symbolic"
                     icon.color: palette.buttonText
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     onClicked: view.vm.soundSettingsRequested()
                     Accessible.name: text
                 }
@@ -267,13 +276,13 @@ Pane {
                 Layout.fillWidth: true
                 text: view.listeningController.waitingStatus
                 wrapMode: Text.Wrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.orange
                 Accessible.role: Accessible.StaticText
             }
             Label {
                 text: view.vm.sourceDescription
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.secondary
             }
         }
@@ -293,11 +302,11 @@ Pane {
                         Layout.preferredWidth: 16
                         Layout.preferredHeight: 16
                     }
-                    Label { text: view.listeningController.modelLoadingStatus; font.pixelSize: view.captionSize + 1 }
+                    Label { text: view.listeningController.modelLoadingStatus; font.pointSize: view.bodySize }
                 }
                 Label {
                     text: "This may take a moment on first launch"
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     color: view.tertiary
                 }
             }
@@ -310,11 +319,11 @@ Pane {
                 icon.name: view.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
                 enabled: view.vm.startStopEnabled
                 highlighted: true
-                palette.button: view.listening ? view.red : view.blue
-                palette.highlight: view.listening ? view.red : view.blue
-                palette.buttonText: "white"
-                palette.highlightedText: "white"
-                icon.color: "white"
+                palette.button: view.listening ? UiTheme.dangerFill : UiTheme.accentFill
+                palette.highlight: view.listening ? UiTheme.dangerFill : UiTheme.accentFill
+                palette.buttonText: UiTheme.onFill
+                palette.highlightedText: UiTheme.onFill
+                icon.color: UiTheme.onFill
                 onClicked: view.vm.toggleListening()
                 ToolTip.visible: hovered
                 ToolTip.text: "Toggle speech-to-text transcription"
@@ -325,7 +334,7 @@ Pane {
                 Layout.fillWidth: true
                 text: view.listeningController.errorMessage
                 wrapMode: Text.Wrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.red
             }
             Button {
@@ -333,7 +342,7 @@ Pane {
                 text: view.vm.errorSettingsText
                 icon.name: "emblem-system-symbolic"
                 icon.color: palette.buttonText
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 onClicked: view.vm.soundSettingsRequested()
                 Accessible.name: text
             }
@@ -346,7 +355,7 @@ Pane {
                     icon.name: view.preferences.showOverlay ? "view-conceal-symbolic" : "view-reveal-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
                     onClicked: view.vm.state.toggleOverlay()
                     Accessible.name: text
@@ -357,7 +366,7 @@ Pane {
                     icon.name: view.vm.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
                     onClicked: view.vm.copyAllWithFeedback()
                     Accessible.name: text
@@ -478,7 +487,7 @@ Pane {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 6
-            Label { text: "Dictation"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            Label { text: "Dictation"; font.pointSize: view.subheadlineSize; color: view.secondary }
             TogglePill {
                 Layout.fillWidth: true
                 text: view.vm.holdKeyName + " Hold-to-Dictate"
@@ -489,7 +498,7 @@ Pane {
             Label {
                 visible: view.preferences.dictationModeEnabled
                 text: "Hold " + view.vm.holdKeyName + " to dictate, release to paste"
-                font.pixelSize: view.caption2Size
+                font.pointSize: view.caption2Size
                 color: view.tertiary
             }
         }
@@ -519,7 +528,7 @@ Pane {
             icon.name: "software-update-available-symbolic"
             icon.color: view.blue
             palette.buttonText: view.blue
-            font.pixelSize: view.captionSize
+            font.pointSize: view.captionSize
             font.weight: Font.Medium
             onClicked: notice.open()
             ToolTip.visible: hovered
@@ -534,7 +543,7 @@ Pane {
                 flat: true
                 text: "Quit"
                 icon.name: "system-shutdown-symbolic"
-                icon.color: palette.buttonText
+                icon.color: view.secondary
                 palette.buttonText: view.secondary
                 palette.windowText: view.secondary
                 onClicked: view.vm.quitRequested()
@@ -561,7 +570,7 @@ Pane {
                     }
                     Text {
                         text: view.vm.shortcutText
-                        font.pixelSize: view.hintSize
+                        font.pointSize: view.hintSize
                         font.weight: Font.Medium
                         font.family: "monospace"
                         color: view.quaternary
@@ -580,13 +589,13 @@ Pane {
                 Layout.fillWidth: true
                 text: view.vm.sessionNote
                 wrapMode: Text.Wrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.secondary
             }
             Label {
                 objectName: "whatWorksHereLink"
                 text: "What works here"
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 font.underline: true
                 color: palette.link
                 Accessible.role: Accessible.Link

@@ -2,6 +2,7 @@
 
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/TrayIcon.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -37,6 +38,7 @@ std::unique_ptr<QQuickWindow> createUiWindow(QQmlEngine &engine, const QString &
     object.release();
     // C++ owns the window; QML must not collect it.
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
+    UiTheme::instance()->applyTo(*window);
     return std::unique_ptr<QQuickWindow>(window);
 }
 

@@ -11,10 +11,10 @@ Pane {
     readonly property int viewWidth: 260
     readonly property int edgePadding: 20
     readonly property int symbolSize: 28
-    readonly property int headlineSize: 13
-    readonly property int captionSize: 10
+    readonly property real headlineSize: UiTheme.headlineSize
+    readonly property real captionSize: UiTheme.smallTextSize
     readonly property color primary: palette.windowText
-    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
+    readonly property color secondary: UiTheme.secondaryText
 
     required property MenuBarViewModel viewModel
 
@@ -32,14 +32,14 @@ Pane {
         Label {
             Layout.alignment: Qt.AlignHCenter
             text: "Speech Model Required"
-            font.pixelSize: view.headlineSize
+            font.pointSize: view.headlineSize
             font.bold: true
         }
         Label {
             Layout.alignment: Qt.AlignHCenter
             horizontalAlignment: Text.AlignHCenter
             text: "Orvinta needs an on-device speech\nmodel, which is not installed."
-            font.pixelSize: view.captionSize
+            font.pointSize: view.captionSize
             color: view.secondary
         }
         Button {

@@ -14,8 +14,8 @@ SettingsForm {
     readonly property int featureWidth: 120
     readonly property int symbolSize: 16
     readonly property int columnSpacing: 8
-    readonly property color worksColor: "#26a269"
-    readonly property color warningColor: "#e5a50a"
+    readonly property color worksColor: UiTheme.success
+    readonly property color warningColor: UiTheme.warning
     readonly property real codeScale: 0.85
 
     SettingsSection {
@@ -87,7 +87,7 @@ SettingsForm {
                 readOnly: true
                 selectByMouse: true
                 font.family: "monospace"
-                font.pointSize: Qt.application.font.pointSize * tab.codeScale
+                font.pointSize: UiTheme.textSize * tab.codeScale
                 color: palette.text
                 selectionColor: palette.highlight
                 selectedTextColor: palette.highlightedText

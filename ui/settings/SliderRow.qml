@@ -14,7 +14,7 @@ RowLayout {
     property string valueText
     signal moved(real value)
 
-    readonly property int labelWidth: 80
+    readonly property int labelWidth: 120
     readonly property int valueWidth: 40
 
     Layout.fillWidth: true

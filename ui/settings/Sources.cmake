@@ -17,6 +17,7 @@ list(APPEND ORVINTA_UI_QML
   settings/Caption.qml
   settings/WarningRow.qml
   settings/SliderRow.qml
+  settings/ChoiceRow.qml
   settings/ShortcutRecorderButton.qml
   settings/ShortcutRow.qml
   settings/GeneralTab.qml

@@ -1,13 +1,19 @@
 #include "AppTestSupport.h"
 
+#include <OrvintaUi/CaptionStyle.h>
+#include <OrvintaUi/Contrast.h>
 #include <OrvintaUi/DesktopMotion.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/OverlayWindowItems.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <limits>
 #include <thread>
@@ -18,6 +24,23 @@ using namespace Orvinta::Testing;
 using namespace std::chrono_literals;
 
 namespace {
+
+/// A desktop palette as a light or a dark theme gives it; the dark one sets
+/// only the main roles, as many desktop themes do.
+QPalette desktopPalette(bool dark) {
+    QPalette palette(QColor(0xef, 0xef, 0xef), QColor(0xef, 0xef, 0xef));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+    if (dark)
+        for (const auto &[role, color] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
+                                          {QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0)},
+                                          {QPalette::Base, QColor(0x33, 0x33, 0x33)},
+                                          {QPalette::Text, QColor(0xe0, 0xe0, 0xe0)},
+                                          {QPalette::Button, QColor(0x3a, 0x3a, 0x3a)},
+                                          {QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0)}})
+            palette.setColor(role, color);
+    return palette;
+}
 
 struct Overlay : AppFixture {
     void addLines(int count, const QString &prefix = "Line") {
@@ -63,17 +86,53 @@ TEST(OverlaySettings, storedValuesAndWrites) {
     OverlaySettings reloaded(f.preferences);
     EXPECT_DOUBLE_EQ(reloaded.opacity(), 0.05);
     EXPECT_DOUBLE_EQ(reloaded.autoHideDelay(), 5.0);
-    // A font size the slider could not set is the default or brought into 10 to 24 points.
+    // A font size the slider could not set is the default or brought into 10 to 64 points.
     constexpr double inf = std::numeric_limits<double>::infinity();
     for (auto [hostile, size] :
-         {std::pair{"nan", 15.0}, {"1e9", 24.0}, {"-5", 15.0}, {"0.5", 10.0}}) {
+         {std::pair{"nan", 15.0}, {"1e9", 64.0}, {"-5", 15.0}, {"0.5", 10.0}}) {
         f.preferences->setString("overlay.fontSize", hostile);
         EXPECT_DOUBLE_EQ(OverlaySettings(f.preferences).fontSize(), size) << hostile;
     }
-    for (auto [hostile, size] : {std::pair{inf, 15.0}, {1e9, 24.0}, {-inf, 15.0}}) {
+    for (auto [hostile, size] : {std::pair{inf, 15.0}, {1e9, 64.0}, {-inf, 15.0}}) {
         reloaded.setFontSize(hostile);
         EXPECT_DOUBLE_EQ(reloaded.fontSize(), size) << hostile;
     }
+
+    // The caption style is remembered; a preset sets both colours, a colour
+    // chosen alone makes the style Custom; names nothing knows are the defaults.
+    using Preset = OverlaySettings::Preset;
+    {
+        QSignalSpy style(&reloaded, &OverlaySettings::captionStyleChanged);
+        reloaded.setPreset(Preset::HighContrast);
+        EXPECT_EQ(reloaded.textColor(), QColor(0xff, 0xff, 0x00));
+        EXPECT_EQ(reloaded.backgroundColor(), QColor(Qt::black));
+        reloaded.setBackgroundColor(QColor(0, 0, 0x80));
+        EXPECT_EQ(reloaded.preset(), Preset::Custom);
+        reloaded.setBackgroundOpacity(0.7);
+        reloaded.setEdgeStyle(OverlaySettings::EdgeStyle::Outline);
+        reloaded.setFontFamily("DejaVu Serif");
+        reloaded.setCompact(true);
+        reloaded.setPlacement(OverlaySettings::Placement::DockedTop);
+        EXPECT_EQ(style.count(), 5);
+    }
+    OverlaySettings styled(f.preferences);
+    EXPECT_EQ(styled.preset(), Preset::Custom);
+    EXPECT_EQ(styled.textColor(), QColor(0xff, 0xff, 0x00));
+    EXPECT_EQ(styled.backgroundColor(), QColor(0, 0, 0x80));
+    EXPECT_DOUBLE_EQ(styled.backgroundOpacity(), 0.7);
+    EXPECT_EQ(styled.edgeStyle(), OverlaySettings::EdgeStyle::Outline);
+    EXPECT_EQ(styled.fontFamily(), "DejaVu Serif");
+    EXPECT_TRUE(styled.compact());
+    EXPECT_EQ(styled.placement(), OverlaySettings::Placement::DockedTop);
+    styled.setPreset(Preset::Default);
+    EXPECT_FALSE(OverlaySettings(f.preferences).textColor().isValid());
+    f.preferences->setString("overlay.captionPreset", "Sparkly");
+    f.preferences->setString("overlay.placement", "left");
+    f.preferences->setDouble("overlay.backgroundOpacity", 7);
+    const OverlaySettings unknown(f.preferences);
+    EXPECT_EQ(unknown.preset(), Preset::Default);
+    EXPECT_EQ(unknown.placement(), OverlaySettings::Placement::Floating);
+    EXPECT_DOUBLE_EQ(unknown.backgroundOpacity(), 1.0);
 
     EXPECT_FALSE(reloaded.savedFrame());
     reloaded.saveFrame(QRect(10, 20, 700, 200));
@@ -100,6 +159,13 @@ TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
              {{1000, 800, 700, 200}, {screen}, {740, 700, 700, 200}},
              {{1500, -50, 5000, 300}, {screen, right}, {1440, 0, 1920, 300}}})
         EXPECT_EQ(OverlayWindowController::restoredFrame(saved, screen, screens), restored);
+    // Docked: the screen's whole width along its top or bottom edge.
+    using Placement = OverlaySettings::Placement;
+    EXPECT_EQ(OverlayWindowController::dockedFrame(screen, Placement::DockedTop, 120),
+              QRect(0, 0, 1440, 120));
+    EXPECT_EQ(OverlayWindowController::dockedFrame(right, Placement::DockedBottom, 5000),
+              QRect(1440, 540, 1920, 540));
+    EXPECT_FALSE(OverlayWindowController::dockedFrame(screen, Placement::Floating, 120));
     const QPointF grab(425, 815);
     EXPECT_EQ(overlayResizedFrame(OverlayCorner::bottomLeft, QRect(420, 540, 600, 280), grab,
                                   grab + QPointF(-100, 30)),
@@ -389,4 +455,152 @@ TEST(DesktopMotion, readsKdeAndGnomeSettings) {
     }
     for (auto [answer, reduced] : {std::pair{"false\n", true}, {"true\n", false}, {"", false}})
         EXPECT_EQ(DesktopMotion::gnomeAnswerMeansReducedMotion(answer), reduced) << answer;
+}
+
+TEST(Contrast, luminanceBlendingAndTheColoursDerivedFromThem) {
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
+    EXPECT_NEAR(Contrast::relativeLuminance(QColor(0x80, 0x80, 0x80)), 0.2159, 0.001);
+    const QColor halfWhite(255, 255, 255, 128);
+    EXPECT_EQ(Contrast::over(halfWhite, Qt::black).red(), 128);
+    EXPECT_EQ(Contrast::over(halfWhite, Qt::black).alpha(), 255);
+    // A translucent background is judged over both a white and a black desktop.
+    QColor white(Qt::white);
+    white.setAlphaF(0.3f);
+    EXPECT_NEAR(Contrast::worstRatio(Qt::black, Qt::white), 21.0, 0.01);
+    EXPECT_LT(Contrast::worstRatio(Qt::black, white), 3.0);
+    for (const auto &[text, background] : {std::pair{QColor(Qt::black), QColor(Qt::white)},
+                                           {QColor(0xe0, 0xe0, 0xe0), QColor(0x2b, 0x2b, 0x2b)},
+                                           {QColor(0xff, 0xff, 0x00), QColor(Qt::black)}}) {
+        const double least = Contrast::leastBackgroundAlpha(text, background, 7.0);
+        QColor at = background;
+        at.setAlphaF(float(least));
+        EXPECT_GE(Contrast::worstRatio(text, at), 7.0) << text.name().toStdString();
+        at.setAlphaF(float(least - 1.0 / 256));
+        EXPECT_LT(Contrast::worstRatio(text, at), 7.0) << text.name().toStdString();
+    }
+    EXPECT_EQ(Contrast::leastBackgroundAlpha(Qt::gray, Qt::white, 7.0), 1.0);
+    // A colour too faint moves as little as it must; one that reads stays.
+    const QColor amber(0xff, 0xd6, 0x0a);
+    EXPECT_LT(contrastRatio(amber, Qt::white), 2.0);
+    const QColor readableAmber = Contrast::readable(amber, Qt::white, 4.5);
+    EXPECT_GE(contrastRatio(readableAmber, Qt::white), 4.5);
+    EXPECT_LT(contrastRatio(readableAmber, Qt::white), 4.8);
+    EXPECT_EQ(Contrast::readable(Qt::black, Qt::white, 7.0), QColor(Qt::black));
+    const QColor faint = Contrast::emphasis(Qt::black, 0.3, Qt::white, 4.5);
+    EXPECT_GT(faint.alphaF(), 0.3);
+    EXPECT_GE(Contrast::worstRatio(faint, Qt::white), 4.5);
+}
+
+TEST(CaptionStyle,
+     everyPresetAndThemeStaysLegibleAtAnyWindowOpacityAndTheDesktopsHighContrastWins) {
+    AppFixture f;
+    OverlaySettings settings(f.preferences);
+    settings.setBackgroundOpacity(0); // as faint as the user may ask: the least legible
+    CaptionStyle style(settings);
+    const QPalette original = QGuiApplication::palette();
+    using Preset = OverlaySettings::Preset;
+    for (const bool dark : {false, true}) {
+        QGuiApplication::setPalette(desktopPalette(dark));
+        ASSERT_EQ(UiTheme::instance()->dark(), dark);
+        for (const Preset preset :
+             {Preset::Default, Preset::HighContrast, Preset::WhiteOnBlack, Preset::BlackOnWhite}) {
+            settings.setPreset(preset);
+            for (const double opacity : {0.1, 0.6}) {
+                settings.setOpacity(opacity);
+                const std::string at = std::to_string(int(preset)) + (dark ? " dark " : " light ") +
+                                       std::to_string(opacity);
+                EXPECT_GE(Contrast::worstRatio(style.text(), style.backdrop()), 7.0) << at;
+                for (const QColor &other : {style.interim(), style.secondary()})
+                    EXPECT_GE(Contrast::worstRatio(other, style.backdrop()), 4.5) << at;
+                // The search mark inverts the caption's colours.
+                EXPECT_GE(contrastRatio(style.mark(), style.markBackground()), 7.0) << at;
+                EXPECT_NEAR(style.chrome().alphaF(), opacity, 0.01) << at;
+            }
+        }
+        // The windows' own colours: every text at least 4.5:1 on window and base.
+        const UiTheme::Colors theme = UiTheme::derive(desktopPalette(dark));
+        const QPalette &p = theme.palette;
+        for (const QColor &text :
+             {theme.text, theme.secondaryText, theme.accent, theme.success, theme.warning,
+              theme.danger, p.color(QPalette::Link), p.color(QPalette::PlaceholderText)})
+            for (const QColor &ground : {p.color(QPalette::Window), p.color(QPalette::Base)})
+                EXPECT_GE(Contrast::worstRatio(text, ground), 4.5) << text.name().toStdString();
+        for (const QColor &fill : {theme.accentFill, theme.dangerFill})
+            EXPECT_GE(contrastRatio(theme.onFill, fill), 4.5);
+        EXPECT_GE(contrastRatio(p.color(QPalette::ButtonText), p.color(QPalette::Button)), 4.5);
+        EXPECT_GE(contrastRatio(p.color(QPalette::HighlightedText), p.color(QPalette::Highlight)),
+                  4.5);
+    }
+    QGuiApplication::setPalette(original);
+
+    // A pair that cannot reach 7:1 gets a readable text colour.
+    settings.setTextColor(QColor(0xff, 0xff, 0x00));
+    settings.setBackgroundColor(Qt::white);
+    EXPECT_GE(Contrast::worstRatio(style.text(), style.backdrop()), 7.0);
+    EXPECT_EQ(style.backdrop().alpha(), 255);
+
+    settings.setPreset(Preset::Default);
+    UiTheme::instance()->setHighContrast(true);
+    EXPECT_EQ(style.effectivePreset(), Preset::HighContrast);
+    EXPECT_EQ(QColor(style.text().rgb()), QColor(0xff, 0xff, 0x00));
+    UiTheme::instance()->setHighContrast(false);
+    EXPECT_EQ(style.effectivePreset(), Preset::Default);
+    for (auto [answer, high] : {std::pair{"true\n", true},
+                                {"'HighContrast'\n", true},
+                                {"'Adwaita'\n", false},
+                                {"false\n", false},
+                                {"high-contrast: true\n", true},
+                                {"gtk-theme: 'Adwaita'\n", false}})
+        EXPECT_EQ(UiTheme::gnomeAnswerMeansHighContrast(answer), high) << answer;
+
+    // GNOME's switch is followed while Orvinta runs: a gsettings that reports
+    // it turned on, then off, as each file appears.
+    QTemporaryDir bin;
+    QFile fake(bin.filePath("gsettings"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write(
+        QString("#!/bin/sh\n"
+                "case \"$1 $3\" in\n"
+                "get*) echo false; exit ;;\n"
+                "'monitor high-contrast')\n"
+                "  for state in on off; do\n"
+                "    while [ ! -e %1/$state ]; do sleep 0.05; done\n"
+                "    [ $state = on ] && echo 'high-contrast: true' || echo 'high-contrast: false'\n"
+                "  done ;;\n"
+                "esac\n"
+                "exec cat >/dev/null\n")
+            .arg(bin.path())
+            .toUtf8());
+    fake.close();
+    fake.setPermissions(fake.permissions() | QFile::ExeOwner);
+    UiTheme::instance()->followGnomeHighContrast(fake.fileName());
+    const auto touch = [&](const char *name) {
+        QFile(bin.filePath(name)).open(QIODevice::WriteOnly);
+    };
+    touch("on");
+    ASSERT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::HighContrast; }, 5s));
+    touch("off");
+    EXPECT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::Default; }, 5s));
+}
+
+TEST(OverlayCompact, twoOrThreeLinesOfAboutFortyTwoCharactersWithTheInterimTextLast) {
+    EXPECT_EQ(wrapWords("one two three four", 9), QStringList({"one two", "three", "four"}));
+    EXPECT_EQ(wrapWords("unbreakablewordhere x", 5), QStringList({"unbreakablewordhere", "x"}));
+    Overlay o;
+    EXPECT_EQ(o.model.compactText(), "");
+    o.state->addConfirmedLine("It was not an illness, those young and hopeful people said.");
+    o.state->addConfirmedLine("The second sentence follows it closely.");
+    o.state->addConfirmedLine("And a third one ends the paragraph here.");
+    QStringList lines = o.model.compactText().split('\n');
+    EXPECT_EQ(lines.size(), OverlayViewModel::compactLineCount);
+    for (const QString &line : lines)
+        EXPECT_LE(line.size(), OverlayViewModel::compactLineLength) << line.toStdString();
+    EXPECT_TRUE(lines.last().endsWith("paragraph here.")) << lines.last().toStdString();
+    QSignalSpy changed(&o.model, &OverlayViewModel::compactTextChanged);
+    o.state->setInterimText("now speaking");
+    ASSERT_TRUE(waitUntil([&] { return o.model.compactInterim() == "now speaking"; }, 3s));
+    EXPECT_GT(changed.count(), 0);
+    lines = o.model.compactText().split('\n');
+    EXPECT_EQ(lines.size(), OverlayViewModel::compactLineCount - 1);
+    EXPECT_TRUE(lines.last().endsWith("paragraph here."));
 }

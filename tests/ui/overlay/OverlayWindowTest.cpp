@@ -2,15 +2,20 @@
 #include "WindowTestSupport.h"
 
 #include <OrvintaPlatform/X11OverlayWindowPlatform.h>
+#include <OrvintaUi/CaptionStyle.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QQmlEngine>
 #include <QRasterWindow>
 #include <QScreen>
+#include <QStandardPaths>
+
+#include <cstdio>
 
 #include <stdexcept>
 
@@ -102,6 +107,51 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++presses; }
 };
 
+/// A desktop of one colour behind every window, under a compositor that
+/// lays translucent windows over it as a user's desktop does.
+class CompositedDesktop : public QRasterWindow {
+public:
+    CompositedDesktop() {
+        const QString xcompmgr = QStandardPaths::findExecutable("xcompmgr");
+        if (!xcompmgr.isEmpty()) {
+            m_compositor.start(xcompmgr, {});
+            m_compositor.waitForStarted(5000);
+        }
+        setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        setGeometry(QGuiApplication::primaryScreen()->geometry());
+        show();
+        waitUntil([&] { return isExposed(); }, std::chrono::seconds(10));
+    }
+    ~CompositedDesktop() override {
+        m_compositor.terminate();
+        m_compositor.waitForFinished(5000);
+    }
+    bool composited() const { return m_compositor.state() == QProcess::Running; }
+    void paintWith(const QColor &color) {
+        m_color = color;
+        update();
+        spin(std::chrono::milliseconds(200));
+    }
+    /// The screen as the user sees it where `item` is.
+    static QImage seen(QQuickItem *item) {
+        const QRect area =
+            QRectF(item->mapToGlobal(QPointF(0, 0)), QSizeF(item->width(), item->height()))
+                .toAlignedRect();
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+            .toImage();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter(this).fillRect(QRect(QPoint(), size()), m_color);
+    }
+
+private:
+    QProcess m_compositor;
+    QColor m_color = Qt::white;
+};
+
 class OverlayWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -130,6 +180,22 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         // No blur where the compositor does not offer it.
         EXPECT_FALSE(desk.controller->blurBehind());
         EXPECT_FALSE(xprop(window, blur).contains("CARDINAL"));
+
+        // Docked, it spans the screen's edge and keeps that strip for itself;
+        // floating again, it is back where it was and keeps nothing.
+        desk.settings->setPlacement(OverlaySettings::Placement::DockedBottom);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(0, 620, 1440, 280); }))
+            << serverGeometry(window).y();
+        EXPECT_TRUE(xprop(window, "_NET_WM_STRUT_PARTIAL")
+                        .contains("= 0, 0, 0, 280, 0, 0, 0, 0, 0, 0, 0, 1439"))
+            << xprop(window, "_NET_WM_STRUT_PARTIAL").toStdString();
+        desk.settings->setPlacement(OverlaySettings::Placement::DockedTop);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(0, 0, 1440, 280); }));
+        EXPECT_TRUE(xprop(window, "_NET_WM_STRUT_PARTIAL")
+                        .contains("= 0, 0, 280, 0, 0, 0, 0, 0, 0, 1439, 0, 0"));
+        desk.settings->setPlacement(OverlaySettings::Placement::Floating);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(420, 540, 600, 280); }));
+        EXPECT_FALSE(xprop(window, "_NET_WM_STRUT_PARTIAL").contains("CARDINAL"));
     }
     // Too small, larger than the screen (brought down to it), or fitting; hidden
     // and shown again, the same frame (a move is saved: the header drag).
@@ -270,6 +336,83 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksT
     EXPECT_TRUE(window->isVisible());
     desk.settings->setPinned(true);
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+// Measured from the screen: the text against what it sits on, as the
+// compositor lays the overlay over a white and a black desktop.
+TEST_F(OverlayWindow, captionsStayLegibleOverWhiteAndBlackDesktopsInBothThemesAtAnyOpacity) {
+    CompositedDesktop desktop;
+    if (!desktop.composited())
+        GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr; scripts/deps.sh)";
+    Desk desk;
+    const QString line = "Legible captions for everyone";
+    desk.f.state->addConfirmedLine(line);
+    QQuickWindow *window = desk.show();
+    desk.f.state->setInterimText("still speaking");
+    ASSERT_TRUE(waitUntil(
+        [&] { return desk.controller->viewModel()->displayedInterim() == "still speaking"; }, 5s));
+    const std::pair<const char *, double> texts[] = {{"lineText", 7.0},
+                                                     {"interimText", 4.5},
+                                                     {"lineTime", 4.5},
+                                                     {"countsText", 4.5},
+                                                     {"idleText", 4.5}};
+    const auto shownItem = [&](const char *name) {
+        for (QQuickItem *item : itemsNamed(window, name))
+            if (item->isVisible())
+                return item;
+        return static_cast<QQuickItem *>(nullptr);
+    };
+    const QPalette original = QGuiApplication::palette();
+    using Preset = OverlaySettings::Preset;
+    const std::pair<Preset, const char *> presets[] = {{Preset::Default, "default"},
+                                                       {Preset::HighContrast, "high contrast"},
+                                                       {Preset::WhiteOnBlack, "white on black"},
+                                                       {Preset::BlackOnWhite, "black on white"}};
+    // The defaults, and the window and the captions' backdrop as faint as
+    // the settings let them be (the backdrop stops at its legible least).
+    const std::pair<double, double> opacities[] = {
+        {OverlaySettings::defaultOpacity, OverlaySettings::defaultBackgroundOpacity}, {0.1, 0.0}};
+    for (const bool dark : {false, true}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        for (const auto &[preset, presetName] : presets) {
+            desk.settings->setPreset(preset);
+            for (const auto &[opacity, backdrop] : opacities) {
+                desk.settings->setOpacity(opacity);
+                desk.settings->setBackgroundOpacity(backdrop);
+                for (const QColor &behind : {QColor(Qt::white), QColor(Qt::black)}) {
+                    desktop.paintWith(behind);
+                    QString measured = QString::asprintf(
+                        "%s, %s, window %d%%, backdrop %d%%, over %s:", presetName,
+                        dark ? "dark" : "light", qRound(opacity * 100),
+                        qRound(desk.controller->viewModel()->style()->backgroundOpacity() * 100),
+                        behind == Qt::white ? "white" : "black");
+                    const auto note = [&](const char *name, double ratio, double least) {
+                        EXPECT_GE(ratio, least) << measured.toStdString() << " " << name;
+                        measured += QString::asprintf(" %s %.1f", name, ratio);
+                    };
+                    for (const auto &[name, least] : texts) {
+                        QQuickItem *item = shownItem(name);
+                        ASSERT_TRUE(item) << name;
+                        note(name, measuredContrast(CompositedDesktop::seen(item)), least);
+                    }
+                    // A search that marks the whole line: the mark's colours
+                    // where its words are.
+                    desk.controller->viewModel()->setSearchQuery(line);
+                    spin(200ms);
+                    QQuickItem *marked = shownItem("lineText");
+                    ASSERT_TRUE(marked);
+                    note(
+                        "searchMark",
+                        measuredContrast(CompositedDesktop::seen(marked).copy(
+                            0, 0, marked->property("contentWidth").toInt(), int(marked->height()))),
+                        7.0);
+                    desk.controller->viewModel()->setSearchQuery("");
+                    std::printf("%s\n", qPrintable(measured));
+                }
+            }
+        }
+    }
+    QGuiApplication::setPalette(original);
 }
 
 // Without the compositor's blur: firstFrameSavedFramesAndTheSizeRule.

@@ -6,6 +6,7 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -102,6 +103,17 @@ TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsFor
     EXPECT_TRUE(shown.endsWith("the newest words")) << shown.toStdString();
     EXPECT_TRUE(shown.startsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_LE(QFontMetricsF(f.bubble.textFont()).horizontalAdvance(shown), 340);
+    // In the desktop's font, followed: a larger one cuts the text anew.
+    const QFont original = QGuiApplication::font();
+    QFont large = original;
+    large.setPointSizeF(20);
+    QSignalSpy recut(&f.bubble, &DictationBubble::contentChanged);
+    QGuiApplication::setFont(large);
+    ASSERT_TRUE(waitUntil([&] { return recut.count() > 0; }));
+    EXPECT_EQ(f.bubble.textFont().pointSizeF(), 20);
+    EXPECT_LT(f.bubble.text().size(), shown.size());
+    EXPECT_LE(QFontMetricsF(large).horizontalAdvance(f.bubble.text()), 340);
+    QGuiApplication::setFont(original);
     f.dictation.setDictationInterimText("line one\nline two");
     EXPECT_EQ(f.bubble.text(), "line one line two");
 }

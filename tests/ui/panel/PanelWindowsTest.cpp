@@ -7,8 +7,10 @@
 #include <OrvintaUi/DictationBubble.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/PanelWindows.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QQmlEngine>
+#include <QQmlProperty>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -93,6 +95,39 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     EXPECT_FALSE(setupTexts.contains("Start"));
     setup.showWindow();
     EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
+}
+
+TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpen) {
+    AppFixture f;
+    f.state->preferences()->setAutoCopyToClipboard(true);
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(panel.isLoaded());
+    QQuickWindow &window = *panel.window();
+    panel.showWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    const QPalette original = QGuiApplication::palette();
+    for (const bool dark : {true, false}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        spin(std::chrono::milliseconds(100));
+        EXPECT_EQ(QQmlProperty::read(&window, "palette.window").value<QColor>(),
+                  themePalette(dark).color(QPalette::Window));
+        // A heading, a caption, a pill that is on (which also shows a check
+        // mark) and one that is off.
+        for (const char *text : {"Language", "Captures all audio playing on your computer",
+                                 "Auto Copy", "Auto Paste", "Quit"}) {
+            QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
+            ASSERT_TRUE(shown(item)) << text;
+            EXPECT_GE(measuredContrast(pictureOf(window, item)), 4.5)
+                << text << (dark ? " dark" : " light");
+        }
+        for (const QColor &status :
+             {UiTheme::instance()->success(), UiTheme::instance()->warning()})
+            EXPECT_GE(contrastRatio(status, themePalette(dark).color(QPalette::Window)), 4.5);
+    }
+    QGuiApplication::setPalette(original);
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {

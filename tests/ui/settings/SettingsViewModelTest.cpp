@@ -77,6 +77,21 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
     overlay.setAutoHideEnabled(false);
     EXPECT_FALSE(vm.showsAutoHideDelay());
 
+    // The caption rows choose through the view model; a colour alone is Custom.
+    vm.choosePreset(int(OverlaySettings::Preset::BlackOnWhite));
+    EXPECT_EQ(overlay.backgroundColor(), QColor(Qt::white));
+    EXPECT_EQ(vm.backgroundColorIndex(), 1);
+    vm.chooseTextColor(3);
+    EXPECT_EQ(vm.presetIndex(), int(OverlaySettings::Preset::Custom));
+    EXPECT_EQ(vm.textColorIndex(), 3);
+    overlay.setFontSize(48);
+    EXPECT_EQ(vm.fontSizeText(), "48 pt");
+    overlay.setBackgroundOpacity(0);
+    EXPECT_EQ(vm.backgroundOpacityText(),
+              QString::number(qRound(vm.captionStyle()->leastBackgroundOpacity() * 100)) + "%");
+    vm.chooseFontFamily(0);
+    EXPECT_EQ(overlay.fontFamily(), "");
+
     // Without overlay settings the tab has nothing to change and says nothing wrong.
     SettingsViewModel bare(*f.state, nullptr, nullptr, f.services());
     EXPECT_EQ(bare.opacityText(), "");

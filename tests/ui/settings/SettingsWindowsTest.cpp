@@ -82,6 +82,39 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
     EXPECT_TRUE(window.isVisible());
 }
 
+TEST(SettingsWindow, labelsCaptionsAndTheCaptionPreviewReadInTheDesktopsLightAndDarkScheme) {
+    SettingsWindowFixture s;
+    SettingsWindowController &controller = s.make();
+    ASSERT_TRUE(controller.show());
+    QQuickWindow &window = *controller.window();
+    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    controller.viewModel().setCurrentTab("appearance");
+    window.resize(window.width(), 1200); // the whole page in view
+    const QPalette original = QGuiApplication::palette();
+    for (const bool dark : {true, false}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        spin(std::chrono::milliseconds(100));
+        // The sidebar's chosen and other pages, headings, labels and captions.
+        for (const char *text : {"Appearance", "General", "Captions", "Style", "Background Opacity",
+                                 "When enabled, the overlay floats above all other windows."}) {
+            QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
+            ASSERT_TRUE(shown(item)) << text;
+            EXPECT_GE(measuredContrast(pictureOf(window, item)), 4.5)
+                << text << (dark ? " dark" : " light");
+        }
+        EXPECT_GE(measuredContrast(pictureOf(window, itemNamed(&window, "captionPreview"))), 7.0);
+    }
+    QGuiApplication::setPalette(original);
+
+    // The background opacity cannot be set below what keeps captions legible.
+    s.overlay.setPreset(OverlaySettings::Preset::WhiteOnBlack);
+    QQuickItem *opacity = itemNamed(&window, "backgroundOpacityRow");
+    ASSERT_TRUE(opacity);
+    EXPECT_DOUBLE_EQ(opacity->property("from").toDouble(),
+                     controller.viewModel().captionStyle()->leastBackgroundOpacity());
+    EXPECT_GT(opacity->property("from").toDouble(), 0.5);
+}
+
 TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {
     SettingsWindowFixture s;
     WhatsNewModel model;

@@ -36,7 +36,8 @@ class DictationBubble : public QObject {
         bool reducedMotion READ reducedMotion WRITE setReducedMotion NOTIFY reducedMotionChanged)
     Q_PROPERTY(QSize fittingSize READ fittingSize WRITE setFittingSize NOTIFY frameChanged)
     Q_PROPERTY(QRect frame READ frame NOTIFY frameChanged)
-    Q_PROPERTY(QFont textFont READ textFont CONSTANT)
+    /// The desktop's font, followed while Orvinta runs.
+    Q_PROPERTY(QFont textFont READ textFont NOTIFY contentChanged)
     Q_PROPERTY(int maxTextWidth READ maxTextWidth CONSTANT)
 
 public:

@@ -18,6 +18,7 @@
 
 namespace Orvinta {
 
+class CaptionStyle;
 class OverlayLineModel;
 class OverlaySettings;
 class TranslationBackend;
@@ -35,6 +36,11 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(QAbstractItemModel *lines READ lines CONSTANT)
     Q_PROPERTY(Orvinta::OverlaySettings *settings READ settings CONSTANT)
+    Q_PROPERTY(Orvinta::CaptionStyle *style READ style CONSTANT)
+    /// Compact mode: the newest confirmed words as lines of about
+    /// `compactLineLength` characters, and the interim text's last line below.
+    Q_PROPERTY(QString compactText READ compactText NOTIFY compactTextChanged)
+    Q_PROPERTY(QString compactInterim READ compactInterim NOTIFY compactTextChanged)
     Q_PROPERTY(bool searchBarVisible READ searchBarVisible NOTIFY lineCountChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
     Q_PROPERTY(int resultCount READ resultCount NOTIFY resultCountChanged)
@@ -69,6 +75,8 @@ public:
     static constexpr int searchBarMinimumLines = 3;
     static constexpr int unpinMinimumLines = 4;
     static constexpr int atBottomTolerance = 40;
+    static constexpr int compactLineLength = 42;
+    static constexpr int compactLineCount = 3;
 
     OverlayViewModel(AppState &state, OverlaySettings &settings,
                      std::shared_ptr<TranslationBackend> translator, QObject *parent = nullptr);
@@ -78,6 +86,9 @@ public:
     QAbstractItemModel *lines() const;
     OverlayLineModel *lineModel() const { return m_lines.get(); }
     OverlaySettings *settings() const { return &m_settings; }
+    CaptionStyle *style() const { return m_style.get(); }
+    QString compactText() const;
+    QString compactInterim() const;
     TranslationController *translation() const { return m_translation.get(); }
 
     int lineCount() const;
@@ -121,7 +132,6 @@ public:
     Q_INVOKABLE void deleteLine(const QString &lineId);
     Q_INVOKABLE void toggleListening();
     Q_INVOKABLE void hideOverlay();
-    Q_INVOKABLE void setMarkColors(const QColor &foreground, const QColor &background);
 
 Q_SIGNALS:
     void lineCountChanged();
@@ -138,6 +148,7 @@ Q_SIGNALS:
     void scrollStateChanged();
     void copiedLineIdChanged();
     void typingChanged();
+    void compactTextChanged();
     /// The list should show its end now.
     void scrollToBottomRequested();
 
@@ -156,6 +167,7 @@ private:
 
     AppState &m_state;
     OverlaySettings &m_settings;
+    std::unique_ptr<CaptionStyle> m_style;
     std::unique_ptr<OverlayLineModel> m_lines;
     std::unique_ptr<TranslationController> m_translation;
     int m_knownLineCount = 0;
@@ -181,5 +193,8 @@ private:
 
 /// The user-perceived characters of a text.
 QStringList graphemeClusters(const QString &text);
+/// `text` broken at spaces into lines of at most `length` characters (a
+/// longer word keeps a line of its own).
+QStringList wrapWords(const QString &text, int length);
 
 } // namespace Orvinta

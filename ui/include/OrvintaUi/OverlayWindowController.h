@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QtQml/qqmlregistration.h>
 
+#include <OrvintaUi/OverlaySettings.h>
+
 #include <memory>
 #include <optional>
 
@@ -19,7 +21,6 @@ namespace Orvinta {
 
 class AppState;
 class DesktopMotion;
-class OverlaySettings;
 class OverlayViewModel;
 class OverlayWindowPlatform;
 class TranslationBackend;
@@ -84,6 +85,11 @@ public:
 
     /// Centred horizontally, `bottomOffset` above the screen's bottom edge.
     static QRect defaultFrame(const QRect &screen);
+    /// Docked: the whole width of `screen`, `height` tall (at least
+    /// `smallestRestoredSize`, at most half the screen), along its top or
+    /// bottom edge; floating: none.
+    static std::optional<QRect> dockedFrame(const QRect &screen,
+                                            OverlaySettings::Placement placement, int height);
     /// The saved frame, unless it is missing, smaller than
     /// `smallestRestoredSize`, or on none of `screens`; brought wholly onto
     /// the screen that holds most of it, and no larger than that screen.
@@ -105,6 +111,8 @@ Q_SIGNALS:
 private:
     void createWindow();
     void applyPinned();
+    /// Docks, or brings the floating frame back, and keeps the strip.
+    void applyPlacement();
     void updateBlurRegion();
     void saveFrame();
 
@@ -122,6 +130,7 @@ private:
     bool m_searchInputActive = false;
     bool m_frameReady = false;
     bool m_setUp = false;
+    bool m_docked = false;
     QTimer m_frameSaveTimer;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QRegion>
 
 #include <memory>
@@ -10,7 +11,8 @@ namespace Orvinta {
 
 /// What the overlay window needs of the desktop beyond Qt: no task-bar or
 /// pager entry, presence on every desktop, blur behind it where the
-/// compositor offers it, and handing the keyboard focus back. One
+/// compositor offers it, a strip of the screen kept for it while docked, and
+/// handing the keyboard focus back. One
 /// implementation per windowing system; the default one does nothing.
 class OverlayWindowPlatform {
 public:
@@ -24,6 +26,12 @@ public:
     /// blurs nothing.
     virtual void setBlurRegion(QWindow &window, const QRegion &region) {
         (void)window, (void)region;
+    }
+    /// Keeps `strip` (screen coordinates, along the top or bottom edge of
+    /// `screen`) for the window: maximised windows leave it free. An empty
+    /// strip gives it back.
+    virtual void reserveStrip(QWindow &window, const QRect &screen, const QRect &strip) {
+        (void)window, (void)screen, (void)strip;
     }
     /// Notes which window has the keyboard focus now ...
     virtual void rememberFocus() {}

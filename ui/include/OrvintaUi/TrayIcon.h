@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OrvintaUi/Contrast.h>
 #include <OrvintaUi/WaveformArt.h>
 
 #include <QColor>
@@ -18,8 +19,6 @@ namespace Orvinta {
 
 class AppState;
 
-/// WCAG 2 contrast ratio of two opaque colours, from 1 to 21.
-double contrastRatio(const QColor &a, const QColor &b);
 /// The tray icon's colour on a panel of `background`: the light or the
 /// dark grey of symbolic icons, whichever contrasts more (never under 3:1).
 QColor trayIconColor(const QColor &background);
