@@ -120,7 +120,6 @@ void ListeningController::setIsReconnecting(bool reconnecting) {
 }
 
 void ListeningController::captureDeviceChanged(const QString &notice) {
-    qCInfo(lcAppState, "[AppState] %s", qUtf8Printable(notice));
     setErrorMessage(notice);
     Q_EMIT captureNotice(notice);
 }

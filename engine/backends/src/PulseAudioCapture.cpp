@@ -340,10 +340,6 @@ bool subscribe(PulseConnection &connection, pa_subscription_mask_t mask,
         connection.loop()));
 }
 
-} // namespace
-
-namespace {
-
 /// What a record stream records besides its device, and how it connects.
 struct RecordTarget {
     /// Only this playback stream (on its device's monitor), not all the device plays.
