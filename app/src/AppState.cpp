@@ -139,6 +139,22 @@ PasteResult AppState::pasteAtCursor(const QString &text) {
 
 // --- Shortcuts and windows --------------------------------------------------------
 
+const std::function<void()> &HotkeyActions::forAction(HotkeyAction action) const {
+    switch (action) {
+    case HotkeyAction::toggleListening:
+        return toggleListening;
+    case HotkeyAction::toggleAutoCopy:
+        return toggleAutoCopy;
+    case HotkeyAction::toggleAutoPaste:
+        return toggleAutoPaste;
+    case HotkeyAction::toggleOverlay:
+        return toggleOverlay;
+    case HotkeyAction::focusCaptions:
+        break;
+    }
+    return focusCaptions;
+}
+
 HotkeyActions AppState::shortcutActions() {
     QPointer<AppState> self(this);
     HotkeyActions actions;
@@ -158,6 +174,10 @@ HotkeyActions AppState::shortcutActions() {
     actions.toggleOverlay = [self] {
         if (self)
             self->toggleOverlay();
+    };
+    actions.focusCaptions = [self] {
+        if (self)
+            self->focusCaptions();
     };
     return actions;
 }
@@ -183,6 +203,12 @@ void AppState::toggleOverlay() {
     }
     m_preferences.setShowOverlay(!m_preferences.showOverlay());
     Q_EMIT overlayVisibilityRequested(m_preferences.showOverlay());
+}
+
+void AppState::focusCaptions() {
+    if (!m_overlaySetUp || !m_preferences.showOverlay())
+        toggleOverlay();
+    Q_EMIT captionsFocusRequested();
 }
 
 void AppState::setupOverlay() {

@@ -142,6 +142,8 @@ QString toggleName(HotkeyAction action) {
         return QStringLiteral("auto-paste");
     case HotkeyAction::toggleOverlay:
         return QStringLiteral("overlay");
+    case HotkeyAction::focusCaptions:
+        return QStringLiteral("focus-captions");
     }
     return {};
 }

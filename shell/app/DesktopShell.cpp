@@ -79,6 +79,7 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     , m_services(std::move(services)) {
     AppServices &app = m_services.app;
     app.speechAnalyzerAvailable = m_services.speechModelInstalled;
+    m_firstRun = app.preferences && app.preferences->isFirstRun();
     m_motion = std::make_unique<DesktopMotion>();
     m_state = std::make_unique<AppState>(app);
     m_overlaySettings = std::make_unique<OverlaySettings>(app.preferences);
@@ -109,6 +110,8 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
         const bool reduced = m_motion->reducedMotion();
         m_panelModel->setReducedMotion(reduced);
         m_bubble->setReducedMotion(reduced);
+        if (m_tray)
+            m_tray->setReducedMotion(reduced);
     };
     followReducedMotion();
     connect(m_motion.get(), &DesktopMotion::reducedMotionChanged, this, followReducedMotion);
@@ -146,6 +149,7 @@ DesktopShell::~DesktopShell() = default;
 void DesktopShell::start() {
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     m_tray = std::make_unique<TrayController>(*m_state);
+    m_tray->setReducedMotion(m_motion->reducedMotion());
     connect(m_tray.get(), &TrayController::panelRequested, this, [this](const QRect &anchor) {
         if (!loadWindows())
             return;
@@ -158,12 +162,15 @@ void DesktopShell::start() {
     qCInfo(lcApp) << "Tray app ready — look for the waveform icon in the system tray";
 
     // The windows load once the icon is on its way, so that it shows first.
+    // The first start opens the panel once, which shows the overlay with its welcome.
     QTimer::singleShot(0, this, [this] {
         if (!loadWindows())
             return;
         if (!m_trayAvailable) {
             qCInfo(lcApp, "This desktop shows no system tray (on GNOME, an AppIndicator "
                           "extension adds one), so the panel opens as a window");
+            openPanel();
+        } else if (m_firstRun) {
             openPanel();
         }
     });
@@ -308,6 +315,7 @@ void DesktopShell::createOverlay() {
     if (m_services.overlayPlatform)
         overlay.platform = m_services.overlayPlatform();
     overlay.motion = m_motion.get();
+    overlay.firstRun = m_firstRun;
     m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings, m_engine,
                                                           std::move(overlay));
     // Every change of a combination or of the registrations passes the fields.

@@ -75,8 +75,8 @@ public:
     explicit DesktopShell(Services services, QObject *parent = nullptr);
     ~DesktopShell() override;
 
-    /// Shows the tray icon (and, without a tray, the panel as a window) and
-    /// schedules the start-up jobs. The windows load right after; when they
+    /// Shows the tray icon (and, without a tray or on the first start, the
+    /// panel) and schedules the start-up jobs. The windows load right after; when they
     /// cannot, the application ends with status 1.
     void start();
     /// A second start handed over: the panel opens.
@@ -128,6 +128,8 @@ private:
     std::unique_ptr<UpdateWindowsController> m_updateWindows;
     std::unique_ptr<SettingsWindowController> m_settingsWindow;
     bool m_trayAvailable = false;
+    /// Nothing was stored before this start.
+    bool m_firstRun = false;
 };
 
 } // namespace Orvinta

@@ -61,7 +61,7 @@ struct KeyboardChoice {
     enum class Shortcuts { x11, portal };
     enum class Keystrokes { x11, compositor, portal };
     enum class Clipboard { qt, compositor };
-    /// The four shortcuts and the hold key.
+    /// The five shortcuts and the hold key.
     Shortcuts shortcuts = Shortcuts::x11;
     Keystrokes keystrokes = Keystrokes::x11;
     Clipboard clipboard = Clipboard::qt;

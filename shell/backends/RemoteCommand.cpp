@@ -16,7 +16,8 @@ bool isStamp(const QByteArray &word) {
 } // namespace
 
 bool RemoteCommand::isToggle(const QString &name) {
-    for (const char *toggle : {"recording", "auto-copy", "auto-paste", "overlay", "dictation"})
+    for (const char *toggle :
+         {"recording", "auto-copy", "auto-paste", "overlay", "focus-captions", "dictation"})
         if (name == QLatin1String(toggle))
             return true;
     return false;

@@ -15,7 +15,7 @@ const QString dictationOff = QStringLiteral(
 
 QString usage() {
     return QStringLiteral("usage: orvinta-cli hold press|release, or orvinta-cli toggle "
-                          "recording|auto-copy|auto-paste|overlay|dictation");
+                          "recording|auto-copy|auto-paste|overlay|focus-captions|dictation");
 }
 
 } // namespace
@@ -44,11 +44,7 @@ QString RemoteCommands::run(const QByteArray &line) const {
         if (dictationOnly)
             return QStringLiteral("orvinta-cli dictate only dictates: start orvinta to toggle %1")
                 .arg(name);
-        const std::function<void()> &run =
-            action == HotkeyAction::toggleListening   ? actions.toggleListening
-            : action == HotkeyAction::toggleAutoCopy  ? actions.toggleAutoCopy
-            : action == HotkeyAction::toggleAutoPaste ? actions.toggleAutoPaste
-                                                      : actions.toggleOverlay;
+        const std::function<void()> &run = actions.forAction(action);
         if (!run)
             return QStringLiteral("recording needs the speech model (the package "
                                   "pocketsphinx-en-us)");

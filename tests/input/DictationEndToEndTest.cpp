@@ -87,7 +87,8 @@ TEST(CliShortcuts, listsEachShortcutAndNamesTheOneAnotherProgramHolds) {
                            "Toggle Auto Copy\tCtrl+Alt+C\tregistered",
                            "Toggle Auto Paste\tCtrl+Alt+V\tfailed: another program already uses "
                            "this shortcut",
-                           "Toggle Overlay\tCtrl+Alt+O\tregistered"}));
+                           "Toggle Overlay\tCtrl+Alt+O\tregistered",
+                           "Focus captions\tCtrl+Alt+F\tregistered"}));
 
     QProcessEnvironment withoutDisplay = home.environment();
     withoutDisplay.remove("DISPLAY");

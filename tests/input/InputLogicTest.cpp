@@ -171,7 +171,9 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     LogCapture registering;
     manager->start();
     EXPECT_TRUE(manager->isRegistered(HotkeyAction::toggleListening));
-    EXPECT_EQ(s.grabber->grabs.size(), 4u);
+    EXPECT_EQ(s.grabber->grabs.size(), 5u);
+    EXPECT_EQ(s.grabber->grabs.at(5), (KeyCombo{3, KeyCombo::control | KeyCombo::option}))
+        << "Focus captions: Ctrl+Alt+F";
 
     const int calls = s.grabber->grabCalls;
     manager->start();
@@ -181,14 +183,17 @@ TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBac
     // start() is the one that runs.
     int toggles = 0;
     int overlays = 0;
-    manager->setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
+    int captionFocuses = 0;
+    manager->setActions(
+        {[&] { ++toggles; }, {}, {}, [&] { ++overlays; }, [&] { ++captionFocuses; }});
     s.grabber->reportPress(1);
     EXPECT_EQ(toggles, 0);
     ASSERT_TRUE(waitUntil([&] { return toggles == 1; }));
     s.grabber->reportPress(4);
     s.grabber->reportPress(3); // no action set: nothing happens
     s.grabber->reportPress(99);
-    ASSERT_TRUE(waitUntil([&] { return overlays == 1; }));
+    s.grabber->reportPress(5);
+    ASSERT_TRUE(waitUntil([&] { return overlays == 1 && captionFocuses == 1; }));
 
     // A change is stored and registers everything again; a key code
     // without a name still registers.
@@ -437,7 +442,7 @@ TEST(KeyboardServices, withoutADisplayEachServiceSaysSoOnceAndTheRestWorks) {
         qputenv("DISPLAY", display);
     if (!wayland.isEmpty())
         qputenv("WAYLAND_DISPLAY", wayland);
-    EXPECT_EQ(failures, 4);
+    EXPECT_EQ(failures, 5);
     EXPECT_EQ(log.count("Keyboard services unavailable: no X11 display"), 1);
     EXPECT_EQ(log.count("Global shortcuts unavailable"), 1);
     EXPECT_FALSE(log.contains("Failed to register"));

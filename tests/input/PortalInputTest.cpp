@@ -284,14 +284,15 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     monitor.onHoldEnd = [&] { ++ends; };
     ASSERT_TRUE(monitor.start());
 
-    // One binding of all five, named as the settings window names them.
+    // One binding of all six, named as the settings window names them.
     const auto [session, shortcuts] = nextBinding(desktop);
     ASSERT_FALSE(session.isEmpty()) << desktop.log().toStdString();
     EXPECT_EQ(shortcuts, (QStringList{"hold-key\tHold Key\tControl_R",
                                       "toggle-recording\tToggle Recording\tCTRL+ALT+s",
                                       "toggle-auto-copy\tToggle Auto Copy\tCTRL+ALT+c",
                                       "toggle-auto-paste\tToggle Auto Paste\tCTRL+ALT+v",
-                                      "toggle-overlay\tToggle Overlay\tCTRL+ALT+o"}));
+                                      "toggle-overlay\tToggle Overlay\tCTRL+ALT+o",
+                                      "toggle-focus-captions\tFocus captions\tCTRL+ALT+f"}));
 
     // Another client's session gets its own signals; this one ignores them.
     QString error;

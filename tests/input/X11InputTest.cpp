@@ -207,7 +207,7 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     HotkeyManager manager(p.preferences, std::make_unique<X11KeyGrabber>(connect(), QString()));
     int toggles = 0;
     int overlays = 0;
-    manager.setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }});
+    manager.setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }, {}});
     manager.start();
 
     // Ctrl+Alt+S typed while the other window has the focus, also with CapsLock on.

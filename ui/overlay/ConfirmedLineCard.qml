@@ -3,8 +3,10 @@ import QtQuick.Layouts
 import Orvinta.Ui
 
 // One confirmed line: accent bar, text (with search marks), translation and
-// time, with copy and delete buttons that show while hovered. Double click
-// copies; dragging sideways drags the text out.
+// time, with copy and delete buttons that show while hovered or selected.
+// Double click copies; dragging sideways drags the text out. The selected
+// line is the list's current item, which holds the keyboard focus while the
+// list has it.
 Rectangle {
     id: card
 
@@ -35,7 +37,10 @@ Rectangle {
     readonly property real deleteAlpha: 0.7
     readonly property int buttonSpacing: 4
 
+    readonly property int focusWidth: 2
+
     readonly property bool hovered: hover.hovered
+    readonly property bool selected: viewModel.selectedLineId === lineId
     readonly property bool showCopied: viewModel.copiedLineId === lineId
     readonly property bool hasTranslation: showTranslation && translation !== ""
 
@@ -44,8 +49,14 @@ Rectangle {
     radius: 8
     // The captions' backdrop: legible whatever the window opacity.
     color: colors.backdrop
+    border.width: activeFocus ? focusWidth : 0
+    border.color: colors.accent
+    objectName: "lineCard"
     Accessible.role: Accessible.ListItem
     Accessible.name: text
+    Accessible.selectable: true
+    Accessible.selected: selected
+    Accessible.focusable: true
 
     HoverHandler {
         id: hover
@@ -124,10 +135,11 @@ Rectangle {
             }
         }
 
+        // The keyboard copies and deletes with Ctrl+C and Delete; Tab stays on the lines.
         Row {
             Layout.alignment: Qt.AlignTop
             spacing: card.buttonSpacing
-            opacity: card.hovered ? 1 : 0
+            opacity: card.hovered || card.selected ? 1 : 0
 
             Behavior on opacity {
                 enabled: card.animating
@@ -135,6 +147,8 @@ Rectangle {
             }
 
             OverlayIconButton {
+                objectName: "copyLineButton"
+                focusPolicy: Qt.NoFocus
                 iconName: card.showCopied ? "emblem-ok-symbolic" : "edit-copy-symbolic"
                 iconColor: card.showCopied ? card.colors.green : card.colors.secondary
                 iconSize: card.copyIconSize
@@ -142,6 +156,8 @@ Rectangle {
                 onClicked: card.viewModel.copyLine(card.lineId, card.text)
             }
             OverlayIconButton {
+                objectName: "deleteLineButton"
+                focusPolicy: Qt.NoFocus
                 iconName: "user-trash-symbolic"
                 iconColor: Qt.rgba(card.colors.secondary.r, card.colors.secondary.g,
                                    card.colors.secondary.b, card.colors.secondary.a * card.deleteAlpha)

@@ -7,6 +7,7 @@ Column {
     id: empty
 
     required property OverlayColors colors
+    required property string title
     required property string shortcut
     readonly property bool hasShortcut: shortcut !== ""
 
@@ -20,7 +21,7 @@ Column {
     topPadding: verticalPadding
     bottomPadding: verticalPadding
     Accessible.role: Accessible.StaticText
-    Accessible.name: "Ready to transcribe"
+    Accessible.name: title
 
     OverlayIcon {
         anchors.horizontalCenter: parent.horizontalCenter
@@ -30,7 +31,7 @@ Column {
     }
     Text {
         anchors.horizontalCenter: parent.horizontalCenter
-        text: "Ready to transcribe"
+        text: empty.title
         font.pointSize: empty.titleFontSize
         font.weight: Font.Medium
         color: empty.colors.tertiary

@@ -13,9 +13,11 @@ AbstractButton {
     readonly property int iconSize: 10
     readonly property int slide: 8
     readonly property int duration: 200
+    readonly property int minimumTarget: 24
 
     implicitWidth: label.implicitWidth + 16
-    implicitHeight: label.implicitHeight + 8
+    implicitHeight: Math.max(minimumTarget, label.implicitHeight + 8)
+    // The keyboard's End reaches the newest line.
     focusPolicy: Qt.NoFocus
     visible: opacity > 0
     opacity: shown ? 1 : 0

@@ -42,6 +42,7 @@ ColumnLayout {
                        : Qt.rgba(footer.colors.green.r, footer.colors.green.g, footer.colors.green.b, footer.startAlpha)
             iconSize: footer.recordIconSize
             enabled: footer.viewModel.canToggleListening
+            focusColor: footer.colors.accent
             Accessible.name: footer.viewModel.state.listening.isListening ? "Stop recording" : "Start recording"
             onClicked: footer.viewModel.toggleListening()
         }

@@ -20,6 +20,7 @@ const QString autoHideEnabled = QStringLiteral("overlay.autoHideEnabled");
 const QString autoHideDelay = QStringLiteral("overlay.autoHideDelay");
 const QString fontSize = QStringLiteral("overlay.fontSize");
 const QString pinned = QStringLiteral("overlay.pinned");
+const QString readAloud = QStringLiteral("overlay.readNewCaptionsAloud");
 const QString fontFamily = QStringLiteral("overlay.fontFamily");
 const QString preset = QStringLiteral("overlay.captionPreset");
 const QString textColor = QStringLiteral("overlay.textColor");
@@ -89,6 +90,7 @@ OverlaySettings::OverlaySettings(std::shared_ptr<PreferencesStore> store, QObjec
     m_autoHideDelay = usable(m_store->doubleValue(Key::autoHideDelay), defaultAutoHideDelay, false);
     m_fontSize = drawableFontSize(m_store->doubleValue(Key::fontSize));
     m_pinned = m_store->boolValue(Key::pinned);
+    m_readAloud = m_store->boolValue(Key::readAloud);
     m_fontFamily = m_store->stringValue(Key::fontFamily).value_or(QString());
     m_preset = storedEnum(*m_store, Key::preset, Preset::Default);
     m_textColor = storedColor(*m_store, Key::textColor);
@@ -136,6 +138,10 @@ void OverlaySettings::assignBool(bool &field, bool value, const QString &key,
 void OverlaySettings::setOpacity(double opacity) {
     assignDouble(m_opacity, opacity, defaultOpacity, true, Key::opacity,
                  &OverlaySettings::opacityChanged);
+}
+
+void OverlaySettings::setReadAloud(bool enabled) {
+    assignBool(m_readAloud, enabled, Key::readAloud, &OverlaySettings::readAloudChanged);
 }
 
 void OverlaySettings::setAutoHideEnabled(bool enabled) {

@@ -32,6 +32,8 @@ Item {
     readonly property real fontSize: viewModel.settings.fontSize
     readonly property bool compact: viewModel.settings.compact
 
+    Keys.onEscapePressed: view.controller.releaseKeyboard(true)
+
     Rectangle {
         id: background
         anchors.fill: parent
@@ -106,8 +108,18 @@ Item {
                 spacing: view.listSpacing
                 boundsBehavior: Flickable.StopAtBounds
                 model: view.viewModel.lines
-                reuseItems: true
+                // A new line is a new row for screen readers, not a renamed old one.
+                reuseItems: false
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                currentIndex: view.viewModel.selectedRow
+                Accessible.role: Accessible.List
                 Accessible.name: "Transcript"
+                Keys.onPressed: (event) => {
+                    event.accepted = view.viewModel.handleListKey(event.key, event.modifiers)
+                }
+                onActiveFocusChanged: if (activeFocus) view.viewModel.listFocused()
+                onCurrentItemChanged: if (currentItem) currentItem.focus = true
 
                 header: Item {
                     width: list.width
@@ -141,7 +153,7 @@ Item {
                     searching: view.viewModel.searchQuery !== ""
                     showTranslation: view.viewModel.shouldShowTranslation
                     animating: view.animating
-                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation)
+                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation, null)
                 }
 
                 footer: Item {
@@ -183,6 +195,23 @@ Item {
             Connections {
                 target: view.viewModel
                 function onScrollToBottomRequested() { Qt.callLater(list.positionViewAtEnd) }
+                function onSelectionChanged() {
+                    if (view.viewModel.selectedRow >= 0)
+                        list.positionViewAtIndex(view.viewModel.selectedRow, ListView.Contain)
+                }
+                function onLineMenuRequested(lineId, text, translation) {
+                    lineMenu.openFor(lineId, text, translation, list.currentItem)
+                }
+            }
+            Connections {
+                target: view.controller
+                // Compact captions list no lines: the keyboard goes to the window's controls.
+                function onListFocusRequested() {
+                    if (list.visible)
+                        list.forceActiveFocus(Qt.ShortcutFocusReason)
+                    else
+                        view.forceActiveFocus(Qt.ShortcutFocusReason)
+                }
             }
 
             NewLinesPill {
@@ -192,6 +221,22 @@ Item {
                 shown: view.viewModel.hasNewLines
                 animated: view.animating
                 onClicked: view.viewModel.jumpToNewLines()
+            }
+
+            UndoNotice {
+                objectName: "undoNotice"
+                anchors.left: parent.left
+                anchors.leftMargin: view.listHorizontalPadding
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: view.pillBottomPadding
+                text: view.viewModel.undoText
+                focusColor: view.colors.accent
+                // The line is back, and the keyboard on it.
+                onClicked: {
+                    view.viewModel.undoDelete()
+                    if (activeFocus)
+                        list.forceActiveFocus(Qt.TabFocusReason)
+                }
             }
         }
 
@@ -219,6 +264,18 @@ Item {
         }
     }
 
+    CaptionAnnouncer {
+        id: announcer
+        objectName: "captionAnnouncer"
+        width: 1
+        height: 1
+        Accessible.name: text
+        Connections {
+            target: view.viewModel
+            function onLineAnnounced(text) { announcer.announce(text) }
+        }
+    }
+
     Component {
         id: interimComponent
         InterimTextBubble {
@@ -241,6 +298,7 @@ Item {
         id: emptyComponent
         EmptyStateView {
             colors: view.colors
+            title: view.viewModel.emptyTitle
             shortcut: view.viewModel.startStopShortcut
         }
     }
@@ -252,12 +310,18 @@ Item {
         property string lineText
         property string lineTranslation
 
-        function openFor(id, text, translation) {
+        // From the keyboard it opens below the selected line, else at the pointer.
+        function openFor(id, text, translation, card) {
             lineId = id
             lineText = text
             lineTranslation = translation
-            popup()
+            if (card)
+                popup(card, 0, card.height)
+            else
+                popup()
         }
+        // Closed from the keyboard, the line has it again.
+        onClosed: if (view.controller.keyboardActive) list.forceActiveFocus(Qt.PopupFocusReason)
 
         MenuItem {
             objectName: "menuCopy"

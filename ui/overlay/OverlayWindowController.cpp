@@ -6,6 +6,7 @@
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowPlatform.h>
+#include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/UiTheme.h>
 
 #include <OrvintaApp/AppState.h>
@@ -46,10 +47,14 @@ OverlayWindowController::OverlayWindowController(AppState &state, OverlaySetting
     , m_translationBackend(std::move(services.translation))
     , m_platform(services.platform ? std::move(services.platform)
                                    : std::make_unique<OverlayWindowPlatform>())
-    , m_motion(services.motion) {
+    , m_motion(services.motion)
+    , m_firstRun(services.firstRun) {
     if (m_motion)
-        connect(m_motion, &DesktopMotion::reducedMotionChanged, this,
-                &OverlayWindowController::reducedMotionChanged);
+        connect(m_motion, &DesktopMotion::reducedMotionChanged, this, [this] {
+            if (m_viewModel)
+                m_viewModel->setReducedMotion(reducedMotion());
+            Q_EMIT reducedMotionChanged();
+        });
     m_frameSaveTimer.setSingleShot(true);
     m_frameSaveTimer.setInterval(frameSaveDelayMs);
     connect(&m_frameSaveTimer, &QTimer::timeout, this, &OverlayWindowController::saveFrame);
@@ -65,6 +70,8 @@ OverlayWindowController::OverlayWindowController(AppState &state, OverlaySetting
     connect(&state, &AppState::overlaySetupRequested, this, [this] { m_setUp = true; });
     connect(&settings, &OverlaySettings::pinnedChanged, this,
             &OverlayWindowController::applyPinned);
+    connect(&state, &AppState::captionsFocusRequested, this,
+            &OverlayWindowController::focusCaptions);
     connect(&settings, &OverlaySettings::placementChanged, this,
             &OverlayWindowController::applyPlacement);
 }
@@ -152,8 +159,8 @@ void OverlayWindowController::show() {
 void OverlayWindowController::hide() {
     if (!m_window)
         return;
-    if (m_searchInputActive)
-        endSearchInput(true);
+    if (m_keyboardActive)
+        releaseKeyboard(true);
     if (m_frameSaveTimer.isActive()) {
         m_frameSaveTimer.stop();
         saveFrame();
@@ -184,9 +191,14 @@ void OverlayWindowController::createWindow() {
 
     m_viewModel = std::make_unique<OverlayViewModel>(m_state, m_settings, m_translationBackend);
     m_viewModel->setShortcutTexts(m_startStopShortcut, m_toggleOverlayShortcut);
+    m_viewModel->setReducedMotion(reducedMotion());
+    m_viewModel->setWelcome(m_firstRun);
     connect(m_viewModel.get(), &OverlayViewModel::isAutoHiddenChanged, this,
             [this] { updateBackgroundHidden(m_viewModel->isAutoHidden()); });
+    connect(m_viewModel.get(), &OverlayViewModel::keyboardReleaseRequested, this,
+            [this] { releaseKeyboard(true); });
 
+    addUiImportPath(m_engine);
     QQmlComponent component(&m_engine, windowSource);
     if (!component.isReady()) {
         qCCritical(lcOverlay, "The overlay window could not be built: %s",
@@ -239,8 +251,8 @@ void OverlayWindowController::createWindow() {
     connect(window, &QWindow::widthChanged, this, &OverlayWindowController::updateBlurRegion);
     connect(window, &QWindow::heightChanged, this, &OverlayWindowController::updateBlurRegion);
     connect(window, &QWindow::activeChanged, this, [this] {
-        if (m_window && !m_window->isActive() && m_searchInputActive)
-            endSearchInput(false);
+        if (m_window && !m_window->isActive() && m_keyboardActive)
+            releaseKeyboard(false);
     });
     m_frameReady = true;
     Q_EMIT windowCreated();
@@ -291,23 +303,37 @@ void OverlayWindowController::saveFrame() {
 }
 
 void OverlayWindowController::beginSearchInput() {
-    if (!m_window || m_searchInputActive)
-        return;
-    m_platform->rememberFocus();
-    m_searchInputActive = true;
-    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
-    m_window->requestActivate();
-    Q_EMIT searchInputActiveChanged();
+    if (m_window && !m_keyboardActive)
+        takeKeyboard();
 }
 
-void OverlayWindowController::endSearchInput(bool giveFocusBack) {
-    if (!m_window || !m_searchInputActive)
+void OverlayWindowController::focusCaptions() {
+    if (!m_window || !m_window->isVisible())
         return;
-    m_searchInputActive = false;
+    if (!m_keyboardActive)
+        takeKeyboard();
+    m_viewModel->selectNewest();
+    Q_EMIT listFocusRequested();
+}
+
+void OverlayWindowController::takeKeyboard() {
+    m_platform->rememberFocus();
+    m_keyboardActive = true;
+    m_viewModel->setKeyboardActive(true);
+    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    m_window->requestActivate();
+    Q_EMIT keyboardActiveChanged();
+}
+
+void OverlayWindowController::releaseKeyboard(bool giveFocusBack) {
+    if (!m_window || !m_keyboardActive)
+        return;
+    m_keyboardActive = false;
+    m_viewModel->setKeyboardActive(false);
     m_window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
     if (giveFocusBack)
         m_platform->restoreFocus();
-    Q_EMIT searchInputActiveChanged();
+    Q_EMIT keyboardActiveChanged();
 }
 
 } // namespace Orvinta

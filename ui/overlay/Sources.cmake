@@ -10,6 +10,7 @@ list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/OverlayWindowPlatform.h
   include/OrvintaUi/OverlayWindowItems.h overlay/OverlayWindowItems.cpp
   include/OrvintaUi/OverlayWindowController.h overlay/OverlayWindowController.cpp
+  include/OrvintaUi/CaptionAnnouncer.h overlay/CaptionAnnouncer.cpp
   overlay/OverlayIconProvider.h overlay/OverlayIconProvider.cpp
 )
 list(APPEND ORVINTA_UI_QML
@@ -28,4 +29,5 @@ list(APPEND ORVINTA_UI_QML
   overlay/EmptyStateView.qml
   overlay/OverlayFooter.qml
   overlay/NewLinesPill.qml
+  overlay/UndoNotice.qml
 )

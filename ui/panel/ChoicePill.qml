@@ -4,8 +4,9 @@ import QtQuick.Controls.impl
 import Orvinta.Ui
 
 // One choice of a small set, drawn as a capsule; the chosen one is tinted,
-// outlined and checked.
-AbstractButton {
+// outlined and checked. A radio button, so that screen readers hear a choice
+// and which one is taken.
+RadioButton {
     id: pill
 
     readonly property real labelSize: UiTheme.smallTextSize
@@ -13,17 +14,26 @@ AbstractButton {
     readonly property int pillHorizontalPadding: 10
     readonly property int pillVerticalPadding: 3
     readonly property real selectedFill: 0.15
+    readonly property int minimumTarget: 24
 
     property bool selected: false
     property color accent: UiTheme.accent
+    /// The user picks this choice; the owner decides and `selected` follows.
+    signal chosen()
 
-    Accessible.role: Accessible.RadioButton
+    checked: selected
+    autoExclusive: false
+    onClicked: {
+        checked = Qt.binding(() => pill.selected)
+        pill.chosen()
+    }
     Accessible.name: text
-    Accessible.checked: selected
     leftPadding: pillHorizontalPadding
     rightPadding: pillHorizontalPadding
     topPadding: pillVerticalPadding
     bottomPadding: pillVerticalPadding
+    implicitHeight: Math.max(minimumTarget, implicitContentHeight + topPadding + bottomPadding)
+    indicator: null
 
     background: Rectangle {
         radius: height / 2
@@ -49,5 +59,10 @@ AbstractButton {
             color: pill.selected ? palette.windowText : UiTheme.secondaryText
             anchors.verticalCenter: parent.verticalCenter
         }
+    }
+
+    FocusRing {
+        shown: pill.visualFocus
+        cornerRadius: pill.height / 2
     }
 }

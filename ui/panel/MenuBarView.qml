@@ -7,7 +7,8 @@ import Orvinta.Ui
 import Orvinta.Updates
 
 // The tray panel: languages, audio source, start/stop, clipboard,
-// dictation, settings and quit. Every decision is the view model's.
+// dictation, settings and quit. Every decision is the view model's. Tab
+// walks every control; Escape closes the panel.
 Pane {
     id: view
 
@@ -30,6 +31,8 @@ Pane {
     readonly property int swapSymbolSize: 10
     readonly property real hintSize: UiTheme.smallTextSize
     readonly property int hintSymbolSize: 10
+    /// The smallest a control is, to hit and to see its focus.
+    readonly property int minimumTarget: 24
     // Every text colour at least 4.5:1 on the panel (UiTheme derives them).
     readonly property color green: UiTheme.success
     readonly property color orange: UiTheme.warning
@@ -51,6 +54,8 @@ Pane {
 
     width: panelWidth
     padding: edgePadding
+    focus: true
+    Keys.onEscapePressed: Window.window.close()
 
     contentItem: ColumnLayout {
         spacing: view.sectionSpacing
@@ -76,12 +81,15 @@ Pane {
                 spacing: 6
                 Label {
                     visible: text.length > 0
-                    text: view.vm.statusText
+                    text: view.vm.status.text
                     font.pointSize: view.statusSize
                     font.weight: Font.Medium
                     font.family: view.listening ? "monospace" : font.family
                     color: view.listening ? view.green : view.orange
-                    Accessible.name: view.listening ? "Recording time " + text : text
+                    // It ticks every second: the dot beside it says the time by the minute.
+                    // A name of its own keeps the text from renaming it each second.
+                    Accessible.name: "Recording time"
+                    Accessible.ignored: true
                 }
                 Item {
                     Layout.preferredWidth: view.dotSize
@@ -111,7 +119,7 @@ Pane {
                         radius: width / 2
                         color: parent.tint
                         Accessible.role: Accessible.Indicator
-                        Accessible.name: view.dictating ? "Dictating" : view.listening ? "Listening" : "Idle"
+                        Accessible.name: view.vm.status.spokenText
                     }
                 }
             }
@@ -128,6 +136,7 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 4
                 ComboBox {
+                    objectName: "sourceLanguageBox"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     model: view.vm.languages.sourceLanguages
@@ -138,6 +147,7 @@ Pane {
                     Accessible.name: "Recognition language"
                 }
                 ToolButton {
+                    objectName: "swapLanguagesButton"
                     icon.source: "icons/swap.svg"
                     icon.color: palette.buttonText
                     icon.width: view.swapSymbolSize
@@ -149,6 +159,7 @@ Pane {
                     Accessible.name: "Swap source and target languages"
                 }
                 ComboBox {
+                    objectName: "targetLanguageBox"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     model: view.vm.languages.targetLanguages
@@ -182,21 +193,45 @@ Pane {
                     model: [{ raw: "systemAudio", label: "System Audio" },
                             { raw: "microphone", label: "Microphone" },
                             { raw: "application", label: "Application" }]
-                    Button {
+                    // Radio buttons drawn as segments: a screen reader hears a choice of
+                    // three and which one is taken.
+                    RadioButton {
+                        id: sourceChoice
                         required property var modelData
+                        readonly property bool selected: view.preferences.selectedSource === modelData.raw
+                        objectName: modelData.raw + "Button"
                         Layout.fillWidth: true
                         text: modelData.label
-                        checkable: true
-                        checked: view.preferences.selectedSource === modelData.raw
+                        checked: selected
+                        // The click checked it ahead of the choice: the binding comes back.
+                        onClicked: {
+                            checked = Qt.binding(() => selected)
+                            view.vm.selectSource(modelData.raw)
+                        }
+                        font.pointSize: view.bodySize
+                        padding: 4
+                        indicator: null
                         // The chosen source is marked, not only shaded.
                         icon.name: checked ? "object-select-symbolic" : ""
-                        icon.color: palette.buttonText
+                        icon.color: UiTheme.onFill
                         icon.width: 10
                         icon.height: 10
-                        onClicked: view.vm.selectSource(modelData.raw)
-                        font.pointSize: view.bodySize
-                        leftPadding: 4
-                        rightPadding: 4
+                        spacing: 3
+                        contentItem: IconLabel {
+                            spacing: sourceChoice.spacing
+                            icon: sourceChoice.icon
+                            text: sourceChoice.text
+                            font: sourceChoice.font
+                            color: sourceChoice.checked ? UiTheme.onFill : sourceChoice.palette.buttonText
+                        }
+                        background: Rectangle {
+                            implicitHeight: view.minimumTarget
+                            radius: 3
+                            color: sourceChoice.checked ? UiTheme.accentFill : sourceChoice.palette.button
+                            border.width: 1
+                            border.color: sourceChoice.palette.mid
+                        }
+                        FocusRing { shown: sourceChoice.visualFocus; cornerRadius: 3 }
                         Accessible.name: modelData.label
                     }
                 }
@@ -319,6 +354,8 @@ Pane {
                 icon.name: view.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
                 enabled: view.vm.startStopEnabled
                 highlighted: true
+                // The style's focus frame is the highlight, which is the button's own colour here.
+                FocusRing { shown: startStop.visualFocus; cornerRadius: 4 }
                 palette.button: view.listening ? UiTheme.dangerFill : UiTheme.accentFill
                 palette.highlight: view.listening ? UiTheme.dangerFill : UiTheme.accentFill
                 palette.buttonText: UiTheme.onFill
@@ -350,6 +387,7 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 4
                 Button {
+                    objectName: "overlayButton"
                     Layout.fillWidth: true
                     text: view.preferences.showOverlay ? "Hide Overlay" : "Show Overlay"
                     icon.name: view.preferences.showOverlay ? "view-conceal-symbolic" : "view-reveal-symbolic"
@@ -361,6 +399,7 @@ Pane {
                     Accessible.name: text
                 }
                 Button {
+                    objectName: "copyAllButton"
                     Layout.fillWidth: true
                     text: view.vm.showCopyConfirm ? "Copied!" : "Copy All"
                     icon.name: view.vm.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
@@ -373,6 +412,7 @@ Pane {
                 }
                 Button {
                     id: exportButton
+                    objectName: "exportButton"
                     icon.name: "document-send-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
@@ -400,6 +440,7 @@ Pane {
                     }
                 }
                 Button {
+                    objectName: "clearButton"
                     visible: !view.vm.showClearConfirm
                     icon.name: "user-trash-symbolic"
                     icon.color: palette.buttonText
@@ -448,20 +489,22 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 6
                 TogglePill {
+                    objectName: "autoCopyPill"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Copy"
                     symbol: "edit-copy-symbolic"
                     on: view.preferences.autoCopyToClipboard
-                    onToggled: value => view.preferences.setAutoCopyToClipboard(value)
+                    onSwitched: value => view.preferences.setAutoCopyToClipboard(value)
                 }
                 TogglePill {
+                    objectName: "autoPastePill"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Paste"
                     symbol: "edit-paste-symbolic"
                     on: view.preferences.autoPasteAtCursor
-                    onToggled: value => view.preferences.setAutoPasteAtCursor(value)
+                    onSwitched: value => view.preferences.setAutoPasteAtCursor(value)
                 }
             }
             RowLayout {
@@ -469,14 +512,16 @@ Pane {
                 Layout.fillWidth: true
                 Item { Layout.fillWidth: true }
                 ChoicePill {
+                    objectName: "pasteOriginalChoice"
                     text: "Original"
                     selected: view.preferences.autoPasteSourceRaw === "original"
-                    onClicked: view.preferences.setAutoPasteSourceRaw("original")
+                    onChosen: view.preferences.setAutoPasteSourceRaw("original")
                 }
                 ChoicePill {
+                    objectName: "pasteTranslationChoice"
                     text: "Translation"
                     selected: view.preferences.autoPasteSourceRaw === "translation"
-                    onClicked: view.preferences.setAutoPasteSourceRaw("translation")
+                    onChosen: view.preferences.setAutoPasteSourceRaw("translation")
                 }
             }
         }
@@ -489,11 +534,12 @@ Pane {
             spacing: 6
             Label { text: "Dictation"; font.pointSize: view.subheadlineSize; color: view.secondary }
             TogglePill {
+                objectName: "holdToDictatePill"
                 Layout.fillWidth: true
                 text: view.vm.holdKeyName + " Hold-to-Dictate"
                 symbol: "audio-input-microphone-symbolic"
                 on: view.preferences.dictationModeEnabled
-                onToggled: value => view.preferences.setDictationModeEnabled(value)
+                onSwitched: value => view.preferences.setDictationModeEnabled(value)
             }
             Label {
                 visible: view.preferences.dictationModeEnabled
@@ -540,6 +586,7 @@ Pane {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                objectName: "quitButton"
                 flat: true
                 text: "Quit"
                 icon.name: "system-shutdown-symbolic"
@@ -601,6 +648,10 @@ Pane {
                 Accessible.role: Accessible.Link
                 Accessible.name: text
                 Accessible.onPressAction: view.vm.capabilitiesRequested()
+                activeFocusOnTab: true
+                Keys.onReturnPressed: view.vm.capabilitiesRequested()
+                Keys.onSpacePressed: view.vm.capabilitiesRequested()
+                FocusRing { shown: parent.activeFocus; cornerRadius: 2 }
                 MouseArea {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor

@@ -18,8 +18,14 @@ void useSymbolIconTheme() {
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 }
 
+void addUiImportPath(QQmlEngine &engine) {
+    if (!engine.importPathList().contains(QStringLiteral("qrc:/")))
+        engine.addImportPath(QStringLiteral("qrc:/"));
+}
+
 std::unique_ptr<QQuickWindow> createUiWindow(QQmlEngine &engine, const QString &file,
                                              const QVariantMap &properties, QString *error) {
+    addUiImportPath(engine);
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Orvinta/Ui/") + file));
     // Creating from a component that did not load crashes Qt 6.4.
     if (!component.isReady()) {

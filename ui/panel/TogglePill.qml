@@ -4,7 +4,8 @@ import QtQuick.Controls.impl
 import Orvinta.Ui
 
 // A switch drawn as a pill. On, it is tinted, outlined more firmly and
-// carries a check mark, so the state shows without its colour.
+// carries a check mark, so the state shows without its colour. Checkable,
+// so that screen readers hear a check box and its state, on or off.
 AbstractButton {
     id: pill
 
@@ -16,21 +17,28 @@ AbstractButton {
     readonly property real onFill: 0.15
     readonly property real offFill: 0.05
     readonly property real offOutline: 0.3
-    readonly property real onOutlineWidth: 1.5
+    readonly property real checkedOutlineWidth: 1.5
     readonly property real offOutlineWidth: 0.5
+    readonly property int minimumTarget: 24
 
     property string symbol
     property bool on: false
     property color accent: UiTheme.accent
     property color primary: palette.windowText
-    signal toggled(bool value)
+    /// The user asks for `value`; the owner decides and `on` follows.
+    signal switched(bool value)
 
-    Accessible.role: Accessible.CheckBox
+    checkable: true
+    checked: on
+    // The click flipped `checked` ahead of the owner: the binding comes back.
+    onToggled: {
+        const value = checked
+        checked = Qt.binding(() => pill.on)
+        pill.switched(value)
+    }
     Accessible.name: text
-    Accessible.checked: on
-    checkable: false
-    implicitHeight: content.implicitHeight + 2 * pillVerticalPadding
-    onClicked: toggled(!on)
+    Accessible.checkable: true
+    implicitHeight: Math.max(minimumTarget, content.implicitHeight + 2 * pillVerticalPadding)
 
     // The words in the text colour, which reads on the tint too; the accent
     // marks the outline and the check.
@@ -40,7 +48,7 @@ AbstractButton {
         radius: pill.radius
         color: pill.on ? Qt.rgba(pill.accent.r, pill.accent.g, pill.accent.b, pill.onFill)
                        : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offFill)
-        border.width: pill.on ? pill.onOutlineWidth : pill.offOutlineWidth
+        border.width: pill.on ? pill.checkedOutlineWidth : pill.offOutlineWidth
         border.color: pill.on ? pill.accent
                               : Qt.rgba(pill.primary.r, pill.primary.g, pill.primary.b, pill.offOutline)
         Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.InOutQuad } }
@@ -65,5 +73,10 @@ AbstractButton {
                 anchors.verticalCenter: parent.verticalCenter
             }
         }
+    }
+
+    FocusRing {
+        shown: pill.visualFocus
+        cornerRadius: pill.radius
     }
 }

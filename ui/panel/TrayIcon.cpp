@@ -212,12 +212,19 @@ void TrayController::followPanel() {
 
 void TrayController::updateIcon() {
     const bool animated = m_state.listening()->isListening() || m_state.dictation()->isShown();
-    const int frame =
-        animated ? WaveformArt::frameIndex(m_state.listening()->menuBarIconFrame()) : -1;
+    const int moving = m_reducedMotion ? 0 : m_state.listening()->menuBarIconFrame();
+    const int frame = animated ? WaveformArt::frameIndex(moving) : -1;
     if (frame == m_shownFrame)
         return;
     m_shownFrame = frame;
     m_tray->setIcon(QIcon(new WaveformIconEngine(frame, m_color)));
+}
+
+void TrayController::setReducedMotion(bool reduced) {
+    if (reduced == m_reducedMotion)
+        return;
+    m_reducedMotion = reduced;
+    updateIcon();
 }
 
 void TrayController::show() {

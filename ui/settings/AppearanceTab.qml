@@ -138,6 +138,7 @@ SettingsForm {
             checked: tab.overlay ? tab.overlay.pinned : false
             onToggled: tab.overlay.pinned = checked
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Caption { text: "When enabled, the overlay floats above all other windows." }
     }
@@ -149,6 +150,7 @@ SettingsForm {
             checked: tab.overlay ? tab.overlay.autoHideEnabled : false
             onToggled: tab.overlay.autoHideEnabled = checked
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         SliderRow {
             objectName: "delayRow"

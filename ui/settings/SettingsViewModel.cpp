@@ -145,6 +145,12 @@ void SettingsViewModel::setCurrentTab(const QString &id) {
     Q_EMIT currentTabChanged();
 }
 
+void SettingsViewModel::moveTab(int step) {
+    const QVariantList all = tabs();
+    const auto row = std::clamp<qsizetype>(currentTabIndex() + step, 0, all.size() - 1);
+    setCurrentTab(all.at(row).toMap().value(QStringLiteral("id")).toString());
+}
+
 Preferences *SettingsViewModel::preferences() const {
     return m_state.preferences();
 }

@@ -68,10 +68,14 @@ struct HotkeyActions {
     std::function<void()> toggleAutoCopy;
     std::function<void()> toggleAutoPaste;
     std::function<void()> toggleOverlay;
+    std::function<void()> focusCaptions;
+
+    /// The one `action` runs.
+    const std::function<void()> &forAction(HotkeyAction action) const;
 };
 
 /// The global shortcut service. Combinations are the user's, kept by the
-/// service in the preferences; changing one re-registers all four.
+/// service in the preferences; changing one re-registers all five.
 class HotkeyService {
 public:
     /// Called on the main thread for each shortcut that could not be
@@ -82,7 +86,7 @@ public:
     /// Read when a press is handled, so actions set after start() are the ones that run.
     virtual void setActions(HotkeyActions actions) = 0;
     virtual void setFailureHandler(FailureHandler handler) = 0;
-    /// Registers the four shortcuts; a second call does nothing.
+    /// Registers the five shortcuts; a second call does nothing.
     virtual void start() = 0;
     virtual KeyCombo combo(HotkeyAction action) const = 0;
     /// Whether the shortcut is registered with the desktop now.

@@ -60,6 +60,9 @@ public:
     HotkeyActions shortcutActions();
 
     Q_INVOKABLE void toggleOverlay();
+    /// The "Focus captions" shortcut: the overlay, shown if it was not, takes
+    /// the keyboard with its newest line selected.
+    Q_INVOKABLE void focusCaptions();
     /// The panel asks for the overlay once it is first shown.
     Q_INVOKABLE void setupOverlay();
     Q_INVOKABLE void showSettings();
@@ -72,6 +75,8 @@ Q_SIGNALS:
     void overlaySetupRequested();
     /// The overlay should be shown (in front, without focus) or ordered out.
     void overlayVisibilityRequested(bool visible);
+    /// The overlay should take the keyboard focus (after any show it needed).
+    void captionsFocusRequested();
     void settingsRequested();
     /// A shortcut could not be registered; the settings window shows it.
     void hotkeyRegistrationFailed(Orvinta::HotkeyAction action, const QString &reason);

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <limits>
@@ -245,7 +246,7 @@ TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted.at(0).mid(1), QVariantList({5, 5})); // first and last row
     o.model.setSearchQuery("Line");
-    inserted.clear();
+    inserted.clear(), reset.clear(), layout.clear();
     o.state->addConfirmedLine("Line 7");
     o.state->addConfirmedLine("Nothing to find");
     ASSERT_EQ(inserted.count(), 1);
@@ -290,6 +291,20 @@ TEST(OverlayTypewriter, fiveCharactersPerStepRevisionsAtOnceAndAConfirmedLineEmp
     spin(250ms);
     EXPECT_EQ(o.model.displayedInterim(), "");
     EXPECT_FALSE(o.model.hasPendingTimers());
+
+    // Under reduced motion whole words appear, never part of one.
+    o.model.setReducedMotion(true);
+    o.state->setInterimText("Words");
+    QStringList steps;
+    QObject::connect(&o.model, &OverlayViewModel::displayedInterimChanged, &o.model,
+                     [&] { steps << o.model.displayedInterim(); });
+    o.state->setInterimText("Words appear whole, extraordinarily long ones too");
+    ASSERT_TRUE(waitUntil([&] { return !o.model.typing(); }));
+    EXPECT_EQ(steps, QStringList({"Words appear ", "Words appear whole, ",
+                                  "Words appear whole, extraordinarily ",
+                                  "Words appear whole, extraordinarily long ",
+                                  "Words appear whole, extraordinarily long ones ",
+                                  "Words appear whole, extraordinarily long ones too"}));
 }
 
 TEST(OverlayAutoHide, fadesAfterTheDelayAndReturnsWithNewText) {
@@ -445,6 +460,94 @@ TEST(OverlayActions, copyDeleteAndTheCopiedBadge) {
     EXPECT_EQ(o.model.lineCount(), 1);
 }
 
+TEST(OverlayKeyboard, linesAreSelectedCopiedDeletedWithUndoAndTheKeysLeadToMenuSearchAndOut) {
+    Overlay o;
+    o.addLines(4);
+    o.state->transcript()->setTranslation("Zwei", o.state->transcript()->confirmedLines()[1].id);
+    o.settings.setAutoHideDelay(0.05);
+    o.settings.setAutoHideEnabled(true);
+    o.model.setKeyboardActive(true);
+    const auto key = [&](Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        return o.model.handleListKey(pressed, int(modifiers));
+    };
+    const auto selectedText = [&] {
+        return o.model.selectedRow() < 0 ? QString() : o.listedTexts().at(o.model.selectedRow());
+    };
+
+    // The list takes the keyboard on its newest line; arrows stay within the lines.
+    o.model.listFocused();
+    EXPECT_EQ(selectedText(), "Line 4");
+    EXPECT_TRUE(key(Qt::Key_Down));
+    EXPECT_EQ(selectedText(), "Line 4");
+    key(Qt::Key_Up), key(Qt::Key_Up);
+    EXPECT_EQ(selectedText(), "Line 2");
+    key(Qt::Key_Home);
+    EXPECT_EQ(selectedText(), "Line 1");
+    key(Qt::Key_Down);
+    EXPECT_TRUE(key(Qt::Key_C, Qt::ControlModifier));
+    EXPECT_EQ(o.clipboard->text, "Line 2");
+    EXPECT_FALSE(key(Qt::Key_C)) << "a plain letter is not the list's";
+
+    // A new line does not move the selection.
+    o.state->addConfirmedLine("Line 5");
+    EXPECT_EQ(selectedText(), "Line 2");
+
+    // Delete: the next line is selected, and the deletion can be undone, translation and all.
+    EXPECT_TRUE(key(Qt::Key_Delete));
+    EXPECT_EQ(o.listedTexts(), QStringList({"Line 1", "Line 3", "Line 4", "Line 5"}));
+    EXPECT_EQ(selectedText(), "Line 3");
+    EXPECT_EQ(o.model.undoText(), QString::fromUtf8("Line deleted — Undo"));
+    EXPECT_TRUE(key(Qt::Key_Z, Qt::ControlModifier));
+    EXPECT_EQ(o.listedTexts(), QStringList({"Line 1", "Line 2", "Line 3", "Line 4", "Line 5"}));
+    EXPECT_EQ(selectedText(), "Line 2");
+    EXPECT_EQ(
+        o.state->transcript()->translations().value(o.state->transcript()->confirmedLines()[1].id),
+        "Zwei");
+    EXPECT_EQ(o.model.undoText(), "");
+    key(Qt::Key_End);
+    key(Qt::Key_Delete);
+    EXPECT_EQ(selectedText(), "Line 4");
+    o.model.undoDelete();
+    EXPECT_EQ(o.listedTexts().last(), "Line 5");
+
+    // The Menu key (or Shift+F10) asks for the line's menu, / and Ctrl+F for the search.
+    QSignalSpy menu(&o.model, &OverlayViewModel::lineMenuRequested);
+    QSignalSpy search(&o.model, &OverlayViewModel::searchRequested);
+    QSignalSpy release(&o.model, &OverlayViewModel::keyboardReleaseRequested);
+    key(Qt::Key_Menu);
+    key(Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_EQ(menu.count(), 2);
+    EXPECT_EQ(menu.at(0).at(1).toString(), "Line 5");
+    key(Qt::Key_Slash);
+    key(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(search.count(), 2);
+    EXPECT_TRUE(key(Qt::Key_Escape));
+    EXPECT_EQ(release.count(), 1);
+
+    // While the keyboard is in the overlay it stays; leaving clears the selection.
+    spin(150ms);
+    EXPECT_FALSE(o.model.isAutoHidden());
+    o.model.setKeyboardActive(false);
+    EXPECT_EQ(o.model.selectedRow(), -1);
+    ASSERT_TRUE(waitUntil([&] { return o.model.isAutoHidden(); }, 3s));
+}
+
+TEST(OverlayReadAloud, eachConfirmedLineIsAnnouncedOnlyWhileOnAndNotWhenPutBack) {
+    Overlay o;
+    QSignalSpy announced(&o.model, &OverlayViewModel::lineAnnounced);
+    o.addLines(1);
+    EXPECT_EQ(announced.count(), 0);
+    o.settings.setReadAloud(true);
+    EXPECT_TRUE(OverlaySettings(o.preferences).readAloud()) << "remembered";
+    o.state->addConfirmedLine("Read me.");
+    ASSERT_EQ(announced.count(), 1);
+    EXPECT_EQ(announced.at(0).at(0).toString(), "Read me.");
+    o.model.deleteLine(
+        o.state->transcript()->confirmedLines()[0].id.toString(QUuid::WithoutBraces));
+    o.model.undoDelete();
+    EXPECT_EQ(announced.count(), 1);
+}
+
 TEST(DesktopMotion, readsKdeAndGnomeSettings) {
     QTemporaryDir folder;
     const QString kde = folder.filePath("kdeglobals");
@@ -453,8 +556,37 @@ TEST(DesktopMotion, readsKdeAndGnomeSettings) {
         writeFile(kde, QByteArray("[KDE]\nAnimationDurationFactor=") + factor + "\n");
         EXPECT_EQ(DesktopMotion::kdeAsksForReducedMotion(kde), reduced) << factor;
     }
-    for (auto [answer, reduced] : {std::pair{"false\n", true}, {"true\n", false}, {"", false}})
+    for (auto [answer, reduced] : {std::pair{"false\n", true},
+                                   {"true\n", false},
+                                   {"", false},
+                                   {"enable-animations: false\n", true}})
         EXPECT_EQ(DesktopMotion::gnomeAnswerMeansReducedMotion(answer), reduced) << answer;
+
+    // Followed while running: KDE saves the file by replacing it.
+    const QByteArray forced = qgetenv("ORVINTA_REDUCED_MOTION");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    qunsetenv("ORVINTA_REDUCED_MOTION");
+    qputenv("XDG_CONFIG_HOME", folder.path().toUtf8());
+    qputenv("XDG_CURRENT_DESKTOP", "KDE");
+    const auto save = [&](const char *factor) {
+        QSaveFile file(kde);
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray("[KDE]\nAnimationDurationFactor=") + factor + "\n");
+        file.commit();
+    };
+    save("1");
+    {
+        DesktopMotion motion;
+        EXPECT_FALSE(motion.reducedMotion());
+        save("0");
+        EXPECT_TRUE(waitUntil([&] { return motion.reducedMotion(); }, 5s));
+        save("0.5");
+        EXPECT_TRUE(waitUntil([&] { return !motion.reducedMotion(); }, 5s));
+    }
+    qputenv("ORVINTA_REDUCED_MOTION", forced);
+    qputenv("XDG_CONFIG_HOME", config);
+    qputenv("XDG_CURRENT_DESKTOP", desktop);
 }
 
 TEST(Contrast, luminanceBlendingAndTheColoursDerivedFromThem) {

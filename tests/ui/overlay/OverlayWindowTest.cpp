@@ -3,9 +3,11 @@
 
 #include <OrvintaPlatform/X11OverlayWindowPlatform.h>
 #include <OrvintaUi/CaptionStyle.h>
+#include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
+#include <OrvintaUi/PanelWindows.h>
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -15,8 +17,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
-
 #include <stdexcept>
 
 using namespace Orvinta;
@@ -107,6 +109,9 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++presses; }
 };
 
+// The windows meet a screen reader's accessibility bus, as they would under Orca.
+[[maybe_unused]] const ::testing::Environment *const accessibilityBus =
+    ::testing::AddGlobalTestEnvironment(new AccessibilityBus);
 /// A desktop of one colour behind every window, under a compositor that
 /// lays translucent windows over it as a user's desktop does.
 class CompositedDesktop : public QRasterWindow {
@@ -312,7 +317,7 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksT
     EXPECT_EQ(desk.controller->viewModel()->resultCount(), 1);
     xdotool({"key", "Escape"});
     ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
-    EXPECT_FALSE(desk.controller->searchInputActive());
+    EXPECT_FALSE(desk.controller->keyboardActive());
     click(frame.topLeft() + QPoint(300, 150));
     spin(200ms);
     EXPECT_EQ(inputFocus(), otherId);
@@ -430,4 +435,162 @@ TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
         EXPECT_FALSE(xprop(window, blur).contains("CARDINAL")) << "a hidden overlay blurs nothing";
     }
     xTool("xprop", {"-root", "-remove", "_NET_SUPPORTED"});
+}
+
+TEST_F(OverlayWindow, theFocusShortcutBringsTheKeyboardToTheNewestLineAndEscapeGivesItBack) {
+    PressCounter below;
+    below.setGeometry(0, 0, 1440, 900);
+    below.show();
+    ASSERT_TRUE(waitUntil([&] { return below.isExposed(); }, 10s));
+    below.requestActivate();
+    const auto otherId = static_cast<xcb_window_t>(below.winId());
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+
+    Desk desk;
+    for (int i = 1; i <= 4; ++i)
+        desk.f.state->addConfirmedLine(QString("Focus line %1").arg(i));
+    QQuickWindow *window = desk.show();
+    const auto overlayId = static_cast<xcb_window_t>(window->winId());
+    const auto press = [&](const QString &keys) {
+        xdotool({"key", "--clearmodifiers", keys});
+        spin(50ms);
+        return focusedName(window);
+    };
+
+    // What the "Focus captions" shortcut runs: the newest line has the keyboard.
+    desk.f.state->focusCaptions();
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == overlayId; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "Focus line 4"; }, 5s));
+    EXPECT_TRUE(desk.controller->keyboardActive());
+    EXPECT_EQ(press("Up"), "Focus line 3");
+    const auto card = [&](const QString &text) {
+        const QList<QQuickItem *> cards = itemsNamed(window, "lineCard");
+        return *std::find_if(cards.begin(), cards.end(),
+                             [&](QQuickItem *item) { return item->property("text") == text; });
+    };
+    EXPECT_TRUE(card("Focus line 3")->property("selected").toBool()) << "shows its buttons";
+    press("ctrl+c");
+    EXPECT_EQ(desk.f.clipboard->text, "Focus line 3");
+    EXPECT_TRUE(card("Focus line 3")->property("showCopied").toBool());
+
+    // Delete, and the undo notice is the next stop of Tab; Enter puts the line back.
+    EXPECT_EQ(press("Delete"), "Focus line 4");
+    EXPECT_EQ(desk.f.state->transcript()->lineCount(), 3);
+    EXPECT_TRUE(shown(itemNamed(window, "undoNotice")));
+    EXPECT_EQ(press("Tab"), QString::fromUtf8("Line deleted — Undo"));
+    EXPECT_EQ(press("Return"), "Focus line 3");
+    EXPECT_EQ(desk.f.state->transcript()->lineCount(), 4);
+    EXPECT_FALSE(shown(itemNamed(window, "undoNotice")));
+
+    // Tab goes round every control, each at least 24 × 24 with its ring.
+    for (const char *stop :
+         {"Start recording", "Hide overlay", "Search transcripts", "Focus line 3"}) {
+        ASSERT_EQ(press("Tab"), QString::fromUtf8(stop));
+        QQuickItem *item = window->activeFocusItem();
+        EXPECT_GE(item->width(), 24) << stop;
+        EXPECT_GE(item->height(), 24) << stop;
+    }
+
+    // The Menu key opens the line's menu; Escape closes it and the line keeps the keyboard.
+    press("Menu");
+    ASSERT_TRUE(waitUntil([&] { return shown(itemNamed(window, "menuCopy")); }, 5s));
+    press("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !shown(itemNamed(window, "menuCopy")); }, 5s));
+    EXPECT_EQ(focusedName(window), "Focus line 3");
+
+    // / searches; Escape there gives the keyboard back to the window that had it.
+    EXPECT_EQ(press("slash"), "Search transcripts");
+    xdotool({"type", "line 2"});
+    ASSERT_TRUE(
+        waitUntil([&] { return desk.controller->viewModel()->searchQuery() == "line 2"; }, 5s));
+    press("Escape");
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_FALSE(desk.controller->keyboardActive());
+
+    // And Escape in the list does the same; the search cleared, every line is itself again.
+    desk.controller->viewModel()->setSearchQuery("");
+    desk.f.state->focusCaptions();
+    ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "Focus line 4"; }, 5s));
+    press("Escape");
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_EQ(desk.controller->viewModel()->selectedRow(), -1);
+
+    // Compact captions list no lines: the keyboard reaches the window, and Escape leaves.
+    desk.settings->setCompact(true);
+    desk.f.state->focusCaptions();
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == overlayId; }, 5s));
+    spin(100ms);
+    press("Escape");
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_EQ(below.presses, 0);
+}
+
+TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListHearNewLinesAndNoTickingClock) {
+    AccessibilityEvents events;
+    Desk desk;
+    desk.f.state->addConfirmedLine("First line");
+    desk.f.state->addConfirmedLine("Second line");
+    QQuickWindow *window = desk.show();
+
+    // The transcript is a list of its lines.
+    const QList<QAccessibleInterface *> tree = accessibleTree(window);
+    const auto list = std::find_if(tree.begin(), tree.end(), [](QAccessibleInterface *node) {
+        return node->role() == QAccessible::List;
+    });
+    ASSERT_NE(list, tree.end());
+    EXPECT_EQ((*list)->text(QAccessible::Name), "Transcript");
+    QStringList items;
+    for (int i = 0; i < (*list)->childCount(); ++i)
+        if ((*list)->child(i)->role() == QAccessible::ListItem)
+            items << (*list)->child(i)->text(QAccessible::Name);
+    EXPECT_EQ(items, QStringList({"First line", "Second line"}));
+
+    if (!waitUntil([] { return QAccessible::isActive(); }, 5s))
+        GTEST_SKIP() << "no AT-SPI bus: the announcement needs one";
+    QObject *announcer = itemNamed(window, "captionAnnouncer");
+    ASSERT_TRUE(announcer);
+    const auto heard = [&](QAccessible::Event type) {
+        QStringList texts;
+        for (const auto &event : events.of(type, announcer))
+            texts << event.text;
+        return texts;
+    };
+
+    // Reading aloud off: a new line is a new row, and nothing is announced.
+    events.events.clear();
+    desk.f.state->addConfirmedLine("Third line");
+    spin(100ms);
+    EXPECT_TRUE(heard(QAccessible::TextUpdated).isEmpty());
+    for (const auto &event : events.of(QAccessible::NameChanged))
+        EXPECT_NE(accessibleName(event.object), "First line") << "a row was renamed";
+
+    // On: the line's text and value change on the focusable live text.
+    desk.settings->setReadAloud(true);
+    desk.f.state->addConfirmedLine("Fourth line");
+    spin(100ms);
+    EXPECT_EQ(heard(QAccessible::TextUpdated), QStringList{"Fourth line"});
+    EXPECT_EQ(heard(QAccessible::ValueChanged), QStringList{"Fourth line"});
+    QAccessibleInterface *live = QAccessible::queryAccessibleInterface(announcer);
+    EXPECT_EQ(live->role(), QAccessible::Notification);
+    EXPECT_TRUE(live->state().focusable);
+    EXPECT_EQ(live->text(QAccessible::Name), "Fourth line");
+    ASSERT_TRUE(live->valueInterface());
+    EXPECT_EQ(live->valueInterface()->currentValue().toString(), "Fourth line");
+
+    // The panel's recording clock ticks on screen without renaming anything;
+    // the activity is said by the minute.
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*desk.f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    panel.showWindow();
+    ASSERT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
+    desk.f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(panel.window(), "0:00")); }));
+    events.events.clear();
+    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(panel.window(), "0:01")); }, 5s));
+    spin(100ms);
+    EXPECT_TRUE(events.of(QAccessible::NameChanged).empty())
+        << accessibleName(events.of(QAccessible::NameChanged).front().object).toStdString();
+    EXPECT_EQ(model.status()->spokenText(), "Listening");
 }

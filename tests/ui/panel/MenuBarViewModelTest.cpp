@@ -140,6 +140,7 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     f.toggleListening();
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Listening);
     EXPECT_EQ(panel.statusText(), "0:00");
+    EXPECT_EQ(panel.status()->spokenText(), "Listening");
     EXPECT_TRUE(panel.pulseActive());
     panel.selectMicrophone(true); // the source stays while listening
     EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::systemAudio);
@@ -237,6 +238,14 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     f.state->dictation()->setTentative(false);
     EXPECT_EQ(tray.shownFrame(), 0);
     f.state->dictation()->setIsDictating(false);
+    // Under reduced motion, listening shows one still frame.
+    tray.setReducedMotion(true);
+    f.toggleListening();
+    const int still = tray.shownFrame();
+    EXPECT_GE(still, 0);
+    spin(std::chrono::milliseconds(100));
+    EXPECT_EQ(tray.shownFrame(), still);
+    f.toggleListening();
 
     QSignalSpy requested(&tray, &TrayController::panelRequested);
     Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Trigger);

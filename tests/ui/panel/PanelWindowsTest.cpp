@@ -93,8 +93,86 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
         setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
     EXPECT_TRUE(setupTexts.contains("Setup Guide"));
     EXPECT_FALSE(setupTexts.contains("Start"));
+    // It names the package and copies the command that installs it.
+    EXPECT_TRUE(setupTexts.contains("Install the package pocketsphinx-en-us:"));
+    EXPECT_TRUE(setupTexts.contains("sudo apt install pocketsphinx-en-us"));
+    QQuickItem *copy = itemNamed(setup.window(), "copySetupCommandButton");
+    ASSERT_TRUE(shown(copy));
+    QMetaObject::invokeMethod(copy, "clicked");
+    EXPECT_EQ(f.clipboard->text, "sudo apt install pocketsphinx-en-us");
+    EXPECT_EQ(copy->property("text").toString(), "Copied");
     setup.showWindow();
     EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
+}
+
+TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
+    AppFixture f;
+    f.state->preferences()->setAutoPasteAtCursor(true);
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
+    QQuickWindow &window = *panel.window();
+    panel.showWindow();
+    window.requestActivate();
+    ASSERT_TRUE(waitUntil([&] { return window.isActive(); }));
+
+    // Every control in reading order, each at least 24 × 24, and round again.
+    const QStringList controls = {"Recognition language",
+                                  "Translation language",
+                                  "System Audio",
+                                  "Microphone",
+                                  "Application",
+                                  "Start recording",
+                                  "Hide Overlay",
+                                  "Copy All",
+                                  "Export transcript",
+                                  "Clear all transcriptions",
+                                  "Auto Copy",
+                                  "Auto Paste",
+                                  "Original",
+                                  "Translation",
+                                  "Right Ctrl Hold-to-Dictate",
+                                  "Settings",
+                                  "Quit"};
+    for (const QString &name : controls) {
+        QTest::keyClick(&window, Qt::Key_Tab);
+        QQuickItem *focused = window.activeFocusItem();
+        ASSERT_EQ(focusedName(&window), name);
+        EXPECT_GE(focused->width(), 24) << name.toStdString();
+        EXPECT_GE(focused->height(), 24) << name.toStdString();
+    }
+    EXPECT_EQ(pressAndFollow(&window, 1), QStringList{controls.first()});
+    EXPECT_EQ(pressAndFollow(&window, 1, Qt::Key_Tab, Qt::ShiftModifier),
+              QStringList{controls.last()});
+
+    // Toggles are check boxes with their state, off as well as on; choices are radio buttons.
+    const auto accessible = [&](const char *name) {
+        return QAccessible::queryAccessibleInterface(itemNamed(&window, name));
+    };
+    QAccessibleInterface *autoCopy = accessible("autoCopyPill");
+    ASSERT_TRUE(autoCopy);
+    EXPECT_EQ(autoCopy->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(autoCopy->state().checkable);
+    EXPECT_FALSE(autoCopy->state().checked);
+    itemNamed(&window, "autoCopyPill")->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_TRUE(f.state->preferences()->autoCopyToClipboard());
+    EXPECT_TRUE(autoCopy->state().checked);
+    for (const char *choice : {"pasteOriginalChoice", "pasteTranslationChoice", "systemAudioButton",
+                               "microphoneButton", "applicationButton"})
+        EXPECT_EQ(accessible(choice)->role(), QAccessible::RadioButton) << choice;
+    EXPECT_TRUE(accessible("pasteOriginalChoice")->state().checked);
+    itemNamed(&window, "pasteTranslationChoice")->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(f.state->preferences()->autoPasteSource(), AutoPasteSource::translation);
+    EXPECT_TRUE(accessible("pasteTranslationChoice")->state().checked);
+    EXPECT_FALSE(accessible("pasteOriginalChoice")->state().checked);
+    EXPECT_TRUE(accessible("systemAudioButton")->state().checked);
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpen) {

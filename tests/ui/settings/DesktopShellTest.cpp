@@ -127,7 +127,7 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     ASSERT_NE(shell.settingsWindow(), nullptr);
     QQuickWindow *window = shell.settingsWindow()->window();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 4);
+    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 5);
 
     SettingsViewModel &vm = shell.settingsWindow()->viewModel();
     QSignalSpy monitor(&state.dictationController(),
@@ -199,6 +199,8 @@ TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsR
     EXPECT_TRUE(prefs.autoCopyToClipboard());
     EXPECT_EQ(shell.runCommand("toggle overlay"), "");
     EXPECT_NE(shell.overlay(), nullptr);
+    EXPECT_EQ(shell.runCommand("toggle focus-captions"), "");
+    EXPECT_TRUE(shell.overlay()->keyboardActive());
     const QString dictationOff = "hold-to-dictate is off: turn it on in Orvinta's settings "
                                  "(General > Dictation)";
     EXPECT_EQ(shell.runCommand("toggle dictation"), dictationOff);
@@ -234,7 +236,7 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     state.showSettings();
     const QList<ShortcutRecorderModel *> fields =
         shell.settingsWindow()->viewModel().shortcutRecorders();
-    ASSERT_EQ(fields.size(), 4);
+    ASSERT_EQ(fields.size(), 5);
     fields[3]->toggleRecording();
     fields[3]->handleKeyPress(Qt::Key_H, int(Qt::ControlModifier | Qt::AltModifier));
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay (Ctrl+Alt+H)");
@@ -249,6 +251,37 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     hotkeys->refused[HotkeyAction::toggleOverlay] = "another program already uses this shortcut";
     fields[3]->resetToDefault();
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay");
+}
+
+TEST(DesktopShell, theFirstStartOpensThePanelAndTheOverlayWelcomesWithHowToStart) {
+    AppFixture f;
+    f.state.reset();
+    ASSERT_TRUE(f.preferences->isFirstRun());
+    const auto start = [&](std::shared_ptr<PreferencesStore> preferences) {
+        DesktopShell::Services services;
+        services.app = f.services();
+        services.app.preferences = std::move(preferences);
+        services.app.hotkeys = std::make_shared<FakeHotkeys>(services.app.preferences);
+        auto shell = std::make_unique<DesktopShell>(std::move(services));
+        shell->start();
+        EXPECT_TRUE(waitUntil([] { return onScreenSaying("Quit") != nullptr; }));
+        EXPECT_TRUE(waitUntil([&] { return shell->overlay() && shell->overlay()->window(); }));
+        return shell;
+    };
+    auto shell = start(f.preferences);
+    QQuickWindow *overlay = shell->overlay()->window();
+    ASSERT_TRUE(waitUntil([&] { return overlay->isVisible(); }));
+    EXPECT_TRUE(shown(itemSaying(overlay, "Welcome to Orvinta")));
+    EXPECT_TRUE(shown(itemSaying(overlay, "Ctrl+Alt+S")));
+    EXPECT_TRUE(shown(itemSaying(overlay, "or click Start in Orvinta's panel")));
+
+    // The next start is no first one.
+    shell.reset();
+    auto again = std::make_shared<PreferencesStore>(f.preferences->fileName());
+    EXPECT_FALSE(again->isFirstRun());
+    shell = start(again);
+    ASSERT_TRUE(waitUntil([&] { return shell->overlay()->window()->isVisible(); }));
+    EXPECT_TRUE(shown(itemSaying(shell->overlay()->window(), "Ready to transcribe")));
 }
 
 TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePanelUntilSeen) {

@@ -48,7 +48,7 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
         "Ctrl+Alt+C does not work: another program already uses this shortcut"));
 
     // A shortcut's reset button shows only while the shortcut differs from its default.
-    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 4);
+    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 5);
     QQuickItem *recordingRow = s.shortcutRow("Toggle Recording");
     ASSERT_NE(recordingRow, nullptr);
     auto *reset = recordingRow->property("resetButton").value<QQuickItem *>();
@@ -61,6 +61,32 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
     EXPECT_FALSE(reset->isVisible());
     EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleListening),
               defaultCombo(HotkeyAction::toggleListening));
+
+    // A screen reader hears the sections as a list with the shown one selected, switches
+    // and choices with their state.
+    const auto accessible = [&](const char *name) {
+        return QAccessible::queryAccessibleInterface(itemNamed(&window, name));
+    };
+    QAccessibleInterface *sidebar = accessible("settingsSidebar");
+    ASSERT_TRUE(sidebar);
+    EXPECT_EQ(sidebar->role(), QAccessible::List);
+    QStringList tabs;
+    for (int i = 0; i < sidebar->childCount(); ++i)
+        tabs << sidebar->child(i)->text(QAccessible::Name) +
+                    (sidebar->child(i)->state().selected ? "*" : "");
+    EXPECT_EQ(tabs, QStringList({"General*", "Appearance", "Update", "What Works Here", "About"}));
+    QAccessibleInterface *readAloud = accessible("readAloudSwitch");
+    ASSERT_TRUE(readAloud);
+    EXPECT_EQ(readAloud->text(QAccessible::Name), "Read new captions aloud");
+    EXPECT_EQ(readAloud->role(), QAccessible::CheckBox);
+    EXPECT_FALSE(readAloud->state().checked);
+    QMetaObject::invokeMethod(itemNamed(&window, "readAloudSwitch"), "toggle");
+    QMetaObject::invokeMethod(itemNamed(&window, "readAloudSwitch"), "toggled");
+    EXPECT_TRUE(s.overlay.readAloud());
+    EXPECT_TRUE(readAloud->state().checked);
+    for (const char *choice : {"pasteOriginalRadio", "pasteTranslationRadio"})
+        EXPECT_EQ(accessible(choice)->role(), QAccessible::RadioButton) << choice;
+    EXPECT_TRUE(accessible("pasteOriginalRadio")->state().checked);
 
     // The warning's button leads to the page that says what works on this desktop.
     QQuickItem *whatWorks = itemSaying(warning, "Show What Works Here");

@@ -37,6 +37,21 @@ void pressKeys(const QString &keys) {
     xdotool({"key", "--clearmodifiers", keys});
 }
 
+/// The scrolling form around `item`; null outside one.
+QQuickItem *formOf(QQuickItem *item) {
+    QQuickItem *view = item->parentItem();
+    while (view && !view->property("contentY").isValid())
+        view = view->parentItem();
+    return view;
+}
+
+/// Whether `item` lies wholly inside the part of its form that shows.
+bool inView(QQuickItem *item) {
+    QQuickItem *view = formOf(item);
+    const QRectF box = view ? item->mapRectToItem(view, item->boundingRect()) : QRectF();
+    return !view || (box.top() >= 0 && box.bottom() <= view->height());
+}
+
 } // namespace
 
 TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRealKeys) {
@@ -44,7 +59,7 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
         GTEST_SKIP() << "needs an X server";
     X11Settings s;
     int overlayToggles = 0;
-    s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }});
+    s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }, {}});
     s.hotkeys->start();
     ASSERT_TRUE(s.controller->show());
     QQuickWindow *window = s.controller->window();
@@ -170,4 +185,81 @@ TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabil
     qputenv("WAYLAND_DISPLAY", wayland);
     if (wayland.isEmpty())
         qunsetenv("WAYLAND_DISPLAY");
+}
+
+TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCloses) {
+    if (!onX11())
+        GTEST_SKIP() << "needs an X server";
+    X11Settings s;
+    s.hotkeys->start();
+    ASSERT_TRUE(s.controller->show());
+    QQuickWindow *window = s.controller->window();
+    ASSERT_TRUE(
+        waitUntil([&] { return window->isExposed() && inputFocus() == window->winId(); }, 10s));
+    const auto press = [&](const QString &keys) {
+        const QString before = focusedName(window);
+        pressKeys(keys);
+        waitUntil([&] { return focusedName(window) != before; }, 500ms);
+        return focusedName(window);
+    };
+
+    // The sidebar has the keyboard first; Down goes to the next page, Tab
+    // through its controls (each at least 24 × 24, scrolled into view) and
+    // back to the sidebar.
+    const std::vector<std::pair<QString, QStringList>> pages = {
+        {"General",
+         {"Launch at Login", "Source Language", "Target Language", "Play sounds on start/stop",
+          "Auto-copy new transcriptions", "Auto-paste at cursor position",
+          "Hold Right Ctrl key to dictate", "Hold Key: Right Ctrl", "Read new captions aloud",
+          "Toggle Recording: Ctrl+Alt+S", "Toggle Auto Copy: Ctrl+Alt+C",
+          "Toggle Auto Paste: Ctrl+Alt+V", "Toggle Overlay: Ctrl+Alt+O",
+          "Focus captions: Ctrl+Alt+F"}},
+        {"Appearance",
+         {"Style", "Text Colour", "Background", "Background Opacity", "Font Size", "Font", "Edges",
+          "Compact captions", "Window Opacity", "Position", "Always on top",
+          "Hide overlay when idle"}},
+        {"Update", {"Automatically check for updates", "Check for Updates..."}},
+        {"What Works Here", {}},
+        {"About", {"Website", "Contact Support"}}};
+    ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "General"; }));
+    bool scrolled = false;
+    for (const auto &[page, controls] : pages) {
+        if (page != "General") {
+            ASSERT_EQ(press("Down"), page);
+        }
+        for (const QString &control : controls) {
+            ASSERT_EQ(press("Tab"), control) << page.toStdString();
+            QQuickItem *item = window->activeFocusItem();
+            EXPECT_GE(item->width(), 24) << control.toStdString();
+            EXPECT_GE(item->height(), 24) << control.toStdString();
+            EXPECT_TRUE(waitUntil([&] { return inView(item); }, 1s)) << control.toStdString();
+            scrolled = scrolled || formOf(item)->property("contentY").toReal() > 0;
+        }
+        EXPECT_EQ(press("Tab"), page) << "Tab comes round to the sidebar";
+    }
+    EXPECT_TRUE(scrolled) << "the General page is taller than the window";
+    EXPECT_EQ(press("Up"), "What Works Here");
+    EXPECT_EQ(press("Down"), "About");
+    EXPECT_EQ(press("Tab"), "Website");
+    EXPECT_EQ(press("ctrl+Tab"), "About") << "Ctrl+Tab comes back from a page";
+
+    // A shortcut field: Enter records, Escape cancels and leaves the keyboard on it.
+    for (int i = 0; i < 4; ++i)
+        press("Up");
+    ASSERT_EQ(focusedName(window), "General");
+    while (focusedName(window) != "Focus captions: Ctrl+Alt+F" && press("Tab") != "General") {
+    }
+    ASSERT_EQ(focusedName(window), "Focus captions: Ctrl+Alt+F");
+    ShortcutRecorderModel &field = *s.recorders[4];
+    pressKeys("Return");
+    ASSERT_TRUE(waitUntil([&] { return field.isRecording(); }));
+    pressKeys("Escape");
+    ASSERT_TRUE(waitUntil([&] { return !field.isRecording(); }));
+    EXPECT_EQ(focusedName(window), "Focus captions: Ctrl+Alt+F");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(s.hotkeys->combo(HotkeyAction::focusCaptions),
+              defaultCombo(HotkeyAction::focusCaptions));
+
+    pressKeys("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
 }

@@ -32,6 +32,8 @@ class OverlaySettings : public QObject {
         double autoHideDelay READ autoHideDelay WRITE setAutoHideDelay NOTIFY autoHideDelayChanged)
     Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY fontSizeChanged)
     Q_PROPERTY(bool pinned READ pinned WRITE setPinned NOTIFY pinnedChanged)
+    /// "Read new captions aloud": each confirmed line goes to the screen reader.
+    Q_PROPERTY(bool readAloud READ readAloud WRITE setReadAloud NOTIFY readAloudChanged)
     Q_PROPERTY(QString fontFamily READ fontFamily WRITE setFontFamily NOTIFY captionStyleChanged)
     Q_PROPERTY(Preset preset READ preset WRITE setPreset NOTIFY captionStyleChanged)
     /// Invalid: the windows' text or window colour.
@@ -76,6 +78,7 @@ public:
     double autoHideDelay() const { return m_autoHideDelay; }
     double fontSize() const { return m_fontSize; }
     bool pinned() const { return m_pinned; }
+    bool readAloud() const { return m_readAloud; }
     QString fontFamily() const { return m_fontFamily; }
     Preset preset() const { return m_preset; }
     QColor textColor() const { return m_textColor; }
@@ -94,6 +97,7 @@ public:
     void setAutoHideDelay(double seconds);
     void setFontSize(double points);
     void setPinned(bool pinned);
+    void setReadAloud(bool enabled);
     void setFontFamily(const QString &family);
     /// Sets both colours to the preset's; Custom keeps them.
     void setPreset(Preset preset);
@@ -115,6 +119,7 @@ Q_SIGNALS:
     void autoHideDelayChanged();
     void fontSizeChanged();
     void pinnedChanged();
+    void readAloudChanged();
     void captionStyleChanged();
     void compactChanged();
     void placementChanged();
@@ -132,6 +137,7 @@ private:
     double m_autoHideDelay = defaultAutoHideDelay;
     double m_fontSize = defaultFontSize;
     bool m_pinned = defaultPinned;
+    bool m_readAloud = false;
     QString m_fontFamily;
     Preset m_preset = Preset::Default;
     QColor m_textColor;

@@ -34,8 +34,8 @@ struct SettingsServices {
     /// Whether the desktop lets Orvinta type into other windows (on X11:
     /// the display offers XTest). Asked each time the window is shown.
     std::function<bool()> accessibilityTrusted;
-    /// The four shortcut fields, in row order (Toggle Recording, Auto Copy,
-    /// Auto Paste, Overlay); none where there is no shortcut service.
+    /// The five shortcut fields, in row order (Toggle Recording, Auto Copy,
+    /// Auto Paste, Overlay, Focus captions); none where there is no shortcut service.
     QList<ShortcutRecorderModel *> shortcutRecorders;
     /// What works on this desktop: the "What Works Here" page.
     DesktopCapabilities capabilities;
@@ -108,6 +108,8 @@ public:
     QString currentTab() const { return m_currentTab; }
     /// An id that is no tab's is ignored.
     void setCurrentTab(const QString &id);
+    /// The sidebar's Up and Down: the tab `step` rows away, kept within the list.
+    Q_INVOKABLE void moveTab(int step);
     int currentTabIndex() const;
 
     Preferences *preferences() const;

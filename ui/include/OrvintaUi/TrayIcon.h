@@ -34,7 +34,8 @@ std::optional<QColor> trayBackground(const QImage &iconPlace);
 QPoint panelPosition(const QRect &anchor, const QSize &panel, const QRect &available);
 
 /// The tray icon: the logo, or the animation frame while listening or
-/// dictating. Left and right clicks both ask for the panel.
+/// dictating (one still frame under reduced motion). Left and right clicks
+/// both ask for the panel.
 ///
 /// Tray hosts that draw icons themselves (StatusNotifierItem) get the
 /// drawings' symbolic icon names and recolour them. Trays that show the
@@ -56,6 +57,7 @@ public:
     QRect iconGeometry() const;
     QSystemTrayIcon &trayIcon() { return *m_tray; }
     QColor iconColor() const { return m_color; }
+    void setReducedMotion(bool reduced);
 
 Q_SIGNALS:
     /// A click on the icon; `anchor` is where the panel should open.
@@ -79,6 +81,7 @@ private:
     QRect m_panelReadAt;
     int m_settleChecks = 0;
     bool m_readPanelOnPaint = false;
+    bool m_reducedMotion = false;
 };
 
 } // namespace Orvinta
