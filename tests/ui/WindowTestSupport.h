@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <tuple>
 #include <vector>
 
 namespace Orvinta::Testing {
@@ -246,11 +245,9 @@ public:
     }
     void TearDown() override {
         for (std::unique_ptr<QProcess> *process : {&m_launcher, &m_session}) {
-            if (*process) {
-                (*process)->terminate();
-                (*process)->waitForFinished(5000);
-                process->reset();
-            }
+            if (*process)
+                (*process)->terminate(), (*process)->waitForFinished(5000);
+            process->reset();
         }
     }
 
@@ -283,11 +280,7 @@ inline double measuredContrast(const QImage &picture) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             ++counts[image.pixel(x, y)];
-    QRgb ground = 0;
-    int most = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.value() > most)
-            std::tie(ground, most) = std::pair{it.key(), it.value()};
+    const QRgb ground = std::max_element(counts.cbegin(), counts.cend()).key();
     double best = 1;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         best = std::max(best, contrastRatio(QColor(it.key()), QColor(ground)));

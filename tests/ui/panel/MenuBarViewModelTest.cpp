@@ -59,34 +59,7 @@ TEST(LanguageSelection, swapExchangesTheLanguagesOnlyWhenBothTablesHoldThem) {
     EXPECT_EQ(prefs.targetLanguage(), "en-US");
 }
 
-TEST(MenuBarViewModel, clearingTakesTwoPressesAndTheFirstShowingSetsUpTheOverlayOnce) {
-    AppFixture f;
-    f.state->addConfirmedLine("Keep me.");
-    MenuBarViewModel panel(*f.state);
-    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
-    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
-
-    panel.confirmClear(); // no confirm button yet: nothing happens
-    EXPECT_EQ(f.state->transcript()->lineCount(), 1);
-
-    panel.requestClear();
-    EXPECT_TRUE(panel.showClearConfirm());
-    panel.panelShown(); // reopening the panel keeps the question
-    panel.panelShown();
-    EXPECT_TRUE(panel.showClearConfirm());
-    EXPECT_EQ(setUp.count(), 1);
-    EXPECT_EQ(shown.count(), 1);
-    panel.cancelClear();
-    EXPECT_FALSE(panel.showClearConfirm());
-    EXPECT_EQ(f.state->transcript()->lineCount(), 1);
-
-    panel.requestClear();
-    panel.confirmClear();
-    EXPECT_FALSE(panel.showClearConfirm());
-    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
-}
-
-TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
+TEST(MenuBarViewModel, copyAllConfirmsForAWhileClearingTakesTwoPressesAndOneOverlaySetUp) {
     AppFixture f;
     f.state->addConfirmedLine("One.");
     f.state->addConfirmedLine("Two.");
@@ -98,7 +71,6 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
     EXPECT_TRUE(panel.showCopyConfirm());
     EXPECT_EQ(f.clipboard->text, QString("One.\nTwo."));
     EXPECT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
-
     // A second copy shows its confirmation for the whole while, not only
     // for what is left of the first one's.
     QElapsedTimer clock;
@@ -108,6 +80,28 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
     clock.start();
     ASSERT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
     EXPECT_GE(clock.elapsed(), 90);
+
+    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
+    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
+
+    panel.confirmClear(); // no confirm button yet: nothing happens
+    EXPECT_EQ(f.state->transcript()->lineCount(), 2);
+
+    panel.requestClear();
+    EXPECT_TRUE(panel.showClearConfirm());
+    panel.panelShown(); // reopening the panel keeps the question
+    panel.panelShown();
+    EXPECT_TRUE(panel.showClearConfirm());
+    EXPECT_EQ(setUp.count(), 1);
+    EXPECT_EQ(shown.count(), 1);
+    panel.cancelClear();
+    EXPECT_FALSE(panel.showClearConfirm());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 2);
+
+    panel.requestClear();
+    panel.confirmClear();
+    EXPECT_FALSE(panel.showClearConfirm());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
 }
 
 TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDictation) {
@@ -158,38 +152,34 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     EXPECT_GE(pulse.count(), 3);
 }
 
-TEST(MenuBarViewModel, startStopWaitsForTheModel) {
-    AppFixture f;
-    f.recognizer->installedLocales.clear();
-    f.restart();
-    MenuBarViewModel panel(*f.state);
-    EXPECT_FALSE(panel.startStopEnabled());
-    panel.toggleListening();
-    EXPECT_FALSE(f.state->listening()->isTransitioning());
-}
-
 TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
     AppFixture f;
     MenuBarViewModel panel(*f.state);
-    ListeningController &listening = *f.state->listening();
-
     EXPECT_EQ(panel.errorSettingsText(), "");
-    listening.setErrorMessage(QString("System audio access denied. Allow Orvinta to record from "
-                                      "the sound server in your sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Sound Settings");
+    for (auto [error, offered] :
+         {std::pair{"System audio access denied. Allow Orvinta to record from the sound server in "
+                    "your sound settings.",
+                    "Open Sound Settings"},
+          {"Microphone access required. Check that a microphone is connected and that Orvinta "
+           "may record from it in your sound settings.",
+           "Open Microphone Settings"},
+          {"Failed to prepare speech recognition: no model", ""}}) {
+        f.state->listening()->setErrorMessage(error);
+        EXPECT_EQ(panel.errorSettingsText(), offered) << error;
+    }
     EXPECT_EQ(errorSettingsFor("No display found for screen capture"),
               MenuBarViewModel::ErrorSettings::sound);
-    listening.setErrorMessage(QString("Microphone access required. Check that a microphone is "
-                                      "connected and that Orvinta may record from it in your "
-                                      "sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Microphone Settings");
-    listening.setErrorMessage(QString("Failed to prepare speech recognition: no model"));
-    EXPECT_EQ(panel.errorSettingsText(), "");
 }
 
-TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
+TEST(MenuBarViewModel, startStopWaitsForTheModelAndTheFooterShowsItsShortcut) {
     AppFixture f;
-    EXPECT_EQ(MenuBarViewModel(*f.state).shortcutText(), "");
+    f.recognizer->installedLocales.clear();
+    f.restart();
+    MenuBarViewModel waiting(*f.state);
+    EXPECT_FALSE(waiting.startStopEnabled());
+    waiting.toggleListening();
+    EXPECT_FALSE(f.state->listening()->isTransitioning());
+    EXPECT_EQ(waiting.shortcutText(), "");
 
     auto hotkeys = std::make_shared<FakeHotkeys>();
     hotkeys->start();
@@ -248,9 +238,9 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     f.toggleListening();
 
     QSignalSpy requested(&tray, &TrayController::panelRequested);
-    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Trigger);
-    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Context);
-    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::MiddleClick);
+    for (auto reason :
+         {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
+        Q_EMIT tray.trayIcon().activated(reason);
     EXPECT_EQ(requested.count(), 2);
 }
 
@@ -261,7 +251,6 @@ TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
              {QColor(v, v, v), QColor(v, 0, 0), QColor(0, v, 0), QColor(0, 0, v), QColor(v, v, 0)})
             EXPECT_GE(contrastRatio(trayIconColor(panel), panel), 3.0)
                 << panel.name().toStdString();
-    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
 
     // The panel is read around the drawing, which stays off the icon's edge.
     for (const int size : {16, 22, 24, 48}) {

@@ -7,13 +7,9 @@
 #include <OrvintaApp/ListeningController.h>
 #include <OrvintaUi/TrayIcon.h>
 
-#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
-
-#include <algorithm>
-#include <cmath>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -41,29 +37,6 @@ private:
     QProcess m_process;
 };
 
-double luminance(QRgb rgb) {
-    const auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
-           0.0722 * channel(qBlue(rgb));
-}
-
-double contrast(QRgb a, QRgb b) {
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-/// trayer's panel as on screen: 200 × 24 at the top right.
-QImage trayPicture() {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect tray(screen->geometry().right() - 199, 0, 200, 24);
-    return screen->grabWindow(0, tray.x(), tray.y(), tray.width(), tray.height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
-
 struct Measure {
     QRgb panel = 0;
     /// The icon's pixels that stand out from the panel at all.
@@ -87,7 +60,7 @@ Measure measure(const QImage &picture, const QRect &icon) {
     const QRect inside = icon.intersected(picture.rect());
     for (int y = inside.top(); y <= inside.bottom(); ++y)
         for (int x = inside.left(); x <= inside.right(); ++x)
-            if (const double c = contrast(picture.pixel(x, y), m.panel); c > 1.2)
+            if (const double c = contrastRatio(picture.pixelColor(x, y), QColor(m.panel)); c > 1.2)
                 ink.push_back(c);
     m.inkPixels = int(ink.size());
     if (!ink.empty()) {
@@ -100,14 +73,16 @@ Measure measure(const QImage &picture, const QRect &icon) {
 /// Waits until the icon sits in the tray and stands out from it by 3:1.
 Measure readableIcon(TrayController &tray) {
     QScreen *screen = QGuiApplication::primaryScreen();
-    const QPoint trayOrigin(screen->geometry().right() - 199, 0);
+    const QRect area(screen->geometry().right() - 199, 0, 200, 24); // trayer's panel
     Measure m;
     waitUntil(
         [&] {
             const QRect icon = tray.iconGeometry();
             if (icon.isEmpty() || !QSystemTrayIcon::isSystemTrayAvailable())
                 return false;
-            m = measure(trayPicture(), icon.translated(-trayOrigin));
+            const QImage picture = screen->grabWindow(0, area.x(), area.y(), 200, 24).toImage();
+            m = measure(picture.convertToFormat(QImage::Format_RGB32),
+                        icon.translated(-area.topLeft()));
             return m.inkPixels >= 20 && m.contrast >= 3;
         },
         10s);
@@ -125,8 +100,8 @@ TEST(TrayIconX11, standsOutOnADarkAndALightTrayAndWhileItAnimates) {
     tray.show();
     const auto expectReadable = [&](bool darkTray) {
         const Measure m = readableIcon(tray);
-        EXPECT_EQ(luminance(m.panel) < 0.05, darkTray) << "the tray's tint";
-        EXPECT_EQ(luminance(m.panel) > 0.7, !darkTray) << "the tray's tint";
+        const double luminance = Contrast::relativeLuminance(QColor(m.panel));
+        EXPECT_TRUE(darkTray ? luminance < 0.05 : luminance > 0.7) << "the tray's tint";
         EXPECT_GE(m.inkPixels, 20);
         EXPECT_GE(m.contrast, 3.0);
     };

@@ -369,6 +369,9 @@ TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePa
     shell = start();
     ASSERT_TRUE(waitUntil([&] { return server->shown.size() == 2; }));
     EXPECT_EQ(server->shown.last().summary, "Orvinta 99.1 is available");
+    // Counted as notified once the server's answer is back.
+    ASSERT_TRUE(waitUntil(
+        [&] { return f.preferences->stringValue(UpdateNotice::notifiedVersionKey) == "99.1"; }));
     shell.reset();
     shell = start();
     spin(500ms);
