@@ -52,6 +52,8 @@ AppState::AppState(AppServices services, QObject *parent)
             co_return;
         QCoro::Task<> devices = self->m_audioDevices.refresh();
         co_await devices;
+        if (self)
+            self->m_audioDevices.followChanges();
         if (self && self->m_services.speechAnalyzerAvailable) {
             QCoro::Task<> preparing = self->m_listening.prepareEngine();
             co_await preparing;

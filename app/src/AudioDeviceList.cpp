@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 namespace Orvinta {
 
@@ -43,7 +44,15 @@ QHash<int, QByteArray> AudioDeviceList::roleNames() const {
 }
 
 void AudioDeviceList::setSelectedDeviceID(std::optional<std::uint32_t> id) {
+    m_selectedKey = keyOf(id);
     assignNotifying(this, m_selectedDeviceID, id, &AudioDeviceList::selectedDeviceIDChanged);
+}
+
+std::string AudioDeviceList::keyOf(std::optional<std::uint32_t> id) const {
+    for (std::size_t row = 0; id && row < m_devices.size() && row < m_keys.size(); ++row)
+        if (m_devices[row].id == *id)
+            return m_keys[row];
+    return {};
 }
 
 QVariant AudioDeviceList::selectedDeviceIDVariant() const {
@@ -76,21 +85,32 @@ QCoro::Task<> AudioDeviceList::refresh() {
     QPointer<AudioDeviceList> self(this);
     struct Listing {
         std::vector<AudioDevice> devices;
+        std::vector<std::string> keys;
         std::optional<std::uint32_t> selected;
         bool answered = false;
         bool monitor = false;
     };
     const std::optional<std::uint32_t> selectedBefore = m_selectedDeviceID;
-    std::function<Listing()> query = [audio = m_audio,
-                                      listing = Listing{m_devices, selectedBefore}]() mutable {
-        const auto records = audio->inputDevices();
-        listing.answered = records.has_value();
-        listing.monitor =
-            records && std::any_of(records->begin(), records->end(),
-                                   [](const auto &record) { return record.isMonitor; });
-        refreshAudioDevices(records, listing.devices, listing.selected);
-        return listing;
-    };
+    std::function<Listing()> query =
+        [audio = m_audio,
+         listing = Listing{m_devices, m_keys, selectedBefore, false, false}]() mutable {
+            const auto records = audio->inputDevices();
+            listing.answered = records.has_value();
+            listing.monitor =
+                records && std::any_of(records->begin(), records->end(),
+                                       [](const auto &record) { return record.isMonitor; });
+            refreshAudioDevices(records, listing.devices, listing.selected);
+            if (records) {
+                listing.keys.clear();
+                for (const AudioDevice &device : listing.devices)
+                    for (const InputDeviceRecord &record : *records)
+                        if (record.id == device.id) {
+                            listing.keys.push_back(record.key);
+                            break;
+                        }
+            }
+            return listing;
+        };
     std::optional<Listing> listing;
     try {
         QCoro::Task<Listing> asking = runOn(m_soundServer, std::move(query));
@@ -105,11 +125,45 @@ QCoro::Task<> AudioDeviceList::refresh() {
         m_devices = listing->devices;
         endResetModel();
     }
-    if (m_selectedDeviceID == selectedBefore)
+    m_keys = listing->keys;
+    if (m_selectedDeviceID == selectedBefore) {
+        // The chosen device under its id of now; gone, it stays chosen.
+        const std::string chosen = m_selectedKey;
+        for (std::size_t row = 0; !chosen.empty() && row < m_keys.size(); ++row)
+            if (m_keys[row] == chosen)
+                listing->selected = m_devices[row].id;
         setSelectedDeviceID(listing->selected);
+        if (m_selectedKey.empty())
+            m_selectedKey = chosen;
+    }
     m_serverStatus = listing->answered ? ServerStatus::answered : ServerStatus::unreachable;
     m_hasSystemAudio = listing->monitor;
     Q_EMIT refreshed();
+}
+
+void AudioDeviceList::followChanges() {
+    if (!m_audio || !m_soundServer || m_watch)
+        return;
+    QPointer<AudioDeviceList> self(this);
+    // From the watch's thread: one refresh at a time, and one more after it
+    // for whatever changed meanwhile.
+    m_watch = m_audio->watchDevices([self] {
+        postToMainThread([self] {
+            if (!self)
+                return;
+            self->m_changePending = true;
+            if (std::exchange(self->m_followingChange, true))
+                return;
+            [](QPointer<AudioDeviceList> list) -> QCoro::Task<> {
+                while (list && std::exchange(list->m_changePending, false)) {
+                    QCoro::Task<> refreshing = list->refresh();
+                    co_await refreshing;
+                }
+                if (list)
+                    list->m_followingChange = false;
+            }(self);
+        });
+    });
 }
 
 } // namespace Orvinta

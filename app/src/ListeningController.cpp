@@ -27,6 +27,10 @@ QString describeError(const std::exception &error) {
 
 } // namespace
 
+QString reconnectingText() {
+    return QStringLiteral("Reconnecting to the sound server…");
+}
+
 QString formatRecordingTime(double elapsedSeconds) {
     const auto s = static_cast<long long>(std::trunc(std::max(0.0, elapsedSeconds)));
     if (s < 3600)
@@ -101,6 +105,23 @@ void ListeningController::setIsWaitingForApplication(bool waiting) {
         return;
     assignNotifying(this, m_waitingForApplication, waiting,
                     &ListeningController::waitingStatusChanged);
+}
+
+void ListeningController::setIsReconnecting(bool reconnecting) {
+    if (m_reconnecting == reconnecting)
+        return;
+    assignNotifying(this, m_reconnecting, reconnecting,
+                    &ListeningController::isReconnectingChanged);
+    if (reconnecting) {
+        setErrorMessage(reconnectingText());
+        cancelTask(m_errorDismissTask); // it stays for as long as it is true
+    } else if (m_errorMessage == reconnectingText())
+        setErrorMessage(std::nullopt);
+}
+
+void ListeningController::captureDeviceChanged(const QString &notice) {
+    setErrorMessage(notice);
+    Q_EMIT captureNotice(notice);
 }
 
 QString ListeningController::waitingStatus() const {

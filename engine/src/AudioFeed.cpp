@@ -9,6 +9,7 @@ namespace Orvinta {
 void AudioFeed::enable(std::shared_ptr<AnalyzerInputQueue> queue, const AudioFormat &targetFormat) {
     std::lock_guard lock(m_lock);
     m_inputContinuation = std::move(queue);
+    m_targetFormat = targetFormat;
     m_bufferConverter = std::make_shared<BufferConverter>(targetFormat);
     m_preprocessor = std::make_shared<TranscriptionCore::AudioPreprocessor>(targetFormat.sampleRate,
                                                                             80.0, -20.0f, 12.0f);
@@ -28,6 +29,22 @@ std::shared_ptr<AnalyzerInputQueue> AudioFeed::disable() {
 void AudioFeed::setSampleFormat(std::optional<AudioFormat> format) {
     std::lock_guard lock(m_lock);
     m_sampleFormat = format;
+}
+
+void AudioFeed::endUtterance() {
+    std::shared_ptr<AnalyzerInputQueue> queue;
+    AudioFormat format;
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_feedingEnabled || !m_inputContinuation)
+            return;
+        queue = m_inputContinuation;
+        format = m_targetFormat;
+    }
+    const auto frames = static_cast<std::uint32_t>(format.sampleRate / 2);
+    AudioBuffer silence(format, frames);
+    silence.setFrameLength(frames);
+    queue->put(std::move(silence));
 }
 
 std::size_t AudioFeed::queuedBuffers() const {

@@ -3,6 +3,8 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/SpeechLog.h>
 
+#include <QElapsedTimer>
+
 #include <atomic>
 #include <cmath>
 #include <exception>
@@ -112,11 +114,32 @@ struct OnDeviceSpeechEngine::CaptureDevices {
     }
 };
 
-/// One run's capture, as far as its failure goes: a failure that arrives while
-/// the start is still under way is held until the start completed.
+/// One run's capture, as far as its failures go: a failure that arrives while
+/// the start is still under way is held until the start completed; a later
+/// one starts the capture again, as it was begun, until the policy gives up.
 struct OnDeviceSpeechEngine::CaptureRun {
+    struct Failure {
+        CaptureFailureKind kind;
+        QString description;
+    };
+
+    explicit CaptureRun(ReconnectPolicy::Settings settings)
+        : policy(settings) {}
+
     bool started = false;
-    std::optional<QString> pendingFailure;
+    std::optional<Failure> pendingFailure;
+    /// Starts this run's capture with a failure handler; on the worker.
+    std::function<void(CaptureFailureHandler)> begin;
+    ReconnectPolicy policy;
+    bool recovering = false;
+    /// The delegate was told that the engine waits for the sound server.
+    bool reconnecting = false;
+    /// A failure of a capture that a recovery under way started.
+    std::optional<Failure> failedWhileRecovering;
+    /// Set on the main thread once the run ends; read by the worker's jobs.
+    std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
+    /// Completed once the run ends; cuts a recovery's wait short.
+    std::shared_ptr<Completion<bool>> ending = Completion<bool>::create();
 };
 
 OnDeviceSpeechEngine::OnDeviceSpeechEngine(STTEngineDelegate *delegate,
@@ -139,7 +162,7 @@ OnDeviceSpeechEngine::~OnDeviceSpeechEngine() {
     // Capture first, so no thread feeds a queue whose analyzer is going away.
     // The stops run on the worker; nothing here waits on the sound server.
     m_feed->disable();
-    m_run.reset();
+    endRun(/*tellDelegate=*/false);
     m_worker->post([devices = std::move(m_devices)] { devices->stopAll(); });
     if (m_resultsTask)
         m_resultsTask->cancel();
@@ -239,7 +262,7 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
     qCInfo(lcSpeech) << "[Speech] cleanup: disableFeeding";
     if (auto oldQueue = m_feed->disable())
         oldQueue->finish();
-    m_run.reset();
+    endRun();
     if (m_analyzer) {
         auto oldAnalyzer = std::move(m_analyzer);
         m_analyzer.reset();
@@ -294,19 +317,18 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
     qCInfo(lcSpeech) << "[Speech] analyzer.start completed";
     qCInfo(lcSpeech).noquote() << "[Speech] starting audio capture (source=" + sourceName + ")";
 
-    auto run = std::make_shared<CaptureRun>();
+    auto run = std::make_shared<CaptureRun>(m_timings.reconnect);
     m_run = run;
     std::exception_ptr captureFailure;
     try {
         if (source == AudioSourceType::systemAudio) {
-            QCoro::Task<> capturing = startSystemAudioCapture(failureHandler(run));
+            QCoro::Task<> capturing = startSystemAudioCapture(run);
             co_await capturing;
         } else if (source == AudioSourceType::application) {
-            QCoro::Task<> capturing =
-                startApplicationAudioCapture(std::move(application), failureHandler(run));
+            QCoro::Task<> capturing = startApplicationAudioCapture(run, std::move(application));
             co_await capturing;
         } else {
-            QCoro::Task<> capturing = startMicrophoneCapture(deviceID, failureHandler(run));
+            QCoro::Task<> capturing = startMicrophoneCapture(run, deviceID);
             co_await capturing;
         }
     } catch (const OperationCancelled &) {
@@ -334,9 +356,9 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
     run->started = true;
     if (run->pendingFailure)
         postToMainThread([self, target = std::weak_ptr(run)] {
-            auto held = target.lock();
-            if (self && held && held == self->m_run)
-                self->reportCaptureFailure(*held->pendingFailure);
+            if (auto held = target.lock(); self && held)
+                self->captureFailed(held, held->pendingFailure->kind,
+                                    held->pendingFailure->description);
         });
 }
 
@@ -345,7 +367,7 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
     qCInfo(lcSpeech) << "[Speech] Stopping";
     qCInfo(lcSpeech) << "[Speech] stop: disableFeeding";
     auto queue = m_feed->disable();
-    m_run.reset(); // a capture failure from here on is part of the stop
+    endRun(); // a capture failure from here on is part of the stop
 
     std::optional<std::string> stopFailure;
     try {
@@ -425,8 +447,8 @@ QCoro::Task<> OnDeviceSpeechEngine::stopMicrophone() {
     co_await stopping;
 }
 
-QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::uint32_t> deviceID,
-                                                           CaptureFailureHandler onFailure) {
+QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::shared_ptr<CaptureRun> run,
+                                                           std::optional<std::uint32_t> deviceID) {
     QPointer<OnDeviceSpeechEngine> self(this);
     const auto resumed = [&self] {
         if (!self)
@@ -472,36 +494,39 @@ QCoro::Task<> OnDeviceSpeechEngine::startMicrophoneCapture(std::optional<std::ui
 
     const QString rate = QString::asprintf("%f", format.sampleRate);
     qCInfo(lcSpeech).noquote() << "[Speech] mic: installing tap (rate=" + rate + ")";
-    std::function<void()> begin = [devices = m_devices, feed = m_feed, format,
-                                   onFailure = std::move(onFailure)] {
+    // Started again after a loss, the device stays the one chosen now: the
+    // back end finds it again by itself, whatever its new id.
+    run->begin = [devices = m_devices, feed = m_feed, format,
+                  onDevice = deviceHandler(run)](CaptureFailureHandler onFailure) {
         devices->microphone->installTap(
             4096, format, [feed](const AudioBuffer &buffer) { feed->feedBuffer(buffer); },
-            onFailure);
+            std::move(onFailure));
+        devices->microphone->setDeviceHandler(onDevice);
         devices->microphone->start();
     };
-    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    QCoro::Task<> beginning = beginCapture(run);
     co_await beginning;
     resumed();
     qCInfo(lcSpeech).noquote() << "[Speech] Microphone capture started (rate=" + rate + ")";
 }
 
-QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture(CaptureFailureHandler onFailure) {
+QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture(std::shared_ptr<CaptureRun> run) {
     QPointer<OnDeviceSpeechEngine> self(this);
     const auto rate = static_cast<std::uint32_t>(
         m_targetFormat ? std::trunc(m_targetFormat->sampleRate) : 16000.0);
     m_feed->setSampleFormat(AudioFormat{static_cast<double>(rate), 1, SampleType::float32, false});
-    std::function<void()> begin = [capture = m_capture, devices = m_devices, feed = m_feed, rate,
-                                   onFailure = std::move(onFailure)] {
+    run->begin = [capture = m_capture, devices = m_devices, feed = m_feed,
+                  rate](CaptureFailureHandler onFailure) {
         auto stream = capture->makeSystemAudioCapture();
         stream->start(
             rate,
             [feed](const std::byte *bytes, std::size_t length) {
                 feed->feedSampleBuffer(bytes, length);
             },
-            onFailure);
+            std::move(onFailure));
         devices->systemAudio = std::move(stream);
     };
-    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    QCoro::Task<> beginning = beginCapture(run);
     co_await beginning;
     if (!self)
         throw OperationCancelled();
@@ -509,8 +534,8 @@ QCoro::Task<> OnDeviceSpeechEngine::startSystemAudioCapture(CaptureFailureHandle
                                       QString::number(rate) + ")";
 }
 
-QCoro::Task<> OnDeviceSpeechEngine::startApplicationAudioCapture(QString application,
-                                                                 CaptureFailureHandler onFailure) {
+QCoro::Task<> OnDeviceSpeechEngine::startApplicationAudioCapture(std::shared_ptr<CaptureRun> run,
+                                                                 QString application) {
     QPointer<OnDeviceSpeechEngine> self(this);
     if (application.isEmpty())
         throw engineError(-1, "Choose the application to listen to");
@@ -519,7 +544,7 @@ QCoro::Task<> OnDeviceSpeechEngine::startApplicationAudioCapture(QString applica
     m_feed->setSampleFormat(AudioFormat{static_cast<double>(rate), 1, SampleType::float32, false});
     // From the back end's thread: one hop to the main thread, in order; a
     // later run's engine state is not this run's to change.
-    ApplicationWaitingHandler onWaiting = [self, target = std::weak_ptr(m_run)](bool waiting) {
+    ApplicationWaitingHandler onWaiting = [self, target = std::weak_ptr(run)](bool waiting) {
         postToMainThread([self, target, waiting] {
             auto held = target.lock();
             if (!self || !held || held != self->m_run)
@@ -528,10 +553,9 @@ QCoro::Task<> OnDeviceSpeechEngine::startApplicationAudioCapture(QString applica
                 d->setIsWaitingForApplication(waiting);
         });
     };
-    std::function<void()> begin = [capture = m_capture, devices = m_devices, feed = m_feed, rate,
-                                   name = application.toStdString(),
-                                   onFailure = std::move(onFailure),
-                                   onWaiting = std::move(onWaiting)] {
+    run->begin = [capture = m_capture, devices = m_devices, feed = m_feed, rate,
+                  name = application.toStdString(),
+                  onWaiting = std::move(onWaiting)](CaptureFailureHandler onFailure) {
         auto stream = capture->makeApplicationAudioCapture();
         if (!stream)
             throw CaptureError::engineSetupFailed(
@@ -541,15 +565,23 @@ QCoro::Task<> OnDeviceSpeechEngine::startApplicationAudioCapture(QString applica
             [feed](const std::byte *bytes, std::size_t length) {
                 feed->feedSampleBuffer(bytes, length);
             },
-            onFailure, onWaiting);
+            std::move(onFailure), onWaiting);
         devices->applicationAudio = std::move(stream);
     };
-    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    QCoro::Task<> beginning = beginCapture(run);
     co_await beginning;
     if (!self)
         throw OperationCancelled();
     qCInfo(lcSpeech).noquote() << "[Speech] Application audio capture started (sampleRate=" +
                                       QString::number(rate) + ")";
+}
+
+QCoro::Task<> OnDeviceSpeechEngine::beginCapture(std::shared_ptr<CaptureRun> run) {
+    std::function<void()> begin = [begin = run->begin, onFailure = failureHandler(run)] {
+        begin(onFailure);
+    };
+    QCoro::Task<> beginning = runOn(m_worker, std::move(begin));
+    co_await beginning;
 }
 
 CaptureFailureHandler OnDeviceSpeechEngine::failureHandler(const std::shared_ptr<CaptureRun> &run) {
@@ -563,21 +595,166 @@ CaptureFailureHandler OnDeviceSpeechEngine::failureHandler(const std::shared_ptr
                                          ? QStringLiteral("The sound server stopped: ")
                                          : QStringLiteral("Audio capture failed: ")) +
                                     text(reason);
-        postToMainThread([self, target, description] {
+        postToMainThread([self, target, kind, description] {
             if (auto held = target.lock(); held && self)
-                self->captureFailed(*held, description);
+                self->captureFailed(held, kind, description);
         });
     };
 }
 
-void OnDeviceSpeechEngine::captureFailed(CaptureRun &run, const QString &description) {
-    if (&run != m_run.get())
+MicrophoneDeviceHandler
+OnDeviceSpeechEngine::deviceHandler(const std::shared_ptr<CaptureRun> &run) {
+    return [self = QPointer<OnDeviceSpeechEngine>(this),
+            target = std::weak_ptr(run)](std::string chosen, std::string replacement) {
+        const QString notice = replacement.empty()
+                                   ? QStringLiteral("Listening to %1 again").arg(text(chosen))
+                                   : QStringLiteral("%1 is gone: listening to %2 until it is back")
+                                         .arg(text(chosen), text(replacement));
+        postToMainThread([self, target, notice] {
+            auto held = target.lock();
+            if (!self || !held || held != self->m_run)
+                return;
+            qCInfo(lcSpeech).noquote() << "[Speech] mic: " + notice;
+            if (STTEngineDelegate *d = self->delegate())
+                d->captureDeviceChanged(notice);
+        });
+    };
+}
+
+void OnDeviceSpeechEngine::captureFailed(const std::shared_ptr<CaptureRun> &run,
+                                         CaptureFailureKind kind, const QString &description) {
+    if (run != m_run)
         return; // the run is being stopped, or a later one replaced it
-    if (!run.started) {
-        run.pendingFailure = description;
+    if (!run->started) {
+        run->pendingFailure = CaptureRun::Failure{kind, description};
         return;
     }
+    if (run->recovering) {
+        run->failedWhileRecovering = CaptureRun::Failure{kind, description};
+        return;
+    }
+    interrupt(run,
+              kind == CaptureFailureKind::serverStopped ? Interruption::serverStopped
+                                                        : Interruption::streamFailed,
+              description);
+}
+
+void OnDeviceSpeechEngine::interrupt(const std::shared_ptr<CaptureRun> &run,
+                                     Interruption interruption, const QString &description) {
+    qCWarning(lcSpeech).noquote() << "[Speech] capture interrupted: " + description;
+    if (interruption != Interruption::wokeUp) {
+        // Nothing follows what was heard up to the loss: its sentence ends now
+        // rather than when capture is back.
+        m_feed->endUtterance();
+    }
+    run->recovering = true;
+    // Runs on by itself; a stop or a later run ends it at its next step.
+    QCoro::Task<> recovering = recover(run, interruption, description);
+    (void)recovering;
+}
+
+QCoro::Task<> OnDeviceSpeechEngine::recover(std::shared_ptr<CaptureRun> run,
+                                            Interruption interruption, QString description) {
+    QPointer<OnDeviceSpeechEngine> self(this);
+    const auto now = [] { return ReconnectPolicy::Clock::now(); };
+    const auto waitForServer = [&] {
+        interruption = Interruption::serverStopped;
+        run->policy.serverLost(now());
+        setReconnecting(*run, true);
+    };
+    if (interruption == Interruption::serverStopped)
+        waitForServer();
+    // A stream that fails again right after its new start is not tried again.
+    bool tryAgain = interruption != Interruption::streamFailed || run->policy.restartsStream(now());
+    QElapsedTimer lost;
+    lost.start();
+    while (tryAgain) {
+        std::optional<std::string> failure;
+        try {
+            std::function<void()> attempt = [devices = m_devices, begin = run->begin,
+                                             ended = run->ended, onFailure = failureHandler(run)] {
+                if (*ended)
+                    return; // stopped meanwhile: nothing to start again
+                devices->stopAll();
+                begin(onFailure);
+            };
+            QCoro::Task<> attempting = runOn(m_worker, std::move(attempt));
+            co_await attempting;
+        } catch (const OperationCancelled &) {
+            co_return;
+        } catch (const std::exception &error) {
+            failure = describe(error);
+        }
+        if (!self || run != self->m_run)
+            co_return;
+        if (const auto again = std::exchange(run->failedWhileRecovering, std::nullopt)) {
+            description = again->description;
+            if (again->kind == CaptureFailureKind::serverStopped &&
+                interruption != Interruption::serverStopped)
+                waitForServer();
+        } else if (!failure) {
+            run->recovering = false;
+            setReconnecting(*run, false);
+            qCInfo(lcSpeech).noquote()
+                << QStringLiteral("[Speech] capture resumed %1 ms after it stopped")
+                       .arg(lost.elapsed());
+            co_return;
+        } else {
+            qCInfo(lcSpeech).noquote()
+                << "[Speech] capture could not start again: " + text(*failure);
+            if (interruption == Interruption::wokeUp) {
+                description = text(*failure);
+                waitForServer();
+            }
+        }
+        const std::optional<std::chrono::milliseconds> delay =
+            interruption == Interruption::serverStopped ? run->policy.nextDelay(now())
+                                                        : std::nullopt;
+        tryAgain = delay.has_value();
+        if (!tryAgain)
+            break;
+        auto ending = run->ending;
+        QCoro::Task<bool> waiting = ending->wait(*delay);
+        if (co_await waiting || !self || run != self->m_run)
+            co_return;
+    }
+    run->recovering = false;
+    setReconnecting(*run, false);
     reportCaptureFailure(description);
+}
+
+void OnDeviceSpeechEngine::setReconnecting(CaptureRun &run, bool reconnecting) {
+    if (run.reconnecting == reconnecting)
+        return;
+    run.reconnecting = reconnecting;
+    if (reconnecting)
+        qCInfo(lcSpeech) << "[Speech] Reconnecting to the sound server";
+    if (STTEngineDelegate *d = delegate())
+        d->setIsReconnecting(reconnecting);
+}
+
+void OnDeviceSpeechEngine::endRun(bool tellDelegate) {
+    if (!m_run)
+        return;
+    const std::shared_ptr<CaptureRun> run = std::move(m_run);
+    m_run.reset();
+    *run->ended = true;
+    run->ending->complete(true);
+    if (tellDelegate)
+        setReconnecting(*run, false);
+}
+
+void OnDeviceSpeechEngine::prepareForSleep() {
+    if (m_run && m_run->started) {
+        qCInfo(lcSpeech) << "[Speech] The computer goes to sleep";
+        m_feed->endUtterance();
+    }
+}
+
+void OnDeviceSpeechEngine::resumeAfterSleep() {
+    if (!m_run || !m_run->started || m_run->recovering)
+        return;
+    interrupt(m_run, Interruption::wokeUp, QStringLiteral("The computer woke from sleep"));
 }
 
 void OnDeviceSpeechEngine::reportCaptureFailure(const QString &description) {

@@ -126,6 +126,13 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
             &DesktopShell::showCapabilities);
     connect(m_state.get(), &AppState::settingsRequested, this, &DesktopShell::showSettings);
     connect(m_state.get(), &AppState::overlaySetupRequested, this, &DesktopShell::createOverlay);
+    connect(m_state->listening(), &ListeningController::errorMessageChanged, this, [this] {
+        const QString banner = m_state->listening()->errorMessageText();
+        if (banner.isEmpty())
+            qCInfo(lcApp) << "Banner gone";
+        else
+            qCInfo(lcApp).noquote() << "Banner: " + banner;
+    });
     // The sound server's lines come from the device list, never from a wait at start.
     connect(m_state->audioDevices(), &AudioDeviceList::refreshed, this,
             &DesktopShell::updateCapabilities);

@@ -17,6 +17,7 @@
 #include <OrvintaInput/X11Keyboard.h>
 #include <OrvintaPlatform/FreedesktopNotifier.h>
 #include <OrvintaPlatform/LaunchAtLogin.h>
+#include <OrvintaPlatform/SleepWatch.h>
 #include <OrvintaPlatform/SystemClipboard.h>
 #include <OrvintaPlatform/ToneSoundPlayer.h>
 #include <OrvintaTranslationBackends/ApertiumTranslator.h>
@@ -42,9 +43,22 @@ AppServices application() {
     services.audio = audio;
     auto soundServer = makeSerialWorker("orvinta-sound", lcSpeech);
     services.soundServer = soundServer;
-    services.makeEngine = [audio, recognizer = recognizer(),
-                           soundServer](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
-        return std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio, soundServer);
+    EngineTimings timings;
+    // How long a run waits for a sound server that went away; tests shorten it.
+    bool limitGiven = false;
+    const int limit = qEnvironmentVariableIntValue("ORVINTA_RECONNECT_LIMIT_MS", &limitGiven);
+    if (limitGiven && limit >= 0)
+        timings.reconnect.limit = std::chrono::milliseconds(limit);
+    auto sleep = std::make_shared<SleepWatch>(QDBusConnection::systemBus());
+    services.makeEngine = [audio, recognizer = recognizer(), soundServer, timings,
+                           sleep](STTEngineDelegate *delegate) -> std::unique_ptr<STTEngine> {
+        auto engine = std::make_unique<OnDeviceSpeechEngine>(delegate, recognizer, audio,
+                                                             soundServer, timings);
+        QObject::connect(sleep.get(), &SleepWatch::goingToSleep, engine.get(),
+                         &OnDeviceSpeechEngine::prepareForSleep);
+        QObject::connect(sleep.get(), &SleepWatch::wokeUp, engine.get(),
+                         &OnDeviceSpeechEngine::resumeAfterSleep);
+        return engine;
     };
     services.sounds = std::make_shared<ToneSoundPlayer>();
     services.loginItems = std::make_shared<XdgAutostart>();

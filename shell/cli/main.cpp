@@ -475,6 +475,16 @@ int main(int argc, char **argv) {
                 stop.request(); // nobody reads any more: end the run, keeping what was said
     });
     Cli::reportWaiting(*state.listening());
+    // What happens to the sound meanwhile, one line each.
+    const auto notice = [](const QString &text) {
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        std::fflush(stderr);
+    };
+    QObject::connect(state.listening(), &ListeningController::isReconnectingChanged, &state, [&] {
+        if (state.listening()->isReconnecting())
+            notice(reconnectingText());
+    });
+    QObject::connect(state.listening(), &ListeningController::captureNotice, &state, notice);
     if (parser.isSet(interimOption))
         QObject::connect(&transcript, &Transcript::interimTextChanged, &state, [&] {
             if (!transcript.interimText().isEmpty())

@@ -136,8 +136,9 @@ TEST(Listening, requestsThatMayNotStart) {
 TEST(Listening, startUpListsInputDevicesAndShortcutsAndOverlayRequestsReachTheState) {
     AppFixture f;
     auto audio = std::make_shared<OrvintaTest::FakeCapture>();
-    audio->devices = {
-        {{3, "Speakers monitor", 2, true}, {5, "USB mic", 1, false}, {9, "Headset", 1, false}}};
+    audio->devices = {{{3, "Speakers monitor", 2, true, "spk"},
+                       {5, "USB mic", 1, false, "usb"},
+                       {9, "Headset", 1, false, "hs"}}};
     f.audio = audio;
     auto hotkeys = std::make_shared<FakeHotkeys>();
     f.hotkeys = hotkeys;
@@ -150,6 +151,23 @@ TEST(Listening, startUpListsInputDevicesAndShortcutsAndOverlayRequestsReachTheSt
     devices.setSelectedDeviceID(9);
     run(devices.refresh());
     EXPECT_EQ(devices.selectedDeviceID(), 9u);
+
+    // The list follows the server's changes by itself; the chosen device
+    // stays chosen under the id it has after a restart of the server, also
+    // after having been gone for a while.
+    ASSERT_TRUE(audio->devicesChanged);
+    for (const auto &[records, selected] :
+         std::vector<std::pair<std::vector<InputDeviceRecord>, std::uint32_t>>{
+             {{{4, "USB mic", 1, false, "usb"}, {11, "Headset", 1, false, "hs"}}, 11},
+             {{{4, "USB mic", 1, false, "usb"}}, 11},
+             {{{4, "USB mic", 1, false, "usb"}, {13, "Headset", 1, false, "hs"}}, 13}}) {
+        audio->devices = records;
+        audio->devicesChanged();
+        EXPECT_TRUE(waitUntil([&] {
+            return devices.rowCount() == int(records.size()) &&
+                   devices.selectedDeviceID() == selected;
+        })) << selected;
+    }
 
     // The shortcuts and overlay requests.
     AppState &s = *f.state;
@@ -242,6 +260,20 @@ TEST(Listening, aReloadDuringAStartOrAFailedCaptureStopsThatRun) {
     ASSERT_TRUE(listening.isListening());
     STTEngineDelegate &delegate = listening;
     delegate.addConfirmedLine("Said before the failure.");
+
+    // While the engine waits for the sound server the banner says so, and
+    // goes with it; the device notices stand in it too.
+    QSignalSpy notices(&listening, &ListeningController::captureNotice);
+    delegate.setIsReconnecting(true);
+    EXPECT_TRUE(listening.isReconnecting());
+    EXPECT_EQ(listening.errorMessageText(), "Reconnecting to the sound server…");
+    delegate.setIsReconnecting(false);
+    EXPECT_FALSE(listening.isReconnecting());
+    EXPECT_EQ(listening.errorMessageText(), "");
+    delegate.captureDeviceChanged("Listening to Headset again");
+    EXPECT_EQ(listening.errorMessageText(), "Listening to Headset again");
+    EXPECT_EQ(notices.count(), 1);
+    EXPECT_TRUE(listening.isListening());
 
     delegate.captureDidFail("The sound server stopped: Connection terminated");
     run(listening.toggleFinished());

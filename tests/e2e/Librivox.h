@@ -37,9 +37,12 @@ inline QString librivoxReference(const QString &id) {
 
 /// Plays the recordings on `device` of the sound server, each followed by a
 /// pause that ends its utterance.
-inline void play(const QString &device, const QStringList &ids) {
+inline void
+play(const QString &device, const QStringList &ids,
+     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
     for (const QString &id : ids) {
         QProcess player;
+        player.setProcessEnvironment(environment);
         player.start("paplay", {"--device=" + device, librivoxFile(id)});
         ASSERT_TRUE(player.waitForFinished(30000));
         ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();

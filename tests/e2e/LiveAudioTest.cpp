@@ -4,10 +4,13 @@
 #include "CliProcess.h"
 #include "Fakes.h"
 #include "Librivox.h"
+#include "SoundServer.h"
 
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngineBackends/PulseAudioCapture.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -18,64 +21,6 @@
 using namespace OrvintaTest;
 
 namespace {
-
-/// A sound server of the test's own, with one null sink as default sink and
-/// its monitor as default source, so that killing it leaves the shared one alone.
-class PrivateSoundServer {
-public:
-    PrivateSoundServer() {
-        QFile config(m_runtime.filePath("default.pa"));
-        if (!config.open(QIODevice::WriteOnly))
-            return;
-        config.write(
-            QStringLiteral("load-module module-native-protocol-unix socket=%1 "
-                           "auth-anonymous=1\nload-module module-null-sink sink_name=doomed\n"
-                           "set-default-sink doomed\nset-default-source doomed.monitor\n")
-                .arg(socket())
-                .toUtf8());
-        config.close();
-        m_environment.insert("HOME", m_runtime.path());
-        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        m_environment.insert("PULSE_SERVER", address());
-        m_server.setProcessEnvironment(m_environment);
-        m_server.start("pulseaudio", {"-n", "-F", config.fileName(), "--exit-idle-time=-1",
-                                      "--daemonize=no", "--use-pid-file=no"});
-        if (!m_server.waitForStarted())
-            return;
-        for (int i = 0; i < 50 && !QFileInfo::exists(socket()); ++i)
-            QThread::msleep(100);
-    }
-
-    ~PrivateSoundServer() { kill(); }
-
-    static bool available() { return !QStandardPaths::findExecutable("pulseaudio").isEmpty(); }
-    bool isRunning() const {
-        return m_server.state() == QProcess::Running && QFileInfo::exists(socket());
-    }
-    QString address() const { return "unix:" + socket(); }
-    const QProcessEnvironment &environment() const { return m_environment; }
-
-    void kill() {
-        m_server.kill(); // nothing to do once it ended
-        m_server.waitForFinished();
-    }
-
-    /// Unplugs the only sink, and with it the source every stream records from.
-    void removeTheDevice() {
-        QProcess pactl;
-        pactl.setProcessEnvironment(m_environment);
-        pactl.start("pactl", {"unload-module", "module-null-sink"});
-        pactl.waitForFinished(10000);
-        EXPECT_EQ(pactl.exitCode(), 0);
-    }
-
-private:
-    QString socket() const { return m_runtime.filePath("socket"); }
-
-    QTemporaryDir m_runtime;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
-    QProcess m_server;
-};
 
 /// A PipeWire of the test's own with its PulseAudio service, a session bus
 /// for WirePlumber and a null sink as default sink.
@@ -367,40 +312,218 @@ TEST(LiveAudio, MicrophoneRunConfirmsWhatTheMicrophoneHears) {
     EXPECT_LE(wer, 0.6);
 }
 
-TEST(LiveAudio, SoundServerDyingMidRunEndsTheRunWithItsReason) {
+/// Reads what the run wrote so far onto `output` and `errors` until `done`
+/// holds, the run ends or 30 s pass; whether `done` holds.
+bool readUntil(QProcess &listener, QString &output, QString &errors,
+               const std::function<bool()> &done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && listener.state() != QProcess::NotRunning && timer.elapsed() < 30000) {
+        listener.waitForReadyRead(50);
+        output += QString::fromUtf8(listener.readAllStandardOutput());
+        errors += QString::fromUtf8(listener.readAllStandardError());
+    }
+    return done();
+}
+
+const QString reconnecting = "\nReconnecting to the sound server…\n";
+
+// The sound server restarted mid-sentence: what was said up to the loss is a
+// line before the server is back, the run goes on by itself once it is, and
+// what is said then is heard too.
+TEST(LiveAudio, SoundServerRestartMidRunKeepsTheRunAndEveryLine) {
     REQUIRE_SOUND_SERVER();
     if (!PrivateSoundServer::available())
         GTEST_SKIP() << "pulseaudio is not installed";
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.isRunning());
+    QProcess listener;
+    QString output, errors;
+    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, server.environment()))
+        << errors.toStdString();
+    play("speakers", {"0880"}, server.environment());
+    QProcess player; // cut off after "unless to be rather cold hearted"
+    player.setProcessEnvironment(server.environment());
+    player.start("paplay", {"--device=speakers", librivoxFile("0890")});
+    QThread::msleep(3000);
+    server.kill();
+    ASSERT_TRUE(readUntil(listener, output, errors,
+                          [&] {
+                              return errors.contains(reconnecting) &&
+                                     output.contains("rather", Qt::CaseInsensitive);
+                          }))
+        << output.toStdString() << errors.toStdString();
+    player.waitForFinished();
 
-    // An application source that waits records nothing, and notices all the same.
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
+        return errors.contains("[Speech] capture resumed");
+    })) << errors.toStdString();
+    play("speakers", {"0920"}, server.environment());
+    EXPECT_EQ(listener.state(), QProcess::Running);
+    const CliResult result = interrupt(listener, errors);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(result.errors.count(reconnecting), 1);
+    EXPECT_EQ(result.errors.count("[Speech] calling analyzer.start"), 1); // one recogniser run
+    const QStringList texts =
+        confirmedTexts((output + result.output).split('\n', Qt::SkipEmptyParts));
+    const double wer = wordErrorRate({"0880", "0890", "0920"}, texts);
+    std::printf("word error rate across the restart: %.3f\n", wer);
+    EXPECT_LE(wer, 0.7); // 0890's last words were never played
+}
+
+// A server that stays away ends the run after the limit with its reason,
+// whatever the source; an application source that waits notices all the same.
+TEST(LiveAudio, SoundServerThatStaysAwayEndsTheRunAfterTheLimit) {
+    REQUIRE_SOUND_SERVER();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
     for (const QStringList &source : {QStringList{"system"}, QStringList{"microphone"},
                                       QStringList{"app", "--app", "Nobody"}}) {
+        SCOPED_TRACE(source.join(" ").toStdString());
         PrivateSoundServer server;
         ASSERT_TRUE(server.isRunning());
+        QProcessEnvironment environment = server.environment();
+        environment.insert("ORVINTA_RECONNECT_LIMIT_MS", "1500");
         QProcess listener;
         QString errors;
-        ASSERT_TRUE(startListening(listener, errors, QStringList{"--source"} + source,
-                                   server.environment()))
+        ASSERT_TRUE(startListening(listener, errors, QStringList{"--source"} + source, environment))
             << errors.toStdString();
         QThread::msleep(300);
         QElapsedTimer timer;
         timer.start();
         server.kill();
-        // The run notices by itself.
         const CliResult result = finished(listener, errors, 12000);
-        EXPECT_FALSE(result.crashed) << source.join(" ").toStdString();
+        EXPECT_FALSE(result.crashed);
         EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
+        EXPECT_EQ(result.errors.count(reconnecting), 1) << result.errors.toStdString();
         EXPECT_TRUE(
             result.errors.contains("orvinta-cli: The sound server stopped: Connection terminated"))
             << result.errors.toStdString();
         EXPECT_TRUE(result.errors.contains("[Speech] stop: complete"));
+        EXPECT_GE(timer.elapsed(), 1500);
         EXPECT_LT(timer.elapsed(), 10000);
     }
 }
 
+// The chosen microphone unplugged mid-run: the default one stands in, with a
+// notice naming both, until the chosen one is back; every part is heard.
+TEST(LiveAudio, ChosenMicrophoneUnpluggedFallsBackToTheDefaultOneAndReturns) {
+    REQUIRE_SOUND_SERVER();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.isRunning());
+    const QStringList headset{"load-module", "module-remap-source", "source_name=headset",
+                              "master=headphones.monitor",
+                              "source_properties=device.description=Headset_Microphone"};
+    std::optional<QString> module = server.pactl(headset);
+    ASSERT_TRUE(module);
+    const CliResult devices = runCli({"devices"}, 20000, server.environment());
+    const QStringList ids = devices.lines.filter("\tHeadset_Microphone");
+    ASSERT_EQ(ids.size(), 1) << devices.output.toStdString();
+
+    QProcess listener;
+    QString output, errors;
+    ASSERT_TRUE(startListening(listener, errors,
+                               {"--source", "microphone", "--device", ids[0].section('\t', 0, 0)},
+                               server.environment()))
+        << errors.toStdString();
+    play("headphones", {"0880"}, server.environment());
+    ASSERT_TRUE(server.pactl({"unload-module", module->trimmed()}));
+    const QString fallback =
+        "\nHeadset_Microphone is gone: listening to Virtual_Microphone until it is back\n";
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] { return errors.contains(fallback); }))
+        << errors.toStdString();
+    play("mic_feed", {"0890"}, server.environment());
+    module = server.pactl(headset);
+    ASSERT_TRUE(module);
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
+        return errors.contains("\nListening to Headset_Microphone again\n");
+    })) << errors.toStdString();
+    play("headphones", {"0920"}, server.environment());
+    const CliResult result = interrupt(listener, errors);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    const double wer =
+        wordErrorRate({"0880", "0890", "0920"},
+                      confirmedTexts((output + result.output).split('\n', Qt::SkipEmptyParts)));
+    std::printf("word error rate across the microphone's fallback: %.3f\n", wer);
+    EXPECT_LE(wer, 0.6);
+}
+
+// System audio follows the default output: after the switch to the
+// headphones it hears them, and no longer the speakers.
+TEST(LiveAudio, SystemAudioFollowsTheDefaultOutput) {
+    REQUIRE_SOUND_SERVER();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.isRunning());
+    QProcess listener;
+    QString errors;
+    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, server.environment()))
+        << errors.toStdString();
+    play("speakers", {"0880"}, server.environment());
+    ASSERT_TRUE(server.pactl({"set-default-sink", "headphones"}));
+    QThread::msleep(300);
+    play("headphones", {"0920"}, server.environment());
+    play("speakers", {"0890"}, server.environment());
+    const CliResult result = interrupt(listener, errors);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    const QStringList texts = confirmedTexts(result.lines);
+    const double wer = wordErrorRate({"0880", "0920"}, texts);
+    std::printf("word error rate across the change of output: %.3f\n", wer);
+    EXPECT_LE(wer, 0.6);
+    const QString heard = texts.join(' ').toLower();
+    for (const char *word : {"cold", "selfish"}) // said on the speakers only
+        EXPECT_FALSE(heard.contains(QLatin1String(word))) << heard.toStdString();
+}
+
+// logind's word before and after a sleep, on a private bus standing in for
+// the system bus: what was heard ends its sentence, capture starts afresh.
+TEST(LiveAudio, SleepAndWakeFromLogindStartCaptureAfresh) {
+    REQUIRE_SOUND_SERVER();
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(bus.waitForReadyRead(5000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    QDBusConnection logind = QDBusConnection::connectToBus(address, "logind");
+    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+    const auto prepareForSleep = [&logind](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+        signal << sleeping;
+        return logind.send(signal);
+    };
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address);
+    QProcess listener;
+    QString output, errors;
+    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, environment))
+        << errors.toStdString();
+    ASSERT_TRUE(prepareForSleep(true));
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
+        return errors.contains("[Speech] The computer goes to sleep");
+    })) << errors.toStdString();
+    ASSERT_TRUE(prepareForSleep(false));
+    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
+        return errors.contains("[Speech] capture resumed");
+    })) << errors.toStdString();
+    play("orvinta_speakers", {"0880"});
+    const CliResult result = interrupt(listener, errors);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_LE(wordErrorRate({"0880"}, confirmedTexts(result.lines)), 0.6);
+    QDBusConnection::disconnectFromBus("logind");
+    bus.kill();
+    bus.waitForFinished();
+}
+
 // The engine on the real PulseAudio back end (and a scripted recogniser): a
 // recording stream that loses its device reaches the delegate once, and the
-// run still stops in order. (A dead server is SoundServerDyingMidRun's case.)
+// run still stops in order. (A dead server: SoundServerThatStaysAway.)
 TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
     REQUIRE_SOUND_SERVER();
     if (!PrivateSoundServer::available())
@@ -417,10 +540,10 @@ TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
             &delegate, std::make_shared<ScriptedRecognizer>(),
             std::make_shared<PulseAudioCapture>(server.address().toStdString()),
             std::make_shared<SerialWorker>("live-test"),
-            EngineTimings{std::chrono::milliseconds(500), std::chrono::milliseconds(5000)});
+            EngineTimings{std::chrono::milliseconds(500), std::chrono::milliseconds(5000), {}});
         await(engine.loadModel(delegate.locale));
         await(engine.startTranscribing(source, std::nullopt));
-        server.removeTheDevice();
+        ASSERT_TRUE(server.removeTheDevice());
         ASSERT_TRUE(processEventsUntil([&] { return !delegate.captureFailures.isEmpty(); }));
         EXPECT_TRUE(delegate.captureFailures.first().startsWith("Audio capture failed: "))
             << delegate.captureFailures.first().toStdString();

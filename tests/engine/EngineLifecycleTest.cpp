@@ -14,7 +14,8 @@ using enum AudioSourceType;
 
 namespace {
 
-const EngineTimings shortTimings{std::chrono::milliseconds(200), std::chrono::milliseconds(5000)};
+const EngineTimings shortTimings{
+    std::chrono::milliseconds(200), std::chrono::milliseconds(5000), {}};
 
 /// Hands `frames` samples of 16 kHz mono to a system-audio handler.
 void feed(const CapturedSampleHandler &handler, std::size_t frames = 1600) {
@@ -304,45 +305,199 @@ TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops)
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 }
 
-TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
+TEST(ReconnectPolicy, TriesSoonThenLessOftenUntilTheLimitAndRestartsAStreamOnceInAWhile) {
+    using std::chrono::milliseconds;
+    ReconnectPolicy policy(
+        {milliseconds(100), milliseconds(500), milliseconds(2000), milliseconds(5000)});
+    const auto lost = ReconnectPolicy::Clock::now();
+    policy.serverLost(lost);
+    // (attempt failed at, wait before the next); the last attempt falls on the limit.
+    const std::vector<std::pair<int, std::optional<int>>> attempts{
+        {0, 100}, {100, 200}, {300, 400}, {700, 500}, {1200, 500}, {1700, 300}, {2000, {}}};
+    for (const auto &[at, delay] : attempts) {
+        const auto next = policy.nextDelay(lost + milliseconds(at));
+        EXPECT_EQ(next ? std::optional<int>(int(next->count())) : std::nullopt, delay) << at;
+    }
+    // A new loss begins a new series.
+    policy.serverLost(lost + milliseconds(9000));
+    EXPECT_EQ(policy.nextDelay(lost + milliseconds(9000)), milliseconds(100));
+
+    for (const auto &[at, restarts] :
+         std::vector<std::pair<int, bool>>{{0, true}, {1000, false}, {5000, true}, {9999, false}})
+        EXPECT_EQ(policy.restartsStream(lost + milliseconds(at)), restarts) << at;
+}
+
+/// The queued buffers, oldest first; the queue is empty afterwards.
+std::vector<AudioBuffer> drain(AnalyzerInputQueue &queue) {
+    std::vector<AudioBuffer> buffers;
+    for (auto item = queue.take(std::chrono::milliseconds(0)); item.buffer;
+         item = queue.take(std::chrono::milliseconds(0)))
+        buffers.push_back(std::move(*item.buffer));
+    return buffers;
+}
+
+bool isSilence(const AudioBuffer &buffer, double atLeastSeconds) {
+    const float *samples = buffer.floatChannel(0);
+    return buffer.frameLength() >= atLeastSeconds * buffer.format().sampleRate &&
+           std::all_of(samples, samples + buffer.frameLength(), [](float v) { return v == 0; });
+}
+
+class ReconnectingEngine : public LoadedEngine {
+protected:
+    EngineTimings timings{std::chrono::milliseconds(200),
+                          std::chrono::milliseconds(5000),
+                          {std::chrono::milliseconds(5), std::chrono::milliseconds(20),
+                           std::chrono::milliseconds(400), std::chrono::milliseconds(5000)}};
+    std::atomic<bool> serverDown{false};
+
+    void SetUp() override {
+        engine =
+            std::make_unique<OnDeviceSpeechEngine>(&delegate, recognizer, capture, worker, timings);
+        loadModel();
+        const auto refuse = [this] {
+            if (serverDown)
+                throw CaptureError::engineSetupFailed(
+                    "Cannot connect to the sound server: Connection refused");
+        };
+        capture->systemAudio->whileStarting = refuse;
+        capture->microphone->whileStarting = refuse;
+    }
+
+    /// What the back end's thread says when the server goes away.
+    static void loseServer(const CaptureFailureHandler &onFailure) {
+        std::thread([onFailure] {
+            onFailure(CaptureFailureKind::serverStopped, "Connection terminated");
+            onFailure(CaptureFailureKind::streamFailed, "Entity killed"); // the same loss: dropped
+        }).join();
+    }
+};
+
+// The run outlives its capture: what was heard ends its sentence, the
+// delegate hears "reconnecting" until capture runs again on the same source
+// with the same recogniser, or the failure once the limit has passed.
+TEST_F(ReconnectingEngine, ServerLossKeepsTheRunUntilTheServerIsBackOrTheLimitHasPassed) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
     };
     auto analyzer = run(systemAudio);
     feed(capture->systemAudio->handler);
+    serverDown = true;
+    loseServer(capture->systemAudio->onFailure);
+    ASSERT_TRUE(
+        processEventsUntil([&] { return log.count("capture could not start again") >= 3; }));
+    EXPECT_EQ(delegate.reconnecting, QList<bool>{true});
+    const std::vector<AudioBuffer> queued = drain(*analyzer->queue);
+    ASSERT_EQ(queued.size(), 2u);
+    EXPECT_TRUE(isSilence(queued.back(), 0.3)); // after the audio heard before the loss
 
-    // The back end's thread reports; a second report of the same run is dropped.
-    const CaptureFailureHandler onFailure = capture->systemAudio->onFailure;
-    ASSERT_TRUE(onFailure);
-    std::thread soundServer([onFailure] {
-        onFailure(CaptureFailureKind::serverStopped, "Connection terminated");
-        onFailure(CaptureFailureKind::streamFailed, "Entity killed");
-    });
-    soundServer.join();
+    serverDown = false;
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.reconnecting.size() == 2; }));
+    EXPECT_EQ(delegate.reconnecting, (QList<bool>{true, false}));
+    EXPECT_TRUE(capture->systemAudio->running);
+    EXPECT_EQ(capture->systemAudio->starts, 2);
+    feed(capture->systemAudio->handler);
+    EXPECT_EQ(analyzer->queue->size(), 1u);
+    EXPECT_EQ(recognizer->analyzers.size(), 1u);
+    EXPECT_TRUE(delegate.captureFailures.isEmpty());
+    EXPECT_TRUE(logged("[Speech] Reconnecting to the sound server"));
+
+    // Gone for longer than the limit: the failure, once, from the main thread;
+    // the stop still delivers the last words.
+    serverDown = true;
+    loseServer(capture->systemAudio->onFailure);
     ASSERT_TRUE(processEventsUntil([&] { return !delegate.captureFailures.isEmpty(); }));
     processEvents();
     EXPECT_EQ(delegate.captureFailures,
               QStringList{"The sound server stopped: Connection terminated"});
+    EXPECT_EQ(delegate.reconnecting, (QList<bool>{true, false, true, false}));
     EXPECT_FALSE(delegate.failureOffMainThread);
-    EXPECT_EQ(analyzer->queue->size(), 1u);
-
     await(engine->stopTranscribing());
     EXPECT_EQ(delegate.lines, QStringList{"Still here."});
-    EXPECT_TRUE(analyzer->queue->isFinished());
     EXPECT_TRUE(logged("[Speech] stop: complete"));
 
-    // A failure that comes once the stop began is ignored. (A stream's
-    // failure: LiveAudio's CaptureFailureMidRun.)
+    // A stop while waiting for the server ends the wait; a failure that comes
+    // once the stop began is ignored.
     recognizer->prepare = nullptr;
-    ASSERT_EQ(startError(microphone), "");
+    serverDown = false;
+    ASSERT_EQ(startError(microphone, 7), "");
+    serverDown = true;
+    loseServer(capture->microphone->onFailure);
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.reconnecting.size() == 5; }));
     const CaptureFailureHandler late = capture->microphone->onFailure;
     QCoro::Task<> stopping = engine->stopTranscribing();
     std::thread([late] {
-        late(CaptureFailureKind::serverStopped, "Connection terminated");
+        if (late)
+            late(CaptureFailureKind::serverStopped, "Connection terminated");
     }).join();
     await(std::move(stopping));
-    processEvents();
+    processEventsUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_EQ(delegate.captureFailures.size(), 1);
+    EXPECT_EQ(delegate.reconnecting.last(), false);
+    EXPECT_FALSE(capture->microphone->running);
+}
+
+// The microphone starts again as it was chosen, not by its id of before (the
+// server renumbers its devices); where it records from reaches the delegate.
+// A stream whose device went is started once more, without "reconnecting".
+TEST_F(ReconnectingEngine, TheMicrophoneResumesAsChosenAndAFailedStreamIsStartedOnceMore) {
+    run(microphone, 7);
+    capture->microphone->knownDevices.clear();
+    serverDown = true;
+    loseServer(capture->microphone->onFailure);
+    serverDown = false;
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.reconnecting.size() == 2; }));
+    EXPECT_TRUE(capture->microphone->running);
+    EXPECT_TRUE(capture->microphone->tap);
+
+    const MicrophoneDeviceHandler onDevice = capture->microphone->onDevice;
+    ASSERT_TRUE(onDevice);
+    std::thread([onDevice] {
+        onDevice("Headset", "Built-in Microphone");
+        onDevice("Headset", "");
+    }).join();
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.deviceNotices.size() == 2; }));
+    EXPECT_EQ(delegate.deviceNotices,
+              (QStringList{"Headset is gone: listening to Built-in Microphone until it is back",
+                           "Listening to Headset again"}));
+
+    const auto failStream = [this] {
+        const CaptureFailureHandler onFailure = capture->microphone->onFailure;
+        std::thread([onFailure] {
+            onFailure(CaptureFailureKind::streamFailed, "Entity killed");
+        }).join();
+    };
+    failStream();
+    ASSERT_TRUE(processEventsUntil([&] { return log.count("capture resumed") == 2; }));
+    EXPECT_TRUE(capture->microphone->running);
+    failStream(); // again right away: given up
+    ASSERT_TRUE(processEventsUntil([&] { return !delegate.captureFailures.isEmpty(); }));
+    EXPECT_EQ(delegate.captureFailures, QStringList{"Audio capture failed: Entity killed"});
+    EXPECT_EQ(delegate.reconnecting.size(), 2);
+    await(engine->stopTranscribing());
+}
+
+// Before sleep what was heard ends its sentence; after it capture starts
+// afresh, waiting for the server where it is not back yet.
+TEST_F(ReconnectingEngine, SleepEndsTheSentenceAndWakingStartsCaptureAfresh) {
+    auto analyzer = run(systemAudio);
+    engine->prepareForSleep();
+    const std::vector<AudioBuffer> queued = drain(*analyzer->queue);
+    ASSERT_EQ(queued.size(), 1u);
+    EXPECT_TRUE(isSilence(queued.front(), 0.3));
+
+    engine->resumeAfterSleep();
+    ASSERT_TRUE(processEventsUntil([&] { return log.contains("capture resumed"); }));
+    EXPECT_EQ(capture->systemAudio->starts, 2);
+    EXPECT_TRUE(delegate.reconnecting.isEmpty());
+
+    serverDown = true;
+    engine->resumeAfterSleep();
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.reconnecting.size() == 1; }));
+    serverDown = false;
+    ASSERT_TRUE(processEventsUntil([&] { return delegate.reconnecting.size() == 2; }));
+    EXPECT_TRUE(capture->systemAudio->running);
+    EXPECT_TRUE(delegate.captureFailures.isEmpty());
+    await(engine->stopTranscribing());
 }
 
 } // namespace

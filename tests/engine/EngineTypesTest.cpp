@@ -50,10 +50,10 @@ TEST(CaptureError, DescriptionsNameThePermissionOnlyForItsMarkers) {
 
 TEST(RefreshAudioDevices, ListsInputsThatAreNotMonitorsAndSelectsTheFirstOnce) {
     FakeCapture registry;
-    registry.devices = std::vector<InputDeviceRecord>{{0, "Speakers monitor", 2, true},
-                                                      {2, "Headset", 1, false},
-                                                      {5, "Output only", 0, false},
-                                                      {7, "Webcam", 2, false}};
+    registry.devices = std::vector<InputDeviceRecord>{{0, "Speakers monitor", 2, true, "m"},
+                                                      {2, "Headset", 1, false, "h"},
+                                                      {5, "Output only", 0, false, "o"},
+                                                      {7, "Webcam", 2, false, "w"}};
     std::vector<AudioDevice> devices{{9, "stale"}};
     std::optional<std::uint32_t> selected;
     refreshAudioDevices(registry, devices, selected);

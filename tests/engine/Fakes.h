@@ -48,6 +48,8 @@ public:
     QStringList heardWords; // per line: its words as "text start-end" in ms
     QStringList captureFailures;
     bool failureOffMainThread = false;
+    QList<bool> reconnecting; // each state told, in order
+    QStringList deviceNotices;
 
     QString selectedLocale() const override { return locale; }
     void setIsModelLoading(bool loading) override { isModelLoading = loading; }
@@ -78,6 +80,8 @@ public:
         failureOffMainThread |= QThread::currentThread() != thread();
         captureFailures << description;
     }
+    void setIsReconnecting(bool state) override { reconnecting << state; }
+    void captureDeviceChanged(const QString &notice) override { deviceNotices << notice; }
 };
 
 /// What the test controls and observes of one analyzer; outlives it.
@@ -191,6 +195,7 @@ struct MicrophoneScript {
     AudioFormat format{48000, 2, SampleType::float32, true};
     CapturedBufferHandler tap; // while one is installed
     CaptureFailureHandler onFailure;
+    MicrophoneDeviceHandler onDevice;
     std::uint32_t tapFrames = 0;
     bool running = false;
     std::optional<EngineError> startFailure;
@@ -227,9 +232,13 @@ public:
         m_script->tap = std::move(handler);
         m_script->onFailure = std::move(onFailure);
     }
+    void setDeviceHandler(MicrophoneDeviceHandler handler) override {
+        m_script->onDevice = std::move(handler);
+    }
     void removeTap() override {
         m_script->tap = nullptr;
         m_script->onFailure = nullptr;
+        m_script->onDevice = nullptr;
     }
     void start() override {
         if (m_script->whileStarting)
@@ -253,6 +262,7 @@ struct SystemAudioScript {
     CaptureFailureHandler onFailure;
     std::uint32_t sampleRate = 0;
     bool running = false;
+    int starts = 0; // that succeeded
 };
 
 class FakeSystemAudio : public SystemAudioCapture {
@@ -265,6 +275,7 @@ public:
             m_script->whileStarting();
         if (m_script->startFailure)
             throw *m_script->startFailure;
+        ++m_script->starts;
         m_script->sampleRate = rate;
         m_script->handler = std::move(handler);
         m_script->onFailure = std::move(onFailure);
@@ -357,6 +368,12 @@ public:
     }
     std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
         return unreachable ? std::nullopt : devices;
+    }
+    /// The handler of the latest device watch.
+    std::function<void()> devicesChanged;
+    std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override {
+        devicesChanged = std::move(changed);
+        return std::make_unique<DeviceWatch>();
     }
 
     std::shared_ptr<ApplicationAudioScript> applicationAudio =

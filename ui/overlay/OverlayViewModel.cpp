@@ -132,8 +132,9 @@ OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
         connect(listening, signal, this, &OverlayViewModel::listeningStateChanged);
     connect(listening, &ListeningController::isListeningChanged, this,
             &OverlayViewModel::placeholderChanged);
-    connect(listening, &ListeningController::waitingStatusChanged, this,
-            &OverlayViewModel::placeholderChanged);
+    for (const auto signal :
+         {&ListeningController::waitingStatusChanged, &ListeningController::isReconnectingChanged})
+        connect(listening, signal, this, &OverlayViewModel::placeholderChanged);
     connect(listening, &ListeningController::isListeningChanged, this,
             &OverlayViewModel::footerChanged);
     connect(state.preferences(), &Preferences::selectedLocaleChanged, this,
@@ -207,8 +208,8 @@ OverlayViewModel::Placeholder OverlayViewModel::placeholder() const {
         return Placeholder::None;
     if (!m_displayedInterim.isEmpty())
         return Placeholder::Interim;
-    // Waiting for an application is said below the lines too.
-    if (!m_state.listening()->waitingStatus().isEmpty())
+    // Waiting for an application or the sound server is said below the lines too.
+    if (!m_state.listening()->waitingStatus().isEmpty() || m_state.listening()->isReconnecting())
         return Placeholder::Listening;
     if (lineCount() > 0)
         return Placeholder::None;
@@ -216,6 +217,8 @@ OverlayViewModel::Placeholder OverlayViewModel::placeholder() const {
 }
 
 QString OverlayViewModel::listeningText() const {
+    if (m_state.listening()->isReconnecting())
+        return reconnectingText();
     const QString waiting = m_state.listening()->waitingStatus();
     return waiting.isEmpty() ? QStringLiteral("Listening...") : waiting;
 }

@@ -11,13 +11,17 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace Orvinta {
 
 class SerialWorker;
 
-/// The audio input devices the sound server offers, and the one chosen.
+/// The audio input devices the sound server offers, and the one chosen. The
+/// list follows the server's changes while it lives, and the chosen device
+/// stays chosen under the new id the server gives it when it comes back
+/// (replugged, or after a restart of the server).
 class AudioDeviceList : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT
@@ -56,6 +60,8 @@ public:
     /// selects the first device when none is chosen. A device chosen
     /// meanwhile stays chosen.
     QCoro::Task<> refresh();
+    /// From now on, every change of the server's devices refreshes the list.
+    void followChanges();
 
 Q_SIGNALS:
     void selectedDeviceIDChanged();
@@ -65,10 +71,19 @@ Q_SIGNALS:
     void selectedIndexChanged();
 
 private:
+    std::string keyOf(std::optional<std::uint32_t> id) const;
+
     std::shared_ptr<AudioCaptureBackend> m_audio;
     std::shared_ptr<SerialWorker> m_soundServer;
     std::vector<AudioDevice> m_devices;
+    /// What names each device across restarts of the server, by row.
+    std::vector<std::string> m_keys;
     std::optional<std::uint32_t> m_selectedDeviceID;
+    /// The chosen device's key, kept while it is gone.
+    std::string m_selectedKey;
+    std::unique_ptr<DeviceWatch> m_watch;
+    bool m_changePending = false;
+    bool m_followingChange = false;
     ServerStatus m_serverStatus = ServerStatus::unknown;
     bool m_hasSystemAudio = false;
 };

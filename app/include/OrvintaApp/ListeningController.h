@@ -48,6 +48,8 @@ class ListeningController : public QObject, public STTEngineDelegate {
     /// "Waiting for APP to play sound" while a run on one application's
     /// sound waits for it; empty otherwise.
     Q_PROPERTY(QString waitingStatus READ waitingStatus NOTIFY waitingStatusChanged)
+    /// A run waits for the sound server to come back.
+    Q_PROPERTY(bool isReconnecting READ isReconnecting NOTIFY isReconnectingChanged)
 
 public:
     ListeningController(const AppServices &services, const Preferences &preferences,
@@ -67,6 +69,7 @@ public:
     QString formattedRecordingTime() const;
     int menuBarIconFrame() const { return m_menuBarIconFrame; }
     QString waitingStatus() const;
+    bool isReconnecting() const { return m_reconnecting; }
     STTEngine *transcriptionEngine() const { return m_transcriptionEngine.get(); }
 
     Q_INVOKABLE void toggleListening();
@@ -104,6 +107,10 @@ public:
     void addConfirmedLine(const QString &text) override;
     void captureDidFail(const QString &description) override;
     void setIsWaitingForApplication(bool waiting) override;
+    /// The banner says so while it lasts, and goes with it.
+    void setIsReconnecting(bool reconnecting) override;
+    /// Shown in the banner and told by captureNotice().
+    void captureDeviceChanged(const QString &notice) override;
 
 Q_SIGNALS:
     void isListeningChanged();
@@ -116,6 +123,9 @@ Q_SIGNALS:
     void recordingElapsedChanged();
     void menuBarIconFrameChanged();
     void waitingStatusChanged();
+    void isReconnectingChanged();
+    /// Capture went on from another device, or back on the chosen one.
+    void captureNotice(const QString &notice);
 
 private:
     using Body = CancellableTask::Body;
@@ -157,12 +167,16 @@ private:
     /// The application the run follows; empty for other sources.
     QString m_runApplication;
     bool m_waitingForApplication = false;
+    bool m_reconnecting = false;
     TaskHandle m_iconAnimationTask;
     std::unique_ptr<STTEngine> m_transcriptionEngine;
     TaskHandle m_loadTask;
     TaskHandle m_toggleTask;
     TaskHandle m_permissionTask;
 };
+
+/// What the banner and the overlay say while a run waits for the sound server.
+QString reconnectingText();
 
 /// "m:ss" below an hour, "h:mm:ss" from then on.
 QString formatRecordingTime(double elapsedSeconds);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace Orvinta {
 
@@ -143,15 +144,8 @@ public:
         m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Orvinta");
         if (!m_context)
             throw EngineError(errorDomain, PA_ERR_INTERNAL, "Cannot create a sound server context");
-        pa_context_set_state_callback(
-            m_context,
-            [](pa_context *context, void *data) {
-                auto *self = static_cast<PulseConnection *>(data);
-                pa_threaded_mainloop_signal(self->m_loop.load(), 0);
-                if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && self->m_onLost)
-                    self->m_onLost();
-            },
-            this);
+        m_onReady = nullptr;
+        pa_context_set_state_callback(m_context, &PulseConnection::onStateChange, this);
         if (pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(),
                                PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             throw connectionError();
@@ -163,8 +157,31 @@ public:
             throw connectionError();
     }
 
+    /// Lock held. Starts connecting and returns at once; `ready`, or else the
+    /// lost handler, hears how it went on the connection's thread. False when
+    /// it could not even begin.
+    bool connectInBackground(std::function<void()> ready) {
+        m_onReady = std::move(ready);
+        if (!m_loop)
+            return false;
+        dropContext();
+        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Orvinta");
+        if (!m_context)
+            return false;
+        pa_context_set_state_callback(m_context, &PulseConnection::onStateChange, this);
+        return pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(),
+                                  PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    }
+
+    /// Lock held. Ends the connection without a word to its handlers.
+    void disconnect() {
+        m_onReady = nullptr;
+        m_onLost = nullptr;
+        dropContext();
+    }
+
     /// Lock held. Called on the connection's thread once a connected context
-    /// failed (the server went away).
+    /// failed (the server went away), or a connection under way did.
     void setLostHandler(std::function<void()> handler) { m_onLost = std::move(handler); }
 
     bool isConnected() const {
@@ -208,26 +225,13 @@ public:
         return done;
     }
 
-    /// Lock held.
+    /// Lock held. The default source for none.
     std::optional<SourceInfo> source(const std::optional<std::uint32_t> &index) {
-        struct Query {
-            pa_threaded_mainloop *loop;
-            std::optional<SourceInfo> info;
-        } query{m_loop, std::nullopt};
-        const auto callback = [](pa_context *, const pa_source_info *info, int eol, void *data) {
-            auto *q = static_cast<Query *>(data);
-            if (eol == 0 && info)
-                q->info = sourceInfoFrom(info);
-            if (eol != 0)
-                pa_threaded_mainloop_signal(q->loop, 0);
-        };
-        pa_operation *operation =
-            index ? pa_context_get_source_info_by_index(m_context, *index, callback, &query)
-                  : pa_context_get_source_info_by_name(m_context, "@DEFAULT_SOURCE@", callback,
-                                                       &query);
-        if (!complete(operation))
-            return std::nullopt;
-        return query.info;
+        return index ? sourceQuery(index, {}) : sourceQuery(std::nullopt, "@DEFAULT_SOURCE@");
+    }
+    /// Lock held.
+    std::optional<SourceInfo> source(const std::string &name) {
+        return sourceQuery(std::nullopt, name);
     }
 
     int lastError() const {
@@ -241,6 +245,37 @@ public:
     }
 
 private:
+    static void onStateChange(pa_context *context, void *data) {
+        auto *self = static_cast<PulseConnection *>(data);
+        pa_threaded_mainloop_signal(self->m_loop.load(), 0);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY && self->m_onReady)
+            self->m_onReady();
+        if (!PA_CONTEXT_IS_GOOD(state) && self->m_onLost)
+            self->m_onLost();
+    }
+
+    std::optional<SourceInfo> sourceQuery(const std::optional<std::uint32_t> &index,
+                                          const std::string &name) {
+        struct Query {
+            pa_threaded_mainloop *loop;
+            std::optional<SourceInfo> info;
+        } query{m_loop, std::nullopt};
+        const auto callback = [](pa_context *, const pa_source_info *info, int eol, void *data) {
+            auto *q = static_cast<Query *>(data);
+            if (eol == 0 && info)
+                q->info = sourceInfoFrom(info);
+            if (eol != 0)
+                pa_threaded_mainloop_signal(q->loop, 0);
+        };
+        pa_operation *operation =
+            index ? pa_context_get_source_info_by_index(m_context, *index, callback, &query)
+                  : pa_context_get_source_info_by_name(m_context, name.c_str(), callback, &query);
+        if (!complete(operation))
+            return std::nullopt;
+        return query.info;
+    }
+
     void dropContext() {
         if (!m_context)
             return;
@@ -256,9 +291,54 @@ private:
     std::atomic<pa_threaded_mainloop *> m_loop{nullptr};
     pa_context *m_context = nullptr;
     std::function<void()> m_onLost;
+    std::function<void()> m_onReady;
 };
 
 namespace {
+
+/// The queries one owner has under way on the connection's thread, cancelled
+/// with it so that no answer reaches an owner that is gone. Lock held.
+class PendingOperations {
+public:
+    PendingOperations() = default;
+    ~PendingOperations() { cancelAll(); }
+    PendingOperations(const PendingOperations &) = delete;
+    PendingOperations &operator=(const PendingOperations &) = delete;
+
+    void add(pa_operation *operation) {
+        std::erase_if(m_operations, [](pa_operation *held) {
+            if (pa_operation_get_state(held) == PA_OPERATION_RUNNING)
+                return false;
+            pa_operation_unref(held);
+            return true;
+        });
+        if (operation)
+            m_operations.push_back(operation);
+    }
+    void cancelAll() {
+        for (pa_operation *operation : m_operations) {
+            pa_operation_cancel(operation);
+            pa_operation_unref(operation);
+        }
+        m_operations.clear();
+    }
+
+private:
+    std::vector<pa_operation *> m_operations;
+};
+
+/// Lock held. Calls `event` (on the connection's thread) for every change of
+/// the facilities in `mask`; false when the server would not subscribe.
+bool subscribe(PulseConnection &connection, pa_subscription_mask_t mask,
+               pa_context_subscribe_cb_t event, void *data) {
+    pa_context_set_subscribe_callback(connection.context(), event, data);
+    return connection.complete(pa_context_subscribe(
+        connection.context(), mask,
+        [](pa_context *, int, void *loop) {
+            pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
+        },
+        connection.loop()));
+}
 
 /// What a record stream records besides its device, and how it connects.
 struct RecordTarget {
@@ -324,6 +404,28 @@ public:
 
     /// Lock held. Whether it ever reached READY.
     bool wasReady() const { return m_wasReady; }
+    /// Lock held. The server's index of the recording.
+    std::uint32_t index() const {
+        return m_stream ? pa_stream_get_index(m_stream) : PA_INVALID_INDEX;
+    }
+    /// Lock held. Calls `moved` on the connection's thread when the server
+    /// moves the recording to another device.
+    void setMovedHandler(std::function<void()> moved) {
+        m_moved = std::move(moved);
+        pa_stream_set_moved_callback(
+            m_stream,
+            [](pa_stream *, void *data) {
+                auto *self = static_cast<RecordStream *>(data);
+                if (self->m_moved)
+                    self->m_moved();
+            },
+            this);
+    }
+    /// Lock held. The device it records from now.
+    std::string deviceName() const {
+        const char *name = m_stream ? pa_stream_get_device_name(m_stream) : nullptr;
+        return name ? name : "";
+    }
 
     RecordStream(const RecordStream &) = delete;
     RecordStream &operator=(const RecordStream &) = delete;
@@ -377,6 +479,7 @@ private:
             return;
         pa_stream_set_read_callback(m_stream, nullptr, nullptr);
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
             pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
@@ -393,9 +496,13 @@ private:
     CaptureFailureHandler m_onFailure;
     std::atomic<bool> m_running{false}; // between READY and our own disconnect
     bool m_wasReady = false;
+    std::function<void()> m_moved;
     pa_stream *m_stream = nullptr;
 };
 
+/// Records the chosen source by its name, which survives a restart of the
+/// server (its index does not). While the chosen source is gone it records
+/// the default one, and goes back once the chosen one is there again.
 class PulseMicrophoneCapture : public MicrophoneCapture {
 public:
     explicit PulseMicrophoneCapture(std::shared_ptr<PulseConnection> connection)
@@ -410,19 +517,22 @@ public:
         } catch (const EngineError &) {
             return false;
         }
-        if (!m_connection->source(deviceID))
+        const std::optional<SourceInfo> source = m_connection->source(deviceID);
+        if (!source)
             return false;
-        m_device = deviceID;
+        m_chosen = source;
+        m_replacement.reset();
         return true;
     }
 
     AudioFormat inputFormat() override {
         MainloopLock lock(m_connection->startLoop());
         m_connection->ensureConnected();
-        const auto info = m_connection->source(m_device);
+        const auto info =
+            m_chosen ? m_connection->source(m_chosen->name) : m_connection->source(std::nullopt);
         if (!info || info->rate == 0 || info->channels == 0)
             throw EngineError(errorDomain, m_connection->lastError(),
-                              m_device ? "The chosen audio input device is not available"
+                              m_chosen ? "The chosen audio input device is not available"
                                        : "No audio input device is available");
         return AudioFormat{static_cast<double>(info->rate), info->channels, SampleType::float32,
                            true};
@@ -437,25 +547,41 @@ public:
         m_onFailure = std::move(onFailure);
     }
 
+    void setDeviceHandler(MicrophoneDeviceHandler handler) override {
+        MainloopLock lock(m_connection->startLoop());
+        m_onDevice = std::move(handler);
+    }
+
     void removeTap() override {
         MainloopLock lock(m_connection->startLoop());
         m_handler = nullptr;
         m_onFailure = nullptr;
+        m_onDevice = nullptr;
     }
 
     void start() override {
         MainloopLock lock(m_connection->startLoop());
         m_connection->ensureConnected();
-        m_stream.reset();
+        release();
         pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(m_format.sampleRate),
                             static_cast<std::uint8_t>(m_format.channels)};
         if (!pa_sample_spec_valid(&spec))
             throw EngineError(errorDomain, PA_ERR_INVALID,
                               "The input device's format is not usable");
-        const std::string device = m_device ? std::to_string(*m_device) : std::string();
+        // The server converts whatever the device delivers to the chosen
+        // device's format, so a replacement changes nothing downstream.
+        std::optional<SourceInfo> device;
+        if (m_chosen) {
+            device = m_connection->source(m_chosen->name);
+            if (!device)
+                device = m_connection->source(std::nullopt);
+            if (!device)
+                throw EngineError(errorDomain, m_connection->lastError(),
+                                  "The chosen audio input device is not available");
+        }
         const std::size_t frameBytes = m_format.bytesPerPlaneFrame();
         m_stream = std::make_unique<RecordStream>(
-            *m_connection, "Orvinta microphone", spec, m_device ? device.c_str() : nullptr,
+            *m_connection, "Orvinta microphone", spec, device ? device->name.c_str() : nullptr,
             static_cast<std::uint32_t>(m_bufferFrames * frameBytes),
             [this, frameBytes](const void *data, std::size_t bytes) {
                 if (!m_handler)
@@ -470,23 +596,94 @@ public:
                 if (m_onFailure)
                     m_onFailure(kind, std::move(reason));
             });
+        if (!m_chosen)
+            return;
+        // PulseAudio moves a recording whose device goes to the default one;
+        // where it goes is looked up, and the chosen one is watched for.
+        m_stream->setMovedHandler([this] { lookUpDevice(m_stream->deviceName()); });
+        subscribe(*m_connection, PA_SUBSCRIPTION_MASK_SOURCE,
+                  &PulseMicrophoneCapture::onSourceEvent, this);
+        recordsFrom(*device);
     }
 
     void stop() override {
         MainloopLock lock(m_connection->startLoop());
+        release();
+    }
+
+private:
+    // Lock held, on the connection's thread but from start().
+    void recordsFrom(const SourceInfo &device) {
+        if (!m_chosen)
+            return;
+        std::optional<SourceInfo> replacement;
+        if (device.name != m_chosen->name)
+            replacement = device;
+        const bool wasReplaced = m_replacement.has_value();
+        if (replacement.has_value() == wasReplaced &&
+            (!replacement || replacement->name == m_replacement->name))
+            return;
+        m_replacement = replacement;
+        if (m_onDevice)
+            m_onDevice(m_chosen->description, replacement ? replacement->description : "");
+    }
+
+    void lookUpDevice(const std::string &name) {
+        m_pending.add(pa_context_get_source_info_by_name(
+            m_connection->context(), name.c_str(),
+            [](pa_context *, const pa_source_info *info, int eol, void *data) {
+                if (eol == 0 && info)
+                    static_cast<PulseMicrophoneCapture *>(data)->recordsFrom(sourceInfoFrom(info));
+            },
+            this));
+    }
+
+    static void onSourceEvent(pa_context *context, pa_subscription_event_type_t type,
+                              std::uint32_t index, void *data) {
+        auto *self = static_cast<PulseMicrophoneCapture *>(data);
+        if ((type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) != PA_SUBSCRIPTION_EVENT_NEW ||
+            !self->m_replacement || !self->m_stream)
+            return;
+        // A new source: the chosen one back? Then the recording moves to it.
+        self->m_pending.add(pa_context_get_source_info_by_index(
+            context, index,
+            [](pa_context *c, const pa_source_info *info, int eol, void *me) {
+                auto *capture = static_cast<PulseMicrophoneCapture *>(me);
+                if (eol != 0 || !info || !capture->m_stream || !capture->m_chosen ||
+                    capture->m_chosen->name != (info->name ? info->name : ""))
+                    return;
+                capture->m_pending.add(pa_context_move_source_output_by_index(
+                    c, capture->m_stream->index(), info->index,
+                    [](pa_context *, int success, void *moved) {
+                        auto *owner = static_cast<PulseMicrophoneCapture *>(moved);
+                        if (success && owner->m_chosen)
+                            owner->recordsFrom(*owner->m_chosen);
+                    },
+                    capture));
+            },
+            self));
+    }
+
+    void release() {
+        m_pending.cancelAll();
+        if (pa_context *context = m_connection->context())
+            pa_context_set_subscribe_callback(context, nullptr, nullptr);
         if (m_stream)
             m_stream->disconnect();
         m_stream.reset();
     }
 
-private:
     std::shared_ptr<PulseConnection> m_connection;
-    std::optional<std::uint32_t> m_device;
+    std::optional<SourceInfo> m_chosen;
+    /// What records while the chosen source is gone.
+    std::optional<SourceInfo> m_replacement;
     std::uint32_t m_bufferFrames = 4096;
     AudioFormat m_format;
     CapturedBufferHandler m_handler;
     CaptureFailureHandler m_onFailure;
+    MicrophoneDeviceHandler m_onDevice;
     std::unique_ptr<RecordStream> m_stream;
+    PendingOperations m_pending;
 };
 
 class PulseSystemAudioCapture : public SystemAudioCapture {
@@ -540,12 +737,20 @@ public:
                 throw CaptureError::permissionDenied();
             throw;
         }
+        // A new default output (headphones plugged in) takes the recording
+        // along; without the subscription it merely stays where it is.
+        m_monitor = *monitor;
+        subscribe(*m_connection, PA_SUBSCRIPTION_MASK_SERVER,
+                  &PulseSystemAudioCapture::onServerEvent, this);
     }
 
     void stop() override {
         MainloopLock lock(m_connection->startLoop());
         m_handler = nullptr;
         m_onFailure = nullptr;
+        m_pending.cancelAll();
+        if (pa_context *context = m_connection->context())
+            pa_context_set_subscribe_callback(context, nullptr, nullptr);
         if (!m_stream)
             return;
         const bool ok = m_stream->disconnect();
@@ -595,10 +800,39 @@ private:
         return sink.value;
     }
 
+    // On the connection's thread: server info, then its default sink, then
+    // a move of the recording to that sink's monitor.
+    static void onServerEvent(pa_context *context, pa_subscription_event_type_t, std::uint32_t,
+                              void *data) {
+        auto *self = static_cast<PulseSystemAudioCapture *>(data);
+        self->m_pending.add(pa_context_get_server_info(
+            context,
+            [](pa_context *c, const pa_server_info *info, void *me) {
+                if (!info || !info->default_sink_name)
+                    return;
+                auto *capture = static_cast<PulseSystemAudioCapture *>(me);
+                capture->m_pending.add(pa_context_get_sink_info_by_name(
+                    c, info->default_sink_name, &PulseSystemAudioCapture::onDefaultSink, me));
+            },
+            self));
+    }
+
+    static void onDefaultSink(pa_context *context, const pa_sink_info *info, int eol, void *data) {
+        auto *self = static_cast<PulseSystemAudioCapture *>(data);
+        if (eol != 0 || !info || !info->monitor_source_name || !self->m_stream ||
+            self->m_monitor == info->monitor_source_name)
+            return;
+        self->m_monitor = info->monitor_source_name;
+        self->m_pending.add(pa_context_move_source_output_by_name(
+            context, self->m_stream->index(), info->monitor_source_name, nullptr, nullptr));
+    }
+
     std::unique_ptr<PulseConnection> m_connection;
     CapturedSampleHandler m_handler;
     CaptureFailureHandler m_onFailure;
     std::unique_ptr<RecordStream> m_stream;
+    std::string m_monitor;
+    PendingOperations m_pending;
 };
 
 /// The playback streams of one connection, kept current through its
@@ -962,6 +1196,90 @@ private:
     std::unique_ptr<PlaybackMonitor> m_monitor;
 };
 
+/// Tells of every change of sources, sinks and defaults on a connection of
+/// its own, and keeps trying to connect, once a second, while the server is
+/// away. Everything but the constructor and destructor runs on the
+/// connection's thread.
+class PulseDeviceWatch : public DeviceWatch {
+public:
+    PulseDeviceWatch(std::string server, std::function<void()> changed)
+        : m_connection(
+              std::make_unique<PulseConnection>("com.orvinta.device-watch", std::move(server)))
+        , m_changed(std::move(changed)) {
+        MainloopLock lock(m_connection->startLoop());
+        m_connection->setLostHandler([this] { lost(); });
+        connect();
+    }
+
+    ~PulseDeviceWatch() override {
+        MainloopLock lock(m_connection->startLoop());
+        m_changed = nullptr;
+        m_pending.cancelAll();
+        m_connection->disconnect();
+        if (m_retry)
+            pa_threaded_mainloop_get_api(m_connection->loop())->time_free(m_retry);
+    }
+
+private:
+    void connect() {
+        const bool begun = m_connection->connectInBackground([this] {
+            m_pending.add(
+                pa_context_subscribe(m_connection->context(),
+                                     // An output's monitor comes and goes with it.
+                                     static_cast<pa_subscription_mask_t>(
+                                         PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER),
+                                     nullptr, nullptr));
+            pa_context_set_subscribe_callback(
+                m_connection->context(),
+                [](pa_context *, pa_subscription_event_type_t, std::uint32_t, void *data) {
+                    static_cast<PulseDeviceWatch *>(data)->tell();
+                },
+                this);
+            if (std::exchange(m_wasLost, false))
+                tell();
+        });
+        if (!begun)
+            retryLater();
+    }
+
+    void lost() {
+        if (!m_wasLost && m_changed)
+            m_changed();
+        m_wasLost = true;
+        retryLater();
+    }
+
+    void retryLater() {
+        pa_threaded_mainloop *loop = m_connection->loop();
+        if (m_retry || !loop)
+            return;
+        timeval when{};
+        pa_gettimeofday(&when);
+        pa_timeval_add(&when, 1000 * PA_USEC_PER_MSEC);
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop);
+        m_retry = api->time_new(
+            api, &when,
+            [](pa_mainloop_api *a, pa_time_event *event, const timeval *, void *data) {
+                auto *self = static_cast<PulseDeviceWatch *>(data);
+                a->time_free(event);
+                self->m_retry = nullptr;
+                self->connect();
+            },
+            this);
+    }
+
+    void tell() {
+        if (m_changed)
+            m_changed();
+    }
+
+    std::unique_ptr<PulseConnection> m_connection;
+    std::function<void()> m_changed;
+    PendingOperations m_pending;
+    pa_time_event *m_retry = nullptr;
+    bool m_wasLost = false;
+};
+
 } // namespace
 
 PulseAudioCapture::PulseAudioCapture(std::string server)
@@ -997,6 +1315,10 @@ std::unique_ptr<ApplicationAudioCapture> PulseAudioCapture::makeApplicationAudio
 std::unique_ptr<PlaybackWatch>
 PulseAudioCapture::watchPlaybackStreams(PlaybackStreamsHandler changed) {
     return std::make_unique<PulsePlaybackWatch>(m_server, std::move(changed));
+}
+
+std::unique_ptr<DeviceWatch> PulseAudioCapture::watchDevices(std::function<void()> changed) {
+    return std::make_unique<PulseDeviceWatch>(m_server, std::move(changed));
 }
 
 std::optional<std::vector<PlaybackStream>> PulseAudioCapture::playbackStreams() {
@@ -1052,7 +1374,8 @@ std::optional<std::vector<InputDeviceRecord>> PulseAudioCapture::inputDevices() 
                 if (eol == 0 && info) {
                     const SourceInfo source = sourceInfoFrom(info);
                     q->records.push_back(InputDeviceRecord{source.index, source.description,
-                                                           source.channels, source.isMonitor});
+                                                           source.channels, source.isMonitor,
+                                                           source.name});
                 }
                 if (eol != 0)
                     pa_threaded_mainloop_signal(q->loop, 0);

@@ -30,6 +30,11 @@ public:
     /// Mono float samples of the system-audio stream, from its thread.
     void feedSampleBuffer(const std::byte *bytes, std::size_t length);
 
+    /// Half a second of silence straight into the open queue: the recogniser
+    /// ends the sentence it is in, as after a pause, when capture stopped
+    /// short (the sound server went away, the computer goes to sleep).
+    void endUtterance();
+
     /// Buffers waiting in the open queue.
     std::size_t queuedBuffers() const;
 
@@ -52,6 +57,7 @@ private:
     std::shared_ptr<BufferConverter> m_bufferConverter;
     std::shared_ptr<TranscriptionCore::AudioPreprocessor> m_preprocessor;
     std::optional<AudioFormat> m_sampleFormat;
+    AudioFormat m_targetFormat;
 };
 
 } // namespace Orvinta

@@ -2,6 +2,7 @@
 
 #include <OrvintaEngine/AudioFeed.h>
 #include <OrvintaEngine/MainThread.h>
+#include <OrvintaEngine/ReconnectPolicy.h>
 #include <OrvintaEngine/ResultConfirmation.h>
 #include <OrvintaEngine/STTEngine.h>
 #include <OrvintaEngineBackends/AudioCapture.h>
@@ -21,10 +22,15 @@ class ResultsTask;
 struct EngineTimings {
     std::chrono::milliseconds boundedWait{3000}; // analyzer finish and results drain, each
     std::chrono::milliseconds analyzerStartLimit{30000};
+    /// Starting capture again after it ended on its own.
+    ReconnectPolicy::Settings reconnect;
 };
 
 /// The engine on an on-device recogniser: prepares the model, runs capture
-/// into the analyzer and confirms its results towards the delegate.
+/// into the analyzer and confirms its results towards the delegate. A run
+/// outlives its capture: when the sound server goes away, or the device
+/// under a stream does, capture starts again on the same source (see
+/// ReconnectPolicy) while the recogniser and its lines go on.
 class OnDeviceSpeechEngine : public STTEngine {
     Q_OBJECT
 public:
@@ -48,6 +54,12 @@ public:
     std::size_t queuedInputBuffers() const { return m_feed->queuedBuffers(); }
     const std::optional<AudioFormat> &targetFormat() const { return m_targetFormat; }
 
+    /// The computer is about to sleep: what was heard so far ends its sentence.
+    void prepareForSleep();
+    /// The computer woke: a run's capture starts afresh on the same source,
+    /// waiting for the sound server as after its loss where it is not back.
+    void resumeAfterSleep();
+
 private:
     struct CaptureDevices;
     struct CaptureRun;
@@ -56,14 +68,27 @@ private:
     std::string currentLocale() const;
     void handleResult(const RecognitionResult &result);
     QCoro::Task<> finishAnalyzer(std::shared_ptr<SpeechAnalyzer> analyzer);
-    QCoro::Task<> startMicrophoneCapture(std::optional<std::uint32_t> deviceID,
-                                         CaptureFailureHandler onFailure);
-    QCoro::Task<> startSystemAudioCapture(CaptureFailureHandler onFailure);
-    QCoro::Task<> startApplicationAudioCapture(QString application,
-                                               CaptureFailureHandler onFailure);
+    enum class Interruption { serverStopped, streamFailed, wokeUp };
+
+    QCoro::Task<> startMicrophoneCapture(std::shared_ptr<CaptureRun> run,
+                                         std::optional<std::uint32_t> deviceID);
+    QCoro::Task<> startSystemAudioCapture(std::shared_ptr<CaptureRun> run);
+    QCoro::Task<> startApplicationAudioCapture(std::shared_ptr<CaptureRun> run,
+                                               QString application);
+    /// Starts the run's capture on the worker, as it was begun.
+    QCoro::Task<> beginCapture(std::shared_ptr<CaptureRun> run);
     QCoro::Task<> stopMicrophone();
     CaptureFailureHandler failureHandler(const std::shared_ptr<CaptureRun> &run);
-    void captureFailed(CaptureRun &run, const QString &description);
+    MicrophoneDeviceHandler deviceHandler(const std::shared_ptr<CaptureRun> &run);
+    void captureFailed(const std::shared_ptr<CaptureRun> &run, CaptureFailureKind kind,
+                       const QString &description);
+    void interrupt(const std::shared_ptr<CaptureRun> &run, Interruption interruption,
+                   const QString &description);
+    QCoro::Task<> recover(std::shared_ptr<CaptureRun> run, Interruption interruption,
+                          QString description);
+    void setReconnecting(CaptureRun &run, bool reconnecting);
+    /// Ends the current run's capture state; its recovery, if any, stops.
+    void endRun(bool tellDelegate = true);
     void reportCaptureFailure(const QString &description);
 
     STTEngineDelegate *m_delegate;

@@ -32,10 +32,17 @@ public:
     virtual void addHeardLine(const QString &text, const std::vector<TextRun> & /*words*/) {
         addConfirmedLine(text);
     }
-    /// Capture ended on its own mid-run (the sound server went away, or its
-    /// stream failed). At most once per run; the run stays open until the
-    /// delegate stops it with stopTranscribing().
+    /// Capture ended on its own mid-run and could not be started again (the
+    /// sound server stayed away, or its device is gone with nothing in its
+    /// place). At most once per run; the run stays open until the delegate
+    /// stops it with stopTranscribing().
     virtual void captureDidFail(const QString &description) = 0;
+    /// The sound server went away mid-run and the engine waits for it to come
+    /// back (true), or capture runs again (false).
+    virtual void setIsReconnecting(bool reconnecting) { (void)reconnecting; }
+    /// Capture went on from another device than the chosen one, or back on
+    /// it: a sentence for the user.
+    virtual void captureDeviceChanged(const QString &notice) { (void)notice; }
     /// A run on one application's sound: whether it waits for the
     /// application to play (true) or records it (false). Told at the start
     /// and at every change.

@@ -4,6 +4,7 @@
 #include "CliProcess.h"
 #include "DesktopDriver.h"
 #include "Librivox.h"
+#include "SoundServer.h"
 
 #include <OrvintaApp/SessionStore.h>
 
@@ -31,8 +32,10 @@ QStringList sessionTexts(const PrivateHome &home) {
 
 } // namespace
 
-TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOver) {
+TEST(App, trayIconOpensThePanelThatTranscribesAcrossASoundServerRestartAndASecondStartHandsOver) {
     REQUIRE_DESKTOP();
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
     TrayHost tray;
     ASSERT_TRUE(tray.waitUntilReady()) << "trayer did not start";
     PrivateHome home;
@@ -42,7 +45,11 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
                 settings.write("[General]\napp.showOverlay=true\n") > 0);
     settings.close();
-    App app(home.environment());
+    PrivateSoundServer server; // restarted mid-run
+    ASSERT_TRUE(server.isRunning());
+    QProcessEnvironment environment = home.environment();
+    environment.insert("PULSE_SERVER", server.address());
+    App app(environment);
 
     // The icon appears in the tray host.
     ASSERT_TRUE(waitFor([] { return !trayIcon().isNull(); }, 20000)) << app.log().toStdString();
@@ -63,12 +70,19 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     ASSERT_FALSE(panel->startButton.isEmpty());
 
     // Start with system audio once the model is ready; the recording's words
-    // reach the transcript.
+    // reach the transcript, before and after the sound server restarted, while
+    // the banner says that it is away.
     ASSERT_TRUE(app.waitForLog("[Speech] Model ready", 60000)) << app.log().toStdString();
     const QPoint start = panel->window.topLeft() + panel->startButton.center();
     click(start);
     ASSERT_TRUE(app.waitForLog("[AppState] Listening started", 20000)) << app.log().toStdString();
-    play("orvinta_speakers", {"0880", "0890"});
+    play("speakers", {"0880"}, server.environment());
+    server.kill();
+    ASSERT_TRUE(app.waitForLog("Banner: Reconnecting to the sound server…", 10000))
+        << app.log().toStdString();
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(app.waitForLog("Banner gone", 10000)) << app.log().toStdString();
+    play("speakers", {"0890"}, server.environment());
     click(start); // now "Stop"
     ASSERT_TRUE(app.waitForLog("[Speech] stop: complete", 20000)) << app.log().toStdString();
     ASSERT_TRUE(waitFor([&] { return !sessionTexts(home).isEmpty(); }, 10000));
@@ -83,7 +97,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
 
     // A second start opens the first one's panel and ends.
     const int shown = app.count("Panel shown at");
-    App second(home.environment());
+    App second(environment);
     ASSERT_TRUE(second.process().waitForFinished(20000));
     EXPECT_EQ(second.process().exitCode(), 0) << second.log().toStdString();
     EXPECT_TRUE(second.log().contains("Orvinta is already running: its panel opens"));

@@ -383,7 +383,7 @@ TEST(OverlayFooter, countsIdleLanguagePairAndTheInterimTranslation) {
     EXPECT_FALSE(o.model.shouldShowTranslation());
 }
 
-TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationSaysSo) {
+TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationOrServerSaysSo) {
     AppFixture f;
     f.recognizer->whileReserving = [] { std::this_thread::sleep_for(200ms); };
     f.capture->systemAudio->whileStarting = [] { std::this_thread::sleep_for(200ms); };
@@ -415,6 +415,16 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationS
     ASSERT_TRUE(
         waitUntil([&] { return waiting.placeholder() == OverlayViewModel::Placeholder::None; }));
     EXPECT_EQ(waiting.listeningText(), "Listening...");
+
+    // So does a run waiting for the sound server.
+    QSignalSpy placeholder(&waiting, &OverlayViewModel::placeholderChanged);
+    STTEngineDelegate &engineSide = *g.state->listening();
+    engineSide.setIsReconnecting(true);
+    EXPECT_EQ(placeholder.count(), 1);
+    EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::Listening);
+    EXPECT_EQ(waiting.listeningText(), "Reconnecting to the sound server…");
+    engineSide.setIsReconnecting(false);
+    EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::None);
 }
 
 TEST(OverlayActions, copyDeleteTheCopiedBadgeAndReadAloudOnlyWhileOnAndNotWhenPutBack) {

@@ -18,7 +18,7 @@ using namespace Orvinta::Testing;
 TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPassTheirChoices) {
     AppFixture f;
     auto audio = std::make_shared<OrvintaTest::FakeCapture>();
-    audio->devices = {{{5, "USB mic", 1, false}}};
+    audio->devices = {{{5, "USB mic", 1, false, "usb"}}};
     f.audio = audio;
     f.restart();
     f.state->addConfirmedLine("Keep me.");

@@ -171,8 +171,8 @@ TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsR
     AppFixture f;
     f.state.reset();
     auto audio = std::make_shared<WatchedCapture>();
-    audio->devices = std::vector<InputDeviceRecord>{{1, "Microphone", 1, false},
-                                                    {2, "Monitor of Speakers", 2, true}};
+    audio->devices = std::vector<InputDeviceRecord>{{1, "Microphone", 1, false, "mic"},
+                                                    {2, "Monitor of Speakers", 2, true, "spk"}};
     DesktopShell::Services services;
     services.app = f.services();
     services.app.audio = audio;

@@ -29,6 +29,10 @@ enum class CaptureFailureKind {
 /// back into the capture. Never called after the capture's stop (or, for the
 /// microphone, removeTap) returned.
 using CaptureFailureHandler = std::function<void(CaptureFailureKind kind, std::string reason)>;
+/// Told, from the back end's thread, that the microphone records from
+/// `replacement` because the chosen input `chosen` is gone, or (with an
+/// empty `replacement`) from `chosen` again. Both as the user sees them.
+using MicrophoneDeviceHandler = std::function<void(std::string chosen, std::string replacement)>;
 
 /// The microphone side of capture. One object is kept from run to run, so a
 /// device chosen once stays chosen until another is.
@@ -45,14 +49,19 @@ public:
     /// hears of a failure of the capture started after it.
     virtual void installTap(std::uint32_t bufferFrames, const AudioFormat &format,
                             CapturedBufferHandler handler, CaptureFailureHandler onFailure) = 0;
-    /// Drops both handlers.
+    /// Hears where the capture started after it records from, while the
+    /// chosen input comes and goes; where the back end follows no devices,
+    /// it is never called.
+    virtual void setDeviceHandler(MicrophoneDeviceHandler handler) { (void)handler; }
+    /// Drops the handlers.
     virtual void removeTap() = 0;
     /// Throws EngineError.
     virtual void start() = 0;
     virtual void stop() = 0;
 };
 
-/// Everything the computer plays, as mono 32-bit float at a requested rate.
+/// Everything the computer plays, as mono 32-bit float at a requested rate,
+/// from whichever output is the default one (it follows a change).
 class SystemAudioCapture {
 public:
     virtual ~SystemAudioCapture() = default;
@@ -96,6 +105,12 @@ public:
     virtual ~PlaybackWatch() = default;
 };
 
+/// Watches the sound server's devices while it lives.
+class DeviceWatch {
+public:
+    virtual ~DeviceWatch() = default;
+};
+
 enum class MicrophoneAccess { granted, denied };
 
 /// One input device as the device registry reports it.
@@ -104,6 +119,8 @@ struct InputDeviceRecord {
     std::string name;
     std::uint32_t inputChannels = 0;
     bool isMonitor = false;
+    /// What names the device across restarts of the server, which renumbers them.
+    std::string key;
 };
 
 class AudioCaptureBackend {
@@ -130,6 +147,14 @@ public:
     /// Throws EngineError when the sound server cannot be reached; null where
     /// the back end cannot watch.
     virtual std::unique_ptr<PlaybackWatch> watchPlaybackStreams(PlaybackStreamsHandler changed) {
+        (void)changed;
+        return nullptr;
+    }
+    /// Calls `changed`, from the back end's thread, whenever inputs or
+    /// outputs come or go or the defaults change, and when the server went
+    /// away or came back, until the watch is destroyed. Waits for a server
+    /// that is not there. Null where the back end cannot watch.
+    virtual std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) {
         (void)changed;
         return nullptr;
     }

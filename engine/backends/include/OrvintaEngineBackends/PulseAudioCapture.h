@@ -11,8 +11,9 @@ class PulseConnection;
 
 /// Capture and device registry on the PulseAudio client API (also served by
 /// pipewire-pulse). The microphone records from a source (id = source index,
-/// none = the default source); system audio records from the monitor of the
-/// default sink on its own connection and thread; one application's sound
+/// none = the default source), kept by its name; system audio records from
+/// the monitor of the default sink, whichever it is, on its own connection
+/// and thread; one application's sound
 /// records one of its sink inputs alone (a monitor stream), on a connection
 /// of its own that follows the sink inputs as they come and go. A capture
 /// that fails mid-run, or loses the server, tells its CaptureFailureHandler.
@@ -29,6 +30,7 @@ public:
     std::optional<std::vector<PlaybackStream>> playbackStreams() override;
     std::unique_ptr<ApplicationAudioCapture> makeApplicationAudioCapture() override;
     std::unique_ptr<PlaybackWatch> watchPlaybackStreams(PlaybackStreamsHandler changed) override;
+    std::unique_ptr<DeviceWatch> watchDevices(std::function<void()> changed) override;
 
 private:
     std::string m_server;
