@@ -33,44 +33,19 @@ public:
     int grabCalls = 0;
 };
 
-struct Shortcuts {
-    QTemporaryDir folder;
-    std::shared_ptr<PreferencesStore> store =
-        std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
-    FakeGrabber *grabber = nullptr;
-
-    std::unique_ptr<HotkeyManager> make() {
-        auto fake = std::make_unique<FakeGrabber>();
-        grabber = fake.get();
-        return std::make_unique<HotkeyManager>(store, std::move(fake));
+/// A modifier key source whose flags the test reports.
+struct FakeModifierSource : ModifierKeySource {
+    QString unavailableReason() const override { return {}; }
+    bool start(const QString &holdKey, QString *) override {
+        key = holdKey;
+        return running = true;
     }
+    void stop() override { running = false; }
+    using ModifierKeySource::reportFlags;
+    bool running = false;
+    QString key;
 };
-
-/// A hold-key monitor for Control_R over modifier flags the test reports.
-struct Monitor {
-    struct Source : ModifierKeySource {
-        QString unavailableReason() const override { return {}; }
-        bool start(const QString &holdKey, QString *) override {
-            key = holdKey;
-            return running = true;
-        }
-        void stop() override { running = false; }
-        using ModifierKeySource::reportFlags;
-        bool running = false;
-        QString key;
-    };
-    Monitor() {
-        monitor.onHoldStart = [this] { ++starts; };
-        monitor.onHoldEnd = [this] { ++ends; };
-        monitor.start();
-    }
-    Source *source = new Source; // owned by the monitor
-    DictationKeyMonitor monitor{std::unique_ptr<ModifierKeySource>(source),
-                                [] { return QStringLiteral("Control_R"); }};
-    int starts = 0;
-    int ends = 0;
-    static constexpr std::uint64_t hold = ModifierKeySource::holdKeyFlag;
-};
+constexpr std::uint64_t holdFlag = ModifierKeySource::holdKeyFlag;
 
 /// A paster over a clipboard and keystrokes the test drives: the user's
 /// clipboard holds "user"; the focused window reads the text when told.
@@ -131,76 +106,76 @@ TEST(KeyCombo, displayStringsAndStoredForm) {
 }
 
 TEST(HotkeyManager, storedCombosLoadRegisterAndRunTheirActionsAndABadOneFallsBackAlone) {
-    Shortcuts s;
-    s.store->setData("app.hotkeyCombo", R"({"keyCode":49,"modifiers":1179648})");
-    s.store->setData("app.autoCopyCombo", "{\"keyCode\":3");    // not valid JSON
-    s.store->setData("app.autoPasteCombo", R"({"keyCode":3})"); // no modifiers
-    s.store->setString("app.toggleOverlayCombo", "not data at all");
+    QTemporaryDir folder;
+    auto store = std::make_shared<PreferencesStore>(folder.filePath("Orvinta.conf"));
+    FakeGrabber *grabber = nullptr;
+    const auto make = [&] {
+        auto fake = std::make_unique<FakeGrabber>();
+        grabber = fake.get();
+        return std::make_unique<HotkeyManager>(store, std::move(fake));
+    };
+    store->setData("app.hotkeyCombo", R"({"keyCode":49,"modifiers":1179648})");
+    store->setData("app.autoCopyCombo", "{\"keyCode\":3");    // not valid JSON
+    store->setData("app.autoPasteCombo", R"({"keyCode":3})"); // no modifiers
+    store->setString("app.toggleOverlayCombo", "not data at all");
     LogCapture log;
-    auto manager = s.make();
+    auto manager = make();
     EXPECT_EQ(manager->combo(HotkeyAction::toggleListening).displayString(), "Super+Shift+Space");
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoCopy),
-              defaultCombo(HotkeyAction::toggleAutoCopy));
-    EXPECT_EQ(manager->combo(HotkeyAction::toggleAutoPaste),
-              defaultCombo(HotkeyAction::toggleAutoPaste));
+    for (HotkeyAction bad :
+         {HotkeyAction::toggleAutoCopy, HotkeyAction::toggleAutoPaste, HotkeyAction::toggleOverlay})
+        EXPECT_EQ(manager->combo(bad), defaultCombo(bad));
     manager->start();
     EXPECT_TRUE(log.contains("com.orvinta.Hotkey: Hotkey manager started (Super+Shift+Space)"));
     // The bad value stays until the shortcut is changed.
-    EXPECT_EQ(s.store->dataValue("app.autoCopyCombo"), QByteArray("{\"keyCode\":3"));
+    EXPECT_EQ(store->dataValue("app.autoCopyCombo"), QByteArray("{\"keyCode\":3"));
 
     // Without Ctrl, Alt or Super a shortcut would take its key from every
     // program (Space, Return, Shift+S): refused with a log line. F13 may stand alone.
     const KeyCombo fallback = defaultCombo(HotkeyAction::toggleListening);
     for (const char *lone : {R"({"keyCode":49,"modifiers":0})", R"({"keyCode":36,"modifiers":0})",
                              R"({"keyCode":1,"modifiers":131072})"}) {
-        s.store->setData("app.hotkeyCombo", lone);
+        store->setData("app.hotkeyCombo", lone);
         LogCapture refused;
-        EXPECT_EQ(s.make()->combo(HotkeyAction::toggleListening), fallback) << lone;
+        EXPECT_EQ(make()->combo(HotkeyAction::toggleListening), fallback) << lone;
         EXPECT_TRUE(refused.contains("needs Ctrl, Alt or Super")) << lone;
     }
-    s.store->setData("app.hotkeyCombo", R"({"keyCode":105,"modifiers":0})");
-    auto withF13 = s.make();
+    store->setData("app.hotkeyCombo", R"({"keyCode":105,"modifiers":0})");
+    auto withF13 = make();
     EXPECT_EQ(withF13->combo(HotkeyAction::toggleListening), (KeyCombo{105, 0}));
     withF13->start();
     withF13->setCombo(HotkeyAction::toggleListening, KeyCombo{49, KeyCombo::shift});
-    EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{105, 0}));
+    EXPECT_EQ(grabber->grabs.at(1), (KeyCombo{105, 0}));
 
-    // F13 registers beside the others. (A combination another program holds:
-    // SettingsWindowX11 and CliShortcuts, with real X grabs.)
-    manager = s.make();
+    // F13 registers beside the others, once however often started. (A
+    // combination another program holds: SettingsWindowX11 and CliShortcuts.)
+    manager = make();
     LogCapture registering;
     manager->start();
     EXPECT_TRUE(manager->isRegistered(HotkeyAction::toggleListening));
-    EXPECT_EQ(s.grabber->grabs.size(), 5u);
-    EXPECT_EQ(s.grabber->grabs.at(5), (KeyCombo{3, KeyCombo::control | KeyCombo::option}))
-        << "Focus captions: Ctrl+Alt+F";
-
-    const int calls = s.grabber->grabCalls;
+    EXPECT_EQ(grabber->grabs.size(), 5u);
+    EXPECT_EQ(grabber->grabs.at(5), (KeyCombo{3, controlOption})) << "Focus captions: Ctrl+Alt+F";
+    const int calls = grabber->grabCalls;
     manager->start();
-    EXPECT_EQ(s.grabber->grabCalls, calls);
+    EXPECT_EQ(grabber->grabCalls, calls);
 
     // The action runs after the press was handled, and the one set after
-    // start() is the one that runs.
-    int toggles = 0;
-    int overlays = 0;
-    int captionFocuses = 0;
+    // start() is the one that runs; presses without an action do nothing.
+    int toggles = 0, overlays = 0, captionFocuses = 0;
     manager->setActions(
         {[&] { ++toggles; }, {}, {}, [&] { ++overlays; }, [&] { ++captionFocuses; }});
-    s.grabber->reportPress(1);
+    grabber->reportPress(1);
     EXPECT_EQ(toggles, 0);
     ASSERT_TRUE(waitUntil([&] { return toggles == 1; }));
-    s.grabber->reportPress(4);
-    s.grabber->reportPress(3); // no action set: nothing happens
-    s.grabber->reportPress(99);
-    s.grabber->reportPress(5);
+    for (std::uint32_t id : {4, 3, 99, 5})
+        grabber->reportPress(id);
     ASSERT_TRUE(waitUntil([&] { return overlays == 1 && captionFocuses == 1; }));
 
     // A change is stored and registers everything again; a key code
     // without a name still registers.
     manager->setCombo(HotkeyAction::toggleListening, KeyCombo{10, KeyCombo::command});
     EXPECT_TRUE(registering.contains("Hotkey restarted (Super+§)"));
-    EXPECT_EQ(s.grabber->grabs.at(1), (KeyCombo{10, KeyCombo::command}));
-    EXPECT_EQ(s.store->dataValue("app.hotkeyCombo"),
+    EXPECT_EQ(grabber->grabs.at(1), (KeyCombo{10, KeyCombo::command}));
+    EXPECT_EQ(store->dataValue("app.hotkeyCombo"),
               QByteArray(R"({"keyCode":10,"modifiers":1048576})"));
 }
 
@@ -276,76 +251,51 @@ TEST(HoldKeyGesture, aKeyAloneDictatesAndAnyCombinationIsNoDictation) {
               (Steps{{30, Step::dropped}}));
 }
 
-TEST(DictationKeyMonitor, thresholdTapsHoldsCombinationsAndStop) {
-    Monitor m;
-    LogCapture log;
-    // A tap shorter than the threshold does nothing; the log names the hold key.
-    m.source->reportFlags(Monitor::hold);
-    m.source->reportFlags(0);
-    EXPECT_TRUE(log.contains("Right Ctrl released before threshold — ignored"));
-    EXPECT_FALSE(m.monitor.isPending());
-
-    // A hold: one start, one end at release; repeated events while held change
-    // nothing. Other keys: HoldKeyGesture, and X11HoldKey with real keys.
-    m.source->reportFlags(Monitor::hold);
-    ASSERT_TRUE(waitUntil([&] { return m.starts == 1; }));
-    m.source->reportFlags(Monitor::hold);
-    m.source->reportFlags(0);
-    EXPECT_EQ(m.ends, 1);
-    EXPECT_EQ(m.starts, 1);
-
-    m.source->reportFlags(Monitor::hold);
-    ASSERT_TRUE(waitUntil([&] { return m.starts == 2; }));
-
-    // stop() ends a hold without onHoldEnd; the release afterwards calls nothing.
-    const int ends = m.ends;
-    m.monitor.stop();
-    EXPECT_FALSE(m.monitor.isHolding());
-    m.source->reportFlags(0);
-    EXPECT_EQ(m.ends, ends);
-
-    m.monitor.start();
-    m.monitor.start();
-    EXPECT_TRUE(m.source->running);
-    EXPECT_EQ(m.source->key, "Control_R");
-}
-
-// orvinta-cli hold press and release from the desktop's bindings, beside the
-// display's own watcher: commands that come twice, late or never.
-TEST(RemoteHoldKey, bindingsHoldTheKeyLateOrRepeatedCommandsChangeNothingAndALostReleaseEndsIt) {
+// The display's own watcher and orvinta-cli hold press and release from the
+// desktop's bindings, side by side: taps, holds, and commands that come
+// twice, late or never. (Other keys: HoldKeyGesture, X11HoldKey.)
+TEST(DictationKeyMonitor, tapsHoldsStopAndBindingCommandsTwiceLateOrNever) {
     using Answer = RemoteHoldKey::Answer;
     using namespace std::chrono_literals;
     auto key = std::make_shared<RemoteHoldKey>(300ms);
     EXPECT_EQ(key->press(10), Answer::notWatched); // dictation off: the command says so
-    auto *local = new Monitor::Source;
+    auto *local = new FakeModifierSource;
     DictationKeyMonitor monitor(key->makeSource(std::unique_ptr<ModifierKeySource>(local)),
                                 [] { return QStringLiteral("Control_R"); }, {10ms, 20ms});
-    int starts = 0;
-    int ends = 0;
+    int starts = 0, ends = 0;
     monitor.onHoldStart = [&] { ++starts; };
     monitor.onHoldEnd = [&] { ++ends; };
     ASSERT_TRUE(monitor.start());
+    ASSERT_TRUE(monitor.start());
     EXPECT_TRUE(local->running);
+    EXPECT_EQ(local->key, "Control_R");
 
-    EXPECT_EQ(key->press(100), Answer::taken);
+    // A tap shorter than the threshold does nothing; the log names the hold key.
+    LogCapture log;
+    local->reportFlags(holdFlag);
+    local->reportFlags(0);
+    EXPECT_TRUE(log.contains("Right Ctrl released before threshold — ignored"));
+    EXPECT_FALSE(monitor.isPending());
+    // A hold: one start, one end at release; repeated events while held change nothing.
+    local->reportFlags(holdFlag);
     ASSERT_TRUE(waitUntil([&] { return starts == 1; }));
+    local->reportFlags(holdFlag);
+    local->reportFlags(0);
+    EXPECT_EQ(std::pair(starts, ends), std::pair(1, 1));
+
+    // The bindings' commands, beside the display's key.
+    EXPECT_EQ(key->press(100), Answer::taken);
+    ASSERT_TRUE(waitUntil([&] { return starts == 2; }));
     EXPECT_EQ(key->press(100), Answer::ignored);
     EXPECT_EQ(key->release(200), Answer::taken);
     EXPECT_EQ(key->release(200), Answer::ignored);
-    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(ends, 2);
     // A release whose command overtook its press's: the press comes too late to hold.
     EXPECT_EQ(key->release(400), Answer::ignored);
     EXPECT_EQ(key->press(300), Answer::ignored);
     EXPECT_FALSE(key->isDown());
 
-    // The display's own key still holds, beside the bindings.
-    local->reportFlags(Monitor::hold);
-    ASSERT_TRUE(waitUntil([&] { return starts == 2; }));
-    local->reportFlags(0);
-    EXPECT_EQ(ends, 2);
-
     // A lost release: the hold ends by itself after the maximum, and says why.
-    LogCapture log;
     EXPECT_EQ(key->press(500), Answer::taken);
     ASSERT_TRUE(waitUntil([&] { return starts == 3; }));
     ASSERT_TRUE(waitUntil([&] { return ends == 3; }));
@@ -353,7 +303,14 @@ TEST(RemoteHoldKey, bindingsHoldTheKeyLateOrRepeatedCommandsChangeNothingAndALos
     EXPECT_TRUE(log.contains("No hold release came within"));
     EXPECT_EQ(key->release(600), Answer::ignored); // the late one
 
+    // stop() ends a hold without onHoldEnd; the release afterwards calls
+    // nothing, and the commands say that nobody watches.
+    local->reportFlags(holdFlag);
+    ASSERT_TRUE(waitUntil([&] { return starts == 4; }));
     monitor.stop();
+    EXPECT_FALSE(monitor.isHolding());
+    local->reportFlags(0);
+    EXPECT_EQ(ends, 3);
     EXPECT_EQ(key->press(700), Answer::notWatched);
 }
 
