@@ -5,6 +5,7 @@
 #include "AppTestSupport.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace Orvinta::InputTesting {
 
@@ -27,72 +28,77 @@ inline bool xdotool(const QStringList &arguments) {
     return process.waitForFinished(10000) && process.exitCode() == 0;
 }
 
+/// A child process that prints lines, each read once and in order, and
+/// takes commands on its standard input.
+class LineProcess {
+public:
+    /// Waits for the next line for which `match` holds; that line.
+    std::optional<QString>
+    waitForLine(const std::function<bool(const QString &)> &match,
+                std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+        std::optional<QString> found;
+        waitUntil(
+            [&] {
+                read();
+                for (; checked < lines.size() && !found; ++checked)
+                    if (match(lines[checked]))
+                        found = lines[checked];
+                return found.has_value();
+            },
+            timeout);
+        return found;
+    }
+    bool waitForLine(const QString &exact) {
+        return waitForLine([&](const QString &line) { return line == exact; }).has_value();
+    }
+    void read() {
+        while (process.canReadLine())
+            lines << QString::fromUtf8(process.readLine()).chopped(1);
+    }
+    void send(const QByteArray &command) {
+        process.write(command + '\n');
+        process.waitForBytesWritten(3000); // out now, also when the test next blocks
+    }
+
+    QProcess process;
+    QStringList lines;
+    qsizetype checked = 0;
+};
+
 /// The paste target client, running until destroyed.
-class PasteTarget {
+class PasteTarget : public LineProcess {
 public:
     explicit PasteTarget(
         const QStringList &arguments,
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-        m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral(ORVINTA_PASTE_TARGET), arguments);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ORVINTA_PASTE_TARGET), arguments);
     }
     ~PasteTarget() {
-        if (m_process.state() != QProcess::NotRunning && m_process.write("quit\n") &&
-            !m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    /// Waits until the client printed a line for which `match` holds.
-    bool waitForLine(const std::function<bool(const QString &)> &match,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-        return waitUntil(
-            [&] {
-                read();
-                for (qsizetype i = m_checked; i < m_lines.size(); ++i)
-                    if (match(m_lines[i])) {
-                        m_checked = i + 1;
-                        return true;
-                    }
-                return false;
-            },
-            timeout);
-    }
-    bool waitForLine(const QString &exact) {
-        return waitForLine([&](const QString &line) { return line == exact; });
+        if (process.state() != QProcess::NotRunning && process.write("quit\n") &&
+            !process.waitForFinished(3000))
+            process.kill();
+        process.waitForFinished();
     }
     bool waitUntilReady() { return waitForLine(QStringLiteral("ready")); }
     /// The lines of a "dump", keyed by their label.
     QMap<QString, QString> dumpClipboard() {
-        m_process.write("dump\n");
+        send("dump");
         QMap<QString, QString> dump;
         waitForLine([&](const QString &line) {
-            if (line == "end")
-                return true;
-            const qsizetype colon = line.indexOf(": ");
-            if (colon > 0)
+            if (const qsizetype colon = line.indexOf(": "); colon > 0)
                 dump.insert(line.left(colon), line.mid(colon + 2));
-            return false;
+            return line == "end";
         });
         return dump;
     }
+    /// The text of the last "text: " line printed so far.
     QString lastText() {
         read();
-        for (qsizetype i = m_lines.size() - 1; i >= 0; --i)
-            if (m_lines[i].startsWith("text: "))
-                return m_lines[i].mid(6);
-        return {};
+        const QStringList texts = lines.filter(QRegularExpression("^text: "));
+        return texts.isEmpty() ? QString() : texts.last().mid(6);
     }
-    void send(const QByteArray &command) { m_process.write(command + '\n'); }
-    qint64 processId() const { return m_process.processId(); }
-
-private:
-    void read() {
-        while (m_process.canReadLine())
-            m_lines << QString::fromUtf8(m_process.readLine()).chopped(1);
-    }
-    QProcess m_process;
-    QStringList m_lines;
-    qsizetype m_checked = 0;
+    qint64 processId() const { return process.processId(); }
 };
 
 } // namespace Orvinta::InputTesting

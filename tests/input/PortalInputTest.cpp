@@ -48,39 +48,25 @@ public:
         return m_failure;
     }
     void TearDown() override {
-        for (QProcess *process : {&m_frontend, &m_backend, &m_bus}) {
+        for (QProcess *process : {&m_frontend, &m_backend.process, &m_bus}) {
             process->terminate();
             if (!process->waitForFinished(3000))
                 process->kill();
         }
     }
     QString address() const { return m_address; }
-    void send(const QString &command) {
-        m_backend.write((command + '\n').toUtf8());
-        // Out now, also when the test next blocks on another process.
-        m_backend.waitForBytesWritten(3000);
-    }
+    void send(const QString &command) { m_backend.send(command.toUtf8()); }
     /// Waits for the back end's next line that starts with `prefix`.
     QString waitForLine(const QString &prefix) {
-        QString found;
-        waitUntil(
-            [&] {
-                while (m_backend.canReadLine())
-                    m_lines << QString::fromUtf8(m_backend.readLine()).chopped(1);
-                for (; m_checked < m_lines.size() && found.isEmpty(); ++m_checked)
-                    if (m_lines[m_checked].startsWith(prefix))
-                        found = m_lines[m_checked];
-                return !found.isEmpty();
-            },
-            20s);
-        return found;
+        return m_backend.waitForLine([&](const QString &line) { return line.startsWith(prefix); })
+            .value_or(QString());
     }
     /// The lines read from `from` on that start with `prefix`.
     QStringList linesSince(qsizetype from, const QString &prefix) const {
-        return m_lines.mid(from).filter(
+        return m_backend.lines.mid(from).filter(
             QRegularExpression("^" + QRegularExpression::escape(prefix)));
     }
-    qsizetype mark() const { return m_checked; }
+    qsizetype mark() const { return m_backend.checked; }
     QString log() const { return QString::fromUtf8(readAll(m_folder.filePath("frontend.log"))); }
 
 private:
@@ -107,9 +93,9 @@ private:
         environment.insert("XDG_DESKTOP_PORTAL_DIR", m_folder.filePath("portals"));
         environment.insert("XDG_CURRENT_DESKTOP", "test");
         environment.insert("XDG_RUNTIME_DIR", m_folder.path());
-        m_backend.setProcessEnvironment(environment);
-        m_backend.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_backend.start(ORVINTA_TEST_PORTAL);
+        m_backend.process.setProcessEnvironment(environment);
+        m_backend.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_backend.process.start(ORVINTA_TEST_PORTAL);
         if (waitForLine("ready").isEmpty())
             return "the test portal back end did not start";
         m_frontend.setProcessEnvironment(environment);
@@ -130,12 +116,10 @@ private:
 
     QTemporaryDir m_folder;
     QProcess m_bus;
-    QProcess m_backend;
+    LineProcess m_backend;
     QProcess m_frontend;
     QString m_address;
     QString m_failure;
-    QStringList m_lines;
-    qsizetype m_checked = 0;
 };
 
 /// Skips without xdg-desktop-portal; fails when it is there and does not start.
@@ -273,10 +257,7 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     ASSERT_TRUE(keyboard.grabber && keyboard.makeHoldKeySource);
     HotkeyManager hotkeys(preferences, std::move(keyboard.grabber));
     int toggles = 0, autoCopies = 0;
-    HotkeyActions actions;
-    actions.toggleListening = [&] { ++toggles; };
-    actions.toggleAutoCopy = [&] { ++autoCopies; };
-    hotkeys.setActions(actions);
+    hotkeys.setActions({[&] { ++toggles; }, [&] { ++autoCopies; }, {}, {}, {}});
     hotkeys.start();
     DictationKeyMonitor monitor(keyboard.makeHoldKeySource(), [] { return defaultHoldKey; });
     int holds = 0, ends = 0;

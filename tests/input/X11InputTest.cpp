@@ -51,10 +51,8 @@ struct Paste {
     QSignalSpy restored{&paster, &ClipboardPaster::restored};
 };
 
-/// A focused window that keeps what Qt reports of each key press, as the
-/// settings' fields receive them, and XTest to press keys as a keyboard
-/// does. Keys the keyboard lacks go on a spare keycode, as another layout
-/// would have them; the spare keycode and NumLock are reset at the end.
+/// A focused window that keeps what Qt reports of each key press XTest makes.
+/// Keys the keyboard lacks go on a spare keycode, as another layout has them.
 class TestKeyboard : public QWindow {
 public:
     struct Press {
@@ -87,7 +85,7 @@ public:
     /// The keycode of `keysym`: the keyboard's, or the spare one.
     KeyCode keycodeOf(KeySym keysym) {
         const KeyCode keycode = XKeysymToKeycode(m_display, keysym);
-        return keycode != 0 ? keycode : useSpareFor(keysym);
+        return keycode ? keycode : useSpareFor(keysym);
     }
     KeyCode useSpareFor(KeySym keysym) {
         XChangeKeyboardMapping(m_display, m_spare, 1, &keysym, 1);
@@ -102,17 +100,16 @@ public:
     /// Presses and releases `keycode` (with Shift held); what Qt reported.
     std::optional<Press> press(KeyCode keycode, bool shifted = false) {
         m_presses.erase(keycode);
-        const KeyCode shift = XKeysymToKeycode(m_display, XK_Shift_L);
         if (shifted)
-            XTestFakeKeyEvent(m_display, shift, True, CurrentTime);
+            fakeKey("Shift_L", true);
         XTestFakeKeyEvent(m_display, keycode, True, CurrentTime);
         XTestFakeKeyEvent(m_display, keycode, False, CurrentTime);
-        if (shifted)
-            XTestFakeKeyEvent(m_display, shift, False, CurrentTime);
         XSync(m_display, False);
-        waitUntil([&] { return m_presses.contains(keycode); });
-        const auto found = m_presses.find(keycode);
-        return found != m_presses.end() ? std::optional(found->second) : std::nullopt;
+        if (shifted)
+            fakeKey("Shift_L", false);
+        if (!waitUntil([&] { return m_presses.contains(keycode); }))
+            return std::nullopt;
+        return m_presses.at(keycode);
     }
 
 protected:
@@ -129,10 +126,9 @@ private:
 
 } // namespace
 
-// One row per code, X keysym and Qt key; each code's key, pressed as a keyboard
-// does (with and without Shift and NumLock), is reported by Qt as a key that
-// records the same code. Each hold key the settings offer, pressed, is recorded
-// by its keysym, and the monitor started with that name sees it go down and up.
+// One row per code, X keysym and Qt key; each code's key, pressed with and
+// without Shift and NumLock, reaches Qt as a key that records the same code.
+// Each hold key the settings offer is seen by the monitor started with its name.
 TEST(KeyTable, everyCodeRoundTripsAndEveryHoldKeyIsOneTheMonitorSees) {
     std::set<std::uint16_t> codes;
     std::set<unsigned long> keysyms;
@@ -205,8 +201,7 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     Paste p({});
     ASSERT_TRUE(p.target.waitUntilReady());
     HotkeyManager manager(p.preferences, std::make_unique<X11KeyGrabber>(connect(), QString()));
-    int toggles = 0;
-    int overlays = 0;
+    int toggles = 0, overlays = 0;
     manager.setActions({[&] { ++toggles; }, {}, {}, [&] { ++overlays; }, {}});
     manager.start();
 
@@ -228,8 +223,7 @@ TEST(X11Shortcuts, aPressReachesItsActionAlsoWithCapsLockAndNotWhileSuspended) {
     // Held past the key repeat delay, a shortcut acts once; pressed again,
     // once more. XTest's keys repeat as a keyboard's do.
     Display *keyboard = XOpenDisplay(nullptr);
-    unsigned int delay = 0;
-    unsigned int interval = 0;
+    unsigned int delay = 0, interval = 0;
     XkbGetAutoRepeatRate(keyboard, XkbUseCoreKbd, &delay, &interval);
     XkbSetAutoRepeatRate(keyboard, XkbUseCoreKbd, 200, 30);
     XSync(keyboard, False);
@@ -252,8 +246,7 @@ TEST(X11HoldKey, aHoldStartsAndEndsOnceShiftEndsItAndLeftControlIsAModifier) {
     auto connection = connect();
     DictationKeyMonitor monitor(std::make_unique<X11ModifierKeySource>(connection, QString()),
                                 [] { return QStringLiteral("Control_R"); });
-    int starts = 0;
-    int ends = 0;
+    int starts = 0, ends = 0;
     monitor.onHoldStart = [&] { ++starts; };
     monitor.onHoldEnd = [&] { ++ends; };
     ASSERT_TRUE(monitor.start()) << monitor.lastError().toStdString();
@@ -263,21 +256,14 @@ TEST(X11HoldKey, aHoldStartsAndEndsOnceShiftEndsItAndLeftControlIsAModifier) {
         EXPECT_TRUE(waitUntil([&] { return starts == started && ends == ended; }))
             << name << (down ? " down: " : " up: ") << starts << " started, " << ends << " ended";
     };
-    key("Control_R", true, 1, 0);
-    key("Control_R", false, 1, 1);
+    key("Control_R", true, 1, 0), key("Control_R", false, 1, 1);
     // Shift during the hold ends it at once; the release ends nothing more,
     // and the next hold shows that the release was seen.
-    key("Control_R", true, 2, 1);
-    key("Shift_L", true, 2, 2);
-    key("Shift_L", false, 2, 2);
-    key("Control_R", false, 2, 2);
-    key("Control_R", true, 3, 2);
-    key("Control_R", false, 3, 3);
+    key("Control_R", true, 2, 1), key("Shift_L", true, 2, 2), key("Shift_L", false, 2, 2);
+    key("Control_R", false, 2, 2), key("Control_R", true, 3, 2), key("Control_R", false, 3, 3);
     // Left Control is a modifier: pressed first, the hold starts once it is up.
-    key("Control_L", true, 3, 3);
-    key("Control_R", true, 3, 3);
-    key("Control_L", false, 4, 3);
-    key("Control_R", false, 4, 4);
+    key("Control_L", true, 3, 3), key("Control_R", true, 3, 3);
+    key("Control_L", false, 4, 3), key("Control_R", false, 4, 4);
 
     DictationKeyMonitor bad(std::make_unique<X11ModifierKeySource>(connection, QString()),
                             [] { return QStringLiteral("NoSuchKey"); });
