@@ -1,12 +1,20 @@
 #include "CliProcess.h"
 #include "TestFeedServer.h"
 
+#include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/AppVersion.h>
 #include <OrvintaUpdates/DesktopNotifier.h>
 #include <OrvintaUpdates/UpdateNotice.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
+#include <QQmlEngine>
+#include <QQuickWindow>
 #include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
+Q_IMPORT_QML_PLUGIN(Orvinta_UpdatesPlugin)
 
 using namespace Orvinta;
 using OrvintaTest::CliResult;
@@ -154,9 +162,8 @@ TEST(UpdaterTest, ManualChecksSayAvailableOrUpToDateFollowRedirectsAndNameEachFa
     expectFailure(*updater, QUrl("http://orvinta.app/appcast.xml"), "must use HTTPS");
 
     // A redirect that stays on HTTPS is followed; plain HTTP serves only on this computer.
-    for (const QUrl &feed : {server.url("/to-https.xml"), plain.url("/appcast.xml")}) {
+    for (const QUrl &feed : {server.url("/to-https.xml"), plain.url("/appcast.xml")})
         EXPECT_EQ(check(*updater, feed), State::updateAvailable) << feed.toString().toStdString();
-    }
 
     // Only the server that never answers meets a short limit; the others
     // keep a generous one, however slow the machine.
@@ -168,6 +175,34 @@ TEST(UpdaterTest, ManualChecksSayAvailableOrUpToDateFollowRedirectsAndNameEachFa
     // The test's certificate is trusted only where the test says so.
     auto untrusting = fixture.start(server.url("/appcast.xml"), false);
     expectFailure(*untrusting, server.url("/appcast.xml"), "could not be read");
+}
+
+// The update window as a hostile server would have it drawn: what the server
+// says is shown as written, and nothing that it names is fetched.
+TEST(UpdaterTest, TheWindowShowsTheServersWordsAsWrittenAndFetchesNothing) {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    TestFeedServer feed;
+    TestFeedServer pictures(TestFeedServer::Scheme::http);
+    pictures.serve("/pixel.png", FeedResponse::feed("not a picture"));
+    const QByteArray picture = pictures.url("/pixel.png").toEncoded();
+    feed.serve("/refused.xml",
+               FeedResponse::error(503, "Busy <img src=\"" + picture + "\"> <b>now</b>"));
+    UpdaterFixture fixture;
+    auto updater = fixture.start(feed.url("/refused.xml"));
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    UpdateWindowsController windows(engine, nullptr, updater.get());
+    ASSERT_EQ(check(*updater), State::failed);
+    ASSERT_NE(windows.updateWindow(), nullptr);
+    QQuickWindow &window = *windows.updateWindow();
+    EXPECT_TRUE(window.isVisible());
+    const QObject *label = window.findChild<QObject *>("updateMessage");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->property("text").toString().contains("<img src=")) << "shown as written";
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    (void)window.grabWindow();
+    QTest::qWait(1000);
+    EXPECT_EQ(pictures.requests("/pixel.png"), 0) << "the window fetched what the server named";
 }
 
 TEST(UpdaterTest, AutomaticChecksRunOnceADayAcrossRestartsUntilTurnedOff) {
