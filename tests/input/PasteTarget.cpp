@@ -81,15 +81,11 @@ void dumpClipboard() {
 } // namespace
 
 int main(int argc, char **argv) {
-    bool terminal = false;
-    QString clipboard;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "--terminal")
-            terminal = true;
-        else if (arg == "--clipboard" && i + 1 < argc)
-            clipboard = QString::fromUtf8(argv[++i]);
-    }
+    const QByteArrayList arguments(argv + 1, argv + argc);
+    const bool terminal = arguments.contains("--terminal");
+    const qsizetype clipboardAt = arguments.indexOf("--clipboard");
+    const QString clipboard =
+        clipboardAt >= 0 ? QString::fromUtf8(arguments.value(clipboardAt + 1)) : QString();
     if (terminal)
         qputenv("RESOURCE_NAME", "xterm");
     QApplication app(argc, argv);
@@ -131,9 +127,8 @@ int main(int argc, char **argv) {
             return;
         }
         pending.append(buffer, n);
-        while (pending.contains('\n')) {
-            const QByteArray line = pending.left(pending.indexOf('\n'));
-            pending.remove(0, line.size() + 1);
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
+            const QByteArray line = pending.left(end);
             if (line == "dump")
                 dumpClipboard();
             else if (line == "clear")

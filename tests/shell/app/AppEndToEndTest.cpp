@@ -8,8 +8,7 @@
 
 #include <OrvintaApp/SessionStore.h>
 
-#include <QDir>
-#include <QFile>
+#include <QSettings>
 
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;
@@ -40,11 +39,10 @@ TEST(App, trayIconOpensThePanelThatTranscribesAcrossASoundServerRestartAndASecon
     ASSERT_TRUE(tray.waitUntilReady()) << "trayer did not start";
     PrivateHome home;
     // Not the first start, which would open the panel by itself.
-    QDir().mkpath(home.folder.filePath("config/Orvinta"));
-    QFile settings(home.folder.filePath("config/Orvinta/Orvinta.conf"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
-                settings.write("[General]\napp.showOverlay=true\n") > 0);
-    settings.close();
+    QSettings settings(home.folder.filePath("config/Orvinta/Orvinta.conf"), QSettings::IniFormat);
+    settings.setValue("app.showOverlay", true);
+    settings.sync();
+    ASSERT_EQ(settings.status(), QSettings::NoError);
     PrivateSoundServer server; // restarted mid-run
     ASSERT_TRUE(server.isRunning());
     QProcessEnvironment environment = home.environment();
@@ -54,8 +52,6 @@ TEST(App, trayIconOpensThePanelThatTranscribesAcrossASoundServerRestartAndASecon
     // The icon appears in the tray host.
     ASSERT_TRUE(waitFor([] { return !trayIcon().isNull(); }, 20000)) << app.log().toStdString();
     const QRect icon = trayIcon();
-    std::printf("tray icon at %d,%d (%dx%d), %lld ms after the start\n", icon.x(), icon.y(),
-                icon.width(), icon.height(), app.elapsed());
     EXPECT_TRUE(app.waitForLog("Tray app ready — look for the waveform icon in the system tray"));
 
     // A click opens the 340-wide panel under the icon, inside the screen.

@@ -63,8 +63,8 @@ inline QRect trayIcon() {
     return findWindow("(\"orvinta\" \"Orvinta\")", "(\"panel\" \"trayer\")");
 }
 
+/// Whether a mapped top-level Orvinta window of that width stands at that place.
 inline bool isViewable(const QRect &where, int width) {
-    // A mapped top-level Orvinta window of that width at that place.
     const QString tree = run("xwininfo", {"-root", "-children"});
     for (const QString &line : tree.split('\n')) {
         if (!line.contains("(\"orvinta\" \"Orvinta\")") ||
@@ -79,7 +79,6 @@ inline bool isViewable(const QRect &where, int width) {
     return false;
 }
 
-/// Asks `process` to end, and kills it when it does not within 5 s.
 inline void stopProcess(QProcess &process) {
     process.terminate();
     if (!process.waitForFinished(5000))
