@@ -12,25 +12,24 @@ Display *testDisplay() {
     return display;
 }
 
+/// True when XTest took the event, which is then on the server.
+bool synced(Display *display, bool sent) {
+    if (sent)
+        XSync(display, False);
+    return sent;
+}
+
 } // namespace
 
 bool fakeKey(const char *keysym, bool down) {
     Display *display = testDisplay();
-    if (!display)
-        return false;
-    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keysym));
-    if (code == 0 || !XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime))
-        return false;
-    XSync(display, False);
-    return true;
+    const KeyCode code = display ? XKeysymToKeycode(display, XStringToKeysym(keysym)) : 0;
+    return code != 0 && synced(display, XTestFakeKeyEvent(display, code, down, CurrentTime));
 }
 
 bool fakeButton(unsigned int button, bool down) {
     Display *display = testDisplay();
-    if (!display || !XTestFakeButtonEvent(display, button, down ? True : False, CurrentTime))
-        return false;
-    XSync(display, False);
-    return true;
+    return display && synced(display, XTestFakeButtonEvent(display, button, down, CurrentTime));
 }
 
 } // namespace Orvinta::InputTesting

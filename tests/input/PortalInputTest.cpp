@@ -88,10 +88,11 @@ private:
                   "[portal]\nDBusName=org.freedesktop.impl.portal.desktop.orvintatest\nInterfaces="
                   "org.freedesktop.impl.portal.GlobalShortcuts;org.freedesktop.impl.portal."
                   "RemoteDesktop;\nUseIn=test\n");
+        // The code under test connects there too.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+        qputenv("XDG_CURRENT_DESKTOP", "test");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
         environment.insert("XDG_DESKTOP_PORTAL_DIR", m_folder.filePath("portals"));
-        environment.insert("XDG_CURRENT_DESKTOP", "test");
         environment.insert("XDG_RUNTIME_DIR", m_folder.path());
         m_backend.process.setProcessEnvironment(environment);
         m_backend.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -106,12 +107,7 @@ private:
         const bool owned = waitUntil(
             [&] { return watch.interface()->isServiceRegistered(portalService).value(); }, 20s);
         QDBusConnection::disconnectFromBus("orvinta-test-watch");
-        if (!owned)
-            return "xdg-desktop-portal did not start: " + log();
-        // What the code under test connects to.
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
-        qputenv("XDG_CURRENT_DESKTOP", "test");
-        return {};
+        return owned ? QString() : "xdg-desktop-portal did not start: " + log();
     }
 
     QTemporaryDir m_folder;
