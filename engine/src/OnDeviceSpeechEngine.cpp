@@ -232,6 +232,8 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
                                                       QString application) {
     if (!m_targetFormat)
         throw CaptureError::engineSetupFailed("Speech model not loaded");
+    if (source == AudioSourceType::both)
+        throw CaptureError::engineSetupFailed("an engine records one source at a time");
     QPointer<OnDeviceSpeechEngine> self(this);
     const QString sourceName = text(rawValue(source));
     qCInfo(lcSpeech).noquote() << "[Speech] Starting (source=" + sourceName + ")";

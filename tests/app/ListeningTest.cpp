@@ -298,6 +298,9 @@ TEST(Listening, theApplicationSourceFollowsTheChosenApplication) {
     ASSERT_TRUE(waitUntil([&] { return listening.waitingStatus().isEmpty(); }));
     capture.onWaiting(true);
     ASSERT_TRUE(waitUntil([&] { return status.count() == 3; }));
+    // Its lines are labelled with its name.
+    static_cast<STTEngineDelegate &>(listening).addConfirmedLine("On the call.");
+    EXPECT_EQ(labelledText(s.transcript()->confirmedLines().back()), "Firefox: On the call.");
     f.toggleListening();
     EXPECT_FALSE(capture.running);
     EXPECT_TRUE(listening.waitingStatus().isEmpty());
@@ -315,6 +318,93 @@ TEST(Listening, theApplicationSourceFollowsTheChosenApplication) {
     EXPECT_EQ(f.state->preferences()->selectedApplication(), "Firefox");
     f.state->preferences()->setSelectedSource(AudioSourceType::systemAudio);
     ASSERT_TRUE(waitUntil([&] { return !watch.isWatched(); }));
+}
+
+// Microphone and computer together: two engines, one transcript, each line
+// labelled by its side, and the computer's words that come back through the
+// microphone dropped, whichever recogniser confirms them first.
+TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer) {
+    AppFixture f;
+    f.audio = f.capture;
+    f.timings.echoHold = 100ms;
+    f.restart();
+    AppState &s = *f.state;
+    s.preferences()->setSelectedSource(AudioSourceType::both);
+
+    // A side that cannot start leaves no run: the other one stops again.
+    f.capture->systemAudio->startFailure = CaptureError::engineSetupFailed("no monitor");
+    f.toggleListening();
+    EXPECT_FALSE(s.listening()->isListening());
+    EXPECT_EQ(s.listening()->errorMessageText(), "Audio engine setup failed: no monitor");
+    EXPECT_FALSE(f.capture->microphone->running);
+    f.capture->systemAudio->startFailure.reset();
+
+    f.toggleListening();
+    ASSERT_TRUE(s.listening()->isListening());
+    EXPECT_EQ(*f.enginesAlive, 2);
+    EXPECT_TRUE(f.capture->microphone->running && f.capture->systemAudio->running);
+    // The microphone's analyzer is the one its sound reaches.
+    const qsizetype count = qsizetype(f.recognizer->analyzers.size());
+    ASSERT_GE(count, 2);
+    f.capture->microphone->deliver(4800);
+    auto mic = f.recognizer->analyzers[count - 1], computer = f.recognizer->analyzers[count - 2];
+    if (mic->queue->size() == 0)
+        std::swap(mic, computer);
+    ASSERT_GT(mic->queue->size(), 0u);
+    double clock = 0; // each final later than the ones before
+    const auto say = [&clock](OrvintaTest::AnalyzerScript &side, const std::string &text) {
+        side.deliverResult(OrvintaTest::finalResult({{text, {clock, clock + 1}}}));
+        clock += 1;
+    };
+    QStringList heard;
+    QObject::connect(s.transcript(), &Transcript::lineCountChanged, [&] {
+        heard << labelledText(s.transcript()->confirmedLines().back());
+    });
+
+    say(*computer, "The meeting starts now.");
+    say(*mic, "I am ready.");
+    // The computer's line first, then its echo.
+    say(*computer, "Let us begin with the budget.");
+    say(*mic, "Let us begin with the budget.");
+    // The echo first, while the computer's recogniser still hears the words:
+    // held until its line comes, the interim text meanwhile the computer's.
+    computer->deliverResult(OrvintaTest::volatileResult("let us look at"));
+    say(*mic, "Let us look at the numbers.");
+    ASSERT_TRUE(waitUntil([&] { return s.transcript()->interimText() == "let us look at"; }));
+    say(*computer, "Let us look at the numbers.");
+    // Words of their own on both sides at once go through unheld; a held line
+    // that is no echo keeps its place before the computer's next line, or
+    // goes once the wait is over.
+    computer->deliverResult(OrvintaTest::volatileResult("what about"));
+    say(*mic, "I disagree completely.");
+    computer->deliverResult(OrvintaTest::volatileResult("numbers are"));
+    say(*mic, "The numbers are fine.");
+    say(*computer, "Numbers are due.");
+    computer->deliverResult(OrvintaTest::volatileResult("more numbers"));
+    say(*mic, "More numbers please.");
+    const QStringList expected{"Others: The meeting starts now.",
+                               "Me: I am ready.",
+                               "Others: Let us begin with the budget.",
+                               "Others: Let us look at the numbers.",
+                               "Me: I disagree completely.",
+                               "Me: The numbers are fine.",
+                               "Others: Numbers are due.",
+                               "Me: More numbers please."};
+    EXPECT_TRUE(waitUntil([&] { return heard.size() == expected.size(); }))
+        << heard.join('\n').toStdString();
+    EXPECT_EQ(heard, expected);
+
+    // Stopping ends both sides; the next run on one source is unlabelled.
+    f.toggleListening();
+    EXPECT_FALSE(f.capture->microphone->running || f.capture->systemAudio->running);
+    EXPECT_TRUE(mic->finalized && computer->finalized);
+    s.preferences()->setSelectedSource(AudioSourceType::microphone);
+    f.toggleListening();
+    STTEngineDelegate &own = *s.listening();
+    own.addConfirmedLine("Alone again.");
+    EXPECT_EQ(s.transcript()->confirmedLines().back().speaker, "");
+    f.settle();
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.at(1).speaker, "Me");
 }
 
 TEST(Listening, recordingTimeFormat) {

@@ -2,9 +2,10 @@ import QtQuick
 import QtQuick.Layouts
 import Orvinta.Ui
 
-// One confirmed line: accent bar, text (with search marks), translation and
-// time, with copy and delete buttons that show while hovered. Double click
-// copies; dragging sideways drags the text out.
+// One confirmed line: accent bar, who said it (where the run tells), text
+// (with search marks), translation and time, with copy and delete buttons
+// that show while hovered. Double click copies; dragging sideways drags the
+// text out.
 Rectangle {
     id: card
 
@@ -13,6 +14,8 @@ Rectangle {
     required property string highlightedText
     required property string translation
     required property string timeText
+    required property string speaker
+    required property bool fromMicrophone
 
     required property OverlayColors colors
     required property OverlayViewModel viewModel
@@ -32,6 +35,7 @@ Rectangle {
     readonly property real hoverFillAlpha: 0.12
     readonly property int hoverDuration: 150
     readonly property int timeFontSize: 9
+    readonly property int speakerFontSize: 10
     readonly property int copyIconSize: 11
     readonly property int deleteIconSize: 10
     readonly property real deleteAlpha: 0.7
@@ -46,7 +50,7 @@ Rectangle {
     radius: 8
     color: colors.fill(hovered ? hoverFillAlpha : fillAlpha)
     Accessible.role: Accessible.ListItem
-    Accessible.name: text
+    Accessible.name: speaker !== "" ? speaker + ": " + text : text
 
     Behavior on color {
         enabled: card.animating
@@ -94,6 +98,17 @@ Rectangle {
             Layout.alignment: Qt.AlignTop
             spacing: 2
 
+            Text {
+                objectName: "lineSpeaker"
+                Layout.fillWidth: true
+                visible: card.speaker !== ""
+                text: card.speaker
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                font.pixelSize: card.speakerFontSize
+                font.weight: Font.Bold
+                color: card.fromMicrophone ? card.colors.microphoneSpeaker : card.colors.computerSpeaker
+            }
             Text {
                 objectName: "lineText"
                 Layout.fillWidth: true

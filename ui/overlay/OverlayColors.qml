@@ -18,6 +18,10 @@ QtObject {
     // Yellow marks: bright on dark backgrounds, deep amber on light ones.
     readonly property color mark: dark ? "#ffd60a" : "#8a6100"
     readonly property color markBackground: Qt.rgba(1, 0.84, 0.04, 0.2)
+    // The speakers of a run on the microphone and the computer: blue for
+    // "Me", amber for the others; at least 4.5:1 on a card of either palette.
+    readonly property color microphoneSpeaker: dark ? "#a6d4ff" : "#0a4c99"
+    readonly property color computerSpeaker: dark ? "#ffc57a" : "#7a3d00"
 
     function fill(alpha) {
         return Qt.rgba(primary.r, primary.g, primary.b, alpha)

@@ -170,14 +170,17 @@ Pane {
             Layout.fillWidth: true
             spacing: 6
             Label { text: "Audio Source"; font.pixelSize: view.subheadlineSize; color: view.secondary }
-            RowLayout {
+            GridLayout {
                 Layout.fillWidth: true
-                spacing: 0
+                columns: 2
+                columnSpacing: 0
+                rowSpacing: 0
                 enabled: !view.listening
                 Repeater {
                     model: [{ raw: "systemAudio", label: "System Audio" },
                             { raw: "microphone", label: "Microphone" },
-                            { raw: "application", label: "Application" }]
+                            { raw: "application", label: "Application" },
+                            { raw: "both", label: "Microphone + Computer" }]
                     Button {
                         required property var modelData
                         Layout.fillWidth: true
