@@ -3,7 +3,10 @@
 #include <TranscriptionCore/Dedup.h>
 
 #include <QSet>
-#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace Orvinta {
 
@@ -13,48 +16,93 @@ std::string comparisonForm(const QString &text) {
     return TranscriptionCore::normalizeForDedup(text.toStdString());
 }
 
-QStringList words(const QString &text) {
-    return QString::fromStdString(comparisonForm(text)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+QStringList wordsOf(const std::string &form) {
+    return QString::fromStdString(form).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+/// How many words of `a` come, in order, in `b` (the longest common subsequence).
+qsizetype wordsInOrder(const QStringList &a, const QStringList &b) {
+    std::vector<qsizetype> row(static_cast<std::size_t>(b.size()) + 1, 0);
+    for (const QString &word : a) {
+        qsizetype diagonal = 0;
+        for (std::size_t j = 0; j < static_cast<std::size_t>(b.size()); ++j) {
+            const qsizetype above = row[j + 1];
+            row[j + 1] =
+                word == b[static_cast<qsizetype>(j)] ? diagonal + 1 : std::max(above, row[j]);
+            diagonal = above;
+        }
+    }
+    return row.back();
+}
+
+/// Words that two lines of their own share are mostly short ones, here and
+/// there; an echo keeps runs of them. Fewer than this many in a row say too
+/// little: such a line is an echo only as a near repeat.
+constexpr qsizetype phraseLength = 3;
+
+/// Whether `a` and `b` have phraseLength words in a row in common.
+bool sharePhrase(const QStringList &a, const QStringList &b) {
+    for (qsizetype i = 0; i + phraseLength <= a.size(); ++i)
+        for (qsizetype j = 0; j + phraseLength <= b.size(); ++j) {
+            qsizetype n = 0;
+            while (n < phraseLength && a[i + n] == b[j + n])
+                ++n;
+            if (n == phraseLength)
+                return true;
+        }
+    return false;
 }
 
 } // namespace
 
-void EchoFilter::computerSaid(const QString &text, double timestamp) {
+void EchoFilter::computerSaid(const QString &text, Stretch spoken) {
     std::string form = comparisonForm(text);
     if (!form.empty())
-        m_said.push_back({timestamp, std::move(form)});
+        m_said.push_back({spoken, form, wordsOf(form)});
 }
 
-bool EchoFilter::isEcho(const QString &microphoneText, double timestamp) {
-    while (!m_said.empty() && m_said.front().timestamp < timestamp - window)
+bool EchoFilter::isEcho(const QString &microphoneText, Stretch spoken) {
+    while (!m_said.empty() && m_said.front().spoken.end < spoken.start - window)
         m_said.pop_front();
     const std::string heard = comparisonForm(microphoneText);
-    if (heard.empty() || m_said.empty())
+    if (heard.empty())
         return false;
-    TranscriptionCore::DedupTracker said;
+    const QStringList heardWords = wordsOf(heard);
+
+    TranscriptionCore::DedupTracker repeats;
     for (std::size_t first = 0; first < m_said.size(); ++first) {
-        std::string joined;
+        std::string form;
+        QStringList words;
+        bool phrase = false;
+        // The sound reaches the microphone a moment after the computer played it.
+        const bool startedTogether =
+            std::abs(spoken.start - m_said[first].spoken.start) <= sameMoment;
         for (std::size_t last = first; last < m_said.size() && last < first + 3; ++last) {
-            joined += (joined.empty() ? "" : " ") + m_said[last].form;
-            said.insert(joined);
+            form += (form.empty() ? "" : " ") + m_said[last].form;
+            words += m_said[last].words;
+            repeats.insert(form);
+            phrase = phrase || sharePhrase(heardWords, m_said[last].words);
+            if (!phrase)
+                continue;
+            const bool within = spoken.start >= m_said[first].spoken.start - sameMoment &&
+                                spoken.end <= m_said[last].spoken.end + sameMoment;
+            if (startedTogether ||
+                (within && 5 * wordsInOrder(heardWords, words) >= 2 * heardWords.size()))
+                return true;
         }
-        const std::string padded = ' ' + m_said[first].form + ' ';
-        if (padded.find(' ' + heard + ' ') != std::string::npos)
-            return true;
     }
-    return said.isDuplicate(heard);
+    return repeats.isDuplicate(heard);
 }
 
 bool EchoFilter::mayBeEchoOf(const QString &microphoneText, const QString &computerInterim) {
-    const QStringList line = words(microphoneText);
+    const QStringList line = wordsOf(comparisonForm(microphoneText));
     if (line.isEmpty())
         return false;
-    const QStringList interim = words(computerInterim);
+    const QStringList interim = wordsOf(comparisonForm(computerInterim));
     const QSet<QString> heard(interim.begin(), interim.end());
-    qsizetype shared = 0;
-    for (const QString &word : line)
-        shared += heard.contains(word) ? 1 : 0;
-    return 2 * shared >= line.size();
+    const auto shared = std::count_if(line.begin(), line.end(),
+                                      [&](const QString &word) { return heard.contains(word); });
+    return 3 * shared >= line.size();
 }
 
 } // namespace Orvinta

@@ -6,6 +6,7 @@
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Observable.h>
 #include <OrvintaApp/Preferences.h>
+#include <OrvintaApp/Transcript.h>
 
 #include <OrvintaEngine/MainThread.h>
 
@@ -33,7 +34,8 @@ QCoro::Task<std::optional<QString>> startRunOf(STTEngine *engine, AudioSourceTyp
     if (!engine)
         co_return failure;
     try {
-        QCoro::Task<> starting = engine->startTranscribing(source, deviceID, std::move(application));
+        QCoro::Task<> starting =
+            engine->startTranscribing(source, deviceID, std::move(application));
         co_await starting;
     } catch (const std::exception &error) {
         // OperationCancelled too: its owner is gone, and finds out.
@@ -68,7 +70,10 @@ public:
         m_owner.setErrorMessage(message);
     }
     void setInterimText(const QString &text) override { m_owner.interimFrom(computer, text); }
-    void addConfirmedLine(const QString &text) override { m_owner.lineFrom(computer, text); }
+    void addConfirmedLine(const QString &text) override { addHeardLine(text, {}); }
+    void addHeardLine(const QString &text, const std::vector<TextRun> &words) override {
+        m_owner.lineFrom(computer, text, m_owner.stretchOf(text, words));
+    }
     void captureDidFail(const QString &description) override {
         m_owner.captureDidFail(description);
     }
@@ -127,7 +132,11 @@ void ListeningController::setInterimText(const QString &text) {
 }
 
 void ListeningController::addConfirmedLine(const QString &text) {
-    lineFrom(primary, text);
+    addHeardLine(text, {});
+}
+
+void ListeningController::addHeardLine(const QString &text, const std::vector<TextRun> &words) {
+    lineFrom(primary, text, stretchOf(text, words));
 }
 
 // --- Lines of a run on both ------------------------------------------------------
@@ -146,39 +155,61 @@ void ListeningController::interimFrom(Side side, const QString &text) {
 void ListeningController::showInterim() {
     // One interim text: the side that spoke last, else the other one.
     const QString &latest = m_interims[m_latestInterim];
-    m_sink.setInterimText(latest.isEmpty() ? m_interims[m_latestInterim == primary ? computer
-                                                                                    : primary]
-                                           : latest);
+    m_sink.setInterimText(
+        latest.isEmpty() ? m_interims[m_latestInterim == primary ? computer : primary] : latest);
 }
 
-void ListeningController::lineFrom(Side side, const QString &text) {
+EchoFilter::Stretch ListeningController::stretchOf(const QString &text,
+                                                   const std::vector<TextRun> &words) const {
+    // The recogniser times words from the start of its run, and both sides
+    // start together; a line without times ends now, as long as its words
+    // take to say.
+    std::optional<AudioTimeRange> first, last;
+    for (const TextRun &word : words)
+        if (word.timeRange) {
+            if (!first)
+                first = word.timeRange;
+            last = word.timeRange;
+        }
+    const auto seconds = [](MediaTime time) { return std::chrono::duration<double>(time).count(); };
+    if (first)
+        return {m_runStart + seconds(first->start), m_runStart + seconds(last->end())};
+    const double now = currentTimestamp();
+    return {now - 0.4 * std::max(1, wordCount(text)), now};
+}
+
+void ListeningController::lineFrom(Side side, const QString &text, EchoFilter::Stretch spoken) {
     m_interims[side].clear();
     if (!m_twoSided) {
         deliver(side, text);
         return;
     }
     if (side == computer) {
-        m_echo.computerSaid(text, currentTimestamp());
+        m_echo.computerSaid(text, spoken);
         // Held microphone lines were confirmed first: they come first, less
         // those that turn out to be this line's echo.
         releaseHeldLines();
         deliver(computer, text);
         return;
     }
-    if (m_echo.isEcho(text, currentTimestamp())) {
-        qCInfo(lcAppState) << "[AppState] Dropped a microphone line that echoes the computer";
-        qCInfo(lcTranscriptText, "Echo dropped: \"%s\"", qUtf8Printable(text));
+    if (m_echo.isEcho(text, spoken)) {
+        droppedEcho(text);
         showInterim();
         return;
     }
     // Through the speakers, the same words may reach the microphone's
     // recogniser a moment before the computer's has confirmed them.
     if (!m_heldLines.isEmpty() || EchoFilter::mayBeEchoOf(text, m_interims[computer])) {
-        holdMicrophoneLine(text);
+        holdMicrophoneLine(text, spoken);
         showInterim();
         return;
     }
     deliver(primary, text);
+}
+
+void ListeningController::droppedEcho(const QString &text) {
+    qCInfo(lcAppState) << "[AppState] Dropped a microphone line that echoes the computer";
+    qCInfo(lcTranscriptText, "Echo dropped: \"%s\"", qUtf8Printable(text));
 }
 
 void ListeningController::deliver(Side side, const QString &text) {
@@ -188,8 +219,8 @@ void ListeningController::deliver(Side side, const QString &text) {
         showInterim();
 }
 
-void ListeningController::holdMicrophoneLine(const QString &text) {
-    m_heldLines << text;
+void ListeningController::holdMicrophoneLine(const QString &text, EchoFilter::Stretch spoken) {
+    m_heldLines.append({text, spoken});
     if (m_holdTask)
         return;
     QPointer<ListeningController> self(this);
@@ -205,13 +236,11 @@ void ListeningController::holdMicrophoneLine(const QString &text) {
 
 void ListeningController::releaseHeldLines() {
     cancelTask(m_holdTask);
-    for (const QString &text : std::exchange(m_heldLines, {})) {
-        if (m_echo.isEcho(text, currentTimestamp())) {
-            qCInfo(lcAppState) << "[AppState] Dropped a microphone line that echoes the computer";
-            qCInfo(lcTranscriptText, "Echo dropped: \"%s\"", qUtf8Printable(text));
-            continue;
-        }
-        deliver(primary, text);
+    for (const HeldLine &line : std::exchange(m_heldLines, {})) {
+        if (m_echo.isEcho(line.text, line.spoken))
+            droppedEcho(line.text);
+        else
+            deliver(primary, line.text);
     }
 }
 
@@ -359,20 +388,22 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
     m_twoSided = twoSided;
     m_primarySpeaker = twoSided ? microphoneSpeaker() : application.simplified();
     m_echo.clear();
+    m_runStart = currentTimestamp();
     // Both sides start at once, each engine on its own recogniser.
     QCoro::Task<std::optional<QString>> startingOwn =
         startRunOf(m_transcriptionEngine.get(), twoSided ? AudioSourceType::microphone : source,
                    m_devices.selectedDeviceID(), application);
-    QCoro::Task<std::optional<QString>> startingComputer = startRunOf(
-        twoSided ? m_computerEngine.get() : nullptr, AudioSourceType::systemAudio, std::nullopt, {});
+    QCoro::Task<std::optional<QString>> startingComputer =
+        startRunOf(twoSided ? m_computerEngine.get() : nullptr, AudioSourceType::systemAudio,
+                   std::nullopt, {});
     const std::optional<QString> ownFailure = co_await startingOwn;
     const std::optional<QString> computerFailure = co_await startingComputer;
     if (!self)
         co_return;
     if (ownFailure || computerFailure) {
         // A run on both hears both sides or neither.
-        QCoro::Task<> stoppingOwn = stopRunOf(twoSided && !ownFailure ? m_transcriptionEngine.get()
-                                                                      : nullptr);
+        QCoro::Task<> stoppingOwn =
+            stopRunOf(twoSided && !ownFailure ? m_transcriptionEngine.get() : nullptr);
         co_await stoppingOwn;
         if (!self)
             co_return;

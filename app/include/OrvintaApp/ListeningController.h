@@ -7,9 +7,9 @@
 
 #include <OrvintaEngine/STTEngine.h>
 
+#include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QtQml/qqmlregistration.h>
 
 #include <array>
@@ -114,6 +114,7 @@ public:
     void setErrorMessage(const std::optional<QString> &message) override;
     void setInterimText(const QString &text) override;
     void addConfirmedLine(const QString &text) override;
+    void addHeardLine(const QString &text, const std::vector<TextRun> &words) override;
     void captureDidFail(const QString &description) override;
     void setIsWaitingForApplication(bool waiting) override;
 
@@ -148,12 +149,15 @@ private:
     QCoro::Task<> reload();
     QCoro::Task<> prepareComputerEngine();
     void interimFrom(Side side, const QString &text);
-    void lineFrom(Side side, const QString &text);
+    /// When the line, confirmed now, was spoken.
+    EchoFilter::Stretch stretchOf(const QString &text, const std::vector<TextRun> &words) const;
+    void lineFrom(Side side, const QString &text, EchoFilter::Stretch spoken);
     void deliver(Side side, const QString &text);
     void showInterim();
-    void holdMicrophoneLine(const QString &text);
+    void holdMicrophoneLine(const QString &text, EchoFilter::Stretch spoken);
     /// Gives the held microphone lines their turn, without the echoes.
     void releaseHeldLines();
+    void droppedEcho(const QString &text);
     void setIsListening(bool listening);
     void endApplicationRun();
     void setIsTransitioning(bool transitioning);
@@ -191,9 +195,15 @@ private:
     std::array<QString, 2> m_interims;
     Side m_latestInterim = primary;
     EchoFilter m_echo;
+    /// When the run's engines started, as a timestamp.
+    double m_runStart = 0;
     /// Microphone lines that wait for the computer's recogniser to finish
     /// what may be the same words.
-    QStringList m_heldLines;
+    struct HeldLine {
+        QString text;
+        EchoFilter::Stretch spoken;
+    };
+    QList<HeldLine> m_heldLines;
     TaskHandle m_holdTask;
     std::unique_ptr<ComputerSide> m_computerSide;
     std::unique_ptr<STTEngine> m_computerEngine;
