@@ -275,7 +275,9 @@ Pane {
                 Accessible.role: Accessible.StaticText
             }
             Label {
+                Layout.fillWidth: true
                 text: view.vm.sourceDescription
+                wrapMode: Text.WordWrap
                 font.pixelSize: view.captionSize
                 color: view.secondary
             }
