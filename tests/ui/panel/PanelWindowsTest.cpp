@@ -59,6 +59,18 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
     EXPECT_TRUE(waitUntil([&] { return shown(says("Device")); }));
     EXPECT_FALSE(shown(says("Microphone access denied")));
+    // Both sides at once: its longer description keeps to the panel's width.
+    for (QQuickItem *item : allItems(&window))
+        if (item->property("text") == "Microphone + Computer" &&
+            item->inherits("QQuickAbstractButton"))
+            QMetaObject::invokeMethod(item, "clicked");
+    EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::both);
+    QQuickItem *both =
+        says("Captures your microphone as \"Me\" and your computer's sound as \"Others\"");
+    ASSERT_TRUE(waitUntil([&] { return shown(both); }));
+    for (QQuickItem *item : allItems(&window))
+        item->ensurePolished();
+    EXPECT_LE(both->mapToScene({both->width(), 0}).x(), window.width());
 
     // Auto-paste offers the source, the original one chosen.
     f.state->preferences()->setAutoPasteAtCursor(true);
