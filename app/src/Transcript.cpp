@@ -66,12 +66,9 @@ QVariant Transcript::data(const QModelIndex &index, int role) const {
 }
 
 QHash<int, QByteArray> Transcript::roleNames() const {
-    return {{IdRole, "lineId"},
-            {TextRole, "text"},
-            {TimeRole, "time"},
-            {TranslationRole, "translation"},
-            {SpeakerRole, "speaker"},
-            {FromMicrophoneRole, "fromMicrophone"}};
+    return {{IdRole, "lineId"},       {TextRole, "text"},
+            {TimeRole, "time"},       {TranslationRole, "translation"},
+            {SpeakerRole, "speaker"}, {FromMicrophoneRole, "fromMicrophone"}};
 }
 
 int Transcript::rowOf(const QUuid &id) const {

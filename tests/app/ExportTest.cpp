@@ -27,8 +27,8 @@ ConfirmedLine line(double timestamp, QString text, QString speaker = {}) {
 /// into WebVTT unchanged (its decoder drops voice spans, so it is not used).
 std::optional<QStringList> webVttPayloadsByFfmpeg(const QString &path) {
     QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-c:s", "copy", "-f", "webvtt",
-                            "-"});
+    ffmpeg.start("ffmpeg",
+                 {"-nostdin", "-v", "error", "-i", path, "-c:s", "copy", "-f", "webvtt", "-"});
     if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
         return std::nullopt;
     QStringList payloads;
@@ -118,14 +118,12 @@ TEST(Export, speakersBeginTheirLinesAndBecomeWebVttVoices) {
               "2\n00:00:02,000 --> 00:00:04,000\nOthers: Yes, 2 > 1 & here.\n\n"
               "3\n00:00:04,000 --> 00:00:06,000\nNo one said this.\n\n"
               "4\n00:00:06,000 --> 00:00:08,000\nQ&A > panel 2: Two\nlines.");
-    const QStringList voices{"<v Me>Shall we start?</v>",
-                             "<v Others>Yes, 2 &gt; 1 &amp; here.</v>", "No one said this.",
-                             "<v Q&amp;A &gt; panel 2>Two\nlines.</v>"};
-    EXPECT_EQ(webVttTranscript(lines),
-              "WEBVTT\n\n00:00:00.000 --> 00:00:02.000\n" + voices[0] +
-                  "\n\n00:00:02.000 --> 00:00:04.000\n" + voices[1] +
-                  "\n\n00:00:04.000 --> 00:00:06.000\n" + voices[2] +
-                  "\n\n00:00:06.000 --> 00:00:08.000\n" + voices[3]);
+    const QStringList voices{"<v Me>Shall we start?</v>", "<v Others>Yes, 2 &gt; 1 &amp; here.</v>",
+                             "No one said this.", "<v Q&amp;A &gt; panel 2>Two\nlines.</v>"};
+    EXPECT_EQ(webVttTranscript(lines), "WEBVTT\n\n00:00:00.000 --> 00:00:02.000\n" + voices[0] +
+                                           "\n\n00:00:02.000 --> 00:00:04.000\n" + voices[1] +
+                                           "\n\n00:00:04.000 --> 00:00:06.000\n" + voices[2] +
+                                           "\n\n00:00:06.000 --> 00:00:08.000\n" + voices[3]);
     EXPECT_EQ(webVttCueText({0, 1, " \n", "Me"}), ""); // no empty voice span
 
     QTemporaryDir folder;
