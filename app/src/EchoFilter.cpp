@@ -2,8 +2,6 @@
 
 #include <TranscriptionCore/Dedup.h>
 
-#include <QSet>
-
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -68,41 +66,34 @@ bool EchoFilter::isEcho(const QString &microphoneText, Stretch spoken) {
     if (heard.empty())
         return false;
     const QStringList heardWords = wordsOf(heard);
+    const auto near = [](double a, double b) { return std::abs(a - b) <= sameMoment; };
 
     TranscriptionCore::DedupTracker repeats;
     for (std::size_t first = 0; first < m_said.size(); ++first) {
         std::string form;
         QStringList words;
         bool phrase = false;
-        // The sound reaches the microphone a moment after the computer played it.
-        const bool startedTogether =
-            std::abs(spoken.start - m_said[first].spoken.start) <= sameMoment;
+        const Stretch &from = m_said[first].spoken;
         for (std::size_t last = first; last < m_said.size() && last < first + 3; ++last) {
             form += (form.empty() ? "" : " ") + m_said[last].form;
             words += m_said[last].words;
             repeats.insert(form);
             phrase = phrase || sharePhrase(heardWords, m_said[last].words);
-            if (!phrase)
-                continue;
-            const bool within = spoken.start >= m_said[first].spoken.start - sameMoment &&
-                                spoken.end <= m_said[last].spoken.end + sameMoment;
-            if (startedTogether ||
-                (within && 5 * wordsInOrder(heardWords, words) >= 2 * heardWords.size()))
+            const Stretch &to = m_said[last].spoken;
+            const qsizetype inOrder = wordsInOrder(heardWords, words);
+            // The sound reaches the microphone a moment after the computer played it.
+            if (near(spoken.start, from.start) && near(spoken.end, to.end) && inOrder >= 2 &&
+                4 * inOrder >= heardWords.size())
+                return true;
+            if (phrase && near(spoken.start, from.start))
+                return true;
+            const bool within =
+                spoken.start >= from.start - sameMoment && spoken.end <= to.end + sameMoment;
+            if (phrase && within && 5 * inOrder >= 2 * heardWords.size())
                 return true;
         }
     }
     return repeats.isDuplicate(heard);
-}
-
-bool EchoFilter::mayBeEchoOf(const QString &microphoneText, const QString &computerInterim) {
-    const QStringList line = wordsOf(comparisonForm(microphoneText));
-    if (line.isEmpty())
-        return false;
-    const QStringList interim = wordsOf(comparisonForm(computerInterim));
-    const QSet<QString> heard(interim.begin(), interim.end());
-    const auto shared = std::count_if(line.begin(), line.end(),
-                                      [&](const QString &word) { return heard.contains(word); });
-    return 3 * shared >= line.size();
 }
 
 } // namespace Orvinta

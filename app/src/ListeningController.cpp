@@ -198,8 +198,10 @@ void ListeningController::lineFrom(Side side, const QString &text, EchoFilter::S
         return;
     }
     // Through the speakers, the same words may reach the microphone's
-    // recogniser a moment before the computer's has confirmed them.
-    if (!m_heldLines.isEmpty() || EchoFilter::mayBeEchoOf(text, m_interims[computer])) {
+    // recogniser before the computer's has confirmed them: while that one
+    // hears speech, the line waits for it (two recognisers hear the same
+    // sound too differently to tell from its interim text).
+    if (!m_heldLines.isEmpty() || !m_interims[computer].isEmpty()) {
         holdMicrophoneLine(text, spoken);
         showInterim();
         return;

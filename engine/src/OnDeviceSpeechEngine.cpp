@@ -348,6 +348,9 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
     qCInfo(lcSpeech) << "[Speech] stop: disableFeeding";
     auto queue = m_feed->disable();
     m_run.reset(); // a capture failure from here on is part of the stop
+    if (const std::uint64_t discarded = queue ? queue->discardedCount() : 0)
+        qCWarning(lcSpeech, "[Speech] The recogniser fell behind: %llu audio buffers were left out",
+                  static_cast<unsigned long long>(discarded));
 
     std::optional<std::string> stopFailure;
     try {

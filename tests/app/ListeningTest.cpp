@@ -371,9 +371,9 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
     say(*mic, "Let us look at the numbers.");
     ASSERT_TRUE(waitUntil([&] { return s.transcript()->interimText() == "let us look at"; }));
     say(*computer, "Let us look at the numbers.");
-    // Words of their own on both sides at once go through unheld; a held line
-    // that is no echo keeps its place before the computer's next line, or
-    // goes once the wait is over.
+    // While the computer's recogniser hears speech, a microphone line waits:
+    // one that is no echo keeps its place before the computer's next line,
+    // or goes once the wait is over.
     computer->deliverResult(OrvintaTest::volatileResult("what about"));
     say(*mic, "I disagree completely.");
     computer->deliverResult(OrvintaTest::volatileResult("numbers are"));
@@ -408,6 +408,14 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
                                          "maid still more respectable many watts.";
     EXPECT_TRUE(echo.isEcho(heardByTheMicrophone, {95.1, 100.6}));
     EXPECT_FALSE(echo.isEcho(heardByTheMicrophone, {101, 104}));
+    // Started and ended together, a quarter of the words in order will do.
+    echo.computerSaid("That he married a more amiable wall and a light at they'd still more "
+                      "respectable many watts.",
+                      {100, 105});
+    const QString garbled =
+        "Yeah the narrator more amiable one a lot eligible respect already was.";
+    EXPECT_TRUE(echo.isEcho(garbled, {100.05, 105.1}));
+    EXPECT_FALSE(echo.isEcho(garbled, {100.05, 106.5}));
     echo.computerSaid("I think we should go to the store.", {108, 110});
     echo.computerSaid("Now.", {110.1, 110.5});
     EXPECT_TRUE(echo.isEcho("We should go to this store now.", {108.9, 110.4}));

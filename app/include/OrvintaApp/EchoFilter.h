@@ -32,13 +32,12 @@ public:
     /// Whether the microphone's line repeats what the computer said: a near
     /// repeat of one line, or of two or three in a row, ended within the
     /// window. Two recognisers rarely hear the same sound alike, so also a
-    /// line spoken with such lines that has three words in a row of one of
-    /// them: one that started at the same moment, or one within them that has
-    /// two fifths of its words or more in the same order in them.
+    /// line spoken with such lines, with fewer words alike the closer in
+    /// time: starting and ending at the same moment, a quarter of its words
+    /// (two at least) in the same order in them; starting at the same moment,
+    /// three words in a row of one of them; within them, three in a row and
+    /// two fifths of its words in order.
     bool isEcho(const QString &microphoneText, Stretch spoken);
-    /// Whether the computer's recogniser may still be hearing the line: a
-    /// third or more of its words are in the computer's interim text.
-    static bool mayBeEchoOf(const QString &microphoneText, const QString &computerInterim);
     void clear() { m_said.clear(); }
 
 private:
