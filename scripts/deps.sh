@@ -26,7 +26,7 @@ packages=(
   # translation (the Italian pair's pipeline runs cg-proc from cg3)
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # test desktop (a private session bus for notifications), test speech, scoring cross-check
-  pulseaudio pulseaudio-utils xvfb xauth x11-utils trayer xdotool dbus-daemon openssl sox espeak-ng pocketsphinx-testdata sctk
+  pulseaudio pulseaudio-utils xvfb xauth x11-utils xcompmgr trayer xdotool dbus-daemon openssl sox espeak-ng pocketsphinx-testdata sctk
   # test Wayland desktop: headless sway, its clipboard and keyboard tools, Qt's Wayland platform
   sway wtype wl-clipboard qt6-wayland
   # the same capture against PipeWire's PulseAudio service (WirePlumber needs a session bus)

@@ -9,7 +9,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j2 >/dev/null
 mkdir -p build-fuzz/findings
 status=0
-for target in session trn preferences audio-file notes appcast; do
+for target in session trn preferences audio-file notes appcast shortcut remote-command; do
   corpus=tests/fuzz/corpus/${target%-file}
   work=build-fuzz/corpus/$target
   mkdir -p "$work"

@@ -18,8 +18,8 @@ AppState::AppState(AppServices services, QObject *parent)
     , m_listening(m_services, m_preferences, m_audioDevices, m_dictation, *this, this)
     , m_dictationController(
           m_dictation, m_listening, m_preferences, m_transcript, m_audioDevices,
-          [this](const QString &text) { pasteAtCursor(text); }, m_services.timings.dictationIdle,
-          this)
+          [this](const QString &text) { return pasteAtCursor(text); },
+          m_services.timings.dictationIdle, this)
     , m_sessionSaver(m_services.session, m_transcript, m_preferences,
                      m_services.timings.sessionSaveDebounce, this) {
     connect(&m_preferences, &Preferences::dictationModeAssigned, &m_dictationController,
@@ -114,25 +114,46 @@ void AppState::setTranslation(const QString &text, const QUuid &id) {
         pasteAtCursor(text);
 }
 
-void AppState::pasteAtCursor(const QString &text) {
-    if (m_services.paster && m_services.paster->isAvailable()) {
-        const QString failure = m_services.paster->pasteTextAtCursor(text);
-        if (!failure.isEmpty())
+PasteResult AppState::pasteAtCursor(const QString &text) {
+    if (m_services.paster) {
+        // Tried even without a keystroke back end: the text then waits on the clipboard.
+        PasteResult result = m_services.paster->pasteTextAtCursor(text);
+        if (result.pasted() || result.onClipboard)
+            return result;
+        if (m_services.paster->isAvailable()) {
             m_listening.setErrorMessage(
-                QStringLiteral("Could not paste: %1; the text is in the transcript").arg(failure));
-        return;
+                QStringLiteral("Could not paste: %1; the text is in the transcript")
+                    .arg(result.failure));
+            return result;
+        }
     }
     // The paster that cannot paste has said why in its own log.
     qCCritical(lcAppState) << "Auto-paste: paste at the cursor needs a keyboard back end";
-    if (m_preferences.autoCopyToClipboard())
+    const bool copied = m_preferences.autoCopyToClipboard() && m_services.clipboard;
+    if (copied)
         copyToClipboard(m_services.clipboard.get(), text);
+    return {QStringLiteral("paste at the cursor needs a keyboard back end"), copied};
 }
 
 // --- Shortcuts and windows --------------------------------------------------------
 
-void AppState::installHotkeyActions() {
-    if (!m_services.hotkeys)
-        return;
+const std::function<void()> &HotkeyActions::forAction(HotkeyAction action) const {
+    switch (action) {
+    case HotkeyAction::toggleListening:
+        return toggleListening;
+    case HotkeyAction::toggleAutoCopy:
+        return toggleAutoCopy;
+    case HotkeyAction::toggleAutoPaste:
+        return toggleAutoPaste;
+    case HotkeyAction::toggleOverlay:
+        return toggleOverlay;
+    case HotkeyAction::focusCaptions:
+        break;
+    }
+    return focusCaptions;
+}
+
+HotkeyActions AppState::shortcutActions() {
     QPointer<AppState> self(this);
     HotkeyActions actions;
     if (m_services.speechAnalyzerAvailable)
@@ -152,7 +173,18 @@ void AppState::installHotkeyActions() {
         if (self)
             self->toggleOverlay();
     };
-    m_services.hotkeys->setActions(std::move(actions));
+    actions.focusCaptions = [self] {
+        if (self)
+            self->focusCaptions();
+    };
+    return actions;
+}
+
+void AppState::installHotkeyActions() {
+    if (!m_services.hotkeys)
+        return;
+    QPointer<AppState> self(this);
+    m_services.hotkeys->setActions(shortcutActions());
     m_services.hotkeys->setFailureHandler([self](HotkeyAction action, const QString &reason) {
         if (self)
             Q_EMIT self->hotkeyRegistrationFailed(action, reason);
@@ -169,6 +201,12 @@ void AppState::toggleOverlay() {
     }
     m_preferences.setShowOverlay(!m_preferences.showOverlay());
     Q_EMIT overlayVisibilityRequested(m_preferences.showOverlay());
+}
+
+void AppState::focusCaptions() {
+    if (!m_overlaySetUp || !m_preferences.showOverlay())
+        toggleOverlay();
+    Q_EMIT captionsFocusRequested();
 }
 
 void AppState::setupOverlay() {

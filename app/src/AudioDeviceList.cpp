@@ -77,11 +77,18 @@ QCoro::Task<> AudioDeviceList::refresh() {
     struct Listing {
         std::vector<AudioDevice> devices;
         std::optional<std::uint32_t> selected;
+        bool answered = false;
+        bool monitor = false;
     };
     const std::optional<std::uint32_t> selectedBefore = m_selectedDeviceID;
     std::function<Listing()> query = [audio = m_audio,
                                       listing = Listing{m_devices, selectedBefore}]() mutable {
-        refreshAudioDevices(*audio, listing.devices, listing.selected);
+        const auto records = audio->inputDevices();
+        listing.answered = records.has_value();
+        listing.monitor =
+            records && std::any_of(records->begin(), records->end(),
+                                   [](const auto &record) { return record.isMonitor; });
+        refreshAudioDevices(records, listing.devices, listing.selected);
         return listing;
     };
     std::optional<Listing> listing;
@@ -100,6 +107,9 @@ QCoro::Task<> AudioDeviceList::refresh() {
     }
     if (m_selectedDeviceID == selectedBefore)
         setSelectedDeviceID(listing->selected);
+    m_serverStatus = listing->answered ? ServerStatus::answered : ServerStatus::unreachable;
+    m_hasSystemAudio = listing->monitor;
+    Q_EMIT refreshed();
 }
 
 } // namespace Orvinta

@@ -43,6 +43,10 @@ void Dictation::setDictationState(DictationState state) {
     assignNotifying(this, m_dictationState, state, &Dictation::dictationStateChanged);
 }
 
+void Dictation::setLeftOnClipboard(bool left) {
+    assignNotifying(this, m_leftOnClipboard, left, &Dictation::leftOnClipboardChanged);
+}
+
 DictationController::DictationController(Dictation &dictation, ListeningController &listening,
                                          const Preferences &preferences, Transcript &transcript,
                                          const AudioDeviceList &devices, PasteAction paste,
@@ -107,6 +111,16 @@ void DictationController::holdEnded() {
     qCInfo(lcAppState) << "[AppState] hold end";
     m_dictation.setWantsDictating(false);
     reconcileDictation();
+}
+
+bool DictationController::toggleDictation() {
+    if (!m_preferences.dictationModeEnabled())
+        return false;
+    if (m_dictation.wantsDictating())
+        holdEnded();
+    else
+        holdStarted();
+    return true;
 }
 
 bool DictationController::listeningBusy() const {
@@ -197,6 +211,7 @@ QCoro::Task<> DictationController::startDictation() {
     if (!m_dictation.isTentative()) {
         // The previous dictation's return to idle must not land in this one.
         cancelTask(m_idleTask);
+        m_dictation.setLeftOnClipboard(false);
         m_dictation.setDictationState(DictationState::recording);
     }
     m_dictation.setDictationBuffer(QString());
@@ -248,6 +263,7 @@ void DictationController::clearDictation() {
 void DictationController::announce() {
     m_dictation.setTentative(false);
     cancelTask(m_idleTask);
+    m_dictation.setLeftOnClipboard(false);
     m_dictation.setDictationState(DictationState::recording);
     // Shown once the microphone really runs, so a start that fails shows nothing.
     Q_EMIT bubbleShowRequested();
@@ -296,10 +312,14 @@ QCoro::Task<> DictationController::stopDictation() {
         finalText += interim;
     }
     const bool produced = !finalText.isEmpty();
+    bool pasted = false;
     if (produced) {
+        const PasteResult result =
+            m_paste ? m_paste(finalText) : PasteResult{QStringLiteral("nothing pastes"), false};
+        pasted = result.pasted();
+        // Before "done", so that the bubble says at once where the text is.
+        m_dictation.setLeftOnClipboard(!pasted && result.onClipboard);
         m_dictation.setDictationState(DictationState::done);
-        if (m_paste)
-            m_paste(finalText);
     }
     Q_EMIT bubbleHideRequested(produced);
     m_listening.playSound(SoundPlayer::Sound::stop);
@@ -316,7 +336,8 @@ QCoro::Task<> DictationController::stopDictation() {
         if (slept && self && self->m_dictation.dictationState() != DictationState::idle)
             self->m_dictation.setDictationState(DictationState::idle);
     });
-    qCInfo(lcAppState, "[AppState] Dictation stopped, pasted: %s", boolText(produced));
+    qCInfo(lcAppState, "[AppState] Dictation stopped, pasted: %s%s", boolText(pasted),
+           m_dictation.leftOnClipboard() && produced ? " (the text is on the clipboard)" : "");
     Q_EMIT dictationFinished(finalText);
 }
 

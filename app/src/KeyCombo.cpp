@@ -92,6 +92,8 @@ KeyCombo defaultCombo(HotkeyAction action) {
         return {9, controlOption};
     case HotkeyAction::toggleOverlay:
         return {31, controlOption};
+    case HotkeyAction::focusCaptions:
+        return {3, controlOption};
     }
     return {};
 }
@@ -106,6 +108,8 @@ QString comboPreferenceKey(HotkeyAction action) {
         return QStringLiteral("app.autoPasteCombo");
     case HotkeyAction::toggleOverlay:
         return QStringLiteral("app.toggleOverlayCombo");
+    case HotkeyAction::focusCaptions:
+        return QStringLiteral("app.focusCaptionsCombo");
     }
     return {};
 }
@@ -120,6 +124,8 @@ QString actionLabel(HotkeyAction action) {
         return QStringLiteral("Toggle Auto Paste");
     case HotkeyAction::toggleOverlay:
         return QStringLiteral("Toggle Overlay");
+    case HotkeyAction::focusCaptions:
+        return QStringLiteral("Focus captions");
     }
     return {};
 }

@@ -32,11 +32,12 @@ std::optional<double> asDouble(const QVariant &value) {
 // The native format on Linux is an INI file named Orvinta.conf.
 PreferencesStore::PreferencesStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             QStringLiteral("Orvinta"),
-                                             QStringLiteral("Orvinta"))) {}
+                                             QStringLiteral("Orvinta"), QStringLiteral("Orvinta")))
+    , m_firstRun(m_settings->allKeys().isEmpty()) {}
 
 PreferencesStore::PreferencesStore(const QString &iniPath)
-    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+    , m_firstRun(m_settings->allKeys().isEmpty()) {}
 
 void PreferencesStore::registerDefaults(const QVariantMap &defaults) {
     for (auto it = defaults.begin(); it != defaults.end(); ++it)

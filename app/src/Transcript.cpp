@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <algorithm>
 #include <numeric>
 
 namespace Orvinta {
@@ -104,6 +105,22 @@ void Transcript::deleteLine(QUuid id) {
     }
     if (m_translations.remove(id) > 0)
         Q_EMIT translationsChanged();
+    Q_EMIT linesEdited();
+}
+
+void Transcript::restoreLine(int row, const ConfirmedLine &line, const QString &translation) {
+    if (line.id.isNull() || rowOf(line.id) >= 0)
+        return;
+    row = std::clamp(row, 0, lineCount());
+    beginInsertRows({}, row, row);
+    m_lines.insert(row, line);
+    m_wordCount += wordCount(line.text);
+    endInsertRows();
+    Q_EMIT lineCountChanged();
+    if (!translation.isEmpty()) {
+        m_translations.insert(line.id, translation);
+        Q_EMIT translationsChanged();
+    }
     Q_EMIT linesEdited();
 }
 

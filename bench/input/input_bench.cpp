@@ -104,7 +104,7 @@ std::vector<double> shortcutLatency(const std::shared_ptr<X11Connection> &connec
     HotkeyManager manager(store, std::make_unique<X11KeyGrabber>(connection, QString()));
     Clock::time_point ran;
     bool toggled = false;
-    manager.setActions({[&] { ran = Clock::now(), toggled = true; }, {}, {}, {}});
+    manager.setActions({[&] { ran = Clock::now(), toggled = true; }, {}, {}, {}, {}});
     manager.start();
     std::vector<double> samples;
     if (!manager.isRegistered(HotkeyAction::toggleListening))

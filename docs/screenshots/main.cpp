@@ -1,8 +1,9 @@
 // orvinta-screenshots FOLDER: saves the settings window's pages (and a
 // shortcut another program holds), the panel's footer in a Wayland session,
-// the overlay before anything was said and with both sides of a call, and
-// the What's New window, light and dark, as the PNGs in docs/. Needs an X display and a sound
-// server; scripts/screenshots.sh starts private ones.
+// the overlay before anything was said and with both sides of a call, the
+// What's New window, light and dark, and the captions of each style preset
+// over a light and a dark desktop, as the PNGs in docs/. Needs an X display,
+// a sound server and xcompmgr; scripts/screenshots.sh starts private ones.
 
 #include "DesktopBackends.h"
 #include "DesktopShell.h"
@@ -10,7 +11,10 @@
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaEngine/MainThread.h>
 #include <OrvintaUi/MenuBarViewModel.h>
+#include <OrvintaUi/OverlaySettings.h>
+#include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
 #include <OrvintaUi/PanelWindows.h>
 #include <OrvintaUi/SettingsWindowController.h>
@@ -22,9 +26,12 @@
 #include <QDir>
 #include <QPainter>
 #include <QPalette>
+#include <QProcess>
 #include <QQmlEngine>
 #include <QQmlProperty>
 #include <QQuickItem>
+#include <QRasterWindow>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -127,6 +134,97 @@ void fitPage(QQuickWindow &settings, QQuickItem *page) {
     settings.resize(settings.width(), page->property("contentHeight").toInt());
 }
 
+/// A desktop of one colour behind every window.
+class Desktop : public QRasterWindow {
+public:
+    QColor color = Qt::white;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter(this).fillRect(QRect(QPoint(), size()), color);
+    }
+};
+
+/// captions-PRESET-light.png and -dark.png: the overlay as a compositor
+/// lays it over a white and a black desktop; in each, the light theme on the
+/// left and the dark one on the right, the default window and backdrop
+/// opacities above and the faintest the settings allow below.
+bool saveCaptionPictures(DesktopShell &shell, QQuickWindow &overlay, const QDir &folder,
+                         const QPalette &light, const QPalette &dark) {
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), {});
+    if (!compositor.waitForStarted(5000)) {
+        std::fprintf(stderr, "orvinta-screenshots: the captions need xcompmgr\n");
+        return false;
+    }
+    Desktop desktop;
+    desktop.setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    desktop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    desktop.show();
+    overlay.raise();
+    OverlayViewModel &model = *shell.overlay()->viewModel();
+    OverlaySettings &settings = *model.settings();
+    settings.setAutoHideEnabled(false);
+    // One step at a time, as a talk arrives.
+    overlay.resize(480, 250);
+    settle();
+    shell.state().addConfirmedLine(QStringLiteral("Welcome, and thanks for coming."));
+    settle();
+    shell.state().addConfirmedLine(QStringLiteral("Captions read over anything,"));
+    const QString interim = QStringLiteral("a bright slide or a dark one");
+    shell.state().setInterimText(interim);
+    if (!settle([&] { return desktop.isExposed() && model.displayedInterim() == interim; })) {
+        std::fprintf(stderr, "orvinta-screenshots: the captions did not show\n");
+        return false;
+    }
+
+    using Preset = OverlaySettings::Preset;
+    const std::pair<Preset, const char *> presets[] = {{Preset::Default, "default"},
+                                                       {Preset::HighContrast, "high-contrast"},
+                                                       {Preset::WhiteOnBlack, "white-on-black"},
+                                                       {Preset::BlackOnWhite, "black-on-white"}};
+    const std::pair<double, double> opacities[] = {
+        {OverlaySettings::defaultOpacity, OverlaySettings::defaultBackgroundOpacity}, {0.1, 0.0}};
+    const int margin = 16;
+    const QSize cell = overlay.size() + QSize(2 * margin, 2 * margin);
+    bool saved = true;
+    for (const auto &[preset, presetName] : presets) {
+        settings.setPreset(preset);
+        for (const auto &[behind, behindName] :
+             {std::pair{QColor(Qt::white), "light"}, {QColor(Qt::black), "dark"}}) {
+            desktop.color = behind;
+            desktop.update();
+            QImage sheet(2 * cell.width(), 2 * cell.height(), QImage::Format_RGB32);
+            QPainter painter(&sheet);
+            for (int column = 0; column < 2; ++column) {
+                QGuiApplication::setPalette(column == 0 ? light : dark);
+                for (int row = 0; row < 2; ++row) {
+                    settings.setOpacity(opacities[row].first);
+                    settings.setBackgroundOpacity(opacities[row].second);
+                    settle();
+                    const QRect frame =
+                        overlay.geometry().adjusted(-margin, -margin, margin, margin);
+                    painter.drawPixmap(column * cell.width(), row * cell.height(),
+                                       QGuiApplication::primaryScreen()->grabWindow(
+                                           0, frame.x(), frame.y(), frame.width(), frame.height()));
+                }
+            }
+            painter.end();
+            const QString path =
+                folder.filePath(QStringLiteral("captions-%1-%2.png").arg(presetName, behindName));
+            if (!sheet.save(path)) {
+                std::fprintf(stderr, "orvinta-screenshots: cannot write %s\n", qPrintable(path));
+                saved = false;
+            } else {
+                std::printf("%s\n", qPrintable(path));
+            }
+        }
+    }
+    compositor.terminate();
+    compositor.waitForFinished(5000);
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -137,6 +235,7 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QApplication app(argc, argv);
+    const QPalette lightPalette = QGuiApplication::palette();
     useSymbolIconTheme();
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!QDir().mkpath(folder.path()))
@@ -163,12 +262,31 @@ int main(int argc, char **argv) {
     services.app.preferences->setBool(QStringLiteral("overlay.autoHideEnabled"), true);
     const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(services.app);
     const std::shared_ptr<HotkeyService> hotkeys = services.app.hotkeys;
-    AppServices soundServer;
-    soundServer.audio = DesktopBackends::audioCapture();
-    services.capabilities = DesktopBackends::capabilities(soundServer, keyboard);
+    services.app.audio = DesktopBackends::audioCapture();
+    services.app.soundServer = std::make_shared<SerialWorker>("orvinta-sound");
+    services.capabilities = DesktopBackends::probe(services.app, keyboard);
     services.translation = DesktopBackends::translation();
+    // sway's What Works Here: the compositor pastes, its bindings bring the keys.
+    DesktopCapabilities sway = services.capabilities;
+    sway.session = DesktopCapabilities::Session::wayland;
+    sway.desktop = DesktopCapabilities::Desktop::sway;
+    sway.virtualKeyboard = sway.dataControl = sway.statusNotifierHost = true;
+    sway.paste = DesktopCapabilities::PasteBackend::waylandVirtualKeyboard;
+    sway.clipboard = DesktopCapabilities::ClipboardBackend::dataControl;
+    // GNOME 43's: the RemoteDesktop portal pastes, XWayland's clipboard; no
+    // GlobalShortcuts portal, and its own shortcuts act on press only.
+    DesktopCapabilities gnome = sway;
+    gnome.desktop = DesktopCapabilities::Desktop::gnome;
+    gnome.virtualKeyboard = gnome.dataControl = false;
+    gnome.remoteDesktopPortal = 2;
+    gnome.remoteDesktopKeyboard = true;
+    gnome.paste = DesktopCapabilities::PasteBackend::remoteDesktopPortal;
+    gnome.clipboard = DesktopCapabilities::ClipboardBackend::x11;
     DesktopShell shell(std::move(services));
     shell.state().preferences()->setAutoPasteAtCursor(true);
+    QCoro::waitFor(shell.state().startupFinished());
+    sway.readSoundServer(*shell.state().audioDevices());
+    gnome.readSoundServer(*shell.state().audioDevices());
 
     shell.showSettings();
     QQuickWindow *settings = shell.settingsWindow() ? shell.settingsWindow()->window() : nullptr;
@@ -189,7 +307,7 @@ int main(int argc, char **argv) {
     // The panel as a Wayland session shows it: the note under the footer.
     MenuBarViewModel::Options panelOptions;
     panelOptions.hotkeys = hotkeys;
-    panelOptions.waylandSession = true;
+    panelOptions.sessionNote = gnome.sessionNote();
     MenuBarViewModel panelModel(shell.state(), panelOptions);
     MenuBarPanel panel(panelModel, engine, MenuBarPanel::Mode::window);
     panel.showWindow();
@@ -233,6 +351,15 @@ int main(int argc, char **argv) {
         settingsModel->setCurrentTab(QStringLiteral("capabilities"));
         fitPage(*settings, item(settings, "capabilitiesPage"));
         saved &= save(*settings, folder, QStringLiteral("settings-capabilities%1.png").arg(suffix));
+        CapabilitiesModel &capabilities = *settingsModel->capabilities();
+        const DesktopCapabilities here = capabilities.capabilities();
+        for (const auto &[name, desktop] : {std::pair{"sway", &sway}, std::pair{"gnome", &gnome}}) {
+            capabilities.setCapabilities(*desktop);
+            fitPage(*settings, item(settings, "capabilitiesPage"));
+            saved &= save(*settings, folder,
+                          QStringLiteral("settings-capabilities-%1%2.png").arg(name, suffix));
+        }
+        capabilities.setCapabilities(here);
         settingsModel->setCurrentTab(QStringLiteral("general"));
         fitPage(*settings, item(settings, "generalPage"));
         saved &= save(*settings, folder, QStringLiteral("settings-general-full%1.png").arg(suffix));
@@ -268,5 +395,9 @@ int main(int argc, char **argv) {
             saved = false;
         }
     }
+    settings->hide();
+    whatsNew->hide();
+    panelWindow->hide();
+    saved &= saveCaptionPictures(shell, *overlay, folder, lightPalette, darkPalette());
     return saved ? 0 : 1;
 }

@@ -58,10 +58,12 @@ bool ClipboardPaster::isAvailable() const {
     return false;
 }
 
-QString ClipboardPaster::pasteTextAtCursor(const QString &text) {
+PasteResult ClipboardPaster::pasteTextAtCursor(const QString &text) {
     if (const QString reason = m_clipboard->unavailableReason(); !reason.isEmpty())
-        return reason;
-    const QString noKeystroke = m_keystrokes->unavailableReason();
+        return {reason, false};
+    QString noKeystroke = m_keystrokes->unavailableReason();
+    if (noKeystroke.isEmpty())
+        noKeystroke = m_keystrokes->focusUnreachable();
     const bool keepOnClipboard =
         !noKeystroke.isEmpty() ||
         (m_preferences && m_preferences->boolValue(QStringLiteral("app.autoCopyToClipboard")));
@@ -72,7 +74,7 @@ QString ClipboardPaster::pasteTextAtCursor(const QString &text) {
         if (!m_saved && m_clipboard->hasOwner()) {
             qCWarning(lcPaste, "The clipboard's owner did not answer: nothing pasted, the "
                                "clipboard left as it was");
-            return QStringLiteral("the clipboard did not answer");
+            return {QStringLiteral("the clipboard did not answer"), false};
         }
     }
 
@@ -90,7 +92,7 @@ QString ClipboardPaster::pasteTextAtCursor(const QString &text) {
         if (!m_restorePending)
             m_saved.reset();
         qCWarning(lcPaste) << "The clipboard could not be set: nothing pasted";
-        return QStringLiteral("the clipboard could not be set");
+        return {QStringLiteral("the clipboard could not be set"), false};
     }
 
     QString failure = noKeystroke;
@@ -118,13 +120,13 @@ QString ClipboardPaster::pasteTextAtCursor(const QString &text) {
         m_fetchTimer.stop();
         m_restorePending = false;
         m_saved.reset();
-        return failure;
+        return {failure, !failure.isEmpty()};
     }
     m_restorePending = true;
     if (!failure.isEmpty()) {
         // No window will read the text: the user's content comes back at once.
         restore();
-        return failure;
+        return {failure, false};
     }
     m_delayPassed = false;
     m_restoreTimer.start();

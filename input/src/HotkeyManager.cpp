@@ -97,12 +97,7 @@ void HotkeyManager::start() {
                 [self, action] {
                     if (!self)
                         return;
-                    const HotkeyActions &a = self->m_actions;
-                    const std::function<void()> &run =
-                        action == HotkeyAction::toggleListening   ? a.toggleListening
-                        : action == HotkeyAction::toggleAutoCopy  ? a.toggleAutoCopy
-                        : action == HotkeyAction::toggleAutoPaste ? a.toggleAutoPaste
-                                                                  : a.toggleOverlay;
+                    const std::function<void()> &run = self->m_actions.forAction(action);
                     if (run)
                         run();
                 },

@@ -1,6 +1,7 @@
 #include "DesktopShell.h"
 
 #include <DesktopBackends.h>
+#include <RemoteCommands.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
@@ -32,6 +33,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcApp, "com.orvinta.App", QtInfoMsg)
 
@@ -66,7 +69,8 @@ DesktopShell::Services DesktopShell::desktop() {
     services.speechModelInstalled = DesktopBackends::speechModelInstalled();
     if (!services.speechModelInstalled)
         qCWarning(lcApp, "The speech model is not installed (Debian package pocketsphinx-en-us)");
-    services.capabilities = DesktopBackends::capabilities(services.app, keyboard);
+    services.capabilities = DesktopBackends::probe(services.app, keyboard);
+    services.remoteHoldKey = keyboard.remoteHoldKey;
     return services;
 }
 
@@ -75,6 +79,7 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     , m_services(std::move(services)) {
     AppServices &app = m_services.app;
     app.speechAnalyzerAvailable = m_services.speechModelInstalled;
+    m_firstRun = app.preferences && app.preferences->isFirstRun();
     m_motion = std::make_unique<DesktopMotion>();
     m_state = std::make_unique<AppState>(app);
     m_overlaySettings = std::make_unique<OverlaySettings>(app.preferences);
@@ -90,7 +95,7 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     MenuBarViewModel::Options panelOptions;
     panelOptions.setupRequired = !m_services.speechModelInstalled;
     panelOptions.hotkeys = app.hotkeys;
-    panelOptions.waylandSession = m_services.capabilities.isWayland();
+    panelOptions.sessionNote = m_services.capabilities.sessionNote();
     panelOptions.updateNotice = m_updateNotice.get();
     m_panelModel = std::make_unique<MenuBarViewModel>(*m_state, panelOptions);
     m_panelModel->setHoldKeyName(storedHoldKeyName(*app.preferences));
@@ -105,6 +110,8 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
         const bool reduced = m_motion->reducedMotion();
         m_panelModel->setReducedMotion(reduced);
         m_bubble->setReducedMotion(reduced);
+        if (m_tray)
+            m_tray->setReducedMotion(reduced);
     };
     followReducedMotion();
     connect(m_motion.get(), &DesktopMotion::reducedMotionChanged, this, followReducedMotion);
@@ -119,6 +126,9 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
             &DesktopShell::showCapabilities);
     connect(m_state.get(), &AppState::settingsRequested, this, &DesktopShell::showSettings);
     connect(m_state.get(), &AppState::overlaySetupRequested, this, &DesktopShell::createOverlay);
+    // The sound server's lines come from the device list, never from a wait at start.
+    connect(m_state->audioDevices(), &AudioDeviceList::refreshed, this,
+            &DesktopShell::updateCapabilities);
 
     m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_updateWindows =
@@ -132,6 +142,7 @@ DesktopShell::~DesktopShell() = default;
 void DesktopShell::start() {
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     m_tray = std::make_unique<TrayController>(*m_state);
+    m_tray->setReducedMotion(m_motion->reducedMotion());
     connect(m_tray.get(), &TrayController::panelRequested, this, [this](const QRect &anchor) {
         if (!loadWindows())
             return;
@@ -144,6 +155,7 @@ void DesktopShell::start() {
     qCInfo(lcApp) << "Tray app ready — look for the waveform icon in the system tray";
 
     // The windows load once the icon is on its way, so that it shows first.
+    // The first start opens the panel once, which shows the overlay with its welcome.
     QTimer::singleShot(0, this, [this] {
         if (!loadWindows())
             return;
@@ -151,6 +163,8 @@ void DesktopShell::start() {
             qCInfo(lcApp, "This desktop shows no system tray (on GNOME, an AppIndicator "
                           "extension adds one), so the panel opens as a window");
             openPanel();
+        } else if (m_firstRun) {
+            openPanelNearTheIcon(20);
         }
     });
     QTimer::singleShot(m_services.timings.trayClicks, this, &DesktopShell::setUpTrayClicks);
@@ -191,13 +205,44 @@ void DesktopShell::openPanel() {
     logPanelGeometry();
 }
 
+void DesktopShell::openPanelNearTheIcon(int triesLeft) {
+    // Until the tray takes the icon in, Qt reports it at the screen's corner.
+    const QRect icon = m_tray ? m_tray->iconGeometry() : QRect();
+    if (m_tray && (icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) && triesLeft > 0) {
+        QTimer::singleShot(100, this, [this, triesLeft] { openPanelNearTheIcon(triesLeft - 1); });
+        return;
+    }
+    openPanel();
+}
+
+QString DesktopShell::runCommand(const QByteArray &command) {
+    return RemoteCommands{m_state.get(), m_services.remoteHoldKey, false}.run(command);
+}
+
+void DesktopShell::updateCapabilities() {
+    DesktopCapabilities &c = m_services.capabilities;
+    c.readSoundServer(*m_state->audioDevices());
+    c.holdKey = m_services.app.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey);
+    if (const std::shared_ptr<HotkeyService> &hotkeys = m_services.app.hotkeys)
+        for (auto &[action, combo] : c.shortcuts)
+            combo = hotkeys->combo(action);
+    if (m_settingsWindow)
+        m_settingsWindow->viewModel().capabilities()->setCapabilities(c);
+}
+
 void DesktopShell::showSettings() {
     if (!m_settingsWindow) {
         SettingsServices settings;
         settings.preferences = m_services.app.preferences;
-        // On X11 "trusted" means the display offers XTest, which the paster checks.
-        std::shared_ptr<CursorPaster> paster = m_services.app.paster;
-        settings.accessibilityTrusted = [paster] { return paster && paster->isAvailable(); };
+        // "Trusted": paste at the cursor reaches every app (XTest on X11, the
+        // compositor's virtual keyboard or the RemoteDesktop portal on
+        // Wayland), as What Works Here says.
+        settings.accessibilityTrusted = [this] {
+            const QList<Capability> lines = m_services.capabilities.features();
+            return std::any_of(lines.begin(), lines.end(), [](const Capability &line) {
+                return line.feature == QLatin1String("Paste at the cursor") && line.available;
+            });
+        };
         for (const auto &recorder : m_recorders)
             settings.shortcutRecorders << recorder.get();
         settings.capabilities = m_services.capabilities;
@@ -207,7 +252,12 @@ void DesktopShell::showSettings() {
         connect(&m_settingsWindow->viewModel(), &SettingsViewModel::holdKeyChanged, this, [this] {
             m_state->dictationController().setupDictation();
             m_panelModel->setHoldKeyName(m_settingsWindow->viewModel().holdKeyName());
+            updateCapabilities();
         });
+        // The key bindings name the combinations the user chose.
+        for (const auto &recorder : m_recorders)
+            connect(recorder.get(), &ShortcutRecorderModel::registrationChanged, this,
+                    &DesktopShell::updateCapabilities);
     }
     m_settingsWindow->show();
 }
@@ -268,6 +318,7 @@ void DesktopShell::createOverlay() {
     if (m_services.overlayPlatform)
         overlay.platform = m_services.overlayPlatform();
     overlay.motion = m_motion.get();
+    overlay.firstRun = m_firstRun;
     m_overlay = std::make_unique<OverlayWindowController>(*m_state, *m_overlaySettings, m_engine,
                                                           std::move(overlay));
     // Every change of a combination or of the registrations passes the fields.

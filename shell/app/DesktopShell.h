@@ -26,6 +26,7 @@ class MenuBarViewModel;
 class OverlaySettings;
 class OverlayWindowController;
 class OverlayWindowPlatform;
+class RemoteHoldKey;
 class SettingsWindowController;
 class ShortcutRecorderModel;
 class TranslationBackend;
@@ -60,8 +61,11 @@ public:
         /// Without the recogniser's model the panel explains the setup and
         /// no engine is prepared.
         bool speechModelInstalled = true;
-        /// What works on this desktop, probed at start (settings' "What Works Here").
+        /// What works on this desktop, probed at start (settings' "What Works
+        /// Here"); the sound server's lines follow the device list.
         DesktopCapabilities capabilities;
+        /// The hold key as the desktop's bindings report it (orvinta-cli hold).
+        std::shared_ptr<RemoteHoldKey> remoteHoldKey;
         ShellTimings timings;
     };
 
@@ -71,12 +75,17 @@ public:
     explicit DesktopShell(Services services, QObject *parent = nullptr);
     ~DesktopShell() override;
 
-    /// Shows the tray icon (and, without a tray, the panel as a window) and
-    /// schedules the start-up jobs. The windows load right after; when they
+    /// Shows the tray icon (and, without a tray or on the first start, the
+    /// panel) and schedules the start-up jobs. The windows load right after; when they
     /// cannot, the application ends with status 1.
     void start();
     /// A second start handed over: the panel opens.
     void openPanel();
+    /// Opens the panel once the tray has placed the icon (a moment after it
+    /// appears), or after `triesLeft` tenths of a second without one.
+    void openPanelNearTheIcon(int triesLeft);
+    /// A command of orvinta-cli hold or toggle: empty once done, else why not.
+    QString runCommand(const QByteArray &command);
     /// The panel's "Settings" button: the one settings window, in front.
     void showSettings();
     /// The settings window on its "What Works Here" page.
@@ -97,6 +106,9 @@ private:
     void createOverlay();
     /// The overlay names the shortcuts registered now.
     void updateOverlayShortcuts();
+    /// What was learned since the start (the sound server, the keys) reaches
+    /// the capabilities and their page.
+    void updateCapabilities();
     void logPanelGeometry();
     void logPanelLayout();
 
@@ -119,6 +131,8 @@ private:
     std::unique_ptr<UpdateWindowsController> m_updateWindows;
     std::unique_ptr<SettingsWindowController> m_settingsWindow;
     bool m_trayAvailable = false;
+    /// Nothing was stored before this start.
+    bool m_firstRun = false;
 };
 
 } // namespace Orvinta

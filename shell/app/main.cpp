@@ -29,35 +29,47 @@ using namespace Orvinta;
 
 namespace {
 
-/// On a Wayland session the windows go through XWayland, since placing them
-/// and keeping them above others needs X11; a platform the user chose stays.
-/// True when this run was moved to X11.
-bool preferX11OnWayland(int argc, char **argv) {
-    const bool wayland =
-        qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (!wayland || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return false;
+bool waylandSession() {
+    return qgetenv("XDG_SESSION_TYPE") == "wayland" ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+bool platformChosen(int argc, char **argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
-            return false;
+            return true;
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+bool x11Reachable() {
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
+
+/// On a Wayland session with XWayland the windows go through it, since
+/// placing them and keeping them above others needs X11; without XWayland
+/// they stay Wayland windows. A platform the user chose stays. True when
+/// this run was moved to X11.
+bool preferX11OnWayland(int argc, char **argv) {
+    if (!waylandSession() || platformChosen(argc, argv) || !x11Reachable())
+        return false;
     qputenv("QT_QPA_PLATFORM", "xcb");
     return true;
 }
 
 /// Qt ends the process with a core dump when its X display cannot be
 /// reached; the user gets one line instead. A platform the user chose is
-/// trusted.
+/// trusted, and so is Qt's own choice in a Wayland session.
 bool displayReachable(int argc, char **argv) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && platform != "xcb")
+    if ((!platform.isEmpty() && platform != "xcb") || (platform.isEmpty() && waylandSession()))
         return true;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
             return true;
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
+    return x11Reachable();
 }
 
 } // namespace
@@ -106,7 +118,11 @@ int main(int argc, char **argv) {
     useSymbolIconTheme();
     if (movedToX11)
         // The keyboard services say for themselves what they go through.
-        qCInfo(lcApp, "Wayland session: Orvinta's windows run through XWayland");
+        qCInfo(lcApp, "Wayland session: Orvinta's windows run through XWayland, which keeps the "
+                      "overlay and the bubble on top");
+    else if (waylandSession() && QGuiApplication::platformName() == QLatin1String("wayland"))
+        qCInfo(lcApp, "Wayland session without XWayland: Orvinta's windows cannot keep "
+                      "themselves on top");
 
     // One Orvinta per user: a second start opens the first one's panel.
     SingleInstance instance;
@@ -131,6 +147,9 @@ int main(int argc, char **argv) {
     shell.start();
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell,
                      &DesktopShell::openPanel);
+    // orvinta-cli hold and toggle, for the desktop's own key bindings.
+    instance.setCommandHandler(
+        [&shell](const QByteArray &command) { return shell.runCommand(command); });
     if (!instance.acceptHandOvers())
         qCWarning(lcApp, "A second start cannot reach this one; it will say so");
     return app.exec();

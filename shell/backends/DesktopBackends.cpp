@@ -12,6 +12,7 @@
 #include <OrvintaInput/HotkeyManager.h>
 #include <OrvintaInput/InputLog.h>
 #include <OrvintaInput/PortalKeyboard.h>
+#include <OrvintaInput/RemoteHoldKey.h>
 #include <OrvintaInput/WaylandKeyboard.h>
 #include <OrvintaInput/X11Keyboard.h>
 #include <OrvintaPlatform/FreedesktopNotifier.h>
@@ -20,10 +21,14 @@
 #include <OrvintaPlatform/ToneSoundPlayer.h>
 #include <OrvintaTranslationBackends/ApertiumTranslator.h>
 
-#include <QGuiApplication>
-#include <QSystemTrayIcon>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 
-#include <algorithm>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 namespace Orvinta::DesktopBackends {
@@ -50,14 +55,11 @@ KeyboardChoice chooseKeyboard(const KeyboardProbe &probe) {
     KeyboardChoice choice;
     if (probe.waylandSession && probe.globalShortcutsPortal > 0)
         choice.shortcuts = KeyboardChoice::Shortcuts::portal;
-    // A portal that does not say which devices it has may still have a keyboard.
-    const bool portalKeyboard =
-        probe.remoteDesktopPortal > 0 &&
-        (probe.remoteDesktopDevices == 0 || (probe.remoteDesktopDevices & 1) != 0);
     if (probe.virtualKeyboard && probe.dataControl) {
         choice.keystrokes = KeyboardChoice::Keystrokes::compositor;
         choice.clipboard = KeyboardChoice::Clipboard::compositor;
-    } else if (probe.waylandSession && portalKeyboard && (probe.dataControl || probe.x11)) {
+    } else if (probe.waylandSession && probe.remoteDesktopKeyboard() &&
+               (probe.dataControl || probe.x11)) {
         choice.keystrokes = KeyboardChoice::Keystrokes::portal;
         if (probe.dataControl)
             choice.clipboard = KeyboardChoice::Clipboard::compositor;
@@ -70,27 +72,34 @@ KeyboardChoice chooseKeyboard(const KeyboardProbe &probe) {
 
 namespace {
 
-KeyboardProbe &lastProbe() {
-    static KeyboardProbe probe;
-    return probe;
-}
+using PasteBackend = DesktopCapabilities::PasteBackend;
+using ClipboardBackend = DesktopCapabilities::ClipboardBackend;
 
 /// The desktop's keyboard back ends, each opened once and handed to the
-/// services that chooseKeyboard names.
+/// services that chooseKeyboard names; `status` says which they went through.
 struct Keyboard {
     X11Keyboard x11 = openX11Keyboard();
     WaylandKeyboard wayland = openWaylandKeyboard();
     PortalProbe portals;
-    KeyboardProbe probe;
     KeyboardChoice choice;
     PortalKeyboard portal;
+    KeyboardStatus status;
 
-    explicit Keyboard(bool shortcuts, const std::shared_ptr<PreferencesStore> &preferences) {
+    /// Opens the portal back ends that the choice names and the caller asks
+    /// for; each may bring up the desktop's dialog.
+    Keyboard(bool shortcuts, bool paste, const std::shared_ptr<PreferencesStore> &preferences) {
+        KeyboardProbe &probe = status.probe;
         probe.waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
         probe.x11 = x11.unavailableReason.isEmpty();
         probe.virtualKeyboard = wayland.keystrokes->unavailableReason().isEmpty();
         probe.dataControl = wayland.clipboard->unavailableReason().isEmpty();
+        status.display = x11.unavailableReason;
         if (probe.waylandSession) {
+            // The GUI thread waits here, once, before any window shows: at
+            // most probePortals' 5 s where a portal hangs (its calls go out
+            // together; the registry's Register, where there is one, as
+            // long again). Off this thread the keyboard services could not
+            // be chosen before they are built. X11 sessions never ask.
             portals = probePortals();
             probe.globalShortcutsPortal = portals.globalShortcuts;
             probe.remoteDesktopPortal = portals.remoteDesktop;
@@ -103,13 +112,13 @@ struct Keyboard {
                                       ? QString()
                                       : QStringLiteral(" (%1)").arg(portals.unavailableReason)));
         }
-        lastProbe() = probe;
         choice = chooseKeyboard(probe);
         const bool portalShortcuts =
             shortcuts && choice.shortcuts == KeyboardChoice::Shortcuts::portal;
-        const bool portalPaste = choice.keystrokes == KeyboardChoice::Keystrokes::portal;
+        const bool portalPaste = paste && choice.keystrokes == KeyboardChoice::Keystrokes::portal;
         if (portalShortcuts || portalPaste) {
             portal = openPortalKeyboard(portals, portalShortcuts, portalPaste, preferences);
+            status.portal = portal.unavailableReason;
             if (!portal.unavailableReason.isEmpty())
                 qCWarning(lcHotkey, "Desktop portal unavailable: %s",
                           qUtf8Printable(portal.unavailableReason));
@@ -118,11 +127,20 @@ struct Keyboard {
 
     std::shared_ptr<ClipboardPaster> paster(std::shared_ptr<PreferencesStore> preferences) {
         switch (choice.keystrokes) {
-        case KeyboardChoice::Keystrokes::compositor:
+        case KeyboardChoice::Keystrokes::compositor: {
             qCInfo(lcPaste, "Paste at the cursor through the Wayland compositor");
-            return std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
-                                                     std::move(wayland.clipboard),
-                                                     std::move(preferences));
+            const KeyboardProbe &probe = status.probe;
+            status.pasteBackend = probe.virtualKeyboard && probe.dataControl
+                                      ? PasteBackend::waylandVirtualKeyboard
+                                      : PasteBackend::none;
+            status.clipboard =
+                probe.dataControl ? ClipboardBackend::dataControl : ClipboardBackend::none;
+            auto paster = std::make_shared<ClipboardPaster>(std::move(wayland.keystrokes),
+                                                            std::move(wayland.clipboard),
+                                                            std::move(preferences));
+            status.paste = paster->unavailableReason();
+            return paster;
+        }
         case KeyboardChoice::Keystrokes::portal:
             if (portal.keystrokes)
                 return portalPaster(std::move(preferences));
@@ -130,10 +148,16 @@ struct Keyboard {
         case KeyboardChoice::Keystrokes::x11:
             break;
         }
-        if (probe.waylandSession && probe.x11)
+        if (status.probe.waylandSession && status.probe.x11)
             qCInfo(lcPaste,
                    "Paste at the cursor through XWayland: it reaches X11 applications only");
-        return std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
+        auto paster =
+            std::make_shared<ClipboardPaster>(std::move(x11.keystrokes), std::move(preferences));
+        status.paste = paster->unavailableReason();
+        status.pasteBackend =
+            status.probe.x11 && status.paste.isEmpty() ? PasteBackend::xtest : PasteBackend::none;
+        status.clipboard = status.probe.x11 ? ClipboardBackend::x11 : ClipboardBackend::none;
+        return paster;
     }
 
     std::shared_ptr<ClipboardPaster> portalPaster(std::shared_ptr<PreferencesStore> preferences) {
@@ -150,59 +174,146 @@ struct Keyboard {
                "through %s",
                choice.clipboard == KeyboardChoice::Clipboard::compositor ? "the compositor"
                                                                          : "X11");
+        notePortalPaste();
         return std::make_shared<ClipboardPaster>(std::move(portal.keystrokes), std::move(clipboard),
                                                  std::move(preferences));
     }
+
+    /// The RemoteDesktop portal pastes. The desktop's answer comes later, so
+    /// it is no reason here: a paste it does not allow leaves the text on
+    /// the clipboard, and the bubble says so.
+    void notePortalPaste() {
+        status.pasteBackend = PasteBackend::remoteDesktopPortal;
+        status.clipboard = choice.clipboard == KeyboardChoice::Clipboard::compositor
+                               ? ClipboardBackend::dataControl
+                               : ClipboardBackend::x11;
+        status.paste.clear();
+    }
 };
+
+/// The desktop's name, for the wording of its fixes.
+DesktopCapabilities::Desktop desktopFromEnvironment() {
+    using Desktop = DesktopCapabilities::Desktop;
+    const QStringList names = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'));
+    const auto named = [&names](const char *name) {
+        return names.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    if (named("GNOME"))
+        return Desktop::gnome;
+    if (named("KDE"))
+        return Desktop::kde;
+    if (named("sway") || !qEnvironmentVariableIsEmpty("SWAYSOCK"))
+        return Desktop::sway;
+    if (named("Hyprland") || !qEnvironmentVariableIsEmpty("HYPRLAND_INSTANCE_SIGNATURE"))
+        return Desktop::hyprland;
+    return Desktop::other;
+}
+
+/// A StatusNotifierItem host: the watcher on the session bus says one registered.
+bool statusNotifierHostRegistered() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(watcher))
+        return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        watcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    // Qt asks the same when it shows the icon; a watcher that hangs costs a second once.
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toBool();
+}
+
+/// An XEmbed tray: a program owns the screen's _NET_SYSTEM_TRAY_Sn selection.
+bool xembedTrayAvailable() {
+    int screen = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &screen);
+    bool owned = false;
+    if (xcb_connection_has_error(connection) == 0) {
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            connection,
+            xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.constData()),
+            nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+            owned = owner && owner->owner != XCB_WINDOW_NONE;
+            free(owner);
+        }
+        free(atom);
+    }
+    xcb_disconnect(connection);
+    return owned;
+}
+
+/// The user's combination for `action`, as the hotkey service reads it.
+KeyCombo storedCombo(const PreferencesStore &preferences, HotkeyAction action) {
+    const std::optional<QByteArray> data = preferences.dataValue(comboPreferenceKey(action));
+    const std::optional<KeyCombo> stored = data ? KeyCombo::fromJson(*data) : std::nullopt;
+    return stored && stored->isGlobalShortcut() ? *stored : defaultCombo(action);
+}
 
 } // namespace
 
-KeyboardProbe keyboardProbe() {
-    return lastProbe();
-}
-
 std::shared_ptr<ClipboardPaster> cursorPaster(std::shared_ptr<PreferencesStore> preferences,
                                               std::chrono::milliseconds permissionWait) {
-    Keyboard keyboard(false, preferences);
+    Keyboard keyboard(false, true, preferences);
     if (keyboard.portal.waitForKeystrokes)
         keyboard.portal.waitForKeystrokes(permissionWait);
     return keyboard.paster(std::move(preferences));
 }
 
 KeyboardStatus addKeyboard(AppServices &services) {
-    Keyboard keyboard(true, services.preferences);
+    Keyboard keyboard(true, true, services.preferences);
+    KeyboardStatus &status = keyboard.status;
     std::unique_ptr<KeyGrabber> grabber;
     std::function<std::unique_ptr<ModifierKeySource>()> makeSource;
-    const bool throughPortal = keyboard.portal.grabber != nullptr;
-    if (throughPortal) {
+    if (keyboard.portal.grabber) {
         qCInfo(lcHotkey, "Global shortcuts and the hold key through the GlobalShortcuts portal");
+        status.keys = DesktopCapabilities::KeysBackend::globalShortcutsPortal;
         grabber = std::move(keyboard.portal.grabber);
         makeSource = std::move(keyboard.portal.makeHoldKeySource);
     } else {
         if (!keyboard.x11.unavailableReason.isEmpty())
             qCWarning(lcHotkey,
-                      "Keyboard services unavailable: %s (shortcuts, the hold key and "
-                      "paste at the cursor work for X11 applications only)",
+                      "Keyboard services unavailable: %s (no X11 shortcuts or hold key; "
+                      "orvinta-cli doctor says what works here)",
                       qUtf8Printable(keyboard.x11.unavailableReason));
-        else if (keyboard.probe.waylandSession)
+        else if (status.probe.waylandSession)
             qCInfo(lcHotkey, "Global shortcuts and the hold key through XWayland: they work while "
                              "an X11 application has the focus");
         grabber = std::move(keyboard.x11.grabber);
         makeSource = std::move(keyboard.x11.makeHoldKeySource);
     }
-    KeyboardStatus status{throughPortal ? QString() : keyboard.x11.unavailableReason,
-                          grabber->unavailableReason(),
-                          makeSource()->unavailableReason(),
-                          {}};
+    status.shortcuts = grabber->unavailableReason();
+    status.holdKey = makeSource()->unavailableReason();
+    status.remoteHoldKey = std::make_shared<RemoteHoldKey>();
     services.hotkeys = std::make_shared<HotkeyManager>(services.preferences, std::move(grabber));
-    auto paster = keyboard.paster(services.preferences);
-    status.paste = paster->unavailableReason();
-    services.paster = std::move(paster);
-    services.setUpDictation = [makeSource = std::move(makeSource),
+    services.paster = keyboard.paster(services.preferences);
+    // The back end's own key and orvinta-cli hold both hold.
+    services.setUpDictation = [makeSource = std::move(makeSource), remote = status.remoteHoldKey,
                                preferences =
                                    services.preferences](DictationController &controller) {
-        attachDictationKeyMonitor(controller, makeSource(), preferences);
+        attachDictationKeyMonitor(controller, remote->makeSource(makeSource()), preferences);
     };
+    return status;
+}
+
+KeyboardStatus keyboardStatus() {
+    Keyboard keyboard(false, false, nullptr);
+    KeyboardStatus &status = keyboard.status;
+    if (keyboard.choice.shortcuts == KeyboardChoice::Shortcuts::portal) {
+        status.keys = DesktopCapabilities::KeysBackend::globalShortcutsPortal;
+    } else {
+        status.shortcuts = keyboard.x11.grabber->unavailableReason();
+        status.holdKey = keyboard.x11.makeHoldKeySource()->unavailableReason();
+    }
+    if (keyboard.choice.keystrokes == KeyboardChoice::Keystrokes::portal)
+        keyboard.notePortalPaste();
+    else
+        keyboard.paster(nullptr);
     return status;
 }
 
@@ -211,95 +322,39 @@ bool waylandSession() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-DesktopCapabilities capabilities(const AppServices &services, const KeyboardStatus &keyboard) {
+DesktopCapabilities probe(const AppServices &services, const KeyboardStatus &keyboard) {
     DesktopCapabilities c;
-    const bool wayland = waylandSession();
-    const QString platform = QGuiApplication::platformName();
-    c.session = wayland ? DesktopCapabilities::Session::wayland : DesktopCapabilities::Session::x11;
-
-    // On Wayland, grabs, raw key events and XTest reach X11 applications only.
-    const QString x11Session = QStringLiteral(
-        "log in to an X11 session (\"on Xorg\" on the login screen) to reach every app");
-    const auto keyboardReason = [&](const QString &reason, const QString &underWayland) {
-        return !keyboard.display.isEmpty() ? keyboard.display
-               : !reason.isEmpty()         ? reason
-               : wayland                   ? underWayland
-                                           : QString();
-    };
-    const auto keyboardFix = [&](const QString &reason, const QString &fix) {
-        return !keyboard.display.isEmpty()
-                   ? QStringLiteral("start Orvinta from your desktop session, where DISPLAY "
-                                    "names its X server")
-               : !reason.isEmpty() ? fix
-                                   : x11Session;
-    };
-
-    const std::optional<std::vector<InputDeviceRecord>> devices =
-        services.audio ? services.audio->inputDevices() : std::nullopt;
-    const auto hasInput = [&devices](bool monitor) {
-        return devices && std::any_of(devices->begin(), devices->end(),
-                                      [monitor](const InputDeviceRecord &device) {
-                                          return device.isMonitor == monitor;
-                                      });
-    };
-    const QString noServer = QStringLiteral("the sound server does not answer");
-    const QString startServer =
-        QStringLiteral("start PulseAudio, or PipeWire with pipewire-pulse (systemctl --user start "
-                       "pipewire-pulse), then Orvinta again");
-
-    c.add(QStringLiteral("Session"),
-          !wayland                           ? QStringLiteral("X11")
-          : platform == QLatin1String("xcb") ? QStringLiteral("Wayland, Orvinta through XWayland")
-                                             : QStringLiteral("Wayland"),
-          {}, {});
-    c.add(QStringLiteral("Global shortcuts"), QStringLiteral("X11 key grabs"),
-          keyboardReason(keyboard.shortcuts,
-                         QStringLiteral("in this Wayland session they work only while an X11 "
-                                        "app has the focus")),
-          keyboardFix(keyboard.shortcuts, QStringLiteral("choose other combinations under "
-                                                         "General > Keyboard Shortcuts")));
-    c.add(QStringLiteral("Hold-to-dictate"), QStringLiteral("XInput 2 key events"),
-          keyboardReason(keyboard.holdKey,
-                         QStringLiteral("in this Wayland session the hold key is seen only while "
-                                        "an X11 app has the focus")),
-          keyboardFix(keyboard.holdKey,
-                      QStringLiteral("use an X server with XInput 2 (Xorg or XWayland)")));
-    c.add(QStringLiteral("Paste at the cursor"), QStringLiteral("XTest Ctrl+V"),
-          keyboardReason(keyboard.paste,
-                         QStringLiteral("in this Wayland session only X11 apps receive it")),
-          keyboardFix(keyboard.paste,
-                      QStringLiteral("turn on the X server's XTEST extension, or paste yourself "
-                                     "with Ctrl+V after Auto Copy")));
-    const bool desktopClipboard =
-        platform == QLatin1String("xcb") || platform == QLatin1String("wayland");
-    c.add(QStringLiteral("Clipboard"), QStringLiteral("the desktop's clipboard"),
-          desktopClipboard
-              ? QString()
-              : QStringLiteral("Orvinta runs without a desktop (Qt platform %1)").arg(platform),
-          QStringLiteral("start Orvinta in your desktop session"));
-    c.add(QStringLiteral("Tray"), QStringLiteral("system tray icon"),
-          QSystemTrayIcon::isSystemTrayAvailable()
-              ? QString()
-              : QStringLiteral("this desktop shows no system tray, so the panel opens as a window"),
-          QStringLiteral("on GNOME, install and turn on the AppIndicator extension "
-                         "(gnome-shell-extension-appindicator); the icon appears once a tray "
-                         "does"));
-    c.add(QStringLiteral("System audio"), QStringLiteral("monitor of the sound output"),
-          !devices          ? noServer
-          : !hasInput(true) ? QStringLiteral("the sound server has no output to record")
-                            : QString(),
-          devices ? QStringLiteral("connect or turn on a sound output in your sound settings")
-                  : startServer);
-    c.add(QStringLiteral("Microphone"), QStringLiteral("sound server input"),
-          !devices           ? noServer
-          : !hasInput(false) ? QStringLiteral("no microphone is connected")
-                             : QString(),
-          devices ? QStringLiteral("connect a microphone, or turn one on in your sound settings")
-                  : startServer);
-    c.add(QStringLiteral("Speech model"), QStringLiteral("PocketSphinx, US English"),
-          speechModelInstalled() ? QString() : QStringLiteral("the speech model is not installed"),
-          QStringLiteral("install the package pocketsphinx-en-us (sudo apt install "
-                         "pocketsphinx-en-us), then start Orvinta again"));
+    c.session = waylandSession() ? DesktopCapabilities::Session::wayland
+                                 : DesktopCapabilities::Session::x11;
+    c.desktop = desktopFromEnvironment();
+    c.x11Unavailable = keyboard.display;
+    c.keys = keyboard.keys;
+    c.shortcutsUnavailable = keyboard.shortcuts;
+    c.holdKeyUnavailable = keyboard.holdKey;
+    c.pasteUnavailable = keyboard.paste;
+    c.paste = keyboard.pasteBackend;
+    c.clipboard = keyboard.clipboard;
+    // The compositor and the portals as the keyboard services found them: asked once.
+    c.virtualKeyboard = keyboard.probe.virtualKeyboard;
+    c.dataControl = keyboard.probe.dataControl;
+    c.globalShortcutsPortal = keyboard.probe.globalShortcutsPortal;
+    c.remoteDesktopPortal = keyboard.probe.remoteDesktopPortal;
+    c.remoteDesktopKeyboard = keyboard.probe.remoteDesktopKeyboard();
+    c.portalUnavailable = keyboard.portal;
+    c.appId = orvintaAppId();
+    c.statusNotifierHost = statusNotifierHostRegistered();
+    c.xembedTray = c.hasX11() && xembedTrayAvailable();
+    c.speechModel = speechModelInstalled();
+    if (services.preferences) {
+        const QString holdKey =
+            services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey);
+        c.holdKey = isKnownKeysym(holdKey) ? holdKey : defaultHoldKey;
+    }
+    for (HotkeyAction action : allHotkeyActions)
+        c.shortcuts.emplace_back(action, services.hotkeys ? services.hotkeys->combo(action)
+                                         : services.preferences
+                                             ? storedCombo(*services.preferences, action)
+                                             : defaultCombo(action));
     return c;
 }
 

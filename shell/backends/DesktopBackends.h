@@ -17,6 +17,7 @@ namespace Orvinta {
 
 class ClipboardPaster;
 class DesktopNotifier;
+class RemoteHoldKey;
 class SpeechRecognizer;
 class TranslationBackend;
 
@@ -27,15 +28,6 @@ namespace DesktopBackends {
 /// PocketSphinx on one sound-server thread, the tones, the autostart entry.
 /// No keyboard services (see addKeyboard) and no save dialog.
 AppServices application();
-
-/// Why each keyboard service cannot work on this display; empty where it can.
-struct KeyboardStatus {
-    /// The X11 display did not open: then every service says this.
-    QString display;
-    QString shortcuts;
-    QString holdKey;
-    QString paste;
-};
 
 /// What this session offers the keyboard services, as probed at start.
 struct KeyboardProbe {
@@ -55,6 +47,13 @@ struct KeyboardProbe {
     unsigned portalRegistry = 0;
     /// Why no portal answered; empty when one did or none was asked.
     QString portalUnavailable;
+
+    /// RemoteDesktop can send keys: a portal that does not say which
+    /// devices it has may still have a keyboard.
+    bool remoteDesktopKeyboard() const {
+        return remoteDesktopPortal > 0 &&
+               (remoteDesktopDevices == 0 || (remoteDesktopDevices & 1) != 0);
+    }
 };
 
 /// Where each keyboard service goes.
@@ -62,7 +61,7 @@ struct KeyboardChoice {
     enum class Shortcuts { x11, portal };
     enum class Keystrokes { x11, compositor, portal };
     enum class Clipboard { qt, compositor };
-    /// The four shortcuts and the hold key.
+    /// The five shortcuts and the hold key.
     Shortcuts shortcuts = Shortcuts::x11;
     Keystrokes keystrokes = Keystrokes::x11;
     Clipboard clipboard = Clipboard::qt;
@@ -80,26 +79,52 @@ struct KeyboardChoice {
 /// what it lacks).
 KeyboardChoice chooseKeyboard(const KeyboardProbe &probe);
 
-/// What the latest addKeyboard or cursorPaster found, for a summary of what
-/// this desktop allows; all false before either ran.
-KeyboardProbe keyboardProbe();
+/// What the keyboard services found and the back ends they went through:
+/// chooseKeyboard's, except where a portal it named did not open (then
+/// X11's). DesktopCapabilities are filled from it (see probe).
+struct KeyboardStatus {
+    KeyboardProbe probe;
+    /// Why the X11 display did not open; empty where it did.
+    QString display;
+    /// Why the portal chosen did not open; empty where it did or none was.
+    QString portal;
+    /// Why each chosen back end cannot work; empty where it can.
+    QString shortcuts;
+    QString holdKey;
+    QString paste;
+    DesktopCapabilities::KeysBackend keys = DesktopCapabilities::KeysBackend::x11;
+    DesktopCapabilities::PasteBackend pasteBackend = DesktopCapabilities::PasteBackend::none;
+    DesktopCapabilities::ClipboardBackend clipboard = DesktopCapabilities::ClipboardBackend::none;
+    /// The hold key as the desktop's bindings report it (orvinta-cli hold);
+    /// the hold-key monitor follows it beside the back end's own key.
+    std::shared_ptr<RemoteHoldKey> remoteHoldKey;
+};
 
 /// Adds the global shortcuts, paste at the cursor and the hold-key monitor
 /// of the display to `services`, whose preferences must be set, as
 /// chooseKeyboard says. Without an X11 display or a portal each service logs
-/// once that it is unavailable and does nothing else. Says why each service
-/// cannot work, for the summary of what works here.
+/// once that it is unavailable and does nothing else; the hold key then
+/// still follows orvinta-cli hold. On a Wayland session the portal is asked
+/// first, which waits a few seconds at most (OrvintaInput's probePortals) before any
+/// window shows.
 KeyboardStatus addKeyboard(AppServices &services);
+
+/// What addKeyboard would choose here, without opening a portal session
+/// (so no desktop dialog comes up): for orvinta-cli doctor.
+KeyboardStatus keyboardStatus();
 
 /// A Wayland session (XDG_SESSION_TYPE=wayland or WAYLAND_DISPLAY set),
 /// whichever Qt platform Orvinta itself runs on.
 bool waylandSession();
 
-/// What works on this desktop, one entry per feature: the session, the
-/// keyboard services of `keyboard`, the clipboard, the tray, the sound
-/// server of `services` (asked once, here) and the speech model. Call after
-/// the Qt application exists.
-DesktopCapabilities capabilities(const AppServices &services, const KeyboardStatus &keyboard);
+/// What this desktop offers, probed once: the session, its desktop (for
+/// wording), the tray host on the session bus and XEmbed, the speech model,
+/// and from `keyboard` the portals and the keyboard back ends; the hold key
+/// and the shortcuts from `services` (from its preferences without
+/// hotkeys). The sound server is not asked: its lines stay "checking" until
+/// the caller sets what its device list learned. Call after the Qt
+/// application exists.
+DesktopCapabilities probe(const AppServices &services, const KeyboardStatus &keyboard);
 
 /// Paste at the cursor of this desktop, chosen as for addKeyboard. Where it
 /// goes through the RemoteDesktop portal, waits up to `permissionWait` for

@@ -2,16 +2,20 @@
 
 #include "CliSupport.h"
 #include "DesktopBackends.h"
+#include "RemoteCommands.h"
 
 #include <OrvintaInput/ClipboardPaster.h>
 #include <OrvintaInput/ModifierKeySource.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaPlatform/SingleInstance.h>
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLockFile>
 #include <QTimer>
 
 #include <cerrno>
@@ -47,9 +51,18 @@ std::unique_ptr<QGuiApplication> makeApplication(int &argc, char **argv) {
 }
 
 int dictate(int argc, char **argv) {
-    if (!haveDisplay())
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    if (!x11 && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        fail(QStringLiteral("this command needs an X11 or Wayland display (DISPLAY and "
+                            "WAYLAND_DISPLAY are not set)"));
         return 1;
-    auto app = makeApplication(argc, argv);
+    }
+    // Without X11 the compositor's bindings bring the hold key (orvinta-cli
+    // hold) and the compositor pastes: Qt needs no display of its own.
+    if (!x11)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    auto app = x11 ? makeApplication(argc, argv) : std::make_unique<QGuiApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvinta-cli"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Hold a key, speak, release: what was said is printed and pasted at the "
@@ -91,18 +104,39 @@ int dictate(int argc, char **argv) {
     QString holdKey = services.preferences->stringValue(holdKeyPreference).value_or(defaultHoldKey);
     if (!isKnownKeysym(holdKey))
         holdKey = defaultHoldKey;
-    DesktopBackends::addKeyboard(services);
+    const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(services);
     // The application's shortcuts stay with the application.
     services.hotkeys.reset();
 
     AppState state(std::move(services));
+    // orvinta-cli hold and toggle dictation reach this run, beside a running
+    // application; one dictate at a time answers them.
+    SingleInstance commands;
+    commands.setSocketName(dictateSocketName);
+    QLockFile answering(commands.socketPath() + QStringLiteral(".lock"));
+    answering.setStaleLockTime(0);
+    if (answering.tryLock(0)) {
+        const RemoteCommands remote{&state, keyboard.remoteHoldKey, true};
+        commands.setCommandHandler(
+            [remote](const QByteArray &command) { return remote.run(command); });
+        if (!commands.acceptHandOvers())
+            say(QStringLiteral("orvinta-cli hold cannot reach this run (%1 cannot be made)")
+                    .arg(commands.socketPath()));
+    } else {
+        say(QStringLiteral("Another orvinta-cli dictate answers orvinta-cli hold and toggle"));
+    }
     if (device)
         state.audioDevices()->setSelectedDeviceID(device);
     DictationController &dictation = state.dictationController();
     int status = 0;
     QObject::connect(&dictation, &DictationController::dictationFinished, &state,
                      [&](const QString &text) {
-                         if (!text.isEmpty() && !print(text))
+                         if (text.isEmpty())
+                             return;
+                         if (state.dictation()->leftOnClipboard())
+                             say(QStringLiteral("Copied — press Ctrl+V: nothing here can paste "
+                                                "at the cursor"));
+                         if (!print(text))
                              QCoreApplication::quit();
                      });
     QObject::connect(state.listening(), &ListeningController::errorMessageChanged, &state, [&] {
@@ -121,8 +155,12 @@ int dictate(int argc, char **argv) {
             QCoreApplication::quit();
             return;
         }
-        say(QStringLiteral("Ready: hold %1 to dictate; Ctrl-C ends.")
-                .arg(holdKeyDisplayName(holdKey)));
+        if (keyboard.holdKey.isEmpty())
+            say(QStringLiteral("Ready: hold %1 to dictate; Ctrl-C ends.")
+                    .arg(holdKeyDisplayName(holdKey)));
+        else
+            say(QStringLiteral("Ready: orvinta-cli hold press and hold release (bound to a key in "
+                               "your compositor) dictate; Ctrl-C ends."));
     });
     app->exec();
     // A dictation under way when Ctrl-C came is stopped (and pasted) first.
@@ -165,20 +203,20 @@ int shortcuts(int argc, char **argv) {
 /// read the text, else 1 with the reason said.
 int pasteOnce(ClipboardPaster &paster, const QString &text) {
     bool fetched = false;
-    bool restored = false;
     QObject thisPaste;
     QObject::connect(&paster, &ClipboardPaster::textFetched, &thisPaste, [&] { fetched = true; });
-    QObject::connect(&paster, &ClipboardPaster::restored, &thisPaste, [&] { restored = true; });
-    const QString failure = paster.pasteTextAtCursor(text);
-    if (!failure.isEmpty()) {
-        fail(!restored && paster.holdsClipboardContent()
-                 ? QStringLiteral("%1; the text is on the clipboard: press Ctrl+V").arg(failure)
-                 : failure);
+    const PasteResult result = paster.pasteTextAtCursor(text);
+    if (!result.pasted()) {
+        fail(result.onClipboard ? QStringLiteral("%1; the text is on the clipboard: press Ctrl+V")
+                                      .arg(result.failure)
+                                : result.failure);
         return 1;
     }
     if (paster.isRestorePending()) {
+        // Queued: a read the restore itself let through is counted first.
         QEventLoop restoring;
-        QObject::connect(&paster, &ClipboardPaster::restored, &restoring, &QEventLoop::quit);
+        QObject::connect(&paster, &ClipboardPaster::restored, &restoring, &QEventLoop::quit,
+                         Qt::QueuedConnection);
         restoring.exec();
     }
     if (!fetched) {
@@ -289,17 +327,90 @@ int paste(int argc, char **argv) {
     return status;
 }
 
+/// hold press|release and toggle NAME, for the desktop's key bindings: to a
+/// running orvinta-cli dictate, else the application. Quick, and without
+/// Qt's start-up: a binding runs it at each press.
+int remote(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) != "--verbose")
+            arguments << QString::fromLocal8Bit(argv[i]);
+    QString usage;
+    const QByteArray line = remoteCommandLine(arguments, &usage);
+    if (line.isEmpty()) {
+        fail(usage);
+        return 2;
+    }
+    SingleInstance dictation;
+    dictation.setSocketName(dictateSocketName);
+    for (const QString &socket : {dictation.socketPath(), SingleInstance().socketPath()}) {
+        const std::optional<QString> failure =
+            SingleInstance::sendCommand(socket, line, std::chrono::seconds(3));
+        if (!failure)
+            continue;
+        if (failure->isEmpty())
+            return 0;
+        fail(*failure);
+        return 1;
+    }
+    fail(QStringLiteral("Orvinta is not running (start orvinta, or orvinta-cli dictate)"));
+    return 1;
+}
+
+/// One line per capability, as the settings' "What Works Here" says it,
+/// then the key bindings this desktop needs.
+int doctor(int argc, char **argv) {
+    // Qt's clipboard is X11's where a paste would go through X11.
+    std::unique_ptr<QCoreApplication> app;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        app = makeApplication(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvinta-cli"));
+    AppServices services;
+    services.preferences = std::make_shared<PreferencesStore>();
+    // What the application would choose, with no portal session (and so no dialog of the desktop).
+    DesktopCapabilities capabilities =
+        DesktopBackends::probe(services, DesktopBackends::keyboardStatus());
+    // A command may wait for the sound server, as the application's device list does elsewhere.
+    const std::optional<std::vector<InputDeviceRecord>> devices =
+        DesktopBackends::audioCapture()->inputDevices();
+    capabilities.soundServer = devices ? DesktopCapabilities::SoundServer::answered
+                                       : DesktopCapabilities::SoundServer::unreachable;
+    for (const InputDeviceRecord &device : devices.value_or(std::vector<InputDeviceRecord>{})) {
+        capabilities.systemAudioOutput |= device.isMonitor;
+        capabilities.microphone |= !device.isMonitor && device.inputChannels > 0;
+    }
+    for (const Capability &line : capabilities.features())
+        if (!print(QStringLiteral("%1: %2").arg(line.feature,
+                                                line.available ? line.backend : line.status())))
+            return outputStatus();
+    const SetupLines setup = capabilities.setupLines();
+    if (!setup.isEmpty()) {
+        print(QString());
+        print(setup.instructions);
+        for (const QString &line : setup.lines)
+            print(line);
+    }
+    return outputStatus();
+}
+
 } // namespace
 
 bool isInputCommand(const char *command) {
     const std::string_view name(command);
-    return name == "dictate" || name == "shortcuts" || name == "paste";
+    return name == "dictate" || name == "shortcuts" || name == "paste" || name == "hold" ||
+           name == "toggle" || name == "doctor";
 }
 
 int runInputCommand(int argc, char **argv) {
     const std::string_view command(argv[1]);
     if (command == "paste")
         return paste(argc, argv);
+    if (command == "hold" || command == "toggle")
+        return remote(argc, argv);
+    if (command == "doctor")
+        return doctor(argc, argv);
     return command == "dictate" ? dictate(argc, argv) : shortcuts(argc, argv);
 }
 

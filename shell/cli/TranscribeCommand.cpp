@@ -123,8 +123,13 @@ QCoro::Task<FileRun> transcribeFile(QString path, FileRunDelegate &delegate, Sto
         fail(QString::fromStdString(error.description()));
         co_return run;
     }
+    // The recording's last sentence is decoded after its end was read: on a
+    // busy machine that takes longer than a listener's stop may wait, and
+    // here nobody waits but for every word.
+    EngineTimings timings;
+    timings.boundedWait = std::chrono::seconds(60);
     OnDeviceSpeechEngine engine(&delegate, DesktopBackends::recognizer(), capture,
-                                std::make_shared<SerialWorker>("orvinta-speech"));
+                                std::make_shared<SerialWorker>("orvinta-speech"), timings);
     enginePointer = &engine;
     QCoro::Task<> loading = engine.loadModel(delegate.selectedLocale());
     co_await loading;

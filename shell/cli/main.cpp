@@ -279,14 +279,18 @@ int main(int argc, char **argv) {
         "                     text is printed and pasted at the cursor; Ctrl-C ends\n"
         "  paste TEXT...      paste the text at the cursor of the focused window (X11, or\n"
         "                     a wlroots compositor such as sway), then restore the clipboard\n"
-        "  shortcuts          list the four global shortcuts and whether each registered"));
+        "  shortcuts          list the five global shortcuts and whether each registered\n"
+        "  hold press|release  the hold key, from your desktop's key bindings (sway, Hyprland)\n"
+        "  toggle recording|auto-copy|auto-paste|overlay|focus-captions|dictation  what a\n"
+        "                     shortcut does, in the running Orvinta (or orvinta-cli dictate)\n"
+        "  doctor             say what works on this desktop, and the key bindings it needs"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral(
-            "listen, transcribe, devices, apps, export, translate, dictate, paste, shortcuts or "
-            "check-update"));
+            "listen, transcribe, devices, apps, export, translate, dictate, paste, shortcuts, "
+            "hold, toggle, doctor or check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
         QStringLiteral("system, microphone, app, or both: the microphone (\"Me\") and the "

@@ -110,13 +110,15 @@ public:
 class FakePaster : public CursorPaster {
 public:
     bool isAvailable() const override { return true; }
-    QString pasteTextAtCursor(const QString &text) override {
+    PasteResult pasteTextAtCursor(const QString &text) override {
         if (failure.isEmpty())
             pasted.push_back(text);
-        return failure;
+        return {failure, !failure.isEmpty() && keepsOnClipboard};
     }
     std::vector<QString> pasted;
     QString failure;
+    /// A failure leaves the text on the clipboard (no keystroke back end).
+    bool keepsOnClipboard = false;
 };
 
 class FakeSounds : public SoundPlayer {

@@ -7,6 +7,8 @@
 using namespace Orvinta;
 using namespace Orvinta::Testing;
 using Sound = SoundPlayer::Sound;
+using States = std::vector<DictationState>;
+using enum DictationState;
 using namespace std::chrono_literals;
 
 namespace {
@@ -17,7 +19,7 @@ struct DictationFixture : AppFixture {
         audio = std::make_shared<OrvintaTest::FakeCapture>();
         state = makeState();
         state->preferences()->setDictationModeEnabled(true);
-        states = std::make_unique<std::vector<DictationState>>();
+        states = std::make_unique<States>();
         QObject::connect(state->dictation(), &Dictation::dictationStateChanged, state.get(),
                          [this] { states->push_back(state->dictation()->dictationState()); });
     }
@@ -32,7 +34,7 @@ struct DictationFixture : AppFixture {
         controller().holdEnded();
         ASSERT_TRUE(waitUntil([&] { return loopEnded(); }));
     }
-    std::unique_ptr<std::vector<DictationState>> states;
+    std::unique_ptr<States> states;
 };
 
 } // namespace
@@ -61,10 +63,8 @@ TEST(Dictation, holdSpeakReleasePastesTheWholeTextThenIdle) {
     EXPECT_TRUE(f.dictation().dictationBuffer().isEmpty());
     EXPECT_TRUE(f.state->transcript()->interimText().isEmpty());
     EXPECT_EQ(f.sounds->played, (std::vector<Sound>{Sound::start, Sound::stop}));
-    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == DictationState::idle; }));
-    EXPECT_EQ(*f.states,
-              (std::vector<DictationState>{DictationState::recording, DictationState::processing,
-                                           DictationState::done, DictationState::idle}));
+    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == idle; }));
+    EXPECT_EQ(*f.states, (States{recording, processing, done, idle}));
 
     // Only interim text: pasted trimmed, without a leading space.
     f.hold();
@@ -73,25 +73,23 @@ TEST(Dictation, holdSpeakReleasePastesTheWholeTextThenIdle) {
     EXPECT_EQ(f.paster->pasted.back(), "just this");
 
     // Nothing said: processing, then idle, nothing pasted.
-    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == DictationState::idle; }));
+    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == idle; }));
     f.states->clear();
     f.hold();
     f.release();
     EXPECT_EQ(f.paster->pasted.size(), 2u);
-    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == DictationState::idle; }));
-    EXPECT_EQ(*f.states,
-              (std::vector<DictationState>{DictationState::recording, DictationState::processing,
-                                           DictationState::idle}));
+    ASSERT_TRUE(waitUntil([&] { return f.dictation().dictationState() == idle; }));
+    EXPECT_EQ(*f.states, (States{recording, processing, idle}));
 
     // A dictation started within half a second of the last stays recording.
     f.hold();
     f.state->listening()->addConfirmedLine("One.");
     f.release();
-    EXPECT_EQ(f.dictation().dictationState(), DictationState::done);
+    EXPECT_EQ(f.dictation().dictationState(), done);
     f.hold(); // the previous one's return to idle is still pending
-    EXPECT_EQ(f.dictation().dictationState(), DictationState::recording);
+    EXPECT_EQ(f.dictation().dictationState(), recording);
     spin(800ms);
-    EXPECT_EQ(f.dictation().dictationState(), DictationState::recording);
+    EXPECT_EQ(f.dictation().dictationState(), recording);
     f.release();
 }
 
@@ -161,7 +159,7 @@ TEST(Dictation, aFailedStartWhileTheKeyIsHeldIsNotRetriedUntilTheNextHold) {
     // The bubble comes only with a microphone that really runs.
     EXPECT_EQ(bubbleShown.count(), 0);
     EXPECT_FALSE(f.dictation().isDictating());
-    EXPECT_EQ(f.dictation().dictationState(), DictationState::idle);
+    EXPECT_EQ(f.dictation().dictationState(), idle);
     EXPECT_EQ(f.state->listening()->errorMessage(), "The microphone is busy");
     EXPECT_TRUE(f.dictation().wantsDictating());
     f.release();
@@ -198,6 +196,41 @@ TEST(Dictation, listeningOrAListeningStartUnderWayKeepsDictationOut) {
     f.controller().holdStarted();
     EXPECT_FALSE(f.dictation().wantsDictating());
     EXPECT_EQ(f.starts(), 1);
+}
+
+// Where no keystroke can be sent the text waits on the clipboard, and nothing
+// says it was pasted; a key that acts on press only toggles dictation.
+TEST(Dictation, aPasteThatDidNotHappenIsNeverReportedAndAToggleStartsAndEndsDictation) {
+    DictationFixture f;
+    f.paster->failure = "the compositor offers no virtual keyboard";
+    f.paster->keepsOnClipboard = true;
+    LogCapture log;
+    STTEngineDelegate &engine = *f.state->listening();
+    EXPECT_TRUE(f.controller().toggleDictation());
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded() && f.dictation().isDictating(); }));
+    EXPECT_EQ(f.sounds->played, std::vector<Sound>{Sound::start});
+    engine.addConfirmedLine("Kept.");
+    EXPECT_TRUE(f.controller().toggleDictation());
+    ASSERT_TRUE(waitUntil([&] { return f.loopEnded() && !f.dictation().isDictating(); }));
+    EXPECT_TRUE(f.dictation().leftOnClipboard());
+    EXPECT_EQ(f.dictation().dictationState(), done);
+    EXPECT_TRUE(log.contains("Dictation stopped, pasted: false (the text is on the clipboard)"));
+    EXPECT_FALSE(log.contains("pasted: true"));
+    // No banner: the bubble says it.
+    EXPECT_FALSE(f.state->listening()->errorMessage());
+
+    // The next dictation is pasted, and says so.
+    f.paster->failure.clear();
+    f.hold();
+    EXPECT_FALSE(f.dictation().leftOnClipboard());
+    engine.addConfirmedLine("Pasted.");
+    f.release();
+    EXPECT_EQ(f.paster->pasted, std::vector<QString>{"Pasted."});
+    EXPECT_TRUE(log.contains("Dictation stopped, pasted: true"));
+
+    f.state->preferences()->setDictationModeEnabled(false);
+    EXPECT_FALSE(f.controller().toggleDictation());
+    EXPECT_FALSE(f.dictation().wantsDictating());
 }
 
 TEST(Dictation, withoutAPasterTheTextIsOnlyCopiedAndOnlyWithAutoCopy) {

@@ -16,7 +16,6 @@ TEST(Transcript, addConfirmedLineTrimsAppendsSavesAndInsertsOneRow) {
     s.addConfirmedLine("  \n ");
     EXPECT_EQ(lines.count(), 0);
     EXPECT_EQ(s.transcript()->interimText(), "Hello wor");
-    EXPECT_FALSE(QFile::exists(f.sessionPath()));
 
     const double before = currentTimestamp();
     s.addConfirmedLine("  Hello world. \u00A0");
@@ -39,8 +38,7 @@ TEST(Transcript, addConfirmedLineTrimsAppendsSavesAndInsertsOneRow) {
     s.addConfirmedLine("Second  line here.");
     EXPECT_NE(model.confirmedLines()[0].id, model.confirmedLines()[1].id);
     ASSERT_EQ(inserted.count(), 1);
-    EXPECT_EQ(inserted[0][1].toInt(), 1);
-    EXPECT_EQ(inserted[0][2].toInt(), 1);
+    EXPECT_EQ(inserted[0].mid(1), (QVariantList{1, 1})); // the second row only
     EXPECT_EQ(reset.count(), 0);
     EXPECT_EQ(model.totalWordCount(), 5);
 
@@ -50,7 +48,6 @@ TEST(Transcript, addConfirmedLineTrimsAppendsSavesAndInsertsOneRow) {
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].toModelIndex(), second);
     EXPECT_EQ(model.data(second, Transcript::TranslationRole).toString(), "Segunda línea.");
-    EXPECT_EQ(model.roleNames().value(Transcript::TranslationRole), QByteArray("translation"));
 }
 
 TEST(Transcript, autoCopyAndAutoPasteChooseOneOutlet) {

@@ -38,7 +38,7 @@ public:
         m_cancelled = cancellable;
         m_changed.notify_all();
     }
-    std::vector<QString> texts() const {
+    QStringList texts() const {
         std::lock_guard lock(m_mutex);
         return m_texts;
     }
@@ -60,7 +60,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<QString> m_texts;
+    QStringList m_texts;
     std::optional<Clock::time_point> m_firstCall;
     bool m_cancelled = false;
 };
@@ -93,13 +93,6 @@ struct TranslationFixture : AppFixture {
     std::unique_ptr<TranslationController> controller;
     QSignalSpy passes{controller.get(), &TranslationController::passFinished};
 };
-
-std::vector<QString> lineTexts(std::initializer_list<int> numbers) {
-    std::vector<QString> texts;
-    for (int n : numbers)
-        texts.push_back(QString("Line %1.").arg(n));
-    return texts;
-}
 
 /// What an action got from its batch.
 struct BatchOutcome {
@@ -146,11 +139,10 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     EXPECT_TRUE(f.backend->texts().empty()) << "translation begins with the first listening run";
     EXPECT_FALSE(f.controller->translationConfig());
 
-    f.toggleListening();
+    f.listenUntilTheFirstPass();
     EXPECT_EQ(f.controller->translationConfig(), (TranslationConfiguration{"en-US", "es-ES"}));
-    ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 1; }));
     EXPECT_TRUE(f.controller->translationSessionReady());
-    EXPECT_EQ(f.backend->texts(), lineTexts({5, 4, 3, 2, 1}));
+    EXPECT_EQ(f.backend->texts().join('|'), "Line 5.|Line 4.|Line 3.|Line 2.|Line 1.");
     EXPECT_EQ(f.translationOf(1), "es-ES:Line 1.");
     EXPECT_EQ(f.translationOf(5), "es-ES:Line 5.");
     ASSERT_EQ(delivered.count(), 5);
@@ -161,7 +153,7 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     f.backend->forget();
     f.addLines(6, 6);
     ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 2; }));
-    EXPECT_EQ(f.backend->texts(), lineTexts({6}));
+    EXPECT_EQ(f.backend->texts().join('|'), "Line 6.");
     ASSERT_EQ(delivered.count(), 6);
     EXPECT_EQ(delivered.last().at(0).value<QUuid>(),
               f.state->transcript()->confirmedLines().last().id);
@@ -173,7 +165,7 @@ TEST(Translation, aPassTranslatesNewestFirstAndAnimatesOnlyASingleLine) {
     f.state->transcript()->deleteLine(first);
     f.addLines(7, 7);
     ASSERT_TRUE(waitUntil([&] { return f.state->transcript()->translations().size() == 6; }));
-    EXPECT_EQ(f.backend->texts(), lineTexts({6, 7}));
+    EXPECT_EQ(f.backend->texts().join('|'), "Line 6.|Line 7.");
 }
 
 TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
@@ -192,7 +184,7 @@ TEST(Translation, interimChangesCauseOnePassAfterTheLastChange) {
     ASSERT_TRUE(waitUntil([&] { return !f.controller->translatedInterim().isEmpty(); }));
     EXPECT_EQ(f.controller->translatedInterim(), "es-ES:" + text.trimmed());
     spin(delay + 100ms);
-    ASSERT_EQ(f.backend->texts(), std::vector<QString>{text.trimmed()});
+    ASSERT_EQ(f.backend->texts(), QStringList{text.trimmed()});
     EXPECT_GE(f.backend->firstCallTime() - lastChange, delay - 20ms);
     EXPECT_EQ(f.passes.count(), 2);
 
@@ -218,7 +210,7 @@ TEST(Translation, aNewLineTakesOverTheInterimTranslation) {
     EXPECT_EQ(f.translationOf(1), "es-ES:Hello world"); // at once
     EXPECT_TRUE(f.controller->translatedInterim().isEmpty());
     f.settle();
-    EXPECT_EQ(f.backend->texts(), std::vector<QString>{"Hello world"}) << "not sent again";
+    EXPECT_EQ(f.backend->texts(), QStringList{"Hello world"}) << "not sent again";
 
     // An interim text that was not yet the whole sentence is shown at once,
     // then replaced by the translation of the line itself.
@@ -250,7 +242,7 @@ TEST(Translation, aFailedBatchKeepsWhatArrivedAndTheNextPassAsksForTheRest) {
     f.backend->forget();
     f.addLines(7, 7);
     ASSERT_TRUE(waitUntil([&] { return f.passes.count() == 2; }));
-    EXPECT_EQ(f.backend->texts(), lineTexts({7, 3, 2, 1}));
+    EXPECT_EQ(f.backend->texts().join('|'), "Line 7.|Line 3.|Line 2.|Line 1.");
     EXPECT_EQ(f.state->transcript()->translations().size(), 7);
 }
 
@@ -327,7 +319,7 @@ TEST(Translation, aLanguageChangeRetranslatesEverythingOnTheNextListeningRun) {
     f.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return f.translationOf(1) == "fr-FR:Line 1."; }));
     f.settle();
-    EXPECT_EQ(f.backend->texts(), lineTexts({3, 2, 1}));
+    EXPECT_EQ(f.backend->texts().join('|'), "Line 3.|Line 2.|Line 1.");
     EXPECT_EQ(f.translationOf(2), "fr-FR:Line 2.");
     EXPECT_FALSE(f.controller->retranslateAll());
     // Replacing a translation never pastes; line 3's first one does.
@@ -352,7 +344,7 @@ TEST(Translator, closingCancelsTheRequestInProgressAndDropsTheRest) {
     spin(50ms);
     EXPECT_TRUE(outcome->responses.empty());
     EXPECT_EQ(outcome->error, "The translator has been shut down");
-    EXPECT_EQ(backend->texts().size(), 1u);
+    EXPECT_EQ(backend->texts().size(), 1);
 
     // The back end itself is still usable.
     backend->hold = 0ms;

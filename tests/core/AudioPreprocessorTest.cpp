@@ -50,11 +50,9 @@ double gainAppliedAt(double levelDB) {
 
 TEST(AudioPreprocessor, silenceAndPureOffsetStayUntouchedByGain) {
     auto p = engineSetting();
-    const auto zeros = processed(p, std::vector<float>(512, 0.0f));
-    EXPECT_TRUE(std::all_of(zeros.begin(), zeros.end(), [](float v) { return v == 0.0f; }));
-
-    const auto dc = processed(p, std::vector<float>(512, 0.5f));
-    EXPECT_TRUE(std::all_of(dc.begin(), dc.end(), [](float v) { return std::fabs(v) < 1e-6f; }));
+    EXPECT_EQ(processed(p, std::vector<float>(512, 0.0f)), std::vector<float>(512, 0.0f));
+    EXPECT_TRUE(std::ranges::all_of(processed(p, std::vector<float>(512, 0.5f)),
+                                    [](float v) { return std::fabs(v) < 1e-6f; }));
 
     std::vector<float> untouched{0.3f, 0.4f};
     p.process(untouched.data(), 0);
@@ -70,9 +68,8 @@ TEST(AudioPreprocessor, levelsTowardsTargetWithinTheGainLimit) {
     auto p = engineSetting();
     // Far beyond full scale: gain limited, then clipped.
     const auto loud = processed(p, sine(4096, 300, 40.0));
-    EXPECT_TRUE(
-        std::all_of(loud.begin(), loud.end(), [](float v) { return v >= -1.0f && v <= 1.0f; }));
-    EXPECT_GT(*std::max_element(loud.begin(), loud.end()), 0.99f);
+    EXPECT_TRUE(std::ranges::all_of(loud, [](float v) { return v >= -1.0f && v <= 1.0f; }));
+    EXPECT_GT(std::ranges::max(loud), 0.99f);
 }
 
 TEST(AudioPreprocessor, filterStateCarriesAcrossBlocksUntilReset) {
@@ -97,9 +94,9 @@ TEST(AudioPreprocessor, nonFiniteSamplesDoNotPoisonLaterBlocks) {
     auto bad = sine(1024, 440, 0.1);
     bad[10] = std::numeric_limits<float>::quiet_NaN();
     bad[20] = std::numeric_limits<float>::infinity();
-    p.process(bad.data(), std::ssize(bad));
-    EXPECT_TRUE(std::all_of(bad.begin(), bad.end(), [](float v) { return std::isfinite(v); }));
+    const auto finite = [](float v) { return std::isfinite(v); };
+    EXPECT_TRUE(std::ranges::all_of(processed(p, bad), finite));
     const auto next = processed(p, sine(1024, 440, 0.1));
-    EXPECT_TRUE(std::all_of(next.begin(), next.end(), [](float v) { return std::isfinite(v); }));
+    EXPECT_TRUE(std::ranges::all_of(next, finite));
     EXPECT_NEAR(rmsDB(next), -20, 1.0);
 }

@@ -12,13 +12,11 @@ using namespace TranscriptionCore;
 
 namespace {
 
-// A string of `length` characters: `base` with the first `changes` characters replaced.
+// `length` letters of the alphabet in turn, the first `changes` of them replaced.
 std::string withChanges(std::size_t length, std::size_t changes) {
-    std::string s(length, 'a');
-    for (std::size_t i = 0; i < length; ++i)
-        s[i] = static_cast<char>('a' + i % 26);
-    for (std::size_t i = 0; i < changes; ++i)
-        s[i] = '#';
+    std::string s(changes, '#');
+    for (std::size_t i = changes; i < length; ++i)
+        s += static_cast<char>('a' + i % 26);
     return s;
 }
 

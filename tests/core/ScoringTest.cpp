@@ -84,11 +84,9 @@ TEST(ErrorRates, wordRateAgreesWithTwoRowAlgorithmOnLongTranscripts) {
 }
 
 TEST(SessionScoreReport, meanWeighsUtterancesAggregateWeighsUnits) {
-    const SessionScoreReport empty;
-    EXPECT_EQ(empty.meanCER(), 0.0);
-    EXPECT_EQ(empty.meanWER(), 0.0);
-    EXPECT_EQ(empty.aggregateCER(), 0.0);
-    EXPECT_EQ(empty.aggregateWER(), 0.0);
+    const SessionScoreReport none;
+    for (double rate : {none.meanCER(), none.meanWER(), none.aggregateCER(), none.aggregateWER()})
+        EXPECT_EQ(rate, 0.0);
 
     SessionScoreReport session{
         {TranscriptionScoreReport("ab", "ab"), TranscriptionScoreReport("abcd", "wxyz")}};

@@ -58,9 +58,7 @@ TEST(FindFirstSentenceBoundary, returnsByteOffsetOfTheTerminatorAndStaysInBounds
     EXPECT_EQ(findFirstSentenceBoundary("a!\u0301 b. c", 0), 6u);
 
     const std::string broken = "ab\xC3. \xF0\x9F. \xE2";
-    const auto first = findFirstSentenceBoundary(broken, 0);
-    ASSERT_TRUE(first.has_value());
-    EXPECT_EQ(*first, 3u);
+    EXPECT_EQ(findFirstSentenceBoundary(broken, 0), 3u);
     EXPECT_EQ(splitSentences(broken), (Sentences{"ab\xC3.", "\xF0\x9F.", "\xE2"}));
     EXPECT_EQ(splitSentences("\xFF\xFF\xFF"), (Sentences{"\xFF\xFF\xFF"}));
 }

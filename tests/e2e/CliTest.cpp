@@ -41,19 +41,6 @@ QString firstComplaint(QProcess &listener, const PrivateHome &home) {
 
 } // namespace
 
-TEST(Cli, translatesThroughApertium) {
-    PrivateHome home;
-    CliResult spanish = cli(home, {"translate", "--to", "es-ES", "Good", "morning."});
-    EXPECT_EQ(spanish.exitCode, 0) << spanish.errors.toStdString();
-    EXPECT_EQ(spanish.output, "Buenos días.\n");
-    CliResult french = cli(home, {"translate", "--to", "fr-FR", "Good morning."});
-    EXPECT_EQ(french.output, "Bonjour.\n");
-    CliResult german = cli(home, {"translate", "--to", "de-DE", "Good morning."});
-    EXPECT_EQ(german.exitCode, 1);
-    EXPECT_TRUE(german.errors.startsWith("orvinta-cli: No translation for English → German"))
-        << german.errors.toStdString();
-}
-
 TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFile::exists(librivox))
         GTEST_SKIP() << "needs the test sound server (./test.sh) and pocketsphinx-testdata";
@@ -68,7 +55,7 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     // also when it has no runtime folder; one without saving may run.
     QProcessEnvironment noRuntime = home.environment();
     noRuntime.remove("XDG_RUNTIME_DIR");
-    CliResult second = runCli(listen, 30000, noRuntime);
+    const CliResult second = runCli(listen, 30000, noRuntime); // Qt warns on its own lines
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.errors.contains("--no-save")) << second.errors.toStdString();
 
@@ -99,16 +86,19 @@ TEST(Cli, listenSavesIntoTheTranscriptAndOneWriterAtATime) {
     EXPECT_TRUE(printed.front().contains(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\S")));
 
     // What was printed is what was saved, and export gives it back.
-    SessionStore store(home.folder.filePath("data"));
-    const std::optional<SessionData> saved = store.read();
+    const std::optional<SessionData> saved = SessionStore(home.dataHome()).read();
     ASSERT_TRUE(saved);
     ASSERT_EQ(saved->lines.size(), printed.size());
     EXPECT_TRUE(printed.back().endsWith(saved->lines.back().text));
     EXPECT_EQ(cli(home, {"export", "txt"}).output.trimmed(), printed.join('\n'));
 }
 
-TEST(Cli, badInputIsOneClearLineAndNothingRunsOrHangs) {
+TEST(Cli, translatesThroughApertiumAndBadInputIsOneClearLineAndNothingRunsOrHangs) {
     PrivateHome home;
+    // Through Spanish into French: ApertiumTranslatorTest.
+    const CliResult spanish = cli(home, {"translate", "--to", "es-ES", "Good", "morning."});
+    EXPECT_EQ(spanish.exitCode, 0) << spanish.errors.toStdString();
+    EXPECT_EQ(spanish.output, "Buenos días.\n");
     // runCli reports a run that hangs.
     const auto expectRefused = [&](const QStringList &arguments, int exitCode,
                                    const QString &mention,
@@ -125,18 +115,16 @@ TEST(Cli, badInputIsOneClearLineAndNothingRunsOrHangs) {
     expectRefused({"translate", "--from", escape, "--to", "es-ES", "hello"}, 2, "unknown language");
     EXPECT_FALSE(QFile::exists(marker));
     expectRefused({"translate", "--to", "", "hello"}, 2, "unknown language \"\" for --to");
+    expectRefused({"translate", "--to", "de-DE", "hello"}, 1,
+                  "No translation for English → German");
     expectRefused({"transcribe", "--locale", "xx-YY", librivox}, 2,
                   "unknown language \"xx-YY\" for --locale");
     expectRefused({"transcribe", "--locale", "de-DE", librivox}, 1, "de-DE");
 
     expectRefused({"transcribe", home.folder.path()}, 1, "it is a folder");
-    expectRefused({"transcribe", home.folder.filePath("missing.flac")}, 1, "missing.flac");
     const QString pipe = home.folder.filePath("pipe.wav");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     expectRefused({"transcribe", pipe}, 1, "it is not a regular file");
-    const QString corrupt = home.folder.filePath("corrupt.wav");
-    ASSERT_TRUE(writeFile(corrupt, "RIFF\x10\x00\x00\x00WAVEjunk that is not audio"));
-    expectRefused({"transcribe", corrupt}, 1, "corrupt.wav");
     for (const quint32 rate : {1u, 3u, 2147483647u}) {
         const QString wav = home.folder.filePath(QString("rate-%1.wav").arg(rate));
         ASSERT_TRUE(writeFile(wav, waveHeaderClaiming(rate)));
@@ -144,10 +132,8 @@ TEST(Cli, badInputIsOneClearLineAndNothingRunsOrHangs) {
                       QString("its sample rate of %1 Hz is not supported").arg(rate));
     }
 
-    // No speech model, no sound server.
-    QProcessEnvironment withoutModel = home.environment();
-    withoutModel.insert("ORVINTA_POCKETSPHINX_MODEL_DIR", home.folder.path());
-    expectRefused({"transcribe", librivox}, 1, "pocketsphinx-en-us", withoutModel);
+    // No sound server. (A missing or corrupt recording, no speech model:
+    // transcribesARecordingIntoSubtitlesTimedByItsWords.)
     QProcessEnvironment withoutServer = home.environment();
     withoutServer.insert("PULSE_SERVER", "unix:" + home.folder.filePath("none"));
     for (const QStringList &arguments :
@@ -162,9 +148,8 @@ TEST(Cli, badInputIsOneClearLineAndNothingRunsOrHangs) {
 
 TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
     PrivateHome home;
-    CliResult empty = cli(home, {"export", "txt"});
-    EXPECT_EQ(empty.exitCode, 0);
-    EXPECT_TRUE(empty.output.isEmpty());
+    const CliResult empty = cli(home, {"export", "txt"});
+    EXPECT_TRUE(empty.exitCode == 0 && empty.output.isEmpty()) << empty.errors.toStdString();
 
     SessionData data;
     data.targetLanguage = "en-US";
@@ -180,24 +165,21 @@ TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
     const QString subtitles = home.folder.filePath("out.vtt");
     EXPECT_EQ(cli(home, {"export", "vtt", subtitles}).exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(readAll(subtitles)), webVttTranscript(data.lines));
-    if (const std::optional<QString> read = srtByFfmpeg(subtitles)) {
-        QStringList texts;
-        for (const ConfirmedLine &line : data.lines)
-            texts << QString(line.text).replace(QChar(0), QChar::ReplacementCharacter);
-        EXPECT_EQ(srtTexts(*read), texts);
-    } else {
-        ADD_FAILURE() << "ffmpeg (scripts/deps.sh) is not installed";
-    }
+    const std::optional<QString> read = srtByFfmpeg(subtitles);
+    EXPECT_TRUE(read) << "ffmpeg (scripts/deps.sh) is not installed";
+    QStringList texts;
+    for (const ConfirmedLine &line : data.lines)
+        texts << QString(line.text).replace(QChar(0), QChar::ReplacementCharacter);
+    EXPECT_EQ(srtTexts(read.value_or("")), texts);
     const QString copy = home.folder.filePath("out.txt");
     EXPECT_EQ(cli(home, {"export", "txt", copy}).exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(readAll(copy)), plainTextTranscript(data.lines));
     EXPECT_EQ(cli(home, {"export", "pdf"}).exitCode, 2);
 
     // Text is written by length: a NUL inside a line does not cut the rest.
-    const CliResult all = cli(home, {"export", "txt"});
-    EXPECT_EQ(all.exitCode, 0);
-    EXPECT_TRUE(all.output.contains(QString("Before%1after.").arg(QChar(0))));
-    EXPECT_TRUE(all.output.endsWith("] Me: Line 99 of a long talk.\n"));
+    const QString all = cli(home, {"export", "txt"}).output;
+    EXPECT_EQ(all, plainTextTranscript(data.lines) + '\n');
+    EXPECT_TRUE(all.endsWith("] Me: Line 99 of a long talk.\n"));
 
     const auto toFullDevice = [&](const QStringList &arguments) {
         QProcess process;
@@ -224,17 +206,12 @@ TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(readAll(target), "previous export");
 
     // Exporting to a device writes to it, and a full one is an error.
-    const CliResult full = cli(home, {"export", "txt", "/dev/full"});
-    EXPECT_EQ(full.exitCode, 1);
-    EXPECT_TRUE(full.errors.contains("No space left on device"));
+    expectOneLineFailure(cli(home, {"export", "txt", "/dev/full"}), 1, "No space left on device");
     struct stat info {};
-    ASSERT_EQ(::stat("/dev/full", &info), 0);
-    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_TRUE(::stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode));
 
     ASSERT_TRUE(writeFile(home.sessionPath(), "{\"lines\":"));
-    CliResult unreadable = cli(home, {"export", "txt"});
-    EXPECT_EQ(unreadable.exitCode, 1);
-    EXPECT_TRUE(unreadable.errors.contains("cannot be read")) << unreadable.errors.toStdString();
+    expectOneLineFailure(cli(home, {"export", "txt"}), 1, "cannot be read");
 }
 
 TEST(Cli, transcribesARecordingIntoSubtitlesTimedByItsWords) {
@@ -249,7 +226,6 @@ TEST(Cli, transcribesARecordingIntoSubtitlesTimedByItsWords) {
               0);
     ASSERT_EQ(QProcess::execute("sox", {noise, librivoxFile("0870"), noise, librivox, recording}),
               0);
-    const double length = 16.09;
 
     const CliResult vtt = cli(home, {"transcribe", "--format", "vtt", recording});
     ASSERT_EQ(vtt.exitCode, 0) << vtt.errors.toStdString();
@@ -272,7 +248,6 @@ TEST(Cli, transcribesARecordingIntoSubtitlesTimedByItsWords) {
         EXPECT_GE(start, previousEnd);
         EXPECT_GT(end - start, 0.3);
         EXPECT_LE(end - start, 7.0);
-        EXPECT_LE(end, length);
         EXPECT_TRUE((start > 3 && end < 10.2) || (start > 13 && end < 16.09)) << "in the noise";
         previousEnd = end;
         spoken += end - start;

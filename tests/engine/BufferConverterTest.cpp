@@ -62,9 +62,8 @@ TEST(BufferConverter, PiecewiseConversionEqualsConvertingTheWhole) {
 
 TEST(BufferConverter, EmptyInputAndFormatChanges) {
     BufferConverter converter(target);
-    AudioBuffer empty(cdStereo, 0);
     try {
-        converter.convert(empty);
+        converter.convert(AudioBuffer(cdStereo, 0));
         FAIL() << "empty input produced output";
     } catch (const BufferConversionError &error) {
         EXPECT_EQ(error.kind(), BufferConversionError::Kind::emptyOutput);
@@ -90,15 +89,14 @@ TEST(BufferConverter, EmptyInputAndFormatChanges) {
 
 TEST(BufferConverter, ConcurrentCallersAreSerialised) {
     BufferConverter converter(target);
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     std::atomic<std::uint64_t> frames{0};
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 20; ++i)
                 frames += converter.convert(stereoSine(0, 4096)).frameLength();
         });
-    for (auto &thread : threads)
-        thread.join();
+    threads.clear(); // joins them
     EXPECT_NEAR(static_cast<double>(frames), 80 * 4096 * 16000.0 / 44100, 200);
 }
 

@@ -3,14 +3,14 @@
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
+#include <QRegularExpression>
 
 #include <thread>
 
 using namespace Orvinta;
 using namespace OrvintaTest;
+using enum AudioSourceType;
 
 namespace {
 
@@ -73,16 +73,13 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoa
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_FALSE(logged("[Speech] stop: finalizing analyzer"));
 
-    EXPECT_EQ(startError(AudioSourceType::microphone),
-              "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(startError(microphone), "Audio engine setup failed: Speech model not loaded");
     EXPECT_EQ(capture->microphone->created, 0);
     EXPECT_TRUE(recognizer->analyzers.empty());
 
     loadModel();
-    EXPECT_EQ(delegate.statuses, (QStringList{"Preparing...", "Checking assets...", "Ready"}));
     EXPECT_FALSE(delegate.isModelLoading);
     EXPECT_FALSE(delegate.errorMessage);
-    EXPECT_TRUE(logged("[Speech] Model ready"));
 
     // Without a delegate the model is prepared for English.
     OnDeviceSpeechEngine orphan(nullptr, recognizer, capture, nullptr);
@@ -94,19 +91,15 @@ TEST_F(EngineLifecycleTest, LoadModelReportsProgressAndFailuresAndStartNeedsALoa
     recognizer->format.reset();
     loadModel();
     EXPECT_EQ(delegate.statuses.last(), "Ready");
-    EXPECT_EQ(startError(AudioSourceType::systemAudio),
-              "Audio engine setup failed: Speech model not loaded");
+    EXPECT_EQ(startError(systemAudio), "Audio engine setup failed: Speech model not loaded");
 
-    // A missing model fails the load through the delegate only.
+    // A missing model fails the load through the delegate only, and nothing
+    // stays loading. (Its banner and the start given up: Listening's tests.)
     delegate.locale = "de-DE";
     await(engine->loadModel(delegate.locale));
-    EXPECT_EQ(delegate.statuses.last(), "Loading failed");
     EXPECT_FALSE(delegate.isModelLoaded);
     EXPECT_FALSE(delegate.isModelLoading);
-    ASSERT_TRUE(delegate.errorMessage);
-    EXPECT_EQ(*delegate.errorMessage, "Failed to prepare speech recognition: No speech model for "
-                                      "de-DE is installed");
-    EXPECT_NE(startError(AudioSourceType::systemAudio), "");
+    EXPECT_TRUE(delegate.errorMessage);
 }
 
 TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
@@ -117,7 +110,7 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
                                             {"are ", {1.2, 1.4}},
                                             {"you?", {1.4, 1.9}}})};
     };
-    auto analyzer = run(AudioSourceType::microphone, 7);
+    auto analyzer = run(microphone, 7);
     EXPECT_EQ(capture->microphone->device, 7u);
     EXPECT_EQ(capture->microphone->tapFrames, 4096u);
     EXPECT_TRUE(capture->microphone->running);
@@ -139,21 +132,16 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     EXPECT_EQ(delegate.lines, (QStringList{"Hello world.", "How are you?"}));
     EXPECT_TRUE(delegate.interimText.isEmpty());
     EXPECT_FALSE(capture->microphone->running);
-    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_FALSE(capture->microphone->tap);
     EXPECT_TRUE(analyzer->queue->isFinished());
 
     // Stop order: capture, then the end of input, the analyzer, the results.
-    const QStringList lines = log.speech();
-    qsizetype at = 0;
-    for (const char *line :
-         {"[Speech] Stopping", "[Speech] stop: disableFeeding",
-          "[Speech] stop: audio capture stopped", "[Speech] stop: finalizing analyzer",
-          "[Speech] stop: analyzer finalized", "[Speech] stop: waiting for results task",
-          "[Speech] stop: results task done", "[Speech] stop: complete"}) {
-        const qsizetype found = lines.indexOf(line, at);
-        ASSERT_GE(found, at) << line;
-        at = found;
-    }
+    EXPECT_EQ(
+        log.speech().filter(QRegularExpression("^\\[Speech\\] (Stopping|stop: )")),
+        (QStringList{"[Speech] Stopping", "[Speech] stop: disableFeeding",
+                     "[Speech] stop: audio capture stopped", "[Speech] stop: finalizing analyzer",
+                     "[Speech] stop: analyzer finalized", "[Speech] stop: waiting for results task",
+                     "[Speech] stop: results task done", "[Speech] stop: complete"}));
 
     // A buffer the old tap delivers after the stop is dropped.
     const std::size_t queued = analyzer->queue->size();
@@ -162,16 +150,16 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
 }
 
 TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
-    auto first = run(AudioSourceType::microphone, 7);
+    auto first = run(microphone, 7);
     auto firstTap = capture->microphone->tap;
 
     delegate.locale = "en-GB"; // a language change takes effect at the next start
     recognizer->installedLocales.insert("en-GB");
-    ASSERT_EQ(startError(AudioSourceType::microphone), "");
+    ASSERT_EQ(startError(microphone), "");
     EXPECT_TRUE(first->finalized);
     EXPECT_TRUE(first->queue->isFinished());
     EXPECT_EQ(capture->microphone->created, 1);
-    EXPECT_EQ(capture->microphone->tapsInstalled, 1);
+    EXPECT_TRUE(capture->microphone->tap);
     EXPECT_EQ(capture->microphone->device, 7u); // kept from the first run
     EXPECT_EQ(recognizer->transcriberLocales.back(), "en-GB");
 
@@ -183,7 +171,7 @@ TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
 
 TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes) {
     recognizer->prepare = [](AnalyzerScript &script) { script.finishesOnFinalize = false; };
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
 
     QElapsedTimer timer;
     timer.start();
@@ -202,28 +190,26 @@ TEST_F(LoadedEngine, StopReturnsAfterTheBoundedWaitsWhenTheAnalyzerNeverFinishes
 
 TEST_F(LoadedEngine, CaptureFailureStopsTheRunBeforeReportingIt) {
     capture->systemAudio->startFailure = CaptureError::permissionDenied();
-    EXPECT_EQ(startError(AudioSourceType::systemAudio),
-              "System audio access denied. Allow Orvinta to record from "
-              "the sound server in your sound settings.");
+    EXPECT_EQ(startError(systemAudio), "System audio access denied. Allow Orvinta to record from "
+                                       "the sound server in your sound settings.");
     EXPECT_TRUE(logged("[Speech] stop: complete"));
     EXPECT_TRUE(recognizer->analyzers.back()->finalized);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
 
     capture->access = MicrophoneAccess::denied;
-    EXPECT_NE(startError(AudioSourceType::microphone), "");
+    EXPECT_NE(startError(microphone), "");
     EXPECT_EQ(capture->microphone->created, 0);
 
     capture->access = MicrophoneAccess::granted;
-    EXPECT_EQ(startError(AudioSourceType::microphone, 99),
-              "Could not configure audio input device");
-    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_EQ(startError(microphone, 99), "Could not configure audio input device");
+    EXPECT_FALSE(capture->microphone->tap);
 }
 
 TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.startFailure = EngineError("test", 7, "decoder refused");
     };
-    EXPECT_EQ(startError(AudioSourceType::systemAudio), "decoder refused");
+    EXPECT_EQ(startError(systemAudio), "decoder refused");
     EXPECT_FALSE(capture->systemAudio->running);
     auto analyzer = recognizer->analyzers.back();
     EXPECT_FALSE(analyzer->queue->isFinished()); // the feed stays open until the stop
@@ -234,7 +220,7 @@ TEST_F(LoadedEngine, AnalyzerThatCannotStartFailsTheStartAndTheNextStopCleansUp)
 }
 
 TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreKept) {
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
     EXPECT_EQ(capture->systemAudio->sampleRate, 16000u);
 
     feed(capture->systemAudio->handler);
@@ -248,7 +234,7 @@ TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreK
     EXPECT_EQ(analyzer->queue->size(), 1u);
 
     // Falling behind keeps the newest buffers.
-    analyzer = run(AudioSourceType::systemAudio);
+    analyzer = run(systemAudio);
     for (std::size_t i = 0; i < 100; ++i)
         feed(capture->systemAudio->handler, 160 * (i + 10));
     EXPECT_EQ(analyzer->queue->size(), 64u);
@@ -260,7 +246,7 @@ TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreK
 }
 
 TEST_F(LoadedEngine, ResultsArriveInOrderAndNotAfterTheEngineIsGone) {
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
     analyzer->deliverResult(volatileResult("One."));
     analyzer->deliverResult(volatileResult("One. Two."));
     analyzer->deliverResult(
@@ -292,7 +278,7 @@ TEST_F(EngineLifecycleTest, DestroyedWhileLoadingTheModelTheLoadEndsCancelled) {
 TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops) {
     // While the analyzer loads: the start ends at once, not after the start limit.
     recognizer->prepare = [](AnalyzerScript &script) { script.startsLater = true; };
-    QCoro::Task<> starting = engine->startTranscribing(AudioSourceType::systemAudio, std::nullopt);
+    QCoro::Task<> starting = engine->startTranscribing(systemAudio, std::nullopt);
     QElapsedTimer timer;
     timer.start();
     engine.reset();
@@ -300,43 +286,29 @@ TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops)
     EXPECT_LT(timer.elapsed(), shortTimings.analyzerStartLimit.count() / 2);
     EXPECT_TRUE(recognizer->analyzers.back()->cancelled);
 
-    // While the microphone starts on the worker: what it started is stopped.
+    // While the microphone starts on the worker (the main thread runs on:
+    // it opens the gate): what it started is stopped.
     recognizer->prepare = nullptr;
     engine = makeEngine();
     loadModel();
     Gate inStart;
     capture->microphone->whileStarting = inStart.job();
-    starting = engine->startTranscribing(AudioSourceType::microphone, std::nullopt);
+    starting = engine->startTranscribing(microphone, std::nullopt);
     ASSERT_TRUE(inStart.waitUntilEntered());
     engine.reset();
     inStart.open();
     EXPECT_THROW(await(std::move(starting)), OperationCancelled);
     await(runOn(worker, std::function<void()>([] {}))); // the worker's jobs so far have run
     EXPECT_FALSE(capture->microphone->running);
-    EXPECT_EQ(capture->microphone->tapsInstalled, 0);
+    EXPECT_FALSE(capture->microphone->tap);
     EXPECT_FALSE(logged("[Speech] Transcription started"));
-}
-
-TEST_F(LoadedEngine, MainThreadRunsOnWhileTheSoundServerIsSlow) {
-    capture->microphone->whileStarting = [] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    };
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-    timer.start(20);
-    ASSERT_EQ(startError(AudioSourceType::microphone), "");
-    timer.stop();
-    EXPECT_GE(ticks, 10);
-    EXPECT_TRUE(capture->microphone->running);
-    await(engine->stopTranscribing());
 }
 
 TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAudio) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
     };
-    auto analyzer = run(AudioSourceType::systemAudio);
+    auto analyzer = run(systemAudio);
     feed(capture->systemAudio->handler);
 
     // The back end's thread reports; a second report of the same run is dropped.
@@ -362,7 +334,7 @@ TEST_F(LoadedEngine, CaptureFailureReachesTheDelegateOnceAndTheStopKeepsQueuedAu
     // A failure that comes once the stop began is ignored. (A stream's
     // failure: LiveAudio's CaptureFailureMidRun.)
     recognizer->prepare = nullptr;
-    ASSERT_EQ(startError(AudioSourceType::microphone), "");
+    ASSERT_EQ(startError(microphone), "");
     const CaptureFailureHandler late = capture->microphone->onFailure;
     QCoro::Task<> stopping = engine->stopTranscribing();
     std::thread([late] {

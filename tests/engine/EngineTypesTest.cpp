@@ -8,15 +8,6 @@
 using namespace Orvinta;
 using namespace OrvintaTest;
 
-namespace {
-
-TEST(AudioSourceType, StoredValuesReadBackExactly) {
-    for (AudioSourceType source : allAudioSourceTypes())
-        EXPECT_EQ(audioSourceTypeFromRaw(rawValue(source)), source);
-    for (const char *raw : {"Microphone", "mic", "", "systemaudio"})
-        EXPECT_FALSE(audioSourceTypeFromRaw(raw)) << raw;
-}
-
 TEST(ApplicationFollowing, FollowsOneStreamOfTheApplicationNamedByNameOrProgram) {
     const PlaybackStream call{3, "Firefox", "firefox", "firefox", "Meeting", false};
     const PlaybackStream music{4, "Spotify", "spotify", "", "Song", false};
@@ -98,6 +89,3 @@ TEST(PocketSphinxText, FillersNoiseAndVariantMarkersNeverReachTheText) {
     EXPECT_EQ(PocketSphinxText::wordText("i'm"), "I'm");
     EXPECT_EQ(PocketSphinxText::wordText("it's"), "it's");
 }
-
-// A language without a model, and no model at all: Cli's badInput names both.
-} // namespace

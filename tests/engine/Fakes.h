@@ -8,6 +8,7 @@
 #include <OrvintaEngineBackends/SpeechRecognizer.h>
 
 #include <QCoroTask>
+#include <QDir>
 #include <QObject>
 #include <QStringList>
 #include <QThread>
@@ -16,12 +17,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <set>
 #include <vector>
+
+#include <sys/resource.h>
 
 inline void PrintTo(const QString &text, std::ostream *out) {
     *out << '"' << text.toStdString() << '"';
@@ -185,10 +189,9 @@ struct MicrophoneScript {
     std::optional<std::uint32_t> device;
     std::set<std::uint32_t> knownDevices{1, 7};
     AudioFormat format{48000, 2, SampleType::float32, true};
-    CapturedBufferHandler tap;
+    CapturedBufferHandler tap; // while one is installed
     CaptureFailureHandler onFailure;
     std::uint32_t tapFrames = 0;
-    int tapsInstalled = 0; // currently installed
     bool running = false;
     std::optional<EngineError> startFailure;
     /// Runs inside start, on the engine's worker.
@@ -223,12 +226,10 @@ public:
         m_script->tapFrames = frames;
         m_script->tap = std::move(handler);
         m_script->onFailure = std::move(onFailure);
-        m_script->tapsInstalled = 1;
     }
     void removeTap() override {
         m_script->tap = nullptr;
         m_script->onFailure = nullptr;
-        m_script->tapsInstalled = 0;
     }
     void start() override {
         if (m_script->whileStarting)
@@ -308,7 +309,6 @@ private:
 struct PlaybackWatchScript {
     std::mutex lock;
     PlaybackStreamsHandler changed;
-    int watches = 0; // made so far
 
     void deliver(std::vector<PlaybackStream> streams) {
         const std::lock_guard<std::mutex> guard(lock);
@@ -369,7 +369,6 @@ public:
     std::unique_ptr<PlaybackWatch> watchPlaybackStreams(PlaybackStreamsHandler changed) override {
         const std::lock_guard<std::mutex> guard(playbackWatch->lock);
         playbackWatch->changed = std::move(changed);
-        ++playbackWatch->watches;
         return std::make_unique<FakePlaybackWatch>(playbackWatch);
     }
 };
@@ -417,6 +416,33 @@ public:
 
 private:
     bool m_quotedSpeech;
+};
+
+/// Lowers one of the process's limits while it lives, as `ulimit` does (a
+/// write past RLIMIT_FSIZE fails meanwhile instead of ending the test). For
+/// RLIMIT_NOFILE `value` is how many descriptors it leaves free.
+class ResourceLimit {
+public:
+    ResourceLimit(int resource, rlim_t value)
+        : m_resource(resource)
+        , m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(resource, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = value;
+        if (resource == RLIMIT_NOFILE) // free above the highest descriptor open now
+            for (const QString &fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System))
+                limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, fd.toULong() + 1 + value);
+        setrlimit(resource, &limit);
+    }
+    ~ResourceLimit() {
+        setrlimit(m_resource, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    int m_resource;
+    void (*m_handler)(int);
+    rlimit m_saved{};
 };
 
 /// A timed run of words, ending at `end` seconds.

@@ -1,17 +1,12 @@
 // The PulseAudio back end when the process has run out of descriptors (a
 // low `ulimit -n`, or a flood of connections somewhere else in the program).
 
+#include "Fakes.h"
+
 #include <OrvintaEngineBackends/PulseAudioCapture.h>
 
-#include <QDir>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Orvinta;
@@ -19,36 +14,20 @@ using namespace Orvinta;
 namespace {
 
 /// Fills the descriptor table under a lowered limit while it lives.
-class FullDescriptorTable {
-public:
+struct FullDescriptorTable {
+    OrvintaTest::ResourceLimit limit{RLIMIT_NOFILE, 64};
+    std::vector<int> filler;
+    bool isFull = false;
     FullDescriptorTable() {
-        getrlimit(RLIMIT_NOFILE, &m_saved);
-        rlim_t highest = 0;
-        for (const QString &name : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System))
-            highest = std::max<rlim_t>(highest, name.toULong());
-        rlimit limit = m_saved;
-        limit.rlim_cur = highest + 1 + 64;
-        setrlimit(RLIMIT_NOFILE, &limit);
         for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-            m_filler.push_back(fd);
+            filler.push_back(fd);
         isFull = errno == EMFILE;
     }
     ~FullDescriptorTable() {
-        for (const int fd : m_filler)
+        for (const int fd : filler)
             ::close(fd);
-        setrlimit(RLIMIT_NOFILE, &m_saved);
     }
-    bool isFull = false;
-
-private:
-    rlimit m_saved{};
-    std::vector<int> m_filler;
 };
-
-std::string soundServer() {
-    const char *server = std::getenv("PULSE_SERVER");
-    return server ? server : "";
-}
 
 } // namespace
 
@@ -56,13 +35,14 @@ std::string soundServer() {
 // so as an error, none aborts, and the same capture works once there are
 // descriptors again.
 TEST(PulseAudioCapture, aFullDescriptorTableIsAnErrorNotACrash) {
+    const std::string server = qgetenv("PULSE_SERVER").toStdString();
     std::optional<PulseAudioCapture> capture;
     std::unique_ptr<MicrophoneCapture> microphone;
     std::unique_ptr<SystemAudioCapture> systemAudio;
     {
         const FullDescriptorTable full;
         ASSERT_TRUE(full.isFull);
-        capture.emplace(soundServer());
+        capture.emplace(server);
         EXPECT_FALSE(capture->inputDevices());
         try {
             capture->requestMicrophoneAccess();
@@ -88,7 +68,7 @@ TEST(PulseAudioCapture, aFullDescriptorTableIsAnErrorNotACrash) {
                      CaptureError);
         systemAudio->stop();
     }
-    if (soundServer().empty())
+    if (server.empty())
         return;
     EXPECT_TRUE(capture->inputDevices());
     EXPECT_EQ(capture->requestMicrophoneAccess(), MicrophoneAccess::granted);

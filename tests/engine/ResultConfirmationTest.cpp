@@ -89,15 +89,12 @@ TEST_F(ResultConfirmationTest, FinalSkipsWordsOfAudioAnEarlierFinalCovered) {
 
     // An untimed first run stops the skipping, and without any time ranges the
     // end stays where it was.
-    RecognitionResult untimed{true,
-                              {TextRun{"Fresh ", std::nullopt}, TextRun{"start.", std::nullopt}}};
-    confirmation.handleFinalResult(untimed);
+    confirmation.handleFinalResult({true, {{"Fresh ", std::nullopt}, {"start.", std::nullopt}}});
     EXPECT_EQ(delegate.lines.last(), "Fresh start.");
     EXPECT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(1.5));
 
-    const RecognitionResult timed = finalResult({{"early ", {0.1, 0.3}}, {"words.", {0.3, 0.8}}});
-    RecognitionResult firstUntimed{true,
-                                   {TextRun{"Still ", std::nullopt}, timed.runs[0], timed.runs[1]}};
+    RecognitionResult firstUntimed = finalResult({{"early ", {0.1, 0.3}}, {"words.", {0.3, 0.8}}});
+    firstUntimed.runs.insert(firstUntimed.runs.begin(), {"Still ", std::nullopt});
     confirmation.handleFinalResult(firstUntimed);
     EXPECT_EQ(delegate.lines.last(), "Still early words.");
     EXPECT_EQ(confirmation.maxConfirmedAudioEnd(), seconds(0.8));

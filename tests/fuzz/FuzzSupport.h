@@ -13,10 +13,7 @@ namespace OrvintaFuzz {
 
 /// Writes the input to a file of this process, replaced on every call.
 inline std::string asFile(const std::uint8_t *data, std::size_t size, const char *suffix) {
-    static const std::string path = [&] {
-        std::string p = "/tmp/orvinta-fuzz-" + std::to_string(::getpid()) + suffix;
-        return p;
-    }();
+    static const std::string path = "/tmp/orvinta-fuzz-" + std::to_string(::getpid()) + suffix;
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (!file)
         std::abort();

@@ -1,7 +1,5 @@
-// orvinta-cli's keyboard commands as a user meets them: dictate under the
-// test desktop, the hold key pressed with XTest, a known recording played
-// into the virtual microphone, and the words pasted into another client's
-// field; shortcuts listing what this display registers.
+// orvinta-cli's keyboard commands as a user meets them: dictate with the hold
+// key pressed through XTest and a recording played into the microphone; shortcuts.
 
 #include "CliProcess.h"
 #include "InputTestSupport.h"
@@ -63,7 +61,6 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
         heard += reference.contains(word) ? 1 : 0;
     EXPECT_GE(heard, 4) << pasted.toStdString();
 
-    // The clipboard holds the user's text again.
     ASSERT_TRUE(waitUntil([&] { return target.dumpClipboard().value("plain") == "before"; }));
 
     const CliResult stopped = interrupt(dictate);
@@ -90,9 +87,9 @@ TEST(CliShortcuts, listsEachShortcutAndNamesTheOneAnotherProgramHolds) {
                            "Toggle Auto Copy\tCtrl+Alt+C\tregistered",
                            "Toggle Auto Paste\tCtrl+Alt+V\tfailed: another program already uses "
                            "this shortcut",
-                           "Toggle Overlay\tCtrl+Alt+O\tregistered"}));
+                           "Toggle Overlay\tCtrl+Alt+O\tregistered",
+                           "Focus captions\tCtrl+Alt+F\tregistered"}));
 
-    // Without a display: one clear line.
     QProcessEnvironment withoutDisplay = home.environment();
     withoutDisplay.remove("DISPLAY");
     const CliResult refused = runCli({"shortcuts"}, 30000, withoutDisplay);

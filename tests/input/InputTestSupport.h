@@ -6,8 +6,6 @@
 
 #include <QProcess>
 
-#include <gtest/gtest.h>
-
 namespace Orvinta::InputTesting {
 
 using namespace Orvinta::Testing;

@@ -6,6 +6,7 @@
 //   close SESSION                                 the desktop ends the session
 //   trigger ID TEXT                               binds ID to TEXT, not to what is asked
 //   refuse                                        the user cancels the next Start
+//   echo TEXT                                     prints the line: all before it was said
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -15,10 +16,11 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QHash>
 #include <QSocketNotifier>
 
 #include <cstdio>
-#include <map>
+#include <utility>
 
 #include <unistd.h>
 
@@ -91,11 +93,9 @@ public:
                 const QString asked = shortcut.properties.value("preferred_trigger").toString();
                 say(QStringLiteral("bind %1\t%2\t%3\t%4")
                         .arg(session, shortcut.id, description, asked));
-                const auto bound = m_triggers.find(shortcut.id);
-                m_bound.append(
-                    {shortcut.id,
-                     {{"description", description},
-                      {"trigger_description", bound == m_triggers.end() ? asked : bound->second}}});
+                m_bound.append({shortcut.id,
+                                {{"description", description},
+                                 {"trigger_description", m_triggers.value(shortcut.id, asked)}}});
             }
             say("bound " + session);
             return response(0, {{"shortcuts", QVariant::fromValue(m_bound)}});
@@ -110,9 +110,7 @@ public:
             return response(0);
         }
         if (interface == remoteInterface && member == u"Start") {
-            const uint code = m_refuse ? 1 : 0;
-            m_refuse = false;
-            return response(code, {{"devices", 1u}});
+            return response(std::exchange(m_refuse, false) ? 1 : 0, {{"devices", 1u}});
         }
         if (interface == remoteInterface && member == u"NotifyKeyboardKeysym") {
             say(QStringLiteral("keysym 0x%1 %2")
@@ -139,6 +137,8 @@ public:
             m_triggers[words[1]] = words.mid(2).join(' ');
         } else if (words[0] == u"refuse") {
             m_refuse = true;
+        } else if (words[0] == u"echo") {
+            say(line);
         }
         if (signal.type() == QDBusMessage::SignalMessage) {
             QDBusConnection::sessionBus().send(signal);
@@ -148,7 +148,7 @@ public:
 
 private:
     QList<Shortcut> m_bound;
-    std::map<QString, QString> m_triggers;
+    QHash<QString, QString> m_triggers;
     bool m_refuse = false;
 };
 

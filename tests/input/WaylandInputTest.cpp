@@ -1,13 +1,20 @@
-// Paste at the cursor on a wlroots compositor with no X server at all
-// (headless sway, started by ./test.sh): orvinta-cli pastes into a native
-// Wayland Qt window and gives the user's clipboard back in every format.
+// Orvinta on a wlroots compositor with no X server at all (headless sway,
+// started by ./test.sh): orvinta-cli pastes into a native Wayland Qt window
+// and gives the user's clipboard back in every format; dictate takes the
+// hold key from orvinta-cli hold, as sway's bindings run it; doctor names
+// what this compositor offers.
 
+#include "CliProcess.h"
 #include "InputTestSupport.h"
+#include "Librivox.h"
 
 #include <OrvintaInput/WaylandKeyboard.h>
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
+
+#include <csignal>
 
 using namespace Orvinta;
 using namespace Orvinta::InputTesting;
@@ -35,6 +42,19 @@ Finished run(const QString &program, const QStringList &arguments,
         result.exitCode = process.exitCode();
     result.errors = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+/// Only the compositor: no X server, settings and runtime folder of their own.
+QProcessEnvironment waylandOnly(const QString &compositor, const QTemporaryDir &home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.insert("WAYLAND_DISPLAY", compositor);
+    environment.insert("QT_QPA_PLATFORM", "wayland");
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
+    environment.insert("XDG_RUNTIME_DIR", home.path());
+    return environment;
 }
 
 /// Every type the clipboard offers, with its content, as wl-paste reads it.
@@ -71,12 +91,7 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
 
     // No X server: the children know only the compositor, and the user's settings are their own.
     QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("DISPLAY");
-    environment.insert("WAYLAND_DISPLAY", compositor);
-    environment.insert("QT_QPA_PLATFORM", "wayland");
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    QProcessEnvironment environment = waylandOnly(compositor, home);
     PasteTarget target({}, environment);
     ASSERT_TRUE(target.waitUntilReady());
 
@@ -102,6 +117,18 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
         target.send("clear");
         ASSERT_TRUE(target.waitForLine("text: "));
     }
+    // A window busy for seconds (a loaded machine) still gets the text, not
+    // the content restored meanwhile.
+    ::kill(static_cast<pid_t>(target.processId()), SIGSTOP);
+    QProcess busy;
+    busy.setProcessEnvironment(environment);
+    busy.start(QStringLiteral(ORVINTA_CLI_PATH), {"paste", "late but whole"});
+    spin(std::chrono::milliseconds(2500));
+    ::kill(static_cast<pid_t>(target.processId()), SIGCONT);
+    ASSERT_TRUE(busy.waitForFinished(20000));
+    EXPECT_EQ(busy.exitCode(), 0) << busy.readAllStandardError().toStdString();
+    EXPECT_TRUE(target.waitForLine("text: late but whole")) << target.lastText().toStdString();
+
     // The program that serves the restored content ends with its clipboard.
     run("wl-copy", {"--clear"}, environment);
 
@@ -113,4 +140,89 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
     EXPECT_TRUE(unreachable.errors.startsWith("orvinta-cli: cannot connect to the Wayland display"))
         << unreachable.errors.toStdString();
     EXPECT_EQ(unreachable.errors.count('\n'), 1);
+}
+
+// Hold to dictate where only the compositor's bindings see the key: sway runs
+// orvinta-cli hold press and release, the recording played into the virtual
+// microphone is pasted into the native Wayland field through the virtual
+// keyboard; toggle dictation reaches the same run; doctor says what works.
+TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeWindow) {
+    REQUIRE_WAYLAND();
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") ||
+        !QFileInfo::exists(OrvintaTest::librivoxFile("0880")))
+        GTEST_SKIP()
+            << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata";
+    QTemporaryDir home;
+    QProcessEnvironment environment =
+        waylandOnly(qEnvironmentVariable("ORVINTA_TEST_WAYLAND_DISPLAY"), home);
+    environment.insert("XDG_CURRENT_DESKTOP", "sway");
+    const auto cli = [&](const QStringList &arguments) {
+        return run(QStringLiteral(ORVINTA_CLI_PATH), arguments, environment);
+    };
+
+    // Nothing running yet: one line, exit 1.
+    const Finished nobody = cli({"hold", "press"});
+    EXPECT_EQ(nobody.exitCode, 1);
+    EXPECT_EQ(nobody.errors,
+              "orvinta-cli: Orvinta is not running (start orvinta, or orvinta-cli dictate)\n");
+
+    QProcess doctor;
+    doctor.setProcessEnvironment(environment);
+    doctor.start(QStringLiteral(ORVINTA_CLI_PATH), {"doctor"});
+    ASSERT_TRUE(doctor.waitForFinished(30000));
+    EXPECT_EQ(doctor.exitCode(), 0);
+    const QString report = QString::fromUtf8(doctor.readAllStandardOutput());
+    EXPECT_TRUE(report.contains("Paste at the cursor: Wayland virtual keyboard "
+                                "(zwp_virtual_keyboard_v1)\n"))
+        << report.toStdString();
+    EXPECT_TRUE(report.contains("Clipboard: Wayland data control")) << report.toStdString();
+    EXPECT_TRUE(report.contains("bindsym --release Control_R exec orvinta-cli hold release\n"))
+        << report.toStdString();
+
+    PasteTarget target({}, environment);
+    ASSERT_TRUE(target.waitUntilReady());
+    QProcess dictate;
+    OrvintaTest::startCli(dictate, {"dictate", "--verbose"}, environment);
+    QString log;
+    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "Ready: orvinta-cli hold press", log))
+        << log.toStdString();
+
+    EXPECT_EQ(cli({"hold", "press"}).exitCode, 0);
+    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "[AppState] startDictation complete", log))
+        << log.toStdString();
+    OrvintaTest::play("orvinta_mic_feed", {"0880"});
+    EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
+    ASSERT_TRUE(
+        OrvintaTest::readErrorsUntil(dictate, "[AppState] Dictation stopped, pasted: true", log))
+        << log.toStdString();
+    ASSERT_TRUE(target.waitForLine([](const QString &line) { return line.startsWith("text: "); }));
+    const QString pasted = target.lastText();
+    std::printf("pasted: %s\n", pasted.toUtf8().constData());
+    const QStringList reference = OrvintaTest::librivoxReference("0880").split(' ');
+    int heard = 0;
+    for (const QString &word : pasted.toLower().remove(QRegularExpression("[^a-z ]")).split(' '))
+        heard += reference.contains(word) ? 1 : 0;
+    EXPECT_GE(heard, 4) << pasted.toStdString();
+
+    // A second release, as a binding may send, changes nothing; toggle
+    // dictation starts and ends a dictation of this run; the application's
+    // other toggles are not this run's.
+    EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
+    log.clear();
+    EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);
+    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "Dictation announced", log))
+        << log.toStdString();
+    log.clear();
+    EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);
+    ASSERT_TRUE(OrvintaTest::readErrorsUntil(dictate, "[AppState] hold end", log))
+        << log.toStdString();
+    const Finished other = cli({"toggle", "overlay"});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_EQ(other.errors, "orvinta-cli: orvinta-cli dictate only dictates: start orvinta to "
+                            "toggle overlay\n");
+
+    const OrvintaTest::CliResult stopped = OrvintaTest::interrupt(dictate, log);
+    EXPECT_EQ(stopped.exitCode, 0);
+    EXPECT_EQ(stopped.lines.value(0), pasted);
+    EXPECT_EQ(cli({"hold", "press"}).exitCode, 1);
 }

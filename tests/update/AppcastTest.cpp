@@ -1,6 +1,7 @@
 #include "TestFeedServer.h"
 
 #include <OrvintaUpdates/Appcast.h>
+#include <OrvintaUpdates/ReleaseFiles.h>
 #include <OrvintaUpdates/Version.h>
 
 using namespace Orvinta;
@@ -56,14 +57,16 @@ TEST(AppcastTest, ReadsEveryFieldOfAnItemByNamespaceNotPrefix) {
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
         "<rss version=\"2.0\" xmlns:s=\"http://www.andymatuschak.org/xml-namespaces/sparkle\" "
         "xmlns:other=\"urn:other\"><channel><title>Feed</title>\n"
-        "<item><title> Orvinta 1.3 </title><s:version>130</s:version>"
+        "<item><title> Orvinta 1.3 </title><pubDate> Sun, 06 Dec 2026 12:00:00 +0100 "
+        "</pubDate><s:version>130</s:version>"
         "<s:shortVersionString>1.3</s:shortVersionString>"
         "<s:releaseNotesLink>https://orvinta.app/notes/1.3</s:releaseNotesLink>"
         "<description>\n  <![CDATA[<h3>New</h3><ul><li>Faster</li></ul>]]>\n  </description>"
         "<enclosure url=\"https://orvinta.app/d/1.3.tar.gz\" type=\"application/gzip\"/></item>\n"
         // Versions on the enclosure, the page as a plain link; unnamespaced or
         // foreign shortVersionString elements are not the framework's.
-        "<item><title>Old</title><shortVersionString>9.9</shortVersionString>"
+        "<item><title>Old</title><pubDate>yesterday</pubDate>"
+        "<shortVersionString>9.9</shortVersionString>"
         "<other:shortVersionString>8.8</other:shortVersionString>"
         "<link>https://orvinta.app/releases/1.2</link>"
         "<enclosure url=\"relative/path.tar.gz\" s:version=\"120\" s:shortVersionString=\"1.2\"/>"
@@ -76,6 +79,7 @@ TEST(AppcastTest, ReadsEveryFieldOfAnItemByNamespaceNotPrefix) {
     ASSERT_EQ(items->size(), 3);
     const AppcastItem &first = items->at(0);
     EXPECT_EQ(first.title, "Orvinta 1.3");
+    EXPECT_EQ(first.published, QDateTime(QDate(2026, 12, 6), QTime(11, 0), Qt::UTC));
     EXPECT_EQ(first.version, "130");
     EXPECT_EQ(first.shortVersion, "1.3");
     EXPECT_EQ(first.descriptionHtml, "<h3>New</h3><ul><li>Faster</li></ul>");
@@ -87,6 +91,7 @@ TEST(AppcastTest, ReadsEveryFieldOfAnItemByNamespaceNotPrefix) {
     EXPECT_EQ(second.version, "120");
     EXPECT_EQ(second.shortVersion, "1.2");
     EXPECT_FALSE(second.hasDescription);
+    EXPECT_FALSE(second.published.isValid());
     // A relative address has nothing to be relative to: the item's link stands in.
     EXPECT_EQ(second.downloadPage(), QUrl("https://orvinta.app/releases/1.2"));
 
@@ -137,9 +142,8 @@ TEST(AppcastTest, MalformedOrHostileFeedsFailFastWithOneLineReasonWithoutNetwork
 
     // Over the size cap, even when well-formed; just under it, a feed still reads.
     QByteArray big = rssStart;
-    const QByteArray item = OrvintaTest::appcastXml({{"1.0", "<p>notes</p>"}});
-    const QByteArray oneItem =
-        item.mid(item.indexOf("<item>"), item.indexOf("</item>") + 7 - item.indexOf("<item>"));
+    const QByteArray oneItem = "<item><sparkle:shortVersionString>1.0</sparkle:shortVersionString>"
+                               "<description>notes</description></item>";
     while (big.size() + oneItem.size() + 20 < maxAppcastBytes)
         big += oneItem;
     const auto underCap = parseAppcast(big + "</channel></rss>");
@@ -175,4 +179,70 @@ TEST(AppcastTest, DownloadAddressesMustBeHttpsOrThisComputer) {
         ASSERT_TRUE(items) << address << ": " << error.toStdString();
         EXPECT_EQ(items->first().downloadPage(), QUrl(address));
     }
+}
+
+// The installed package carries the feed's notes: AppStream releases for the
+// software centre and a Debian changelog, newest version first, the notes as
+// plain paragraphs and list items (nested lists joined, inline markup reduced
+// to its words, nothing of scripts), changelog lines wrapped to 80 columns.
+TEST(AppcastTest, ReleaseNotesBecomeAppStreamReleasesAndADebianChangelog) {
+    using ReleaseFiles::NotesBlock;
+    EXPECT_EQ(
+        ReleaseFiles::notesBlocks(
+            "<h3>New</h3><ul><li>Faster <code>orvinta-cli</code><ul><li>inner</li></ul></li>"
+            "<li>A &amp; B</li></ul><script>x()</script><p>Line<br>two</p><ol><li>1</li></ol>"),
+        (QList<NotesBlock>{{"New", {}},
+                           {{}, {"Faster orvinta-cli", "inner", "A & B"}},
+                           {"Line two", {}},
+                           {{}, {"1"}}}));
+
+    const QByteArray xml =
+        rssStart +
+        "<item><title>Orvinta 1.2</title><pubDate>Tue, 01 Sep 2026 08:30:00 -0230</pubDate>"
+        "<sparkle:shortVersionString>1.2</sparkle:shortVersionString>"
+        "<description><![CDATA[<p>Fixes &lt;many&gt;</p>]]></description></item>"
+        "<item><title>Orvinta 1.10</title><pubDate>Sun, 06 Dec 2026 12:00:00 +0000</pubDate>"
+        "<sparkle:shortVersionString>1.10</sparkle:shortVersionString>"
+        "<sparkle:releaseNotesLink>https://orvinta.app/notes/1.10</sparkle:releaseNotesLink>"
+        "<description><![CDATA[<h3>New</h3><ul><li>Every confirmed line translated with "
+        "Apertium, copied or pasted at the cursor as you choose.</li></ul>]]></description>"
+        "</item></channel></rss>";
+    const auto items = parseAppcast(xml);
+    ASSERT_TRUE(items);
+    EXPECT_EQ(ReleaseFiles::appStreamReleases(*items, 2),
+              "<releases>\n"
+              "  <release version=\"1.10\" date=\"2026-12-06\">\n"
+              "    <description>\n"
+              "      <p>New</p>\n"
+              "      <ul>\n"
+              "        <li>Every confirmed line translated with Apertium, copied or pasted at "
+              "the cursor as you choose.</li>\n"
+              "      </ul>\n"
+              "    </description>\n"
+              "    <url>https://orvinta.app/notes/1.10</url>\n"
+              "  </release>\n"
+              "  <release version=\"1.2\" date=\"2026-09-01\">\n"
+              "    <description>\n"
+              "      <p>Fixes &lt;many&gt;</p>\n"
+              "    </description>\n"
+              "  </release>\n"
+              "</releases>");
+    EXPECT_EQ(ReleaseFiles::debianChangelog(*items, "orvinta", "Dev <dev@example.org>"),
+              "orvinta (1.10) stable; urgency=medium\n\n"
+              "  * New\n"
+              "    - Every confirmed line translated with Apertium, copied or pasted at the\n"
+              "      cursor as you choose.\n\n"
+              " -- Dev <dev@example.org>  Sun, 06 Dec 2026 12:00:00 +0000\n\n"
+              "orvinta (1.2) stable; urgency=medium\n\n"
+              "  * Fixes <many>\n\n"
+              " -- Dev <dev@example.org>  Tue, 01 Sep 2026 08:30:00 -0230\n");
+
+    // A release without a date cannot be listed: the reason names it.
+    const auto undated =
+        parseAppcast(rssStart + "<item><title>Orvinta 2.0</title><sparkle:shortVersionString>2.0"
+                                "</sparkle:shortVersionString></item></channel></rss>");
+    ASSERT_TRUE(undated);
+    QString error;
+    EXPECT_FALSE(ReleaseFiles::debianChangelog(*undated, "orvinta", "Dev <d@e.org>", &error));
+    EXPECT_TRUE(error.contains("Orvinta 2.0") && error.contains("date")) << error.toStdString();
 }

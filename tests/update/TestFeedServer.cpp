@@ -1,12 +1,9 @@
 #include "TestFeedServer.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
-
-#include <numeric>
 
 namespace OrvintaTest {
 
@@ -14,15 +11,12 @@ const TestCertificate &TestCertificate::get() {
     static QTemporaryDir folder;
     static const TestCertificate certificate = [] {
         TestCertificate made{folder.filePath("cert.pem"), folder.filePath("key.pem")};
-        QProcess openssl;
-        openssl.start("openssl",
-                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                       "-nodes", "-keyout", made.keyPath, "-out", made.certificatePath, "-days",
-                       "2", "-subj", "/CN=localhost", "-addext",
-                       "subjectAltName=DNS:localhost,IP:127.0.0.1"});
-        if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
-            ADD_FAILURE() << "openssl could not make a certificate: "
-                          << openssl.readAllStandardError().toStdString();
+        if (QProcess::execute("openssl",
+                              {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                               "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", made.keyPath,
+                               "-out", made.certificatePath, "-days", "2", "-subj", "/CN=localhost",
+                               "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"}) != 0)
+            ADD_FAILURE() << "openssl could not make a certificate";
         return made;
     }();
     return certificate;
@@ -40,12 +34,10 @@ TestFeedServer::TestFeedServer(Scheme scheme)
         auto server = std::make_unique<QSslServer>();
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
         const TestCertificate &certificate = TestCertificate::get();
-        const auto chain = QSslCertificate::fromPath(certificate.certificatePath);
-        if (!chain.isEmpty())
-            configuration.setLocalCertificate(chain.first());
-        QFile key(certificate.keyPath);
-        if (key.open(QIODevice::ReadOnly))
-            configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+        configuration.setLocalCertificate(
+            QSslCertificate::fromPath(certificate.certificatePath).value(0));
+        configuration.setPrivateKey(
+            QSslKey(Orvinta::Testing::readAll(certificate.keyPath), QSsl::Ec));
         configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
         server->setSslConfiguration(configuration);
         m_server = std::move(server);
@@ -70,10 +62,6 @@ void TestFeedServer::serve(const QString &path, FeedResponse response) {
     m_routes.insert(path, std::move(response));
 }
 
-int TestFeedServer::totalRequests() const {
-    return std::accumulate(m_requests.begin(), m_requests.end(), 0);
-}
-
 void TestFeedServer::onConnection(QTcpSocket *socket) {
     socket->setParent(this);
     auto request = std::make_shared<QByteArray>();
@@ -84,29 +72,20 @@ void TestFeedServer::onConnection(QTcpSocket *socket) {
         const qsizetype end = request->indexOf("\r\n\r\n");
         if (end < 0)
             return;
-        const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
         request->truncate(end + 4);
-        answer(socket, requestLine.size() >= 2 ? QString::fromLatin1(requestLine[1]) : QString());
+        answer(socket,
+               QString::fromLatin1(request->left(request->indexOf("\r\n")).split(' ').value(1)));
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
 }
 
 void TestFeedServer::answer(QTcpSocket *socket, const QString &path) {
     m_requests[path] += 1;
-    const auto route = m_routes.constFind(path);
-    if (route == m_routes.constEnd()) {
-        socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        socket->disconnectFromHost();
-        return;
-    }
-    const FeedResponse &response = *route;
+    const FeedResponse response = m_routes.value(path, FeedResponse::error(404, "Not Found"));
     if (response.kind == FeedResponse::Kind::silent)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " " +
-                      (!response.reason.isEmpty() ? response.reason
-                       : response.status == 200   ? QByteArray("OK")
-                                                  : QByteArray("Found")) +
-                      "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(response.status) + " " + response.reason + "\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
     head += "Content-Type: application/rss+xml\r\nConnection: close\r\n";

@@ -6,17 +6,12 @@
 
 #include "AppTestSupport.h"
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
-#include <QPair>
 #include <QSslConfiguration>
-#include <QString>
 #include <QTcpServer>
 #include <QUrl>
 
-#include <memory>
+#include <numeric>
 
 namespace OrvintaTest {
 
@@ -26,12 +21,13 @@ struct FeedResponse {
     int status = 200;
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
-    /// The status line's reason phrase; empty: "OK" or "Found".
-    QByteArray reason;
+    QByteArray reason; // of the status line
 
-    static FeedResponse feed(QByteArray xml) { return {Kind::normal, 200, std::move(xml), {}, {}}; }
+    static FeedResponse feed(QByteArray xml) {
+        return {Kind::normal, 200, std::move(xml), {}, "OK"};
+    }
     static FeedResponse redirect(const QUrl &to) {
-        return {Kind::normal, 302, {}, {{"Location", to.toEncoded()}}, {}};
+        return {Kind::normal, 302, {}, {{"Location", to.toEncoded()}}, "Found"};
     }
     /// An error status with whatever reason phrase the server likes.
     static FeedResponse error(int status, QByteArray reason) {
@@ -40,7 +36,7 @@ struct FeedResponse {
     /// Accepts the request and never answers.
     static FeedResponse silent() { return {Kind::silent, 0, {}, {}, {}}; }
     /// Sends a well-formed start and then data without end.
-    static FeedResponse endless() { return {Kind::endless, 200, {}, {}, {}}; }
+    static FeedResponse endless() { return {Kind::endless, 200, {}, {}, "OK"}; }
 };
 
 /// The self-signed certificate of this test run (made once with `openssl`).
@@ -62,7 +58,7 @@ public:
     QUrl url(const QString &path) const;
     void serve(const QString &path, FeedResponse response);
     int requests(const QString &path) const { return m_requests.value(path); }
-    int totalRequests() const;
+    int totalRequests() const { return std::accumulate(m_requests.begin(), m_requests.end(), 0); }
 
 private:
     void onConnection(class QTcpSocket *socket);

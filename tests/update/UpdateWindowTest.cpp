@@ -3,19 +3,14 @@
 
 #include "TestFeedServer.h"
 
-#include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/UpdaterManager.h>
 
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-
-#include <gtest/gtest.h>
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
@@ -52,9 +47,7 @@ TEST(UpdateWindowTest, TheServersWordsAreShownAsWrittenAndFetchNothing) {
     ASSERT_NE(windows.updateWindow(), nullptr);
     QQuickWindow &window = *windows.updateWindow();
     EXPECT_TRUE(window.isVisible());
-    QObject *label = window.findChild<QObject *>("updateMessage");
-    if (!label)
-        label = window.contentItem()->findChild<QObject *>("updateMessage");
+    const QObject *label = window.findChild<QObject *>("updateMessage");
     ASSERT_NE(label, nullptr);
     EXPECT_TRUE(label->property("text").toString().contains("<img src=")) << "shown as written";
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -4,8 +4,10 @@ import Orvinta.Ui
 
 // One confirmed line: accent bar, who said it (where the run tells), text
 // (with search marks), translation and time, with copy and delete buttons
-// that show while hovered. Double click copies; dragging sideways drags the
-// text out.
+// that show while hovered or selected.
+// Double click copies; dragging sideways drags the text out. The selected
+// line is the list's current item, which holds the keyboard focus while the
+// list has it.
 Rectangle {
     id: card
 
@@ -31,31 +33,34 @@ Rectangle {
     readonly property int rowSpacing: 8
     readonly property int accentWidth: 3
     readonly property real accentAlpha: 0.8
-    readonly property real fillAlpha: 0.08
-    readonly property real hoverFillAlpha: 0.12
     readonly property int hoverDuration: 150
-    readonly property int timeFontSize: 9
-    readonly property int speakerFontSize: 10
+    readonly property real timeFontSize: UiTheme.smallTextSize
+    readonly property real speakerFontSize: UiTheme.smallTextSize
     readonly property int copyIconSize: 11
     readonly property int deleteIconSize: 10
     readonly property real deleteAlpha: 0.7
     readonly property int buttonSpacing: 4
 
+    readonly property int focusWidth: 2
+
     readonly property bool hovered: hover.hovered
+    readonly property bool selected: viewModel.selectedLineId === lineId
     readonly property bool showCopied: viewModel.copiedLineId === lineId
     readonly property bool hasTranslation: showTranslation && translation !== ""
 
     implicitHeight: content.implicitHeight + 2 * verticalPadding
     height: implicitHeight
     radius: 8
-    color: colors.fill(hovered ? hoverFillAlpha : fillAlpha)
+    // The captions' backdrop: legible whatever the window opacity.
+    color: colors.backdrop
+    border.width: activeFocus ? focusWidth : 0
+    border.color: colors.accent
+    objectName: "lineCard"
     Accessible.role: Accessible.ListItem
     Accessible.name: speaker !== "" ? speaker + ": " + text : text
-
-    Behavior on color {
-        enabled: card.animating
-        ColorAnimation { duration: card.hoverDuration; easing.type: Easing.OutQuad }
-    }
+    Accessible.selectable: true
+    Accessible.selected: selected
+    Accessible.focusable: true
 
     HoverHandler {
         id: hover
@@ -105,7 +110,8 @@ Rectangle {
                 text: card.speaker
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
-                font.pixelSize: card.speakerFontSize
+                font.pointSize: card.speakerFontSize
+                font.family: card.colors.fontFamily
                 font.weight: Font.Bold
                 color: card.fromMicrophone ? card.colors.microphoneSpeaker : card.colors.computerSpeaker
             }
@@ -115,9 +121,12 @@ Rectangle {
                 text: card.searching ? card.highlightedText : card.text
                 textFormat: card.searching ? Text.RichText : Text.PlainText
                 wrapMode: Text.Wrap
-                font.pixelSize: card.fontSize
+                font.pointSize: card.fontSize
+                font.family: card.colors.fontFamily
                 font.weight: Font.DemiBold
                 color: card.colors.primary
+                style: card.colors.textStyle
+                styleColor: card.colors.edge
             }
             Text {
                 Layout.fillWidth: true
@@ -125,23 +134,28 @@ Rectangle {
                 text: card.translation
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
-                font.pixelSize: Math.max(1, card.fontSize - 1)
+                font.pointSize: Math.max(1, card.fontSize - 1)
+                font.family: card.colors.fontFamily
                 font.weight: Font.Medium
                 color: card.colors.secondary
+                style: card.colors.textStyle
+                styleColor: card.colors.edge
                 Accessible.name: text
             }
             Text {
+                objectName: "lineTime"
                 text: card.timeText
-                font.pixelSize: card.timeFontSize
+                font.pointSize: card.timeFontSize
                 color: card.colors.tertiary
                 Accessible.name: text
             }
         }
 
+        // The keyboard copies and deletes with Ctrl+C and Delete; Tab stays on the lines.
         Row {
             Layout.alignment: Qt.AlignTop
             spacing: card.buttonSpacing
-            opacity: card.hovered ? 1 : 0
+            opacity: card.hovered || card.selected ? 1 : 0
 
             Behavior on opacity {
                 enabled: card.animating
@@ -149,6 +163,8 @@ Rectangle {
             }
 
             OverlayIconButton {
+                objectName: "copyLineButton"
+                focusPolicy: Qt.NoFocus
                 iconName: card.showCopied ? "emblem-ok-symbolic" : "edit-copy-symbolic"
                 iconColor: card.showCopied ? card.colors.green : card.colors.secondary
                 iconSize: card.copyIconSize
@@ -156,6 +172,8 @@ Rectangle {
                 onClicked: card.viewModel.copyLine(card.lineId, card.text)
             }
             OverlayIconButton {
+                objectName: "deleteLineButton"
+                focusPolicy: Qt.NoFocus
                 iconName: "user-trash-symbolic"
                 iconColor: Qt.rgba(card.colors.secondary.r, card.colors.secondary.g,
                                    card.colors.secondary.b, card.colors.secondary.a * card.deleteAlpha)

@@ -1,4 +1,5 @@
 import QtQuick
+import Orvinta.Ui
 
 // What the list shows before anything was said; the start/stop shortcut
 // only while it is registered.
@@ -6,12 +7,13 @@ Column {
     id: empty
 
     required property OverlayColors colors
+    required property string title
     required property string shortcut
     readonly property bool hasShortcut: shortcut !== ""
 
     readonly property int iconSize: 28
-    readonly property int titleFontSize: 12
-    readonly property int hintFontSize: 10
+    readonly property real titleFontSize: UiTheme.headlineSize
+    readonly property real hintFontSize: UiTheme.smallTextSize
     readonly property int verticalPadding: 24
     readonly property real keyFillAlpha: 0.08
 
@@ -19,7 +21,7 @@ Column {
     topPadding: verticalPadding
     bottomPadding: verticalPadding
     Accessible.role: Accessible.StaticText
-    Accessible.name: "Ready to transcribe"
+    Accessible.name: title
 
     OverlayIcon {
         anchors.horizontalCenter: parent.horizontalCenter
@@ -29,8 +31,8 @@ Column {
     }
     Text {
         anchors.horizontalCenter: parent.horizontalCenter
-        text: "Ready to transcribe"
-        font.pixelSize: empty.titleFontSize
+        text: empty.title
+        font.pointSize: empty.titleFontSize
         font.weight: Font.Medium
         color: empty.colors.tertiary
     }
@@ -42,7 +44,7 @@ Column {
             anchors.verticalCenter: parent.verticalCenter
             visible: empty.hasShortcut
             text: "Press"
-            font.pixelSize: empty.hintFontSize
+            font.pointSize: empty.hintFontSize
             color: empty.colors.quaternary
         }
         Rectangle {
@@ -56,7 +58,7 @@ Column {
                 id: key
                 anchors.centerIn: parent
                 text: empty.shortcut
-                font.pixelSize: empty.hintFontSize
+                font.pointSize: empty.hintFontSize
                 font.weight: Font.DemiBold
                 font.family: "monospace"
                 color: empty.colors.tertiary
@@ -67,7 +69,7 @@ Column {
             anchors.verticalCenter: parent.verticalCenter
             text: empty.hasShortcut ? "or click Start in Orvinta's panel"
                                     : "Click Start in Orvinta's panel"
-            font.pixelSize: empty.hintFontSize
+            font.pointSize: empty.hintFontSize
             color: empty.colors.quaternary
         }
     }

@@ -25,8 +25,11 @@ ColumnLayout {
         text: bubble.text
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
-        font.pixelSize: bubble.fontSize
-        color: bubble.colors.secondary
+        font.pointSize: bubble.fontSize
+        font.family: bubble.colors.fontFamily
+        color: bubble.colors.interim
+        style: bubble.colors.textStyle
+        styleColor: bubble.colors.edge
         Accessible.name: text
     }
     Text {
@@ -38,8 +41,11 @@ ColumnLayout {
         text: bubble.translatedText
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
-        font.pixelSize: Math.max(1, bubble.fontSize - 1)
+        font.pointSize: Math.max(1, bubble.fontSize - 1)
+        font.family: bubble.colors.fontFamily
         color: bubble.colors.tertiary
+        style: bubble.colors.textStyle
+        styleColor: bubble.colors.edge
         Accessible.name: text
     }
 }

@@ -23,7 +23,7 @@ Row {
     readonly property var barDurations: [500, 650, 550, 700, 450]
     readonly property int barDelayStep: 80
     readonly property real barAlpha: 0.6
-    readonly property int labelFontSize: 11
+    readonly property real labelFontSize: UiTheme.textSize
 
     spacing: 8
     leftPadding: 10
@@ -101,7 +101,7 @@ Row {
     Text {
         anchors.verticalCenter: parent.verticalCenter
         text: indicator.text
-        font.pixelSize: indicator.labelFontSize
+        font.pointSize: indicator.labelFontSize
         font.weight: Font.Medium
         color: indicator.colors.secondary
     }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Orvinta.Ui
 
 // Shown while lines arrived below the visible part of the list.
 AbstractButton {
@@ -8,13 +9,15 @@ AbstractButton {
     property bool shown: false
     property bool animated: true
 
-    readonly property int fontSize: 9
-    readonly property real fillAlpha: 0.8
+    readonly property real fontSize: UiTheme.smallTextSize
+    readonly property int iconSize: 10
     readonly property int slide: 8
     readonly property int duration: 200
+    readonly property int minimumTarget: 24
 
     implicitWidth: label.implicitWidth + 16
-    implicitHeight: label.implicitHeight + 8
+    implicitHeight: Math.max(minimumTarget, label.implicitHeight + 8)
+    // The keyboard's End reaches the newest line.
     focusPolicy: Qt.NoFocus
     visible: opacity > 0
     opacity: shown ? 1 : 0
@@ -28,7 +31,7 @@ AbstractButton {
 
     background: Rectangle {
         radius: height / 2
-        color: Qt.rgba(0.04, 0.52, 1, pill.fillAlpha)
+        color: UiTheme.accentFill
     }
     contentItem: Row {
         id: label
@@ -36,14 +39,14 @@ AbstractButton {
         OverlayIcon {
             anchors.verticalCenter: parent.verticalCenter
             name: "go-down-symbolic"
-            color: "white"
-            size: pill.fontSize
+            color: UiTheme.onFill
+            size: pill.iconSize
         }
         Text {
             anchors.verticalCenter: parent.verticalCenter
             text: "New"
-            color: "white"
-            font.pixelSize: pill.fontSize
+            color: UiTheme.onFill
+            font.pointSize: pill.fontSize
             font.weight: Font.DemiBold
         }
     }

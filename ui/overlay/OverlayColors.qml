@@ -1,27 +1,29 @@
 import QtQuick
+import Orvinta.Ui
 
-// The text colours at decreasing emphasis and the fixed accents, from the
-// desktop palette, so that light and dark palettes both read well.
+// The overlay's colours: the caption style's, each legible on the backdrops
+// whatever the window opacity, which fades only the window colour.
 QtObject {
     id: colors
 
-    readonly property SystemPalette palette: SystemPalette { colorGroup: SystemPalette.Active }
-    readonly property bool dark: palette.window.hslLightness < 0.5
-    readonly property color window: palette.window
-    readonly property color primary: palette.windowText
-    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.72)
-    readonly property color tertiary: Qt.rgba(primary.r, primary.g, primary.b, 0.52)
-    readonly property color quaternary: Qt.rgba(primary.r, primary.g, primary.b, 0.36)
-    readonly property color accent: dark ? "#0a84ff" : "#007aff"
-    readonly property color red: dark ? "#ff453a" : "#ff3b30"
-    readonly property color green: dark ? "#30d158" : "#28a745"
-    // Yellow marks: bright on dark backgrounds, deep amber on light ones.
-    readonly property color mark: dark ? "#ffd60a" : "#8a6100"
-    readonly property color markBackground: Qt.rgba(1, 0.84, 0.04, 0.2)
-    // The speakers of a run on the microphone and the computer: blue for
-    // "Me", amber for the others; at least 4.5:1 on a card of either palette.
-    readonly property color microphoneSpeaker: dark ? "#a6d4ff" : "#0a4c99"
-    readonly property color computerSpeaker: dark ? "#ffc57a" : "#7a3d00"
+    required property CaptionStyle style
+
+    readonly property bool dark: UiTheme.dark
+    readonly property color window: style.chrome
+    readonly property color backdrop: style.backdrop
+    readonly property color edge: style.edge
+    readonly property int textStyle: style.textStyle
+    readonly property string fontFamily: style.fontFamily
+    readonly property color primary: style.text
+    readonly property color interim: style.interim
+    readonly property color secondary: style.secondary
+    readonly property color tertiary: style.secondary
+    readonly property color quaternary: style.secondary
+    readonly property color accent: style.accent
+    readonly property color red: style.red
+    readonly property color green: style.green
+    readonly property color microphoneSpeaker: style.microphoneSpeaker
+    readonly property color computerSpeaker: style.computerSpeaker
 
     function fill(alpha) {
         return Qt.rgba(primary.r, primary.g, primary.b, alpha)

@@ -14,8 +14,7 @@ ColumnLayout {
     readonly property int verticalPadding: 6
     readonly property int recordIconSize: 14
     readonly property real startAlpha: 0.8
-    readonly property int idleFontSize: 8
-    readonly property int countsFontSize: 9
+    readonly property real countsFontSize: UiTheme.smallTextSize
     readonly property int arrowSize: 7
 
     spacing: 0
@@ -43,13 +42,15 @@ ColumnLayout {
                        : Qt.rgba(footer.colors.green.r, footer.colors.green.g, footer.colors.green.b, footer.startAlpha)
             iconSize: footer.recordIconSize
             enabled: footer.viewModel.canToggleListening
+            focusColor: footer.colors.accent
             Accessible.name: footer.viewModel.state.listening.isListening ? "Stop recording" : "Start recording"
             onClicked: footer.viewModel.toggleListening()
         }
         Text {
             visible: footer.viewModel.showIdle
+            objectName: "idleText"
             text: "Idle"
-            font.pixelSize: footer.idleFontSize
+            font.pointSize: footer.countsFontSize
             font.weight: Font.Medium
             font.family: "monospace"
             color: footer.colors.quaternary
@@ -57,14 +58,14 @@ ColumnLayout {
         Text {
             visible: footer.viewModel.state.transcript.lineCount > 0
             text: "·"
-            font.pixelSize: footer.countsFontSize
+            font.pointSize: footer.countsFontSize
             color: footer.colors.quaternary
         }
         Text {
             objectName: "countsText"
             visible: footer.viewModel.state.transcript.lineCount > 0
             text: footer.viewModel.countsText
-            font.pixelSize: footer.countsFontSize
+            font.pointSize: footer.countsFontSize
             font.weight: Font.Medium
             color: footer.colors.quaternary
             Accessible.name: text
@@ -80,7 +81,7 @@ ColumnLayout {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: footer.viewModel.sourceLabel
-                font.pixelSize: footer.countsFontSize
+                font.pointSize: footer.countsFontSize
                 font.weight: Font.Medium
                 color: footer.colors.tertiary
             }
@@ -93,7 +94,7 @@ ColumnLayout {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: footer.viewModel.targetLabel
-                font.pixelSize: footer.countsFontSize
+                font.pointSize: footer.countsFontSize
                 font.weight: Font.Medium
                 color: footer.colors.tertiary
             }

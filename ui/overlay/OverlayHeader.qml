@@ -11,13 +11,13 @@ OverlayMoveArea {
     readonly property int handleTopPadding: 8
     readonly property int handleBottomPadding: 4
     readonly property int closeSize: 16
+    readonly property int closeTarget: 24
     readonly property int closeIconSize: 8
-    readonly property int closeTrailingPadding: 8
-    readonly property int closeTopPadding: 4
-    readonly property real closeFillAlpha: 0.10
+    readonly property int closeTrailingPadding: 4
+    readonly property int closeTopPadding: 3
 
     implicitHeight: Math.max(dragHandle.height + handleTopPadding + handleBottomPadding,
-                             closeSize + closeTopPadding)
+                             closeTarget + closeTopPadding)
 
     DragHandle {
         id: dragHandle
@@ -32,16 +32,23 @@ OverlayMoveArea {
         anchors.right: parent.right
         anchors.rightMargin: header.closeTrailingPadding
         y: header.closeTopPadding
-        width: header.closeSize
-        height: header.closeSize
+        width: header.closeTarget
+        height: header.closeTarget
         iconName: "window-close-symbolic"
         iconColor: header.colors.secondary
         iconSize: header.closeIconSize
         toolTip: header.viewModel.closeToolTip
+        focusColor: header.colors.accent
         Accessible.name: "Hide overlay"
-        background: Rectangle {
-            radius: width / 2
-            color: header.colors.fill(header.closeFillAlpha)
+        // On the captions' backdrop, so that it shows whatever the window opacity.
+        background: Item {
+            Rectangle {
+                anchors.centerIn: parent
+                width: header.closeSize
+                height: header.closeSize
+                radius: width / 2
+                color: header.colors.backdrop
+            }
         }
         onClicked: header.viewModel.hideOverlay()
     }

@@ -1,7 +1,9 @@
 import QtQuick
 import QtQuick.Controls
+import Orvinta.Ui
 
-// A plain button that shows one symbolic icon.
+// A plain button that shows one symbolic icon, at least 24 × 24 to hit. Tab
+// reaches it; a click does not take the keyboard from another window.
 AbstractButton {
     id: button
 
@@ -9,13 +11,18 @@ AbstractButton {
     property color iconColor: "black"
     property int iconSize: 12
     property string toolTip: ""
+    property color focusColor: "#007aff"
 
-    implicitWidth: iconSize + 4
-    implicitHeight: iconSize + 4
-    focusPolicy: Qt.NoFocus
+    readonly property int minimumTarget: 24
+
+    implicitWidth: Math.max(minimumTarget, iconSize + 4)
+    implicitHeight: Math.max(minimumTarget, iconSize + 4)
+    focusPolicy: Qt.TabFocus
     hoverEnabled: true
     opacity: enabled ? 1 : 0.4
     Accessible.role: Accessible.Button
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 
     contentItem: Item {
         OverlayIcon {
@@ -26,6 +33,12 @@ AbstractButton {
         }
     }
     background: null
+
+    FocusRing {
+        shown: button.visualFocus
+        ringColor: button.focusColor
+        cornerRadius: button.width / 2
+    }
 
     ToolTip.visible: toolTip !== "" && hovered
     ToolTip.text: toolTip

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QLocale>
+#include <QUuid>
 
 #include <unicode/coll.h>
 #include <unicode/stsearch.h>
@@ -124,6 +125,7 @@ OverlayLineModel::OverlayLineModel(Transcript &transcript, QObject *parent)
     for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(this, signal, this, &OverlayLineModel::countChanged);
     connect(this, &QAbstractItemModel::modelReset, this, &OverlayLineModel::countChanged);
+    connect(this, &QAbstractItemModel::layoutChanged, this, &OverlayLineModel::countChanged);
 }
 
 OverlayLineModel::~OverlayLineModel() = default;
@@ -132,10 +134,10 @@ void OverlayLineModel::setQuery(const QString &query) {
     if (query == m_query)
         return;
     m_query = query;
-    invalidateFilter();
-    // Lines listed before and after still need their marks redrawn.
-    if (rowCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 0), {HighlightedTextRole});
+    // One change of the whole list, not rows taken out and put back here and
+    // there: Qt 6.4's list view fills rows put back in two places in one turn
+    // with their neighbours' texts. Its delegates are made again, marks and all.
+    invalidate();
 }
 
 void OverlayLineModel::setHighlightColors(const QColor &foreground, const QColor &background) {
@@ -158,6 +160,9 @@ QVariant OverlayLineModel::data(const QModelIndex &index, int role) const {
     case HighlightedTextRole:
         return highlightedText(QSortFilterProxyModel::data(index, Transcript::TextRole).toString(),
                                m_query, m_markForeground, m_markBackground);
+    case Transcript::IdRole:
+        // The text the view model names lines by, as QML compares it.
+        return QSortFilterProxyModel::data(index, role).toUuid().toString(QUuid::WithoutBraces);
     case TimeTextRole:
         return QSortFilterProxyModel::data(index, Transcript::TimeRole)
             .toDateTime()

@@ -3,7 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orvinta.Ui
 
-// The search field. The overlay takes the keyboard focus only while it is used.
+// The search field. The overlay takes the keyboard focus only while it is
+// used; / or Ctrl+F in the list lead here.
 Item {
     id: bar
 
@@ -11,15 +12,16 @@ Item {
     required property OverlayViewModel viewModel
     required property OverlayWindowController controller
 
-    readonly property int fontSize: 11
+    readonly property real fontSize: UiTheme.textSize
     readonly property int iconSize: 11
     readonly property int clearIconSize: 10
-    readonly property real fillAlpha: 0.06
     readonly property int innerHorizontalPadding: 10
-    readonly property int innerVerticalPadding: 5
+    readonly property int innerVerticalPadding: 0
+    readonly property int minimumTarget: 24
     readonly property int outerHorizontalPadding: 12
     readonly property int outerTopPadding: 4
     readonly property int outerBottomPadding: 2
+    readonly property int focusWidth: 2
 
     implicitHeight: visible ? field.implicitHeight + 2 * innerVerticalPadding + outerTopPadding + outerBottomPadding : 0
 
@@ -30,7 +32,9 @@ Item {
         anchors.topMargin: bar.outerTopPadding
         anchors.bottomMargin: bar.outerBottomPadding
         radius: 6
-        color: bar.colors.fill(bar.fillAlpha)
+        color: bar.colors.backdrop
+        border.width: field.activeFocus ? bar.focusWidth : 0
+        border.color: bar.colors.accent
 
         RowLayout {
             anchors.fill: parent
@@ -47,10 +51,12 @@ Item {
                 id: field
                 objectName: "searchField"
                 Layout.fillWidth: true
+                implicitHeight: bar.minimumTarget
+                verticalAlignment: TextInput.AlignVCenter
                 placeholderText: "Search transcripts..."
                 placeholderTextColor: bar.colors.tertiary
                 color: bar.colors.primary
-                font.pixelSize: bar.fontSize
+                font.pointSize: bar.fontSize
                 text: bar.viewModel.searchQuery
                 background: null
                 leftPadding: 0
@@ -63,7 +69,7 @@ Item {
                 onTextEdited: bar.viewModel.searchQuery = text
                 Keys.onEscapePressed: {
                     field.focus = false
-                    bar.controller.endSearchInput(true)
+                    bar.controller.releaseKeyboard(true)
                 }
             }
             OverlayIconButton {
@@ -71,6 +77,7 @@ Item {
                 iconName: "edit-clear-symbolic"
                 iconColor: bar.colors.tertiary
                 iconSize: bar.clearIconSize
+                focusColor: bar.colors.accent
                 Accessible.name: "Clear search"
                 onClicked: bar.viewModel.searchQuery = ""
             }
@@ -79,9 +86,13 @@ Item {
 
     Connections {
         target: bar.controller
-        function onSearchInputActiveChanged() {
-            if (!bar.controller.searchInputActive)
+        function onKeyboardActiveChanged() {
+            if (!bar.controller.keyboardActive)
                 field.focus = false
         }
+    }
+    Connections {
+        target: bar.viewModel
+        function onSearchRequested() { field.forceActiveFocus(Qt.ShortcutFocusReason) }
     }
 }

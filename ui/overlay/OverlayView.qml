@@ -20,27 +20,25 @@ Item {
     readonly property int listHorizontalPadding: 12
     readonly property int listVerticalPadding: 8
     readonly property int atBottomTolerance: 40
-    readonly property int resultsFontSize: 9
     readonly property int pillBottomPadding: 4
+    readonly property int backdropRadius: 8
+    readonly property int labelPadding: 4
+    readonly property int footerInset: 4
 
-    readonly property OverlayColors colors: OverlayColors {}
+    readonly property OverlayColors colors: OverlayColors { style: view.viewModel.style }
     readonly property bool animating: Window.visibility !== Window.Hidden
                                       && !controller.backgroundHidden
                                       && !controller.reducedMotion
     readonly property real fontSize: viewModel.settings.fontSize
+    readonly property bool compact: viewModel.settings.compact
 
-    Component.onCompleted: viewModel.setMarkColors(colors.mark, colors.markBackground)
-    Connections {
-        target: view.colors
-        function onDarkChanged() { view.viewModel.setMarkColors(view.colors.mark, view.colors.markBackground) }
-    }
+    Keys.onEscapePressed: view.controller.releaseKeyboard(true)
 
     Rectangle {
         id: background
         anchors.fill: parent
         radius: view.cornerRadius
-        color: Qt.rgba(view.colors.window.r, view.colors.window.g, view.colors.window.b,
-                       Math.max(0, Math.min(1, view.viewModel.settings.opacity)))
+        color: view.colors.window
         border.width: view.outlineWidth
         border.color: Qt.rgba(1, 1, 1, view.outlineAlpha)
     }
@@ -68,16 +66,25 @@ Item {
 
         OverlaySearchBar {
             Layout.fillWidth: true
-            visible: view.viewModel.searchBarVisible
+            visible: view.viewModel.searchBarVisible && !view.compact
             colors: view.colors
             viewModel: view.viewModel
             controller: view.controller
+        }
+
+        CompactCaptions {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: view.compact
+            colors: view.colors
+            viewModel: view.viewModel
         }
 
         Item {
             id: listArea
             Layout.fillWidth: true
             Layout.fillHeight: true
+            visible: !view.compact
             clip: true
 
             ListView {
@@ -101,21 +108,39 @@ Item {
                 spacing: view.listSpacing
                 boundsBehavior: Flickable.StopAtBounds
                 model: view.viewModel.lines
-                reuseItems: true
+                // A new line is a new row for screen readers, not a renamed old one.
+                reuseItems: false
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                currentIndex: view.viewModel.selectedRow
+                Accessible.role: Accessible.List
                 Accessible.name: "Transcript"
+                Keys.onPressed: (event) => {
+                    event.accepted = view.viewModel.handleListKey(event.key, event.modifiers)
+                }
+                onActiveFocusChanged: if (activeFocus) view.viewModel.listFocused()
+                onCurrentItemChanged: if (currentItem) currentItem.focus = true
 
                 header: Item {
                     width: list.width
-                    height: view.viewModel.searchQuery !== "" ? resultsLabel.implicitHeight + view.listSpacing : 0
-                    Text {
-                        id: resultsLabel
+                    height: view.viewModel.searchQuery !== "" ? resultsBackdrop.height + view.listSpacing : 0
+                    Rectangle {
+                        id: resultsBackdrop
                         x: view.listHorizontalPadding
                         visible: view.viewModel.searchQuery !== ""
-                        text: view.viewModel.resultText
-                        font.pixelSize: view.resultsFontSize
-                        font.weight: Font.Medium
-                        color: view.colors.tertiary
-                        Accessible.name: text
+                        width: resultsLabel.implicitWidth + 2 * view.labelPadding
+                        height: resultsLabel.implicitHeight + view.labelPadding
+                        radius: view.labelPadding
+                        color: view.colors.backdrop
+                        Text {
+                            id: resultsLabel
+                            anchors.centerIn: parent
+                            text: view.viewModel.resultText
+                            font.pointSize: UiTheme.smallTextSize
+                            font.weight: Font.Medium
+                            color: view.colors.tertiary
+                            Accessible.name: text
+                        }
                     }
                 }
 
@@ -128,12 +153,19 @@ Item {
                     searching: view.viewModel.searchQuery !== ""
                     showTranslation: view.viewModel.shouldShowTranslation
                     animating: view.animating
-                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation)
+                    onMenuRequested: (lineId, text, translation) => lineMenu.openFor(lineId, text, translation, null)
                 }
 
                 footer: Item {
                     width: list.width
                     height: placeholderLoader.item ? placeholderLoader.item.implicitHeight + view.listSpacing + 1 : 1
+                    // Whatever stands there is text on the captions' backdrop.
+                    Rectangle {
+                        anchors.fill: placeholderLoader
+                        visible: placeholderLoader.item !== null
+                        radius: view.backdropRadius
+                        color: view.colors.backdrop
+                    }
                     Loader {
                         id: placeholderLoader
                         x: view.listHorizontalPadding
@@ -163,6 +195,23 @@ Item {
             Connections {
                 target: view.viewModel
                 function onScrollToBottomRequested() { Qt.callLater(list.positionViewAtEnd) }
+                function onSelectionChanged() {
+                    if (view.viewModel.selectedRow >= 0)
+                        list.positionViewAtIndex(view.viewModel.selectedRow, ListView.Contain)
+                }
+                function onLineMenuRequested(lineId, text, translation) {
+                    lineMenu.openFor(lineId, text, translation, list.currentItem)
+                }
+            }
+            Connections {
+                target: view.controller
+                // Compact captions list no lines: the keyboard goes to the window's controls.
+                function onListFocusRequested() {
+                    if (list.visible)
+                        list.forceActiveFocus(Qt.ShortcutFocusReason)
+                    else
+                        view.forceActiveFocus(Qt.ShortcutFocusReason)
+                }
             }
 
             NewLinesPill {
@@ -173,12 +222,57 @@ Item {
                 animated: view.animating
                 onClicked: view.viewModel.jumpToNewLines()
             }
+
+            UndoNotice {
+                objectName: "undoNotice"
+                anchors.left: parent.left
+                anchors.leftMargin: view.listHorizontalPadding
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: view.pillBottomPadding
+                text: view.viewModel.undoText
+                focusColor: view.colors.accent
+                // The line is back, and the keyboard on it.
+                onClicked: {
+                    view.viewModel.undoDelete()
+                    if (activeFocus)
+                        list.forceActiveFocus(Qt.TabFocusReason)
+                }
+            }
         }
 
-        OverlayFooter {
+        // The footer's counts and languages on the backdrop too.
+        Item {
             Layout.fillWidth: true
-            colors: view.colors
-            viewModel: view.viewModel
+            implicitHeight: footer.implicitHeight + view.footerInset
+            visible: !view.compact
+            Rectangle {
+                anchors.fill: parent
+                anchors.leftMargin: view.footerInset
+                anchors.rightMargin: view.footerInset
+                anchors.bottomMargin: view.footerInset
+                radius: view.backdropRadius
+                color: view.colors.backdrop
+            }
+            OverlayFooter {
+                id: footer
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
+                colors: view.colors
+                viewModel: view.viewModel
+            }
+        }
+    }
+
+    CaptionAnnouncer {
+        id: announcer
+        objectName: "captionAnnouncer"
+        width: 1
+        height: 1
+        Accessible.name: text
+        Connections {
+            target: view.viewModel
+            function onLineAnnounced(text) { announcer.announce(text) }
         }
     }
 
@@ -204,6 +298,7 @@ Item {
         id: emptyComponent
         EmptyStateView {
             colors: view.colors
+            title: view.viewModel.emptyTitle
             shortcut: view.viewModel.startStopShortcut
         }
     }
@@ -215,12 +310,18 @@ Item {
         property string lineText
         property string lineTranslation
 
-        function openFor(id, text, translation) {
+        // From the keyboard it opens below the selected line, else at the pointer.
+        function openFor(id, text, translation, card) {
             lineId = id
             lineText = text
             lineTranslation = translation
-            popup()
+            if (card)
+                popup(card, 0, card.height)
+            else
+                popup()
         }
+        // Closed from the keyboard, the line has it again.
+        onClosed: if (view.controller.keyboardActive) list.forceActiveFocus(Qt.PopupFocusReason)
 
         MenuItem {
             objectName: "menuCopy"
@@ -241,8 +342,8 @@ Item {
             objectName: "menuDelete"
             text: "Delete"
             Accessible.name: text
-            palette.windowText: view.colors.red
-            palette.text: view.colors.red
+            palette.windowText: UiTheme.danger
+            palette.text: UiTheme.danger
             onTriggered: view.viewModel.deleteLine(lineMenu.lineId)
         }
     }

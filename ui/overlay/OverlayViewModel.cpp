@@ -1,5 +1,6 @@
 #include <OrvintaUi/OverlayViewModel.h>
 
+#include <OrvintaUi/CaptionStyle.h>
 #include <OrvintaUi/OverlayLineModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 
@@ -26,6 +27,21 @@ QStringList graphemeClusters(const QString &text) {
         start = end;
     }
     return clusters;
+}
+
+QStringList wrapWords(const QString &text, int length) {
+    QStringList lines;
+    QString line;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > length) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
 }
 
 namespace {
@@ -61,6 +77,7 @@ OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
     : QObject(parent)
     , m_state(state)
     , m_settings(settings)
+    , m_style(std::make_unique<CaptionStyle>(settings))
     , m_lines(std::make_unique<OverlayLineModel>(*state.transcript()))
     , m_knownLineCount(state.transcript()->lineCount()) {
     m_typingTimer.setTimerType(Qt::PreciseTimer);
@@ -68,12 +85,34 @@ OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
     connect(&m_typingTimer, &QTimer::timeout, this, &OverlayViewModel::typeNextChunk);
     m_autoHideTimer.setSingleShot(true);
     connect(&m_autoHideTimer, &QTimer::timeout, this, [this] { setAutoHidden(true); });
+    // Search matches in the captions' own colours, inverted.
+    const auto markLines = [this] {
+        m_lines->setHighlightColors(m_style->mark(), m_style->markBackground());
+    };
+    markLines();
+    connect(m_style.get(), &CaptionStyle::changed, this, markLines);
+    connect(this, &OverlayViewModel::lineCountChanged, this, &OverlayViewModel::compactTextChanged);
+    connect(this, &OverlayViewModel::displayedInterimChanged, this,
+            &OverlayViewModel::compactTextChanged);
     m_copiedTimer.setSingleShot(true);
     m_copiedTimer.setInterval(copiedBadge);
     connect(&m_copiedTimer, &QTimer::timeout, this, [this] {
         m_copiedLine = QUuid();
         Q_EMIT copiedLineIdChanged();
     });
+    m_undoTimer.setSingleShot(true);
+    m_undoTimer.setInterval(undoWindow);
+    connect(&m_undoTimer, &QTimer::timeout, this, [this] {
+        m_deletion.reset();
+        Q_EMIT undoChanged();
+    });
+    // Rows move under the selection as lines come, go and are filtered.
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_lines.get(), signal, this, &OverlayViewModel::selectionChanged);
+    connect(m_lines.get(), &QAbstractItemModel::modelReset, this,
+            &OverlayViewModel::selectionChanged);
+    connect(m_lines.get(), &QAbstractItemModel::layoutChanged, this,
+            &OverlayViewModel::selectionChanged);
 
     Transcript *transcript = state.transcript();
     // The view reacts before the translation hand-over, which connects later.
@@ -210,7 +249,54 @@ QString OverlayViewModel::copiedLineId() const {
 
 bool OverlayViewModel::hasPendingTimers() const {
     return m_typingTimer.isActive() || m_autoHideTimer.isActive() || m_copiedTimer.isActive() ||
-           m_translation->isBusy();
+           m_undoTimer.isActive() || m_translation->isBusy();
+}
+
+QString OverlayViewModel::selectedLineId() const {
+    const QModelIndex index = selectedIndex();
+    return index.isValid() ? index.data(Transcript::IdRole).toUuid().toString(QUuid::WithoutBraces)
+                           : QString();
+}
+
+int OverlayViewModel::selectedRow() const {
+    const QModelIndex index = selectedIndex();
+    return index.isValid() ? index.row() : -1;
+}
+
+QModelIndex OverlayViewModel::selectedIndex() const {
+    return m_selected.isValid() ? QModelIndex(m_selected) : QModelIndex();
+}
+
+QString OverlayViewModel::undoText() const {
+    return m_deletion ? QString::fromUtf8("Line deleted — Undo") : QString();
+}
+
+QString OverlayViewModel::emptyTitle() const {
+    return m_welcome ? QStringLiteral("Welcome to Orvinta") : QStringLiteral("Ready to transcribe");
+}
+
+void OverlayViewModel::setReducedMotion(bool reduced) {
+    m_reducedMotion = reduced;
+}
+
+void OverlayViewModel::setWelcome(bool welcome) {
+    if (welcome == m_welcome)
+        return;
+    m_welcome = welcome;
+    Q_EMIT emptyTitleChanged();
+}
+
+void OverlayViewModel::setKeyboardActive(bool active) {
+    if (active == m_keyboardActive)
+        return;
+    m_keyboardActive = active;
+    if (active) {
+        m_autoHideTimer.stop();
+        setAutoHidden(false);
+        return;
+    }
+    select({});
+    resetAutoHideTimer();
 }
 
 void OverlayViewModel::setShortcutTexts(const QString &startStop, const QString &toggleOverlay) {
@@ -232,6 +318,15 @@ void OverlayViewModel::handleLineCountChanged() {
     const int count = lineCount();
     const int previous = std::exchange(m_knownLineCount, count);
     qCDebug(lcOverlay, "Overlay shows %d lines", count);
+    // A line put back is no new speech: the interim text and the scrolling stay.
+    if (m_restoring) {
+        Q_EMIT lineCountChanged();
+        Q_EMIT footerChanged();
+        Q_EMIT placeholderChanged();
+        return;
+    }
+    if (count > previous && m_settings.readAloud())
+        Q_EMIT lineAnnounced(m_state.transcript()->confirmedLines().constLast().text);
     if (count > previous) {
         stopTyping();
         setDisplayedInterim(QString());
@@ -288,7 +383,19 @@ void OverlayViewModel::updateInterimText(const QString &text) {
 }
 
 void OverlayViewModel::typeNextChunk() {
-    const qsizetype take = std::min<qsizetype>(typewriterChunk, m_pendingCharacters.size());
+    qsizetype take = std::min<qsizetype>(typewriterChunk, m_pendingCharacters.size());
+    if (m_reducedMotion) {
+        // A word and the spaces after it: words appear, letters do not move.
+        const auto isSpace = [](const QString &character) { return character.trimmed().isEmpty(); };
+        const qsizetype size = m_pendingCharacters.size();
+        take = 0;
+        while (take < size && isSpace(m_pendingCharacters[take]))
+            ++take;
+        while (take < size && !isSpace(m_pendingCharacters[take]))
+            ++take;
+        while (take < size && isSpace(m_pendingCharacters[take]))
+            ++take;
+    }
     QString chunk;
     for (qsizetype i = 0; i < take; ++i)
         chunk += m_pendingCharacters[i];
@@ -323,7 +430,7 @@ void OverlayViewModel::setDisplayedInterim(const QString &text) {
 void OverlayViewModel::resetAutoHideTimer() {
     m_autoHideTimer.stop();
     setAutoHidden(false);
-    if (!m_settings.autoHideEnabled())
+    if (!m_settings.autoHideEnabled() || m_keyboardActive)
         return;
     const double seconds = std::max(0.0, m_settings.autoHideDelay());
     // QTimer counts in int milliseconds; a day is as good as forever here.
@@ -382,8 +489,124 @@ void OverlayViewModel::writeClipboard(const QString &text) {
 
 void OverlayViewModel::deleteLine(const QString &lineId) {
     const QUuid id = QUuid::fromString(lineId);
-    if (!id.isNull())
-        m_state.transcript()->deleteLine(id);
+    if (id.isNull())
+        return;
+    Transcript &transcript = *m_state.transcript();
+    const QList<ConfirmedLine> &lines = transcript.confirmedLines();
+    const auto found = std::find_if(lines.cbegin(), lines.cend(),
+                                    [&id](const ConfirmedLine &line) { return line.id == id; });
+    if (found == lines.cend())
+        return;
+    const int selected = selectedLineId() == lineId ? selectedRow() : -1;
+    m_deletion = Deletion{*found, int(found - lines.cbegin()), transcript.translations().value(id)};
+    transcript.deleteLine(id);
+    m_undoTimer.start();
+    Q_EMIT undoChanged();
+    // The keyboard stays in the list: on the line that took the deleted one's place.
+    if (selected >= 0 && m_lines->rowCount() > 0)
+        select(m_lines->index(std::min(selected, m_lines->rowCount() - 1), 0));
+}
+
+void OverlayViewModel::undoDelete() {
+    if (!m_deletion)
+        return;
+    const Deletion deletion = *std::exchange(m_deletion, std::nullopt);
+    m_undoTimer.stop();
+    m_restoring = true;
+    m_state.transcript()->restoreLine(deletion.row, deletion.line, deletion.translation);
+    m_restoring = false;
+    Q_EMIT undoChanged();
+    if (!m_keyboardActive)
+        return;
+    for (int row = 0; row < m_lines->rowCount(); ++row)
+        if (m_lines->index(row, 0).data(Transcript::IdRole).toUuid() == deletion.line.id)
+            select(m_lines->index(row, 0));
+}
+
+void OverlayViewModel::select(const QModelIndex &index) {
+    if (QModelIndex(m_selected) == index)
+        return;
+    m_selected = index;
+    Q_EMIT selectionChanged();
+}
+
+void OverlayViewModel::selectNewest() {
+    const int rows = m_lines->rowCount();
+    select(rows > 0 ? m_lines->index(rows - 1, 0) : QModelIndex());
+}
+
+void OverlayViewModel::listFocused() {
+    if (!selectedIndex().isValid())
+        selectNewest();
+}
+
+void OverlayViewModel::moveSelection(int step) {
+    const int rows = m_lines->rowCount();
+    if (rows == 0)
+        return;
+    const int from = selectedRow() < 0 ? rows - 1 : selectedRow();
+    select(m_lines->index(std::clamp(from + step, 0, rows - 1), 0));
+}
+
+bool OverlayViewModel::handleListKey(int key, int modifiers) {
+    const auto mods = Qt::KeyboardModifiers(modifiers) & ~Qt::KeypadModifier;
+    const bool control = mods == Qt::ControlModifier;
+    const QModelIndex selected = selectedIndex();
+    const QString id = selectedLineId();
+    switch (key) {
+    case Qt::Key_Up:
+        moveSelection(-1);
+        return true;
+    case Qt::Key_Down:
+        moveSelection(1);
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_Home:
+        moveSelection(-m_lines->rowCount());
+        return true;
+    case Qt::Key_PageDown:
+    case Qt::Key_End:
+        moveSelection(m_lines->rowCount());
+        return true;
+    case Qt::Key_C:
+        if (!control || !selected.isValid())
+            return false;
+        copyLine(id, selected.data(Transcript::TextRole).toString());
+        return true;
+    case Qt::Key_Delete:
+        deleteLine(id);
+        return true;
+    case Qt::Key_Z:
+        if (!control)
+            return false;
+        undoDelete();
+        return true;
+    case Qt::Key_F10:
+        if (mods != Qt::ShiftModifier)
+            return false;
+        [[fallthrough]];
+    case Qt::Key_Menu:
+        if (selected.isValid())
+            Q_EMIT lineMenuRequested(id, selected.data(Transcript::TextRole).toString(),
+                                     shouldShowTranslation()
+                                         ? selected.data(Transcript::TranslationRole).toString()
+                                         : QString());
+        return true;
+    case Qt::Key_F:
+        if (!control)
+            return false;
+        [[fallthrough]];
+    case Qt::Key_Slash:
+        if (!searchBarVisible())
+            return false;
+        Q_EMIT searchRequested();
+        return true;
+    case Qt::Key_Escape:
+        Q_EMIT keyboardReleaseRequested();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void OverlayViewModel::toggleListening() {
@@ -395,8 +618,27 @@ void OverlayViewModel::hideOverlay() {
     m_state.toggleOverlay();
 }
 
-void OverlayViewModel::setMarkColors(const QColor &foreground, const QColor &background) {
-    m_lines->setHighlightColors(foreground, background);
+QString OverlayViewModel::compactInterim() const {
+    const QStringList lines = wrapWords(m_displayedInterim, compactLineLength);
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
+QString OverlayViewModel::compactText() const {
+    const int room = compactLineCount - (compactInterim().isEmpty() ? 0 : 1);
+    // The newest lines, enough of them to fill the room.
+    const QList<ConfirmedLine> &confirmed = m_state.transcript()->confirmedLines();
+    QStringList words;
+    int characters = 0;
+    for (auto line = confirmed.crbegin();
+         line != confirmed.crend() && characters < room * compactLineLength; ++line) {
+        // As subtitles name a speaker: where the side of a call changes.
+        const auto before = std::next(line);
+        const bool named = before == confirmed.crend() || before->speaker != line->speaker;
+        words.prepend(named ? labelledText(*line) : line->text);
+        characters += int(words.first().size()) + 1;
+    }
+    const QStringList lines = wrapWords(words.join(QLatin1Char(' ')), compactLineLength);
+    return lines.mid(std::max<qsizetype>(0, lines.size() - room)).join(QLatin1Char('\n'));
 }
 
 } // namespace Orvinta

@@ -6,6 +6,8 @@
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowPlatform.h>
+#include <OrvintaUi/PanelWindows.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/TranslationController.h>
@@ -18,6 +20,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 namespace Orvinta {
 
@@ -44,10 +47,14 @@ OverlayWindowController::OverlayWindowController(AppState &state, OverlaySetting
     , m_translationBackend(std::move(services.translation))
     , m_platform(services.platform ? std::move(services.platform)
                                    : std::make_unique<OverlayWindowPlatform>())
-    , m_motion(services.motion) {
+    , m_motion(services.motion)
+    , m_firstRun(services.firstRun) {
     if (m_motion)
-        connect(m_motion, &DesktopMotion::reducedMotionChanged, this,
-                &OverlayWindowController::reducedMotionChanged);
+        connect(m_motion, &DesktopMotion::reducedMotionChanged, this, [this] {
+            if (m_viewModel)
+                m_viewModel->setReducedMotion(reducedMotion());
+            Q_EMIT reducedMotionChanged();
+        });
     m_frameSaveTimer.setSingleShot(true);
     m_frameSaveTimer.setInterval(frameSaveDelayMs);
     connect(&m_frameSaveTimer, &QTimer::timeout, this, &OverlayWindowController::saveFrame);
@@ -63,6 +70,10 @@ OverlayWindowController::OverlayWindowController(AppState &state, OverlaySetting
     connect(&state, &AppState::overlaySetupRequested, this, [this] { m_setUp = true; });
     connect(&settings, &OverlaySettings::pinnedChanged, this,
             &OverlayWindowController::applyPinned);
+    connect(&state, &AppState::captionsFocusRequested, this,
+            &OverlayWindowController::focusCaptions);
+    connect(&settings, &OverlaySettings::placementChanged, this,
+            &OverlayWindowController::applyPlacement);
 }
 
 OverlayWindowController::~OverlayWindowController() {
@@ -90,6 +101,19 @@ QRect OverlayWindowController::defaultFrame(const QRect &screen) {
     return QRect(screen.x() + (screen.width() - defaultSize.width()) / 2,
                  screen.y() + screen.height() - bottomOffset - defaultSize.height(),
                  defaultSize.width(), defaultSize.height());
+}
+
+std::optional<QRect> OverlayWindowController::dockedFrame(const QRect &screen,
+                                                          OverlaySettings::Placement placement,
+                                                          int height) {
+    if (placement == OverlaySettings::Placement::Floating)
+        return std::nullopt;
+    height = std::clamp(height, smallestRestoredSize.height(),
+                        std::max(smallestRestoredSize.height(), screen.height() / 2));
+    const int y = placement == OverlaySettings::Placement::DockedTop
+                      ? screen.y()
+                      : screen.y() + screen.height() - height;
+    return QRect(screen.x(), y, screen.width(), height);
 }
 
 QRect OverlayWindowController::restoredFrame(const std::optional<QRect> &saved,
@@ -128,14 +152,15 @@ void OverlayWindowController::show() {
     updateBackgroundHidden(false);
     m_window->show();
     m_platform->shown(*m_window);
+    applyPlacement();
     updateBlurRegion();
 }
 
 void OverlayWindowController::hide() {
     if (!m_window)
         return;
-    if (m_searchInputActive)
-        endSearchInput(true);
+    if (m_keyboardActive)
+        releaseKeyboard(true);
     if (m_frameSaveTimer.isActive()) {
         m_frameSaveTimer.stop();
         saveFrame();
@@ -166,9 +191,14 @@ void OverlayWindowController::createWindow() {
 
     m_viewModel = std::make_unique<OverlayViewModel>(m_state, m_settings, m_translationBackend);
     m_viewModel->setShortcutTexts(m_startStopShortcut, m_toggleOverlayShortcut);
+    m_viewModel->setReducedMotion(reducedMotion());
+    m_viewModel->setWelcome(m_firstRun);
     connect(m_viewModel.get(), &OverlayViewModel::isAutoHiddenChanged, this,
             [this] { updateBackgroundHidden(m_viewModel->isAutoHidden()); });
+    connect(m_viewModel.get(), &OverlayViewModel::keyboardReleaseRequested, this,
+            [this] { releaseKeyboard(true); });
 
+    addUiImportPath(m_engine);
     QQmlComponent component(&m_engine, windowSource);
     if (!component.isReady()) {
         qCCritical(lcOverlay, "The overlay window could not be built: %s",
@@ -189,6 +219,7 @@ void OverlayWindowController::createWindow() {
     }
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     m_window = window;
+    UiTheme::instance()->applyTo(*window);
 
     QSurfaceFormat format = window->requestedFormat();
     format.setAlphaBufferSize(8);
@@ -213,11 +244,15 @@ void OverlayWindowController::createWindow() {
             if (m_frameReady)
                 m_frameSaveTimer.start();
         });
+    connect(window, &QWindow::heightChanged, this, [this] {
+        if (m_settings.placement() != OverlaySettings::Placement::Floating)
+            applyPlacement();
+    });
     connect(window, &QWindow::widthChanged, this, &OverlayWindowController::updateBlurRegion);
     connect(window, &QWindow::heightChanged, this, &OverlayWindowController::updateBlurRegion);
     connect(window, &QWindow::activeChanged, this, [this] {
-        if (m_window && !m_window->isActive() && m_searchInputActive)
-            endSearchInput(false);
+        if (m_window && !m_window->isActive() && m_keyboardActive)
+            releaseKeyboard(false);
     });
     m_frameReady = true;
     Q_EMIT windowCreated();
@@ -232,6 +267,28 @@ void OverlayWindowController::applyPinned() {
         show();
 }
 
+void OverlayWindowController::applyPlacement() {
+    if (!m_window)
+        return;
+    QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const std::optional<QRect> docked =
+        dockedFrame(screen->geometry(), m_settings.placement(), m_window->height());
+    if (docked) {
+        m_docked = true;
+        if (m_window->geometry() != *docked)
+            m_window->setGeometry(*docked);
+        m_platform->reserveStrip(*m_window, screen->geometry(), *docked);
+    } else if (std::exchange(m_docked, false)) {
+        m_platform->reserveStrip(*m_window, screen->geometry(), QRect());
+        QList<QRect> screens;
+        for (QScreen *each : QGuiApplication::screens())
+            screens.append(each->geometry());
+        m_window->setGeometry(restoredFrame(m_settings.savedFrame(), screen->geometry(), screens));
+    }
+}
+
 void OverlayWindowController::updateBlurRegion() {
     if (!m_window || !m_platform->blurAvailable())
         return;
@@ -240,28 +297,44 @@ void OverlayWindowController::updateBlurRegion() {
 }
 
 void OverlayWindowController::saveFrame() {
-    if (m_window)
+    // The saved frame is the floating one, to come back to.
+    if (m_window && !m_docked)
         m_settings.saveFrame(m_window->geometry());
 }
 
 void OverlayWindowController::beginSearchInput() {
-    if (!m_window || m_searchInputActive)
-        return;
-    m_platform->rememberFocus();
-    m_searchInputActive = true;
-    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
-    m_window->requestActivate();
-    Q_EMIT searchInputActiveChanged();
+    if (m_window && !m_keyboardActive)
+        takeKeyboard();
 }
 
-void OverlayWindowController::endSearchInput(bool giveFocusBack) {
-    if (!m_window || !m_searchInputActive)
+void OverlayWindowController::focusCaptions() {
+    if (!m_window || !m_window->isVisible())
         return;
-    m_searchInputActive = false;
+    if (!m_keyboardActive)
+        takeKeyboard();
+    m_viewModel->selectNewest();
+    Q_EMIT listFocusRequested();
+}
+
+void OverlayWindowController::takeKeyboard() {
+    m_platform->rememberFocus();
+    m_keyboardActive = true;
+    m_viewModel->setKeyboardActive(true);
+    m_window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    m_window->requestActivate();
+    m_platform->takeFocus(*m_window);
+    Q_EMIT keyboardActiveChanged();
+}
+
+void OverlayWindowController::releaseKeyboard(bool giveFocusBack) {
+    if (!m_window || !m_keyboardActive)
+        return;
+    m_keyboardActive = false;
+    m_viewModel->setKeyboardActive(false);
     m_window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
     if (giveFocusBack)
         m_platform->restoreFocus();
-    Q_EMIT searchInputActiveChanged();
+    Q_EMIT keyboardActiveChanged();
 }
 
 } // namespace Orvinta

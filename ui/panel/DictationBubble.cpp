@@ -1,6 +1,7 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <OrvintaApp/Dictation.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -22,9 +23,12 @@ DictationBubble::DictationBubble(Dictation &dictation, Timings timings, QObject 
     m_fadeOutEnd.setInterval(m_timings.fade);
     connect(&m_fadeOutEnd, &QTimer::timeout, this, [this] { setWindowVisible(false); });
 
-    for (auto changed : {&Dictation::dictationStateChanged, &Dictation::dictationBufferChanged,
-                         &Dictation::dictationInterimTextChanged})
+    for (auto changed :
+         {&Dictation::dictationStateChanged, &Dictation::dictationBufferChanged,
+          &Dictation::dictationInterimTextChanged, &Dictation::leftOnClipboardChanged})
         connect(&dictation, changed, this, &DictationBubble::contentChanged);
+    // The text is cut to fit in the font it is drawn in.
+    connect(UiTheme::instance(), &UiTheme::sizesChanged, this, &DictationBubble::contentChanged);
 }
 
 DictationBubble::Content DictationBubble::content() const {
@@ -32,7 +36,7 @@ DictationBubble::Content DictationBubble::content() const {
     case DictationState::processing:
         return Content::processing;
     case DictationState::done:
-        return Content::done;
+        return m_dictation.leftOnClipboard() ? Content::copied : Content::done;
     case DictationState::idle:
     case DictationState::recording:
         break;
@@ -56,6 +60,8 @@ QString DictationBubble::contentName() const {
         return QStringLiteral("processing");
     case Content::done:
         return QStringLiteral("done");
+    case Content::copied:
+        return QStringLiteral("copied");
     }
     return {};
 }
@@ -72,14 +78,14 @@ QString DictationBubble::text() const {
         return QStringLiteral("Processing...");
     case Content::done:
         return QStringLiteral("Done");
+    case Content::copied:
+        return QStringLiteral("Copied — press Ctrl+V");
     }
     return {};
 }
 
 QFont DictationBubble::textFont() const {
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(13);
-    return font;
+    return QGuiApplication::font();
 }
 
 QString DictationBubble::headTruncated(const QString &text, const QFont &font, int width) {
@@ -105,7 +111,7 @@ void DictationBubble::hide(bool produced) {
         fadeOut();
         return;
     }
-    m_donePause.start();
+    m_donePause.start(m_dictation.leftOnClipboard() ? m_timings.copiedPause : m_timings.donePause);
 }
 
 void DictationBubble::fadeOut() {

@@ -24,16 +24,16 @@ Window {
     readonly property int outerSide: 24
     readonly property int outerTop: 20
     readonly property int outerBottom: 24
-    readonly property real fillOpacity: 0.92
     readonly property real strokeOpacity: 0.15
     readonly property real strokeWidth: 0.5
-    readonly property int smallTextSize: 12
+    readonly property real smallTextSize: UiTheme.textSize
+    readonly property int symbolSize: 12
     readonly property real shadowOpacity: 0.3
     readonly property int shadowRadius: 12
     readonly property int shadowOffset: 4
-    readonly property color green: "#34c759"
+    readonly property color green: UiTheme.success
     readonly property color primary: palette.windowText
-    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
+    readonly property color secondary: UiTheme.secondaryText
 
     required property DictationBubble bubble
 
@@ -94,8 +94,8 @@ Window {
             implicitWidth: row.implicitWidth + 2 * window.innerHorizontal
             implicitHeight: row.implicitHeight + 2 * window.innerVertical
             radius: height / 2
-            color: Qt.rgba(window.palette.window.r, window.palette.window.g, window.palette.window.b,
-                           window.fillOpacity)
+            // Opaque, so that its texts keep their contrast over any desktop.
+            color: window.palette.window
             border.width: window.strokeWidth
             border.color: Qt.rgba(1, 1, 1, window.strokeOpacity)
 
@@ -159,24 +159,26 @@ Window {
                     }
                     Label {
                         text: window.bubble.text
-                        font.pixelSize: window.smallTextSize
+                        font.pointSize: window.smallTextSize
                         font.weight: Font.Medium
                         color: window.secondary
                     }
                 }
                 Row {
                     visible: window.bubble.contentName === "done"
+                             || window.bubble.contentName === "copied"
                     spacing: 4
                     anchors.verticalCenter: parent.verticalCenter
                     IconImage {
-                        name: "emblem-ok-symbolic"
+                        name: window.bubble.contentName === "copied" ? "edit-copy-symbolic"
+                                                                      : "emblem-ok-symbolic"
                         color: window.green
-                        sourceSize: Qt.size(window.smallTextSize, window.smallTextSize)
+                        sourceSize: Qt.size(window.symbolSize, window.symbolSize)
                         anchors.verticalCenter: parent.verticalCenter
                     }
                     Label {
                         text: window.bubble.text
-                        font.pixelSize: window.smallTextSize
+                        font.pointSize: window.smallTextSize
                         font.weight: Font.Medium
                         color: window.secondary
                     }
@@ -185,7 +187,7 @@ Window {
                     visible: window.bubble.contentName === "listening"
                     anchors.verticalCenter: parent.verticalCenter
                     text: window.bubble.text
-                    font.pixelSize: window.smallTextSize
+                    font.pointSize: window.smallTextSize
                     font.weight: Font.Medium
                     color: window.secondary
                 }

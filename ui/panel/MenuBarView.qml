@@ -7,34 +7,41 @@ import Orvinta.Ui
 import Orvinta.Updates
 
 // The tray panel: languages, audio source, start/stop, clipboard,
-// dictation, settings and quit. Every decision is the view model's.
+// dictation, settings and quit. Every decision is the view model's. Tab
+// walks every control; Escape closes the panel.
 Pane {
     id: view
 
-    readonly property int panelWidth: 280
+    // Wider for a larger desktop font, so that the rows keep their words.
+    readonly property int panelWidth: Math.max(340, Math.round(UiTheme.textSize * 30))
     readonly property int sectionSpacing: 12
     readonly property int edgePadding: 16
-    readonly property int headlineSize: 13
-    readonly property int subheadlineSize: 11
-    readonly property int captionSize: 10
-    readonly property int caption2Size: 10
-    readonly property int statusSize: 11
+    // Point sizes from the desktop's font.
+    readonly property real headlineSize: UiTheme.headlineSize
+    readonly property real subheadlineSize: UiTheme.textSize
+    readonly property real bodySize: UiTheme.textSize
+    readonly property real captionSize: UiTheme.smallTextSize
+    readonly property real caption2Size: UiTheme.smallTextSize
+    readonly property real statusSize: UiTheme.textSize
     readonly property int dotSize: 8
     readonly property real ringWidth: 1.5
     readonly property real ringScale: 2.5
     readonly property int pulseMs: 1500
     readonly property int pulseOffMs: 200
     readonly property int swapSymbolSize: 10
-    readonly property int hintSize: 10
-    readonly property int hintSymbolSize: 8
-    readonly property color green: "#34c759"
-    readonly property color orange: "#ff9500"
-    readonly property color red: "#ff3b30"
-    readonly property color blue: "#007aff"
+    readonly property real hintSize: UiTheme.smallTextSize
+    readonly property int hintSymbolSize: 10
+    /// The smallest a control is, to hit and to see its focus.
+    readonly property int minimumTarget: 24
+    // Every text colour at least 4.5:1 on the panel (UiTheme derives them).
+    readonly property color green: UiTheme.success
+    readonly property color orange: UiTheme.warning
+    readonly property color red: UiTheme.danger
+    readonly property color blue: UiTheme.accent
     readonly property color primary: palette.windowText
-    readonly property color secondary: Qt.rgba(primary.r, primary.g, primary.b, 0.6)
-    readonly property color tertiary: Qt.rgba(primary.r, primary.g, primary.b, 0.45)
-    readonly property color quaternary: Qt.rgba(primary.r, primary.g, primary.b, 0.3)
+    readonly property color secondary: UiTheme.secondaryText
+    readonly property color tertiary: UiTheme.secondaryText
+    readonly property color quaternary: UiTheme.secondaryText
 
     required property MenuBarViewModel viewModel
     readonly property MenuBarViewModel vm: viewModel
@@ -47,6 +54,8 @@ Pane {
 
     width: panelWidth
     padding: edgePadding
+    focus: true
+    Keys.onEscapePressed: Window.window.close()
 
     contentItem: ColumnLayout {
         spacing: view.sectionSpacing
@@ -64,7 +73,7 @@ Pane {
             }
             Label {
                 text: "Orvinta"
-                font.pixelSize: view.headlineSize
+                font.pointSize: view.headlineSize
                 font.bold: true
             }
             Item { Layout.fillWidth: true }
@@ -72,12 +81,15 @@ Pane {
                 spacing: 6
                 Label {
                     visible: text.length > 0
-                    text: view.vm.statusText
-                    font.pixelSize: view.statusSize
+                    text: view.vm.status.text
+                    font.pointSize: view.statusSize
                     font.weight: Font.Medium
                     font.family: view.listening ? "monospace" : font.family
                     color: view.listening ? view.green : view.orange
-                    Accessible.name: view.listening ? "Recording time " + text : text
+                    // It ticks every second: the dot beside it says the time by the minute.
+                    // A name of its own keeps the text from renaming it each second.
+                    Accessible.name: "Recording time"
+                    Accessible.ignored: true
                 }
                 Item {
                     Layout.preferredWidth: view.dotSize
@@ -107,7 +119,7 @@ Pane {
                         radius: width / 2
                         color: parent.tint
                         Accessible.role: Accessible.Indicator
-                        Accessible.name: view.dictating ? "Dictating" : view.listening ? "Listening" : "Idle"
+                        Accessible.name: view.vm.status.spokenText
                     }
                 }
             }
@@ -119,21 +131,23 @@ Pane {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 6
-            Label { text: "Language"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            Label { text: "Language"; font.pointSize: view.subheadlineSize; color: view.secondary }
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 4
                 ComboBox {
+                    objectName: "sourceLanguageBox"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     model: view.vm.languages.sourceLanguages
                     textRole: "label"
                     currentIndex: view.vm.languages.sourceIndex
                     onActivated: index => view.vm.languages.selectSource(index)
-                    font.pixelSize: view.captionSize + 1
+                    font.pointSize: view.bodySize
                     Accessible.name: "Recognition language"
                 }
                 ToolButton {
+                    objectName: "swapLanguagesButton"
                     icon.source: "icons/swap.svg"
                     icon.color: palette.buttonText
                     icon.width: view.swapSymbolSize
@@ -145,20 +159,21 @@ Pane {
                     Accessible.name: "Swap source and target languages"
                 }
                 ComboBox {
+                    objectName: "targetLanguageBox"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     model: view.vm.languages.targetLanguages
                     textRole: "label"
                     currentIndex: view.vm.languages.targetIndex
                     onActivated: index => view.vm.languages.selectTarget(index)
-                    font.pixelSize: view.captionSize + 1
+                    font.pointSize: view.bodySize
                     Accessible.name: "Translation language"
                 }
             }
             Label {
                 visible: view.vm.languages.sameLanguage
                 text: "Same language — no translation"
-                font.pixelSize: view.caption2Size
+                font.pointSize: view.caption2Size
                 color: view.secondary
             }
         }
@@ -169,7 +184,7 @@ Pane {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 6
-            Label { text: "Audio Source"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            Label { text: "Audio Source"; font.pointSize: view.subheadlineSize; color: view.secondary }
             GridLayout {
                 Layout.fillWidth: true
                 columns: 2
@@ -181,16 +196,45 @@ Pane {
                             { raw: "microphone", label: "Microphone" },
                             { raw: "application", label: "Application" },
                             { raw: "both", label: "Microphone + Computer" }]
-                    Button {
+                    // Radio buttons drawn as segments, two to a row: a screen reader hears
+                    // a choice of four and which one is taken.
+                    RadioButton {
+                        id: sourceChoice
                         required property var modelData
+                        readonly property bool selected: view.preferences.selectedSource === modelData.raw
+                        objectName: modelData.raw + "Button"
                         Layout.fillWidth: true
                         text: modelData.label
-                        checkable: true
-                        checked: view.preferences.selectedSource === modelData.raw
-                        onClicked: view.vm.selectSource(modelData.raw)
-                        font.pixelSize: view.captionSize + 1
-                        leftPadding: 4
-                        rightPadding: 4
+                        checked: selected
+                        // The click checked it ahead of the choice: the binding comes back.
+                        onClicked: {
+                            checked = Qt.binding(() => selected)
+                            view.vm.selectSource(modelData.raw)
+                        }
+                        font.pointSize: view.bodySize
+                        padding: 4
+                        indicator: null
+                        // The chosen source is marked, not only shaded.
+                        icon.name: checked ? "object-select-symbolic" : ""
+                        icon.color: UiTheme.onFill
+                        icon.width: 10
+                        icon.height: 10
+                        spacing: 3
+                        contentItem: IconLabel {
+                            spacing: sourceChoice.spacing
+                            icon: sourceChoice.icon
+                            text: sourceChoice.text
+                            font: sourceChoice.font
+                            color: sourceChoice.checked ? UiTheme.onFill : sourceChoice.palette.buttonText
+                        }
+                        background: Rectangle {
+                            implicitHeight: view.minimumTarget
+                            radius: 3
+                            color: sourceChoice.checked ? UiTheme.accentFill : sourceChoice.palette.button
+                            border.width: 1
+                            border.color: sourceChoice.palette.mid
+                        }
+                        FocusRing { shown: sourceChoice.visualFocus; cornerRadius: 3 }
                         Accessible.name: modelData.label
                     }
                 }
@@ -201,7 +245,7 @@ Pane {
                 spacing: 4
                 RowLayout {
                     Layout.fillWidth: true
-                    Label { text: "App"; font.pixelSize: view.captionSize + 1 }
+                    Label { text: "App"; font.pointSize: view.bodySize }
                     ComboBox {
                         Layout.fillWidth: true
                         model: view.vm.state.applications
@@ -210,21 +254,21 @@ Pane {
                         displayText: currentIndex < 0 ? "Choose an application" : currentText
                         enabled: !view.listening
                         onActivated: index => view.vm.selectApplication(index)
-                        font.pixelSize: view.captionSize + 1
+                        font.pointSize: view.bodySize
                         Accessible.name: "Application"
                     }
                 }
                 Label {
                     visible: view.vm.state.applications.playingCount === 0 && view.listeningController.waitingStatus.length === 0
                     text: "No application is playing sound"
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     color: view.tertiary
                 }
             }
             RowLayout {
                 Layout.fillWidth: true
                 visible: view.vm.sourceRow === MenuBarViewModel.DevicePicker
-                Label { text: "Device"; font.pixelSize: view.captionSize + 1 }
+                Label { text: "Device"; font.pointSize: view.bodySize }
                 ComboBox {
                     Layout.fillWidth: true
                     model: view.vm.state.audioDevices
@@ -232,7 +276,7 @@ Pane {
                     currentIndex: view.vm.state.audioDevices.selectedIndex
                     enabled: !view.listening
                     onActivated: index => view.vm.selectDevice(index)
-                    font.pixelSize: view.captionSize + 1
+                    font.pointSize: view.bodySize
                     Accessible.name: "Device"
                 }
             }
@@ -242,7 +286,7 @@ Pane {
                 text: "Grant Microphone Access"
                 icon.name: "audio-input-microphone-symbolic"
                 icon.color: palette.buttonText
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 onClicked: view.listeningController.askForMicrophoneAccess()
                 Accessible.name: text
             }
@@ -254,13 +298,13 @@ Pane {
                         color: view.orange
                         sourceSize: Qt.size(12, 12)
                     }
-                    Label { text: "Microphone access denied"; font.pixelSize: view.captionSize; color: view.orange }
+                    Label { text: "Microphone access denied"; font.pointSize: view.captionSize; color: view.orange }
                 }
                 Button {
                     text: "Open Microphone Settings"
                     icon.name: "emblem-system-symbolic"
                     icon.color: palette.buttonText
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     onClicked: view.vm.soundSettingsRequested()
                     Accessible.name: text
                 }
@@ -270,7 +314,7 @@ Pane {
                 Layout.fillWidth: true
                 text: view.listeningController.waitingStatus
                 wrapMode: Text.Wrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.orange
                 Accessible.role: Accessible.StaticText
             }
@@ -278,7 +322,7 @@ Pane {
                 Layout.fillWidth: true
                 text: view.vm.sourceDescription
                 wrapMode: Text.WordWrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.secondary
             }
         }
@@ -298,11 +342,11 @@ Pane {
                         Layout.preferredWidth: 16
                         Layout.preferredHeight: 16
                     }
-                    Label { text: view.listeningController.modelLoadingStatus; font.pixelSize: view.captionSize + 1 }
+                    Label { text: view.listeningController.modelLoadingStatus; font.pointSize: view.bodySize }
                 }
                 Label {
                     text: "This may take a moment on first launch"
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     color: view.tertiary
                 }
             }
@@ -315,11 +359,13 @@ Pane {
                 icon.name: view.listening ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
                 enabled: view.vm.startStopEnabled
                 highlighted: true
-                palette.button: view.listening ? view.red : view.blue
-                palette.highlight: view.listening ? view.red : view.blue
-                palette.buttonText: "white"
-                palette.highlightedText: "white"
-                icon.color: "white"
+                // The style's focus frame is the highlight, which is the button's own colour here.
+                FocusRing { shown: startStop.visualFocus; cornerRadius: 4 }
+                palette.button: view.listening ? UiTheme.dangerFill : UiTheme.accentFill
+                palette.highlight: view.listening ? UiTheme.dangerFill : UiTheme.accentFill
+                palette.buttonText: UiTheme.onFill
+                palette.highlightedText: UiTheme.onFill
+                icon.color: UiTheme.onFill
                 onClicked: view.vm.toggleListening()
                 ToolTip.visible: hovered
                 ToolTip.text: "Toggle speech-to-text transcription"
@@ -330,7 +376,7 @@ Pane {
                 Layout.fillWidth: true
                 text: view.listeningController.errorMessage
                 wrapMode: Text.Wrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.red
             }
             Button {
@@ -338,7 +384,7 @@ Pane {
                 text: view.vm.errorSettingsText
                 icon.name: "emblem-system-symbolic"
                 icon.color: palette.buttonText
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 onClicked: view.vm.soundSettingsRequested()
                 Accessible.name: text
             }
@@ -346,29 +392,32 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 4
                 Button {
+                    objectName: "overlayButton"
                     Layout.fillWidth: true
                     text: view.preferences.showOverlay ? "Hide Overlay" : "Show Overlay"
                     icon.name: view.preferences.showOverlay ? "view-conceal-symbolic" : "view-reveal-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
                     onClicked: view.vm.state.toggleOverlay()
                     Accessible.name: text
                 }
                 Button {
+                    objectName: "copyAllButton"
                     Layout.fillWidth: true
                     text: view.vm.showCopyConfirm ? "Copied!" : "Copy All"
                     icon.name: view.vm.showCopyConfirm ? "object-select-symbolic" : "edit-copy-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
-                    font.pixelSize: view.captionSize
+                    font.pointSize: view.captionSize
                     leftPadding: 4; rightPadding: 4
                     onClicked: view.vm.copyAllWithFeedback()
                     Accessible.name: text
                 }
                 Button {
                     id: exportButton
+                    objectName: "exportButton"
                     icon.name: "document-send-symbolic"
                     icon.color: palette.buttonText
                     icon.width: 12; icon.height: 12
@@ -396,6 +445,7 @@ Pane {
                     }
                 }
                 Button {
+                    objectName: "clearButton"
                     visible: !view.vm.showClearConfirm
                     icon.name: "user-trash-symbolic"
                     icon.color: palette.buttonText
@@ -444,20 +494,22 @@ Pane {
                 Layout.fillWidth: true
                 spacing: 6
                 TogglePill {
+                    objectName: "autoCopyPill"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Copy"
                     symbol: "edit-copy-symbolic"
                     on: view.preferences.autoCopyToClipboard
-                    onToggled: value => view.preferences.setAutoCopyToClipboard(value)
+                    onSwitched: value => view.preferences.setAutoCopyToClipboard(value)
                 }
                 TogglePill {
+                    objectName: "autoPastePill"
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
                     text: "Auto Paste"
                     symbol: "edit-paste-symbolic"
                     on: view.preferences.autoPasteAtCursor
-                    onToggled: value => view.preferences.setAutoPasteAtCursor(value)
+                    onSwitched: value => view.preferences.setAutoPasteAtCursor(value)
                 }
             }
             RowLayout {
@@ -465,14 +517,16 @@ Pane {
                 Layout.fillWidth: true
                 Item { Layout.fillWidth: true }
                 ChoicePill {
+                    objectName: "pasteOriginalChoice"
                     text: "Original"
                     selected: view.preferences.autoPasteSourceRaw === "original"
-                    onClicked: view.preferences.setAutoPasteSourceRaw("original")
+                    onChosen: view.preferences.setAutoPasteSourceRaw("original")
                 }
                 ChoicePill {
+                    objectName: "pasteTranslationChoice"
                     text: "Translation"
                     selected: view.preferences.autoPasteSourceRaw === "translation"
-                    onClicked: view.preferences.setAutoPasteSourceRaw("translation")
+                    onChosen: view.preferences.setAutoPasteSourceRaw("translation")
                 }
             }
         }
@@ -483,18 +537,19 @@ Pane {
         ColumnLayout {
             Layout.fillWidth: true
             spacing: 6
-            Label { text: "Dictation"; font.pixelSize: view.subheadlineSize; color: view.secondary }
+            Label { text: "Dictation"; font.pointSize: view.subheadlineSize; color: view.secondary }
             TogglePill {
+                objectName: "holdToDictatePill"
                 Layout.fillWidth: true
                 text: view.vm.holdKeyName + " Hold-to-Dictate"
                 symbol: "audio-input-microphone-symbolic"
                 on: view.preferences.dictationModeEnabled
-                onToggled: value => view.preferences.setDictationModeEnabled(value)
+                onSwitched: value => view.preferences.setDictationModeEnabled(value)
             }
             Label {
                 visible: view.preferences.dictationModeEnabled
                 text: "Hold " + view.vm.holdKeyName + " to dictate, release to paste"
-                font.pixelSize: view.caption2Size
+                font.pointSize: view.caption2Size
                 color: view.tertiary
             }
         }
@@ -524,7 +579,7 @@ Pane {
             icon.name: "software-update-available-symbolic"
             icon.color: view.blue
             palette.buttonText: view.blue
-            font.pixelSize: view.captionSize
+            font.pointSize: view.captionSize
             font.weight: Font.Medium
             onClicked: notice.open()
             ToolTip.visible: hovered
@@ -536,10 +591,11 @@ Pane {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                objectName: "quitButton"
                 flat: true
                 text: "Quit"
                 icon.name: "system-shutdown-symbolic"
-                icon.color: palette.buttonText
+                icon.color: view.secondary
                 palette.buttonText: view.secondary
                 palette.windowText: view.secondary
                 onClicked: view.vm.quitRequested()
@@ -566,7 +622,7 @@ Pane {
                     }
                     Text {
                         text: view.vm.shortcutText
-                        font.pixelSize: view.hintSize
+                        font.pointSize: view.hintSize
                         font.weight: Font.Medium
                         font.family: "monospace"
                         color: view.quaternary
@@ -585,18 +641,22 @@ Pane {
                 Layout.fillWidth: true
                 text: view.vm.sessionNote
                 wrapMode: Text.Wrap
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 color: view.secondary
             }
             Label {
                 objectName: "whatWorksHereLink"
                 text: "What works here"
-                font.pixelSize: view.captionSize
+                font.pointSize: view.captionSize
                 font.underline: true
                 color: palette.link
                 Accessible.role: Accessible.Link
                 Accessible.name: text
                 Accessible.onPressAction: view.vm.capabilitiesRequested()
+                activeFocusOnTab: true
+                Keys.onReturnPressed: view.vm.capabilitiesRequested()
+                Keys.onSpacePressed: view.vm.capabilitiesRequested()
+                FocusRing { shown: parent.activeFocus; cornerRadius: 2 }
                 MouseArea {
                     anchors.fill: parent
                     cursorShape: Qt.PointingHandCursor

@@ -3,6 +3,8 @@
 
 #include <OrvintaApp/AppState.h>
 
+#include <algorithm>
+
 namespace Orvinta {
 
 MenuBarViewModel::ErrorSettings errorSettingsFor(const QString &message) {
@@ -26,7 +28,10 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
     : QObject(parent)
     , m_state(state)
     , m_options(std::move(options))
-    , m_languages(std::make_unique<LanguageSelection>(*state.preferences())) {
+    , m_languages(std::make_unique<LanguageSelection>(*state.preferences()))
+    , m_setup(std::make_unique<SetupNotice>(
+          m_options.setupRequired, m_options.setupPackage, m_options.copyConfirmDuration,
+          [&state](const QString &text) { state.transcript()->copyText(text); })) {
     ListeningController &listening = *state.listening();
     Preferences &preferences = *state.preferences();
     Dictation &dictation = *state.dictation();
@@ -37,14 +42,14 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
 
     const auto activityMoved = [this] {
         Q_EMIT activityChanged();
-        Q_EMIT statusTextChanged();
         Q_EMIT startStopEnabledChanged();
+        refreshStatus();
     };
     connect(&listening, &ListeningController::isListeningChanged, this, activityMoved);
     for (auto changed : {&Dictation::isDictatingChanged, &Dictation::isTentativeChanged})
         connect(&dictation, changed, this, activityMoved);
     connect(&listening, &ListeningController::recordingElapsedChanged, this,
-            &MenuBarViewModel::statusTextChanged);
+            &MenuBarViewModel::refreshStatus);
     for (auto changed :
          {&ListeningController::isTransitioningChanged, &ListeningController::isModelLoadedChanged})
         connect(&listening, changed, this, &MenuBarViewModel::startStopEnabledChanged);
@@ -56,6 +61,7 @@ MenuBarViewModel::MenuBarViewModel(AppState &state, Options options, QObject *pa
             &MenuBarViewModel::sourceRowChanged);
 
     refreshShortcutText();
+    refreshStatus();
 }
 
 MenuBarViewModel::~MenuBarViewModel() = default;
@@ -101,6 +107,28 @@ QString MenuBarViewModel::statusText() const {
         break;
     }
     return {};
+}
+
+void MenuBarViewModel::refreshStatus() {
+    QString spoken;
+    switch (activity()) {
+    case Activity::Listening: {
+        const auto minutes =
+            static_cast<long long>(std::max(0.0, m_state.listening()->recordingElapsed()) / 60);
+        spoken = minutes == 0 ? QStringLiteral("Listening")
+                              : QStringLiteral("Listening, %1 minute%2")
+                                    .arg(minutes)
+                                    .arg(minutes == 1 ? QString() : QStringLiteral("s"));
+        break;
+    }
+    case Activity::Dictating:
+        spoken = QStringLiteral("Dictating");
+        break;
+    case Activity::Idle:
+        spoken = QStringLiteral("Idle");
+        break;
+    }
+    m_status->set(statusText(), spoken);
 }
 
 bool MenuBarViewModel::pulseActive() const {
@@ -231,9 +259,7 @@ void MenuBarViewModel::refreshShortcutText() {
 }
 
 QString MenuBarViewModel::sessionNote() const {
-    return m_options.waylandSession
-               ? QStringLiteral("Shortcuts and paste reach only X11 apps in this Wayland session")
-               : QString();
+    return m_options.sessionNote;
 }
 
 void MenuBarViewModel::panelShown() {

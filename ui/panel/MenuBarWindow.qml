@@ -27,7 +27,7 @@ ApplicationWindow {
 
     Loader {
         id: content
-        sourceComponent: window.viewModel.setupRequired ? setupView : panelView
+        sourceComponent: window.viewModel.setup.required ? setupView : panelView
     }
     Component {
         id: panelView

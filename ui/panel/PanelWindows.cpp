@@ -2,6 +2,7 @@
 
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/TrayIcon.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -17,8 +18,14 @@ void useSymbolIconTheme() {
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 }
 
+void addUiImportPath(QQmlEngine &engine) {
+    if (!engine.importPathList().contains(QStringLiteral("qrc:/")))
+        engine.addImportPath(QStringLiteral("qrc:/"));
+}
+
 std::unique_ptr<QQuickWindow> createUiWindow(QQmlEngine &engine, const QString &file,
                                              const QVariantMap &properties, QString *error) {
+    addUiImportPath(engine);
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Orvinta/Ui/") + file));
     // Creating from a component that did not load crashes Qt 6.4.
     if (!component.isReady()) {
@@ -37,6 +44,7 @@ std::unique_ptr<QQuickWindow> createUiWindow(QQmlEngine &engine, const QString &
     object.release();
     // C++ owns the window; QML must not collect it.
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
+    UiTheme::instance()->applyTo(*window);
     return std::unique_ptr<QQuickWindow>(window);
 }
 

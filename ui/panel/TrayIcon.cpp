@@ -29,14 +29,6 @@ constexpr int settleChecks = 15;
 const QColor lightIcon(0xee, 0xee, 0xec);
 const QColor darkIcon(0x2e, 0x34, 0x36);
 
-double relativeLuminance(const QColor &color) {
-    const auto linear = [](double c) {
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
-           0.0722 * linear(color.blueF());
-}
-
 /// One drawing in one colour, drawn at whatever size the tray asks and
 /// named after its symbolic icon.
 class WaveformIconEngine final : public QIconEngine {
@@ -82,12 +74,6 @@ private:
 };
 
 } // namespace
-
-double contrastRatio(const QColor &a, const QColor &b) {
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 QColor trayIconColor(const QColor &background) {
     return contrastRatio(lightIcon, background) >= contrastRatio(darkIcon, background) ? lightIcon
@@ -226,12 +212,19 @@ void TrayController::followPanel() {
 
 void TrayController::updateIcon() {
     const bool animated = m_state.listening()->isListening() || m_state.dictation()->isShown();
-    const int frame =
-        animated ? WaveformArt::frameIndex(m_state.listening()->menuBarIconFrame()) : -1;
+    const int moving = m_reducedMotion ? 0 : m_state.listening()->menuBarIconFrame();
+    const int frame = animated ? WaveformArt::frameIndex(moving) : -1;
     if (frame == m_shownFrame)
         return;
     m_shownFrame = frame;
     m_tray->setIcon(QIcon(new WaveformIconEngine(frame, m_color)));
+}
+
+void TrayController::setReducedMotion(bool reduced) {
+    if (reduced == m_reducedMotion)
+        return;
+    m_reducedMotion = reduced;
+    updateIcon();
 }
 
 void TrayController::show() {

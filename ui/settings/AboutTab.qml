@@ -31,14 +31,14 @@ SettingsForm {
         Label {
             Layout.alignment: Qt.AlignHCenter
             text: "Orvinta"
-            font.pointSize: Qt.application.font.pointSize * tab.titleScale
+            font.pointSize: UiTheme.textSize * tab.titleScale
             Accessible.name: text
         }
         Label {
             objectName: "aboutVersion"
             Layout.alignment: Qt.AlignHCenter
             text: "Version " + tab.vm.displayVersion
-            font.pointSize: Qt.application.font.pointSize * tab.captionScale
+            font.pointSize: UiTheme.textSize * tab.captionScale
             color: palette.placeholderText
             Accessible.name: text
         }
@@ -89,7 +89,7 @@ SettingsForm {
                 icon.color: palette.placeholderText
                 text: modelData.text
                 color: palette.placeholderText
-                font.pointSize: Qt.application.font.pointSize * tab.captionScale
+                font.pointSize: UiTheme.textSize * tab.captionScale
                 Accessible.name: modelData.text
             }
         }

@@ -14,8 +14,9 @@ SettingsForm {
     readonly property int featureWidth: 120
     readonly property int symbolSize: 16
     readonly property int columnSpacing: 8
-    readonly property color worksColor: "#26a269"
-    readonly property color warningColor: "#e5a50a"
+    readonly property color worksColor: UiTheme.success
+    readonly property color warningColor: UiTheme.warning
+    readonly property real codeScale: 0.85
 
     SettingsSection {
         title: "On This Desktop"
@@ -68,6 +69,37 @@ SettingsForm {
                     wrapMode: Text.Wrap
                 }
             }
+        }
+    }
+    SettingsSection {
+        objectName: "setupLines"
+        title: "Keys Through Your Desktop"
+        visible: tab.vm.capabilities.setupText !== ""
+        Caption { text: tab.vm.capabilities.setupInstructions }
+        // Lines as they are pasted: one per line, scrolled sideways where long.
+        ScrollView {
+            Layout.fillWidth: true
+            contentWidth: setupLines.implicitWidth
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOff
+            TextEdit {
+                id: setupLines
+                text: tab.vm.capabilities.setupText
+                readOnly: true
+                selectByMouse: true
+                font.family: "monospace"
+                font.pointSize: UiTheme.textSize * tab.codeScale
+                color: palette.text
+                selectionColor: palette.highlight
+                selectedTextColor: palette.highlightedText
+                Accessible.role: Accessible.EditableText
+                Accessible.name: "Key bindings"
+            }
+        }
+        Button {
+            objectName: "copySetupLines"
+            text: "Copy"
+            Accessible.name: "Copy the key bindings"
+            onClicked: tab.vm.copySetupLines()
         }
     }
     Caption { text: "Checked when Orvinta started; start it again after a fix." }

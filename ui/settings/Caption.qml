@@ -1,13 +1,13 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.Ui
 
 // Secondary explanatory text under a control.
 Label {
-    readonly property real captionScale: 0.85
     Layout.fillWidth: true
     wrapMode: Text.Wrap
-    font.pointSize: Qt.application.font.pointSize * captionScale
+    font.pointSize: UiTheme.smallTextSize
     color: palette.placeholderText
     Accessible.name: text
 }

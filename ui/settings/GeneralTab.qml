@@ -18,6 +18,7 @@ SettingsForm {
             checked: tab.prefs.launchAtLogin
             onToggled: tab.prefs.setLaunchAtLogin(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
     }
 
@@ -58,6 +59,7 @@ SettingsForm {
             checked: tab.prefs.soundEnabled
             onToggled: tab.prefs.setSoundEnabled(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Caption { text: "Plays a subtle sound when transcription starts or stops." }
     }
@@ -69,6 +71,7 @@ SettingsForm {
             checked: tab.prefs.autoCopyToClipboard
             onToggled: tab.prefs.setAutoCopyToClipboard(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Caption { text: "Automatically copies each confirmed sentence to the clipboard." }
         Switch {
@@ -77,23 +80,25 @@ SettingsForm {
             checked: tab.prefs.autoPasteAtCursor
             onToggled: tab.prefs.setAutoPasteAtCursor(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         RowLayout {
             objectName: "pasteSourcePicker"
             visible: tab.vm.showsPasteSource
             Label { Layout.fillWidth: true; text: "Paste source" }
+            // Radio buttons: screen readers hear a choice of two and which is taken.
             ButtonGroup { id: pasteSource }
-            Button {
+            RadioButton {
+                objectName: "pasteOriginalRadio"
                 text: "Original"
-                checkable: true
                 checked: tab.vm.preferences.autoPasteSourceRaw === "original"
                 ButtonGroup.group: pasteSource
                 onClicked: tab.vm.preferences.setAutoPasteSourceRaw("original")
                 Accessible.name: "Paste source: Original"
             }
-            Button {
+            RadioButton {
+                objectName: "pasteTranslationRadio"
                 text: "Translation"
-                checkable: true
                 checked: tab.vm.preferences.autoPasteSourceRaw === "translation"
                 ButtonGroup.group: pasteSource
                 onClicked: tab.vm.preferences.setAutoPasteSourceRaw("translation")
@@ -120,6 +125,7 @@ SettingsForm {
             checked: tab.prefs.dictationModeEnabled
             onToggled: tab.prefs.setDictationModeEnabled(checked)
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         ShortcutRow {
             readonly property HoldKeyRecorderModel recorder: tab.vm.holdKeyRecorder
@@ -145,6 +151,20 @@ SettingsForm {
             actionText: "Show What Works Here"
             onAction: tab.vm.showCapabilities()
         }
+    }
+
+    SettingsSection {
+        title: "Screen Reader"
+        Switch {
+            objectName: "readAloudSwitch"
+            text: "Read new captions aloud"
+            enabled: tab.vm.overlay !== null
+            checked: enabled && tab.vm.overlay.readAloud
+            onToggled: tab.vm.overlay.readAloud = checked
+            Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
+        }
+        Caption { text: "Gives each new line to your screen reader as it is confirmed." }
     }
 
     SettingsSection {
@@ -175,6 +195,6 @@ SettingsForm {
                 }
             }
         }
-        Caption { text: "Click a shortcut field and press your desired key combination to change it." }
+        Caption { text: "Click a shortcut field (or press Enter on it) and press your desired key combination to change it; Escape cancels." }
     }
 }

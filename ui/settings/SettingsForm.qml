@@ -1,8 +1,10 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.Ui
 
-// A scrolling column of sections, the body of each tab.
+// A scrolling column of sections, the body of each tab; it scrolls to keep
+// the keyboard focus in view.
 ScrollView {
     id: form
 
@@ -13,6 +15,10 @@ ScrollView {
     contentWidth: availableWidth
     contentHeight: column.implicitHeight + 2 * formPadding
     clip: true
+
+    FocusScroller {
+        flickable: form.contentItem
+    }
 
     ColumnLayout {
         id: column

@@ -4,8 +4,10 @@ import QtQuick.Layouts
 import Orvinta.Ui
 
 // A sidebar of the tabs and the selected tab's content (the view model's
-// currentTab, General at first).
-Item {
+// currentTab, General at first). The sidebar has the keyboard first: Up and
+// Down switch pages, Tab goes on into the page, Ctrl+Tab comes back from
+// anywhere, and Escape closes the window.
+FocusScope {
     id: view
 
     required property SettingsViewModel vm
@@ -13,6 +15,12 @@ Item {
     readonly property int sidebarWidth: 160
     readonly property int sidebarRowHeight: 32
     readonly property int contentPadding: 20
+
+    Keys.onEscapePressed: Window.window.close()
+    Shortcut {
+        sequences: ["Ctrl+Tab", "Ctrl+Shift+Tab"]
+        onActivated: sidebar.forceActiveFocus(Qt.TabFocusReason)
+    }
 
     RowLayout {
         anchors.fill: parent
@@ -25,16 +33,27 @@ Item {
 
             ListView {
                 id: sidebar
+                objectName: "settingsSidebar"
                 anchors.fill: parent
                 anchors.topMargin: 8
                 model: view.vm.tabs
                 interactive: false
-                Accessible.role: Accessible.PageTabList
+                focus: true
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                currentIndex: view.vm.currentTabIndex
+                Keys.onUpPressed: view.vm.moveTab(-1)
+                Keys.onDownPressed: view.vm.moveTab(1)
+                // A list of its sections, the shown one selected (Qt 6.4 keeps an item
+                // delegate a list item whatever role it is given).
+                Accessible.role: Accessible.List
                 Accessible.name: "Settings sections"
                 delegate: ItemDelegate {
                     required property var modelData
                     width: sidebar.width
                     height: view.sidebarRowHeight
+                    // The list is the one stop for Tab; the arrows choose the row.
+                    focusPolicy: Qt.NoFocus
                     text: modelData.title
                     icon.name: modelData.icon
                     icon.width: 16
@@ -42,8 +61,15 @@ Item {
                     icon.color: highlighted ? palette.highlightedText : palette.windowText
                     highlighted: view.vm.currentTab === modelData.id
                     onClicked: view.vm.currentTab = modelData.id
-                    Accessible.role: Accessible.PageTab
                     Accessible.name: modelData.title
+                    Accessible.selected: highlighted
+                    // Inside the highlighted row, in the row's text colour: the highlight's own
+                    // colour would not show on it.
+                    FocusRing {
+                        anchors.margins: 3
+                        shown: parent.highlighted && sidebar.activeFocus
+                        ringColor: palette.highlightedText
+                    }
                 }
             }
         }
@@ -61,14 +87,14 @@ Item {
             currentIndex: view.vm.currentTabIndex
 
             GeneralTab { objectName: "generalPage"; vm: view.vm; formPadding: view.contentPadding }
-            AppearanceTab { vm: view.vm; formPadding: view.contentPadding }
-            UpdateTab { vm: view.vm; formPadding: view.contentPadding }
+            AppearanceTab { objectName: "appearancePage"; vm: view.vm; formPadding: view.contentPadding }
+            UpdateTab { objectName: "updatePage"; vm: view.vm; formPadding: view.contentPadding }
             CapabilitiesTab {
                 objectName: "capabilitiesPage"
                 vm: view.vm
                 formPadding: view.contentPadding
             }
-            AboutTab { vm: view.vm; formPadding: view.contentPadding }
+            AboutTab { objectName: "aboutPage"; vm: view.vm; formPadding: view.contentPadding }
         }
     }
 }

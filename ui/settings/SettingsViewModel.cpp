@@ -9,6 +9,7 @@
 #include <OrvintaUpdates/UpdaterManager.h>
 
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -28,6 +29,28 @@ int indexOfTab(const QString &id) {
     for (qsizetype i = 0; i < tabs.size(); ++i)
         if (tabs.at(i).toMap().value(QStringLiteral("id")).toString() == id)
             return int(i);
+    return -1;
+}
+
+QVariantMap choice(const char *label, const QVariant &value) {
+    return {{QStringLiteral("label"), QString::fromUtf8(label)}, {QStringLiteral("value"), value}};
+}
+
+/// The colours offered for caption text and background; Default is the windows' own.
+const std::pair<const char *, QColor> captionColors[] = {
+    {"Default", QColor()},
+    {"White", QColor(Qt::white)},
+    {"Yellow", QColor(0xff, 0xff, 0x00)},
+    {"Cyan", QColor(0x00, 0xff, 0xff)},
+    {"Green", QColor(0x00, 0xff, 0x00)},
+    {"Black", QColor(Qt::black)},
+    {"Dark blue", QColor(0x00, 0x00, 0x80)},
+};
+
+int colorIndex(const QColor &color) {
+    for (int i = 0; i < int(std::size(captionColors)); ++i)
+        if (captionColors[i].second == color)
+            return i;
     return -1;
 }
 
@@ -65,9 +88,14 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
     if (m_overlay) {
         for (auto signal :
              {&OverlaySettings::opacityChanged, &OverlaySettings::fontSizeChanged,
-              &OverlaySettings::autoHideDelayChanged, &OverlaySettings::autoHideEnabledChanged}) {
+              &OverlaySettings::autoHideDelayChanged, &OverlaySettings::autoHideEnabledChanged,
+              &OverlaySettings::captionStyleChanged}) {
             connect(m_overlay, signal, this, &SettingsViewModel::overlayChanged);
         }
+        m_captionStyle = std::make_unique<CaptionStyle>(*m_overlay);
+        m_fontFamilies = QStringList{QStringLiteral("Default")} + QFontDatabase::families();
+        connect(m_captionStyle.get(), &CaptionStyle::changed, this,
+                &SettingsViewModel::overlayChanged);
     }
 }
 
@@ -117,6 +145,12 @@ void SettingsViewModel::setCurrentTab(const QString &id) {
     Q_EMIT currentTabChanged();
 }
 
+void SettingsViewModel::moveTab(int step) {
+    const QVariantList all = tabs();
+    const auto row = std::clamp<qsizetype>(currentTabIndex() + step, 0, all.size() - 1);
+    setCurrentTab(all.at(row).toMap().value(QStringLiteral("id")).toString());
+}
+
 Preferences *SettingsViewModel::preferences() const {
     return m_state.preferences();
 }
@@ -160,6 +194,82 @@ bool SettingsViewModel::showsAutoHideDelay() const {
     return m_overlay && m_overlay->autoHideEnabled();
 }
 
+QString SettingsViewModel::backgroundOpacityText() const {
+    return m_captionStyle ? whole(m_captionStyle->backgroundOpacity() * 100) + QLatin1Char('%')
+                          : QString();
+}
+
+QVariantList SettingsViewModel::presetChoices() {
+    using Preset = OverlaySettings::Preset;
+    return {choice("Default", int(Preset::Default)),
+            choice("High contrast (yellow on black)", int(Preset::HighContrast)),
+            choice("White on black", int(Preset::WhiteOnBlack)),
+            choice("Black on white", int(Preset::BlackOnWhite)),
+            choice("Custom", int(Preset::Custom))};
+}
+
+QVariantList SettingsViewModel::colorChoices() {
+    QVariantList choices;
+    for (const auto &[label, color] : captionColors)
+        choices << choice(label, color);
+    return choices;
+}
+
+QVariantList SettingsViewModel::edgeChoices() {
+    using Edge = OverlaySettings::EdgeStyle;
+    return {choice("None", int(Edge::NoEdge)), choice("Outline", int(Edge::Outline)),
+            choice("Drop shadow", int(Edge::DropShadow))};
+}
+
+QVariantList SettingsViewModel::placementChoices() {
+    using Placement = OverlaySettings::Placement;
+    return {choice("Floating", int(Placement::Floating)),
+            choice("Docked at the top", int(Placement::DockedTop)),
+            choice("Docked at the bottom", int(Placement::DockedBottom))};
+}
+
+QStringList SettingsViewModel::fontFamilies() const {
+    return m_fontFamilies;
+}
+
+int SettingsViewModel::presetIndex() const {
+    return m_overlay ? int(m_overlay->preset()) : 0;
+}
+
+int SettingsViewModel::textColorIndex() const {
+    return m_overlay ? colorIndex(m_overlay->textColor()) : 0;
+}
+
+int SettingsViewModel::backgroundColorIndex() const {
+    return m_overlay ? colorIndex(m_overlay->backgroundColor()) : 0;
+}
+
+int SettingsViewModel::fontFamilyIndex() const {
+    if (!m_overlay || m_overlay->fontFamily().isEmpty())
+        return 0;
+    return std::max(0, int(fontFamilies().indexOf(m_overlay->fontFamily())));
+}
+
+void SettingsViewModel::choosePreset(int index) {
+    if (m_overlay && index >= 0 && index <= int(OverlaySettings::Preset::Custom))
+        m_overlay->setPreset(OverlaySettings::Preset(index));
+}
+
+void SettingsViewModel::chooseTextColor(int index) {
+    if (m_overlay && index >= 0 && index < int(std::size(captionColors)))
+        m_overlay->setTextColor(captionColors[index].second);
+}
+
+void SettingsViewModel::chooseBackgroundColor(int index) {
+    if (m_overlay && index >= 0 && index < int(std::size(captionColors)))
+        m_overlay->setBackgroundColor(captionColors[index].second);
+}
+
+void SettingsViewModel::chooseFontFamily(int index) {
+    if (m_overlay && index >= 0 && index < fontFamilies().size())
+        m_overlay->setFontFamily(index == 0 ? QString() : fontFamilies().at(index));
+}
+
 QUrl SettingsViewModel::websiteUrl() const {
     return AppVersion::websiteUrl();
 }
@@ -179,6 +289,10 @@ void SettingsViewModel::refreshTrust() {
 
 void SettingsViewModel::showCapabilities() {
     setCurrentTab(QStringLiteral("capabilities"));
+}
+
+void SettingsViewModel::copySetupLines() {
+    m_state.transcript()->copyText(m_capabilities->setupText());
 }
 
 void SettingsViewModel::openWebsite() {

@@ -24,6 +24,7 @@ ApplicationWindow {
     SettingsView {
         objectName: "settingsView"
         anchors.fill: parent
+        focus: true
         vm: window.vm
     }
 }

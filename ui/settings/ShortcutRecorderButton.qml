@@ -5,7 +5,8 @@ import Orvinta.Ui
 
 // A shortcut field: shows `displayText`, and while `recording` says so and
 // reports each key press with its modifiers and X keysym. Its owner turns a
-// click into the model's toggleRecording().
+// click, Enter or Space into the model's toggleRecording(); Escape ends a
+// recording, and the keyboard comes back to the field.
 AbstractButton {
     id: field
 
@@ -30,9 +31,10 @@ AbstractButton {
     rightPadding: horizontalMargin
     topPadding: verticalMargin
     bottomPadding: verticalMargin
-    // A click must not move the keyboard focus away from the capture view.
-    focusPolicy: Qt.NoFocus
+    focusPolicy: Qt.StrongFocus
     hoverEnabled: true
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 
     contentItem: RowLayout {
         spacing: 4
@@ -52,15 +54,22 @@ AbstractButton {
         border.color: field.recording ? palette.highlight : "transparent"
     }
 
+    // Always there (it draws nothing), so that its focus can pass back to the field.
     KeyCaptureItem {
         id: capture
         anchors.fill: parent
-        visible: field.recording
         onKeyPressed: (key, modifiers, nativeKey) => field.keyPressed(key, modifiers, nativeKey)
     }
     onRecordingChanged: {
         if (recording)
             capture.forceActiveFocus()
+        else if (capture.activeFocus)
+            field.forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    FocusRing {
+        shown: field.visualFocus || field.recording
+        cornerRadius: field.cornerRadius
     }
 
     Accessible.role: Accessible.Button

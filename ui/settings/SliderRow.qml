@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.Ui
 
 // A labelled slider followed by its value.
 RowLayout {
@@ -14,8 +15,9 @@ RowLayout {
     property string valueText
     signal moved(real value)
 
-    readonly property int labelWidth: 80
+    readonly property int labelWidth: 120
     readonly property int valueWidth: 40
+    readonly property int minimumTarget: 24
 
     Layout.fillWidth: true
     spacing: 8
@@ -27,10 +29,12 @@ RowLayout {
     Slider {
         id: slider
         Layout.fillWidth: true
+        Layout.preferredHeight: Math.max(row.minimumTarget, implicitHeight)
         snapMode: Slider.SnapAlways
         value: row.value
         onMoved: row.moved(value)
         Accessible.name: row.label
+        FocusRing { shown: slider.visualFocus }
     }
     Label {
         Layout.preferredWidth: row.valueWidth

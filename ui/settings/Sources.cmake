@@ -1,6 +1,7 @@
 # The settings window and the update and release-notes windows.
 list(APPEND ORVINTA_UI_SOURCES
   include/OrvintaUi/CapabilitiesModel.h settings/CapabilitiesModel.cpp
+  include/OrvintaUi/FocusScroller.h settings/FocusScroller.cpp
   include/OrvintaUi/HoldKeyRecorderModel.h settings/HoldKeyRecorderModel.cpp
   include/OrvintaUi/KeyCaptureItem.h settings/KeyCaptureItem.cpp
   include/OrvintaUi/SettingsViewModel.h settings/SettingsViewModel.cpp
@@ -17,6 +18,7 @@ list(APPEND ORVINTA_UI_QML
   settings/Caption.qml
   settings/WarningRow.qml
   settings/SliderRow.qml
+  settings/ChoiceRow.qml
   settings/ShortcutRecorderButton.qml
   settings/ShortcutRow.qml
   settings/GeneralTab.qml

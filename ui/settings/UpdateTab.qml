@@ -18,6 +18,7 @@ SettingsForm {
             checked: enabled && tab.vm.updater.automaticallyChecksForUpdates
             onToggled: tab.vm.updater.automaticallyChecksForUpdates = checked
             Accessible.name: text
+            FocusRing { shown: parent.visualFocus }
         }
         Button {
             text: "Check for Updates..."

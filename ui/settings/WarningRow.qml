@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.impl
 import QtQuick.Layouts
+import Orvinta.Ui
 
 // Something that does not work here, with the button that leads to its fix.
 RowLayout {
@@ -12,7 +13,7 @@ RowLayout {
     signal action()
 
     readonly property int symbolSize: 16
-    readonly property color warningColor: "#e5a50a"
+    readonly property color warningColor: UiTheme.warning
 
     Layout.fillWidth: true
     spacing: 6

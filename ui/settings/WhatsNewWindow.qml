@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.impl
 import QtQuick.Layouts
+import Orvinta.Ui
 import Orvinta.Updates
 
 // The release notes of the running version, shown once after an upgrade.
@@ -59,7 +60,7 @@ ApplicationWindow {
                 textFormat: Text.PlainText
                 text: window.model.title
                 font.bold: true
-                font.pointSize: Qt.application.font.pointSize * window.titleScale
+                font.pointSize: UiTheme.textSize * window.titleScale
                 Accessible.name: text
             }
         }

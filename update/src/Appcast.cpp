@@ -82,6 +82,8 @@ AppcastItem readItem(const xmlNode *node) {
     AppcastItem item;
     if (const xmlNode *title = firstChild(node, "title"))
         item.title = contentOf(title).trimmed();
+    if (const xmlNode *date = firstChild(node, "pubDate"))
+        item.published = QDateTime::fromString(contentOf(date).trimmed(), Qt::RFC2822Date);
     if (const xmlNode *version = firstChild(node, "version", sparkleNamespace))
         item.version = contentOf(version);
     if (const xmlNode *shortVersion = firstChild(node, "shortVersionString", sparkleNamespace))

@@ -41,6 +41,16 @@ public:
     virtual void play(Sound sound) = 0;
 };
 
+/// How a paste at the cursor went.
+struct PasteResult {
+    /// Empty once the paste keystroke went out; else why not.
+    QString failure;
+    /// Not pasted, but the text waits on the clipboard for the user's own Ctrl+V.
+    bool onClipboard = false;
+
+    bool pasted() const { return failure.isEmpty(); }
+};
+
 /// Pastes text at the text cursor of the focused window: the text goes on
 /// the clipboard, the paste keystroke to the window, and unless auto-copy is
 /// on the clipboard's earlier content comes back shortly after.
@@ -49,8 +59,9 @@ public:
     virtual ~CursorPaster() = default;
     /// False where the desktop offers no way to paste (no display, no XTest).
     virtual bool isAvailable() const = 0;
-    /// Empty once the paste went out; else why not, the clipboard then left as it was.
-    virtual QString pasteTextAtCursor(const QString &text) = 0;
+    /// Where no keystroke can be sent but the clipboard can be set, the text
+    /// stays there (onClipboard); other failures leave the clipboard as it was.
+    virtual PasteResult pasteTextAtCursor(const QString &text) = 0;
 };
 
 /// What each shortcut does, installed at start-up.
@@ -59,10 +70,14 @@ struct HotkeyActions {
     std::function<void()> toggleAutoCopy;
     std::function<void()> toggleAutoPaste;
     std::function<void()> toggleOverlay;
+    std::function<void()> focusCaptions;
+
+    /// The one `action` runs.
+    const std::function<void()> &forAction(HotkeyAction action) const;
 };
 
 /// The global shortcut service. Combinations are the user's, kept by the
-/// service in the preferences; changing one re-registers all four.
+/// service in the preferences; changing one re-registers all five.
 class HotkeyService {
 public:
     /// Called on the main thread for each shortcut that could not be
@@ -73,7 +88,7 @@ public:
     /// Read when a press is handled, so actions set after start() are the ones that run.
     virtual void setActions(HotkeyActions actions) = 0;
     virtual void setFailureHandler(FailureHandler handler) = 0;
-    /// Registers the four shortcuts; a second call does nothing.
+    /// Registers the five shortcuts; a second call does nothing.
     virtual void start() = 0;
     virtual KeyCombo combo(HotkeyAction action) const = 0;
     /// Whether the shortcut is registered with the desktop now.

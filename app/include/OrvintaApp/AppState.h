@@ -52,11 +52,18 @@ public:
     void setInterimText(const QString &text) override;
     /// Stores one translation; the first one of a line may be auto-pasted.
     void setTranslation(const QString &text, const QUuid &id);
-    /// Pastes at the cursor where the desktop allows it; elsewhere only
-    /// copies, and only when auto-copy is on.
-    void pasteAtCursor(const QString &text);
+    /// Pastes at the cursor where the desktop allows it; where it sends no
+    /// keystroke the text waits on the clipboard; without any paster it is
+    /// only copied, and only when auto-copy is on.
+    PasteResult pasteAtCursor(const QString &text);
+    /// What each global shortcut does, also where no shortcut service runs:
+    /// orvinta-cli toggle asks for the same.
+    HotkeyActions shortcutActions();
 
     Q_INVOKABLE void toggleOverlay();
+    /// The "Focus captions" shortcut: the overlay, shown if it was not, takes
+    /// the keyboard with its newest line selected.
+    Q_INVOKABLE void focusCaptions();
     /// The panel asks for the overlay once it is first shown.
     Q_INVOKABLE void setupOverlay();
     Q_INVOKABLE void showSettings();
@@ -69,6 +76,8 @@ Q_SIGNALS:
     void overlaySetupRequested();
     /// The overlay should be shown (in front, without focus) or ordered out.
     void overlayVisibilityRequested(bool visible);
+    /// The overlay should take the keyboard focus (after any show it needed).
+    void captionsFocusRequested();
     void settingsRequested();
     /// A shortcut could not be registered; the settings window shows it.
     void hotkeyRegistrationFailed(Orvinta::HotkeyAction action, const QString &reason);

@@ -38,6 +38,11 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     const std::vector<AudioDevice> &availableDevices() const { return m_devices; }
+    /// What the latest refresh learned of the sound server.
+    enum class ServerStatus { unknown, unreachable, answered };
+    ServerStatus serverStatus() const { return m_serverStatus; }
+    /// Whether the sound server has an output whose monitor system audio records.
+    bool hasSystemAudio() const { return m_hasSystemAudio; }
     std::optional<std::uint32_t> selectedDeviceID() const { return m_selectedDeviceID; }
     void setSelectedDeviceID(std::optional<std::uint32_t> id);
     QVariant selectedDeviceIDVariant() const;
@@ -54,6 +59,8 @@ public:
 
 Q_SIGNALS:
     void selectedDeviceIDChanged();
+    /// A refresh ended: the server status, the rows or the outputs may have changed.
+    void refreshed();
     /// The choice or the rows changed.
     void selectedIndexChanged();
 
@@ -62,6 +69,8 @@ private:
     std::shared_ptr<SerialWorker> m_soundServer;
     std::vector<AudioDevice> m_devices;
     std::optional<std::uint32_t> m_selectedDeviceID;
+    ServerStatus m_serverStatus = ServerStatus::unknown;
+    bool m_hasSystemAudio = false;
 };
 
 } // namespace Orvinta

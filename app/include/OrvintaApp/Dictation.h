@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaApp/AppEnums.h>
+#include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/CancellableTask.h>
 
 #include <QCoroTask>
@@ -29,6 +30,8 @@ class Dictation : public QObject {
         QString dictationInterimText READ dictationInterimText NOTIFY dictationInterimTextChanged)
     Q_PROPERTY(
         Orvinta::DictationState dictationState READ dictationState NOTIFY dictationStateChanged)
+    /// The latest dictation's text was not pasted and waits on the clipboard.
+    Q_PROPERTY(bool leftOnClipboard READ leftOnClipboard NOTIFY leftOnClipboardChanged)
 
 public:
     using QObject::QObject;
@@ -43,6 +46,7 @@ public:
     QString dictationBuffer() const { return m_dictationBuffer; }
     QString dictationInterimText() const { return m_dictationInterimText; }
     DictationState dictationState() const { return m_dictationState; }
+    bool leftOnClipboard() const { return m_leftOnClipboard; }
 
     void setIsDictating(bool dictating);
     void setTentative(bool tentative);
@@ -50,6 +54,7 @@ public:
     void setDictationBuffer(const QString &buffer);
     void setDictationInterimText(const QString &text);
     void setDictationState(DictationState state);
+    void setLeftOnClipboard(bool left);
 
 Q_SIGNALS:
     void isDictatingChanged();
@@ -58,6 +63,7 @@ Q_SIGNALS:
     void dictationBufferChanged();
     void dictationInterimTextChanged();
     void dictationStateChanged();
+    void leftOnClipboardChanged();
 
 private:
     bool m_isDictating = false;
@@ -66,6 +72,7 @@ private:
     QString m_dictationBuffer;
     QString m_dictationInterimText;
     DictationState m_dictationState = DictationState::idle;
+    bool m_leftOnClipboard = false;
 };
 
 /// Push-to-talk: while the hold key is down the microphone is transcribed
@@ -75,7 +82,7 @@ private:
 class DictationController : public QObject {
     Q_OBJECT
 public:
-    using PasteAction = std::function<void(const QString &text)>;
+    using PasteAction = std::function<PasteResult(const QString &text)>;
 
     DictationController(Dictation &dictation, ListeningController &listening,
                         const Preferences &preferences, Transcript &transcript,
@@ -110,6 +117,10 @@ public Q_SLOTS:
     void holdCancelled();
     /// The hold key came up, or another key ended the dictation.
     void holdEnded();
+    /// A key that acts on press only (GNOME's shortcuts, through orvinta-cli
+    /// toggle dictation): starts a dictation as a confirmed hold does, or
+    /// ends the one under way. False, doing nothing, with dictation mode off.
+    bool toggleDictation();
 
 Q_SIGNALS:
     /// The dictation key monitor should run (true) or stop (false).

@@ -8,8 +8,14 @@
 
 namespace Orvinta {
 
-/// The four global shortcuts, with their registration ids.
-enum class HotkeyAction { toggleListening = 1, toggleAutoCopy, toggleAutoPaste, toggleOverlay };
+/// The five global shortcuts, with their registration ids.
+enum class HotkeyAction {
+    toggleListening = 1,
+    toggleAutoCopy,
+    toggleAutoPaste,
+    toggleOverlay,
+    focusCaptions
+};
 
 /// One keyboard shortcut in the reference encoding that the stored JSON and
 /// the display strings use: `keyCode` is the reference layout's virtual key
@@ -44,7 +50,7 @@ struct KeyCombo {
 };
 
 /// The shortcut that `action` has until the user changes it (Ctrl+Alt+S, Ctrl+Alt+C, Ctrl+Alt+V,
-/// Ctrl+Alt+O).
+/// Ctrl+Alt+O, Ctrl+Alt+F).
 KeyCombo defaultCombo(HotkeyAction action);
 /// Where the shortcut is stored: "app.hotkeyCombo" and so on.
 QString comboPreferenceKey(HotkeyAction action);
@@ -53,6 +59,6 @@ QString actionLabel(HotkeyAction action);
 
 inline constexpr HotkeyAction allHotkeyActions[] = {
     HotkeyAction::toggleListening, HotkeyAction::toggleAutoCopy, HotkeyAction::toggleAutoPaste,
-    HotkeyAction::toggleOverlay};
+    HotkeyAction::toggleOverlay, HotkeyAction::focusCaptions};
 
 } // namespace Orvinta

@@ -38,6 +38,8 @@ public:
     void setData(const QString &key, const QByteArray &value);
 
     QString fileName() const { return m_settings->fileName(); }
+    /// Whether nothing was stored when the store was opened: Orvinta's first start.
+    bool isFirstRun() const { return m_firstRun; }
 
     /// From now on writes stay in memory: a command-line run reads the
     /// user's choices and may override them without changing them.
@@ -51,6 +53,7 @@ private:
     QVariantMap m_defaults;
     QVariantMap m_memory;
     bool m_writesInMemory = false;
+    bool m_firstRun = false;
 };
 
 } // namespace Orvinta

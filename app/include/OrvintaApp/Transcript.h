@@ -58,6 +58,9 @@ public:
     /// interim text.
     const ConfirmedLine &append(const QString &text, const QString &speaker = {});
     Q_INVOKABLE void deleteLine(QUuid id);
+    /// Puts a deleted line back at `row` (clamped to the lines there are now),
+    /// with its translation when it had one; a line still present stays once.
+    void restoreLine(int row, const ConfirmedLine &line, const QString &translation);
     Q_INVOKABLE void clearAll();
     /// Stores a line's translation; true when the line had none before.
     bool setTranslation(const QString &text, const QUuid &id);

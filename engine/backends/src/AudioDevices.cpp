@@ -4,7 +4,12 @@ namespace Orvinta {
 
 void refreshAudioDevices(AudioCaptureBackend &registry, std::vector<AudioDevice> &availableDevices,
                          std::optional<std::uint32_t> &selectedDeviceID) {
-    const auto records = registry.inputDevices();
+    refreshAudioDevices(registry.inputDevices(), availableDevices, selectedDeviceID);
+}
+
+void refreshAudioDevices(const std::optional<std::vector<InputDeviceRecord>> &records,
+                         std::vector<AudioDevice> &availableDevices,
+                         std::optional<std::uint32_t> &selectedDeviceID) {
     if (!records)
         return;
     std::vector<AudioDevice> devices;

@@ -38,7 +38,7 @@ public:
     /// content: replacing it then would lose the user's clipboard. Where no
     /// keystroke can be sent the text stays on the clipboard, for the user's
     /// own Ctrl+V, and the reason is returned.
-    QString pasteTextAtCursor(const QString &text) override;
+    PasteResult pasteTextAtCursor(const QString &text) override;
 
     /// Whether content this paster put on the clipboard (the text, or the
     /// restored content) is still served by this program.
@@ -46,8 +46,12 @@ public:
     bool isRestorePending() const { return m_restorePending; }
 
     static constexpr std::chrono::milliseconds restoreDelay{200};
-    /// The longest the restore waits for the focused window to fetch the text.
-    static constexpr std::chrono::milliseconds fetchWait{2000};
+    /// The longest the restore waits for the focused window to fetch the
+    /// text. A window on a busy machine may take seconds to handle the
+    /// keystroke; restoring first would have it paste the user's old content
+    /// (or, on Wayland, nothing) instead. A window that never reads only
+    /// keeps the text on the clipboard this long.
+    static constexpr std::chrono::milliseconds fetchWait{5000};
 
 Q_SIGNALS:
     /// The keystroke went out, with the shortcut that was used.

@@ -13,7 +13,7 @@ namespace Orvinta {
 
 class PreferencesStore;
 
-/// The four global shortcuts: loads them from the preferences (a bad stored
+/// The five global shortcuts: loads them from the preferences (a bad stored
 /// value gives that shortcut's default), registers them through a key
 /// grabber, and runs the matching action on the main thread after the
 /// press has been handled. A refused registration leaves that shortcut
@@ -34,7 +34,7 @@ public:
     void setCombo(HotkeyAction action, const KeyCombo &combo) override;
     void setSuspended(bool suspended) override;
 
-    /// Unregisters everything and registers the four current combos again.
+    /// Unregisters everything and registers the five current combos again.
     void restart();
     /// The stored combination; none when unreadable, or refused (with a log
     /// line) when it is no global shortcut.
@@ -65,7 +65,7 @@ private:
     /// Shortcut id to its callback; filled by start().
     std::map<std::uint32_t, std::function<void()>> m_hotkeyCallbacks;
     HotkeyActions m_actions;
-    std::array<KeyCombo, 4> m_combos;
+    std::array<KeyCombo, std::size(allHotkeyActions)> m_combos;
     std::map<std::uint32_t, QString> m_failures;
     FailureHandler m_onFailure;
     bool m_suspended = false;

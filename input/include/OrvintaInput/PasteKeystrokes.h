@@ -17,6 +17,9 @@ public:
     /// The WM_CLASS of the focused top-level window (instance name, then
     /// class name); empty when unknown.
     virtual QStringList focusedWindowClass() = 0;
+    /// Empty where the keystroke reaches the focused window; else why not,
+    /// known before sending (XTest's keystroke and a Wayland app).
+    virtual QString focusUnreachable() { return {}; }
     /// Presses and releases the shortcut; false when it could not be sent.
     virtual bool sendPaste(PasteShortcut shortcut) = 0;
     /// Whether a program owns the clipboard, and so should answer for its content.

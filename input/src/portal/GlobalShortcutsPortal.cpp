@@ -92,7 +92,7 @@ void GlobalShortcutsPortal::setShortcut(const Shortcut &shortcut) {
         return;
     else
         *same = shortcut;
-    // Changes made in one turn of the event loop (all four shortcuts at a
+    // Changes made in one turn of the event loop (all five shortcuts at a
     // restart) become one binding: desktops may show a dialog for each.
     m_bindTimer.start();
 }

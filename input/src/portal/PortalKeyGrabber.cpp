@@ -25,6 +25,8 @@ QString PortalKeyGrabber::shortcutId(std::uint32_t id) {
         return QStringLiteral("toggle-auto-paste");
     case HotkeyAction::toggleOverlay:
         return QStringLiteral("toggle-overlay");
+    case HotkeyAction::focusCaptions:
+        return QStringLiteral("toggle-focus-captions");
     }
     return {};
 }

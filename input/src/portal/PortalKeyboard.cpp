@@ -97,7 +97,7 @@ PortalKeyboard openPortalKeyboard(const PortalProbe &probe, bool shortcuts, bool
         return keyboard;
     if (shortcuts && probe.globalShortcuts > 0) {
         auto portal = std::make_shared<GlobalShortcutsPortal>(connection);
-        // Bound with the four from the start where dictation is on: each
+        // Bound with the five from the start where dictation is on: each
         // binding may bring up the desktop's dialog.
         if (preferences && preferences->boolValue(QStringLiteral("app.dictationModeEnabled"))) {
             const QString holdKey =

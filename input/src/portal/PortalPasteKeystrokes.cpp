@@ -7,6 +7,7 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
@@ -19,8 +20,6 @@ const QString remoteInterface = QStringLiteral("org.freedesktop.portal.RemoteDes
 constexpr uint keyboardDevice = 1;
 /// Kept until the user revokes it.
 constexpr uint persistUntilRevoked = 2;
-/// The frontend answers a keysym at once and hands it on to the desktop.
-constexpr int notifyTimeoutMs = 2000;
 
 } // namespace
 
@@ -184,36 +183,40 @@ bool PortalPasteKeystrokes::waitUntilStarted(std::chrono::milliseconds timeout) 
     return m_state == State::started;
 }
 
-bool PortalPasteKeystrokes::notifyKeysym(std::int32_t keysym, bool pressed) {
+void PortalPasteKeystrokes::sendNextKeysym() {
+    m_sending = !m_keysyms.empty() && !m_session.isEmpty();
+    if (!m_sending)
+        return;
+    const auto [keysym, pressed] = m_keysyms.front();
+    m_keysyms.pop_front();
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, remoteInterface,
                                                        QStringLiteral("NotifyKeyboardKeysym"));
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym
          << uint(pressed ? 1 : 0);
-    const QDBusMessage reply = m_connection->bus().call(call, QDBus::Block, notifyTimeoutMs);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return true;
-    qCWarning(lcPaste, "The RemoteDesktop portal did not take keysym 0x%x: %s",
-              static_cast<unsigned>(keysym), qUtf8Printable(reply.errorMessage()));
-    return false;
+    // One key at a time, each after the portal took the one before: the
+    // frontend hands calls on to the desktop without keeping their order.
+    // Nothing waits on the GUI thread; whether the paste arrived is judged by
+    // the focused window reading the clipboard.
+    auto *watcher = new QDBusPendingCallWatcher(m_connection->bus().asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, keysym = keysym](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                if (finished->isError())
+                    qCWarning(lcPaste, "The RemoteDesktop portal did not take keysym 0x%x: %s",
+                              static_cast<unsigned>(keysym),
+                              qUtf8Printable(finished->error().message()));
+                sendNextKeysym();
+            });
 }
 
 bool PortalPasteKeystrokes::sendPaste(PasteShortcut shortcut) {
     if (m_state != State::started)
         return false;
-    // After a key that did not go out, only the keys already down are released.
-    std::vector<std::int32_t> down;
-    bool sent = true;
-    for (const auto &[keysym, pressed] : pasteKeysyms(shortcut)) {
-        if (pressed) {
-            if (sent && notifyKeysym(keysym, true))
-                down.push_back(keysym);
-            else
-                sent = false;
-        } else if (std::find(down.begin(), down.end(), keysym) != down.end()) {
-            sent = notifyKeysym(keysym, false) && sent;
-        }
-    }
-    return sent;
+    for (const auto &key : pasteKeysyms(shortcut))
+        m_keysyms.push_back(key);
+    if (!m_sending)
+        sendNextKeysym();
+    return true;
 }
 
 } // namespace Orvinta

@@ -7,6 +7,9 @@
 #include <QObject>
 
 #include <chrono>
+#include <cstdint>
+#include <deque>
+#include <utility>
 
 namespace Orvinta {
 
@@ -53,13 +56,16 @@ private:
     void selectDevices();
     void start();
     void finish(State state, const QString &reason = {});
-    bool notifyKeysym(std::int32_t keysym, bool pressed);
+    void sendNextKeysym();
 
     std::shared_ptr<PortalConnection> m_connection;
     unsigned m_version;
     std::shared_ptr<PreferencesStore> m_preferences;
     State m_state = State::starting;
     QString m_session;
+    /// Keys still to send, in order, and whether one is on its way.
+    std::deque<std::pair<std::int32_t, bool>> m_keysyms;
+    bool m_sending = false;
     QString m_failure;
 };
 

@@ -7,6 +7,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <optional>
+
 namespace Orvinta {
 
 namespace {
@@ -46,14 +48,15 @@ QStringList classUpwards(Display *display, Window window) {
     return {};
 }
 
-Window activeWindow(Display *display, Window root) {
+/// The window manager's active window: None for none, nothing where it does not say.
+std::optional<Window> activeWindowProperty(Display *display, Window root) {
     const Atom property = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
     Atom type = None;
     int format = 0;
     unsigned long items = 0;
     unsigned long remaining = 0;
     unsigned char *data = nullptr;
-    Window window = None;
+    std::optional<Window> window;
     if (XGetWindowProperty(display, root, property, 0, 1, False, XA_WINDOW, &type, &format, &items,
                            &remaining, &data) == Success &&
         data) {
@@ -62,6 +65,10 @@ Window activeWindow(Display *display, Window root) {
         XFree(data);
     }
     return window;
+}
+
+Window activeWindow(Display *display, Window root) {
+    return activeWindowProperty(display, root).value_or(None);
 }
 
 KeyCode keycodeOf(Display *display, KeySym sym, KeyCode fallback) {
@@ -102,6 +109,18 @@ QStringList X11PasteKeystrokes::focusedWindowClass() {
             names = classOf(display, activeWindow(display, m_connection->root()));
     });
     return names;
+}
+
+QString X11PasteKeystrokes::focusUnreachable() {
+    if (!m_connection || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return {};
+    std::optional<Window> active;
+    m_connection->checked(
+        [&] { active = activeWindowProperty(m_connection->display(), m_connection->root()); });
+    if (active && *active == None)
+        return QStringLiteral("the focused window is a Wayland app, which XTest's keystroke does "
+                              "not reach");
+    return {};
 }
 
 bool X11PasteKeystrokes::sendPaste(PasteShortcut shortcut) {

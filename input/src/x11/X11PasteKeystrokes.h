@@ -14,6 +14,9 @@ public:
 
     QString unavailableReason() const override { return m_unavailable; }
     QStringList focusedWindowClass() override;
+    /// Through XWayland, XTest's keys reach X11 apps only: the compositor
+    /// names no active X11 window while a Wayland app has the focus.
+    QString focusUnreachable() override;
     bool sendPaste(PasteShortcut shortcut) override;
     bool clipboardHasOwner() override;
 

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -24,6 +25,8 @@ namespace Orvinta {
 namespace {
 
 constexpr char activateMessage[] = "activate\n";
+/// The longest command line, its newline included.
+constexpr qsizetype maxCommandLength = 256;
 /// A later start writes its request at once; a connection silent for this
 /// long is not one.
 constexpr auto handOverTimeout = std::chrono::seconds(2);
@@ -58,7 +61,7 @@ QString SingleInstance::lockPath() const {
 }
 
 QString SingleInstance::socketPath() const {
-    return QDir(m_runtimeFolder).filePath(QStringLiteral("orvinta.socket"));
+    return QDir(m_runtimeFolder).filePath(m_socketName);
 }
 
 SingleInstance::Claim SingleInstance::claim() {
@@ -146,6 +149,14 @@ void SingleInstance::acceptPending() {
 }
 
 void SingleInstance::adopt(int descriptor) {
+    // The folder keeps others out already; a peer of another user is refused all the same.
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
+        peer.uid != ::getuid()) {
+        ::close(descriptor);
+        return;
+    }
     while (m_connections.size() >= maxPendingHandOvers)
         drop(m_connections.front());
     auto *connection = new QLocalSocket(this);
@@ -157,13 +168,23 @@ void SingleInstance::adopt(int descriptor) {
     m_connections.append(connection);
     // The request may come in pieces, and with the end of the connection.
     const auto examine = [this, connection] {
-        const QByteArray received = connection->peek(sizeof activateMessage);
+        const QByteArray received = connection->peek(maxCommandLength);
+        const qsizetype end = received.indexOf('\n');
+        if (end < 0) {
+            if (received.size() >= maxCommandLength ||
+                connection->state() != QLocalSocket::ConnectedState)
+                drop(connection); // no request
+            return;
+        }
         if (received.startsWith(activateMessage)) {
             drop(connection);
             Q_EMIT activationRequested();
-        } else if (!QByteArray(activateMessage).startsWith(received) ||
-                   connection->state() != QLocalSocket::ConnectedState) {
-            drop(connection); // not a hand-over
+        } else if (m_commandHandler) {
+            const QString failure = m_commandHandler(received.left(end));
+            answer(connection,
+                   failure.isEmpty() ? QByteArray("ok\n") : "error: " + failure.toUtf8() + '\n');
+        } else {
+            drop(connection);
         }
     };
     connect(connection, &QLocalSocket::readyRead, this, examine);
@@ -179,6 +200,21 @@ void SingleInstance::drop(QLocalSocket *connection) {
     connection->deleteLater();
 }
 
+void SingleInstance::answer(QLocalSocket *connection, const QByteArray &reply) {
+    if (!m_connections.removeOne(connection))
+        return;
+    connection->disconnect(this);
+    connection->write(reply);
+    connection->flush();
+    connection->disconnectFromServer();
+    connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
+    // A peer that reads nothing is let go.
+    QTimer::singleShot(handOverTimeout, connection, [connection] {
+        connection->abort();
+        connection->deleteLater();
+    });
+}
+
 void SingleInstance::stopListening() {
     while (!m_connections.isEmpty())
         drop(m_connections.front());
@@ -191,6 +227,54 @@ void SingleInstance::stopListening() {
         ::close(m_spare);
     m_spare = -1;
     QFile::remove(socketPath());
+}
+
+std::optional<QString> SingleInstance::sendCommand(const QString &socketPath,
+                                                   const QByteArray &command,
+                                                   std::chrono::milliseconds timeout) {
+    const QByteArray path = QFile::encodeName(socketPath);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (static_cast<std::size_t>(path.size()) >= sizeof address.sun_path)
+        return std::nullopt;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return std::nullopt;
+    const QByteArray line = command + '\n';
+    QByteArray reply;
+    bool ended = false;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+        ::send(fd, line.constData(), static_cast<std::size_t>(line.size()), MSG_NOSIGNAL) ==
+            line.size()) {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + timeout;
+        while (!reply.contains('\n') && !ended && reply.size() < maxCommandLength) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd wait{fd, POLLIN, 0};
+            const int ready =
+                left.count() > 0 ? ::poll(&wait, 1, static_cast<int>(left.count())) : 0;
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                break;
+            char buffer[256];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                reply.append(buffer, n);
+            else if (n == 0 || errno != EINTR)
+                ended = true;
+        }
+    }
+    ::close(fd);
+    const qsizetype end = reply.indexOf('\n');
+    if (end < 0)
+        return std::nullopt;
+    const QByteArray answer = reply.left(end);
+    if (answer == "ok")
+        return QString();
+    return QString::fromUtf8(answer.startsWith("error: ") ? answer.mid(7) : answer);
 }
 
 bool SingleInstance::handOver() {

@@ -81,6 +81,38 @@ public:
         xcb_flush(m_connection);
     }
 
+    void reserveStrip(QWindow &window, const QRect &screen, const QRect &strip) override {
+        if (!window.handle())
+            return;
+        const xcb_window_t id = static_cast<xcb_window_t>(window.winId());
+        if (strip.isEmpty()) {
+            xcb_delete_property(m_connection, id, atom("_NET_WM_STRUT_PARTIAL"));
+            xcb_delete_property(m_connection, id, atom("_NET_WM_STRUT"));
+            xcb_flush(m_connection);
+            return;
+        }
+        // Struts are measured from the edges of the whole X screen.
+        const xcb_screen_t *root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const bool top = strip.top() <= screen.top();
+        const auto start = static_cast<uint32_t>(strip.left());
+        const auto end = static_cast<uint32_t>(strip.right());
+        uint32_t partial[12] = {};
+        if (top) {
+            partial[2] = static_cast<uint32_t>(strip.bottom() + 1);
+            partial[8] = start;
+            partial[9] = end;
+        } else {
+            partial[3] = static_cast<uint32_t>(std::max(0, root->height_in_pixels - strip.top()));
+            partial[10] = start;
+            partial[11] = end;
+        }
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_STRUT_PARTIAL"),
+                            XCB_ATOM_CARDINAL, 32, 12, partial);
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_STRUT"),
+                            XCB_ATOM_CARDINAL, 32, 4, partial);
+        xcb_flush(m_connection);
+    }
+
     void rememberFocus() override {
         xcb_get_input_focus_reply_t *reply =
             xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
@@ -88,10 +120,20 @@ public:
         std::free(reply);
     }
 
+    void takeFocus(QWindow &window) override {
+        // Qt's flag change reaches the server before this request on the same connection.
+        if (window.handle())
+            focusIfViewable(static_cast<xcb_window_t>(window.winId()));
+    }
+
     void restoreFocus() override {
         const xcb_window_t target = std::exchange(m_previousFocus, XCB_WINDOW_NONE);
-        if (target == XCB_WINDOW_NONE || target == XCB_INPUT_FOCUS_POINTER_ROOT)
-            return;
+        if (target != XCB_WINDOW_NONE && target != XCB_INPUT_FOCUS_POINTER_ROOT)
+            focusIfViewable(target);
+    }
+
+private:
+    void focusIfViewable(xcb_window_t target) {
         xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
             m_connection, xcb_get_window_attributes(m_connection, target), nullptr);
         const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
@@ -103,7 +145,6 @@ public:
         std::free(xcb_request_check(m_connection, cookie));
     }
 
-private:
     xcb_atom_t atom(const char *name, bool onlyIfExists = false) const {
         xcb_intern_atom_reply_t *reply =
             xcb_intern_atom_reply(m_connection,

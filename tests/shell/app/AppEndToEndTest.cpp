@@ -5,9 +5,10 @@
 #include "DesktopDriver.h"
 #include "Librivox.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <OrvintaApp/SessionStore.h>
+
+#include <QDir>
+#include <QFile>
 
 using namespace OrvintaTest;
 using namespace OrvintaDesktop;
@@ -21,12 +22,10 @@ namespace {
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"
 
 QStringList sessionTexts(const PrivateHome &home) {
-    QFile file(home.sessionPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QStringList texts;
-    for (const QJsonValue line : QJsonDocument::fromJson(file.readAll())["lines"].toArray())
-        texts << line["text"].toString();
+    for (const Orvinta::ConfirmedLine &line :
+         Orvinta::SessionStore(home.dataHome()).read().value_or(Orvinta::SessionData()).lines)
+        texts << line.text;
     return texts;
 }
 
@@ -37,6 +36,12 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     TrayHost tray;
     ASSERT_TRUE(tray.waitUntilReady()) << "trayer did not start";
     PrivateHome home;
+    // Not the first start, which would open the panel by itself.
+    QDir().mkpath(home.folder.filePath("config/Orvinta"));
+    QFile settings(home.folder.filePath("config/Orvinta/Orvinta.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
+                settings.write("[General]\napp.showOverlay=true\n") > 0);
+    settings.close();
     App app(home.environment());
 
     // The icon appears in the tray host.
@@ -46,15 +51,15 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
                 icon.width(), icon.height(), app.elapsed());
     EXPECT_TRUE(app.waitForLog("Tray app ready — look for the waveform icon in the system tray"));
 
-    // A click opens the 280-wide panel under the icon, inside the screen.
+    // A click opens the 340-wide panel under the icon, inside the screen.
     click(icon.center());
     ASSERT_TRUE(app.waitForLog("Panel shown at", 10000)) << app.log().toStdString();
     const auto panel = app.lastPanel();
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->window.width(), 280);
+    EXPECT_EQ(panel->window.width(), 340);
     EXPECT_GT(panel->window.top(), icon.bottom());
     EXPECT_LE(panel->window.right(), 1439);
-    EXPECT_TRUE(isViewable(panel->window, 280));
+    EXPECT_TRUE(isViewable(panel->window, 340));
     ASSERT_FALSE(panel->startButton.isEmpty());
 
     // Start with system audio once the model is ready; the recording's words
@@ -84,7 +89,7 @@ TEST(App, trayIconOpensThePanelThatTranscribesSystemAudioAndASecondStartHandsOve
     EXPECT_TRUE(second.log().contains("Orvinta is already running: its panel opens"));
     EXPECT_TRUE(app.waitForLog("Panel shown at", 10000));
     EXPECT_TRUE(waitFor([&] { return app.count("Panel shown at") > shown; }, 10000));
-    EXPECT_TRUE(isViewable(panel->window, 280));
+    EXPECT_TRUE(isViewable(panel->window, 340));
 }
 
 TEST(App, withoutATrayOrSpeechModelOnWaylandThePanelIsAnXWindowThatExplainsTheSetup) {
@@ -131,34 +136,31 @@ TEST(App, withoutADisplayAnswersVersionAndHelpAndSaysWhyItCannotStart) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
-    for (const QString &option : {QString("--version"), QString("--help")}) {
-        QProcess orvinta;
-        orvinta.setProcessEnvironment(environment);
-        orvinta.start(ORVINTA_APP_PATH, {option});
-        ASSERT_TRUE(orvinta.waitForFinished(10000));
-        EXPECT_EQ(orvinta.exitCode(), 0);
-        const QString out = QString::fromUtf8(orvinta.readAllStandardOutput());
-        if (option == "--version")
-            EXPECT_TRUE(QRegularExpression("^orvinta \\d+\\.\\d+\\.\\d+ \\((\\d+|—)\\)\\n$")
-                            .match(out)
-                            .hasMatch())
-                << out.toStdString();
-        else
-            EXPECT_TRUE(out.startsWith("Usage: orvinta")) << out.toStdString();
-    }
+    const auto orvinta = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(ORVINTA_APP_PATH, arguments);
+        return finished(process, {}, 10000);
+    };
+    const CliResult version = orvinta({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression("^orvinta \\d+\\.\\d+\\.\\d+ \\((\\d+|—)\\)\\n$")
+                    .match(version.output)
+                    .hasMatch())
+        << version.output.toStdString();
+    const CliResult help = orvinta({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.startsWith("Usage: orvinta")) << help.output.toStdString();
     // Without a display, or with one that does not answer, a start says why
     // in one line and ends instead of dumping core.
     for (const QString &display : {QString(), QString(":987")}) {
         if (!display.isEmpty())
             environment.insert("DISPLAY", display);
-        QProcess orvinta;
-        orvinta.setProcessEnvironment(environment);
-        orvinta.start(ORVINTA_APP_PATH, {});
-        ASSERT_TRUE(orvinta.waitForFinished(10000));
-        EXPECT_EQ(orvinta.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(orvinta.exitCode(), 1);
-        const QString errors = QString::fromUtf8(orvinta.readAllStandardError());
-        EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
-        EXPECT_TRUE(errors.contains("needs a graphical session")) << errors.toStdString();
+        const CliResult refused = orvinta({});
+        EXPECT_FALSE(refused.crashed);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.errors.count('\n'), 1) << refused.errors.toStdString();
+        EXPECT_TRUE(refused.errors.contains("needs a graphical session"))
+            << refused.errors.toStdString();
     }
 }

@@ -39,36 +39,28 @@ inline bool waitFor(const std::function<bool()> &done, int timeoutMs) {
     return true;
 }
 
-/// Where the X server shows the first window whose line in the window tree
-/// matches `pattern` (absolute position and size); empty when none does.
-inline QRect findWindow(const QRegularExpression &pattern) {
+/// Where the X server shows the first window whose line in the window tree,
+/// after the first line that holds `after`, holds `name` (absolute position
+/// and size); empty when none does.
+inline QRect findWindow(const QString &name, const QString &after = {}) {
     const QString tree = run("xwininfo", {"-root", "-tree"});
     static const QRegularExpression geometry(
         R"((\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+))");
-    for (const QString &line : tree.split('\n'))
-        if (pattern.match(line).hasMatch())
-            if (const auto m = geometry.match(line); m.hasMatch())
-                return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
-                             m.captured(2).toInt());
+    const qsizetype from = tree.indexOf(after);
+    for (const QString &line : tree.mid(from).split('\n'))
+        if (const auto m = geometry.match(line); from >= 0 && line.contains(name) && m.hasMatch())
+            return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
+                         m.captured(2).toInt());
     return {};
 }
 
 inline bool trayerRuns() {
-    return !findWindow(QRegularExpression("\\(\"panel\" \"trayer\"\\)")).isNull();
+    return !findWindow("(\"panel\" \"trayer\")").isNull();
 }
 
 /// The tray icon: Orvinta's window inside trayer's panel.
 inline QRect trayIcon() {
-    const QString tree = run("xwininfo", {"-root", "-tree"});
-    const qsizetype panel = tree.indexOf("(\"panel\" \"trayer\")");
-    if (panel < 0)
-        return {};
-    const qsizetype icon = tree.indexOf("(\"orvinta\" \"Orvinta\")", panel);
-    if (icon < 0)
-        return {};
-    const qsizetype lineStart = tree.lastIndexOf('\n', icon) + 1;
-    const QString line = tree.mid(lineStart, tree.indexOf('\n', icon) - lineStart);
-    return findWindow(QRegularExpression(QRegularExpression::escape(line.trimmed())));
+    return findWindow("(\"orvinta\" \"Orvinta\")", "(\"panel\" \"trayer\")");
 }
 
 inline bool isViewable(const QRect &where, int width) {
@@ -141,24 +133,22 @@ public:
         return m_log;
     }
     bool waitForLog(const QString &text, int timeoutMs = 30000) {
-        return waitFor(
-                   [&] {
-                       m_process.waitForReadyRead(20);
-                       if (m_process.state() == QProcess::NotRunning && displayRefused())
-                           startAgain();
-                       return log().contains(text) || m_process.state() == QProcess::NotRunning;
-                   },
-                   timeoutMs) &&
-               log().contains(text);
-    }
-    /// Xvfb now and then refuses a connection while many clients come and
-    /// go; that start is repeated once, as a user would.
-    bool displayRefused() { return !m_restarted && log().contains("could not connect to display"); }
-    void startAgain() {
-        m_restarted = true;
-        m_log += "[test: the X server refused the connection; starting again]\n";
-        QThread::msleep(200);
-        m_process.start(QStringLiteral(ORVINTA_APP_PATH), {});
+        waitFor(
+            [&] {
+                m_process.waitForReadyRead(20);
+                // Xvfb now and then refuses a connection while many clients
+                // come and go; that start is repeated once, as a user would.
+                if (m_process.state() == QProcess::NotRunning && !m_restarted &&
+                    log().contains("could not connect to display")) {
+                    m_restarted = true;
+                    m_log += "[test: the X server refused the connection; starting again]\n";
+                    QThread::msleep(200);
+                    m_process.start(QStringLiteral(ORVINTA_APP_PATH), {});
+                }
+                return log().contains(text) || m_process.state() == QProcess::NotRunning;
+            },
+            timeoutMs);
+        return log().contains(text);
     }
 
     int count(const QString &text) { return static_cast<int>(log().count(text)); }

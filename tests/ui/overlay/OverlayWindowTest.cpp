@@ -2,16 +2,23 @@
 #include "WindowTestSupport.h"
 
 #include <OrvintaPlatform/X11OverlayWindowPlatform.h>
+#include <OrvintaUi/CaptionStyle.h>
+#include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlaySettings.h>
 #include <OrvintaUi/OverlayViewModel.h>
 #include <OrvintaUi/OverlayWindowController.h>
+#include <OrvintaUi/PanelWindows.h>
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QQmlEngine>
 #include <QRasterWindow>
 #include <QScreen>
+#include <QStandardPaths>
 
+#include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 using namespace Orvinta;
@@ -102,6 +109,54 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++presses; }
 };
 
+// The windows meet a screen reader's accessibility bus, as they would under Orca.
+[[maybe_unused]] const ::testing::Environment *const accessibilityBus =
+    ::testing::AddGlobalTestEnvironment(new AccessibilityBus);
+/// A desktop of one colour behind every window, under a compositor that
+/// lays translucent windows over it as a user's desktop does.
+class CompositedDesktop : public QRasterWindow {
+public:
+    CompositedDesktop() {
+        const QString xcompmgr = QStandardPaths::findExecutable("xcompmgr");
+        if (!xcompmgr.isEmpty()) {
+            m_compositor.start(xcompmgr, {});
+            m_compositor.waitForStarted(5000);
+        }
+        setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        setGeometry(QGuiApplication::primaryScreen()->geometry());
+        show();
+        waitUntil([&] { return isExposed(); }, std::chrono::seconds(10));
+    }
+    ~CompositedDesktop() override {
+        m_compositor.terminate();
+        m_compositor.waitForFinished(5000);
+    }
+    bool composited() const { return m_compositor.state() == QProcess::Running; }
+    void paintWith(const QColor &color) {
+        m_color = color;
+        update();
+        spin(std::chrono::milliseconds(200));
+    }
+    /// The screen as the user sees it where `item` is.
+    static QImage seen(QQuickItem *item) {
+        const QRect area =
+            QRectF(item->mapToGlobal(QPointF(0, 0)), QSizeF(item->width(), item->height()))
+                .toAlignedRect();
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+            .toImage();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter(this).fillRect(QRect(QPoint(), size()), m_color);
+    }
+
+private:
+    QProcess m_compositor;
+    QColor m_color = Qt::white;
+};
+
 class OverlayWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -130,6 +185,22 @@ TEST_F(OverlayWindow, firstFrameSavedFramesAndTheSizeRule) {
         // No blur where the compositor does not offer it.
         EXPECT_FALSE(desk.controller->blurBehind());
         EXPECT_FALSE(xprop(window, blur).contains("CARDINAL"));
+
+        // Docked, it spans the screen's edge and keeps that strip for itself;
+        // floating again, it is back where it was and keeps nothing.
+        desk.settings->setPlacement(OverlaySettings::Placement::DockedBottom);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(0, 620, 1440, 280); }))
+            << serverGeometry(window).y();
+        EXPECT_TRUE(xprop(window, "_NET_WM_STRUT_PARTIAL")
+                        .contains("= 0, 0, 0, 280, 0, 0, 0, 0, 0, 0, 0, 1439"))
+            << xprop(window, "_NET_WM_STRUT_PARTIAL").toStdString();
+        desk.settings->setPlacement(OverlaySettings::Placement::DockedTop);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(0, 0, 1440, 280); }));
+        EXPECT_TRUE(xprop(window, "_NET_WM_STRUT_PARTIAL")
+                        .contains("= 0, 0, 280, 0, 0, 0, 0, 0, 0, 1439, 0, 0"));
+        desk.settings->setPlacement(OverlaySettings::Placement::Floating);
+        ASSERT_TRUE(waitUntil([&] { return serverGeometry(window) == QRect(420, 540, 600, 280); }));
+        EXPECT_FALSE(xprop(window, "_NET_WM_STRUT_PARTIAL").contains("CARDINAL"));
     }
     // Too small, larger than the screen (brought down to it), or fitting; hidden
     // and shown again, the same frame (a move is saved: the header drag).
@@ -262,7 +333,7 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksT
     EXPECT_EQ(desk.controller->viewModel()->resultCount(), 1);
     xdotool({"key", "Escape"});
     ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
-    EXPECT_FALSE(desk.controller->searchInputActive());
+    EXPECT_FALSE(desk.controller->keyboardActive());
     click(frame.topLeft() + QPoint(300, 150));
     spin(200ms);
     EXPECT_EQ(inputFocus(), otherId);
@@ -288,6 +359,83 @@ TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksT
     EXPECT_TRUE(window->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
+// Measured from the screen: the text against what it sits on, as the
+// compositor lays the overlay over a white and a black desktop.
+TEST_F(OverlayWindow, captionsStayLegibleOverWhiteAndBlackDesktopsInBothThemesAtAnyOpacity) {
+    CompositedDesktop desktop;
+    if (!desktop.composited())
+        GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr; scripts/deps.sh)";
+    Desk desk;
+    const QString line = "Legible captions for everyone";
+    desk.f.state->addConfirmedLine(line);
+    QQuickWindow *window = desk.show();
+    desk.f.state->setInterimText("still speaking");
+    ASSERT_TRUE(waitUntil(
+        [&] { return desk.controller->viewModel()->displayedInterim() == "still speaking"; }, 5s));
+    const std::pair<const char *, double> texts[] = {{"lineText", 7.0},
+                                                     {"interimText", 4.5},
+                                                     {"lineTime", 4.5},
+                                                     {"countsText", 4.5},
+                                                     {"idleText", 4.5}};
+    const auto shownItem = [&](const char *name) {
+        for (QQuickItem *item : itemsNamed(window, name))
+            if (item->isVisible())
+                return item;
+        return static_cast<QQuickItem *>(nullptr);
+    };
+    const QPalette original = QGuiApplication::palette();
+    using Preset = OverlaySettings::Preset;
+    const std::pair<Preset, const char *> presets[] = {{Preset::Default, "default"},
+                                                       {Preset::HighContrast, "high contrast"},
+                                                       {Preset::WhiteOnBlack, "white on black"},
+                                                       {Preset::BlackOnWhite, "black on white"}};
+    // The defaults, and the window and the captions' backdrop as faint as
+    // the settings let them be (the backdrop stops at its legible least).
+    const std::pair<double, double> opacities[] = {
+        {OverlaySettings::defaultOpacity, OverlaySettings::defaultBackgroundOpacity}, {0.1, 0.0}};
+    for (const bool dark : {false, true}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        for (const auto &[preset, presetName] : presets) {
+            desk.settings->setPreset(preset);
+            for (const auto &[opacity, backdrop] : opacities) {
+                desk.settings->setOpacity(opacity);
+                desk.settings->setBackgroundOpacity(backdrop);
+                for (const QColor &behind : {QColor(Qt::white), QColor(Qt::black)}) {
+                    desktop.paintWith(behind);
+                    QString measured = QString::asprintf(
+                        "%s, %s, window %d%%, backdrop %d%%, over %s:", presetName,
+                        dark ? "dark" : "light", qRound(opacity * 100),
+                        qRound(desk.controller->viewModel()->style()->backgroundOpacity() * 100),
+                        behind == Qt::white ? "white" : "black");
+                    const auto note = [&](const char *name, double ratio, double least) {
+                        EXPECT_GE(ratio, least) << measured.toStdString() << " " << name;
+                        measured += QString::asprintf(" %s %.1f", name, ratio);
+                    };
+                    for (const auto &[name, least] : texts) {
+                        QQuickItem *item = shownItem(name);
+                        ASSERT_TRUE(item) << name;
+                        note(name, measuredContrast(CompositedDesktop::seen(item)), least);
+                    }
+                    // A search that marks the whole line: the mark's colours
+                    // where its words are.
+                    desk.controller->viewModel()->setSearchQuery(line);
+                    spin(200ms);
+                    QQuickItem *marked = shownItem("lineText");
+                    ASSERT_TRUE(marked);
+                    note(
+                        "searchMark",
+                        measuredContrast(CompositedDesktop::seen(marked).copy(
+                            0, 0, marked->property("contentWidth").toInt(), int(marked->height()))),
+                        7.0);
+                    desk.controller->viewModel()->setSearchQuery("");
+                    std::printf("%s\n", qPrintable(measured));
+                }
+            }
+        }
+    }
+    QGuiApplication::setPalette(original);
+}
+
 // Without the compositor's blur: firstFrameSavedFramesAndTheSizeRule.
 TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
     // A compositor that blurs announces the region property on the root window.
@@ -303,4 +451,162 @@ TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
         EXPECT_FALSE(xprop(window, blur).contains("CARDINAL")) << "a hidden overlay blurs nothing";
     }
     xTool("xprop", {"-root", "-remove", "_NET_SUPPORTED"});
+}
+
+TEST_F(OverlayWindow, theFocusShortcutBringsTheKeyboardToTheNewestLineAndEscapeGivesItBack) {
+    PressCounter below;
+    below.setGeometry(0, 0, 1440, 900);
+    below.show();
+    ASSERT_TRUE(waitUntil([&] { return below.isExposed(); }, 10s));
+    below.requestActivate();
+    const auto otherId = static_cast<xcb_window_t>(below.winId());
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+
+    Desk desk;
+    for (int i = 1; i <= 4; ++i)
+        desk.f.state->addConfirmedLine(QString("Focus line %1").arg(i));
+    QQuickWindow *window = desk.show();
+    const auto overlayId = static_cast<xcb_window_t>(window->winId());
+    const auto press = [&](const QString &keys) {
+        xdotool({"key", "--clearmodifiers", keys});
+        spin(50ms);
+        return focusedName(window);
+    };
+
+    // What the "Focus captions" shortcut runs: the newest line has the keyboard.
+    desk.f.state->focusCaptions();
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == overlayId; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "Focus line 4"; }, 5s));
+    EXPECT_TRUE(desk.controller->keyboardActive());
+    EXPECT_EQ(press("Up"), "Focus line 3");
+    const auto card = [&](const QString &text) {
+        const QList<QQuickItem *> cards = itemsNamed(window, "lineCard");
+        return *std::find_if(cards.begin(), cards.end(),
+                             [&](QQuickItem *item) { return item->property("text") == text; });
+    };
+    EXPECT_TRUE(card("Focus line 3")->property("selected").toBool()) << "shows its buttons";
+    press("ctrl+c");
+    EXPECT_EQ(desk.f.clipboard->text, "Focus line 3");
+    EXPECT_TRUE(card("Focus line 3")->property("showCopied").toBool());
+
+    // Delete, and the undo notice is the next stop of Tab; Enter puts the line back.
+    EXPECT_EQ(press("Delete"), "Focus line 4");
+    EXPECT_EQ(desk.f.state->transcript()->lineCount(), 3);
+    EXPECT_TRUE(shown(itemNamed(window, "undoNotice")));
+    EXPECT_EQ(press("Tab"), QString::fromUtf8("Line deleted — Undo"));
+    EXPECT_EQ(press("Return"), "Focus line 3");
+    EXPECT_EQ(desk.f.state->transcript()->lineCount(), 4);
+    EXPECT_FALSE(shown(itemNamed(window, "undoNotice")));
+
+    // Tab goes round every control, each at least 24 × 24 with its ring.
+    for (const char *stop :
+         {"Start recording", "Hide overlay", "Search transcripts", "Focus line 3"}) {
+        ASSERT_EQ(press("Tab"), QString::fromUtf8(stop));
+        QQuickItem *item = window->activeFocusItem();
+        EXPECT_GE(item->width(), 24) << stop;
+        EXPECT_GE(item->height(), 24) << stop;
+    }
+
+    // The Menu key opens the line's menu; Escape closes it and the line keeps the keyboard.
+    press("Menu");
+    ASSERT_TRUE(waitUntil([&] { return shown(itemNamed(window, "menuCopy")); }, 5s));
+    press("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !shown(itemNamed(window, "menuCopy")); }, 5s));
+    EXPECT_EQ(focusedName(window), "Focus line 3");
+
+    // / searches; Escape there gives the keyboard back to the window that had it.
+    EXPECT_EQ(press("slash"), "Search transcripts");
+    xdotool({"type", "line 2"});
+    ASSERT_TRUE(
+        waitUntil([&] { return desk.controller->viewModel()->searchQuery() == "line 2"; }, 5s));
+    press("Escape");
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_FALSE(desk.controller->keyboardActive());
+
+    // And Escape in the list does the same; the search cleared, every line is itself again.
+    desk.controller->viewModel()->setSearchQuery("");
+    desk.f.state->focusCaptions();
+    ASSERT_TRUE(waitUntil([&] { return focusedName(window) == "Focus line 4"; }, 5s));
+    press("Escape");
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_EQ(desk.controller->viewModel()->selectedRow(), -1);
+
+    // Compact captions list no lines: the keyboard reaches the window, and Escape leaves.
+    desk.settings->setCompact(true);
+    desk.f.state->focusCaptions();
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == overlayId; }, 5s));
+    spin(100ms);
+    press("Escape");
+    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
+    EXPECT_EQ(below.presses, 0);
+}
+
+TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListHearNewLinesAndNoTickingClock) {
+    AccessibilityEvents events;
+    Desk desk;
+    desk.f.state->addConfirmedLine("First line");
+    desk.f.state->addConfirmedLine("Second line");
+    QQuickWindow *window = desk.show();
+
+    // The transcript is a list of its lines.
+    const QList<QAccessibleInterface *> tree = accessibleTree(window);
+    const auto list = std::find_if(tree.begin(), tree.end(), [](QAccessibleInterface *node) {
+        return node->role() == QAccessible::List;
+    });
+    ASSERT_NE(list, tree.end());
+    EXPECT_EQ((*list)->text(QAccessible::Name), "Transcript");
+    QStringList items;
+    for (int i = 0; i < (*list)->childCount(); ++i)
+        if ((*list)->child(i)->role() == QAccessible::ListItem)
+            items << (*list)->child(i)->text(QAccessible::Name);
+    EXPECT_EQ(items, QStringList({"First line", "Second line"}));
+
+    if (!waitUntil([] { return QAccessible::isActive(); }, 5s))
+        GTEST_SKIP() << "no AT-SPI bus: the announcement needs one";
+    QObject *announcer = itemNamed(window, "captionAnnouncer");
+    ASSERT_TRUE(announcer);
+    const auto heard = [&](QAccessible::Event type) {
+        QStringList texts;
+        for (const auto &event : events.of(type, announcer))
+            texts << event.text;
+        return texts;
+    };
+
+    // Reading aloud off: a new line is a new row, and nothing is announced.
+    events.events.clear();
+    desk.f.state->addConfirmedLine("Third line");
+    spin(100ms);
+    EXPECT_TRUE(heard(QAccessible::TextUpdated).isEmpty());
+    for (const auto &event : events.of(QAccessible::NameChanged))
+        EXPECT_NE(accessibleName(event.object), "First line") << "a row was renamed";
+
+    // On: the line's text and value change on the focusable live text.
+    desk.settings->setReadAloud(true);
+    desk.f.state->addConfirmedLine("Fourth line");
+    spin(100ms);
+    EXPECT_EQ(heard(QAccessible::TextUpdated), QStringList{"Fourth line"});
+    EXPECT_EQ(heard(QAccessible::ValueChanged), QStringList{"Fourth line"});
+    QAccessibleInterface *live = QAccessible::queryAccessibleInterface(announcer);
+    EXPECT_EQ(live->role(), QAccessible::Notification);
+    EXPECT_TRUE(live->state().focusable);
+    EXPECT_EQ(live->text(QAccessible::Name), "Fourth line");
+    ASSERT_TRUE(live->valueInterface());
+    EXPECT_EQ(live->valueInterface()->currentValue().toString(), "Fourth line");
+
+    // The panel's recording clock ticks on screen without renaming anything;
+    // the activity is said by the minute.
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*desk.f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    panel.showWindow();
+    ASSERT_TRUE(waitUntil([&] { return panel.window()->isExposed(); }));
+    desk.f.toggleListening();
+    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(panel.window(), "0:00")); }));
+    events.events.clear();
+    ASSERT_TRUE(waitUntil([&] { return shown(itemSaying(panel.window(), "0:01")); }, 5s));
+    spin(100ms);
+    EXPECT_TRUE(events.of(QAccessible::NameChanged).empty())
+        << accessibleName(events.of(QAccessible::NameChanged).front().object).toStdString();
+    EXPECT_EQ(model.status()->spokenText(), "Listening");
 }

@@ -6,6 +6,7 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -23,7 +24,7 @@ struct BubbleFixture {
 
 } // namespace
 
-TEST(DictationBubble, fadesInOnEachShowAndOutAtOnceOrAfterThePauseForText) {
+TEST(DictationBubble, fadesInAndOutAtOnceOrAfterThePauseAndSitsCentredEightyPixelsUp) {
     BubbleFixture f;
     f.bubble.show();
     QSignalSpy opacity(&f.bubble, &DictationBubble::targetOpacityChanged);
@@ -43,8 +44,7 @@ TEST(DictationBubble, fadesInOnEachShowAndOutAtOnceOrAfterThePauseForText) {
     EXPECT_EQ(f.fadeOuts.count(), 1);
     EXPECT_TRUE(f.bubble.fadeOutPending());
     EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
-    ASSERT_TRUE(waitUntil([&] { return f.fadeOuts.count() == 2; }));
-    ASSERT_TRUE(waitUntil([&] { return !f.bubble.windowVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return f.fadeOuts.count() == 2 && !f.bubble.windowVisible(); }));
 
     // Shown again during the pause: it stays.
     f.bubble.show();
@@ -55,6 +55,28 @@ TEST(DictationBubble, fadesInOnEachShowAndOutAtOnceOrAfterThePauseForText) {
     EXPECT_EQ(f.fadeOuts.count(), 2);
     EXPECT_TRUE(f.bubble.windowVisible());
     EXPECT_EQ(f.bubble.targetOpacity(), 1.0);
+
+    // The bubble is placed when it appears and again whenever its content
+    // grows, so that a longer text is neither cut off nor off-centre.
+    BubbleFixture g;
+    QSignalSpy moved(&g.bubble, &DictationBubble::frameChanged);
+    g.bubble.show();
+    g.bubble.setFittingSize(QSize(300, 82));
+    const QRect first = g.bubble.frame();
+    g.bubble.setFittingSize(QSize(460, 82));
+    const QRect wider = g.bubble.frame();
+    EXPECT_EQ(wider.width(), 460);
+    EXPECT_EQ(wider.center().x(), first.center().x());
+    EXPECT_EQ(wider.bottom(), first.bottom());
+    EXPECT_GE(moved.count(), 3);
+
+    const QRect screen(0, 0, 1440, 900);
+    // At least 250 × 44; the bottom edge 80 px above the screen's.
+    EXPECT_EQ(DictationBubble::frameFor(QSize(100, 30), screen), QRect(595, 776, 250, 44));
+    EXPECT_EQ(DictationBubble::frameFor(QSize(400, 82), screen), QRect(520, 738, 400, 82));
+    // A second screen to the right.
+    EXPECT_EQ(DictationBubble::frameFor(QSize(250, 44), QRect(1440, 0, 1920, 1080)).x(),
+              1440 + 835);
 }
 
 TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsForReducedMotion) {
@@ -81,42 +103,34 @@ TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsFor
     EXPECT_EQ(f.bubble.text(), "Processing...");
     d.setDictationState(DictationState::done);
     EXPECT_EQ(f.bubble.text(), "Done");
+    // Nothing could paste: the bubble says where the text is, and stays to be read.
+    QSignalSpy changed(&f.bubble, &DictationBubble::contentChanged);
+    d.setLeftOnClipboard(true);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(f.bubble.contentName(), "copied");
+    EXPECT_EQ(f.bubble.text(), QString::fromUtf8("Copied — press Ctrl+V"));
+    f.bubble.hide(true);
+    spin(500ms);
+    EXPECT_EQ(f.fadeOuts.count(), 0);
+    d.setLeftOnClipboard(false);
 
-    // Long text keeps its end.
     d.setDictationState(DictationState::recording);
-    QString text;
-    for (int i = 0; i < 40; ++i)
-        text += QString("word%1 ").arg(i);
-    text += "the newest words";
-    f.dictation.setDictationInterimText(text);
+    f.dictation.setDictationInterimText(QString("older words ").repeated(40) + "the newest words");
     const QString shown = f.bubble.text();
     EXPECT_TRUE(shown.endsWith("the newest words")) << shown.toStdString();
     EXPECT_TRUE(shown.startsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_LE(QFontMetricsF(f.bubble.textFont()).horizontalAdvance(shown), 340);
+    // In the desktop's font, followed: a larger one cuts the text anew.
+    const QFont original = QGuiApplication::font();
+    QFont large = original;
+    large.setPointSizeF(20);
+    QSignalSpy recut(&f.bubble, &DictationBubble::contentChanged);
+    QGuiApplication::setFont(large);
+    ASSERT_TRUE(waitUntil([&] { return recut.count() > 0; }));
+    EXPECT_EQ(f.bubble.textFont().pointSizeF(), 20);
+    EXPECT_LT(f.bubble.text().size(), shown.size());
+    EXPECT_LE(QFontMetricsF(large).horizontalAdvance(f.bubble.text()), 340);
+    QGuiApplication::setFont(original);
     f.dictation.setDictationInterimText("line one\nline two");
     EXPECT_EQ(f.bubble.text(), "line one line two");
-}
-
-TEST(DictationBubble, sitsAtTheBottomCentreEightyPixelsUpAndGrowingTextKeepsItCentred) {
-    // The bubble is placed when it appears and again whenever its content
-    // grows, so that a longer text is neither cut off nor off-centre.
-    BubbleFixture f;
-    QSignalSpy moved(&f.bubble, &DictationBubble::frameChanged);
-    f.bubble.show();
-    f.bubble.setFittingSize(QSize(300, 82));
-    const QRect first = f.bubble.frame();
-    f.bubble.setFittingSize(QSize(460, 82));
-    const QRect wider = f.bubble.frame();
-    EXPECT_EQ(wider.width(), 460);
-    EXPECT_EQ(wider.center().x(), first.center().x());
-    EXPECT_EQ(wider.bottom(), first.bottom());
-    EXPECT_GE(moved.count(), 3);
-
-    const QRect screen(0, 0, 1440, 900);
-    // At least 250 × 44; the bottom edge 80 px above the screen's.
-    EXPECT_EQ(DictationBubble::frameFor(QSize(100, 30), screen), QRect(595, 776, 250, 44));
-    EXPECT_EQ(DictationBubble::frameFor(QSize(400, 82), screen), QRect(520, 738, 400, 82));
-    // A second screen to the right.
-    EXPECT_EQ(DictationBubble::frameFor(QSize(250, 44), QRect(1440, 0, 1920, 1080)).x(),
-              1440 + 835);
 }

@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 
+#include <OrvintaApp/DesktopCapabilities.h>
 #include <OrvintaUi/LanguageSelection.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/TrayIcon.h>
@@ -58,34 +59,7 @@ TEST(LanguageSelection, swapExchangesTheLanguagesOnlyWhenBothTablesHoldThem) {
     EXPECT_EQ(prefs.targetLanguage(), "en-US");
 }
 
-TEST(MenuBarViewModel, clearingTakesTwoPressesAndTheFirstShowingSetsUpTheOverlayOnce) {
-    AppFixture f;
-    f.state->addConfirmedLine("Keep me.");
-    MenuBarViewModel panel(*f.state);
-    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
-    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
-
-    panel.confirmClear(); // no confirm button yet: nothing happens
-    EXPECT_EQ(f.state->transcript()->lineCount(), 1);
-
-    panel.requestClear();
-    EXPECT_TRUE(panel.showClearConfirm());
-    panel.panelShown(); // reopening the panel keeps the question
-    panel.panelShown();
-    EXPECT_TRUE(panel.showClearConfirm());
-    EXPECT_EQ(setUp.count(), 1);
-    EXPECT_EQ(shown.count(), 1);
-    panel.cancelClear();
-    EXPECT_FALSE(panel.showClearConfirm());
-    EXPECT_EQ(f.state->transcript()->lineCount(), 1);
-
-    panel.requestClear();
-    panel.confirmClear();
-    EXPECT_FALSE(panel.showClearConfirm());
-    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
-}
-
-TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
+TEST(MenuBarViewModel, copyAllConfirmsForAWhileClearingTakesTwoPressesAndOneOverlaySetUp) {
     AppFixture f;
     f.state->addConfirmedLine("One.");
     f.state->addConfirmedLine("Two.");
@@ -97,7 +71,6 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
     EXPECT_TRUE(panel.showCopyConfirm());
     EXPECT_EQ(f.clipboard->text, QString("One.\nTwo."));
     EXPECT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
-
     // A second copy shows its confirmation for the whole while, not only
     // for what is left of the first one's.
     QElapsedTimer clock;
@@ -107,6 +80,28 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhile) {
     clock.start();
     ASSERT_TRUE(waitUntil([&] { return !panel.showCopyConfirm(); }, 5s));
     EXPECT_GE(clock.elapsed(), 90);
+
+    QSignalSpy setUp(f.state.get(), &AppState::overlaySetupRequested);
+    QSignalSpy shown(f.state.get(), &AppState::overlayVisibilityRequested);
+
+    panel.confirmClear(); // no confirm button yet: nothing happens
+    EXPECT_EQ(f.state->transcript()->lineCount(), 2);
+
+    panel.requestClear();
+    EXPECT_TRUE(panel.showClearConfirm());
+    panel.panelShown(); // reopening the panel keeps the question
+    panel.panelShown();
+    EXPECT_TRUE(panel.showClearConfirm());
+    EXPECT_EQ(setUp.count(), 1);
+    EXPECT_EQ(shown.count(), 1);
+    panel.cancelClear();
+    EXPECT_FALSE(panel.showClearConfirm());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 2);
+
+    panel.requestClear();
+    panel.confirmClear();
+    EXPECT_FALSE(panel.showClearConfirm());
+    EXPECT_EQ(f.state->transcript()->lineCount(), 0);
 }
 
 TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDictation) {
@@ -125,18 +120,10 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     panel.selectMicrophone(false);
     EXPECT_EQ(panel.sourceRow(), Row::Hidden);
 
-    // The third source: its picker, and what a run waits for.
+    // The third source: its picker.
     panel.selectSource("application");
     EXPECT_EQ(panel.sourceRow(), Row::ApplicationPicker);
     EXPECT_EQ(panel.sourceDescription(), "Captures only the sound of the chosen application");
-    f.state->preferences()->setSelectedApplication("Alpha");
-    f.toggleListening();
-    f.capture->applicationAudio->onWaiting(true);
-    ASSERT_TRUE(waitUntil([&] {
-        return f.state->listening()->waitingStatus() == "Waiting for Alpha to play sound";
-    }));
-    f.toggleListening();
-    EXPECT_EQ(f.state->listening()->waitingStatus(), "");
     panel.selectSource("systemAudio");
     EXPECT_NE(panel.sourceRow(), Row::ApplicationPicker);
 
@@ -147,57 +134,52 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     f.toggleListening();
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Listening);
     EXPECT_EQ(panel.statusText(), "0:00");
+    EXPECT_EQ(panel.status()->spokenText(), "Listening");
     EXPECT_TRUE(panel.pulseActive());
     panel.selectMicrophone(true); // the source stays while listening
     EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::systemAudio);
     panel.toggleListening();
     ASSERT_TRUE(waitUntil([&] { return !f.state->listening()->isListening(); }));
 
-    // During dictation: "Dictating", and the start/stop button is disabled.
     f.state->dictation()->setIsDictating(true);
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Dictating);
     EXPECT_EQ(panel.statusText(), "Dictating");
     EXPECT_FALSE(panel.startStopEnabled());
     panel.toggleListening();
     EXPECT_FALSE(f.state->listening()->isTransitioning());
-    // Under reduced motion the ring does not pulse.
     panel.setReducedMotion(true);
     EXPECT_FALSE(panel.pulseActive());
     EXPECT_GE(pulse.count(), 3);
 }
 
-TEST(MenuBarViewModel, startStopWaitsForTheModel) {
-    AppFixture f;
-    f.recognizer->installedLocales.clear();
-    f.restart();
-    MenuBarViewModel panel(*f.state);
-    EXPECT_FALSE(panel.startStopEnabled());
-    panel.toggleListening();
-    EXPECT_FALSE(f.state->listening()->isTransitioning());
-}
-
 TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
     AppFixture f;
     MenuBarViewModel panel(*f.state);
-    ListeningController &listening = *f.state->listening();
-
     EXPECT_EQ(panel.errorSettingsText(), "");
-    listening.setErrorMessage(QString("System audio access denied. Allow Orvinta to record from "
-                                      "the sound server in your sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Sound Settings");
+    for (auto [error, offered] :
+         {std::pair{"System audio access denied. Allow Orvinta to record from the sound server in "
+                    "your sound settings.",
+                    "Open Sound Settings"},
+          {"Microphone access required. Check that a microphone is connected and that Orvinta "
+           "may record from it in your sound settings.",
+           "Open Microphone Settings"},
+          {"Failed to prepare speech recognition: no model", ""}}) {
+        f.state->listening()->setErrorMessage(error);
+        EXPECT_EQ(panel.errorSettingsText(), offered) << error;
+    }
     EXPECT_EQ(errorSettingsFor("No display found for screen capture"),
               MenuBarViewModel::ErrorSettings::sound);
-    listening.setErrorMessage(QString("Microphone access required. Check that a microphone is "
-                                      "connected and that Orvinta may record from it in your "
-                                      "sound settings."));
-    EXPECT_EQ(panel.errorSettingsText(), "Open Microphone Settings");
-    listening.setErrorMessage(QString("Failed to prepare speech recognition: no model"));
-    EXPECT_EQ(panel.errorSettingsText(), "");
 }
 
-TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
+TEST(MenuBarViewModel, startStopWaitsForTheModelAndTheFooterShowsItsShortcut) {
     AppFixture f;
-    EXPECT_EQ(MenuBarViewModel(*f.state).shortcutText(), "");
+    f.recognizer->installedLocales.clear();
+    f.restart();
+    MenuBarViewModel waiting(*f.state);
+    EXPECT_FALSE(waiting.startStopEnabled());
+    waiting.toggleListening();
+    EXPECT_FALSE(f.state->listening()->isTransitioning());
+    EXPECT_EQ(waiting.shortcutText(), "");
 
     auto hotkeys = std::make_shared<FakeHotkeys>();
     hotkeys->start();
@@ -215,17 +197,18 @@ TEST(MenuBarViewModel, footerShowsTheStartStopShortcut) {
     panel.panelShown();
     EXPECT_EQ(panel.shortcutText(), "");
 
-    // Under the footer, a Wayland session says what it keeps from the keyboard features.
+    // Under the footer, a Wayland session says which keyboard features need a step.
     EXPECT_EQ(panel.sessionNote(), "");
-    options.waylandSession = true;
+    DesktopCapabilities gnome;
+    gnome.session = DesktopCapabilities::Session::wayland;
+    gnome.paste = DesktopCapabilities::PasteBackend::xtest;
+    options.sessionNote = gnome.sessionNote();
     EXPECT_EQ(MenuBarViewModel(*f.state, options).sessionNote(),
-              "Shortcuts and paste reach only X11 apps in this Wayland session");
+              "Global shortcuts, hold-to-dictate and paste at the cursor need a step in this "
+              "Wayland session");
 }
 
 TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
-    EXPECT_EQ(WaveformArt::frameIndex(13), 1);
-    EXPECT_EQ(WaveformArt::frameIndex(12), 0);
-
     AppFixture f;
     TrayController tray(*f.state);
     EXPECT_EQ(tray.shownFrame(), -1);
@@ -245,12 +228,19 @@ TEST(TrayIcon, showsTheFrameOfTheCounterWhileListeningAndTheLogoOtherwise) {
     f.state->dictation()->setTentative(false);
     EXPECT_EQ(tray.shownFrame(), 0);
     f.state->dictation()->setIsDictating(false);
+    // Under reduced motion, listening shows one still frame.
+    tray.setReducedMotion(true);
+    f.toggleListening();
+    const int still = tray.shownFrame();
+    EXPECT_GE(still, 0);
+    spin(std::chrono::milliseconds(100));
+    EXPECT_EQ(tray.shownFrame(), still);
+    f.toggleListening();
 
-    // Left and right clicks both ask for the panel; a middle click does not.
     QSignalSpy requested(&tray, &TrayController::panelRequested);
-    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Trigger);
-    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::Context);
-    Q_EMIT tray.trayIcon().activated(QSystemTrayIcon::MiddleClick);
+    for (auto reason :
+         {QSystemTrayIcon::Trigger, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
+        Q_EMIT tray.trayIcon().activated(reason);
     EXPECT_EQ(requested.count(), 2);
 }
 
@@ -261,9 +251,6 @@ TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
              {QColor(v, v, v), QColor(v, 0, 0), QColor(0, v, 0), QColor(0, 0, v), QColor(v, v, 0)})
             EXPECT_GE(contrastRatio(trayIconColor(panel), panel), 3.0)
                 << panel.name().toStdString();
-    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
-    EXPECT_GT(trayIconColor(QColor(0x20, 0x20, 0x20)).lightness(), 200);
-    EXPECT_LT(trayIconColor(QColor(0xf0, 0xf0, 0xf0)).lightness(), 80);
 
     // The panel is read around the drawing, which stays off the icon's edge.
     for (const int size : {16, 22, 24, 48}) {
@@ -293,10 +280,9 @@ TEST(TrayIcon, isDrawnToStandOutFromThePanelOrElseFromThePalette) {
     }
     QGuiApplication::setPalette(original);
 
-    // The installed symbolic icons: filled shapes in the theme's text colour.
-    const QByteArray svg = WaveformArt::symbolicIconSvg(-1);
-    EXPECT_EQ(svg.count("<rect "), 6);
-    EXPECT_TRUE(svg.contains("class=\"ColorScheme-Text\" fill=\"currentColor\""));
+    // The installed symbolic icons are drawn in the theme's text colour.
+    EXPECT_TRUE(WaveformArt::symbolicIconSvg(-1).contains(
+        "class=\"ColorScheme-Text\" fill=\"currentColor\""));
 }
 
 TEST(TrayIcon, panelOpensNextToTheIconInsideTheScreen) {

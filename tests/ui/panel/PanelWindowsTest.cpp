@@ -7,8 +7,10 @@
 #include <OrvintaUi/DictationBubble.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/PanelWindows.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QQmlEngine>
+#include <QQmlProperty>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -49,7 +51,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     panel.toggleNear(icon);
     EXPECT_TRUE(window.isVisible());
 
-    // The controls follow the state and pass their choices through its typed parts.
     const auto says = [&](const char *text) {
         return itemSaying(&window, QString::fromUtf8(text));
     };
@@ -72,7 +73,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
         item->ensurePolished();
     EXPECT_LE(both->mapToScene({both->width(), 0}).x(), window.width());
 
-    // Auto-paste offers the source, the original one chosen.
     f.state->preferences()->setAutoPasteAtCursor(true);
     QQuickItem *original = says("Original");
     ASSERT_TRUE(shown(original) && says("Translation"));
@@ -81,7 +81,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     EXPECT_EQ(f.state->preferences()->autoPasteSource(), AutoPasteSource::translation);
     EXPECT_FALSE(original->property("selected").toBool());
 
-    // Each export item asks for its own kind of file.
     for (const auto &[item, extension] : {std::pair{"Export as SRT Subtitles (.srt)", ".srt"},
                                           std::pair{"Export as WebVTT (.vtt)", ".vtt"},
                                           std::pair{"Export as Plain Text (.txt)", ".txt"}}) {
@@ -106,8 +105,119 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
         setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
     EXPECT_TRUE(setupTexts.contains("Setup Guide"));
     EXPECT_FALSE(setupTexts.contains("Start"));
+    // It names the package and copies the command that installs it.
+    EXPECT_TRUE(setupTexts.contains("Install the package pocketsphinx-en-us:"));
+    EXPECT_TRUE(setupTexts.contains("sudo apt install pocketsphinx-en-us"));
+    QQuickItem *copy = itemNamed(setup.window(), "copySetupCommandButton");
+    ASSERT_TRUE(shown(copy));
+    QMetaObject::invokeMethod(copy, "clicked");
+    EXPECT_EQ(f.clipboard->text, "sudo apt install pocketsphinx-en-us");
+    EXPECT_EQ(copy->property("text").toString(), "Copied");
     setup.showWindow();
     EXPECT_TRUE(waitUntil([&] { return setup.window()->isExposed(); }));
+}
+
+TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
+    AppFixture f;
+    f.state->preferences()->setAutoPasteAtCursor(true);
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
+    QQuickWindow &window = *panel.window();
+    panel.showWindow();
+    window.requestActivate();
+    ASSERT_TRUE(waitUntil([&] { return window.isActive(); }));
+
+    // Every control in reading order, each at least 24 × 24, and round again.
+    const QStringList controls = {"Recognition language",
+                                  "Translation language",
+                                  "System Audio",
+                                  "Microphone",
+                                  "Application",
+                                  "Start recording",
+                                  "Hide Overlay",
+                                  "Copy All",
+                                  "Export transcript",
+                                  "Clear all transcriptions",
+                                  "Auto Copy",
+                                  "Auto Paste",
+                                  "Original",
+                                  "Translation",
+                                  "Right Ctrl Hold-to-Dictate",
+                                  "Settings",
+                                  "Quit"};
+    for (const QString &name : controls) {
+        QTest::keyClick(&window, Qt::Key_Tab);
+        QQuickItem *focused = window.activeFocusItem();
+        ASSERT_EQ(focusedName(&window), name);
+        EXPECT_GE(focused->width(), 24) << name.toStdString();
+        EXPECT_GE(focused->height(), 24) << name.toStdString();
+    }
+    EXPECT_EQ(pressAndFollow(&window, 1), QStringList{controls.first()});
+    EXPECT_EQ(pressAndFollow(&window, 1, Qt::Key_Tab, Qt::ShiftModifier),
+              QStringList{controls.last()});
+
+    // Toggles are check boxes with their state, off as well as on; choices are radio buttons.
+    const auto accessible = [&](const char *name) {
+        return QAccessible::queryAccessibleInterface(itemNamed(&window, name));
+    };
+    QAccessibleInterface *autoCopy = accessible("autoCopyPill");
+    ASSERT_TRUE(autoCopy);
+    EXPECT_EQ(autoCopy->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(autoCopy->state().checkable);
+    EXPECT_FALSE(autoCopy->state().checked);
+    itemNamed(&window, "autoCopyPill")->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_TRUE(f.state->preferences()->autoCopyToClipboard());
+    EXPECT_TRUE(autoCopy->state().checked);
+    for (const char *choice : {"pasteOriginalChoice", "pasteTranslationChoice", "systemAudioButton",
+                               "microphoneButton", "applicationButton"})
+        EXPECT_EQ(accessible(choice)->role(), QAccessible::RadioButton) << choice;
+    EXPECT_TRUE(accessible("pasteOriginalChoice")->state().checked);
+    itemNamed(&window, "pasteTranslationChoice")->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(f.state->preferences()->autoPasteSource(), AutoPasteSource::translation);
+    EXPECT_TRUE(accessible("pasteTranslationChoice")->state().checked);
+    EXPECT_FALSE(accessible("pasteOriginalChoice")->state().checked);
+    EXPECT_TRUE(accessible("systemAudioButton")->state().checked);
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpen) {
+    AppFixture f;
+    f.state->preferences()->setAutoCopyToClipboard(true);
+    QQmlEngine engine;
+    engine.addImportPath("qrc:/");
+    MenuBarViewModel model(*f.state);
+    MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
+    ASSERT_TRUE(panel.isLoaded());
+    QQuickWindow &window = *panel.window();
+    panel.showWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    const QPalette original = QGuiApplication::palette();
+    for (const bool dark : {true, false}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        spin(std::chrono::milliseconds(100));
+        EXPECT_EQ(QQmlProperty::read(&window, "palette.window").value<QColor>(),
+                  themePalette(dark).color(QPalette::Window));
+        // A heading, a caption, a pill that is on (which also shows a check
+        // mark) and one that is off.
+        for (const char *text : {"Language", "Captures all audio playing on your computer",
+                                 "Auto Copy", "Auto Paste", "Quit"}) {
+            QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
+            ASSERT_TRUE(shown(item)) << text;
+            EXPECT_GE(measuredContrast(pictureOf(window, item)), 4.5)
+                << text << (dark ? " dark" : " light");
+        }
+        for (const QColor &status :
+             {UiTheme::instance()->success(), UiTheme::instance()->warning()})
+            EXPECT_GE(contrastRatio(status, themePalette(dark).color(QPalette::Window)), 4.5);
+    }
+    QGuiApplication::setPalette(original);
 }
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {
@@ -126,7 +236,5 @@ TEST(PanelWindows, bubbleWindowFollowsItsModel) {
     dictation.setDictationState(DictationState::recording);
     dictation.setDictationInterimText("the bubble shows what is being said");
     ASSERT_TRUE(waitUntil([&] { return window->isExposed(); }));
-    EXPECT_EQ(window->geometry(), bubble.frame());
-    EXPECT_GE(window->width(), 250);
-    EXPECT_GE(window->height(), 44);
+    EXPECT_EQ(window->geometry(), bubble.frame()); // its smallest: DictationBubbleTest
 }

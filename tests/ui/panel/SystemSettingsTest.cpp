@@ -2,7 +2,6 @@
 
 #include <OrvintaUi/SystemSettings.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>

@@ -1,18 +1,18 @@
 // The tray application's joints to its windows: the panel's "Settings"
-// button, the release notes after the start, a new hold key and the
-// overlay's shortcut texts, through the shell built on fakes.
-
-// button, the release notes after the start, a new hold key and the news of
-// an update, through the shell built on fakes (and, for the news, a session
-// bus of the test's own with a notification server).
+// button, the release notes after the start, a new hold key, the overlay's
+// shortcut texts, What Works Here and the desktop's bindings, and the news
+// of an update, through the shell built on fakes (and, for the news, a
+// session bus of the test's own with a notification server).
 
 #include "DesktopShell.h"
+#include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
 #include "TestFeedServer.h"
 
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaApp/PreferencesStore.h>
+#include <OrvintaInput/RemoteHoldKey.h>
 #include <OrvintaPlatform/FreedesktopNotifier.h>
 #include <OrvintaUi/MenuBarViewModel.h>
 #include <OrvintaUi/OverlayViewModel.h>
@@ -127,7 +127,7 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     ASSERT_NE(shell.settingsWindow(), nullptr);
     QQuickWindow *window = shell.settingsWindow()->window();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 4);
+    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 5);
 
     SettingsViewModel &vm = shell.settingsWindow()->viewModel();
     QSignalSpy monitor(&state.dictationController(),
@@ -154,6 +154,58 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     shell.showReleaseNotesIfNew();
     EXPECT_FALSE(shell.whatsNew().isVisible());
     EXPECT_TRUE(f.preferences->stringValue(ReleaseNotes::lastSeenVersionKey).has_value());
+}
+
+// The start never waits for the sound server: What Works Here says
+// "checking" until the device list, on its own thread, has the answer. The
+// desktop's own key bindings run the shortcuts' actions (orvinta-cli toggle).
+TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsRunTheActions) {
+    struct WatchedCapture : OrvintaTest::FakeCapture {
+        std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
+            if (QThread::currentThread() == QCoreApplication::instance()->thread())
+                ++mainThreadAsks;
+            return FakeCapture::inputDevices();
+        }
+        std::atomic<int> mainThreadAsks = 0;
+    };
+    AppFixture f;
+    f.state.reset();
+    auto audio = std::make_shared<WatchedCapture>();
+    audio->devices = std::vector<InputDeviceRecord>{{1, "Microphone", 1, false},
+                                                    {2, "Monitor of Speakers", 2, true}};
+    DesktopShell::Services services;
+    services.app = f.services();
+    services.app.audio = audio;
+    services.translation = std::make_shared<PrefixTranslator>();
+    services.capabilities = DesktopBackends::probe(services.app, {});
+    services.remoteHoldKey = std::make_shared<RemoteHoldKey>();
+    EXPECT_EQ(audio->mainThreadAsks, 0);
+    DesktopShell shell(std::move(services));
+    shell.showCapabilities();
+    const CapabilitiesModel &page = *shell.settingsWindow()->viewModel().capabilities();
+    const auto status = [&page](const char *feature) {
+        for (int row = 0; row < page.rowCount(); ++row)
+            if (page.data(page.index(row), CapabilitiesModel::FeatureRole) == feature)
+                return page.data(page.index(row), CapabilitiesModel::StatusRole).toString();
+        return QString();
+    };
+    run(shell.state().startupFinished());
+    EXPECT_TRUE(waitUntil([&] { return status("Microphone") == "works"; }));
+    EXPECT_EQ(status("System audio"), "works");
+    EXPECT_EQ(audio->mainThreadAsks, 0);
+
+    Preferences &prefs = *shell.state().preferences();
+    EXPECT_EQ(shell.runCommand("toggle auto-copy"), "");
+    EXPECT_TRUE(prefs.autoCopyToClipboard());
+    EXPECT_EQ(shell.runCommand("toggle overlay"), "");
+    EXPECT_NE(shell.overlay(), nullptr);
+    EXPECT_EQ(shell.runCommand("toggle focus-captions"), "");
+    EXPECT_TRUE(shell.overlay()->keyboardActive());
+    const QString dictationOff = "hold-to-dictate is off: turn it on in Orvinta's settings "
+                                 "(General > Dictation)";
+    EXPECT_EQ(shell.runCommand("toggle dictation"), dictationOff);
+    EXPECT_EQ(shell.runCommand("hold press 5"), dictationOff);
+    EXPECT_TRUE(shell.runCommand("toggle everything").startsWith("usage: orvinta-cli hold"));
 }
 
 TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
@@ -184,7 +236,7 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     state.showSettings();
     const QList<ShortcutRecorderModel *> fields =
         shell.settingsWindow()->viewModel().shortcutRecorders();
-    ASSERT_EQ(fields.size(), 4);
+    ASSERT_EQ(fields.size(), 5);
     fields[3]->toggleRecording();
     fields[3]->handleKeyPress(Qt::Key_H, int(Qt::ControlModifier | Qt::AltModifier));
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay (Ctrl+Alt+H)");
@@ -199,6 +251,37 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     hotkeys->refused[HotkeyAction::toggleOverlay] = "another program already uses this shortcut";
     fields[3]->resetToDefault();
     EXPECT_EQ(overlay.closeToolTip(), "Hide overlay");
+}
+
+TEST(DesktopShell, theFirstStartOpensThePanelAndTheOverlayWelcomesWithHowToStart) {
+    AppFixture f;
+    f.state.reset();
+    ASSERT_TRUE(f.preferences->isFirstRun());
+    const auto start = [&](std::shared_ptr<PreferencesStore> preferences) {
+        DesktopShell::Services services;
+        services.app = f.services();
+        services.app.preferences = std::move(preferences);
+        services.app.hotkeys = std::make_shared<FakeHotkeys>(services.app.preferences);
+        auto shell = std::make_unique<DesktopShell>(std::move(services));
+        shell->start();
+        EXPECT_TRUE(waitUntil([] { return onScreenSaying("Quit") != nullptr; }));
+        EXPECT_TRUE(waitUntil([&] { return shell->overlay() && shell->overlay()->window(); }));
+        return shell;
+    };
+    auto shell = start(f.preferences);
+    QQuickWindow *overlay = shell->overlay()->window();
+    ASSERT_TRUE(waitUntil([&] { return overlay->isVisible(); }));
+    EXPECT_TRUE(shown(itemSaying(overlay, "Welcome to Orvinta")));
+    EXPECT_TRUE(shown(itemSaying(overlay, "Ctrl+Alt+S")));
+    EXPECT_TRUE(shown(itemSaying(overlay, "or click Start in Orvinta's panel")));
+
+    // The next start is no first one.
+    shell.reset();
+    auto again = std::make_shared<PreferencesStore>(f.preferences->fileName());
+    EXPECT_FALSE(again->isFirstRun());
+    shell = start(again);
+    ASSERT_TRUE(waitUntil([&] { return shell->overlay()->window()->isVisible(); }));
+    EXPECT_TRUE(shown(itemSaying(shell->overlay()->window(), "Ready to transcribe")));
 }
 
 TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePanelUntilSeen) {
@@ -286,6 +369,9 @@ TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePa
     shell = start();
     ASSERT_TRUE(waitUntil([&] { return server->shown.size() == 2; }));
     EXPECT_EQ(server->shown.last().summary, "Orvinta 99.1 is available");
+    // Counted as notified once the server's answer is back.
+    ASSERT_TRUE(waitUntil(
+        [&] { return f.preferences->stringValue(UpdateNotice::notifiedVersionKey) == "99.1"; }));
     shell.reset();
     shell = start();
     spin(500ms);

@@ -5,7 +5,6 @@
 
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaUi/SettingsViewModel.h>
-#include <OrvintaUpdates/AppVersion.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -59,9 +58,8 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
     OverlaySettings overlay(f.preferences);
     SettingsViewModel vm(*f.state, &overlay, nullptr, f.services());
 
-    EXPECT_EQ(vm.opacityText(), "60%");
-    EXPECT_EQ(vm.fontSizeText(), "15 pt");
-    EXPECT_EQ(vm.autoHideDelayText(), "5 s");
+    EXPECT_EQ(QStringList({vm.opacityText(), vm.fontSizeText(), vm.autoHideDelayText()}),
+              QStringList({"60%", "15 pt", "5 s"}));
     EXPECT_FALSE(vm.showsAutoHideDelay());
     QSignalSpy changed(&vm, &SettingsViewModel::overlayChanged);
     overlay.setAutoHideEnabled(true);
@@ -77,6 +75,21 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
     overlay.setAutoHideEnabled(false);
     EXPECT_FALSE(vm.showsAutoHideDelay());
 
+    // The caption rows choose through the view model; a colour alone is Custom.
+    vm.choosePreset(int(OverlaySettings::Preset::BlackOnWhite));
+    EXPECT_EQ(overlay.backgroundColor(), QColor(Qt::white));
+    EXPECT_EQ(vm.backgroundColorIndex(), 1);
+    vm.chooseTextColor(3);
+    EXPECT_EQ(vm.presetIndex(), int(OverlaySettings::Preset::Custom));
+    EXPECT_EQ(vm.textColorIndex(), 3);
+    overlay.setFontSize(48);
+    EXPECT_EQ(vm.fontSizeText(), "48 pt");
+    overlay.setBackgroundOpacity(0);
+    EXPECT_EQ(vm.backgroundOpacityText(),
+              QString::number(qRound(vm.captionStyle()->leastBackgroundOpacity() * 100)) + "%");
+    vm.chooseFontFamily(0);
+    EXPECT_EQ(overlay.fontFamily(), "");
+
     // Without overlay settings the tab has nothing to change and says nothing wrong.
     SettingsViewModel bare(*f.state, nullptr, nullptr, f.services());
     EXPECT_EQ(bare.opacityText(), "");
@@ -86,21 +99,125 @@ TEST(SettingsRules, appearanceLabelsAndTheDelayRowFollowTheOverlaySettings) {
 TEST(SettingsRules, whatWorksHereSaysWhatWorksAndHowToFixTheRestAndTheWarningsLeadThere) {
     Settings f;
     SettingsServices services = f.services();
-    services.capabilities.add("Tray", "system tray icon", {}, {});
-    services.capabilities.add("Paste at the cursor", "XTest Ctrl+V",
-                              "the X server has no XTest extension",
-                              "turn on the X server's XTEST extension");
+    DesktopCapabilities &x11 = services.capabilities;
+    x11.xembedTray = true;
+    x11.clipboard = DesktopCapabilities::ClipboardBackend::x11;
+    x11.pasteUnavailable = "the X server has no XTest extension";
     SettingsViewModel vm(*f.state, nullptr, nullptr, services);
-    const CapabilitiesModel &page = *vm.capabilities();
-    ASSERT_EQ(page.rowCount(), 2);
-    const auto line = [&page](int row, int role) { return page.data(page.index(row), role); };
-    EXPECT_EQ(line(0, CapabilitiesModel::FeatureRole), "Tray");
-    EXPECT_EQ(line(0, CapabilitiesModel::StatusRole), "works");
-    EXPECT_EQ(line(0, CapabilitiesModel::BackendRole), "system tray icon");
-    EXPECT_FALSE(line(1, CapabilitiesModel::AvailableRole).toBool());
-    EXPECT_EQ(line(1, CapabilitiesModel::StatusRole),
-              QString::fromUtf8("unavailable: the X server has no XTest extension — turn on the X "
-                                "server's XTEST extension"));
+    CapabilitiesModel &page = *vm.capabilities();
+    const auto lines = [&page] {
+        QStringList all;
+        for (int row = 0; row < page.rowCount(); ++row)
+            all << page.data(page.index(row), CapabilitiesModel::FeatureRole).toString() + ": " +
+                       page.data(page.index(row), CapabilitiesModel::StatusRole).toString();
+        return all;
+    };
+    EXPECT_EQ(
+        lines(),
+        (QStringList{"Session: works", "Tray: works", "Global shortcuts: works",
+                     "Hold-to-dictate: works",
+                     QString::fromUtf8("Paste at the cursor: unavailable: the X server has no "
+                                       "XTest extension — dictated text then stays on the "
+                                       "clipboard: press Ctrl+V yourself"),
+                     "Clipboard: works", "Overlay on top: works",
+                     QString::fromUtf8("System audio: checking…"),
+                     QString::fromUtf8("Microphone: checking…"), "Speech model: works"}));
+    EXPECT_EQ(page.data(page.index(1), CapabilitiesModel::BackendRole), "XEmbed system tray");
+    EXPECT_EQ(page.setupText(), "");
+
+    // The sound server's answer comes later and changes its two rows in place.
+    QSignalSpy changed(&page, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&page, &QAbstractItemModel::modelReset);
+    x11.soundServer = DesktopCapabilities::SoundServer::answered;
+    x11.microphone = true;
+    page.setCapabilities(x11);
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(lines()[7], QString::fromUtf8("System audio: unavailable: the sound server has no "
+                                            "output to record — connect or turn on a sound output "
+                                            "in your sound settings"));
+    EXPECT_EQ(lines()[8], "Microphone: works");
+
+    // sway without XWayland: the compositor pastes, the keys need its bindings, shown to copy.
+    DesktopCapabilities sway;
+    sway.session = DesktopCapabilities::Session::wayland;
+    sway.desktop = DesktopCapabilities::Desktop::sway;
+    sway.x11Unavailable = "no X11 display (DISPLAY is not set)";
+    sway.statusNotifierHost = true;
+    sway.paste = DesktopCapabilities::PasteBackend::waylandVirtualKeyboard;
+    sway.clipboard = DesktopCapabilities::ClipboardBackend::dataControl;
+    sway.shortcuts = {{HotkeyAction::toggleListening, defaultCombo(HotkeyAction::toggleListening)}};
+    QSignalSpy setup(&page, &CapabilitiesModel::setupLinesChanged);
+    page.setCapabilities(sway);
+    EXPECT_EQ(setup.count(), 1);
+    EXPECT_EQ(lines().mid(0, 7),
+              (QStringList{
+                  "Session: works", "Tray: works",
+                  QString::fromUtf8("Global shortcuts: unavailable: sway gives programs no global "
+                                    "shortcuts — bind them in your sway configuration: the lines "
+                                    "below"),
+                  QString::fromUtf8("Hold-to-dictate: unavailable: sway gives programs no key "
+                                    "presses and releases — bind the key's press and release to "
+                                    "orvinta-cli hold: the lines below"),
+                  "Paste at the cursor: works", "Clipboard: works",
+                  QString::fromUtf8("Overlay on top: unavailable: Wayland windows cannot keep "
+                                    "themselves above others, and there is no XWayland — remove "
+                                    "\"xwayland disable\" from your sway configuration and "
+                                    "install xwayland")}));
+    EXPECT_EQ(page.data(page.index(0), CapabilitiesModel::BackendRole), "Wayland (sway)");
+    EXPECT_EQ(page.data(page.index(4), CapabilitiesModel::BackendRole),
+              "Wayland virtual keyboard (zwp_virtual_keyboard_v1)");
+    EXPECT_EQ(page.setupInstructions(),
+              "Add to ~/.config/sway/config, then reload sway (swaymsg reload):");
+    EXPECT_EQ(page.setupText(), "bindsym --no-repeat Control_R exec orvinta-cli hold press\n"
+                                "bindsym --release Control_R exec orvinta-cli hold release\n"
+                                "bindsym Ctrl+Alt+s exec orvinta-cli toggle recording");
+    vm.copySetupLines();
+    EXPECT_EQ(f.clipboard->text, page.setupText());
+    EXPECT_EQ(sway.sessionNote(), "Global shortcuts and hold-to-dictate need a step in this "
+                                  "Wayland session");
+
+    // KDE Plasma's portals hold and paste: the page names them and asks for no bindings.
+    DesktopCapabilities kde = sway;
+    kde.desktop = DesktopCapabilities::Desktop::kde;
+    kde.x11Unavailable.clear();
+    kde.keys = DesktopCapabilities::KeysBackend::globalShortcutsPortal;
+    kde.globalShortcutsPortal = 1;
+    kde.remoteDesktopPortal = 2;
+    kde.paste = DesktopCapabilities::PasteBackend::remoteDesktopPortal;
+    page.setCapabilities(kde);
+    EXPECT_EQ(lines().mid(2, 3), (QStringList{"Global shortcuts: works", "Hold-to-dictate: works",
+                                              "Paste at the cursor: works"}));
+    EXPECT_EQ(page.data(page.index(3), CapabilitiesModel::BackendRole),
+              "GlobalShortcuts portal, press and release");
+    EXPECT_EQ(page.data(page.index(4), CapabilitiesModel::BackendRole),
+              "RemoteDesktop portal keysyms (the desktop asks once to allow them)");
+    EXPECT_EQ(page.setupText(), "");
+    EXPECT_EQ(kde.sessionNote(), "");
+    // Hyprland's portal leaves the keys to its configuration, where a
+    // release matches with the hold key's own modifier down.
+    DesktopCapabilities hyprland = kde;
+    hyprland.desktop = DesktopCapabilities::Desktop::hyprland;
+    hyprland.appId = "app.orvinta.Orvinta";
+    EXPECT_EQ(hyprland.setupLines().lines,
+              (QStringList{"bind = , Control_R, global, app.orvinta.Orvinta:hold-key",
+                           "bindr = CTRL, Control_R, global, app.orvinta.Orvinta:hold-key",
+                           "bind = CTRL ALT, s, global, app.orvinta.Orvinta:toggle-recording"}));
+    // A portal that was there but did not open says so, not that the desktop lacks it.
+    DesktopCapabilities failed = kde;
+    failed.keys = DesktopCapabilities::KeysBackend::x11;
+    failed.paste = DesktopCapabilities::PasteBackend::xtest;
+    failed.portalUnavailable = "the desktop portal refused the application id";
+    page.setCapabilities(failed);
+    EXPECT_TRUE(lines()[2].startsWith("Global shortcuts: unavailable: the GlobalShortcuts portal "
+                                      "did not open (the desktop portal refused the application "
+                                      "id); through XWayland"))
+        << lines()[2].toStdString();
+    EXPECT_TRUE(lines()[4].startsWith("Paste at the cursor: unavailable: the RemoteDesktop portal "
+                                      "did not open"))
+        << lines()[4].toStdString();
+    EXPECT_TRUE(page.setupText().startsWith("Ctrl+Alt+D: orvinta-cli toggle dictation"));
+    page.setCapabilities(sway);
 
     // The window opens on General; "Show What Works Here" turns to the page.
     EXPECT_EQ(vm.currentTab(), "general");
@@ -114,9 +231,31 @@ TEST(SettingsRules, whatWorksHereSaysWhatWorksAndHowToFixTheRestAndTheWarningsLe
 }
 
 // The update switch is the updater's own setting (UpdaterTest).
-TEST(SettingsRules, aVersionWithoutBuildShowsADash) {
-    EXPECT_EQ(AppVersion::displayVersion(QStringLiteral("1.4"), std::nullopt),
-              QString::fromUtf8("1.4 (—)"));
+// The lines each desktop's own key settings take, with the user's keys.
+TEST(SettingsRules, keyBindingsFollowEachDesktopsSyntaxAndTheUsersKeys) {
+    using Desktop = DesktopCapabilities::Desktop;
+    const std::vector<std::pair<HotkeyAction, KeyCombo>> keys{
+        {HotkeyAction::toggleListening,
+         {49, KeyCombo::command | KeyCombo::shift}}, // Super+Shift+Space
+        {HotkeyAction::toggleOverlay, defaultCombo(HotkeyAction::toggleOverlay)}};
+    EXPECT_EQ(keyBindingLines(Desktop::sway, "Super_R", keys).lines,
+              (QStringList{"bindsym --no-repeat Super_R exec orvinta-cli hold press",
+                           "bindsym --release Super_R exec orvinta-cli hold release",
+                           "bindsym Mod4+Shift+space exec orvinta-cli toggle recording",
+                           "bindsym Ctrl+Alt+o exec orvinta-cli toggle overlay"}));
+    // Hyprland matches a release with the modifiers still down: the key's own among them.
+    EXPECT_EQ(keyBindingLines(Desktop::hyprland, "Control_R", keys).lines,
+              (QStringList{"bind = , Control_R, exec, orvinta-cli hold press",
+                           "bindr = CTRL, Control_R, exec, orvinta-cli hold release",
+                           "bind = SUPER SHIFT, space, exec, orvinta-cli toggle recording",
+                           "bind = CTRL ALT, o, exec, orvinta-cli toggle overlay"}));
+    // Press only: a key toggles dictation, the hold key where a binding takes it alone.
+    EXPECT_EQ(keyBindingLines(Desktop::gnome, "Pause", keys).lines,
+              (QStringList{"Pause: orvinta-cli toggle dictation",
+                           "Super+Shift+Space: orvinta-cli toggle recording",
+                           "Ctrl+Alt+O: orvinta-cli toggle overlay"}));
+    EXPECT_EQ(keyBindingLines(Desktop::kde, "Control_R", keys).lines.first(),
+              "Ctrl+Alt+D: orvinta-cli toggle dictation");
 }
 
 TEST(HoldKeyField, recordsOneHoldableKeyCancelsOnEscapeAndHidingTheWindowEndsRecordings) {
@@ -166,7 +305,7 @@ TEST(HoldKeyField, recordsOneHoldableKeyCancelsOnEscapeAndHidingTheWindowEndsRec
     EXPECT_FALSE(later.holdKeyRecorder()->canReset());
 }
 
-TEST(ShortcutFields, captureRuleQtKeysAndReset) {
+TEST(ShortcutFields, captureRuleQtKeysResetAndARefusedShortcutSaysWhy) {
     AppFixture f;
     auto hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     ShortcutRecorderModel field(hotkeys, HotkeyAction::toggleListening);
@@ -224,11 +363,9 @@ TEST(ShortcutFields, captureRuleQtKeysAndReset) {
     EXPECT_EQ(captureDecision(1, 0x10000), CaptureDecision::ignore); // caps lock alone
     EXPECT_EQ(captureDecision(1, 0x10000 | KeyCombo::control), CaptureDecision::record);
     EXPECT_EQ(captureDecision(1, 0xFFFF), CaptureDecision::ignore);
-}
 
-TEST(ShortcutFields, aRefusedShortcutSaysWhyExceptWhileAFieldRecords) {
-    AppFixture f;
-    auto hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
+    // A refused shortcut says why, except while a field records.
+    hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     hotkeys->start();
     hotkeys->refused[HotkeyAction::toggleAutoPaste] = "the keyboard layout has no such key";
     ShortcutRecorderModel recording(hotkeys, HotkeyAction::toggleListening);

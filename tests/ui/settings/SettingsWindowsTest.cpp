@@ -48,10 +48,9 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
         "Ctrl+Alt+C does not work: another program already uses this shortcut"));
 
     // A shortcut's reset button shows only while the shortcut differs from its default.
-    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 4);
-    QQuickItem *recordingRow = s.shortcutRow("Toggle Recording");
-    ASSERT_NE(recordingRow, nullptr);
-    auto *reset = recordingRow->property("resetButton").value<QQuickItem *>();
+    EXPECT_EQ(itemsNamed(&window, "shortcutRow").size(), 5);
+    QQuickItem *row = s.shortcutRow("Toggle Recording");
+    auto *reset = row ? row->property("resetButton").value<QQuickItem *>() : nullptr;
     ASSERT_NE(reset, nullptr);
     EXPECT_FALSE(reset->isVisible());
     s.recorders[0]->toggleRecording();
@@ -61,6 +60,32 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
     EXPECT_FALSE(reset->isVisible());
     EXPECT_EQ(s.hotkeys->combo(HotkeyAction::toggleListening),
               defaultCombo(HotkeyAction::toggleListening));
+
+    // A screen reader hears the sections as a list with the shown one selected, switches
+    // and choices with their state.
+    const auto accessible = [&](const char *name) {
+        return QAccessible::queryAccessibleInterface(itemNamed(&window, name));
+    };
+    QAccessibleInterface *sidebar = accessible("settingsSidebar");
+    ASSERT_TRUE(sidebar);
+    EXPECT_EQ(sidebar->role(), QAccessible::List);
+    QStringList tabs;
+    for (int i = 0; i < sidebar->childCount(); ++i)
+        tabs << sidebar->child(i)->text(QAccessible::Name) +
+                    (sidebar->child(i)->state().selected ? "*" : "");
+    EXPECT_EQ(tabs, QStringList({"General*", "Appearance", "Update", "What Works Here", "About"}));
+    QAccessibleInterface *readAloud = accessible("readAloudSwitch");
+    ASSERT_TRUE(readAloud);
+    EXPECT_EQ(std::tuple(readAloud->text(QAccessible::Name), readAloud->role(),
+                         bool(readAloud->state().checked)),
+              std::tuple(QString("Read new captions aloud"), QAccessible::CheckBox, false));
+    QMetaObject::invokeMethod(itemNamed(&window, "readAloudSwitch"), "toggle");
+    QMetaObject::invokeMethod(itemNamed(&window, "readAloudSwitch"), "toggled");
+    EXPECT_TRUE(s.overlay.readAloud());
+    EXPECT_TRUE(readAloud->state().checked);
+    for (const char *choice : {"pasteOriginalRadio", "pasteTranslationRadio"})
+        EXPECT_EQ(accessible(choice)->role(), QAccessible::RadioButton) << choice;
+    EXPECT_TRUE(accessible("pasteOriginalRadio")->state().checked);
 
     // The warning's button leads to the page that says what works on this desktop.
     QQuickItem *whatWorks = itemSaying(warning, "Show What Works Here");
@@ -74,12 +99,47 @@ TEST(SettingsWindow, oneWindowWithItsSectionsRulesVersionAndResetButtonsThatClos
     QQuickItem *version = itemNamed(&window, "aboutVersion");
     ASSERT_TRUE(shown(version));
     EXPECT_EQ(version->property("text").toString(), "Version 1.4 (27)");
+    EXPECT_EQ(AppVersion::displayVersion(QStringLiteral("1.4"), std::nullopt),
+              QString::fromUtf8("1.4 (—)"));
 
     window.close();
     EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); }));
     ASSERT_TRUE(controller.show());
     EXPECT_EQ(controller.window(), &window);
     EXPECT_TRUE(window.isVisible());
+}
+
+TEST(SettingsWindow, labelsCaptionsAndTheCaptionPreviewReadInTheDesktopsLightAndDarkScheme) {
+    SettingsWindowFixture s;
+    SettingsWindowController &controller = s.make();
+    ASSERT_TRUE(controller.show());
+    QQuickWindow &window = *controller.window();
+    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    controller.viewModel().setCurrentTab("appearance");
+    window.resize(window.width(), 1200); // the whole page in view
+    const QPalette original = QGuiApplication::palette();
+    for (const bool dark : {true, false}) {
+        QGuiApplication::setPalette(themePalette(dark));
+        spin(std::chrono::milliseconds(100));
+        // The sidebar's chosen and other pages, headings, labels and captions.
+        for (const char *text : {"Appearance", "General", "Captions", "Style", "Background Opacity",
+                                 "When enabled, the overlay floats above all other windows."}) {
+            QQuickItem *item = itemSaying(&window, QString::fromUtf8(text));
+            ASSERT_TRUE(shown(item)) << text;
+            EXPECT_GE(measuredContrast(pictureOf(window, item)), 4.5)
+                << text << (dark ? " dark" : " light");
+        }
+        EXPECT_GE(measuredContrast(pictureOf(window, itemNamed(&window, "captionPreview"))), 7.0);
+    }
+    QGuiApplication::setPalette(original);
+
+    // The background opacity cannot be set below what keeps captions legible.
+    s.overlay.setPreset(OverlaySettings::Preset::WhiteOnBlack);
+    QQuickItem *opacity = itemNamed(&window, "backgroundOpacityRow");
+    ASSERT_TRUE(opacity);
+    EXPECT_DOUBLE_EQ(opacity->property("from").toDouble(),
+                     controller.viewModel().captionStyle()->leastBackgroundOpacity());
+    EXPECT_GT(opacity->property("from").toDouble(), 0.5);
 }
 
 TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {

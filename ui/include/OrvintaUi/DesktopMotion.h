@@ -1,16 +1,19 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QObject>
+#include <QPointer>
+#include <QProcess>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
 namespace Orvinta {
 
 /// Whether the desktop asks for reduced motion: GNOME's enable-animations
-/// off, or KDE's animation speed 0; off elsewhere. Read once, without
-/// blocking: the KDE file at once, GNOME's setting by an asynchronous
-/// gsettings call. ORVINTA_REDUCED_MOTION=1 or 0 overrides both. The shell
-/// makes one and hands it to the windows that animate.
+/// off, or KDE's animation speed 0; off elsewhere. Followed for the whole
+/// run without blocking: KDE's kdeglobals is watched, GNOME's setting read
+/// and then monitored through gsettings. ORVINTA_REDUCED_MOTION=1 or 0
+/// overrides both. The shell makes one and hands it to what animates.
 class DesktopMotion : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -19,6 +22,7 @@ class DesktopMotion : public QObject {
 
 public:
     explicit DesktopMotion(QObject *parent = nullptr);
+    ~DesktopMotion() override;
 
     bool reducedMotion() const { return m_reducedMotion; }
     /// For tests and for a desktop that tells the change.
@@ -26,17 +30,25 @@ public:
 
     /// KDE's kdeglobals asks for no animation ([KDE] AnimationDurationFactor=0).
     static bool kdeAsksForReducedMotion(const QString &kdeglobalsPath);
-    /// GNOME's "gsettings get org.gnome.desktop.interface enable-animations" output.
+    /// GNOME's answer for enable-animations: "false" from gsettings get, or
+    /// "enable-animations: false" from gsettings monitor.
     static bool gnomeAnswerMeansReducedMotion(const QString &answer);
 
 Q_SIGNALS:
     void reducedMotionChanged();
 
 private:
-    void readDesktopSetting();
+    void watchKde();
+    void readKde();
+    void watchGnome(const QString &gsettings);
+    void update();
 
+    QString m_kdeglobals;
+    QFileSystemWatcher m_kdeWatcher;
+    QPointer<QProcess> m_gnomeMonitor;
+    bool m_kdeReduced = false;
+    bool m_gnomeReduced = false;
     bool m_reducedMotion = false;
-    bool m_overridden = false;
 };
 
 } // namespace Orvinta

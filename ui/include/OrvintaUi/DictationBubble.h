@@ -28,7 +28,7 @@ class DictationBubble : public QObject {
     Q_PROPERTY(int fadeMs READ fadeMs CONSTANT)
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
     /// The content's name, for the view: "listening", "interim", "buffer",
-    /// "processing" or "done".
+    /// "processing", "done" or "copied".
     Q_PROPERTY(QString contentName READ contentName NOTIFY contentChanged)
     Q_PROPERTY(QString text READ text NOTIFY contentChanged)
     Q_PROPERTY(bool barsAnimating READ barsAnimating NOTIFY barsAnimatingChanged)
@@ -36,17 +36,21 @@ class DictationBubble : public QObject {
         bool reducedMotion READ reducedMotion WRITE setReducedMotion NOTIFY reducedMotionChanged)
     Q_PROPERTY(QSize fittingSize READ fittingSize WRITE setFittingSize NOTIFY frameChanged)
     Q_PROPERTY(QRect frame READ frame NOTIFY frameChanged)
-    Q_PROPERTY(QFont textFont READ textFont CONSTANT)
+    /// The desktop's font, followed while Orvinta runs.
+    Q_PROPERTY(QFont textFont READ textFont NOTIFY contentChanged)
     Q_PROPERTY(int maxTextWidth READ maxTextWidth CONSTANT)
 
 public:
     /// What the text part shows.
-    enum class Content { listening, interim, buffer, processing, done };
+    /// copied: done, but not pasted: the text waits on the clipboard.
+    enum class Content { listening, interim, buffer, processing, done, copied };
     Q_ENUM(Content)
 
     struct Timings {
         std::chrono::milliseconds fade{150};
         std::chrono::milliseconds donePause{300};
+        /// Long enough to read "Copied — press Ctrl+V".
+        std::chrono::milliseconds copiedPause{2500};
     };
 
     static constexpr QSize minimumSize{250, 44};

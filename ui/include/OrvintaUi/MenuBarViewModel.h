@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaUi/LanguageSelection.h>
+#include <OrvintaUi/PanelParts.h>
 
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/AppState.h>
@@ -28,11 +29,12 @@ class MenuBarViewModel : public QObject {
 
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(Orvinta::LanguageSelection *languages READ languages CONSTANT)
-    Q_PROPERTY(bool setupRequired READ setupRequired CONSTANT)
+    /// In place of the panel while the speech model is missing.
+    Q_PROPERTY(Orvinta::SetupNotice *setup READ setup CONSTANT)
     Q_PROPERTY(bool showCopyConfirm READ showCopyConfirm NOTIFY showCopyConfirmChanged)
     Q_PROPERTY(bool showClearConfirm READ showClearConfirm NOTIFY showClearConfirmChanged)
     Q_PROPERTY(Activity activity READ activity NOTIFY activityChanged)
-    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    Q_PROPERTY(Orvinta::PanelStatus *status READ status CONSTANT)
     /// The ring around the icon pulses: listening or dictating, motion not reduced.
     Q_PROPERTY(bool pulseActive READ pulseActive NOTIFY activityChanged)
     Q_PROPERTY(SourceRow sourceRow READ sourceRow NOTIFY sourceRowChanged)
@@ -65,11 +67,13 @@ public:
         bool setupRequired = false;
         /// Reads the start/stop shortcut; none leaves the footer hint empty.
         std::shared_ptr<HotkeyService> hotkeys;
-        /// A Wayland session, Orvinta running through XWayland: the shortcuts,
-        /// the hold key and paste reach X11 applications only.
-        bool waylandSession = false;
+        /// Under the footer: which keyboard features need a step in this
+        /// session (DesktopCapabilities::sessionNote); empty where all work.
+        QString sessionNote;
         std::chrono::milliseconds copyConfirmDuration{1500};
         UpdateNotice *updateNotice = nullptr;
+        /// The Debian package of the recogniser's model.
+        QString setupPackage = QStringLiteral("pocketsphinx-en-us");
     };
 
     explicit MenuBarViewModel(AppState &state, QObject *parent = nullptr);
@@ -78,13 +82,15 @@ public:
 
     AppState *state() const { return &m_state; }
     LanguageSelection *languages() const { return m_languages.get(); }
-    bool setupRequired() const { return m_options.setupRequired; }
-    bool reducedMotion() const { return m_reducedMotion; }
+    bool setupRequired() const { return m_setup->required(); }
+    SetupNotice *setup() const { return m_setup.get(); }
     void setReducedMotion(bool reduced);
     bool showCopyConfirm() const { return m_showCopyConfirm; }
     bool showClearConfirm() const { return m_showClearConfirm; }
     Activity activity() const;
+    /// The header's status: the recording time while listening.
     QString statusText() const;
+    PanelStatus *status() const { return m_status.get(); }
     bool pulseActive() const;
     SourceRow sourceRow() const;
     QString sourceDescription() const;
@@ -115,7 +121,6 @@ Q_SIGNALS:
     void showCopyConfirmChanged();
     void showClearConfirmChanged();
     void activityChanged();
-    void statusTextChanged();
     void sourceRowChanged();
     void startStopEnabledChanged();
     void errorSettingsTextChanged();
@@ -134,6 +139,7 @@ private:
     void setShowCopyConfirm(bool show);
     void setShowClearConfirm(bool show);
     void refreshShortcutText();
+    void refreshStatus();
 
     AppState &m_state;
     Options m_options;
@@ -143,6 +149,8 @@ private:
     bool m_showClearConfirm = false;
     QString m_holdKeyName = holdKeyDisplayName(defaultHoldKey);
     QString m_shortcutText;
+    std::unique_ptr<PanelStatus> m_status = std::make_unique<PanelStatus>();
+    std::unique_ptr<SetupNotice> m_setup;
     QTimer m_copyConfirmTimer;
 };
 

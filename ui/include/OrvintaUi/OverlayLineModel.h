@@ -37,7 +37,8 @@ QString highlightedText(const QString &text, const QString &query, const QColor 
 
 /// The overlay's list: the transcript's lines, all of them or those that match
 /// the search (in their text or their translation), order kept. Appending a
-/// line inserts one row; nothing resets the list but a new query.
+/// line inserts one row; a new query changes the whole list at once. A line's
+/// id is its text without braces, as the view model names lines.
 class OverlayLineModel : public QSortFilterProxyModel {
     Q_OBJECT
     Q_PROPERTY(int count READ count NOTIFY countChanged)

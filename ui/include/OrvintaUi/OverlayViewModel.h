@@ -1,10 +1,12 @@
 #pragma once
 
 #include <OrvintaApp/AppState.h>
+#include <OrvintaApp/ConfirmedLine.h>
 
 #include <QAbstractItemModel>
 #include <QColor>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -18,6 +20,7 @@
 
 namespace Orvinta {
 
+class CaptionStyle;
 class OverlayLineModel;
 class OverlaySettings;
 class TranslationBackend;
@@ -25,9 +28,10 @@ class TranslationController;
 
 /// The state and logic of the overlay's content: the searchable list, the
 /// typewriter that catches up with the interim text, the translation of lines
-/// and interim text, auto-hide, the scroll rules and the footer's texts. The
-/// QML view only lays these out. Main thread only; its timers run only while
-/// something is pending.
+/// and interim text, auto-hide, the scroll rules, the footer's texts, the
+/// keyboard's selection of a line with its copy, delete and undo, and the
+/// lines read aloud. The QML view only lays these out. Main thread only; its
+/// timers run only while something is pending.
 class OverlayViewModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -35,6 +39,11 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(Orvinta::AppState *state READ state CONSTANT)
     Q_PROPERTY(QAbstractItemModel *lines READ lines CONSTANT)
     Q_PROPERTY(Orvinta::OverlaySettings *settings READ settings CONSTANT)
+    Q_PROPERTY(Orvinta::CaptionStyle *style READ style CONSTANT)
+    /// Compact mode: the newest confirmed words as lines of about
+    /// `compactLineLength` characters, and the interim text's last line below.
+    Q_PROPERTY(QString compactText READ compactText NOTIFY compactTextChanged)
+    Q_PROPERTY(QString compactInterim READ compactInterim NOTIFY compactTextChanged)
     Q_PROPERTY(bool searchBarVisible READ searchBarVisible NOTIFY lineCountChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
     Q_PROPERTY(int resultCount READ resultCount NOTIFY resultCountChanged)
@@ -57,6 +66,14 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(bool hasNewLines READ hasNewLines NOTIFY scrollStateChanged)
     Q_PROPERTY(QString copiedLineId READ copiedLineId NOTIFY copiedLineIdChanged)
     Q_PROPERTY(bool typing READ typing NOTIFY typingChanged)
+    /// The line the keyboard is on; empty for none.
+    Q_PROPERTY(QString selectedLineId READ selectedLineId NOTIFY selectionChanged)
+    /// Its row in `lines`; -1 for none.
+    Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
+    /// "Line deleted — Undo" while the last deletion can be undone; empty otherwise.
+    Q_PROPERTY(QString undoText READ undoText NOTIFY undoChanged)
+    /// The empty list's title: a welcome on the first start.
+    Q_PROPERTY(QString emptyTitle READ emptyTitle NOTIFY emptyTitleChanged)
 
 public:
     /// What stands in the list where the interim bubble would be.
@@ -69,6 +86,10 @@ public:
     static constexpr int searchBarMinimumLines = 3;
     static constexpr int unpinMinimumLines = 4;
     static constexpr int atBottomTolerance = 40;
+    /// How long a deletion can be undone.
+    static constexpr std::chrono::milliseconds undoWindow{10000};
+    static constexpr int compactLineLength = 42;
+    static constexpr int compactLineCount = 3;
 
     OverlayViewModel(AppState &state, OverlaySettings &settings,
                      std::shared_ptr<TranslationBackend> translator, QObject *parent = nullptr);
@@ -78,6 +99,9 @@ public:
     QAbstractItemModel *lines() const;
     OverlayLineModel *lineModel() const { return m_lines.get(); }
     OverlaySettings *settings() const { return &m_settings; }
+    CaptionStyle *style() const { return m_style.get(); }
+    QString compactText() const;
+    QString compactInterim() const;
     TranslationController *translation() const { return m_translation.get(); }
 
     int lineCount() const;
@@ -104,6 +128,17 @@ public:
     bool hasNewLines() const { return m_hasNewLines; }
     QString copiedLineId() const;
     bool typing() const { return m_typingTimer.isActive(); }
+    QString selectedLineId() const;
+    int selectedRow() const;
+    QString undoText() const;
+    QString emptyTitle() const;
+    /// Under reduced motion the typewriter shows whole words at once.
+    void setReducedMotion(bool reduced);
+    /// The first start: the empty list welcomes.
+    void setWelcome(bool welcome);
+    /// While the keyboard is in the overlay it does not hide itself; leaving
+    /// clears the selection.
+    void setKeyboardActive(bool active);
     /// Whether any timer of the view runs (nothing should while nothing moves).
     bool hasPendingTimers() const;
 
@@ -118,10 +153,20 @@ public:
     Q_INVOKABLE void jumpToNewLines();
     Q_INVOKABLE void copyLine(const QString &lineId, const QString &text);
     Q_INVOKABLE void copyText(const QString &text);
+    /// Deletes the line, which can be undone for `undoWindow`.
     Q_INVOKABLE void deleteLine(const QString &lineId);
+    Q_INVOKABLE void undoDelete();
+    /// The newest line listed; none while nothing is.
+    Q_INVOKABLE void selectNewest();
+    /// The list got the keyboard: the newest line unless one is selected.
+    Q_INVOKABLE void listFocused();
+    /// A key pressed in the list: arrows, Home and End move, Ctrl+C copies,
+    /// Delete deletes, Ctrl+Z undoes, the Menu key or Shift+F10 asks for the
+    /// line's menu, / or Ctrl+F for the search, Escape to leave. False for a
+    /// key it does not take.
+    Q_INVOKABLE bool handleListKey(int key, int modifiers);
     Q_INVOKABLE void toggleListening();
     Q_INVOKABLE void hideOverlay();
-    Q_INVOKABLE void setMarkColors(const QColor &foreground, const QColor &background);
 
 Q_SIGNALS:
     void lineCountChanged();
@@ -138,8 +183,20 @@ Q_SIGNALS:
     void scrollStateChanged();
     void copiedLineIdChanged();
     void typingChanged();
+    void selectionChanged();
+    void undoChanged();
+    void emptyTitleChanged();
+    void compactTextChanged();
     /// The list should show its end now.
     void scrollToBottomRequested();
+    /// The keyboard asks for the selected line's menu.
+    void lineMenuRequested(const QString &lineId, const QString &text, const QString &translation);
+    /// The keyboard asks for the search field.
+    void searchRequested();
+    /// Escape: the keyboard goes back to the window that had it.
+    void keyboardReleaseRequested();
+    /// A new line for the screen reader, while reading aloud is on.
+    void lineAnnounced(const QString &text);
 
 private:
     void handleInterimTextChanged();
@@ -153,9 +210,20 @@ private:
     void setAutoHidden(bool hidden);
     void setScrollState(bool stickToBottom, bool hasNewLines);
     void writeClipboard(const QString &text);
+    void select(const QModelIndex &index);
+    void moveSelection(int step);
+    QModelIndex selectedIndex() const;
+
+    /// A deleted line, until it is put back or the chance to is gone.
+    struct Deletion {
+        ConfirmedLine line;
+        int row = 0;
+        QString translation;
+    };
 
     AppState &m_state;
     OverlaySettings &m_settings;
+    std::unique_ptr<CaptionStyle> m_style;
     std::unique_ptr<OverlayLineModel> m_lines;
     std::unique_ptr<TranslationController> m_translation;
     int m_knownLineCount = 0;
@@ -177,9 +245,20 @@ private:
 
     QString m_startStopShortcut;
     QString m_toggleOverlayShortcut;
+
+    QPersistentModelIndex m_selected;
+    std::optional<Deletion> m_deletion;
+    QTimer m_undoTimer;
+    bool m_restoring = false;
+    bool m_reducedMotion = false;
+    bool m_welcome = false;
+    bool m_keyboardActive = false;
 };
 
 /// The user-perceived characters of a text.
 QStringList graphemeClusters(const QString &text);
+/// `text` broken at spaces into lines of at most `length` characters (a
+/// longer word keeps a line of its own).
+QStringList wrapWords(const QString &text, int length);
 
 } // namespace Orvinta

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QtQml/qqmlregistration.h>
 
+#include <OrvintaUi/OverlaySettings.h>
+
 #include <memory>
 #include <optional>
 
@@ -19,7 +21,6 @@ namespace Orvinta {
 
 class AppState;
 class DesktopMotion;
-class OverlaySettings;
 class OverlayViewModel;
 class OverlayWindowPlatform;
 class TranslationBackend;
@@ -27,9 +28,10 @@ class TranslationBackend;
 /// The subtitle overlay's window: frameless, translucent (blurred behind where
 /// the compositor offers it), on every desktop, above other windows while
 /// pinned, without a task-bar entry, and never taking the keyboard focus
-/// except while its search field is used. Built on first show and kept for
-/// the run; its frame is saved under the settings key "OrvintaOverlay".
-/// Answers AppState's overlay requests by itself.
+/// except while its search field is used or the "Focus captions" shortcut
+/// gave it. Built on first show and kept for the run; its frame is saved
+/// under the settings key "OrvintaOverlay". Answers AppState's overlay
+/// requests by itself.
 class OverlayWindowController : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -37,7 +39,9 @@ class OverlayWindowController : public QObject {
     Q_PROPERTY(bool backgroundHidden READ backgroundHidden NOTIFY backgroundHiddenChanged)
     Q_PROPERTY(bool blurBehind READ blurBehind CONSTANT)
     Q_PROPERTY(bool reducedMotion READ reducedMotion NOTIFY reducedMotionChanged)
-    Q_PROPERTY(bool searchInputActive READ searchInputActive NOTIFY searchInputActiveChanged)
+    /// The window has the keyboard: its search field was pressed or the
+    /// "Focus captions" shortcut brought the keyboard to its list.
+    Q_PROPERTY(bool keyboardActive READ keyboardActive NOTIFY keyboardActiveChanged)
 
 public:
     static constexpr QSize defaultSize{600, 280};
@@ -54,6 +58,8 @@ public:
         std::unique_ptr<OverlayWindowPlatform> platform;
         /// The desktop's reduced-motion setting; none animates.
         DesktopMotion *motion = nullptr;
+        /// Orvinta's first start: the empty overlay welcomes.
+        bool firstRun = false;
     };
 
     OverlayWindowController(AppState &state, OverlaySettings &settings, QQmlEngine &engine,
@@ -78,12 +84,17 @@ public:
     bool backgroundHidden() const { return m_backgroundHidden; }
     bool blurBehind() const;
     bool reducedMotion() const;
-    bool searchInputActive() const { return m_searchInputActive; }
+    bool keyboardActive() const { return m_keyboardActive; }
     /// Whether AppState asked for the overlay to be set up.
     bool isSetUp() const { return m_setUp; }
 
     /// Centred horizontally, `bottomOffset` above the screen's bottom edge.
     static QRect defaultFrame(const QRect &screen);
+    /// Docked: the whole width of `screen`, `height` tall (at least
+    /// `smallestRestoredSize`, at most half the screen), along its top or
+    /// bottom edge; floating: none.
+    static std::optional<QRect> dockedFrame(const QRect &screen,
+                                            OverlaySettings::Placement placement, int height);
     /// The saved frame, unless it is missing, smaller than
     /// `smallestRestoredSize`, or on none of `screens`; brought wholly onto
     /// the screen that holds most of it, and no larger than that screen.
@@ -92,21 +103,29 @@ public:
 
     /// The search field was pressed: the window may take the focus now.
     Q_INVOKABLE void beginSearchInput();
-    /// The search is left; with `giveFocusBack` the window that had the focus
-    /// before gets it again.
-    Q_INVOKABLE void endSearchInput(bool giveFocusBack);
+    /// The "Focus captions" shortcut: the window takes the keyboard with its
+    /// newest line selected (it is shown already: AppState asked first).
+    void focusCaptions();
+    /// The keyboard leaves the overlay; with `giveFocusBack` the window that
+    /// had the focus before gets it again.
+    Q_INVOKABLE void releaseKeyboard(bool giveFocusBack);
 
 Q_SIGNALS:
     void windowCreated();
     void backgroundHiddenChanged();
-    void searchInputActiveChanged();
+    void keyboardActiveChanged();
+    /// The list should take the keyboard focus.
+    void listFocusRequested();
     void reducedMotionChanged();
 
 private:
     void createWindow();
     void applyPinned();
+    /// Docks, or brings the floating frame back, and keeps the strip.
+    void applyPlacement();
     void updateBlurRegion();
     void saveFrame();
+    void takeKeyboard();
 
     AppState &m_state;
     OverlaySettings &m_settings;
@@ -119,9 +138,11 @@ private:
     QString m_startStopShortcut;
     QString m_toggleOverlayShortcut;
     bool m_backgroundHidden = false;
-    bool m_searchInputActive = false;
+    bool m_keyboardActive = false;
+    bool m_firstRun = false;
     bool m_frameReady = false;
     bool m_setUp = false;
+    bool m_docked = false;
     QTimer m_frameSaveTimer;
 };
 

@@ -21,6 +21,10 @@ class MenuBarViewModel;
 /// from Adwaita, which the setup installs.
 void useSymbolIconTheme();
 
+/// Lets `engine` find the module's QML types outside a window's own folder
+/// (FocusRing in common/): its qmldir lies in the resources.
+void addUiImportPath(QQmlEngine &engine);
+
 /// Loads one window of the Orvinta.Ui module (`file` as listed in the
 /// module, e.g. "panel/MenuBarWindow.qml") with its required properties.
 /// Null, with the reason in `error`, when it does not load.

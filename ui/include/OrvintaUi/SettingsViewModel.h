@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaUi/CapabilitiesModel.h>
+#include <OrvintaUi/CaptionStyle.h>
 #include <OrvintaUi/HoldKeyRecorderModel.h>
 #include <OrvintaUi/LanguageSelection.h>
 #include <OrvintaUi/OverlaySettings.h>
@@ -33,8 +34,8 @@ struct SettingsServices {
     /// Whether the desktop lets Orvinta type into other windows (on X11:
     /// the display offers XTest). Asked each time the window is shown.
     std::function<bool()> accessibilityTrusted;
-    /// The four shortcut fields, in row order (Toggle Recording, Auto Copy,
-    /// Auto Paste, Overlay); none where there is no shortcut service.
+    /// The five shortcut fields, in row order (Toggle Recording, Auto Copy,
+    /// Auto Paste, Overlay, Focus captions); none where there is no shortcut service.
     QList<ShortcutRecorderModel *> shortcutRecorders;
     /// What works on this desktop: the "What Works Here" page.
     DesktopCapabilities capabilities;
@@ -76,6 +77,20 @@ class SettingsViewModel : public QObject {
     Q_PROPERTY(QString fontSizeText READ fontSizeText NOTIFY overlayChanged)
     Q_PROPERTY(QString autoHideDelayText READ autoHideDelayText NOTIFY overlayChanged)
     Q_PROPERTY(bool showsAutoHideDelay READ showsAutoHideDelay NOTIFY overlayChanged)
+    /// The captions' colours as the overlay draws them; null without overlay settings.
+    Q_PROPERTY(Orvinta::CaptionStyle *captionStyle READ captionStyle CONSTANT)
+    Q_PROPERTY(QString backgroundOpacityText READ backgroundOpacityText NOTIFY overlayChanged)
+    /// The choices of the caption rows, each a list of {label, value}.
+    Q_PROPERTY(QVariantList presetChoices READ presetChoices CONSTANT)
+    Q_PROPERTY(QVariantList colorChoices READ colorChoices CONSTANT)
+    Q_PROPERTY(QVariantList edgeChoices READ edgeChoices CONSTANT)
+    Q_PROPERTY(QVariantList placementChoices READ placementChoices CONSTANT)
+    /// "Default" (the desktop's font) and the installed families.
+    Q_PROPERTY(QStringList fontFamilies READ fontFamilies CONSTANT)
+    Q_PROPERTY(int presetIndex READ presetIndex NOTIFY overlayChanged)
+    Q_PROPERTY(int textColorIndex READ textColorIndex NOTIFY overlayChanged)
+    Q_PROPERTY(int backgroundColorIndex READ backgroundColorIndex NOTIFY overlayChanged)
+    Q_PROPERTY(int fontFamilyIndex READ fontFamilyIndex NOTIFY overlayChanged)
     // Update and About
     /// Null where the run has no updater.
     Q_PROPERTY(Orvinta::UpdaterManager *updater READ updater CONSTANT)
@@ -93,6 +108,8 @@ public:
     QString currentTab() const { return m_currentTab; }
     /// An id that is no tab's is ignored.
     void setCurrentTab(const QString &id);
+    /// The sidebar's Up and Down: the tab `step` rows away, kept within the list.
+    Q_INVOKABLE void moveTab(int step);
     int currentTabIndex() const;
 
     Preferences *preferences() const;
@@ -114,6 +131,23 @@ public:
     QString fontSizeText() const;
     QString autoHideDelayText() const;
     bool showsAutoHideDelay() const;
+    CaptionStyle *captionStyle() const { return m_captionStyle.get(); }
+    QString backgroundOpacityText() const;
+    static QVariantList presetChoices();
+    static QVariantList colorChoices();
+    static QVariantList edgeChoices();
+    static QVariantList placementChoices();
+    QStringList fontFamilies() const;
+    int presetIndex() const;
+    /// The row of the chosen colour; -1 for a colour that is none of them.
+    int textColorIndex() const;
+    int backgroundColorIndex() const;
+    int fontFamilyIndex() const;
+    /// The rows' choices by index.
+    Q_INVOKABLE void choosePreset(int index);
+    Q_INVOKABLE void chooseTextColor(int index);
+    Q_INVOKABLE void chooseBackgroundColor(int index);
+    Q_INVOKABLE void chooseFontFamily(int index);
 
     UpdaterManager *updater() const { return m_updater; }
     QString displayVersion() const { return m_displayVersion; }
@@ -124,6 +158,8 @@ public:
     Q_INVOKABLE void refreshTrust();
     /// The warnings' "Show What Works Here".
     Q_INVOKABLE void showCapabilities();
+    /// The key bindings of "What Works Here" onto the clipboard.
+    Q_INVOKABLE void copySetupLines();
     Q_INVOKABLE void openWebsite();
     Q_INVOKABLE void contactSupport();
     /// Ends every field's recording (the window was hidden), so the global
@@ -154,6 +190,8 @@ private:
     std::unique_ptr<LanguageSelection> m_languages;
     std::unique_ptr<HoldKeyRecorderModel> m_holdKey;
     std::unique_ptr<CapabilitiesModel> m_capabilities;
+    std::unique_ptr<CaptionStyle> m_captionStyle;
+    QStringList m_fontFamilies;
     QString m_currentTab = QStringLiteral("general");
     QString m_displayVersion;
     bool m_trusted = true;

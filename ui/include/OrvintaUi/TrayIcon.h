@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OrvintaUi/Contrast.h>
 #include <OrvintaUi/WaveformArt.h>
 
 #include <QColor>
@@ -18,8 +19,6 @@ namespace Orvinta {
 
 class AppState;
 
-/// WCAG 2 contrast ratio of two opaque colours, from 1 to 21.
-double contrastRatio(const QColor &a, const QColor &b);
 /// The tray icon's colour on a panel of `background`: the light or the
 /// dark grey of symbolic icons, whichever contrasts more (never under 3:1).
 QColor trayIconColor(const QColor &background);
@@ -35,7 +34,8 @@ std::optional<QColor> trayBackground(const QImage &iconPlace);
 QPoint panelPosition(const QRect &anchor, const QSize &panel, const QRect &available);
 
 /// The tray icon: the logo, or the animation frame while listening or
-/// dictating. Left and right clicks both ask for the panel.
+/// dictating (one still frame under reduced motion). Left and right clicks
+/// both ask for the panel.
 ///
 /// Tray hosts that draw icons themselves (StatusNotifierItem) get the
 /// drawings' symbolic icon names and recolour them. Trays that show the
@@ -57,6 +57,7 @@ public:
     QRect iconGeometry() const;
     QSystemTrayIcon &trayIcon() { return *m_tray; }
     QColor iconColor() const { return m_color; }
+    void setReducedMotion(bool reduced);
 
 Q_SIGNALS:
     /// A click on the icon; `anchor` is where the panel should open.
@@ -80,6 +81,7 @@ private:
     QRect m_panelReadAt;
     int m_settleChecks = 0;
     bool m_readPanelOnPaint = false;
+    bool m_reducedMotion = false;
 };
 
 } // namespace Orvinta

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -18,6 +19,8 @@ inline constexpr qsizetype maxAppcastBytes = 1024 * 1024;
 /// One release in an appcast (an RSS 2.0 `item`).
 struct AppcastItem {
     QString title;
+    /// pubDate (RFC 2822); invalid when absent or not a date.
+    QDateTime published;
     /// sparkle:version (element, else the enclosure's attribute).
     QString version;
     /// sparkle:shortVersionString (element, else the enclosure's attribute),

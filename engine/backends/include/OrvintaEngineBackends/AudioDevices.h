@@ -14,5 +14,9 @@ namespace Orvinta {
 /// selected. A registry that cannot be read changes nothing.
 void refreshAudioDevices(AudioCaptureBackend &registry, std::vector<AudioDevice> &availableDevices,
                          std::optional<std::uint32_t> &selectedDeviceID);
+/// The same from a listing already read; nothing (no answer) changes nothing.
+void refreshAudioDevices(const std::optional<std::vector<InputDeviceRecord>> &records,
+                         std::vector<AudioDevice> &availableDevices,
+                         std::optional<std::uint32_t> &selectedDeviceID);
 
 } // namespace Orvinta

@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QLocalSocket;
 class QSocketNotifier;
@@ -15,6 +18,10 @@ namespace Orvinta {
 /// One Orvinta per user: whoever writes the user's transcript holds this
 /// lock. The application holds it for its whole run and answers a second
 /// start's hand-over; a saving command-line run holds it while it listens.
+/// The same socket takes orvinta-cli's commands (hold press, toggle
+/// recording, ...): one line each, answered with one line. Only the user's
+/// own processes reach it: it lives in the user's runtime folder, is the
+/// owner's only, and a peer of another user is refused.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -41,22 +48,39 @@ public:
     /// Asks the running holder to show itself; false when nobody answered.
     bool handOver();
 
+    /// Answers each command line other than the hand-over: an empty reply
+    /// for done, else why not. Without a handler such lines are dropped.
+    using CommandHandler = std::function<QString(const QByteArray &command)>;
+    void setCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
+    /// The socket's file name in the runtime folder; "orvinta.socket" unless set.
+    void setSocketName(const QString &name) { m_socketName = name; }
+
+    /// Sends one command line (without its newline) to whoever listens on
+    /// `socketPath`; the reply as the handler gave it ("" for done), or
+    /// nothing when nobody listens or answers within `timeout`.
+    static std::optional<QString> sendCommand(const QString &socketPath, const QByteArray &command,
+                                              std::chrono::milliseconds timeout);
+
     QString lockPath() const;
+    QString socketPath() const;
 
 Q_SIGNALS:
     /// A second start handed over to this one.
     void activationRequested();
 
 private:
-    QString socketPath() const;
     void acceptPending();
     void adopt(int descriptor);
     void drop(QLocalSocket *connection);
+    /// Writes `reply` and closes the connection once it is out.
+    void answer(QLocalSocket *connection, const QByteArray &reply);
     void stopListening();
 
     QString m_lockFolder;
     QString m_runtimeFolder;
+    QString m_socketName = QStringLiteral("orvinta.socket");
     QString m_claimError;
+    CommandHandler m_commandHandler;
     std::unique_ptr<QLockFile> m_lock;
     int m_listener = -1;
     int m_spare = -1; // given up to refuse a connection when the table is full
