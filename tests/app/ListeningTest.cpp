@@ -339,26 +339,33 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
     EXPECT_FALSE(f.capture->microphone->running);
     f.capture->systemAudio->startFailure.reset();
 
-    f.toggleListening();
-    ASSERT_TRUE(s.listening()->isListening());
+    // Starts a run on both; the microphone's analyzer is the one its sound reaches.
+    std::shared_ptr<OrvintaTest::AnalyzerScript> mic, computer;
+    QStringList heard;
+    const auto startBoth = [&] {
+        f.toggleListening();
+        ASSERT_TRUE(f.state->listening()->isListening());
+        EXPECT_TRUE(f.capture->microphone->running && f.capture->systemAudio->running);
+        const qsizetype count = qsizetype(f.recognizer->analyzers.size());
+        ASSERT_GE(count, 2);
+        f.capture->microphone->deliver(4800);
+        mic = f.recognizer->analyzers[count - 1], computer = f.recognizer->analyzers[count - 2];
+        if (mic->queue->size() == 0)
+            std::swap(mic, computer);
+        ASSERT_GT(mic->queue->size(), 0u);
+        heard.clear();
+        Transcript *transcript = f.state->transcript();
+        QObject::connect(transcript, &Transcript::lineCountChanged, [&heard, transcript] {
+            heard << labelledText(transcript->confirmedLines().back());
+        });
+    };
+    startBoth();
     EXPECT_EQ(*f.enginesAlive, 2);
-    EXPECT_TRUE(f.capture->microphone->running && f.capture->systemAudio->running);
-    // The microphone's analyzer is the one its sound reaches.
-    const qsizetype count = qsizetype(f.recognizer->analyzers.size());
-    ASSERT_GE(count, 2);
-    f.capture->microphone->deliver(4800);
-    auto mic = f.recognizer->analyzers[count - 1], computer = f.recognizer->analyzers[count - 2];
-    if (mic->queue->size() == 0)
-        std::swap(mic, computer);
-    ASSERT_GT(mic->queue->size(), 0u);
     double clock = 0; // each final later than the ones before
     const auto say = [&clock](OrvintaTest::AnalyzerScript &side, const std::string &text) {
         side.deliverResult(OrvintaTest::finalResult({{text, {clock, clock + 1}}}));
         clock += 1;
     };
-    QStringList heard;
-    QObject::connect(s.transcript(), &Transcript::lineCountChanged,
-                     [&] { heard << labelledText(s.transcript()->confirmedLines().back()); });
 
     say(*computer, "The meeting starts now.");
     say(*mic, "I am ready.");
@@ -432,6 +439,28 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
     EXPECT_EQ(s.transcript()->confirmedLines().back().speaker, "");
     f.settle();
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.at(1).speaker, "Me");
+
+    // However long the wait, a held line is never lost: the computer's
+    // recogniser ending its speech without a line lets it go at once, and so
+    // does the end of the run.
+    f.timings.echoHold = 1h;
+    f.restart();
+    f.state->preferences()->setSelectedSource(AudioSourceType::both);
+    startBoth();
+    for (const bool first : {true, false}) {
+        computer->deliverResult(OrvintaTest::volatileResult("so"));
+        say(*mic, first ? "Sounds good." : "See you.");
+        // Results reach the main thread in order: the line was heard, and waits.
+        computer->deliverResult(OrvintaTest::volatileResult("so on"));
+        ASSERT_TRUE(waitUntil([&] { return f.state->transcript()->interimText() == "so on"; }));
+        EXPECT_EQ(heard.size(), first ? 0 : 1);
+        if (first) {
+            computer->deliverResult(OrvintaTest::finalResult({}));
+            ASSERT_TRUE(waitUntil([&] { return heard == QStringList{"Me: Sounds good."}; }));
+        }
+    }
+    f.toggleListening();
+    EXPECT_EQ(heard, (QStringList{"Me: Sounds good.", "Me: See you."}));
 }
 
 TEST(Listening, recordingTimeFormat) {

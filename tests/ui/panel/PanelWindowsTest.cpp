@@ -61,10 +61,7 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     EXPECT_TRUE(waitUntil([&] { return shown(says("Device")); }));
     EXPECT_FALSE(shown(says("Microphone access denied")));
     // Both sides at once: its longer description keeps to the panel's width.
-    for (QQuickItem *item : allItems(&window))
-        if (item->property("text") == "Microphone + Computer" &&
-            item->inherits("QQuickAbstractButton"))
-            QMetaObject::invokeMethod(item, "clicked");
+    QMetaObject::invokeMethod(itemNamed(&window, "bothButton"), "clicked");
     EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::both);
     QQuickItem *both =
         says("Captures your microphone as \"Me\" and your computer's sound as \"Others\"");
@@ -136,6 +133,7 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
                                   "System Audio",
                                   "Microphone",
                                   "Application",
+                                  "Microphone + Computer",
                                   "Start recording",
                                   "Hide Overlay",
                                   "Copy All",
@@ -173,7 +171,7 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
     EXPECT_TRUE(f.state->preferences()->autoCopyToClipboard());
     EXPECT_TRUE(autoCopy->state().checked);
     for (const char *choice : {"pasteOriginalChoice", "pasteTranslationChoice", "systemAudioButton",
-                               "microphoneButton", "applicationButton"})
+                               "microphoneButton", "applicationButton", "bothButton"})
         EXPECT_EQ(accessible(choice)->role(), QAccessible::RadioButton) << choice;
     EXPECT_TRUE(accessible("pasteOriginalChoice")->state().checked);
     itemNamed(&window, "pasteTranslationChoice")->forceActiveFocus(Qt::TabFocusReason);
