@@ -80,7 +80,7 @@ void AppState::setInterimText(const QString &text) {
         m_dictation.setDictationInterimText(text);
 }
 
-void AppState::addConfirmedLine(const QString &text) {
+void AppState::addConfirmedLine(const QString &text, const QString &speaker) {
     // QString::trimmed covers the Unicode white-space and line-break characters.
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {
@@ -94,7 +94,7 @@ void AppState::addConfirmedLine(const QString &text) {
     }
 
     const QString previousInterim = m_transcript.interimText();
-    m_transcript.append(trimmed);
+    m_transcript.append(trimmed, speaker);
     qCInfo(lcTranscriptText, "addConfirmedLine: \"%s\" (total=%ld)", qUtf8Printable(trimmed),
            static_cast<long>(m_transcript.lineCount()));
     qCDebug(lcTranscriptText, "interimText cleared (was: \"%s\")", qUtf8Printable(previousInterim));

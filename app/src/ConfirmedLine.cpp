@@ -2,8 +2,13 @@
 
 namespace Orvinta {
 
-ConfirmedLine ConfirmedLine::create(QString text, double timestamp) {
-    return {QUuid::createUuid(), std::move(text), timestamp};
+ConfirmedLine ConfirmedLine::create(QString text, double timestamp, QString speaker) {
+    return {QUuid::createUuid(), std::move(text), timestamp, std::move(speaker)};
+}
+
+QString labelledText(const QString &speaker, const QString &text) {
+    const QString name = speaker.simplified();
+    return name.isEmpty() ? text : name + QStringLiteral(": ") + text;
 }
 
 QDateTime ConfirmedLine::time() const {

@@ -6,6 +6,7 @@
 #include <OrvintaApp/Dictation.h>
 #include <OrvintaApp/Observable.h>
 #include <OrvintaApp/Preferences.h>
+#include <OrvintaApp/Transcript.h>
 
 #include <OrvintaEngine/MainThread.h>
 
@@ -25,11 +26,72 @@ QString describeError(const std::exception &error) {
     return QString::fromStdString(describe(error));
 }
 
+/// Starts a run of `engine`, if there is one; why it did not start, if it did not.
+QCoro::Task<std::optional<QString>> startRunOf(STTEngine *engine, AudioSourceType source,
+                                               std::optional<std::uint32_t> deviceID,
+                                               QString application) {
+    std::optional<QString> failure;
+    if (!engine)
+        co_return failure;
+    try {
+        QCoro::Task<> starting =
+            engine->startTranscribing(source, deviceID, std::move(application));
+        co_await starting;
+    } catch (const std::exception &error) {
+        // OperationCancelled too: its owner is gone, and finds out.
+        failure = describeError(error);
+    }
+    co_return failure;
+}
+
+QCoro::Task<> stopRunOf(STTEngine *engine) {
+    if (!engine)
+        co_return;
+    QCoro::Task<> stopping = engine->stopTranscribing();
+    co_await stopping;
+}
+
 } // namespace
 
 QString reconnectingText() {
     return QStringLiteral("Reconnecting to the sound server…");
 }
+
+/// The delegate of the engine that records the computer in a run on both:
+/// its lines and interim text are the computer's; its model state stays its own.
+class ListeningController::ComputerSide : public STTEngineDelegate {
+public:
+    explicit ComputerSide(ListeningController &owner)
+        : m_owner(owner) {}
+
+    bool isLoaded() const { return m_isLoaded; }
+
+    QString selectedLocale() const override { return m_owner.selectedLocale(); }
+    void setIsModelLoading(bool) override {}
+    void setIsModelLoaded(bool loaded) override { m_isLoaded = loaded; }
+    void setModelLoadingStatus(const QString &) override {}
+    void setErrorMessage(const std::optional<QString> &message) override {
+        m_owner.setErrorMessage(message);
+    }
+    void setInterimText(const QString &text) override { m_owner.interimFrom(computer, text); }
+    void addConfirmedLine(const QString &text) override { addHeardLine(text, {}); }
+    void addHeardLine(const QString &text, const std::vector<TextRun> &words) override {
+        m_owner.lineFrom(computer, text, m_owner.stretchOf(text, words));
+    }
+    void captureDidFail(const QString &description) override {
+        m_owner.captureDidFail(description);
+    }
+    void setIsReconnecting(bool reconnecting) override {
+        m_owner.reconnectingFrom(computer, reconnecting);
+    }
+    void captureDeviceChanged(const QString &notice) override {
+        m_owner.captureDeviceChanged(notice);
+    }
+
+private:
+    ListeningController &m_owner;
+    bool m_isLoaded = false;
+};
 
 QString formatRecordingTime(double elapsedSeconds) {
     const auto s = static_cast<long long>(std::trunc(std::max(0.0, elapsedSeconds)));
@@ -47,11 +109,12 @@ ListeningController::ListeningController(const AppServices &services,
     , m_preferences(preferences)
     , m_devices(devices)
     , m_dictation(dictation)
-    , m_sink(sink) {}
+    , m_sink(sink)
+    , m_computerSide(std::make_unique<ComputerSide>(*this)) {}
 
 ListeningController::~ListeningController() {
     for (TaskHandle *task : {&m_toggleTask, &m_loadTask, &m_permissionTask, &m_recordingTimer,
-                             &m_iconAnimationTask, &m_errorDismissTask})
+                             &m_iconAnimationTask, &m_errorDismissTask, &m_holdTask})
         cancelTask(*task);
 }
 
@@ -75,11 +138,122 @@ void ListeningController::setModelLoadingStatus(const QString &status) {
 }
 
 void ListeningController::setInterimText(const QString &text) {
-    m_sink.setInterimText(text);
+    interimFrom(primary, text);
 }
 
 void ListeningController::addConfirmedLine(const QString &text) {
-    m_sink.addConfirmedLine(text);
+    addHeardLine(text, {});
+}
+
+void ListeningController::addHeardLine(const QString &text, const std::vector<TextRun> &words) {
+    lineFrom(primary, text, stretchOf(text, words));
+}
+
+// --- Lines of a run on both ------------------------------------------------------
+
+void ListeningController::interimFrom(Side side, const QString &text) {
+    m_interims[side] = text;
+    if (!text.isEmpty())
+        m_latestInterim = side;
+    showInterim();
+    // The computer's recogniser ended what it heard without a line: nothing
+    // held can be its echo any more.
+    if (side == computer && text.isEmpty() && !m_heldLines.isEmpty())
+        releaseHeldLines();
+}
+
+void ListeningController::showInterim() {
+    // One interim text: the side that spoke last, else the other one.
+    const QString &latest = m_interims[m_latestInterim];
+    m_sink.setInterimText(
+        latest.isEmpty() ? m_interims[m_latestInterim == primary ? computer : primary] : latest);
+}
+
+EchoFilter::Stretch ListeningController::stretchOf(const QString &text,
+                                                   const std::vector<TextRun> &words) const {
+    // The recogniser times words from the start of its run, and both sides
+    // start together; a line without times ends now, as long as its words
+    // take to say.
+    std::optional<AudioTimeRange> first, last;
+    for (const TextRun &word : words)
+        if (word.timeRange) {
+            if (!first)
+                first = word.timeRange;
+            last = word.timeRange;
+        }
+    const auto seconds = [](MediaTime time) { return std::chrono::duration<double>(time).count(); };
+    if (first)
+        return {m_runStart + seconds(first->start), m_runStart + seconds(last->end())};
+    const double now = currentTimestamp();
+    return {now - 0.4 * std::max(1, wordCount(text)), now};
+}
+
+void ListeningController::lineFrom(Side side, const QString &text, EchoFilter::Stretch spoken) {
+    m_interims[side].clear();
+    if (!m_twoSided) {
+        deliver(side, text);
+        return;
+    }
+    if (side == computer) {
+        m_echo.computerSaid(text, spoken);
+        // Held microphone lines were confirmed first: they come first, less
+        // those that turn out to be this line's echo.
+        releaseHeldLines();
+        deliver(computer, text);
+        return;
+    }
+    if (m_echo.isEcho(text, spoken)) {
+        droppedEcho(text);
+        showInterim();
+        return;
+    }
+    // Through the speakers, the same words may reach the microphone's
+    // recogniser before the computer's has confirmed them: while that one
+    // hears speech, the line waits for it (two recognisers hear the same
+    // sound too differently to tell from its interim text).
+    if (!m_heldLines.isEmpty() || !m_interims[computer].isEmpty()) {
+        holdMicrophoneLine(text, spoken);
+        showInterim();
+        return;
+    }
+    deliver(primary, text);
+}
+
+void ListeningController::droppedEcho(const QString &text) {
+    qCInfo(lcAppState) << "[AppState] Dropped a microphone line that echoes the computer";
+    qCInfo(lcTranscriptText, "Echo dropped: \"%s\"", qUtf8Printable(text));
+}
+
+void ListeningController::deliver(Side side, const QString &text) {
+    m_sink.addConfirmedLine(text, side == computer ? computerSpeaker() : m_primarySpeaker);
+    // The line cleared the interim text; the other side may still be hearing speech.
+    if (m_twoSided)
+        showInterim();
+}
+
+void ListeningController::holdMicrophoneLine(const QString &text, EchoFilter::Stretch spoken) {
+    m_heldLines.append({text, spoken});
+    if (m_holdTask)
+        return;
+    QPointer<ListeningController> self(this);
+    const auto wait = m_services.timings.echoHold;
+    m_holdTask = CancellableTask::start([self, wait](CancellationToken token) -> QCoro::Task<> {
+        const bool slept = co_await token.sleep(wait);
+        if (!slept || !self)
+            co_return;
+        self->m_holdTask.reset();
+        self->releaseHeldLines();
+    });
+}
+
+void ListeningController::releaseHeldLines() {
+    cancelTask(m_holdTask);
+    for (const HeldLine &line : std::exchange(m_heldLines, {})) {
+        if (m_echo.isEcho(line.text, line.spoken))
+            droppedEcho(line.text);
+        else
+            deliver(primary, line.text);
+    }
 }
 
 void ListeningController::setErrorMessage(const std::optional<QString> &message) {
@@ -108,6 +282,13 @@ void ListeningController::setIsWaitingForApplication(bool waiting) {
 }
 
 void ListeningController::setIsReconnecting(bool reconnecting) {
+    reconnectingFrom(primary, reconnecting);
+}
+
+void ListeningController::reconnectingFrom(Side side, bool reconnecting) {
+    // On both, the banner lasts until both captures run again.
+    m_sideReconnecting[side] = reconnecting;
+    reconnecting = m_sideReconnecting[primary] || m_sideReconnecting[computer];
     if (m_reconnecting == reconnecting)
         return;
     assignNotifying(this, m_reconnecting, reconnecting,
@@ -200,7 +381,8 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
         setIsTransitioning(false);
         co_return;
     }
-    if (source == AudioSourceType::microphone) {
+    const bool twoSided = source == AudioSourceType::both;
+    if (source == AudioSourceType::microphone || twoSided) {
         if (m_micPermission == MicPermission::notDetermined) {
             QCoro::Task<> asking = requestMicPermission();
             co_await asking;
@@ -225,29 +407,51 @@ QCoro::Task<> ListeningController::startListeningAction(CancellationToken token)
         setIsTransitioning(false);
         co_return;
     }
-    if (!m_isModelLoaded || !m_transcriptionEngine) {
+    if (twoSided) {
+        QCoro::Task<> preparing = prepareComputerEngine();
+        co_await preparing;
+        if (!self)
+            co_return;
+    }
+    if (!m_isModelLoaded || !m_transcriptionEngine ||
+        (twoSided && (!m_computerEngine || !m_computerSide->isLoaded()))) {
         qCInfo(lcAppState) << "[AppState] Model not ready, aborting start";
         setIsTransitioning(false);
         co_return;
     }
 
-    std::optional<QString> failure;
     m_runApplication = application;
-    try {
-        QCoro::Task<> starting = m_transcriptionEngine->startTranscribing(
-            source, m_devices.selectedDeviceID(), application);
-        co_await starting;
-    } catch (const OperationCancelled &) {
-        co_return; // the engine went away with its owner
-    } catch (const std::exception &error) {
-        failure = describeError(error);
-    }
+    m_twoSided = twoSided;
+    m_primarySpeaker = twoSided ? microphoneSpeaker() : application.simplified();
+    m_echo.clear();
+    m_runStart = currentTimestamp();
+    // Both sides start at once, each engine on its own recogniser.
+    QCoro::Task<std::optional<QString>> startingOwn =
+        startRunOf(m_transcriptionEngine.get(), twoSided ? AudioSourceType::microphone : source,
+                   m_devices.selectedDeviceID(), application);
+    QCoro::Task<std::optional<QString>> startingComputer =
+        startRunOf(twoSided ? m_computerEngine.get() : nullptr, AudioSourceType::systemAudio,
+                   std::nullopt, {});
+    const std::optional<QString> ownFailure = co_await startingOwn;
+    const std::optional<QString> computerFailure = co_await startingComputer;
     if (!self)
         co_return;
-    if (failure) {
-        qCCritical(lcAppState, "[AppState] Failed: %s", qUtf8Printable(*failure));
+    if (ownFailure || computerFailure) {
+        // A run on both hears both sides or neither.
+        QCoro::Task<> stoppingOwn =
+            stopRunOf(twoSided && !ownFailure ? m_transcriptionEngine.get() : nullptr);
+        co_await stoppingOwn;
+        if (!self)
+            co_return;
+        QCoro::Task<> stoppingComputer =
+            stopRunOf(twoSided && !computerFailure ? m_computerEngine.get() : nullptr);
+        co_await stoppingComputer;
+        if (!self)
+            co_return;
+        const QString failure = ownFailure.value_or(computerFailure.value_or(QString()));
+        qCCritical(lcAppState, "[AppState] Failed: %s", qUtf8Printable(failure));
         endApplicationRun();
-        setErrorMessage(*failure);
+        setErrorMessage(failure);
         setIsTransitioning(false);
         co_return;
     }
@@ -271,10 +475,11 @@ QCoro::Task<> ListeningController::stopRun(bool playStopSound) {
     QPointer<ListeningController> self(this);
     setIsTransitioning(true);
     qCInfo(lcAppState) << "[AppState] stopListening";
-    if (m_transcriptionEngine) {
-        QCoro::Task<> stopping = m_transcriptionEngine->stopTranscribing();
-        co_await stopping;
-    }
+    // Both sides stop at once; their last lines still come through.
+    QCoro::Task<> stoppingOwn = stopRunOf(m_transcriptionEngine.get());
+    QCoro::Task<> stoppingComputer = stopRunOf(m_twoSided ? m_computerEngine.get() : nullptr);
+    co_await stoppingOwn;
+    co_await stoppingComputer;
     if (!self)
         co_return;
     endApplicationRun();
@@ -343,7 +548,8 @@ void ListeningController::followPreferences() {
     // Choosing the microphone asks the sound server once, so the panel can
     // show the device picker or the reason straight away.
     connect(&m_preferences, &Preferences::selectedSourceChanged, this, [this] {
-        if (m_preferences.selectedSource() == AudioSourceType::microphone &&
+        const AudioSourceType source = m_preferences.selectedSource();
+        if ((source == AudioSourceType::microphone || source == AudioSourceType::both) &&
             m_micPermission == MicPermission::notDetermined)
             askForMicrophoneAccess();
     });
@@ -378,8 +584,23 @@ QCoro::Task<> ListeningController::reload() {
     setIsTransitioning(false);
     setIsModelLoaded(false);
     m_transcriptionEngine.reset();
+    m_computerEngine.reset(); // made again by the next run on both
     QCoro::Task<> preparing = prepareEngine();
     co_await preparing;
+}
+
+QCoro::Task<> ListeningController::prepareComputerEngine() {
+    if ((m_computerEngine && m_computerSide->isLoaded()) || !m_services.makeEngine)
+        co_return;
+    m_computerEngine = m_services.makeEngine(m_computerSide.get());
+    QPointer<ListeningController> self(this);
+    try {
+        // Failures reach the banner through the delegate.
+        QCoro::Task<> loading = m_computerEngine->loadModel(selectedLocale());
+        co_await loading;
+    } catch (const OperationCancelled &) {
+        co_return;
+    }
 }
 
 QCoro::Task<> ListeningController::requestMicPermission() {
@@ -420,6 +641,11 @@ QCoro::Task<> ListeningController::requestMicPermission() {
 // --- Shown state ---------------------------------------------------------------------
 
 void ListeningController::endApplicationRun() {
+    releaseHeldLines();
+    m_twoSided = false;
+    m_primarySpeaker.clear();
+    m_interims = {};
+    m_echo.clear();
     m_runApplication.clear();
     assignNotifying(this, m_waitingForApplication, false,
                     &ListeningController::waitingStatusChanged);

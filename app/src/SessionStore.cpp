@@ -52,9 +52,13 @@ QHash<QUuid, QString> SessionData::uuidTranslations() const {
 QByteArray encodeSession(const SessionData &session) {
     QJsonArray lines;
     for (const ConfirmedLine &line : session.lines) {
-        lines.append(QJsonObject{{QStringLiteral("id"), idText(line.id)},
-                                 {QStringLiteral("text"), line.text},
-                                 {QStringLiteral("timestamp"), line.timestamp}});
+        QJsonObject stored{{QStringLiteral("id"), idText(line.id)},
+                           {QStringLiteral("text"), line.text},
+                           {QStringLiteral("timestamp"), line.timestamp}};
+        // Only where there is one, so that files without speakers stay as they were.
+        if (!line.speaker.isEmpty())
+            stored.insert(QStringLiteral("speaker"), line.speaker);
+        lines.append(stored);
     }
     QJsonObject translations;
     for (auto it = session.translations.begin(); it != session.translations.end(); ++it)
@@ -89,8 +93,10 @@ SessionData decodeSession(const QByteArray &json) {
         // A number beyond any double would load as infinity and never save back.
         if (!std::isfinite(timestamp))
             throw SessionFormatError("a line's timestamp is not a finite number");
-        session.lines.append(
-            {id, member(line, "text", QJsonValue::String, "a line").toString(), timestamp});
+        // Optional, and read only as text: older files have none, and a
+        // newer form of it is left to the version that wrote it.
+        session.lines.append({id, member(line, "text", QJsonValue::String, "a line").toString(),
+                              timestamp, line.value(QLatin1String("speaker")).toString()});
     }
     const QJsonObject translations =
         member(root, "translations", QJsonValue::Object, "the session").toObject();

@@ -57,16 +57,19 @@ QVariant Transcript::data(const QModelIndex &index, int role) const {
         return line.time();
     case TranslationRole:
         return m_translations.value(line.id);
+    case SpeakerRole:
+        return line.speaker;
+    case FromMicrophoneRole:
+        return !line.speaker.isEmpty() && line.speaker == microphoneSpeaker();
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> Transcript::roleNames() const {
-    return {{IdRole, "lineId"},
-            {TextRole, "text"},
-            {TimeRole, "time"},
-            {TranslationRole, "translation"}};
+    return {{IdRole, "lineId"},       {TextRole, "text"},
+            {TimeRole, "time"},       {TranslationRole, "translation"},
+            {SpeakerRole, "speaker"}, {FromMicrophoneRole, "fromMicrophone"}};
 }
 
 int Transcript::rowOf(const QUuid &id) const {
@@ -80,10 +83,10 @@ void Transcript::setInterimText(const QString &text) {
     assignNotifying(this, m_interimText, text, &Transcript::interimTextChanged);
 }
 
-const ConfirmedLine &Transcript::append(const QString &text) {
+const ConfirmedLine &Transcript::append(const QString &text, const QString &speaker) {
     const int row = lineCount();
     beginInsertRows({}, row, row);
-    m_lines.append(ConfirmedLine::create(text, currentTimestamp()));
+    m_lines.append(ConfirmedLine::create(text, currentTimestamp(), speaker));
     m_wordCount += wordCount(text);
     endInsertRows();
     Q_EMIT lineCountChanged();
@@ -168,7 +171,7 @@ void Transcript::copyAllTranscript() {
         return;
     QStringList texts;
     for (const ConfirmedLine &line : m_lines)
-        texts << line.text;
+        texts << labelledText(line);
     copyToClipboard(m_clipboard.get(), texts.join(QLatin1Char('\n')));
 }
 

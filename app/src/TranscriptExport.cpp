@@ -19,7 +19,8 @@ QString plainTextTranscript(const QList<ConfirmedLine> &lines, const QTimeZone &
                                    : 0.0;
         const QDateTime time =
             QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::floor(seconds)), zone);
-        out << QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")), line.text);
+        out << QStringLiteral("[%1] %2").arg(time.toString(QStringLiteral("HH:mm:ss")),
+                                             labelledText(line));
     }
     return out.join(QLatin1Char('\n'));
 }
@@ -135,7 +136,7 @@ QList<SubtitleCue> transcriptCues(const QList<ConfirmedLine> &lines) {
         double end = estimatedEnd;
         if (i + 1 < lines.size() && lines[i + 1].timestamp < estimatedEnd)
             end = lines[i + 1].timestamp;
-        cues.append({line.timestamp - reference, end - reference, line.text});
+        cues.append({line.timestamp - reference, end - reference, line.text, line.speaker});
     }
     return cues;
 }
@@ -145,9 +146,20 @@ QString srtDocument(const QList<SubtitleCue> &cues) {
     for (qsizetype i = 0; i < cues.size(); ++i)
         blocks << QStringLiteral("%1\n%2 --> %3\n%4")
                       .arg(i + 1)
-                      .arg(srtTime(cues[i].start), srtTime(cues[i].end), cues[i].text);
+                      .arg(srtTime(cues[i].start), srtTime(cues[i].end),
+                           labelledText(cues[i].speaker, cues[i].text));
     return blocks.join(QStringLiteral("\n\n"));
 }
+
+namespace {
+
+QString webVttEscaped(QString text) {
+    return text.replace(QLatin1Char('&'), QStringLiteral("&amp;"))
+        .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
+        .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+}
+
+} // namespace
 
 QString webVttCueText(const SubtitleCue &cue) {
     QString text = cue.text;
@@ -157,11 +169,14 @@ QString webVttCueText(const SubtitleCue &cue) {
     QStringList lines;
     for (const QString &line : text.split(QLatin1Char('\n')))
         if (!line.trimmed().isEmpty())
-            lines << QString(line)
-                         .replace(QLatin1Char('&'), QStringLiteral("&amp;"))
-                         .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
-                         .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
-    return lines.join(QLatin1Char('\n'));
+            lines << webVttEscaped(line);
+    const QString payload = lines.join(QLatin1Char('\n'));
+    // The voice's name ends at the first ">" and may not break the line.
+    const QString speaker =
+        QString(cue.speaker).replace(QChar(0), QChar::ReplacementCharacter).simplified();
+    if (speaker.isEmpty() || payload.isEmpty())
+        return payload;
+    return QStringLiteral("<v %1>%2</v>").arg(webVttEscaped(speaker), payload);
 }
 
 QString webVttDocument(const QList<SubtitleCue> &cues) {

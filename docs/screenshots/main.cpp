@@ -1,9 +1,9 @@
 // orvinta-screenshots FOLDER: saves the settings window's pages (and a
 // shortcut another program holds), the panel's footer in a Wayland session,
-// the overlay before anything was said and the What's New window, light and
-// dark, and the captions of each style preset over a light and a dark
-// desktop, as the PNGs in docs/. Needs an X display, a sound server and
-// xcompmgr; scripts/screenshots.sh starts private ones.
+// the overlay before anything was said and with both sides of a call, the
+// What's New window, light and dark, and the captions of each style preset
+// over a light and a dark desktop, as the PNGs in docs/. Needs an X display,
+// a sound server and xcompmgr; scripts/screenshots.sh starts private ones.
 
 #include "DesktopBackends.h"
 #include "DesktopShell.h"
@@ -375,8 +375,19 @@ int main(int argc, char **argv) {
         // Auto-hide (on for the Appearance picture) may have faded it out.
         shell.overlay()->updateBackgroundHidden(false);
         settle();
+        const QColor desktop = dark ? QColor(0x1d, 0x23, 0x29) : QColor(0xc9, 0xd1, 0xd9);
         saved &= save(*overlay, folder, QStringLiteral("overlay-empty%1.png").arg(suffix),
-                      std::nullopt, dark ? QColor(0x1d, 0x23, 0x29) : QColor(0xc9, 0xd1, 0xd9));
+                      std::nullopt, desktop);
+        // Both sides of a call, each line labelled.
+        AppState &state = shell.state();
+        state.addConfirmedLine(QStringLiteral("Shall we go through the budget first?"),
+                               microphoneSpeaker());
+        state.addConfirmedLine(QStringLiteral("Yes, the numbers for the second quarter are in."),
+                               computerSpeaker());
+        state.addConfirmedLine(QStringLiteral("Good, send them over please."), microphoneSpeaker());
+        saved &= save(*overlay, folder, QStringLiteral("overlay-conversation%1.png").arg(suffix),
+                      std::nullopt, desktop);
+        state.transcript()->clearAll();
 
         saved &= save(*whatsNew, folder, QStringLiteral("whats-new%1.png").arg(suffix));
         if (notes.darkColorScheme() != dark) {

@@ -255,6 +255,8 @@ QCoro::Task<> OnDeviceSpeechEngine::startTranscribing(AudioSourceType source,
                                                       QString application) {
     if (!m_targetFormat)
         throw CaptureError::engineSetupFailed("Speech model not loaded");
+    if (source == AudioSourceType::both)
+        throw CaptureError::engineSetupFailed("an engine records one source at a time");
     QPointer<OnDeviceSpeechEngine> self(this);
     const QString sourceName = text(rawValue(source));
     qCInfo(lcSpeech).noquote() << "[Speech] Starting (source=" + sourceName + ")";
@@ -368,6 +370,9 @@ QCoro::Task<> OnDeviceSpeechEngine::stopTranscribing() {
     qCInfo(lcSpeech) << "[Speech] stop: disableFeeding";
     auto queue = m_feed->disable();
     endRun(); // a capture failure from here on is part of the stop
+    if (const std::uint64_t discarded = queue ? queue->discardedCount() : 0)
+        qCWarning(lcSpeech, "[Speech] The recogniser fell behind: %llu audio buffers were left out",
+                  static_cast<unsigned long long>(discarded));
 
     std::optional<std::string> stopFailure;
     try {

@@ -263,7 +263,8 @@ int main(int argc, char **argv) {
         "Live speech to text on this computer.\n\n"
         "Commands:\n"
         "  listen             print each confirmed line of live audio as \"[HH:mm:ss] text\" and\n"
-        "                     save it in Orvinta's transcript (unless --no-save)\n"
+        "                     save it in Orvinta's transcript (unless --no-save); with\n"
+        "                     --source both or app as \"[HH:mm:ss] SPEAKER: text\"\n"
         "  transcribe FILE    transcribe an audio file (WAV, FLAC, Ogg and what else libsndfile "
         "reads)\n"
         "  transcribe --format txt|srt|vtt [-o OUT] FILE  the recording as \"[HH:MM:SS] text\"\n"
@@ -292,7 +293,8 @@ int main(int argc, char **argv) {
             "hold, toggle, doctor or check-update"));
     const QCommandLineOption sourceOption(
         QStringLiteral("source"),
-        QStringLiteral("system, microphone or app (default: Orvinta's setting)"),
+        QStringLiteral("system, microphone, app, or both: the microphone (\"Me\") and the "
+                       "computer (\"Others\") (default: Orvinta's setting)"),
         QStringLiteral("source"));
     const QCommandLineOption appOption(
         QStringLiteral("app"),
@@ -417,11 +419,15 @@ int main(int argc, char **argv) {
         else if (name == QLatin1String("system") || name == QLatin1String("systemAudio"))
             services.preferences->setString(QStringLiteral("app.selectedSource"),
                                             QStringLiteral("systemAudio"));
+        else if (name == QLatin1String("both"))
+            services.preferences->setString(QStringLiteral("app.selectedSource"),
+                                            QStringLiteral("both"));
         else if (name == QLatin1String("app") || name == QLatin1String("application")) {
             if (!Cli::chooseApplicationSource(services, parser.value(appOption)))
                 return 2;
         } else {
-            fail(QStringLiteral("unknown source \"%1\" (use system, microphone or app)").arg(name));
+            fail(QStringLiteral("unknown source \"%1\" (use system, microphone, app or both)")
+                     .arg(name));
             return 2;
         }
     } else if (parser.isSet(appOption) &&
@@ -471,7 +477,7 @@ int main(int argc, char **argv) {
     QObject::connect(&transcript, &Transcript::lineCountChanged, &state, [&] {
         for (; printed < transcript.lineCount(); ++printed)
             if (!printLine(transcript.confirmedLines()[printed].time(),
-                           transcript.confirmedLines()[printed].text))
+                           labelledText(transcript.confirmedLines()[printed])))
                 stop.request(); // nobody reads any more: end the run, keeping what was said
     });
     Cli::reportWaiting(*state.listening());

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -18,8 +19,23 @@ double at(int hour, int minute, double second) {
            minute * 60 + second;
 }
 
-ConfirmedLine line(double timestamp, QString text) {
-    return {QUuid::createUuid(), std::move(text), timestamp};
+ConfirmedLine line(double timestamp, QString text, QString speaker = {}) {
+    return {QUuid::createUuid(), std::move(text), timestamp, std::move(speaker)};
+}
+
+/// The cues' payloads of a WebVTT file as ffmpeg's demuxer reads them, copied
+/// into WebVTT unchanged (its decoder drops voice spans, so it is not used).
+std::optional<QStringList> webVttPayloadsByFfmpeg(const QString &path) {
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+                 {"-nostdin", "-v", "error", "-i", path, "-c:s", "copy", "-f", "webvtt", "-"});
+    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
+        return std::nullopt;
+    QStringList payloads;
+    const QString vtt = QString::fromUtf8(ffmpeg.readAllStandardOutput()).remove('\r');
+    for (const QString &block : vtt.split("\n\n", Qt::SkipEmptyParts).mid(1))
+        payloads << block.section('\n', 1).trimmed();
+    return payloads;
 }
 
 } // namespace
@@ -85,6 +101,43 @@ TEST(Export, webVttHasTheSrtCuesEscapedAndFfmpegReadsThemBack) {
     if (!read)
         GTEST_SKIP() << "ffmpeg (scripts/deps.sh) is not installed";
     EXPECT_EQ(read->trimmed(), srtTranscript(lines));
+}
+
+// A conversation's speakers: "SPEAKER: text" in text and SRT, a voice span in
+// WebVTT, and ffmpeg reads each back with them.
+TEST(Export, speakersBeginTheirLinesAndBecomeWebVttVoices) {
+    const QList<ConfirmedLine> lines{line(at(10, 0, 0), "Shall we start?", "Me"),
+                                     line(at(10, 0, 2), "Yes, 2 > 1 & here.", "Others"),
+                                     line(at(10, 0, 4), "No one said this."),
+                                     line(at(10, 0, 6), "Two\nlines.", "Q&A > panel\n2")};
+    EXPECT_EQ(plainTextTranscript(lines, QTimeZone::utc()),
+              "[10:00:00] Me: Shall we start?\n[10:00:02] Others: Yes, 2 > 1 & here.\n"
+              "[10:00:04] No one said this.\n[10:00:06] Q&A > panel 2: Two\nlines.");
+    EXPECT_EQ(srtTranscript(lines),
+              "1\n00:00:00,000 --> 00:00:02,000\nMe: Shall we start?\n\n"
+              "2\n00:00:02,000 --> 00:00:04,000\nOthers: Yes, 2 > 1 & here.\n\n"
+              "3\n00:00:04,000 --> 00:00:06,000\nNo one said this.\n\n"
+              "4\n00:00:06,000 --> 00:00:08,000\nQ&A > panel 2: Two\nlines.");
+    const QStringList voices{"<v Me>Shall we start?</v>", "<v Others>Yes, 2 &gt; 1 &amp; here.</v>",
+                             "No one said this.", "<v Q&amp;A &gt; panel 2>Two\nlines.</v>"};
+    EXPECT_EQ(webVttTranscript(lines), "WEBVTT\n\n00:00:00.000 --> 00:00:02.000\n" + voices[0] +
+                                           "\n\n00:00:02.000 --> 00:00:04.000\n" + voices[1] +
+                                           "\n\n00:00:04.000 --> 00:00:06.000\n" + voices[2] +
+                                           "\n\n00:00:06.000 --> 00:00:08.000\n" + voices[3]);
+    EXPECT_EQ(webVttCueText({0, 1, " \n", "Me"}), ""); // no empty voice span
+
+    QTemporaryDir folder;
+    const QString srt = folder.filePath("talk.srt"), vtt = folder.filePath("talk.vtt");
+    ASSERT_TRUE(writeFile(srt, exportContent(lines, ExportFormat::srt).toUtf8()));
+    ASSERT_TRUE(writeFile(vtt, exportContent(lines, ExportFormat::webVtt).toUtf8()));
+    const std::optional<QString> srtRead = srtByFfmpeg(srt);
+    if (!srtRead)
+        GTEST_SKIP() << "ffmpeg (scripts/deps.sh) is not installed";
+    EXPECT_EQ(srtTexts(*srtRead), (QStringList{"Me: Shall we start?", "Others: Yes, 2 > 1 & here.",
+                                               "No one said this.", "Q&A > panel 2: Two\nlines."}));
+    EXPECT_EQ(webVttPayloadsByFfmpeg(vtt), voices);
+    // Its decoder keeps the words, without the voices.
+    EXPECT_EQ(srtTexts(srtByFfmpeg(vtt).value_or("")).first(), "Shall we start?");
 }
 
 TEST(Export, aRecordingsCuesFollowItsWordsAndLongSentencesAreCut) {

@@ -330,6 +330,9 @@ TEST(Listening, theApplicationSourceFollowsTheChosenApplication) {
     ASSERT_TRUE(waitUntil([&] { return listening.waitingStatus().isEmpty(); }));
     capture.onWaiting(true);
     ASSERT_TRUE(waitUntil([&] { return status.count() == 3; }));
+    // Its lines are labelled with its name.
+    static_cast<STTEngineDelegate &>(listening).addConfirmedLine("On the call.");
+    EXPECT_EQ(labelledText(s.transcript()->confirmedLines().back()), "Firefox: On the call.");
     f.toggleListening();
     EXPECT_FALSE(capture.running);
     EXPECT_TRUE(listening.waitingStatus().isEmpty());
@@ -347,6 +350,149 @@ TEST(Listening, theApplicationSourceFollowsTheChosenApplication) {
     EXPECT_EQ(f.state->preferences()->selectedApplication(), "Firefox");
     f.state->preferences()->setSelectedSource(AudioSourceType::systemAudio);
     ASSERT_TRUE(waitUntil([&] { return !watch.isWatched(); }));
+}
+
+// Microphone and computer together: two engines, one transcript, each line
+// labelled by its side, and the computer's words that come back through the
+// microphone dropped, whichever recogniser confirms them first.
+TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer) {
+    AppFixture f;
+    f.audio = f.capture;
+    f.timings.echoHold = 100ms;
+    f.restart();
+    AppState &s = *f.state;
+    s.preferences()->setSelectedSource(AudioSourceType::both);
+
+    // A side that cannot start leaves no run: the other one stops again.
+    f.capture->systemAudio->startFailure = CaptureError::engineSetupFailed("no monitor");
+    f.toggleListening();
+    EXPECT_FALSE(s.listening()->isListening());
+    EXPECT_EQ(s.listening()->errorMessageText(), "Audio engine setup failed: no monitor");
+    EXPECT_FALSE(f.capture->microphone->running);
+    f.capture->systemAudio->startFailure.reset();
+
+    // Starts a run on both; the microphone's analyzer is the one its sound reaches.
+    std::shared_ptr<OrvintaTest::AnalyzerScript> mic, computer;
+    QStringList heard;
+    const auto startBoth = [&] {
+        f.toggleListening();
+        ASSERT_TRUE(f.state->listening()->isListening());
+        EXPECT_TRUE(f.capture->microphone->running && f.capture->systemAudio->running);
+        const qsizetype count = qsizetype(f.recognizer->analyzers.size());
+        ASSERT_GE(count, 2);
+        f.capture->microphone->deliver(4800);
+        mic = f.recognizer->analyzers[count - 1], computer = f.recognizer->analyzers[count - 2];
+        if (mic->queue->size() == 0)
+            std::swap(mic, computer);
+        ASSERT_GT(mic->queue->size(), 0u);
+        heard.clear();
+        Transcript *transcript = f.state->transcript();
+        QObject::connect(transcript, &Transcript::lineCountChanged, [&heard, transcript] {
+            heard << labelledText(transcript->confirmedLines().back());
+        });
+    };
+    startBoth();
+    EXPECT_EQ(*f.enginesAlive, 2);
+    double clock = 0; // each final later than the ones before
+    const auto say = [&clock](OrvintaTest::AnalyzerScript &side, const std::string &text) {
+        side.deliverResult(OrvintaTest::finalResult({{text, {clock, clock + 1}}}));
+        clock += 1;
+    };
+
+    say(*computer, "The meeting starts now.");
+    say(*mic, "I am ready.");
+    // The computer's line first, then its echo.
+    say(*computer, "Let us begin with the budget.");
+    say(*mic, "Let us begin with the budget.");
+    // The echo first, while the computer's recogniser still hears the words:
+    // held until its line comes, the interim text meanwhile the computer's.
+    computer->deliverResult(OrvintaTest::volatileResult("let us look at"));
+    say(*mic, "Let us look at the numbers.");
+    ASSERT_TRUE(waitUntil([&] { return s.transcript()->interimText() == "let us look at"; }));
+    say(*computer, "Let us look at the numbers.");
+    // While the computer's recogniser hears speech, a microphone line waits:
+    // one that is no echo keeps its place before the computer's next line,
+    // or goes once the wait is over.
+    computer->deliverResult(OrvintaTest::volatileResult("what about"));
+    say(*mic, "I disagree completely.");
+    computer->deliverResult(OrvintaTest::volatileResult("numbers are"));
+    say(*mic, "The numbers are fine.");
+    say(*computer, "Numbers are due.");
+    computer->deliverResult(OrvintaTest::volatileResult("more numbers"));
+    say(*mic, "More numbers please.");
+    const QStringList expected{"Others: The meeting starts now.",
+                               "Me: I am ready.",
+                               "Others: Let us begin with the budget.",
+                               "Others: Let us look at the numbers.",
+                               "Me: I disagree completely.",
+                               "Me: The numbers are fine.",
+                               "Others: Numbers are due.",
+                               "Me: More numbers please."};
+    EXPECT_TRUE(waitUntil([&] { return heard.size() == expected.size(); }))
+        << heard.join('\n').toStdString();
+    EXPECT_EQ(heard, expected);
+
+    // Stopping ends both sides; the next run on one source is unlabelled.
+    f.toggleListening();
+    EXPECT_FALSE(f.capture->microphone->running || f.capture->systemAudio->running);
+    EXPECT_TRUE(mic->finalized && computer->finalized);
+    // Two recognisers rarely hear the same sound alike (these two heard one
+    // recording, one through each): started at the same moment, three words
+    // in a row make an echo; within the computer's lines, two fifths of the
+    // words in order too. Words of one's own spoken after, or with fewer
+    // words alike, are none, unless a near repeat within a few seconds.
+    EchoFilter echo;
+    echo.computerSaid("Daddy married or in the way still more respectable many watts.", {95, 98.8});
+    const QString heardByTheMicrophone = "That he married a more amiable wall and he might have a "
+                                         "maid still more respectable many watts.";
+    EXPECT_TRUE(echo.isEcho(heardByTheMicrophone, {95.1, 100.6}));
+    EXPECT_FALSE(echo.isEcho(heardByTheMicrophone, {101, 104}));
+    // Started and ended together, a quarter of the words in order will do.
+    echo.computerSaid("That he married a more amiable wall and a light at they'd still more "
+                      "respectable many watts.",
+                      {100, 105});
+    const QString garbled =
+        "Yeah the narrator more amiable one a lot eligible respect already was.";
+    EXPECT_TRUE(echo.isEcho(garbled, {100.05, 105.1}));
+    EXPECT_FALSE(echo.isEcho(garbled, {100.05, 106.5}));
+    echo.computerSaid("I think we should go to the store.", {108, 110});
+    echo.computerSaid("Now.", {110.1, 110.5});
+    EXPECT_TRUE(echo.isEcho("We should go to this store now.", {108.9, 110.4}));
+    EXPECT_FALSE(
+        echo.isEcho("Well I think we should ask everybody here about this first.", {108.7, 109.9}));
+    EXPECT_FALSE(echo.isEcho("I think we should go tomorrow.", {110.5, 112.5}));
+    EXPECT_TRUE(echo.isEcho("Now!", {113.7, 114}));
+    EXPECT_FALSE(echo.isEcho("Now.", {115.7, 116})); // out of the window
+
+    s.preferences()->setSelectedSource(AudioSourceType::microphone);
+    f.toggleListening();
+    STTEngineDelegate &own = *s.listening();
+    own.addConfirmedLine("Alone again.");
+    EXPECT_EQ(s.transcript()->confirmedLines().back().speaker, "");
+    f.settle();
+    EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.at(1).speaker, "Me");
+
+    // However long the wait, a held line is never lost: the computer's
+    // recogniser ending its speech without a line lets it go at once, and so
+    // does the end of the run.
+    f.timings.echoHold = 1h;
+    f.restart();
+    f.state->preferences()->setSelectedSource(AudioSourceType::both);
+    startBoth();
+    for (const bool first : {true, false}) {
+        computer->deliverResult(OrvintaTest::volatileResult("so"));
+        say(*mic, first ? "Sounds good." : "See you.");
+        // Results reach the main thread in order: the line was heard, and waits.
+        computer->deliverResult(OrvintaTest::volatileResult("so on"));
+        ASSERT_TRUE(waitUntil([&] { return f.state->transcript()->interimText() == "so on"; }));
+        EXPECT_EQ(heard.size(), first ? 0 : 1);
+        if (first) {
+            computer->deliverResult(OrvintaTest::finalResult({}));
+            ASSERT_TRUE(waitUntil([&] { return heard == QStringList{"Me: Sounds good."}; }));
+        }
+    }
+    f.toggleListening();
+    EXPECT_EQ(heard, (QStringList{"Me: Sounds good.", "Me: See you."}));
 }
 
 TEST(Listening, recordingTimeFormat) {

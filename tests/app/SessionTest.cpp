@@ -66,6 +66,45 @@ TEST(Session, fileFormatIsCompactUpperCaseAndPrivateAndBurstsEndWithTheNewestOnD
     EXPECT_TRUE(decodeSession(readAll(f.sessionPath())).translations.values().contains("Dos!"));
 }
 
+// Who said a line is kept where a run told; a file from before speakers, or
+// with members of a later version, loads as it is.
+TEST(Session, speakersAreKeptWhereTheyAreKnownAndOlderFilesLoadUnchanged) {
+    AppFixture f;
+    f.state->addConfirmedLine("Hello from me.", "Me");
+    f.state->addConfirmedLine("No speaker here.");
+    f.state->sessionSaver().flush();
+    const QJsonArray stored = QJsonDocument::fromJson(readAll(f.sessionPath()))["lines"].toArray();
+    EXPECT_EQ(stored.at(0).toObject()["speaker"].toString(), "Me");
+    EXPECT_FALSE(stored.at(1).toObject().contains("speaker")); // as before speakers
+    f.restart();
+    ASSERT_EQ(f.state->transcript()->lineCount(), 2);
+    EXPECT_EQ(f.state->transcript()->confirmedLines().at(0).speaker, "Me");
+    EXPECT_EQ(f.state->transcript()->confirmedLines().at(1).speaker, "");
+
+    // A file written before speakers existed, and one with a member and a
+    // speaker of a form this version does not know.
+    f.state.reset();
+    const QByteArray older =
+        R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"Old line.",)"
+        R"("timestamp":700000000.5}],"targetLanguage":"en-US","translations":{}})";
+    ASSERT_TRUE(writeFile(f.sessionPath(), older));
+    f.restart();
+    ASSERT_EQ(f.state->transcript()->lineCount(), 1);
+    const ConfirmedLine line = f.state->transcript()->confirmedLines().at(0);
+    EXPECT_EQ(line.text, "Old line.");
+    EXPECT_EQ(line.timestamp, 700000000.5);
+    EXPECT_EQ(line.speaker, "");
+    EXPECT_EQ(readAll(f.sessionPath()), older); // loading writes nothing
+    EXPECT_EQ(encodeSession(decodeSession(older)), older);
+    const SessionData newer = decodeSession(
+        R"({"lines":[{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","text":"a","timestamp":1,)"
+        R"("speaker":{"name":"Me"},"source":"microphone"}],"translations":{},)"
+        R"("targetLanguage":"","future":[1]})");
+    ASSERT_EQ(newer.lines.size(), 1);
+    EXPECT_EQ(newer.lines[0].text, "a");
+    EXPECT_EQ(newer.lines[0].speaker, "");
+}
+
 TEST(Session, translationsNeedTheSameTargetAndUuidKeysAndAnUnreadableFileIsKeptAside) {
     AppFixture f;
     f.state.reset();

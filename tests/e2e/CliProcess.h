@@ -127,4 +127,15 @@ inline QStringList confirmedTexts(const QStringList &lines) {
     return texts;
 }
 
+/// What `speaker` said, in lines of the form "[HH:mm:ss] SPEAKER: text".
+inline QStringList textsOf(const QString &speaker, const QStringList &lines) {
+    const QRegularExpression form("^\\[\\d\\d:\\d\\d:\\d\\d\\] " +
+                                  QRegularExpression::escape(speaker) + ": (\\S.*)$");
+    QStringList texts;
+    for (const QString &line : lines)
+        if (const auto match = form.match(line); match.hasMatch())
+            texts << match.captured(1);
+    return texts;
+}
+
 } // namespace OrvintaTest

@@ -154,12 +154,14 @@ TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
     SessionData data;
     data.targetLanguage = "en-US";
     data.lines = {{QUuid::createUuid(), QString("Before%1after.").arg(QChar(0)), 800000000.0}};
+    // A conversation's lines are labelled by their side.
     for (int i = 0; i < 100; ++i)
-        data.lines.append(
-            {QUuid::createUuid(), QString("Line %1 of a long talk.").arg(i), 800000001.0 + i});
+        data.lines.append({QUuid::createUuid(), QString("Line %1 of a long talk.").arg(i),
+                           800000001.0 + i, i % 2 ? "Me" : "Others"});
     ASSERT_FALSE(SessionStore(home.dataHome()).save(data).error);
     EXPECT_EQ(cli(home, {"export", "srt"}).output, srtTranscript(data.lines) + '\n');
-    // WebVTT as ffmpeg reads it: every line a cue of its own text.
+    // WebVTT as ffmpeg reads it: every line a cue of its own text (its
+    // decoder leaves out the voices, which ExportTest reads back).
     const QString subtitles = home.folder.filePath("out.vtt");
     EXPECT_EQ(cli(home, {"export", "vtt", subtitles}).exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(readAll(subtitles)), webVttTranscript(data.lines));
@@ -175,7 +177,9 @@ TEST(Cli, exportsTheSavedTranscriptAndOutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(cli(home, {"export", "pdf"}).exitCode, 2);
 
     // Text is written by length: a NUL inside a line does not cut the rest.
-    EXPECT_EQ(cli(home, {"export", "txt"}).output, plainTextTranscript(data.lines) + '\n');
+    const QString all = cli(home, {"export", "txt"}).output;
+    EXPECT_EQ(all, plainTextTranscript(data.lines) + '\n');
+    EXPECT_TRUE(all.endsWith("] Me: Line 99 of a long talk.\n"));
 
     const auto toFullDevice = [&](const QStringList &arguments) {
         QProcess process;

@@ -19,8 +19,25 @@ constexpr double textTarget = Contrast::textRatio * margin;
 constexpr double symbolRatio = 3.0;
 constexpr double interimEmphasis = 0.85;
 constexpr double secondaryEmphasis = 0.72;
+constexpr int speakerSteps = 20;
 // Text.Normal, Text.Outline and Text.Raised.
 constexpr int plainText = 0, outlinedText = 1, raisedText = 2;
+
+/// `hue` mixed towards the caption text, which is legible on `backdrop`,
+/// as far as `backdrop` (over white and black) needs for `ratio`.
+QColor speakerColor(const QColor &hue, const QColor &text, const QColor &backdrop, double ratio) {
+    for (int step = 0; step < speakerSteps; ++step) {
+        const double t = double(step) / speakerSteps;
+        const QColor mixed =
+            QColor::fromRgbF(float(hue.redF() + (text.redF() - hue.redF()) * t),
+                             float(hue.greenF() + (text.greenF() - hue.greenF()) * t),
+                             float(hue.blueF() + (text.blueF() - hue.blueF()) * t));
+        if (Contrast::worstRatio(mixed, backdrop) >= ratio)
+            return mixed;
+    }
+    return QColor(text.rgb());
+}
+
 } // namespace
 
 CaptionStyle::Colors CaptionStyle::derive(const QColor &chosenText, const QColor &background,
@@ -38,6 +55,14 @@ CaptionStyle::Colors CaptionStyle::derive(const QColor &chosenText, const QColor
     c.accent = Contrast::readable(accent, ground, symbolRatio);
     c.red = Contrast::readable(QColor(0xff, 0x3b, 0x30), ground, symbolRatio);
     c.green = Contrast::readable(QColor(0x30, 0xd1, 0x58), ground, symbolRatio);
+    // Light hues on a dark ground, deep ones on a light ground.
+    const bool darkGround = contrastRatio(ground, Qt::black) < contrastRatio(ground, Qt::white);
+    c.microphoneSpeaker =
+        speakerColor(darkGround ? QColor(0xa6, 0xd4, 0xff) : QColor(0x0a, 0x4c, 0x99), c.text,
+                     c.backdrop, textTarget);
+    c.computerSpeaker =
+        speakerColor(darkGround ? QColor(0xff, 0xc5, 0x7a) : QColor(0x7a, 0x3d, 0x00), c.text,
+                     c.backdrop, textTarget);
     c.mark = ground;
     c.markBackground = c.text;
     c.chrome = QColor(window.rgb());

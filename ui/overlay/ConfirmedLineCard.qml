@@ -2,8 +2,9 @@ import QtQuick
 import QtQuick.Layouts
 import Orvinta.Ui
 
-// One confirmed line: accent bar, text (with search marks), translation and
-// time, with copy and delete buttons that show while hovered or selected.
+// One confirmed line: accent bar, who said it (where the run tells), text
+// (with search marks), translation and time, with copy and delete buttons
+// that show while hovered or selected.
 // Double click copies; dragging sideways drags the text out. The selected
 // line is the list's current item, which holds the keyboard focus while the
 // list has it.
@@ -15,6 +16,8 @@ Rectangle {
     required property string highlightedText
     required property string translation
     required property string timeText
+    required property string speaker
+    required property bool fromMicrophone
 
     required property OverlayColors colors
     required property OverlayViewModel viewModel
@@ -32,6 +35,7 @@ Rectangle {
     readonly property real accentAlpha: 0.8
     readonly property int hoverDuration: 150
     readonly property real timeFontSize: UiTheme.smallTextSize
+    readonly property real speakerFontSize: UiTheme.smallTextSize
     readonly property int copyIconSize: 11
     readonly property int deleteIconSize: 10
     readonly property real deleteAlpha: 0.7
@@ -53,7 +57,7 @@ Rectangle {
     border.color: colors.accent
     objectName: "lineCard"
     Accessible.role: Accessible.ListItem
-    Accessible.name: text
+    Accessible.name: speaker !== "" ? speaker + ": " + text : text
     Accessible.selectable: true
     Accessible.selected: selected
     Accessible.focusable: true
@@ -99,6 +103,18 @@ Rectangle {
             Layout.alignment: Qt.AlignTop
             spacing: 2
 
+            Text {
+                objectName: "lineSpeaker"
+                Layout.fillWidth: true
+                visible: card.speaker !== ""
+                text: card.speaker
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                font.pointSize: card.speakerFontSize
+                font.family: card.colors.fontFamily
+                font.weight: Font.Bold
+                color: card.fromMicrophone ? card.colors.microphoneSpeaker : card.colors.computerSpeaker
+            }
             Text {
                 objectName: "lineText"
                 Layout.fillWidth: true

@@ -22,6 +22,8 @@ QtObject {
     readonly property color accent: style.accent
     readonly property color red: style.red
     readonly property color green: style.green
+    readonly property color microphoneSpeaker: style.microphoneSpeaker
+    readonly property color computerSpeaker: style.computerSpeaker
 
     function fill(alpha) {
         return Qt.rgba(primary.r, primary.g, primary.b, alpha)

@@ -634,8 +634,11 @@ QString OverlayViewModel::compactText() const {
     int characters = 0;
     for (auto line = confirmed.crbegin();
          line != confirmed.crend() && characters < room * compactLineLength; ++line) {
-        words.prepend(line->text);
-        characters += int(line->text.size()) + 1;
+        // As subtitles name a speaker: where the side of a call changes.
+        const auto before = std::next(line);
+        const bool named = before == confirmed.crend() || before->speaker != line->speaker;
+        words.prepend(named ? labelledText(*line) : line->text);
+        characters += int(words.first().size()) + 1;
     }
     const QStringList lines = wrapWords(words.join(QLatin1Char(' ')), compactLineLength);
     return lines.mid(std::max<qsizetype>(0, lines.size() - room)).join(QLatin1Char('\n'));

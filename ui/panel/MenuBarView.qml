@@ -185,16 +185,19 @@ Pane {
             Layout.fillWidth: true
             spacing: 6
             Label { text: "Audio Source"; font.pointSize: view.subheadlineSize; color: view.secondary }
-            RowLayout {
+            GridLayout {
                 Layout.fillWidth: true
-                spacing: 0
+                columns: 2
+                columnSpacing: 0
+                rowSpacing: 0
                 enabled: !view.listening
                 Repeater {
                     model: [{ raw: "systemAudio", label: "System Audio" },
                             { raw: "microphone", label: "Microphone" },
-                            { raw: "application", label: "Application" }]
-                    // Radio buttons drawn as segments: a screen reader hears a choice of
-                    // three and which one is taken.
+                            { raw: "application", label: "Application" },
+                            { raw: "both", label: "Microphone + Computer" }]
+                    // Radio buttons drawn as segments, two to a row: a screen reader hears
+                    // a choice of four and which one is taken.
                     RadioButton {
                         id: sourceChoice
                         required property var modelData
@@ -316,7 +319,9 @@ Pane {
                 Accessible.role: Accessible.StaticText
             }
             Label {
+                Layout.fillWidth: true
                 text: view.vm.sourceDescription
+                wrapMode: Text.WordWrap
                 font.pointSize: view.captionSize
                 color: view.secondary
             }

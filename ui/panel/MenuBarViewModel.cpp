@@ -144,6 +144,7 @@ MenuBarViewModel::SourceRow MenuBarViewModel::sourceRow() const {
     case AudioSourceType::application:
         return SourceRow::ApplicationPicker;
     case AudioSourceType::microphone:
+    case AudioSourceType::both:
         break;
     }
     switch (m_state.listening()->micPermission()) {
@@ -164,6 +165,9 @@ QString MenuBarViewModel::sourceDescription() const {
         return QStringLiteral("Captures audio from your microphone");
     case AudioSourceType::application:
         return QStringLiteral("Captures only the sound of the chosen application");
+    case AudioSourceType::both:
+        return QStringLiteral("Captures your microphone as \"Me\" and your computer's sound as "
+                              "\"Others\"");
     case AudioSourceType::systemAudio:
         break;
     }

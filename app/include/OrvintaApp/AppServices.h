@@ -29,6 +29,8 @@ struct Timings {
     std::chrono::milliseconds iconFrame{150};
     /// From the end of a dictation back to idle.
     std::chrono::milliseconds dictationIdle{500};
+    /// Longest wait of a microphone line for the computer's line it may echo.
+    std::chrono::milliseconds echoHold{2000};
 };
 
 /// The start and stop sounds.

@@ -46,8 +46,9 @@ public:
     DictationController &dictationController() { return m_dictationController; }
     SessionSaver &sessionSaver() { return m_sessionSaver; }
 
-    /// The single entry point for finished text (the engine calls it).
-    void addConfirmedLine(const QString &text) override;
+    /// The single entry point for finished text (the engine calls it);
+    /// `speaker` says who said it, where a run tells its sources apart.
+    void addConfirmedLine(const QString &text, const QString &speaker = {}) override;
     void setInterimText(const QString &text) override;
     /// Stores one translation; the first one of a line may be auto-pasted.
     void setTranslation(const QString &text, const QUuid &id);

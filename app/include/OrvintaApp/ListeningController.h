@@ -3,13 +3,16 @@
 #include <OrvintaApp/AppEnums.h>
 #include <OrvintaApp/AppServices.h>
 #include <OrvintaApp/CancellableTask.h>
+#include <OrvintaApp/EchoFilter.h>
 
 #include <OrvintaEngine/STTEngine.h>
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -24,12 +27,21 @@ class RecognizedTextSink {
 public:
     virtual ~RecognizedTextSink() = default;
     virtual void setInterimText(const QString &text) = 0;
-    virtual void addConfirmedLine(const QString &text) = 0;
+    /// `speaker` is empty where the run does not tell its sources apart.
+    virtual void addConfirmedLine(const QString &text, const QString &speaker) = 0;
 };
 
 /// The listening lifecycle: prepares the engine, starts and stops runs, and
 /// keeps what the panel shows of them (model status, banner, clock, icon).
 /// Starts, stops and reloads share one task slot, so they never overlap.
+///
+/// A run on both the microphone and the computer's sound has two engines,
+/// each with its own recogniser, confirmation and dedup: the one of
+/// transcriptionEngine() records the microphone, a second one the computer.
+/// Their lines meet here, labelled microphoneSpeaker() and computerSpeaker(),
+/// in the order they are confirmed; a microphone line that echoes what the
+/// computer just said is dropped (EchoFilter). A run on one application
+/// labels its lines with the application's name.
 class ListeningController : public QObject, public STTEngineDelegate {
     Q_OBJECT
     QML_ELEMENT
@@ -105,12 +117,17 @@ public:
     void setErrorMessage(const std::optional<QString> &message) override;
     void setInterimText(const QString &text) override;
     void addConfirmedLine(const QString &text) override;
+    void addHeardLine(const QString &text, const std::vector<TextRun> &words) override;
     void captureDidFail(const QString &description) override;
     void setIsWaitingForApplication(bool waiting) override;
     /// The banner says so while it lasts, and goes with it.
     void setIsReconnecting(bool reconnecting) override;
     /// Shown in the banner and told by captureNotice().
     void captureDeviceChanged(const QString &notice) override;
+
+    /// The speaker of the lines of the run's own engine: microphoneSpeaker()
+    /// in a run on both, the application's name in a run on one; else empty.
+    QString primarySpeaker() const { return m_primarySpeaker; }
 
 Q_SIGNALS:
     void isListeningChanged();
@@ -129,6 +146,10 @@ Q_SIGNALS:
 
 private:
     using Body = CancellableTask::Body;
+    /// Where a line was heard: the run's own engine, or the second engine of
+    /// a run on both, which records the computer.
+    enum Side { primary = 0, computer = 1 };
+    class ComputerSide;
     /// Puts a task in the lifecycle slot, cancelling the one there; with
     /// `afterPrevious` it first waits until that one has ended.
     void schedule(Body body, bool afterPrevious);
@@ -136,6 +157,18 @@ private:
     QCoro::Task<> stopListeningAction(CancellationToken token);
     QCoro::Task<> stopRun(bool playStopSound);
     QCoro::Task<> reload();
+    QCoro::Task<> prepareComputerEngine();
+    void interimFrom(Side side, const QString &text);
+    void reconnectingFrom(Side side, bool reconnecting);
+    /// When the line, confirmed now, was spoken.
+    EchoFilter::Stretch stretchOf(const QString &text, const std::vector<TextRun> &words) const;
+    void lineFrom(Side side, const QString &text, EchoFilter::Stretch spoken);
+    void deliver(Side side, const QString &text);
+    void showInterim();
+    void holdMicrophoneLine(const QString &text, EchoFilter::Stretch spoken);
+    /// Gives the held microphone lines their turn, without the echoes.
+    void releaseHeldLines();
+    void droppedEcho(const QString &text);
     void setIsListening(bool listening);
     void endApplicationRun();
     void setIsTransitioning(bool transitioning);
@@ -168,7 +201,25 @@ private:
     QString m_runApplication;
     bool m_waitingForApplication = false;
     bool m_reconnecting = false;
+    bool m_sideReconnecting[2] = {false, false};
     TaskHandle m_iconAnimationTask;
+    bool m_twoSided = false;
+    QString m_primarySpeaker;
+    std::array<QString, 2> m_interims;
+    Side m_latestInterim = primary;
+    EchoFilter m_echo;
+    /// When the run's engines started, as a timestamp.
+    double m_runStart = 0;
+    /// Microphone lines that wait for the computer's recogniser to finish
+    /// what may be the same words.
+    struct HeldLine {
+        QString text;
+        EchoFilter::Stretch spoken;
+    };
+    QList<HeldLine> m_heldLines;
+    TaskHandle m_holdTask;
+    std::unique_ptr<ComputerSide> m_computerSide;
+    std::unique_ptr<STTEngine> m_computerEngine;
     std::unique_ptr<STTEngine> m_transcriptionEngine;
     TaskHandle m_loadTask;
     TaskHandle m_toggleTask;

@@ -27,9 +27,11 @@ class SessionFormatError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// One compact JSON object: "lines", "translations", "targetLanguage".
+/// One compact JSON object: "lines", "translations", "targetLanguage"; a
+/// line is "id", "text", "timestamp" and, where it has one, "speaker".
 QByteArray encodeSession(const SessionData &session);
 /// Throws SessionFormatError when a member is missing or has the wrong type.
+/// Members it does not know are ignored.
 SessionData decodeSession(const QByteArray &json);
 
 /// What became of one save.

@@ -29,7 +29,15 @@ class Transcript : public QAbstractListModel {
     Q_PROPERTY(QString interimText READ interimText NOTIFY interimTextChanged)
 
 public:
-    enum Role { IdRole = Qt::UserRole + 1, TextRole, TimeRole, TranslationRole };
+    enum Role {
+        IdRole = Qt::UserRole + 1,
+        TextRole,
+        TimeRole,
+        TranslationRole,
+        SpeakerRole,
+        /// The speaker is the microphone's of a two-sided run.
+        FromMicrophoneRole
+    };
     Q_ENUM(Role)
 
     Transcript(std::shared_ptr<Clipboard> clipboard, std::shared_ptr<SaveDialog> saveDialog,
@@ -48,7 +56,7 @@ public:
     void setInterimText(const QString &text);
     /// Appends a line of already trimmed, non-empty text and clears the
     /// interim text.
-    const ConfirmedLine &append(const QString &text);
+    const ConfirmedLine &append(const QString &text, const QString &speaker = {});
     Q_INVOKABLE void deleteLine(QUuid id);
     /// Puts a deleted line back at `row` (clamped to the lines there are now),
     /// with its translation when it had one; a line still present stays once.
@@ -61,7 +69,7 @@ public:
 
     /// One piece of text on the clipboard (a line, a translation).
     Q_INVOKABLE void copyText(const QString &text);
-    /// Every line on the clipboard, one per line.
+    /// Every line on the clipboard, one per line, with its speaker.
     Q_INVOKABLE void copyAllTranscript();
     /// Asks for a place and writes the transcript there.
     void exportTranscript(Orvinta::ExportFormat format);

@@ -14,27 +14,30 @@
 
 namespace Orvinta {
 
-/// "[HH:mm:ss] text" per line in the given time zone, joined with line feeds.
+/// "[HH:mm:ss] text" per line in the given time zone ("[HH:mm:ss] SPEAKER:
+/// text" for a line with a speaker), joined with line feeds.
 QString plainTextTranscript(const QList<ConfirmedLine> &lines,
                             const QTimeZone &zone = QTimeZone::systemTimeZone());
 
-/// One subtitle: seconds from the start of the transcript or recording, and
-/// what is said.
+/// One subtitle: seconds from the start of the transcript or recording, what
+/// is said and, where known, who said it.
 struct SubtitleCue {
     double start = 0;
     double end = 0;
     QString text;
+    QString speaker = {};
 };
 
 /// The lines as cues timed from the first line, each ending at the next
 /// line's start or after 15 characters per second (at least 2 s).
 QList<SubtitleCue> transcriptCues(const QList<ConfirmedLine> &lines);
-/// Numbered cues apart by blank lines.
+/// Numbered cues apart by blank lines; a speaker begins the text as "SPEAKER: ".
 QString srtDocument(const QList<SubtitleCue> &cues);
 /// "WEBVTT", a blank line, then the cues apart by blank lines.
 QString webVttDocument(const QList<SubtitleCue> &cues);
 /// The cue's text as a WebVTT payload: &, < and > escaped, no blank line
-/// (which would end the cue early), one line per line of text.
+/// (which would end the cue early), one line per line of text; with a
+/// speaker, within a voice span "<v SPEAKER>…</v>" (the name escaped alike).
 QString webVttCueText(const SubtitleCue &cue);
 
 QString srtTranscript(const QList<ConfirmedLine> &lines);

@@ -10,6 +10,8 @@ std::string_view rawValue(AudioSourceType source) {
         return "microphone";
     case AudioSourceType::application:
         return "application";
+    case AudioSourceType::both:
+        return "both";
     }
     return {};
 }
@@ -30,13 +32,16 @@ std::string_view label(AudioSourceType source) {
         return "Microphone";
     case AudioSourceType::application:
         return "Application";
+    case AudioSourceType::both:
+        return "Microphone + Computer";
     }
     return {};
 }
 
 const std::vector<AudioSourceType> &allAudioSourceTypes() {
     static const std::vector<AudioSourceType> all{
-        AudioSourceType::systemAudio, AudioSourceType::microphone, AudioSourceType::application};
+        AudioSourceType::systemAudio, AudioSourceType::microphone, AudioSourceType::application,
+        AudioSourceType::both};
     return all;
 }
 

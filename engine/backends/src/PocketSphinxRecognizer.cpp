@@ -12,6 +12,7 @@
 #include <mutex>
 #include <stop_token>
 #include <thread>
+#include <vector>
 
 namespace Orvinta {
 
@@ -125,14 +126,19 @@ std::string wordText(std::string_view token) {
 } // namespace PocketSphinxText
 
 /// Loaded decoders of one model, kept between runs: loading takes far longer
-/// than starting an utterance.
+/// than starting an utterance. Two are kept, for the two recognisers of a run
+/// on the microphone and the computer together.
 class PocketSphinxRecognizer::DecoderCache {
 public:
+    static constexpr std::size_t maxIdle = 2;
+
     Decoder acquire(const PocketSphinxModel &model) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_idle && m_idleModel == model.acousticModel) {
-                return std::move(m_idle);
+            if (!m_idle.empty() && m_idleModel == model.acousticModel) {
+                Decoder decoder = std::move(m_idle.back());
+                m_idle.pop_back();
+                return decoder;
             }
         }
         return makeDecoder(model);
@@ -140,13 +146,16 @@ public:
 
     void release(const PocketSphinxModel &model, Decoder decoder) {
         std::lock_guard lock(m_mutex);
-        m_idle = std::move(decoder);
+        if (m_idleModel != model.acousticModel)
+            m_idle.clear();
         m_idleModel = model.acousticModel;
+        if (m_idle.size() < maxIdle)
+            m_idle.push_back(std::move(decoder));
     }
 
 private:
     std::mutex m_mutex;
-    Decoder m_idle;
+    std::vector<Decoder> m_idle;
     std::filesystem::path m_idleModel;
 };
 

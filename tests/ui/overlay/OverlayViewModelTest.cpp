@@ -611,8 +611,11 @@ TEST(CaptionStyle,
                 const std::string at = std::to_string(int(preset)) + (dark ? " dark " : " light ") +
                                        std::to_string(opacity);
                 EXPECT_GE(Contrast::worstRatio(style.text(), style.backdrop()), 7.0) << at;
-                for (const QColor &other : {style.interim(), style.secondary()})
+                for (const QColor &other : {style.interim(), style.secondary(),
+                                            style.microphoneSpeaker(), style.computerSpeaker()})
                     EXPECT_GE(Contrast::worstRatio(other, style.backdrop()), 4.5) << at;
+                // The two sides of a call stay apart in colour.
+                EXPECT_NE(style.microphoneSpeaker().rgb(), style.computerSpeaker().rgb()) << at;
                 // The search mark inverts the caption's colours.
                 EXPECT_GE(contrastRatio(style.mark(), style.markBackground()), 7.0) << at;
                 EXPECT_NEAR(style.chrome().alphaF(), opacity, 0.01) << at;
@@ -702,4 +705,12 @@ TEST(OverlayCompact, twoOrThreeLinesOfAboutFortyTwoCharactersWithTheInterimTextL
     lines = o.model.compactText().split('\n');
     EXPECT_EQ(lines.size(), OverlayViewModel::compactLineCount - 1);
     EXPECT_TRUE(lines.last().endsWith("paragraph here."));
+    // A call's sides are named where the speaker changes.
+    for (const auto &[text, speaker] : {std::pair{"Are you there?", "Me"},
+                                        {"Yes.", "Others"},
+                                        {"Go on.", "Others"},
+                                        {"Good.", "Me"}})
+        o.state->addConfirmedLine(text, speaker);
+    EXPECT_TRUE(o.model.compactText().replace('\n', ' ').endsWith(
+        "Me: Are you there? Others: Yes. Go on. Me: Good."));
 }

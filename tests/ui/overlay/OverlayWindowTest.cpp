@@ -278,6 +278,22 @@ TEST_F(OverlayWindow, doubleClickCopiesAndTheContextMenuCopiesAndDeletes) {
     choose("menuDelete");
     ASSERT_TRUE(waitUntil([&] { return desk.f.state->transcript()->lineCount() == 0; }, 5s));
     EXPECT_TRUE(desk.f.state->transcript()->translations().isEmpty());
+
+    // Both sides of a call: each card names its side, in that side's colour.
+    desk.f.state->addConfirmedLine("Shall we start?", "Me");
+    desk.f.state->addConfirmedLine("Yes.", "Others");
+    QMap<QString, QColor> colours;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (QQuickItem *label : itemsNamed(window, "lineSpeaker"))
+                if (shown(label))
+                    colours[label->property("text").toString()] =
+                        label->property("color").value<QColor>();
+            return colours.size() == 2;
+        },
+        5s));
+    EXPECT_EQ(colours.keys(), (QStringList{"Me", "Others"}));
+    EXPECT_NE(colours["Me"], colours["Others"]);
 }
 
 TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksThroughWhenHidden) {

@@ -60,6 +60,15 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     f.state->preferences()->setSelectedSource(AudioSourceType::microphone);
     EXPECT_TRUE(waitUntil([&] { return shown(says("Device")); }));
     EXPECT_FALSE(shown(says("Microphone access denied")));
+    // Both sides at once: its longer description keeps to the panel's width.
+    QMetaObject::invokeMethod(itemNamed(&window, "bothButton"), "clicked");
+    EXPECT_EQ(f.state->preferences()->selectedSource(), AudioSourceType::both);
+    QQuickItem *both =
+        says("Captures your microphone as \"Me\" and your computer's sound as \"Others\"");
+    ASSERT_TRUE(waitUntil([&] { return shown(both); }));
+    for (QQuickItem *item : allItems(&window))
+        item->ensurePolished();
+    EXPECT_LE(both->mapToScene({both->width(), 0}).x(), window.width());
 
     f.state->preferences()->setAutoPasteAtCursor(true);
     QQuickItem *original = says("Original");
@@ -124,6 +133,7 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
                                   "System Audio",
                                   "Microphone",
                                   "Application",
+                                  "Microphone + Computer",
                                   "Start recording",
                                   "Hide Overlay",
                                   "Copy All",
@@ -161,7 +171,7 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
     EXPECT_TRUE(f.state->preferences()->autoCopyToClipboard());
     EXPECT_TRUE(autoCopy->state().checked);
     for (const char *choice : {"pasteOriginalChoice", "pasteTranslationChoice", "systemAudioButton",
-                               "microphoneButton", "applicationButton"})
+                               "microphoneButton", "applicationButton", "bothButton"})
         EXPECT_EQ(accessible(choice)->role(), QAccessible::RadioButton) << choice;
     EXPECT_TRUE(accessible("pasteOriginalChoice")->state().checked);
     itemNamed(&window, "pasteTranslationChoice")->forceActiveFocus(Qt::TabFocusReason);

@@ -36,6 +36,10 @@ class CaptionStyle : public QObject {
     Q_PROPERTY(QColor accent READ accent NOTIFY changed)
     Q_PROPERTY(QColor red READ red NOTIFY changed)
     Q_PROPERTY(QColor green READ green NOTIFY changed)
+    /// Who said a line, in a run on the microphone and the computer: a blue
+    /// and an amber, each at 4.5:1 on the backdrop.
+    Q_PROPERTY(QColor microphoneSpeaker READ microphoneSpeaker NOTIFY changed)
+    Q_PROPERTY(QColor computerSpeaker READ computerSpeaker NOTIFY changed)
     /// A search match: the backdrop's colour on the text's.
     Q_PROPERTY(QColor mark READ mark NOTIFY changed)
     Q_PROPERTY(QColor markBackground READ markBackground NOTIFY changed)
@@ -49,7 +53,7 @@ class CaptionStyle : public QObject {
 public:
     struct Colors {
         QColor text, interim, secondary, backdrop, edge, accent, red, green, mark, markBackground,
-            chrome;
+            chrome, microphoneSpeaker, computerSpeaker;
         double leastBackgroundOpacity = 1;
     };
     /// Every colour from the chosen text and background colours (opaque),
@@ -74,6 +78,8 @@ public:
     QColor accent() const { return m_colors.accent; }
     QColor red() const { return m_colors.red; }
     QColor green() const { return m_colors.green; }
+    QColor microphoneSpeaker() const { return m_colors.microphoneSpeaker; }
+    QColor computerSpeaker() const { return m_colors.computerSpeaker; }
     QColor mark() const { return m_colors.mark; }
     QColor markBackground() const { return m_colors.markBackground; }
     QColor chrome() const { return m_colors.chrome; }

@@ -10,8 +10,10 @@
 
 namespace Orvinta {
 
-/// What a transcription run listens to.
-enum class AudioSourceType { systemAudio, microphone, application };
+/// What a transcription run listens to. `both` is the microphone and the
+/// computer's sound at once, each through an engine of its own: one engine
+/// records one of the other three.
+enum class AudioSourceType { systemAudio, microphone, application, both };
 
 std::string_view rawValue(AudioSourceType source);
 /// Exact, case-sensitive match of the raw value.
