@@ -10,6 +10,7 @@
 
 #include <OrvintaEngine/MainThread.h>
 
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <cmath>
@@ -110,7 +111,11 @@ ListeningController::ListeningController(const AppServices &services,
     , m_devices(devices)
     , m_dictation(dictation)
     , m_sink(sink)
-    , m_computerSide(std::make_unique<ComputerSide>(*this)) {}
+    , m_computerSide(std::make_unique<ComputerSide>(*this)) {
+    // Quitting mid-run keeps the microphone's lines that waited for the computer's.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &ListeningController::releaseHeldLines);
+}
 
 ListeningController::~ListeningController() {
     for (TaskHandle *task : {&m_toggleTask, &m_loadTask, &m_permissionTask, &m_recordingTimer,

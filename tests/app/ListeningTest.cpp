@@ -1,6 +1,8 @@
 #include "AppTestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <thread>
 
@@ -474,7 +476,7 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
 
     // However long the wait, a held line is never lost: the computer's
     // recogniser ending its speech without a line lets it go at once, and so
-    // does the end of the run.
+    // do quitting and the end of the run.
     f.timings.echoHold = 1h;
     f.restart();
     f.state->preferences()->setSelectedSource(AudioSourceType::both);
@@ -491,8 +493,13 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
             ASSERT_TRUE(waitUntil([&] { return heard == QStringList{"Me: Sounds good."}; }));
         }
     }
-    f.toggleListening();
+    // Quitting mid-run lets it go before the session is saved for the last time.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    qApp->exec();
     EXPECT_EQ(heard, (QStringList{"Me: Sounds good.", "Me: See you."}));
+    say(*mic, "Bye.");
+    f.toggleListening();
+    EXPECT_EQ(heard, (QStringList{"Me: Sounds good.", "Me: See you.", "Me: Bye."}));
 }
 
 TEST(Listening, recordingTimeFormat) {
