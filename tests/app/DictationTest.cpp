@@ -15,9 +15,8 @@ namespace {
 
 struct DictationFixture : AppFixture {
     DictationFixture() {
-        state.reset();
         audio = std::make_shared<OrvintaTest::FakeCapture>();
-        state = makeState();
+        restart();
         state->preferences()->setDictationModeEnabled(true);
         states = std::make_unique<States>();
         QObject::connect(state->dictation(), &Dictation::dictationStateChanged, state.get(),
@@ -233,9 +232,8 @@ TEST(Dictation, aPasteThatDidNotHappenIsNeverReportedAndAToggleStartsAndEndsDict
 
 TEST(Dictation, withoutAPasterTheTextIsOnlyCopiedAndOnlyWithAutoCopy) {
     AppFixture f;
-    f.state.reset();
     f.paster.reset();
-    f.state = f.makeState();
+    f.restart();
     f.state->pasteAtCursor("not kept");
     EXPECT_FALSE(f.clipboard->text);
     f.state->preferences()->setAutoCopyToClipboard(true);

@@ -103,13 +103,7 @@ TEST(SettingsRules, whatWorksHereSaysWhatWorksAndHowToFixTheRestAndTheWarningsLe
     x11.pasteUnavailable = "the X server has no XTest extension";
     SettingsViewModel vm(*f.state, nullptr, nullptr, services);
     CapabilitiesModel &page = *vm.capabilities();
-    const auto lines = [&page] {
-        QStringList all;
-        for (int row = 0; row < page.rowCount(); ++row)
-            all << page.data(page.index(row), CapabilitiesModel::FeatureRole).toString() + ": " +
-                       page.data(page.index(row), CapabilitiesModel::StatusRole).toString();
-        return all;
-    };
+    const auto lines = [&page] { return capabilityLines(page); };
     EXPECT_EQ(
         lines(),
         (QStringList{"Session: works", "Tray: works", "Global shortcuts: works",
