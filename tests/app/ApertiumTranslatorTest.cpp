@@ -23,11 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::size_t countOf(const std::string &text, const std::string &piece) {
-    std::size_t count = 0;
-    for (auto at = text.find(piece); at != std::string::npos;
-         at = text.find(piece, at + piece.size()))
-        ++count;
-    return count;
+    return std::size_t(QString::fromStdString(text).count(QString::fromStdString(piece)));
 }
 
 /// True once no process of the group led by `pid` is left (zombies included).

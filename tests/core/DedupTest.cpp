@@ -37,37 +37,26 @@ bool duplicateOf(std::string_view stored, std::string_view candidate) {
 } // namespace
 
 TEST(DedupNormalization, reducesToComparisonFormSplittingOnlyAtSpaces) {
-    EXPECT_EQ(normalizeForDedup("Hello, World!"), "hello, world");
-    EXPECT_EQ(normalizeForDedup("  Dr.  Smith  arrived. "), "dr smith arrived");
-    EXPECT_EQ(normalizeForDedup("...!?"), "");
-    EXPECT_EQ(normalizeForDedup("   "), "");
-    EXPECT_EQ(normalizeForDedup("ＨＥＬＬＯ？"), "hello");
-    EXPECT_EQ(normalizeForDedup("안녕하세요。"), "안녕하세요");
-    // The one-character ellipsis decomposes into full stops, which go.
-    EXPECT_EQ(normalizeForDedup("ﬁne, “quoted”… ok"), "fine, “quoted” ok");
-    EXPECT_EQ(normalizeForDedup("İSTANBUL Σ"), "i̇stanbul σ");
-
-    EXPECT_EQ(normalizeForDedup("a\tb"), "a\tb");
-    EXPECT_EQ(normalizeForDedup("\ta  b\t"), "a b");
-    EXPECT_EQ(normalizeForDedup("\u00A0\u3000Word\u2028\n"), "word");
-    // A terminator carrying a combining mark is another character and stays.
-    EXPECT_EQ(normalizeForDedup("a.\u0301"), "a.\u0301");
-
-    EXPECT_EQ(normalizeForDedup("ab\xFF\xFE."), "ab\uFFFD\uFFFD");
-    EXPECT_EQ(normalizeForDedup("\xC3"), "\uFFFD");
+    using P = std::pair<const char *, const char *>; // (said, as compared)
+    for (const auto &[text, compared] :
+         {P{"Hello, World!", "hello, world"}, P{"  Dr.  Smith  arrived. ", "dr smith arrived"},
+          P{"...!?", ""}, P{"   ", ""}, P{"ＨＥＬＬＯ？", "hello"}, P{"안녕하세요。", "안녕하세요"},
+          // The one-character ellipsis decomposes into full stops, which go.
+          P{"ﬁne, “quoted”… ok", "fine, “quoted” ok"}, P{"İSTANBUL Σ", "i̇stanbul σ"},
+          P{"a\tb", "a\tb"}, P{"\ta  b\t", "a b"}, P{"\u00A0\u3000Word\u2028\n", "word"},
+          // A terminator carrying a combining mark is another character and stays.
+          P{"a.\u0301", "a.\u0301"}, P{"ab\xFF\xFE.", "ab\uFFFD\uFFFD"}, P{"\xC3", "\uFFFD"}})
+        EXPECT_EQ(normalizeForDedup(text), compared) << text;
     EXPECT_EQ(levenshteinDistance("a\xC3", "a\uFFFD"), 0);
 }
 
 TEST(LevenshteinDistance, countsEditsOverUserPerceivedCharacters) {
-    EXPECT_EQ(levenshteinDistance("saturday", "sunday"), 3);
-    EXPECT_EQ(levenshteinDistance("", "abc"), 3);
-    EXPECT_EQ(levenshteinDistance("abc", ""), 3);
-    EXPECT_EQ(levenshteinDistance("same", "same"), 0);
-    EXPECT_EQ(levenshteinDistance("e\u0301", "\u00E9"), 0);
-    EXPECT_EQ(levenshteinDistance("e\u0301", "x"), 1);
-    EXPECT_EQ(levenshteinDistance("👩‍👩‍👧", "👩"), 1);
-    EXPECT_EQ(levenshteinDistance("a\r\nb", "a\nb"), 1);
-    EXPECT_EQ(levenshteinDistance("한국어", "한국"), 1);
+    using D = std::tuple<const char *, const char *, int>;
+    for (const auto &[a, b, distance] :
+         {D{"saturday", "sunday", 3}, D{"", "abc", 3}, D{"abc", "", 3}, D{"same", "same", 0},
+          D{"e\u0301", "\u00E9", 0}, D{"e\u0301", "x", 1}, D{"👩‍👩‍👧", "👩", 1},
+          D{"a\r\nb", "a\nb", 1}, D{"한국어", "한국", 1}})
+        EXPECT_EQ(levenshteinDistance(a, b), distance) << a << " / " << b;
 }
 
 TEST(LevenshteinDistance, agreesWithTwoRowAlgorithmAcrossBlockSizes) {

@@ -13,58 +13,41 @@
 using namespace TranscriptionCore;
 
 TEST(NormalizeForScoring, removesCasePunctuationAndAnnotationsAndWritesNumbersAsDigits) {
-    EXPECT_EQ(normalizeForScoring("Hello, World!"), "hello world");
-    EXPECT_EQ(normalizeForScoring("[Music] I said (quietly) hi"), "i said hi");
-    EXPECT_EQ(normalizeForScoring("[a\nb] c"), "a\nb c"); // brackets never span lines
-    EXPECT_EQ(normalizeForScoring("Mr. Smith met Dr. Jones"), "mister smith met doctor jones");
-    EXPECT_EQ(normalizeForScoring("items."), "itemiss");
-    EXPECT_EQ(normalizeForScoring("1,234,567 people"), "1234567 people");
-    EXPECT_EQ(normalizeForScoring("1,234,567,890"), "1234 567890");
-    EXPECT_EQ(normalizeForScoring("50%"), "50퍼센트");
-    EXPECT_EQ(normalizeForScoring("3.5"), "3 5");
-    EXPECT_EQ(normalizeForScoring(""), "");
-    EXPECT_EQ(normalizeForScoring("  \t ...  "), "");
-
-    EXPECT_EQ(normalizeForScoring("twenty one"), "21");
-    EXPECT_EQ(normalizeForScoring("one hundred twenty three"), "123");
-    EXPECT_EQ(normalizeForScoring("two thousand twenty four"), "2024");
-    EXPECT_EQ(normalizeForScoring("Hundred"), "100");
-    EXPECT_EQ(normalizeForScoring("zero"), "0");
-    EXPECT_EQ(normalizeForScoring("zero zero"), "zero zero");
-    EXPECT_EQ(normalizeForScoring("one hundred and five"), "100 and 5");
-    EXPECT_EQ(normalizeForScoring("three million two"), "3000002");
+    using P = std::pair<const char *, const char *>; // (said, as scored)
+    for (const auto &[text, scored] :
+         {// Case, punctuation, annotations (never across lines), abbreviations, digits.
+          P{"Hello, World!", "hello world"}, P{"[Music] I said (quietly) hi", "i said hi"},
+          P{"[a\nb] c", "a\nb c"}, P{"Mr. Smith met Dr. Jones", "mister smith met doctor jones"},
+          P{"items.", "itemiss"}, P{"1,234,567 people", "1234567 people"},
+          P{"1,234,567,890", "1234 567890"}, P{"50%", "50퍼센트"}, P{"3.5", "3 5"}, P{"", ""},
+          P{"  \t ...  ", ""},
+          // Number words, English and Korean.
+          P{"twenty one", "21"}, P{"one hundred twenty three", "123"},
+          P{"two thousand twenty four", "2024"}, P{"Hundred", "100"}, P{"zero", "0"},
+          P{"zero zero", "zero zero"}, P{"one hundred and five", "100 and 5"},
+          P{"three million two", "3000002"}, P{"삼백 오십", "350"}, P{"이천이십사", "2024"},
+          P{"만", "10000"}, P{"십만", "100000"}, P{"일억이천만", "120000000"}, P{"삼 사", "4"},
+          P{"3 개", "3개"}, P{"3 a", "3 a"}, P{"삼개", "삼개"}})
+        EXPECT_EQ(normalizeForScoring(text), scored) << text;
     // Out of range: left as words rather than wrapped around.
     std::string huge = "hundred";
     for (int i = 0; i < 10; ++i)
         huge += " hundred";
     EXPECT_EQ(normalizeForScoring(huge), huge);
-
-    EXPECT_EQ(normalizeForScoring("삼백 오십"), "350");
-    EXPECT_EQ(normalizeForScoring("이천이십사"), "2024");
-    EXPECT_EQ(normalizeForScoring("만"), "10000");
-    EXPECT_EQ(normalizeForScoring("십만"), "100000");
-    EXPECT_EQ(normalizeForScoring("일억이천만"), "120000000");
-    EXPECT_EQ(normalizeForScoring("삼 사"), "4");
-    EXPECT_EQ(normalizeForScoring("3 개"), "3개");
-    EXPECT_EQ(normalizeForScoring("3 a"), "3 a");
-    EXPECT_EQ(normalizeForScoring("삼개"), "삼개");
 }
 
 TEST(ErrorRates, characterAndWordRates) {
-    EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abd"), 1.0 / 3);
-    EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abc"), 0.0);
-    EXPECT_DOUBLE_EQ(characterErrorRate("abc", "abcdef"), 1.0);
-    EXPECT_DOUBLE_EQ(characterErrorRate("", ""), 0.0);
-    EXPECT_DOUBLE_EQ(characterErrorRate("", "x"), 1.0);
-    EXPECT_DOUBLE_EQ(characterErrorRate("ab", "wxyzwxyz"), 4.0);
-
-    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "the cat sat"), 0.0);
-    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "the bat sat"), 1.0 / 3);
-    EXPECT_DOUBLE_EQ(wordErrorRate("the cat sat", "The cat sat"), 1.0 / 3);
-    EXPECT_DOUBLE_EQ(wordErrorRate("a b", "   "), 1.0);
-    EXPECT_DOUBLE_EQ(wordErrorRate("a  b", "a b"), 0.0);
-    EXPECT_DOUBLE_EQ(wordErrorRate("a\tb", "a b"), 2.0); // one word against two
-    EXPECT_DOUBLE_EQ(wordErrorRate(" ", ""), 0.0);
+    using R = std::tuple<const char *, const char *, double>; // reference, hypothesis, rate
+    for (const auto &[reference, hypothesis, rate] :
+         {R{"abc", "abd", 1.0 / 3}, R{"abc", "abc", 0.0}, R{"abc", "abcdef", 1.0}, R{"", "", 0.0},
+          R{"", "x", 1.0}, R{"ab", "wxyzwxyz", 4.0}})
+        EXPECT_DOUBLE_EQ(characterErrorRate(reference, hypothesis), rate) << hypothesis;
+    // Only spaces part words: "a\tb" is one word against two.
+    for (const auto &[reference, hypothesis, rate] :
+         {R{"the cat sat", "the cat sat", 0.0}, R{"the cat sat", "the bat sat", 1.0 / 3},
+          R{"the cat sat", "The cat sat", 1.0 / 3}, R{"a b", "   ", 1.0}, R{"a  b", "a b", 0.0},
+          R{"a\tb", "a b", 2.0}, R{" ", "", 0.0}})
+        EXPECT_DOUBLE_EQ(wordErrorRate(reference, hypothesis), rate) << hypothesis;
 }
 
 TEST(ErrorRates, wordRateAgreesWithTwoRowAlgorithmOnLongTranscripts) {

@@ -81,11 +81,10 @@ TEST(LocaleData, ShortNamesFallBackToTheIdentifier) {
 }
 
 TEST(PocketSphinxText, FillersNoiseAndVariantMarkersNeverReachTheText) {
-    for (const char *token : {"<s>", "</s>", "<sil>", "[NOISE]", "[SPEECH]", "++UH++", ""})
-        EXPECT_EQ(PocketSphinxText::wordText(token), "") << token;
-    EXPECT_EQ(PocketSphinxText::wordText("read(2)"), "read");
-    EXPECT_EQ(PocketSphinxText::wordText("s."), "S");
-    EXPECT_EQ(PocketSphinxText::wordText("u.s."), "US");
-    EXPECT_EQ(PocketSphinxText::wordText("i'm"), "I'm");
-    EXPECT_EQ(PocketSphinxText::wordText("it's"), "it's");
+    using W = std::pair<const char *, const char *>; // (token, word)
+    for (const auto &[token, word] :
+         {W{"<s>", ""}, W{"</s>", ""}, W{"<sil>", ""}, W{"[NOISE]", ""}, W{"[SPEECH]", ""},
+          W{"++UH++", ""}, W{"", ""}, W{"read(2)", "read"}, W{"s.", "S"}, W{"u.s.", "US"},
+          W{"i'm", "I'm"}, W{"it's", "it's"}})
+        EXPECT_EQ(PocketSphinxText::wordText(token), word) << token;
 }

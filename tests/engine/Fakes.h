@@ -89,8 +89,7 @@ struct AnalyzerScript {
     std::shared_ptr<AnalyzerInputQueue> queue;
     SpeechAnalyzer::Callbacks callbacks;
     std::optional<EngineError> startFailure;
-    bool startsLater = false; // keeps `started` in pendingStart
-    std::function<void(std::optional<EngineError>)> pendingStart;
+    bool startsLater = false; // never answers the start
     /// Delivered by finalize, before the results end.
     std::vector<RecognitionResult> finalResults;
     bool finishesOnFinalize = true;
@@ -110,9 +109,7 @@ public:
                std::function<void(std::optional<EngineError>)> started) override {
         m_script->queue = std::move(input);
         m_script->callbacks = std::move(callbacks);
-        if (m_script->startsLater)
-            m_script->pendingStart = std::move(started);
-        else
+        if (!m_script->startsLater)
             started(m_script->startFailure);
     }
 
@@ -295,8 +292,6 @@ private:
 
 struct ApplicationAudioScript {
     std::string application;
-    CapturedSampleHandler handler;
-    CaptureFailureHandler onFailure;
     ApplicationWaitingHandler onWaiting;
     bool running = false;
 };
@@ -305,10 +300,9 @@ class FakeApplicationAudio : public ApplicationAudioCapture {
 public:
     explicit FakeApplicationAudio(std::shared_ptr<ApplicationAudioScript> script)
         : m_script(std::move(script)) {}
-    void start(std::uint32_t, std::string application, CapturedSampleHandler handler,
-               CaptureFailureHandler onFailure, ApplicationWaitingHandler onWaiting) override {
-        *m_script = {std::move(application), std::move(handler), std::move(onFailure),
-                     std::move(onWaiting), true};
+    void start(std::uint32_t, std::string application, CapturedSampleHandler, CaptureFailureHandler,
+               ApplicationWaitingHandler onWaiting) override {
+        *m_script = {std::move(application), std::move(onWaiting), true};
     }
     void stop() override { *m_script = {}; }
 

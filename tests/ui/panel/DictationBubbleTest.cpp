@@ -98,7 +98,6 @@ TEST(DictationBubble, followsTheDictationKeepsTheEndOfLongTextAndStopsItsBarsFor
     d.setDictationBuffer("Hello world.");
     d.setDictationInterimText("");
     EXPECT_EQ(f.bubble.content(), DictationBubble::Content::buffer);
-    EXPECT_EQ(f.bubble.contentName(), "buffer");
     d.setDictationState(DictationState::processing);
     EXPECT_EQ(f.bubble.text(), "Processing...");
     d.setDictationState(DictationState::done);

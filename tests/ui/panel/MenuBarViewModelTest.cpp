@@ -144,9 +144,7 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     f.state->dictation()->setIsDictating(true);
     EXPECT_EQ(panel.activity(), MenuBarViewModel::Activity::Dictating);
     EXPECT_EQ(panel.statusText(), "Dictating");
-    EXPECT_FALSE(panel.startStopEnabled());
-    panel.toggleListening();
-    EXPECT_FALSE(f.state->listening()->isTransitioning());
+    EXPECT_FALSE(panel.startStopEnabled()); // what a disabled button does: below
     panel.setReducedMotion(true);
     EXPECT_FALSE(panel.pulseActive());
     EXPECT_GE(pulse.count(), 3);

@@ -127,7 +127,6 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     ASSERT_NE(shell.settingsWindow(), nullptr);
     QQuickWindow *window = shell.settingsWindow()->window();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(itemsNamed(window, "shortcutRow").size(), 5);
 
     SettingsViewModel &vm = shell.settingsWindow()->viewModel();
     QSignalSpy monitor(&state.dictationController(),
@@ -183,15 +182,9 @@ TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsR
     DesktopShell shell(std::move(services));
     shell.showCapabilities();
     const CapabilitiesModel &page = *shell.settingsWindow()->viewModel().capabilities();
-    const auto status = [&page](const char *feature) {
-        for (int row = 0; row < page.rowCount(); ++row)
-            if (page.data(page.index(row), CapabilitiesModel::FeatureRole) == feature)
-                return page.data(page.index(row), CapabilitiesModel::StatusRole).toString();
-        return QString();
-    };
     run(shell.state().startupFinished());
-    EXPECT_TRUE(waitUntil([&] { return status("Microphone") == "works"; }));
-    EXPECT_EQ(status("System audio"), "works");
+    EXPECT_TRUE(waitUntil([&] { return capabilityLines(page).contains("Microphone: works"); }));
+    EXPECT_TRUE(capabilityLines(page).contains("System audio: works"));
     EXPECT_EQ(audio->mainThreadAsks, 0);
 
     Preferences &prefs = *shell.state().preferences();
@@ -227,7 +220,6 @@ TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
 
     // A refused shortcut is not offered as if it worked.
     EXPECT_EQ(overlay.startStopShortcut(), "");
-    EXPECT_EQ(overlay.closeToolTip(), "Hide overlay (Ctrl+Alt+O)");
     ASSERT_TRUE(
         waitUntil([&] { return shown(itemSaying(&window, "Click Start in Orvinta's panel")); }));
     EXPECT_FALSE(shown(itemSaying(&window, "Press")));

@@ -11,6 +11,15 @@
 
 namespace Orvinta::Testing {
 
+/// What Works Here's rows as "Feature: status".
+inline QStringList capabilityLines(const CapabilitiesModel &page) {
+    QStringList lines;
+    for (int row = 0; row < page.rowCount(); ++row)
+        lines << page.data(page.index(row), CapabilitiesModel::FeatureRole).toString() + ": " +
+                     page.data(page.index(row), CapabilitiesModel::StatusRole).toString();
+    return lines;
+}
+
 /// The settings window over an AppFixture, with a field per shortcut of `hotkeys`.
 struct SettingsWindowFixture {
     SettingsWindowFixture() { engine.addImportPath("qrc:/"); }

@@ -1,13 +1,12 @@
-// The settings, "What's New" and update windows load from the QML module
-// with their models and follow them (offscreen).
+// The settings and "What's New" windows load from the QML module with their
+// models and follow them (offscreen). The update window: UpdaterTest and
+// DesktopShellTest.
 
 #include "SettingsTestSupport.h"
-#include "TestFeedServer.h"
 
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaUi/UpdateWindowsController.h>
 #include <OrvintaUpdates/AppVersion.h>
-#include <OrvintaUpdates/UpdaterManager.h>
 #include <OrvintaUpdates/WhatsNewModel.h>
 
 using namespace Orvinta;
@@ -165,37 +164,4 @@ TEST(WhatsNewWindow, notesWithScriptsRenderWithoutAnyScriptEffect) {
 
     window->close();
     EXPECT_TRUE(waitUntil([&] { return !model.isVisible() && !window->isVisible(); }));
-}
-
-TEST(UpdateWindow, onlyAChecksTheUserAskedForOpensTheAnswer) {
-    SettingsWindowFixture s;
-    OrvintaTest::TestFeedServer server(OrvintaTest::TestFeedServer::Scheme::http);
-    server.serve("/appcast.xml", OrvintaTest::FeedResponse::feed(OrvintaTest::appcastXml(
-                                     {{"9.0", "<h3>Big</h3><ul><li>Everything</li></ul>"}})));
-    UpdaterManager::Options options;
-    options.currentVersion = QStringLiteral("1.0");
-    UpdaterManager updater(s.f.preferences, options);
-    updater.setFeedUrl(server.url("/appcast.xml"));
-    UpdateWindowsController windows(s.engine, nullptr, &updater);
-
-    updater.startAutomaticChecks();
-    EXPECT_TRUE(waitUntil([&] {
-        return updater.state() == UpdaterManager::State::updateAvailable ||
-               updater.state() == UpdaterManager::State::failed;
-    }));
-    EXPECT_EQ(windows.updateWindow(), nullptr) << "a background check stays quiet";
-
-    updater.checkForUpdates();
-    EXPECT_TRUE(waitUntil([&] {
-        return updater.isUserInitiated() && updater.canCheckForUpdates() &&
-               updater.state() != UpdaterManager::State::checking;
-    }));
-    ASSERT_NE(windows.updateWindow(), nullptr);
-    QQuickWindow &window = *windows.updateWindow();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(updater.state(), UpdaterManager::State::updateAvailable)
-        << updater.message().toStdString();
-    const QStringList texts = visibleTexts(&window);
-    EXPECT_TRUE(texts.contains(updater.message())) << texts.join(" | ").toStdString();
-    EXPECT_TRUE(texts.contains("Download"));
 }

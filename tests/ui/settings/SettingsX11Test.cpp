@@ -147,12 +147,6 @@ TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabil
     desktop.preferences = other.preferences;
     desktop.audio = DesktopBackends::audioCapture();
     const DesktopBackends::KeyboardStatus keyboard = DesktopBackends::addKeyboard(desktop);
-    const auto status = [](const DesktopCapabilities &capabilities) {
-        QMap<QString, QString> lines;
-        for (const Capability &capability : capabilities.features())
-            lines[capability.feature] = capability.status();
-        return lines;
-    };
     DesktopCapabilities x11 = DesktopBackends::probe(desktop, keyboard);
     EXPECT_FALSE(x11.isWayland());
     EXPECT_EQ(x11.paste, DesktopCapabilities::PasteBackend::xtest);
@@ -160,12 +154,11 @@ TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabil
     AudioDeviceList devices(desktop.audio, std::make_shared<SerialWorker>("test-sound"));
     run(devices.refresh());
     x11.readSoundServer(devices);
-    const QMap<QString, QString> here = status(x11);
+    const QStringList here = capabilityLines(CapabilitiesModel(x11));
     for (const char *works :
          {"Session", "Global shortcuts", "Hold-to-dictate", "Paste at the cursor", "Clipboard",
           "Overlay on top", "System audio", "Microphone"})
-        EXPECT_EQ(here.value(works), "works") << works;
-    EXPECT_TRUE(here.contains("Tray") && here.contains("Speech model"));
+        EXPECT_TRUE(here.contains(QString(works) + ": works")) << here.join('\n').toStdString();
     // A Wayland session whose compositor offers no virtual keyboard (GNOME):
     // XTest reaches X11 apps only, and the keys need the desktop's bindings.
     qputenv("WAYLAND_DISPLAY", "wayland-0");
@@ -173,11 +166,13 @@ TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabil
     const DesktopCapabilities onWayland = DesktopBackends::probe(desktop, keyboard);
     qunsetenv("XDG_CURRENT_DESKTOP");
     EXPECT_TRUE(onWayland.isWayland());
-    EXPECT_EQ(status(onWayland).value("Paste at the cursor"),
-              QString::fromUtf8("unavailable: GNOME offers no virtual keyboard, and XTest's Ctrl+V "
-                                "reaches X11 apps only — in other apps dictated text then stays on "
-                                "the clipboard: press Ctrl+V yourself"));
-    EXPECT_EQ(status(onWayland).value("Overlay on top"), "works");
+    const QStringList there = capabilityLines(CapabilitiesModel(onWayland));
+    EXPECT_TRUE(there.contains(QString::fromUtf8(
+        "Paste at the cursor: unavailable: GNOME offers no virtual keyboard, and XTest's Ctrl+V "
+        "reaches X11 apps only — in other apps dictated text then stays on the clipboard: press "
+        "Ctrl+V yourself")))
+        << there.join('\n').toStdString();
+    EXPECT_TRUE(there.contains("Overlay on top: works"));
     EXPECT_EQ(onWayland.setupLines().lines.value(0), "Ctrl+Alt+D: orvinta-cli toggle dictation");
     qputenv("XDG_SESSION_TYPE", session);
     wayland.isEmpty() ? qunsetenv("WAYLAND_DISPLAY") : qputenv("WAYLAND_DISPLAY", wayland);
