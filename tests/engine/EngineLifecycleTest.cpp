@@ -158,7 +158,7 @@ TEST_F(LoadedEngine, SecondStartCleansUpTheFirstRunAndReusesTheMicrophone) {
     EXPECT_EQ(capture->microphone->device, 7u); // kept from the first run
     EXPECT_EQ(recognizer->transcriberLocales.back(), "en-GB");
 
-    // The first run's feed is closed: its old tap feeds nothing anywhere.
+    // The first run's queue is finished: a late buffer of the old tap no longer reaches it.
     firstTap(capture->microphone->buffer(4096));
     EXPECT_EQ(first->queue->size(), 0u);
     await(engine->stopTranscribing());
