@@ -369,6 +369,15 @@ QCoro::Task<> ListeningController::toggleFinished() const {
     }
 }
 
+QCoro::Task<> ListeningController::finishBeforeQuit() {
+    QCoro::Task<> pending = toggleFinished();
+    co_await pending;
+    if (!m_isListening || m_isTransitioning)
+        co_return;
+    QCoro::Task<> stopping = stopRun(/*playStopSound=*/false);
+    co_await stopping;
+}
+
 QCoro::Task<> ListeningController::startListeningAction(CancellationToken token) {
     if (m_isTransitioning || m_dictation.isDictating() || token.isCancelled())
         co_return;

@@ -5,6 +5,7 @@
 
 #include <OrvintaApp/AppState.h>
 #include <OrvintaApp/Dictation.h>
+#include <OrvintaApp/ListeningController.h>
 #include <OrvintaApp/PreferencesStore.h>
 #include <OrvintaPlatform/X11OverlayWindowPlatform.h>
 #include <OrvintaUi/DesktopMotion.h>
@@ -116,7 +117,7 @@ DesktopShell::DesktopShell(Services services, QObject *parent)
     followReducedMotion();
     connect(m_motion.get(), &DesktopMotion::reducedMotionChanged, this, followReducedMotion);
 
-    connect(m_panelModel.get(), &MenuBarViewModel::quitRequested, qApp, &QCoreApplication::quit,
+    connect(m_panelModel.get(), &MenuBarViewModel::quitRequested, this, &DesktopShell::quit,
             Qt::QueuedConnection);
     connect(m_panelModel.get(), &MenuBarViewModel::soundSettingsRequested, this,
             [] { SystemSettings::openSoundSettings(); });
@@ -235,6 +236,18 @@ void DesktopShell::updateCapabilities() {
             combo = hotkeys->combo(action);
     if (m_settingsWindow)
         m_settingsWindow->viewModel().capabilities()->setCapabilities(c);
+}
+
+void DesktopShell::quit() {
+    if (m_quitting)
+        return;
+    m_quitting =
+        CancellableTask::start([state = m_state.get()](CancellationToken) -> QCoro::Task<> {
+            QCoro::Task<> finishing = state->listening()->finishBeforeQuit();
+            co_await finishing;
+            QCoreApplication::quit();
+        });
+    QTimer::singleShot(std::chrono::seconds(5), qApp, &QCoreApplication::quit);
 }
 
 void DesktopShell::showSettings() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <OrvintaApp/AppServices.h>
+#include <OrvintaApp/CancellableTask.h>
 #include <OrvintaApp/DesktopCapabilities.h>
 
 #include <QLoggingCategory>
@@ -86,6 +87,9 @@ public:
     void openPanelNearTheIcon(int triesLeft);
     /// A command of orvinta-cli hold or toggle: empty once done, else why not.
     QString runCommand(const QByteArray &command);
+    /// The panel's "Quit": a run ends first, so the sentence being spoken is
+    /// saved; a stop that does not end within 5 s does not keep Orvinta.
+    void quit();
     /// The panel's "Settings" button: the one settings window, in front.
     void showSettings();
     /// The settings window on its "What Works Here" page.
@@ -133,6 +137,7 @@ private:
     bool m_trayAvailable = false;
     /// Nothing was stored before this start.
     bool m_firstRun = false;
+    TaskHandle m_quitting;
 };
 
 } // namespace Orvinta

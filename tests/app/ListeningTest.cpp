@@ -61,6 +61,15 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
         waitUntil([&] { return *f.enginesMade == engines + 1 && s.listening()->isModelLoaded(); }));
     EXPECT_FALSE(s.listening()->isListening());
     EXPECT_EQ(f.recognizer->transcriberLocales.back(), "es-ES");
+
+    // Quitting ends a run first, so its last sentence is finished and saved;
+    // a start on its way is waited for, and without a run nothing stops.
+    s.listening()->toggleListening();
+    run(s.listening()->finishBeforeQuit());
+    EXPECT_FALSE(s.listening()->isListening());
+    EXPECT_EQ(f.stops(), 4);
+    run(s.listening()->finishBeforeQuit());
+    EXPECT_EQ(f.stops(), 4);
 }
 
 TEST(Listening, failuresShowABannerThatDismissesItself) {

@@ -87,6 +87,9 @@ public:
     Q_INVOKABLE void toggleListening();
     /// Completes when the latest start, stop or reload has run to its end.
     QCoro::Task<> toggleFinished() const;
+    /// Ends the run, if there is one, before Orvinta quits: the sentence being
+    /// spoken is finished as a line, without the stop sound.
+    QCoro::Task<> finishBeforeQuit();
     /// Makes a loaded engine: awaits a load already under way, else starts one.
     QCoro::Task<> prepareEngine();
     /// After the recognition language changed: stops a run, then prepares a
