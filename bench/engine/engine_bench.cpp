@@ -10,6 +10,8 @@
 // Parts 2 and 3 need a sound server: the one in PULSE_SERVER, or else a
 // private one that the benchmark starts (pulseaudio must be installed).
 
+#include "EngineBenchSupport.h"
+
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngineBackends/FileAudioSource.h>
@@ -38,6 +40,7 @@
 #include <sys/resource.h>
 
 using namespace Orvinta;
+using Orvinta::Bench::await;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -63,16 +66,6 @@ public:
     QStringList lines;
     std::vector<Clock::time_point> confirmedAt;
 };
-
-void await(QCoro::Task<> task) {
-    QCoro::waitFor([](QCoro::Task<> inner) -> QCoro::Task<> {
-        try {
-            co_await std::move(inner);
-        } catch (const EngineError &error) {
-            std::fprintf(stderr, "engine error: %s\n", error.description().c_str());
-        }
-    }(std::move(task)));
-}
 
 double cpuSeconds() {
     rusage usage{};

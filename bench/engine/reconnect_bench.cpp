@@ -5,6 +5,8 @@
 // is printed per source (goal: at most 2 s). Needs pulseaudio and the
 // PocketSphinx model.
 
+#include "EngineBenchSupport.h"
+
 #include <OrvintaEngine/MainThread.h>
 #include <OrvintaEngine/OnDeviceSpeechEngine.h>
 #include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
@@ -29,6 +31,7 @@
 #include <unistd.h>
 
 using namespace Orvinta;
+using Orvinta::Bench::await;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -54,16 +57,6 @@ public:
     std::optional<QString> failure;
     std::optional<Clock::time_point> resumedAt;
 };
-
-void await(QCoro::Task<> task) {
-    QCoro::waitFor([](QCoro::Task<> inner) -> QCoro::Task<> {
-        try {
-            co_await std::move(inner);
-        } catch (const EngineError &error) {
-            std::fprintf(stderr, "engine error: %s\n", error.description().c_str());
-        }
-    }(std::move(task)));
-}
 
 /// Runs the event loop until `done` holds or `limit` passed.
 bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds limit) {
