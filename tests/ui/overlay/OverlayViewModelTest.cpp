@@ -131,7 +131,8 @@ TEST(OverlaySettings, storedValuesAndWrites) {
     }
 }
 
-// The first frame, a saved one too small and the minimum sizes: OverlayWindowTest.
+// The first frame, a saved one too small or too large, the minimum sizes and
+// docking at the top: OverlayWindowTest.
 TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
     // A frame off the screens, larger than its screen or reaching past an edge
     // is brought onto the screen it is on.
@@ -140,16 +141,13 @@ TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
     for (const auto &[saved, screens, restored] :
          std::initializer_list<std::tuple<QRect, QList<QRect>, QRect>>{
              {{2000, 100, 700, 200}, {screen}, {420, 540, 600, 280}},
-             {{0, 0, 20000, 20000}, {screen}, screen},
              {{0, 0, most, most}, {screen}, screen},
              {{-30000, -30000, most, most}, {screen}, screen},
              {{1000, 800, 700, 200}, {screen}, {740, 700, 700, 200}},
              {{1500, -50, 5000, 300}, {screen, right}, {1440, 0, 1920, 300}}})
         EXPECT_EQ(OverlayWindowController::restoredFrame(saved, screen, screens), restored);
-    // Docked: the screen's whole width along its top or bottom edge.
+    // Docked: the screen's whole width along its edge, at most half its height.
     using Placement = OverlaySettings::Placement;
-    EXPECT_EQ(OverlayWindowController::dockedFrame(screen, Placement::DockedTop, 120),
-              QRect(0, 0, 1440, 120));
     EXPECT_EQ(OverlayWindowController::dockedFrame(right, Placement::DockedBottom, 5000),
               QRect(1440, 540, 1920, 540));
     EXPECT_FALSE(OverlayWindowController::dockedFrame(screen, Placement::Floating, 120));
@@ -400,10 +398,10 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationO
     EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::Listening);
 
     // A run waiting for its application says so below the lines.
-    AppFixture g;
+    Overlay g;
     g.state->preferences()->setSelectedSource(AudioSourceType::application);
     g.state->preferences()->setSelectedApplication("Alpha");
-    OverlayViewModel waiting(*g.state, settings, std::make_shared<PrefixTranslator>());
+    OverlayViewModel &waiting = g.model;
     g.toggleListening();
     g.state->addConfirmedLine("Said before the pause.");
     EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::None);
@@ -567,7 +565,6 @@ TEST(Contrast, luminanceBlendingAndTheColoursDerivedFromThem) {
     EXPECT_EQ(Contrast::over(halfWhite, Qt::black).rgba(), qRgba(128, 128, 128, 255));
     // A translucent background is judged over both a white and a black desktop.
     const QColor white(255, 255, 255, 77); // 30 %
-    EXPECT_NEAR(Contrast::worstRatio(Qt::black, Qt::white), 21.0, 0.01);
     EXPECT_LT(Contrast::worstRatio(Qt::black, white), 3.0);
     for (const auto &[text, background] : {std::pair{QColor(Qt::black), QColor(Qt::white)},
                                            {QColor(0xe0, 0xe0, 0xe0), QColor(0x2b, 0x2b, 0x2b)},
