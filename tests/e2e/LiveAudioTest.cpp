@@ -214,7 +214,7 @@ struct Listener {
     bool start(const QStringList &arguments,
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
         startCli(process, QStringList{"listen", "--no-save", "--verbose"} + arguments, environment);
-        return readErrorsUntil(process, "[Speech] Transcription started", errors);
+        return says("[Speech] Transcription started");
     }
     /// Reads on until `done` holds, the run ends or 30 s pass; whether `done` holds.
     bool readUntil(const std::function<bool()> &done) {
@@ -227,8 +227,11 @@ struct Listener {
         }
         return done();
     }
+    /// Whether it says `text` on standard error in time; a failure showing what it said if not.
     bool says(const QString &text) {
-        return readUntil([&] { return errors.contains(text); });
+        const bool said = readUntil([&] { return errors.contains(text); });
+        EXPECT_TRUE(said) << text.toStdString() << " was not said:\n" << errors.toStdString();
+        return said;
     }
     /// Ends it as Ctrl-C does, expecting a clean end; its output: all it printed.
     CliResult stop() {
@@ -295,7 +298,7 @@ TEST(LiveAudio, ListeningToOneApplicationHearsItAloneAndFollowsItsNextStream) {
 
     Listener listener;
     QString &errors = listener.errors;
-    ASSERT_TRUE(listener.start({"--source", "app", "--app", "alpha"})) << errors.toStdString();
+    ASSERT_TRUE(listener.start({"--source", "app", "--app", "alpha"}));
     const auto waitings = [&] {
         listener.process.waitForReadyRead(50);
         errors += QString::fromUtf8(listener.process.readAllStandardError());
@@ -335,7 +338,7 @@ TEST(LiveAudio, ListeningToOneApplicationHearsItAloneAndFollowsItsNextStream) {
 TEST(LiveAudio, MicrophoneRunConfirmsWhatTheMicrophoneHears) {
     REQUIRE_SOUND_SERVER();
     Listener listener;
-    ASSERT_TRUE(listener.start({"--source", "microphone"})) << listener.errors.toStdString();
+    ASSERT_TRUE(listener.start({"--source", "microphone"}));
     play("orvinta_mic_feed", {"0890", "0880"});
     const CliResult result = listener.stop();
     EXPECT_FALSE(result.crashed);
@@ -403,11 +406,9 @@ struct Conversation {
 /// nearly alike), then each side speaking, in turn and then at once.
 void converse(Conversation &run) {
     Listener listener;
-    QString &errors = listener.errors;
-    ASSERT_TRUE(listener.start({"--source", "both"})) << errors.toStdString();
-    ASSERT_TRUE(readErrorsUntil(listener.process, "[AppState] Listening started", errors))
-        << errors.toStdString();
-    EXPECT_EQ(errors.count("[Speech] calling analyzer.start"), 2);
+    ASSERT_TRUE(listener.start({"--source", "both"}));
+    ASSERT_TRUE(listener.says("[AppState] Listening started"));
+    EXPECT_EQ(listener.errors.count("[Speech] calling analyzer.start"), 2);
     const auto printed = [&] {
         listener.process.waitForReadyRead(50);
         listener.output += QString::fromUtf8(listener.process.readAllStandardOutput());
@@ -501,8 +502,7 @@ TEST(LiveAudio, SoundServerRestartMidRunKeepsTheRunAndEveryLine) {
     PrivateSoundServer server;
     ASSERT_TRUE(server.isRunning());
     Listener listener;
-    ASSERT_TRUE(listener.start({"--source", "system"}, server.environment()))
-        << listener.errors.toStdString();
+    ASSERT_TRUE(listener.start({"--source", "system"}, server.environment()));
     play("speakers", {"0880"}, server.environment());
     QProcess player; // cut off after "unless to be rather cold hearted"
     player.setProcessEnvironment(server.environment());
@@ -517,7 +517,7 @@ TEST(LiveAudio, SoundServerRestartMidRunKeepsTheRunAndEveryLine) {
     player.waitForFinished();
 
     ASSERT_TRUE(server.start());
-    ASSERT_TRUE(listener.says("[Speech] capture resumed")) << listener.errors.toStdString();
+    ASSERT_TRUE(listener.says("[Speech] capture resumed"));
     play("speakers", {"0920"}, server.environment());
     EXPECT_EQ(listener.process.state(), QProcess::Running);
     const CliResult result = listener.stop();
@@ -539,8 +539,7 @@ TEST(LiveAudio, SoundServerThatStaysAwayEndsTheRunAfterTheLimit) {
         QProcessEnvironment environment = server.environment();
         environment.insert("ORVINTA_RECONNECT_LIMIT_MS", "1500");
         Listener listener;
-        ASSERT_TRUE(listener.start(QStringList{"--source"} + source, environment))
-            << listener.errors.toStdString();
+        ASSERT_TRUE(listener.start(QStringList{"--source"} + source, environment));
         QThread::msleep(300);
         QElapsedTimer timer;
         timer.start();
@@ -575,18 +574,15 @@ TEST(LiveAudio, ChosenMicrophoneUnpluggedFallsBackToTheDefaultOneAndReturns) {
 
     Listener listener;
     ASSERT_TRUE(listener.start({"--source", "microphone", "--device", ids[0].section('\t', 0, 0)},
-                               server.environment()))
-        << listener.errors.toStdString();
+                               server.environment()));
     play("headphones", {"0880"}, server.environment());
     ASSERT_TRUE(server.pactl({"unload-module", module->trimmed()}));
     ASSERT_TRUE(listener.says(
-        "\nHeadset_Microphone is gone: listening to Virtual_Microphone until it is back\n"))
-        << listener.errors.toStdString();
+        "\nHeadset_Microphone is gone: listening to Virtual_Microphone until it is back\n"));
     play("mic_feed", {"0890"}, server.environment());
     module = server.pactl(headset);
     ASSERT_TRUE(module);
-    ASSERT_TRUE(listener.says("\nListening to Headset_Microphone again\n"))
-        << listener.errors.toStdString();
+    ASSERT_TRUE(listener.says("\nListening to Headset_Microphone again\n"));
     play("headphones", {"0920"}, server.environment());
     expectHeard("across the fallback", {"0880", "0890", "0920"},
                 confirmedTexts(listener.stop().lines), 0.6);
@@ -599,8 +595,7 @@ TEST(LiveAudio, SystemAudioFollowsTheDefaultOutput) {
     PrivateSoundServer server;
     ASSERT_TRUE(server.isRunning());
     Listener listener;
-    ASSERT_TRUE(listener.start({"--source", "system"}, server.environment()))
-        << listener.errors.toStdString();
+    ASSERT_TRUE(listener.start({"--source", "system"}, server.environment()));
     play("speakers", {"0880"}, server.environment());
     ASSERT_TRUE(server.pactl({"set-default-sink", "headphones"}));
     QThread::msleep(300);
@@ -633,13 +628,11 @@ TEST(LiveAudio, SleepAndWakeFromLogindStartCaptureAfresh) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address);
     Listener listener;
-    ASSERT_TRUE(listener.start({"--source", "system"}, environment))
-        << listener.errors.toStdString();
+    ASSERT_TRUE(listener.start({"--source", "system"}, environment));
     ASSERT_TRUE(prepareForSleep(true));
-    ASSERT_TRUE(listener.says("[Speech] The computer goes to sleep"))
-        << listener.errors.toStdString();
+    ASSERT_TRUE(listener.says("[Speech] The computer goes to sleep"));
     ASSERT_TRUE(prepareForSleep(false));
-    ASSERT_TRUE(listener.says("[Speech] capture resumed")) << listener.errors.toStdString();
+    ASSERT_TRUE(listener.says("[Speech] capture resumed"));
     play("orvinta_speakers", {"0880"});
     expectHeard("after the sleep", {"0880"}, confirmedTexts(listener.stop().lines), 0.6);
     QDBusConnection::disconnectFromBus("logind");

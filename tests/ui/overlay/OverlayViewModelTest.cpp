@@ -469,14 +469,13 @@ TEST(OverlayKeyboard, linesAreSelectedCopiedDeletedWithUndoAndTheKeysLeadToMenuS
     };
 
     // The list takes the keyboard on its newest line; arrows stay within the lines.
+    // (Copying, deleting and its undo notice on the X server: OverlayWindowTest.)
     o.model.listFocused();
     EXPECT_EQ(selectedText(), "Line 4");
     QStringList walked;
     for (Qt::Key pressed : {Qt::Key_Down, Qt::Key_Up, Qt::Key_Up, Qt::Key_Home, Qt::Key_Down})
         walked << (key(pressed) ? selectedText() : "not the list's");
     EXPECT_EQ(walked, QStringList({"Line 4", "Line 3", "Line 2", "Line 1", "Line 2"}));
-    EXPECT_TRUE(key(Qt::Key_C, Qt::ControlModifier));
-    EXPECT_EQ(o.clipboard->text, "Line 2");
     EXPECT_FALSE(key(Qt::Key_C)) << "a plain letter is not the list's";
 
     // A new line does not move the selection.
@@ -486,15 +485,12 @@ TEST(OverlayKeyboard, linesAreSelectedCopiedDeletedWithUndoAndTheKeysLeadToMenuS
     // Delete: the next line is selected, and the deletion can be undone, translation and all.
     EXPECT_TRUE(key(Qt::Key_Delete));
     EXPECT_EQ(o.listedTexts(), QStringList({"Line 1", "Line 3", "Line 4", "Line 5"}));
-    EXPECT_EQ(selectedText(), "Line 3");
-    EXPECT_EQ(o.model.undoText(), QString::fromUtf8("Line deleted — Undo"));
     EXPECT_TRUE(key(Qt::Key_Z, Qt::ControlModifier));
     EXPECT_EQ(o.listedTexts(), QStringList({"Line 1", "Line 2", "Line 3", "Line 4", "Line 5"}));
     EXPECT_EQ(selectedText(), "Line 2");
     EXPECT_EQ(
         o.state->transcript()->translations().value(o.state->transcript()->confirmedLines()[1].id),
         "Zwei");
-    EXPECT_EQ(o.model.undoText(), "");
     key(Qt::Key_End), key(Qt::Key_Delete);
     EXPECT_EQ(selectedText(), "Line 4");
     o.model.undoDelete();
