@@ -15,7 +15,6 @@ TEST(Listening, aRunFromStartThroughLinesToStop) {
     AppFixture f;
     AppState &s = *f.state;
     EXPECT_TRUE(s.listening()->isModelLoaded()); // prepared at start-up
-    EXPECT_EQ(s.listening()->modelLoadingStatus(), "Ready");
     EXPECT_EQ(f.recognizer->transcriberLocales, std::vector<std::string>{"en-US"});
 
     QSignalSpy listening(s.listening(), &ListeningController::isListeningChanged);
@@ -512,7 +511,6 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
 }
 
 TEST(Listening, recordingTimeFormat) {
-    EXPECT_EQ(formatRecordingTime(0), "0:00");
     EXPECT_EQ(formatRecordingTime(75.9), "1:15");
     EXPECT_EQ(formatRecordingTime(3599.99), "59:59");
     EXPECT_EQ(formatRecordingTime(3725), "1:02:05");

@@ -200,12 +200,59 @@ void expectOneApplicationFollowed(const QString &server, const QProcessEnvironme
     if (!QFileInfo::exists(librivoxFile("0880")))                                                  \
     GTEST_SKIP() << "pocketsphinx-testdata is not installed"
 
-/// Starts `orvinta-cli listen` and waits until transcription runs.
-bool startListening(
-    QProcess &listener, QString &errors, const QStringList &arguments,
-    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    startCli(listener, QStringList{"listen", "--no-save", "--verbose"} + arguments, environment);
-    return readErrorsUntil(listener, "[Speech] Transcription started", errors);
+#define REQUIRE_PRIVATE_SOUND_SERVER()                                                             \
+    REQUIRE_SOUND_SERVER();                                                                        \
+    if (!PrivateSoundServer::available())                                                          \
+    GTEST_SKIP() << "pulseaudio is not installed"
+
+/// One `orvinta-cli listen` run and what it wrote so far.
+struct Listener {
+    QProcess process;
+    QString output, errors;
+
+    /// Starts it; true once transcription runs.
+    bool start(const QStringList &arguments,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+        startCli(process, QStringList{"listen", "--no-save", "--verbose"} + arguments, environment);
+        return says("[Speech] Transcription started");
+    }
+    /// Reads on until `done` holds, the run ends or 30 s pass; whether `done` holds.
+    bool readUntil(const std::function<bool()> &done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && process.state() != QProcess::NotRunning && timer.elapsed() < 30000) {
+            process.waitForReadyRead(50);
+            output += QString::fromUtf8(process.readAllStandardOutput());
+            errors += QString::fromUtf8(process.readAllStandardError());
+        }
+        return done();
+    }
+    /// Whether it says `text` on standard error in time; a failure showing what it said if not.
+    bool says(const QString &text) {
+        const bool said = readUntil([&] { return errors.contains(text); });
+        EXPECT_TRUE(said) << text.toStdString() << " was not said:\n" << errors.toStdString();
+        return said;
+    }
+    /// Ends it as Ctrl-C does, expecting a clean end; its output: all it printed.
+    CliResult stop() {
+        CliResult result = interrupt(process, errors);
+        EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+        result.output = output + result.output;
+        result.lines = result.output.split('\n', Qt::SkipEmptyParts);
+        return result;
+    }
+};
+
+/// Expects `texts` to say the recordings `ids` with a word error rate of at
+/// most `most`, and none of the words `unsaid`.
+void expectHeard(const char *what, const QStringList &ids, const QStringList &texts, double most,
+                 const QStringList &unsaid = {}) {
+    const double wer = wordErrorRate(ids, texts);
+    std::printf("word error rate (%s): %.3f\n", what, wer);
+    EXPECT_LE(wer, most) << what;
+    const QString heard = texts.join(' ').toLower();
+    for (const QString &word : unsaid)
+        EXPECT_FALSE(heard.contains(word)) << heard.toStdString();
 }
 
 TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
@@ -226,9 +273,7 @@ TEST(LiveAudio, DeviceListShowsTheVirtualMicrophoneAndNoMonitor) {
 // One application's sound, through the PulseAudio back end on both sound
 // servers a desktop may run.
 TEST(LiveAudio, ApplicationCaptureRecordsOneApplicationAndFollowsItsNextStream) {
-    REQUIRE_SOUND_SERVER();
-    if (!PrivateSoundServer::available())
-        GTEST_SKIP() << "pulseaudio is not installed";
+    REQUIRE_PRIVATE_SOUND_SERVER();
     {
         SCOPED_TRACE("PulseAudio");
         PrivateSoundServer server;
@@ -251,13 +296,12 @@ TEST(LiveAudio, ListeningToOneApplicationHearsItAloneAndFollowsItsNextStream) {
     REQUIRE_SOUND_SERVER();
     expectOneLineFailure(runCli({"listen", "--no-save", "--source", "app"}), 2, "--app NAME");
 
-    QProcess listener;
-    QString errors;
-    ASSERT_TRUE(startListening(listener, errors, {"--source", "app", "--app", "alpha"}))
-        << errors.toStdString();
+    Listener listener;
+    QString &errors = listener.errors;
+    ASSERT_TRUE(listener.start({"--source", "app", "--app", "alpha"}));
     const auto waitings = [&] {
-        listener.waitForReadyRead(50);
-        errors += QString::fromUtf8(listener.readAllStandardError());
+        listener.process.waitForReadyRead(50);
+        errors += QString::fromUtf8(listener.process.readAllStandardError());
         return errors.count("\nWaiting for alpha to play sound\n");
     };
     ASSERT_TRUE(processEventsUntil([&] { return waitings() == 1; })) << errors.toStdString();
@@ -280,38 +324,28 @@ TEST(LiveAudio, ListeningToOneApplicationHearsItAloneAndFollowsItsNextStream) {
     ASSERT_TRUE(again.waitForFinished(30000));
     ASSERT_TRUE(processEventsUntil([&] { return waitings() == 3; })) << errors.toStdString();
 
-    const CliResult result = interrupt(listener, errors);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    const CliResult result = listener.stop();
     EXPECT_EQ(result.errors.count("[Speech] calling analyzer.start"), 1); // one recogniser run
     // Each line is labelled with the application's name as it was asked for.
     const QStringList texts = textsOf("alpha", result.lines);
     EXPECT_EQ(texts.size(), result.lines.size()) << result.output.toStdString();
-    const double wer = wordErrorRate({"0880", "0920"}, texts);
-    std::printf("one application's word error rate: %.3f\n", wer);
-    EXPECT_LE(wer, 0.6);
-    // Beta said these; Alpha did not.
-    const QString heard = texts.join(' ').toLower();
-    for (const char *word : {"unless", "rather", "cold", "hearted", "selfish"})
-        EXPECT_FALSE(heard.contains(QLatin1String(word))) << heard.toStdString();
+    // Beta said the words left out; Alpha did not.
+    expectHeard("one application", {"0880", "0920"}, texts, 0.6,
+                {"unless", "rather", "cold", "hearted", "selfish"});
 }
 
 // System audio: the end-to-end App test, through the panel.
 TEST(LiveAudio, MicrophoneRunConfirmsWhatTheMicrophoneHears) {
     REQUIRE_SOUND_SERVER();
-    QProcess listener;
-    QString errors;
-    ASSERT_TRUE(startListening(listener, errors, {"--source", "microphone"}))
-        << errors.toStdString();
+    Listener listener;
+    ASSERT_TRUE(listener.start({"--source", "microphone"}));
     play("orvinta_mic_feed", {"0890", "0880"});
-    const CliResult result = interrupt(listener, errors);
+    const CliResult result = listener.stop();
     EXPECT_FALSE(result.crashed);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains("[Speech] stop: complete"));
     const QStringList texts = confirmedTexts(result.lines);
     ASSERT_FALSE(texts.isEmpty()) << result.errors.toStdString();
-    const double wer = wordErrorRate({"0890", "0880"}, texts);
-    std::printf("microphone word error rate: %.3f\n", wer);
-    EXPECT_LE(wer, 0.6);
+    expectHeard("microphone", {"0890", "0880"}, texts, 0.6);
 }
 
 /// Plays the recordings at once, `id` on `device` each, then pauses as play() does.
@@ -371,17 +405,14 @@ struct Conversation {
 /// recording in both at once, while the two recognisers are fresh and hear it
 /// nearly alike), then each side speaking, in turn and then at once.
 void converse(Conversation &run) {
-    QProcess listener;
-    QString errors;
-    ASSERT_TRUE(startListening(listener, errors, {"--source", "both"})) << errors.toStdString();
-    ASSERT_TRUE(readErrorsUntil(listener, "[AppState] Listening started", errors))
-        << errors.toStdString();
-    EXPECT_EQ(errors.count("[Speech] calling analyzer.start"), 2);
-    QString output;
+    Listener listener;
+    ASSERT_TRUE(listener.start({"--source", "both"}));
+    ASSERT_TRUE(listener.says("[AppState] Listening started"));
+    EXPECT_EQ(listener.errors.count("[Speech] calling analyzer.start"), 2);
     const auto printed = [&] {
-        listener.waitForReadyRead(50);
-        output += QString::fromUtf8(listener.readAllStandardOutput());
-        return output.split('\n', Qt::SkipEmptyParts);
+        listener.process.waitForReadyRead(50);
+        listener.output += QString::fromUtf8(listener.process.readAllStandardOutput());
+        return listener.output.split('\n', Qt::SkipEmptyParts);
     };
     // A busy machine may leave the recognisers some seconds behind.
     constexpr std::chrono::seconds behind(30);
@@ -402,8 +433,8 @@ void converse(Conversation &run) {
                    textsOf("Others", conversation).size() >= 2;
         },
         behind);
-    run.result = interrupt(listener, errors);
-    run.lines = printed() + run.result.lines;
+    run.result = listener.stop();
+    run.lines = run.result.lines;
 }
 
 // Both sides of a conversation: the microphone (the virtual one) and the
@@ -431,7 +462,6 @@ TEST(LiveAudio, BothSidesAreHeardLabelledAndTheMicrophonesEchoOfTheComputerIsDro
             complete = complete && match.next().captured(1).toInt() <= 10; // of 50 ms
     }
     EXPECT_FALSE(run.result.crashed);
-    EXPECT_EQ(run.result.exitCode, 0) << run.result.errors.toStdString();
     const QString printed = run.lines.join('\n');
     EXPECT_EQ(textsOf("Me", run.lines).size() + textsOf("Others", run.lines).size(),
               run.lines.size())
@@ -462,72 +492,45 @@ TEST(LiveAudio, BothSidesAreHeardLabelledAndTheMicrophonesEchoOfTheComputerIsDro
                                         << printed.toStdString();
 }
 
-/// Reads what the run wrote so far onto `output` and `errors` until `done`
-/// holds, the run ends or 30 s pass; whether `done` holds.
-bool readUntil(QProcess &listener, QString &output, QString &errors,
-               const std::function<bool()> &done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && listener.state() != QProcess::NotRunning && timer.elapsed() < 30000) {
-        listener.waitForReadyRead(50);
-        output += QString::fromUtf8(listener.readAllStandardOutput());
-        errors += QString::fromUtf8(listener.readAllStandardError());
-    }
-    return done();
-}
-
 const QString reconnecting = "\nReconnecting to the sound server…\n";
 
 // The sound server restarted mid-sentence: what was said up to the loss is a
 // line before the server is back, the run goes on by itself once it is, and
 // what is said then is heard too.
 TEST(LiveAudio, SoundServerRestartMidRunKeepsTheRunAndEveryLine) {
-    REQUIRE_SOUND_SERVER();
-    if (!PrivateSoundServer::available())
-        GTEST_SKIP() << "pulseaudio is not installed";
+    REQUIRE_PRIVATE_SOUND_SERVER();
     PrivateSoundServer server;
     ASSERT_TRUE(server.isRunning());
-    QProcess listener;
-    QString output, errors;
-    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, server.environment()))
-        << errors.toStdString();
+    Listener listener;
+    ASSERT_TRUE(listener.start({"--source", "system"}, server.environment()));
     play("speakers", {"0880"}, server.environment());
     QProcess player; // cut off after "unless to be rather cold hearted"
     player.setProcessEnvironment(server.environment());
     player.start("paplay", {"--device=speakers", librivoxFile("0890")});
     QThread::msleep(3000);
     server.kill();
-    ASSERT_TRUE(readUntil(listener, output, errors,
-                          [&] {
-                              return errors.contains(reconnecting) &&
-                                     output.contains("rather", Qt::CaseInsensitive);
-                          }))
-        << output.toStdString() << errors.toStdString();
+    ASSERT_TRUE(listener.readUntil([&] {
+        return listener.errors.contains(reconnecting) &&
+               listener.output.contains("rather", Qt::CaseInsensitive);
+    })) << listener.output.toStdString()
+        << listener.errors.toStdString();
     player.waitForFinished();
 
     ASSERT_TRUE(server.start());
-    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
-        return errors.contains("[Speech] capture resumed");
-    })) << errors.toStdString();
+    ASSERT_TRUE(listener.says("[Speech] capture resumed"));
     play("speakers", {"0920"}, server.environment());
-    EXPECT_EQ(listener.state(), QProcess::Running);
-    const CliResult result = interrupt(listener, errors);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(listener.process.state(), QProcess::Running);
+    const CliResult result = listener.stop();
     EXPECT_EQ(result.errors.count(reconnecting), 1);
     EXPECT_EQ(result.errors.count("[Speech] calling analyzer.start"), 1); // one recogniser run
-    const QStringList texts =
-        confirmedTexts((output + result.output).split('\n', Qt::SkipEmptyParts));
-    const double wer = wordErrorRate({"0880", "0890", "0920"}, texts);
-    std::printf("word error rate across the restart: %.3f\n", wer);
-    EXPECT_LE(wer, 0.7); // 0890's last words were never played
+    // 0890's last words were never played.
+    expectHeard("across the restart", {"0880", "0890", "0920"}, confirmedTexts(result.lines), 0.7);
 }
 
 // A server that stays away ends the run after the limit with its reason,
 // whatever the source; an application source that waits notices all the same.
 TEST(LiveAudio, SoundServerThatStaysAwayEndsTheRunAfterTheLimit) {
-    REQUIRE_SOUND_SERVER();
-    if (!PrivateSoundServer::available())
-        GTEST_SKIP() << "pulseaudio is not installed";
+    REQUIRE_PRIVATE_SOUND_SERVER();
     for (const QStringList &source : {QStringList{"system"}, QStringList{"microphone"},
                                       QStringList{"app", "--app", "Nobody"}}) {
         SCOPED_TRACE(source.join(" ").toStdString());
@@ -535,15 +538,13 @@ TEST(LiveAudio, SoundServerThatStaysAwayEndsTheRunAfterTheLimit) {
         ASSERT_TRUE(server.isRunning());
         QProcessEnvironment environment = server.environment();
         environment.insert("ORVINTA_RECONNECT_LIMIT_MS", "1500");
-        QProcess listener;
-        QString errors;
-        ASSERT_TRUE(startListening(listener, errors, QStringList{"--source"} + source, environment))
-            << errors.toStdString();
+        Listener listener;
+        ASSERT_TRUE(listener.start(QStringList{"--source"} + source, environment));
         QThread::msleep(300);
         QElapsedTimer timer;
         timer.start();
         server.kill();
-        const CliResult result = finished(listener, errors, 12000);
+        const CliResult result = finished(listener.process, listener.errors, 12000);
         EXPECT_FALSE(result.crashed);
         EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
         EXPECT_EQ(result.errors.count(reconnecting), 1) << result.errors.toStdString();
@@ -559,9 +560,7 @@ TEST(LiveAudio, SoundServerThatStaysAwayEndsTheRunAfterTheLimit) {
 // The chosen microphone unplugged mid-run: the default one stands in, with a
 // notice naming both, until the chosen one is back; every part is heard.
 TEST(LiveAudio, ChosenMicrophoneUnpluggedFallsBackToTheDefaultOneAndReturns) {
-    REQUIRE_SOUND_SERVER();
-    if (!PrivateSoundServer::available())
-        GTEST_SKIP() << "pulseaudio is not installed";
+    REQUIRE_PRIVATE_SOUND_SERVER();
     PrivateSoundServer server;
     ASSERT_TRUE(server.isRunning());
     const QStringList headset{"load-module", "module-remap-source", "source_name=headset",
@@ -573,60 +572,38 @@ TEST(LiveAudio, ChosenMicrophoneUnpluggedFallsBackToTheDefaultOneAndReturns) {
     const QStringList ids = devices.lines.filter("\tHeadset_Microphone");
     ASSERT_EQ(ids.size(), 1) << devices.output.toStdString();
 
-    QProcess listener;
-    QString output, errors;
-    ASSERT_TRUE(startListening(listener, errors,
-                               {"--source", "microphone", "--device", ids[0].section('\t', 0, 0)},
-                               server.environment()))
-        << errors.toStdString();
+    Listener listener;
+    ASSERT_TRUE(listener.start({"--source", "microphone", "--device", ids[0].section('\t', 0, 0)},
+                               server.environment()));
     play("headphones", {"0880"}, server.environment());
     ASSERT_TRUE(server.pactl({"unload-module", module->trimmed()}));
-    const QString fallback =
-        "\nHeadset_Microphone is gone: listening to Virtual_Microphone until it is back\n";
-    ASSERT_TRUE(readUntil(listener, output, errors, [&] { return errors.contains(fallback); }))
-        << errors.toStdString();
+    ASSERT_TRUE(listener.says(
+        "\nHeadset_Microphone is gone: listening to Virtual_Microphone until it is back\n"));
     play("mic_feed", {"0890"}, server.environment());
     module = server.pactl(headset);
     ASSERT_TRUE(module);
-    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
-        return errors.contains("\nListening to Headset_Microphone again\n");
-    })) << errors.toStdString();
+    ASSERT_TRUE(listener.says("\nListening to Headset_Microphone again\n"));
     play("headphones", {"0920"}, server.environment());
-    const CliResult result = interrupt(listener, errors);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    const double wer =
-        wordErrorRate({"0880", "0890", "0920"},
-                      confirmedTexts((output + result.output).split('\n', Qt::SkipEmptyParts)));
-    std::printf("word error rate across the microphone's fallback: %.3f\n", wer);
-    EXPECT_LE(wer, 0.6);
+    expectHeard("across the fallback", {"0880", "0890", "0920"},
+                confirmedTexts(listener.stop().lines), 0.6);
 }
 
 // System audio follows the default output: after the switch to the
 // headphones it hears them, and no longer the speakers.
 TEST(LiveAudio, SystemAudioFollowsTheDefaultOutput) {
-    REQUIRE_SOUND_SERVER();
-    if (!PrivateSoundServer::available())
-        GTEST_SKIP() << "pulseaudio is not installed";
+    REQUIRE_PRIVATE_SOUND_SERVER();
     PrivateSoundServer server;
     ASSERT_TRUE(server.isRunning());
-    QProcess listener;
-    QString errors;
-    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, server.environment()))
-        << errors.toStdString();
+    Listener listener;
+    ASSERT_TRUE(listener.start({"--source", "system"}, server.environment()));
     play("speakers", {"0880"}, server.environment());
     ASSERT_TRUE(server.pactl({"set-default-sink", "headphones"}));
     QThread::msleep(300);
     play("headphones", {"0920"}, server.environment());
     play("speakers", {"0890"}, server.environment());
-    const CliResult result = interrupt(listener, errors);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    const QStringList texts = confirmedTexts(result.lines);
-    const double wer = wordErrorRate({"0880", "0920"}, texts);
-    std::printf("word error rate across the change of output: %.3f\n", wer);
-    EXPECT_LE(wer, 0.6);
-    const QString heard = texts.join(' ').toLower();
-    for (const char *word : {"cold", "selfish"}) // said on the speakers only
-        EXPECT_FALSE(heard.contains(QLatin1String(word))) << heard.toStdString();
+    // "cold" and "selfish" were said on the speakers only.
+    expectHeard("across the change of output", {"0880", "0920"},
+                confirmedTexts(listener.stop().lines), 0.6, {"cold", "selfish"});
 }
 
 // logind's word before and after a sleep, on a private bus standing in for
@@ -650,22 +627,14 @@ TEST(LiveAudio, SleepAndWakeFromLogindStartCaptureAfresh) {
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address);
-    QProcess listener;
-    QString output, errors;
-    ASSERT_TRUE(startListening(listener, errors, {"--source", "system"}, environment))
-        << errors.toStdString();
+    Listener listener;
+    ASSERT_TRUE(listener.start({"--source", "system"}, environment));
     ASSERT_TRUE(prepareForSleep(true));
-    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
-        return errors.contains("[Speech] The computer goes to sleep");
-    })) << errors.toStdString();
+    ASSERT_TRUE(listener.says("[Speech] The computer goes to sleep"));
     ASSERT_TRUE(prepareForSleep(false));
-    ASSERT_TRUE(readUntil(listener, output, errors, [&] {
-        return errors.contains("[Speech] capture resumed");
-    })) << errors.toStdString();
+    ASSERT_TRUE(listener.says("[Speech] capture resumed"));
     play("orvinta_speakers", {"0880"});
-    const CliResult result = interrupt(listener, errors);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    EXPECT_LE(wordErrorRate({"0880"}, confirmedTexts(result.lines)), 0.6);
+    expectHeard("after the sleep", {"0880"}, confirmedTexts(listener.stop().lines), 0.6);
     QDBusConnection::disconnectFromBus("logind");
     bus.kill();
     bus.waitForFinished();
@@ -675,9 +644,7 @@ TEST(LiveAudio, SleepAndWakeFromLogindStartCaptureAfresh) {
 // recording stream that loses its device reaches the delegate once, and the
 // run still stops in order. (A dead server: SoundServerThatStaysAway.)
 TEST(LiveAudio, CaptureFailureMidRunReachesTheDelegate) {
-    REQUIRE_SOUND_SERVER();
-    if (!PrivateSoundServer::available())
-        GTEST_SKIP() << "pulseaudio is not installed";
+    REQUIRE_PRIVATE_SOUND_SERVER();
 
     for (const AudioSourceType source :
          {AudioSourceType::systemAudio, AudioSourceType::microphone}) {
