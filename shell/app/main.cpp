@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 Q_IMPORT_QML_PLUGIN(Orvinta_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Orvinta_UiPlugin)
@@ -41,19 +42,29 @@ bool platformChosen(int argc, char **argv) {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-bool x11Reachable() {
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
-}
+/// A connection to the X display, held until Qt has made its own: an X
+/// server whose last client leaves resets, and a connection made meanwhile
+/// fails (Qt would end the process).
+class X11Probe {
+public:
+    X11Probe()
+        : m_connection(xcb_connect(nullptr, nullptr)) {}
+    ~X11Probe() { xcb_disconnect(m_connection); }
+    X11Probe(const X11Probe &) = delete;
+    X11Probe &operator=(const X11Probe &) = delete;
+
+    bool reachable() const { return xcb_connection_has_error(m_connection) == 0; }
+
+private:
+    xcb_connection_t *m_connection;
+};
 
 /// On a Wayland session with XWayland the windows go through it, since
 /// placing them and keeping them above others needs X11; without XWayland
 /// they stay Wayland windows. A platform the user chose stays. True when
 /// this run was moved to X11.
-bool preferX11OnWayland(int argc, char **argv) {
-    if (!waylandSession() || platformChosen(argc, argv) || !x11Reachable())
+bool preferX11OnWayland(int argc, char **argv, const X11Probe &x11) {
+    if (!waylandSession() || platformChosen(argc, argv) || !x11.reachable())
         return false;
     qputenv("QT_QPA_PLATFORM", "xcb");
     return true;
@@ -62,14 +73,14 @@ bool preferX11OnWayland(int argc, char **argv) {
 /// Qt ends the process with a core dump when its X display cannot be
 /// reached; the user gets one line instead. A platform the user chose is
 /// trusted, and so is Qt's own choice in a Wayland session.
-bool displayReachable(int argc, char **argv) {
+bool displayReachable(int argc, char **argv, const X11Probe &x11) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if ((!platform.isEmpty() && platform != "xcb") || (platform.isEmpty() && waylandSession()))
         return true;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
             return true;
-    return x11Reachable();
+    return x11.reachable();
 }
 
 } // namespace
@@ -90,8 +101,9 @@ int main(int argc, char **argv) {
     }
     // A file that may grow no further is a failed write, not a killed process.
     std::signal(SIGXFSZ, SIG_IGN);
-    const bool movedToX11 = preferX11OnWayland(argc, argv);
-    if (!displayReachable(argc, argv)) {
+    auto x11 = std::make_optional<X11Probe>();
+    const bool movedToX11 = preferX11OnWayland(argc, argv, *x11);
+    if (!displayReachable(argc, argv, *x11)) {
         std::fprintf(stderr, "orvinta: Orvinta needs a graphical session (X11, or Wayland with "
                              "XWayland); orvinta-cli works without one\n");
         return 1;
@@ -105,6 +117,7 @@ int main(int argc, char **argv) {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 
     QApplication app(argc, argv);
+    x11.reset();
     QApplication::setApplicationName(QStringLiteral("Orvinta"));
     QApplication::setApplicationVersion(AppVersion::displayVersion());
     QApplication::setDesktopFileName(orvintaAppId());
