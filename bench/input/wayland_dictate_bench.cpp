@@ -6,6 +6,8 @@
 // are in a native Wayland text field (goal: 1 s), and what the hold
 // commands cost themselves.
 
+#include "InputBenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -18,31 +20,13 @@
 
 namespace {
 
+using Orvinta::Bench::report;
+using Orvinta::Bench::waitFor;
+
 QString recording(const char *id) {
     return QStringLiteral(
                "/usr/share/pocketsphinx/test/data/librivox/sense_and_sensibility_01_austen_64kb-") +
            QLatin1String(id) + QStringLiteral(".wav");
-}
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
-void report(const char *what, std::vector<double> samples, const char *goal) {
-    if (samples.empty()) {
-        std::printf("%-52s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-52s median %8.2f ms  max %8.2f ms  (n=%zu, goal %s)\n", what,
-                samples[samples.size() / 2], samples.back(), samples.size(), goal);
 }
 
 /// Lines a child prints, read as they come.

@@ -3,6 +3,8 @@
 // 200 characters into a native Wayland text field, the user's clipboard
 // given back. Wall time of the command, and until the text is in the field.
 
+#include "InputBenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -13,30 +15,8 @@
 #include <functional>
 #include <vector>
 
-namespace {
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
-void report(const char *what, std::vector<double> samples, const char *limit) {
-    if (samples.empty()) {
-        std::printf("%-52s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-52s median %8.2f ms  max %8.2f ms  (n=%zu, goal %s)\n", what,
-                samples[samples.size() / 2], samples.back(), samples.size(), limit);
-}
-
-} // namespace
+using Orvinta::Bench::report;
+using Orvinta::Bench::waitFor;
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
