@@ -47,21 +47,15 @@ namespace {
 
 const QString librivox = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
 
-class RecordingDelegate : public QObject, public STTEngineDelegate {
+class RecordingDelegate : public Bench::BenchDelegate {
 public:
-    QString selectedLocale() const override { return QStringLiteral("en-US"); }
-    void setIsModelLoading(bool) override {}
-    void setIsModelLoaded(bool loaded) override { isLoaded = loaded; }
-    void setModelLoadingStatus(const QString &) override {}
     void setErrorMessage(const std::optional<QString> &message) override { error = message; }
-    void setInterimText(const QString &) override {}
     void addConfirmedLine(const QString &text) override {
         lines << text;
         confirmedAt.push_back(Clock::now());
     }
     void captureDidFail(const QString &description) override { error = description; }
 
-    bool isLoaded = false;
     std::optional<QString> error;
     QStringList lines;
     std::vector<Clock::time_point> confirmedAt;

@@ -38,22 +38,14 @@ namespace {
 
 constexpr int restartsPerSource = 8;
 
-class ResumeDelegate : public QObject, public STTEngineDelegate {
+class ResumeDelegate : public Bench::BenchDelegate {
 public:
-    QString selectedLocale() const override { return QStringLiteral("en-US"); }
-    void setIsModelLoading(bool) override {}
-    void setIsModelLoaded(bool loaded) override { isLoaded = loaded; }
-    void setModelLoadingStatus(const QString &) override {}
-    void setErrorMessage(const std::optional<QString> &) override {}
-    void setInterimText(const QString &) override {}
-    void addConfirmedLine(const QString &) override {}
     void captureDidFail(const QString &description) override { failure = description; }
     void setIsReconnecting(bool reconnecting) override {
         if (!reconnecting)
             resumedAt = Clock::now();
     }
 
-    bool isLoaded = false;
     std::optional<QString> failure;
     std::optional<Clock::time_point> resumedAt;
 };
