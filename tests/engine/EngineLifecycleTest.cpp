@@ -8,14 +8,13 @@
 
 #include <thread>
 
-using namespace Orvinta;
 using namespace OrvintaTest;
+using namespace std::chrono_literals;
 using enum AudioSourceType;
 
 namespace {
 
-const EngineTimings shortTimings{
-    std::chrono::milliseconds(200), std::chrono::milliseconds(5000), {}};
+const EngineTimings shortTimings{200ms, 5000ms, {}};
 
 /// Hands `frames` samples of 16 kHz mono to a system-audio handler.
 void feed(const CapturedSampleHandler &handler, std::size_t frames = 1600) {
@@ -114,7 +113,7 @@ TEST_F(LoadedEngine, MicrophoneRunDeliversConvertedAudioAndLastWordsOnStop) {
     capture->microphone->deliver(4096);
     capture->microphone->deliver(4096);
     ASSERT_EQ(analyzer->queue->size(), 2u);
-    auto item = analyzer->queue->take(std::chrono::milliseconds(0));
+    auto item = analyzer->queue->take(0ms);
     EXPECT_EQ(item.buffer->format(), (AudioFormat{16000, 1, SampleType::float32, false}));
     EXPECT_LE(item.buffer->frameLength(), 4096u / 3 + 2);
 
@@ -235,7 +234,7 @@ TEST_F(LoadedEngine, SystemAudioSamplesReachTheAnalyzerAtItsRateAndTheNewestAreK
     EXPECT_EQ(analyzer->queue->size(), 64u);
     EXPECT_EQ(analyzer->queue->discardedCount(), 36u);
     // Oldest kept is the 37th: the resampler may hold back a few frames.
-    auto first = analyzer->queue->take(std::chrono::milliseconds(0));
+    auto first = analyzer->queue->take(0ms);
     EXPECT_NEAR(first.buffer->frameLength(), 160 * 46, 64);
     await(engine->stopTranscribing());
 }
@@ -300,32 +299,29 @@ TEST_F(LoadedEngine, DestroyedWhileStartingTheStartEndsCancelledAndCaptureStops)
 }
 
 TEST(ReconnectPolicy, TriesSoonThenLessOftenUntilTheLimitAndRestartsAStreamOnceInAWhile) {
-    using std::chrono::milliseconds;
-    ReconnectPolicy policy(
-        {milliseconds(100), milliseconds(500), milliseconds(2000), milliseconds(5000)});
+    ReconnectPolicy policy({100ms, 500ms, 2000ms, 5000ms});
     const auto lost = ReconnectPolicy::Clock::now();
     policy.serverLost(lost);
     // (attempt failed at, wait before the next); the last attempt falls on the limit.
     const std::vector<std::pair<int, std::optional<int>>> attempts{
         {0, 100}, {100, 200}, {300, 400}, {700, 500}, {1200, 500}, {1700, 300}, {2000, {}}};
     for (const auto &[at, delay] : attempts) {
-        const auto next = policy.nextDelay(lost + milliseconds(at));
+        const auto next = policy.nextDelay(lost + at * 1ms);
         EXPECT_EQ(next ? std::optional<int>(int(next->count())) : std::nullopt, delay) << at;
     }
     // A new loss begins a new series.
-    policy.serverLost(lost + milliseconds(9000));
-    EXPECT_EQ(policy.nextDelay(lost + milliseconds(9000)), milliseconds(100));
+    policy.serverLost(lost + 9000ms);
+    EXPECT_EQ(policy.nextDelay(lost + 9000ms), 100ms);
 
     for (const auto &[at, restarts] :
          std::vector<std::pair<int, bool>>{{0, true}, {1000, false}, {5000, true}, {9999, false}})
-        EXPECT_EQ(policy.restartsStream(lost + milliseconds(at)), restarts) << at;
+        EXPECT_EQ(policy.restartsStream(lost + at * 1ms), restarts) << at;
 }
 
 /// The queued buffers, oldest first; the queue is empty afterwards.
 std::vector<AudioBuffer> drain(AnalyzerInputQueue &queue) {
     std::vector<AudioBuffer> buffers;
-    for (auto item = queue.take(std::chrono::milliseconds(0)); item.buffer;
-         item = queue.take(std::chrono::milliseconds(0)))
+    for (auto item = queue.take(0ms); item.buffer; item = queue.take(0ms))
         buffers.push_back(std::move(*item.buffer));
     return buffers;
 }
@@ -341,9 +337,7 @@ protected:
     std::atomic<bool> serverDown{false};
 
     void SetUp() override {
-        using std::chrono::milliseconds;
-        timings.reconnect = {milliseconds(5), milliseconds(20), milliseconds(400),
-                             milliseconds(5000)};
+        timings.reconnect = {5ms, 20ms, 400ms, 5000ms};
         engine = makeEngine();
         loadModel();
         const auto refuse = [this] {
@@ -364,9 +358,8 @@ protected:
     }
 };
 
-// The run outlives its capture: what was heard ends its sentence, the
-// delegate hears "reconnecting" until capture runs again on the same source
-// with the same recogniser, or the failure once the limit has passed.
+// The run outlives its capture: what was heard ends its sentence, and the delegate hears
+// "reconnecting" until capture runs again on the same source, or the failure past the limit.
 TEST_F(ReconnectingEngine, ServerLossKeepsTheRunUntilTheServerIsBackOrTheLimitHasPassed) {
     recognizer->prepare = [](AnalyzerScript &script) {
         script.finalResults = {finalResult({{"Still ", {0.0, 0.4}}, {"here.", {0.4, 0.9}}})};
@@ -422,15 +415,14 @@ TEST_F(ReconnectingEngine, ServerLossKeepsTheRunUntilTheServerIsBackOrTheLimitHa
             late(CaptureFailureKind::serverStopped, "Connection terminated");
     }).join();
     await(std::move(stopping));
-    processEventsUntil([] { return false; }, std::chrono::milliseconds(100));
+    processEventsUntil([] { return false; }, 100ms);
     EXPECT_EQ(delegate.captureFailures.size(), 1);
     EXPECT_EQ(delegate.reconnecting.last(), false);
     EXPECT_FALSE(capture->microphone->running);
 }
 
-// The microphone starts again as it was chosen, not by its id of before (the
-// server renumbers its devices); where it records from reaches the delegate.
-// A stream whose device went is started once more, without "reconnecting".
+// The microphone resumes as chosen, not by its old id (the server renumbers its devices);
+// a stream whose device went starts once more, without "reconnecting".
 TEST_F(ReconnectingEngine, TheMicrophoneResumesAsChosenAndAFailedStreamIsStartedOnceMore) {
     run(microphone, 7);
     capture->microphone->knownDevices.clear();
@@ -453,10 +445,9 @@ TEST_F(ReconnectingEngine, TheMicrophoneResumesAsChosenAndAFailedStreamIsStarted
                            "Listening to Headset again"}));
 
     const auto failStream = [this] {
-        const CaptureFailureHandler onFailure = capture->microphone->onFailure;
-        std::thread([onFailure] {
-            onFailure(CaptureFailureKind::streamFailed, "Entity killed");
-        }).join();
+        std::thread(capture->microphone->onFailure, CaptureFailureKind::streamFailed,
+                    "Entity killed")
+            .join();
     };
     failStream();
     ASSERT_TRUE(processEventsUntil([&] { return log.count("capture resumed") == 2; }));

@@ -5,7 +5,6 @@
 #include <OrvintaEngineBackends/LocaleData.h>
 #include <OrvintaEngineBackends/PocketSphinxRecognizer.h>
 
-using namespace Orvinta;
 using namespace OrvintaTest;
 
 TEST(ApplicationFollowing, FollowsOneStreamOfTheApplicationNamedByNameOrProgram) {

@@ -429,9 +429,8 @@ private:
     bool m_quotedSpeech;
 };
 
-/// Lowers one of the process's limits while it lives, as `ulimit` does (a
-/// write past RLIMIT_FSIZE fails meanwhile instead of ending the test). For
-/// RLIMIT_NOFILE `value` is how many descriptors it leaves free.
+/// Lowers a limit while it lives, as `ulimit` does, a write past RLIMIT_FSIZE failing instead of
+/// ending the test; for RLIMIT_NOFILE `value` is how many descriptors it leaves free.
 class ResourceLimit {
 public:
     ResourceLimit(int resource, rlim_t value)

@@ -31,9 +31,8 @@ struct FullDescriptorTable {
 
 } // namespace
 
-// Without descriptors the client's main loop cannot be made: every call says
-// so as an error, none aborts, and the same capture works once there are
-// descriptors again.
+// Without descriptors the client's main loop cannot be made: every call says so as an
+// error, none aborts, and the same capture works once there are descriptors again.
 TEST(PulseAudioCapture, aFullDescriptorTableIsAnErrorNotACrash) {
     const std::string server = qgetenv("PULSE_SERVER").toStdString();
     std::optional<PulseAudioCapture> capture;

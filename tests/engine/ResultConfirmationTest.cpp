@@ -2,7 +2,6 @@
 
 #include <OrvintaEngine/ResultConfirmation.h>
 
-using namespace Orvinta;
 using namespace OrvintaTest;
 
 namespace {

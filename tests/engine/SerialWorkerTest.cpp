@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <thread>
 
-using namespace Orvinta;
 using namespace OrvintaTest;
 
 namespace {

@@ -3,9 +3,6 @@
 
 #include "CliProcess.h"
 #include "InputTestSupport.h"
-#include "Librivox.h"
-
-#include <QFileInfo>
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -15,9 +12,7 @@ using namespace OrvintaTest;
 
 TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipboard) {
     REQUIRE_DISPLAY();
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFileInfo::exists(librivoxFile("0880")))
-        GTEST_SKIP()
-            << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata";
+    REQUIRE_DICTATION_AUDIO();
 
     PasteTarget target({"--clipboard", "before"});
     ASSERT_TRUE(target.waitUntilReady());
@@ -55,11 +50,7 @@ TEST(DictationEndToEnd, heldKeyRecordingReleasePastesTheWordsAndRestoresTheClipb
     const QString pasted = target.lastText();
     std::printf("pasted: %s\n", pasted.toUtf8().constData());
     // "he was not an ill disposed young man": most of the words arrive.
-    const QStringList reference = librivoxReference("0880").split(' ');
-    int heard = 0;
-    for (const QString &word : pasted.toLower().remove(QRegularExpression("[^a-z ]")).split(' '))
-        heard += reference.contains(word) ? 1 : 0;
-    EXPECT_GE(heard, 4) << pasted.toStdString();
+    EXPECT_GE(wordsHeard(pasted, "0880"), 4) << pasted.toStdString();
 
     ASSERT_TRUE(waitUntil([&] { return target.dumpClipboard().value("plain") == "before"; }));
 

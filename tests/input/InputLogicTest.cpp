@@ -213,10 +213,8 @@ std::vector<std::pair<int, Step>> play(std::initializer_list<std::pair<int, Keys
 
 } // namespace
 
-// A press of the hold key is a dictation only when it stays down alone:
-// recording begins at 50 ms, unheard; the tone and the bubble come at
-// 300 ms. Other keys, modifiers or buttons before that make it a key
-// combination, and nothing starts until the key is up again.
+// The hold key dictates only alone: recording begins unheard at 50 ms, tone and bubble at 300 ms;
+// another key, modifier or button before then makes a combination until the key is up again.
 TEST(HoldKeyGesture, aKeyAloneDictatesAndAnyCombinationIsNoDictation) {
     using enum Keys;
     using Steps = std::vector<std::pair<int, Step>>;
@@ -251,9 +249,8 @@ TEST(HoldKeyGesture, aKeyAloneDictatesAndAnyCombinationIsNoDictation) {
               (Steps{{30, Step::dropped}}));
 }
 
-// The display's own watcher and orvinta-cli hold press and release from the
-// desktop's bindings, side by side: taps, holds, and commands that come
-// twice, late or never. (Other keys: HoldKeyGesture, X11HoldKey.)
+// The display's watcher and orvinta-cli hold from the desktop's bindings, side by side: taps,
+// holds, and commands that come twice, late or never (other keys: HoldKeyGesture, X11HoldKey).
 TEST(DictationKeyMonitor, tapsHoldsStopAndBindingCommandsTwiceLateOrNever) {
     using Answer = RemoteHoldKey::Answer;
     using namespace std::chrono_literals;

@@ -3,7 +3,9 @@
 // Helpers of the keyboard tests: the paste target client, XTest and xdotool.
 
 #include "AppTestSupport.h"
+#include "Librivox.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -14,6 +16,12 @@ using namespace Orvinta::Testing;
 #define REQUIRE_DISPLAY()                                                                          \
     if (qEnvironmentVariableIsEmpty("DISPLAY"))                                                    \
     GTEST_SKIP() << "needs an X display (./test.sh starts Xvfb)"
+
+/// Skips without the test sound server or the recording the dictation tests play into it.
+#define REQUIRE_DICTATION_AUDIO()                                                                  \
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") ||                                             \
+        !QFileInfo::exists(OrvintaTest::librivoxFile("0880")))                                     \
+    GTEST_SKIP() << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata"
 
 /// Presses (or releases) exactly the key of `keysym` through XTest, as a
 /// keyboard would; xdotool also presses Control_L for Control_R.
@@ -26,6 +34,14 @@ inline bool xdotool(const QStringList &arguments) {
     QProcess process;
     process.start("xdotool", arguments);
     return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
+/// How many of `pasted`'s words the reader of recording `id` says.
+inline int wordsHeard(QString pasted, const QString &id) {
+    const QStringList reference = OrvintaTest::librivoxReference(id).split(' ');
+    return int(
+        std::ranges::count_if(pasted.toLower().remove(QRegularExpression("[^a-z ]")).split(' '),
+                              [&](const QString &word) { return reference.contains(word); }));
 }
 
 /// A child process that prints lines, each read once and in order, and

@@ -1,10 +1,7 @@
-// A small X11 client for the keyboard tests (a native Wayland one with
-// QT_QPA_PLATFORM=wayland): a window with one text field that holds the
-// keyboard focus. It prints "ready" once focused, "text: ..."
-// whenever its text changes and "key: ..." for each paste keystroke; with
-// --terminal it behaves as a terminal (pastes on Ctrl+Shift+V, not Ctrl+V)
-// and its WM_CLASS names xterm. Commands on standard input: "dump" prints
-// what the clipboard holds, as this client sees it through the X server.
+// The keyboard tests' X11 client (native Wayland with QT_QPA_PLATFORM=wayland): one text field
+// with the focus. It prints "ready" once focused, "text: ..." when its text changes and "key: ..."
+// per paste keystroke; --terminal makes it an xterm that pastes on Ctrl+Shift+V. "dump" on
+// standard input prints what the clipboard holds, as this client sees it through the X server.
 
 #include <QApplication>
 #include <QBuffer>

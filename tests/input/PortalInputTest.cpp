@@ -1,11 +1,9 @@
-// The keyboard through xdg-desktop-portal: the GlobalShortcuts signals, the
-// trigger format and which back end a session gets; then the real frontend on
-// a private bus with orvinta-test-portal as the desktop's back end.
+// The keyboard through xdg-desktop-portal: GlobalShortcuts signals, triggers, each session's back
+// end; then the real frontend on a private bus with orvinta-test-portal as the desktop's.
 
 #include "CliProcess.h"
 #include "DesktopBackends.h"
 #include "InputTestSupport.h"
-#include "Librivox.h"
 #include "portal/GlobalShortcutsPortal.h"
 #include "portal/PortalShortcutState.h"
 
@@ -175,9 +173,8 @@ TEST(PortalShortcutState, holdsAndPressesCountOnceForThisSessionAndALostReleaseE
     state.setSession(other); // forgets the hold
     EXPECT_FALSE(state.isHolding());
 
-    // Shortcuts: where the desktop has never sent Deactivated every Activated
-    // is a press; once it has, an Activated before the release is a repeat,
-    // until a release lost has outlasted the longest hold.
+    // Shortcuts: every Activated is a press until the desktop sends Deactivated; then one before
+    // the release is a repeat, until a lost release has outlasted the longest hold.
     State keys(holdKey, 60s);
     keys.setSession(mine);
     EXPECT_EQ(keys.activated(mine, recording, t), Effect::press);
@@ -295,9 +292,8 @@ TEST(PortalDesktop, shortcutsAndTheHoldKeyBindOnceAndTheirSignalsActOnceForThisS
     sync(desktop, session, autoCopies);
     EXPECT_EQ(toggles, 1);
 
-    // Recording a shortcut in the settings mutes the shortcuts without binding
-    // again. The hold key stays live: press and release reach the monitor once
-    // each, a repeated press and a duplicate release change nothing.
+    // Recording a shortcut mutes the shortcuts without binding again; the hold key stays live, its
+    // press and release reach the monitor once each, repeats and duplicates change nothing.
     const qsizetype beforeSuspension = desktop.mark();
     hotkeys.setSuspended(true);
     desktop.send("activate " + session + " toggle-recording");
@@ -389,9 +385,7 @@ TEST(PortalDesktop, aPasteSendsControlVAsKeysymsOnceTheDesktopAllowsAndARefusalI
 
 TEST(PortalDesktop, dictateHoldsThroughTheShortcutsPortalAndPastesThroughRemoteDesktop) {
     REQUIRE_DISPLAY();
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || !QFileInfo::exists(librivoxFile("0880")))
-        GTEST_SKIP()
-            << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata";
+    REQUIRE_DICTATION_AUDIO();
     REQUIRE_PORTAL_DESKTOP();
     PortalDesktop &desktop = PortalDesktop::instance();
 

@@ -1,7 +1,6 @@
-// A desktop's portal back end for the portal tests, behind the real
-// xdg-desktop-portal frontend on the test's private bus: it implements
-// org.freedesktop.impl.portal.GlobalShortcuts and RemoteDesktop, prints one
-// line for each thing it is asked, and obeys these lines on standard input:
+// The portal tests' desktop back end behind the real xdg-desktop-portal on a private bus: it
+// implements org.freedesktop.impl.portal.GlobalShortcuts and RemoteDesktop, prints one line for
+// each thing it is asked, and obeys these lines on standard input:
 //   activate SESSION ID | deactivate SESSION ID   emits Activated or Deactivated
 //   close SESSION                                 the desktop ends the session
 //   trigger ID TEXT                               binds ID to TEXT, not to what is asked

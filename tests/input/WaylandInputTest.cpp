@@ -1,17 +1,13 @@
-// Orvinta on a wlroots compositor with no X server at all (headless sway,
-// started by ./test.sh): orvinta-cli pastes into a native Wayland Qt window
-// and gives the user's clipboard back in every format; dictate takes the
-// hold key from orvinta-cli hold, as sway's bindings run it; doctor names
-// what this compositor offers.
+// Orvinta on headless sway with no X server: orvinta-cli pastes into a native Wayland window and
+// gives the clipboard back in every format; dictate holds through orvinta-cli hold, as sway's
+// bindings run it; doctor names what this compositor offers.
 
 #include "CliProcess.h"
 #include "InputTestSupport.h"
-#include "Librivox.h"
 
 #include <OrvintaInput/WaylandKeyboard.h>
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QImage>
 
 #include <csignal>
@@ -142,16 +138,12 @@ TEST(WaylandPaste, theCliPastesIntoANativeWindowAndEveryClipboardFormatComesBack
     EXPECT_EQ(unreachable.errors.count('\n'), 1);
 }
 
-// Hold to dictate where only the compositor's bindings see the key: sway runs
-// orvinta-cli hold press and release, the recording played into the virtual
-// microphone is pasted into the native Wayland field through the virtual
-// keyboard; toggle dictation reaches the same run; doctor says what works.
+// Hold to dictate where only the compositor's bindings see the key: sway runs orvinta-cli hold,
+// the recording played into the virtual microphone is pasted into the native Wayland field
+// through the virtual keyboard; toggle dictation reaches the same run; doctor says what works.
 TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeWindow) {
     REQUIRE_WAYLAND();
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER") ||
-        !QFileInfo::exists(OrvintaTest::librivoxFile("0880")))
-        GTEST_SKIP()
-            << "needs the test sound server (./test.sh starts one) and pocketsphinx-testdata";
+    REQUIRE_DICTATION_AUDIO();
     QTemporaryDir home;
     QProcessEnvironment environment =
         waylandOnly(qEnvironmentVariable("ORVINTA_TEST_WAYLAND_DISPLAY"), home);
@@ -198,15 +190,10 @@ TEST(WaylandDictation, holdCommandsFromTheCompositorsBindingsDictateIntoANativeW
     ASSERT_TRUE(target.waitForLine([](const QString &line) { return line.startsWith("text: "); }));
     const QString pasted = target.lastText();
     std::printf("pasted: %s\n", pasted.toUtf8().constData());
-    const QStringList reference = OrvintaTest::librivoxReference("0880").split(' ');
-    int heard = 0;
-    for (const QString &word : pasted.toLower().remove(QRegularExpression("[^a-z ]")).split(' '))
-        heard += reference.contains(word) ? 1 : 0;
-    EXPECT_GE(heard, 4) << pasted.toStdString();
+    EXPECT_GE(wordsHeard(pasted, "0880"), 4) << pasted.toStdString();
 
-    // A second release, as a binding may send, changes nothing; toggle
-    // dictation starts and ends a dictation of this run; the application's
-    // other toggles are not this run's.
+    // A second release, as a binding may send, changes nothing; toggle dictation starts and
+    // ends a dictation of this run; the application's other toggles are not this run's.
     EXPECT_EQ(cli({"hold", "release"}).exitCode, 0);
     log.clear();
     EXPECT_EQ(cli({"toggle", "dictation"}).exitCode, 0);

@@ -126,9 +126,8 @@ private:
 
 } // namespace
 
-// One row per code, X keysym and Qt key; each code's key, pressed with and
-// without Shift and NumLock, reaches Qt as a key that records the same code.
-// Each hold key the settings offer is seen by the monitor started with its name.
+// One row per code, X keysym and Qt key; each key, with and without Shift and NumLock, reaches Qt
+// as one that records its code; the monitor sees each hold key the settings offer by its name.
 TEST(KeyTable, everyCodeRoundTripsAndEveryHoldKeyIsOneTheMonitorSees) {
     std::set<std::uint16_t> codes;
     std::set<unsigned long> keysyms;

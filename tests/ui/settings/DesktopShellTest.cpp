@@ -1,8 +1,6 @@
-// The tray application's joints to its windows: the panel's "Settings"
-// button, the release notes after the start, a new hold key, the overlay's
-// shortcut texts, What Works Here and the desktop's bindings, and the news
-// of an update, through the shell built on fakes (and, for the news, a
-// session bus of the test's own with a notification server).
+// The tray application's joints to its windows (settings, release notes, hold key, overlay
+// shortcut texts, What Works Here, bindings, update news) through the shell built on fakes; the
+// news goes to a notification server on a session bus of the test's own.
 
 #include "DesktopShell.h"
 #include "DesktopBackends.h"
@@ -104,6 +102,14 @@ QQuickItem *onScreenSaying(const QString &text) {
     return nullptr;
 }
 
+/// The shell's services over `f`'s fakes; the shell makes its own state.
+DesktopShell::Services servicesOver(AppFixture &f) {
+    f.state.reset();
+    DesktopShell::Services services;
+    services.app = f.services();
+    return services;
+}
+
 bool updateWindowShown() {
     for (QWindow *window : QGuiApplication::topLevelWindows())
         if (window->isVisible() && window->title() == "Software Update")
@@ -115,9 +121,7 @@ bool updateWindowShown() {
 
 TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor) {
     AppFixture f;
-    f.state.reset();
-    DesktopShell::Services services;
-    services.app = f.services();
+    DesktopShell::Services services = servicesOver(f);
     services.app.hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     DesktopShell shell(std::move(services));
     AppState &state = shell.state();
@@ -155,9 +159,8 @@ TEST(DesktopShell, settingsButtonShowsOneWindowAndANewHoldKeyRestartsTheMonitor)
     EXPECT_TRUE(f.preferences->stringValue(ReleaseNotes::lastSeenVersionKey).has_value());
 }
 
-// The start never waits for the sound server: What Works Here says
-// "checking" until the device list, on its own thread, has the answer. The
-// desktop's own key bindings run the shortcuts' actions (orvinta-cli toggle).
+// The start never waits for the sound server: What Works Here says "checking" until the device
+// list, on its own thread, answers. The desktop's bindings run the actions (orvinta-cli toggle).
 TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsRunTheActions) {
     struct WatchedCapture : OrvintaTest::FakeCapture {
         std::optional<std::vector<InputDeviceRecord>> inputDevices() override {
@@ -168,12 +171,10 @@ TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsR
         std::atomic<int> mainThreadAsks = 0;
     };
     AppFixture f;
-    f.state.reset();
     auto audio = std::make_shared<WatchedCapture>();
     audio->devices = std::vector<InputDeviceRecord>{{1, "Microphone", 1, false, "mic"},
                                                     {2, "Monitor of Speakers", 2, true, "spk"}};
-    DesktopShell::Services services;
-    services.app = f.services();
+    DesktopShell::Services services = servicesOver(f);
     services.app.audio = audio;
     services.translation = std::make_shared<PrefixTranslator>();
     services.capabilities = DesktopBackends::probe(services.app, {});
@@ -203,11 +204,9 @@ TEST(DesktopShell, whatWorksHereLearnsTheSoundServerOffTheMainThreadAndBindingsR
 
 TEST(DesktopShell, overlayShortcutTextsFollowTheRegisteredCombinations) {
     AppFixture f;
-    f.state.reset();
     auto hotkeys = std::make_shared<FakeHotkeys>(f.preferences);
     hotkeys->refused[HotkeyAction::toggleListening] = "another program already uses this shortcut";
-    DesktopShell::Services services;
-    services.app = f.services();
+    DesktopShell::Services services = servicesOver(f);
     services.app.hotkeys = hotkeys;
     services.translation = std::make_shared<PrefixTranslator>();
     DesktopShell shell(std::move(services));
@@ -250,8 +249,7 @@ TEST(DesktopShell, theFirstStartOpensThePanelAndTheOverlayWelcomesWithHowToStart
     f.state.reset();
     ASSERT_TRUE(f.preferences->isFirstRun());
     const auto start = [&](std::shared_ptr<PreferencesStore> preferences) {
-        DesktopShell::Services services;
-        services.app = f.services();
+        DesktopShell::Services services = servicesOver(f);
         services.app.preferences = std::move(preferences);
         services.app.hotkeys = std::make_shared<FakeHotkeys>(services.app.preferences);
         auto shell = std::make_unique<DesktopShell>(std::move(services));
@@ -292,15 +290,13 @@ TEST(DesktopShell, aNewVersionFoundInTheBackgroundIsNotifiedOnceAndMarkedInThePa
     feed.serve("/appcast.xml", OrvintaTest::FeedResponse::feed(
                                    OrvintaTest::appcastXml({{"99.0", "<p>Faster</p>"}})));
     AppFixture f;
-    f.state.reset();
     f.preferences->setString(UpdaterManager::feedUrlKey, feed.url("/appcast.xml").toString());
     LogCapture log;
     // Each start checks at once, as a day after the last check would; the
     // shell is returned with that check done.
     const auto start = [&] {
         f.preferences->setString(UpdaterManager::lastCheckTimeKey, QString());
-        DesktopShell::Services services;
-        services.app = f.services();
+        DesktopShell::Services services = servicesOver(f);
         services.translation = std::make_shared<PrefixTranslator>();
         services.notifier = std::make_shared<FreedesktopNotifier>(session);
         services.timings.updateCheck = 0ms;

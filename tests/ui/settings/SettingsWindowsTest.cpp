@@ -1,6 +1,5 @@
-// The settings and "What's New" windows load from the QML module with their
-// models and follow them (offscreen). The update window: UpdaterTest and
-// DesktopShellTest.
+// The settings and "What's New" windows load from the QML module with their models and follow
+// them (offscreen). The update window: UpdaterTest and DesktopShellTest.
 
 #include "SettingsTestSupport.h"
 

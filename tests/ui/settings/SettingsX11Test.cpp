@@ -1,7 +1,6 @@
-// The real settings window on an X server: it comes to the front with the
-// X input focus, its shortcut fields record real key presses (sent through
-// XTest by xdotool) into the real shortcut service and say why one another
-// program holds does not work; and what the desktop offers is probed.
+// The real settings window on an X server: it comes to the front with the input focus, its
+// shortcut fields record real key presses (xdotool) into the real shortcut service and say why
+// one another program holds does not work; and what the desktop offers is probed.
 
 #include "DesktopBackends.h"
 #include "SettingsTestSupport.h"
@@ -60,7 +59,6 @@ TEST(SettingsWindowX11, openingTwiceRaisesTheSameWindowAndRecordsAShortcutFromRe
     X11Settings s;
     int overlayToggles = 0;
     s.hotkeys->setActions({{}, {}, {}, [&] { ++overlayToggles; }, {}});
-    s.hotkeys->start();
     ASSERT_TRUE(s.controller->show());
     QQuickWindow *window = s.controller->window();
     ASSERT_TRUE(
@@ -122,7 +120,6 @@ TEST(SettingsWindowX11, aShortcutAnotherProgramHoldsSaysWhyAndTheDesktopsCapabil
     DesktopBackends::addKeyboard(other);
     other.hotkeys->start();
     X11Settings s;
-    s.hotkeys->start();
     ASSERT_TRUE(s.controller->show());
     QQuickWindow *window = s.controller->window();
     ShortcutRecorderModel &field = *s.recorders[1];
@@ -182,7 +179,6 @@ TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCl
     if (!onX11())
         GTEST_SKIP() << "needs an X server";
     X11Settings s;
-    s.hotkeys->start();
     ASSERT_TRUE(s.controller->show());
     QQuickWindow *window = s.controller->window();
     ASSERT_TRUE(
@@ -194,9 +190,8 @@ TEST(SettingsWindowX11, everyPageIsWalkedByKeyboardWithTheFocusInViewAndEscapeCl
         return focusedName(window);
     };
 
-    // The sidebar has the keyboard first; Down goes to the next page, Tab
-    // through its controls (each at least 24 × 24, scrolled into view) and
-    // back to the sidebar.
+    // The sidebar has the keyboard first; Down goes to the next page, Tab through its controls
+    // (each at least 24 × 24, scrolled into view) and back to the sidebar.
     const std::vector<std::pair<QString, QStringList>> pages = {
         {"General",
          {"Launch at Login", "Source Language", "Target Language", "Play sounds on start/stop",
