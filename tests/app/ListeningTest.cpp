@@ -162,9 +162,7 @@ TEST(Listening, startUpListsInputDevicesAndShortcutsAndOverlayRequestsReachTheSt
     run(devices.refresh());
     EXPECT_EQ(devices.selectedDeviceID(), 9u);
 
-    // The list follows the server's changes by itself; the chosen device
-    // stays chosen under the id it has after a restart of the server, also
-    // after having been gone for a while.
+    // The list follows the server; the chosen device stays chosen under a new id, even after a gap.
     ASSERT_TRUE(audio->devicesChanged);
     for (const auto &[records, selected] :
          std::vector<std::pair<std::vector<InputDeviceRecord>, std::uint32_t>>{
@@ -191,9 +189,7 @@ TEST(Listening, startUpListsInputDevicesAndShortcutsAndOverlayRequestsReachTheSt
     hotkeys->actions.toggleAutoPaste();
     EXPECT_TRUE(f.preferences->boolValue("app.autoPasteAtCursor"));
 
-    // Before the panel ever opened, the overlay shortcut shows the overlay,
-    // also when it was hidden in an earlier run; opening the panel later
-    // changes nothing.
+    // Before the panel ever opened, the shortcut shows the overlay even if hidden last run.
     f.preferences->setBool("app.showOverlay", false);
     s.preferences()->load();
     QSignalSpy setUp(&s, &AppState::overlaySetupRequested);
@@ -246,9 +242,7 @@ TEST(Listening, startsAndReloadsWhileTheModelLoadsWaitForTheLoad) {
     EXPECT_TRUE(listening.isListening());
 }
 
-// A reload waits for a start under way, then stops that run (without the
-// stop sound) and prepares the new language; a failed capture stops the run
-// and says why.
+// A reload waits for a start, then stops it silently; a failed capture stops and says why.
 TEST(Listening, aReloadDuringAStartOrAFailedCaptureStopsThatRun) {
     AppFixture f;
     ListeningController &listening = *f.state->listening();
@@ -362,9 +356,7 @@ TEST(Listening, theApplicationSourceFollowsTheChosenApplication) {
     ASSERT_TRUE(waitUntil([&] { return !watch.isWatched(); }));
 }
 
-// Microphone and computer together: two engines, one transcript, each line
-// labelled by its side, and the computer's words that come back through the
-// microphone dropped, whichever recogniser confirms them first.
+// Each side labelled; the computer's words echoed by the microphone dropped, whoever is first.
 TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer) {
     AppFixture f;
     f.audio = f.capture;
@@ -420,9 +412,7 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
     say(*mic, "Let us look at the numbers.");
     ASSERT_TRUE(waitUntil([&] { return s.transcript()->interimText() == "let us look at"; }));
     say(*computer, "Let us look at the numbers.");
-    // While the computer's recogniser hears speech, a microphone line waits:
-    // one that is no echo keeps its place before the computer's next line,
-    // or goes once the wait is over.
+    // A microphone line waits while the computer speaks, then keeps its place or goes on time.
     computer->deliverResult(OrvintaTest::volatileResult("what about"));
     say(*mic, "I disagree completely.");
     computer->deliverResult(OrvintaTest::volatileResult("numbers are"));
@@ -446,11 +436,8 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
     f.toggleListening();
     EXPECT_FALSE(f.capture->microphone->running || f.capture->systemAudio->running);
     EXPECT_TRUE(mic->finalized && computer->finalized);
-    // Two recognisers rarely hear the same sound alike (these two heard one
-    // recording, one through each): started at the same moment, three words
-    // in a row make an echo; within the computer's lines, two fifths of the
-    // words in order too. Words of one's own spoken after, or with fewer
-    // words alike, are none, unless a near repeat within a few seconds.
+    // Recognisers hear one recording unalike: started together, three words in a row make an
+    // echo, or two fifths in order within the computer's lines; else only a near, soon repeat.
     EchoFilter echo;
     echo.computerSaid("Daddy married or in the way still more respectable many watts.", {95, 98.8});
     const QString heardByTheMicrophone = "That he married a more amiable wall and he might have a "
@@ -482,9 +469,7 @@ TEST(Listening, aRunOnBothLabelsEachSideAndDropsTheMicrophonesEchoOfTheComputer)
     f.settle();
     EXPECT_EQ(decodeSession(readAll(f.sessionPath())).lines.at(1).speaker, "Me");
 
-    // However long the wait, a held line is never lost: the computer's
-    // recogniser ending its speech without a line lets it go at once, and so
-    // do quitting and the end of the run.
+    // A held line is never lost: speech ending without a line, quitting or stopping frees it.
     f.timings.echoHold = 1h;
     f.restart();
     f.state->preferences()->setSelectedSource(AudioSourceType::both);

@@ -35,19 +35,30 @@ inline QString librivoxReference(const QString &id) {
     return {};
 }
 
-/// Plays the recordings on `device` of the sound server, each followed by a
-/// pause that ends its utterance.
+/// Plays the recordings at once, `id` on `device` of the sound server each,
+/// then pauses to end the utterances.
+inline void
+playTogether(const QList<std::pair<QString, QString>> &recordings,
+             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    std::vector<std::unique_ptr<QProcess>> players;
+    for (const auto &[device, id] : recordings) {
+        players.push_back(std::make_unique<QProcess>());
+        players.back()->setProcessEnvironment(environment);
+        players.back()->start("paplay", {"--device=" + device, librivoxFile(id)});
+    }
+    for (const auto &player : players) {
+        ASSERT_TRUE(player->waitForFinished(30000));
+        ASSERT_EQ(player->exitCode(), 0) << player->readAllStandardError().toStdString();
+    }
+    QThread::msleep(600);
+}
+
+/// Plays the recordings on `device` one after another.
 inline void
 play(const QString &device, const QStringList &ids,
      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    for (const QString &id : ids) {
-        QProcess player;
-        player.setProcessEnvironment(environment);
-        player.start("paplay", {"--device=" + device, librivoxFile(id)});
-        ASSERT_TRUE(player.waitForFinished(30000));
-        ASSERT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
-        QThread::msleep(600);
-    }
+    for (const QString &id : ids)
+        playTogether({{device, id}}, environment);
 }
 
 /// The word error rate of `texts` against what is said in the recordings `ids`.
@@ -61,6 +72,18 @@ inline double wordErrorRate(const QStringList &ids, const QStringList &texts) {
     std::printf("heard: %s\n", heard.c_str());
     return static_cast<double>(TranscriptionCore::wordEditDistance(reference, heard)) /
            static_cast<double>(TranscriptionCore::wordCount(reference));
+}
+
+/// Expects `texts` to say the recordings `ids` with a word error rate of at
+/// most `most`, and none of the words `unsaid`.
+inline void expectHeard(const char *what, const QStringList &ids, const QStringList &texts,
+                        double most, const QStringList &unsaid = {}) {
+    const double wer = wordErrorRate(ids, texts);
+    std::printf("word error rate (%s): %.3f\n", what, wer);
+    EXPECT_LE(wer, most) << what;
+    const QString heard = texts.join(' ').toLower();
+    for (const QString &word : unsaid)
+        EXPECT_FALSE(heard.contains(word)) << heard.toStdString();
 }
 
 } // namespace OrvintaTest
