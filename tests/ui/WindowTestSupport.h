@@ -1,8 +1,6 @@
 #pragma once
 
-// What the window tests share: finding items in a window's tree, reading
-// what it says, walking it with the keyboard, what a screen reader is told,
-// and running the X tools that act as a user.
+// What the window tests share: items and their texts, screen readers, contrast, X tools.
 
 #include <OrvintaUi/Contrast.h>
 
@@ -150,20 +148,7 @@ inline QString focusedName(QQuickWindow *window) {
     return name.isEmpty() ? item->objectName() : name;
 }
 
-/// Presses `key` `times` times in `window`; the focused item after each press.
-inline QStringList pressAndFollow(QQuickWindow *window, int times, Qt::Key key = Qt::Key_Tab,
-                                  Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QStringList visited;
-    for (int i = 0; i < times; ++i) {
-        QTest::keyClick(window, key, modifiers);
-        visited << focusedName(window);
-    }
-    return visited;
-}
-
-/// Screen-reader events while it lives: accessibility is on, and each event
-/// is kept with its kind, the object it is about and, for a change of text
-/// or value, the new text.
+/// Screen-reader events while it lives (accessibility on), with a changed text or value.
 class AccessibilityEvents {
 public:
     struct Event {
@@ -211,10 +196,9 @@ private:
     QAccessible::UpdateHandler m_previous = nullptr;
 };
 
-/// A desktop where a screen reader listens: a session bus of its own with
-/// the AT-SPI bus launcher, which Qt's bridge connects to, and accessibility
-/// switched on as Orca switches it on. An X11 test program registers it
-/// before its first window; without the AT-SPI tools accessibility stays off.
+/// A desktop where a screen reader listens, registered before the first window:
+/// a session bus with the AT-SPI launcher for Qt's bridge, accessibility on as
+/// Orca turns it on. Without the AT-SPI tools accessibility stays off.
 class AccessibilityBus : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -271,9 +255,8 @@ inline QPalette themePalette(bool dark) {
     return palette;
 }
 
-/// The contrast a reader meets in a picture of one text: between its most
-/// common colour (what the text is drawn on) and the pixel that stands out
-/// most from it (the core of a glyph).
+/// The contrast a reader meets in a picture of one text: its commonest colour
+/// (the ground) against the pixel that stands out most (a glyph's core).
 inline double measuredContrast(const QImage &picture) {
     const QImage image = picture.convertToFormat(QImage::Format_RGB32);
     QHash<QRgb, int> counts;

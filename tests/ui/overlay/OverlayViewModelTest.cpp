@@ -157,7 +157,7 @@ TEST(OverlayWindowFrame, aFrameOffTheScreensComesBackAndADragOutwardsGrows) {
               QRect(320, 540, 700, 310));
 }
 
-TEST(OverlaySearch, barFromTheThirdLineLocaleAwareMarksAndAClearedTranscriptEndsTheQuery) {
+TEST(OverlaySearch, barFromTheThirdLineRowByRowLocaleAwareMarksAndAClearedTranscriptEndsTheQuery) {
     Overlay o;
     o.addLines(2);
     EXPECT_FALSE(o.model.searchBarVisible());
@@ -180,6 +180,21 @@ TEST(OverlaySearch, barFromTheThirdLineLocaleAwareMarksAndAClearedTranscriptEnds
     o.model.setSearchQuery("");
     EXPECT_EQ(o.model.lines()->rowCount(), 4);
     EXPECT_EQ(o.model.placeholder(), OverlayViewModel::Placeholder::Interim);
+
+    // A new line inserts one row, with or without a query.
+    QSignalSpy inserted(o.model.lines(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(o.model.lines(), &QAbstractItemModel::modelReset);
+    QSignalSpy layout(o.model.lines(), &QAbstractItemModel::layoutChanged);
+    o.state->addConfirmedLine("Line 5");
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).mid(1), QVariantList({4, 4})); // first and last row
+    o.model.setSearchQuery("Line");
+    inserted.clear(), reset.clear(), layout.clear();
+    o.state->addConfirmedLine("Line 6");
+    o.state->addConfirmedLine("Nothing to find");
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 3);
+    EXPECT_EQ(reset.count() + layout.count(), 0);
 
     // A query whose field is gone is cleared.
     o.model.setSearchQuery("round");
@@ -217,25 +232,6 @@ TEST(OverlaySearch, barFromTheThirdLineLocaleAwareMarksAndAClearedTranscriptEnds
     // Markup in a line is text, not markup.
     EXPECT_TRUE(
         highlightedText("<b>bold</b>", "bold", Qt::yellow, Qt::yellow).startsWith("&lt;b&gt;"));
-}
-
-TEST(OverlaySearch, aNewLineInsertsOneRowWithOrWithoutAQuery) {
-    Overlay o;
-    o.addLines(5);
-    QAbstractItemModel *lines = o.model.lines();
-    QSignalSpy inserted(lines, &QAbstractItemModel::rowsInserted);
-    QSignalSpy reset(lines, &QAbstractItemModel::modelReset);
-    QSignalSpy layout(lines, &QAbstractItemModel::layoutChanged);
-    o.state->addConfirmedLine("Line 6");
-    ASSERT_EQ(inserted.count(), 1);
-    EXPECT_EQ(inserted.at(0).mid(1), QVariantList({5, 5})); // first and last row
-    o.model.setSearchQuery("Line");
-    inserted.clear(), reset.clear(), layout.clear();
-    o.state->addConfirmedLine("Line 7");
-    o.state->addConfirmedLine("Nothing to find");
-    ASSERT_EQ(inserted.count(), 1);
-    EXPECT_EQ(inserted.at(0).at(1).toInt(), 6);
-    EXPECT_EQ(reset.count() + layout.count(), 0);
 }
 
 TEST(OverlayTypewriter, fiveCharactersPerStepRevisionsAtOnceAndAConfirmedLineEmptiesIt) {
@@ -401,28 +397,27 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationO
     Overlay g;
     g.state->preferences()->setSelectedSource(AudioSourceType::application);
     g.state->preferences()->setSelectedApplication("Alpha");
-    OverlayViewModel &waiting = g.model;
     g.toggleListening();
     g.state->addConfirmedLine("Said before the pause.");
-    EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::None);
+    EXPECT_EQ(g.model.placeholder(), OverlayViewModel::Placeholder::None);
     g.capture->applicationAudio->onWaiting(true);
     ASSERT_TRUE(waitUntil(
-        [&] { return waiting.placeholder() == OverlayViewModel::Placeholder::Listening; }));
-    EXPECT_EQ(waiting.listeningText(), "Waiting for Alpha to play sound");
+        [&] { return g.model.placeholder() == OverlayViewModel::Placeholder::Listening; }));
+    EXPECT_EQ(g.model.listeningText(), "Waiting for Alpha to play sound");
     g.capture->applicationAudio->onWaiting(false);
     ASSERT_TRUE(
-        waitUntil([&] { return waiting.placeholder() == OverlayViewModel::Placeholder::None; }));
-    EXPECT_EQ(waiting.listeningText(), "Listening...");
+        waitUntil([&] { return g.model.placeholder() == OverlayViewModel::Placeholder::None; }));
+    EXPECT_EQ(g.model.listeningText(), "Listening...");
 
     // So does a run waiting for the sound server.
-    QSignalSpy placeholder(&waiting, &OverlayViewModel::placeholderChanged);
+    QSignalSpy placeholder(&g.model, &OverlayViewModel::placeholderChanged);
     STTEngineDelegate &engineSide = *g.state->listening();
     engineSide.setIsReconnecting(true);
     EXPECT_EQ(placeholder.count(), 1);
-    EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::Listening);
-    EXPECT_EQ(waiting.listeningText(), "Reconnecting to the sound server…");
+    EXPECT_EQ(g.model.placeholder(), OverlayViewModel::Placeholder::Listening);
+    EXPECT_EQ(g.model.listeningText(), "Reconnecting to the sound server…");
     engineSide.setIsReconnecting(false);
-    EXPECT_EQ(waiting.placeholder(), OverlayViewModel::Placeholder::None);
+    EXPECT_EQ(g.model.placeholder(), OverlayViewModel::Placeholder::None);
 }
 
 TEST(OverlayActions, copyDeleteTheCopiedBadgeAndReadAloudOnlyWhileOnAndNotWhenPutBack) {
@@ -650,30 +645,22 @@ TEST(CaptionStyle,
     // GNOME's switch is followed while Orvinta runs: a gsettings that reports
     // it turned on, then off, as each file appears.
     QTemporaryDir bin;
-    QFile fake(bin.filePath("gsettings"));
-    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
-    fake.write(
-        QString("#!/bin/sh\n"
-                "case \"$1 $3\" in\n"
-                "get*) echo false; exit ;;\n"
-                "'monitor high-contrast')\n"
-                "  for state in on off; do\n"
-                "    while [ ! -e %1/$state ]; do sleep 0.05; done\n"
-                "    [ $state = on ] && echo 'high-contrast: true' || echo 'high-contrast: false'\n"
-                "  done ;;\n"
-                "esac\n"
-                "exec cat >/dev/null\n")
-            .arg(bin.path())
-            .toUtf8());
-    fake.close();
-    fake.setPermissions(fake.permissions() | QFile::ExeOwner);
-    UiTheme::instance()->followGnomeHighContrast(fake.fileName());
-    const auto touch = [&](const char *name) {
-        QFile(bin.filePath(name)).open(QIODevice::WriteOnly);
-    };
-    touch("on");
+    const QString fake = bin.filePath("gsettings");
+    ASSERT_TRUE(writeFile(fake, "#!/bin/sh\n"
+                                "case \"$1 $3\" in\n"
+                                "get*) echo false; exit ;;\n"
+                                "'monitor high-contrast')\n"
+                                "  for state in true false; do\n"
+                                "    while [ ! -e \"$0.$state\" ]; do sleep 0.05; done\n"
+                                "    echo \"high-contrast: $state\"\n"
+                                "  done ;;\n"
+                                "esac\n"
+                                "exec cat >/dev/null\n"));
+    QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    UiTheme::instance()->followGnomeHighContrast(fake);
+    writeFile(fake + ".true", {});
     ASSERT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::HighContrast; }, 5s));
-    touch("off");
+    writeFile(fake + ".false", {});
     EXPECT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::Default; }, 5s));
 }
 

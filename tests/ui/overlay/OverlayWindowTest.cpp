@@ -66,11 +66,11 @@ void click(QPoint at) {
     pointer(at, {"click", "1"});
 }
 
-/// Presses the left button at `from`, moves along `path` and lets go.
-void drag(QPoint from, const QList<QPoint> &path) {
+/// Presses the left button at `from`, moves to `to` in `steps` equal steps and lets go.
+void drag(QPoint from, QPoint to, int steps = 1) {
     pointer(from, {"mousedown", "1"});
-    for (QPoint at : path)
-        pointer(at);
+    for (int step = 1; step <= steps; ++step)
+        pointer(from + (to - from) * step / steps);
     xdotool({"mouseup", "1"});
     spin(30ms);
 }
@@ -86,8 +86,10 @@ struct Desk {
         controller = std::make_unique<OverlayWindowController>(*f.state, *settings, engine,
                                                                std::move(services));
     }
-    /// The overlay, shown; a test without one fails.
-    QQuickWindow *show() {
+    /// The overlay, shown after `lines` are confirmed; a test without one fails.
+    QQuickWindow *show(const QStringList &lines = {}) {
+        for (const QString &line : lines)
+            f.state->addConfirmedLine(line);
         f.state->setupOverlay();
         QQuickWindow *window = controller->window();
         if (!window)
@@ -102,8 +104,18 @@ struct Desk {
     std::unique_ptr<OverlayWindowController> controller;
 };
 
-class PressCounter : public QRasterWindow {
+/// A window over the whole screen that holds the keyboard focus and counts
+/// the clicks that reach it; a test where it cannot fails.
+class FocusedWindow : public QRasterWindow {
 public:
+    FocusedWindow() {
+        setGeometry(0, 0, 1440, 900);
+        show();
+        waitUntil([&] { return isExposed(); }, 10s);
+        requestActivate();
+        if (!waitUntil([&] { return inputFocus() == winId(); }, 5s))
+            throw std::runtime_error("the window below did not get the focus");
+    }
     int presses = 0;
 
 protected:
@@ -157,6 +169,8 @@ private:
     QProcess m_compositor;
     QColor m_color = Qt::white;
 };
+
+const QStringList focusLines = {"Focus line 1", "Focus line 2", "Focus line 3", "Focus line 4"};
 
 class OverlayWindow : public ::testing::Test {
 protected:
@@ -226,10 +240,7 @@ TEST_F(OverlayWindow, theBottomLeftHandleKeepsTheRightEdgeAndTheMinimumWidth) {
     auto *handle = window->findChild<QQuickItem *>("bottomLeftHandle");
     ASSERT_TRUE(handle);
     const QPoint start = globalCentre(handle);
-    QList<QPoint> rightwards;
-    for (int step = 1; step <= 5; ++step)
-        rightwards << start + QPoint(100 * step, 0);
-    drag(start, rightwards);
+    drag(start, start + QPoint(500, 0), 5);
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).width() == 300; }, 5s))
         << serverGeometry(window).width();
     EXPECT_EQ(serverGeometry(window), QRect(720, 540, 300, 280));
@@ -237,14 +248,14 @@ TEST_F(OverlayWindow, theBottomLeftHandleKeepsTheRightEdgeAndTheMinimumWidth) {
     auto *right = window->findChild<QQuickItem *>("bottomRightHandle");
     ASSERT_TRUE(right);
     const QPoint corner = globalCentre(right);
-    drag(corner, {corner + QPoint(50, -300)});
+    drag(corner, corner + QPoint(50, -300));
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).height() == 150; }, 5s));
     EXPECT_EQ(serverGeometry(window), QRect(720, 540, 350, 150));
 
     // Dragging the header moves the window (by following the pointer where no
     // window manager moves it), and the new frame is saved.
     const QPoint header = serverGeometry(window).topLeft() + QPoint(60, 8);
-    drag(header, {header - QPoint(100, 50), header - QPoint(200, 100)});
+    drag(header, header - QPoint(200, 100), 2);
     ASSERT_TRUE(waitUntil([&] { return serverGeometry(window).topLeft() == QPoint(520, 440); }, 5s))
         << serverGeometry(window).x() << "," << serverGeometry(window).y();
     EXPECT_EQ(serverGeometry(window).size(), QSize(350, 150));
@@ -298,18 +309,10 @@ TEST_F(OverlayWindow, doubleClickCopiesAndTheContextMenuCopiesAndDeletes) {
 }
 
 TEST_F(OverlayWindow, neverTakesTheFocusUnlessItsSearchFieldIsUsedAndLetsClicksThroughWhenHidden) {
-    PressCounter below;
-    below.setGeometry(0, 0, 1440, 900);
-    below.show();
-    ASSERT_TRUE(waitUntil([&] { return below.isExposed(); }, 10s));
-    below.requestActivate();
-    const auto otherId = static_cast<xcb_window_t>(below.winId());
-    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
-
+    FocusedWindow below;
+    const WId otherId = below.winId();
     Desk desk;
-    for (int i = 1; i <= 4; ++i)
-        desk.f.state->addConfirmedLine(QString("Focus line %1").arg(i));
-    QQuickWindow *window = desk.show();
+    QQuickWindow *window = desk.show(focusLines);
     spin(200ms);
     EXPECT_EQ(inputFocus(), otherId) << "showing the overlay took the focus";
 
@@ -366,8 +369,7 @@ TEST_F(OverlayWindow, captionsStayLegibleOverWhiteAndBlackDesktopsInBothThemesAt
         GTEST_SKIP() << "needs xcompmgr (Debian package xcompmgr; scripts/deps.sh)";
     Desk desk;
     const QString line = "Legible captions for everyone";
-    desk.f.state->addConfirmedLine(line);
-    QQuickWindow *window = desk.show();
+    QQuickWindow *window = desk.show({line});
     desk.f.state->setInterimText("still speaking");
     ASSERT_TRUE(waitUntil(
         [&] { return desk.controller->viewModel()->displayedInterim() == "still speaking"; }, 5s));
@@ -439,8 +441,7 @@ TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
     xTool("xprop", {"-root", "-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", blur});
     {
         Desk desk;
-        desk.f.state->addConfirmedLine("Blurred");
-        QQuickWindow *window = desk.show();
+        QQuickWindow *window = desk.show({"Blurred"});
         EXPECT_TRUE(desk.controller->blurBehind());
         EXPECT_TRUE(xprop(window, blur).contains("CARDINAL")) << xprop(window, blur).toStdString();
         desk.controller->updateBackgroundHidden(true);
@@ -451,18 +452,10 @@ TEST_F(OverlayWindow, blurBehindWhereTheCompositorOffersIt) {
 }
 
 TEST_F(OverlayWindow, theFocusShortcutBringsTheKeyboardToTheNewestLineAndEscapeGivesItBack) {
-    PressCounter below;
-    below.setGeometry(0, 0, 1440, 900);
-    below.show();
-    ASSERT_TRUE(waitUntil([&] { return below.isExposed(); }, 10s));
-    below.requestActivate();
-    const auto otherId = static_cast<xcb_window_t>(below.winId());
-    ASSERT_TRUE(waitUntil([&] { return inputFocus() == otherId; }, 5s));
-
+    FocusedWindow below;
+    const WId otherId = below.winId();
     Desk desk;
-    for (int i = 1; i <= 4; ++i)
-        desk.f.state->addConfirmedLine(QString("Focus line %1").arg(i));
-    QQuickWindow *window = desk.show();
+    QQuickWindow *window = desk.show(focusLines);
     const auto overlayId = static_cast<xcb_window_t>(window->winId());
     const auto press = [&](const QString &keys) {
         xdotool({"key", "--clearmodifiers", keys});
@@ -541,9 +534,7 @@ TEST_F(OverlayWindow, theFocusShortcutBringsTheKeyboardToTheNewestLineAndEscapeG
 TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListHearNewLinesAndNoTickingClock) {
     AccessibilityEvents events;
     Desk desk;
-    desk.f.state->addConfirmedLine("First line");
-    desk.f.state->addConfirmedLine("Second line");
-    QQuickWindow *window = desk.show();
+    QQuickWindow *window = desk.show({"First line", "Second line"});
 
     // The transcript is a list of its lines.
     const QList<QAccessibleInterface *> tree = accessibleTree(window);
@@ -593,7 +584,6 @@ TEST_F(OverlayWindow, screenReadersFindTheTranscriptAsAListHearNewLinesAndNoTick
     // The panel's recording clock ticks on screen without renaming anything;
     // the activity is said by the minute.
     QQmlEngine engine;
-    engine.addImportPath("qrc:/");
     MenuBarViewModel model(*desk.f.state);
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
     panel.showWindow();

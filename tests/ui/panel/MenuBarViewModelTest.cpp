@@ -104,7 +104,7 @@ TEST(MenuBarViewModel, copyAllConfirmsForAWhileClearingTakesTwoPressesAndOneOver
     EXPECT_EQ(f.state->transcript()->lineCount(), 0);
 }
 
-TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDictation) {
+TEST(MenuBarViewModel, microphoneAccessStatusStartStopAndTheSettingsAnErrorOffersFollowTheState) {
     AppFixture f;
     MenuBarViewModel panel(*f.state);
     QSignalSpy pulse(&panel, &MenuBarViewModel::activityChanged);
@@ -148,11 +148,8 @@ TEST(MenuBarViewModel, microphoneAccessStatusAndStartStopFollowListeningAndDicta
     panel.setReducedMotion(true);
     EXPECT_FALSE(panel.pulseActive());
     EXPECT_GE(pulse.count(), 3);
-}
 
-TEST(MenuBarViewModel, errorsOfferTheSettingsTheyAreAbout) {
-    AppFixture f;
-    MenuBarViewModel panel(*f.state);
+    // Errors offer the settings they are about.
     EXPECT_EQ(panel.errorSettingsText(), "");
     for (auto [error, offered] :
          {std::pair{"System audio access denied. Allow Orvinta to record from the sound server in "

@@ -23,7 +23,6 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     f.restart();
     f.state->addConfirmedLine("Keep me.");
     QQmlEngine engine;
-    engine.addImportPath("qrc:/");
     MenuBarViewModel model(*f.state);
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::trayPopup);
     ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
@@ -97,14 +96,13 @@ TEST(PanelWindows, panelShowsItsSectionsOrTheSetupTheIconTogglesItAndControlsPas
     MenuBarPanel setup(setupModel, engine, MenuBarPanel::Mode::trayPopup);
     ASSERT_TRUE(setup.isLoaded()) << setup.errorString().toStdString();
     const QStringList setupTexts = visibleTexts(setup.window());
-    EXPECT_TRUE(setupTexts.contains("Speech Model Required"));
-    EXPECT_TRUE(
-        setupTexts.contains("Orvinta needs an on-device speech\nmodel, which is not installed."));
-    EXPECT_TRUE(setupTexts.contains("Setup Guide"));
+    for (const char *expected :
+         {"Speech Model Required",
+          "Orvinta needs an on-device speech\nmodel, which is not installed.", "Setup Guide",
+          "Install the package pocketsphinx-en-us:", "sudo apt install pocketsphinx-en-us"})
+        EXPECT_TRUE(setupTexts.contains(expected)) << expected;
     EXPECT_FALSE(setupTexts.contains("Start"));
     // It names the package and copies the command that installs it.
-    EXPECT_TRUE(setupTexts.contains("Install the package pocketsphinx-en-us:"));
-    EXPECT_TRUE(setupTexts.contains("sudo apt install pocketsphinx-en-us"));
     QQuickItem *copy = itemNamed(setup.window(), "copySetupCommandButton");
     ASSERT_TRUE(shown(copy));
     QMetaObject::invokeMethod(copy, "clicked");
@@ -118,7 +116,6 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
     AppFixture f;
     f.state->preferences()->setAutoPasteAtCursor(true);
     QQmlEngine engine;
-    engine.addImportPath("qrc:/");
     MenuBarViewModel model(*f.state);
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(panel.isLoaded()) << panel.errorString().toStdString();
@@ -128,24 +125,11 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
     ASSERT_TRUE(waitUntil([&] { return window.isActive(); }));
 
     // Every control in reading order, each at least 24 × 24, and round again.
-    const QStringList controls = {"Recognition language",
-                                  "Translation language",
-                                  "System Audio",
-                                  "Microphone",
-                                  "Application",
-                                  "Microphone + Computer",
-                                  "Start recording",
-                                  "Hide Overlay",
-                                  "Copy All",
-                                  "Export transcript",
-                                  "Clear all transcriptions",
-                                  "Auto Copy",
-                                  "Auto Paste",
-                                  "Original",
-                                  "Translation",
-                                  "Right Ctrl Hold-to-Dictate",
-                                  "Settings",
-                                  "Quit"};
+    const QStringList controls({"Recognition language", "Translation language", "System Audio",
+                                "Microphone", "Application", "Microphone + Computer",
+                                "Start recording", "Hide Overlay", "Copy All", "Export transcript",
+                                "Clear all transcriptions", "Auto Copy", "Auto Paste", "Original",
+                                "Translation", "Right Ctrl Hold-to-Dictate", "Settings", "Quit"});
     for (const QString &name : controls) {
         QTest::keyClick(&window, Qt::Key_Tab);
         QQuickItem *focused = window.activeFocusItem();
@@ -153,9 +137,10 @@ TEST(PanelWindows, tabReachesEveryControlAndScreenReadersHearRolesAndStates) {
         EXPECT_GE(focused->width(), 24) << name.toStdString();
         EXPECT_GE(focused->height(), 24) << name.toStdString();
     }
-    EXPECT_EQ(pressAndFollow(&window, 1), QStringList{controls.first()});
-    EXPECT_EQ(pressAndFollow(&window, 1, Qt::Key_Tab, Qt::ShiftModifier),
-              QStringList{controls.last()});
+    QTest::keyClick(&window, Qt::Key_Tab);
+    EXPECT_EQ(focusedName(&window), controls.first());
+    QTest::keyClick(&window, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(&window), controls.last());
 
     // Toggles are check boxes with their state, off as well as on; choices are radio buttons.
     const auto accessible = [&](const char *name) {
@@ -189,7 +174,6 @@ TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpe
     AppFixture f;
     f.state->preferences()->setAutoCopyToClipboard(true);
     QQmlEngine engine;
-    engine.addImportPath("qrc:/");
     MenuBarViewModel model(*f.state);
     MenuBarPanel panel(model, engine, MenuBarPanel::Mode::window);
     ASSERT_TRUE(panel.isLoaded());
@@ -220,7 +204,6 @@ TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpe
 
 TEST(PanelWindows, bubbleWindowFollowsItsModel) {
     QQmlEngine engine;
-    engine.addImportPath("qrc:/");
     Dictation dictation;
     DictationBubble bubble(dictation);
     QString error;

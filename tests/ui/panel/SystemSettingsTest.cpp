@@ -1,16 +1,16 @@
 // Which sound-settings tool opens, found on the PATH.
 
+#include "AppTestSupport.h"
+
 #include <OrvintaUi/SystemSettings.h>
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <tuple>
 
 using namespace Orvinta;
+using namespace Orvinta::Testing;
 
 namespace {
 
@@ -19,12 +19,9 @@ class FakePath {
 public:
     explicit FakePath(const QStringList &tools) {
         m_oldPath = qgetenv("PATH");
-        for (const QString &tool : tools) {
-            QFile script(m_dir.filePath(tool));
-            EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-            script.write(QString("#!/bin/sh\necho \"$0 $*\" > %1\n").arg(ranFile()).toUtf8());
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const QString &name : tools) {
+            EXPECT_TRUE(writeFile(tool(name), "#!/bin/sh\necho \"$0 $*\" > \"${0%/*}/ran\"\n"));
+            QFile::setPermissions(tool(name), QFile::ReadOwner | QFile::ExeOwner);
         }
         qputenv("PATH", m_dir.path().toUtf8());
     }
@@ -56,8 +53,7 @@ TEST(SystemSettings, opensTheFirstInstalledSoundSettings) {
         FakePath path({"gnome-control-center"});
         ASSERT_TRUE(SystemSettings::openSoundSettings());
         QFile ran(path.ranFile());
-        for (int i = 0; i < 100 && !ran.exists(); ++i)
-            QThread::msleep(50);
+        waitUntil([&] { return ran.exists(); }, std::chrono::seconds(5));
         ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
         EXPECT_TRUE(ran.readAll().trimmed().endsWith("gnome-control-center sound"));
     }
