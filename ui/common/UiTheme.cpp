@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QJSEngine>
 #include <QProcess>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QStandardPaths>
 
@@ -141,18 +142,18 @@ UiTheme::Colors UiTheme::derive(const QPalette &desktop) {
     return c;
 }
 
-UiTheme *UiTheme::instance() {
-    static QPointer<UiTheme> theme;
-    if (!theme)
-        theme = new UiTheme(QCoreApplication::instance());
-    return theme;
+UiTheme &UiTheme::of(QQmlEngine &engine) {
+    auto *theme = engine.findChild<UiTheme *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!theme) {
+        theme = new UiTheme(&engine);
+        // The engine deletes it as its child, not as a singleton it collected.
+        QJSEngine::setObjectOwnership(theme, QJSEngine::CppOwnership);
+    }
+    return *theme;
 }
 
-UiTheme *UiTheme::create(QQmlEngine *, QJSEngine *) {
-    UiTheme *theme = instance();
-    // Shared by every engine: none of them may delete it.
-    QJSEngine::setObjectOwnership(theme, QJSEngine::CppOwnership);
-    return theme;
+UiTheme *UiTheme::create(QQmlEngine *engine, QJSEngine *) {
+    return &of(*engine);
 }
 
 UiTheme::UiTheme(QObject *parent)

@@ -70,10 +70,10 @@ CaptionStyle::Colors CaptionStyle::derive(const QColor &chosenText, const QColor
     return c;
 }
 
-CaptionStyle::CaptionStyle(OverlaySettings &settings, UiTheme *theme, QObject *parent)
+CaptionStyle::CaptionStyle(OverlaySettings &settings, UiTheme &theme, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_theme(theme ? theme : UiTheme::instance()) {
+    , m_theme(&theme) {
     update();
     for (auto signal : {&OverlaySettings::captionStyleChanged, &OverlaySettings::opacityChanged,
                         &OverlaySettings::fontSizeChanged})

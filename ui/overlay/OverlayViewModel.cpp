@@ -72,12 +72,12 @@ QString languageLabel(const QString &identifier) {
 
 } // namespace
 
-OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings,
+OverlayViewModel::OverlayViewModel(AppState &state, OverlaySettings &settings, UiTheme &theme,
                                    std::shared_ptr<TranslationBackend> translator, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_settings(settings)
-    , m_style(std::make_unique<CaptionStyle>(settings))
+    , m_style(std::make_unique<CaptionStyle>(settings, theme))
     , m_lines(std::make_unique<OverlayLineModel>(*state.transcript()))
     , m_knownLineCount(state.transcript()->lineCount()) {
     m_typingTimer.setTimerType(Qt::PreciseTimer);

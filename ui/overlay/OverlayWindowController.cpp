@@ -189,7 +189,8 @@ void OverlayWindowController::createWindow() {
         m_engine.addImageProvider(QLatin1String(OverlayIconProvider::providerId),
                                   new OverlayIconProvider);
 
-    m_viewModel = std::make_unique<OverlayViewModel>(m_state, m_settings, m_translationBackend);
+    m_viewModel = std::make_unique<OverlayViewModel>(m_state, m_settings, UiTheme::of(m_engine),
+                                                     m_translationBackend);
     m_viewModel->setShortcutTexts(m_startStopShortcut, m_toggleOverlayShortcut);
     m_viewModel->setReducedMotion(reducedMotion());
     m_viewModel->setWelcome(m_firstRun);
@@ -219,7 +220,7 @@ void OverlayWindowController::createWindow() {
     }
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     m_window = window;
-    UiTheme::instance()->applyTo(*window);
+    UiTheme::of(m_engine).applyTo(*window);
 
     QSurfaceFormat format = window->requestedFormat();
     format.setAlphaBufferSize(8);

@@ -1,8 +1,8 @@
 #include <OrvintaUi/DictationBubble.h>
 
 #include <OrvintaApp/Dictation.h>
-#include <OrvintaUi/UiTheme.h>
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QScreen>
@@ -27,8 +27,15 @@ DictationBubble::DictationBubble(Dictation &dictation, Timings timings, QObject 
          {&Dictation::dictationStateChanged, &Dictation::dictationBufferChanged,
           &Dictation::dictationInterimTextChanged, &Dictation::leftOnClipboardChanged})
         connect(&dictation, changed, this, &DictationBubble::contentChanged);
-    // The text is cut to fit in the font it is drawn in.
-    connect(UiTheme::instance(), &UiTheme::sizesChanged, this, &DictationBubble::contentChanged);
+    // The text is cut to fit in the desktop's font, which may change while Orvinta runs.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
+
+bool DictationBubble::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationFontChange)
+        Q_EMIT contentChanged();
+    return QObject::eventFilter(watched, event);
 }
 
 DictationBubble::Content DictationBubble::content() const {

@@ -44,7 +44,7 @@ std::unique_ptr<QQuickWindow> createUiWindow(QQmlEngine &engine, const QString &
     object.release();
     // C++ owns the window; QML must not collect it.
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
-    UiTheme::instance()->applyTo(*window);
+    UiTheme::of(engine).applyTo(*window);
     return std::unique_ptr<QQuickWindow>(window);
 }
 

@@ -92,8 +92,10 @@ SettingsViewModel::SettingsViewModel(AppState &state, OverlaySettings *overlay,
               &OverlaySettings::captionStyleChanged}) {
             connect(m_overlay, signal, this, &SettingsViewModel::overlayChanged);
         }
-        m_captionStyle = std::make_unique<CaptionStyle>(*m_overlay);
         m_fontFamilies = QStringList{QStringLiteral("Default")} + QFontDatabase::families();
+    }
+    if (m_overlay && m_services.theme) {
+        m_captionStyle = std::make_unique<CaptionStyle>(*m_overlay, *m_services.theme);
         connect(m_captionStyle.get(), &CaptionStyle::changed, this,
                 &SettingsViewModel::overlayChanged);
     }

@@ -3,6 +3,7 @@
 #include "WindowActivation.h"
 
 #include <OrvintaUi/PanelWindows.h>
+#include <OrvintaUi/UiTheme.h>
 
 #include <QLoggingCategory>
 
@@ -24,6 +25,11 @@ void centreOnScreen(QQuickWindow &window) {
     window.setPosition(area.center() - QPoint(window.width() / 2, window.height() / 2));
 }
 
+SettingsServices withTheme(SettingsServices services, QQmlEngine &engine) {
+    services.theme = &UiTheme::of(engine);
+    return services;
+}
+
 } // namespace
 
 SettingsWindowController::SettingsWindowController(QQmlEngine &engine, AppState &state,
@@ -32,8 +38,8 @@ SettingsWindowController::SettingsWindowController(QQmlEngine &engine, AppState 
                                                    SettingsServices services, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
-    , m_viewModel(
-          std::make_unique<SettingsViewModel>(state, overlay, updater, std::move(services))) {}
+    , m_viewModel(std::make_unique<SettingsViewModel>(state, overlay, updater,
+                                                      withTheme(std::move(services), engine))) {}
 
 SettingsWindowController::~SettingsWindowController() {
     // The window's bindings read the view model; its last hiding is not a

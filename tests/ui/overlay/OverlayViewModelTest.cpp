@@ -48,7 +48,8 @@ struct Overlay : AppFixture {
     }
 
     OverlaySettings settings{preferences};
-    OverlayViewModel model{*state, settings, std::make_shared<PrefixTranslator>()};
+    UiTheme theme{nullptr};
+    OverlayViewModel model{*state, settings, theme, std::make_shared<PrefixTranslator>()};
 };
 
 } // namespace
@@ -384,7 +385,8 @@ TEST(OverlayFooter, recordButtonWaitsForTheModelAndARunWaitingForItsApplicationO
     f.state.reset();
     f.state = f.makeState(false);
     OverlaySettings settings(f.preferences);
-    OverlayViewModel model(*f.state, settings, std::make_shared<PrefixTranslator>());
+    UiTheme theme{nullptr};
+    OverlayViewModel model(*f.state, settings, theme, std::make_shared<PrefixTranslator>());
     EXPECT_FALSE(model.canToggleListening());
     ASSERT_TRUE(waitUntil([&] { return model.canToggleListening(); }));
     EXPECT_EQ(model.placeholder(), OverlayViewModel::Placeholder::Empty);
@@ -584,12 +586,13 @@ TEST(CaptionStyle,
     AppFixture f;
     OverlaySettings settings(f.preferences);
     settings.setBackgroundOpacity(0); // as faint as the user may ask: the least legible
-    CaptionStyle style(settings);
+    UiTheme desktop{nullptr};
+    CaptionStyle style(settings, desktop);
     const QPalette original = QGuiApplication::palette();
     using Preset = OverlaySettings::Preset;
     for (const bool dark : {false, true}) {
         QGuiApplication::setPalette(desktopPalette(dark));
-        ASSERT_EQ(UiTheme::instance()->dark(), dark);
+        ASSERT_EQ(desktop.dark(), dark);
         for (const Preset preset :
              {Preset::Default, Preset::HighContrast, Preset::WhiteOnBlack, Preset::BlackOnWhite}) {
             settings.setPreset(preset);
@@ -632,10 +635,10 @@ TEST(CaptionStyle,
     EXPECT_EQ(style.backdrop().alpha(), 255);
 
     settings.setPreset(Preset::Default);
-    UiTheme::instance()->setHighContrast(true);
+    desktop.setHighContrast(true);
     EXPECT_EQ(style.effectivePreset(), Preset::HighContrast);
     EXPECT_EQ(QColor(style.text().rgb()), QColor(0xff, 0xff, 0x00));
-    UiTheme::instance()->setHighContrast(false);
+    desktop.setHighContrast(false);
     EXPECT_EQ(style.effectivePreset(), Preset::Default);
     for (const char *high : {"true\n", "'HighContrast'\n", "high-contrast: true\n"})
         EXPECT_TRUE(UiTheme::gnomeAnswerMeansHighContrast(high)) << high;
@@ -657,7 +660,7 @@ TEST(CaptionStyle,
                                 "esac\n"
                                 "exec cat >/dev/null\n"));
     QFile::setPermissions(fake, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    UiTheme::instance()->followGnomeHighContrast(fake);
+    desktop.followGnomeHighContrast(fake);
     writeFile(fake + ".true", {});
     ASSERT_TRUE(waitUntil([&] { return style.effectivePreset() == Preset::HighContrast; }, 5s));
     writeFile(fake + ".false", {});

@@ -180,6 +180,9 @@ TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpe
     QQuickWindow &window = *panel.window();
     panel.showWindow();
     ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    // The windows draw with the theme their engine's C++ side reads, not one of QML's own.
+    EXPECT_EQ(engine.singletonInstance<UiTheme *>(qmlTypeId("Orvinta.Ui", 1, 0, "UiTheme")),
+              &UiTheme::of(engine));
     const QPalette original = QGuiApplication::palette();
     for (const bool dark : {true, false}) {
         QGuiApplication::setPalette(themePalette(dark));
@@ -195,8 +198,7 @@ TEST(PanelWindows, everyTextReadsInTheDesktopsLightAndDarkSchemeFollowedWhileOpe
             EXPECT_GE(measuredContrast(pictureOf(window, item)), 4.5)
                 << text << (dark ? " dark" : " light");
         }
-        for (const QColor &status :
-             {UiTheme::instance()->success(), UiTheme::instance()->warning()})
+        for (const QColor &status : {UiTheme::of(engine).success(), UiTheme::of(engine).warning()})
             EXPECT_GE(contrastRatio(status, themePalette(dark).color(QPalette::Window)), 4.5);
     }
     QGuiApplication::setPalette(original);

@@ -5,6 +5,7 @@
 
 #include <OrvintaApp/Preferences.h>
 #include <OrvintaUi/SettingsViewModel.h>
+#include <OrvintaUi/UiTheme.h>
 
 using namespace Orvinta;
 using namespace Orvinta::Testing;
@@ -14,9 +15,11 @@ namespace {
 /// The view model's services over an AppFixture.
 struct Settings : AppFixture {
     SettingsServices services(QList<ShortcutRecorderModel *> recorders = {}) {
-        return {preferences, [this] { return trusted; }, recorders, {}, [](const QUrl &) {}, {}};
+        return {preferences, [this] { return trusted; }, recorders, {}, [](const QUrl &) {}, {},
+                &theme};
     }
     bool trusted = true;
+    UiTheme theme{nullptr};
 };
 
 } // namespace

@@ -62,9 +62,7 @@ public:
     static Colors derive(const QColor &text, const QColor &background, double backgroundOpacity,
                          const QColor &accent, const QColor &window, double windowOpacity);
 
-    /// `theme` null: UiTheme::instance().
-    explicit CaptionStyle(OverlaySettings &settings, UiTheme *theme = nullptr,
-                          QObject *parent = nullptr);
+    CaptionStyle(OverlaySettings &settings, UiTheme &theme, QObject *parent = nullptr);
 
     /// The preset in force: Default turns HighContrast where the desktop asks.
     OverlaySettings::Preset effectivePreset() const;

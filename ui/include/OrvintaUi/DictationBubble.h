@@ -99,6 +99,9 @@ Q_SIGNALS:
     /// The view starts its fade to transparent.
     void fadeOutRequested();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void fadeOut();
     void setWindowVisible(bool visible);

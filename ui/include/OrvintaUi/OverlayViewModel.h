@@ -25,6 +25,7 @@ class OverlayLineModel;
 class OverlaySettings;
 class TranslationBackend;
 class TranslationController;
+class UiTheme;
 
 /// The state and logic of the overlay's content: the searchable list, the
 /// typewriter that catches up with the interim text, the translation of lines
@@ -91,7 +92,7 @@ public:
     static constexpr int compactLineLength = 42;
     static constexpr int compactLineCount = 3;
 
-    OverlayViewModel(AppState &state, OverlaySettings &settings,
+    OverlayViewModel(AppState &state, OverlaySettings &settings, UiTheme &theme,
                      std::shared_ptr<TranslationBackend> translator, QObject *parent = nullptr);
     ~OverlayViewModel() override;
 

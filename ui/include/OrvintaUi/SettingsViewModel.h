@@ -43,6 +43,8 @@ struct SettingsServices {
     std::function<void(const QUrl &)> openUrl;
     /// "1.4 (27)"; empty: the running program's.
     QString displayVersion;
+    /// The windows' theme, which the caption preview follows; none, no preview.
+    UiTheme *theme = nullptr;
 };
 
 /// Everything the settings window shows that is more than a plain binding:

@@ -61,9 +61,14 @@ public:
     static constexpr double smallScale = 0.9;
     static constexpr double headlineScale = 1.2;
 
-    /// The one theme of the application (made on first use, owned by it).
-    static UiTheme *instance();
-    static UiTheme *create(QQmlEngine *, QJSEngine *);
+    // No default constructor: QML would make its own singleton with it instead of create().
+    explicit UiTheme(QObject *parent);
+    ~UiTheme() override;
+
+    /// The theme of `engine`'s windows, made with the engine's first window
+    /// and owned by it: the windows and their C++ models read the same one.
+    static UiTheme &of(QQmlEngine &engine);
+    static UiTheme *create(QQmlEngine *engine, QJSEngine *);
 
     bool dark() const { return m_colors.dark; }
     bool highContrast() const { return m_highContrast; }
@@ -103,8 +108,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit UiTheme(QObject *parent);
-    ~UiTheme() override;
     void readDesktop();
     void paint(QQuickWindow &window) const;
 
