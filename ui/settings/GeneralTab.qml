@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orvinta.App
 import Orvinta.Ui
 
 // Start-up, languages, sound, clipboard, dictation and the shortcuts.
@@ -8,7 +9,7 @@ SettingsForm {
     id: tab
 
     required property SettingsViewModel vm
-    readonly property var prefs: vm.preferences
+    readonly property Preferences prefs: vm.preferences
     readonly property int pickerWidth: 180
 
     SettingsSection {
