@@ -182,11 +182,10 @@ SetupLines keyBindingLines(Desktop desktop, const QString &holdKey,
                                  "dictation. In Settings > Keyboard > View and Customize "
                                  "Shortcuts > Custom Shortcuts, add each command with its "
                                  "shortcut:")
-                : QStringLiteral(
-                      "KDE's command shortcuts act on press only, so a key starts and "
-                      "ends dictation. In Plasma's System Settings > Shortcuts, add each "
-                      "command with its shortcut (Plasma 5: Custom Shortcuts > Edit > "
-                      "New > Global Shortcut > Command/URL):");
+                : QStringLiteral("KDE's command shortcuts act on press only, so a key starts and "
+                                 "ends dictation. In Plasma's settings, under Shortcuts, add each "
+                                 "command with its shortcut (Plasma 5: Custom Shortcuts > Edit > "
+                                 "New > Global Shortcut > Command/URL):");
         for (const Toggle &toggle : toggles(holdKey, shortcuts))
             setup.lines << QStringLiteral("%1: %2").arg(toggle.shownKey(),
                                                         command("toggle " + toggle.name));

@@ -46,7 +46,7 @@ QString shortcutSettingsPlace() {
     const QStringList desktops =
         qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower().split(QLatin1Char(':'));
     if (desktops.contains(QStringLiteral("kde")))
-        return QStringLiteral("Plasma's System Settings › Keyboard › Shortcuts");
+        return QStringLiteral("Plasma's settings › Keyboard › Shortcuts");
     if (desktops.contains(QStringLiteral("gnome")))
         return QStringLiteral("Settings › Keyboard › View and Customize Shortcuts");
     return QStringLiteral("the desktop's keyboard shortcut settings");
