@@ -7,6 +7,7 @@
 //     start tone; hold-key release -> the text of a 10-word dictation is in
 //     another window.
 
+#include "InputBenchSupport.h"
 #include "x11/X11Connection.h"
 #include "x11/X11KeyGrabber.h"
 #include "x11/X11ModifierKeySource.h"
@@ -22,10 +23,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -33,6 +32,7 @@
 #include <X11/keysym.h>
 
 using namespace Orvinta;
+using namespace Orvinta::Bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -45,28 +45,8 @@ void fakeKey(KeySym sym, bool down) {
     XFlush(s_keyboard);
 }
 
-bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-    const auto end = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() > end)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-void report(const char *what, std::vector<double> samples, const char *limit) {
-    if (samples.empty()) {
-        std::printf("%-58s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-58s median %8.2f ms  max %8.2f ms  (n=%zu, limit %s)\n", what,
-                samples[samples.size() / 2], samples.back(), samples.size(), limit);
 }
 
 struct HoldKeySamples {
@@ -89,12 +69,12 @@ HoldKeySamples holdKeyLatency(const std::shared_ptr<X11Connection> &connection) 
         held = false;
         const auto pressed = Clock::now();
         fakeKey(XK_Control_R, true);
-        if (waitFor([&] { return held; }, std::chrono::seconds(2))) {
+        if (waitFor([&] { return held; }, 2000)) {
             samples.begin.push_back(ms(begun - pressed));
             samples.start.push_back(ms(started - pressed));
         }
         fakeKey(XK_Control_R, false);
-        waitFor([&] { return !monitor.isHolding(); }, std::chrono::seconds(2));
+        waitFor([&] { return !monitor.isHolding(); }, 2000);
     }
     return samples;
 }
@@ -115,7 +95,7 @@ std::vector<double> shortcutLatency(const std::shared_ptr<X11Connection> &connec
         fakeKey(XK_Alt_L, true);
         const auto pressed = Clock::now();
         fakeKey(XK_s, true);
-        if (waitFor([&] { return toggled; }, std::chrono::seconds(2)))
+        if (waitFor([&] { return toggled; }, 2000))
             samples.push_back(ms(ran - pressed));
         fakeKey(XK_s, false);
         fakeKey(XK_Alt_L, false);
@@ -144,10 +124,9 @@ struct Lines {
         mark = lines.size();
     }
     /// The first line since the mark that contains `text`; the mark moves past it.
-    const std::pair<Clock::time_point, QString> *waitFor(const QString &text,
-                                                         std::chrono::milliseconds timeout) {
+    const std::pair<Clock::time_point, QString> *waitFor(const QString &text, int timeoutMs) {
         std::size_t found = 0;
-        const bool seen = ::waitFor(
+        const bool seen = Bench::waitFor(
             [&] {
                 read();
                 for (found = mark; found < lines.size(); ++found)
@@ -155,7 +134,7 @@ struct Lines {
                         return true;
                 return false;
             },
-            timeout);
+            timeoutMs);
         if (!seen)
             return nullptr;
         mark = found + 1;
@@ -174,7 +153,7 @@ DictationSamples dictationLatency(const QString &speech) {
     QProcess target;
     target.start(QStringLiteral(ORVINTA_PASTE_TARGET), {});
     Lines targetLines{target, QProcess::StandardOutput, {}, {}};
-    if (!targetLines.waitFor("ready", std::chrono::seconds(20)))
+    if (!targetLines.waitFor("ready", 20000))
         return samples;
     QTemporaryDir home;
     QProcess cli;
@@ -185,34 +164,34 @@ DictationSamples dictationLatency(const QString &speech) {
     cli.setProcessEnvironment(env);
     cli.start(QStringLiteral(ORVINTA_CLI_PATH), {"dictate", "--verbose"});
     Lines log{cli, QProcess::StandardError, {}, {}};
-    if (!log.waitFor("Ready: hold", std::chrono::seconds(60)))
+    if (!log.waitFor("Ready: hold", 60000))
         return samples;
     for (int i = 0; i < 5; ++i) {
         target.write("clear\n");
-        targetLines.waitFor("text: ", std::chrono::seconds(5));
+        targetLines.waitFor("text: ", 5000);
         log.skip();
         const std::size_t sincePress = log.mark;
         const auto pressed = Clock::now();
         fakeKey(XK_Control_R, true);
-        const auto *recording = log.waitFor("startDictation complete", std::chrono::seconds(30));
+        const auto *recording = log.waitFor("startDictation complete", 30000);
         if (!recording)
             break;
         samples.recording.push_back(ms(recording->first - pressed));
         // The tone comes with the hold's start, after or before the engine's.
         log.mark = sincePress;
-        if (const auto *tone = log.waitFor("start tone", std::chrono::seconds(2)))
+        if (const auto *tone = log.waitFor("start tone", 2000))
             samples.tone.push_back(ms(tone->first - pressed));
         QProcess player;
         player.start("paplay", {"--device=orvinta_mic_feed", speech});
         player.waitForFinished(30000);
         const auto released = Clock::now();
         fakeKey(XK_Control_R, false);
-        const auto *line = targetLines.waitFor("text: ", std::chrono::seconds(10));
+        const auto *line = targetLines.waitFor("text: ", 10000);
         if (line && line->second.size() > 6) {
             samples.paste.push_back(ms(line->first - released));
             std::printf("  dictation %d pasted: %s\n", i + 1, qUtf8Printable(line->second.mid(6)));
         }
-        log.waitFor("Dictation stopped", std::chrono::seconds(10));
+        log.waitFor("Dictation stopped", 10000);
     }
     cli.terminate();
     cli.waitForFinished(10000);
