@@ -31,6 +31,17 @@ std::shared_ptr<CancellableTask> CancellableTask::start(Body body) {
     return task;
 }
 
+std::shared_ptr<CancellableTask> CancellableTask::after(std::chrono::milliseconds delay,
+                                                        QObject *guard,
+                                                        std::function<void()> then) {
+    return start([delay, alive = QPointer<QObject>(guard),
+                  then = std::move(then)](CancellationToken token) -> QCoro::Task<> {
+        const bool slept = co_await token.sleep(delay);
+        if (slept && alive)
+            then();
+    });
+}
+
 void CancellableTask::cancel() {
     if (m_state->cancelled || m_state->finished)
         return;

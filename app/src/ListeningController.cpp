@@ -240,14 +240,9 @@ void ListeningController::holdMicrophoneLine(const QString &text, EchoFilter::St
     m_heldLines.append({text, spoken});
     if (m_holdTask)
         return;
-    QPointer<ListeningController> self(this);
-    const auto wait = m_services.timings.echoHold;
-    m_holdTask = CancellableTask::start([self, wait](CancellationToken token) -> QCoro::Task<> {
-        const bool slept = co_await token.sleep(wait);
-        if (!slept || !self)
-            co_return;
-        self->m_holdTask.reset();
-        self->releaseHeldLines();
+    m_holdTask = CancellableTask::after(m_services.timings.echoHold, this, [this] {
+        m_holdTask.reset();
+        releaseHeldLines();
     });
 }
 
@@ -266,17 +261,11 @@ void ListeningController::setErrorMessage(const std::optional<QString> &message)
     assignNotifying(this, m_errorMessage, message, &ListeningController::errorMessageChanged);
     if (!message)
         return;
-    QPointer<ListeningController> self(this);
-    const auto delay = m_services.timings.errorBanner;
-    m_errorDismissTask =
-        CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
-            const bool slept = co_await token.sleep(delay);
-            if (!slept || !self)
-                co_return;
-            self->m_errorDismissTask.reset();
-            assignNotifying(self.data(), self->m_errorMessage, std::optional<QString>(),
-                            &ListeningController::errorMessageChanged);
-        });
+    m_errorDismissTask = CancellableTask::after(m_services.timings.errorBanner, this, [this] {
+        m_errorDismissTask.reset();
+        assignNotifying(this, m_errorMessage, std::optional<QString>(),
+                        &ListeningController::errorMessageChanged);
+    });
 }
 
 void ListeningController::setIsWaitingForApplication(bool waiting) {

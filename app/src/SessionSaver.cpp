@@ -127,16 +127,10 @@ void SessionSaver::saveSession() {
 
 void SessionSaver::scheduleDebouncedSave() {
     cancelTask(m_debouncedSaveTask);
-    QPointer<SessionSaver> self(this);
-    const auto delay = m_debounce;
-    m_debouncedSaveTask =
-        CancellableTask::start([self, delay](CancellationToken token) -> QCoro::Task<> {
-            const bool slept = co_await token.sleep(delay);
-            if (!slept || !self)
-                co_return;
-            self->m_debouncedSaveTask.reset();
-            self->saveSession();
-        });
+    m_debouncedSaveTask = CancellableTask::after(m_debounce, this, [this] {
+        m_debouncedSaveTask.reset();
+        saveSession();
+    });
 }
 
 void SessionSaver::flush() {

@@ -2,6 +2,7 @@
 
 #include <QCoroTask>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -44,6 +45,9 @@ public:
     using Body = std::function<QCoro::Task<>(CancellationToken)>;
 
     static std::shared_ptr<CancellableTask> start(Body body);
+    /// Runs `then` after `delay` unless cancelled first or `guard` is gone by then.
+    static std::shared_ptr<CancellableTask> after(std::chrono::milliseconds delay, QObject *guard,
+                                                  std::function<void()> then);
 
     void cancel();
     bool isCancelled() const { return m_state->cancelled; }
