@@ -500,3 +500,18 @@ TEST(Listening, recordingTimeFormat) {
     EXPECT_EQ(formatRecordingTime(3599.99), "59:59");
     EXPECT_EQ(formatRecordingTime(3725), "1:02:05");
 }
+
+// The echo hold, the error banner and the debounced save wait this way.
+TEST(CancellableTask, afterRunsOnceUnlessCancelledOrItsObjectIsGone) {
+    int runs = 0;
+    QObject owner;
+    TaskHandle once = CancellableTask::after(20ms, &owner, [&] { ++runs; });
+    TaskHandle cancelled = CancellableTask::after(20ms, &owner, [&] { runs += 10; });
+    cancelTask(cancelled);
+    auto gone = std::make_unique<QObject>();
+    TaskHandle orphan = CancellableTask::after(20ms, gone.get(), [&] { runs += 100; });
+    gone.reset();
+    ASSERT_TRUE(waitUntil([&] { return once->isFinished() && orphan->isFinished(); }));
+    spin(50ms);
+    EXPECT_EQ(runs, 1);
+}
